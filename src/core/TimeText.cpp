@@ -1,0 +1,74 @@
+#include "core/TimeText.h"
+
+#include <cstdio>
+
+namespace qv {
+
+std::optional<TimeFields> SplitTicks(uint64_t ticks) {
+    if (ticks > kTicksPerDay) return std::nullopt;
+    TimeFields f;
+    f.hours = static_cast<int>(ticks / kTicksPerHour);
+    ticks %= kTicksPerHour;
+    f.minutes = static_cast<int>(ticks / kTicksPerMinute);
+    ticks %= kTicksPerMinute;
+    f.seconds = static_cast<int>(ticks / kTicksPerSecond);
+    ticks %= kTicksPerSecond;
+    f.millis = static_cast<int>(ticks / kTicksPerMilli);
+    ticks %= kTicksPerMilli;
+    f.micros = static_cast<int>(ticks / kTicksPerMicro);
+    f.nanos = static_cast<int>(ticks % kTicksPerMicro) * 10;
+    return f;
+}
+
+std::optional<std::string> TicksToLetteredText(uint64_t ticks) {
+    auto f = SplitTicks(ticks);
+    if (!f) return std::nullopt;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d %03dm%03du%03dn", f->hours, f->minutes,
+                  f->seconds, f->millis, f->micros, f->nanos);
+    return std::string(buf);
+}
+
+std::optional<std::string> TicksToColonText(uint64_t ticks) {
+    auto f = SplitTicks(ticks);
+    if (!f) return std::nullopt;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d %03d:%03d:%03d", f->hours, f->minutes,
+                  f->seconds, f->millis, f->micros, f->nanos);
+    return std::string(buf);
+}
+
+int64_t ParseLeadingInt(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value > (INT64_MAX - 9) / 10) break;  // saturate rather than overflow
+        value = value * 10 + (text[i] - '0');
+    }
+    return negative ? -value : value;
+}
+
+namespace {
+// A field at fixed positions [pos, pos+len); characters past the text's end are absent.
+uint64_t FieldAt(std::string_view text, size_t pos, size_t len) {
+    if (pos >= text.size()) return 0;
+    int64_t v = ParseLeadingInt(text.substr(pos, len));
+    return v < 0 ? 0 : static_cast<uint64_t>(v);
+}
+}  // namespace
+
+uint64_t TextToTicks(std::string_view text) {
+    return FieldsToTicks(FieldAt(text, 0, 2), FieldAt(text, 3, 2), FieldAt(text, 6, 2),
+                         FieldAt(text, 9, 3), FieldAt(text, 13, 3), FieldAt(text, 17, 3));
+}
+
+uint64_t FieldsToTicks(uint64_t hours, uint64_t minutes, uint64_t seconds, uint64_t millis,
+                       uint64_t micros, uint64_t nanos) {
+    return hours * kTicksPerHour + minutes * kTicksPerMinute + seconds * kTicksPerSecond +
+           millis * kTicksPerMilli + micros * kTicksPerMicro + nanos / 10;
+}
+
+}  // namespace qv

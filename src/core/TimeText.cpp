@@ -40,7 +40,8 @@ std::optional<std::string> TicksToColonText(uint64_t ticks) {
 
 int64_t ParseLeadingInt(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
     int64_t value = 0;

@@ -32,9 +32,9 @@ TEST(TimeText, FixedPositionsReadBothForms) {
 }
 
 TEST(TimeText, RoundTripEveryFieldBoundary) {
-    for (uint64_t t : std::initializer_list<uint64_t>{0, 1, 99, 100, 99'999, 100'000, 99'999'999,
-                       kTicksPerSecond, kTicksPerMinute - 1, kTicksPerHour, kTicksPerDay - 1,
-                       kTicksPerDay}) {
+    for (uint64_t t : std::initializer_list<uint64_t>{
+             0, 1, 99, 100, 99'999, 100'000, 99'999'999, kTicksPerSecond, kTicksPerMinute - 1,
+             kTicksPerHour, kTicksPerDay - 1, kTicksPerDay}) {
         EXPECT_EQ(TextToTicks(TicksToColonText(t).value()), t) << t;
         EXPECT_EQ(TextToTicks(TicksToLetteredText(t).value()), t) << t;
     }

@@ -1,0 +1,106 @@
+#include "core/TextCodec.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+
+namespace qv {
+
+bool IsAscii(std::string_view bytes) {
+    for (unsigned char c : bytes)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        size_t len;
+        uint32_t cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            len = 2, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > s.size()) return false;
+        for (size_t k = 1; k < len; ++k) {
+            auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        // Reject overlong forms, surrogates and values past U+10FFFF.
+        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+            (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+namespace {
+
+// One conversion through iconv. With `lossy` an unconvertible input byte is
+// replaced by U+FFFD (only meaningful towards UTF-8); otherwise it fails.
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
+                                   bool lossy) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string out;
+    out.resize(in.size() * 2 + 16);
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    size_t done = 0;
+    bool ok = true;
+    while (srcLeft > 0) {
+        char* dst = out.data() + done;
+        size_t dstLeft = out.size() - done;
+        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        done = out.size() - dstLeft;
+        if (r != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+        } else if (lossy && (errno == EILSEQ || errno == EINVAL)) {
+            ++src, --srcLeft;
+            out.resize(done);
+            out += "\xEF\xBF\xBD";
+            done = out.size();
+            out.resize(done + srcLeft * 2 + 16);
+        } else {
+            ok = false;
+            break;
+        }
+    }
+    iconv_close(cd);
+    if (!ok) return std::nullopt;
+    out.resize(done);
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    return Convert("CP932", "UTF-8", utf8, false);
+}
+
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
+    if (IsAscii(cp932)) return std::string(cp932);
+    return Convert("UTF-8", "CP932", cp932, false);
+}
+
+std::string DecodeFileText(std::string_view bytes) {
+    if (IsAscii(bytes) || IsValidUtf8(bytes)) return std::string(bytes);
+    auto text = Convert("UTF-8", "CP932", bytes, true);
+    return text ? *text : std::string();
+}
+
+}  // namespace qv

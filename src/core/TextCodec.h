@@ -1,0 +1,28 @@
+// Text encoding at the file boundary. Settings, index and CSV files keep CP932
+// (Shift-JIS) bytes so that they move unchanged between this system and the
+// Windows one; inside the program all text is UTF-8.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view bytes);
+// True when every byte is below 0x80 (such text is the same in both encodings).
+bool IsAscii(std::string_view bytes);
+
+// UTF-8 → CP932; nullopt when a character has no CP932 form.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+// CP932 → UTF-8; nullopt when the bytes are not valid CP932.
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
+
+// Reads file content as text: valid UTF-8 (with non-ASCII bytes) is taken as
+// UTF-8, anything else as CP932. Bytes that are neither are kept as U+FFFD so
+// that reading never fails; the caller never writes them back unnoticed
+// because U+FFFD has no CP932 form.
+std::string DecodeFileText(std::string_view bytes);
+
+}  // namespace qv

@@ -1,0 +1,22 @@
+// The command groups of qvtool. Each group adds its subcommands to the
+// application; main() calls every Add*Commands in turn.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace qv::cli {
+
+// Exit status for a bad command line, unknown name or bad value: nothing changed.
+inline constexpr int kExitUsage = 2;
+// Exit status when the work itself failed (file not readable, device error).
+inline constexpr int kExitFailure = 1;
+
+// Thrown by a command's action to end qvtool with a message and status.
+struct CommandError {
+    int status;
+    std::string message;
+};
+
+void AddConfigCommands(CLI::App& app);
+
+}  // namespace qv::cli

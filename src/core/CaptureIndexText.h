@@ -14,16 +14,14 @@
 #include <string_view>
 
 #include "core/CaptureRecord.h"
+#include "core/TextFields.h"
 
 namespace qv {
 
 // ---------------------------------------------------------------------------
 // Splitting
 
-// Field n (1-based): the text between comma n-1 and comma n (or the end),
-// blanks kept. Empty when the text has fewer fields.
-std::string_view GetField(std::string_view text, size_t n);
-size_t CountCommas(std::string_view text);
+// GetField and CountCommas live in TextFields.h.
 
 // ---------------------------------------------------------------------------
 // Signal codes, the text form of a record kind or line in the index.

@@ -22,7 +22,8 @@ std::string HomeFolder() {
 }
 
 std::string StripTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 }  // namespace
@@ -39,6 +40,8 @@ std::string AppFolder() {
     return folder;
 }
 
-std::string AppFile(const std::string& name) { return JoinPath(AppFolder(), name); }
+std::string AppFile(const std::string& name) {
+    return JoinPath(AppFolder(), name);
+}
 
 }  // namespace qv

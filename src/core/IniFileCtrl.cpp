@@ -3,6 +3,7 @@
 #include "core/FileUtil.h"
 #include "core/IniDocument.h"
 #include "core/TextCodec.h"
+#include "core/TextFields.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -163,15 +164,7 @@ int CIniFileCtrl::EndNewFile() {
 }
 
 std::string_view CIniFileCtrl::GetField(std::string_view text, int n) {
-    if (n < 1) return {};
-    size_t start = 0;
-    for (int i = 1; i < n; ++i) {
-        size_t comma = text.find(',', start);
-        if (comma == std::string_view::npos) return {};
-        start = comma + 1;
-    }
-    size_t end = text.find(',', start);
-    return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    return n < 1 ? std::string_view() : qv::GetField(text, static_cast<size_t>(n));
 }
 
 std::optional<std::string> CIniFileCtrl::TicksToTimeText(uint64_t ticks) {

@@ -1,14 +1,145 @@
-// qvtool config: the application folder and the settings in force.
+// qvtool config: where the application keeps its files, and the values of the
+// settings store and "QV-ORT.conf" in force. A Linux user has no registry
+// editor; `config set` changes one value through the same setters the
+// desktop application uses.
+#include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "cli/Commands.h"
 #include "core/AppPaths.h"
+#include "core/FileUtil.h"
+#include "core/QvrCmn.h"
 
 namespace qv::cli {
 
+namespace {
+
+std::string ColorText(uint32_t c) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%u (#%02X%02X%02X)", c, c & 0xFF, (c >> 8) & 0xFF,
+                  (c >> 16) & 0xFF);
+    return buf;
+}
+
+void ShowConfig() {
+    CQvrCmn cmn;
+    if (cmn.LoadRegistrySettings() != 0)
+        throw CommandError{kExitFailure,
+                           "cannot open or create the settings store " + cmn.GetStorePath()};
+    std::cout << "Application folder: " << AppFolder() << "\n"
+              << "Settings store:     " << cmn.GetStorePath() << "\n"
+              << "Conf file:          " << cmn.GetConfPath() << "\n"
+              << "Log:                " << cmn.GetLogPath() << "\n\n";
+    std::printf("Frequency   %.17g Hz\n", cmn.GetFrequency());
+    std::printf("FrameMax    %llu\n", static_cast<unsigned long long>(cmn.GetFrameMax()));
+    std::printf("FileRecords %llu (records per data file)\n",
+                static_cast<unsigned long long>(cmn.GetFileRecords()));
+    std::printf("Vender_ID   %d\n", cmn.GetVendorId());
+    std::printf("Product_ID  %d\n", cmn.GetProductId());
+    std::printf("Directory   %s\n", cmn.GetSaveDirectory().c_str());
+    for (int i = 0; i < kViewColorCount; ++i) {
+        auto c = static_cast<ViewColor>(i);
+        std::printf("%-11s %s\n", std::string(ViewColorKey(c)).c_str(),
+                    ColorText(cmn.GetColor(c)).c_str());
+    }
+    std::printf("FrameNums   %d (Line window frame count %d)\n", cmn.GetLineFrameCount() / 100,
+                cmn.GetLineFrameCount());
+}
+
+[[noreturn]] void BadValue(const std::string& name, const std::string& value,
+                           const std::string& expected) {
+    throw CommandError{kExitUsage, "bad value \"" + value + "\" for " + name + ": " + expected};
+}
+
+// Whole-text decimal parse; nullopt for anything else (signs, blanks, junk).
+std::optional<uint64_t> ParseUnsigned(const std::string& text) {
+    if (text.empty() || text.size() > 20) return std::nullopt;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        uint64_t next = v * 10 + static_cast<uint64_t>(c - '0');
+        if (next / 10 != v) return std::nullopt;  // overflow
+        v = next;
+    }
+    return v;
+}
+
+std::optional<uint32_t> ParseColor(const std::string& text) {
+    if (text.size() == 7 && text[0] == '#') {
+        uint32_t rgb = 0;
+        for (size_t i = 1; i < 7; ++i) {
+            char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+            int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+            if (d < 0) return std::nullopt;
+            rgb = rgb << 4 | static_cast<uint32_t>(d);
+        }
+        // #RRGGBB to the stored order: red in the low byte.
+        return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+    }
+    auto v = ParseUnsigned(text);
+    if (!v || *v > 0xFFFFFF) return std::nullopt;
+    return static_cast<uint32_t>(*v);
+}
+
+void SetConfig(const std::string& name, const std::string& value) {
+    CQvrCmn cmn;
+    int rc = 0;
+    if (name == "Frequency") {
+        char* end = nullptr;
+        double hz = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !(hz > 0) || hz > 1e12)
+            BadValue(name, value, "a frequency in Hz greater than 0");
+        rc = cmn.SetFrequency(hz);
+    } else if (name == "FrameMax") {
+        auto v = ParseUnsigned(value);
+        if (!v || *v == 0) BadValue(name, value, "a whole number of frames from 1");
+        rc = cmn.SetFrameMax(*v);
+    } else if (name == "SaveDevice") {
+        int index = (value == "0" || value == "PC") ? 0 : (value == "1" || value == "CF") ? 1 : -1;
+        if (index < 0) BadValue(name, value, "0 (PC) or 1 (CF)");
+        rc = cmn.SetSaveDevice(index);
+    } else if (name == "Directory") {
+        if (!IsDirectory(value)) BadValue(name, value, "an existing folder");
+        rc = cmn.SetSaveDirectory(value);
+        if (rc != 0) BadValue(name, value, "a path of at most 255 characters");
+    } else if (name == "FrameNums") {
+        auto v = ParseUnsigned(value);
+        if (!v || *v > 100) BadValue(name, value, "a number of hundreds from 0 to 100");
+        rc = cmn.SetLineFrameNums(static_cast<int>(*v));
+    } else if (auto color = ViewColorFromKey(name)) {
+        auto c = ParseColor(value);
+        if (!c) BadValue(name, value, "a colour: decimal 0..16777215 or #RRGGBB");
+        rc = cmn.SetColor(*color, *c);
+    } else {
+        throw CommandError{kExitUsage,
+                           "unknown name \"" + name +
+                               "\"; known: Frequency FrameMax SaveDevice Directory FrameNums "
+                               "dco dce dcs mcs mcr mcc mco"};
+    }
+    if (rc != 0) throw CommandError{kExitFailure, "cannot write " + name + " (see the log)"};
+    std::cout << name << " = " << value << "\n";
+}
+
+}  // namespace
+
 void AddConfigCommands(CLI::App& app) {
-    auto* config = app.add_subcommand("config", "Show the application folder and settings");
-    config->callback([] { std::cout << "application folder: " << AppFolder() << "\n"; });
+    auto* config = app.add_subcommand(
+        "config", "Show the application folder and the settings in force, or change one");
+    config->require_subcommand(0, 1);
+    auto* set =
+        config->add_subcommand("set", "Change one value of the settings store or conf file");
+    auto name = std::make_shared<std::string>();
+    auto value = std::make_shared<std::string>();
+    set->add_option("NAME", *name,
+                    "Frequency, FrameMax, SaveDevice, Directory, FrameNums, or a colour key "
+                    "(dco dce dcs mcs mcr mcc mco)")
+        ->required();
+    set->add_option("VALUE", *value, "The new value")->required();
+    set->callback([name, value] { SetConfig(*name, *value); });
+    config->callback([config] {
+        if (config->get_subcommands().empty()) ShowConfig();
+    });
 }
 
 }  // namespace qv::cli

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# qvtool config as a user runs it: values shown, changed, and bad input
+# refused with status 2 and nothing changed.
+set -euo pipefail
+qvtool=$1
+export QVORT_HOME=$(mktemp -d)
+trap 'rm -rf "$QVORT_HOME"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+out=$("$qvtool" config)
+grep -q '^FrameMax    100000000$' <<<"$out" || fail "default FrameMax not shown: $out"
+grep -q '^Frequency=1000000' "$QVORT_HOME/settings.ini" || fail "defaults not written"
+
+"$qvtool" config set FrameMax 2000000 >/dev/null
+"$qvtool" config set mcr '#102030' >/dev/null
+"$qvtool" config set FrameNums 5 >/dev/null
+mkdir "$QVORT_HOME/caps"
+"$qvtool" config set Directory "$QVORT_HOME/caps" >/dev/null
+out=$("$qvtool" config)
+grep -q '^FrameMax    2000000$' <<<"$out" || fail "FrameMax not changed"
+grep -q '^mcr         3153936 (#102030)$' <<<"$out" || fail "colour not changed: $out"
+grep -q 'Line window frame count 500' <<<"$out" || fail "FrameNums not changed"
+grep -q "^Directory   $QVORT_HOME/caps\$" <<<"$out" || fail "Directory not changed"
+
+before=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" | md5sum)
+for args in "FrameMax 0" "FrameMax -5" "FrameMax 1e9" "Frequency abc" "SaveDevice 2" \
+            "mcs #GG0000" "mcs 16777216" "FrameNums 101" "Directory /no/such/folder" "Nope 1"; do
+    set +e
+    # shellcheck disable=SC2086
+    "$qvtool" config set $args >/dev/null 2>err.txt
+    rc=$?
+    set -e
+    [ "$rc" -eq 2 ] || fail "config set $args gave status $rc"
+    [ -s err.txt ] || fail "config set $args gave no message"
+done
+rm -f err.txt
+after=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" | md5sum)
+[ "$before" = "$after" ] || fail "a refused value changed a file"
+
+"$qvtool" --version | grep -q '^qvtool ' || fail "--version"
+"$qvtool" config --help | grep -q 'set' || fail "config --help"
+echo "ok"

@@ -18,5 +18,7 @@ struct CommandError {
 };
 
 void AddConfigCommands(CLI::App& app);
+// units, status, clock, stop.
+void AddDeviceCommands(CLI::App& app);
 
 }  // namespace qv::cli

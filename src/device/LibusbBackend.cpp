@@ -163,6 +163,10 @@ void LibusbBackend::StartWatching(PlugCallback callback) {
         m_hotplugRegistered = true;
         m_thread = std::thread([this] { EventLoop(); });
     } else {
+        // The devices present now are the starting point, taken before
+        // returning, so that a change right after this call is reported.
+        m_known.clear();
+        for (auto& r : Enumerate()) m_known.insert(r.key);
         m_thread = std::thread([this] { PollLoop(); });
     }
 }
@@ -191,7 +195,7 @@ void LibusbBackend::PollLoop() {
         for (auto& r : Enumerate()) s.insert(r.key);
         return s;
     };
-    std::set<std::string> known = keys();
+    std::set<std::string> known = std::move(m_known);
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, kPollInterval, [this] { return m_stop.load(); })) {
         lock.unlock();

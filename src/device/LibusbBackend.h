@@ -8,6 +8,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "device/DeviceBackend.h"
@@ -41,6 +43,7 @@ class LibusbBackend : public IDeviceBackend {
     PlugCallback m_callback;
     std::thread m_thread;
     std::mutex m_mutex;
+    std::set<std::string> m_known;  // handed from StartWatching to the watcher
     std::condition_variable m_wake;
     std::atomic<bool> m_stop{false};
     int m_hotplugHandle = 0;

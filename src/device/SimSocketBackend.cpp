@@ -149,6 +149,10 @@ void SimSocketBackend::StartWatching(PlugCallback callback) {
         std::lock_guard lock(m_mutex);
         m_stop = false;
     }
+    // The devices present now are the starting point, taken before returning,
+    // so that a change right after this call is reported.
+    m_known.clear();
+    for (auto& r : Enumerate()) m_known.insert(r.key);
     m_watcher = std::thread([this, cb = std::move(callback)] { WatchLoop(cb); });
 }
 
@@ -167,7 +171,7 @@ void SimSocketBackend::WatchLoop(PlugCallback callback) {
         for (auto& r : Enumerate()) s.insert(r.key);
         return s;
     };
-    std::set<std::string> known = keys();
+    std::set<std::string> known = std::move(m_known);
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, kWatchInterval, [this] { return m_stop; })) {
         lock.unlock();

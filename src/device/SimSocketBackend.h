@@ -36,6 +36,7 @@ class SimSocketBackend : public IDeviceBackend {
     std::string m_folder;
     std::thread m_watcher;
     std::mutex m_mutex;
+    std::set<std::string> m_known;  // handed from StartWatching to the watcher
     std::condition_variable m_wake;
     bool m_stop = false;
 };

@@ -278,7 +278,7 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
 uint8_t SimInstrument::Out(uint8_t endpoint, const uint8_t* data, size_t n, size_t& taken) {
     taken = 0;
     std::unique_lock lock(m_mutex);
-    if (!m_attached) return kStatusError;
+    if (!m_attached) return kStatusGone;
     if (endpoint == kEpControlWord) {
         if (n != 4) return kStatusError;
         uint32_t value = uint32_t{data[0]} | (uint32_t{data[1]} << 8) |
@@ -322,7 +322,7 @@ uint8_t SimInstrument::In(uint8_t endpoint, size_t maxLength, unsigned timeoutMs
     if (endpoint != kEpReply && endpoint != kEpStream) return kStatusError;
     if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
         return kStatusTimeout;
-    if (!m_attached) return kStatusError;
+    if (!m_attached) return kStatusGone;
     if (endpoint == kEpReply) {
         out = std::move(m_replies.front());
         m_replies.pop_front();

@@ -125,6 +125,7 @@ void SimServer::Serve(int fd) {
         } else {
             break;
         }
+        if (resp.status == kStatusGone) break;
         if (req.op != kOpOut) resp.length = static_cast<uint32_t>(payload.size());
         std::string out = EncodeResponseHeader(resp) + payload;
         if (!WriteFull(fd, out.data(), out.size())) break;

@@ -8,6 +8,7 @@
 #include <termios.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstdlib>
 
 #include "device/CommandEncoding.h"
@@ -252,6 +253,37 @@ TEST_F(Stream, TtySourceStampsBytesFromPseudoTerminals) {
     for (size_t i = 1; i < r.data.size(); ++i) EXPECT_GT(r.data[i].time, r.data[i - 1].time) << i;
     ASSERT_EQ(cmd.Stop(), 0);
     EXPECT_EQ(ItemsSentAtExit(sim), r.items);
+}
+
+TEST_F(Stream, SynthAtFullSpeedLosesNothing) {
+    Process& sim = StartSim({"--serial", "M1", "--source", "synth:7", "--rate", "max"});
+    auto dev = OpenUnit("M1");
+    DeviceCommand cmd(dev);
+    Configure(cmd, StoreFromStart());
+    ASSERT_EQ(cmd.StartToComputer(), 0);
+    StreamReader r;
+    ASSERT_TRUE(ReadStream(*dev, r, [&] { return r.items >= 200000; }, 120));
+    EXPECT_FALSE(r.Text(RecordKind::kSdData).empty());
+    EXPECT_FALSE(r.Text(RecordKind::kRdData).empty());
+    ASSERT_EQ(cmd.Stop(), 0);
+    EXPECT_EQ(ItemsSentAtExit(sim), r.items);
+}
+
+TEST_F(Stream, UnreadBufferOverflowsWithCode255) {
+    StartSim({"--serial", "O1", "--source", "synth:3", "--buffer", "512"});
+    auto dev = OpenUnit("O1");
+    DeviceCommand cmd(dev);
+    Configure(cmd, StoreFromStart());
+    ASSERT_EQ(cmd.StartToComputer(), 0);
+    uint32_t waiting = 0;
+    ASSERT_TRUE(WaitFor([&] { return cmd.QueryRunStatus(waiting) == 0 && waiting >= 512; }, 120));
+    StreamReader r;
+    ReadStream(*dev, r, [&] {
+        return std::find(r.triggers.begin(), r.triggers.end(), kTriggerCodeBufferFull) !=
+               r.triggers.end();
+    });
+    EXPECT_NE(std::find(r.triggers.begin(), r.triggers.end(), kTriggerCodeBufferFull),
+              r.triggers.end());
 }
 
 }  // namespace

@@ -22,7 +22,10 @@ class FlagPrompt : public IPrompt {
     FlagPrompt(bool yes, bool no) : m_yes(yes), m_no(no) {}
     void ShowMessage(const std::string& text) override { std::cerr << text << "\n"; }
     bool AskYesNo(const std::string& text) override {
-        std::cerr << text << (m_yes ? " -> yes" : m_no ? " -> no" : " -> no (answer with --yes)")
+        std::cerr << text
+                  << (m_yes  ? " -> yes"
+                      : m_no ? " -> no"
+                             : " -> no (answer with --yes)")
                   << "\n";
         return m_yes;
     }
@@ -35,10 +38,11 @@ void PrintRows(const CUnitList& list, bool all) {
     auto rows = list.Rows(all);
     std::printf("%-7s %-8s %-20s %-4s %s\n", "型番", "シリアル番号", "名前", "接続", "選択");
     for (const auto& r : rows)
-        std::printf("%-7s %-8s %-20s %-4s %s\n", r.model.c_str(), r.serial.c_str(),
-                    r.name.c_str(), r.attachedMark.empty() ? "" : "○",
+        std::printf("%-7s %-8s %-20s %-4s %s\n", r.model.c_str(), r.serial.c_str(), r.name.c_str(),
+                    r.attachedMark.empty() ? "" : "○",
                     r.selectedMark.empty() ? "" : r.selectedMark.substr(1).c_str());
-    if (rows.empty()) std::printf("(no unit%s)\n", all ? "" : " attached; --all shows every unit seen");
+    if (rows.empty())
+        std::printf("(no unit%s)\n", all ? "" : " attached; --all shows every unit seen");
 }
 
 // The unit the status commands work on.
@@ -61,7 +65,8 @@ std::shared_ptr<CUsbDevice> Open(StatusUse use, const std::string& serial) {
 
 std::optional<size_t> UnitBySerial(CUnitList& list, const std::string& serial) {
     auto i = list.FindBySerial(serial);
-    if (!i) throw CommandError{kExitFailure, "no unit with serial '" + serial + "' in the unit list"};
+    if (!i)
+        throw CommandError{kExitFailure, "no unit with serial '" + serial + "' in the unit list"};
     return i;
 }
 
@@ -99,7 +104,8 @@ void AddDeviceCommands(CLI::App& app) {
         // Another unit this tool selected earlier is released by the selection.
         if (list.Apply(*i, &prompt, dev.get()) == CUnitList::ApplyResult::kDeclined)
             throw CommandError{kExitFailure, "not selected: the unit is in use by another copy"};
-        std::printf("selected %s %s\n", ModelName(static_cast<uint16_t>(list.Units()[*i].productId)),
+        std::printf("selected %s %s\n",
+                    ModelName(static_cast<uint16_t>(list.Units()[*i].productId)),
                     selSerial.c_str());
     });
 
@@ -144,7 +150,8 @@ void AddDeviceCommands(CLI::App& app) {
         if (ReadStatusRows(cmd, dev->GetDeviceRelease(), extended, rows) != 0)
             throw CommandError{kExitFailure, kMsgParamFailed};
         std::printf("%s\n", extended ? "本体情報 [拡張] " : "本体情報");
-        for (const auto& r : rows) std::printf("%s\t%s\n", r.label.c_str(), r.value.c_str());
+        for (const auto& r : rows)
+            std::printf("%s\t%s\n", r.label.c_str(), r.value.c_str());
     });
 
     // --- clock
@@ -155,8 +162,9 @@ void AddDeviceCommands(CLI::App& app) {
     clock->callback([] {
         std::optional<uint32_t> value;
         if (!setText.empty()) {
-            value = setText == "now" ? std::optional<uint32_t>(static_cast<uint32_t>(std::time(nullptr)))
-                                     : ParseClockText(setText);
+            value = setText == "now"
+                        ? std::optional<uint32_t>(static_cast<uint32_t>(std::time(nullptr)))
+                        : ParseClockText(setText);
             if (!value)
                 throw CommandError{kExitUsage, "--set needs now or \"YYYY/MM/DD hh:mm:ss\""};
         }
@@ -181,7 +189,8 @@ void AddDeviceCommands(CLI::App& app) {
     stop->callback([] {
         auto dev = Open(StatusUse::kUnitInfo, unitSerial);
         DeviceCommand cmd(dev);
-        if (cmd.Stop() != 0) throw CommandError{kExitFailure, "the instrument did not take the stop"};
+        if (cmd.Stop() != 0)
+            throw CommandError{kExitFailure, "the instrument did not take the stop"};
         std::printf("stopped\n");
     });
 }

@@ -17,10 +17,14 @@ uint32_t RateWord(double rate) {
 // Stop length in bits for StopBit 0, 15, 20 and anything else.
 double StopLength(uint8_t stopBit) {
     switch (stopBit) {
-        case 0: return 0.0;
-        case 15: return 1.5;
-        case 20: return 2.0;
-        default: return 1.0;
+        case 0:
+            return 0.0;
+        case 15:
+            return 1.5;
+        case 20:
+            return 2.0;
+        default:
+            return 1.0;
     }
 }
 
@@ -43,10 +47,17 @@ std::array<uint32_t, 7> EncodeLineConfig(const MonitorSettings& m) {
     uint32_t p1 = 0;
     if (m.Line == 1 || m.Line == 2) p1 |= 0x800;
     switch (m.Protocol) {
-        case 16: p1 |= 0x2000; break;
-        case 32: p1 |= 0x3000; break;
-        case 48: p1 |= 0x1000; break;
-        default: break;
+        case 16:
+            p1 |= 0x2000;
+            break;
+        case 32:
+            p1 |= 0x3000;
+            break;
+        case 48:
+            p1 |= 0x1000;
+            break;
+        default:
+            break;
     }
     if (m.SDDataLogic == 0) p1 |= 0x200;
     if (m.RDDataLogic == 0) p1 |= 0x100;
@@ -56,30 +67,63 @@ std::array<uint32_t, 7> EncodeLineConfig(const MonitorSettings& m) {
     const uint32_t dataBits = (m.DataLen >= 5 && m.DataLen <= 7) ? m.DataLen : 8;
     p2 |= dataBits << 24;
     switch (m.Parity) {
-        case 1: p2 |= 0x500000; break;
-        case 2: p2 |= 0x400000; break;
-        case 3: p2 |= 0x700000; break;
-        case 4: p2 |= 0x600000; break;
-        case 5: p2 |= 0x100000; break;
-        default: break;
+        case 1:
+            p2 |= 0x500000;
+            break;
+        case 2:
+            p2 |= 0x400000;
+            break;
+        case 3:
+            p2 |= 0x700000;
+            break;
+        case 4:
+            p2 |= 0x600000;
+            break;
+        case 5:
+            p2 |= 0x100000;
+            break;
+        default:
+            break;
     }
     switch (m.StopBit) {
-        case 0: break;
-        case 15: p2 |= 0x30000; break;
-        case 20: p2 |= 0x40000; break;
-        default: p2 |= 0x20000; break;
+        case 0:
+            break;
+        case 15:
+            p2 |= 0x30000;
+            break;
+        case 20:
+            p2 |= 0x40000;
+            break;
+        default:
+            p2 |= 0x20000;
+            break;
     }
     switch (m.Clock) {
-        case 1: p2 |= 0x1000; break;
-        case 2: p2 |= 0x2000; break;
-        case 3: p2 |= 0x3000; break;
-        default: break;
+        case 1:
+            p2 |= 0x1000;
+            break;
+        case 2:
+            p2 |= 0x2000;
+            break;
+        case 3:
+            p2 |= 0x3000;
+            break;
+        default:
+            break;
     }
     switch (m.SD_ClockRate) {
-        case 1: p2 |= 0x10; break;
-        case 2: p2 |= 0x20; break;
-        case 3: p2 |= 0x40; break;
-        default: p2 |= 0x1; break;
+        case 1:
+            p2 |= 0x10;
+            break;
+        case 2:
+            p2 |= 0x20;
+            break;
+        case 3:
+            p2 |= 0x40;
+            break;
+        default:
+            p2 |= 0x1;
+            break;
     }
 
     const uint32_t parityBits = (m.Parity >= 1 && m.Parity <= 5) ? 1 : 0;
@@ -107,36 +151,59 @@ std::array<uint32_t, 10> EncodeSamplingCycles(const SamplingSettings& s, uint32_
 
 std::array<uint32_t, 4> EncodeTimers(const TriggerOption& o) {
     std::array<uint32_t, 4> w{};
-    for (size_t i = 0; i < 4; ++i) w[i] = static_cast<uint32_t>(static_cast<uint64_t>(o.times[i]));
+    for (size_t i = 0; i < 4; ++i)
+        w[i] = static_cast<uint32_t>(static_cast<uint64_t>(o.times[i]));
     return w;
 }
 
 std::array<uint32_t, 4> EncodeCounters(const TriggerOption& o) {
     std::array<uint32_t, 4> w{};
-    for (size_t i = 0; i < 4; ++i) w[i] = static_cast<uint32_t>(o.counts[i]);
+    for (size_t i = 0; i < 4; ++i)
+        w[i] = static_cast<uint32_t>(o.counts[i]);
     return w;
 }
 
 void EncodeTriggerAction(uint8_t code, uint16_t option, uint32_t& p5, uint32_t& p6) {
     const int m = (option >= 1 && option <= 8) ? option - 1 : 0;
     switch (code) {
-        case 0x50: p6 |= 1u << m; return;
-        case 0x51: p6 |= 1u << (8 + m); return;
-        case 0x60: p6 |= 1u << (16 + m); return;
-        case 0x61: p6 |= 1u << (24 + m); return;
-        case 0x10: p5 |= 1u << 0; return;
-        case 0x20: p5 |= 1u << 1; return;
-        case 0x40: p5 |= 1u << 4; return;
-        case 0x41: p5 |= 1u << 5; return;
-        case 0x90: p5 |= 1u << 6; return;
-        case 0x91: p5 |= 1u << 7; return;
+        case 0x50:
+            p6 |= 1u << m;
+            return;
+        case 0x51:
+            p6 |= 1u << (8 + m);
+            return;
+        case 0x60:
+            p6 |= 1u << (16 + m);
+            return;
+        case 0x61:
+            p6 |= 1u << (24 + m);
+            return;
+        case 0x10:
+            p5 |= 1u << 0;
+            return;
+        case 0x20:
+            p5 |= 1u << 1;
+            return;
+        case 0x40:
+            p5 |= 1u << 4;
+            return;
+        case 0x41:
+            p5 |= 1u << 5;
+            return;
+        case 0x90:
+            p5 |= 1u << 6;
+            return;
+        case 0x91:
+            p5 |= 1u << 7;
+            return;
         case 0x30:
             if (option >= 1 && option <= 3) p5 |= 1u << (16 + option - 1);
             return;
         case 0x31:
             if (option >= 1 && option <= 3) p5 |= 1u << (20 + option - 1);
             return;
-        default: break;
+        default:
+            break;
     }
     if (code >= 0x71 && code <= 0x74) p5 |= 1u << (24 + (code - 0x71));
     if (code >= 0x81 && code <= 0x84) p5 |= 1u << (28 + (code - 0x81));
@@ -163,8 +230,8 @@ std::array<uint32_t, 6> EncodeTrigger(const TriggerSetting& t) {
         w[3] |= Bits(t.sdStrings[static_cast<size_t>(i)], 8 + i);
         w[3] |= Bits(t.rdStrings[static_cast<size_t>(i)], 12 + i);
     }
-    w[3] |= Bits(t.sdError, 16) | Bits(t.rdError, 17) | Bits(t.sdBreak, 18) |
-            Bits(t.rdBreak, 19) | Bits(t.bufferFull, 20);
+    w[3] |= Bits(t.sdError, 16) | Bits(t.rdError, 17) | Bits(t.sdBreak, 18) | Bits(t.rdBreak, 19) |
+            Bits(t.bufferFull, 20);
     EncodeTriggerAction(t.action1, t.option1, w[4], w[5]);
     EncodeTriggerAction(t.action2, t.option2, w[4], w[5]);
     return w;

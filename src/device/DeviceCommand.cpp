@@ -34,10 +34,14 @@ void RightAlignTriggerString(std::array<uint8_t, 16>& pattern, std::array<uint8_
 
 int MasterSlaveCode(int mode) {
     switch (mode) {
-        case 0: return 0;
-        case 1: return 2;
-        case 2: return 1;
-        default: return -1;
+        case 0:
+            return 0;
+        case 1:
+            return 2;
+        case 2:
+            return 1;
+        default:
+            return -1;
     }
 }
 
@@ -149,13 +153,15 @@ int DeviceCommand::SetMasterSlave(int mode, int second) {
 
 int DeviceCommand::SendLineConfig(const std::array<uint32_t, 7>& words) {
     if (!m_device) return -1;
-    for (int i = 0; i < 7; ++i) SetParam(i + 1, words[static_cast<size_t>(i)]);
+    for (int i = 0; i < 7; ++i)
+        SetParam(i + 1, words[static_cast<size_t>(i)]);
     return Query(kCmdLineConfig, 0, 28);
 }
 
 int DeviceCommand::SendSamplingCycles(const std::array<uint32_t, 10>& words) {
     if (!m_device) return -1;
-    for (int i = 0; i < 10; ++i) SetParam(i + 1, words[static_cast<size_t>(i)]);
+    for (int i = 0; i < 10; ++i)
+        SetParam(i + 1, words[static_cast<size_t>(i)]);
     return Query(kCmdSampling, 0, 40);
 }
 
@@ -173,7 +179,8 @@ int DeviceCommand::SendTriggerString(int index, std::array<uint8_t, 16> pattern,
 
 int DeviceCommand::SendTrigger(int trigger, const std::array<uint32_t, 6>& words) {
     if (!m_device || trigger < 1 || trigger > 5) return -1;
-    for (int i = 0; i < 6; ++i) SetParam(i + 1, words[static_cast<size_t>(i)]);
+    for (int i = 0; i < 6; ++i)
+        SetParam(i + 1, words[static_cast<size_t>(i)]);
     return Query(kCmdTrigger, static_cast<uint8_t>(trigger - 1), 24);
 }
 
@@ -193,7 +200,8 @@ int DeviceCommand::QueryRunStatus(uint32_t& waiting) {
 
 int DeviceCommand::QueryVersion(std::array<uint32_t, 3>& words) {
     if (Query4(kCmdQuery, kSubVersion) != 0) return -1;
-    for (int i = 0; i < 3; ++i) words[static_cast<size_t>(i)] = ReplyWord(i + 1);
+    for (int i = 0; i < 3; ++i)
+        words[static_cast<size_t>(i)] = ReplyWord(i + 1);
     return 0;
 }
 
@@ -205,7 +213,8 @@ int DeviceCommand::QueryState(uint32_t& bits) {
 
 int DeviceCommand::QueryCardFigures(std::array<uint32_t, 7>& words) {
     if (Query4(kCmdQuery, kSubCardFigures) != 0) return -1;
-    for (int i = 0; i < 7; ++i) words[static_cast<size_t>(i)] = ReplyWord(i + 1);
+    for (int i = 0; i < 7; ++i)
+        words[static_cast<size_t>(i)] = ReplyWord(i + 1);
     return 0;
 }
 

@@ -63,7 +63,8 @@ std::optional<uint32_t> ParseClockText(const std::string& text) {
 }
 
 std::vector<StatusRow> StateRows(uint32_t bits) {
-    static const char* kRun[] = {"停止中", "モニタ中（トリガ待ち）", "停止中", "モニタ中（蓄積中）"};
+    static const char* kRun[] = {"停止中", "モニタ中（トリガ待ち）", "停止中",
+                                 "モニタ中（蓄積中）"};
     const bool card = bits & kStateCardInserted;
     std::vector<StatusRow> rows;
     rows.push_back({"ステータス", kRun[bits & kStateRunMask]});
@@ -71,7 +72,8 @@ std::vector<StatusRow> StateRows(uint32_t bits) {
     rows.push_back({"AC電源供給", (bits & kStateAcPower) ? "あり" : "なし"});
     rows.push_back({"CFカード", card ? "挿入済み" : "未挿入"});
     rows.push_back({"CFカードの状態", card ? ((bits & kStateCardFault) ? "異常" : "正常") : "-"});
-    rows.push_back({"", card && (bits & kStateCardIndexDamaged) ? "管理ファイルが壊れています" : ""});
+    rows.push_back(
+        {"", card && (bits & kStateCardIndexDamaged) ? "管理ファイルが壊れています" : ""});
     rows.push_back({"モード", (bits & kStateMaster) ? "マスタ" : "スレーブ"});
     return rows;
 }
@@ -110,11 +112,12 @@ int ReadStatusRows(DeviceCommand& cmd, uint16_t deviceRelease, bool extended,
     std::array<uint32_t, 7> card{};
     if (cmd.QueryCardFigures(card) != 0) return -1;
     static const char* kCardLabels[] = {
-        "データ記録セクター番号（最小）",    "データ記録セクター番号（最大）",
+        "データ記録セクター番号（最小）", "データ記録セクター番号（最大）",
         "CFモード起動回数（最初の起動で1）", "Ring モード周回数（１周すると１）",
         "最後にデータを記録したセクター番号"};
     for (int i = 0; i < 5; ++i)
-        rows.push_back({kCardLabels[i], std::to_string(static_cast<int32_t>(card[static_cast<size_t>(i)]))});
+        rows.push_back(
+            {kCardLabels[i], std::to_string(static_cast<int32_t>(card[static_cast<size_t>(i)]))});
     rows.push_back({"管理ファイルが作成された日時分秒", ClockText(card[5])});
     rows.push_back({"最後のデータを書き込んだ日時分秒", ClockText(card[6])});
     return 0;

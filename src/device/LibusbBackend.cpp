@@ -59,10 +59,14 @@ class LibusbLink : public IDeviceLink {
         // that wants them does not lose data the device already sent.
         length = static_cast<size_t>(moved);
         switch (rc) {
-            case 0: return TransferStatus::kOk;
-            case LIBUSB_ERROR_TIMEOUT: return TransferStatus::kTimeout;
-            case LIBUSB_ERROR_NO_DEVICE: return TransferStatus::kNoDevice;
-            default: return TransferStatus::kError;
+            case 0:
+                return TransferStatus::kOk;
+            case LIBUSB_ERROR_TIMEOUT:
+                return TransferStatus::kTimeout;
+            case LIBUSB_ERROR_NO_DEVICE:
+                return TransferStatus::kNoDevice;
+            default:
+                return TransferStatus::kError;
         }
     }
 
@@ -131,7 +135,8 @@ std::unique_ptr<IDeviceLink> LibusbBackend::Open(const DeviceRef& ref) {
         if (libusb_get_active_config_descriptor(dev, &cfg) == 0) {
             if (cfg->bNumInterfaces > kInterfaceNumber &&
                 cfg->interface[kInterfaceNumber].num_altsetting > 0) {
-                const libusb_interface_descriptor& alt = cfg->interface[kInterfaceNumber].altsetting[0];
+                const libusb_interface_descriptor& alt =
+                    cfg->interface[kInterfaceNumber].altsetting[0];
                 for (int e = 0; e < alt.bNumEndpoints; ++e) {
                     EndpointInfo ep;
                     ep.address = alt.endpoint[e].bEndpointAddress;
@@ -166,7 +171,8 @@ void LibusbBackend::StartWatching(PlugCallback callback) {
         // The devices present now are the starting point, taken before
         // returning, so that a change right after this call is reported.
         m_known.clear();
-        for (auto& r : Enumerate()) m_known.insert(r.key);
+        for (auto& r : Enumerate())
+            m_known.insert(r.key);
         m_thread = std::thread([this] { PollLoop(); });
     }
 }
@@ -192,7 +198,8 @@ void LibusbBackend::EventLoop() {
 void LibusbBackend::PollLoop() {
     auto keys = [this] {
         std::set<std::string> s;
-        for (auto& r : Enumerate()) s.insert(r.key);
+        for (auto& r : Enumerate())
+            s.insert(r.key);
         return s;
     };
     std::set<std::string> known = std::move(m_known);

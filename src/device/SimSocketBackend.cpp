@@ -116,7 +116,8 @@ std::vector<DeviceRef> SimSocketBackend::Enumerate() {
         if (!it->is_socket(ec)) continue;
         out.push_back(DeviceRef{kKeyPrefix + name});
     }
-    std::sort(out.begin(), out.end(), [](const DeviceRef& a, const DeviceRef& b) { return a.key < b.key; });
+    std::sort(out.begin(), out.end(),
+              [](const DeviceRef& a, const DeviceRef& b) { return a.key < b.key; });
     return out;
 }
 
@@ -152,7 +153,8 @@ void SimSocketBackend::StartWatching(PlugCallback callback) {
     // The devices present now are the starting point, taken before returning,
     // so that a change right after this call is reported.
     m_known.clear();
-    for (auto& r : Enumerate()) m_known.insert(r.key);
+    for (auto& r : Enumerate())
+        m_known.insert(r.key);
     m_watcher = std::thread([this, cb = std::move(callback)] { WatchLoop(cb); });
 }
 
@@ -168,7 +170,8 @@ void SimSocketBackend::StopWatching() {
 void SimSocketBackend::WatchLoop(PlugCallback callback) {
     auto keys = [this] {
         std::set<std::string> s;
-        for (auto& r : Enumerate()) s.insert(r.key);
+        for (auto& r : Enumerate())
+            s.insert(r.key);
         return s;
     };
     std::set<std::string> known = std::move(m_known);

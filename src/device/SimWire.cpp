@@ -14,7 +14,8 @@ void PutLe16(std::string& out, uint16_t v) {
 }
 
 void PutLe32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 uint16_t GetLe16(const uint8_t* p) {
@@ -64,7 +65,8 @@ namespace {
 
 void PutString(std::string& out, const std::u16string& s) {
     PutLe16(out, static_cast<uint16_t>(s.size()));
-    for (char16_t c : s) PutLe16(out, static_cast<uint16_t>(c));
+    for (char16_t c : s)
+        PutLe16(out, static_cast<uint16_t>(c));
 }
 
 bool GetString(const uint8_t* p, size_t n, size_t& pos, std::u16string& s) {
@@ -73,7 +75,8 @@ bool GetString(const uint8_t* p, size_t n, size_t& pos, std::u16string& s) {
     pos += 2;
     if (pos + 2 * count > n) return false;
     s.clear();
-    for (size_t i = 0; i < count; ++i) s.push_back(static_cast<char16_t>(GetLe16(p + pos + 2 * i)));
+    for (size_t i = 0; i < count; ++i)
+        s.push_back(static_cast<char16_t>(GetLe16(p + pos + 2 * i)));
     pos += 2 * count;
     return true;
 }
@@ -119,7 +122,8 @@ bool DecodeDescriptors(const uint8_t* p, size_t n, DeviceDescriptors& out) {
 
 std::string SimSocketFolder() {
     if (const char* d = std::getenv("QVORT_SIM_DIR"); d && *d) return d;
-    if (const char* r = std::getenv("XDG_RUNTIME_DIR"); r && *r) return std::string(r) + "/qv-ort-sim";
+    if (const char* r = std::getenv("XDG_RUNTIME_DIR"); r && *r)
+        return std::string(r) + "/qv-ort-sim";
     return "/tmp/qv-ort-sim-" + std::to_string(::getuid());
 }
 

@@ -60,7 +60,8 @@ std::string UnitLine(const CSelUnitInfo& u) {
 CSelUnitInfo ParseUnitLine(const std::string& line) {
     CSelUnitInfo u;
     std::string text = line;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
     // Fields one to four end at a comma; the name is everything after the
     // fourth comma, commas included. The serial is the text of its field
     // without the blanks that right-align it: reading it as a blank-ended
@@ -100,7 +101,8 @@ std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path) {
 
 int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& units) {
     std::string text;
-    for (const auto& u : units) text += UnitLine(u);
+    for (const auto& u : units)
+        text += UnitLine(u);
     // CP932 like the other settings files; a name with no CP932 form keeps
     // the file in UTF-8, which reading accepts as well.
     auto cp932 = Utf8ToCp932(text);

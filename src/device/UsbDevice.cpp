@@ -7,11 +7,16 @@ namespace qv {
 
 unsigned DefaultTimeoutMs(uint8_t address) {
     switch (address) {
-        case kEpControlWord: return kTimeoutControlWordMs;
-        case kEpCommand: return kTimeoutCommandMs;
-        case kEpReply: return kTimeoutReplyMs;
-        case kEpStream: return kTimeoutStreamMs;
-        default: return 1000;
+        case kEpControlWord:
+            return kTimeoutControlWordMs;
+        case kEpCommand:
+            return kTimeoutCommandMs;
+        case kEpReply:
+            return kTimeoutReplyMs;
+        case kEpStream:
+            return kTimeoutStreamMs;
+        default:
+            return 1000;
     }
 }
 
@@ -130,10 +135,12 @@ TransferStatus CUsbDevice::Transfer(uint8_t address, uint8_t* data, size_t& leng
 
 void CUsbDevice::SetPlugListener(PlugCallback callback) {
     if (m_watching)
-        for (auto& b : m_backends) b->StopWatching();
+        for (auto& b : m_backends)
+            b->StopWatching();
     m_watching = false;
     if (!callback) return;
-    for (auto& b : m_backends) b->StartWatching(callback);
+    for (auto& b : m_backends)
+        b->StartWatching(callback);
     m_watching = true;
 }
 

@@ -14,18 +14,25 @@ std::string SerialTextFromUtf16(const std::u16string& serial) {
 
 const char* ModelName(uint16_t productId) {
     switch (productId) {
-        case kProductQvS1: return "QV-S1";
-        case kProductQvSz2: return "QV-SZ2";
-        default: return "";
+        case kProductQvS1:
+            return "QV-S1";
+        case kProductQvSz2:
+            return "QV-SZ2";
+        default:
+            return "";
     }
 }
 
 const char* TransferStatusText(TransferStatus s) {
     switch (s) {
-        case TransferStatus::kOk: return "ok";
-        case TransferStatus::kTimeout: return "timed out";
-        case TransferStatus::kNoDevice: return "no device";
-        case TransferStatus::kError: return "transfer error";
+        case TransferStatus::kOk:
+            return "ok";
+        case TransferStatus::kTimeout:
+            return "timed out";
+        case TransferStatus::kNoDevice:
+            return "no device";
+        case TransferStatus::kError:
+            return "transfer error";
     }
     return "transfer error";
 }

@@ -19,7 +19,7 @@ constexpr bool IsQvProduct(uint16_t productId) {
 }
 
 // Endpoint addresses (bit 7 set: towards the computer).
-inline constexpr uint8_t kEpControl = 0x00;   // the default control endpoint
+inline constexpr uint8_t kEpControl = 0x00;  // the default control endpoint
 inline constexpr uint8_t kEpControlWord = 0x01;
 inline constexpr uint8_t kEpCommand = 0x02;
 inline constexpr uint8_t kEpReply = 0x86;

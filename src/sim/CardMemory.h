@@ -22,13 +22,13 @@ class CardMemory {
     struct Figures {
         uint32_t minSector = kDataFirstBlock;
         uint32_t maxSector = 0;
-        uint32_t cfStarts = 0;    // card runs started; 1 after the first
-        uint32_t ringLaps = 0;    // times the data area was filled and begun again
-        uint32_t lastSector = 0;  // last block written by a card run
-        uint32_t created = 0;     // seconds since 1970: the figures block was made
-        uint32_t lastWrite = 0;   // seconds since 1970: the last card run write
-        uint64_t storedBytes = 0; // stream bytes of the last card run
-        int protocol = 0;         // of the last card run: decides the item layout
+        uint32_t cfStarts = 0;     // card runs started; 1 after the first
+        uint32_t ringLaps = 0;     // times the data area was filled and begun again
+        uint32_t lastSector = 0;   // last block written by a card run
+        uint32_t created = 0;      // seconds since 1970: the figures block was made
+        uint32_t lastWrite = 0;    // seconds since 1970: the last card run write
+        uint64_t storedBytes = 0;  // stream bytes of the last card run
+        int protocol = 0;          // of the last card run: decides the item layout
     };
 
     // An empty path keeps the card in memory only.

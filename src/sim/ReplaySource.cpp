@@ -80,7 +80,8 @@ bool ReplaySource::Parse(const std::string& text, std::string& error) {
         try {
             size_t used = 0;
             micros = std::stod(timeText, &used);
-            if (used != timeText.size() || !(micros >= 0) || micros > 8.64e10) return fail("bad time");
+            if (used != timeText.size() || !(micros >= 0) || micros > 8.64e10)
+                return fail("bad time");
         } catch (...) {
             return fail("bad time");
         }

@@ -156,7 +156,8 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
             break;
         }
         case kCmdSetClock:
-            m_clockOffset = static_cast<int64_t>(word(1)) - static_cast<int64_t>(std::time(nullptr));
+            m_clockOffset =
+                static_cast<int64_t>(word(1)) - static_cast<int64_t>(std::time(nullptr));
             Reply(cmd, sub, {});
             break;
         case kCmdStop:
@@ -187,11 +188,13 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
             Reply(cmd, sub, {});
             break;
         case kCmdLineConfig:
-            for (int i = 0; i < 7; ++i) m_line[static_cast<size_t>(i)] = word(i + 1);
+            for (int i = 0; i < 7; ++i)
+                m_line[static_cast<size_t>(i)] = word(i + 1);
             Reply(cmd, sub, {});
             break;
         case kCmdSampling:
-            for (int i = 0; i < 10; ++i) m_sampling[static_cast<size_t>(i)] = word(i + 1);
+            for (int i = 0; i < 10; ++i)
+                m_sampling[static_cast<size_t>(i)] = word(i + 1);
             Reply(cmd, sub, {});
             break;
         case kCmdTriggerString: {
@@ -210,15 +213,18 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
                 Reply(cmd, sub, {}, kRefused);
                 break;
             }
-            for (int i = 0; i < 6; ++i) m_triggers[sub][static_cast<size_t>(i)] = word(i + 1);
+            for (int i = 0; i < 6; ++i)
+                m_triggers[sub][static_cast<size_t>(i)] = word(i + 1);
             Reply(cmd, sub, {});
             break;
         case kCmdTimers:
-            for (int i = 0; i < 4; ++i) m_timers[static_cast<size_t>(i)] = word(i + 1);
+            for (int i = 0; i < 4; ++i)
+                m_timers[static_cast<size_t>(i)] = word(i + 1);
             Reply(cmd, sub, {});
             break;
         case kCmdCounters:
-            for (int i = 0; i < 4; ++i) m_counters[static_cast<size_t>(i)] = word(i + 1);
+            for (int i = 0; i < 4; ++i)
+                m_counters[static_cast<size_t>(i)] = word(i + 1);
             Reply(cmd, sub, {});
             break;
         case kCmdCardMode:
@@ -281,8 +287,8 @@ uint8_t SimInstrument::Out(uint8_t endpoint, const uint8_t* data, size_t n, size
     if (!m_attached) return kStatusGone;
     if (endpoint == kEpControlWord) {
         if (n != 4) return kStatusError;
-        uint32_t value = uint32_t{data[0]} | (uint32_t{data[1]} << 8) |
-                         (uint32_t{data[2]} << 16) | (uint32_t{data[3]} << 24);
+        uint32_t value = uint32_t{data[0]} | (uint32_t{data[1]} << 8) | (uint32_t{data[2]} << 16) |
+                         (uint32_t{data[3]} << 24);
         // The reset word drops stream bytes nobody has read yet.
         if (value == kControlWordReset && m_run) m_run->Discard();
         taken = n;
@@ -320,8 +326,7 @@ uint8_t SimInstrument::In(uint8_t endpoint, size_t maxLength, unsigned timeoutMs
         return m_run && m_run->Waiting() > 0;
     };
     if (endpoint != kEpReply && endpoint != kEpStream) return kStatusError;
-    if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
-        return kStatusTimeout;
+    if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) return kStatusTimeout;
     if (!m_attached) return kStatusGone;
     if (endpoint == kEpReply) {
         out = std::move(m_replies.front());

@@ -62,7 +62,8 @@ class SimInstrument {
 
   private:
     void Command(const uint8_t* p, size_t n);
-    void Reply(uint8_t cmd, uint8_t sub, std::initializer_list<uint32_t> words, uint32_t status = 0);
+    void Reply(uint8_t cmd, uint8_t sub, std::initializer_list<uint32_t> words,
+               uint32_t status = 0);
     void StartRun(RunMode mode);
     void StopRun();
     RunSetup Setup() const;

@@ -18,26 +18,54 @@ constexpr auto kIdleTick = std::chrono::milliseconds(100);
 LineFormat DecodeLineConfig(const std::array<uint32_t, 7>& w) {
     LineFormat f;
     switch (w[0] & 0x3000) {
-        case 0x2000: f.protocol = kProtocolSync; break;
-        case 0x3000: f.protocol = kProtocolHdlc; break;
-        case 0x1000: f.protocol = kProtocolLogic; break;
-        default: f.protocol = kProtocolAsync; break;
+        case 0x2000:
+            f.protocol = kProtocolSync;
+            break;
+        case 0x3000:
+            f.protocol = kProtocolHdlc;
+            break;
+        case 0x1000:
+            f.protocol = kProtocolLogic;
+            break;
+        default:
+            f.protocol = kProtocolAsync;
+            break;
     }
     uint32_t len = (w[1] >> 24) & 0xF;
     f.dataLen = len >= 5 && len <= 8 ? static_cast<int>(len) : 8;
     switch ((w[1] >> 20) & 7) {
-        case 5: f.parity = 1; break;
-        case 4: f.parity = 2; break;
-        case 7: f.parity = 3; break;
-        case 6: f.parity = 4; break;
-        case 1: f.parity = 5; break;
-        default: f.parity = 0; break;
+        case 5:
+            f.parity = 1;
+            break;
+        case 4:
+            f.parity = 2;
+            break;
+        case 7:
+            f.parity = 3;
+            break;
+        case 6:
+            f.parity = 4;
+            break;
+        case 1:
+            f.parity = 5;
+            break;
+        default:
+            f.parity = 0;
+            break;
     }
     switch ((w[1] >> 16) & 7) {
-        case 0: f.stopBit = 0; break;
-        case 3: f.stopBit = 15; break;
-        case 4: f.stopBit = 20; break;
-        default: f.stopBit = 10; break;
+        case 0:
+            f.stopBit = 0;
+            break;
+        case 3:
+            f.stopBit = 15;
+            break;
+        case 4:
+            f.stopBit = 20;
+            break;
+        default:
+            f.stopBit = 10;
+            break;
     }
     // A run the computer never configured (or configured with rate 0) runs at
     // 9600 bit/s, so that character times stay finite.
@@ -89,8 +117,8 @@ size_t SimRun::Take(uint8_t* out, size_t max) {
     size_t pos = 0;
     while (pos < m_sentPartial.size()) {
         StreamItem it;
-        size_t used = ParseStreamItem(m_sentPartial.data() + pos, m_sentPartial.size() - pos,
-                                      layout, it);
+        size_t used =
+            ParseStreamItem(m_sentPartial.data() + pos, m_sentPartial.size() - pos, layout, it);
         if (used == 0) break;
         ++m_itemsSent;
         pos += used;
@@ -100,7 +128,8 @@ size_t SimRun::Take(uint8_t* out, size_t max) {
             m_sentFillerLeft = it.fillerLength - body;
         }
     }
-    m_sentPartial.erase(m_sentPartial.begin(), m_sentPartial.begin() + static_cast<std::ptrdiff_t>(pos));
+    m_sentPartial.erase(m_sentPartial.begin(),
+                        m_sentPartial.begin() + static_cast<std::ptrdiff_t>(pos));
     m_space.notify_all();
     return n;
 }
@@ -124,7 +153,8 @@ uint32_t SimRun::ClockAt(uint64_t ticks) const {
 }
 
 uint32_t SimRun::ClockNow() const {
-    auto s = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_t0);
+    auto s =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_t0);
     return m_setup.startClock + static_cast<uint32_t>(s.count());
 }
 
@@ -162,8 +192,8 @@ void SimRun::EnsureBegun(std::vector<uint8_t>& out, uint64_t ticks, uint8_t line
     m_begun = true;
 }
 
-void SimRun::ApplyFires(const std::vector<TriggerFire>& fires, uint64_t ticks,
-                        uint8_t linesBefore, std::vector<uint8_t>& out) {
+void SimRun::ApplyFires(const std::vector<TriggerFire>& fires, uint64_t ticks, uint8_t linesBefore,
+                        std::vector<uint8_t>& out) {
     for (const auto& f : fires) {
         if ((f.actions & kActStartStoring) && !m_storing) {
             m_storing = true;
@@ -233,9 +263,9 @@ void SimRun::Loop() {
     tm local{};
     localtime_r(&start, &local);
     m_firstDay = StreamDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
-    m_startTicks = FieldsToTicks(static_cast<uint64_t>(local.tm_hour),
-                                 static_cast<uint64_t>(local.tm_min),
-                                 static_cast<uint64_t>(local.tm_sec), 0, 0, 0);
+    m_startTicks =
+        FieldsToTicks(static_cast<uint64_t>(local.tm_hour), static_cast<uint64_t>(local.tm_min),
+                      static_cast<uint64_t>(local.tm_sec), 0, 0, 0);
     if (m_mode == RunMode::kRetrieval) {
         Retrieve();
         return;
@@ -263,10 +293,11 @@ void SimRun::Loop() {
     std::unique_lock lock(m_mutex);
     while (!m_space.wait_for(lock, kIdleTick, [this] { return m_stop.load(); })) {
         lock.unlock();
-        uint64_t now = m_startTicks + static_cast<uint64_t>(
-                                          std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                              std::chrono::steady_clock::now() - m_t0)
-                                              .count() / 10);
+        uint64_t now = m_startTicks +
+                       static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                 std::chrono::steady_clock::now() - m_t0)
+                                                 .count() /
+                                             10);
         std::vector<uint8_t> out;
         ApplyFires(m_triggers.Evaluate(nullptr, m_lines, ClockNow(), m_overflow), now, m_lines,
                    out);

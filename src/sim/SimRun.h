@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "device/StreamItem.h"
-#include "sim/StreamEncoder.h"
 #include "sim/CardMemory.h"
 #include "sim/LineSource.h"
 #include "sim/SimTriggers.h"
+#include "sim/StreamEncoder.h"
 
 namespace qv::sim {
 
@@ -41,7 +41,7 @@ LineFormat DecodeLineConfig(const std::array<uint32_t, 7>& words);
 class SimRun {
   public:
     struct Options {
-        bool rateMax = false;       // as fast as the reader takes it
+        bool rateMax = false;  // as fast as the reader takes it
         size_t bufferBytes = 8u << 20;
     };
 

@@ -82,7 +82,8 @@ void SimServer::Unplug() {
     {
         std::lock_guard lock(m_mutex);
         // Shutting down wakes a worker blocked in read; it closes its own fd.
-        for (int c : m_clients) ::shutdown(c, SHUT_RDWR);
+        for (int c : m_clients)
+            ::shutdown(c, SHUT_RDWR);
         workers.swap(m_workers);
     }
     for (auto& w : workers)

@@ -6,12 +6,12 @@ namespace qv::sim {
 
 namespace {
 
-constexpr uint8_t kScopeNone = 0, kScopeNot = 1, kScopeAll = 2, kScopeOver = 3,
-                  kScopeUnder = 4, kScopeEnd = 5;
+constexpr uint8_t kScopeNone = 0, kScopeNot = 1, kScopeAll = 2, kScopeOver = 3, kScopeUnder = 4,
+                  kScopeEnd = 5;
 
 // Condition bits 2..9 of p2/p3 (RS, CS, ER, DR, CD, CI, ExtIn, ExtOut) and
 // their bits in the line state byte.
-constexpr uint8_t kLineBitOfCondition[8] = {kLineRs, kLineCs,  kLineEr,    kLineDr,
+constexpr uint8_t kLineBitOfCondition[8] = {kLineRs, kLineCs, kLineEr,    kLineDr,
                                             kLineCd, kLineCi, kLineExtIn, kLineExtOut};
 
 void Remember(std::vector<uint8_t>& h, uint8_t b) {
@@ -88,10 +88,11 @@ bool TriggerEngine::ConditionsHold(int t, const LineEvent* ev, uint8_t lines, ui
     }
     for (int i = 0; i < 4; ++i) {
         cond(other & (1u << i), clock >= m_setup.times[static_cast<size_t>(i)]);
-        cond(other & (1u << (4 + i)), m_counters[static_cast<size_t>(i)] >=
-                                           m_setup.counts[static_cast<size_t>(i)]);
+        cond(other & (1u << (4 + i)),
+             m_counters[static_cast<size_t>(i)] >= m_setup.counts[static_cast<size_t>(i)]);
     }
-    for (int i = 0; i < 8; ++i) cond(other & (1u << (8 + i)), stringHit[static_cast<size_t>(i)]);
+    for (int i = 0; i < 8; ++i)
+        cond(other & (1u << (8 + i)), stringHit[static_cast<size_t>(i)]);
     bool data = ev && ev->kind == LineEventKind::kData;
     bool sd = data && HeaderKind(ev->header) == RecordKind::kSdData;
     bool rd = data && HeaderKind(ev->header) == RecordKind::kRdData;
@@ -120,14 +121,15 @@ void TriggerEngine::Apply(uint32_t p5, uint32_t p6) {
     }
 }
 
-std::vector<TriggerFire> TriggerEngine::Evaluate(const LineEvent* ev, uint8_t lines,
-                                                 uint32_t clock, bool bufferFull) {
+std::vector<TriggerFire> TriggerEngine::Evaluate(const LineEvent* ev, uint8_t lines, uint32_t clock,
+                                                 bool bufferFull) {
     std::array<bool, 8> hit{};
     if (ev && ev->kind == LineEventKind::kData) {
         bool sd = HeaderKind(ev->header) == RecordKind::kSdData;
         auto& h = sd ? m_sdHistory : m_rdHistory;
         Remember(h, ev->value);
-        for (int i = 0; i < 4; ++i) hit[static_cast<size_t>(sd ? i : 4 + i)] = StringMatches(sd ? i : 4 + i, h);
+        for (int i = 0; i < 4; ++i)
+            hit[static_cast<size_t>(sd ? i : 4 + i)] = StringMatches(sd ? i : 4 + i, h);
     }
     std::vector<TriggerFire> fired;
     for (int t = 0; t < 5; ++t) {

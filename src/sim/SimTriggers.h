@@ -52,8 +52,8 @@ class TriggerEngine {
     TriggerSetup m_setup;
     std::array<bool, 5> m_was{};
     std::array<uint32_t, 4> m_counters{};
-    uint8_t m_events = 0;  // instrument events 1..8 (bit n-1)
-    uint8_t m_sync = 0;    // external events 1..8
+    uint8_t m_events = 0;                           // instrument events 1..8 (bit n-1)
+    uint8_t m_sync = 0;                             // external events 1..8
     std::vector<uint8_t> m_sdHistory, m_rdHistory;  // the last 16 bytes per line
 };
 

@@ -24,14 +24,13 @@ speed_t SpeedOf(double baud) {
         double baud;
         speed_t code;
     };
-    static const Pair kSpeeds[] = {{50, B50},         {75, B75},         {110, B110},
-                                   {134, B134},       {150, B150},       {200, B200},
-                                   {300, B300},       {600, B600},       {1200, B1200},
-                                   {1800, B1800},     {2400, B2400},     {4800, B4800},
-                                   {9600, B9600},     {19200, B19200},   {38400, B38400},
-                                   {57600, B57600},   {115200, B115200}, {230400, B230400},
-                                   {460800, B460800}, {500000, B500000}, {921600, B921600},
-                                   {1000000, B1000000}, {1500000, B1500000}};
+    static const Pair kSpeeds[] = {
+        {50, B50},         {75, B75},           {110, B110},        {134, B134},
+        {150, B150},       {200, B200},         {300, B300},        {600, B600},
+        {1200, B1200},     {1800, B1800},       {2400, B2400},      {4800, B4800},
+        {9600, B9600},     {19200, B19200},     {38400, B38400},    {57600, B57600},
+        {115200, B115200}, {230400, B230400},   {460800, B460800},  {500000, B500000},
+        {921600, B921600}, {1000000, B1000000}, {1500000, B1500000}};
     for (const auto& s : kSpeeds)
         if (s.baud == baud) return s.code;
     return B9600;
@@ -87,8 +86,8 @@ bool TtySource::Open(const std::string& sdPath, const std::string& rdPath, std::
 }
 
 uint64_t TtySource::NowTicks() const {
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
-                                                                   m_t0)
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                  std::chrono::steady_clock::now() - m_t0)
                   .count();
     return m_start + static_cast<uint64_t>(ns / 10);
 }
@@ -97,12 +96,13 @@ void TtySource::ReadPort(int fd, bool sd) {
     uint8_t buf[4096];
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n <= 0) return;
-    uint64_t step = CharacterTicks(sd ? m_format.sdBaudrate : m_format.rdBaudrate,
-                                   m_format.dataLen, m_format.parity, m_format.stopBit);
+    uint64_t step = CharacterTicks(sd ? m_format.sdBaudrate : m_format.rdBaudrate, m_format.dataLen,
+                                   m_format.parity, m_format.stopBit);
     // The bytes of one read arrived no later than now; stamp them backwards
     // from now, one character time apart, but never before an earlier event.
     uint64_t now = NowTicks();
-    uint64_t first = now >= step * static_cast<uint64_t>(n - 1) ? now - step * static_cast<uint64_t>(n - 1) : 0;
+    uint64_t first =
+        now >= step * static_cast<uint64_t>(n - 1) ? now - step * static_cast<uint64_t>(n - 1) : 0;
     if (first <= m_lastTime) first = m_lastTime + 1;
     for (ssize_t i = 0; i < n; ++i) {
         LineEvent ev;

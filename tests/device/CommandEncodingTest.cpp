@@ -51,8 +51,8 @@ TEST(LineConfig, EveryFieldReachesItsBits) {
     EXPECT_EQ(w[4], 1u + 7 + 1 + 2);
     EXPECT_EQ(w[6], 166666u);  // two stop bits at 1200 bit/s
 
-    const std::pair<uint8_t, uint32_t> parity[] = {
-        {1, 0x500000}, {2, 0x400000}, {4, 0x600000}, {5, 0x100000}, {0, 0}, {255, 0}};
+    const std::pair<uint8_t, uint32_t> parity[] = {{1, 0x500000}, {2, 0x400000}, {4, 0x600000},
+                                                   {5, 0x100000}, {0, 0},        {255, 0}};
     for (auto [code, bits] : parity) {
         m.Parity = code;
         EXPECT_EQ(EncodeLineConfig(m)[1] & 0x700000u, bits) << int(code);
@@ -111,7 +111,8 @@ TEST(TriggerString, WithoutEndOrEmpty) {
     EXPECT_EQ(pat[0], 7);
     sc[0] = 5;  // empty pattern: all END, all 0
     RightAlignTriggerString(pat, sc);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(sc[i], 5);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(sc[i], 5);
     EXPECT_EQ(pat[0], 0);
 }
 
@@ -121,13 +122,13 @@ TEST(TriggerAction, BitsOfEveryKind) {
         uint16_t option;
         uint32_t p5, p6;
     } cases[] = {
-        {0x00, 255, 0, 0},          {0x10, 255, 1u << 0, 0},    {0x20, 255, 1u << 1, 0},
-        {0x40, 255, 1u << 4, 0},    {0x41, 255, 1u << 5, 0},    {0x90, 255, 1u << 6, 0},
-        {0x91, 255, 1u << 7, 0},    {0x30, 1, 1u << 16, 0},     {0x30, 3, 1u << 18, 0},
-        {0x30, 4, 0, 0},            {0x31, 2, 1u << 21, 0},     {0x71, 255, 1u << 24, 0},
-        {0x74, 255, 1u << 27, 0},   {0x81, 255, 1u << 28, 0},   {0x84, 255, 1u << 31, 0},
-        {0x50, 1, 0, 1u << 0},      {0x51, 8, 0, 1u << 15},     {0x60, 3, 0, 1u << 18},
-        {0x61, 8, 0, 1u << 31},     {0x51, 255, 0, 1u << 8},    {0x77, 255, 0, 0},
+        {0x00, 255, 0, 0},        {0x10, 255, 1u << 0, 0},  {0x20, 255, 1u << 1, 0},
+        {0x40, 255, 1u << 4, 0},  {0x41, 255, 1u << 5, 0},  {0x90, 255, 1u << 6, 0},
+        {0x91, 255, 1u << 7, 0},  {0x30, 1, 1u << 16, 0},   {0x30, 3, 1u << 18, 0},
+        {0x30, 4, 0, 0},          {0x31, 2, 1u << 21, 0},   {0x71, 255, 1u << 24, 0},
+        {0x74, 255, 1u << 27, 0}, {0x81, 255, 1u << 28, 0}, {0x84, 255, 1u << 31, 0},
+        {0x50, 1, 0, 1u << 0},    {0x51, 8, 0, 1u << 15},   {0x60, 3, 0, 1u << 18},
+        {0x61, 8, 0, 1u << 31},   {0x51, 255, 0, 1u << 8},  {0x77, 255, 0, 0},
     };
     for (const auto& c : cases) {
         uint32_t p5 = 0, p6 = 0;
@@ -141,8 +142,8 @@ TEST(Trigger, ConditionsStatesAndActions) {
     TriggerSetting t;
     t.enabled = 1;
     t.andOr = kAndOrOr;
-    t.lines[0] = 1;             // SD
-    t.lines[2] = 1;             // RS
+    t.lines[0] = 1;  // SD
+    t.lines[2] = 1;  // RS
     t.lineStates[2] = kLevelHigh;
     t.events[0] = 1;
     t.eventStates[0] = 1;

@@ -33,7 +33,8 @@ struct FakeWire {
     void Reply(std::initializer_list<uint32_t> words) {
         std::vector<uint8_t> r(4, 0);
         for (uint32_t w : words)
-            for (int s = 24; s >= 0; s -= 8) r.push_back(static_cast<uint8_t>(w >> s));
+            for (int s = 24; s >= 0; s -= 8)
+                r.push_back(static_cast<uint8_t>(w >> s));
         replies.push_back(r);
     }
 };
@@ -49,7 +50,8 @@ class FakeLink : public IDeviceLink {
             m_desc.endpoints.push_back(EndpointInfo{a, TransferType::kBulk, 512, 0});
     }
     const DeviceDescriptors& Descriptors() const override { return m_desc; }
-    TransferStatus Transfer(uint8_t ep, uint8_t* data, size_t& length, unsigned timeoutMs) override {
+    TransferStatus Transfer(uint8_t ep, uint8_t* data, size_t& length,
+                            unsigned timeoutMs) override {
         m_wire->lastTimeout = timeoutMs;
         if (m_wire->unplugged) {
             length = 0;
@@ -81,7 +83,8 @@ class FakeBackend : public IDeviceBackend {
         : m_units(std::move(units)), m_wire(std::move(wire)) {}
     std::vector<DeviceRef> Enumerate() override {
         std::vector<DeviceRef> v;
-        for (size_t i = 0; i < m_units.size(); ++i) v.push_back({"fake:" + std::to_string(i)});
+        for (size_t i = 0; i < m_units.size(); ++i)
+            v.push_back({"fake:" + std::to_string(i)});
         return v;
     }
     std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref) override {
@@ -99,7 +102,7 @@ class FakeBackend : public IDeviceBackend {
 
 // A device object over fake units.
 inline std::shared_ptr<CUsbDevice> MakeFakeDevice(std::vector<FakeUnit> units,
-                                                   std::shared_ptr<FakeWire> wire) {
+                                                  std::shared_ptr<FakeWire> wire) {
     std::vector<std::unique_ptr<IDeviceBackend>> b;
     b.push_back(std::make_unique<FakeBackend>(std::move(units), std::move(wire)));
     return std::make_shared<CUsbDevice>(std::move(b));

@@ -96,7 +96,8 @@ TEST_F(SimBackend, CardBlocksWrittenReadBack) {
     ASSERT_TRUE(dev->Open(0));
     DeviceCommand cmd(dev);
     std::vector<uint8_t> data(3 * 512);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7);
     ASSERT_EQ(cmd.WriteCardBlocks(0x10020, data.data(), 3), 3 * 512);
     std::vector<uint8_t> back;
     ASSERT_EQ(cmd.ReadCardBlocks(0x10020, 3, back), 3 * 512);

@@ -29,7 +29,7 @@ TEST(UnitFile, LinesWriteAndReadBack) {
     CSelUnitInfo u{0x9, 0x14D2, 0x11, "42", "left, bench"};
     EXPECT_EQ(UnitLine(u), "0009,14d2,0011,      42,left, bench\n");
     CSelUnitInfo back = ParseUnitLine(UnitLine(u));
-    EXPECT_EQ(back.flags, 0x8u);  // attachment is found afresh
+    EXPECT_EQ(back.flags, 0x8u);   // attachment is found afresh
     EXPECT_EQ(back.serial, "42");  // not "42,left," as a blank-ended word would give
     EXPECT_EQ(back.name, "left, bench");
     EXPECT_EQ(back.productId, 0x11u);
@@ -54,7 +54,8 @@ class Units : public ::testing::Test {
 TEST_F(Units, ScanAppendsNewUnitsAndMarksKnownOnes) {
     auto dev = Devices({{kProductQvS1, "A1"}, {0x0099, "X"}, {kProductQvSz2, "B2", false}});
     CUnitList list{SelectedUnit{}};
-    ASSERT_EQ(list.Reload(dev.get()), 1u);  // another product and a unit that does not open are skipped
+    ASSERT_EQ(list.Reload(dev.get()),
+              1u);  // another product and a unit that does not open are skipped
     EXPECT_FALSE(dev->IsOpen());
     EXPECT_EQ(test::ReadBytes(UnitListPath()), "0001,14d2,0010,      A1,\n");
 

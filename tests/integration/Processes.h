@@ -3,8 +3,8 @@
 // (the test machine may be loaded).
 #pragma once
 
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,14 +44,18 @@ class Process {
             const std::string& outFile, const std::string& errFile)
         : m_out(outFile), m_err(errFile) {
         std::vector<char*> argv, envp;
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        for (auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+        for (auto& e : env)
+            envp.push_back(const_cast<char*>(e.c_str()));
         envp.push_back(nullptr);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         if (posix_spawn(&m_pid, argv[0], &fa, nullptr, argv.data(), envp.data()) != 0) m_pid = -1;
         posix_spawn_file_actions_destroy(&fa);
     }

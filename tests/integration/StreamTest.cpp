@@ -7,8 +7,8 @@
 #include <spawn.h>
 #include <termios.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "device/CommandEncoding.h"
@@ -38,23 +38,38 @@ class StreamReader {
                 continue;
             }
             StreamItem it;
-            size_t used = ParseStreamItem(m_buf.data() + pos, m_buf.size() - pos,
-                                          StreamLayout::kShort, it);
+            size_t used =
+                ParseStreamItem(m_buf.data() + pos, m_buf.size() - pos, StreamLayout::kShort, it);
             if (used == 0) break;
             pos += used;
             ++items;
             switch (it.type) {
-                case ItemType::kDate: m_running = 0; m_started = false; ++dates; break;
-                case ItemType::kTime: m_running = it.time; break;
-                case ItemType::kTriggerStep: m_running += it.step; triggers.push_back(it.value); break;
-                case ItemType::kTriggerTime: m_running = it.time; triggers.push_back(it.value); break;
-                case ItemType::kFiller: m_skip = it.fillerLength; break;
+                case ItemType::kDate:
+                    m_running = 0;
+                    m_started = false;
+                    ++dates;
+                    break;
+                case ItemType::kTime:
+                    m_running = it.time;
+                    break;
+                case ItemType::kTriggerStep:
+                    m_running += it.step;
+                    triggers.push_back(it.value);
+                    break;
+                case ItemType::kTriggerTime:
+                    m_running = it.time;
+                    triggers.push_back(it.value);
+                    break;
+                case ItemType::kFiller:
+                    m_skip = it.fillerLength;
+                    break;
                 case ItemType::kData:
                     if (m_started) m_running += it.step;
                     m_started = true;
                     data.push_back({it.first, it.value, m_running});
                     break;
-                default: break;
+                default:
+                    break;
             }
         }
         m_buf.erase(m_buf.begin(), m_buf.begin() + static_cast<std::ptrdiff_t>(pos));
@@ -96,7 +111,8 @@ void Configure(DeviceCommand& cmd, const TriggerSetting& t1, const TriggerOption
     ASSERT_EQ(SendMonitorSettings(cmd, m, SamplingSettings{}), 0);
     ASSERT_EQ(SendTriggerOption(cmd, opt), 0);
     ASSERT_EQ(SendTriggerSetting(cmd, 1, t1), 0);
-    for (int n = 2; n <= 5; ++n) ASSERT_EQ(SendTriggerSetting(cmd, n, TriggerSetting{}), 0);
+    for (int n = 2; n <= 5; ++n)
+        ASSERT_EQ(SendTriggerSetting(cmd, n, TriggerSetting{}), 0);
 }
 
 TriggerSetting StoreFromStart() {
@@ -126,8 +142,8 @@ TEST_F(Stream, ReplayScriptArrivesAsTimedItemsAndNothingIsLost) {
                "6000 LINES RS CS\n"
                "7000 BREAK SD ON\n"
                "7100.5 PARITY RD 3f\n");
-    Process& sim = StartSim({"--serial", "P1", "--source", "replay:" + work.file("line.txt"),
-                             "--rate", "max"});
+    Process& sim = StartSim(
+        {"--serial", "P1", "--source", "replay:" + work.file("line.txt"), "--rate", "max"});
     auto dev = OpenUnit("P1");
     DeviceCommand cmd(dev);
     Configure(cmd, StoreFromStart());
@@ -164,7 +180,8 @@ TEST_F(Stream, WithoutAStartStoringTriggerNothingIsSent) {
     Configure(cmd, TriggerSetting{});
     ASSERT_EQ(cmd.StartToComputer(), 0);
     StreamReader r;
-    ReadStream(*dev, r, [] { return false; }, 1);
+    ReadStream(
+        *dev, r, [] { return false; }, 1);
     EXPECT_EQ(r.items, 0u);
     uint32_t bits = 0, waiting = 1;
     ASSERT_EQ(cmd.QueryState(bits), 0);
@@ -250,7 +267,8 @@ TEST_F(Stream, TtySourceStampsBytesFromPseudoTerminals) {
     }));
     EXPECT_EQ(r.Text(RecordKind::kSdData), "HELLO!");
     EXPECT_EQ(r.Text(RecordKind::kRdData), "WORLD");
-    for (size_t i = 1; i < r.data.size(); ++i) EXPECT_GT(r.data[i].time, r.data[i - 1].time) << i;
+    for (size_t i = 1; i < r.data.size(); ++i)
+        EXPECT_GT(r.data[i].time, r.data[i - 1].time) << i;
     ASSERT_EQ(cmd.Stop(), 0);
     EXPECT_EQ(ItemsSentAtExit(sim), r.items);
 }
@@ -262,7 +280,8 @@ TEST_F(Stream, SynthAtFullSpeedLosesNothing) {
     Configure(cmd, StoreFromStart());
     ASSERT_EQ(cmd.StartToComputer(), 0);
     StreamReader r;
-    ASSERT_TRUE(ReadStream(*dev, r, [&] { return r.items >= 200000; }, 120));
+    ASSERT_TRUE(ReadStream(
+        *dev, r, [&] { return r.items >= 200000; }, 120));
     EXPECT_FALSE(r.Text(RecordKind::kSdData).empty());
     EXPECT_FALSE(r.Text(RecordKind::kRdData).empty());
     ASSERT_EQ(cmd.Stop(), 0);

@@ -131,7 +131,8 @@ TEST_F(UnitsAndStatus, UnplugDuringATransferAndReplug) {
 TEST_F(UnitsAndStatus, CardBlocksWrittenAndReadBackAcrossRestarts) {
     std::string card = work.file("card.bin");
     std::vector<uint8_t> data(64 * 512);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 31 + 7);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 31 + 7);
     {
         Process& sim = StartSim({"--serial", "K1", "--card", card});
         auto dev = OpenUnit("K1");

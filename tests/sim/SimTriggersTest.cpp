@@ -47,7 +47,8 @@ TEST(Triggers, StringWithScopesOnItsOwnLine) {
         LineEvent sd = Char(true, c);  // the same bytes on SD do not count
         EXPECT_TRUE(e.Evaluate(&sd, 0, 0, false).empty());
     }
-    LineEvent a = Char(false, 'A'), q = Char(false, '?'), w = Char(false, 'w'), z = Char(false, 'z');
+    LineEvent a = Char(false, 'A'), q = Char(false, '?'), w = Char(false, 'w'),
+              z = Char(false, 'z');
     e.Evaluate(&a, 0, 0, false);
     e.Evaluate(&q, 0, 0, false);
     EXPECT_TRUE(e.Evaluate(&w, 0, 0, false).empty());  // 'w' < 'x'
@@ -69,8 +70,8 @@ TEST(Triggers, AndOfLineLevelTimeAndErrorWithCounterActions) {
     TriggerEngine e;
     e.Reset(s);
     LineEvent bad = Char(true, 'x', kFlagParityError);
-    EXPECT_TRUE(e.Evaluate(&bad, kLineRs, 999, false).empty());   // too early
-    EXPECT_TRUE(e.Evaluate(&bad, 0, 1000, false).empty());        // RS low
+    EXPECT_TRUE(e.Evaluate(&bad, kLineRs, 999, false).empty());  // too early
+    EXPECT_TRUE(e.Evaluate(&bad, 0, 1000, false).empty());       // RS low
     auto f = e.Evaluate(&bad, kLineRs, 1000, false);
     ASSERT_EQ(f.size(), 2u);  // trigger 1 steps counter 1, which trigger 2 then sees
     EXPECT_EQ(f[0].trigger, 1);
@@ -82,8 +83,8 @@ TEST(Replay, ScriptEventsAndErrors) {
     f.sdBaudrate = f.rdBaudrate = 9600;
     ReplaySource r(f, 1000);
     std::string err;
-    ASSERT_TRUE(r.Parse("# c\n\n10 SD 41 \"BC\"\n5000.5 LINES RS CI\n6000 BREAK RD ON\n7000 FRAMING SD 00\n",
-                        err))
+    ASSERT_TRUE(r.Parse(
+        "# c\n\n10 SD 41 \"BC\"\n5000.5 LINES RS CI\n6000 BREAK RD ON\n7000 FRAMING SD 00\n", err))
         << err;
     ASSERT_EQ(r.Events().size(), 6u);
     EXPECT_EQ(r.Events()[0].time, 1000u + 1000);
@@ -94,8 +95,9 @@ TEST(Replay, ScriptEventsAndErrors) {
     EXPECT_EQ(r.Events()[4].value, kEventRdBreak);
     EXPECT_EQ(r.Events()[5].header & kFlagFramingError, kFlagFramingError);
 
-    for (const char* bad : {"x SD 41\n", "10 SD\n", "10 SD 4\n", "10 XX 41\n", "20 SD 41\n10 SD 41\n",
-                            "10 LINES QQ\n", "10 BREAK SD\n", "10 PARITY 41\n", "-5 SD 41\n"}) {
+    for (const char* bad :
+         {"x SD 41\n", "10 SD\n", "10 SD 4\n", "10 XX 41\n", "20 SD 41\n10 SD 41\n",
+          "10 LINES QQ\n", "10 BREAK SD\n", "10 PARITY 41\n", "-5 SD 41\n"}) {
         EXPECT_FALSE(r.Parse(bad, err)) << bad;
         EXPECT_FALSE(err.empty());
     }

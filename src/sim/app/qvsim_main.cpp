@@ -18,9 +18,12 @@
 namespace {
 
 bool ParseProduct(const std::string& model, uint16_t& product) {
-    if (model == "QV-S1") product = qv::kProductQvS1;
-    else if (model == "QV-SZ2") product = qv::kProductQvSz2;
-    else return false;
+    if (model == "QV-S1")
+        product = qv::kProductQvS1;
+    else if (model == "QV-SZ2")
+        product = qv::kProductQvSz2;
+    else
+        return false;
     return true;
 }
 
@@ -72,7 +75,8 @@ int main(int argc, char** argv) {
     // Signals are taken by sigwait below, never by a handler in some thread.
     sigset_t set;
     sigemptyset(&set);
-    for (int s : {SIGUSR1, SIGUSR2, SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, s);
+    for (int s : {SIGUSR1, SIGUSR2, SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&set, s);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 
     qv::sim::SimInstrument instrument(cfg);

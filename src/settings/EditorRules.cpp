@@ -1,0 +1,141 @@
+#include "settings/EditorRules.h"
+
+#include <cmath>
+
+#include "core/TimeText.h"
+#include "settings/FormatEntry.h"
+
+namespace qv {
+
+namespace {
+
+constexpr uint32_t kRates[] = {
+    50,        75,        100,       110,        134,       150,       200,       300,
+    600,       1'200,     1'800,     2'000,      2'400,     3'200,     3'600,     4'800,
+    7'200,     8'000,     9'600,     10'400,     12'000,    12'800,    14'400,    16'000,
+    16'800,    19'200,    24'000,    26'400,     28'800,    32'000,    33'600,    38'400,
+    48'000,    56'000,    57'600,    64'000,     72'000,    76'800,    100'000,   115'200,
+    153'600,   200'000,   230'400,   300'000,    400'000,   460'800,   500'000,   600'000,
+    614'400,   687'500,   700'000,   800'000,    900'000,   921'600,   1'000'000, 1'500'000,
+    // RS-422/485/530 only from here.
+    1'843'200, 2'000'000, 3'000'000, 3'686'400,  4'000'000, 5'000'000, 6'000'000, 7'000'000,
+    7'372'800, 8'000'000, 9'000'000, 10'000'000, 11'000'000, 12'000'000, 12'500'000,
+};
+constexpr size_t kRs232Rates = 56;
+
+}  // namespace
+
+int EditorLineType(uint8_t line) {
+    return line == kLineRs422 ? kLineTypeRs422 : kLineTypeRs232;
+}
+
+std::span<const uint32_t> BitRateList(int lineType) {
+    std::span<const uint32_t> all(kRates);
+    return lineType == kLineTypeRs422 ? all : all.first(kRs232Rates);
+}
+
+double LimitBitRate(double rate, int lineType) {
+    if (!(rate >= kMinBitRate)) rate = kMinBitRate;  // NaN too
+    if (rate > kMaxBitRate) rate = kMaxBitRate;
+    if (lineType != kLineTypeRs422 && rate > kMaxRs232BitRate) rate = kMaxRs232BitRate;
+    return rate;
+}
+
+double ParseBitRateText(std::string_view text, int lineType) {
+    std::string kept;
+    for (char c : text)
+        if ((c >= '0' && c <= '9') || c == '.') kept += c;
+    return LimitBitRate(ParseLeadingDouble(kept), lineType);
+}
+
+std::string BitRateText(double rate, int lineType) {
+    if (lineType != kLineTypeRs422 && rate > kMaxRs232BitRate) rate = kMaxRs232BitRate;
+    double whole = std::floor(rate);
+    std::string text = WithThousands(static_cast<int64_t>(whole));
+    if (rate != whole) {
+        // Keep the fraction of a typed rate such as 134.5.
+        std::string fixed = FormatFixed1(rate - whole);
+        text += fixed.substr(fixed.find('.'));
+    }
+    return text;
+}
+
+std::string SameAsSdLabel(std::string_view sdName) {
+    return "(" + std::string(sdName) + "と同じ)";
+}
+
+void SetRdSameAsSd(MonitorSettings& m) {
+    m.RD_Baudrate = m.SD_Baudrate;
+}
+
+void LowerSamplingToHalfBit(const MonitorSettings& m, SamplingSettings& s) {
+    if (m.Protocol != kProtocolAsync) return;
+    auto lower = [](uint32_t& cycle, double rate) {
+        if (!(rate > 0)) return;
+        double half = std::floor(0.5 / rate * 1e9);
+        if (half < kMinSamplingCycle) half = kMinSamplingCycle;
+        if (half < static_cast<double>(cycle)) cycle = static_cast<uint32_t>(half);
+    };
+    lower(s.cycles[kSD], m.SD_Baudrate);
+    lower(s.cycles[kRD], m.RD_Baudrate);
+}
+
+uint64_t FrameLimitFromText(std::string_view text) {
+    std::string kept;
+    for (char c : text)
+        if (c != ',') kept += c;
+    // The text becomes a whole number before it is multiplied: 0.5 gives 0.
+    double units = std::trunc(ParseLeadingDouble(kept));
+    if (!(units > 0)) return 0;
+    double frames = units * static_cast<double>(kFrameLimitUnit);
+    uint64_t limit = frames >= static_cast<double>(kMaxFrameLimit) ? kMaxFrameLimit
+                                                                   : static_cast<uint64_t>(frames);
+    return (limit + kFrameLimitStep - 1) / kFrameLimitStep * kFrameLimitStep;
+}
+
+std::string FrameLimitText(uint64_t frameMax) {
+    return WithThousands(static_cast<int64_t>(frameMax / kFrameLimitUnit));
+}
+
+bool FrameLimitEditable(uint8_t memory, uint32_t saveDevice) {
+    return memory == kMemoryRing && saveDevice == kSaveDevicePc;
+}
+
+TriggerCheck CheckTriggers(const std::array<TriggerSetting, kTriggerCount>& triggers,
+                           const TriggerOption& option, int64_t now) {
+    TriggerCheck check;
+    for (const TriggerSetting& t : triggers) {
+        if (t.enabled == 0) continue;
+        ++check.enabled;
+        if (StartsStoring(t)) ++check.startStoring;
+    }
+    if (check.startStoring > 0) return check;
+    for (int i = 0; i < kOptionTimes; ++i)
+        if (option.times[static_cast<size_t>(i)] <= now) check.time = i;
+    if (check.enabled == kTriggerCount || check.time < 0) {
+        check.outcome = TriggerCheckOutcome::AskOkCancel;
+        return check;
+    }
+    for (int i = kTriggerCount - 1; i >= 0; --i) {
+        if (triggers[static_cast<size_t>(i)].enabled == 0) {
+            check.rewrite = i;
+            break;
+        }
+    }
+    check.outcome = TriggerCheckOutcome::AskYesNoCancel;
+    return check;
+}
+
+void ApplyStartStoringTrigger(std::array<TriggerSetting, kTriggerCount>& triggers,
+                              const TriggerCheck& check) {
+    if (check.outcome != TriggerCheckOutcome::AskYesNoCancel || check.rewrite < 0 ||
+        check.rewrite >= kTriggerCount || check.time < 0 || check.time >= kOptionTimes)
+        return;
+    TriggerSetting& t = triggers[static_cast<size_t>(check.rewrite)];
+    t = TriggerSetting{};
+    t.enabled = 1;
+    t.action1 = kActionStartStoring;
+    t.times[static_cast<size_t>(check.time)] = 1;
+}
+
+}  // namespace qv

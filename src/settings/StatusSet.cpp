@@ -1,0 +1,67 @@
+#include "settings/StatusSet.h"
+
+#include <algorithm>
+
+#include "core/FileUtil.h"
+#include "settings/EditorRules.h"
+#include "settings/StatusFileCtrl.h"
+
+namespace qv {
+
+ImportKind ImportKindOf(const std::string& path) {
+    if (path.size() <= 4) return ImportKind::None;
+    std::string ext = path.substr(path.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == ".qvs") return ImportKind::StatusFile;
+    if (ext == ".qvr") return ImportKind::CaptureIndex;
+    return ImportKind::None;
+}
+
+void LoadStatusSet(CStatusFileCtrl& file, StatusSet& set, int64_t now) {
+    file.ReadMonitorStatus(set.status.monitor, set.status.sampling, set.status.sync);
+    for (int n = 1; n <= kTriggerCount; ++n)
+        file.ReadTrigger(set.triggers[static_cast<size_t>(n - 1)], n);
+    file.ReadTriggerOption(set.option, now);
+    for (int n = 1; n <= kFormatRows; ++n) {
+        FormatEntry e;
+        if (file.ReadFormatEntry(e, n) == 0) set.format[static_cast<size_t>(n - 1)] = e;
+    }
+}
+
+int ImportStatusSet(const std::string& path, StatusSet& set, int64_t now) {
+    ImportKind kind = ImportKindOf(path);
+    if (kind == ImportKind::None || !PathExists(path) || IsDirectory(path)) return -1;
+    CStatusFileCtrl file;
+    if (kind == ImportKind::StatusFile) {
+        if (file.OpenStatusFile(path) != 0) return -1;
+    } else {
+        // A capture index carries the same sections. Its own open test asks for
+        // ".qvr" in the path, exact case; it is only read here, never created.
+        if (path.find(".qvr") == std::string::npos) return -1;
+        file.SetPath(path);
+    }
+    LoadStatusSet(file, set, now);
+    return 0;
+}
+
+int SaveStatusSet(CStatusFileCtrl& file, StatusSet& set) {
+    LowerSamplingToHalfBit(set.status.monitor, set.status.sampling);
+    file.BeginBatch();
+    int rc = file.WriteMonitorStatus(set.status.monitor, set.status.sampling, set.status.sync);
+    for (int n = 1; rc == 0 && n <= kTriggerCount; ++n)
+        rc = file.WriteTrigger(set.triggers[static_cast<size_t>(n - 1)], n);
+    if (rc == 0) rc = file.WriteTriggerOption(set.option);
+    if (rc == 0) rc = file.WriteFormatTable(set.format, kFormatRows);
+    int flushed = file.EndBatch();
+    return rc != 0 ? rc : flushed;
+}
+
+int SaveStatusSet(const std::string& path, StatusSet& set) {
+    CStatusFileCtrl file;
+    if (file.OpenStatusFile(path) != 0) return -1;
+    file.SetUnit(ReadStatusUnit(file));
+    return SaveStatusSet(file, set);
+}
+
+}  // namespace qv

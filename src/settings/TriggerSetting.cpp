@@ -1,0 +1,295 @@
+#include "settings/TriggerSetting.h"
+
+#include <ctime>
+
+#include "core/TimeText.h"
+
+namespace qv {
+
+namespace {
+
+constexpr CodeWord kScope[] = {{0, "NONE"}, {1, "NOT"},   {2, "ALL"},
+                               {3, "OVER"}, {4, "UNDER"}, {5, "END"}};
+constexpr CodeWord kLevel[] = {{1, "HIGH"}, {0, "LOW"}};
+constexpr CodeWord kAndOr[] = {{0, "AND"}, {1, "OR"}};
+
+constexpr ScopeInfo kScopeInfo[] = {
+    {kScopeNone, "NONE", "－", "そのまま"},       {kScopeNot, "NOT", "×", "それ以外"},
+    {kScopeAll, "ALL", "**", "条件としない"},     {kScopeOver, "OVER", "≦", "それ以上"},
+    {kScopeUnder, "UNDER", "≧", "それ以下"},      {kScopeEnd, "END", "－", ""},
+};
+
+constexpr std::string_view kStringKeys[kOptionStrings] = {
+    "SDStr1", "SDStr2", "SDStr3", "SDStr4", "RDStr1", "RDStr2", "RDStr3", "RDStr4"};
+constexpr std::string_view kLineKeys[kTriggerLines] = {"SD", "RD", "RS", "CS", "ER",
+                                                       "DR", "CD", "CI", "ExtIn", "ExtOut"};
+constexpr std::string_view kLineStateKeys[kTriggerLines] = {
+    "SD_State", "RD_State", "RS_State", "CS_State",    "ER_State",
+    "DR_State", "CD_State", "CI_State", "ExtIN_State", "ExtOUT_State"};
+
+std::vector<ActionEntry> BuildActionList() {
+    std::vector<ActionEntry> list;
+    auto add = [&](uint8_t code, uint16_t option, std::string label) {
+        list.push_back({code, option, std::move(label)});
+    };
+    add(0x00, kNoOption, "何もしない");
+    add(0x10, kNoOption, "蓄積停止");
+    add(0x20, kNoOption, "蓄積開始");
+    // The LED labels carry an ideographic space before ON and OFF.
+    for (uint16_t n = 1; n <= 3; ++n) add(0x30, n, "LED-" + std::to_string(n) + "　OFF");
+    for (uint16_t n = 1; n <= 3; ++n) add(0x31, n, "LED-" + std::to_string(n) + "　ON");
+    add(0x40, kNoOption, "ブザーOFF");
+    add(0x41, kNoOption, "ブザーON");
+    for (uint16_t n = 1; n <= 8; ++n) add(0x50, n, "イベント" + std::to_string(n) + " OFF");
+    for (uint16_t n = 1; n <= 8; ++n) add(0x51, n, "イベント" + std::to_string(n) + " ON");
+    for (uint16_t n = 1; n <= 8; ++n) add(0x60, n, "外部イベント" + std::to_string(n) + " OFF");
+    for (uint16_t n = 1; n <= 8; ++n) add(0x61, n, "外部イベント" + std::to_string(n) + " ON");
+    for (int n = 1; n <= 4; ++n)
+        add(static_cast<uint8_t>(0x70 + n), kNoOption,
+            "カウンタ" + std::to_string(n) + "をインクリメント");
+    for (int n = 1; n <= 4; ++n)
+        add(static_cast<uint8_t>(0x80 + n), kNoOption, "カウンタ" + std::to_string(n) + "をリセット");
+    add(0x90, kNoOption, "EXT OUT LOW");
+    add(0x91, kNoOption, "EXT OUT HIGH");
+    return list;
+}
+
+// Size of each condition group.
+int GroupSize(ConditionGroup g) {
+    switch (g) {
+        case ConditionGroup::Line: return kTriggerLines;
+        case ConditionGroup::Event:
+        case ConditionGroup::Sync: return kTriggerEvents;
+        case ConditionGroup::Time:
+        case ConditionGroup::Count:
+        case ConditionGroup::SdString:
+        case ConditionGroup::RdString: return 4;
+        default: return 1;
+    }
+}
+
+constexpr ConditionGroup kAllGroups[] = {
+    ConditionGroup::Line,     ConditionGroup::Event,    ConditionGroup::Sync,
+    ConditionGroup::Time,     ConditionGroup::Count,    ConditionGroup::SdString,
+    ConditionGroup::RdString, ConditionGroup::SdError,  ConditionGroup::RdError,
+    ConditionGroup::SdBreak,  ConditionGroup::RdBreak,  ConditionGroup::BufferFull,
+};
+
+}  // namespace
+
+const WordTable kScopeWords{kScope};
+const WordTable kLevelWords{kLevel};
+const WordTable kAndOrWords{kAndOr};
+
+std::span<const ScopeInfo> Scopes() {
+    return kScopeInfo;
+}
+
+std::string_view OptionStringKey(int string) {
+    return string >= 0 && string < kOptionStrings ? kStringKeys[string] : std::string_view();
+}
+
+int PatternLength(const DataString& scopes) {
+    for (int i = 0; i < kStringBytes; ++i)
+        if (scopes[static_cast<size_t>(i)] == kScopeEnd) return i;
+    return kStringBytes;
+}
+
+std::string DataStringText(const DataString& bytes) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) out += ' ';
+        out += HexByte(bytes[i]);
+    }
+    return out;
+}
+
+DataString ParseDataString(std::string_view text) {
+    DataString bytes{};
+    for (size_t g = 0; g < bytes.size(); ++g) {
+        size_t pos = g * 3;
+        if (pos >= text.size()) break;
+        bytes[g] = static_cast<uint8_t>(ParseHexPrefix(text.substr(pos, 2), 2));
+    }
+    return bytes;
+}
+
+std::string TriggerTimeText(int64_t time) {
+    std::time_t t = static_cast<std::time_t>(time);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return {};
+    char buf[32];
+    size_t n = std::strftime(buf, sizeof buf, "%y%m%d%H%M%S", &tm);
+    return std::string(buf, n);
+}
+
+std::optional<int64_t> ParseTriggerTime(std::string_view text) {
+    int64_t f[6] = {};
+    for (size_t i = 0; i < 6; ++i) {
+        size_t pos = i * 2;
+        if (pos < text.size()) f[i] = ParseLeadingInt(text.substr(pos, 2));
+    }
+    if (f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > 31 || f[3] < 0 || f[3] > 23 || f[4] < 0 ||
+        f[4] > 59 || f[5] < 0 || f[5] > 59)
+        return std::nullopt;
+    std::tm tm{};
+    tm.tm_year = static_cast<int>(f[0]) + 100;  // the year is stored as year - 2000
+    tm.tm_mon = static_cast<int>(f[1]) - 1;
+    tm.tm_mday = static_cast<int>(f[2]);
+    tm.tm_hour = static_cast<int>(f[3]);
+    tm.tm_min = static_cast<int>(f[4]);
+    tm.tm_sec = static_cast<int>(f[5]);
+    tm.tm_isdst = -1;  // let the system decide daylight saving
+    std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1)) return std::nullopt;
+    return static_cast<int64_t>(t);
+}
+
+std::span<const ActionEntry> ActionList() {
+    static const std::vector<ActionEntry> list = BuildActionList();
+    return list;
+}
+
+size_t ActionIndex(uint8_t code, uint16_t option) {
+    std::span<const ActionEntry> list = ActionList();
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i].code != code) continue;
+        if (list[i].option == kNoOption) return i;
+        // Entries with a number run 1, 2, ... from the first one.
+        size_t count = 0;
+        while (i + count < list.size() && list[i + count].code == code) ++count;
+        if (option >= 1 && option <= count) return i + option - 1;
+        return kActionEntries;
+    }
+    return kActionEntries;
+}
+
+std::optional<std::string> ActionLabel(uint8_t code, uint16_t option) {
+    size_t i = ActionIndex(code, option);
+    if (i >= ActionList().size()) return std::nullopt;
+    return ActionList()[i].label;
+}
+
+bool StartsStoring(const TriggerSetting& t) {
+    return t.action1 == kActionStartStoring || t.action2 == kActionStartStoring;
+}
+
+uint32_t* TakesPart(TriggerSetting& t, ConditionRef c) {
+    if (c.index < 0 || c.index >= GroupSize(c.group)) return nullptr;
+    auto i = static_cast<size_t>(c.index);
+    switch (c.group) {
+        case ConditionGroup::Line: return &t.lines[i];
+        case ConditionGroup::Event: return &t.events[i];
+        case ConditionGroup::Sync: return &t.syncs[i];
+        case ConditionGroup::Time: return &t.times[i];
+        case ConditionGroup::Count: return &t.counts[i];
+        case ConditionGroup::SdString: return &t.sdStrings[i];
+        case ConditionGroup::RdString: return &t.rdStrings[i];
+        case ConditionGroup::SdError: return &t.sdError;
+        case ConditionGroup::RdError: return &t.rdError;
+        case ConditionGroup::SdBreak: return &t.sdBreak;
+        case ConditionGroup::RdBreak: return &t.rdBreak;
+        case ConditionGroup::BufferFull: return &t.bufferFull;
+    }
+    return nullptr;
+}
+
+uint32_t TakesPart(const TriggerSetting& t, ConditionRef c) {
+    TriggerSetting copy = t;
+    uint32_t* p = TakesPart(copy, c);
+    return p ? *p : 0;
+}
+
+uint32_t* StateOf(TriggerSetting& t, ConditionRef c) {
+    if (c.index < 0 || c.index >= GroupSize(c.group)) return nullptr;
+    auto i = static_cast<size_t>(c.index);
+    switch (c.group) {
+        case ConditionGroup::Line: return &t.lineStates[i];
+        case ConditionGroup::Event: return &t.eventStates[i];
+        case ConditionGroup::Sync: return &t.syncStates[i];
+        default: return nullptr;
+    }
+}
+
+std::string ConditionKey(ConditionRef c) {
+    if (c.index < 0 || c.index >= GroupSize(c.group)) return {};
+    std::string n = std::to_string(c.index + 1);
+    switch (c.group) {
+        case ConditionGroup::Line: return std::string(kLineKeys[c.index]);
+        case ConditionGroup::Event: return "Event" + n;
+        case ConditionGroup::Sync: return "Sync" + n;
+        case ConditionGroup::Time: return "Time" + n;
+        case ConditionGroup::Count: return "Cnt" + n;
+        case ConditionGroup::SdString: return "SDStr" + n;
+        case ConditionGroup::RdString: return "RDStr" + n;
+        case ConditionGroup::SdError: return "SDError";
+        case ConditionGroup::RdError: return "RDError";
+        case ConditionGroup::SdBreak: return "SDBreak";
+        case ConditionGroup::RdBreak: return "RDBreak";
+        case ConditionGroup::BufferFull: return "BufferFull";
+    }
+    return {};
+}
+
+std::string ConditionStateKey(ConditionRef c) {
+    if (c.index < 0 || c.index >= GroupSize(c.group)) return {};
+    switch (c.group) {
+        case ConditionGroup::Line: return std::string(kLineStateKeys[c.index]);
+        case ConditionGroup::Event:
+        case ConditionGroup::Sync: return ConditionKey(c) + "_State";
+        default: return {};
+    }
+}
+
+std::optional<ConditionRef> FindCondition(std::string_view key) {
+    for (ConditionGroup g : kAllGroups)
+        for (int i = 0; i < GroupSize(g); ++i)
+            if (EqualsNoCase(ConditionKey({g, i}), key)) return ConditionRef{g, i};
+    return std::nullopt;
+}
+
+LineNames DefaultLineNames() {
+    return {"SD", "RD", "RS", "CS", "ER", "DR", "CD", "CI", "Ext IN", "Ext OUT"};
+}
+
+std::vector<ConditionCategory> ConditionCatalogue(const LineNames* names) {
+    const LineNames lines = names ? *names : DefaultLineNames();
+    auto numbered = [](ConditionGroup g, int count, const std::string& prefix) {
+        std::vector<Condition> out;
+        for (int i = 0; i < count; ++i) out.push_back({{g, i}, prefix + std::to_string(i + 1)});
+        return out;
+    };
+    // Without a display table the labels keep a blank after the line name.
+    std::string sd = names ? lines[0] : "SD ";
+    std::string rd = names ? lines[1] : "RD ";
+    std::string brk = names ? "ラインブレーク" : "ブレーク";
+
+    std::vector<ConditionCategory> cat;
+    std::vector<Condition> strings = numbered(ConditionGroup::SdString, 4, sd + "文字列");
+    for (Condition& c : numbered(ConditionGroup::RdString, 4, rd + "文字列"))
+        strings.push_back(std::move(c));
+    cat.push_back({"文字列指定", ConditionKind::String, std::move(strings)});
+    cat.push_back({"時刻指定", ConditionKind::Time, numbered(ConditionGroup::Time, 4, "時刻")});
+    std::vector<Condition> lineConds;
+    for (int i = 0; i < kTriggerLines; ++i)
+        lineConds.push_back({{ConditionGroup::Line, i}, lines[static_cast<size_t>(i)]});
+    cat.push_back({"制御線指定", ConditionKind::Level, std::move(lineConds)});
+    cat.push_back({"エラー指定",
+                   ConditionKind::Flag,
+                   {{{ConditionGroup::SdError, 0}, sd + "エラー"},
+                    {{ConditionGroup::RdError, 0}, rd + "エラー"},
+                    {{ConditionGroup::BufferFull, 0}, "バッファFull"}}});
+    cat.push_back(
+        {"カウンタ指定", ConditionKind::Count, numbered(ConditionGroup::Count, 4, "カウンタ")});
+    cat.push_back(
+        {"イベント指定", ConditionKind::OnOff, numbered(ConditionGroup::Event, 8, "イベント")});
+    cat.push_back({"外部イベント指定", ConditionKind::OnOff,
+                   numbered(ConditionGroup::Sync, 8, "外部イベント")});
+    cat.push_back({"ブレーク指定",
+                   ConditionKind::Flag,
+                   {{{ConditionGroup::SdBreak, 0}, sd + brk},
+                    {{ConditionGroup::RdBreak, 0}, rd + brk}}});
+    return cat;
+}
+
+}  // namespace qv

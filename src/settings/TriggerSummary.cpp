@@ -1,0 +1,98 @@
+#include "settings/TriggerSummary.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::string_view kNotTakingPart = "－";
+constexpr std::string_view kTakingPart = "◎";
+
+// Pads the text with blanks to `columns` display columns (at least one blank
+// after a text that fills them, so names never run into marks).
+std::string Pad(std::string_view text, size_t columns) {
+    std::string out(text);
+    size_t w = DisplayWidth(text);
+    out.append(w < columns ? columns - w : 1, ' ');
+    return out;
+}
+
+std::string Mark(const TriggerSetting& t, ConditionRef c) {
+    if (TakesPart(t, c) == 0) return std::string(kNotTakingPart);
+    TriggerSetting copy = t;
+    if (uint32_t* state = StateOf(copy, c)) {
+        if (c.group == ConditionGroup::Line) return *state == kLevelHigh ? "HIGH" : "LOW";
+        return *state == 1 ? "ON" : "OFF";
+    }
+    return std::string(kTakingPart);
+}
+
+}  // namespace
+
+size_t DisplayWidth(std::string_view text) {
+    size_t width = 0;
+    for (size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        uint32_t cp = 0;
+        if (len == 3 && i + 2 < text.size())
+            cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+                 (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+        // ASCII and half-width katakana (U+FF61..U+FF9F) take one column.
+        width += (len == 1 || (cp >= 0xFF61 && cp <= 0xFF9F)) ? 1 : 2;
+        i += len;
+    }
+    return width;
+}
+
+std::string TriggerSummary(const TriggerSetting& t, const LineNames* names) {
+    // Name of every condition as the catalogue gives it.
+    std::vector<ConditionCategory> catalogue = ConditionCatalogue(names);
+    auto nameOf = [&](ConditionRef c) -> std::string {
+        for (const ConditionCategory& cat : catalogue)
+            for (const Condition& cond : cat.conditions)
+                if (cond.ref == c) return cond.name;
+        return {};
+    };
+    std::string out;
+    auto line = [&](std::string text) {
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        out += text;
+        out += "\r\n";
+    };
+    // Name at column 1, mark at 16, second name at 27, its mark at 42.
+    auto pair = [&](ConditionRef a, std::optional<ConditionRef> b) {
+        std::string text = Pad(nameOf(a), 15) + Pad(Mark(t, a), 11);
+        if (b) text += Pad(nameOf(*b), 15) + Mark(t, *b);
+        line(text);
+    };
+    auto pairs = [&](ConditionGroup g, int count) {
+        for (int i = 0; i < count; i += 2) pair({g, i}, ConditionRef{g, i + 1});
+    };
+    pairs(ConditionGroup::Line, kTriggerLines);
+    line("--");
+    pairs(ConditionGroup::Event, kTriggerEvents);
+    pairs(ConditionGroup::Sync, kTriggerEvents);
+    line("--");
+    pairs(ConditionGroup::Time, 4);
+    pairs(ConditionGroup::Count, 4);
+    pairs(ConditionGroup::SdString, 4);
+    pairs(ConditionGroup::RdString, 4);
+    line("--");
+    pair({ConditionGroup::SdError, 0}, ConditionRef{ConditionGroup::RdError, 0});
+    pair({ConditionGroup::SdBreak, 0}, ConditionRef{ConditionGroup::RdBreak, 0});
+    pair({ConditionGroup::BufferFull, 0}, std::nullopt);
+    line(t.andOr == kAndOrOr ? "上記条件を一つでも満たしたときに" : "上記条件をすべて満たしたときに");
+    if (t.enabled == 0) {
+        line("トリガ無効");
+        return out;
+    }
+    const std::pair<uint8_t, uint16_t> actions[] = {{t.action1, t.option1},
+                                                    {t.action2, t.option2}};
+    for (int i = 0; i < 2; ++i) {
+        auto [code, option] = actions[i];
+        line("アクション" + std::to_string(i + 1) + " " + ActionLabel(code, option).value_or("---"));
+    }
+    return out;
+}
+
+}  // namespace qv

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/CaptureRecord.h"
 #include "settings/ValueText.h"
 
 namespace qv {
@@ -18,11 +19,8 @@ namespace qv {
 inline constexpr uint8_t kLineRs232 = 0;  // "232"
 inline constexpr uint8_t kLineRs422 = 1;  // "422/485"
 inline constexpr uint8_t kLineRs530 = 2;  // "530"
-// Protocol ("Protocol").
-inline constexpr uint8_t kProtocolAsync = 0;
-inline constexpr uint8_t kProtocolSync = 16;
-inline constexpr uint8_t kProtocolHdlc = 32;
-inline constexpr uint8_t kProtocolLogic = 48;
+// Protocol ("Protocol"): kProtocolAsync, kProtocolSync, kProtocolHdlc and
+// kProtocolLogic of the capture record layouts.
 // Memory ("Memory"): with FIX the run stores a fixed 2,000,000,000 frames,
 // with RING the frame limit applies.
 inline constexpr uint8_t kMemoryFix = 1;

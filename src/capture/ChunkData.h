@@ -29,7 +29,7 @@ enum QvrFileCode : int {
 inline constexpr uint32_t kMaxChunkRecords = 50'000;
 
 class ChunkData {
-public:
+  public:
     // Reads chunk file `path` of a capture with the given protocol byte.
     // A frame record whose length runs past the end of the file ends the
     // chunk with kQvrChunkRead (the records before it stay); a short last
@@ -51,7 +51,7 @@ public:
     // Moves the content of another chunk into this one (reusing buffers).
     void Swap(ChunkData& other) noexcept;
 
-private:
+  private:
     static constexpr size_t kLeading = 8;  // the leading record
 
     uint32_t m_number = 0;

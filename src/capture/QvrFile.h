@@ -60,7 +60,7 @@ struct CursorPosition {
 };
 
 class CQvrFile {
-public:
+  public:
     // `cmn` gives the clock frequency (character times when no baud rate is
     // set) and the log; it must outlive the reader.
     explicit CQvrFile(CQvrCmn& cmn);
@@ -116,7 +116,7 @@ public:
     // Character times for captures opened without their settings (tests).
     void SetCharTiming(const AsyncCharTiming& t) { m_timing = t; }
 
-private:
+  private:
     struct Saved {
         uint32_t pairFirst = 0;
         uint32_t cursor = UINT32_MAX;
@@ -129,12 +129,18 @@ private:
     uint32_t SlotIndex(uint32_t slot) const {
         return slot < m_pair[0].Count() ? slot : slot - m_pair[0].Count();
     }
-    const uint8_t* SlotRecord(uint32_t slot) const { return SlotChunk(slot).Record(SlotIndex(slot)); }
-    uint8_t SlotLineState(uint32_t slot) const { return SlotChunk(slot).LineState(SlotIndex(slot)); }
+    const uint8_t* SlotRecord(uint32_t slot) const {
+        return SlotChunk(slot).Record(SlotIndex(slot));
+    }
+    uint8_t SlotLineState(uint32_t slot) const {
+        return SlotChunk(slot).LineState(SlotIndex(slot));
+    }
     uint32_t SlotChunkNumber(uint32_t slot) const { return SlotChunk(slot).Number(); }
     uint64_t SlotEndTicks(uint32_t slot) const;
     // The first slot of chunk `chunk` in the loaded pair.
-    uint32_t FirstSlotOf(uint32_t chunk) const { return chunk == m_pair[0].Number() ? 0 : m_pair[0].Count(); }
+    uint32_t FirstSlotOf(uint32_t chunk) const {
+        return chunk == m_pair[0].Number() ? 0 : m_pair[0].Count();
+    }
 
     std::string ChunkPath(uint32_t chunk) const;
     int LoadPair(uint32_t first);

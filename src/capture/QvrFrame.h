@@ -13,7 +13,7 @@
 namespace qv {
 
 class CQvrFrame {
-public:
+  public:
     // Fills from the record at `record` of a capture with `protocol`.
     void Assign(int protocol, const uint8_t* record, uint8_t lineState);
 
@@ -31,12 +31,15 @@ public:
     uint32_t DataLength() const { return m_frame ? static_cast<uint32_t>(m_payload.size()) : 1; }
     // The record's data: byte 1 of a short record, the payload of a frame.
     std::span<const uint8_t> Data() const {
-        return m_frame ? std::span<const uint8_t>(m_payload) : std::span<const uint8_t>(m_raw + 1, 1);
+        return m_frame ? std::span<const uint8_t>(m_payload)
+                       : std::span<const uint8_t>(m_raw + 1, 1);
     }
     // The raw header: 8 bytes of a short record, 16 of a frame record.
-    std::span<const uint8_t> RawHeader() const { return {m_raw, m_frame ? kFrameHeaderSize : kShortRecordSize}; }
+    std::span<const uint8_t> RawHeader() const {
+        return {m_raw, m_frame ? kFrameHeaderSize : kShortRecordSize};
+    }
 
-private:
+  private:
     int m_protocol = 0;
     bool m_frame = false;
     uint8_t m_lineState = 0;

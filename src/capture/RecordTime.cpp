@@ -25,7 +25,8 @@ std::optional<DayTime> NormaliseDayTime(int yymmdd, int64_t ticks) {
     using namespace std::chrono;
     const int64_t day = static_cast<int64_t>(kTicksPerDay);
     if (ticks >= 0 && ticks <= day) return DayTime{yymmdd, static_cast<uint64_t>(ticks)};
-    year_month_day ymd{year(2000 + yymmdd / 10000), month(static_cast<unsigned>(yymmdd / 100 % 100)),
+    year_month_day ymd{year(2000 + yymmdd / 10000),
+                       month(static_cast<unsigned>(yymmdd / 100 % 100)),
                        std::chrono::day(static_cast<unsigned>(yymmdd % 100))};
     if (!ymd.ok()) return std::nullopt;
     int64_t shift = ticks < 0 ? -((-ticks + day - 1) / day) : (ticks - 1) / day;

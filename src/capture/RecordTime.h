@@ -13,12 +13,12 @@ namespace qv {
 // The character time of an ASYNC character, in 10 ns ticks: how long before
 // its time stamp (taken at the stop bit) the character began.
 struct AsyncCharTiming {
-    double sdBaud = 0, rdBaud = 0;  // bits per second
-    int dataLen = 8;                // data bits
-    int parity = 0;                 // 0 none, else one parity bit
-    int stopBit = 10;               // tenths of a bit
+    double sdBaud = 0, rdBaud = 0;         // bits per second
+    int dataLen = 8;                       // data bits
+    int parity = 0;                        // 0 none, else one parity bit
+    int stopBit = 10;                      // tenths of a bit
     int sdClockRate = 0, rdClockRate = 0;  // 1, 2, 3: divisors 16, 32, 64
-    double frequency = 0;           // Hz, used when both baud rates are 0
+    double frequency = 0;                  // Hz, used when both baud rates are 0
 
     // 0 when the rate is unknown (no baud rate and no frequency).
     uint64_t CharTicks(bool sd) const;

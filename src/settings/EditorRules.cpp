@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/QvrCmn.h"
 #include "core/TimeText.h"
 #include "settings/FormatEntry.h"
 
@@ -22,6 +23,13 @@ constexpr uint32_t kRates[] = {
     7'372'800, 8'000'000, 9'000'000, 10'000'000, 11'000'000, 12'000'000, 12'500'000,
 };
 constexpr size_t kRs232Rates = 56;
+
+// Thousands separators for a count that may exceed what the common helper
+// takes; such values come only from hand-edited files and show as the largest.
+std::string Thousands(double value) {
+    constexpr double kMax = INT32_MAX;
+    return CQvrCmn::FormatThousands(static_cast<int32_t>(value > kMax ? kMax : value));
+}
 
 }  // namespace
 
@@ -51,7 +59,7 @@ double ParseBitRateText(std::string_view text, int lineType) {
 std::string BitRateText(double rate, int lineType) {
     if (lineType != kLineTypeRs422 && rate > kMaxRs232BitRate) rate = kMaxRs232BitRate;
     double whole = std::floor(rate);
-    std::string text = WithThousands(static_cast<int64_t>(whole));
+    std::string text = Thousands(whole);
     if (rate != whole) {
         // Keep the fraction of a typed rate such as 134.5.
         std::string fixed = FormatFixed1(rate - whole);
@@ -94,7 +102,7 @@ uint64_t FrameLimitFromText(std::string_view text) {
 }
 
 std::string FrameLimitText(uint64_t frameMax) {
-    return WithThousands(static_cast<int64_t>(frameMax / kFrameLimitUnit));
+    return Thousands(static_cast<double>(frameMax / kFrameLimitUnit));
 }
 
 bool FrameLimitEditable(uint8_t memory, uint32_t saveDevice) {

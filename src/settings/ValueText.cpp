@@ -93,15 +93,4 @@ std::string FormatFixed1(double value) {
     return std::string(buf, ptr);
 }
 
-std::string WithThousands(int64_t value) {
-    std::string digits = std::to_string(value < 0 ? -static_cast<uint64_t>(value)
-                                                   : static_cast<uint64_t>(value));
-    std::string out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return value < 0 ? "-" + out : out;
-}
-
 }  // namespace qv

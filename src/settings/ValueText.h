@@ -50,7 +50,4 @@ double ParseLeadingDouble(std::string_view text);
 // "%.1f" without the C locale's decimal separator.
 std::string FormatFixed1(double value);
 
-// "1234567" → "1,234,567"; a negative value keeps its sign in front.
-std::string WithThousands(int64_t value);
-
 }  // namespace qv

@@ -1,0 +1,132 @@
+#include "settings/StatusSet.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/StatusFileCtrl.h"
+#include "support/TempDir.h"
+
+namespace qv {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+TEST(MonitorKeys, EveryWordOfEveryFieldRoundTripsAndOthersGiveTheUnknownCode) {
+    for (const MonitorKey& k : MonitorKeys()) {
+        ASSERT_EQ(FindMonitorKey(k.key), &k);
+        if (k.kind != MonitorKey::Kind::Word) continue;
+        for (const CodeWord& cw : k.words) {
+            MonitorStatus s;
+            ApplyMonitorKeyText(s, k, cw.word);
+            EXPECT_EQ(MonitorKeyText(s, k), cw.word) << k.key;
+        }
+        MonitorStatus s;
+        ApplyMonitorKeyText(s, k, std::string(k.words[0].word) + " ");
+        MonitorStatus u;
+        ApplyMonitorKeyText(u, k, "nonsense");
+        EXPECT_EQ(MonitorKeyText(s, k), MonitorKeyText(u, k)) << k.key;
+    }
+    EXPECT_EQ(FindMonitorKey("sd_baudrate")->key, "SD_Baudrate");
+    EXPECT_EQ(FindMonitorKey("Product"), nullptr);
+    // Codes without a word are written as empty values.
+    MonitorStatus s;
+    s.monitor.Protocol = 255;
+    s.monitor.Memory = 0;
+    EXPECT_EQ(MonitorKeyText(s, *FindMonitorKey("Protocol")), "");
+    EXPECT_EQ(MonitorKeyText(s, *FindMonitorKey("Memory")), "");
+}
+
+class StatusSetTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    StatusSet set;
+    StatusSet Changed() {
+        StatusSet s;
+        s.status.monitor.Line = kLineRs422;
+        s.status.monitor.SD_Baudrate = 115200;
+        s.status.sampling.cycles[kSD] = 1'000'000;
+        s.status.sampling.cycles[kCS] = 0;
+        s.triggers[4].enabled = 1;
+        s.triggers[4].action1 = kActionStartStoring;
+        s.option.times.fill(1'700'000'000);
+        s.option.counts[0] = 42;
+        s.format[12].name = "ZZ";
+        return s;
+    }
+};
+
+TEST_F(StatusSetTest, SaveThenImportGivesTheSameSetWithHalfBitSampling) {
+    StatusSet s = Changed();
+    std::string path = dir.file("e.qvs");
+    ASSERT_EQ(SaveStatusSet(path, s), 0);
+    EXPECT_EQ(s.status.sampling.cycles[kSD], 4'340u);  // 0.5 / 115200 s
+    ASSERT_EQ(ImportStatusSet(path, set, 1), 0);
+    EXPECT_EQ(set, s);
+}
+
+TEST_F(StatusSetTest, Trigger6IsNeverReadNorWritten) {
+    std::string path = dir.file("t.qvs");
+    CStatusFileCtrl file;
+    ASSERT_EQ(file.OpenStatusFile(path), 0);
+    TriggerSetting six;
+    six.enabled = 1;
+    six.action1 = 0x91;
+    ASSERT_EQ(file.WriteTrigger(six, 6), 0);
+    std::string before = ReadBytes(path);
+    std::string section = before.substr(before.find("[Trigger6]"));
+    section = section.substr(0, section.find("[Trigger7]"));
+
+    StatusSet s = Changed();
+    ASSERT_EQ(SaveStatusSet(path, s), 0);
+    std::string after = ReadBytes(path);
+    EXPECT_NE(after.find(section), std::string::npos);
+    ASSERT_EQ(ImportStatusSet(path, set, 1), 0);
+    for (const TriggerSetting& t : set.triggers) EXPECT_NE(t, six);
+}
+
+TEST_F(StatusSetTest, ImportTakesOnlyExistingStatusFilesAndCaptureIndexes) {
+    StatusSet s = Changed();
+    ASSERT_EQ(SaveStatusSet(dir.file("a.qvs"), s), 0);
+    std::filesystem::copy_file(dir.file("a.qvs"), dir.file("B.QVS"));
+    std::filesystem::copy_file(dir.file("a.qvs"), dir.file("c.qvr"));
+    std::filesystem::copy_file(dir.file("a.qvs"), dir.file("d.txt"));
+    StatusSet before = set;
+    EXPECT_EQ(ImportStatusSet(dir.file("B.QVS"), set, 1), -1);  // the file classes' test is exact
+    EXPECT_EQ(ImportStatusSet(dir.file("d.txt"), set, 1), -1);
+    EXPECT_EQ(ImportStatusSet(dir.file("missing.qvs"), set, 1), -1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing.qvs")));
+    EXPECT_EQ(set, before);
+    ASSERT_EQ(ImportStatusSet(dir.file("c.qvr"), set, 1), 0);
+    EXPECT_EQ(set, s);
+}
+
+TEST_F(StatusSetTest, ImportKeepsRowsThatCannotBeRead) {
+    std::string path = dir.file("f.qvs");
+    WriteBytes(path, "[Format]\n1=,SD,A,0,0,0,ON,x\n2=bad\n3=,RD,C,0,0,0,OFF,y\n");
+    set.format[1].name = "kept";
+    ASSERT_EQ(ImportStatusSet(path, set, 1), 0);
+    EXPECT_EQ(set.format[0].name, "A");
+    EXPECT_EQ(set.format[1].name, "kept");
+    EXPECT_EQ(set.format[2].name, "C");  // unlike the table read, import goes on
+    EXPECT_EQ(set.format[3], DefaultFormatTable()[3]);
+}
+
+TEST_F(StatusSetTest, SavingKeepsTheUnitNoteOfTheFile) {
+    std::string path = dir.file("QvStatus_14D2_0010_S1.qvs");
+    CStatusFileCtrl file;
+    ASSERT_EQ(file.OpenStatusFile(path), 0);
+    file.SetUnit({16, "S1", "ライン1"});
+    ASSERT_EQ(file.WriteRegistInfo(), 0);
+    StatusSet s = Changed();
+    ASSERT_EQ(SaveStatusSet(path, s), 0);
+    CStatusFileCtrl again;
+    again.SetPath(path);
+    StatusUnit unit = ReadStatusUnit(again);
+    EXPECT_EQ(unit.productId, 16u);
+    EXPECT_EQ(unit.serial, "S1");
+    EXPECT_EQ(unit.alias, "ライン1");
+}
+
+}  // namespace
+}  // namespace qv

@@ -56,10 +56,11 @@ int CQvrFile::Open(const std::string& indexPath) {
 
     CStatusFileCtrl status;
     status.SetPath(indexPath);
-    MonitorSettings ms;
-    SamplingSettings ss;
+    MonitorSettings& ms = m_settings;
+    m_settings = {};
+    m_sampling = {};
     SyncSetting sync = 0;
-    status.ReadMonitorStatus(ms, ss, sync);
+    status.ReadMonitorStatus(ms, m_sampling, sync);
     if (!IsValidProtocol(ms.Protocol)) return kQvrBadProtocol;
     m_timing =
         AsyncCharTiming{ms.SD_Baudrate, ms.RD_Baudrate,  ms.DataLen,      ms.Parity,

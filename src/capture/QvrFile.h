@@ -20,6 +20,8 @@
 #include "core/CaptureIndexText.h"
 #include "core/CaptureRecord.h"
 #include "core/IniFileCtrl.h"
+#include "settings/FormatEntry.h"
+#include "settings/MonitorSettings.h"
 
 namespace qv {
 
@@ -112,6 +114,21 @@ class CQvrFile {
     int NextOfType(int jumpType);
     int PrevOfType(int jumpType);
 
+    // --- marks M1..M5 of the index
+    // The mark's chunk, its record time text, its record kind (signal code)
+    // and comment; -1 when the mark is absent or unreadable, -8 for a number
+    // outside 1..5.
+    int ReadMark(int n, uint32_t& chunk, std::string& timeText, int& kind, std::string& comment);
+    // Marks the current record; the comment replaces the old one unless null.
+    int SetMark(int n, const std::string* comment);
+
+    // --- the capture's display format rows and monitor settings
+    int ReadFormatRow(int n, FormatEntry& row);
+    // All rows present (up to 30); 0 if at least one was read, else -1.
+    int ReadFormatRows(std::vector<FormatEntry>& rows);
+    int WriteFormatRows(const std::vector<FormatEntry>& rows);
+    int GetMonitorSettings(MonitorSettings& m, SamplingSettings& s) const;
+
     const AsyncCharTiming& GetCharTiming() const { return m_timing; }
     // Character times for captures opened without their settings (tests).
     void SetCharTiming(const AsyncCharTiming& t) { m_timing = t; }
@@ -160,6 +177,8 @@ class CQvrFile {
     uint64_t m_pairBase = 0;  // frame number of slot 0
     std::string m_indexPath, m_fileName, m_folder;
     AsyncCharTiming m_timing;
+    MonitorSettings m_settings;
+    SamplingSettings m_sampling;
     CIniFileCtrl m_index;
     std::vector<_ST_FILEADMI> m_chunks;
     std::vector<uint64_t> m_chunkStart;  // [i]: records in chunks 1..i; size chunks + 1

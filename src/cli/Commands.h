@@ -18,5 +18,6 @@ struct CommandError {
 };
 
 void AddConfigCommands(CLI::App& app);
+void AddCaptureCommands(CLI::App& app);
 
 }  // namespace qv::cli

@@ -18,5 +18,6 @@ struct CommandError {
 };
 
 void AddConfigCommands(CLI::App& app);
+void AddSettingsCommands(CLI::App& app);
 
 }  // namespace qv::cli

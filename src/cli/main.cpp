@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     app.failure_message(CLI::FailureMessage::help);
 
     qv::cli::AddConfigCommands(app);
+    qv::cli::AddSettingsCommands(app);
 
     try {
         app.parse(argc, argv);

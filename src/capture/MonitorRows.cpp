@@ -7,14 +7,12 @@
 
 namespace qv {
 
-LineNames LineNamesFromFormat(const std::vector<FormatEntry>& rows, int line) {
+LineNames MonitorLineNames(const std::vector<FormatEntry>& rows, int line) {
+    FormatTable table{};  // rows for no line: names the capture lacks stay the defaults
+    for (size_t i = 0; i < table.size() && i < rows.size(); ++i) table[i] = rows[i];
+    auto names = LineNamesOf(table, line == 0 ? kLineTypeRs232 : kLineTypeRs422);
     LineNames out;
-    size_t first = line == 0 ? 0 : 10;
-    for (size_t i = first; i < first + 10 && i < rows.size(); ++i) {
-        int code = rows[i].line;
-        if (code >= 2 && code <= 11 && !rows[i].name.empty())
-            out.names[static_cast<size_t>(code - 2)] = rows[i].name.substr(0, 9);
-    }
+    std::copy(names.begin(), names.end(), out.begin());
     return out;
 }
 
@@ -28,13 +26,13 @@ std::string LineStateText(const LineNames& n, int line, bool logic, uint8_t stat
     auto bit = [](uint8_t v, int b) { return std::to_string((v >> b) & 1); };
     std::string out;
     if (logic)
-        out = n.names[0] + ":" + bit(header, 1) + " " + n.names[1] + ":" + bit(header, 0) + " ";
-    out += n.names[2] + ":" + bit(state, 7) + " " + n.names[3] + ":" + bit(state, 6) + " ";
+        out = n[0] + ":" + bit(header, 1) + " " + n[1] + ":" + bit(header, 0) + " ";
+    out += n[2] + ":" + bit(state, 7) + " " + n[3] + ":" + bit(state, 6) + " ";
     if (line == 0) {
         for (int i = 0; i < 4; ++i)
-            out += n.names[4 + i] + ":" + bit(state, 5 - i) + " ";
+            out += n[4 + i] + ":" + bit(state, 5 - i) + " ";
     }
-    out += n.names[8] + ":" + bit(state, 1) + " " + n.names[9] + ":" + bit(state, 0);
+    out += n[8] + ":" + bit(state, 1) + " " + n[9] + ":" + bit(state, 0);
     return out;
 }
 
@@ -84,7 +82,7 @@ int MonitorRowFiller::Fill(const CQvrFile& file, MonitorRow& row) {
         std::snprintf(num, sizeof num, "%10" PRIu64, count);
         row[sd ? kColSd : kColRd] = num;
         row[kColErr] = ErrorText(header);
-        row[kColCh] = sd ? m_names.sd() : m_names.rd();
+        row[kColCh] = sd ? m_names[0] : m_names[1];
         std::vector<uint8_t> data;
         file.GetData(data);
         if (!data.empty())

@@ -11,22 +11,15 @@
 #include "core/CaptureRecord.h"
 #include "core/CodeTable.h"
 #include "settings/FormatEntry.h"
+#include "settings/TriggerSetting.h"
 
 namespace qv {
 
 class CQvrFile;
 
-// Display names of SD, RD, RS, CS, ER, DR, CD, CI, IN, OUT.
-struct LineNames {
-    std::array<std::string, 10> names{"SD", "RD", "RS", "CS", "ER", "DR", "CD", "CI", "IN", "OUT"};
-    const std::string& sd() const { return names[0]; }
-    const std::string& rd() const { return names[1]; }
-};
-
-// Names from a capture's display format rows: rows 1-10 for RS-232C
-// (`line` 0), rows 11-20 otherwise; a row with line code 2..11 names
-// SD..OUT (at most 9 characters).
-LineNames LineNamesFromFormat(const std::vector<FormatEntry>& rows, int line);
+// The display names of a capture's lines (SD, RD, RS, ... OUT) from its
+// display format rows: the RS-232C half when `line` is 0, else the other.
+LineNames MonitorLineNames(const std::vector<FormatEntry>& rows, int line);
 
 // "mp" for an MP bit; otherwise the parity/overrun/framing combination as
 // "", "p", "o", "q", "f", "j", "i", "x".

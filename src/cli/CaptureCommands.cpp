@@ -165,15 +165,15 @@ void List(const ListOptions& o) {
     file.GetMonitorSettings(m, s);
     std::vector<FormatEntry> rows;
     file.ReadFormatRows(rows);
-    LineNames names = LineNamesFromFormat(rows, m.Line);
+    LineNames names = MonitorLineNames(rows, m.Line);
     MonitorRowFiller filler(cmn.GetCodeTable(), names, m.Line, file.GetProtocol(), code);
     filler.Begin(file);
     bool logic = file.GetProtocol() == kProtocolLogic;
     if (logic)
         std::printf("%-30s %10s  %s\n", "DATE", "TR", "DATA");
     else
-        std::printf("%-30s %10s %10s %10s %-3s %-4s %s\n", "DATE", "TR", names.sd().c_str(),
-                    names.rd().c_str(), "ERR", "CH", "DATA");
+        std::printf("%-30s %10s %10s %10s %-3s %-4s %s\n", "DATE", "TR", names[0].c_str(),
+                    names[1].c_str(), "ERR", "CH", "DATA");
     MonitorRow row;
     for (uint64_t i = 0; o.count == 0 || i < o.count; ++i) {
         if (filler.Fill(file, row) != 0) break;

@@ -9,7 +9,8 @@ namespace qv {
 
 LineNames MonitorLineNames(const std::vector<FormatEntry>& rows, int line) {
     FormatTable table{};  // rows for no line: names the capture lacks stay the defaults
-    for (size_t i = 0; i < table.size() && i < rows.size(); ++i) table[i] = rows[i];
+    for (size_t i = 0; i < table.size() && i < rows.size(); ++i)
+        table[i] = rows[i];
     auto names = LineNamesOf(table, line == 0 ? kLineTypeRs232 : kLineTypeRs422);
     LineNames out;
     std::copy(names.begin(), names.end(), out.begin());
@@ -25,8 +26,7 @@ std::string_view ErrorText(uint8_t header) {
 std::string LineStateText(const LineNames& n, int line, bool logic, uint8_t state, uint8_t header) {
     auto bit = [](uint8_t v, int b) { return std::to_string((v >> b) & 1); };
     std::string out;
-    if (logic)
-        out = n[0] + ":" + bit(header, 1) + " " + n[1] + ":" + bit(header, 0) + " ";
+    if (logic) out = n[0] + ":" + bit(header, 1) + " " + n[1] + ":" + bit(header, 0) + " ";
     out += n[2] + ":" + bit(state, 7) + " " + n[3] + ":" + bit(state, 6) + " ";
     if (line == 0) {
         for (int i = 0; i < 4; ++i)

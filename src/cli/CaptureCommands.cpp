@@ -7,6 +7,7 @@
 #include "capture/MonitorRows.h"
 #include "capture/QvrFile.h"
 #include "cli/Commands.h"
+#include "cli/SettingsText.h"
 #include "core/FileUtil.h"
 #include "core/QvrCmn.h"
 #include "core/TimeText.h"
@@ -55,15 +56,6 @@ void OpenOrFail(CQvrFile& file, const std::string& capture) {
         std::cerr << "qvtool: warning: " << capture << ": " << ReaderError(rc) << "\n";
 }
 
-std::string Word(WordTable table, int code) {
-    auto w = WordOf(table, code);
-    return w ? std::string(*w) : "---";
-}
-
-std::string Rate(double r) {
-    return FormatFixed1(r);
-}
-
 void PrintInfo(const std::string& capture) {
     CQvrCmn cmn;
     CQvrFile file(cmn);
@@ -74,15 +66,11 @@ void PrintInfo(const std::string& capture) {
     std::string start, end;
     file.GetCaptureStartText(start);
     file.GetCaptureEndText(end);
-    std::cout << "Capture:     " << file.GetIndexPath() << "\n"
-              << "Line:        " << Word(kLineWords, m.Line) << "\n"
-              << "Protocol:    " << Word(kProtocolWords, m.Protocol) << "\n"
-              << "Rates:       SD " << Rate(m.SD_Baudrate) << " bps, RD " << Rate(m.RD_Baudrate)
-              << " bps\n";
-    if (m.Protocol == kProtocolAsync)
-        std::cout << "Character:   " << int{m.DataLen} << " data bits, parity "
-                  << Word(kParityWords, m.Parity) << ", stop " << Word(kStopBitWords, m.StopBit)
-                  << "\n";
+    std::vector<FormatEntry> rows;
+    file.ReadFormatRows(rows);
+    LineNames names = MonitorLineNames(rows, m.Line);
+    std::cout << "Capture:     " << file.GetIndexPath() << "\n";
+    PrintMonitorSettings(std::cout, m, s, 0, names[0], names[1]);
     std::cout << "Start:       " << start << "\n"
               << "End:         " << end << "\n"
               << "Chunks:      " << file.GetChunkCount() << "\n";

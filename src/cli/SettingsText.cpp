@@ -147,11 +147,8 @@ std::string LocalTimeText(int64_t time) {
     return buf;
 }
 
-void PrintStatusSet(std::ostream& out, const StatusSet& set) {
-    const MonitorSettings& m = set.status.monitor;
-    const SamplingSettings& s = set.status.sampling;
-    int type = EditorLineType(m.Line);
-    auto [sdName, rdName] = DataLineNames(set.format, type);
+void PrintMonitorSettings(std::ostream& out, const MonitorSettings& m, const SamplingSettings& s,
+                          SyncSetting sync, const std::string& sdName, const std::string& rdName) {
     out << "Line:        " << LineText(m.Line) << "\n"
         << "Protocol:    " << Word(kProtocolWords, m.Protocol) << "\n"
         << "Rates:       " << sdName << " " << BitRateText(m.SD_Baudrate, kLineTypeRs422)
@@ -170,7 +167,7 @@ void PrintStatusSet(std::ostream& out, const StatusSet& set) {
         << "Clocking:    " << Word(kDataFormatWords, m.DataFormat) << ", clock "
         << Word(kClockWords, m.Clock) << ", SD " << Word(kClockRateWords, m.SD_ClockRate) << ", RD "
         << Word(kClockRateWords, m.RD_ClockRate) << ", SyncSetting "
-        << Word(kSyncSettingWords, set.status.sync) << "\n"
+        << Word(kSyncSettingWords, sync) << "\n"
         << "Sampling:    SD data " << Word(kYesNoWords, static_cast<int>(s.SDEnable))
         << ", RD data " << Word(kYesNoWords, static_cast<int>(s.RDEnable)) << "\n";
     static constexpr const char* kLines[] = {"SD", "RD", "RS", "CS",    "ER",
@@ -183,6 +180,13 @@ void PrintStatusSet(std::ostream& out, const StatusSet& set) {
             : m.SaveDevice == kSaveDeviceCf ? "CF"
                                             : "---")
         << "\n";
+}
+
+void PrintStatusSet(std::ostream& out, const StatusSet& set) {
+    const MonitorSettings& m = set.status.monitor;
+    int type = EditorLineType(m.Line);
+    auto [sdName, rdName] = DataLineNames(set.format, type);
+    PrintMonitorSettings(out, m, set.status.sampling, set.status.sync, sdName, rdName);
 
     LineNames names = LineNamesOf(set.format, type);
     for (int n = 0; n < kTriggerCount; ++n) {

@@ -15,6 +15,10 @@ namespace qv::cli {
 // format, sampling, memory, the five trigger summaries, the trigger operands
 // and the display table.
 void PrintStatusSet(std::ostream& out, const StatusSet& set);
+// Its first part: line, protocol, rates, character format, sync, clocking,
+// sampling and memory.
+void PrintMonitorSettings(std::ostream& out, const MonitorSettings& m, const SamplingSettings& s,
+                          SyncSetting sync, const std::string& sdName, const std::string& rdName);
 
 // A byte pattern of the trigger string editor: up to 16 blank-separated
 // tokens, "41" (equal), "!41" (not equal), ">=41" (this or more), "<=41" (this

@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
     app.failure_message(CLI::FailureMessage::help);
 
     qv::cli::AddConfigCommands(app);
+    qv::cli::AddCaptureCommands(app);
+    qv::cli::AddSettingsCommands(app);
     qv::cli::AddDecodeCommands(app);
 
     try {

@@ -18,6 +18,9 @@ struct CommandError {
 };
 
 void AddConfigCommands(CLI::App& app);
+void AddCaptureCommands(CLI::App& app);
+void AddSettingsCommands(CLI::App& app);
+void AddDecodeCommands(CLI::App& app);
 // units, status, clock, stop.
 void AddDeviceCommands(CLI::App& app);
 

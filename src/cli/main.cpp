@@ -11,6 +11,9 @@ int main(int argc, char** argv) {
     app.failure_message(CLI::FailureMessage::help);
 
     qv::cli::AddConfigCommands(app);
+    qv::cli::AddCaptureCommands(app);
+    qv::cli::AddSettingsCommands(app);
+    qv::cli::AddDecodeCommands(app);
     qv::cli::AddDeviceCommands(app);
 
     try {

@@ -68,10 +68,10 @@ enum class TriggerCheckOutcome {
 };
 struct TriggerCheck {
     TriggerCheckOutcome outcome = TriggerCheckOutcome::Pass;
-    int enabled = 0;        // enabled triggers
-    int startStoring = 0;   // enabled triggers whose first or second action starts storing
-    int time = -1;          // the last of the four option times not later than now (0-3), or -1
-    int rewrite = -1;       // the highest-numbered disabled trigger (0-4), for the Yes answer
+    int enabled = 0;       // enabled triggers
+    int startStoring = 0;  // enabled triggers whose first or second action starts storing
+    int time = -1;         // the last of the four option times not later than now (0-3), or -1
+    int rewrite = -1;      // the highest-numbered disabled trigger (0-4), for the Yes answer
 };
 inline constexpr std::string_view kTriggerCheckOkCancelCaption = "QV_ORT";
 inline constexpr std::string_view kTriggerCheckOkCancelText =

@@ -10,8 +10,8 @@ namespace qv {
 namespace {
 
 constexpr CodeWord kLineWord[] = {
-    {0, "SD_DATA"}, {1, "RD_DATA"}, {2, "SD"},     {3, "RD"},      {4, "RS"},
-    {5, "CS"},      {6, "ER"},      {7, "DR"},     {8, "CD"},      {9, "CI"},
+    {0, "SD_DATA"}, {1, "RD_DATA"},  {2, "SD"},    {3, "RD"}, {4, "RS"},
+    {5, "CS"},      {6, "ER"},       {7, "DR"},    {8, "CD"}, {9, "CI"},
     {10, "EXT_IN"}, {11, "EXT_OUT"}, {255, "NON"},
 };
 
@@ -48,8 +48,7 @@ FormatTable BuildDefaults() {
     FormatTable t;
     for (size_t i = 0; i < t.size(); ++i) {
         const DefaultRow& d = kDefaults[i];
-        t[i] = FormatEntry{"", d.line, d.name, kFormatDefaultColour, d.shown ? 1u : 0u,
-                           d.comment};
+        t[i] = FormatEntry{"", d.line, d.name, kFormatDefaultColour, d.shown ? 1u : 0u, d.comment};
     }
     return t;
 }
@@ -128,10 +127,13 @@ FormatHalf DefaultFormatHalf(int lineType) {
 bool IsLineAvailable(uint8_t code, const SamplingSettings& s, int lineType) {
     switch (code) {
         case kFormatSdData:
-        case kFormatSd: return s.SDEnable == 1;
+        case kFormatSd:
+            return s.SDEnable == 1;
         case kFormatRdData:
-        case kFormatSd + 1: return s.RDEnable == 1;
-        default: break;
+        case kFormatSd + 1:
+            return s.RDEnable == 1;
+        default:
+            break;
     }
     if (code < kFormatSd || code > kFormatExtOut) return false;
     int line = code - kFormatSd;
@@ -173,7 +175,7 @@ std::pair<std::string, std::string> DataLineNames(const FormatTable& table, int 
 }
 
 std::array<std::string, 10> LineNamesOf(const FormatTable& table, int lineType) {
-    std::array<std::string, 10> names = {"SD", "RD", "RS",  "CS",  "ER",
+    std::array<std::string, 10> names = {"SD", "RD", "RS", "CS", "ER",
                                          "DR", "CD", "CI", "IN", "OUT"};
     std::array<bool, 10> seen{};
     for (const FormatEntry& e : FormatHalfOf(table, lineType)) {

@@ -10,11 +10,10 @@ namespace {
 
 constexpr CodeWord kLine[] = {{0, "232"}, {1, "422/485"}, {2, "530"}};
 constexpr CodeWord kProtocol[] = {{0, "ASYNC"}, {16, "SYNC"}, {32, "HDLC"}, {48, "LOGIC"}};
-constexpr CodeWord kParity[] = {{0, "NON"},   {1, "ODD"},   {2, "EVEN"},
-                                {3, "MARK"},  {4, "SPACE"}, {5, "MP"}};
+constexpr CodeWord kParity[] = {{0, "NON"},  {1, "ODD"},   {2, "EVEN"},
+                                {3, "MARK"}, {4, "SPACE"}, {5, "MP"}};
 constexpr CodeWord kStopBit[] = {{0, "NON"}, {10, "1"}, {15, "1.5"}, {20, "2"}};
-constexpr CodeWord kFcs[] = {
-    {0, "NON"}, {1, "CRC-CCIT"}, {2, "CRC16"}, {3, "CRC12"}, {4, "CRC6"}};
+constexpr CodeWord kFcs[] = {{0, "NON"}, {1, "CRC-CCIT"}, {2, "CRC16"}, {3, "CRC12"}, {4, "CRC6"}};
 constexpr CodeWord kOnOff[] = {{1, "ON"}, {0, "OFF"}};
 constexpr CodeWord kBitOrder[] = {{1, "LSB"}, {0, "MSB"}};
 constexpr CodeWord kDataLogic[] = {{1, "PositiveLogic"}, {0, "NegativeLogic"}};
@@ -26,8 +25,8 @@ constexpr CodeWord kYesNo[] = {{1, "Y"}, {0, "N"}};
 constexpr CodeWord kSyncSetting[] = {{0, "NONE"}, {1, "ALWAYS"}, {2, "ONCE"}};
 
 constexpr std::string_view kCycleKeys[kSampledLines] = {
-    "SDSamplingCycle", "RDSamplingCycle", "RSSamplingCycle",    "CSSamplingCycle",
-    "ERSamplingCycle", "DRSamplingCycle", "CDSamplingCycle",    "CISamplingCycle",
+    "SDSamplingCycle",    "RDSamplingCycle",    "RSSamplingCycle", "CSSamplingCycle",
+    "ERSamplingCycle",    "DRSamplingCycle",    "CDSamplingCycle", "CISamplingCycle",
     "EXTINSamplingCycle", "EXTOUTSamplingCycle"};
 
 using K = MonitorKey::Kind;
@@ -100,8 +99,7 @@ FieldRef FieldOf(MonitorStatus& s, std::string_view key) {
         {"SyncCharCnt", [](MonitorStatus& x) -> FieldRef { return &x.monitor.SyncCharCnt; }},
         {"SyncChar1", [](MonitorStatus& x) -> FieldRef { return &x.monitor.SyncChar1; }},
         {"SyncChar2", [](MonitorStatus& x) -> FieldRef { return &x.monitor.SyncChar2; }},
-        {"SyncReleaseCnt",
-         [](MonitorStatus& x) -> FieldRef { return &x.monitor.SyncReleaseCnt; }},
+        {"SyncReleaseCnt", [](MonitorStatus& x) -> FieldRef { return &x.monitor.SyncReleaseCnt; }},
         {"SyncReleaseChar",
          [](MonitorStatus& x) -> FieldRef { return &x.monitor.SyncReleaseChar; }},
         {"TransParent", [](MonitorStatus& x) -> FieldRef { return &x.monitor.TransParent; }},
@@ -192,7 +190,8 @@ std::string MonitorKeyText(const MonitorStatus& status, const MonitorKey& key) {
             static constexpr char kDigits[] = "0123456789abcdef";
             auto v = static_cast<uint32_t>(IntegerOf(ref));
             std::string out(8, '0');
-            for (int i = 7; i >= 0; --i, v >>= 4) out[static_cast<size_t>(i)] = kDigits[v & 0xF];
+            for (int i = 7; i >= 0; --i, v >>= 4)
+                out[static_cast<size_t>(i)] = kDigits[v & 0xF];
             return out;
         }
     }

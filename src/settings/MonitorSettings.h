@@ -20,7 +20,7 @@ inline constexpr uint8_t kLineRs232 = 0;  // "232"
 inline constexpr uint8_t kLineRs422 = 1;  // "422/485"
 inline constexpr uint8_t kLineRs530 = 2;  // "530"
 // Protocol ("Protocol"): kProtocolAsync, kProtocolSync, kProtocolHdlc and
-// kProtocolLogic of core/CaptureRecord.h, which decide the record form too.
+// kProtocolLogic of the capture record layouts.
 // Memory ("Memory"): with FIX the run stores a fixed 2,000,000,000 frames,
 // with RING the frame limit applies.
 inline constexpr uint8_t kMemoryFix = 1;
@@ -35,8 +35,8 @@ struct MonitorSettings {
     uint8_t Protocol = kProtocolAsync;
     double SD_Baudrate = 9600.0;  // bits per second
     double RD_Baudrate = 9600.0;
-    uint8_t DataLen = 8;  // data bits per character, 5 to 8
-    uint8_t Parity = 0;   // NON ODD EVEN MARK SPACE MP
+    uint8_t DataLen = 8;   // data bits per character, 5 to 8
+    uint8_t Parity = 0;    // NON ODD EVEN MARK SPACE MP
     uint8_t StopBit = 10;  // tenths of a bit; 0 for none
     uint8_t FCS = 0;
     uint8_t SyncCharCnt = 0;
@@ -49,8 +49,8 @@ struct MonitorSettings {
     uint32_t BitOrder = 1;     // 1 LSB first, 0 MSB first
     uint32_t SDDataLogic = 1;  // 1 positive logic, 0 negative
     uint32_t RDDataLogic = 1;
-    uint8_t DataFormat = 0;  // NRZ, NRZI
-    uint8_t Clock = 0;       // INT ST1 ST2 RT
+    uint8_t DataFormat = 0;    // NRZ, NRZI
+    uint8_t Clock = 0;         // INT ST1 ST2 RT
     uint8_t SD_ClockRate = 0;  // divisor 1/1 1/16 1/32 1/64
     uint8_t RD_ClockRate = 0;
     uint32_t Padding = 0;

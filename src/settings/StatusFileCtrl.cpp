@@ -41,32 +41,42 @@ std::string StatusTemplate() {
         t += '\n';
     };
     section("RegistInfo");
-    for (auto k : {"Product", "SerialNumber", "Alias", "SaveDevice"}) key(k);
+    for (auto k : {"Product", "SerialNumber", "Alias", "SaveDevice"})
+        key(k);
     section(kMonitorStatusSection);
     for (const MonitorKey& k : MonitorKeys())
         if (k.section == kMonitorStatusSection) key(k.key, k.key == "Memory" ? "FIX" : "");
     section(kTriggerOptionSection);
-    for (int i = 1; i <= kOptionTimes; ++i) key("Time" + std::to_string(i));
-    for (int i = 1; i <= kOptionCounts; ++i) key("Cnt" + std::to_string(i));
+    for (int i = 1; i <= kOptionTimes; ++i)
+        key("Time" + std::to_string(i));
+    for (int i = 1; i <= kOptionCounts; ++i)
+        key("Cnt" + std::to_string(i));
     for (int s = 0; s < kOptionStrings; ++s) {
         key(OptionStringKey(s));
-        for (int b = 0; b < kStringBytes; ++b) key(ScopeKey(s, b), b == 0 ? "END" : "");
+        for (int b = 0; b < kStringBytes; ++b)
+            key(ScopeKey(s, b), b == 0 ? "END" : "");
     }
     for (int n = 1; n <= kTriggerSections; ++n) {
         section(TriggerSection(n));
-        for (int i = 0; i < kTriggerLines; ++i) key(ConditionKey({ConditionGroup::Line, i}));
+        for (int i = 0; i < kTriggerLines; ++i)
+            key(ConditionKey({ConditionGroup::Line, i}));
         const std::pair<ConditionGroup, int> groups[] = {
             {ConditionGroup::Time, 4},     {ConditionGroup::Count, 4},
             {ConditionGroup::SdString, 4}, {ConditionGroup::RdString, 4},
             {ConditionGroup::Event, 8},    {ConditionGroup::Sync, 8}};
         for (auto [g, count] : groups)
-            for (int i = 0; i < count; ++i) key(ConditionKey({g, i}));
-        for (int i = 0; i < kTriggerLines; ++i) key(ConditionStateKey({ConditionGroup::Line, i}));
+            for (int i = 0; i < count; ++i)
+                key(ConditionKey({g, i}));
+        for (int i = 0; i < kTriggerLines; ++i)
+            key(ConditionStateKey({ConditionGroup::Line, i}));
         // Only the template has ERROR_State; nothing reads or writes it.
         key("ERROR_State");
-        for (int i = 0; i < kTriggerEvents; ++i) key(ConditionStateKey({ConditionGroup::Event, i}));
-        for (int i = 0; i < kTriggerEvents; ++i) key(ConditionStateKey({ConditionGroup::Sync, i}));
-        for (auto k : {"AND/OR", "Action1", "Option1", "Action2", "Option2"}) key(k);
+        for (int i = 0; i < kTriggerEvents; ++i)
+            key(ConditionStateKey({ConditionGroup::Event, i}));
+        for (int i = 0; i < kTriggerEvents; ++i)
+            key(ConditionStateKey({ConditionGroup::Sync, i}));
+        for (auto k : {"AND/OR", "Action1", "Option1", "Action2", "Option2"})
+            key(k);
     }
     section(kFormatSection);
     const FormatTable& rows = DefaultFormatTable();
@@ -145,7 +155,8 @@ int CStatusFileCtrl::WriteRegistInfo() {
     AddRegistInfo(items);
     BeginBatch();
     int last = 0;
-    for (const Item& item : items) last = WriteString(item.section, item.key, item.value);
+    for (const Item& item : items)
+        last = WriteString(item.section, item.key, item.value);
     int flushed = EndBatch();
     return last != 0 ? last : flushed;
 }
@@ -167,8 +178,8 @@ int CStatusFileCtrl::WriteTriggerOption(const TriggerOption& o) {
         items.push_back({sec, "Time" + std::to_string(i + 1),
                          TriggerTimeText(o.times[static_cast<size_t>(i)])});
     for (int i = 0; i < kOptionCounts; ++i)
-        items.push_back({sec, "Cnt" + std::to_string(i + 1),
-                         std::to_string(o.counts[static_cast<size_t>(i)])});
+        items.push_back(
+            {sec, "Cnt" + std::to_string(i + 1), std::to_string(o.counts[static_cast<size_t>(i)])});
     for (int s = 0; s < kOptionStrings; ++s) {
         auto si = static_cast<size_t>(s);
         items.push_back({sec, std::string(OptionStringKey(s)), DataStringText(o.strings[si])});
@@ -188,20 +199,25 @@ int CStatusFileCtrl::WriteTrigger(const TriggerSetting& t, int n) {
         items.push_back({sec, ConditionKey({g, i}), onOff(TakesPart(t, {g, i}))});
     };
     items.push_back({sec, "Enabled", onOff(t.enabled)});
-    for (int i = 0; i < kTriggerLines; ++i) cond(ConditionGroup::Line, i);
-    for (ConditionGroup g : {ConditionGroup::SdError, ConditionGroup::RdError,
-                             ConditionGroup::SdBreak, ConditionGroup::RdBreak,
-                             ConditionGroup::BufferFull})
+    for (int i = 0; i < kTriggerLines; ++i)
+        cond(ConditionGroup::Line, i);
+    for (ConditionGroup g :
+         {ConditionGroup::SdError, ConditionGroup::RdError, ConditionGroup::SdBreak,
+          ConditionGroup::RdBreak, ConditionGroup::BufferFull})
         cond(g, 0);
     for (ConditionGroup g : {ConditionGroup::Time, ConditionGroup::Count, ConditionGroup::SdString,
                              ConditionGroup::RdString})
-        for (int i = 0; i < 4; ++i) cond(g, i);
-    for (int i = 0; i < kTriggerEvents; ++i) cond(ConditionGroup::Event, i);
-    for (int i = 0; i < kTriggerEvents; ++i) cond(ConditionGroup::Sync, i);
+        for (int i = 0; i < 4; ++i)
+            cond(g, i);
+    for (int i = 0; i < kTriggerEvents; ++i)
+        cond(ConditionGroup::Event, i);
+    for (int i = 0; i < kTriggerEvents; ++i)
+        cond(ConditionGroup::Sync, i);
     items.push_back({sec, "AND/OR", WordText(kAndOrWords, t.andOr)});
     for (int i = 0; i < kTriggerLines; ++i)
-        items.push_back({sec, ConditionStateKey({ConditionGroup::Line, i}),
-                         WordText(kLevelWords, static_cast<int>(t.lineStates[static_cast<size_t>(i)]))});
+        items.push_back(
+            {sec, ConditionStateKey({ConditionGroup::Line, i}),
+             WordText(kLevelWords, static_cast<int>(t.lineStates[static_cast<size_t>(i)]))});
     for (int i = 0; i < kTriggerEvents; ++i)
         items.push_back({sec, ConditionStateKey({ConditionGroup::Event, i}),
                          onOff(t.eventStates[static_cast<size_t>(i)])});
@@ -237,8 +253,7 @@ int CStatusFileCtrl::WriteFormatTable(std::span<const FormatEntry> entries, int 
     return rc != 0 ? rc : flushed;
 }
 
-int CStatusFileCtrl::ReadMonitorStatus(MonitorSettings& m, SamplingSettings& s,
-                                       SyncSetting& sync) {
+int CStatusFileCtrl::ReadMonitorStatus(MonitorSettings& m, SamplingSettings& s, SyncSetting& sync) {
     MonitorStatus status{MonitorSettings{}, SamplingSettings{}, sync};
     std::string value;
     for (const MonitorKey& k : MonitorKeys())
@@ -325,7 +340,8 @@ int CStatusFileCtrl::ReadFormatEntry(FormatEntry& entry, int n) {
 int CStatusFileCtrl::ReadFormatTable(std::vector<FormatEntry>& entries) {
     entries.clear();
     FormatEntry e;
-    for (int n = 1; n <= kFormatMaxRows && ReadFormatEntry(e, n) == 0; ++n) entries.push_back(e);
+    for (int n = 1; n <= kFormatMaxRows && ReadFormatEntry(e, n) == 0; ++n)
+        entries.push_back(e);
     return static_cast<int>(entries.size());
 }
 

@@ -76,7 +76,9 @@ class CStatusFileCtrl : public CIniFileCtrl {
     int ReadMonitorStatus(MonitorSettings& m, SamplingSettings& s, SyncSetting& sync);
     // Absent or unreadable times read as `now` (seconds since 1970).
     int ReadTriggerOption(TriggerOption& option, int64_t now);
-    int ReadTriggerOption(TriggerOption& option) { return ReadTriggerOption(option, std::time(nullptr)); }
+    int ReadTriggerOption(TriggerOption& option) {
+        return ReadTriggerOption(option, std::time(nullptr));
+    }
     // -1 when n is outside 1 to 8, else 0.
     int ReadTrigger(TriggerSetting& trigger, int n);
     // -1 when n is outside 1 to 30, the key is absent or the value does not have

@@ -44,7 +44,8 @@ int ImportStatusSet(const std::string& path, StatusSet& set, int64_t now);
 // protocol is ASYNC (in the set, as the dialog's copy is), then writes the
 // monitor status, triggers 1 to 5, the trigger operands and the 20 display
 // rows to the status file at `path` (created from the template when missing;
-// the unit note it holds is kept), stopping at the first failure. All of it is one rewrite of the file. 0 or -1.
+// the unit note it holds is kept), stopping at the first failure. All of it is one rewrite of the
+// file. 0 or -1.
 int SaveStatusSet(const std::string& path, StatusSet& set);
 // The same on an already bound file (its unit note is kept).
 int SaveStatusSet(CStatusFileCtrl& file, StatusSet& set);

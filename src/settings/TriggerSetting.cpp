@@ -14,14 +14,14 @@ constexpr CodeWord kLevel[] = {{1, "HIGH"}, {0, "LOW"}};
 constexpr CodeWord kAndOr[] = {{0, "AND"}, {1, "OR"}};
 
 constexpr ScopeInfo kScopeInfo[] = {
-    {kScopeNone, "NONE", "－", "そのまま"},       {kScopeNot, "NOT", "×", "それ以外"},
-    {kScopeAll, "ALL", "**", "条件としない"},     {kScopeOver, "OVER", "≦", "それ以上"},
-    {kScopeUnder, "UNDER", "≧", "それ以下"},      {kScopeEnd, "END", "－", ""},
+    {kScopeNone, "NONE", "－", "そのまま"},   {kScopeNot, "NOT", "×", "それ以外"},
+    {kScopeAll, "ALL", "**", "条件としない"}, {kScopeOver, "OVER", "≦", "それ以上"},
+    {kScopeUnder, "UNDER", "≧", "それ以下"},  {kScopeEnd, "END", "－", ""},
 };
 
-constexpr std::string_view kStringKeys[kOptionStrings] = {
-    "SDStr1", "SDStr2", "SDStr3", "SDStr4", "RDStr1", "RDStr2", "RDStr3", "RDStr4"};
-constexpr std::string_view kLineKeys[kTriggerLines] = {"SD", "RD", "RS", "CS", "ER",
+constexpr std::string_view kStringKeys[kOptionStrings] = {"SDStr1", "SDStr2", "SDStr3", "SDStr4",
+                                                          "RDStr1", "RDStr2", "RDStr3", "RDStr4"};
+constexpr std::string_view kLineKeys[kTriggerLines] = {"SD", "RD", "RS", "CS",    "ER",
                                                        "DR", "CD", "CI", "ExtIn", "ExtOut"};
 constexpr std::string_view kLineStateKeys[kTriggerLines] = {
     "SD_State", "RD_State", "RS_State", "CS_State",    "ER_State",
@@ -36,19 +36,26 @@ std::vector<ActionEntry> BuildActionList() {
     add(0x10, kNoOption, "蓄積停止");
     add(0x20, kNoOption, "蓄積開始");
     // The LED labels carry an ideographic space before ON and OFF.
-    for (uint16_t n = 1; n <= 3; ++n) add(0x30, n, "LED-" + std::to_string(n) + "　OFF");
-    for (uint16_t n = 1; n <= 3; ++n) add(0x31, n, "LED-" + std::to_string(n) + "　ON");
+    for (uint16_t n = 1; n <= 3; ++n)
+        add(0x30, n, "LED-" + std::to_string(n) + "　OFF");
+    for (uint16_t n = 1; n <= 3; ++n)
+        add(0x31, n, "LED-" + std::to_string(n) + "　ON");
     add(0x40, kNoOption, "ブザーOFF");
     add(0x41, kNoOption, "ブザーON");
-    for (uint16_t n = 1; n <= 8; ++n) add(0x50, n, "イベント" + std::to_string(n) + " OFF");
-    for (uint16_t n = 1; n <= 8; ++n) add(0x51, n, "イベント" + std::to_string(n) + " ON");
-    for (uint16_t n = 1; n <= 8; ++n) add(0x60, n, "外部イベント" + std::to_string(n) + " OFF");
-    for (uint16_t n = 1; n <= 8; ++n) add(0x61, n, "外部イベント" + std::to_string(n) + " ON");
+    for (uint16_t n = 1; n <= 8; ++n)
+        add(0x50, n, "イベント" + std::to_string(n) + " OFF");
+    for (uint16_t n = 1; n <= 8; ++n)
+        add(0x51, n, "イベント" + std::to_string(n) + " ON");
+    for (uint16_t n = 1; n <= 8; ++n)
+        add(0x60, n, "外部イベント" + std::to_string(n) + " OFF");
+    for (uint16_t n = 1; n <= 8; ++n)
+        add(0x61, n, "外部イベント" + std::to_string(n) + " ON");
     for (int n = 1; n <= 4; ++n)
         add(static_cast<uint8_t>(0x70 + n), kNoOption,
             "カウンタ" + std::to_string(n) + "をインクリメント");
     for (int n = 1; n <= 4; ++n)
-        add(static_cast<uint8_t>(0x80 + n), kNoOption, "カウンタ" + std::to_string(n) + "をリセット");
+        add(static_cast<uint8_t>(0x80 + n), kNoOption,
+            "カウンタ" + std::to_string(n) + "をリセット");
     add(0x90, kNoOption, "EXT OUT LOW");
     add(0x91, kNoOption, "EXT OUT HIGH");
     return list;
@@ -57,22 +64,26 @@ std::vector<ActionEntry> BuildActionList() {
 // Size of each condition group.
 int GroupSize(ConditionGroup g) {
     switch (g) {
-        case ConditionGroup::Line: return kTriggerLines;
+        case ConditionGroup::Line:
+            return kTriggerLines;
         case ConditionGroup::Event:
-        case ConditionGroup::Sync: return kTriggerEvents;
+        case ConditionGroup::Sync:
+            return kTriggerEvents;
         case ConditionGroup::Time:
         case ConditionGroup::Count:
         case ConditionGroup::SdString:
-        case ConditionGroup::RdString: return 4;
-        default: return 1;
+        case ConditionGroup::RdString:
+            return 4;
+        default:
+            return 1;
     }
 }
 
 constexpr ConditionGroup kAllGroups[] = {
-    ConditionGroup::Line,     ConditionGroup::Event,    ConditionGroup::Sync,
-    ConditionGroup::Time,     ConditionGroup::Count,    ConditionGroup::SdString,
-    ConditionGroup::RdString, ConditionGroup::SdError,  ConditionGroup::RdError,
-    ConditionGroup::SdBreak,  ConditionGroup::RdBreak,  ConditionGroup::BufferFull,
+    ConditionGroup::Line,     ConditionGroup::Event,   ConditionGroup::Sync,
+    ConditionGroup::Time,     ConditionGroup::Count,   ConditionGroup::SdString,
+    ConditionGroup::RdString, ConditionGroup::SdError, ConditionGroup::RdError,
+    ConditionGroup::SdBreak,  ConditionGroup::RdBreak, ConditionGroup::BufferFull,
 };
 
 }  // namespace
@@ -157,7 +168,8 @@ size_t ActionIndex(uint8_t code, uint16_t option) {
         if (list[i].option == kNoOption) return i;
         // Entries with a number run 1, 2, ... from the first one.
         size_t count = 0;
-        while (i + count < list.size() && list[i + count].code == code) ++count;
+        while (i + count < list.size() && list[i + count].code == code)
+            ++count;
         if (option >= 1 && option <= count) return i + option - 1;
         return kActionEntries;
     }
@@ -178,18 +190,30 @@ uint32_t* TakesPart(TriggerSetting& t, ConditionRef c) {
     if (c.index < 0 || c.index >= GroupSize(c.group)) return nullptr;
     auto i = static_cast<size_t>(c.index);
     switch (c.group) {
-        case ConditionGroup::Line: return &t.lines[i];
-        case ConditionGroup::Event: return &t.events[i];
-        case ConditionGroup::Sync: return &t.syncs[i];
-        case ConditionGroup::Time: return &t.times[i];
-        case ConditionGroup::Count: return &t.counts[i];
-        case ConditionGroup::SdString: return &t.sdStrings[i];
-        case ConditionGroup::RdString: return &t.rdStrings[i];
-        case ConditionGroup::SdError: return &t.sdError;
-        case ConditionGroup::RdError: return &t.rdError;
-        case ConditionGroup::SdBreak: return &t.sdBreak;
-        case ConditionGroup::RdBreak: return &t.rdBreak;
-        case ConditionGroup::BufferFull: return &t.bufferFull;
+        case ConditionGroup::Line:
+            return &t.lines[i];
+        case ConditionGroup::Event:
+            return &t.events[i];
+        case ConditionGroup::Sync:
+            return &t.syncs[i];
+        case ConditionGroup::Time:
+            return &t.times[i];
+        case ConditionGroup::Count:
+            return &t.counts[i];
+        case ConditionGroup::SdString:
+            return &t.sdStrings[i];
+        case ConditionGroup::RdString:
+            return &t.rdStrings[i];
+        case ConditionGroup::SdError:
+            return &t.sdError;
+        case ConditionGroup::RdError:
+            return &t.rdError;
+        case ConditionGroup::SdBreak:
+            return &t.sdBreak;
+        case ConditionGroup::RdBreak:
+            return &t.rdBreak;
+        case ConditionGroup::BufferFull:
+            return &t.bufferFull;
     }
     return nullptr;
 }
@@ -204,10 +228,14 @@ uint32_t* StateOf(TriggerSetting& t, ConditionRef c) {
     if (c.index < 0 || c.index >= GroupSize(c.group)) return nullptr;
     auto i = static_cast<size_t>(c.index);
     switch (c.group) {
-        case ConditionGroup::Line: return &t.lineStates[i];
-        case ConditionGroup::Event: return &t.eventStates[i];
-        case ConditionGroup::Sync: return &t.syncStates[i];
-        default: return nullptr;
+        case ConditionGroup::Line:
+            return &t.lineStates[i];
+        case ConditionGroup::Event:
+            return &t.eventStates[i];
+        case ConditionGroup::Sync:
+            return &t.syncStates[i];
+        default:
+            return nullptr;
     }
 }
 
@@ -215,18 +243,30 @@ std::string ConditionKey(ConditionRef c) {
     if (c.index < 0 || c.index >= GroupSize(c.group)) return {};
     std::string n = std::to_string(c.index + 1);
     switch (c.group) {
-        case ConditionGroup::Line: return std::string(kLineKeys[c.index]);
-        case ConditionGroup::Event: return "Event" + n;
-        case ConditionGroup::Sync: return "Sync" + n;
-        case ConditionGroup::Time: return "Time" + n;
-        case ConditionGroup::Count: return "Cnt" + n;
-        case ConditionGroup::SdString: return "SDStr" + n;
-        case ConditionGroup::RdString: return "RDStr" + n;
-        case ConditionGroup::SdError: return "SDError";
-        case ConditionGroup::RdError: return "RDError";
-        case ConditionGroup::SdBreak: return "SDBreak";
-        case ConditionGroup::RdBreak: return "RDBreak";
-        case ConditionGroup::BufferFull: return "BufferFull";
+        case ConditionGroup::Line:
+            return std::string(kLineKeys[c.index]);
+        case ConditionGroup::Event:
+            return "Event" + n;
+        case ConditionGroup::Sync:
+            return "Sync" + n;
+        case ConditionGroup::Time:
+            return "Time" + n;
+        case ConditionGroup::Count:
+            return "Cnt" + n;
+        case ConditionGroup::SdString:
+            return "SDStr" + n;
+        case ConditionGroup::RdString:
+            return "RDStr" + n;
+        case ConditionGroup::SdError:
+            return "SDError";
+        case ConditionGroup::RdError:
+            return "RDError";
+        case ConditionGroup::SdBreak:
+            return "SDBreak";
+        case ConditionGroup::RdBreak:
+            return "RDBreak";
+        case ConditionGroup::BufferFull:
+            return "BufferFull";
     }
     return {};
 }
@@ -234,10 +274,13 @@ std::string ConditionKey(ConditionRef c) {
 std::string ConditionStateKey(ConditionRef c) {
     if (c.index < 0 || c.index >= GroupSize(c.group)) return {};
     switch (c.group) {
-        case ConditionGroup::Line: return std::string(kLineStateKeys[c.index]);
+        case ConditionGroup::Line:
+            return std::string(kLineStateKeys[c.index]);
         case ConditionGroup::Event:
-        case ConditionGroup::Sync: return ConditionKey(c) + "_State";
-        default: return {};
+        case ConditionGroup::Sync:
+            return ConditionKey(c) + "_State";
+        default:
+            return {};
     }
 }
 
@@ -256,7 +299,8 @@ std::vector<ConditionCategory> ConditionCatalogue(const LineNames* names) {
     const LineNames lines = names ? *names : DefaultLineNames();
     auto numbered = [](ConditionGroup g, int count, const std::string& prefix) {
         std::vector<Condition> out;
-        for (int i = 0; i < count; ++i) out.push_back({{g, i}, prefix + std::to_string(i + 1)});
+        for (int i = 0; i < count; ++i)
+            out.push_back({{g, i}, prefix + std::to_string(i + 1)});
         return out;
     };
     // Without a display table the labels keep a blank after the line name.
@@ -285,10 +329,10 @@ std::vector<ConditionCategory> ConditionCatalogue(const LineNames* names) {
         {"イベント指定", ConditionKind::OnOff, numbered(ConditionGroup::Event, 8, "イベント")});
     cat.push_back({"外部イベント指定", ConditionKind::OnOff,
                    numbered(ConditionGroup::Sync, 8, "外部イベント")});
-    cat.push_back({"ブレーク指定",
-                   ConditionKind::Flag,
-                   {{{ConditionGroup::SdBreak, 0}, sd + brk},
-                    {{ConditionGroup::RdBreak, 0}, rd + brk}}});
+    cat.push_back(
+        {"ブレーク指定",
+         ConditionKind::Flag,
+         {{{ConditionGroup::SdBreak, 0}, sd + brk}, {{ConditionGroup::RdBreak, 0}, rd + brk}}});
     return cat;
 }
 

@@ -104,7 +104,7 @@ struct TriggerSetting {
     uint32_t rdBreak = 0;
     uint32_t bufferFull = 0;
     // States.
-    std::array<uint32_t, kTriggerLines> lineStates{};  // kLevelLow / kLevelHigh
+    std::array<uint32_t, kTriggerLines> lineStates{};    // kLevelLow / kLevelHigh
     std::array<uint32_t, kTriggerEvents> eventStates{};  // 1 ON, 0 OFF
     std::array<uint32_t, kTriggerEvents> syncStates{};
     // Action.
@@ -144,8 +144,18 @@ bool StartsStoring(const TriggerSetting& t);
 
 // A condition of a trigger, named by its group and its index in the group.
 enum class ConditionGroup {
-    Line, Event, Sync, Time, Count, SdString, RdString,
-    SdError, RdError, SdBreak, RdBreak, BufferFull,
+    Line,
+    Event,
+    Sync,
+    Time,
+    Count,
+    SdString,
+    RdString,
+    SdError,
+    RdError,
+    SdBreak,
+    RdBreak,
+    BufferFull,
 };
 struct ConditionRef {
     ConditionGroup group;

@@ -45,9 +45,11 @@ size_t DisplayWidth(std::string_view text) {
 }
 
 std::string TriggerSummary(const TriggerSetting& t, const LineNames* names) {
-    // Name of every condition as the catalogue gives it.
-    std::vector<ConditionCategory> catalogue = ConditionCatalogue(names);
+    // The line conditions carry the display names; the others keep their
+    // fixed labels ("SD 文字列1", "SD ブレーク"), which fit the columns.
+    std::vector<ConditionCategory> catalogue = ConditionCatalogue();
     auto nameOf = [&](ConditionRef c) -> std::string {
+        if (names && c.group == ConditionGroup::Line) return (*names)[static_cast<size_t>(c.index)];
         for (const ConditionCategory& cat : catalogue)
             for (const Condition& cond : cat.conditions)
                 if (cond.ref == c) return cond.name;
@@ -55,7 +57,8 @@ std::string TriggerSummary(const TriggerSetting& t, const LineNames* names) {
     };
     std::string out;
     auto line = [&](std::string text) {
-        while (!text.empty() && text.back() == ' ') text.pop_back();
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
         out += text;
         out += "\r\n";
     };
@@ -66,7 +69,8 @@ std::string TriggerSummary(const TriggerSetting& t, const LineNames* names) {
         line(text);
     };
     auto pairs = [&](ConditionGroup g, int count) {
-        for (int i = 0; i < count; i += 2) pair({g, i}, ConditionRef{g, i + 1});
+        for (int i = 0; i < count; i += 2)
+            pair({g, i}, ConditionRef{g, i + 1});
     };
     pairs(ConditionGroup::Line, kTriggerLines);
     line("--");
@@ -81,16 +85,17 @@ std::string TriggerSummary(const TriggerSetting& t, const LineNames* names) {
     pair({ConditionGroup::SdError, 0}, ConditionRef{ConditionGroup::RdError, 0});
     pair({ConditionGroup::SdBreak, 0}, ConditionRef{ConditionGroup::RdBreak, 0});
     pair({ConditionGroup::BufferFull, 0}, std::nullopt);
-    line(t.andOr == kAndOrOr ? "上記条件を一つでも満たしたときに" : "上記条件をすべて満たしたときに");
+    line(t.andOr == kAndOrOr ? "上記条件を一つでも満たしたときに"
+                             : "上記条件をすべて満たしたときに");
     if (t.enabled == 0) {
         line("トリガ無効");
         return out;
     }
-    const std::pair<uint8_t, uint16_t> actions[] = {{t.action1, t.option1},
-                                                    {t.action2, t.option2}};
+    const std::pair<uint8_t, uint16_t> actions[] = {{t.action1, t.option1}, {t.action2, t.option2}};
     for (int i = 0; i < 2; ++i) {
         auto [code, option] = actions[i];
-        line("アクション" + std::to_string(i + 1) + " " + ActionLabel(code, option).value_or("---"));
+        line("アクション" + std::to_string(i + 1) + " " +
+             ActionLabel(code, option).value_or("---"));
     }
     return out;
 }

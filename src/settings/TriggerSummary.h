@@ -9,8 +9,9 @@
 namespace qv {
 
 // Lines end in CR LF. Column widths count a full-width character as two
-// columns, as the monospaced Japanese font draws it. `names` gives the line
-// names of the current display table; without it the fixed names are used.
+// columns, as the monospaced Japanese font draws it. `names` gives the names
+// of the ten line conditions from the current display table; without it they
+// are "SD", "RD", ... "Ext IN", "Ext OUT". Other conditions keep fixed labels.
 std::string TriggerSummary(const TriggerSetting& trigger, const LineNames* names = nullptr);
 
 // Display columns of a UTF-8 text: ASCII and half-width katakana one each,

@@ -1,7 +1,7 @@
 #include "settings/ValueText.h"
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace qv {
@@ -56,7 +56,8 @@ uint64_t ParseHexPrefix(std::string_view text, size_t maxDigits, size_t* digits)
 
 uint32_t ParseHex32(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     text.remove_prefix(i);
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
         HexDigit(text[2]) >= 0)
@@ -73,7 +74,8 @@ uint32_t ParseHex32(std::string_view text) {
 
 double ParseLeadingDouble(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     double value = 0;

@@ -23,7 +23,8 @@ TEST(BitRates, TypedRatesAreReducedAndLimitedPerLineType) {
     // Every offered rate survives the limits of its own line type.
     for (int type : {kLineTypeRs232, kLineTypeRs422}) {
         EXPECT_EQ(BitRateList(type).front(), 50u);
-        for (uint32_t r : BitRateList(type)) EXPECT_EQ(LimitBitRate(r, type), r);
+        for (uint32_t r : BitRateList(type))
+            EXPECT_EQ(LimitBitRate(r, type), r);
     }
     EXPECT_EQ(BitRateList(kLineTypeRs232).back(), 1'500'000u);
     EXPECT_EQ(BitRateList(kLineTypeRs422).back(), 12'500'000u);
@@ -120,7 +121,8 @@ TEST_F(TriggerCheckTest, AllEnabledOrNoPastTimeOnlyAsksToConfirm) {
     EXPECT_EQ(triggers, before);
 
     option.times[0] = now;
-    for (auto& t : triggers) t.enabled = 1;
+    for (auto& t : triggers)
+        t.enabled = 1;
     c = CheckTriggers(triggers, option, now);
     EXPECT_EQ(c.outcome, TriggerCheckOutcome::AskOkCancel);
     EXPECT_EQ(c.enabled, 5);

@@ -7,7 +7,8 @@ namespace {
 
 std::vector<std::string> Names(const FormatHalf& rows) {
     std::vector<std::string> out;
-    for (const FormatEntry& e : rows) out.push_back(e.name + (e.shown ? "+" : "-"));
+    for (const FormatEntry& e : rows)
+        out.push_back(e.name + (e.shown ? "+" : "-"));
     return out;
 }
 
@@ -89,7 +90,8 @@ TEST(DefaultHalves, LineCodesInOrderWithTheNamesOfTheirHalf) {
 
 TEST(DisplayNames, SdAndRdLabelsComeFromTheRowsOfTheHalf) {
     FormatTable table = DefaultFormatTable();
-    EXPECT_EQ(DataLineNames(table, kLineTypeRs422), (std::pair<std::string, std::string>{"TxD", "RxD"}));
+    EXPECT_EQ(DataLineNames(table, kLineTypeRs422),
+              (std::pair<std::string, std::string>{"TxD", "RxD"}));
     table[0].line = kFormatNoLine;
     EXPECT_EQ(DataLineNames(table, kLineTypeRs232).first, "SD");
     table[0].line = 3;

@@ -18,20 +18,52 @@ using test::WriteBytes;
 std::string ExpectedTemplate() {
     std::string t;
     auto lines = [&](std::initializer_list<std::string> ls) {
-        for (const std::string& l : ls) t += l + "\n";
+        for (const std::string& l : ls)
+            t += l + "\n";
     };
     auto numbered = [&](const std::string& prefix, int count, const std::string& suffix = "") {
-        for (int i = 1; i <= count; ++i) t += prefix + std::to_string(i) + suffix + "=\n";
+        for (int i = 1; i <= count; ++i)
+            t += prefix + std::to_string(i) + suffix + "=\n";
     };
-    lines({"[RegistInfo]", "Product=", "SerialNumber=", "Alias=", "SaveDevice=", "[MonitorStatus]"});
-    for (const char* k :
-         {"Line", "Protocol", "SD_Baudrate", "RD_Baudrate", "DataLen", "Parity", "StopBit", "FCS",
-          "SyncCharCnt", "SyncChar1", "SyncChar2", "SyncReleaseCnt", "SyncReleaseChar",
-          "TransParent", "TransParentChar", "BitOrder", "SDDataLogic", "RDDataLogic", "DataFormat",
-          "Clock", "SD_ClockRate", "RD_ClockRate", "Padding", "PaddingChar", "SyncSetting",
-          "SDEnable", "RDEnable", "SDSamplingCycle", "RDSamplingCycle", "RSSamplingCycle",
-          "CSSamplingCycle", "ERSamplingCycle", "DRSamplingCycle", "CDSamplingCycle",
-          "CISamplingCycle", "EXTINSamplingCycle", "EXTOUTSamplingCycle"})
+    lines(
+        {"[RegistInfo]", "Product=", "SerialNumber=", "Alias=", "SaveDevice=", "[MonitorStatus]"});
+    for (const char* k : {"Line",
+                          "Protocol",
+                          "SD_Baudrate",
+                          "RD_Baudrate",
+                          "DataLen",
+                          "Parity",
+                          "StopBit",
+                          "FCS",
+                          "SyncCharCnt",
+                          "SyncChar1",
+                          "SyncChar2",
+                          "SyncReleaseCnt",
+                          "SyncReleaseChar",
+                          "TransParent",
+                          "TransParentChar",
+                          "BitOrder",
+                          "SDDataLogic",
+                          "RDDataLogic",
+                          "DataFormat",
+                          "Clock",
+                          "SD_ClockRate",
+                          "RD_ClockRate",
+                          "Padding",
+                          "PaddingChar",
+                          "SyncSetting",
+                          "SDEnable",
+                          "RDEnable",
+                          "SDSamplingCycle",
+                          "RDSamplingCycle",
+                          "RSSamplingCycle",
+                          "CSSamplingCycle",
+                          "ERSamplingCycle",
+                          "DRSamplingCycle",
+                          "CDSamplingCycle",
+                          "CISamplingCycle",
+                          "EXTINSamplingCycle",
+                          "EXTOUTSamplingCycle"})
         t += std::string(k) + "=\n";
     lines({"Memory=FIX", "[TriggerOption]"});
     numbered("Time", 4);
@@ -40,7 +72,8 @@ std::string ExpectedTemplate() {
         for (int i = 1; i <= 4; ++i) {
             std::string key = std::string(s) + "Str" + std::to_string(i);
             t += key + "=\n" + key + "_Scope1=END\n";
-            for (int k = 2; k <= 16; ++k) t += key + "_Scope" + std::to_string(k) + "=\n";
+            for (int k = 2; k <= 16; ++k)
+                t += key + "_Scope" + std::to_string(k) + "=\n";
         }
     for (int n = 1; n <= 8; ++n) {
         t += "[Trigger" + std::to_string(n) + "]\n";
@@ -57,16 +90,27 @@ std::string ExpectedTemplate() {
         numbered("Sync", 8, "_State");
         lines({"AND/OR=", "Action1=", "Option1=", "Action2=", "Option2="});
     }
-    lines({"[Format]", "1=,SD,SD,0,255,0,ON,Send Data", "2=,RD,RD,0,255,0,ON,Receive Data",
-           "3=,RS,RS,0,255,0,ON,Request to Send", "4=,CS,CS,0,255,0,ON,Clear to Send",
-           "5=,ER,ER,0,255,0,ON,Equipment Ready", "6=,DR,DR,0,255,0,ON,Dataset Ready",
-           "7=,CD,CD,0,255,0,ON,Carrier Detect", "8=,CI,CI,0,255,0,ON,Call Indicate",
-           "9=,EXT_IN,IN,0,255,0,ON,External In", "10=,EXT_OUT,OUT,0,255,0,ON,External Out",
-           "11=,SD,TxD,0,255,0,ON,Transmitted Data", "12=,RD,RxD,0,255,0,ON,Received Data",
-           "13=,RS,RTS,0,255,0,ON,Request to Send", "14=,CS,CTS,0,255,0,ON,Clear to Send",
-           "15=,ER,DTR,0,255,0,ON,DTE Ready", "16=,DR,DSR,0,255,0,ON,DCE Ready",
-           "17=,CD,DCD,0,255,0,ON,Data Carrier Detect", "18=,EXT_IN,EI,0,255,0,ON,External In",
-           "19=,EXT_OUT,EO,0,255,0,ON,External Out", "20=,CI,,0,255,0,OFF,"});
+    lines({"[Format]",
+           "1=,SD,SD,0,255,0,ON,Send Data",
+           "2=,RD,RD,0,255,0,ON,Receive Data",
+           "3=,RS,RS,0,255,0,ON,Request to Send",
+           "4=,CS,CS,0,255,0,ON,Clear to Send",
+           "5=,ER,ER,0,255,0,ON,Equipment Ready",
+           "6=,DR,DR,0,255,0,ON,Dataset Ready",
+           "7=,CD,CD,0,255,0,ON,Carrier Detect",
+           "8=,CI,CI,0,255,0,ON,Call Indicate",
+           "9=,EXT_IN,IN,0,255,0,ON,External In",
+           "10=,EXT_OUT,OUT,0,255,0,ON,External Out",
+           "11=,SD,TxD,0,255,0,ON,Transmitted Data",
+           "12=,RD,RxD,0,255,0,ON,Received Data",
+           "13=,RS,RTS,0,255,0,ON,Request to Send",
+           "14=,CS,CTS,0,255,0,ON,Clear to Send",
+           "15=,ER,DTR,0,255,0,ON,DTE Ready",
+           "16=,DR,DSR,0,255,0,ON,DCE Ready",
+           "17=,CD,DCD,0,255,0,ON,Data Carrier Detect",
+           "18=,EXT_IN,EI,0,255,0,ON,External In",
+           "19=,EXT_OUT,EO,0,255,0,ON,External Out",
+           "20=,CI,,0,255,0,OFF,"});
     return t;
 }
 
@@ -110,7 +154,8 @@ TEST_F(StatusFileCtrlTest, NewFileIsTheExactTemplateAndReadsAsDefaults) {
 
     TriggerOption o;
     ASSERT_EQ(file.ReadTriggerOption(o, 1234), 0);
-    for (int i = 0; i < kOptionStrings; ++i) EXPECT_EQ(PatternLength(o.scopes[i]), 0);
+    for (int i = 0; i < kOptionStrings; ++i)
+        EXPECT_EQ(PatternLength(o.scopes[i]), 0);
     EXPECT_EQ(o.times[0], 1234);
     EXPECT_EQ(o.counts[3], 0);
     TriggerSetting t;
@@ -228,7 +273,8 @@ TEST_F(StatusFileCtrlTest, EveryWriterReadsBackWhatItWrote) {
     t.option1 = 2;
     t.action2 = 0xAB;
     t.option2 = 65535;
-    for (int n = 1; n <= 5; ++n) ASSERT_EQ(file.WriteTrigger(t, n), 0);
+    for (int n = 1; n <= 5; ++n)
+        ASSERT_EQ(file.WriteTrigger(t, n), 0);
     for (int n = 1; n <= 5; ++n) {
         TriggerSetting t2;
         file.ReadTrigger(t2, n);
@@ -308,9 +354,10 @@ TEST_F(StatusFileCtrlTest, FormatRowsStopAtTheFirstUnreadableLine) {
 TEST_F(StatusFileCtrlTest, WritersStopAtTheFirstRowThatCannotBeWritten) {
     ASSERT_EQ(file.OpenStatusFile(path), 0);
     FormatTable rows = DefaultFormatTable();
-    for (FormatEntry& r : rows) r.comment = "new";
-    rows[4].name = "A,B";      // would add a field and hide every later row
-    rows[9].line = 12;         // no word
+    for (FormatEntry& r : rows)
+        r.comment = "new";
+    rows[4].name = "A,B";  // would add a field and hide every later row
+    rows[9].line = 12;     // no word
     EXPECT_EQ(file.WriteFormatTable(rows, 20), -1);
     std::vector<FormatEntry> back;
     ASSERT_EQ(file.ReadFormatTable(back), 20);

@@ -82,7 +82,8 @@ TEST_F(StatusSetTest, Trigger6IsNeverReadNorWritten) {
     std::string after = ReadBytes(path);
     EXPECT_NE(after.find(section), std::string::npos);
     ASSERT_EQ(ImportStatusSet(path, set, 1), 0);
-    for (const TriggerSetting& t : set.triggers) EXPECT_NE(t, six);
+    for (const TriggerSetting& t : set.triggers)
+        EXPECT_NE(t, six);
 }
 
 TEST_F(StatusSetTest, ImportTakesOnlyExistingStatusFilesAndCaptureIndexes) {

@@ -27,7 +27,8 @@ TEST(ActionList, CodeAndOptionMapToTheirEntryAndBack) {
 
 TEST(DataStrings, FortySevenCharactersAndShortValues) {
     DataString bytes{};
-    for (int i = 0; i < kStringBytes; ++i) bytes[i] = static_cast<uint8_t>(0xF0 + i);
+    for (int i = 0; i < kStringBytes; ++i)
+        bytes[i] = static_cast<uint8_t>(0xF0 + i);
     std::string text = DataStringText(bytes);
     EXPECT_EQ(text.size(), 47u);
     EXPECT_EQ(text.substr(0, 9), "f0 f1 f2 ");

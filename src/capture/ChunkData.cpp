@@ -1,0 +1,139 @@
+#include "capture/ChunkData.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+
+#include "core/CaptureRecord.h"
+
+namespace qv {
+
+namespace {
+
+// Reads the whole file into `out` (keeping its capacity for the next chunk).
+int ReadFile(const std::string& path, std::vector<uint8_t>& out) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kQvrChunkOpen;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return kQvrChunkRead;
+    }
+    size_t size = static_cast<size_t>(st.st_size);
+    try {
+        out.resize(size + 8);  // room to complete a short last record with zeros
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return kQvrNoMemory;
+    }
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pread(fd, out.data() + done, size - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // the file shrank while we read: keep what we have
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    out.resize(done);
+    return kQvrOk;
+}
+
+}  // namespace
+
+void ChunkData::Clear() {
+    m_number = 0;
+    m_count = 0;
+}
+
+void ChunkData::Swap(ChunkData& other) noexcept {
+    std::swap(m_number, other.m_number);
+    std::swap(m_count, other.m_count);
+    std::swap(m_frames, other.m_frames);
+    m_bytes.swap(other.m_bytes);
+    m_offsets.swap(other.m_offsets);
+    m_lineStates.swap(other.m_lineStates);
+}
+
+int ChunkData::Load(const std::string& path, uint32_t chunkNumber, int protocol) {
+    Clear();
+    m_frames = UsesFrameRecords(protocol);
+    int rc = ReadFile(path, m_bytes);
+    if (rc != kQvrOk) return rc;
+    const size_t size = m_bytes.size();
+    m_offsets.clear();
+    m_lineStates.clear();
+    // The leading record only gives the line state for the records before the
+    // chunk's first line change; it is not a record of its own.
+    uint8_t lineState = size >= 2 ? m_bytes[1] : 0;
+    if (size < kLeading) {
+        m_number = chunkNumber;
+        return kQvrOk;
+    }
+
+    if (!m_frames) {
+        uint64_t records = (size - kLeading + 7) / 8;
+        if (records > kMaxChunkRecords) return kQvrChunkTooLarge;
+        // Complete a short last record with zeros.
+        m_bytes.resize(kLeading + records * 8, 0);
+        m_lineStates.resize(records);
+        const bool async = protocol == kProtocolAsync;
+        for (uint32_t i = 0; i < records; ++i) {
+            const uint8_t* r = m_bytes.data() + kLeading + size_t{i} * 8;
+            // LOGIC records carry their own sample; ASYNC data and events take
+            // the line state of the latest line change.
+            if (!async || HeaderKind(r[0]) == RecordKind::kLineChange) lineState = r[1];
+            m_lineStates[i] = lineState;
+        }
+        m_count = static_cast<uint32_t>(records);
+        m_number = chunkNumber;
+        return kQvrOk;
+    }
+
+    // SYNC/HDLC: 8-byte line changes and events mixed with frame records.
+    rc = kQvrOk;
+    size_t pos = kLeading;
+    while (pos < size) {
+        const uint8_t* r = m_bytes.data() + pos;
+        size_t len;
+        if (!IsDataKind(HeaderKind(r[0]))) {
+            len = kShortRecordSize;
+            if (pos + len > size) {
+                rc = kQvrChunkRead;
+                break;
+            }
+            lineState = r[1];
+        } else {
+            if (pos + kFrameHeaderSize > size) {
+                rc = kQvrChunkRead;
+                break;
+            }
+            len = FrameRecordSize(ReadLe16(r + 14));
+            if (pos + len > size) {
+                rc = kQvrChunkRead;
+                break;
+            }
+        }
+        // Offsets are 32-bit: a legitimate chunk (50 000 frames of at most
+        // 64 KiB) stays below 4 GiB.
+        if (pos > UINT32_MAX) {
+            rc = kQvrChunkRead;
+            break;
+        }
+        if (m_offsets.size() == kMaxChunkRecords) {
+            rc = kQvrChunkTooLarge;
+            break;
+        }
+        m_offsets.push_back(static_cast<uint32_t>(pos));
+        m_lineStates.push_back(lineState);
+        pos += len;
+    }
+    if (rc == kQvrChunkTooLarge) return rc;
+    m_count = static_cast<uint32_t>(m_offsets.size());
+    m_number = chunkNumber;
+    return rc;
+}
+
+}  // namespace qv

@@ -1,0 +1,56 @@
+// The texts of a Monitor window row, one record per row: its time, running
+// counters, error flags, channel and the data character, control-line states
+// or break flags. The desktop window and `qvtool list` both fill rows here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/CaptureRecord.h"
+#include "core/CodeTable.h"
+#include "settings/FormatEntry.h"
+#include "settings/TriggerSetting.h"
+
+namespace qv {
+
+class CQvrFile;
+
+// The display names of a capture's lines (SD, RD, RS, ... OUT) from its
+// display format rows: the RS-232C half when `line` is 0, else the other.
+LineNames MonitorLineNames(const std::vector<FormatEntry>& rows, int line);
+
+// "mp" for an MP bit; otherwise the parity/overrun/framing combination as
+// "", "p", "o", "q", "f", "j", "i", "x".
+std::string_view ErrorText(uint8_t header);
+// "RS:1 CS:1 ER:1 DR:0 CD:0 CI:0 IN:0 OUT:0" (four lines unless `line` is 0);
+// for LOGIC captures the SD and RD levels of the header come first.
+std::string LineStateText(const LineNames& names, int line, bool logic, uint8_t lineState,
+                          uint8_t header);
+std::string EventText(uint8_t eventByte);
+
+enum MonitorColumn { kColDate, kColTr, kColSd, kColRd, kColErr, kColCh, kColData, kMonitorColumns };
+using MonitorRow = std::array<std::string, kMonitorColumns>;
+
+// Fills rows from a reader, keeping the running TR/SD/RD counts and the
+// per-direction JIS7 shift state from one row to the next.
+class MonitorRowFiller {
+  public:
+    MonitorRowFiller(const CodeTable& table, LineNames names, int line, int protocol, int code);
+    // Starts the counters at the reader's current record.
+    int Begin(const CQvrFile& file);
+    // The row of the reader's current record; advances the counters.
+    int Fill(const CQvrFile& file, MonitorRow& row);
+
+  private:
+    const CodeTable& m_table;
+    LineNames m_names;
+    int m_line, m_protocol;
+    DirectionCodes m_codes;
+    int m_code;
+    uint64_t m_tr = 0, m_sd = 0, m_rd = 0;
+    bool m_first = true;
+};
+
+}  // namespace qv

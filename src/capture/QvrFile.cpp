@@ -1,0 +1,380 @@
+#include "capture/QvrFile.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/QvrCmn.h"
+#include "core/TimeText.h"
+#include "settings/StatusFileCtrl.h"
+
+namespace qv {
+
+uint32_t ChunkCounterValue(const _ST_FILEADMI& e, int field) {
+    switch (field) {
+        case kCountSd:
+            return e.sdRecords;
+        case kCountRd:
+            return e.rdRecords;
+        case kCountLineChanges:
+            return e.lineChanges;
+        case kCountEvents:
+            return e.events;
+        case kCountEventBit7Changes:
+            return e.eventBitChanges[0];
+        case kCountEventBit6Changes:
+            return e.eventBitChanges[1];
+        default:
+            if (field >= kCountBit7Changes && field < kCountBit7Changes + 8)
+                return e.lineBitChanges[field - kCountBit7Changes];
+            return 0;
+    }
+}
+
+CQvrFile::CQvrFile(CQvrCmn& cmn) : m_cmn(cmn), m_cursor(UINT32_MAX) {}
+
+std::string CQvrFile::ChunkPath(uint32_t chunk) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "%09u.qvd", chunk);
+    return m_folder + name;
+}
+
+int CQvrFile::Open(const std::string& indexPath) {
+    // The clock frequency gives character times when a capture has no baud rate.
+    m_cmn.LoadRegistrySettings();
+    m_chunks.clear();
+    m_chunkStart.assign(1, 0);
+    m_fileName.clear();
+    m_pair[0].Clear();
+    m_pair[1].Clear();
+    m_cursor = UINT32_MAX;
+    if (indexPath.find(".qvr") == std::string::npos) return kQvrNoIndex;
+    m_indexPath = indexPath;
+    size_t slash = indexPath.find_last_of('/');
+    m_folder = slash == std::string::npos ? "./" : indexPath.substr(0, slash + 1);
+    m_fileName = slash == std::string::npos ? indexPath : indexPath.substr(slash + 1);
+    m_index.SetPath(indexPath);
+
+    CStatusFileCtrl status;
+    status.SetPath(indexPath);
+    MonitorSettings& ms = m_settings;
+    m_settings = {};
+    m_sampling = {};
+    SyncSetting sync = 0;
+    status.ReadMonitorStatus(ms, m_sampling, sync);
+    if (!IsValidProtocol(ms.Protocol)) return kQvrBadProtocol;
+    m_timing =
+        AsyncCharTiming{ms.SD_Baudrate, ms.RD_Baudrate,  ms.DataLen,      ms.Parity,
+                        ms.StopBit,     ms.SD_ClockRate, ms.RD_ClockRate, m_cmn.GetFrequency()};
+
+    for (uint64_t n = 1;; ++n) {
+        std::string value;
+        if (m_index.ReadString("DataFile", std::to_string(n), value) != 0) break;
+        _ST_FILEADMI entry;
+        // An entry with the wrong number of fields still counts as a chunk,
+        // with the fields it could not give left at zero.
+        ParseChunkEntry(value, entry);
+        m_chunks.push_back(entry);
+        m_chunkStart.push_back(m_chunkStart.back() + entry.RecordCount());
+    }
+    if (m_chunks.empty()) return kQvrNoIndex;
+    m_protocol = ms.Protocol;
+    m_pairBase = 0;
+    int rc = LoadPair(1);
+    if (PairCount() > 0) m_cursor = 0;
+    return rc;
+}
+
+int CQvrFile::LoadPair(uint32_t first) {
+    m_cursor = UINT32_MAX;
+    m_pairBase = m_chunkStart[first - 1];
+    // Keep a chunk that is already in memory: sliding the window by one chunk
+    // then reads one file, not two.
+    if (m_pair[0].Number() != first) {
+        if (m_pair[1].Number() == first) {
+            m_pair[0].Swap(m_pair[1]);
+        }
+    }
+    int rc = kQvrOk;
+    if (m_pair[0].Number() != first) rc = m_pair[0].Load(ChunkPath(first), first, m_protocol);
+    if (m_pair[0].Empty()) {
+        m_pair[1].Clear();
+        return rc;
+    }
+    uint32_t second = first + 1;
+    if (second > m_chunks.size()) {
+        m_pair[1].Clear();
+    } else if (m_pair[1].Number() != second) {
+        if (m_pair[1].Load(ChunkPath(second), second, m_protocol) == kQvrChunkOpen)
+            m_pair[1].Clear();
+    }
+    return rc;
+}
+
+void CQvrFile::Restore(const Saved& s) {
+    if (s.pairFirst == 0) return;
+    if (m_pair[0].Number() != s.pairFirst) LoadPair(s.pairFirst);
+    m_cursor = s.cursor < PairCount() ? s.cursor : UINT32_MAX;
+}
+
+uint32_t CQvrFile::ChunkOfFrame(uint64_t f) const {
+    // The first chunk whose accumulated total exceeds f.
+    auto it = std::upper_bound(m_chunkStart.begin() + 1, m_chunkStart.end(), f);
+    if (it == m_chunkStart.end()) return 0;
+    return static_cast<uint32_t>(it - m_chunkStart.begin());
+}
+
+int CQvrFile::GoToFrame(uint64_t frame) {
+    uint32_t chunk = ChunkOfFrame(frame);
+    if (chunk == 0) return kQvrNotFound;
+    Saved saved = Save();
+    if (!HasRecord() || SlotChunkNumber(m_cursor) != chunk) {
+        int rc = LoadPair(chunk);
+        if (rc != kQvrOk && rc != kQvrChunkRead) {
+            Restore(saved);
+            return rc;
+        }
+    }
+    if (frame >= m_pairBase && frame - m_pairBase < PairCount()) {
+        m_cursor = static_cast<uint32_t>(frame - m_pairBase);
+        return kQvrOk;
+    }
+    Restore(saved);
+    return kQvrNotFound;
+}
+
+int CQvrFile::NextRecord() {
+    if (!HasRecord()) return kQvrNoRecord;
+    if (m_cursor + 1 < PairCount()) {
+        ++m_cursor;
+        return kQvrOk;
+    }
+    uint64_t next = m_pairBase + m_cursor + 1;
+    Saved saved = Save();
+    // Slide by one chunk; a chunk without records is passed over.
+    for (uint32_t first = m_pair[0].Number() + 1; first < m_chunks.size(); ++first) {
+        int rc = LoadPair(first);
+        if (rc != kQvrOk && rc != kQvrChunkRead) break;
+        if (next >= m_pairBase && next - m_pairBase < PairCount()) {
+            m_cursor = static_cast<uint32_t>(next - m_pairBase);
+            return kQvrOk;
+        }
+    }
+    Restore(saved);
+    return kQvrNotFound;
+}
+
+int CQvrFile::PrevRecord() {
+    if (!HasRecord()) return kQvrNoRecord;
+    if (m_cursor > 0) {
+        --m_cursor;
+        return kQvrOk;
+    }
+    if (m_pairBase == 0) return kQvrNotFound;
+    uint64_t prev = m_pairBase - 1;
+    Saved saved = Save();
+    for (uint32_t first = SlotChunkNumber(m_cursor); first-- > 1;) {
+        int rc = LoadPair(first);
+        if (rc != kQvrOk && rc != kQvrChunkRead) break;
+        if (prev >= m_pairBase && prev - m_pairBase < PairCount()) {
+            m_cursor = static_cast<uint32_t>(prev - m_pairBase);
+            return kQvrOk;
+        }
+    }
+    Restore(saved);
+    return kQvrNotFound;
+}
+
+int CQvrFile::GoToChunkRecord(uint32_t chunk, uint32_t index) {
+    if (chunk == 0 || chunk > m_chunks.size()) return kQvrNoRecord;
+    Saved saved = Save();
+    int rc = LoadPair(chunk);
+    if (rc == kQvrOk || rc == kQvrChunkRead) rc = GoToFrame(m_chunkStart[chunk - 1] + index);
+    if (rc != kQvrOk) Restore(saved);
+    return rc;
+}
+
+// --- totals and the current record
+
+uint64_t CQvrFile::GetTotal(int counterField) const {
+    uint64_t sum = 0;
+    for (const auto& e : m_chunks)
+        sum += ChunkCounterValue(e, counterField);
+    return sum;
+}
+
+int CQvrFile::GetChunkInfo(uint32_t chunk, std::string& startText, _ST_FILEADMI& entry) const {
+    if (chunk == 0 || chunk > m_chunks.size()) return kQvrNoRecord;
+    entry = m_chunks[chunk - 1];
+    startText = FormatRecordTimeText(DateNumber(chunk), entry.startTime);
+    return kQvrOk;
+}
+
+int CQvrFile::DateNumber(uint32_t chunk) const {
+    return static_cast<int>(ParseLeadingInt(DateFieldText(m_chunks[chunk - 1].date)));
+}
+
+int CQvrFile::ReadIndexTime(const char* key, std::string& text) {
+    std::string value;
+    CaptureTime t;
+    text.clear();
+    if (m_index.ReadString("DataFile", key, value) != 0 || !ParseIndexTime(value, t))
+        return kQvrNoIndex;
+    text = FormatRecordTimeText(static_cast<int>(ParseLeadingInt(t.date)), t.ticks);
+    return kQvrOk;
+}
+
+int CQvrFile::GetCaptureStartText(std::string& text) {
+    return ReadIndexTime("StartTime", text);
+}
+int CQvrFile::GetCaptureEndText(std::string& text) {
+    return ReadIndexTime("EndTime", text);
+}
+
+int CQvrFile::GetKindOrdinals(KindOrdinals& out) const {
+    out = {};
+    if (!HasRecord()) return kQvrNoRecord;
+    uint32_t chunk = SlotChunkNumber(m_cursor);
+    for (uint32_t c = 1; c < chunk; ++c) {
+        out.sd += m_chunks[c - 1].sdRecords;
+        out.rd += m_chunks[c - 1].rdRecords;
+        out.lineChanges += m_chunks[c - 1].lineChanges;
+        out.events += m_chunks[c - 1].events;
+    }
+    for (uint32_t s = FirstSlotOf(chunk); s <= m_cursor; ++s) {
+        switch (HeaderKind(SlotRecord(s)[0])) {
+            case RecordKind::kSdData:
+                ++out.sd;
+                break;
+            case RecordKind::kRdData:
+                ++out.rd;
+                break;
+            case RecordKind::kLineChange:
+                ++out.lineChanges;
+                break;
+            case RecordKind::kEvent:
+                ++out.events;
+                break;
+        }
+    }
+    return kQvrOk;
+}
+
+int CQvrFile::GetCursor(CursorPosition& pos) const {
+    if (!HasRecord()) return kQvrNoRecord;
+    pos = {m_pairBase + m_cursor, SlotChunkNumber(m_cursor), SlotIndex(m_cursor)};
+    return kQvrOk;
+}
+
+int CQvrFile::GetHeaderByte(uint8_t& out) const {
+    out = 0;
+    if (!HasRecord()) return kQvrNoRecord;
+    out = SlotRecord(m_cursor)[0];
+    return kQvrOk;
+}
+
+int CQvrFile::GetLineState(uint8_t& out) const {
+    out = 0;
+    if (!HasRecord()) return kQvrNoRecord;
+    out = SlotLineState(m_cursor);
+    return kQvrOk;
+}
+
+uint8_t CQvrFile::SlotEventByte(uint32_t slot) const {
+    const uint8_t* r = SlotRecord(slot);
+    return (m_protocol == kProtocolAsync && HeaderKind(r[0]) == RecordKind::kEvent) ? r[1] : 0;
+}
+
+int CQvrFile::GetEventByte(uint8_t& out) const {
+    out = 0;
+    if (!HasRecord()) return kQvrNoRecord;
+    if (m_protocol != kProtocolAsync) return kQvrBadProtocol;
+    out = SlotEventByte(m_cursor);
+    return kQvrOk;
+}
+
+uint64_t CQvrFile::SlotEndTicks(uint32_t slot) const {
+    const uint8_t* r = SlotRecord(slot);
+    bool frame = UsesFrameRecords(m_protocol) && IsDataKind(HeaderKind(r[0]));
+    return ReadLe48(r + (frame ? 7 : 2));
+}
+
+int CQvrFile::TimeText(uint32_t slot, int64_t ticks, std::string& text, uint64_t& adjusted) const {
+    int date = DateNumber(SlotChunkNumber(slot));
+    auto moved = NormaliseDayTime(date, ticks);
+    if (!moved) {
+        m_cmn.WriteLog("ERR", "QvrFile", __LINE__, "CTimeコンストラクタＮＧ！");
+        uint64_t raw = ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
+        text = FormatRecordTimeText(date, raw);
+        adjusted = raw;
+        return kQvrOk;
+    }
+    text = FormatRecordTimeText(moved->date, moved->ticks);
+    adjusted = moved->ticks;
+    return kQvrOk;
+}
+
+int CQvrFile::GetStartTime(std::string& text, uint64_t& ticks) const {
+    text.clear();
+    ticks = 0;
+    if (!HasRecord()) return kQvrNoRecord;
+    const uint8_t* r = SlotRecord(m_cursor);
+    RecordKind kind = HeaderKind(r[0]);
+    bool frame = UsesFrameRecords(m_protocol) && IsDataKind(kind);
+    int64_t t = static_cast<int64_t>(ReadLe48(r + (frame ? 1 : 2)));
+    if (m_protocol == kProtocolAsync && IsDataKind(kind))
+        t -= static_cast<int64_t>(m_timing.CharTicks(kind == RecordKind::kSdData));
+    return TimeText(m_cursor, t, text, ticks);
+}
+
+int CQvrFile::GetEndTime(std::string& text, uint64_t& ticks) const {
+    text.clear();
+    ticks = 0;
+    if (!HasRecord()) return kQvrNoRecord;
+    return TimeText(m_cursor, static_cast<int64_t>(SlotEndTicks(m_cursor)), text, ticks);
+}
+
+int CQvrFile::GetEndTimeShifted(uint64_t offset, std::string& text) const {
+    text.clear();
+    if (!HasRecord()) return kQvrNoRecord;
+    uint64_t adjusted = 0;
+    int64_t t = static_cast<int64_t>(SlotEndTicks(m_cursor)) +
+                static_cast<int64_t>(std::min<uint64_t>(offset, kTicksPerDay * 2));
+    return TimeText(m_cursor, t, text, adjusted);
+}
+
+uint32_t CQvrFile::GetDataLength() const {
+    if (!HasRecord()) return 0;
+    const uint8_t* r = SlotRecord(m_cursor);
+    if (UsesFrameRecords(m_protocol) && IsDataKind(HeaderKind(r[0]))) return ReadLe16(r + 14);
+    return 1;
+}
+
+int CQvrFile::GetData(std::vector<uint8_t>& out) const {
+    out.clear();
+    if (!HasRecord()) return kQvrNoRecord;
+    const uint8_t* r = SlotRecord(m_cursor);
+    if (UsesFrameRecords(m_protocol) && IsDataKind(HeaderKind(r[0])))
+        out.assign(r + kFrameHeaderSize, r + kFrameHeaderSize + ReadLe16(r + 14));
+    else
+        out.assign(r + 1, r + 2);
+    return kQvrOk;
+}
+
+int CQvrFile::GetRawRecord(std::vector<uint8_t>& out) const {
+    out.clear();
+    if (!HasRecord()) return kQvrNoRecord;
+    const uint8_t* r = SlotRecord(m_cursor);
+    size_t len = kShortRecordSize;
+    if (UsesFrameRecords(m_protocol) && IsDataKind(HeaderKind(r[0])))
+        len = FrameRecordSize(ReadLe16(r + 14));
+    out.assign(r, r + len);
+    return kQvrOk;
+}
+
+int CQvrFile::GetFrame(CQvrFrame& out) const {
+    if (!HasRecord()) return kQvrNoRecord;
+    out.Assign(m_protocol, SlotRecord(m_cursor), SlotLineState(m_cursor));
+    return kQvrOk;
+}
+
+}  // namespace qv

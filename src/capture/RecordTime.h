@@ -1,0 +1,41 @@
+// Record time texts as the capture windows show and exchange them:
+// "YY/MM/DD hh:mm:ss mmmmuuuTT0n" (09/12/05 13:45:12 123m456u780n), with times
+// that ran past midnight or before it moved to the neighbouring day.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// The character time of an ASYNC character, in 10 ns ticks: how long before
+// its time stamp (taken at the stop bit) the character began.
+struct AsyncCharTiming {
+    double sdBaud = 0, rdBaud = 0;         // bits per second
+    int dataLen = 8;                       // data bits
+    int parity = 0;                        // 0 none, else one parity bit
+    int stopBit = 10;                      // tenths of a bit
+    int sdClockRate = 0, rdClockRate = 0;  // 1, 2, 3: divisors 16, 32, 64
+    double frequency = 0;                  // Hz, used when both baud rates are 0
+
+    // 0 when the rate is unknown (no baud rate and no frequency).
+    uint64_t CharTicks(bool sd) const;
+};
+
+// A date (YYMMDD as a number) and a signed time of day in ticks, normalised
+// into the day it falls in: before midnight moves to the previous day, past
+// 24 h to the next. Exactly 24 h stays on its day. nullopt when the date is
+// not a calendar date.
+struct DayTime {
+    int date = 0;        // YYMMDD number
+    uint64_t ticks = 0;  // 0 .. 24 h
+};
+std::optional<DayTime> NormaliseDayTime(int yymmdd, int64_t ticks);
+
+// The record time text of a date number and a time of day up to 24 h; the
+// date is split as a number, whatever it holds.
+std::string FormatRecordTimeText(int yymmdd, uint64_t ticks);
+
+}  // namespace qv

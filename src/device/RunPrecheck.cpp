@@ -1,0 +1,51 @@
+#include "device/RunPrecheck.h"
+
+#include "core/Prompt.h"
+#include "device/DeviceStatus.h"
+
+namespace qv {
+
+std::string ClockQuestion(uint32_t instrument, int64_t computer) {
+    return std::string("QVの時計とパソコンの時計がずれています。\n") + "\nQV:\t" +
+           ClockText(instrument) + "\n" + "\nPC:\t" + ClockText(static_cast<uint32_t>(computer)) +
+           "\n" + "\nQVの時計をパソコンの時計に合わせますか?";
+}
+
+int PrecheckInstrument(DeviceCommand& cmd, IPrompt* prompt, int64_t now) {
+    uint32_t state = 0;
+    if (cmd.QueryState(state) != 0) return -9;
+    if (state & kStateMonitoring) {
+        // Without anyone to ask, a run in progress is never stopped.
+        if (!prompt || !prompt->AskYesNo(kAskStopRunning)) return -1;
+        cmd.Stop();
+    }
+    uint32_t monitoring = 0, clock = 0;
+    if (cmd.ReadClocks(monitoring, clock) == 0) {
+        int64_t diff = static_cast<int64_t>(clock) - now;
+        if ((diff > kClockTolerance || diff < -kClockTolerance) && prompt &&
+            prompt->AskYesNo(ClockQuestion(clock, now)))
+            cmd.SetClock(static_cast<uint32_t>(now));
+    }
+    return 0;
+}
+
+int CheckCard(DeviceCommand& cmd, IPrompt* prompt, CardUse use) {
+    auto refuse = [prompt](const char* text) {
+        if (prompt) prompt->ShowMessage(text);
+        return -1;
+    };
+    uint32_t state = 0;
+    if (cmd.QueryState(state) != 0) return -1;
+    if (!(state & kStateAcPower)) {
+        if (prompt) prompt->ShowMessage(kMsgNeedAcPower);
+        // The user may have plugged the power in meanwhile.
+        if (cmd.QueryState(state) != 0 || !(state & kStateAcPower)) return -1;
+    }
+    if (!(state & kStateCardInserted)) return refuse(kMsgNoCard);
+    if (state & kStateCardFault) return refuse(kMsgCardFault);
+    if (use == CardUse::kRetrieval && (state & kStateCardIndexDamaged))
+        return refuse(kMsgCardIndexDamaged);
+    return 0;
+}
+
+}  // namespace qv

@@ -1,0 +1,43 @@
+// What every start on the instrument checks first: a run the instrument is
+// already doing (stopped only when the user says so), its clock against the
+// computer's (set only when the user says so), and, for the memory card, its
+// power and card state. Questions go through the prompt.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "device/DeviceCommand.h"
+
+namespace qv {
+
+class IPrompt;
+
+inline constexpr const char* kAskStopRunning =
+    "すでにQVはモニタ中です。新たにモニタを行う場合は、モニタを停止する必要があります。"
+    "モニタを停止しますか?";
+inline constexpr const char* kAskNoStoreTrigger =
+    "トリガ条件に「蓄積開始」が設定されていないため、モニタデータの保存はされませんが、"
+    "モニタを開始しますか?";
+inline constexpr const char* kMsgBadMonitorParameter = "モニタパラメータが不正です";
+inline constexpr const char* kMsgNeedAcPower =
+    "CFカードにデータを蓄積するには、AC電源が必要です。\nAC電源を接続してください";
+inline constexpr const char* kMsgNoCard = "CFカードが挿入されていません。";
+inline constexpr const char* kMsgCardFault = "CFカードに異常があります。";
+inline constexpr const char* kMsgCardIndexDamaged = "CF管理ファイルが壊れています。";
+
+// Seconds the two clocks may differ before the user is asked.
+inline constexpr int64_t kClockTolerance = 120;
+
+// The clock question for the instrument's and the computer's time.
+std::string ClockQuestion(uint32_t instrument, int64_t computer);
+
+// Codes: 0, -9 when the state cannot be read, -1 when the user declines to
+// stop a running instrument.
+int PrecheckInstrument(DeviceCommand& cmd, IPrompt* prompt, int64_t now);
+
+enum class CardUse { kCardRun, kRetrieval };
+// 0, or -1 after showing why the card cannot be used.
+int CheckCard(DeviceCommand& cmd, IPrompt* prompt, CardUse use);
+
+}  // namespace qv

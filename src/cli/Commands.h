@@ -19,6 +19,7 @@ struct CommandError {
 
 void AddConfigCommands(CLI::App& app);
 void AddCaptureCommands(CLI::App& app);
+void AddRecordCommands(CLI::App& app);
 void AddSettingsCommands(CLI::App& app);
 void AddDecodeCommands(CLI::App& app);
 // units, status, clock, stop.

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/Prompt.h"
 #include "device/DeviceStatus.h"
@@ -14,25 +15,6 @@
 namespace qv::cli {
 
 namespace {
-
-// Answers questions from --yes/--no; without either, a question is shown on
-// stderr and answered No, so that nothing changes unasked.
-class FlagPrompt : public IPrompt {
-  public:
-    FlagPrompt(bool yes, bool no) : m_yes(yes), m_no(no) {}
-    void ShowMessage(const std::string& text) override { std::cerr << text << "\n"; }
-    bool AskYesNo(const std::string& text) override {
-        std::cerr << text
-                  << (m_yes  ? " -> yes"
-                      : m_no ? " -> no"
-                             : " -> no (answer with --yes)")
-                  << "\n";
-        return m_yes;
-    }
-
-  private:
-    bool m_yes, m_no;
-};
 
 void PrintRows(const CUnitList& list, bool all) {
     auto rows = list.Rows(all);
@@ -43,18 +25,6 @@ void PrintRows(const CUnitList& list, bool all) {
                     r.selectedMark.empty() ? "" : r.selectedMark.substr(1).c_str());
     if (rows.empty())
         std::printf("(no unit%s)\n", all ? "" : " attached; --all shows every unit seen");
-}
-
-// The unit the status commands work on.
-UnitIdentity ChosenUnit(const std::string& serial) {
-    if (serial.empty()) return SelectedUnitFromFile().Identity();
-    CUnitList list(SelectedUnit{});
-    list.Reload(CreateDeviceObject().get());
-    auto i = list.FindBySerial(serial);
-    if (!i) throw CommandError{kExitFailure, kMsgNotConnected};
-    const auto& u = list.Units()[*i];
-    return UnitIdentity{static_cast<uint16_t>(u.vendorId), static_cast<uint16_t>(u.productId),
-                        u.serial};
 }
 
 std::shared_ptr<CUsbDevice> Open(StatusUse use, const std::string& serial) {

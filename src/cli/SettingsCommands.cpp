@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
@@ -21,15 +22,22 @@ namespace {
     throw CommandError{kExitUsage, message};
 }
 
-// Which status file a command works on. The working file is created from
-// the template when it is missing, as at start-up; a named file must exist.
-// (A later unit option picks the unit's own file here.)
+// Which status file a command works on: a named file (which must exist), the
+// file of the unit --unit names, else the selected unit's own file, which is
+// what a monitoring run of that unit starts from; with no unit selected, the
+// working file. Unit and working files are created from the template when
+// missing, as the parameter dialog does.
 struct Target {
     std::string file;
+    std::string unit;
 };
 
 std::string TargetPath(const Target& target) {
-    if (target.file.empty()) return WorkingStatusFilePath();
+    if (target.file.empty()) {
+        UnitIdentity id = ChosenUnit(target.unit);
+        if (id.IsNone()) return WorkingStatusFilePath();
+        return UnitStatusFilePath(id.vendorId, id.productId, id.serial);
+    }
     if (target.file.find(".qvs") == std::string::npos)
         Usage("not a status file (needs .qvs): " + target.file);
     if (!PathExists(target.file)) Usage("no such status file: " + target.file);
@@ -351,18 +359,23 @@ void AddSettingsCommands(CLI::App& app) {
     // Shared by the edit commands: which status file they work on.
     auto target = std::make_shared<Target>();
     auto addFileOption = [target](CLI::App* cmd) {
-        cmd->add_option("--file", target->file, "A status file instead of the working one");
+        auto* file =
+            cmd->add_option("--file", target->file,
+                            "A status file instead of the selected unit's (or working) one");
+        cmd->add_option("--unit", target->unit, "The status file of the unit with this serial")
+            ->excludes(file);
     };
 
     auto* show = settings->add_subcommand("show", "Print a status file or a capture's settings");
     auto showFile = std::make_shared<std::string>();
     show->add_option("FILE", *showFile, "A .qvs status file or a .qvr capture index");
-    show->callback([showFile] {
+    show->add_option("--unit", target->unit, "The status file of the unit with this serial");
+    show->callback([showFile, target] {
         StatusSet set;
-        std::string path = showFile->empty() ? WorkingStatusFilePath() : *showFile;
+        std::string path = showFile->empty() ? TargetPath(*target) : *showFile;
         if (showFile->empty()) {
             CStatusFileCtrl file;
-            set = LoadTarget(file, Target{});
+            set = LoadTarget(file, *target);
         } else if (ImportStatusSet(path, set, std::time(nullptr)) != 0) {
             Usage("not a readable .qvs or .qvr file: " + path);
         }

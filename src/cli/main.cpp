@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
 
     qv::cli::AddConfigCommands(app);
     qv::cli::AddCaptureCommands(app);
+    qv::cli::AddRecordCommands(app);
     qv::cli::AddSettingsCommands(app);
     qv::cli::AddDecodeCommands(app);
     qv::cli::AddDeviceCommands(app);

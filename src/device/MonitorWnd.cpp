@@ -6,6 +6,7 @@
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
 #include "core/QvrCmn.h"
+#include "device/CardRun.h"
 #include "device/CommandEncoding.h"
 #include "device/RunPrecheck.h"
 #include "device/UnitList.h"
@@ -23,6 +24,7 @@ CMonitorWnd::CMonitorWnd(CQvrCmn& cmn, IPrompt* prompt, IMonitorEvents* events)
 
 CMonitorWnd::~CMonitorWnd() {
     if (m_running) Stop();
+    if (m_device) m_device->SetPlugListener({});
 }
 
 std::string CMonitorWnd::ChunkName() const {
@@ -41,6 +43,7 @@ int CMonitorWnd::OpenUnit() {
     if (!m_device) return kErrNoDeviceObject;
     if (!FindUnit(*m_device, GetSelectedUnit().Identity(), true)) return kErrUnitNotFound;
     m_cmd = std::make_unique<DeviceCommand>(m_device);
+    m_device->SetPlugListener([this](PlugEvent e, const std::string&) { OnPlug(e); });
     return 0;
 }
 
@@ -109,17 +112,12 @@ int CMonitorWnd::Start(bool resume) {
     const uint32_t saveDevice = m_set.status.monitor.SaveDevice;
     if (saveDevice == kSaveDeviceCf) {
         // The instrument stores the run on its card; nothing comes to the computer.
-        std::vector<uint8_t> file(kCardSettingsBytes, 0);
         const SelectedUnit unit = GetSelectedUnit();
-        auto text = ReadWholeFile(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial));
-        if (!text) return kErrStatusFile;
-        std::memcpy(file.data(), text->data(), std::min(text->size(), file.size()));
-        if (m_cmd->SetCardMemoryMode(m_set.status.monitor.Memory == kMemoryFix) != 0)
-            return kErrCommand;
-        if (m_cmd->WriteCardBlocks(kCardSettingsAddress, file.data(),
-                                   static_cast<uint32_t>(file.size() / 512)) !=
-            static_cast<long>(file.size()))
-            return kErrCardWrite;
+        int rc = StoreSettingsInCard(*m_cmd,
+                                     UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial),
+                                     m_set.status.monitor.Memory == kMemoryFix);
+        if (rc == -1) return kErrCommand;
+        if (rc != 0) return kErrCardWrite;
         m_cmd->Stop();
         return m_cmd->StartToCard();
     }
@@ -193,7 +191,7 @@ void CMonitorWnd::OnPlug(PlugEvent event) {
     (event == PlugEvent::kArrival ? m_arrived : m_removed) = true;
 }
 
-void CMonitorWnd::ReadStep() {
+void CMonitorWnd::ReadStep(std::mutex& stateMutex) {
     if (!m_running || !m_session) return;
     if (m_removed.exchange(false) && m_device) m_device->Close();
     if (m_arrived.exchange(false) && m_device && !m_device->IsOpen()) Reopen();
@@ -211,7 +209,10 @@ void CMonitorWnd::ReadStep() {
     if (got == 0) return;
     buffer.Commit(got);
     m_bytesRead += got;
-    decoder.Decode(buffer);
+    {
+        std::lock_guard lock(stateMutex);
+        decoder.Decode(buffer);
+    }
 
     uint32_t waiting = 0;
     if (m_cmd->QueryRunStatus(waiting) != 0 || waiting == 0) return;
@@ -232,7 +233,10 @@ void CMonitorWnd::ReadStep() {
     if (got == 0) return;
     buffer.Commit(got);
     m_bytesRead += got;
-    decoder.Decode(buffer);
+    {
+        std::lock_guard lock(stateMutex);
+        decoder.Decode(buffer);
+    }
 }
 
 }  // namespace qv

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "device/CaptureSession.h"
@@ -32,7 +33,7 @@ inline constexpr int kErrAlreadyRunning = -18;
 inline constexpr int kErrUnitNotFound = -22;
 
 class CMonitorWnd {
-public:
+  public:
     // `cmn` gives the save folder, FrameMax and the log; `prompt` answers the
     // questions of a start (null: every question is answered No);
     // `events` receives the decoder's reports to the main window.
@@ -44,8 +45,9 @@ public:
     int Pause();
     int Stop();
     // One read step: read the stream and decode it. Called every 50 ms while
-    // the run is active.
-    void ReadStep();
+    // the run is active. The transfers run unlocked; decoding, which changes
+    // what the live accessors read, holds `stateMutex`.
+    void ReadStep(std::mutex& stateMutex);
     // Plugging, from the device object's listener (any thread).
     void OnPlug(PlugEvent event);
 
@@ -61,7 +63,7 @@ public:
     const MonitorSettings& Settings() const { return m_set.status.monitor; }
     const StatusSet& Status() const { return m_set; }
 
-private:
+  private:
     int OpenUnit();
     int LoadAndConfigure(bool send);
     int OpenCapture(bool forceFix);

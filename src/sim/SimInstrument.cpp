@@ -82,6 +82,11 @@ uint64_t SimInstrument::ItemsSent() {
     return ItemsSentLocked();
 }
 
+uint64_t SimInstrument::RecordsSent() {
+    std::lock_guard lock(m_mutex);
+    return m_recordsSentBefore + (m_run ? m_run->RecordsSent() : 0);
+}
+
 uint64_t SimInstrument::ItemsSentLocked() {
     return m_itemsSentBefore + (m_run ? m_run->ItemsSent() : 0);
 }
@@ -126,6 +131,7 @@ RunSetup SimInstrument::Setup() const {
 void SimInstrument::StopRun() {
     if (!m_run) return;
     m_itemsSentBefore += m_run->ItemsSent();
+    m_recordsSentBefore += m_run->RecordsSent();
     // The run's thread may wait for the buffer; it notifies without our lock,
     // so ending it here under the lock cannot deadlock.
     m_run.reset();

@@ -59,6 +59,8 @@ class SimInstrument {
     uint32_t StateBits();
     // Stream items the computer has taken over endpoint 0x88.
     uint64_t ItemsSent();
+    // Of those, the items that become records of the computer's capture.
+    uint64_t RecordsSent();
 
   private:
     void Command(const uint8_t* p, size_t n);
@@ -92,6 +94,7 @@ class SimInstrument {
     uint32_t m_cardMode = 0;
     std::unique_ptr<SimRun> m_run;
     uint64_t m_itemsSentBefore = 0;  // by runs already ended
+    uint64_t m_recordsSentBefore = 0;
 };
 
 }  // namespace qv::sim

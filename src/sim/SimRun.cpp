@@ -121,6 +121,7 @@ size_t SimRun::Take(uint8_t* out, size_t max) {
             ParseStreamItem(m_sentPartial.data() + pos, m_sentPartial.size() - pos, layout, it);
         if (used == 0) break;
         ++m_itemsSent;
+        CountRecord(it);
         pos += used;
         if (it.type == ItemType::kFiller) {
             size_t body = std::min<size_t>(it.fillerLength, m_sentPartial.size() - pos);
@@ -140,6 +141,39 @@ void SimRun::Discard() {
     m_sentPartial.clear();
     m_sentFillerLeft = 0;
     m_space.notify_all();
+}
+
+// Counts the items that become records of the computer's capture: the first
+// record item after a date item is the chunk's leading record and is not
+// counted, nothing before the first date is kept, a frame is one record
+// however many pieces it came in, and in the frame layout items before the
+// first line change after a date are skipped.
+void SimRun::CountRecord(const StreamItem& it) {
+    const bool frames = StreamLayoutFor(m_format.protocol) == StreamLayout::kWide;
+    switch (it.type) {
+        case ItemType::kDate:
+            m_dateSent = true;
+            m_awaitLeading = true;
+            break;
+        case ItemType::kData:
+        case ItemType::kLineChange:
+            if (!m_dateSent) break;
+            if (m_awaitLeading)
+                m_awaitLeading = false;
+            else
+                ++m_recordsSent;
+            break;
+        case ItemType::kFrame:
+            if (frames && m_dateSent && !m_awaitLeading && !(it.first & 0x10)) ++m_recordsSent;
+            break;
+        default:
+            break;
+    }
+}
+
+uint64_t SimRun::RecordsSent() {
+    std::lock_guard lock(m_mutex);
+    return m_recordsSent;
 }
 
 uint64_t SimRun::ItemsSent() {

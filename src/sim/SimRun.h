@@ -64,6 +64,8 @@ class SimRun {
     void Discard();
     // Whole items the computer has taken.
     uint64_t ItemsSent();
+    // Of those, the items the computer's capture keeps as records.
+    uint64_t RecordsSent();
     // Why the source could not start; empty when it did.
     const std::string& SourceError() const { return m_sourceError; }
 
@@ -110,6 +112,9 @@ class SimRun {
     std::vector<uint8_t> m_sentPartial;
     uint64_t m_sentFillerLeft = 0;
     uint64_t m_itemsSent = 0;
+    uint64_t m_recordsSent = 0;
+    bool m_dateSent = false, m_awaitLeading = false;
+    void CountRecord(const StreamItem& it);
     std::thread m_thread;
 };
 

@@ -105,5 +105,6 @@ int main(int argc, char** argv) {
     }
     server.Unplug();
     std::cout << "items sent: " << instrument.ItemsSent() << std::endl;
+    std::cout << "records sent: " << instrument.RecordsSent() << std::endl;
     return 0;
 }

@@ -1,0 +1,46 @@
+#include "cli/CliSupport.h"
+
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "device/DeviceStatus.h"
+#include "device/UnitList.h"
+#include "device/UsbDevice.h"
+
+namespace qv::cli {
+
+void FlagPrompt::ShowMessage(const std::string& text) {
+    std::cerr << text << "\n";
+}
+
+bool FlagPrompt::AskYesNo(const std::string& text) {
+    std::cerr << text
+              << (m_yes  ? " -> yes"
+                  : m_no ? " -> no"
+                         : " -> no (answer with --yes)")
+              << "\n";
+    return m_yes;
+}
+
+UnitIdentity ChosenUnit(const std::string& serial) {
+    if (serial.empty()) return SelectedUnitFromFile().Identity();
+    CUnitList list(SelectedUnit{});
+    list.Reload(CreateDeviceObject().get());
+    auto i = list.FindBySerial(serial);
+    if (!i) throw CommandError{kExitFailure, kMsgNotConnected};
+    const auto& u = list.Units()[*i];
+    return UnitIdentity{static_cast<uint16_t>(u.vendorId), static_cast<uint16_t>(u.productId),
+                        u.serial};
+}
+
+UnitIdentity SelectUnitForRun(const std::string& serial) {
+    UnitIdentity id = ChosenUnit(serial);
+    SelectedUnit unit;
+    unit.vendorId = id.vendorId;
+    unit.productId = id.productId;
+    unit.serial = id.serial;
+    SetSelectedUnit(unit);
+    return id;
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,33 @@
+// What several qvtool commands share: answering the core's questions from
+// --yes/--no, and choosing the unit a command works on.
+#pragma once
+
+#include <string>
+
+#include "core/Prompt.h"
+#include "device/UsbTypes.h"
+
+namespace qv::cli {
+
+// Answers questions from --yes/--no; without either, a question is shown on
+// stderr and answered No, so that nothing changes unasked.
+class FlagPrompt : public IPrompt {
+  public:
+    FlagPrompt(bool yes, bool no) : m_yes(yes), m_no(no) {}
+    void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+
+  private:
+    bool m_yes, m_no;
+};
+
+// The unit a command works on: the one with this serial in the unit list, or,
+// without a serial, the one "qvtool units select" marked. Throws when a serial
+// names no known unit.
+UnitIdentity ChosenUnit(const std::string& serial);
+
+// Makes the chosen unit the process-wide selected unit (what a monitoring
+// run opens), and returns it.
+UnitIdentity SelectUnitForRun(const std::string& serial);
+
+}  // namespace qv::cli

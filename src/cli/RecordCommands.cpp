@@ -1,0 +1,181 @@
+// qvtool record and qvtool card: monitoring runs from the command line.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "capture/QvrFile.h"
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "core/QvrCmn.h"
+#include "device/CardRun.h"
+#include "device/QvrMonitor.h"
+
+namespace qv::cli {
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+void OnSignal(int) {
+    g_interrupted = true;
+}
+
+// Reports of the run: the instrument's notice ends the run, texts go to stderr.
+class RunEvents : public IMonitorEvents {
+  public:
+    void PostToMainWindow(MainWindowMessage message, std::string_view text) override {
+        if (message == MainWindowMessage::kStopMonitoring) stop = true;
+        if (!text.empty()) std::cerr << "\n" << text << "\n";
+    }
+    std::atomic<bool> stop{false};
+};
+
+struct RunOptions {
+    std::string unit;
+    double duration = 0;  // seconds; 0: until Ctrl+C
+    double idle = 0;      // seconds without new records that end the run (retrieval)
+    bool yes = false, no = false;
+};
+
+std::string StartError(int rc) {
+    switch (rc) {
+        case kErrNoDeviceObject:
+            return "the run was not started (declined, or no USB access)";
+        case kErrStatusFile:
+            return "the unit's status file cannot be loaded";
+        case kErrCommand:
+            return "the instrument did not take its settings";
+        case kErrCardWrite:
+            return "the settings could not be written to the card";
+        case kErrAlreadyRunning:
+            return "a run is already going";
+        case kErrUnitNotFound:
+            return "the selected unit is not connected";
+        case kErrCaptureFolder:
+            return "the capture folder cannot be made";
+        case kErrCaptureFiles:
+            return "the capture files cannot be made";
+        default:
+            return "the run could not start (code " + std::to_string(rc) + ")";
+    }
+}
+
+void PrintCounters(const CQvrMonitor& mon, bool final) {
+    const bool tty = ::isatty(STDERR_FILENO);
+    if (!tty && !final) return;
+    std::fprintf(stderr, "%s SD %s  RD %s  records %s%s%s", tty ? "\r" : "",
+                 CQvrCmn::FormatThousands(
+                     static_cast<int32_t>(std::min<uint64_t>(mon.Total(kCountSd), INT32_MAX)))
+                     .c_str(),
+                 CQvrCmn::FormatThousands(
+                     static_cast<int32_t>(std::min<uint64_t>(mon.Total(kCountRd), INT32_MAX)))
+                     .c_str(),
+                 std::to_string(mon.RecordTotal()).c_str(), mon.BufferFull() ? "  full" : "",
+                 final ? "\n" : "");
+    std::fflush(stderr);
+}
+
+void PrintCapture(CQvrMonitor& mon) {
+    CQvrCmn cmn;
+    CQvrFile file(cmn);
+    std::string index = mon.IndexPath();
+    std::cout << index << "\n";
+    if (file.Open(index) != 0 && !file.HasRecord()) {
+        std::cout << "records 0\n";
+        return;
+    }
+    std::printf("records %llu (SD %llu, RD %llu, line changes %llu, events %llu), chunks %u\n",
+                static_cast<unsigned long long>(file.GetTotalRecords()),
+                static_cast<unsigned long long>(file.GetTotal(kCountSd)),
+                static_cast<unsigned long long>(file.GetTotal(kCountRd)),
+                static_cast<unsigned long long>(file.GetTotal(kCountLineChanges)),
+                static_cast<unsigned long long>(file.GetTotal(kCountEvents)), file.GetChunkCount());
+}
+
+void Run(const RunOptions& o, bool retrieval) {
+    SelectUnitForRun(o.unit);
+    FlagPrompt prompt(o.yes, o.no);
+    CQvrCmn cmn;
+    cmn.SetPrompt(&prompt);
+    RunEvents events;
+    CQvrMonitor mon(cmn, &prompt, &events);
+    int rc = retrieval ? mon.StartRetrieval() : mon.Start();
+    if (rc != 0 && !mon.Running()) throw CommandError{kExitFailure, StartError(rc)};
+    if (!mon.Running()) {
+        std::cout << "the instrument stores this run on its memory card\n";
+        return;
+    }
+    g_interrupted = false;
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    auto begin = std::chrono::steady_clock::now();
+    auto lastChange = begin;
+    uint64_t lastTotal = 0;
+    while (!g_interrupted && !events.stop) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        auto now = std::chrono::steady_clock::now();
+        PrintCounters(mon, false);
+        uint64_t total = mon.RecordTotal();
+        if (total != lastTotal) lastTotal = total, lastChange = now;
+        double elapsed = std::chrono::duration<double>(now - begin).count();
+        if (o.duration > 0 && elapsed >= o.duration) break;
+        if (o.idle > 0 && std::chrono::duration<double>(now - lastChange).count() >= o.idle) break;
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    rc = mon.Stop();
+    PrintCounters(mon, true);
+    if (rc != 0) throw CommandError{kExitFailure, "the capture's index could not be written"};
+    PrintCapture(mon);
+}
+
+void AddRunOptions(CLI::App* cmd, RunOptions& o) {
+    cmd->add_option("--unit", o.unit, "The unit with this serial instead of the selected one");
+    auto* yes = cmd->add_flag("--yes", o.yes, "Answer Yes to the questions of a start");
+    cmd->add_flag("--no", o.no, "Answer No to the questions of a start")->excludes(yes);
+}
+
+}  // namespace
+
+void AddRecordCommands(CLI::App& app) {
+    auto* record = app.add_subcommand(
+        "record", "Monitor the selected unit: record a capture, showing the counters");
+    auto ro = std::make_shared<RunOptions>();
+    AddRunOptions(record, *ro);
+    record->add_option("--duration", ro->duration, "Stop after this many seconds (default: Ctrl+C)")
+        ->check(CLI::NonNegativeNumber);
+    record->callback([ro] { Run(*ro, false); });
+
+    auto* card = app.add_subcommand("card", "Runs stored on the instrument's memory card");
+    card->require_subcommand(1);
+    auto* start = card->add_subcommand("start", "Set up a card run from the unit's status file");
+    auto so = std::make_shared<RunOptions>();
+    AddRunOptions(start, *so);
+    start->callback([so] {
+        SelectUnitForRun(so->unit);
+        FlagPrompt prompt(so->yes, so->no);
+        CQvrCmn cmn;
+        CardRunResult r =
+            RunCardStart(cmn, &prompt, [](const std::string& s) { std::cerr << s << "\n"; });
+        if (r.code != 0)
+            throw CommandError{kExitFailure,
+                               r.message.empty() ? "the card run was not set up" : r.message};
+    });
+    auto* fetch = card->add_subcommand("fetch", "Bring the card's stored run back as a capture");
+    auto fo = std::make_shared<RunOptions>();
+    fo->idle = 3;
+    AddRunOptions(fetch, *fo);
+    fetch->add_option("--duration", fo->duration, "Stop after this many seconds")
+        ->check(CLI::NonNegativeNumber);
+    fetch->add_option("--idle", fo->idle, "Stop when no record came for this many seconds")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    fetch->callback([fo] { Run(*fo, true); });
+}
+
+}  // namespace qv::cli

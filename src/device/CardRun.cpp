@@ -1,0 +1,93 @@
+#include "device/CardRun.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "core/FileUtil.h"
+#include "core/Prompt.h"
+#include "core/QvrCmn.h"
+#include "device/CommandEncoding.h"
+#include "device/RunPrecheck.h"
+#include "device/UnitList.h"
+#include "settings/StatusFileCtrl.h"
+#include "settings/StatusSet.h"
+
+namespace qv {
+
+namespace {
+std::string BadParameter(int step) {
+    return "パラメータが不正です。モニタパラメータ設定を行ってください。(" + std::to_string(step) +
+           ")";
+}
+}  // namespace
+
+int StoreSettingsInCard(DeviceCommand& cmd, const std::string& path, bool fixMemory) {
+    auto text = ReadWholeFile(path);
+    if (!text || cmd.SetCardMemoryMode(fixMemory) != 0) return -1;
+    std::vector<uint8_t> block(kCardSettingsBytes, 0);
+    std::memcpy(block.data(), text->data(), std::min(text->size(), block.size()));
+    long written = cmd.WriteCardBlocks(kCardSettingsAddress, block.data(),
+                                       static_cast<uint32_t>(block.size() / 512));
+    return written == static_cast<long>(block.size()) ? 0 : -2;
+}
+
+CardRunResult RunCardStart(CQvrCmn& cmn, IPrompt* prompt,
+                           const std::function<void(const std::string&)>& status) {
+    auto fail = [&](const std::string& text) {
+        if (prompt) prompt->ShowMessage(text);
+        cmn.WriteLog("ERR", "CardRun", __LINE__, text);
+        return CardRunResult{-1, false, text};
+    };
+    auto show = [&](const char* text) {
+        if (status) status(text);
+    };
+
+    show(kCardStatusConnecting);
+    auto device = GetDeviceObject();
+    if (!device) device = CreateDeviceObject();
+    if (!device) return fail("USB初期化に失敗しました。(1)");
+    const SelectedUnit unit = GetSelectedUnit();
+    if (!FindUnit(*device, unit.Identity(), true)) return fail("QVと接続できません。(2)");
+    DeviceCommand cmd(device);
+    if (PrecheckInstrument(cmd, prompt, std::time(nullptr)) != 0) return {-1, false, ""};
+    if (CheckCard(cmd, prompt, CardUse::kCardRun) != 0) return {-1, false, ""};
+
+    show(kCardStatusSetting);
+    const std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+    CStatusFileCtrl file;
+    if (file.OpenStatusFile(path) != 0) return fail(BadParameter(3));
+    StatusSet set;
+    LoadStatusSet(file, set, std::time(nullptr));
+    if (SendMonitorSettings(cmd, set.status.monitor, set.status.sampling) != 0)
+        return fail(BadParameter(4));
+    if (SendTriggerOption(cmd, set.option) != 0) return fail(BadParameter(5));
+    int storing = 0;
+    for (int n = 1; n <= 5; ++n) {
+        const TriggerSetting& t = set.triggers[static_cast<size_t>(n - 1)];
+        if (t.enabled && StartsStoring(t)) ++storing;
+        if (SendTriggerSetting(cmd, n, t) != 0) return fail(BadParameter(6));
+    }
+    if (storing == 0 && (!prompt || !prompt->AskYesNo(kAskNoStoreTrigger))) return {-1, false, ""};
+
+    switch (StoreSettingsInCard(cmd, path, set.status.monitor.Memory == kMemoryFix)) {
+        case 0:
+            break;
+        case -1:
+            return fail("パラメータの設定に失敗しました。(7)");
+        default:
+            return fail("パラメータの設定に失敗しました。(8)");
+    }
+
+    cmd.Stop();
+    if (prompt && prompt->AskYesNo(kCardAskStartNow)) {
+        if (cmd.StartToCard() != 0) return fail(kCardStartFailed);
+        if (prompt) prompt->ShowMessage(kCardStarted);
+        return {0, true, kCardStarted};
+    }
+    if (prompt) prompt->ShowMessage(kCardStartsAtPowerOn);
+    return {0, false, kCardStartsAtPowerOn};
+}
+
+}  // namespace qv

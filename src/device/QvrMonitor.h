@@ -1,0 +1,47 @@
+// The monitor object of a capture window that shows a running monitoring:
+// it starts the capture thread, forwards the user's Start, Pause, Stop and
+// card retrieval to it and answers the live views' questions.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "device/CommThread.h"
+
+namespace qv {
+
+class CQvrMonitor {
+  public:
+    CQvrMonitor(CQvrCmn& cmn, IPrompt* prompt, IMonitorEvents* events);
+    ~CQvrMonitor();
+
+    int Start() { return m_thread ? m_thread->Start() : kErrNotRunning; }
+    int StartRetrieval() { return m_thread ? m_thread->StartRetrieval() : kErrNotRunning; }
+    int Pause() { return m_thread ? m_thread->Pause() : kErrNotRunning; }
+    int Stop() { return m_thread ? m_thread->Stop() : kErrNotRunning; }
+    bool Running() const { return m_thread && m_thread->Running(); }
+    bool Paused() const { return m_thread && m_thread->Paused(); }
+
+    // The record total, or the total frozen at the last Pause for the paused view.
+    uint64_t RecordTotal(bool paused = false) const {
+        return m_thread ? m_thread->RecordTotal(paused) : 0;
+    }
+    // SD, RD, line changes, events, the eight line-bit changes and the two
+    // event-bit changes, numbered as a chunk entry's fields 3..16.
+    uint64_t Total(int field) const { return m_thread ? m_thread->Total(field) : 0; }
+    bool BufferFull() const { return m_thread && m_thread->BufferFull(); }
+    uint64_t BytesRead() const { return m_thread ? m_thread->BytesRead() : 0; }
+    int LiveRecord(int slot, LiveRow& out) const {
+        return m_thread ? m_thread->LiveRecord(slot, out) : kErrNotRunning;
+    }
+    std::string CaptureFolder() const { return m_thread ? m_thread->CaptureFolder() : ""; }
+    std::string IndexName() const { return m_thread ? m_thread->IndexName() : ""; }
+    std::string ChunkName() const { return m_thread ? m_thread->ChunkName() : ""; }
+    // The index path of the capture being written (or just finished).
+    std::string IndexPath() const;
+
+  private:
+    std::unique_ptr<CCommThread> m_thread;
+};
+
+}  // namespace qv

@@ -1,0 +1,205 @@
+// Monitoring runs end to end: qvsim as the instrument, qvtool record as the
+// user (or the monitor object in this process), the capture read back with
+// the reader and reconciled with what the emulator says it sent.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "capture/QvrFile.h"
+#include "core/IniFileCtrl.h"
+#include "core/Prompt.h"
+#include "core/QvrCmn.h"
+#include "device/QvrMonitor.h"
+#include "device/UnitList.h"
+#include "integration/Bench.h"
+
+namespace qv::test {
+namespace {
+
+uint64_t Counted(const std::string& out, const std::string& label) {
+    auto at = out.find(label);
+    return at == std::string::npos ? UINT64_MAX
+                                   : std::strtoull(out.c_str() + at + label.size(), nullptr, 10);
+}
+
+class Record : public Bench {
+  protected:
+    // Selects the unit and makes its status file store from the start.
+    void Prepare(const std::string& serial, const std::string& protocol = "ASYNC") {
+        ASSERT_EQ(Tool({"units", "select", serial}).status, 0);
+        if (protocol != "ASYNC") {
+            auto r = Tool({"settings", "set", "Protocol=" + protocol});
+            ASSERT_EQ(r.status, 0) << r.err;
+        }
+        auto r = Tool({"settings", "check", "--yes"});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    // The capture's index path from qvtool record's output.
+    static std::string IndexOf(const RunResult& r) { return r.out.substr(0, r.out.find('\n')); }
+
+    // FrameNum, the chunk entries and the chunk files must agree.
+    uint64_t CheckConsistent(const std::string& index) {
+        CIniFileCtrl ini;
+        ini.SetPath(index);
+        uint64_t frameNum =
+            std::strtoull(ini.ReadValue("DataFile", "FrameNum").c_str(), nullptr, 10);
+        ::setenv("QVORT_HOME", home.path().c_str(), 1);
+        CQvrCmn cmn;
+        CQvrFile file(cmn);
+        EXPECT_EQ(file.Open(index), 0);
+        EXPECT_EQ(file.GetTotalRecords(), frameNum);
+        uint64_t walked = file.HasRecord() ? 1 : 0;
+        while (file.NextRecord() == 0)
+            ++walked;
+        EXPECT_EQ(walked, frameNum);
+        return frameNum;
+    }
+};
+
+TEST_F(Record, CaptureHoldsExactlyWhatTheEmulatorSentInEveryProtocol) {
+    for (std::string proto : {"ASYNC", "SYNC", "HDLC", "LOGIC"}) {
+        SCOPED_TRACE(proto);
+        std::string serial = "R" + proto.substr(0, 3);
+        Process& sim = StartSim({"--serial", serial, "--source", "synth:11", "--rate", "max"});
+        Prepare(serial, proto);
+        auto r = Tool({"record", "--duration", "3", "--yes"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        uint64_t stored = CheckConsistent(IndexOf(r));
+        sim.Signal(SIGTERM);
+        ASSERT_EQ(sim.Wait(60), 0);
+        uint64_t sent = Counted(sim.Out(), "records sent: ");
+        EXPECT_GT(stored, 1000u);
+        EXPECT_EQ(stored, sent) << sim.Out();
+        ASSERT_EQ(Tool({"units", "release"}).status, 0);
+    }
+}
+
+struct Scripted : IPrompt {
+    bool answer = true;
+    std::vector<std::string> asked, shown;
+    void ShowMessage(const std::string& t) override { shown.push_back(t); }
+    bool AskYesNo(const std::string& t) override {
+        asked.push_back(t);
+        return answer;
+    }
+};
+
+TEST_F(Record, PauseResumeStopAndTheirCodes) {
+    StartSim({"--serial", "P1", "--source", "synth:2", "--rate", "max"});
+    Prepare("P1");
+    ::setenv("QVORT_HOME", home.path().c_str(), 1);
+    ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
+    SetSelectedUnit(SelectedUnitFromFile());
+    CQvrCmn cmn;
+    Scripted prompt;
+    CQvrMonitor mon(cmn, &prompt, nullptr);
+    EXPECT_EQ(mon.Stop(), 0);    // no run: nothing to do
+    EXPECT_EQ(mon.Pause(), -7);  // no run to pause
+    ASSERT_EQ(mon.Start(), 0);
+    EXPECT_EQ(mon.Start(), -18);  // running and not paused
+    ASSERT_TRUE(WaitFor([&] { return mon.RecordTotal() > 1000; }, 60));
+    ASSERT_EQ(mon.Pause(), 0);
+    uint64_t frozen = mon.RecordTotal(true);
+    LiveRow row;
+    EXPECT_EQ(mon.LiveRecord(0, row), 0);
+    EXPECT_EQ(row.endText.size(), 30u);
+    EXPECT_EQ(mon.LiveRecord(200, row), kQvrNoRecord);
+    // Capturing goes on while the display is frozen.
+    ASSERT_TRUE(WaitFor([&] { return mon.RecordTotal() > frozen + 1000; }, 60));
+    EXPECT_EQ(mon.RecordTotal(true), frozen);
+    ASSERT_EQ(mon.Start(), 0);  // resume: same capture
+    std::string folder = mon.CaptureFolder();
+    ASSERT_EQ(mon.Stop(), 0);
+    EXPECT_EQ(mon.CaptureFolder(), folder);
+    uint64_t stored = CheckConsistent(mon.IndexPath());
+    EXPECT_EQ(stored, mon.RecordTotal());
+}
+
+TEST_F(Record, StartWhileRunningIsRefusedWithoutTouchingTheRun) {
+    StartSim({"--serial", "S1", "--source", "synth:4"});
+    Prepare("S1");
+    ::setenv("QVORT_HOME", home.path().c_str(), 1);
+    ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
+    SetSelectedUnit(SelectedUnitFromFile());
+    CQvrCmn cmn;
+    Scripted prompt;
+    CCommThread run(cmn, &prompt, nullptr);
+    ASSERT_EQ(run.Start(), 0);
+    prompt.asked.clear();
+    // Refused before anything reaches the instrument: no question offers to
+    // stop the run that is going.
+    EXPECT_EQ(run.Start(), -18);
+    EXPECT_TRUE(run.Running());
+    EXPECT_TRUE(prompt.asked.empty());
+    EXPECT_EQ(run.Stop(), 0);
+}
+
+TEST_F(Record, InstrumentAlreadyMonitoringAndNoCreatesNothing) {
+    StartSim({"--serial", "Q1", "--source", "synth:5"});
+    Prepare("Q1");
+    auto dev = OpenUnit("Q1");
+    DeviceCommand cmd(dev);
+    ASSERT_EQ(cmd.StartToComputer(), 0);
+    auto r = Tool({"record", "--duration", "1", "--no"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("すでにQVはモニタ中です。"), std::string::npos) << r.err;
+    for (auto& e : std::filesystem::directory_iterator(home.path()))
+        EXPECT_FALSE(e.is_directory() && e.path().filename().string().starts_with("20"))
+            << e.path();
+}
+
+TEST_F(Record, ClockOffByMoreThanTwoMinutesAsks) {
+    StartSim({"--serial", "C1", "--source", "synth:6", "--clock-offset", "600"});
+    Prepare("C1");
+    auto r = Tool({"record", "--duration", "1", "--no"});
+    EXPECT_NE(r.err.find("QVの時計とパソコンの時計がずれています。"), std::string::npos) << r.err;
+}
+
+TEST_F(Record, UnplugAndReplugDuringARun) {
+    Process& sim = StartSim({"--serial", "U1", "--source", "synth:8", "--rate", "max"});
+    Prepare("U1");
+    Process record({QVTOOL_PATH, "record", "--duration", "8", "--yes"},
+                   TestEnv(home.path(), sims.path()), work.file("rec.out"), work.file("rec.err"));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    sim.Signal(SIGUSR1);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    sim.Signal(SIGUSR2);
+    ASSERT_EQ(record.Wait(120), 0) << record.Err();
+    std::string log = ReadBytes(home.file("qv-ort.log"));
+    EXPECT_NE(log.find("USBDevice Close -> Open."), std::string::npos) << log;
+    std::string out = record.Out();
+    CheckConsistent(out.substr(0, out.find('\n')));
+}
+
+TEST_F(Record, CardRunStoredThenFetchedAsACapture) {
+    std::string card = work.file("card.bin");
+    Process& sim = StartSim({"--serial", "K1", "--card", card, "--source", "synth:9"});
+    Prepare("K1");
+    auto r = Tool({"settings", "set", "SaveDevice=CF"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Tool({"card", "start", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("モニタスタートしました。"), std::string::npos) << r.err;
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ASSERT_EQ(Tool({"stop"}).status, 0);
+    r = Tool({"card", "fetch", "--idle", "3", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string index = IndexOf(r);
+    uint64_t stored = CheckConsistent(index);
+    sim.Signal(SIGTERM);
+    ASSERT_EQ(sim.Wait(60), 0);
+    EXPECT_GT(stored, 0u);
+    EXPECT_EQ(stored, Counted(sim.Out(), "records sent: ")) << sim.Out();
+    // The capture carries the settings that were stored with the card run,
+    // in FIX mode as every retrieval is.
+    CIniFileCtrl ini;
+    ini.SetPath(index);
+    EXPECT_EQ(ini.ReadValue("MonitorStatus", "Memory"), "FIX");
+    EXPECT_EQ(ini.ReadValue("RegistInfo", "SaveDevice"), "1");  // CF
+}
+
+}  // namespace
+}  // namespace qv::test

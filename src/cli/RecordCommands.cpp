@@ -129,7 +129,11 @@ void Run(const RunOptions& o, bool retrieval) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     rc = mon.Stop();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     PrintCounters(mon, true);
+    std::fprintf(stderr, "stream %llu bytes in %.1f s (%.2f MiB/s)\n",
+                 static_cast<unsigned long long>(mon.BytesRead()), seconds,
+                 seconds > 0 ? static_cast<double>(mon.BytesRead()) / seconds / (1 << 20) : 0.0);
     if (rc != 0) throw CommandError{kExitFailure, "the capture's index could not be written"};
     PrintCapture(mon);
 }

@@ -20,5 +20,6 @@ struct CommandError {
 void AddConfigCommands(CLI::App& app);
 void AddCaptureCommands(CLI::App& app);
 void AddSettingsCommands(CLI::App& app);
+void AddDecodeCommands(CLI::App& app);
 
 }  // namespace qv::cli

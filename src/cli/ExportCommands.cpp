@@ -55,6 +55,10 @@ void Save(const SaveOptions& o) {
     CQvrFile file(cmn);
     OpenOrFail(file, o.capture);
     auto [a, b] = ResolveRange(file, o.range);
+    // Refused before the folder is made, so that a refused range leaves nothing.
+    SaveRange range;
+    if (!CheckSaveRange(file, a, b, range))
+        throw CommandError{kExitFailure, "the range lies outside the capture"};
     if (!IsDirectory(o.out) && MakeDirectories(o.out) != 0)
         throw CommandError{kExitFailure, "cannot make the folder " + o.out};
     SaveSink sink;
@@ -66,9 +70,7 @@ void Save(const SaveOptions& o) {
         case SaveReport::kCaptureEnd:
             break;
         case SaveReport::kStartRefused:
-            throw CommandError{kExitFailure,
-                               "the range lies outside the capture, or " + o.out +
-                                   " takes no files"};
+            throw CommandError{kExitFailure, o.out + " takes no files"};
         default:
             throw CommandError{kExitFailure, "writing to " + o.out + " failed after " +
                                                  std::to_string(worker.Written()) +

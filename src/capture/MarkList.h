@@ -17,10 +17,10 @@ class CQvrFile;
 inline constexpr int kMarkCount = 5;
 
 struct MarkInfo {
-    int number = 0;         // 1..5
-    uint32_t chunk = 0;     // chunk file holding the marked record
-    std::string timeText;   // record time text of the marked record
-    int kind = 0;           // signal code of the record's kind
+    int number = 0;        // 1..5
+    uint32_t chunk = 0;    // chunk file holding the marked record
+    std::string timeText;  // record time text of the marked record
+    int kind = 0;          // signal code of the record's kind
     std::string comment;
 };
 

@@ -65,8 +65,8 @@ bool SearchCondition::IsSet() const {
 }
 
 int CSearchMatcher::CandidateType() const {
-    const bool others = m_c.sdLevelEnabled || m_c.rdLevelEnabled || m_c.AnyLine() ||
-                        m_c.parity || m_c.overrun || m_c.framing;
+    const bool others = m_c.sdLevelEnabled || m_c.rdLevelEnabled || m_c.AnyLine() || m_c.parity ||
+                        m_c.overrun || m_c.framing;
     // The line test compares with the record stepped from, which must then be
     // the neighbouring record: no skipping with it.
     if (m_c.AnyLine()) return 0;

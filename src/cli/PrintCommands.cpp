@@ -80,8 +80,7 @@ void AddPrintCommands(CLI::App& app) {
     auto* print = app.add_subcommand(
         "print", "Write a capture's print listing as text (pages separated by form feeds)");
     auto o = std::make_shared<PrintOptions>();
-    print->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")
-        ->required();
+    print->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")->required();
     AddRangeOptions(*print, o->range);
     print->add_option("--code", o->code, "Character code: HEX ASCII JIS7 JIS8 EBCDIC SJIS")
         ->capture_default_str();

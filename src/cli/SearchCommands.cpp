@@ -53,8 +53,8 @@ SearchCondition BuildCondition(const SearchOptions& o) {
     c.andMode = !o.orMode;
     if (!o.sd.empty()) c.sd = PatternOption(o.sd, "--sd");
     if (!o.rd.empty()) c.rd = PatternOption(o.rd, "--rd");
-    static const std::map<std::string, int> kLines = {
-        {"RS", 0}, {"CS", 1}, {"ER", 2}, {"DR", 3}, {"CD", 4}, {"CI", 5}, {"IN", 6}, {"OUT", 7}};
+    static const std::map<std::string, int> kLines = {{"RS", 0}, {"CS", 1}, {"ER", 2}, {"DR", 3},
+                                                      {"CD", 4}, {"CI", 5}, {"IN", 6}, {"OUT", 7}};
     for (const auto& item : SplitList(o.line)) {
         size_t eq = item.find('=');
         std::string name = item.substr(0, eq);
@@ -70,8 +70,8 @@ SearchCondition BuildCondition(const SearchOptions& o) {
             c.lineEnabled[static_cast<size_t>(it->second)] = true;
             c.lineLevel[static_cast<size_t>(it->second)] = v;
         } else {
-            throw CommandError{kExitUsage, "unknown line \"" + name +
-                                               "\"; use SD RD RS CS ER DR CD CI IN OUT"};
+            throw CommandError{kExitUsage,
+                               "unknown line \"" + name + "\"; use SD RD RS CS ER DR CD CI IN OUT"};
         }
     }
     for (const auto& e : SplitList(o.error)) {
@@ -159,8 +159,8 @@ void Mark(const std::string& capture, int n, uint64_t frame) {
                                            " in the capture (it holds " +
                                            std::to_string(file.GetTotalRecords()) + ")"};
     if (SetMarkHere(file, n) != kQvrOk)
-        throw CommandError{kExitFailure, "cannot write mark " + std::to_string(n) + " to " +
-                                             file.GetIndexPath()};
+        throw CommandError{kExitFailure,
+                           "cannot write mark " + std::to_string(n) + " to " + file.GetIndexPath()};
     for (const auto& m : ReadMarks(file))
         if (m.number == n) std::printf("M%d  %s\n", n, m.timeText.c_str());
 }
@@ -180,8 +180,7 @@ void AddSearchCommands(CLI::App& app) {
     auto* search = app.add_subcommand(
         "search", "Find the next record with a data string, line levels or errors");
     auto o = std::make_shared<SearchOptions>();
-    search->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")
-        ->required();
+    search->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")->required();
     search->add_option("--sd", o->sd, "SD data string, e.g. \"41 ** 43\" (** is any byte)");
     search->add_option("--rd", o->rd, "RD data string");
     search->add_option("--line", o->line,
@@ -190,7 +189,9 @@ void AddSearchCommands(CLI::App& app) {
     search->add_flag("--or", o->orMode, "Any condition suffices (default: all of them)");
     search->add_option("--from", o->from, "Start at: current (with --frame), start or end")
         ->check(CLI::IsMember({"current", "start", "end"}));
-    search->add_option("--frame", o->frame, "The current record (1-based); the search starts after it")
+    search
+        ->add_option("--frame", o->frame,
+                     "The current record (1-based); the search starts after it")
         ->check(CLI::PositiveNumber);
     search->add_flag("--backward", o->backward, "Search towards the start");
     search->callback([o] { Search(*o); });

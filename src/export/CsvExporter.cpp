@@ -20,8 +20,18 @@ namespace {
 // whole rows only, so a failed write can be cut back to a row boundary.
 constexpr size_t kFlushSize = 1 << 18;
 
-enum Cell { kCellLines = 0, kCellSdBreak = 8, kCellRdBreak, kCellFraming, kCellOverrun,
-            kCellParity, kCellMp, kCellFcs, kCellAbort, kCells };
+enum Cell {
+    kCellLines = 0,
+    kCellSdBreak = 8,
+    kCellRdBreak,
+    kCellFraming,
+    kCellOverrun,
+    kCellParity,
+    kCellMp,
+    kCellFcs,
+    kCellAbort,
+    kCells
+};
 
 char Bit(uint8_t v, uint8_t mask) {
     return (v & mask) ? '1' : '0';
@@ -124,8 +134,9 @@ std::string CsvHeaderLine(const std::array<std::string, 10>& titles) {
         out += t;
         out += ',';
     }
-    out += "SD Break,RD Break,フレーミングエラー,オーバーランエラー,パリティエラー,MPビット,FCS,"
-           "アボート\r\n";
+    out +=
+        "SD Break,RD Break,フレーミングエラー,オーバーランエラー,パリティエラー,MPビット,FCS,"
+        "アボート\r\n";
     return out;
 }
 
@@ -244,7 +255,8 @@ SaveReport CCsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
 
         int64_t startTicks = static_cast<int64_t>(frame.StartTicks());
         if (protocol == kProtocolAsync && IsDataKind(frame.Kind()))
-            startTicks -= static_cast<int64_t>(frame.Kind() == RecordKind::kSdData ? sdChar : rdChar);
+            startTicks -=
+                static_cast<int64_t>(frame.Kind() == RecordKind::kSdData ? sdChar : rdChar);
         WriteRecordTimeText(start, date, startTicks);
         WriteRecordTimeText(stop, date, static_cast<int64_t>(frame.EndTicks()));
         AppendRow(m_buffer, protocol, frame, std::string_view(start, sizeof start),

@@ -153,7 +153,8 @@ SaveReport CRangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
                    ParseLeadingInt(DateFieldText(m_entry.date)) != date) {
             // A full chunk, or a new date: a chunk holds the records of one
             // date only, since its records carry no date of their own.
-            if (!EndChunk() || !OpenChunk(source.date, lastLine)) return finish(SaveReport::kFailed);
+            if (!EndChunk() || !OpenChunk(source.date, lastLine))
+                return finish(SaveReport::kFailed);
         }
         if (m_entry.RecordCount() == 0) m_entry.startTime = frame.StartTicks();
 

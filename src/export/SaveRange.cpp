@@ -53,8 +53,7 @@ bool IndexPoint(CQvrFile& file, bool start, RangePoint& out) {
 
 }  // namespace
 
-bool CheckSaveRange(CQvrFile& file, const RangeTimeKey& a, const RangeTimeKey& b,
-                    SaveRange& out) {
+bool CheckSaveRange(CQvrFile& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out) {
     if (a.ticks > kTicksPerDay || b.ticks > kTicksPerDay) return false;
     const bool inOrder = NotLaterThan(a, b);
     out.start = inOrder ? a : b;

@@ -60,8 +60,7 @@ struct SaveRange {
 // range given backwards is swapped) and the range meeting the capture
 // between its first and last frame time (StartTime and EndTime of its index;
 // without them, its first and last record). false: refused.
-bool CheckSaveRange(CQvrFile& file, const RangeTimeKey& a, const RangeTimeKey& b,
-                    SaveRange& out);
+bool CheckSaveRange(CQvrFile& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out);
 
 // Moves the reader to the range start (the first record when that fails)
 // and returns the frames of the range, counted from there to the record at

@@ -155,8 +155,7 @@ char PrintErrorMark(uint8_t header) {
     return kMarks[(header >> 2) & 7];
 }
 
-CPrintListing::CPrintListing(CQvrFile& file, const CodeTable& table,
-                             const PrintListingInput& input)
+CPrintListing::CPrintListing(CQvrFile& file, const CodeTable& table, const PrintListingInput& input)
     : m_file(file), m_table(table), m_in(input) {
     // A window in HEX already shows the bytes in hex; the character columns
     // then show ASCII.
@@ -178,9 +177,8 @@ int CPrintListing::Begin() {
     m_rdTitle = PrintLineTitle(rows, m.Line, kFormatSd + 1);
 
     const bool bothZero = m.SD_Baudrate == 0 && m.RD_Baudrate == 0;
-    m_dataModeLine =
-        "*DATA MODE   *            CODE-HEX                                   CODE-" +
-        std::string(DisplayCodeName(m_code));
+    m_dataModeLine = "*DATA MODE   *            CODE-HEX                                   CODE-" +
+                     std::string(DisplayCodeName(m_code));
     m_header.assign(17, "");
     m_header[0] = "START-20" + startText + "  STOP-20" + endText;
     m_header[2] = "*MONITOR LINE*  " + std::string(LineName(m.Line));

@@ -102,8 +102,8 @@ bool Holds(const std::vector<WrittenRecord>& r, size_t i, const SearchCondition&
     return false;
 }
 
-long Oracle(const std::vector<WrittenRecord>& r, const SearchCondition& c, int protocol,
-            long from, bool forward, bool testFrom) {
+long Oracle(const std::vector<WrittenRecord>& r, const SearchCondition& c, int protocol, long from,
+            bool forward, bool testFrom) {
     long i = testFrom ? from : (forward ? from + 1 : from - 1);
     for (; i >= 0 && i < static_cast<long>(r.size()); i += forward ? 1 : -1) {
         size_t reported;
@@ -165,8 +165,7 @@ TEST_F(SearchTest, ConditionsMatchABruteForceScan) {
     std::filesystem::create_directories(home.file("cap"));
     std::string index = BuildRandom(b, 3, 700, 11);
     std::vector<SearchCondition> conditions = {Pattern("41 42"), Pattern("41 ** 43"),
-                                               Pattern(nullptr, "43 43 41"),
-                                               Pattern("42", "41")};
+                                               Pattern(nullptr, "43 43 41"), Pattern("42", "41")};
     SearchCondition orStrings = Pattern("43 43 43", "42 42");
     orStrings.andMode = false;
     conditions.push_back(orStrings);

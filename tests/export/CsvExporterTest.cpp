@@ -7,8 +7,8 @@
 #include "capture/QvrFile.h"
 #include "capture/RecordTime.h"
 #include "core/QvrCmn.h"
-#include "core/TimeText.h"
 #include "core/TextCodec.h"
+#include "core/TimeText.h"
 #include "export/ExportCaptures.h"
 #include "support/AppHome.h"
 
@@ -93,8 +93,7 @@ TEST_P(CsvExporterTest, RowsMatchTheCaptureRecordByRecord) {
     CCsvExporter csv(f, home.file("out"), 100);
     SaveSink sink;
     // The whole capture, range keys given backwards.
-    SaveReport r =
-        csv.Run(Key("241107", kTicksPerDay), Key("241106", 0), &sink, cancel);
+    SaveReport r = csv.Run(Key("241107", kTicksPerDay), Key("241106", 0), &sink, cancel);
     EXPECT_EQ(r, SaveReport::kCaptureEnd);
     const auto& recs = b.records();
     ASSERT_EQ(csv.RowsWritten(), recs.size());
@@ -108,10 +107,9 @@ TEST_P(CsvExporterTest, RowsMatchTheCaptureRecordByRecord) {
         auto lines = Lines(bytes);
         ASSERT_FALSE(lines.empty());
         // The capture has no display format rows: every title is empty.
-        EXPECT_EQ(lines[0], *Utf8ToCp932(
-                                "スタート時間,ストップ時間,,,,,,,,,,,"
-                                "SD Break,RD Break,フレーミングエラー,オーバーランエラー,"
-                                "パリティエラー,MPビット,FCS,アボート"));
+        EXPECT_EQ(lines[0], *Utf8ToCp932("スタート時間,ストップ時間,,,,,,,,,,,"
+                                         "SD Break,RD Break,フレーミングエラー,オーバーランエラー,"
+                                         "パリティエラー,MPビット,FCS,アボート"));
         for (size_t i = 1; i < lines.size(); ++i, ++n) {
             ASSERT_LT(n, recs.size());
             ASSERT_EQ(times.GoToFrame(n), 0);

@@ -95,14 +95,13 @@ TEST_P(RangeCopierTest, CopyOpensAndMatchesTheSourceRecordByRecord) {
         total += e.RecordCount();
     }
     EXPECT_EQ(total, r.size() - 30);
-    EXPECT_EQ(copy.GetTotal(kCountLineChanges), src.GetTotal(kCountLineChanges) -
-                                                    [&] {
-                                                        uint64_t n = 0;
-                                                        for (int i = 0; i < 30; ++i)
-                                                            n += HeaderKind(r[i].header) ==
-                                                                 RecordKind::kLineChange;
-                                                        return n;
-                                                    }());
+    EXPECT_EQ(
+        copy.GetTotal(kCountLineChanges), src.GetTotal(kCountLineChanges) - [&] {
+            uint64_t n = 0;
+            for (int i = 0; i < 30; ++i)
+                n += HeaderKind(r[i].header) == RecordKind::kLineChange;
+            return n;
+        }());
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, RangeCopierTest,
@@ -190,8 +189,8 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
     if (::geteuid() != 0) {
         std::string out = home.file("ro");
         std::filesystem::create_directories(out);
-        std::filesystem::permissions(out, std::filesystem::perms::owner_read |
-                                              std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(
+            out, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         SaveSink sink;
         CSaveWorker w(sink, SaveKind::kCopy, index, out);
         w.Start(Key("241106", 0), Key("241107", 0));

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     qv::cli::AddCaptureCommands(app);
     qv::cli::AddSettingsCommands(app);
     qv::cli::AddDecodeCommands(app);
+    qv::cli::AddDeviceCommands(app);
     qv::cli::AddSearchCommands(app);
     qv::cli::AddExportCommands(app);
     qv::cli::AddPrintCommands(app);

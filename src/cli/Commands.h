@@ -24,5 +24,8 @@ void AddSettingsCommands(CLI::App& app);
 void AddDecodeCommands(CLI::App& app);
 // units, status, clock, stop.
 void AddDeviceCommands(CLI::App& app);
+void AddSearchCommands(CLI::App& app);
+void AddExportCommands(CLI::App& app);
+void AddPrintCommands(CLI::App& app);
 
 }  // namespace qv::cli

@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
     qv::cli::AddSettingsCommands(app);
     qv::cli::AddDecodeCommands(app);
     qv::cli::AddDeviceCommands(app);
+    qv::cli::AddSearchCommands(app);
+    qv::cli::AddExportCommands(app);
+    qv::cli::AddPrintCommands(app);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,62 @@
+#include "cli/CaptureOpen.h"
+
+#include <iostream>
+
+#include "capture/QvrFile.h"
+#include "cli/Commands.h"
+#include "core/CodeTable.h"
+#include "core/FileUtil.h"
+
+namespace qv::cli {
+
+// A capture is named by its index file or by its folder.
+std::string IndexPathOf(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (IsDirectory(path)) {
+        std::string name = path.substr(path.find_last_of('/') + 1);
+        return path + "/" + name + ".qvr";
+    }
+    return path;
+}
+
+std::string ReaderError(int rc) {
+    switch (rc) {
+        case kQvrNoIndex:
+            return "not a capture index, or it lists no chunk";
+        case kQvrChunkOpen:
+            return "a chunk file of the capture cannot be opened";
+        case kQvrBadProtocol:
+            return "the capture's protocol is unknown";
+        case kQvrChunkRead:
+            return "a chunk file of the capture is damaged";
+        case kQvrChunkTooLarge:
+            return "a chunk holds more records than a capture may";
+        case kQvrNotFound:
+            return "no such record in the capture";
+        default:
+            return "cannot read the capture (code " + std::to_string(rc) + ")";
+    }
+}
+
+void OpenOrFail(CQvrFile& file, const std::string& capture) {
+    int rc = file.Open(IndexPathOf(capture));
+    // A damaged chunk still lets the records before the damage be read.
+    if (rc != 0 && !(rc == kQvrChunkRead && file.HasRecord()))
+        throw CommandError{kExitFailure, capture + ": " + ReaderError(rc)};
+    if (rc == kQvrChunkRead)
+        std::cerr << "qvtool: warning: " << capture << ": " << ReaderError(rc) << "\n";
+}
+
+int CodeNumber(const std::string& name) {
+    if (name == "HEX") return kDisplayHex;
+    if (name == "ASCII") return kDisplayAscii;
+    if (name == "JIS7") return kDisplayJis7;
+    if (name == "JIS8") return kDisplayJis8;
+    if (name == "EBCDIC") return kDisplayEbcdic;
+    if (name == "SJIS") return kDisplayShiftJis;
+    throw CommandError{kExitUsage,
+                       "unknown code \"" + name + "\"; use HEX ASCII JIS7 JIS8 EBCDIC SJIS"};
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,25 @@
+// Opening a stored capture named on the command line, shared by the
+// commands that read captures.
+#pragma once
+
+#include <string>
+
+namespace qv {
+class CQvrFile;
+}
+
+namespace qv::cli {
+
+// A capture is named by its index file or by its folder.
+std::string IndexPathOf(std::string path);
+// The reader's code as a sentence for the user.
+std::string ReaderError(int rc);
+// Opens the capture or throws a CommandError; a damaged chunk only warns,
+// since the records before the damage can still be read.
+void OpenOrFail(CQvrFile& file, const std::string& capture);
+
+// The display code named HEX, ASCII, JIS7, JIS8, EBCDIC or SJIS; throws a
+// CommandError for any other name.
+int CodeNumber(const std::string& name);
+
+}  // namespace qv::cli

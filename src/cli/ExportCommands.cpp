@@ -1,0 +1,100 @@
+// qvtool save: a time range of a capture as a new capture or as CSV files.
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "capture/QvrFile.h"
+#include "cli/CaptureOpen.h"
+#include "cli/Commands.h"
+#include "cli/RangeArgs.h"
+#include "core/FileUtil.h"
+#include "core/QvrCmn.h"
+#include "export/RangeCopier.h"
+#include "export/SaveWorker.h"
+
+namespace qv::cli {
+
+namespace {
+
+struct SaveOptions {
+    RangeArgs range;
+    std::string capture;
+    std::string out;
+    bool csv = false;
+};
+
+// Shows a progress bar on a terminal and keeps the ending.
+class SaveSink : public ISaveReport {
+  public:
+    void OnSaveReport(SaveReport report, int percent) override {
+        if (report == SaveReport::kProgress) {
+            if (m_tty) {
+                std::string bar(static_cast<size_t>(percent / 10), '#');
+                bar.resize(10, ' ');
+                std::fprintf(stderr, "\r[%s] %3d%%", bar.c_str(), percent);
+            }
+            return;
+        }
+        if (report == SaveReport::kEnded) {
+            if (m_tty) std::fputs("\r\033[K", stderr);
+            return;
+        }
+        ending = report;
+    }
+    SaveReport ending = SaveReport::kFailed;
+
+  private:
+    bool m_tty = ::isatty(2) != 0;
+};
+
+void Save(const SaveOptions& o) {
+    CQvrCmn cmn;
+    CQvrFile file(cmn);
+    OpenOrFail(file, o.capture);
+    auto [a, b] = ResolveRange(file, o.range);
+    // Refused before the folder is made, so that a refused range leaves nothing.
+    SaveRange range;
+    if (!CheckSaveRange(file, a, b, range))
+        throw CommandError{kExitFailure, "the range lies outside the capture"};
+    if (!IsDirectory(o.out) && MakeDirectories(o.out) != 0)
+        throw CommandError{kExitFailure, "cannot make the folder " + o.out};
+    SaveSink sink;
+    CSaveWorker worker(sink, o.csv ? SaveKind::kCsv : SaveKind::kCopy, file.GetIndexPath(), o.out);
+    worker.Start(a, b);
+    worker.Wait();
+    switch (sink.ending) {
+        case SaveReport::kRangeDone:
+        case SaveReport::kCaptureEnd:
+            break;
+        case SaveReport::kStartRefused:
+            throw CommandError{kExitFailure, o.out + " takes no files"};
+        default:
+            throw CommandError{kExitFailure, "writing to " + o.out + " failed after " +
+                                                 std::to_string(worker.Written()) +
+                                                 " records; what was written stays"};
+    }
+    if (o.csv)
+        std::printf("%" PRIu64 " rows in %" PRIu64 " CSV files in %s\n", worker.Written(),
+                    worker.Files(), o.out.c_str());
+    else
+        std::printf("%" PRIu64 " records in %" PRIu64 " chunk files: %s\n", worker.Written(),
+                    worker.Files(), CaptureIndexPathOf(o.out).c_str());
+}
+
+}  // namespace
+
+void AddExportCommands(CLI::App& app) {
+    auto* save = app.add_subcommand(
+        "save", "Save a time range of a capture as a new capture, or as CSV files (--csv)");
+    auto o = std::make_shared<SaveOptions>();
+    save->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")->required();
+    AddRangeOptions(*save, o->range);
+    save->add_option("--out", o->out, "Destination folder (made when missing)")->required();
+    save->add_flag("--csv", o->csv, "Write CSV files 1.csv, 2.csv, ... instead of a capture");
+    save->callback([o] { Save(*o); });
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,69 @@
+#include "cli/RangeArgs.h"
+
+#include "capture/MarkList.h"
+#include "capture/QvrFile.h"
+#include "cli/Commands.h"
+
+namespace qv::cli {
+
+namespace {
+
+constexpr size_t kSecondsTextSize = 17;  // "YY/MM/DD hh:mm:ss"
+
+RangeTimeKey TimeKey(const std::string& text, bool end, const char* option) {
+    std::string full = text;
+    if (full.size() == kSecondsTextSize) full += end ? " 999m999u990n" : " 000m000u000n";
+    auto t = ParseRecordTime(full);
+    if (!t || !IsValidDateText(t->date))
+        throw CommandError{kExitUsage, "bad time \"" + text + "\" for " + option +
+                                           "; use \"YY/MM/DD hh:mm:ss[ 000m000u000n]\""};
+    return MakeRangeTimeKey(t->date, t->ticks);
+}
+
+RangeTimeKey MarkKey(CQvrFile& file, int n) {
+    uint32_t chunk = 0;
+    int kind = 0;
+    std::string text, comment;
+    if (file.ReadMark(n, chunk, text, kind, comment) != kQvrOk)
+        throw CommandError{kExitFailure, "mark " + std::to_string(n) + " is not set"};
+    auto t = ParseRecordTime(text);
+    if (!t) throw CommandError{kExitFailure, "mark " + std::to_string(n) + " is unreadable"};
+    return MakeRangeTimeKey(t->date, t->ticks);
+}
+
+RangeTimeKey CaptureKey(CQvrFile& file, bool end) {
+    std::string text;
+    int rc = end ? file.GetCaptureEndText(text) : file.GetCaptureStartText(text);
+    auto t = ParseRecordTime(text);
+    if (rc != kQvrOk || !t)
+        throw CommandError{kExitFailure, "the capture's index holds no start or end time"};
+    return MakeRangeTimeKey(t->date, t->ticks);
+}
+
+}  // namespace
+
+void AddRangeOptions(CLI::App& cmd, RangeArgs& args) {
+    auto* from = cmd.add_option("--from", args.from, "Range start \"YY/MM/DD hh:mm:ss[ ...]\"");
+    auto* to = cmd.add_option("--to", args.to, "Range end \"YY/MM/DD hh:mm:ss[ ...]\"");
+    auto* fromMark = cmd.add_option("--from-mark", args.fromMark, "Range start at mark N (1-5)")
+                         ->check(CLI::Range(1, 5));
+    auto* toMark = cmd.add_option("--to-mark", args.toMark, "Range end at mark N (1-5)")
+                       ->check(CLI::Range(1, 5));
+    from->needs(to);
+    to->needs(from);
+    fromMark->needs(toMark);
+    toMark->needs(fromMark);
+    from->excludes(fromMark);
+    from->excludes(toMark);
+    to->excludes(fromMark);
+    to->excludes(toMark);
+}
+
+std::pair<RangeTimeKey, RangeTimeKey> ResolveRange(CQvrFile& file, const RangeArgs& args) {
+    if (!args.from.empty())
+        return {TimeKey(args.from, false, "--from"), TimeKey(args.to, true, "--to")};
+    if (args.fromMark > 0) return {MarkKey(file, args.fromMark), MarkKey(file, args.toMark)};
+    return {CaptureKey(file, false), CaptureKey(file, true)};
+}
+
+}  // namespace qv::cli

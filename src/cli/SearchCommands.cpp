@@ -1,0 +1,216 @@
+// qvtool search, mark and marks: the Edit menu's search and marks from the
+// command line.
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "capture/MarkList.h"
+#include "capture/QvrFile.h"
+#include "capture/SearchWorker.h"
+#include "cli/CaptureOpen.h"
+#include "cli/Commands.h"
+#include "core/QvrCmn.h"
+
+namespace qv::cli {
+
+namespace {
+
+struct SearchOptions {
+    std::string capture;
+    std::string sd, rd, line, error;
+    bool orMode = false;
+    std::string from;
+    uint64_t frame = 0;  // 1-based; 0: not given
+    bool backward = false;
+};
+
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> out;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t comma = text.find(',', pos);
+        if (comma == std::string::npos) comma = text.size();
+        if (comma > pos) out.push_back(text.substr(pos, comma - pos));
+        pos = comma + 1;
+    }
+    return out;
+}
+
+SearchPattern PatternOption(const std::string& text, const char* option) {
+    auto p = ParsePattern(text);
+    if (!p)
+        throw CommandError{kExitUsage, std::string("bad pattern \"") + text + "\" for " + option +
+                                           ": up to 16 hex bytes or ** separated by blanks"};
+    return *p;
+}
+
+SearchCondition BuildCondition(const SearchOptions& o) {
+    SearchCondition c;
+    c.andMode = !o.orMode;
+    if (!o.sd.empty()) c.sd = PatternOption(o.sd, "--sd");
+    if (!o.rd.empty()) c.rd = PatternOption(o.rd, "--rd");
+    static const std::map<std::string, int> kLines = {{"RS", 0}, {"CS", 1}, {"ER", 2}, {"DR", 3},
+                                                      {"CD", 4}, {"CI", 5}, {"IN", 6}, {"OUT", 7}};
+    for (const auto& item : SplitList(o.line)) {
+        size_t eq = item.find('=');
+        std::string name = item.substr(0, eq);
+        std::string level = eq == std::string::npos ? "" : item.substr(eq + 1);
+        if (level != "0" && level != "1")
+            throw CommandError{kExitUsage, "bad line \"" + item + "\": use NAME=0 or NAME=1"};
+        const uint8_t v = static_cast<uint8_t>(level[0] - '0');
+        if (name == "SD") {
+            c.sdLevelEnabled = true, c.sdLevel = v;
+        } else if (name == "RD") {
+            c.rdLevelEnabled = true, c.rdLevel = v;
+        } else if (auto it = kLines.find(name); it != kLines.end()) {
+            c.lineEnabled[static_cast<size_t>(it->second)] = true;
+            c.lineLevel[static_cast<size_t>(it->second)] = v;
+        } else {
+            throw CommandError{kExitUsage,
+                               "unknown line \"" + name + "\"; use SD RD RS CS ER DR CD CI IN OUT"};
+        }
+    }
+    for (const auto& e : SplitList(o.error)) {
+        if (e == "parity")
+            c.parity = true;
+        else if (e == "overrun")
+            c.overrun = true;
+        else if (e == "framing")
+            c.framing = true;
+        else
+            throw CommandError{kExitUsage,
+                               "unknown error \"" + e + "\"; use parity overrun framing"};
+    }
+    if (!c.IsSet()) throw CommandError{kExitUsage, std::string(kNoConditionMessage)};
+    return c;
+}
+
+// Collects the worker's reports; shows progress on a terminal.
+class SearchSink : public ISearchReport {
+  public:
+    void OnSearchReport(const SearchResult& r) override {
+        if (r.report == SearchReport::kProgress) {
+            if (m_tty) std::fprintf(stderr, "\r[%" PRIu64 "] フレーム", r.frame + 1);
+            return;
+        }
+        if (r.report == SearchReport::kEnded) return;
+        if (m_tty) std::fputs("\r\033[K", stderr);
+        result = r;
+    }
+    SearchResult result;
+
+  private:
+    bool m_tty = ::isatty(2) != 0;
+};
+
+void Search(const SearchOptions& o) {
+    SearchCondition c = BuildCondition(o);
+    CQvrCmn cmn;
+    CQvrFile file(cmn);
+    OpenOrFail(file, o.capture);  // refuse a bad capture before the thread starts
+    SearchStart start;
+    if (o.frame > 0) {
+        if (o.frame > file.GetTotalRecords())
+            throw CommandError{kExitUsage, "no record " + std::to_string(o.frame) +
+                                               " in the capture (it holds " +
+                                               std::to_string(file.GetTotalRecords()) + ")"};
+        start.from = SearchFrom::kCurrent;
+        start.frame = o.frame - 1;
+    } else if (o.from == "current") {
+        throw CommandError{kExitUsage, "--from current needs --frame N"};
+    } else if (o.from == "end") {
+        start.from = SearchFrom::kLast;
+    } else if (o.from.empty()) {
+        start.from = o.backward ? SearchFrom::kLast : SearchFrom::kFirst;
+    } else {
+        start.from = SearchFrom::kFirst;
+    }
+    SearchSink sink;
+    CSearchWorker worker(sink);
+    worker.Start(file.GetIndexPath(), c, start,
+                 o.backward ? SearchDirection::kBackward : SearchDirection::kForward);
+    worker.Wait();
+    const SearchResult& r = sink.result;
+    switch (r.report) {
+        case SearchReport::kFound:
+            std::printf("%s  frame %" PRIu64 "\n", r.timeText.c_str(), r.frame + 1);
+            return;
+        case SearchReport::kNotFound:
+            throw CommandError{kExitFailure, std::string(kSearchNotFoundMessage)};
+        case SearchReport::kEndOfCapture:
+            throw CommandError{kExitFailure, std::string(kSearchEndOfCaptureMessage)};
+        case SearchReport::kBadParameters:
+            throw CommandError{kExitUsage, std::string(kSearchBadParametersMessage)};
+        default:
+            throw CommandError{kExitFailure, ReaderError(r.code)};
+    }
+}
+
+void Mark(const std::string& capture, int n, uint64_t frame) {
+    CQvrCmn cmn;
+    CQvrFile file(cmn);
+    OpenOrFail(file, capture);
+    if (frame > 0 && file.GoToFrame(frame - 1) != kQvrOk)
+        throw CommandError{kExitUsage, "no record " + std::to_string(frame) +
+                                           " in the capture (it holds " +
+                                           std::to_string(file.GetTotalRecords()) + ")"};
+    if (SetMarkHere(file, n) != kQvrOk)
+        throw CommandError{kExitFailure,
+                           "cannot write mark " + std::to_string(n) + " to " + file.GetIndexPath()};
+    for (const auto& m : ReadMarks(file))
+        if (m.number == n) std::printf("M%d  %s\n", n, m.timeText.c_str());
+}
+
+void Marks(const std::string& capture) {
+    CQvrCmn cmn;
+    CQvrFile file(cmn);
+    OpenOrFail(file, capture);
+    for (const auto& m : ReadMarks(file))
+        std::printf("M%d  %s  chunk %u  %s\n", m.number, m.timeText.c_str(), m.chunk,
+                    m.comment.c_str());
+}
+
+}  // namespace
+
+void AddSearchCommands(CLI::App& app) {
+    auto* search = app.add_subcommand(
+        "search", "Find the next record with a data string, line levels or errors");
+    auto o = std::make_shared<SearchOptions>();
+    search->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")->required();
+    search->add_option("--sd", o->sd, "SD data string, e.g. \"41 ** 43\" (** is any byte)");
+    search->add_option("--rd", o->rd, "RD data string");
+    search->add_option("--line", o->line,
+                       "Lines that changed to these levels, e.g. RS=1,CS=0 (SD=, RD= in LOGIC)");
+    search->add_option("--error", o->error, "Errors in ASYNC captures: parity,overrun,framing");
+    search->add_flag("--or", o->orMode, "Any condition suffices (default: all of them)");
+    search->add_option("--from", o->from, "Start at: current (with --frame), start or end")
+        ->check(CLI::IsMember({"current", "start", "end"}));
+    search
+        ->add_option("--frame", o->frame,
+                     "The current record (1-based); the search starts after it")
+        ->check(CLI::PositiveNumber);
+    search->add_flag("--backward", o->backward, "Search towards the start");
+    search->callback([o] { Search(*o); });
+
+    auto* mark = app.add_subcommand("mark", "Set mark N (1-5) on a record");
+    auto capture = std::make_shared<std::string>();
+    auto number = std::make_shared<int>(0);
+    auto frame = std::make_shared<uint64_t>(1);
+    mark->add_option("CAPTURE", *capture, "The capture's .qvr index or its folder")->required();
+    mark->add_option("N", *number, "Mark number")->required()->check(CLI::Range(1, 5));
+    mark->add_option("--frame", *frame, "The record (1-based)")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    mark->callback([capture, number, frame] { Mark(*capture, *number, *frame); });
+
+    auto* marks = app.add_subcommand("marks", "List the marks of a capture");
+    auto capture2 = std::make_shared<std::string>();
+    marks->add_option("CAPTURE", *capture2, "The capture's .qvr index or its folder")->required();
+    marks->callback([capture2] { Marks(*capture2); });
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,68 @@
+// The CSV exporter: every record of a time range of a capture as one line of
+// comma-separated text, in numbered files "1.csv", "2.csv", ... of a folder,
+// each starting with the header line and holding at most FileRecords rows.
+// Files are CP932 text with CR LF line ends, as the Windows system writes
+// them.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/SaveRange.h"
+#include "settings/FormatEntry.h"
+
+namespace qv {
+
+class CQvrFile;
+class CQvrFrame;
+
+// The ten column titles after the two times: the names of line codes 2..11
+// in the display format rows 1-10 (line type 0) or 11-20 (others); a code
+// without a row gives an empty title.
+std::array<std::string, 10> CsvLineTitles(const std::vector<FormatEntry>& rows, int line);
+// The header line (UTF-8, ending in CR LF).
+std::string CsvHeaderLine(const std::array<std::string, 10>& titles);
+
+// The row of one record (ending in " \r\n"). `startText` and `stopText` are
+// record time texts; `protocol` the capture's protocol byte.
+std::string CsvRowText(int protocol, const CQvrFrame& frame, std::string_view startText,
+                       std::string_view stopText);
+
+class CCsvExporter {
+  public:
+    // `file` is an opened reader, used by this object alone during Run.
+    CCsvExporter(CQvrFile& file, std::string folder, uint64_t fileRecords);
+
+    // One export pass over the range between keys a and b (either order).
+    // Progress goes to `sink` (may be null); the ending is returned. A set
+    // `cancel` ends the pass before the next record with kEnded, leaving
+    // every file complete up to its last row.
+    SaveReport Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
+                   const std::atomic<bool>& cancel);
+
+    uint64_t RowsWritten() const { return m_rows; }
+    uint64_t FilesWritten() const { return m_fileNumber; }
+    // "<folder>/<n>.csv".
+    std::string FilePath(uint64_t n) const;
+
+  private:
+    bool OpenNext();
+    bool Flush();
+    bool Close();
+
+    CQvrFile& m_file;
+    std::string m_folder;
+    uint64_t m_fileRecords;
+    std::string m_header;  // CP932
+    uint64_t m_fileNumber = 0;
+    uint64_t m_rows = 0;
+    uint64_t m_rowsInFile = 0;
+    int m_fd = -1;
+    uint64_t m_flushed = 0;  // bytes of whole rows in the open file
+    std::string m_buffer;
+};
+
+}  // namespace qv

@@ -1,0 +1,197 @@
+#include "export/RangeCopier.h"
+
+#include "capture/QvrFile.h"
+#include "capture/QvrFrame.h"
+#include "core/FileUtil.h"
+#include "core/TimeText.h"
+#include "device/ManageFileCtrl.h"
+#include "device/MonitorFileCtrl.h"
+#include "settings/MonitorSettings.h"
+
+namespace qv {
+
+std::string CaptureIndexPathOf(const std::string& folder) {
+    std::string f = folder;
+    while (f.size() > 1 && f.back() == '/')
+        f.pop_back();
+    return JoinPath(f, f.substr(f.find_last_of('/') + 1) + ".qvr");
+}
+
+int CopyIndexSettings(const std::string& sourceIndex, CManageFileCtrl& target) {
+    CIniFileCtrl source;
+    source.SetPath(sourceIndex);
+    target.BeginBatch();
+    int rc = 0;
+    // Values are copied as text, so the copy carries them exactly as read,
+    // words this version does not know included.
+    auto copy = [&](std::string_view section, std::string_view key) {
+        std::string value;
+        if (source.ReadString(section, key, value) == 0 &&
+            target.WriteString(section, key, value) != 0)
+            rc = -1;
+    };
+    for (auto key : {"Product", "SerialNumber", "Alias"})
+        copy(kRegistInfoSection, key);
+    for (const MonitorKey& k : MonitorKeys())
+        copy(k.section, k.key);
+    for (int n = 1; n <= CManageFileCtrl::kIndexFormatRows; ++n)
+        copy("Format", std::to_string(n));
+    if (target.EndBatch() != 0) rc = -1;
+    return rc;
+}
+
+CRangeCopier::CRangeCopier(CQvrFile& file, std::string folder, uint64_t fileRecords)
+    : m_file(file), m_folder(std::move(folder)), m_fileRecords(fileRecords) {}
+
+CRangeCopier::~CRangeCopier() = default;
+
+bool CRangeCopier::OpenChunk(const char* date, uint8_t lineState) {
+    ++m_chunk;
+    m_writer->SetChunkName(CMonitorFileCtrl::FinalChunkName(m_chunk));
+    m_entry = {};
+    std::copy(date, date + kDateFieldSize, m_entry.date);
+    m_entryOpen = true;
+    // The counting starts from the line state in force at the chunk start,
+    // the one its leading record carries: a chunk's change counters must
+    // never miss a change, or the type searches would pass over the chunk.
+    m_prevLine = lineState;
+    if (m_writer->OpenChunk() != 0) return false;
+    uint8_t lead[kShortRecordSize];
+    EncodeRotatedLeadingRecord(lead, lineState);
+    return m_writer->Append(lead, sizeof lead) == 0;
+}
+
+bool CRangeCopier::EndChunk() {
+    if (!m_entryOpen) return true;
+    m_entryOpen = false;
+    bool ok = m_writer->FlushAndClose() == 0;
+    if (m_index->WriteChunkEntry(m_entry, m_chunk) != 0) ok = false;
+    return ok;
+}
+
+SaveReport CRangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
+                             const std::atomic<bool>& cancel) {
+    SaveRange range;
+    if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;
+    m_indexPath = CaptureIndexPathOf(m_folder);
+    m_index = std::make_unique<CManageFileCtrl>();
+    m_index->SetPath(m_indexPath);
+    if (m_index->CreateNew() != 0 || CopyIndexSettings(m_file.GetIndexPath(), *m_index) != 0 ||
+        m_index->WriteFilterFlag(1) != 0)
+        return SaveReport::kStartRefused;
+    m_writer = std::make_unique<CMonitorFileCtrl>();
+    m_writer->SetFolder(m_folder);
+    // The first chunk file is made before anything is read, so that a folder
+    // that takes no files is refused at once.
+    m_writer->SetChunkName(CMonitorFileCtrl::FinalChunkName(1));
+    if (m_writer->OpenChunk() != 0) return SaveReport::kStartRefused;
+
+    uint64_t total = 0;
+    if (!CountSaveRange(m_file, range, true, total)) {
+        m_writer->FlushAndClose();
+        return SaveReport::kStartRefused;
+    }
+
+    CQvrFrame frame;
+    CursorPosition pos;
+    uint32_t chunk = 0;
+    _ST_FILEADMI source;
+    int64_t date = 0;
+    int lastPercent = 0;
+    uint8_t lastLine = 0;
+    bool first = true;
+    CaptureTime firstTime;
+    char lastDate[kDateFieldSize] = {};
+    uint64_t lastEnd = 0;
+    auto finish = [&](SaveReport r) {
+        if (m_writer->IsOpen() && m_chunk == 0) m_writer->FlushAndClose();  // nothing copied
+        if (!EndChunk() && r != SaveReport::kFailed) r = SaveReport::kFailed;
+        m_index->BeginBatch();
+        if (m_frames > 0) {
+            m_index->WriteStartTime(firstTime.date, firstTime.ticks);
+            m_index->WriteEndTime(DateFieldText(lastDate), lastEnd);
+        }
+        m_index->WriteFrameNum(m_frames);
+        if (m_index->EndBatch() != 0 && r != SaveReport::kFailed) r = SaveReport::kFailed;
+        return r;
+    };
+    for (;;) {
+        if (cancel.load(std::memory_order_relaxed)) return finish(SaveReport::kEnded);
+        if (m_file.GetFrame(frame) != kQvrOk || m_file.GetCursor(pos) != kQvrOk)
+            return finish(SaveReport::kFailed);
+        if (pos.chunk != chunk) {
+            std::string text;
+            if (m_file.GetChunkInfo(pos.chunk, text, source) != kQvrOk)
+                return finish(SaveReport::kFailed);
+            chunk = pos.chunk;
+            date = ParseLeadingInt(DateFieldText(source.date));
+        }
+        const RangePoint at{date, frame.EndTicks()};
+        if (at < range.startPoint) {
+            int rc = m_file.NextRecord();
+            if (rc == kQvrNotFound) return finish(SaveReport::kCaptureEnd);
+            if (rc != kQvrOk) return finish(SaveReport::kFailed);
+            continue;
+        }
+        if (range.endPoint < at) return finish(SaveReport::kRangeDone);
+
+        const RecordKind kind = frame.Kind();
+        if (first) {
+            // The state in force before the first record: its own unless it
+            // is a line change, which brings a new one.
+            lastLine = frame.LineState();
+            if (kind == RecordKind::kLineChange && m_file.PrevRecord() == kQvrOk) {
+                m_file.GetLineState(lastLine);
+                m_file.NextRecord();
+            }
+            m_writer->FlushAndClose();  // the empty file made at the start
+            m_chunk = 0;
+            if (!OpenChunk(source.date, lastLine)) return finish(SaveReport::kFailed);
+            firstTime = {std::string(DateFieldText(source.date)), frame.StartTicks()};
+            first = false;
+        } else if (m_entry.RecordCount() >= m_fileRecords ||
+                   ParseLeadingInt(DateFieldText(m_entry.date)) != date) {
+            // A full chunk, or a new date: a chunk holds the records of one
+            // date only, since its records carry no date of their own.
+            if (!EndChunk() || !OpenChunk(source.date, lastLine))
+                return finish(SaveReport::kFailed);
+        }
+        if (m_entry.RecordCount() == 0) m_entry.startTime = frame.StartTicks();
+
+        auto raw = frame.RawHeader();
+        int wrc = m_writer->Append(raw.data(), raw.size());
+        if (wrc == 0 && frame.IsFrameRecord() && frame.DataLength() > 0)
+            wrc = m_writer->Append(frame.Data().data(), frame.Data().size());
+        if (wrc != 0) return finish(SaveReport::kFailed);
+        switch (kind) {
+            case RecordKind::kSdData:
+                ++m_entry.sdRecords;
+                break;
+            case RecordKind::kRdData:
+                ++m_entry.rdRecords;
+                break;
+            case RecordKind::kLineChange:
+                m_entry.CountLineChange(m_prevLine, frame.Value());
+                m_prevLine = frame.Value();
+                break;
+            case RecordKind::kEvent:
+                m_entry.CountEvent(m_prevEvent, frame.Value());
+                m_prevEvent = frame.Value();
+                break;
+        }
+        lastLine = frame.LineState();
+        std::copy(source.date, source.date + kDateFieldSize, lastDate);
+        lastEnd = frame.EndTicks();
+        ++m_frames;
+        const int percent = SaveProgressPercent(m_frames, total);
+        if (percent > lastPercent) {
+            lastPercent = percent;
+            if (sink) sink->OnSaveReport(SaveReport::kProgress, percent);
+        }
+        int rc = m_file.NextRecord();
+        if (rc == kQvrNotFound) return finish(SaveReport::kCaptureEnd);
+        if (rc != kQvrOk) return finish(SaveReport::kFailed);
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,63 @@
+// The range copier: the records of a time range of a capture written as a
+// new capture (index plus numbered chunk files) in a folder, in the stored
+// record layouts, with the source's settings and display format and
+// FilterFlg "ON", so that the copy opens like any capture.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/CaptureRecord.h"
+#include "export/SaveRange.h"
+
+namespace qv {
+
+class CQvrFile;
+class CMonitorFileCtrl;
+class CManageFileCtrl;
+
+// The index path of a capture folder: "<folder>/<last component>.qvr".
+std::string CaptureIndexPathOf(const std::string& folder);
+
+// Copies the registration and monitor settings sections and the display
+// format rows of one index into another, value by value. 0 or -1.
+int CopyIndexSettings(const std::string& sourceIndex, CManageFileCtrl& target);
+
+class CRangeCopier {
+  public:
+    // `file` is an opened reader, used by this object alone during Run.
+    CRangeCopier(CQvrFile& file, std::string folder, uint64_t fileRecords);
+    ~CRangeCopier();
+
+    // One copy pass over the range between keys a and b (either order).
+    // Progress goes to `sink` (may be null); the ending is returned. Every
+    // ending, cancellation (kEnded) included, writes the current chunk's
+    // entry and closes its file, so the copy is a readable capture of the
+    // records copied so far.
+    SaveReport Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
+                   const std::atomic<bool>& cancel);
+
+    uint64_t FramesCopied() const { return m_frames; }
+    uint64_t ChunksWritten() const { return m_chunk; }
+    const std::string& IndexPath() const { return m_indexPath; }
+
+  private:
+    bool OpenChunk(const char* date, uint8_t lineState);
+    bool EndChunk();
+
+    CQvrFile& m_file;
+    std::string m_folder;
+    uint64_t m_fileRecords;
+    std::string m_indexPath;
+    std::unique_ptr<CManageFileCtrl> m_index;
+    std::unique_ptr<CMonitorFileCtrl> m_writer;
+    uint64_t m_chunk = 0;  // chunk file number, from 1; 0 before the first
+    uint64_t m_frames = 0;
+    _ST_FILEADMI m_entry;  // the summary of the open chunk
+    bool m_entryOpen = false;
+    uint8_t m_prevLine = 0, m_prevEvent = 0;
+};
+
+}  // namespace qv

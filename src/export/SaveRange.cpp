@@ -1,0 +1,144 @@
+#include "export/SaveRange.h"
+
+#include "capture/QvrFile.h"
+#include "capture/RecordTime.h"
+#include "core/TimeText.h"
+
+namespace qv {
+
+int SaveMessageNumber(SaveKind kind, SaveReport report) {
+    if (report == SaveReport::kProgress) return 3030;
+    const int base = kind == SaveKind::kCsv ? 4024 : 3024;
+    switch (report) {
+        case SaveReport::kRangeDone:
+            return base;
+        case SaveReport::kStartRefused:
+            return base + 2;
+        case SaveReport::kEnded:
+            return base + 3;
+        case SaveReport::kCaptureEnd:
+            return base + 4;
+        case SaveReport::kFailed:
+        default:
+            return base + 5;
+    }
+}
+
+RangePoint RangePoint::Of(const RangeTimeKey& key) {
+    return {ParseLeadingInt(DateFieldText(key.date)), key.ticks};
+}
+
+namespace {
+
+// The position of the reader's current record by its end time.
+bool RecordPoint(CQvrFile& file, RangePoint& out) {
+    std::string text;
+    uint64_t ticks = 0;
+    if (file.GetEndTime(text, ticks) != kQvrOk) return false;
+    auto when = ParseRecordTime(text);
+    if (!when) return false;
+    out = {ParseLeadingInt(when->date), when->ticks};
+    return true;
+}
+
+bool IndexPoint(CQvrFile& file, bool start, RangePoint& out) {
+    std::string text;
+    if ((start ? file.GetCaptureStartText(text) : file.GetCaptureEndText(text)) != kQvrOk)
+        return false;
+    auto when = ParseRecordTime(text);
+    if (!when) return false;
+    out = {ParseLeadingInt(when->date), when->ticks};
+    return true;
+}
+
+}  // namespace
+
+bool CheckSaveRange(CQvrFile& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out) {
+    if (a.ticks > kTicksPerDay || b.ticks > kTicksPerDay) return false;
+    const bool inOrder = NotLaterThan(a, b);
+    out.start = inOrder ? a : b;
+    out.end = inOrder ? b : a;
+    out.startPoint = RangePoint::Of(out.start);
+    out.endPoint = RangePoint::Of(out.end);
+    const uint64_t total = file.GetTotalRecords();
+    if (total == 0) return false;
+    RangePoint first, last;
+    if (!IndexPoint(file, true, first)) {
+        if (file.GoToFrame(0) != kQvrOk || !RecordPoint(file, first)) return false;
+    }
+    if (!IndexPoint(file, false, last)) {
+        if (file.GoToFrame(total - 1) != kQvrOk || !RecordPoint(file, last)) return false;
+    }
+    return !(out.endPoint < first) && !(last < out.startPoint);
+}
+
+bool CountSaveRange(CQvrFile& file, const SaveRange& range, bool endFallsBackToLast,
+                    uint64_t& total) {
+    CursorPosition pos;
+    int rc = file.GoToTime(DateFieldText(range.end.date), range.end.ticks);
+    if (rc != kQvrOk && endFallsBackToLast) rc = file.GoToFrame(file.GetTotalRecords() - 1);
+    if (rc != kQvrOk || file.GetCursor(pos) != kQvrOk) return false;
+    const uint64_t endFrame = pos.frame;
+    rc = file.GoToTime(DateFieldText(range.start.date), range.start.ticks);
+    if (rc != kQvrOk) rc = file.GoToFrame(0);
+    if (rc != kQvrOk || file.GetCursor(pos) != kQvrOk) return false;
+    total = endFrame >= pos.frame ? endFrame + 1 - pos.frame : 0;
+    return true;
+}
+
+int SaveProgressPercent(uint64_t done, uint64_t total) {
+    if (total == 0) return 0;
+    uint64_t p = done >= total ? 100 : done * 100 / total;
+    return static_cast<int>(p / 10 * 10);
+}
+
+namespace {
+inline char* Two(char* p, unsigned v) {
+    p[0] = static_cast<char>('0' + v / 10 % 10);
+    p[1] = static_cast<char>('0' + v % 10);
+    return p + 2;
+}
+inline char* Three(char* p, unsigned v) {
+    p[0] = static_cast<char>('0' + v / 100 % 10);
+    return Two(p + 1, v % 100);
+}
+}  // namespace
+
+char* WriteRecordTimeText(char* out, int yymmdd, int64_t ticks) {
+    int date = yymmdd;
+    uint64_t t = ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
+    if (ticks < 0 || t > kTicksPerDay) {
+        if (auto moved = NormaliseDayTime(yymmdd, ticks)) {
+            date = moved->date;
+            t = moved->ticks;
+        }
+        // A stamp the calendar cannot place is shown unshifted, at most 24 h,
+        // as the reader shows it.
+        if (t > kTicksPerDay) t = kTicksPerDay;
+    }
+    const unsigned d = static_cast<unsigned>(date);
+    char* p = Two(out, d / 10000);
+    *p++ = '/';
+    p = Two(p, d / 100);
+    *p++ = '/';
+    p = Two(p, d);
+    *p++ = ' ';
+    const uint64_t seconds = t / kTicksPerSecond;
+    const unsigned rest = static_cast<unsigned>(t % kTicksPerSecond);
+    p = Two(p, static_cast<unsigned>(seconds / 3600));
+    *p++ = ':';
+    p = Two(p, static_cast<unsigned>(seconds / 60 % 60));
+    *p++ = ':';
+    p = Two(p, static_cast<unsigned>(seconds % 60));
+    *p++ = ' ';
+    p = Three(p, rest / 100'000);
+    *p++ = 'm';
+    p = Three(p, rest % 100'000 / 100);
+    *p++ = 'u';
+    p = Two(p, rest % 100);
+    *p++ = '0';
+    *p++ = 'n';
+    return p;
+}
+
+}  // namespace qv

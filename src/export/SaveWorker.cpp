@@ -1,0 +1,66 @@
+#include "export/SaveWorker.h"
+
+#include "capture/QvrFile.h"
+#include "export/CsvExporter.h"
+#include "export/RangeCopier.h"
+
+namespace qv {
+
+CSaveWorker::CSaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex,
+                         std::string folder, uint64_t fileRecords)
+    : m_sink(sink),
+      m_kind(kind),
+      m_source(std::move(sourceIndex)),
+      m_folder(std::move(folder)),
+      m_fileRecords(fileRecords) {}
+
+int CSaveWorker::Start(const RangeTimeKey& a, const RangeTimeKey& b) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_running.load()) return -1;
+    if (m_thread.joinable()) m_thread.join();
+    m_cancel = false;
+    m_running = true;
+    m_written = 0;
+    m_files = 0;
+    m_thread = std::thread(&CSaveWorker::Run, this, a, b);
+    return 0;
+}
+
+void CSaveWorker::Stop() {
+    m_cancel = true;
+    Wait();
+}
+
+void CSaveWorker::Wait() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void CSaveWorker::Run(RangeTimeKey a, RangeTimeKey b) {
+    {
+        // Its own reader and common services: opening a reader reloads the
+        // settings values, which must not change under the dialog's objects.
+        CQvrCmn cmn;
+        CQvrFile file(cmn);
+        int rc = file.Open(m_source);
+        SaveReport result = SaveReport::kStartRefused;
+        if (rc == kQvrOk || (rc == kQvrChunkRead && file.HasRecord())) {
+            if (m_kind == SaveKind::kCsv) {
+                CCsvExporter csv(file, m_folder, m_fileRecords);
+                result = csv.Run(a, b, &m_sink, m_cancel);
+                m_written = csv.RowsWritten();
+                m_files = csv.FilesWritten();
+            } else {
+                CRangeCopier copier(file, m_folder, m_fileRecords);
+                result = copier.Run(a, b, &m_sink, m_cancel);
+                m_written = copier.FramesCopied();
+                m_files = copier.ChunksWritten();
+            }
+        }
+        if (result != SaveReport::kEnded) m_sink.OnSaveReport(result, 0);
+    }
+    m_running = false;
+    m_sink.OnSaveReport(SaveReport::kEnded, 0);
+}
+
+}  // namespace qv

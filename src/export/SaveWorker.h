@@ -1,0 +1,55 @@
+// The worker behind the save progress dialog: runs the range copier or the
+// CSV exporter on its own thread with its own reader of the source capture,
+// reports progress and the ending, and stops at its cancel flag.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "core/QvrCmn.h"
+#include "export/SaveRange.h"
+
+namespace qv {
+
+class CSaveWorker {
+  public:
+    // `fileRecords`: records per chunk or rows per CSV file.
+    CSaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex, std::string folder,
+                uint64_t fileRecords = CQvrCmn::kFileRecords);
+    ~CSaveWorker() { Stop(); }
+    CSaveWorker(const CSaveWorker&) = delete;
+    CSaveWorker& operator=(const CSaveWorker&) = delete;
+
+    // Starts one pass over the range between a and b on a new thread. The
+    // thread reports progress, then the ending (range done, start refused,
+    // capture end or failed; nothing more when cancelled), then kEnded.
+    // -1 while a pass still runs.
+    int Start(const RangeTimeKey& a, const RangeTimeKey& b);
+    // Sets the cancel flag and waits for the thread, which stops before its
+    // next record with its files complete. The thread is never killed.
+    void Stop();
+    void Wait();
+    bool Running() const { return m_running.load(); }
+
+    // After the pass: records copied or rows written, and files made.
+    uint64_t Written() const { return m_written.load(); }
+    uint64_t Files() const { return m_files.load(); }
+
+  private:
+    void Run(RangeTimeKey a, RangeTimeKey b);
+
+    ISaveReport& m_sink;
+    SaveKind m_kind;
+    std::string m_source, m_folder;
+    uint64_t m_fileRecords;
+    std::mutex m_lock;  // guards m_thread between Start, Stop and Wait
+    std::thread m_thread;
+    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_running{false};
+    std::atomic<uint64_t> m_written{0}, m_files{0};
+};
+
+}  // namespace qv

@@ -1,0 +1,92 @@
+#include "print/PrintJob.h"
+
+#include "capture/QvrFile.h"
+#include "core/QvrCmn.h"
+#include "core/TimeText.h"
+
+namespace qv {
+
+std::pair<RangeTimeKey, RangeTimeKey> ResolvePrintRange(const RangeTimeKey& captureStart,
+                                                        const RangeTimeKey& captureEnd,
+                                                        const PrintRangeChoice& choice) {
+    auto ordered = [](const std::pair<RangeTimeKey, RangeTimeKey>& p) {
+        return NotLaterThan(p.first, p.second) ? p : std::make_pair(p.second, p.first);
+    };
+    std::pair<RangeTimeKey, RangeTimeKey> byTime{captureStart, captureEnd};
+    if (choice.times) {
+        byTime = ordered(*choice.times);
+        // The picked end is a whole second: include all of it.
+        byTime.second.ticks += TextToTicks("00:00:00 999m999u999n");
+    }
+    std::pair<RangeTimeKey, RangeTimeKey> byMark{captureStart, captureEnd};
+    if (choice.marks) byMark = ordered(*choice.marks);
+    return {NotLaterThan(byTime.first, byMark.first) ? byMark.first : byTime.first,
+            NotLaterThan(byTime.second, byMark.second) ? byTime.second : byMark.second};
+}
+
+void RunPrintListing(CQvrFile& file, const CodeTable& table, const PrintListingInput& input,
+                     IPrintReport& report, const std::atomic<bool>& cancel) {
+    CPrintListing listing(file, table, input);
+    if (listing.Begin() != 0) {
+        report.OnPrintFailed(kPrintBadFormatText);
+        report.OnPrintEnded(false);
+        return;
+    }
+    const int total = listing.PageEstimate();
+    std::vector<std::string> lines;
+    int page = 0;
+    for (;;) {
+        if (cancel.load()) {
+            report.OnPrintEnded(true);
+            return;
+        }
+        if (!listing.NextPage(lines)) break;
+        if (!report.OnPrintPage(++page, lines)) {
+            report.OnPrintFailed(kPrinterUnreachableText);
+            report.OnPrintEnded(false);
+            return;
+        }
+        report.OnPrintProgress(total, page);
+    }
+    report.OnPrintProgress(total, total);
+    report.OnPrintEnded(false);
+}
+
+int CPrintJob::Start(const std::string& indexPath, const PrintListingInput& input) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_running.load()) return -1;
+    if (m_thread.joinable()) m_thread.join();
+    m_cancel = false;
+    m_running = true;
+    m_thread = std::thread(&CPrintJob::Run, this, indexPath, input);
+    return 0;
+}
+
+void CPrintJob::Cancel() {
+    m_cancel = true;
+    Wait();
+}
+
+void CPrintJob::Wait() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void CPrintJob::Run(std::string indexPath, PrintListingInput input) {
+    // A transient common-services object, as printing has always built one:
+    // the reader reloads the settings values through it.
+    CQvrCmn cmn;
+    CQvrFile file(cmn);
+    int rc = file.Open(indexPath);
+    if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord())) {
+        m_running = false;
+        m_report.OnPrintFailed(kPrintBadArgumentText);
+        m_report.OnPrintEnded(false);
+        return;
+    }
+    if (input.frequency == 0) input.frequency = cmn.GetFrequency();
+    RunPrintListing(file, cmn.GetCodeTable(), input, m_report, m_cancel);
+    m_running = false;
+}
+
+}  // namespace qv

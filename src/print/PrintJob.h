@@ -1,0 +1,81 @@
+// The print job: produces the listing's pages on its own thread with its own
+// reader and hands each page to the caller, who draws it on a printer (the
+// print dialog) or writes it out (qvtool print). Cancel stops it before the
+// next page.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "print/PrintListing.h"
+
+namespace qv {
+
+// Messages of the print dialogs, named by their numbers.
+inline constexpr int kPrintProgressMessage = 1025;
+inline constexpr int kPrintFailedMessage = 1026;
+inline constexpr std::string_view kPrintFailedText = "印刷に失敗しました";
+inline constexpr std::string_view kPrinterUnreachableText = "プリンタに接続できません";
+inline constexpr std::string_view kPrintBadArgumentText = "無効な引数を受け取りました";
+inline constexpr std::string_view kPrintBadFormatText = "ファイルフォーマットが正しくありません";
+
+// Called on the job's thread.
+class IPrintReport {
+  public:
+    virtual ~IPrintReport() = default;
+    // One page of 60 lines, numbered from 1. Returning false fails the job
+    // (the printer took no more).
+    virtual bool OnPrintPage(int number, const std::vector<std::string>& lines) = 0;
+    // Pages estimated and pages done (1025).
+    virtual void OnPrintProgress(int total, int printed) = 0;
+    // The capture could not be read or a page was refused (1026).
+    virtual void OnPrintFailed(std::string_view reason) = 0;
+    // Always the last call; `cancelled` when the cancel flag stopped it.
+    virtual void OnPrintEnded(bool cancelled) = 0;
+};
+
+// The job's range from the dialog's choices: the capture's span cut down by
+// the picked times (the end time taken to the end of its second) and by the
+// picked marks, each pair put in order first.
+struct PrintRangeChoice {
+    std::optional<std::pair<RangeTimeKey, RangeTimeKey>> times;
+    std::optional<std::pair<RangeTimeKey, RangeTimeKey>> marks;
+};
+std::pair<RangeTimeKey, RangeTimeKey> ResolvePrintRange(const RangeTimeKey& captureStart,
+                                                        const RangeTimeKey& captureEnd,
+                                                        const PrintRangeChoice& choice);
+
+// Writes the listing of an opened reader, page by page, to `report`. Used by
+// the job's thread; also usable on the caller's thread.
+void RunPrintListing(CQvrFile& file, const CodeTable& table, const PrintListingInput& input,
+                     IPrintReport& report, const std::atomic<bool>& cancel);
+
+class CPrintJob {
+  public:
+    explicit CPrintJob(IPrintReport& report) : m_report(report) {}
+    ~CPrintJob() { Cancel(); }
+    CPrintJob(const CPrintJob&) = delete;
+    CPrintJob& operator=(const CPrintJob&) = delete;
+
+    // Starts the job on the capture at `indexPath`. -1 while one runs.
+    int Start(const std::string& indexPath, const PrintListingInput& input);
+    // Sets the cancel flag and waits for the thread to end.
+    void Cancel();
+    void Wait();
+    bool Running() const { return m_running.load(); }
+
+  private:
+    void Run(std::string indexPath, PrintListingInput input);
+
+    IPrintReport& m_report;
+    std::mutex m_lock;
+    std::thread m_thread;
+    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_running{false};
+};
+
+}  // namespace qv

@@ -1,0 +1,223 @@
+#include "export/CsvExporter.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "capture/QvrFile.h"
+#include "capture/RecordTime.h"
+#include "core/QvrCmn.h"
+#include "core/TextCodec.h"
+#include "core/TimeText.h"
+#include "export/ExportCaptures.h"
+#include "support/AppHome.h"
+
+namespace qv {
+namespace {
+
+using test::AppHome;
+using test::CaptureBuilder;
+using test::Key;
+using test::SaveSink;
+using test::WrittenRecord;
+
+std::vector<std::string> Lines(const std::string& bytes) {
+    std::vector<std::string> out;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find("\r\n", pos);
+        if (end == std::string::npos) end = bytes.size();
+        out.push_back(bytes.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return out;
+}
+
+// The row as the file format describes it, from what the builder wrote.
+std::string ExpectedRow(int protocol, const WrittenRecord& r, const std::string& start,
+                        const std::string& stop) {
+    std::string cells(16, ' ');
+    auto bit = [](uint8_t v, int b) { return ((v >> b) & 1) ? '1' : '0'; };
+    const RecordKind kind = HeaderKind(r.header);
+    std::string sd = " ", rd = " ";
+    auto hex = [](const std::vector<uint8_t>& d) {
+        if (d.empty()) return std::string(" ");
+        std::string s;
+        char buf[4];
+        for (uint8_t b : d) {
+            std::snprintf(buf, sizeof buf, "%02x ", b);
+            s += buf;
+        }
+        return s;
+    };
+    std::vector<uint8_t> data = UsesFrameRecords(protocol) ? r.data : std::vector<uint8_t>{r.value};
+    if (protocol == kProtocolLogic) {
+        sd = std::string(1, bit(r.header, 1));
+        rd = std::string(1, bit(r.header, 0));
+        for (int i = 0; i < 8; ++i)
+            cells[static_cast<size_t>(i)] = bit(r.value, 7 - i);
+    } else {
+        if (kind == RecordKind::kSdData) sd = hex(data);
+        if (kind == RecordKind::kRdData) rd = hex(data);
+        if (kind == RecordKind::kLineChange)
+            for (int i = 0; i < 8; ++i)
+                cells[static_cast<size_t>(i)] = bit(r.value, 7 - i);
+        if (protocol == kProtocolAsync) {
+            if (kind == RecordKind::kEvent) cells[8] = bit(r.value, 7), cells[9] = bit(r.value, 6);
+            cells[10] = bit(r.header, 4), cells[11] = bit(r.header, 3);
+            cells[12] = bit(r.header, 2), cells[13] = bit(r.header, 1);
+        } else {
+            cells[14] = bit(r.header, 3), cells[15] = bit(r.header, 1);
+        }
+    }
+    std::string row = start + "," + stop + "," + sd + "," + rd;
+    for (char c : cells)
+        row += std::string(",") + c;
+    return row + " ";
+}
+
+class CsvExporterTest : public ::testing::TestWithParam<int> {
+  protected:
+    AppHome home;
+    CQvrCmn cmn;
+    std::atomic<bool> cancel{false};
+};
+
+TEST_P(CsvExporterTest, RowsMatchTheCaptureRecordByRecord) {
+    const int protocol = GetParam();
+    CaptureBuilder b(home.file("cap"), protocol);
+    std::string index = test::BuildExportCapture(b, 3, 120, 7);
+    CQvrFile f(cmn);
+    ASSERT_EQ(f.Open(index), 0);
+    std::filesystem::create_directories(home.file("out"));
+    CCsvExporter csv(f, home.file("out"), 100);
+    SaveSink sink;
+    // The whole capture, range keys given backwards.
+    SaveReport r = csv.Run(Key("241107", kTicksPerDay), Key("241106", 0), &sink, cancel);
+    EXPECT_EQ(r, SaveReport::kCaptureEnd);
+    const auto& recs = b.records();
+    ASSERT_EQ(csv.RowsWritten(), recs.size());
+    ASSERT_EQ(csv.FilesWritten(), 4u);  // 360 rows, 100 a file
+
+    CQvrFile times(cmn);
+    ASSERT_EQ(times.Open(index), 0);
+    size_t n = 0;
+    for (uint64_t file = 1; file <= 4; ++file) {
+        std::string bytes = test::ReadBytes(csv.FilePath(file));
+        auto lines = Lines(bytes);
+        ASSERT_FALSE(lines.empty());
+        // The capture has no display format rows: every title is empty.
+        EXPECT_EQ(lines[0], *Utf8ToCp932("スタート時間,ストップ時間,,,,,,,,,,,"
+                                         "SD Break,RD Break,フレーミングエラー,オーバーランエラー,"
+                                         "パリティエラー,MPビット,FCS,アボート"));
+        for (size_t i = 1; i < lines.size(); ++i, ++n) {
+            ASSERT_LT(n, recs.size());
+            ASSERT_EQ(times.GoToFrame(n), 0);
+            std::string start, stop;
+            uint64_t t;
+            times.GetStartTime(start, t);
+            times.GetEndTime(stop, t);
+            EXPECT_EQ(lines[i], ExpectedRow(protocol, recs[n], start, stop)) << "record " << n;
+        }
+    }
+    EXPECT_EQ(n, recs.size());
+    EXPECT_EQ(sink.progress, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, CsvExporterTest,
+                         ::testing::Values(kProtocolAsync, kProtocolSync, kProtocolHdlc,
+                                           kProtocolLogic));
+
+class CsvRangeTest : public ::testing::Test {
+  protected:
+    AppHome home;
+    CQvrCmn cmn;
+    std::atomic<bool> cancel{false};
+};
+
+TEST_F(CsvRangeTest, PartOfARangeAndRefusals) {
+    CaptureBuilder b(home.file("cap"), kProtocolAsync);
+    std::string index = test::BuildExportCapture(b, 2, 50, 3);
+    CQvrFile f(cmn);
+    ASSERT_EQ(f.Open(index), 0);
+    const auto& r = b.records();
+    std::string out = home.file("out");
+    std::filesystem::create_directories(out);
+    {
+        // Records 10..20 of the first day, by their end times.
+        CCsvExporter csv(f, out, 50000);
+        EXPECT_EQ(csv.Run(Key("241106", r[10].end), Key("241106", r[20].end), nullptr, cancel),
+                  SaveReport::kRangeDone);
+        EXPECT_EQ(csv.RowsWritten(), 11u);
+        auto lines = Lines(test::ReadBytes(csv.FilePath(1)));
+        ASSERT_EQ(lines.size(), 12u);
+        EXPECT_EQ(lines[1].substr(31, 30), *FormatRecordTime("241106", r[10].end));
+    }
+    // Outside the capture, a time beyond 24 h: refused, no file.
+    std::string out2 = home.file("out2");
+    std::filesystem::create_directories(out2);
+    for (auto [a, b2] : {std::pair{Key("241105", 0), Key("241105", 100)},
+                         std::pair{Key("241108", 0), Key("241108", 100)},
+                         std::pair{Key("241106", 0), Key("241106", 8'640'000'000'001)}}) {
+        CCsvExporter csv(f, out2, 50000);
+        EXPECT_EQ(csv.Run(a, b2, nullptr, cancel), SaveReport::kStartRefused);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(out2));
+    // A folder that takes no files.
+    CCsvExporter bad(f, home.file("no/such/folder"), 50000);
+    EXPECT_EQ(bad.Run(Key("241106", 0), Key("241107", 1000), nullptr, cancel),
+              SaveReport::kStartRefused);
+}
+
+TEST_F(CsvRangeTest, CancelLeavesCompleteFiles) {
+    CaptureBuilder b(home.file("cap"), kProtocolAsync);
+    std::string index = test::BuildExportCapture(b, 1, 500, 9);
+    CQvrFile f(cmn);
+    ASSERT_EQ(f.Open(index), 0);
+    std::string out = home.file("out");
+    std::filesystem::create_directories(out);
+    // Cancel from the progress report at 30 %.
+    class Canceller : public ISaveReport {
+      public:
+        explicit Canceller(std::atomic<bool>& c) : m_c(c) {}
+        void OnSaveReport(SaveReport r, int percent) override {
+            if (r == SaveReport::kProgress && percent >= 30) m_c = true;
+        }
+        std::atomic<bool>& m_c;
+    } canceller(cancel);
+    CCsvExporter csv(f, out, 70);
+    EXPECT_EQ(csv.Run(Key("241106", 0), Key("241107", 0), &canceller, cancel), SaveReport::kEnded);
+    EXPECT_EQ(csv.RowsWritten(), 150u);
+    EXPECT_EQ(csv.FilesWritten(), 3u);
+    uint64_t rows = 0;
+    for (uint64_t n = 1; n <= csv.FilesWritten(); ++n) {
+        std::string bytes = test::ReadBytes(csv.FilePath(n));
+        ASSERT_GE(bytes.size(), 2u);
+        EXPECT_EQ(bytes.substr(bytes.size() - 3), " \r\n");
+        rows += Lines(bytes).size() - 1;
+    }
+    EXPECT_EQ(rows, 150u);
+}
+
+TEST(CsvTextTest, HeaderTitlesAndTimeTexts) {
+    std::vector<FormatEntry> rows(20);
+    rows[0].line = 3, rows[0].name = "RxD";
+    rows[1].line = 2, rows[1].name = "TxD";
+    rows[12].line = 2, rows[12].name = "T+";
+    auto titles = CsvLineTitles(rows, 0);
+    EXPECT_EQ(titles[0], "TxD");
+    EXPECT_EQ(titles[1], "RxD");
+    EXPECT_EQ(titles[2], "");
+    EXPECT_EQ(CsvLineTitles(rows, 1)[0], "T+");
+    // The fast time text is the reader's, across midnight both ways.
+    char buf[kRecordTimeTextSize];
+    for (int64_t t : {int64_t{0}, int64_t{-98958}, int64_t{8'640'000'000'000},
+                      int64_t{8'640'000'000'050}, int64_t{4'937'123'456'789}}) {
+        WriteRecordTimeText(buf, 241101, t);
+        auto moved = NormaliseDayTime(241101, t);
+        EXPECT_EQ(std::string(buf, sizeof buf), FormatRecordTimeText(moved->date, moved->ticks));
+    }
+}
+
+}  // namespace
+}  // namespace qv

@@ -114,7 +114,9 @@ TEST_F(PrintListingTest, PagesKeepEveryRowWholeAndRepeatTheModeLine) {
     int pages = 0;
     while (listing.NextPage(page)) {
         ++pages;
-        if (pages > 1) EXPECT_EQ(page[0].substr(0, 12), "*DATA MODE  ");
+        if (pages > 1) {
+            EXPECT_EQ(page[0].substr(0, 12), "*DATA MODE  ");
+        }
         for (size_t i = 0; i < page.size(); ++i) {
             if (page[i].find("TxD:") == 8) {
                 ++seen;

@@ -20,5 +20,7 @@ struct CommandError {
 void AddConfigCommands(CLI::App& app);
 void AddCaptureCommands(CLI::App& app);
 void AddSettingsCommands(CLI::App& app);
+// units, status, clock, stop.
+void AddDeviceCommands(CLI::App& app);
 
 }  // namespace qv::cli

@@ -1,0 +1,198 @@
+// qvtool units, status, clock and stop: the unit list and the instrument's
+// status outside a run. The selected unit is the one a previous
+// "qvtool units select" marked in the unit list (or --unit SERIAL).
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <memory>
+
+#include "cli/Commands.h"
+#include "core/Prompt.h"
+#include "device/DeviceStatus.h"
+#include "device/UnitList.h"
+
+namespace qv::cli {
+
+namespace {
+
+// Answers questions from --yes/--no; without either, a question is shown on
+// stderr and answered No, so that nothing changes unasked.
+class FlagPrompt : public IPrompt {
+  public:
+    FlagPrompt(bool yes, bool no) : m_yes(yes), m_no(no) {}
+    void ShowMessage(const std::string& text) override { std::cerr << text << "\n"; }
+    bool AskYesNo(const std::string& text) override {
+        std::cerr << text
+                  << (m_yes  ? " -> yes"
+                      : m_no ? " -> no"
+                             : " -> no (answer with --yes)")
+                  << "\n";
+        return m_yes;
+    }
+
+  private:
+    bool m_yes, m_no;
+};
+
+void PrintRows(const CUnitList& list, bool all) {
+    auto rows = list.Rows(all);
+    std::printf("%-7s %-8s %-20s %-4s %s\n", "型番", "シリアル番号", "名前", "接続", "選択");
+    for (const auto& r : rows)
+        std::printf("%-7s %-8s %-20s %-4s %s\n", r.model.c_str(), r.serial.c_str(), r.name.c_str(),
+                    r.attachedMark.empty() ? "" : "○",
+                    r.selectedMark.empty() ? "" : r.selectedMark.substr(1).c_str());
+    if (rows.empty())
+        std::printf("(no unit%s)\n", all ? "" : " attached; --all shows every unit seen");
+}
+
+// The unit the status commands work on.
+UnitIdentity ChosenUnit(const std::string& serial) {
+    if (serial.empty()) return SelectedUnitFromFile().Identity();
+    CUnitList list(SelectedUnit{});
+    list.Reload(CreateDeviceObject().get());
+    auto i = list.FindBySerial(serial);
+    if (!i) throw CommandError{kExitFailure, kMsgNotConnected};
+    const auto& u = list.Units()[*i];
+    return UnitIdentity{static_cast<uint16_t>(u.vendorId), static_cast<uint16_t>(u.productId),
+                        u.serial};
+}
+
+std::shared_ptr<CUsbDevice> Open(StatusUse use, const std::string& serial) {
+    StatusOpen o = OpenForStatus(use, ChosenUnit(serial));
+    if (!o.message.empty()) throw CommandError{kExitFailure, o.message};
+    return o.device;
+}
+
+std::optional<size_t> UnitBySerial(CUnitList& list, const std::string& serial) {
+    auto i = list.FindBySerial(serial);
+    if (!i)
+        throw CommandError{kExitFailure, "no unit with serial '" + serial + "' in the unit list"};
+    return i;
+}
+
+}  // namespace
+
+void AddDeviceCommands(CLI::App& app) {
+    // --- units
+    auto* units = app.add_subcommand("units", "List the instruments seen, choose one, name one");
+    static bool all = false;
+    units->add_flag("--all", all, "include units not attached now");
+    units->require_subcommand(0, 1);
+    units->callback([units] {
+        if (!units->get_subcommands().empty()) return;
+        CUnitList list(SelectedUnitFromFile());
+        list.Reload(CreateDeviceObject().get());
+        PrintRows(list, all);
+    });
+
+    static std::string selSerial;
+    static bool yes = false, no = false;
+    auto* sel = units->add_subcommand("select", "Select the unit with this serial");
+    sel->add_option("SERIAL", selSerial, "the unit's serial text")->required();
+    auto* yesFlag = sel->add_flag("--yes", yes, "answer Yes when another copy uses the unit");
+    sel->add_flag("--no", no, "answer No")->excludes(yesFlag);
+    sel->callback([] {
+        auto dev = CreateDeviceObject();
+        CUnitList list(SelectedUnitFromFile());
+        list.Reload(dev.get());
+        auto i = UnitBySerial(list, selSerial);
+        if (list.IsSelected(*i)) {
+            std::printf("%s is selected already\n", selSerial.c_str());
+            return;
+        }
+        FlagPrompt prompt(yes, no);
+        // Another unit this tool selected earlier is released by the selection.
+        if (list.Apply(*i, &prompt, dev.get()) == CUnitList::ApplyResult::kDeclined)
+            throw CommandError{kExitFailure, "not selected: the unit is in use by another copy"};
+        std::printf("selected %s %s\n",
+                    ModelName(static_cast<uint16_t>(list.Units()[*i].productId)),
+                    selSerial.c_str());
+    });
+
+    auto* rel = units->add_subcommand("release", "Release the selected unit");
+    rel->callback([] {
+        auto dev = CreateDeviceObject();
+        SelectedUnit current = SelectedUnitFromFile();
+        CUnitList list(current);
+        list.Reload(dev.get());
+        if (current.IsNone()) {
+            std::printf("no unit is selected\n");
+            return;
+        }
+        auto i = UnitBySerial(list, current.serial);
+        list.Apply(*i, nullptr, dev.get());
+        std::printf("released %s\n", current.serial.c_str());
+    });
+
+    static std::string nameSerial, newName;
+    auto* name = units->add_subcommand("name", "Give a unit a name");
+    name->add_option("SERIAL", nameSerial, "the unit's serial text")->required();
+    name->add_option("NAME", newName, "the new name (empty to clear)")->required();
+    name->callback([] {
+        auto dev = CreateDeviceObject();
+        CUnitList list(SelectedUnitFromFile());
+        list.Reload(dev.get());
+        auto i = UnitBySerial(list, nameSerial);
+        if (!list.Rename(*i, newName, dev.get()))
+            throw CommandError{kExitFailure, "the unit list could not be written"};
+    });
+
+    // --- status
+    static bool extended = false;
+    static std::string unitSerial;
+    auto* status = app.add_subcommand("status", "Show the selected instrument's unit information");
+    status->add_flag("--extended", extended, "also the firmware and card memory rows");
+    status->add_option("--unit", unitSerial, "this unit instead of the selected one");
+    status->callback([] {
+        auto dev = Open(StatusUse::kUnitInfo, unitSerial);
+        DeviceCommand cmd(dev);
+        std::vector<StatusRow> rows;
+        if (ReadStatusRows(cmd, dev->GetDeviceRelease(), extended, rows) != 0)
+            throw CommandError{kExitFailure, kMsgParamFailed};
+        std::printf("%s\n", extended ? "本体情報 [拡張] " : "本体情報");
+        for (const auto& r : rows)
+            std::printf("%s\t%s\n", r.label.c_str(), r.value.c_str());
+    });
+
+    // --- clock
+    static std::string setText;
+    auto* clock = app.add_subcommand("clock", "Show or set the selected instrument's clock");
+    clock->add_option("--set", setText, "now (the computer's clock) or \"YYYY/MM/DD hh:mm:ss\"");
+    clock->add_option("--unit", unitSerial, "this unit instead of the selected one");
+    clock->callback([] {
+        std::optional<uint32_t> value;
+        if (!setText.empty()) {
+            value = setText == "now"
+                        ? std::optional<uint32_t>(static_cast<uint32_t>(std::time(nullptr)))
+                        : ParseClockText(setText);
+            if (!value)
+                throw CommandError{kExitUsage, "--set needs now or \"YYYY/MM/DD hh:mm:ss\""};
+        }
+        auto dev = Open(StatusUse::kClock, unitSerial);
+        DeviceCommand cmd(dev);
+        uint32_t monitoring = 0, builtIn = 0;
+        if (cmd.ReadClocks(monitoring, builtIn) != 0)
+            throw CommandError{kExitFailure, kMsgClockFailed};
+        if (value) {
+            if (cmd.SetClock(*value) != 0)
+                throw CommandError{kExitFailure, "the clock could not be set"};
+            if (cmd.ReadClocks(monitoring, builtIn) != 0)
+                throw CommandError{kExitFailure, kMsgClockFailed};
+        }
+        std::printf("本体内蔵時計\t%s\n", ClockText(builtIn).c_str());
+        std::printf("PC\t%s\n", ClockText(static_cast<uint32_t>(std::time(nullptr))).c_str());
+    });
+
+    // --- stop
+    auto* stop = app.add_subcommand("stop", "Stop monitoring on the selected instrument");
+    stop->add_option("--unit", unitSerial, "this unit instead of the selected one");
+    stop->callback([] {
+        auto dev = Open(StatusUse::kUnitInfo, unitSerial);
+        DeviceCommand cmd(dev);
+        if (cmd.Stop() != 0)
+            throw CommandError{kExitFailure, "the instrument did not take the stop"};
+        std::printf("stopped\n");
+    });
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,87 @@
+// Starting and finishing a capture on disk, the file side of a monitoring
+// run: the capture folder named after the start time, the index with the
+// settings of the run, the first chunk and the start time; at the end the last
+// chunk, the final chunk names and the index entries. The monitoring run and
+// `qvtool decode` share it, so a capture rebuilt from a stream dump is made
+// exactly as a live one.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/ManageFileCtrl.h"
+#include "device/MonitorFileCtrl.h"
+#include "device/StreamDecoder.h"
+#include "settings/StatusSet.h"
+
+namespace qv {
+
+class CQvrCmn;
+
+// Codes of Start beyond -1.
+inline constexpr int kErrTriggerWrite = -5;    // trigger 5 could not be written to the index
+inline constexpr int kErrCaptureFolder = -19;  // the capture folder could not be made
+inline constexpr int kErrCaptureFiles = -20;   // the index or the first chunk could not be made
+
+struct CaptureStartInfo {
+    std::string directory;       // the save folder the capture folder goes in
+    std::time_t folderTime = 0;  // local time that names the folder (when Start was called)
+    // The clock at the start (the instrument's, or the computer's): the index
+    // StartTime until Stop replaces it with chunk 1's.
+    std::time_t startClock = 0;
+    StatusSet settings;     // monitor settings, triggers, options, display table
+    uint64_t frameMax = 0;  // the settings store's FrameMax; FIX runs use 2 000 000 000
+    uint64_t fileRecords = 50000;
+};
+
+// "%04d%02d%02d%02d%02d%02d" of the local time: the capture folder's name.
+std::string CaptureFolderName(std::time_t t);
+// The date text (YYMMDD) and time of day (10 ns ticks) of a clock value.
+void LocalDateAndTicks(std::time_t t, std::string& date, uint64_t& ticks);
+
+class CCaptureSession {
+  public:
+    // `cmn` (log, prompt) and `events` may be null.
+    CCaptureSession(CQvrCmn* cmn, IMonitorEvents* events);
+    ~CCaptureSession();
+
+    // Makes the folder, the index with the run's settings and the first chunk,
+    // and writes StartTime. 0, -1, -5, -19 or -20 (the failure's message goes
+    // to the prompt and the log as a monitoring start shows it).
+    int Start(const CaptureStartInfo& info);
+
+    CStreamDecoder& Decoder() { return *m_decoder; }
+    CReceiveBuffer& Buffer() { return *m_buffer; }
+    // Appends bytes read from the instrument and decodes them.
+    void Feed(std::span<const uint8_t> bytes) { m_decoder->Feed(*m_buffer, bytes); }
+
+    // Closes the last chunk, gives the chunks their final names and writes
+    // EndTime (stop clock + 99 999 999 ticks, at most 24 h), FrameNum, the
+    // chunk entries, the trigger records and StartTime of chunk 1, all in
+    // one rewrite of the index. 0, or -1 when the index could not be
+    // written (the chunk files are named in any case).
+    int Stop(std::time_t stopClock);
+
+    bool Running() const { return m_running; }
+    const std::string& FolderPath() const { return m_folder; }
+    const std::string& FolderName() const { return m_folderName; }
+    std::string IndexPath() const;
+    CManageFileCtrl& Index() { return m_index; }
+
+  private:
+    int Fail(int code, const std::string& message);
+
+    CQvrCmn* m_cmn;
+    CMonitorFileCtrl m_writer;
+    std::unique_ptr<CReceiveBuffer> m_buffer;
+    std::unique_ptr<CStreamDecoder> m_decoder;
+    CManageFileCtrl m_index;
+    std::string m_folder;
+    std::string m_folderName;
+    bool m_running = false;
+};
+
+}  // namespace qv

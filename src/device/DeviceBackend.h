@@ -1,0 +1,60 @@
+// What the device object needs from a way of reaching instruments. There are
+// two: libusb for real units and Unix-domain sockets for emulated ones. Nothing
+// above the device object can tell them apart.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/UsbTypes.h"
+
+namespace qv {
+
+// One present device as enumeration found it. The key is stable while the
+// device stays attached and is what plug notifications name.
+struct DeviceRef {
+    std::string key;
+};
+
+// The descriptors read when a device is opened.
+struct DeviceDescriptors {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    uint16_t release = 0;  // bcdDevice
+    std::u16string manufacturer;
+    std::u16string product;
+    std::u16string serial;
+    std::vector<EndpointInfo> endpoints;  // of the active interface; time-outs unset
+};
+
+// An opened device. Transfers block the caller; a transfer that does not end
+// within its time-out is aborted and has failed with kTimeout.
+class IDeviceLink {
+  public:
+    virtual ~IDeviceLink() = default;
+    virtual const DeviceDescriptors& Descriptors() const = 0;
+    // Moves up to `length` bytes; `length` becomes the count actually moved.
+    virtual TransferStatus Transfer(uint8_t endpoint, uint8_t* data, size_t& length,
+                                    unsigned timeoutMs) = 0;
+};
+
+using PlugCallback = std::function<void(PlugEvent, const std::string& key)>;
+
+class IDeviceBackend {
+  public:
+    virtual ~IDeviceBackend() = default;
+    // Present devices of the instrument family, in a stable order.
+    virtual std::vector<DeviceRef> Enumerate() = 0;
+    // Opens one; nullptr when it cannot be opened (gone, no permission).
+    virtual std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref) = 0;
+    // Starts reporting arrivals and removals on a thread of the backend's own
+    // until StopWatching. The callback must not call back into the backend.
+    virtual void StartWatching(PlugCallback callback) = 0;
+    virtual void StopWatching() = 0;
+};
+
+}  // namespace qv

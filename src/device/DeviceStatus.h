@@ -1,0 +1,69 @@
+// The instrument's status as the unit information dialog and qvtool show
+// it, its clock, and the master/slave preparation. Each user first opens the
+// selected unit through OpenForStatus, which gives the dialog's message when
+// that fails.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/DeviceCommand.h"
+#include "device/UsbDevice.h"
+
+namespace qv {
+
+// Messages (caption "QV-ORT").
+inline constexpr const char* kMsgUsbInitFailed = "USB初期化に失敗しました";
+inline constexpr const char* kMsgNotConnected = "QVが接続されていません";
+inline constexpr const char* kMsgClockFailed = "時刻情報取得できませんでした";
+inline constexpr const char* kMsgParamFailed = "パラメータ取得に失敗しました";
+inline constexpr const char* kMsgStateFailed = "QVステータス取得に失敗しました";
+inline constexpr const char* kMsgMonitoringNoChange = "モニタ中のため設定を変更できません";
+
+// Which dialog opens the unit: they differ in their messages and in what
+// they accept as the unit.
+enum class StatusUse { kUnitInfo, kClock, kMasterSlave };
+
+struct StatusOpen {
+    std::shared_ptr<CUsbDevice> device;  // open on the unit when message is empty
+    std::string message;
+};
+// Creates the device object and finds the selected unit (for the
+// master/slave use any attached instrument will do).
+StatusOpen OpenForStatus(StatusUse use, const UnitIdentity& selected);
+
+struct StatusRow {
+    std::string label;
+    std::string value;
+};
+
+// "%Y/%m/%d %H:%M:%S" of seconds since 1970, in local time.
+std::string ClockText(uint32_t seconds);
+// Reads "YYYY/MM/DD hh:mm:ss" as local time; nullopt for a text that is not
+// such a time or lies outside the 32-bit range of the instrument's clock.
+std::optional<uint32_t> ParseClockText(const std::string& text);
+
+// The rows of the state bits (0-6).
+std::vector<StatusRow> StateRows(uint32_t bits);
+// Reads rows 0-9 and, extended, 10-21 (state 72/2, clocks 16, version 72/1,
+// card figures 72/3). Stops at the first command that fails, with the rows
+// read so far and -1.
+int ReadStatusRows(DeviceCommand& cmd, uint16_t deviceRelease, bool extended,
+                   std::vector<StatusRow>& rows);
+
+// Master/slave: the entry to preselect (1 master, 0 slave), or the message
+// that refuses the dialog (the state cannot be read, or the instrument is
+// monitoring).
+struct MasterSlaveOpen {
+    int entry = 0;
+    std::string message;
+};
+MasterSlaveOpen PrepareMasterSlave(DeviceCommand& cmd);
+// Sends mode setting 1 with the second byte 1 for master (entry 1), 0 for
+// slave (command 24 with p1 = 2).
+int ApplyMasterSlave(DeviceCommand& cmd, int entry);
+
+}  // namespace qv

@@ -1,0 +1,219 @@
+#include "device/LibusbBackend.h"
+
+#include <libusb.h>
+
+#include <chrono>
+#include <set>
+#include <string>
+
+namespace qv {
+
+namespace {
+
+// Without hotplug support the device list is compared this often.
+constexpr auto kPollInterval = std::chrono::seconds(1);
+// The interface the instrument's endpoints belong to.
+constexpr int kInterfaceNumber = 0;
+
+std::string KeyOf(libusb_device* dev) {
+    return std::string(LibusbBackend::kKeyPrefix) + std::to_string(libusb_get_bus_number(dev)) +
+           "-" + std::to_string(libusb_get_device_address(dev));
+}
+
+bool IsFamily(libusb_device* dev) {
+    libusb_device_descriptor d{};
+    if (libusb_get_device_descriptor(dev, &d) != 0) return false;
+    return d.idVendor == kQvVendorId && IsQvProduct(d.idProduct);
+}
+
+// A string descriptor as UTF-16; empty when the device has none.
+std::u16string ReadString(libusb_device_handle* h, uint8_t index) {
+    if (index == 0) return {};
+    unsigned char buf[256];
+    // Language 0x0409 (US English), the one such instruments carry.
+    int n = libusb_get_string_descriptor(h, index, 0x0409, buf, sizeof buf);
+    std::u16string s;
+    if (n < 2 || buf[1] != LIBUSB_DT_STRING) return s;
+    for (int i = 2; i + 1 < n && i < buf[0]; i += 2)
+        s.push_back(static_cast<char16_t>(buf[i] | (buf[i + 1] << 8)));
+    return s;
+}
+
+class LibusbLink : public IDeviceLink {
+  public:
+    LibusbLink(libusb_device_handle* h, DeviceDescriptors d) : m_handle(h), m_desc(std::move(d)) {}
+    ~LibusbLink() override {
+        libusb_release_interface(m_handle, kInterfaceNumber);
+        libusb_close(m_handle);
+    }
+    const DeviceDescriptors& Descriptors() const override { return m_desc; }
+
+    TransferStatus Transfer(uint8_t endpoint, uint8_t* data, size_t& length,
+                            unsigned timeoutMs) override {
+        int moved = 0;
+        // libusb's synchronous call cancels the request on time-out and waits
+        // until it has come back, which is the abort the protocol expects.
+        int rc = libusb_bulk_transfer(m_handle, endpoint, data, static_cast<int>(length), &moved,
+                                      timeoutMs);
+        // Bytes that moved before a time-out are reported too, so a caller
+        // that wants them does not lose data the device already sent.
+        length = static_cast<size_t>(moved);
+        switch (rc) {
+            case 0:
+                return TransferStatus::kOk;
+            case LIBUSB_ERROR_TIMEOUT:
+                return TransferStatus::kTimeout;
+            case LIBUSB_ERROR_NO_DEVICE:
+                return TransferStatus::kNoDevice;
+            default:
+                return TransferStatus::kError;
+        }
+    }
+
+  private:
+    libusb_device_handle* m_handle;
+    DeviceDescriptors m_desc;
+};
+
+int LIBUSB_CALL HotplugThunk(libusb_context*, libusb_device* dev, libusb_hotplug_event event,
+                             void* user) {
+    auto* cb = static_cast<PlugCallback*>(user);
+    libusb_device_descriptor d{};
+    if (libusb_get_device_descriptor(dev, &d) == 0 && IsQvProduct(d.idProduct) && *cb)
+        (*cb)(event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? PlugEvent::kArrival
+                                                           : PlugEvent::kRemoval,
+              KeyOf(dev));
+    return 0;  // stay registered
+}
+
+}  // namespace
+
+LibusbBackend::LibusbBackend() {
+    if (libusb_init(&m_ctx) != 0) m_ctx = nullptr;
+}
+
+LibusbBackend::~LibusbBackend() {
+    StopWatching();
+    if (m_ctx) libusb_exit(m_ctx);
+}
+
+std::vector<DeviceRef> LibusbBackend::Enumerate() {
+    std::vector<DeviceRef> out;
+    if (!m_ctx) return out;
+    libusb_device** list = nullptr;
+    ssize_t n = libusb_get_device_list(m_ctx, &list);
+    for (ssize_t i = 0; i < n; ++i)
+        if (IsFamily(list[i])) out.push_back(DeviceRef{KeyOf(list[i])});
+    if (list) libusb_free_device_list(list, 1);
+    return out;
+}
+
+std::unique_ptr<IDeviceLink> LibusbBackend::Open(const DeviceRef& ref) {
+    if (!m_ctx) return nullptr;
+    libusb_device** list = nullptr;
+    ssize_t n = libusb_get_device_list(m_ctx, &list);
+    libusb_device* dev = nullptr;
+    for (ssize_t i = 0; i < n && !dev; ++i)
+        if (KeyOf(list[i]) == ref.key) dev = list[i];
+    libusb_device_handle* h = nullptr;
+    DeviceDescriptors desc;
+    libusb_device_descriptor dd{};
+    bool ok = dev && libusb_get_device_descriptor(dev, &dd) == 0 && libusb_open(dev, &h) == 0;
+    if (ok) {
+        libusb_set_auto_detach_kernel_driver(h, 1);
+        ok = libusb_claim_interface(h, kInterfaceNumber) == 0;
+        if (!ok) libusb_close(h);
+    }
+    if (ok) {
+        desc.vendorId = dd.idVendor;
+        desc.productId = dd.idProduct;
+        desc.release = dd.bcdDevice;
+        desc.manufacturer = ReadString(h, dd.iManufacturer);
+        desc.product = ReadString(h, dd.iProduct);
+        desc.serial = ReadString(h, dd.iSerialNumber);
+        libusb_config_descriptor* cfg = nullptr;
+        if (libusb_get_active_config_descriptor(dev, &cfg) == 0) {
+            if (cfg->bNumInterfaces > kInterfaceNumber &&
+                cfg->interface[kInterfaceNumber].num_altsetting > 0) {
+                const libusb_interface_descriptor& alt =
+                    cfg->interface[kInterfaceNumber].altsetting[0];
+                for (int e = 0; e < alt.bNumEndpoints; ++e) {
+                    EndpointInfo ep;
+                    ep.address = alt.endpoint[e].bEndpointAddress;
+                    ep.type = static_cast<TransferType>(alt.endpoint[e].bmAttributes & 3);
+                    ep.maxPacketSize = alt.endpoint[e].wMaxPacketSize;
+                    desc.endpoints.push_back(ep);
+                }
+            }
+            libusb_free_config_descriptor(cfg);
+        }
+    }
+    if (list) libusb_free_device_list(list, 1);
+    if (!ok) return nullptr;
+    return std::make_unique<LibusbLink>(h, std::move(desc));
+}
+
+void LibusbBackend::StartWatching(PlugCallback callback) {
+    StopWatching();
+    if (!m_ctx) return;
+    m_callback = std::move(callback);
+    m_stop = false;
+    if (libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) &&
+        libusb_hotplug_register_callback(
+            m_ctx,
+            static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
+                                              LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+            LIBUSB_HOTPLUG_NO_FLAGS, kQvVendorId, LIBUSB_HOTPLUG_MATCH_ANY,
+            LIBUSB_HOTPLUG_MATCH_ANY, HotplugThunk, &m_callback, &m_hotplugHandle) == 0) {
+        m_hotplugRegistered = true;
+        m_thread = std::thread([this] { EventLoop(); });
+    } else {
+        // The devices present now are the starting point, taken before
+        // returning, so that a change right after this call is reported.
+        m_known.clear();
+        for (auto& r : Enumerate())
+            m_known.insert(r.key);
+        m_thread = std::thread([this] { PollLoop(); });
+    }
+}
+
+void LibusbBackend::StopWatching() {
+    m_stop = true;
+    m_wake.notify_all();
+    if (m_hotplugRegistered) {
+        // Deregistering also wakes the event loop so that it sees the stop flag.
+        libusb_hotplug_deregister_callback(m_ctx, m_hotplugHandle);
+        m_hotplugRegistered = false;
+    }
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void LibusbBackend::EventLoop() {
+    while (!m_stop) {
+        timeval tv{0, 200000};
+        libusb_handle_events_timeout_completed(m_ctx, &tv, nullptr);
+    }
+}
+
+void LibusbBackend::PollLoop() {
+    auto keys = [this] {
+        std::set<std::string> s;
+        for (auto& r : Enumerate())
+            s.insert(r.key);
+        return s;
+    };
+    std::set<std::string> known = std::move(m_known);
+    std::unique_lock lock(m_mutex);
+    while (!m_wake.wait_for(lock, kPollInterval, [this] { return m_stop.load(); })) {
+        lock.unlock();
+        std::set<std::string> now = keys();
+        for (const auto& k : known)
+            if (!now.count(k)) m_callback(PlugEvent::kRemoval, k);
+        for (const auto& k : now)
+            if (!known.count(k)) m_callback(PlugEvent::kArrival, k);
+        known = std::move(now);
+        lock.lock();
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,43 @@
+#include "device/LiveRing.h"
+
+namespace qv {
+
+void LiveRing::Clear() {
+    for (int i = 0; i < kSlots; ++i) {
+        // Keep the data buffers' memory for the next run.
+        auto keepLive = std::move(m_live[i].data);
+        auto keepFrozen = std::move(m_frozen[i].data);
+        m_live[i] = LiveRecord{};
+        m_frozen[i] = LiveRecord{};
+        keepLive.clear();
+        keepFrozen.clear();
+        m_live[i].data = std::move(keepLive);
+        m_frozen[i].data = std::move(keepFrozen);
+        m_liveCounts[i] = CountTriple{};
+        m_frozenCounts[i] = CountTriple{};
+    }
+    m_pos = 0;
+    m_seen = 0;
+}
+
+void LiveRing::Freeze() {
+    // Oldest first: from the current slot once the ring has wrapped.
+    const int from = m_seen >= kSlots ? m_pos : 0;
+    for (int i = 0; i < kSlots; ++i) {
+        const int src = (from + i) % kSlots;
+        m_frozen[i] = m_live[src];
+        m_frozenCounts[i] = m_liveCounts[src];
+    }
+}
+
+const LiveRecord* LiveRing::At(int i, bool frozen) const {
+    if (i < 0 || i >= kSlots) return nullptr;
+    return frozen ? &m_frozen[i] : &m_live[i];
+}
+
+const CountTriple* LiveRing::TripleAt(int i, bool frozen) const {
+    if (i < 0 || i >= kSlots) return nullptr;
+    return frozen ? &m_frozenCounts[i] : &m_liveCounts[i];
+}
+
+}  // namespace qv

@@ -1,0 +1,64 @@
+// The last 200 records a monitoring run decoded, for the live Monitor window,
+// and the copy of them taken at Pause. Each slot keeps a count triple: the
+// record total when the record was decoded and, for SD or RD data of a 4-byte
+// layout run, the SD or RD total then.
+//
+// Slots are reused in place; only a frame longer than any the slot held
+// before grows its data buffer, so steady decoding allocates nothing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace qv {
+
+struct LiveRecord {
+    uint8_t header = 0;
+    uint8_t lineState = 0;      // line state in force for this record
+    uint64_t start = 0;         // 10 ns ticks; a short record's time stamp
+    uint64_t end = 0;           // 10 ns ticks; equal to start for short records
+    uint16_t length = 0;        // data bytes: 1 for short records
+    uint8_t value = 0;          // short records: data, line state or event byte
+    std::vector<uint8_t> data;  // frame records: `length` bytes
+};
+
+struct CountTriple {
+    uint64_t records = 0;
+    uint64_t sd = 0;
+    uint64_t rd = 0;
+};
+
+class LiveRing {
+  public:
+    static constexpr int kSlots = 200;
+
+    void Clear();
+
+    // The slot the next record goes to; Advance moves on after it is filled.
+    LiveRecord& NextSlot() { return m_live[m_pos]; }
+    CountTriple& NextTriple() { return m_liveCounts[m_pos]; }
+    void Advance() {
+        if (++m_pos == kSlots) m_pos = 0;
+        ++m_seen;
+    }
+    int Position() const { return m_pos; }
+    uint64_t Seen() const { return m_seen; }
+
+    // Copies the live ring into the frozen one, oldest first.
+    void Freeze();
+
+    // Record i (0..199) of the live or frozen ring; nullptr outside the range.
+    const LiveRecord* At(int i, bool frozen) const;
+    const CountTriple* TripleAt(int i, bool frozen) const;
+
+  private:
+    std::array<LiveRecord, kSlots> m_live{};
+    std::array<CountTriple, kSlots> m_liveCounts{};
+    std::array<LiveRecord, kSlots> m_frozen{};
+    std::array<CountTriple, kSlots> m_frozenCounts{};
+    int m_pos = 0;
+    uint64_t m_seen = 0;
+};
+
+}  // namespace qv

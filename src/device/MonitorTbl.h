@@ -1,0 +1,52 @@
+// The ring table of chunk entries of a monitoring run. It has one slot per
+// chunk the run may keep (N = FrameMax / FileRecords, rounded up); the chunk
+// being written has slot number current index + 1. Once every slot is used,
+// the next chunk reuses the oldest slot, which in RING mode discards that
+// chunk.
+//
+// All slots are reserved when the table is built; a frame limit too large
+// for the memory there is shortens the table to the slots obtained.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/CaptureRecord.h"
+
+namespace qv {
+
+class CMonitorTbl {
+  public:
+    // ceil(frameMax / fileRecords), at least 1 so that a run always has a slot.
+    static uint64_t EntriesFor(uint64_t frameMax, uint64_t fileRecords);
+
+    explicit CMonitorTbl(uint64_t entries = 1);
+
+    // Empties the table and sets its size (at least 1).
+    void Reset(uint64_t entries);
+
+    uint64_t Size() const { return m_size; }
+    uint64_t Used() const { return m_used; }
+    uint64_t CurrentIndex() const { return m_current; }
+    // 1-based slot of the chunk being written.
+    uint64_t CurrentSlot() const { return m_current + 1; }
+    bool Full() const { return m_used == m_size; }
+    // Slot of the oldest chunk kept: the current slot once the table is full.
+    uint64_t OldestSlot() const { return Full() ? m_current + 1 : 1; }
+    // The entry the current slot holds; meaningful only when the table is full.
+    const _ST_FILEADMI& CurrentEntry() const { return m_entries[m_current]; }
+
+    // Stores a finished chunk's entry in the current slot and moves on.
+    void Add(const _ST_FILEADMI& entry);
+
+    // Entry i (0-based) in chronological order, i < Used().
+    const _ST_FILEADMI& Chronological(uint64_t i) const;
+
+  private:
+    std::vector<_ST_FILEADMI> m_entries;  // filled up to m_size, capacity reserved
+    uint64_t m_size = 1;
+    uint64_t m_used = 0;
+    uint64_t m_current = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,191 @@
+#include "device/SimSocketBackend.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+
+#include "device/SimWire.h"
+
+namespace qv {
+
+namespace {
+
+using namespace simwire;
+
+// How long to wait for an instrument's answer beyond the transfer's own
+// time-out. The instrument answers a timed-out request itself, so this only
+// ends the wait on a peer that hangs; it is generous because a loaded
+// machine may deschedule the emulator for seconds.
+constexpr int kPeerGraceMs = 30000;
+// How often the folder is looked at for sockets that came or went.
+constexpr auto kWatchInterval = std::chrono::milliseconds(200);
+
+class SimSocketLink : public IDeviceLink {
+  public:
+    SimSocketLink(int fd, DeviceDescriptors d) : m_fd(fd), m_desc(std::move(d)) {}
+    ~SimSocketLink() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    const DeviceDescriptors& Descriptors() const override { return m_desc; }
+
+    TransferStatus Transfer(uint8_t endpoint, uint8_t* data, size_t& length,
+                            unsigned timeoutMs) override {
+        size_t wanted = length;
+        length = 0;
+        if (m_fd < 0) return TransferStatus::kNoDevice;
+        if (wanted > kMaxTransfer) return TransferStatus::kError;
+        bool in = (endpoint & 0x80) != 0;
+        Request req{in ? kOpIn : kOpOut, endpoint, static_cast<uint32_t>(wanted), timeoutMs};
+        std::string head = EncodeRequestHeader(req);
+        if (!in) head.append(reinterpret_cast<const char*>(data), wanted);
+        if (!WriteFull(m_fd, head.data(), head.size())) return Vanished();
+
+        pollfd pfd{m_fd, POLLIN, 0};
+        int limit = static_cast<int>(std::min<unsigned>(timeoutMs, 600000)) + kPeerGraceMs;
+        int rc;
+        do {
+            rc = ::poll(&pfd, 1, limit);
+        } while (rc < 0 && errno == EINTR);
+        if (rc <= 0) return Vanished();
+
+        uint8_t rh[kResponseHeaderSize];
+        if (!ReadFull(m_fd, rh, sizeof rh)) return Vanished();
+        Response resp = DecodeResponseHeader(rh);
+        if (in) {
+            if (resp.length > wanted) return Vanished();  // a peer that breaks the rules
+            if (resp.length > 0 && !ReadFull(m_fd, data, resp.length)) return Vanished();
+        }
+        if (resp.status == kStatusTimeout) return TransferStatus::kTimeout;
+        if (resp.status != kStatusOk) return TransferStatus::kError;
+        length = in ? resp.length : std::min<size_t>(resp.length, wanted);
+        return TransferStatus::kOk;
+    }
+
+  private:
+    TransferStatus Vanished() {
+        ::close(m_fd);
+        m_fd = -1;
+        return TransferStatus::kNoDevice;
+    }
+
+    int m_fd;
+    DeviceDescriptors m_desc;
+};
+
+int ConnectSocket(const std::string& path) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path) return -1;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+SimSocketBackend::SimSocketBackend(std::string folder) : m_folder(std::move(folder)) {}
+
+SimSocketBackend::~SimSocketBackend() {
+    StopWatching();
+}
+
+std::string SimSocketBackend::Folder() const {
+    return m_folder.empty() ? SimSocketFolder() : m_folder;
+}
+
+std::vector<DeviceRef> SimSocketBackend::Enumerate() {
+    std::vector<DeviceRef> out;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(Folder(), ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!name.ends_with(kSocketSuffix)) continue;
+        if (!it->is_socket(ec)) continue;
+        out.push_back(DeviceRef{kKeyPrefix + name});
+    }
+    std::sort(out.begin(), out.end(),
+              [](const DeviceRef& a, const DeviceRef& b) { return a.key < b.key; });
+    return out;
+}
+
+std::unique_ptr<IDeviceLink> SimSocketBackend::Open(const DeviceRef& ref) {
+    if (!ref.key.starts_with(kKeyPrefix)) return nullptr;
+    std::string path = Folder() + "/" + ref.key.substr(std::strlen(kKeyPrefix));
+    int fd = ConnectSocket(path);
+    if (fd < 0) return nullptr;
+    std::string head = EncodeRequestHeader(Request{kOpDescribe, 0, 0, 0});
+    uint8_t rh[kResponseHeaderSize];
+    DeviceDescriptors desc;
+    bool ok = WriteFull(fd, head.data(), head.size()) && ReadFull(fd, rh, sizeof rh);
+    if (ok) {
+        Response resp = DecodeResponseHeader(rh);
+        std::string block(resp.length, '\0');
+        ok = resp.status == kStatusOk && resp.length < 65536 &&
+             ReadFull(fd, block.data(), block.size()) &&
+             DecodeDescriptors(reinterpret_cast<const uint8_t*>(block.data()), block.size(), desc);
+    }
+    if (!ok) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<SimSocketLink>(fd, std::move(desc));
+}
+
+void SimSocketBackend::StartWatching(PlugCallback callback) {
+    StopWatching();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = false;
+    }
+    // The devices present now are the starting point, taken before returning,
+    // so that a change right after this call is reported.
+    m_known.clear();
+    for (auto& r : Enumerate())
+        m_known.insert(r.key);
+    m_watcher = std::thread([this, cb = std::move(callback)] { WatchLoop(cb); });
+}
+
+void SimSocketBackend::StopWatching() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_watcher.joinable()) m_watcher.join();
+}
+
+void SimSocketBackend::WatchLoop(PlugCallback callback) {
+    auto keys = [this] {
+        std::set<std::string> s;
+        for (auto& r : Enumerate())
+            s.insert(r.key);
+        return s;
+    };
+    std::set<std::string> known = std::move(m_known);
+    std::unique_lock lock(m_mutex);
+    while (!m_wake.wait_for(lock, kWatchInterval, [this] { return m_stop; })) {
+        lock.unlock();
+        std::set<std::string> now = keys();
+        for (const auto& k : known)
+            if (!now.count(k)) callback(PlugEvent::kRemoval, k);
+        for (const auto& k : now)
+            if (!known.count(k)) callback(PlugEvent::kArrival, k);
+        known = std::move(now);
+        lock.lock();
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,442 @@
+#include "device/StreamDecoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "core/QvrCmn.h"
+#include "core/TimeText.h"
+#include "device/MonitorFileCtrl.h"
+
+namespace qv {
+
+namespace {
+
+// A frame record's header plus the most data its 16-bit length can hold.
+constexpr size_t kAssemblySize = kFrameHeaderSize + kMaxFrameData;
+
+uint64_t SubtractFloor(uint64_t a, uint64_t b) {
+    return a > b ? a - b : 0;
+}
+
+}  // namespace
+
+void CReceiveBuffer::Consume(size_t n) {
+    if (n >= m_fill) {
+        m_fill = 0;
+        return;
+    }
+    std::memmove(m_bytes.get(), m_bytes.get() + n, m_fill - n);
+    m_fill -= n;
+}
+
+CStreamDecoder::CStreamDecoder(CMonitorFileCtrl& writer, IMonitorEvents* events, CQvrCmn* cmn)
+    : m_writer(writer), m_events(events), m_cmn(cmn), m_assembly(new uint8_t[kAssemblySize]) {
+    Reset(DecoderConfig{});
+}
+
+CStreamDecoder::~CStreamDecoder() = default;
+
+void CStreamDecoder::Reset(const DecoderConfig& config) {
+    m_config = config;
+    if (m_config.fileRecords == 0) m_config.fileRecords = 1;
+    m_layout = StreamLayoutFor(config.protocol);
+    m_totals = CaptureTotals{};
+    m_date.clear();
+    m_bufferFull = m_started = m_dateSeen = m_limitReported = false;
+    m_running = m_chunkStart = 0;
+    m_lineState = m_eventByte = 0;
+    m_chunkRecords = 0;
+    m_chunk = _ST_FILEADMI{};
+    m_chunksOpened = 0;
+    m_skip = 0;
+    m_writeFailures = m_droppedAtLimit = 0;
+    m_assembledData = m_pieces = 0;
+    m_assemblyHeader = 0;
+    m_assemblyStart = 0;
+    m_table.Reset(CMonitorTbl::EntriesFor(m_config.frameMax, m_config.fileRecords));
+    m_ring.Clear();
+    m_triggers.clear();
+    m_triggers.reserve(kMaxTriggerEvents);
+}
+
+int CStreamDecoder::OpenFirstChunk() {
+    m_writer.SetChunkName(CMonitorFileCtrl::ChunkName(m_table.CurrentSlot()));
+    const int rc = m_writer.OpenChunk();
+    m_chunk = _ST_FILEADMI{};
+    m_chunkRecords = 0;
+    ++m_chunksOpened;
+    return rc;
+}
+
+void CStreamDecoder::Post(MainWindowMessage message, std::string_view text) {
+    if (m_events) m_events->PostToMainWindow(message, text);
+}
+
+void CStreamDecoder::Write(const uint8_t* bytes, size_t length) {
+    if (m_writer.Append(bytes, length) != 0) {
+        ++m_writeFailures;
+        Post(MainWindowMessage::kStatusText, kTextWriteFailed);
+    }
+}
+
+_ST_FILEADMI CStreamDecoder::CurrentChunkEntry() const {
+    _ST_FILEADMI entry = m_chunk;
+    SetDateField(entry.date, m_date);
+    entry.startTime = m_chunkStart;
+    return entry;
+}
+
+void CStreamDecoder::FinishChunk() {
+    if (m_writer.FlushAndClose(true) != 0) {
+        ++m_writeFailures;
+        Post(MainWindowMessage::kStatusText, kTextWriteFailed);
+    }
+    m_table.Add(CurrentChunkEntry());
+}
+
+int CStreamDecoder::OpenNextChunk() {
+    if (AtFixLimit()) return -1;
+    if (m_table.Full() && m_config.memory == kMemoryRing) {
+        // The oldest chunk is about to be overwritten: its records leave the run.
+        const _ST_FILEADMI& old = m_table.CurrentEntry();
+        m_totals.records = SubtractFloor(m_totals.records, old.RecordCount());
+        m_totals.kinds[0] = SubtractFloor(m_totals.kinds[0], old.sdRecords);
+        m_totals.kinds[1] = SubtractFloor(m_totals.kinds[1], old.rdRecords);
+        m_totals.kinds[2] = SubtractFloor(m_totals.kinds[2], old.lineChanges);
+        m_totals.kinds[3] = SubtractFloor(m_totals.kinds[3], old.events);
+    }
+    m_writer.SetChunkName(CMonitorFileCtrl::ChunkName(m_table.CurrentSlot()));
+    const int rc = m_writer.OpenChunk();
+    // The counters restart even when the file could not be made, so that a
+    // failing folder costs one report per chunk, not one per record.
+    m_chunk = _ST_FILEADMI{};
+    m_chunkRecords = 0;
+    ++m_chunksOpened;
+    if (rc != 0) {
+        ++m_writeFailures;
+        Post(MainWindowMessage::kStatusText, kTextWriteFailed);
+    }
+    return rc;
+}
+
+void CStreamDecoder::RotateIfFull() {
+    if (m_chunkRecords < m_config.fileRecords) return;
+    FinishChunk();
+    if (OpenNextChunk() == 0) {
+        uint8_t leading[kShortRecordSize];
+        EncodeRotatedLeadingRecord(leading, m_lineState);
+        Write(leading, sizeof leading);
+    }
+}
+
+void CStreamDecoder::Count(uint8_t header, uint8_t value) {
+    ++m_chunkRecords;
+    ++m_totals.records;
+    switch (HeaderKind(header)) {
+        case RecordKind::kSdData:
+            ++m_chunk.sdRecords;
+            ++m_totals.kinds[0];
+            break;
+        case RecordKind::kRdData:
+            ++m_chunk.rdRecords;
+            ++m_totals.kinds[1];
+            break;
+        case RecordKind::kLineChange: {
+            const uint8_t changed = m_lineState ^ value;
+            m_chunk.CountLineChange(m_lineState, value);
+            ++m_totals.kinds[2];
+            for (int i = 0; i < 8; ++i)
+                if (changed & (0x80 >> i)) ++m_totals.changes[i];
+            m_lineState = value;
+            break;
+        }
+        case RecordKind::kEvent: {
+            const uint8_t changed = m_eventByte ^ value;
+            m_chunk.CountEvent(m_eventByte, value);
+            ++m_totals.kinds[3];
+            if (changed & kEventSdBreak) ++m_totals.changes[8];
+            if (changed & kEventRdBreak) ++m_totals.changes[9];
+            m_eventByte = value;
+            break;
+        }
+    }
+}
+
+bool CStreamDecoder::DropAtLimit() {
+    if (m_config.memory != kMemoryFix || m_totals.records < m_config.frameMax) return false;
+    // One report is enough; the main window shows it until the run stops.
+    if (!m_limitReported) {
+        m_limitReported = true;
+        Post(MainWindowMessage::kStatusText, kTextCaptureFull);
+    }
+    ++m_droppedAtLimit;
+    return true;
+}
+
+void CStreamDecoder::HandleShortData(uint8_t header, uint8_t value, uint16_t step) {
+    if (!m_started) {
+        // Data before the first date has no day to belong to.
+        if (!m_dateSeen) return;
+        // The chunk's leading record: stored as received at the running time
+        // (its step is not added) and not counted.
+        m_started = true;
+        m_lineState = HeaderKind(header) == RecordKind::kLineChange ? value : 0;
+        uint8_t record[kShortRecordSize];
+        EncodeShortRecord(record, ShortRecord{header, value, m_running});
+        Write(record, sizeof record);
+        return;
+    }
+    if (DropAtLimit()) return;
+    m_running += step;
+    if (m_chunkRecords == 0) m_chunkStart = m_running;
+    uint8_t record[kShortRecordSize];
+    EncodeShortRecord(record, ShortRecord{header, value, m_running});
+    Write(record, sizeof record);
+
+    LiveRecord& live = m_ring.NextSlot();
+    live.header = header;
+    live.value = value;
+    live.start = live.end = m_running;
+    live.length = 1;
+    const RecordKind kind = HeaderKind(header);
+    live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
+    CountTriple& triple = m_ring.NextTriple();
+    triple.records = m_totals.records;
+    if (kind == RecordKind::kSdData) {
+        triple.sd = m_totals.kinds[0];
+        triple.rd = 0;
+    } else if (kind == RecordKind::kRdData) {
+        triple.sd = 0;
+        triple.rd = m_totals.kinds[1];
+    }
+    m_ring.Advance();
+
+    Count(header, value);
+    RotateIfFull();
+}
+
+void CStreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item) {
+    if (!m_started) {
+        m_started = true;
+        m_lineState = item.value;
+        m_running = item.time;
+        Write(raw, kWideItemSize);
+        return;
+    }
+    if (DropAtLimit()) return;
+    m_running = item.time;
+    if (m_chunkRecords == 0) m_chunkStart = item.time;
+    Write(raw, kWideItemSize);
+
+    LiveRecord& live = m_ring.NextSlot();
+    live.header = item.first;
+    live.value = item.value;
+    live.lineState = item.value;
+    live.start = live.end = item.time;
+    live.length = 1;
+    m_ring.Advance();
+
+    Count(item.first, item.value);
+    RotateIfFull();
+}
+
+void CStreamDecoder::WriteFrameRecord(uint8_t* record, size_t dataLength, const FrameHeader& head) {
+    EncodeFrameHeader(record, head);
+    if (m_chunkRecords == 0) m_chunkStart = head.start;
+    m_running = head.end;
+    Write(record, kFrameHeaderSize + dataLength);
+
+    LiveRecord& live = m_ring.NextSlot();
+    live.header = head.header;
+    live.value = dataLength ? record[kFrameHeaderSize] : 0;
+    live.lineState = m_lineState;
+    live.start = head.start;
+    live.end = head.end;
+    live.length = head.length;
+    live.data.assign(record + kFrameHeaderSize, record + kFrameHeaderSize + dataLength);
+    m_ring.Advance();
+
+    Count(head.header, 0);
+    RotateIfFull();
+}
+
+void CStreamDecoder::HandleFrame(const StreamItem& item) {
+    // Only a line change starts a chunk of the 8-byte layout.
+    if (!m_started) return;
+    if (DropAtLimit()) return;
+    uint8_t* data = m_assembly.get() + kFrameHeaderSize;
+    if (item.first & kFlagContinuation) {
+        if (m_pieces == 0) {
+            m_assemblyHeader = item.first;
+            m_assemblyStart = item.time;
+            m_assembledData = 0;
+        }
+        // Pieces beyond 256 would overflow the 16-bit length: dropped.
+        if (m_pieces < kMaxFramePieces) {
+            std::memcpy(data + m_assembledData, item.data, item.dataLength);
+            m_assembledData += item.dataLength;
+            ++m_pieces;
+        }
+        return;
+    }
+    size_t total = item.dataLength;
+    FrameHeader head{item.first, item.time, item.endTime, 0};
+    if (m_pieces > 0) {
+        // At most 256 pieces of 255 bytes plus 255: never beyond 65 535.
+        std::memcpy(data + m_assembledData, item.data, item.dataLength);
+        total = m_assembledData + item.dataLength;
+        head.header = m_assemblyHeader;
+        head.start = m_assemblyStart;
+        m_pieces = 0;
+        m_assembledData = 0;
+    } else {
+        std::memcpy(data, item.data, item.dataLength);
+    }
+    head.length = static_cast<uint16_t>(total);
+    WriteFrameRecord(m_assembly.get(), total, head);
+}
+
+void CStreamDecoder::AddTriggerEvent(uint8_t code) {
+    if (code == kTriggerCodeBufferFull) {
+        m_bufferFull = true;
+        if (m_cmn) m_cmn->WriteLog("DBG", kLogSource, __LINE__, "SDRAM Buffer Full!!");
+    }
+    if (m_triggers.size() >= kMaxTriggerEvents) return;
+    _ST_TRIGGER_EVENT ev;
+    ev.chunk = m_table.CurrentSlot();
+    SetDateField(ev.date, m_date);
+    ev.time = m_running;
+    ev.code = code;
+    m_triggers.push_back(ev);
+}
+
+bool CStreamDecoder::HandleControl(const StreamItem& item) {
+    switch (item.type) {
+        case ItemType::kTriggerStep:
+            m_running += item.step;
+            AddTriggerEvent(item.value);
+            break;
+        case ItemType::kTriggerTime:
+            m_running = item.time;
+            AddTriggerEvent(item.value);
+            break;
+        case ItemType::kNotice:
+            Post(MainWindowMessage::kStopMonitoring, {});
+            break;
+        case ItemType::kDate: {
+            // A full FIX run takes no new day: decoding stops in front of it.
+            if (AtFixLimit()) return false;
+            // A date that does not fit six digits cannot name a chunk.
+            if (item.year > 99 || item.month > 99 || item.day > 99) break;
+            if (m_chunkRecords > 0) {
+                FinishChunk();
+                OpenNextChunk();
+            } else if (m_started) {
+                // The chunk holds only its leading record: start it afresh so
+                // that the new day's leading record is its first record.
+                if (m_writer.OpenChunk() != 0) {
+                    ++m_writeFailures;
+                    Post(MainWindowMessage::kStatusText, kTextWriteFailed);
+                }
+            }
+            char text[16];
+            std::snprintf(text, sizeof text, "%02d%02d%02d", item.year % 100, item.month % 100,
+                          item.day % 100);
+            m_date = text;
+            m_started = false;
+            m_running = m_chunkStart = 0;
+            m_dateSeen = true;
+            break;
+        }
+        case ItemType::kTime:
+            m_running = item.time;
+            break;
+        case ItemType::kPcTime: {
+            const time_t t = static_cast<time_t>(item.seconds);
+            struct tm local {};
+            if (!localtime_r(&t, &local)) break;
+            char text[32];
+            std::snprintf(text, sizeof text, "%02d%02d%02d", (local.tm_year + 1900) % 100,
+                          (local.tm_mon + 1) % 100, local.tm_mday % 100);
+            m_date = text;
+            m_running = FieldsToTicks(local.tm_hour, local.tm_min, local.tm_sec, 0, 0, 0);
+            m_dateSeen = true;
+            break;
+        }
+        case ItemType::kFiller:
+            m_skip = item.fillerLength;
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void CStreamDecoder::Decode(CReceiveBuffer& buffer) {
+    const uint8_t* p = buffer.Data();
+    const size_t n = buffer.Fill();
+    size_t pos = 0;
+    StreamItem item;
+    while (pos < n) {
+        if (m_skip > 0) {
+            // A filler's body may be longer than anything buffered: skip what
+            // is there and the rest when it comes.
+            const size_t k = static_cast<size_t>(std::min<uint64_t>(m_skip, n - pos));
+            pos += k;
+            m_skip -= k;
+            continue;
+        }
+        const uint8_t b0 = p[pos];
+        if (b0 >= 0x80 && m_layout == StreamLayout::kShort) {
+            // The bulk of every ASYNC/LOGIC stream: kept free of the general parser.
+            if (n - pos < kShortItemSize) break;
+            HandleShortData(b0, p[pos + 1], ReadLe16(p + pos + 2));
+            pos += kShortItemSize;
+            continue;
+        }
+        const size_t size = ParseStreamItem(p + pos, n - pos, m_layout, item);
+        if (size == 0) break;
+        switch (item.type) {
+            case ItemType::kLineChange:
+                HandleLineChange8(p + pos, item);
+                break;
+            case ItemType::kFrame:
+                HandleFrame(item);
+                break;
+            case ItemType::kEvent:  // SYNC/HDLC captures hold no event records
+            case ItemType::kData:
+            case ItemType::kUnknown:
+                break;
+            default:
+                if (!HandleControl(item)) {
+                    buffer.Consume(pos);
+                    return;
+                }
+        }
+        pos += size;
+    }
+    buffer.Consume(pos);
+}
+
+void CStreamDecoder::Feed(CReceiveBuffer& buffer, std::span<const uint8_t> bytes) {
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const size_t k = std::min(buffer.FreeSize(), bytes.size() - at);
+        if (k == 0) break;  // decoding has stopped in front of a full buffer
+        std::memcpy(buffer.FreeSpace(), bytes.data() + at, k);
+        buffer.Commit(k);
+        at += k;
+        Decode(buffer);
+    }
+}
+
+int CStreamDecoder::FinishRun() {
+    const int rc = m_writer.FlushAndClose(true);
+    // A FIX run stopped at its limit already put its last chunk in the table.
+    if (!AtFixLimit()) m_table.Add(CurrentChunkEntry());
+    return rc;
+}
+
+}  // namespace qv

@@ -1,0 +1,125 @@
+// The unit list: every instrument ever seen, with a user-given name, kept in
+// "ActiveUnitInfo.txt" in the application folder; which units are attached
+// now and which one is selected; choosing, releasing and naming a unit. The
+// selection dialog and qvtool both work through this class.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/UsbDevice.h"
+
+namespace qv {
+
+class IPrompt;
+
+inline constexpr const char* kUnitListFileName = "ActiveUnitInfo.txt";
+
+// Flag bits of a unit.
+inline constexpr uint32_t kUnitAttached = 0x1;  // found by the last scan
+inline constexpr uint32_t kUnitSelected = 0x8;  // selected by this or another copy
+
+// The vendor id written for every scanned unit (5330).
+inline constexpr uint32_t kUnitListVendorId = kQvVendorId;
+
+struct CSelUnitInfo {
+    uint32_t flags = 0;
+    uint32_t vendorId = 0;
+    uint32_t productId = 0;
+    std::string serial;  // at most 8 characters
+    std::string name;
+
+    bool SameUnit(uint32_t v, uint32_t p, const std::string& s) const {
+        return vendorId == v && productId == p && serial == s;
+    }
+};
+
+// The process-wide selected unit; all zero or empty when none is selected.
+struct SelectedUnit {
+    uint32_t vendorId = 0;
+    uint32_t productId = 0;
+    std::string serial;
+    std::string name;
+
+    bool IsNone() const { return vendorId == 0 && productId == 0 && serial.empty(); }
+    UnitIdentity Identity() const {
+        return UnitIdentity{static_cast<uint16_t>(vendorId), static_cast<uint16_t>(productId),
+                            serial};
+    }
+};
+SelectedUnit GetSelectedUnit();
+void SetSelectedUnit(const SelectedUnit& unit);
+
+// One line of the file: "%04x,%04x,%04x,%8s,%s" (flags, vendor id, product id
+// in lower-case hex, the serial right-aligned in 8 characters, the name).
+std::string UnitLine(const CSelUnitInfo& u);
+// Reads a line back; bit 0 of the flags is cleared (attachment is found
+// afresh). Fields that do not parse keep their defaults.
+CSelUnitInfo ParseUnitLine(const std::string& line);
+// A missing or unreadable file gives an empty list.
+std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path);
+int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& units);
+std::string UnitListPath();
+
+// A row as the dialog and qvtool show it.
+struct UnitRow {
+    size_t index = 0;  // in the list
+    std::string model, serial, name;
+    std::string attachedMark;  // " ○" when attached
+    std::string selectedMark;  // " ◎" the selected unit, " ○" another copy's, else empty
+};
+
+class CUnitList {
+  public:
+    // Starts from the selected unit it is given (the current process-wide one).
+    explicit CUnitList(SelectedUnit selected = GetSelectedUnit());
+
+    // Reads the file, scans the device object's devices (none when it is
+    // null) marking attached units and appending new ones, and writes the
+    // file when the scan appended a unit. The number of units.
+    size_t Reload(CUsbDevice* device);
+
+    const std::vector<CSelUnitInfo>& Units() const { return m_units; }
+    // All units, or only the attached ones.
+    std::vector<UnitRow> Rows(bool all) const;
+    // The row a serial names among the rows shown; nullopt when none does.
+    std::optional<size_t> FindBySerial(const std::string& serial) const;
+    // True when the unit is the one selected here (applying releases it).
+    bool IsSelected(size_t index) const;
+
+    enum class ApplyResult { kSelected, kReleased, kDeclined, kNoSuchUnit };
+    // Selects the unit, or releases it when it is the selected one. Selecting
+    // a unit another copy has selected asks first (No changes nothing). A
+    // selection copies the unit's status file over the working status file.
+    // Writes the file and reloads with `device`.
+    ApplyResult Apply(size_t index, IPrompt* prompt, CUsbDevice* device);
+    // Stores a new name (line breaks removed), writes the file and reloads.
+    bool Rename(size_t index, const std::string& name, CUsbDevice* device);
+    // Clears the selected unit's bit 3 in the file (at exit).
+    int ReleaseAtExit();
+
+    const SelectedUnit& Selected() const { return m_selected; }
+
+  private:
+    std::vector<CSelUnitInfo> m_units;
+    SelectedUnit m_selected;
+};
+
+// The question asked before selecting a unit another copy has selected.
+inline constexpr const char* kUnitInUseQuestion =
+    "他のアプリケーションが使用している場合、不具合が生じる可能性がありますが実行しますか?";
+
+// The first unit of the file with bit 3 set: the choice a previous
+// "qvtool units select" left. None when no unit carries the bit.
+SelectedUnit SelectedUnitFromFile();
+
+// Finds the unit among the attached devices: opens each in turn and stops at
+// the first whose identity equals `unit`, leaving it open. Devices of other
+// products are skipped. When `unit` is none and `takeLast` is set, the last
+// instrument seen is opened and becomes `*found`. False leaves nothing open.
+bool FindUnit(CUsbDevice& device, const UnitIdentity& unit, bool takeLast,
+              UnitIdentity* found = nullptr);
+
+}  // namespace qv

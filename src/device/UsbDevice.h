@@ -1,0 +1,110 @@
+// The device object: the one component through which the program finds
+// instruments, opens one, learns its identity, moves bytes over its endpoints
+// and hears about plugging. It gathers the devices of every backend (libusb
+// for real units, sockets for emulated ones) into one list, so a caller sees
+// indices 0..count-1 and never which backend carries a device.
+//
+// One object serves the process (CreateDeviceObject); callers hold it by
+// shared_ptr, so replacing it never pulls it from under a user.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/DeviceBackend.h"
+#include "device/UsbTypes.h"
+
+namespace qv {
+
+class CUsbDevice {
+  public:
+    // Devices beyond this many are not counted.
+    static constexpr int kMaxDevices = 255;
+
+    explicit CUsbDevice(std::vector<std::unique_ptr<IDeviceBackend>> backends);
+    ~CUsbDevice();
+    CUsbDevice(const CUsbDevice&) = delete;
+    CUsbDevice& operator=(const CUsbDevice&) = delete;
+
+    // Enumerates every backend afresh; 0..255.
+    int GetDeviceCount();
+    // Closes any open device, then opens device `index` of the last count
+    // (counting first when there was none). Reads the descriptors and builds
+    // the endpoint list with the default time-outs. False leaves it closed.
+    bool Open(int index);
+    bool IsOpen() const;
+    void Close();
+    // The index opened last, or -1.
+    int OpenIndex() const { return m_openIndex; }
+
+    // Of the open device; empty values when none is open.
+    UnitIdentity GetIdentity() const;
+    uint16_t GetDeviceRelease() const;
+    std::u16string GetManufacturer() const;
+    std::u16string GetProduct() const;
+
+    // The endpoint with this address (0: the control endpoint), or nullopt.
+    std::optional<EndpointInfo> GetEndpoint(uint8_t address) const;
+    // False when the open device has no such endpoint.
+    bool SetTimeout(uint8_t address, unsigned ms);
+
+    // Moves up to `length` bytes over the endpoint within its time-out; a
+    // transfer that does not finish in time is aborted and fails (kTimeout).
+    // `length` becomes the count that moved. No open device, or no such
+    // endpoint: kError without moving anything.
+    TransferStatus Transfer(uint8_t address, uint8_t* data, size_t& length);
+
+    // The 512-byte packet buffers the command protocol builds in. The
+    // command buffer keeps its earlier bytes beyond what a command sets.
+    std::array<uint8_t, kPacketBufferSize>& CommandBuffer() { return m_command; }
+    std::array<uint8_t, kPacketBufferSize>& ReplyBuffer() { return m_reply; }
+
+    // Arrival and removal of devices of the family, called on a backend's
+    // thread; an empty callback stops the notifications.
+    void SetPlugListener(PlugCallback callback);
+
+  private:
+    struct Entry {
+        IDeviceBackend* backend;
+        DeviceRef ref;
+    };
+
+    std::vector<std::unique_ptr<IDeviceBackend>> m_backends;
+    std::vector<Entry> m_devices;
+    bool m_counted = false;
+    mutable std::mutex m_mutex;  // guards the link, its descriptors and endpoints
+    std::unique_ptr<IDeviceLink> m_link;
+    int m_openIndex = -1;
+    std::vector<EndpointInfo> m_endpoints;
+    std::array<uint8_t, kPacketBufferSize> m_command{};
+    std::array<uint8_t, kPacketBufferSize> m_reply{};
+    bool m_watching = false;
+};
+
+// The time-out an endpoint starts with (200 ms for 0x01 and 0x02, 1000 ms for
+// 0x86, 100 ms for 0x88, 1000 ms otherwise).
+unsigned DefaultTimeoutMs(uint8_t address);
+
+// The backends a new device object gets. Tests replace the factory; the
+// default gives libusb and the emulator sockets.
+using BackendFactory = std::function<std::vector<std::unique_ptr<IDeviceBackend>>()>;
+void SetBackendFactory(BackendFactory factory);
+std::vector<std::unique_ptr<IDeviceBackend>> MakeDefaultBackends();
+
+// Creates the process-wide device object, replacing the previous one (which
+// lives on while someone holds it), starts plug notifications when a callback
+// is given, and opens device 0 when there is one. nullptr only when the
+// object cannot be built.
+std::shared_ptr<CUsbDevice> CreateDeviceObject(PlugCallback plug = {});
+// The process-wide object, or nullptr.
+std::shared_ptr<CUsbDevice> GetDeviceObject();
+// Closes and drops the process-wide object.
+void DestroyDeviceObject();
+
+}  // namespace qv

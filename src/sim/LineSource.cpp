@@ -1,0 +1,94 @@
+#include "sim/LineSource.h"
+
+#include "sim/ReplaySource.h"
+#include "sim/TtySource.h"
+
+namespace qv::sim {
+
+namespace {
+
+// The seeded traffic model. The instrument's own triggers decide about
+// trigger events, so the model is asked for none.
+class SynthSource : public ILineSource {
+  public:
+    SynthSource(const LineFormat& f, uint64_t seed, uint64_t startTicks)
+        : m_traffic([&] {
+              TrafficOptions o;
+              o.protocol = f.protocol;
+              o.sdBaudrate = f.sdBaudrate;
+              o.rdBaudrate = f.rdBaudrate;
+              o.dataLen = f.dataLen;
+              o.parity = f.parity;
+              o.stopBit = f.stopBit;
+              o.seed = seed;
+              o.startTicks = startTicks;
+              o.triggerOneIn = 0;
+              return o;
+          }()) {}
+    bool Next(LineEvent& ev, const std::atomic<bool>& stop) override {
+        if (stop) return false;
+        ev = m_traffic.Next();
+        return true;
+    }
+    uint8_t InitialLines() const override { return 0; }
+    bool Live() const override { return false; }
+
+  private:
+    LineTraffic m_traffic;
+};
+
+}  // namespace
+
+bool ParseSourceSpec(const std::string& text, SourceSpec& out, std::string& error) {
+    out = SourceSpec{};
+    if (text == "synth") return true;
+    if (text.starts_with("synth:")) {
+        try {
+            size_t used = 0;
+            out.seed = std::stoull(text.substr(6), &used, 0);
+            if (used == text.size() - 6) return true;
+        } catch (...) {
+        }
+        error = "synth:SEED needs a whole number";
+        return false;
+    }
+    if (text.starts_with("replay:") && text.size() > 7) {
+        out.kind = SourceSpec::Kind::kReplay;
+        out.path = text.substr(7);
+        return true;
+    }
+    if (text.starts_with("tty:")) {
+        auto comma = text.find(',', 4);
+        if (comma != std::string::npos && comma > 4 && comma + 1 < text.size()) {
+            out.kind = SourceSpec::Kind::kTty;
+            out.sdPath = text.substr(4, comma - 4);
+            out.rdPath = text.substr(comma + 1);
+            return true;
+        }
+        error = "tty:SD_DEVICE,RD_DEVICE names two devices";
+        return false;
+    }
+    error = "unknown source '" + text + "' (synth[:SEED], replay:FILE, tty:SD,RD)";
+    return false;
+}
+
+std::unique_ptr<ILineSource> MakeLineSource(const SourceSpec& spec, const LineFormat& format,
+                                            uint64_t startTicks, std::string& error) {
+    switch (spec.kind) {
+        case SourceSpec::Kind::kSynth:
+            return std::make_unique<SynthSource>(format, spec.seed, startTicks);
+        case SourceSpec::Kind::kReplay: {
+            auto s = std::make_unique<ReplaySource>(format, startTicks);
+            if (!s->Load(spec.path, error)) return nullptr;
+            return s;
+        }
+        case SourceSpec::Kind::kTty: {
+            auto s = std::make_unique<TtySource>(format, startTicks);
+            if (!s->Open(spec.sdPath, spec.rdPath, error)) return nullptr;
+            return s;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace qv::sim

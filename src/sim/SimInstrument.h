@@ -1,0 +1,97 @@
+// The emulated instrument as its USB peer sees it: identity, clock, state
+// bits, the answer to every command, the memory card and the capture stream.
+// The socket server (SimServer) hands it the transfers of every connection;
+// it is safe to call from several threads.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "device/DeviceBackend.h"
+#include "sim/CardMemory.h"
+#include "sim/SimRun.h"
+
+namespace qv::sim {
+
+struct SimConfig {
+    uint16_t productId = kProductQvS1;
+    std::string serial = "00000001";
+    uint16_t release = 0x0100;
+    int64_t clockOffset = 0;  // seconds the instrument's clock is ahead of the computer's
+    bool acPower = true;
+    bool cardInserted = true;
+    bool cardFault = false;
+    bool cardIndexDamaged = false;
+    bool master = false;
+    std::string cardFile;  // empty: a card in memory only
+    uint32_t cardBlocks = CardMemory::kDefaultBlocks;
+    SourceSpec source;
+    bool rateMax = false;
+    size_t bufferBytes = 8u << 20;  // stream bytes held before the buffer overflows
+};
+
+// Version words of the 72/1 query: the instrument, firmware and FPGA versions.
+inline constexpr uint32_t kSimVersion = 0x01110000;
+inline constexpr uint32_t kSimFirmware = 0x00010203;
+inline constexpr uint32_t kSimFpga = 0x20240101;
+
+class SimInstrument {
+  public:
+    explicit SimInstrument(SimConfig config);
+    ~SimInstrument();
+
+    DeviceDescriptors Descriptors() const;
+
+    // One transfer each; the result is a status of the socket wire.
+    uint8_t Out(uint8_t endpoint, const uint8_t* data, size_t n, size_t& taken);
+    uint8_t In(uint8_t endpoint, size_t maxLength, unsigned timeoutMs, std::string& out);
+
+    // While detached every waiting transfer ends at once with an error.
+    void SetAttached(bool attached);
+
+    // Seconds since 1970 on the instrument's clock.
+    uint32_t Clock() const;
+    uint32_t StateBits();
+    // Stream items the computer has taken over endpoint 0x88.
+    uint64_t ItemsSent();
+
+  private:
+    void Command(const uint8_t* p, size_t n);
+    void Reply(uint8_t cmd, uint8_t sub, std::initializer_list<uint32_t> words,
+               uint32_t status = 0);
+    void StartRun(RunMode mode);
+    void StopRun();
+    RunSetup Setup() const;
+    uint32_t StateBitsLocked();
+    uint64_t ItemsSentLocked();
+
+    SimConfig m_cfg;
+    CardMemory m_card;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_attached = true;
+    std::deque<std::string> m_replies;  // answers waiting on endpoint 0x86
+    int64_t m_clockOffset;
+    bool m_master;
+    // Card block writes in progress: blocks still expected and the next address.
+    uint32_t m_writeBlocks = 0;
+    uint32_t m_writeAddress = 0;
+    // The configuration the computer sent, kept until the next run starts.
+    std::array<uint32_t, 7> m_line{};
+    std::array<uint32_t, 10> m_sampling{};
+    std::array<std::array<uint8_t, 16>, 8> m_patterns{};
+    std::array<std::array<uint8_t, 16>, 8> m_scopes{};
+    std::array<std::array<uint32_t, 6>, 5> m_triggers{};
+    std::array<uint32_t, 4> m_timers{};
+    std::array<uint32_t, 4> m_counters{};
+    uint32_t m_cardMode = 0;
+    std::unique_ptr<SimRun> m_run;
+    uint64_t m_itemsSentBefore = 0;  // by runs already ended
+};
+
+}  // namespace qv::sim

@@ -1,0 +1,81 @@
+// A test bench: its own application folder and emulator folder, qvsim
+// instruments started as processes, qvtool run as the user runs it, and a
+// device object of the test's own that reaches the same instruments.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/DeviceCommand.h"
+#include "device/SimSocketBackend.h"
+#include "integration/Processes.h"
+
+namespace qv::test {
+
+class Bench : public ::testing::Test {
+  protected:
+    TempDir home, sims, work;
+    int counter = 0;
+
+    // Starts qvsim and waits for its socket.
+    Process& StartSim(std::vector<std::string> args) {
+        std::string serial = "00000001";
+        for (size_t i = 0; i + 1 < args.size(); ++i)
+            if (args[i] == "--serial") serial = args[i + 1];
+        args.insert(args.begin(), QVSIM_PATH);
+        int n = ++counter;
+        m_sims.push_back(std::make_unique<Process>(args, TestEnv(home.path(), sims.path()),
+                                                   work.file("sim" + std::to_string(n) + ".out"),
+                                                   work.file("sim" + std::to_string(n) + ".err")));
+        Process& p = *m_sims.back();
+        bool up = WaitFor([&] { return SocketFor(serial); });
+        EXPECT_TRUE(up) << "qvsim did not come up: " << p.Err();
+        return p;
+    }
+
+    bool SocketFor(const std::string& serial) const {
+        std::error_code ec;
+        for (auto& e : std::filesystem::directory_iterator(sims.path(), ec))
+            if (e.path().filename().string().find("-" + serial + ".sock") != std::string::npos)
+                return true;
+        return false;
+    }
+
+    RunResult Tool(std::vector<std::string> args) {
+        args.insert(args.begin(), QVTOOL_PATH);
+        int n = ++counter;
+        Process p(args, TestEnv(home.path(), sims.path()),
+                  work.file("tool" + std::to_string(n) + ".out"),
+                  work.file("tool" + std::to_string(n) + ".err"));
+        RunResult r;
+        r.status = p.Wait(120);
+        r.out = p.Out();
+        r.err = p.Err();
+        return r;
+    }
+
+    std::shared_ptr<CUsbDevice> Device() const {
+        std::vector<std::unique_ptr<IDeviceBackend>> b;
+        b.push_back(std::make_unique<SimSocketBackend>(sims.path()));
+        return std::make_shared<CUsbDevice>(std::move(b));
+    }
+
+    // Opens the instrument with this serial on a device object of the test's own.
+    std::shared_ptr<CUsbDevice> OpenUnit(const std::string& serial) const {
+        auto dev = Device();
+        int n = dev->GetDeviceCount();
+        for (int i = 0; i < n; ++i)
+            if (dev->Open(i) && dev->GetIdentity().serial == serial) return dev;
+        ADD_FAILURE() << "unit " << serial << " not found";
+        return dev;
+    }
+
+  private:
+    std::vector<std::unique_ptr<Process>> m_sims;
+};
+
+}  // namespace qv::test

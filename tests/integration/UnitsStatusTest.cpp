@@ -1,0 +1,156 @@
+// qvtool against emulated instruments: the unit list, status rows, the
+// clock, stopping, and unplugging and replugging.
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "device/DeviceStatus.h"
+#include "integration/Bench.h"
+
+namespace qv::test {
+namespace {
+
+using UnitsAndStatus = Bench;
+
+TEST_F(UnitsAndStatus, TwoUnitsListedSelectedAndNamed) {
+    StartSim({"--serial", "A0000001"});
+    StartSim({"--model", "QV-SZ2", "--serial", "42"});
+    RunResult r = Tool({"units"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("QV-S1   A0000001"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("QV-SZ2  42"), std::string::npos) << r.out;
+    std::string list = ReadBytes(home.file("ActiveUnitInfo.txt"));
+    EXPECT_NE(list.find("0001,14d2,0010,A0000001,\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("0001,14d2,0011,      42,\n"), std::string::npos) << list;
+
+    // The unit's own status file becomes the working one on selection.
+    WriteBytes(home.file("QvStatus_14D2_0011_42.qvs"), "[MonitorStatus]\r\nLine=530\r\n");
+    r = Tool({"units", "select", "42"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBytes(home.file("QvStatus.qvs")), "[MonitorStatus]\r\nLine=530\r\n");
+    ASSERT_EQ(Tool({"units", "name", "42", "bench, left"}).status, 0);
+    list = ReadBytes(home.file("ActiveUnitInfo.txt"));
+    EXPECT_NE(list.find(",0011,      42,bench, left\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("0009,14d2,0011"), std::string::npos) << list;
+
+    r = Tool({"units", "select", "nosuch"});
+    EXPECT_EQ(r.status, 1);
+    r = Tool({"units", "release"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(ReadBytes(home.file("ActiveUnitInfo.txt")).find("0001,14d2,0011"), std::string::npos);
+}
+
+TEST_F(UnitsAndStatus, StatusRowsAndExtendedRows) {
+    StartSim({"--serial", "S1", "--release", "0207", "--no-card", "--master"});
+    RunResult r = Tool({"status"});
+    EXPECT_EQ(r.status, 1);  // no unit selected yet
+    EXPECT_NE(r.err.find("QVが接続されていません"), std::string::npos) << r.err;
+    ASSERT_EQ(Tool({"units", "select", "S1"}).status, 0);
+    r = Tool({"status"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("ステータス\t停止中\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("CFカード\t未挿入\n"), std::string::npos);
+    EXPECT_NE(r.out.find("CFカードの状態\t-\n"), std::string::npos);
+    EXPECT_NE(r.out.find("モード\tマスタ\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("FX2"), std::string::npos);
+    r = Tool({"status", "--extended"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("本体情報 [拡張] \n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FX2\t0207\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("API\t1.11\n"), std::string::npos);
+}
+
+TEST_F(UnitsAndStatus, ClockSetAndReadBack) {
+    StartSim({"--serial", "C1", "--clock-offset", "7200"});
+    RunResult r = Tool({"clock"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("時刻情報取得できませんでした"), std::string::npos) << r.err;
+    ASSERT_EQ(Tool({"units", "select", "C1"}).status, 0);
+    r = Tool({"clock", "--set", "2030/01/02 03:04:05"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Read back through the protocol: the instrument's clock runs on from the set time.
+    auto dev = OpenUnit("C1");
+    DeviceCommand cmd(dev);
+    uint32_t mon = 0, clock = 0;
+    ASSERT_EQ(cmd.ReadClocks(mon, clock), 0);
+    uint32_t set = *ParseClockText("2030/01/02 03:04:05");
+    EXPECT_GE(clock, set);
+    EXPECT_LT(clock, set + 120);
+    r = Tool({"clock"});
+    EXPECT_NE(r.out.find("本体内蔵時計\t2030/01/02 03:0"), std::string::npos) << r.out;
+    ASSERT_EQ(Tool({"clock", "--set", "now"}).status, 0);
+    ASSERT_EQ(cmd.ReadClocks(mon, clock), 0);
+    EXPECT_LT(std::abs(static_cast<long>(clock) - static_cast<long>(std::time(nullptr))), 60);
+    EXPECT_EQ(Tool({"clock", "--set", "2030/02/31 00:00:00"}).status, 2);
+}
+
+TEST_F(UnitsAndStatus, StopEndsARun) {
+    StartSim({"--serial", "R1"});
+    ASSERT_EQ(Tool({"units", "select", "R1"}).status, 0);
+    auto dev = OpenUnit("R1");
+    DeviceCommand cmd(dev);
+    ASSERT_EQ(cmd.StartToComputer(), 0);
+    uint32_t bits = 0;
+    ASSERT_EQ(cmd.QueryState(bits), 0);
+    EXPECT_EQ(bits & kStateRunMask, 1u);  // no trigger starts storing: waiting
+    RunResult r = Tool({"stop"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(cmd.QueryState(bits), 0);
+    EXPECT_EQ(bits & kStateRunMask, 0u);
+}
+
+TEST_F(UnitsAndStatus, UnplugDuringATransferAndReplug) {
+    Process& sim = StartSim({"--serial", "U1"});
+    ASSERT_EQ(Tool({"units", "select", "U1"}).status, 0);
+    auto dev = OpenUnit("U1");
+    std::atomic<int> status{-1};
+    std::thread reader([&] {
+        uint8_t buf[512];
+        size_t n = sizeof buf;
+        dev->SetTimeout(kEpStream, 60000);  // waits in the instrument until cut
+        status = static_cast<int>(dev->Transfer(kEpStream, buf, n));
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sim.Signal(SIGUSR1);
+    reader.join();
+    EXPECT_EQ(status.load(), static_cast<int>(TransferStatus::kNoDevice));
+    ASSERT_TRUE(WaitFor([&] { return !SocketFor("U1"); }));
+    RunResult r = Tool({"status"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("QVが接続されていません"), std::string::npos);
+
+    sim.Signal(SIGUSR2);
+    ASSERT_TRUE(WaitFor([&] { return SocketFor("U1"); }));
+    r = Tool({"status"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = Tool({"units"});
+    EXPECT_NE(r.out.find("U1"), std::string::npos);
+}
+
+TEST_F(UnitsAndStatus, CardBlocksWrittenAndReadBackAcrossRestarts) {
+    std::string card = work.file("card.bin");
+    std::vector<uint8_t> data(64 * 512);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 31 + 7);
+    {
+        Process& sim = StartSim({"--serial", "K1", "--card", card});
+        auto dev = OpenUnit("K1");
+        DeviceCommand cmd(dev);
+        ASSERT_EQ(cmd.WriteCardBlocks(kCardSettingsAddress, data.data(), 64), 64 * 512);
+        std::vector<uint8_t> back;
+        ASSERT_EQ(cmd.ReadCardBlocks(kCardSettingsAddress, 64, back), 64 * 512);
+        EXPECT_EQ(back, data);
+        sim.Signal(SIGTERM);
+        EXPECT_EQ(sim.Wait(60), 0);
+    }
+    StartSim({"--serial", "K1", "--card", card});
+    auto dev = OpenUnit("K1");
+    DeviceCommand cmd(dev);
+    std::vector<uint8_t> back;
+    ASSERT_EQ(cmd.ReadCardBlocks(kCardSettingsAddress, 64, back), 64 * 512);
+    EXPECT_EQ(back, data);
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -22,5 +22,6 @@ void AddCaptureCommands(CLI::App& app);
 void AddSettingsCommands(CLI::App& app);
 // units, status, clock, stop.
 void AddDeviceCommands(CLI::App& app);
+void AddDecodeCommands(CLI::App& app);
 
 }  // namespace qv::cli

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     qv::cli::AddCaptureCommands(app);
     qv::cli::AddSettingsCommands(app);
     qv::cli::AddDeviceCommands(app);
+    qv::cli::AddDecodeCommands(app);
 
     try {
         app.parse(argc, argv);

@@ -8,6 +8,7 @@
 // a chunk stays readable when the disk fills up.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -57,6 +58,29 @@ class CMonitorFileCtrl {
             return 0;
         }
         return AppendSlow(bytes, length);
+    }
+
+    // Appends an 8-byte short record: header, value, 48-bit little-endian
+    // time. The per-record path of every ASYNC/LOGIC capture, so it builds
+    // the record in place instead of copying it.
+    int AppendShort(uint8_t header, uint8_t value, uint64_t time) {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (m_count + 8 <= kBufferSize) {
+                const uint64_t word = header | (uint64_t{value} << 8) | (time << 16);
+                std::memcpy(m_buffer.get() + m_count, &word, 8);
+                m_count += 8;
+                return 0;
+            }
+        }
+        const uint8_t record[8] = {header,
+                                   value,
+                                   static_cast<uint8_t>(time),
+                                   static_cast<uint8_t>(time >> 8),
+                                   static_cast<uint8_t>(time >> 16),
+                                   static_cast<uint8_t>(time >> 24),
+                                   static_cast<uint8_t>(time >> 32),
+                                   static_cast<uint8_t>(time >> 40)};
+        return Append(record, sizeof record);
     }
 
     // Writes the buffered bytes, empties the buffer when `reset` is set and

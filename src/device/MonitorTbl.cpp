@@ -1,7 +1,7 @@
 #include "device/MonitorTbl.h"
 
 #include <algorithm>
-#include <exception>
+#include <new>
 
 namespace qv {
 
@@ -20,24 +20,27 @@ void CMonitorTbl::Reset(uint64_t entries) {
     m_size = std::max<uint64_t>(entries, 1);
     m_used = 0;
     m_current = 0;
-    // Reserve every slot now, so that adding never allocates during the run;
-    // memory that is not there shortens the table to what could be had.
-    for (;;) {
-        try {
-            m_entries.reserve(static_cast<size_t>(m_size));
-            return;
-        } catch (const std::exception&) {
-            if (m_size == 1) return;
-            m_size /= 2;
-        }
-    }
+    // A large frame limit may allow millions of chunks; slots are allocated as
+    // chunks finish, never more than the run has written.
+    m_entries.reserve(static_cast<size_t>(std::min<uint64_t>(m_size, kInitialSlots)));
 }
 
 void CMonitorTbl::Add(const _ST_FILEADMI& entry) {
-    if (m_current >= m_entries.size())
-        m_entries.push_back(entry);  // within the reserved capacity
-    else
+    if (m_current >= m_entries.size()) {
+        try {
+            m_entries.push_back(entry);
+        } catch (const std::bad_alloc&) {
+            // No memory for another slot: the table ends with the slots it has
+            // and the next chunk reuses the oldest one.
+            m_size = std::max<uint64_t>(m_entries.size(), 1);
+            m_current = 0;
+            m_used = std::min(m_used, m_size);
+            if (m_entries.empty()) return;
+            m_entries[0] = entry;
+        }
+    } else {
         m_entries[m_current] = entry;
+    }
     ++m_current;
     m_used = std::min(m_used + 1, m_size);
     if (m_current >= m_size) m_current = 0;

@@ -4,8 +4,8 @@
 // the next chunk reuses the oldest slot, which in RING mode discards that
 // chunk.
 //
-// All slots are reserved when the table is built; a frame limit too large
-// for the memory there is shortens the table to the slots obtained.
+// Slots are allocated as chunks finish, so a huge frame limit costs nothing
+// up front; when memory runs out the table is shortened to the slots it has.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +43,8 @@ class CMonitorTbl {
     const _ST_FILEADMI& Chronological(uint64_t i) const;
 
   private:
-    std::vector<_ST_FILEADMI> m_entries;  // filled up to m_size, capacity reserved
+    static constexpr uint64_t kInitialSlots = 4096;
+    std::vector<_ST_FILEADMI> m_entries;  // grows up to m_size
     uint64_t m_size = 1;
     uint64_t m_used = 0;
     uint64_t m_current = 0;

@@ -74,11 +74,13 @@ void CStreamDecoder::Post(MainWindowMessage message, std::string_view text) {
     if (m_events) m_events->PostToMainWindow(message, text);
 }
 
+void CStreamDecoder::ReportWriteFailure() {
+    ++m_writeFailures;
+    Post(MainWindowMessage::kStatusText, kTextWriteFailed);
+}
+
 void CStreamDecoder::Write(const uint8_t* bytes, size_t length) {
-    if (m_writer.Append(bytes, length) != 0) {
-        ++m_writeFailures;
-        Post(MainWindowMessage::kStatusText, kTextWriteFailed);
-    }
+    if (m_writer.Append(bytes, length) != 0) ReportWriteFailure();
 }
 
 _ST_FILEADMI CStreamDecoder::CurrentChunkEntry() const {
@@ -89,10 +91,7 @@ _ST_FILEADMI CStreamDecoder::CurrentChunkEntry() const {
 }
 
 void CStreamDecoder::FinishChunk() {
-    if (m_writer.FlushAndClose(true) != 0) {
-        ++m_writeFailures;
-        Post(MainWindowMessage::kStatusText, kTextWriteFailed);
-    }
+    if (m_writer.FlushAndClose(true) != 0) ReportWriteFailure();
     m_table.Add(CurrentChunkEntry());
 }
 
@@ -114,10 +113,7 @@ int CStreamDecoder::OpenNextChunk() {
     m_chunk = _ST_FILEADMI{};
     m_chunkRecords = 0;
     ++m_chunksOpened;
-    if (rc != 0) {
-        ++m_writeFailures;
-        Post(MainWindowMessage::kStatusText, kTextWriteFailed);
-    }
+    if (rc != 0) ReportWriteFailure();
     return rc;
 }
 
@@ -147,8 +143,9 @@ void CStreamDecoder::Count(uint8_t header, uint8_t value) {
             const uint8_t changed = m_lineState ^ value;
             m_chunk.CountLineChange(m_lineState, value);
             ++m_totals.kinds[2];
+            // Without branches: which lines change is as random as the line.
             for (int i = 0; i < 8; ++i)
-                if (changed & (0x80 >> i)) ++m_totals.changes[i];
+                m_totals.changes[i] += (changed >> (7 - i)) & 1u;
             m_lineState = value;
             break;
         }
@@ -175,46 +172,57 @@ bool CStreamDecoder::DropAtLimit() {
     return true;
 }
 
-void CStreamDecoder::HandleShortData(uint8_t header, uint8_t value, uint16_t step) {
-    if (!m_started) {
+// Inlined into Decode: it runs once per item of every ASYNC/LOGIC stream.
+[[gnu::always_inline]] inline void CStreamDecoder::HandleShortData(uint8_t header, uint8_t value,
+                                                                   uint16_t step) {
+    if (!m_started) [[unlikely]] {
         // Data before the first date has no day to belong to.
         if (!m_dateSeen) return;
         // The chunk's leading record: stored as received at the running time
         // (its step is not added) and not counted.
         m_started = true;
         m_lineState = HeaderKind(header) == RecordKind::kLineChange ? value : 0;
-        uint8_t record[kShortRecordSize];
-        EncodeShortRecord(record, ShortRecord{header, value, m_running});
-        Write(record, sizeof record);
+        if (m_writer.AppendShort(header, value, m_running) != 0) ReportWriteFailure();
         return;
     }
-    if (DropAtLimit()) return;
+    if (m_config.memory == kMemoryFix && m_totals.records >= m_config.frameMax) [[unlikely]] {
+        DropAtLimit();
+        return;
+    }
     m_running += step;
     if (m_chunkRecords == 0) m_chunkStart = m_running;
-    uint8_t record[kShortRecordSize];
-    EncodeShortRecord(record, ShortRecord{header, value, m_running});
-    Write(record, sizeof record);
+    if (m_writer.AppendShort(header, value, m_running) != 0) [[unlikely]]
+        ReportWriteFailure();
 
+    const RecordKind kind = HeaderKind(header);
     LiveRecord& live = m_ring.NextSlot();
     live.header = header;
     live.value = value;
     live.start = live.end = m_running;
     live.length = 1;
-    const RecordKind kind = HeaderKind(header);
     live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
     CountTriple& triple = m_ring.NextTriple();
     triple.records = m_totals.records;
     if (kind == RecordKind::kSdData) {
         triple.sd = m_totals.kinds[0];
         triple.rd = 0;
+        ++m_chunk.sdRecords;
+        ++m_totals.kinds[0];
+        ++m_chunkRecords;
+        ++m_totals.records;
     } else if (kind == RecordKind::kRdData) {
         triple.sd = 0;
         triple.rd = m_totals.kinds[1];
+        ++m_chunk.rdRecords;
+        ++m_totals.kinds[1];
+        ++m_chunkRecords;
+        ++m_totals.records;
+    } else {
+        Count(header, value);
     }
     m_ring.Advance();
-
-    Count(header, value);
-    RotateIfFull();
+    if (m_chunkRecords >= m_config.fileRecords) [[unlikely]]
+        RotateIfFull();
 }
 
 void CStreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item) {
@@ -336,10 +344,7 @@ bool CStreamDecoder::HandleControl(const StreamItem& item) {
             } else if (m_started) {
                 // The chunk holds only its leading record: start it afresh so
                 // that the new day's leading record is its first record.
-                if (m_writer.OpenChunk() != 0) {
-                    ++m_writeFailures;
-                    Post(MainWindowMessage::kStatusText, kTextWriteFailed);
-                }
+                if (m_writer.OpenChunk() != 0) ReportWriteFailure();
             }
             char text[16];
             std::snprintf(text, sizeof text, "%02d%02d%02d", item.year % 100, item.month % 100,

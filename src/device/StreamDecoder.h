@@ -151,6 +151,7 @@ class CStreamDecoder {
     void AddTriggerEvent(uint8_t code);
     void Count(uint8_t header, uint8_t value);
     void Write(const uint8_t* bytes, size_t length);
+    void ReportWriteFailure();
     void FinishChunk();
     int OpenNextChunk();
     void RotateIfFull();

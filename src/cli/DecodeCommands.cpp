@@ -1,0 +1,216 @@
+// qvtool decode: turns a raw capture stream (the bytes of endpoint 0x88, as a
+// file) into a finished capture folder, with the same code a monitoring run
+// uses. qvtool gen-stream writes such a stream from a seed, for tests and
+// benchmarks.
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "cli/Commands.h"
+#include "core/CaptureIndexText.h"
+#include "core/FileUtil.h"
+#include "core/QvrCmn.h"
+#include "core/TimeText.h"
+#include "device/CaptureSession.h"
+#include "settings/MonitorSettings.h"
+#include "settings/StatusSet.h"
+#include "sim/StreamGenerator.h"
+
+namespace qv::cli {
+
+namespace {
+
+// One read of a stream file; the monitoring run reads at most 1 MiB at once.
+constexpr size_t kReadSize = 1 << 20;
+
+const std::map<std::string, int> kProtocols = {{"ASYNC", kProtocolAsync},
+                                               {"SYNC", kProtocolSync},
+                                               {"HDLC", kProtocolHdlc},
+                                               {"LOGIC", kProtocolLogic}};
+
+// The main window's texts, shown once each on stderr.
+class StderrEvents : public IMonitorEvents {
+  public:
+    void PostToMainWindow(MainWindowMessage message, std::string_view text) override {
+        if (message == MainWindowMessage::kStopMonitoring) {
+            ++m_notices;
+            return;
+        }
+        if (text == m_last) return;
+        m_last = text;
+        std::cerr << "qvtool: " << text << "\n";
+    }
+    uint64_t Notices() const { return m_notices; }
+
+  private:
+    std::string m_last;
+    uint64_t m_notices = 0;
+};
+
+struct DecodeArgs {
+    std::string stream;
+    std::string out;
+    std::string settings;
+    std::string date;
+    std::string protocol;
+};
+
+std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenFile(const std::string& path,
+                                                         const char* mode) {
+    return {std::fopen(path.c_str(), mode), &std::fclose};
+}
+
+void Decode(const DecodeArgs& a) {
+    auto in = OpenFile(a.stream, "rb");
+    if (!in) throw CommandError{kExitFailure, "cannot read " + a.stream};
+    if (!IsDirectory(a.out)) throw CommandError{kExitFailure, a.out + " is not a folder"};
+    if (!a.date.empty() && !IsValidDateText(a.date))
+        throw CommandError{kExitUsage, "bad value \"" + a.date + "\" for --date: YYMMDD"};
+
+    CQvrCmn cmn;
+    cmn.LoadRegistrySettings();
+    CaptureStartInfo info;
+    info.directory = a.out;
+    info.frameMax = cmn.GetFrameMax();
+    info.fileRecords = CQvrCmn::kFileRecords;
+    if (!a.settings.empty() && ImportStatusSet(a.settings, info.settings, std::time(nullptr)) != 0)
+        throw CommandError{kExitFailure, "cannot read the status file " + a.settings};
+    MonitorSettings& m = info.settings.status.monitor;
+    if (m.Memory != kMemoryRing) m.Memory = kMemoryFix;  // what a new status file carries
+    if (!a.protocol.empty()) m.Protocol = static_cast<uint8_t>(kProtocols.at(a.protocol));
+    if (!IsValidProtocol(m.Protocol))
+        throw CommandError{kExitFailure, "the settings name no protocol a capture can have"};
+
+    // A capture folder is named by the second it starts in; wait for a fresh
+    // second rather than mix two captures in one folder.
+    std::time_t now = std::time(nullptr);
+    for (int i = 0; i < 30 && PathExists(JoinPath(a.out, CaptureFolderName(now))); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        now = std::time(nullptr);
+    }
+    info.folderTime = info.startClock = now;
+
+    StderrEvents events;
+    CCaptureSession session(&cmn, &events);
+    const int rc = session.Start(info);
+    if (rc == kErrCaptureFolder)
+        throw CommandError{kExitFailure,
+                           a.out + " に管理ファイルを作成することができませんでした."};
+    if (rc != 0)
+        throw CommandError{kExitFailure, "cannot create the capture in " + session.FolderPath() +
+                                             " (code " + std::to_string(rc) + ")"};
+    if (!a.date.empty()) {
+        // A dump cut from a running capture has no date item before its data.
+        std::vector<uint8_t> date;
+        AppendStreamItem(date,
+                         StreamItem::Date(static_cast<uint8_t>(std::stoi(a.date.substr(0, 2))),
+                                          static_cast<uint8_t>(std::stoi(a.date.substr(2, 2))),
+                                          static_cast<uint8_t>(std::stoi(a.date.substr(4, 2)))));
+        session.Feed(date);
+    }
+    CReceiveBuffer& buffer = session.Buffer();
+    uint64_t bytesRead = 0;
+    for (;;) {
+        const size_t want = std::min(kReadSize, buffer.FreeSize());
+        if (want == 0) break;  // decoding stopped in front of a full buffer
+        const size_t got = std::fread(buffer.FreeSpace(), 1, want, in.get());
+        if (got == 0) break;
+        buffer.Commit(got);
+        bytesRead += got;
+        session.Decoder().Decode(buffer);
+    }
+    const bool readError = std::ferror(in.get()) != 0;
+    const int stopRc = session.Stop(std::time(nullptr));
+
+    const CStreamDecoder& d = session.Decoder();
+    const CaptureTotals& t = d.Totals();
+    std::cout << session.IndexPath() << "\n";
+    std::printf(
+        "records %llu (SD %llu, RD %llu, line changes %llu, events %llu)\n",
+        static_cast<unsigned long long>(t.records), static_cast<unsigned long long>(t.kinds[0]),
+        static_cast<unsigned long long>(t.kinds[1]), static_cast<unsigned long long>(t.kinds[2]),
+        static_cast<unsigned long long>(t.kinds[3]));
+    std::printf("chunks %llu, trigger events %zu%s, stream bytes %llu, left undecoded %zu\n",
+                static_cast<unsigned long long>(d.Table().Used()), d.TriggerEvents().size(),
+                d.BufferFull() ? " (instrument memory overflowed)" : "",
+                static_cast<unsigned long long>(bytesRead), buffer.Fill());
+    if (events.Notices() > 0)
+        std::printf("notices %llu\n", static_cast<unsigned long long>(events.Notices()));
+    if (readError) throw CommandError{kExitFailure, "read error in " + a.stream};
+    if (stopRc != 0)
+        throw CommandError{kExitFailure, "cannot write the index " + session.IndexPath()};
+    if (d.WriteFailures() > 0)
+        throw CommandError{kExitFailure,
+                           std::to_string(d.WriteFailures()) + " chunk writes failed"};
+}
+
+struct GenArgs {
+    std::string out;
+    std::string protocol = "ASYNC";
+    uint64_t events = 100000;
+    uint64_t seed = 1;
+    double baud = 115200.0;
+    std::string date = "240101";
+    std::string start = "10:00:00";
+    uint32_t fillers = 0;
+    bool notice = false;
+};
+
+void Generate(const GenArgs& a) {
+    if (!IsValidDateText(a.date))
+        throw CommandError{kExitUsage, "bad value \"" + a.date + "\" for --date: YYMMDD"};
+    sim::GeneratorOptions g;
+    g.traffic.protocol = kProtocols.at(a.protocol);
+    g.traffic.seed = a.seed;
+    g.traffic.sdBaudrate = g.traffic.rdBaudrate = a.baud;
+    g.traffic.startTicks = TextToTicks(a.start + " 000:000:000");
+    g.firstDay = {2000 + std::stoi(a.date.substr(0, 2)), std::stoi(a.date.substr(2, 2)),
+                  std::stoi(a.date.substr(4, 2))};
+    g.events = a.events;
+    g.fillerOneIn = a.fillers;
+    g.noticeAtEnd = a.notice;
+    std::vector<uint8_t> bytes;
+    const uint64_t items = sim::GenerateStream(g, bytes);
+    auto out = OpenFile(a.out, "wb");
+    if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size() ||
+        std::fflush(out.get()) != 0)
+        throw CommandError{kExitFailure, "cannot write " + a.out};
+    std::printf("%s: %zu bytes, %llu data items\n", a.out.c_str(), bytes.size(),
+                static_cast<unsigned long long>(items));
+}
+
+}  // namespace
+
+void AddDecodeCommands(CLI::App& app) {
+    auto dec = std::make_shared<DecodeArgs>();
+    CLI::App* d = app.add_subcommand(
+        "decode", "Rebuild a capture from a raw capture stream (the bytes of endpoint 0x88)");
+    d->add_option("STREAM", dec->stream, "stream file")->required();
+    d->add_option("--out", dec->out, "folder the capture folder is made in")->required();
+    d->add_option("--settings", dec->settings,
+                  "status file (.qvs) with the settings of the run; defaults otherwise");
+    d->add_option("--date", dec->date, "YYMMDD of the records before the stream's first date item");
+    d->add_option("--protocol", dec->protocol, "overrides the protocol of the settings")
+        ->check(CLI::IsMember({"ASYNC", "SYNC", "HDLC", "LOGIC"}));
+    d->callback([dec] { Decode(*dec); });
+
+    auto gen = std::make_shared<GenArgs>();
+    CLI::App* g = app.add_subcommand("gen-stream", "Write a generated capture stream for tests");
+    g->add_option("OUT", gen->out, "stream file to write")->required();
+    g->add_option("--protocol", gen->protocol, "ASYNC, SYNC, HDLC or LOGIC")
+        ->check(CLI::IsMember({"ASYNC", "SYNC", "HDLC", "LOGIC"}));
+    g->add_option("--events", gen->events, "line events to generate");
+    g->add_option("--seed", gen->seed, "seed of the line traffic");
+    g->add_option("--baud", gen->baud, "bit rate of both lines")->check(CLI::Range(10.0, 12.5e6));
+    g->add_option("--date", gen->date, "YYMMDD of the first day");
+    g->add_option("--start", gen->start, "HH:MM:SS of the first event");
+    g->add_option("--fillers", gen->fillers, "a filler item after one event in N (0: none)");
+    g->add_flag("--notice", gen->notice, "end with a notice item (ASYNC/LOGIC)");
+    g->callback([gen] { Generate(*gen); });
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,167 @@
+#include "device/CaptureSession.h"
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "core/FileUtil.h"
+#include "core/TimeText.h"
+#include "device/DecoderHarness.h"
+#include "sim/LineTraffic.h"
+#include "sim/StreamEncoder.h"
+#include "support/TempDir.h"
+
+namespace qv {
+namespace {
+
+using test::ReadBytes;
+using test::Records;
+using test::TempDir;
+
+std::time_t Noon(int day) {
+    struct tm t {};
+    t.tm_year = 124;
+    t.tm_mon = 4;
+    t.tm_mday = day;
+    t.tm_hour = 12;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
+CaptureStartInfo Info(const std::string& dir, int protocol, int memory, uint64_t fileRecords) {
+    CaptureStartInfo info;
+    info.directory = dir;
+    info.folderTime = Noon(17);
+    info.startClock = Noon(17);
+    info.settings.status.monitor.Protocol = static_cast<uint8_t>(protocol);
+    info.settings.status.monitor.Memory = static_cast<uint8_t>(memory);
+    info.frameMax = 100'000'000;
+    info.fileRecords = fileRecords;
+    return info;
+}
+
+std::vector<uint8_t> Traffic(int protocol, int events) {
+    sim::TrafficOptions opt;
+    opt.protocol = protocol;
+    opt.seed = 11;
+    opt.startTicks = kTicksPerDay - 2 * kTicksPerSecond;  // crosses midnight
+    sim::LineTraffic traffic(opt);
+    sim::StreamEncoder enc(protocol, {2024, 5, 17});
+    std::vector<uint8_t> out;
+    sim::LineEvent first = traffic.Next();
+    enc.Begin(out, first.time, first.value);
+    for (int i = 0; i < events; ++i)
+        enc.Add(out, traffic.Next());
+    return out;
+}
+
+// A whole capture: folder, index entries, final chunk names, and chunk files
+// whose records agree with their entries.
+TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
+    for (int protocol : {kProtocolAsync, kProtocolSync}) {
+        SCOPED_TRACE(protocol);
+        TempDir dir;
+        CCaptureSession session(nullptr, nullptr);
+        ASSERT_EQ(session.Start(Info(dir.path(), protocol, kMemoryFix, 500)), 0);
+        EXPECT_EQ(session.FolderName(), CaptureFolderName(Noon(17)));
+        EXPECT_EQ(session.FolderName().size(), 14u);
+        session.Feed(Traffic(protocol, 4000));
+        ASSERT_EQ(session.Stop(Noon(18)), 0);
+
+        CManageFileCtrl index;
+        ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
+        const CManageFileCtrl::Totals totals = index.ChunkTotals();
+        const uint64_t chunks = session.Decoder().Table().Used();
+        EXPECT_EQ(totals.chunks, chunks);
+        EXPECT_GT(chunks, 3u);
+        EXPECT_EQ(index.ReadFrameNum(), session.Decoder().Totals().records);
+        EXPECT_EQ(totals.records, session.Decoder().Totals().records);
+        EXPECT_EQ(index.CounterTotal(2), session.Decoder().Totals().kinds[0]);
+
+        uint64_t onDisk = 0;
+        for (uint64_t n = 1; n <= chunks; ++n) {
+            _ST_FILEADMI e;
+            ASSERT_EQ(index.ReadChunkEntry(n, e), 0);
+            const auto recs = Records(
+                ReadBytes(JoinPath(session.FolderPath(), CMonitorFileCtrl::FinalChunkName(n))),
+                UsesFrameRecords(protocol));
+            ASSERT_EQ(recs.size(), e.RecordCount() + 1) << "chunk " << n;  // + leading record
+            if (e.RecordCount() > 0) {
+                EXPECT_EQ(recs[1].start, e.startTime);
+            }
+            onDisk += e.RecordCount();
+        }
+        EXPECT_EQ(onDisk, totals.records);
+        EXPECT_FALSE(std::filesystem::exists(JoinPath(session.FolderPath(), "t000000001.qvd")));
+
+        // StartTime is chunk 1's; the day after midnight has its own chunk.
+        CaptureTime start, end;
+        ASSERT_EQ(index.ReadStartTime(start), 0);
+        _ST_FILEADMI first, last;
+        index.ReadChunkEntry(1, first);
+        index.ReadChunkEntry(chunks, last);
+        EXPECT_EQ(start.date, "240517");
+        EXPECT_EQ(start.ticks, first.startTime);
+        EXPECT_EQ(DateFieldText(last.date), "240518");
+        ASSERT_EQ(index.ReadEndTime(end), 0);
+        EXPECT_EQ(end.date, "240518");
+        EXPECT_EQ(end.ticks, 12 * 3600 * kTicksPerSecond + 99'999'999);
+        // The settings of the run went into the index.
+        EXPECT_EQ(index.ReadValue("MonitorStatus", "Protocol"),
+                  protocol == kProtocolAsync ? "ASYNC" : "SYNC");
+    }
+}
+
+TEST(CaptureSessionTest, TriggerRecordsAreWrittenInArrivalOrder) {
+    TempDir dir;
+    CCaptureSession session(nullptr, nullptr);
+    ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryRing, 50000)), 0);
+    std::vector<uint8_t> s;
+    AppendStreamItem(s, StreamItem::Date(24, 5, 17));
+    AppendStreamItem(s, StreamItem::Data(0xC0, 0, 0));
+    AppendStreamItem(s, StreamItem::TriggerTime(3, 123'456'789));
+    AppendStreamItem(s, StreamItem::TriggerStep(255, 10));
+    session.Feed(s);
+    ASSERT_EQ(session.Stop(Noon(17)), 0);
+    CManageFileCtrl index;
+    ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
+    EXPECT_EQ(index.ReadValue("TriggerRecord", "1"), "1,240517,00:00:01 234:567:890,3");
+    EXPECT_EQ(index.ReadValue("TriggerRecord", "2"), "1,240517,00:00:01 234:567:990,255");
+    EXPECT_FALSE(index.HasValue("TriggerRecord", "3"));
+    // A capture without records still has chunk 1 and its entry.
+    EXPECT_EQ(index.ReadFrameNum(), 0u);
+    EXPECT_TRUE(index.HasValue("DataFile", "1"));
+}
+
+TEST(CaptureSessionTest, MissingSaveFolderGivesMinus19AndItsMessage) {
+    TempDir dir;
+    CCaptureSession session(nullptr, nullptr);
+    EXPECT_EQ(session.Start(Info(dir.file("gone/deeper"), kProtocolAsync, kMemoryFix, 10)),
+              kErrCaptureFolder);
+    EXPECT_EQ(session.Stop(Noon(17)), 0);  // nothing started: nothing to do
+}
+
+TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
+    TempDir dir;
+    if (::geteuid() != 0 || ::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    test::RecordedEvents events;
+    {
+        CCaptureSession session(nullptr, &events);
+        ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 50000)), 0);
+        session.Feed(Traffic(kProtocolAsync, 400000));  // ~3 MB of records
+        EXPECT_GT(events.Count(MainWindowMessage::kStatusText, kTextWriteFailed), 0u);
+        const uint64_t failuresBefore = session.Decoder().WriteFailures();
+        EXPECT_GT(failuresBefore, 0u);
+        EXPECT_GT(session.Decoder().Totals().records, 300000u);  // decoding went on
+        session.Stop(Noon(17));
+        for (const auto& f : std::filesystem::directory_iterator(session.FolderPath()))
+            if (f.path().extension() == ".qvd") Records(ReadBytes(f.path()), false);
+    }
+    ::umount(dir.path().c_str());
+}
+
+}  // namespace
+}  // namespace qv

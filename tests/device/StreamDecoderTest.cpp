@@ -1,0 +1,301 @@
+#include "device/StreamDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include "core/TimeText.h"
+#include "device/DecoderHarness.h"
+#include "sim/LineTraffic.h"
+#include "sim/StreamEncoder.h"
+
+namespace qv {
+namespace {
+
+using test::DecoderHarness;
+using test::Rec;
+using test::Records;
+
+constexpr uint8_t kSd = 0x80, kRd = 0xA0, kLines = 0xC0, kEvent = 0xE0;
+
+struct Stream {
+    std::vector<uint8_t> bytes;
+    Stream& Add(const StreamItem& it) {
+        AppendStreamItem(bytes, it);
+        return *this;
+    }
+};
+
+DecoderConfig Async(uint64_t fileRecords = 50000, int memory = kMemoryFix,
+                    uint64_t frameMax = kFixFrameMax) {
+    return DecoderConfig{kProtocolAsync, memory, frameMax, fileRecords};
+}
+
+// --- 4-byte layout: leading records, steps, rotation, dates
+
+TEST(StreamDecoderTest, LeadingRecordStepsAndRotationEveryFileRecords) {
+    DecoderHarness h(Async(3));
+    Stream s;
+    s.Add(StreamItem::Data(kSd, 'x', 5))  // before any date: dropped
+        .Add(StreamItem::Date(24, 5, 17))
+        .Add(StreamItem::Time(1000))
+        .Add(StreamItem::Data(kLines, 0xA0, 7))  // leading: step not added, not counted
+        .Add(StreamItem::Data(kSd, 'A', 10))
+        .Add(StreamItem::Data(kLines, 0x20, 10))
+        .Add(StreamItem::Data(kRd, 'B', 10))
+        .Add(StreamItem::Data(kEvent, 0x80, 10));  // fourth record: chunk 2
+    h.Feed(s.bytes);
+
+    EXPECT_EQ(Records(h.Chunk(1), false), (std::vector<Rec>{{kLines, 0xA0, 1000, 1000, {}},
+                                                            {kSd, 'A', 1010, 1010, {}},
+                                                            {kLines, 0x20, 1020, 1020, {}},
+                                                            {kRd, 'B', 1030, 1030, {}}}));
+    h.decoder.FinishRun();
+    EXPECT_EQ(Records(h.Chunk(2), false),
+              (std::vector<Rec>{{0xC0, 0x20, 0, 0, {}}, {kEvent, 0x80, 1040, 1040, {}}}));
+
+    const CMonitorTbl& t = h.decoder.Table();
+    ASSERT_EQ(t.Used(), 2u);
+    const _ST_FILEADMI& c1 = t.Chronological(0);
+    EXPECT_EQ(DateFieldText(c1.date), "240517");
+    EXPECT_EQ(c1.startTime, 1010u);
+    EXPECT_EQ(c1.sdRecords, 1u);
+    EXPECT_EQ(c1.rdRecords, 1u);
+    EXPECT_EQ(c1.lineChanges, 1u);
+    EXPECT_EQ(c1.lineBitChanges[0], 1u);  // RS went down against 0xA0
+    EXPECT_EQ(c1.lineBitChanges[2], 0u);  // ER stayed up
+    EXPECT_EQ(t.Chronological(1).events, 1u);
+    EXPECT_EQ(t.Chronological(1).eventBitChanges[0], 1u);
+    EXPECT_EQ(h.decoder.Totals().records, 4u);
+    EXPECT_EQ(h.decoder.Totals().changes[0], 1u);
+}
+
+TEST(StreamDecoderTest, DateChangeStartsANewChunkWithTheNewDate) {
+    DecoderHarness h(Async());
+    Stream s;
+    s.Add(StreamItem::Date(24, 12, 31))
+        .Add(StreamItem::Data(kLines, 0x30, 0))
+        .Add(StreamItem::Time(kTicksPerDay - 100))
+        .Add(StreamItem::Data(kSd, 'a', 50))
+        .Add(StreamItem::Date(25, 1, 1))
+        .Add(StreamItem::Data(kRd, 'b', 40))  // the new chunk's leading record, at 0
+        .Add(StreamItem::Data(kRd, 'c', 40));
+    h.Feed(s.bytes);
+    h.decoder.FinishRun();
+    const CMonitorTbl& t = h.decoder.Table();
+    ASSERT_EQ(t.Used(), 2u);
+    EXPECT_EQ(DateFieldText(t.Chronological(0).date), "241231");
+    EXPECT_EQ(DateFieldText(t.Chronological(1).date), "250101");
+    EXPECT_EQ(t.Chronological(1).startTime, 40u);
+    EXPECT_EQ(Records(h.Chunk(2), false),
+              (std::vector<Rec>{{kRd, 'b', 0, 0, {}}, {kRd, 'c', 40, 40, {}}}));
+    // A leading record of another kind restarts the line state at 0.
+    EXPECT_EQ(h.decoder.LineState(), 0);
+}
+
+TEST(StreamDecoderTest, DateRightAfterALeadingRecordDoesNotStackLeadingRecords) {
+    DecoderHarness h(Async(1));
+    Stream s;
+    s.Add(StreamItem::Date(24, 1, 1))
+        .Add(StreamItem::Data(kLines, 0x10, 0))
+        .Add(StreamItem::Data(kSd, 'a', 1))  // fills chunk 1; chunk 2 gets 0xC0
+        .Add(StreamItem::Date(24, 1, 2))
+        .Add(StreamItem::Data(kLines, 0x11, 0))
+        .Add(StreamItem::Data(kSd, 'b', 1));
+    h.Feed(s.bytes);
+    EXPECT_EQ(Records(h.Chunk(2), false),
+              (std::vector<Rec>{{kLines, 0x11, 0, 0, {}}, {kSd, 'b', 1, 1, {}}}));
+}
+
+TEST(StreamDecoderTest, StepBeyondTwentyFourHoursIsStoredAsIs) {
+    DecoderHarness h(Async());
+    Stream s;
+    s.Add(StreamItem::Date(24, 1, 1))
+        .Add(StreamItem::Data(kLines, 0, 0))
+        .Add(StreamItem::Time(8'639'999'990'000ULL))
+        .Add(StreamItem::Data(kSd, 1, 0xFFFF));
+    h.Feed(s.bytes);
+    h.decoder.FinishRun();
+    EXPECT_EQ(Records(h.Chunk(1), false).back().start, 8'639'999'990'000ULL + 0xFFFF);
+}
+
+// --- 8-byte layout: frames and their pieces
+
+TEST(StreamDecoderTest, SyncFrameOf600BytesIsAssembledFromPieces) {
+    DecoderHarness h(DecoderConfig{kProtocolSync, kMemoryFix, kFixFrameMax, 50000});
+    std::vector<uint8_t> data(600);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i);
+    Stream s;
+    s.Add(StreamItem::Frame(kSd, 1, 2, {data.data(), 5}))  // before the first line change
+        .Add(StreamItem::LineChange(kLines, 0x80, 100))
+        .Add(StreamItem::Frame(kSd | 0x10, 200, 300, {data.data(), 255}))
+        .Add(StreamItem::LineChange(kLines, 0xC0, 350))  // written between the pieces
+        .Add(StreamItem::Frame(kSd | 0x18, 999, 400, {data.data() + 255, 255}))
+        .Add(StreamItem::Frame(kSd | 0x08, 888, 500, {data.data() + 510, 90}))
+        .Add(StreamItem::Frame(kRd, 600, 700, {data.data(), 3}))
+        .Add(StreamItem::Event(kEvent, 0x80, 800));  // skipped
+    h.Feed(s.bytes);
+    h.decoder.FinishRun();
+    const std::vector<Rec> recs = Records(h.Chunk(1), true);
+    ASSERT_EQ(recs.size(), 4u);
+    EXPECT_EQ(recs[0], (Rec{kLines, 0x80, 100, 100, {}}));
+    EXPECT_EQ(recs[1], (Rec{kLines, 0xC0, 350, 350, {}}));
+    EXPECT_EQ(recs[2].header, kSd | 0x10);  // the first piece's header byte
+    EXPECT_EQ(recs[2].start, 200u);
+    EXPECT_EQ(recs[2].end, 500u);
+    EXPECT_EQ(recs[2].data, std::string(data.begin(), data.end()));
+    EXPECT_EQ(recs[3], (Rec{kRd, 0, 600, 700, std::string("\0\1\2", 3)}));
+    const _ST_FILEADMI e = h.decoder.Table().Chronological(0);
+    EXPECT_EQ(e.sdRecords, 1u);
+    EXPECT_EQ(e.rdRecords, 1u);
+    EXPECT_EQ(e.lineChanges, 1u);
+    EXPECT_EQ(e.events, 0u);
+    EXPECT_EQ(e.startTime, 350u);
+}
+
+TEST(StreamDecoderTest, PiecesBeyond256AreDroppedAndTheFrameStillFits) {
+    DecoderHarness h(DecoderConfig{kProtocolHdlc, kMemoryFix, kFixFrameMax, 50000});
+    std::vector<uint8_t> piece(255, 0x5A);
+    Stream s;
+    s.Add(StreamItem::LineChange(kLines, 0, 1));
+    for (int i = 0; i < 300; ++i)
+        s.Add(StreamItem::Frame(kRd | 0x10, 10, 20, piece));
+    s.Add(StreamItem::Frame(kRd, 10, 30, piece));
+    h.Feed(s.bytes);
+    h.decoder.FinishRun();
+    const std::vector<Rec> recs = Records(h.Chunk(1), true);
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_EQ(recs[1].data.size(), 65535u);
+}
+
+// --- chunk table in RING mode
+
+TEST(StreamDecoderTest, RingWithTwoSlotsReusesSlotOneAndSubtractsTheOldChunk) {
+    // FrameMax 4, FileRecords 2: N = 2.
+    DecoderHarness h(Async(2, kMemoryRing, 4));
+    Stream s;
+    s.Add(StreamItem::Date(24, 1, 1)).Add(StreamItem::Data(kLines, 0, 0));
+    for (int i = 0; i < 5; ++i)
+        s.Add(StreamItem::Data(kSd, static_cast<uint8_t>('0' + i), 1));
+    h.Feed(s.bytes);
+    // Chunks 1 and 2 are full; the third chunk (slot 1) has been opened and
+    // the first chunk's two records have left the totals.
+    EXPECT_EQ(h.decoder.Totals().records, 3u);
+    EXPECT_EQ(h.decoder.Totals().kinds[0], 3u);
+    h.decoder.FinishRun();
+    const CMonitorTbl& t = h.decoder.Table();
+    EXPECT_EQ(t.Used(), 2u);
+    EXPECT_EQ(t.OldestSlot(), 2u);
+    EXPECT_EQ(Records(h.Chunk(1), false).front().header, 0xC0);  // reused by the third chunk
+    EXPECT_EQ(Records(h.Chunk(2), false).size(), 3u);
+
+    h.writer.FinalNames(t.OldestSlot(), t.Used());
+    EXPECT_EQ(Records(test::ReadBytes(h.dir.file("000000001.qvd")), false)[1].value, '2');
+    EXPECT_EQ(Records(test::ReadBytes(h.dir.file("000000002.qvd")), false)[1].value, '4');
+}
+
+// --- trigger events, notices, the FIX limit
+
+TEST(StreamDecoderTest, TriggerEventsNoticeAndFixLimit) {
+    DecoderHarness h(Async(50000, kMemoryFix, 3));
+    Stream s;
+    s.Add(StreamItem::Date(24, 2, 29)).Add(StreamItem::Data(kLines, 0, 0));
+    s.Add(StreamItem::TriggerStep(2, 100)).Add(StreamItem::TriggerTime(255, 5000));
+    for (int i = 0; i < 1100; ++i)
+        s.Add(StreamItem::TriggerStep(1, 1));
+    s.Add(StreamItem::Notice());
+    for (int i = 0; i < 5; ++i)
+        s.Add(StreamItem::Data(kRd, 'r', 1));
+    h.Feed(s.bytes);
+    const auto& ev = h.decoder.TriggerEvents();
+    ASSERT_EQ(ev.size(), kMaxTriggerEvents);
+    EXPECT_EQ(ev[0].code, 2);
+    EXPECT_EQ(ev[0].time, 100u);
+    EXPECT_EQ(ev[0].chunk, 1u);
+    EXPECT_EQ(DateFieldText(ev[0].date), "240229");
+    EXPECT_EQ(ev[1].time, 5000u);
+    EXPECT_TRUE(h.decoder.BufferFull());
+    EXPECT_EQ(h.events.Count(MainWindowMessage::kStopMonitoring), 1u);
+    // Three records kept, two dropped with one report.
+    EXPECT_EQ(h.decoder.Totals().records, 3u);
+    EXPECT_EQ(h.decoder.DroppedAtLimit(), 2u);
+    EXPECT_EQ(h.events.Count(MainWindowMessage::kStatusText, kTextCaptureFull), 1u);
+}
+
+// --- items split anywhere give the same capture
+
+std::vector<uint8_t> GeneratedStream(int protocol, int events, uint64_t seed) {
+    sim::TrafficOptions opt;
+    opt.protocol = protocol;
+    opt.seed = seed;
+    opt.startTicks = kTicksPerDay - 3 * kTicksPerSecond;  // crosses midnight
+    sim::LineTraffic traffic(opt);
+    sim::StreamEncoder enc(protocol, {2024, 3, 31});
+    std::vector<uint8_t> out;
+    sim::LineEvent first = traffic.Next();
+    enc.Begin(out, first.time, first.value);
+    for (int i = 0; i < events; ++i) {
+        enc.Add(out, traffic.Next());
+        if (i % 97 == 0) enc.AddFiller(out, static_cast<uint32_t>(i % 13));
+    }
+    return out;
+}
+
+TEST(StreamDecoderTest, ItemsSplitAtEveryByteGiveTheSameChunks) {
+    for (int protocol : {kProtocolAsync, kProtocolHdlc, kProtocolLogic}) {
+        SCOPED_TRACE(protocol);
+        const std::vector<uint8_t> stream = GeneratedStream(protocol, 1500, 3);
+        DecoderConfig cfg{protocol, kMemoryFix, kFixFrameMax, 97};
+        DecoderHarness whole(cfg);
+        whole.Feed(stream);
+        whole.decoder.FinishRun();
+        // Every read size from 1 to 23 bytes, so every item is cut at every byte.
+        for (size_t step : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{7}, size_t{23}}) {
+            DecoderHarness split(cfg);
+            for (size_t at = 0; at < stream.size(); at += step) {
+                const size_t n = std::min(step, stream.size() - at);
+                split.Feed({stream.begin() + at, stream.begin() + at + n});
+            }
+            split.decoder.FinishRun();
+            ASSERT_EQ(split.decoder.Table().Used(), whole.decoder.Table().Used());
+            for (uint64_t slot = 1; slot <= whole.decoder.Table().Used(); ++slot)
+                ASSERT_EQ(split.Chunk(slot), whole.Chunk(slot)) << "slot " << slot;
+            EXPECT_EQ(split.buffer.Fill(), whole.buffer.Fill());
+        }
+        EXPECT_GT(whole.decoder.Table().Used(), 2u);
+        EXPECT_GE(whole.decoder.ChunksOpened(), 2u);
+    }
+}
+
+// --- bad input
+
+TEST(StreamDecoderTest, BadInputNeverCrashesAndLeavesWholeRecords) {
+    uint64_t x = 0x1234567;
+    auto next = [&] {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        return static_cast<uint8_t>(x);
+    };
+    for (int protocol : {kProtocolAsync, kProtocolSync}) {
+        DecoderHarness h(DecoderConfig{protocol, kMemoryRing, 4000, 1000});
+        std::vector<uint8_t> junk(100000);
+        for (auto& b : junk)
+            b = next();
+        // Random bytes, with a date and line change now and then so that
+        // records get written, fed in odd-sized reads.
+        for (size_t at = 0; at < junk.size(); at += 777) {
+            Stream s;
+            s.Add(StreamItem::Date(24, 1, 1)).Add(StreamItem::LineChange(kLines, 0, 0));
+            h.Feed(s.bytes);
+            h.Feed({junk.begin() + at, junk.begin() + std::min(junk.size(), at + 777)});
+        }
+        // A filler longer than the receive buffer is skipped across reads.
+        h.Feed({kItemFiller, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF});
+        h.Feed(std::vector<uint8_t>(1 << 20, kSd));
+        EXPECT_EQ(h.buffer.Fill(), 0u);
+        h.decoder.FinishRun();
+        for (uint64_t slot = 1; slot <= h.decoder.Table().Used(); ++slot)
+            Records(h.Chunk(slot), UsesFrameRecords(protocol));
+    }
+}
+
+}  // namespace
+}  // namespace qv

@@ -80,6 +80,7 @@ class FakeLiveMonitor : public ILiveMonitor {
     int starts = 0, pauses = 0, stops = 0;
     std::string indexPath;
     bool running = false;
+    int* stopCount = nullptr;  // outlives the monitor, which the window owns
 
     void AddRecords(int n) {
         for (int i = 0; i < n; ++i) {
@@ -110,6 +111,7 @@ class FakeLiveMonitor : public ILiveMonitor {
     }
     int Stop() override {
         ++stops;
+        if (stopCount) ++*stopCount;
         running = false;
         return 0;
     }

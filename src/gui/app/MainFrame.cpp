@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/CommandTable.h"
 #include "app/Icons.h"
@@ -217,11 +218,17 @@ void CMainFrame::BuildStatusBar() {
     StatusTexts initial = EmptyStatusTexts();
     for (int i = 0; i < kStatusPanes; ++i) {
         auto* label = new QLabel(bar);
-        label->setMinimumWidth(kPanes[i].width);
+        int width = kPanes[i].width;
+        // The frame time pane holds a whole record time text in the font in use.
+        if (i == 2)
+            width = std::max(
+                width,
+                label->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12);
+        label->setMinimumWidth(width);
         if (i == 0) {
             bar->addWidget(label, 1);
         } else {
-            label->setFixedWidth(kPanes[i].width);
+            label->setFixedWidth(width);
             label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             label->setToolTip(kPanes[i].tip);
             label->setAccessibleName(kPanes[i].label);

@@ -364,11 +364,15 @@ void QvrWndCtrl::StartMonitoring() {
     m_livePane3.clear();
     LockMonitorFrame(slot, true);
     m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
+    m_pendingStart = slot;
     QTimer::singleShot(kDeferredStartMs, this, [this, slot] { DeferredStart(slot); });
     emit stateChanged();
 }
 
 void QvrWndCtrl::DeferredStart(int slot) {
+    // One start per request, whether the timer or a caller runs it first.
+    if (slot != m_pendingStart) return;
+    m_pendingStart = -1;
     if (!ValidSlot(slot) || !m_slots[slot].monitor || m_state != kMonitorRunning) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     int rc = m_slots[slot].monitor->Start();

@@ -147,6 +147,7 @@ class QvrWndCtrl : public QObject {
     int m_state = kMonitorIdle;
     bool m_sync = false;
     bool m_syncBlocked = false;
+    int m_pendingStart = -1;  // the slot whose deferred start is due
     std::string m_lastTime;
     std::string m_sdLabel = "SD", m_rdLabel = "RD";
     std::string m_livePane2, m_livePane3;

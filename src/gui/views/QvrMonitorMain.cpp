@@ -117,6 +117,10 @@ CQvrMonitorMain::CQvrMonitorMain(CQvrCmn& cmn, QWidget* parent)
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     for (int c = 0; c < kMonitorColumns; ++c)
         m_grid->setColumnWidth(c, kColumnTwips[c] / kTwipsPerPixel);
+    // The time column must show a whole record time text in the font in use,
+    // which may be wider than the one the twips were chosen for.
+    int timeWidth = m_grid->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12;
+    m_grid->setColumnWidth(kColDate, std::max(m_grid->columnWidth(kColDate), timeWidth));
     setFocusProxy(m_grid);
     // The page size follows the grid's data area, whose size settles only
     // after the layout has placed the grid.

@@ -24,6 +24,23 @@ namespace qv::cli {
 
 namespace {
 
+// The local time the stream had reached, or now when it never told its date.
+std::time_t StreamClock(const CStreamDecoder& d) {
+    const std::string& date = d.DateText();
+    if (!d.DateSeen() || date.size() != 6) return std::time(nullptr);
+    std::tm tm{};
+    tm.tm_year = 100 + std::stoi(date.substr(0, 2));
+    tm.tm_mon = std::stoi(date.substr(2, 2)) - 1;
+    tm.tm_mday = std::stoi(date.substr(4, 2));
+    const uint64_t seconds = std::min<uint64_t>(d.RunningTime(), kTicksPerDay) / kTicksPerSecond;
+    tm.tm_hour = static_cast<int>(seconds / 3600);
+    tm.tm_min = static_cast<int>(seconds / 60 % 60);
+    tm.tm_sec = static_cast<int>(seconds % 60);
+    tm.tm_isdst = -1;
+    std::time_t t = std::mktime(&tm);
+    return t == static_cast<std::time_t>(-1) ? std::time(nullptr) : t;
+}
+
 // One read of a stream file; the monitoring run reads at most 1 MiB at once.
 constexpr size_t kReadSize = 1 << 20;
 
@@ -124,7 +141,9 @@ void Decode(const DecodeArgs& a) {
         session.Decoder().Decode(buffer);
     }
     const bool readError = std::ferror(in.get()) != 0;
-    const int stopRc = session.Stop(std::time(nullptr));
+    // A dump ends with its last record, not when it was decoded: the capture's
+    // end time is taken from the stream's own clock when it has one.
+    const int stopRc = session.Stop(StreamClock(session.Decoder()));
 
     const CStreamDecoder& d = session.Decoder();
     const CaptureTotals& t = d.Totals();

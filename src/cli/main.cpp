@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     qv::cli::AddConfigCommands(app);
     qv::cli::AddCaptureCommands(app);
     qv::cli::AddSettingsCommands(app);
-    qv::cli::AddDeviceCommands(app);
     qv::cli::AddDecodeCommands(app);
+    qv::cli::AddDeviceCommands(app);
 
     try {
         app.parse(argc, argv);

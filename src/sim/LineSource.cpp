@@ -39,8 +39,8 @@ class SynthSource : public ILineSource {
 
 }  // namespace
 
-bool ParseSourceSpec(const std::string& text, SourceSpec& out, std::string& error) {
-    out = SourceSpec{};
+bool ParseSourceSelection(const std::string& text, SourceSelection& out, std::string& error) {
+    out = SourceSelection{};
     if (text == "synth") return true;
     if (text.starts_with("synth:")) {
         try {
@@ -53,14 +53,14 @@ bool ParseSourceSpec(const std::string& text, SourceSpec& out, std::string& erro
         return false;
     }
     if (text.starts_with("replay:") && text.size() > 7) {
-        out.kind = SourceSpec::Kind::kReplay;
+        out.kind = SourceSelection::Kind::kReplay;
         out.path = text.substr(7);
         return true;
     }
     if (text.starts_with("tty:")) {
         auto comma = text.find(',', 4);
         if (comma != std::string::npos && comma > 4 && comma + 1 < text.size()) {
-            out.kind = SourceSpec::Kind::kTty;
+            out.kind = SourceSelection::Kind::kTty;
             out.sdPath = text.substr(4, comma - 4);
             out.rdPath = text.substr(comma + 1);
             return true;
@@ -72,19 +72,19 @@ bool ParseSourceSpec(const std::string& text, SourceSpec& out, std::string& erro
     return false;
 }
 
-std::unique_ptr<ILineSource> MakeLineSource(const SourceSpec& spec, const LineFormat& format,
+std::unique_ptr<ILineSource> MakeLineSource(const SourceSelection& sel, const LineFormat& format,
                                             uint64_t startTicks, std::string& error) {
-    switch (spec.kind) {
-        case SourceSpec::Kind::kSynth:
-            return std::make_unique<SynthSource>(format, spec.seed, startTicks);
-        case SourceSpec::Kind::kReplay: {
+    switch (sel.kind) {
+        case SourceSelection::Kind::kSynth:
+            return std::make_unique<SynthSource>(format, sel.seed, startTicks);
+        case SourceSelection::Kind::kReplay: {
             auto s = std::make_unique<ReplaySource>(format, startTicks);
-            if (!s->Load(spec.path, error)) return nullptr;
+            if (!s->Load(sel.path, error)) return nullptr;
             return s;
         }
-        case SourceSpec::Kind::kTty: {
+        case SourceSelection::Kind::kTty: {
             auto s = std::make_unique<TtySource>(format, startTicks);
-            if (!s->Open(spec.sdPath, spec.rdPath, error)) return nullptr;
+            if (!s->Open(sel.sdPath, sel.rdPath, error)) return nullptr;
             return s;
         }
     }

@@ -16,7 +16,7 @@ namespace qv::sim {
 
 // A source as the command line names it: "synth", "synth:SEED",
 // "replay:FILE" or "tty:SD_DEVICE,RD_DEVICE".
-struct SourceSpec {
+struct SourceSelection {
     enum class Kind { kSynth, kReplay, kTty };
     Kind kind = Kind::kSynth;
     uint64_t seed = 1;
@@ -26,7 +26,7 @@ struct SourceSpec {
 };
 
 // False with a reason for a text that names no source.
-bool ParseSourceSpec(const std::string& text, SourceSpec& out, std::string& error);
+bool ParseSourceSelection(const std::string& text, SourceSelection& out, std::string& error);
 
 // The line format of a run, as the line configuration command carried it.
 struct LineFormat {
@@ -53,7 +53,7 @@ class ILineSource {
 // Makes the source; nullptr with a reason when it cannot be opened (a
 // missing script, a port that does not open). `startTicks` is the time of
 // day the run starts at.
-std::unique_ptr<ILineSource> MakeLineSource(const SourceSpec& spec, const LineFormat& format,
+std::unique_ptr<ILineSource> MakeLineSource(const SourceSelection& sel, const LineFormat& format,
                                             uint64_t startTicks, std::string& error);
 
 }  // namespace qv::sim

@@ -30,7 +30,7 @@ struct SimConfig {
     bool master = false;
     std::string cardFile;  // empty: a card in memory only
     uint32_t cardBlocks = CardMemory::kDefaultBlocks;
-    SourceSpec source;
+    SourceSelection source;
     bool rateMax = false;
     size_t bufferBytes = 8u << 20;  // stream bytes held before the buffer overflows
 };

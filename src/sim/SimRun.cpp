@@ -74,11 +74,11 @@ LineFormat DecodeLineConfig(const std::array<uint32_t, 7>& w) {
     return f;
 }
 
-SimRun::SimRun(RunMode mode, RunSetup setup, const SourceSpec& source, Options options,
+SimRun::SimRun(RunMode mode, RunSetup setup, const SourceSelection& source, Options options,
                CardMemory& card, std::function<void()> notify)
     : m_mode(mode),
       m_setup(setup),
-      m_sourceSpec(source),
+      m_sourceSel(source),
       m_opt(options),
       m_card(card),
       m_notify(std::move(notify)) {
@@ -270,7 +270,7 @@ void SimRun::Loop() {
         Retrieve();
         return;
     }
-    m_source = MakeLineSource(m_sourceSpec, m_format, m_startTicks, m_sourceError);
+    m_source = MakeLineSource(m_sourceSel, m_format, m_startTicks, m_sourceError);
     if (!m_source) return;
     m_triggers.Reset(m_setup.triggers);
     m_lines = m_source->InitialLines();

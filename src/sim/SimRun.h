@@ -47,7 +47,7 @@ class SimRun {
 
     // Starts the run's thread. `notify` is called (without locks held) when
     // bytes become available.
-    SimRun(RunMode mode, RunSetup setup, const SourceSpec& source, Options options,
+    SimRun(RunMode mode, RunSetup setup, const SourceSelection& source, Options options,
            CardMemory& card, std::function<void()> notify);
     ~SimRun();
     SimRun(const SimRun&) = delete;
@@ -85,7 +85,7 @@ class SimRun {
 
     RunMode m_mode;
     RunSetup m_setup;
-    SourceSpec m_sourceSpec;
+    SourceSelection m_sourceSel;
     Options m_opt;
     CardMemory& m_card;
     std::function<void()> m_notify;

@@ -305,5 +305,37 @@ TEST_F(Stream, UnreadBufferOverflowsWithCode255) {
               r.triggers.end());
 }
 
+TEST_F(Stream, CardRunStoredAndSentBack) {
+    WriteBytes(work.file("line.txt"), "100 SD \"CARD\"\n900 RD \"RUN\"\n");
+    std::string card = work.file("card.bin");
+    StartSim({"--serial", "K2", "--card", card, "--source", "replay:" + work.file("line.txt"),
+              "--rate", "max"});
+    auto dev = OpenUnit("K2");
+    DeviceCommand cmd(dev);
+    Configure(cmd, StoreFromStart());
+    ASSERT_EQ(cmd.StartToCard(), 0);
+    uint32_t bits = 0;
+    // Storing begins once the run has looked at its triggers.
+    EXPECT_TRUE(WaitFor([&] {
+        return cmd.QueryState(bits) == 0 &&
+               (bits & (kStateToCard | kStateRunMask)) == kStateToCard + 3u;
+    })) << bits;
+    // Nothing comes to the computer while the card stores the run.
+    std::array<uint32_t, 7> fig{};
+    ASSERT_TRUE(
+        WaitFor([&] { return cmd.QueryCardFigures(fig) == 0 && fig[2] == 1 && fig[4] != 0; }));
+    StreamReader none;
+    ReadStream(
+        *dev, none, [] { return false; }, 1);
+    EXPECT_EQ(none.items, 0u);
+    ASSERT_EQ(cmd.Stop(), 0);
+
+    ASSERT_EQ(cmd.StartCardRetrieval(), 0);
+    StreamReader r;
+    ASSERT_TRUE(ReadStream(*dev, r, [&] { return r.Text(RecordKind::kRdData) == "RUN"; }));
+    EXPECT_EQ(r.Text(RecordKind::kSdData), "CARD");
+    EXPECT_EQ(r.triggers, std::vector<uint8_t>{1});
+}
+
 }  // namespace
 }  // namespace qv::test

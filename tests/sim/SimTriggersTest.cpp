@@ -103,16 +103,16 @@ TEST(Replay, ScriptEventsAndErrors) {
     }
 }
 
-TEST(SourceSpecs, Names) {
-    SourceSpec s;
+TEST(SourceSelections, Names) {
+    SourceSelection s;
     std::string err;
-    EXPECT_TRUE(ParseSourceSpec("synth:42", s, err));
+    EXPECT_TRUE(ParseSourceSelection("synth:42", s, err));
     EXPECT_EQ(s.seed, 42u);
-    EXPECT_TRUE(ParseSourceSpec("tty:/dev/a,/dev/b", s, err));
+    EXPECT_TRUE(ParseSourceSelection("tty:/dev/a,/dev/b", s, err));
     EXPECT_EQ(s.rdPath, "/dev/b");
-    EXPECT_FALSE(ParseSourceSpec("tty:/dev/a", s, err));
-    EXPECT_FALSE(ParseSourceSpec("synth:x", s, err));
-    EXPECT_FALSE(ParseSourceSpec("serial", s, err));
+    EXPECT_FALSE(ParseSourceSelection("tty:/dev/a", s, err));
+    EXPECT_FALSE(ParseSourceSelection("synth:x", s, err));
+    EXPECT_FALSE(ParseSourceSelection("serial", s, err));
 }
 
 }  // namespace

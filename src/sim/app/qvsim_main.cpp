@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     cfg.cardInserted = !noCard;
     cfg.rateMax = rate == "max";
     std::string error;
-    if (!qv::sim::ParseSourceSpec(source, cfg.source, error)) {
+    if (!qv::sim::ParseSourceSelection(source, cfg.source, error)) {
         std::cerr << "qvsim: " << error << "\n";
         return 2;
     }

@@ -2,7 +2,9 @@
 # The main job: installs what is missing, builds, then shows the monitor at
 # work without any hardware: an emulated instrument (qvsim) carries synthetic
 # request/response traffic, qvtool records about ten seconds of it, and the
-# capture is shown with qvtool info and list.
+# capture is shown with qvtool info and list. With a display (DISPLAY or
+# WAYLAND_DISPLAY set) the desktop application then opens that capture, with
+# the emulated instrument still attached for live monitoring.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -39,4 +41,14 @@ echo "== qvtool info"
 echo
 echo "== qvtool list --count 25 --code ASCII"
 "$qvtool" list "$capture" --count 25 --code ASCII
+
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ ! -x "$build/src/gui/qv-ort" ]; then
+    "$qvtool" units release >/dev/null
+    echo
+    echo "(no display: the desktop application qv-ort is not started)"
+    exit 0
+fi
+echo
+echo "== qv-ort with the capture and the emulated instrument DEMO0001"
 "$qvtool" units release >/dev/null
+"$build/src/gui/qv-ort" "$capture"

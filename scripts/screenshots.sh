@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Takes the screenshots of docs/screenshots/ as a new user meets the
+# application: under Xvfb, with an emulated instrument (qvsim) and a capture of
+# synthetic traffic. Needs xvfb, xdotool and imagemagick (scripts/setup.sh
+# installs them) and a built tree.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=${1:-docs/screenshots}
+mkdir -p "$out"
+work=$(mktemp -d "${TMPDIR:-/tmp}/qv-ort-shots.XXXXXX")
+export QVORT_HOME="$work/home" QVORT_SIM_DIR="$work/sim" LANG=C.UTF-8
+mkdir -p "$QVORT_HOME"
+
+build/src/cli/qvtool gen-stream --protocol ASYNC --events 5000 --seed 3 --date 091205 \
+  --start 13:45:12 "$work/stream.bin" >/dev/null
+build/src/cli/qvtool decode "$work/stream.bin" --out "$QVORT_HOME" >/dev/null
+index=$(ls "$QVORT_HOME"/*/*.qvr | head -1)
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+build/src/qvsim --model QV-SZ2 --serial 20240001 --source synth:7 >/dev/null 2>&1 &
+sim=$!
+app=
+cleanup() {
+  [ -n "$app" ] && kill "$app" 2>/dev/null || true
+  kill "$sim" "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+sleep 1
+
+# The main frame opens at 1100 x 700 in the top left corner of the screen.
+shot() {
+  sleep 1.2
+  import -window root "$work/shot.png"
+  convert "$work/shot.png" -crop 1100x700+0+0 +repage -strip "$out/$1.png"
+  echo "$out/$1.png"
+}
+# Waits for a top-level window with this title and gives it the keyboard.
+focus() {
+  local w
+  for _ in $(seq 50); do
+    w=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | tail -1 || true)
+    [ -n "$w" ] && break
+    sleep 0.2
+  done
+  [ -n "$w" ] || { echo "no window '$1'" >&2; exit 1; }
+  xdotool windowfocus --sync "$w"
+  echo "$w"
+}
+
+build/src/gui/qv-ort "$index" &
+app=$!
+focus "モニタ機器選択" >/dev/null
+shot 01-unit-selection
+xdotool key Return
+sleep 1
+main=$(focus "QV-ORT")
+shot 03-capture-monitor-window
+xdotool key ctrl+o
+focus "ファイルを開く" >/dev/null
+shot 04-file-browser
+xdotool key Escape
+xdotool windowfocus --sync "$main"
+xdotool key alt+u r
+focus "本体情報" >/dev/null
+shot 05-unit-information
+xdotool key shift+d
+shot 06-unit-information-extended
+xdotool key Escape
+xdotool windowfocus --sync "$main"
+xdotool key alt+u t
+focus "時刻設定" >/dev/null
+shot 07-clock
+xdotool key Escape

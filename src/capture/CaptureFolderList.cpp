@@ -1,0 +1,93 @@
+#include "capture/CaptureFolderList.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "core/CaptureIndexText.h"
+#include "core/IniFileCtrl.h"
+#include "core/QvrCmn.h"
+
+namespace qv {
+
+namespace fs = std::filesystem;
+
+std::string JoinFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::string ParentFolder(const std::string& folder) {
+    std::string f = folder;
+    while (f.size() > 1 && f.back() == '/')
+        f.pop_back();
+    auto slash = f.find_last_of('/');
+    if (slash == std::string::npos) return f;
+    if (slash == 0) return "/";
+    return f.substr(0, slash);
+}
+
+std::string CaptureIndexPathOf(const std::string& folder) {
+    std::string f = folder;
+    while (f.size() > 1 && f.back() == '/')
+        f.pop_back();
+    std::string name = fs::path(f).filename().string();
+    return JoinFolder(f, name + ".qvr");
+}
+
+CaptureFolderEntry ReadCaptureFolderEntry(const std::string& parent, const std::string& name) {
+    CaptureFolderEntry e;
+    e.name = name;
+    if (name == "..") return e;
+    std::string index = JoinFolder(JoinFolder(parent, name), name + ".qvr");
+    std::error_code ec;
+    if (!fs::is_regular_file(index, ec)) return e;
+    // "Can be opened": a file the user may not read is listed as a plain folder
+    // rather than offered and then refused by the reader.
+    if (!std::ifstream(index, std::ios::binary)) return e;
+    e.capture = true;
+    CIniFileCtrl ini;
+    ini.SetPath(index);
+    std::string value;
+    if (ini.ReadString("DataFile", "FrameNum", value) == 0) {
+        try {
+            e.frames = std::stoull(value);
+        } catch (...) {
+            e.frames = 0;
+        }
+    }
+    CaptureTime start;
+    if (ini.ReadString("DataFile", "StartTime", value) == 0 && ParseIndexTime(value, start) &&
+        start.date.size() >= 6) {
+        std::string tod;
+        if (CQvrCmn::TicksToText(start.ticks, tod) == 0) {
+            const std::string& d = start.date;
+            e.startText = d.substr(0, 2) + "/" + d.substr(2, 2) + "/" + d.substr(4, 2) + " " +
+                          tod.substr(0, 8);
+        }
+    }
+    return e;
+}
+
+bool ListCaptureFolders(const std::string& folder, std::vector<CaptureFolderEntry>& out) {
+    out.clear();
+    std::error_code ec;
+    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+    if (ec) return false;
+    std::vector<std::string> names;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        std::error_code typeEc;
+        if (!it->is_directory(typeEc)) continue;
+        names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    if (ParentFolder(folder) != folder) out.push_back(ReadCaptureFolderEntry(folder, ".."));
+    for (const auto& n : names)
+        out.push_back(ReadCaptureFolderEntry(folder, n));
+    return true;
+}
+
+}  // namespace qv

@@ -1,0 +1,53 @@
+// The front of a monitoring run as the windows see it: start, pause and stop,
+// and read-only accessors of the live ring (the newest 200 records) and of the
+// frozen ring a pause takes. The Monitor window reads a run only through this
+// interface, so the window and the window controller can be driven by a
+// scripted source in tests.
+//
+// Codes: 0 success; -7 while no run is going; -8 for a ring slot outside
+// 0..199. All calls come from the thread that owns the windows; an
+// implementation whose capture work runs on another thread takes its own lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+inline constexpr int kLiveRingSlots = 200;
+
+class ILiveMonitor {
+  public:
+    virtual ~ILiveMonitor() = default;
+
+    // The run's start, pause and stop, with the monitoring run's codes. Start
+    // while paused resumes the live display without a new capture.
+    virtual int Start() = 0;
+    virtual int Pause() = 0;
+    virtual int Stop() = 0;
+
+    // Records decoded so far; with `frozen`, the total at the last pause.
+    virtual uint64_t GetRecordTotal(bool frozen) const = 0;
+    // One of the fourteen chunk counters summed over the run (the fields 3..16
+    // of a chunk entry; 3 SD records, 4 RD records). 0 without a run.
+    virtual uint64_t GetCounterTotal(int counterField) const = 0;
+    // True once the instrument reported its buffer full.
+    virtual bool IsBufferFull() const = 0;
+
+    // Chooses ring slot 0..199 for the record accessors; `frozen` reads the
+    // ring the last pause copied (oldest first) instead of the live one.
+    virtual int SelectSlot(int slot, bool frozen) = 0;
+    virtual int GetHeaderByte(uint8_t& header) const = 0;
+    virtual int GetDataByte(uint8_t& value) const = 0;
+    // The record time text "YY/MM/DD hh:mm:ss mmmmuuuTT0n" and its ticks.
+    virtual int GetRecordTime(std::string& text, uint64_t& ticks) const = 0;
+    // 1-based ordinals of the record among all records, SD and RD records.
+    virtual int GetCounters(uint64_t& tr, uint64_t& sd, uint64_t& rd) const = 0;
+
+    // The index file name of the capture being written ("20240102030405.qvr")
+    // and its full path, for reopening the capture after Stop.
+    virtual int GetCaptureName(std::string& name) const = 0;
+    virtual std::string GetIndexPath() const = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,163 @@
+#include "app/CommandTable.h"
+
+#include <algorithm>
+
+#include "core/CodeTable.h"
+
+namespace qv {
+
+const std::vector<CommandInfo>& CommandTexts() {
+    static const std::vector<CommandInfo> kTexts = {
+        {kCmdFileOpen, "ファイルを開く(&O)...\tCtrl+O"},
+        {kCmdFileClose, "閉じる(&C)"},
+        {kCmdFileSave, "保存(&S)...\tCtrl+S"},
+        {kCmdPrint, "印刷(&P)..."},
+        {kCmdAppExit, "アプリケーションの終了(&X)"},
+        {kCmdFirst, "先頭へ(&S)"},
+        {kCmdLast, "最後へ(&B)"},
+        {kCmdSearch, "検索(&F)...\tCtrl+F"},
+        {kCmdFrameJump, "フレームJUMP(&R)..."},
+        {kCmdTriggerJump, "トリガJUMP(&T)..."},
+        {kCmdProperty, "プロパティ(&P)..."},
+        {kCmdDisplayFormat, "表示設定(&D)..."},
+        {kCmdDual, "DUAL(&D)\tF2"},
+        {kCmdDirSd, "SD(&S)\tF3"},
+        {kCmdDirRd, "RD(&R)\tF4"},
+        {kCmdHex, "HEX(&H)\tCtrl+F1"},
+        {kCmdAscii, "ASCII(&A)\tCtrl+F2"},
+        {kCmdJis7, "JIS7(&J)\tCtrl+F3"},
+        {kCmdJis8, "JIS8(&K)\tCtrl+F4"},
+        {kCmdEbcdic, "EBCDIC(&E)\tCtrl+F5"},
+        {kCmdShiftJis, "シフトJIS(&I)\tCtrl+F6"},
+        {kCmdColorSd, "SD(&S)..."},
+        {kCmdColorRd, "RD(&R)..."},
+        {kCmdColorControl, "制御線(&C)..."},
+        {kCmdColorOther, "その他(&O)..."},
+        {kCmdColorDumpOdd, "奇数行(&O)..."},
+        {kCmdColorDumpEven, "偶数行(&E)..."},
+        {kCmdColorDumpBoundary, "境界(&S)..."},
+        {kCmdSelectUnit, "モニタ機器選択(&U)..."},
+        {kCmdMonitorParams, "モニタパラメータ設定(&H)..."},
+        {kCmdMonitorStart, "モニタスタート(&S)"},
+        {kCmdMonitorPause, "モニタポーズ(&P)"},
+        {kCmdMonitorStop, "モニタストップ(&E)"},
+        {kCmdCardRetrieve, "本体内モニタデータ取得(&C)"},
+        {kCmdUnitStatus, "本体状態取得(&R)..."},
+        {kCmdUnitClock, "本体時刻設定(&T)..."},
+        {kCmdSync, "同期連動(&K)\tCtrl+K"},
+        {kCmdDumpWindow, "ダンプウィンドウ(&D)"},
+        {kCmdLineWindow, "ラインウィンドウ(&L)"},
+        {kCmdZoomIn, "拡大(&I)\tShift+I"},
+        {kCmdZoomOut, "縮小(&O)\tShift+O"},
+        {kCmdCascade, "重ねて表示(&C)"},
+        {kCmdTile, "並べて表示(&T)"},
+        {kCmdHelp, "目次(&O)"},
+        {kCmdAbout, "バージョン情報 QV-ORT(&A)..."},
+    };
+    return kTexts;
+}
+
+std::string CommandText(int id) {
+    for (const auto& c : CommandTexts())
+        if (c.id == id) return c.text;
+    return {};
+}
+
+namespace {
+
+bool In(int id, std::initializer_list<int> ids) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+bool IsMarkJump(int id) {
+    return id == kCmdMarkJump1 || (id >= kCmdMarkJump2 && id < kCmdMarkJump2 + 4);
+}
+int MarkJumpIndex(int id) {
+    return id == kCmdMarkJump1 ? 0 : id - kCmdMarkJump2 + 1;
+}
+bool IsMarkSet(int id) {
+    return id >= kCmdMarkSet1 && id < kCmdMarkSet1 + 5;
+}
+
+// Commands of the main frame itself, which work with or without a window.
+bool IsFrameCommand(int id) {
+    return In(id, {kCmdAppExit, kCmdHelp, kCmdAbout});
+}
+
+// The commands that need the selected unit.
+bool NeedsUnit(int id) {
+    return In(id, {kCmdMonitorStart, kCmdCardRetrieve, kCmdUnitStatus, kCmdUnitClock});
+}
+
+bool EnabledByKind(int id, int kind) {
+    switch (kind) {
+        case kKindNone:
+            return In(id, {kCmdFileOpen, kCmdAppExit, kCmdDisplayFormat, kCmdMonitorStart,
+                           kCmdMonitorParams});
+        case kKindMonitorFile:
+            return !In(id, {kCmdDual, kCmdDirSd, kCmdDirRd, kCmdShiftJis, kCmdMonitorStop,
+                            kCmdMonitorPause, kCmdZoomIn, kCmdZoomOut});
+        case kKindMonitorLive:
+            return In(id, {kCmdMonitorStop, kCmdMonitorPause});
+        case kKindDump:
+            return !In(id, {kCmdHex, kCmdMonitorStart, kCmdMonitorStop, kCmdMonitorPause,
+                            kCmdZoomIn, kCmdZoomOut});
+        case kKindLine:
+            return !(IsMarkSet(id) || (id >= kCmdDual && id <= kCmdEbcdic) ||
+                     In(id, {kCmdShiftJis, kCmdHex, kCmdMonitorStart, kCmdMonitorStop,
+                             kCmdMonitorPause, kCmdDumpWindow, kCmdLineWindow}));
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+CommandUiState EvaluateCommand(int id, const CommandContext& c) {
+    CommandUiState s;
+    s.checkable = In(id, {kCmdDual, kCmdDirSd, kCmdDirRd, kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8,
+                          kCmdEbcdic, kCmdShiftJis, kCmdSync});
+    if (id == kCmdModeSet) return s;  // the mode setting is never offered
+
+    if (!c.hasWindow) {
+        // Only the main frame's own menu is active: opening, the settings and
+        // the device commands.
+        s.enabled =
+            IsFrameCommand(id) ||
+            In(id, {kCmdFileOpen, kCmdDisplayFormat, kCmdSelectUnit, kCmdMonitorParams,
+                    kCmdMonitorStart, kCmdCardRetrieve, kCmdUnitStatus, kCmdUnitClock, kCmdSync});
+        if (id == kCmdMonitorStart) s.enabled = c.slotFree && c.monitorState == kMonitorIdle;
+        if (id == kCmdSelectUnit) s.enabled = c.monitorState == kMonitorIdle;
+    } else {
+        s.enabled = EnabledByKind(id, c.kind) || In(id, {kCmdHelp, kCmdAbout});
+        if (c.kind == kKindMonitorLive) {
+            // A paused run must be resumable from its own window, where the
+            // start command is the only way back to live.
+            if (id == kCmdMonitorStart) s.enabled = c.monitorState == kMonitorPaused;
+            if (id == kCmdMonitorPause) s.enabled = c.monitorState == kMonitorRunning;
+        } else {
+            if (id == kCmdDual || id == kCmdDirSd || id == kCmdDirRd)
+                s.checked = c.direction == id - kCmdDual;
+            if (id == kCmdHex) s.checked = c.code == kDisplayHex;
+            if (id == kCmdAscii) s.checked = c.code == kDisplayAscii;
+            if (id == kCmdJis7) s.checked = c.code == kDisplayJis7 || c.code == kDisplayJis7Shifted;
+            if (id == kCmdJis8) s.checked = c.code == kDisplayJis8;
+            if (id == kCmdEbcdic) s.checked = c.code == kDisplayEbcdic;
+            if (id == kCmdShiftJis) s.checked = c.code == kDisplayShiftJis;
+            if (IsMarkJump(id)) s.enabled = s.enabled && c.marks[MarkJumpIndex(id)];
+            if (id == kCmdMonitorStart)
+                s.enabled = c.monitorState == kMonitorPaused ||
+                            (c.monitorState == kMonitorIdle && c.slotFree);
+            if (id == kCmdMonitorPause && c.monitorState == kMonitorPaused) s.enabled = false;
+            if (id == kCmdDumpWindow || id == kCmdLineWindow)
+                s.enabled = (c.kind == kKindMonitorFile || c.kind == kKindDump) && c.hasFrames;
+        }
+        if (id == kCmdSelectUnit) s.enabled = s.enabled && c.monitorState == kMonitorIdle;
+        if (id == kCmdAppExit) s.enabled = c.monitorState == kMonitorIdle;
+    }
+    if (NeedsUnit(id)) s.enabled = s.enabled && c.unitSelected;
+    if (id == kCmdSync) s.checked = c.syncOn;
+    return s;
+}
+
+}  // namespace qv

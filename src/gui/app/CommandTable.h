@@ -1,0 +1,116 @@
+// The commands of the capture windows and the main frame: their ids, menu
+// texts and the rules that enable them and set their check marks. Plain data
+// and functions, so that the rules can be checked without a window; the main
+// frame builds its menus and tool bar from this table.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+enum CommandId : int {
+    kCmdFileOpen = 57601,
+    kCmdFileClose = 57605,
+    kCmdFileSave = 57606,
+    kCmdPrint = 57715,
+    kCmdAppExit = 57665,
+    kCmdFirst = 57701,
+    kCmdLast = 57668,
+    kCmdSearch = 57636,
+    kCmdFrameJump = 57695,
+    kCmdTriggerJump = 57696,
+    kCmdMarkJump1 = 57703,  // 57676..57679 are marks 2..5
+    kCmdMarkJump2 = 57676,
+    kCmdMarkSet1 = 57685,  // ..57689
+    kCmdProperty = 57713,
+    kCmdDisplayFormat = 57714,
+    kCmdDual = 57704,
+    kCmdDirSd = 57705,
+    kCmdDirRd = 57706,
+    kCmdHex = 57716,
+    kCmdAscii = 57707,
+    kCmdJis7 = 57708,
+    kCmdJis8 = 57709,
+    kCmdEbcdic = 57710,
+    kCmdShiftJis = 57712,
+    kCmdColorSd = 32816,
+    kCmdColorRd = 32817,
+    kCmdColorControl = 32818,
+    kCmdColorOther = 32819,
+    kCmdColorDumpOdd = 32807,
+    kCmdColorDumpEven = 32809,
+    kCmdColorDumpBoundary = 32810,
+    kCmdSelectUnit = 32831,
+    kCmdMonitorParams = 57802,
+    kCmdModeSet = 32821,
+    kCmdMonitorStart = 57800,
+    kCmdMonitorPause = 57803,
+    kCmdMonitorStop = 57801,
+    kCmdCardRetrieve = 32823,
+    kCmdUnitStatus = 32825,
+    kCmdUnitClock = 32828,
+    kCmdSync = 57804,
+    kCmdDumpWindow = 57805,
+    kCmdLineWindow = 57806,
+    kCmdZoomIn = 57807,
+    kCmdZoomOut = 57808,
+    kCmdCascade = 57650,
+    kCmdTile = 57651,
+    kCmdHelp = 57666,
+    kCmdAbout = 57664,
+};
+
+// Window kinds, the low byte of a window id.
+enum WindowKind : int {
+    kKindNone = 0,
+    kKindMonitorFile = 1,
+    kKindMonitorLive = 2,
+    kKindDump = 3,
+    kKindLine = 4,
+};
+inline constexpr int MakeWindowId(int slot, int kind) {
+    return (slot << 8) | kind;
+}
+inline constexpr int WindowIdSlot(int id) {
+    return (id >> 8) & 0xFF;
+}
+inline constexpr int WindowIdKind(int id) {
+    return id & 0xFF;
+}
+
+// Monitoring states of the controller.
+enum MonitorState : int { kMonitorIdle = 0, kMonitorRunning = 1, kMonitorPaused = 2 };
+
+struct CommandInfo {
+    int id;
+    const char* text;  // menu text; a "\t" separates the shortcut text
+};
+// Every command of the table, with its menu text.
+const std::vector<CommandInfo>& CommandTexts();
+// The menu text of a command; empty when the table has no such id.
+std::string CommandText(int id);
+
+// What the enabling rules look at.
+struct CommandContext {
+    bool hasWindow = false;  // a current window slot with a view
+    int kind = kKindNone;    // kind of the current window
+    int monitorState = kMonitorIdle;
+    bool slotFree = true;  // a window slot is free
+    int direction = 0;     // 0 DUAL, 1 SD, 2 RD
+    int code = 1;          // display code
+    std::array<bool, 5> marks{};
+    bool hasFrames = false;     // the current window's capture has a record
+    bool unitSelected = false;  // a monitor unit is selected
+    bool syncOn = false;
+};
+
+struct CommandUiState {
+    bool enabled = false;
+    bool checked = false;
+    bool checkable = false;
+};
+CommandUiState EvaluateCommand(int id, const CommandContext& c);
+
+}  // namespace qv

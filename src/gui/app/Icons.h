@@ -1,0 +1,32 @@
+// The application's own icons, drawn at run time so that no image files
+// need to be shipped: simple shapes in a 24 x 24 square.
+#pragma once
+
+#include <QIcon>
+
+namespace qv {
+
+enum class IconKind {
+    Open,
+    Close,
+    First,
+    Last,
+    Start,
+    Pause,
+    Stop,
+    Unit,
+    Status,
+    Clock,
+    Sync,
+    Help,
+    Folder,
+    Capture,
+    FolderUp,
+    ListView,
+    DetailView,
+    App,
+};
+
+QIcon MakeIcon(IconKind kind);
+
+}  // namespace qv

@@ -1,0 +1,64 @@
+// The main frame: the MDI area that holds the capture windows, the menus and
+// tool bar built from the command table, and the status bar with its eight
+// panes. It forwards every command to the window controller it owns.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <map>
+
+#include "app/StatusPanes.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+
+namespace qv {
+
+class QvrWndCtrl;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    QvrWndCtrl* Controller() const { return m_ctrl; }
+    QMdiArea* MdiArea() const { return m_area; }
+    // The action of a command id, or null when the menus do not offer it.
+    QAction* Action(int id) const;
+    QString PaneText(int pane) const;
+    // Pane 0, the message pane.
+    void SetMessage(const QString& text);
+    bool IsLocked() const { return m_locked; }
+
+    // Re-evaluates the enabling and check marks of every command, and the
+    // status bar.
+    void UpdateCommands();
+    void RefreshStatusBar();
+    // Opens the manual with the desktop's viewer. False when there is none.
+    bool OpenManual();
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void FillWindowMenu();
+    void SetLocked(bool locked);
+    void ShowPopup(const std::vector<int>& ids, const QPoint& pos);
+    QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
+
+    QMdiArea* m_area;
+    QvrWndCtrl* m_ctrl;
+    std::map<int, QAction*> m_actions;
+    std::array<QLabel*, kStatusPanes> m_panes{};
+    QMenu* m_windowMenu = nullptr;
+    bool m_locked = false;
+};
+
+}  // namespace qv

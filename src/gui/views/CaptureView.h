@@ -1,0 +1,70 @@
+// What every capture window (Monitor, Dump, Line) offers the window
+// controller, and what it reports back. The controller calls these in the
+// order the windows expect (window id, display format, then a time to show);
+// the views answer with signals.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "settings/FormatEntry.h"
+
+class QMdiSubWindow;
+
+namespace qv {
+
+class CQvrFile;
+class ILiveMonitor;
+
+// Which pop-up menu a view asks for.
+enum class ViewPopup { kEdit, kWindows };
+
+class CCaptureView : public QWidget {
+    Q_OBJECT
+  public:
+    using QWidget::QWidget;
+
+    // The window id and the frame the view lives in.
+    virtual void SetWindowId(int id, QMdiSubWindow* frame) {
+        m_windowId = id;
+        m_frame = frame;
+        emit activated(id);
+    }
+    int WindowId() const { return m_windowId; }
+    QMdiSubWindow* Frame() const { return m_frame; }
+
+    // Positions the view on the record at this record time text of `reader`.
+    // 0, or the reader's failure code.
+    virtual int ShowAtTime(const std::string& timeText, CQvrFile* reader) = 0;
+    // 1 zoom in, 2 zoom out.
+    virtual void Zoom(int) {}
+    // Direction mode (0 DUAL, 1 SD, 2 RD) and display code; also sent when the
+    // colours changed.
+    virtual void SetCodes(int direction, int code) = 0;
+    // The display format rows of the capture (null: re-read them from the
+    // capture), and whether to redraw.
+    virtual void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) = 0;
+    // 1 start or resume live display, 2 pause toggle, 3 stop.
+    virtual void SetMonitorState(int, ILiveMonitor*) {}
+
+  signals:
+    // The view got the focus (or its id).
+    void activated(int windowId);
+    // The view's current record changed: its record time text.
+    void frameReported(int windowId, const QString& timeText);
+    // Ctrl+1..Ctrl+8.
+    void switchWindowRequested(int number, int windowId);
+    // A live refresh happened; the status bar counters may follow.
+    void liveRefreshed(int windowId);
+    // A command the view cannot carry out itself (pause, help, ...).
+    void commandRequested(int commandId);
+    void popupRequested(qv::ViewPopup which, const QPoint& globalPos);
+
+  protected:
+    int m_windowId = 0;
+    QMdiSubWindow* m_frame = nullptr;
+};
+
+}  // namespace qv

@@ -1,0 +1,183 @@
+// Helpers shared by the desktop application's tests: captures made the way a
+// user makes them (qvtool gen-stream and decode), a scripted prompt, and a
+// scripted live source standing in for a monitoring run.
+#pragma once
+
+#include <QDir>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QtTest>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/CaptureIndexText.h"
+#include "core/CaptureRecord.h"
+#include "core/Prompt.h"
+#include "device/LiveMonitor.h"
+
+namespace qv::test {
+
+// Runs qvtool; fails the test when it does not end with status 0.
+inline bool RunQvtool(const QStringList& args) {
+    QProcess p;
+    p.start(QVTOOL_PATH, args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning() << "qvtool" << args << p.readAllStandardError();
+        return false;
+    }
+    return true;
+}
+
+// Generates a stream of `events` line events and decodes it into a capture
+// under `folder`; the index path, or empty on failure.
+inline std::string DecodeCapture(const std::string& folder, const QString& protocol, int events,
+                                 int seed = 7) {
+    QDir().mkpath(QString::fromStdString(folder));
+    QString stream = QString::fromStdString(folder) + "/stream.bin";
+    if (!RunQvtool({"gen-stream", "--protocol", protocol, "--events", QString::number(events),
+                    "--seed", QString::number(seed), "--date", "091205", "--start", "13:45:12",
+                    stream}))
+        return {};
+    if (!RunQvtool(
+            {"decode", stream, "--out", QString::fromStdString(folder), "--protocol", protocol}))
+        return {};
+    QDir dir(QString::fromStdString(folder));
+    for (const QString& sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QString index = dir.filePath(sub + "/" + sub + ".qvr");
+        if (QFile::exists(index)) return index.toStdString();
+    }
+    return {};
+}
+
+class ScriptedPrompt : public IPrompt {
+  public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        if (answers.empty()) return false;
+        bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::vector<std::string> messages, questions;
+    std::deque<bool> answers;
+};
+
+// A monitoring run played from a list: records "arrive" when the test adds
+// them; the rings behave as the run's do (slot n mod 200, a pause copies the
+// newest 200 oldest first).
+class FakeLiveMonitor : public ILiveMonitor {
+  public:
+    struct Rec {
+        uint8_t header, value;
+        uint64_t ticks;
+        uint64_t tr, sd, rd;
+    };
+
+    int startCode = 0;
+    int starts = 0, pauses = 0, stops = 0;
+    std::string indexPath;
+    bool running = false;
+    int* stopCount = nullptr;  // outlives the monitor, which the window owns
+
+    void AddRecords(int n) {
+        for (int i = 0; i < n; ++i) {
+            uint64_t k = all.size();
+            RecordKind kind = k % 3 == 0   ? RecordKind::kSdData
+                              : k % 3 == 1 ? RecordKind::kRdData
+                                           : RecordKind::kLineChange;
+            Rec r{MakeHeader(kind), static_cast<uint8_t>(k & 0xFF), 1000 * (k + 1), k + 1, 0, 0};
+            for (const auto& p : all) {
+                if (HeaderKind(p.header) == RecordKind::kSdData) ++r.sd;
+                if (HeaderKind(p.header) == RecordKind::kRdData) ++r.rd;
+            }
+            if (kind == RecordKind::kSdData) ++r.sd;
+            if (kind == RecordKind::kRdData) ++r.rd;
+            all.push_back(r);
+        }
+    }
+
+    int Start() override {
+        ++starts;
+        if (startCode == 0) running = true;
+        return startCode;
+    }
+    int Pause() override {
+        ++pauses;
+        frozenTotal = all.size();
+        return 0;
+    }
+    int Stop() override {
+        ++stops;
+        if (stopCount) ++*stopCount;
+        running = false;
+        return 0;
+    }
+    uint64_t GetRecordTotal(bool frozen) const override {
+        return frozen ? frozenTotal : all.size();
+    }
+    uint64_t GetCounterTotal(int field) const override {
+        uint64_t n = 0;
+        for (const auto& r : all)
+            n += (field == 3 && HeaderKind(r.header) == RecordKind::kSdData) ||
+                 (field == 4 && HeaderKind(r.header) == RecordKind::kRdData);
+        return n;
+    }
+    bool IsBufferFull() const override { return false; }
+    int SelectSlot(int slot, bool frozen) override {
+        if (slot < 0 || slot >= kLiveRingSlots) return -8;
+        uint64_t total = frozen ? frozenTotal : all.size();
+        if (frozen) {
+            // Oldest first: slot 0 is the oldest of the newest 200.
+            uint64_t first = total > 200 ? total - 200 : 0;
+            selected = first + slot;
+        } else {
+            // Slot s holds the newest record n with n mod 200 == s.
+            uint64_t n = slot;
+            while (n + 200 < total)
+                n += 200;
+            selected = n;
+        }
+        return selected < total ? 0 : -8;
+    }
+    int GetHeaderByte(uint8_t& h) const override {
+        return Get([&](const Rec& r) { h = r.header; });
+    }
+    int GetDataByte(uint8_t& v) const override {
+        return Get([&](const Rec& r) { v = r.value; });
+    }
+    int GetRecordTime(std::string& text, uint64_t& ticks) const override {
+        return Get([&](const Rec& r) {
+            ticks = r.ticks;
+            text = *FormatRecordTime("091205", 13 * 360000000000ull + r.ticks);
+        });
+    }
+    int GetCounters(uint64_t& tr, uint64_t& sd, uint64_t& rd) const override {
+        return Get([&](const Rec& r) {
+            tr = r.tr;
+            sd = r.sd;
+            rd = r.rd;
+        });
+    }
+    int GetCaptureName(std::string& name) const override {
+        name = "20091205134512.qvr";
+        return 0;
+    }
+    std::string GetIndexPath() const override { return indexPath; }
+
+    std::vector<Rec> all;
+    uint64_t frozenTotal = 0;
+    uint64_t selected = 0;
+
+  private:
+    template <class F>
+    int Get(F f) const {
+        if (selected >= all.size()) return -8;
+        f(all[selected]);
+        return 0;
+    }
+};
+
+}  // namespace qv::test

@@ -1,0 +1,283 @@
+// The Monitor window in file mode over real captures: page filling, scrolling,
+// keyboard, selection, layouts and colours.
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "GuiSupport.h"
+#include "capture/QvrFile.h"
+#include "core/QvrCmn.h"
+#include "support/AppHome.h"
+#include "support/CaptureBuilder.h"
+#include "views/QvrMonitorMain.h"
+
+using namespace qv;
+
+namespace {
+
+constexpr uint64_t kBase = 13ull * 360000000000ull;  // 13:00 in ticks
+
+std::string FirstTimeText(CQvrFile& f) {
+    std::string text;
+    uint64_t ticks = 0;
+    f.GoToFrame(0);
+    f.GetEndTime(text, ticks);
+    return text;
+}
+
+std::string Cell(const CQvrMonitorMain& v, int row, int col) {
+    return v.Model().CellText(row, col).toStdString();
+}
+
+}  // namespace
+
+class MonitorWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::AppHome> m_home;
+    std::unique_ptr<CQvrCmn> m_cmn;
+    std::string m_asyncIndex, m_bigIndex;
+
+    std::unique_ptr<CQvrMonitorMain> MakeView(CQvrFile& reader, int height = 420) {
+        auto v = std::make_unique<CQvrMonitorMain>(*m_cmn);
+        v->resize(900, height);
+        v->show();
+        if (!QTest::qWaitForWindowExposed(v.get())) return nullptr;
+        std::vector<FormatEntry> rows;
+        reader.ReadFormatRows(rows);
+        v->SetWindowId(0x0001, nullptr);
+        v->SetFormatRows(&rows, false);
+        v->SetCodes(0, kDisplayHex);
+        if (v->ShowAtTime(FirstTimeText(reader), &reader) != 0) return nullptr;
+        return v;
+    }
+
+  private slots:
+    void initTestCase() {
+        m_home = std::make_unique<test::AppHome>();
+        // The Monitor colours come from the conf file: SD rows red.
+        std::ofstream(m_home->file("QV-ORT.conf")) << "[c]\nmcs=255\n";
+        m_cmn = std::make_unique<CQvrCmn>();
+        m_asyncIndex = test::DecodeCapture(m_home->file("async"), "ASYNC", 3000);
+        QVERIFY(!m_asyncIndex.empty());
+        // More than two chunks of 50000 records, so pages cross pair loads.
+        m_bigIndex = test::DecodeCapture(m_home->file("big"), "ASYNC", 130000, 11);
+        QVERIFY(!m_bigIndex.empty());
+    }
+
+    void cleanupTestCase() {
+        m_cmn.reset();
+        m_home.reset();
+    }
+
+    void fillsPagesOfACaptureLargerThanAPage() {
+        CQvrFile f(*m_cmn);
+        QCOMPARE(f.Open(m_asyncIndex), 0);
+        auto v = MakeView(f);
+        QVERIFY(v);
+        const int rows = v->PageRows();
+        QVERIFY(rows > 5);
+        QCOMPARE(v->Model().rowCount(), rows);
+        QCOMPARE(v->Caption(),
+                 QString::fromStdString(std::filesystem::path(m_asyncIndex).stem().string() +
+                                        " - Monitor"));
+        // One row per record, numbered from 1; the first record is selected.
+        QCOMPARE(Cell(*v, 0, kColTr), std::string("         1"));
+        QCOMPARE(Cell(*v, rows - 1, kColTr), QString("%1").arg(rows, 10).toStdString());
+        QCOMPARE(v->SelectedRow(), 0);
+        QVERIFY(v->ScrollBar()->isEnabled());
+        const uint64_t total = f.GetTotalRecords();
+        QCOMPARE(v->ScrollBar()->maximum(), static_cast<int>(total - rows));
+
+        v->LineDown();
+        QCOMPARE(v->Page().start, uint64_t{1});
+        QCOMPARE(Cell(*v, 0, kColTr), std::string("         2"));
+        v->PageDown();
+        QCOMPARE(v->Page().start, uint64_t(1 + rows));
+        v->PageUp();
+        v->PageUp();
+        QCOMPARE(v->Page().start, uint64_t{0});
+        v->LineUp();
+        QCOMPARE(v->Page().start, uint64_t{0});
+
+        // The last page is always full; page down on it changes nothing.
+        QTest::keyClick(v->Grid(), Qt::Key_End);
+        QCOMPARE(v->Page().start, total - rows);
+        QCOMPARE(v->Page().selected, total);
+        QCOMPARE(Cell(*v, rows - 1, kColTr), QString("%1").arg(total, 10).toStdString());
+        v->PageDown();
+        v->LineDown();
+        QCOMPARE(v->Page().start, total - rows);
+        QCOMPARE(v->ScrollBar()->value(), v->ScrollBar()->maximum());
+
+        QTest::keyClick(v->Grid(), Qt::Key_Home);
+        QCOMPARE(v->Page().start, uint64_t{0});
+        QCOMPARE(v->Page().selected, uint64_t{1});
+
+        // The thumb places the page when it is let go.
+        v->ThumbReleased(100);
+        QCOMPARE(v->Page().start, uint64_t{100});
+        QCOMPARE(Cell(*v, 0, kColTr), std::string("       101"));
+    }
+
+    void keyboardMovesTheSelectionAndScrollsAtTheEdges() {
+        CQvrFile f(*m_cmn);
+        QCOMPARE(f.Open(m_asyncIndex), 0);
+        auto v = MakeView(f);
+        QVERIFY(v);
+        const int rows = v->PageRows();
+        QSignalSpy reports(v.get(), &CCaptureView::frameReported);
+        for (int i = 0; i < rows - 1; ++i)
+            QTest::keyClick(v->Grid(), Qt::Key_Down);
+        QCOMPARE(v->Page().start, uint64_t{0});
+        QCOMPARE(v->SelectedRow(), rows - 1);
+        // At the bottom edge the page follows by one record.
+        QTest::keyClick(v->Grid(), Qt::Key_Down);
+        QCOMPARE(v->Page().start, uint64_t{1});
+        QCOMPARE(v->SelectedRow(), rows - 1);
+        QTest::keyClick(v->Grid(), Qt::Key_PageDown);
+        QCOMPARE(v->Page().start, uint64_t(1 + rows));
+        QCOMPARE(v->Page().selected, uint64_t(2 * rows + 1));
+        for (int i = 0; i < rows - 1; ++i)
+            QTest::keyClick(v->Grid(), Qt::Key_Up);
+        QCOMPARE(v->SelectedRow(), 0);
+        QCOMPARE(v->Page().start, uint64_t(rows + 1));
+        QTest::keyClick(v->Grid(), Qt::Key_Up);
+        QCOMPARE(v->Page().start, uint64_t(rows));
+        QVERIFY(reports.count() >= 2 * rows);
+        // The report carries the selected record's time: the reader sits on it.
+        std::string text;
+        uint64_t ticks = 0;
+        f.GetEndTime(text, ticks);
+        QCOMPARE(reports.last().at(1).toString().toStdString(), text);
+    }
+
+    void clickSelectsAndReportsTheRecord() {
+        CQvrFile f(*m_cmn);
+        QCOMPARE(f.Open(m_asyncIndex), 0);
+        auto v = MakeView(f);
+        QVERIFY(v);
+        QSignalSpy reports(v.get(), &CCaptureView::frameReported);
+        QRect cell = v->Grid()->visualRect(v->Model().index(3, 0));
+        QTest::mouseClick(v->Grid()->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(v->SelectedRow(), 3);
+        QCOMPARE(v->Page().selected, uint64_t{4});
+        QCOMPARE(reports.count(), 1);
+        QCOMPARE(reports[0][0].toInt(), 0x0001);
+        QCOMPARE(reports[0][1].toString().toStdString(), Cell(*v, 3, kColDate));
+    }
+
+    void smallCaptureLeavesRowsEmptyAndRefusesThem() {
+        test::TempDir dir;
+        std::filesystem::create_directories(dir.file("CAP1"));
+        test::CaptureBuilder b(dir.file("CAP1"), kProtocolAsync);
+        b.StartChunk("091205", 0xC0);
+        b.Add(RecordKind::kSdData, 0x41, kBase + 100);
+        // Parity and framing errors together read "j"; the MP bit reads "mp".
+        b.Add(RecordKind::kSdData, 0x42, kBase + 200, kFlagParityError | kFlagFramingError);
+        b.Add(RecordKind::kRdData, 0x43, kBase + 300, kFlagMpBit);
+        b.Add(RecordKind::kLineChange, 0xA4, kBase + 400);
+        b.Add(RecordKind::kEvent, 0x80, kBase + 500);
+        std::string index = b.Finish();
+        CQvrFile f(*m_cmn);
+        QCOMPARE(f.Open(index), 0);
+        auto v = MakeView(f);
+        QVERIFY(v);
+        QVERIFY(v->PageRows() > 5);
+        QCOMPARE(Cell(*v, 0, kColData), std::string("41"));
+        QCOMPARE(Cell(*v, 0, kColCh), std::string("SD"));
+        QCOMPARE(Cell(*v, 1, kColErr), std::string("j"));
+        QCOMPARE(Cell(*v, 1, kColSd), std::string("         2"));
+        QCOMPARE(Cell(*v, 2, kColErr), std::string("mp"));
+        QCOMPARE(Cell(*v, 2, kColRd), std::string("         1"));
+        QCOMPARE(Cell(*v, 3, kColData), std::string("RS:1 CS:0 ER:1 DR:0 CD:0 CI:1 IN:0 OUT:0"));
+        QCOMPARE(Cell(*v, 4, kColData), std::string("SD Break:1 RD Break:0"));
+        QVERIFY(Cell(*v, 5, kColDate).empty());
+        QVERIFY(!v->ScrollBar()->isEnabled());
+        // SD rows take the conf file's colour.
+        QCOMPARE(v->Model().data(v->Model().index(0, 0), Qt::ForegroundRole).value<QColor>(),
+                 QColor(255, 0, 0));
+        v->PageDown();
+        QCOMPARE(v->Page().start, uint64_t{0});
+        QVERIFY(!v->SelectRow(6));
+        QVERIFY(v->SelectRow(4));
+        QTest::keyClick(v->Grid(), Qt::Key_Down);
+        QCOMPARE(v->SelectedRow(), 4);
+        // Shift-JIS has no one-byte cells: two spaces.
+        v->SetCodes(0, kDisplayShiftJis);
+        QCOMPARE(Cell(*v, 0, kColData), std::string("  "));
+        v->SetCodes(0, kDisplayAscii);
+        QCOMPARE(Cell(*v, 0, kColData), std::string("Ａ"));
+    }
+
+    void logicAndRs422Layouts() {
+        test::TempDir dir;
+        std::filesystem::create_directories(dir.file("LOG1"));
+        test::CaptureBuilder logic(dir.file("LOG1"), kProtocolLogic);
+        logic.StartChunk("091205", 0);
+        logic.Add(RecordKind::kLineChange, 0x81, kBase + 10, kFlagLogicSdLevel);
+        std::string logicIndex = logic.Finish();
+        CQvrFile lf(*m_cmn);
+        QCOMPARE(lf.Open(logicIndex), 0);
+        auto lv = MakeView(lf);
+        QVERIFY(lv);
+        for (int c = kColSd; c <= kColCh; ++c)
+            QVERIFY(lv->Grid()->isColumnHidden(c));
+        QVERIFY(!lv->Grid()->isColumnHidden(kColData));
+        QCOMPARE(Cell(*lv, 0, kColData),
+                 std::string("SD:1 RD:0 RS:1 CS:0 ER:0 DR:0 CD:0 CI:0 IN:0 OUT:1"));
+
+        std::filesystem::create_directories(dir.file("R422"));
+        test::CaptureBuilder r422(dir.file("R422"), kProtocolAsync);
+        r422.settings().Line = kLineRs422;
+        r422.StartChunk("091205", 0);
+        r422.Add(RecordKind::kLineChange, 0x81, kBase + 10);
+        std::string rIndex = r422.Finish();
+        CQvrFile rf(*m_cmn);
+        QCOMPARE(rf.Open(rIndex), 0);
+        auto rv = MakeView(rf);
+        QVERIFY(rv);
+        QVERIFY(!rv->Grid()->isColumnHidden(kColSd));
+        QCOMPARE(Cell(*rv, 0, kColData), std::string("RS:1 CS:0 IN:0 OUT:1"));
+    }
+
+    void pagesAcrossChunksOfALongCapture() {
+        CQvrFile f(*m_cmn);
+        QCOMPARE(f.Open(m_bigIndex), 0);
+        QVERIFY(f.GetChunkCount() >= 3);
+        auto v = MakeView(f, 300);
+        QVERIFY(v);
+        const int rows = v->PageRows();
+        const uint64_t total = f.GetTotalRecords();
+        // A page that straddles the first chunk boundary reads both chunks.
+        v->ThumbReleased(static_cast<int>(CQvrCmn::kFileRecords - 2));
+        QCOMPARE(Cell(*v, 0, kColTr),
+                 QString("%1").arg(CQvrCmn::kFileRecords - 1, 10).toStdString());
+        QCOMPARE(Cell(*v, rows - 1, kColTr),
+                 QString("%1").arg(CQvrCmn::kFileRecords - 2 + rows, 10).toStdString());
+        QTest::keyClick(v->Grid(), Qt::Key_End);
+        QCOMPARE(Cell(*v, rows - 1, kColTr), QString("%1").arg(total, 10).toStdString());
+        // Going back from the end reloads the first pair.
+        QTest::keyClick(v->Grid(), Qt::Key_Home);
+        QCOMPARE(Cell(*v, 0, kColTr), std::string("         1"));
+    }
+
+    void resizingChangesThePageSize() {
+        CQvrFile f(*m_cmn);
+        QCOMPARE(f.Open(m_asyncIndex), 0);
+        auto v = MakeView(f, 300);
+        QVERIFY(v);
+        int before = v->PageRows();
+        v->resize(900, 600);
+        QTRY_VERIFY(v->PageRows() > before);
+        QCOMPARE(v->Model().rowCount(), v->PageRows());
+        QVERIFY(!Cell(*v, v->PageRows() - 1, kColDate).empty());
+    }
+};
+
+QTEST_MAIN(MonitorWindowTest)
+#include "MonitorWindowTest.moc"

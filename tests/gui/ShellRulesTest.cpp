@@ -1,0 +1,173 @@
+// The shell's plain rules: page arithmetic of the Monitor window (including
+// captures beyond 2^31 records), command enabling, and status pane texts.
+#include <QtTest>
+
+#include "app/CommandTable.h"
+#include "app/StatusPanes.h"
+#include "core/CaptureRecord.h"
+#include "core/CodeTable.h"
+#include "views/MonitorPage.h"
+
+using namespace qv;
+
+class ShellRulesTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void pageMovementsClampAtTheEnds() {
+        MonitorPageLayout l;
+        l.Set(100, 30);
+        QCOMPARE(l.LastPageStart(), uint64_t{70});
+        QCOMPARE(l.LineDown(69), uint64_t{70});
+        QCOMPARE(l.LineDown(70), uint64_t{70});
+        QCOMPARE(l.LineUp(0), uint64_t{0});
+        QCOMPARE(l.PageDown(50), uint64_t{70});
+        QCOMPARE(l.PageUp(20), uint64_t{0});
+        QCOMPARE(l.ScrollMaximum(), 70);
+        QVERIFY(l.ScrollEnabled());
+        // Fewer records than rows: one page, no scrolling.
+        l.Set(5, 30);
+        QCOMPARE(l.LastPageStart(), uint64_t{0});
+        QCOMPARE(l.PageDown(0), uint64_t{0});
+        QVERIFY(!l.ScrollEnabled());
+        QCOMPARE(l.KeyEnd(), (MonitorPageState{0, 5}));
+        l.Set(0, 30);
+        QCOMPARE(l.KeyHome(), MonitorPageState{});
+        QCOMPARE(MonitorPageLayout::RowsFor(5, 16), 1);
+        QCOMPARE(MonitorPageLayout::RowsFor(480, 16), 30);
+    }
+
+    void keysCarryTheSelection() {
+        MonitorPageLayout l;
+        l.Set(100, 10);
+        MonitorPageState s{0, 10};  // last row of the first page
+        s = l.KeyDown(s);
+        QCOMPARE(s, (MonitorPageState{1, 11}));
+        s = l.KeyPageDown({90, 95});
+        QCOMPARE(s, (MonitorPageState{90, 100}));
+        s = l.KeyDown(s);
+        QCOMPARE(s, (MonitorPageState{90, 100}));
+        s = l.KeyUp({5, 6});
+        QCOMPARE(s, (MonitorPageState{4, 5}));
+        s = l.KeyPageUp({5, 8});
+        QCOMPARE(s, (MonitorPageState{0, 1}));
+        // Without a selection the first key selects the page's first row.
+        QCOMPARE(l.KeyDown({40, 0}), (MonitorPageState{40, 41}));
+    }
+
+    void thumbStandsForChunksBeyondTwoToThe31() {
+        MonitorPageLayout l;
+        const uint64_t total = (uint64_t{1} << 31) + 12345;
+        const uint32_t chunks = static_cast<uint32_t>((total + 49999) / 50000);
+        l.Set(total, 40, chunks, 50000);
+        QVERIFY(l.ChunkScale());
+        QCOMPARE(l.ScrollMaximum(), static_cast<int>(chunks));
+        QCOMPARE(l.StartForThumb(3), uint64_t{150000});
+        QCOMPARE(l.ThumbFor(150000), 3);
+        QCOMPARE(l.ThumbFor(150001), 3);
+        // The end of the range is the last full page, not chunks x 50000.
+        QCOMPARE(l.StartForThumb(l.ScrollMaximum()), total - 40);
+        QCOMPARE(l.ThumbFor(total - 40), l.ScrollMaximum());
+        QVERIFY(l.StartForThumb(l.ScrollMaximum() - 1) < total - 40);
+        // Just below the limit one position is one record.
+        l.Set((uint64_t{1} << 31) - 1, 40, 42950, 50000);
+        QVERIFY(!l.ChunkScale());
+        QCOMPARE(l.ScrollMaximum(), static_cast<int>((uint64_t{1} << 31) - 41));
+        QCOMPARE(l.StartForThumb(1234567), uint64_t{1234567});
+    }
+
+    void commandEnablingByWindowKind() {
+        CommandContext none;
+        none.unitSelected = true;
+        QVERIFY(EvaluateCommand(kCmdFileOpen, none).enabled);
+        QVERIFY(EvaluateCommand(kCmdMonitorStart, none).enabled);
+        QVERIFY(!EvaluateCommand(kCmdFileClose, none).enabled);
+        QVERIFY(!EvaluateCommand(kCmdFirst, none).enabled);
+        none.unitSelected = false;
+        for (int id : std::initializer_list<int>{kCmdMonitorStart, kCmdCardRetrieve, kCmdUnitStatus,
+                                                 kCmdUnitClock})
+            QVERIFY(!EvaluateCommand(id, none).enabled);
+
+        CommandContext file;
+        file.hasWindow = true;
+        file.kind = kKindMonitorFile;
+        file.unitSelected = true;
+        file.code = kDisplayJis7Shifted;
+        file.hasFrames = true;
+        QVERIFY(EvaluateCommand(kCmdJis7, file).checked);
+        QVERIFY(!EvaluateCommand(kCmdShiftJis, file).enabled);
+        QVERIFY(!EvaluateCommand(kCmdDual, file).enabled);
+        QVERIFY(!EvaluateCommand(kCmdMonitorStop, file).enabled);
+        QVERIFY(EvaluateCommand(kCmdDumpWindow, file).enabled);
+        QVERIFY(!EvaluateCommand(kCmdMarkJump2, file).enabled);  // mark 2 not set
+        file.marks[1] = true;
+        QVERIFY(EvaluateCommand(kCmdMarkJump2, file).enabled);
+        file.slotFree = false;  // all eight slots in use
+        QVERIFY(!EvaluateCommand(kCmdMonitorStart, file).enabled);
+        file.monitorState = kMonitorPaused;
+        QVERIFY(EvaluateCommand(kCmdMonitorStart, file).enabled);
+        QVERIFY(!EvaluateCommand(kCmdMonitorPause, file).enabled);
+        QVERIFY(!EvaluateCommand(kCmdSelectUnit, file).enabled);
+        QVERIFY(!EvaluateCommand(kCmdAppExit, file).enabled);
+
+        CommandContext live;
+        live.hasWindow = true;
+        live.kind = kKindMonitorLive;
+        live.unitSelected = true;
+        live.monitorState = kMonitorRunning;
+        QVERIFY(EvaluateCommand(kCmdMonitorStop, live).enabled);
+        QVERIFY(EvaluateCommand(kCmdMonitorPause, live).enabled);
+        QVERIFY(!EvaluateCommand(kCmdMonitorStart, live).enabled);
+        QVERIFY(!EvaluateCommand(kCmdFileOpen, live).enabled);
+        QVERIFY(!EvaluateCommand(kCmdFileClose, live).enabled);
+
+        CommandContext line;
+        line.hasWindow = true;
+        line.kind = kKindLine;
+        for (int id :
+             std::initializer_list<int>{kCmdMarkSet1, kCmdMarkSet1 + 4, kCmdDual, kCmdDirRd,
+                                        kCmdHex, kCmdAscii, kCmdEbcdic, kCmdShiftJis})
+            QVERIFY(!EvaluateCommand(id, line).enabled);
+        QVERIFY(EvaluateCommand(kCmdZoomIn, line).enabled);
+        QVERIFY(!EvaluateCommand(kCmdModeSet, file).enabled);
+    }
+
+    void statusPaneTexts() {
+        QCOMPARE(UnitPaneText("", "x"), std::string("\t-"));
+        QCOMPARE(UnitPaneText("A0000001", ""), std::string("\t[ A0000001 ]"));
+        QCOMPARE(UnitPaneText("A0000001", "bench"), std::string("\t[ bench ]"));
+        QCOMPARE(ErrorPaneText(MakeHeader(RecordKind::kSdData, 0x1C)), std::string("\tfop"));
+        QCOMPARE(ErrorPaneText(MakeHeader(RecordKind::kRdData, kFlagMpBit | kFlagFramingError)),
+                 std::string("\tm  "));
+        QCOMPARE(ErrorPaneText(MakeHeader(RecordKind::kLineChange, 0x1C)), std::string("\t   "));
+
+        StatusTexts t = EmptyStatusTexts();
+        MonitorSettings m;
+        m.SD_Baudrate = 115200;
+        m.RD_Baudrate = 9600;
+        m.DataLen = 7;
+        m.Parity = 2;
+        m.Line = kLineRs530;
+        FillSettingsPanes(t, m, 1e6);
+        QCOMPARE(t[4], std::string("\t115,200bps"));
+        QCOMPARE(t[5], std::string("\t9,600bps"));
+        QCOMPARE(t[6], std::string("\t7,EVEN"));
+        QCOMPARE(t[7], std::string("\t530"));
+        // No rate set: the clock frequency over the clock rate divisor.
+        m.SD_Baudrate = m.RD_Baudrate = 0;
+        m.SD_ClockRate = 1;
+        m.RD_ClockRate = 3;
+        FillSettingsPanes(t, m, 1e6);
+        QCOMPARE(t[4], std::string("\t62,500bps"));
+        QCOMPARE(t[5], std::string("\t15,625bps"));
+        m.Protocol = kProtocolLogic;
+        FillSettingsPanes(t, m, 1e6);
+        QCOMPARE(t[4], std::string("\t-"));
+        QCOMPARE(t[6], std::string("\t-"));
+        QCOMPARE(MonitorCountPaneText("SD", 12, "RD", 34),
+                 std::string("\tSD=0000000012 RD=0000000034"));
+    }
+};
+
+QTEST_MAIN(ShellRulesTest)
+#include "ShellRulesTest.moc"

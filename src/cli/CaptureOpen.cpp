@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "capture/CaptureFolderList.h"
 #include "capture/QvrFile.h"
 #include "cli/Commands.h"
 #include "core/CodeTable.h"
@@ -13,11 +14,7 @@ namespace qv::cli {
 std::string IndexPathOf(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    if (IsDirectory(path)) {
-        std::string name = path.substr(path.find_last_of('/') + 1);
-        return path + "/" + name + ".qvr";
-    }
-    return path;
+    return IsDirectory(path) ? CaptureIndexPathOf(path) : path;
 }
 
 std::string ReaderError(int rc) {

@@ -10,13 +10,6 @@
 
 namespace qv {
 
-std::string CaptureIndexPathOf(const std::string& folder) {
-    std::string f = folder;
-    while (f.size() > 1 && f.back() == '/')
-        f.pop_back();
-    return JoinPath(f, f.substr(f.find_last_of('/') + 1) + ".qvr");
-}
-
 int CopyIndexSettings(const std::string& sourceIndex, CManageFileCtrl& target) {
     CIniFileCtrl source;
     source.SetPath(sourceIndex);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "capture/CaptureFolderList.h"  // CaptureIndexPathOf
 #include "core/CaptureRecord.h"
 #include "export/SaveRange.h"
 
@@ -17,9 +18,6 @@ namespace qv {
 class CQvrFile;
 class CMonitorFileCtrl;
 class CManageFileCtrl;
-
-// The index path of a capture folder: "<folder>/<last component>.qvr".
-std::string CaptureIndexPathOf(const std::string& folder);
 
 // Copies the registration and monitor settings sections and the display
 // format rows of one index into another, value by value. 0 or -1.

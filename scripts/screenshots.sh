@@ -50,6 +50,12 @@ focus() {
   echo "$w"
 }
 
+# The unit's status file stores from the start of monitoring.
+for _ in $(seq 50); do ls "$QVORT_SIM_DIR"/*20240001.sock >/dev/null 2>&1 && break; sleep 0.1; done
+build/src/cli/qvtool units select 20240001 >/dev/null
+build/src/cli/qvtool settings check --yes >/dev/null
+build/src/cli/qvtool units release >/dev/null
+
 build/src/gui/qv-ort "$index" &
 app=$!
 focus "モニタ機器選択" >/dev/null
@@ -74,3 +80,13 @@ xdotool key alt+u t
 focus "時刻設定" >/dev/null
 shot 07-clock
 xdotool key Escape
+xdotool windowfocus --sync "$main"
+# Monitoring: start, live rows, pause, and stop with the capture reopened.
+xdotool key alt+m s
+sleep 3
+shot 08-live-monitoring
+xdotool key alt+m p
+shot 09-paused
+xdotool key alt+m e
+sleep 1
+shot 10-stopped-capture-reopened

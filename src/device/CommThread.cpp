@@ -107,11 +107,15 @@ uint64_t CCommThread::BytesRead() const {
     return m_wnd->BytesRead();
 }
 
-int CCommThread::LiveRecord(int i, LiveRow& out) const {
+bool CCommThread::Decoding() const {
+    std::lock_guard state(m_stateMutex);
+    return m_wnd->Decoder() != nullptr;
+}
+
+int CCommThread::LiveRecord(int i, LiveRow& out, bool frozen) const {
     std::lock_guard state(m_stateMutex);
     const CStreamDecoder* d = m_wnd->Decoder();
     if (!d) return kErrNotRunning;
-    const bool frozen = m_paused;
     const qv::LiveRecord* r = d->Ring().At(i, frozen);
     const CountTriple* c = d->Ring().TripleAt(i, frozen);
     if (!r || !c) return kQvrNoRecord;

@@ -54,7 +54,10 @@ class CCommThread {
     uint64_t BytesRead() const;
     // Slot i (0..199) of the live ring, or of the frozen one while paused.
     // -8 outside 0..199, -7 without a run.
-    int LiveRecord(int i, LiveRow& out) const;
+    int LiveRecord(int i, LiveRow& out) const { return LiveRecord(i, out, m_paused); }
+    int LiveRecord(int i, LiveRow& out, bool frozen) const;
+    // Whether a capture is being (or was last) decoded: the ring has content.
+    bool Decoding() const;
     std::string CaptureFolder() const;
     std::string IndexName() const;
     std::string ChunkName() const;

@@ -7,18 +7,19 @@
 #include <string>
 
 #include "device/CommThread.h"
+#include "device/LiveMonitor.h"
 
 namespace qv {
 
-class CQvrMonitor {
+class CQvrMonitor : public ILiveMonitor {
   public:
     CQvrMonitor(CQvrCmn& cmn, IPrompt* prompt, IMonitorEvents* events);
     ~CQvrMonitor();
 
-    int Start() { return m_thread ? m_thread->Start() : kErrNotRunning; }
+    int Start() override { return m_thread ? m_thread->Start() : kErrNotRunning; }
     int StartRetrieval() { return m_thread ? m_thread->StartRetrieval() : kErrNotRunning; }
-    int Pause() { return m_thread ? m_thread->Pause() : kErrNotRunning; }
-    int Stop() { return m_thread ? m_thread->Stop() : kErrNotRunning; }
+    int Pause() override { return m_thread ? m_thread->Pause() : kErrNotRunning; }
+    int Stop() override { return m_thread ? m_thread->Stop() : kErrNotRunning; }
     bool Running() const { return m_thread && m_thread->Running(); }
     bool Paused() const { return m_thread && m_thread->Paused(); }
 
@@ -40,8 +41,24 @@ class CQvrMonitor {
     // The index path of the capture being written (or just finished).
     std::string IndexPath() const;
 
+    // --- the live views' questions, slot by slot
+    uint64_t GetRecordTotal(bool frozen) const override { return RecordTotal(frozen); }
+    uint64_t GetCounterTotal(int field) const override { return Total(field); }
+    bool IsBufferFull() const override { return BufferFull(); }
+    // Reads slot 0..199 of the live ring, or of the frozen one with `frozen`.
+    int SelectSlot(int slot, bool frozen) override;
+    int GetHeaderByte(uint8_t& header) const override;
+    int GetDataByte(uint8_t& value) const override;
+    // The end time of the selected record, as the stored capture will show it.
+    int GetRecordTime(std::string& text, uint64_t& ticks) const override;
+    int GetCounters(uint64_t& tr, uint64_t& sd, uint64_t& rd) const override;
+    int GetCaptureName(std::string& name) const override;
+    std::string GetIndexPath() const override { return IndexPath(); }
+
   private:
     std::unique_ptr<CCommThread> m_thread;
+    LiveRow m_row;  // the selected slot, copied under the run's lock
+    bool m_selected = false;
 };
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 #include "app/QvrWndCtrl.h"
 #include "core/AppPaths.h"
 #include "core/QvrCmn.h"
+#include "device/QvrMonitor.h"
 #include "dialogs/DlgSelUnit.h"
 
 namespace qv {
@@ -34,6 +35,11 @@ int CMonitorQvrApp::InitInstance(const QStringList& args) {
     m_status.OpenStatusFile(WorkingStatusFilePath());
     m_cmn->LoadRegistrySettings();
     m_frame->Controller()->SetCommon(m_cmn.get());
+    // Monitor windows of a running monitoring get a monitoring run of their own.
+    m_events = std::make_unique<MonitorEventsBridge>(m_frame.get());
+    m_frame->Controller()->SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
+        return std::make_unique<CQvrMonitor>(*m_cmn, &m_prompt, m_events.get());
+    });
     if (!startupFile.isEmpty()) m_cmn->SetStartupFile(startupFile.toStdString());
 
     m_appFolder = AppFolder();

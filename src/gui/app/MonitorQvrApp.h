@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/MonitorEventsBridge.h"
 #include "app/QtPrompt.h"
 #include "device/UnitList.h"
 #include "settings/StatusFileCtrl.h"
@@ -42,6 +43,7 @@ class CMonitorQvrApp {
     std::unique_ptr<CQvrCmn> m_cmn;
     CStatusFileCtrl m_status;
     QtPrompt m_prompt;
+    std::unique_ptr<MonitorEventsBridge> m_events;
     UnitChooser m_chooser;
     std::string m_appFolder;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -135,8 +136,13 @@ int QvrWndCtrl::OpenWindow(int kind, const std::string& path) {
         frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Monitor"));
 
     ConnectView(view);
-    m_area->addSubWindow(frame);
-    frame->showMaximized();
+    QMdiSubWindow* sub = m_area->addSubWindow(frame);
+    // A new window takes most of the area, leaving the others' title bars in
+    // reach, so that windows followed side by side stay easy to pick.
+    const QSize area = m_area->viewport()->size();
+    sub->resize(std::max(480, area.width() * 3 / 4), std::max(320, area.height() * 3 / 4));
+    sub->move(24 * slot, 24 * slot);  // cascaded by slot
+    sub->show();
     view->SetWindowId(s.windowId, frame);
     view->SetFormatRows(&s.rows, false);
     view->SetCodes(s.direction, s.code);

@@ -39,10 +39,7 @@ int CCommThread::Start() {
     }
     std::lock_guard state(m_stateMutex);
     int rc = m_wnd->Start(false);
-    const MonitorSettings& m = m_wnd->Settings();
-    m_async = m.Protocol == kProtocolAsync;
-    m_timing = AsyncCharTiming{m.SD_Baudrate, m.RD_Baudrate,  m.DataLen,      m.Parity,
-                               m.StopBit,     m.SD_ClockRate, m.RD_ClockRate, m_cmn.GetFrequency()};
+    TakeTiming();
     return rc;
 }
 
@@ -51,11 +48,16 @@ int CCommThread::StartRetrieval() {
     std::lock_guard state(m_stateMutex);
     m_paused = false;
     int rc = m_wnd->StartRetrieval();
+    TakeTiming();
+    return rc;
+}
+
+// Live ASYNC characters show their start, a character time before the stamp.
+void CCommThread::TakeTiming() {
     const MonitorSettings& m = m_wnd->Settings();
     m_async = m.Protocol == kProtocolAsync;
     m_timing = AsyncCharTiming{m.SD_Baudrate, m.RD_Baudrate,  m.DataLen,      m.Parity,
                                m.StopBit,     m.SD_ClockRate, m.RD_ClockRate, m_cmn.GetFrequency()};
-    return rc;
 }
 
 int CCommThread::Pause() {

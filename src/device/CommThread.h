@@ -64,6 +64,7 @@ class CCommThread {
 
   private:
     void Loop();
+    void TakeTiming();
 
     CQvrCmn& m_cmn;
     std::unique_ptr<CMonitorWnd> m_wnd;

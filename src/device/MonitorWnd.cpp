@@ -191,29 +191,37 @@ void CMonitorWnd::OnPlug(PlugEvent event) {
     (event == PlugEvent::kArrival ? m_arrived : m_removed) = true;
 }
 
+// Reads up to `want` bytes of the stream into the receive buffer and decodes
+// them; false when the transfer failed (the unit has been reopened then) or
+// brought nothing.
+bool CMonitorWnd::ReadAndDecode(size_t want, std::mutex& stateMutex) {
+    CReceiveBuffer& buffer = m_session->Buffer();
+    size_t got = want;
+    TransferStatus st = m_device ? m_device->Transfer(kEpStream, buffer.FreeSpace(), got)
+                                 : TransferStatus::kNoDevice;
+    if (st == TransferStatus::kNoDevice || st == TransferStatus::kError) {
+        Reopen();
+        return false;
+    }
+    if (got == 0) return false;
+    buffer.Commit(got);
+    m_bytesRead += got;
+    std::lock_guard lock(stateMutex);
+    m_session->Decoder().Decode(buffer);
+    return true;
+}
+
 void CMonitorWnd::ReadStep(std::mutex& stateMutex) {
     if (!m_running || !m_session) return;
     if (m_removed.exchange(false) && m_device) m_device->Close();
     if (m_arrived.exchange(false) && m_device && !m_device->IsOpen()) Reopen();
 
     CReceiveBuffer& buffer = m_session->Buffer();
-    CStreamDecoder& decoder = m_session->Decoder();
     if (buffer.FreeSize() < kFirstRead) return;
-    size_t got = kFirstRead;
-    TransferStatus st = m_device ? m_device->Transfer(kEpStream, buffer.FreeSpace(), got)
-                                 : TransferStatus::kNoDevice;
-    if (st == TransferStatus::kNoDevice || st == TransferStatus::kError) {
-        Reopen();
-        return;
-    }
-    if (got == 0) return;
-    buffer.Commit(got);
-    m_bytesRead += got;
-    {
-        std::lock_guard lock(stateMutex);
-        decoder.Decode(buffer);
-    }
+    if (!ReadAndDecode(kFirstRead, stateMutex)) return;
 
+    // The instrument says how much more waits: take it in 512-byte multiples,
+    // at most 1 MiB a step, and never more than the buffer holds.
     uint32_t waiting = 0;
     if (m_cmd->QueryRunStatus(waiting) != 0 || waiting == 0) return;
     size_t want;
@@ -223,20 +231,7 @@ void CMonitorWnd::ReadStep(std::mutex& stateMutex) {
         want = buffer.FreeSize();
     else
         want = waiting / 512 * 512;
-    if (want == 0) return;
-    got = want;
-    st = m_device->Transfer(kEpStream, buffer.FreeSpace(), got);
-    if (st == TransferStatus::kNoDevice || st == TransferStatus::kError) {
-        Reopen();
-        return;
-    }
-    if (got == 0) return;
-    buffer.Commit(got);
-    m_bytesRead += got;
-    {
-        std::lock_guard lock(stateMutex);
-        decoder.Decode(buffer);
-    }
+    if (want > 0) ReadAndDecode(want, stateMutex);
 }
 
 }  // namespace qv

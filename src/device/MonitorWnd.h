@@ -69,6 +69,7 @@ class CMonitorWnd {
     int OpenCapture(bool forceFix);
     std::time_t InstrumentClock();
     void Reopen();
+    bool ReadAndDecode(size_t want, std::mutex& stateMutex);
     int Message(int code, const std::string& text);
 
     CQvrCmn& m_cmn;

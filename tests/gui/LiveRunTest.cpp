@@ -1,0 +1,108 @@
+// The Monitor window of a real monitoring run: the emulated instrument (qvsim,
+// a separate process) streams synthetic traffic, the window shows the newest
+// rows, pauses and resumes, and after Stop shows the capture the run wrote.
+#include <QAction>
+#include <QProcess>
+#include <QtTest>
+#include <memory>
+
+#include "GuiSupport.h"
+#include "app/MainFrame.h"
+#include "app/MonitorEventsBridge.h"
+#include "app/QvrWndCtrl.h"
+#include "capture/QvrFile.h"
+#include "core/QvrCmn.h"
+#include "device/QvrMonitor.h"
+#include "device/UnitList.h"
+#include "support/AppHome.h"
+#include "views/QvrMonitorMain.h"
+
+using namespace qv;
+
+class LiveRunTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::AppHome> m_home;
+    std::unique_ptr<test::TempDir> m_sims;
+    QProcess m_sim;
+
+  private slots:
+    void initTestCase() {
+        m_home = std::make_unique<test::AppHome>();
+        m_sims = std::make_unique<test::TempDir>();
+        qputenv("QVORT_SIM_DIR", QByteArray::fromStdString(m_sims->path()));
+        m_sim.start(QVSIM_PATH, {"--serial", "LIVE0001", "--source", "synth:3", "--rate", "max"});
+        QVERIFY(m_sim.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(QString::fromStdString(m_sims->path()))
+                                      .entryList({"*LIVE0001.sock"}, QDir::System)
+                                      .isEmpty(),
+                                 20000);
+        QVERIFY(test::RunQvtool({"units", "select", "LIVE0001"}));
+        QVERIFY(test::RunQvtool({"settings", "check", "--yes"}));
+        SetSelectedUnit(SelectedUnitFromFile());
+    }
+
+    void cleanupTestCase() {
+        m_sim.terminate();
+        m_sim.waitForFinished(20000);
+    }
+
+    void liveRowsPauseResumeAndTheStoredCapture() {
+        CQvrCmn cmn;
+        test::ScriptedPrompt prompt;
+        cmn.SetPrompt(&prompt);
+        CMainFrame frame;
+        frame.resize(1000, 700);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QvrWndCtrl& ctrl = *frame.Controller();
+        ctrl.SetCommon(&cmn);
+        MonitorEventsBridge events(&frame);
+        CQvrMonitor* monitor = nullptr;
+        ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
+            auto m = std::make_unique<CQvrMonitor>(cmn, &prompt, &events);
+            monitor = m.get();
+            return m;
+        });
+
+        ctrl.StartMonitoring();
+        const int slot = ctrl.CurrentSlot();
+        ctrl.DeferredStart(slot);
+        QVERIFY(monitor);
+        QVERIFY(monitor->Running());
+        auto* v = static_cast<CQvrMonitorMain*>(ctrl.Slot(slot).view);
+        QCOMPARE(v->GetMode(), CQvrMonitorMain::kLive);
+        const int rows = v->PageRows();
+        QTRY_VERIFY_WITH_TIMEOUT(monitor->GetRecordTotal(false) > 1000, 60000);
+
+        // The newest records, the last row carrying the run's count at that moment.
+        v->RefreshLive();
+        const uint64_t shown = v->Model().CellText(rows - 1, kColTr).trimmed().toULongLong();
+        QVERIFY(shown >= 1000);
+        QVERIFY(v->Model().CellText(rows - 1, kColDate).size() == 30);
+        QCOMPARE(v->Model().CellText(0, kColTr).trimmed().toULongLong(), shown - rows + 1);
+
+        // Pause freezes the rows while the capture goes on.
+        frame.Action(kCmdMonitorPause)->trigger();
+        v->RunPauseTimer();
+        QCOMPARE(v->GetMode(), CQvrMonitorMain::kPaused);
+        const QString top = v->Model().CellText(0, kColTr);
+        const uint64_t frozen = monitor->GetRecordTotal(true);
+        QTRY_VERIFY_WITH_TIMEOUT(monitor->GetRecordTotal(false) > frozen + 1000, 60000);
+        QCOMPARE(v->Model().CellText(0, kColTr), top);
+
+        // Resume, then stop: the same window shows the capture the run wrote.
+        frame.Action(kCmdMonitorStart)->trigger();
+        ctrl.DeferredStart(slot);
+        QCOMPARE(v->GetMode(), CQvrMonitorMain::kLive);
+        frame.Action(kCmdMonitorStop)->trigger();
+        QCOMPARE(v->GetMode(), CQvrMonitorMain::kFile);
+        CQvrFile* reader = ctrl.Slot(slot).reader.get();
+        QVERIFY(reader);
+        QVERIFY(reader->GetTotalRecords() > frozen + 1000);
+        QCOMPARE(v->Model().CellText(0, kColTr).trimmed(), QString("1"));
+    }
+};
+
+QTEST_MAIN(LiveRunTest)
+#include "LiveRunTest.moc"

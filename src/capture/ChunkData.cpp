@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -55,6 +56,27 @@ void ChunkData::Swap(ChunkData& other) noexcept {
     m_bytes.swap(other.m_bytes);
     m_offsets.swap(other.m_offsets);
     m_lineStates.swap(other.m_lineStates);
+    m_checkpoints.swap(other.m_checkpoints);
+}
+
+void ChunkData::AddCheckpoints() {
+    m_checkpoints.clear();
+    std::array<uint32_t, 4> counts{};
+    for (uint32_t i = 0; i < m_count; ++i) {
+        if (i % kCheckpointStep == 0) m_checkpoints.push_back(counts);
+        ++counts[static_cast<size_t>(HeaderKind(Record(i)[0]))];
+    }
+}
+
+std::array<uint32_t, 4> ChunkData::KindCountsBefore(uint32_t n) const {
+    if (n > m_count) n = m_count;
+    if (n == 0 || m_checkpoints.empty()) return {};
+    const uint32_t k = std::min<uint32_t>((n - 1) / kCheckpointStep,
+                                          static_cast<uint32_t>(m_checkpoints.size() - 1));
+    std::array<uint32_t, 4> counts = m_checkpoints[k];
+    for (uint32_t i = k * kCheckpointStep; i < n; ++i)
+        ++counts[static_cast<size_t>(HeaderKind(Record(i)[0]))];
+    return counts;
 }
 
 int ChunkData::Load(const std::string& path, uint32_t chunkNumber, int protocol) {
@@ -89,6 +111,7 @@ int ChunkData::Load(const std::string& path, uint32_t chunkNumber, int protocol)
         }
         m_count = static_cast<uint32_t>(records);
         m_number = chunkNumber;
+        AddCheckpoints();
         return kQvrOk;
     }
 
@@ -133,6 +156,7 @@ int ChunkData::Load(const std::string& path, uint32_t chunkNumber, int protocol)
     if (rc == kQvrChunkTooLarge) return rc;
     m_count = static_cast<uint32_t>(m_offsets.size());
     m_number = chunkNumber;
+    AddCheckpoints();
     return rc;
 }
 

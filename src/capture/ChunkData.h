@@ -4,6 +4,7 @@
 // costs two buffers, not 10^8 objects.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,6 +49,11 @@ class ChunkData {
     uint8_t LineState(uint32_t i) const { return m_lineStates[i]; }
     bool FrameRecords() const { return m_frames; }
 
+    // Records of each kind (SD, RD, line change, event) among records 0..n-1
+    // of the chunk; a checkpoint every kCheckpointStep records keeps this
+    // cheap wherever n lies.
+    std::array<uint32_t, 4> KindCountsBefore(uint32_t n) const;
+
     // Moves the content of another chunk into this one (reusing buffers).
     void Swap(ChunkData& other) noexcept;
 
@@ -60,6 +66,9 @@ class ChunkData {
     std::vector<uint8_t> m_bytes;
     std::vector<uint32_t> m_offsets;  // SYNC/HDLC only: offset of record i
     std::vector<uint8_t> m_lineStates;
+    static constexpr uint32_t kCheckpointStep = 256;
+    std::vector<std::array<uint32_t, 4>> m_checkpoints;  // [k]: kinds before record k*256
+    void AddCheckpoints();
 };
 
 }  // namespace qv

@@ -43,9 +43,13 @@ int CQvrFile::Open(const std::string& indexPath) {
     m_cmn.LoadRegistrySettings();
     m_chunks.clear();
     m_chunkStart.assign(1, 0);
+    m_kindStart.assign(1, {});
+    m_totals.fill(0);
     m_fileName.clear();
-    m_pair[0].Clear();
-    m_pair[1].Clear();
+    for (ChunkData& c : m_pair)
+        c.Clear();
+    for (ChunkData& c : m_spare)
+        c.Clear();
     m_cursor = UINT32_MAX;
     if (indexPath.find(".qvr") == std::string::npos) return kQvrNoIndex;
     m_indexPath = indexPath;
@@ -75,6 +79,14 @@ int CQvrFile::Open(const std::string& indexPath) {
         ParseChunkEntry(value, entry);
         m_chunks.push_back(entry);
         m_chunkStart.push_back(m_chunkStart.back() + entry.RecordCount());
+        auto kinds = m_kindStart.back();
+        kinds[0] += entry.sdRecords;
+        kinds[1] += entry.rdRecords;
+        kinds[2] += entry.lineChanges;
+        kinds[3] += entry.events;
+        m_kindStart.push_back(kinds);
+        for (int f = kCountSd; f <= kCountEventBit6Changes; ++f)
+            m_totals[static_cast<size_t>(f - kCountSd)] += ChunkCounterValue(entry, f);
     }
     if (m_chunks.empty()) return kQvrNoIndex;
     m_protocol = ms.Protocol;
@@ -84,28 +96,42 @@ int CQvrFile::Open(const std::string& indexPath) {
     return rc;
 }
 
+// Puts chunk `number` into pair slot `which`. A chunk still in memory (the
+// other slot, or one of the two spares) is taken from there; otherwise what
+// the slot held becomes a spare and the chunk is read. Moving back and forth
+// between a page and a selection in another chunk then reads no file.
+int CQvrFile::Bring(size_t which, uint32_t number) {
+    ChunkData& slot = m_pair[which];
+    if (slot.Number() == number) return kQvrOk;
+    if (which == 0 && m_pair[1].Number() == number) {
+        slot.Swap(m_pair[1]);
+        return kQvrOk;
+    }
+    for (ChunkData& spare : m_spare) {
+        if (spare.Number() == number) {
+            slot.Swap(spare);
+            return kQvrOk;
+        }
+    }
+    slot.Swap(m_spare[m_nextSpare]);
+    m_nextSpare ^= 1;
+    return slot.Load(ChunkPath(number), number, m_protocol);
+}
+
 int CQvrFile::LoadPair(uint32_t first) {
     m_cursor = UINT32_MAX;
     m_pairBase = m_chunkStart[first - 1];
-    // Keep a chunk that is already in memory: sliding the window by one chunk
-    // then reads one file, not two.
-    if (m_pair[0].Number() != first) {
-        if (m_pair[1].Number() == first) {
-            m_pair[0].Swap(m_pair[1]);
-        }
-    }
-    int rc = kQvrOk;
-    if (m_pair[0].Number() != first) rc = m_pair[0].Load(ChunkPath(first), first, m_protocol);
-    if (m_pair[0].Empty()) {
-        m_pair[1].Clear();
-        return rc;
-    }
+    int rc = Bring(0, first);
     uint32_t second = first + 1;
-    if (second > m_chunks.size()) {
+    if (m_pair[0].Empty() || second > m_chunks.size()) {
+        // No second chunk: what the slot held is kept as a spare.
+        if (!m_pair[1].Empty()) {
+            m_pair[1].Swap(m_spare[m_nextSpare]);
+            m_nextSpare ^= 1;
+        }
         m_pair[1].Clear();
-    } else if (m_pair[1].Number() != second) {
-        if (m_pair[1].Load(ChunkPath(second), second, m_protocol) == kQvrChunkOpen)
-            m_pair[1].Clear();
+    } else if (Bring(1, second) == kQvrChunkOpen) {
+        m_pair[1].Clear();
     }
     return rc;
 }
@@ -196,10 +222,8 @@ int CQvrFile::GoToChunkRecord(uint32_t chunk, uint32_t index) {
 // --- totals and the current record
 
 uint64_t CQvrFile::GetTotal(int counterField) const {
-    uint64_t sum = 0;
-    for (const auto& e : m_chunks)
-        sum += ChunkCounterValue(e, counterField);
-    return sum;
+    if (counterField < kCountSd || counterField > kCountEventBit6Changes) return 0;
+    return m_totals[static_cast<size_t>(counterField - kCountSd)];
 }
 
 int CQvrFile::GetChunkInfo(uint32_t chunk, std::string& startText, _ST_FILEADMI& entry) const {
@@ -233,29 +257,13 @@ int CQvrFile::GetCaptureEndText(std::string& text) {
 int CQvrFile::GetKindOrdinals(KindOrdinals& out) const {
     out = {};
     if (!HasRecord()) return kQvrNoRecord;
-    uint32_t chunk = SlotChunkNumber(m_cursor);
-    for (uint32_t c = 1; c < chunk; ++c) {
-        out.sd += m_chunks[c - 1].sdRecords;
-        out.rd += m_chunks[c - 1].rdRecords;
-        out.lineChanges += m_chunks[c - 1].lineChanges;
-        out.events += m_chunks[c - 1].events;
-    }
-    for (uint32_t s = FirstSlotOf(chunk); s <= m_cursor; ++s) {
-        switch (HeaderKind(SlotRecord(s)[0])) {
-            case RecordKind::kSdData:
-                ++out.sd;
-                break;
-            case RecordKind::kRdData:
-                ++out.rd;
-                break;
-            case RecordKind::kLineChange:
-                ++out.lineChanges;
-                break;
-            case RecordKind::kEvent:
-                ++out.events;
-                break;
-        }
-    }
+    const uint32_t chunk = SlotChunkNumber(m_cursor);
+    const auto& before = m_kindStart[chunk - 1];
+    const auto here = SlotChunk(m_cursor).KindCountsBefore(SlotIndex(m_cursor) + 1);
+    out.sd = before[0] + here[0];
+    out.rd = before[1] + here[1];
+    out.lineChanges = before[2] + here[2];
+    out.events = before[3] + here[3];
     return kQvrOk;
 }
 

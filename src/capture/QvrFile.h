@@ -161,6 +161,7 @@ class CQvrFile {
 
     std::string ChunkPath(uint32_t chunk) const;
     int LoadPair(uint32_t first);
+    int Bring(size_t which, uint32_t number);
     Saved Save() const { return {m_pair[0].Number(), m_cursor}; }
     void Restore(const Saved& s);
     // The 1-based chunk that holds frame f, or 0.
@@ -182,7 +183,11 @@ class CQvrFile {
     CIniFileCtrl m_index;
     std::vector<_ST_FILEADMI> m_chunks;
     std::vector<uint64_t> m_chunkStart;  // [i]: records in chunks 1..i; size chunks + 1
+    std::vector<std::array<uint64_t, 4>> m_kindStart;  // [i]: records of each kind in chunks 1..i
+    std::array<uint64_t, 14> m_totals{};               // the counters 3..16 over all chunks
     std::array<ChunkData, 2> m_pair;
+    std::array<ChunkData, 2> m_spare;  // chunks read before, kept for a return
+    size_t m_nextSpare = 0;
 };
 
 }  // namespace qv

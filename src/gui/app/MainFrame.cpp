@@ -297,7 +297,9 @@ void CMainFrame::ShowPopup(const std::vector<int>& ids, const QPoint& pos) {
 }
 
 bool CMainFrame::OpenManual() {
+    // Installed, then beside the build, then in the application folder.
     QString path = QVORT_MANUAL_PATH;
+    if (!QFileInfo::exists(path)) path = QVORT_BUILD_MANUAL_PATH;
     if (!QFileInfo::exists(path)) path = QString::fromStdString(AppFile("manual.pdf"));
     if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         return true;

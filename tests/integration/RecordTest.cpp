@@ -5,13 +5,17 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
 #include "capture/QvrFile.h"
+#include "core/FileUtil.h"
 #include "core/IniFileCtrl.h"
 #include "core/Prompt.h"
 #include "core/QvrCmn.h"
+#include "core/TimeText.h"
+#include "device/MonitorFileCtrl.h"
 #include "device/QvrMonitor.h"
 #include "device/UnitList.h"
 #include "integration/Bench.h"
@@ -172,6 +176,70 @@ TEST_F(Record, UnplugAndReplugDuringARun) {
     EXPECT_NE(log.find("USBDevice Close -> Open."), std::string::npos) << log;
     std::string out = record.Out();
     CheckConsistent(out.substr(0, out.find('\n')));
+}
+
+TEST_F(Record, RingModeWrapsAndNamesTheChunksInOrder) {
+    StartSim({"--serial", "W1", "--source", "synth:12", "--rate", "max"});
+    Prepare("W1");
+    ASSERT_EQ(Tool({"settings", "set", "Memory=RING"}).status, 0);
+    ASSERT_EQ(Tool({"config", "set", "FrameMax", "150000"}).status, 0);
+    auto r = Tool({"record", "--duration", "3", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string index = IndexOf(r);
+    uint64_t kept = CheckConsistent(index);
+    // The ring keeps the newest chunks only: the frame limit and at most the
+    // chunk being written beyond it.
+    EXPECT_GT(kept, 100000u);
+    EXPECT_LE(kept, 150000u + 50000u);
+    // Chunk files 1..N, oldest first: each starts no earlier than the one before.
+    ::setenv("QVORT_HOME", home.path().c_str(), 1);
+    CQvrCmn cmn;
+    CQvrFile file(cmn);
+    ASSERT_EQ(file.Open(index), 0);
+    ASSERT_GE(file.GetChunkCount(), 3u);
+    for (uint32_t c = 1; c <= file.GetChunkCount(); ++c) {
+        EXPECT_TRUE(
+            std::filesystem::exists(DirName(index) + "/" + CMonitorFileCtrl::FinalChunkName(c)));
+        if (c == 1) continue;
+        std::string a, b;
+        _ST_FILEADMI ea, eb;
+        file.GetChunkInfo(c - 1, a, ea);
+        file.GetChunkInfo(c, b, eb);
+        EXPECT_LE(a, b) << c;
+    }
+}
+
+TEST_F(Record, ARunAcrossMidnightStartsAChunkWithTheNewDate) {
+    // The instrument's clock two seconds before its midnight.
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    long toMidnight = 86400 - (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
+    StartSim({"--serial", "N1", "--source", "synth:13", "--rate", "max", "--clock-offset",
+              std::to_string(toMidnight - 2)});
+    Prepare("N1");
+    auto r = Tool({"record", "--duration", "5", "--no"});  // keep the instrument's clock
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string index = IndexOf(r);
+    CheckConsistent(index);
+    CQvrCmn cmn;
+    CQvrFile file(cmn);
+    ASSERT_EQ(file.Open(index), 0);
+    // The first chunk of the new date starts just after midnight.
+    std::string text;
+    _ST_FILEADMI e1, e;
+    file.GetChunkInfo(1, text, e1);
+    uint32_t c = 2;
+    for (; c <= file.GetChunkCount(); ++c) {
+        file.GetChunkInfo(c, text, e);
+        if (DateFieldText(e.date) != DateFieldText(e1.date)) break;
+    }
+    ASSERT_LE(c, file.GetChunkCount()) << "no chunk of a new date";
+    EXPECT_LT(e.startTime, kTicksPerSecond) << text;
+    // The trigger that started storing is in the index.
+    CIniFileCtrl ini;
+    ini.SetPath(index);
+    EXPECT_NE(ini.ReadValue("TriggerRecord", "1"), "NOKEY");
 }
 
 TEST_F(Record, CardRunStoredThenFetchedAsACapture) {

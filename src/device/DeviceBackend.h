@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,16 @@ class IDeviceLink {
 };
 
 using PlugCallback = std::function<void(PlugEvent, const std::string& key)>;
+
+// What a backend that watches by listing its devices reports between two
+// lists: the devices that went away, then the ones that came.
+inline void ReportPlugChanges(const std::set<std::string>& before, const std::set<std::string>& now,
+                              const PlugCallback& callback) {
+    for (const auto& k : before)
+        if (!now.count(k)) callback(PlugEvent::kRemoval, k);
+    for (const auto& k : now)
+        if (!before.count(k)) callback(PlugEvent::kArrival, k);
+}
 
 class IDeviceBackend {
   public:

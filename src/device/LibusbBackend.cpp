@@ -207,10 +207,7 @@ void LibusbBackend::PollLoop() {
     while (!m_wake.wait_for(lock, kPollInterval, [this] { return m_stop.load(); })) {
         lock.unlock();
         std::set<std::string> now = keys();
-        for (const auto& k : known)
-            if (!now.count(k)) m_callback(PlugEvent::kRemoval, k);
-        for (const auto& k : now)
-            if (!known.count(k)) m_callback(PlugEvent::kArrival, k);
+        ReportPlugChanges(known, now, m_callback);
         known = std::move(now);
         lock.lock();
     }

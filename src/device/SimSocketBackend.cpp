@@ -179,10 +179,7 @@ void SimSocketBackend::WatchLoop(PlugCallback callback) {
     while (!m_wake.wait_for(lock, kWatchInterval, [this] { return m_stop; })) {
         lock.unlock();
         std::set<std::string> now = keys();
-        for (const auto& k : known)
-            if (!now.count(k)) callback(PlugEvent::kRemoval, k);
-        for (const auto& k : now)
-            if (!known.count(k)) callback(PlugEvent::kArrival, k);
+        ReportPlugChanges(known, now, callback);
         known = std::move(now);
         lock.lock();
     }

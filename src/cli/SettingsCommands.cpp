@@ -258,9 +258,9 @@ void TriggerCommand(const Target& target, const TriggerEdit& ed) {
     if (ed.disable) t.enabled = 0;
     if (ed.useAnd) t.andOr = kAndOrAnd;
     if (ed.useOr) t.andOr = kAndOrOr;
-    for (const std::string& spec : ed.on) {
-        size_t eq = spec.find('=');
-        std::string key = spec.substr(0, eq);
+    for (const std::string& item : ed.on) {
+        size_t eq = item.find('=');
+        std::string key = item.substr(0, eq);
         auto c = FindCondition(key);
         if (!c) Usage("unknown condition \"" + key + "\"");
         uint32_t* state = StateOf(t, *c);
@@ -268,7 +268,7 @@ void TriggerCommand(const Target& target, const TriggerEdit& ed) {
             if (eq == std::string::npos)
                 Usage(key + " needs a state: " +
                       (c->group == ConditionGroup::Line ? "HIGH or LOW" : "ON or OFF"));
-            std::string v = spec.substr(eq + 1);
+            std::string v = item.substr(eq + 1);
             WordTable words = c->group == ConditionGroup::Line ? kLevelWords : kOnOffWords;
             int code = CodeOf(words, v, -1);
             if (code < 0) Usage("bad state \"" + v + "\" for " + key + ": " + Words(words));
@@ -285,16 +285,16 @@ void TriggerCommand(const Target& target, const TriggerEdit& ed) {
     }
     if (!ed.action1.empty()) std::tie(t.action1, t.option1) = ParseAction(ed.action1);
     if (!ed.action2.empty()) std::tie(t.action2, t.option2) = ParseAction(ed.action2);
-    for (const std::string& spec : ed.times) {
-        auto [k, v] = SplitAssign(spec, "--time");
+    for (const std::string& item : ed.times) {
+        auto [k, v] = SplitAssign(item, "--time");
         int i = OperandIndex(k, "Time", kOptionTimes);
         if (i < 0) Usage("unknown time \"" + k + "\" (Time1 to Time4)");
         auto when = ParseLocalTime(v);
         if (!when) Usage("bad time \"" + v + "\": YYYY-MM-DD HH:MM:SS, years 2000 to 2099");
         set.option.times[static_cast<size_t>(i)] = *when;
     }
-    for (const std::string& spec : ed.counts) {
-        auto [k, v] = SplitAssign(spec, "--count");
+    for (const std::string& item : ed.counts) {
+        auto [k, v] = SplitAssign(item, "--count");
         int i = OperandIndex(k, "Cnt", kOptionCounts);
         if (i < 0) Usage("unknown counter \"" + k + "\" (Cnt1 to Cnt4)");
         auto n = ParseWholeNumber(v);
@@ -302,8 +302,8 @@ void TriggerCommand(const Target& target, const TriggerEdit& ed) {
             Usage("bad count \"" + v + "\": 1 to 1000000000");
         set.option.counts[static_cast<size_t>(i)] = static_cast<int32_t>(*n);
     }
-    for (const std::string& spec : ed.strings) {
-        auto [k, v] = SplitAssign(spec, "--string");
+    for (const std::string& item : ed.strings) {
+        auto [k, v] = SplitAssign(item, "--string");
         int i = -1;
         for (int s = 0; s < kOptionStrings; ++s)
             if (EqualsNoCase(k, OptionStringKey(s))) i = s;

@@ -226,7 +226,7 @@ SaveReport CCsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
     CursorPosition pos;
     uint32_t chunk = 0;
     int date = 0;
-    int lastPercent = 0;
+    SaveProgress progress(sink, total);
     char start[kRecordTimeTextSize], stop[kRecordTimeTextSize];
     auto finish = [&](SaveReport r) {
         if (!Close() && r != SaveReport::kFailed) r = SaveReport::kFailed;
@@ -246,9 +246,7 @@ SaveReport CCsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
         }
         const RangePoint at{date, frame.EndTicks()};
         if (at < range.startPoint) {
-            int rc = m_file.NextRecord();
-            if (rc == kQvrNotFound) return finish(SaveReport::kCaptureEnd);
-            if (rc != kQvrOk) return finish(SaveReport::kFailed);
+            if (auto end = NextSaveRecord(m_file)) return finish(*end);
             continue;
         }
         if (range.endPoint < at) return finish(SaveReport::kRangeDone);
@@ -269,14 +267,8 @@ SaveReport CCsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
             if (!Close()) return finish(SaveReport::kFailed);
             if (!OpenNext()) return finish(SaveReport::kFailed);
         }
-        const int percent = SaveProgressPercent(m_rows, total);
-        if (percent > lastPercent) {
-            lastPercent = percent;
-            if (sink) sink->OnSaveReport(SaveReport::kProgress, percent);
-        }
-        int rc = m_file.NextRecord();
-        if (rc == kQvrNotFound) return finish(SaveReport::kCaptureEnd);
-        if (rc != kQvrOk) return finish(SaveReport::kFailed);
+        progress.Update(m_rows);
+        if (auto end = NextSaveRecord(m_file)) return finish(*end);
     }
 }
 

@@ -90,7 +90,7 @@ SaveReport CRangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
     uint32_t chunk = 0;
     _ST_FILEADMI source;
     int64_t date = 0;
-    int lastPercent = 0;
+    SaveProgress progress(sink, total);
     uint8_t lastLine = 0;
     bool first = true;
     CaptureTime firstTime;
@@ -121,9 +121,7 @@ SaveReport CRangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
         }
         const RangePoint at{date, frame.EndTicks()};
         if (at < range.startPoint) {
-            int rc = m_file.NextRecord();
-            if (rc == kQvrNotFound) return finish(SaveReport::kCaptureEnd);
-            if (rc != kQvrOk) return finish(SaveReport::kFailed);
+            if (auto end = NextSaveRecord(m_file)) return finish(*end);
             continue;
         }
         if (range.endPoint < at) return finish(SaveReport::kRangeDone);
@@ -176,14 +174,8 @@ SaveReport CRangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
         std::copy(source.date, source.date + kDateFieldSize, lastDate);
         lastEnd = frame.EndTicks();
         ++m_frames;
-        const int percent = SaveProgressPercent(m_frames, total);
-        if (percent > lastPercent) {
-            lastPercent = percent;
-            if (sink) sink->OnSaveReport(SaveReport::kProgress, percent);
-        }
-        int rc = m_file.NextRecord();
-        if (rc == kQvrNotFound) return finish(SaveReport::kCaptureEnd);
-        if (rc != kQvrOk) return finish(SaveReport::kFailed);
+        progress.Update(m_frames);
+        if (auto end = NextSaveRecord(m_file)) return finish(*end);
     }
 }
 

@@ -141,4 +141,17 @@ char* WriteRecordTimeText(char* out, int yymmdd, int64_t ticks) {
     return p;
 }
 
+void SaveProgress::Update(uint64_t done) {
+    const int percent = SaveProgressPercent(done, m_total);
+    if (percent <= m_last) return;
+    m_last = percent;
+    if (m_sink) m_sink->OnSaveReport(SaveReport::kProgress, percent);
+}
+
+std::optional<SaveReport> NextSaveRecord(CQvrFile& file) {
+    const int rc = file.NextRecord();
+    if (rc == kQvrOk) return std::nullopt;
+    return rc == kQvrNotFound ? SaveReport::kCaptureEnd : SaveReport::kFailed;
+}
+
 }  // namespace qv

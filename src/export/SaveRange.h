@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/CaptureIndexText.h"
@@ -71,6 +72,22 @@ bool CountSaveRange(CQvrFile& file, const SaveRange& range, bool endFallsBackToL
 
 // Percent of done over total, rounded down to a multiple of 10.
 int SaveProgressPercent(uint64_t done, uint64_t total);
+
+// Reports kProgress to a sink each time the percent of a job moves on a step.
+class SaveProgress {
+  public:
+    SaveProgress(ISaveReport* sink, uint64_t total) : m_sink(sink), m_total(total) {}
+    void Update(uint64_t done);
+
+  private:
+    ISaveReport* m_sink;
+    uint64_t m_total;
+    int m_last = 0;
+};
+
+// Moves a save job's reader to the next record: nullopt when there is one,
+// else the report that ends the job (end of the capture, or a failure).
+std::optional<SaveReport> NextSaveRecord(CQvrFile& file);
 
 // Writes the 30-character record time text of a date number and a signed
 // time of day (moved into the neighbouring day when it runs over) to `out`;

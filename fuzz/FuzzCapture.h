@@ -15,7 +15,9 @@ namespace qv::fuzz {
 
 inline std::string ScratchFolder() {
     static std::string folder = [] {
-        std::string base = "/tmp/qvfuzz." + std::to_string(::getpid());
+        // RAM-backed when it can be: the targets rewrite their files on every input.
+        std::string base = std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                           "/qvfuzz." + std::to_string(::getpid());
         ::setenv("QVORT_HOME", base.c_str(), 1);
         std::string f = base + "/20240101000000";
         std::system(("mkdir -p " + f).c_str());

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "core/CaptureRecord.h"
+#include "core/FileUtil.h"
 
 namespace qv {
 
@@ -16,7 +17,8 @@ namespace {
 
 // Reads the whole file into `out` (keeping its capacity for the next chunk).
 int ReadFile(const std::string& path, std::vector<uint8_t>& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO or device in a chunk's place would block the open or never end.
+    int fd = OpenRegularFile(path, O_RDONLY);
     if (fd < 0) return kQvrChunkOpen;
     struct stat st {};
     if (::fstat(fd, &st) != 0) {

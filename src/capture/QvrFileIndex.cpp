@@ -32,6 +32,9 @@ int CQvrFile::ReadMark(int n, uint32_t& chunk, std::string& timeText, int& kind,
 int CQvrFile::SetMark(int n, const std::string* comment) {
     if (n < 1 || n > kMarks) return kQvrNoRecord;
     if (!HasRecord()) return kQvrNoRecord;
+    // Read and write under the index's lock, so that a mark another program
+    // sets meanwhile is neither lost nor overwritten.
+    IniBatch batch(m_index);
     CaptureMark mark;
     std::string old;
     if (m_index.ReadString("Mark", MarkKey(n), old) == 0) ParseMark(old, mark);  // keeps its name
@@ -47,7 +50,8 @@ int CQvrFile::SetMark(int n, const std::string* comment) {
     if (comment) mark.comment = *comment;
     auto value = FormatMark(mark);
     if (!value) return kQvrNoArgument;  // a comment that cannot be stored (a comma, a line break)
-    return m_index.WriteString("Mark", MarkKey(n), *value) == 0 ? kQvrOk : kQvrNoIndex;
+    if (m_index.WriteString("Mark", MarkKey(n), *value) != 0) return kQvrNoIndex;
+    return batch.End() == 0 ? kQvrOk : kQvrNoIndex;
 }
 
 int CQvrFile::ReadFormatRow(int n, FormatEntry& row) {

@@ -102,7 +102,8 @@ void SetConfig(const std::string& name, const std::string& value) {
     } else if (name == "Directory") {
         if (!IsDirectory(value)) BadValue(name, value, "an existing folder");
         rc = cmn.SetSaveDirectory(value);
-        if (rc != 0) BadValue(name, value, "a path of at most 255 characters");
+        if (std::string why = cmn.SaveDirectoryProblem(value); rc != 0 && !why.empty())
+            throw CommandError{kExitUsage, "cannot store \"" + value + "\" as " + name + ": " + why};
     } else if (name == "FrameNums") {
         auto v = ParseUnsigned(value);
         if (!v || *v > 100) BadValue(name, value, "a number of hundreds from 0 to 100");

@@ -33,8 +33,18 @@ std::shared_ptr<CUsbDevice> Open(StatusUse use, const std::string& serial) {
     return o.device;
 }
 
+// Attached units whose serial the unit list cannot hold are not listed; say so.
+void WarnRefused(const CUnitList& list) {
+    for (const auto& serial : list.RefusedSerials())
+        std::fprintf(stderr,
+                     "qvtool: a unit's serial '%s' cannot be kept in the unit list (a comma, a line "
+                     "break, a blank at an end or more than 8 characters); it is left out\n",
+                     serial.c_str());
+}
+
 std::optional<size_t> UnitBySerial(CUnitList& list, const std::string& serial) {
     auto i = list.FindBySerial(serial);
+    WarnRefused(list);
     if (!i)
         throw CommandError{kExitFailure, "no unit with serial '" + serial + "' in the unit list"};
     return i;
@@ -52,6 +62,7 @@ void AddDeviceCommands(CLI::App& app) {
         if (!units->get_subcommands().empty()) return;
         CUnitList list(SelectedUnitFromFile());
         list.Reload(CreateDeviceObject().get());
+        WarnRefused(list);
         PrintRows(list, all);
     });
 

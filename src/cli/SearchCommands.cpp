@@ -158,9 +158,12 @@ void Mark(const std::string& capture, int n, uint64_t frame) {
         throw CommandError{kExitUsage, "no record " + std::to_string(frame) +
                                            " in the capture (it holds " +
                                            std::to_string(file.GetTotalRecords()) + ")"};
-    if (SetMarkHere(file, n) != kQvrOk)
-        throw CommandError{kExitFailure,
-                           "cannot write mark " + std::to_string(n) + " to " + file.GetIndexPath()};
+    if (SetMarkHere(file, n) != kQvrOk) {
+        const std::string message =
+            "cannot write mark " + std::to_string(n) + " to " + file.GetIndexPath();
+        cmn.WriteLog("ERR", "SearchCommands", __LINE__, message);
+        throw CommandError{kExitFailure, message};
+    }
     for (const auto& m : ReadMarks(file))
         if (m.number == n) std::printf("M%d  %s\n", n, m.timeText.c_str());
 }

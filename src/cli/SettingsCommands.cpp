@@ -11,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
+#include "core/QvrCmn.h"
 #include "settings/EditorRules.h"
 #include "settings/StatusFileCtrl.h"
 
@@ -44,20 +45,29 @@ std::string TargetPath(const Target& target) {
     return target.file;
 }
 
-// Loads the whole status of a bound file, as the parameter dialog does on opening.
+// Loads the whole status of a bound file, as the parameter dialog does on
+// opening. The file stays locked until Save (or until `file` goes away without
+// saving), so a change another program makes meanwhile is not overwritten.
 StatusSet LoadTarget(CStatusFileCtrl& file, const Target& target) {
     std::string path = TargetPath(target);
     if (file.OpenStatusFile(path) != 0)
         throw CommandError{kExitFailure, "cannot open or create " + path};
+    file.BeginBatch();
     file.SetUnit(ReadStatusUnit(file));
     StatusSet set;
     LoadStatusSet(file, set, std::time(nullptr));
     return set;
 }
 
+// Writes the set and ends LoadTarget's batch, which is when the file changes.
 void Save(CStatusFileCtrl& file, StatusSet& set) {
-    if (SaveStatusSet(file, set) != 0)
+    int rc = SaveStatusSet(file, set);
+    if (file.EndBatch() != 0) rc = -1;
+    if (rc != 0) {
+        CQvrCmn cmn;
+        cmn.WriteLog("ERR", "SettingsCommands", __LINE__, "cannot write " + file.GetPath());
         throw CommandError{kExitFailure, "cannot write " + file.GetPath()};
+    }
 }
 
 // ---- settings set ----

@@ -1,18 +1,49 @@
 #include "core/FileUtil.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <vector>
+#include <map>
+#include <memory>
+#include <mutex>
 
 namespace qv {
 
+int OpenRegularFile(const std::string& path, int flags, bool followLink) {
+    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer forever;
+    // the type check below then refuses it.
+    int fd = ::open(path.c_str(),
+                    flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
+}
+
+int CreateFileExclusive(const std::string& path, mode_t mode) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                  mode);
+}
+
+int MakeDirectoryExclusive(const std::string& path, mode_t mode) {
+    // mkdir never follows a link at the path: it fails with EEXIST.
+    return ::mkdir(path.c_str(), mode) == 0 ? 0 : -1;
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularFile(path, O_RDONLY);
     if (fd < 0) return std::nullopt;
     std::string data;
     struct stat st {};
@@ -46,39 +77,163 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 }  // namespace
 
-int WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    // Write through a symbolic link to the file it names, not over the link.
-    std::string target = path;
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-        target = real;
-        std::free(real);
+namespace {
+// Closes a descriptor when it goes out of scope.
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0) ::close(fd);
     }
-    struct stat st {};
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && ::access(target.c_str(), W_OK) != 0) return -1;
+};
 
-    std::string tmpl = JoinPath(DirName(target), ".qvtmp.XXXXXX");
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) return -1;
+// A fresh temporary name: process, a counter and the clock, so that two
+// programs (or threads) writing beside each other never pick the same one;
+// the exclusive create retries on the rare clash anyway.
+std::string TemporaryName() {
+    static std::atomic<unsigned> counter{0};
+    auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    char name[64];
+    std::snprintf(name, sizeof name, ".qvtmp.%d.%u.%llx", static_cast<int>(::getpid()),
+                  counter.fetch_add(1), static_cast<unsigned long long>(now) & 0xFFFFFF);
+    return name;
+}
+}  // namespace
+
+int WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    const std::string base = BaseName(path);
+    if (base.empty() || base == "." || base == "..") {
+        errno = EISDIR;
+        return -1;
+    }
+    // Everything happens relative to the folder's descriptor, so the folder
+    // cannot be swapped between the checks and the rename.
+    FdCloser dir{::open(DirName(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd < 0) return -1;
+    struct stat st {};
+    const bool exists = ::fstatat(dir.fd, base.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists) {
+        if (S_ISLNK(st.st_mode)) {
+            errno = ELOOP;
+            return -1;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            errno = EINVAL;
+            return -1;
+        }
+        if (::faccessat(dir.fd, base.c_str(), W_OK, 0) != 0) return -1;
+    }
     mode_t mode = exists ? (st.st_mode & 07777) : 0;
     if (!exists) {
         mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = TemporaryName();
+        fd = ::openat(dir.fd, tmp.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return -1;
+    }
+    if (fd < 0) return -1;
     bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     int saved = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
         saved = errno;
     }
-    if (ok && ::rename(name.data(), target.c_str()) == 0) return 0;
+    // rename replaces whatever is at the name now, a link included, and never
+    // writes through it.
+    if (ok && ::renameat(dir.fd, tmp.c_str(), dir.fd, base.c_str()) == 0) return 0;
     if (ok) saved = errno;
-    ::unlink(name.data());
+    ::unlinkat(dir.fd, tmp.c_str(), 0);
     errno = saved;
     return -1;
+}
+
+struct FileLockEntry {
+    std::recursive_mutex mutex;  // other threads of this process wait here
+    int fd = -1;                 // the lock file, flock'ed while depth > 0
+    int depth = 0;               // nesting within the owning thread
+};
+
+namespace {
+FileLockEntry* LockEntryFor(const std::string& lockPath) {
+    static std::mutex registryMutex;
+    static std::map<std::string, std::unique_ptr<FileLockEntry>> registry;
+    std::lock_guard<std::mutex> guard(registryMutex);
+    auto& slot = registry[lockPath];
+    if (!slot) slot = std::make_unique<FileLockEntry>();
+    return slot.get();
+}
+
+int OpenLockFile(const std::string& lockPath) {
+    const int common = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | common, 0666);
+    // A lock file another user made, in a folder we share: reading is enough to lock.
+    if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | common);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+}  // namespace
+
+FileLock::FileLock(const std::string& path) {
+    if (path.empty()) return;
+    const std::string lockPath = LockPathFor(path);
+    FileLockEntry* e = LockEntryFor(lockPath);
+    e->mutex.lock();
+    if (e->depth++ == 0) e->fd = OpenLockFile(lockPath);
+    m_entry = e;
+}
+
+FileLock::~FileLock() {
+    Release();
+}
+
+FileLock::FileLock(FileLock&& other) noexcept : m_entry(other.m_entry) {
+    other.m_entry = nullptr;
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        m_entry = other.m_entry;
+        other.m_entry = nullptr;
+    }
+    return *this;
+}
+
+bool FileLock::Held() const {
+    return m_entry && m_entry->fd >= 0;
+}
+
+void FileLock::Release() {
+    if (!m_entry) return;
+    if (--m_entry->depth == 0 && m_entry->fd >= 0) {
+        ::close(m_entry->fd);  // gives the flock back
+        m_entry->fd = -1;
+    }
+    m_entry->mutex.unlock();
+    m_entry = nullptr;
+}
+
+std::string FileLock::LockPathFor(const std::string& path) {
+    return JoinPath(DirName(path), "." + BaseName(path) + ".lock");
 }
 
 bool PathExists(const std::string& path) {
@@ -107,6 +262,11 @@ std::string DirName(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string JoinPath(std::string_view dir, std::string_view name) {

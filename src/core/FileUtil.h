@@ -1,22 +1,78 @@
 // Small file helpers shared by every writer of settings and index files.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace qv {
 
-// The whole content of a file; nullopt when it cannot be read.
+struct FileLockEntry;
+
+// The whole content of a regular file; nullopt when it cannot be read or is
+// not a regular file (a FIFO or device would block or never end).
 std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Opens an existing regular file without ever blocking in the open itself:
+// a FIFO, device, socket or folder at the path gives -1 (errno EINVAL for
+// those, as the open's own errno otherwise). With `followLink` false a
+// symbolic link as the last path piece gives -1 (ELOOP). `flags` are the
+// access flags (O_RDONLY, O_RDWR, ...); the descriptor blocks as usual.
+int OpenRegularFile(const std::string& path, int flags, bool followLink = true);
+
+// Creates a new file where nothing was before. Anything already at the path,
+// a symbolic link included (dangling or not), gives -1 with errno EEXIST, so
+// a file planted by someone else is never written through. The descriptor
+// (write only, close-on-exec) or -1.
+int CreateFileExclusive(const std::string& path, mode_t mode = 0666);
+
+// Creates a folder that did not exist before; EEXIST when anything is there.
+// The parent must exist. 0 or -1.
+int MakeDirectoryExclusive(const std::string& path, mode_t mode = 0777);
 
 // Replaces the file's content as one step: the bytes go to a temporary file in
 // the same folder, are flushed to disk, and the temporary file is renamed over
-// the old one, so readers see either the old or the new content, never a
-// half-written file. A file the user may not write stays unchanged (-1), as
-// does the old content on any failure (full disk included). 0 or -1; errno
-// tells why.
+// the old one within that folder, so readers see either the old or the new
+// content, never a half-written file. A file the user may not write stays
+// unchanged (-1), as does the old content on any failure (full disk
+// included). A symbolic link or anything else that is not a regular file at
+// the path is refused (-1, ELOOP or EINVAL): a link could point at a file
+// that is not ours. 0 or -1; errno tells why.
 int WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// An exclusive advisory lock (flock) on a lock file beside `path`
+// (".<name>.lock" in the same folder), held from construction to
+// destruction. Every program takes it around each read-modify-write of a
+// shared file, so two of them never both read the old content and each write
+// back their own change. Locks of one path nest within a thread and exclude
+// other threads of the process as well as other processes. When the lock
+// file cannot be made (a folder the user may only read) the lock is not held
+// and work goes on: such a folder's files cannot be rewritten anyway.
+class FileLock {
+  public:
+    FileLock() = default;
+    explicit FileLock(const std::string& path);
+    ~FileLock();
+    FileLock(FileLock&& other) noexcept;
+    FileLock& operator=(FileLock&& other) noexcept;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Whether another program's lock is excluded (the lock file could be used).
+    bool Held() const;
+    // Gives the lock back early.
+    void Release();
+
+    // The lock file of a path.
+    static std::string LockPathFor(const std::string& path);
+
+  private:
+    // Shared by every FileLock of one lock file in the process; lives as
+    // long as the process.
+    FileLockEntry* m_entry = nullptr;
+};
 
 // True when something (file or folder) exists at the path.
 bool PathExists(const std::string& path);
@@ -26,6 +82,8 @@ bool IsDirectory(const std::string& path);
 int MakeDirectories(const std::string& path);
 // The folder part of a path ("." when it has none).
 std::string DirName(const std::string& path);
+// The last piece of a path (empty when the path ends in "/").
+std::string BaseName(const std::string& path);
 // Joins two path pieces with one "/".
 std::string JoinPath(std::string_view dir, std::string_view name);
 

@@ -5,10 +5,15 @@
 // most 255 characters, a missing key is added at the end of its section and a
 // missing section at the end of the file.
 //
-// On disk the text is CP932 (UTF-8 files are read too); in memory UTF-8. A
-// file is parsed once and re-parsed only when it changed on disk; every
-// rewrite goes to a temporary file that is renamed over the old one, so a file
-// is never left half written. Many writes can share one rewrite (BeginBatch).
+// On disk the text is CP932 (UTF-8 files are read too); callers see UTF-8.
+// The document keeps the file's own bytes, so lines the program does not
+// change are written back byte for byte, whatever they hold. A file read as
+// UTF-8 is written back as CP932 when all of it has a CP932 form, and stays
+// UTF-8 otherwise. A file is parsed once and re-parsed only when it changed
+// on disk; every rewrite goes to a temporary file that is renamed over the
+// old one, so a file is never left half written. Many writes can share one
+// rewrite (BeginBatch); a batch holds the file's advisory lock and reads the
+// file afresh, so other programs' changes are neither lost nor overwritten.
 #pragma once
 
 #include <sys/stat.h>
@@ -18,6 +23,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "core/FileUtil.h"
 
 namespace qv {
 
@@ -46,7 +53,8 @@ class CIniFileCtrl {
     // Rebinds without touching the disk.
     void SetPath(const std::string& path);
 
-    // Sets the key's value, adding the key or section when missing. 0 or -1.
+    // Sets the key's value, adding the key or section when missing. 0 or -1;
+    // -1 also for a value the file's encoding cannot hold (CanStore).
     int WriteString(std::string_view section, std::string_view key, std::string_view value);
     // Reads a value into `out` (at most size - 1 bytes of its CP932 form).
     // 0 only when the value is not empty and does not begin with "NOKEY";
@@ -63,8 +71,16 @@ class CIniFileCtrl {
     int DeleteKey(std::string_view section, std::string_view key);
     int DeleteSection(std::string_view section);
 
+    // Whether the file's encoding can hold the text: always for a file kept
+    // in UTF-8, else when the text has a CP932 form.
+    bool CanStore(std::string_view text);
+
     // Writes between BeginBatch and EndBatch change the file once, at the
     // outermost EndBatch, whose status reports whether that rewrite worked.
+    // The outermost BeginBatch takes the file's lock and reads the file
+    // again; reads inside the batch see the document as changed so far, so
+    // a read-modify-write belongs inside one batch. EndBatch gives the lock
+    // back. A batch stays on the thread that began it.
     void BeginBatch();
     int EndBatch();
 
@@ -84,8 +100,9 @@ class CIniFileCtrl {
   private:
     // Makes sure the parsed document matches the file on disk.
     IniDocument& Document();
-    // Writes the document (after a change), unless a batch is open.
-    int Commit();
+    // Text between the caller (UTF-8) and the document (the file's encoding).
+    std::string ToText(std::string_view stored) const;
+    std::optional<std::string> ToStored(std::string_view text) const;
     int Flush();
     void Invalidate();
 
@@ -96,7 +113,30 @@ class CIniFileCtrl {
     bool m_statValid = false;
     int m_batchDepth = 0;
     bool m_dirty = false;
+    bool m_utf8 = false;    // the file was read as UTF-8 (the document holds UTF-8)
+    FileLock m_lock;        // held while a batch is open
     std::string m_newFile;  // the file being created by BeginNewFile/WriteLine
+};
+
+// A batch as a scope: begun on construction, ended by End or at the latest
+// when the scope is left (an early return included).
+class IniBatch {
+  public:
+    explicit IniBatch(CIniFileCtrl& file) : m_file(&file) { file.BeginBatch(); }
+    ~IniBatch() {
+        if (m_file) m_file->EndBatch();
+    }
+    IniBatch(const IniBatch&) = delete;
+    IniBatch& operator=(const IniBatch&) = delete;
+    // Ends the batch now; the status of its rewrite.
+    int End() {
+        int rc = m_file ? m_file->EndBatch() : 0;
+        m_file = nullptr;
+        return rc;
+    }
+
+  private:
+    CIniFileCtrl* m_file;
 };
 
 }  // namespace qv

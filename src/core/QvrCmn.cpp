@@ -146,13 +146,30 @@ int CQvrCmn::SetFrequency(double hz) {
     return 0;
 }
 
+std::string CQvrCmn::SaveDirectoryProblem(const std::string& path) {
+    if (path.empty()) return "an empty path";
+    if (!m_conf.CanStore(path))
+        return "a character of it has no CP932 (Shift-JIS) form, which " +
+               m_conf.GetPath() + " is kept in";
+    // The conf file gives back at most 255 bytes; a longer path would come
+    // back cut and name another folder.
+    std::string stored = Utf8ToCp932(path).value_or(path);
+    if (stored.size() > CIniFileCtrl::kValueBufferSize - 1)
+        return "longer than " + std::to_string(CIniFileCtrl::kValueBufferSize - 1) + " bytes";
+    return {};
+}
+
 int CQvrCmn::SetSaveDirectory(const std::string& path) {
-    // The conf file gives back at most 255 characters; a longer path would
-    // come back cut and name another folder.
-    std::optional<std::string> encoded = Utf8ToCp932(path);
-    if (path.empty() || !encoded || encoded->size() > CIniFileCtrl::kValueBufferSize - 1) return -1;
+    if (std::string why = SaveDirectoryProblem(path); !why.empty()) {
+        WriteLog("ERR", "QvrCmn", __LINE__, "Directory " + path + " not stored: " + why);
+        return -1;
+    }
     m_saveDirectory = path;
-    return m_conf.WriteString("App", "Directory", path);
+    if (m_conf.WriteString("App", "Directory", path) != 0) {
+        WriteLog("ERR", "QvrCmn", __LINE__, "cannot write Directory to " + m_conf.GetPath());
+        return -1;
+    }
+    return 0;
 }
 
 std::string CQvrCmn::GetSaveDirectory() {

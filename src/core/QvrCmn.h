@@ -76,8 +76,13 @@ class CQvrCmn {
     void SetStartupFile(const std::string& path) { m_startupFile = path; }
 
     // The folder captures are saved under. SetSaveDirectory stores the path and
-    // writes it to the conf file; -1 for a path too long to be read back whole.
+    // writes it to the conf file; -1 (logged) for a path SaveDirectoryProblem
+    // names, or when the file cannot be written.
     int SetSaveDirectory(const std::string& path);
+    // Why a path cannot be kept as the save folder, for a message: a
+    // character the conf file's encoding (CP932) has no form for, or a path
+    // too long to be read back whole. Empty when it can.
+    std::string SaveDirectoryProblem(const std::string& path);
     // The stored folder, or the application folder when the stored one is not
     // a folder; no trailing "/" except for "/" itself.
     std::string GetSaveDirectory();

@@ -53,8 +53,10 @@ int CCaptureSession::Start(const CaptureStartInfo& info) {
     const MonitorSettings& monitor = info.settings.status.monitor;
     m_folderName = CaptureFolderName(info.folderTime);
     m_folder = JoinPath(info.directory, m_folderName);
-    // One level only: a missing save folder is a failure, not something to make.
-    if (!IsDirectory(m_folder) && ::mkdir(m_folder.c_str(), 0755) != 0 && errno != EEXIST)
+    // One level only: a missing save folder is a failure, not something to
+    // make. The folder must be new: one that exists already (another run's, or
+    // one planted in a shared save folder with links in it) is never written into.
+    if (MakeDirectoryExclusive(m_folder, 0755) != 0)
         return Fail(kErrCaptureFolder,
                     info.directory + " に管理ファイルを作成することができませんでした.");
 

@@ -48,8 +48,11 @@ int CMonitorFileCtrl::OpenChunk() {
     m_count = 0;
     m_fileSize = 0;
     const std::string path = JoinPath(m_folder, m_chunkName);
+    // Whatever is at the name (a chunk of an earlier lap of a ring, or a link
+    // someone planted) goes; the new file is created where nothing is, so a
+    // write never lands in a file that is not ours.
     ::unlink(path.c_str());
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    m_fd = CreateFileExclusive(path, 0644);
     return m_fd >= 0 ? 0 : -1;
 }
 

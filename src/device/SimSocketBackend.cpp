@@ -9,8 +9,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
 
 #include "device/SimWire.h"
 
@@ -94,6 +98,33 @@ int ConnectSocket(const std::string& path) {
     return fd;
 }
 
+// Says once per process why a folder or socket is not used: the user sees
+// an instrument missing and must learn that someone may be posing as one.
+void Refuse(const std::string& problem) {
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    std::lock_guard lock(mutex);
+    if (!told.insert(problem).second) return;
+    std::fprintf(stderr,
+                 "qv-ort: %s; emulated instruments there are not used (remove it, or set "
+                 "QVORT_SIM_DIR to a folder of your own)\n",
+                 problem.c_str());
+}
+
+// The socket's path when the folder and the socket can be trusted.
+std::optional<std::string> TrustedSocket(const std::string& folder, const std::string& name) {
+    if (std::string why = SimFolderProblem(folder); !why.empty()) {
+        Refuse(why);
+        return std::nullopt;
+    }
+    std::string path = folder + "/" + name;
+    if (std::string why = SimSocketProblem(path); !why.empty()) {
+        Refuse(why);
+        return std::nullopt;
+    }
+    return path;
+}
+
 }  // namespace
 
 SimSocketBackend::SimSocketBackend(std::string folder) : m_folder(std::move(folder)) {}
@@ -108,12 +139,19 @@ std::string SimSocketBackend::Folder() const {
 
 std::vector<DeviceRef> SimSocketBackend::Enumerate() {
     std::vector<DeviceRef> out;
+    const std::string folder = Folder();
+    if (std::string why = SimFolderProblem(folder); !why.empty()) {
+        Refuse(why);
+        return out;
+    }
     std::error_code ec;
-    std::filesystem::directory_iterator it(Folder(), ec), end;
+    std::filesystem::directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
         if (!name.ends_with(kSocketSuffix)) continue;
-        if (!it->is_socket(ec)) continue;
+        std::error_code typeEc;
+        if (!it->is_socket(typeEc) && !it->is_symlink(typeEc)) continue;
+        if (!TrustedSocket(folder, name)) continue;
         out.push_back(DeviceRef{kKeyPrefix + name});
     }
     std::sort(out.begin(), out.end(),
@@ -123,8 +161,9 @@ std::vector<DeviceRef> SimSocketBackend::Enumerate() {
 
 std::unique_ptr<IDeviceLink> SimSocketBackend::Open(const DeviceRef& ref) {
     if (!ref.key.starts_with(kKeyPrefix)) return nullptr;
-    std::string path = Folder() + "/" + ref.key.substr(std::strlen(kKeyPrefix));
-    int fd = ConnectSocket(path);
+    std::optional<std::string> path = TrustedSocket(Folder(), ref.key.substr(std::strlen(kKeyPrefix)));
+    if (!path) return nullptr;
+    int fd = ConnectSocket(*path);
     if (fd < 0) return nullptr;
     std::string head = EncodeRequestHeader(Request{kOpDescribe, 0, 0, 0});
     uint8_t rh[kResponseHeaderSize];

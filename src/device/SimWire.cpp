@@ -1,9 +1,11 @@
 #include "device/SimWire.h"
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace qv::simwire {
@@ -125,6 +127,29 @@ std::string SimSocketFolder() {
     if (const char* r = std::getenv("XDG_RUNTIME_DIR"); r && *r)
         return std::string(r) + "/qv-ort-sim";
     return "/tmp/qv-ort-sim-" + std::to_string(::getuid());
+}
+
+std::string SimFolderProblem(const std::string& folder) {
+    struct stat st {};
+    // A link to a folder is followed: what counts is who owns the folder.
+    if (::stat(folder.c_str(), &st) != 0) return {};
+    char mode[16];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+    if (st.st_uid != ::geteuid())
+        return folder + " belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+        return folder + " may be written by other users (mode " + mode + ")";
+    return {};
+}
+
+std::string SimSocketProblem(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return {};
+    if (!S_ISSOCK(st.st_mode)) return path + " is not a socket";
+    if (st.st_uid != ::geteuid())
+        return path + " belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+    return {};
 }
 
 bool ReadFull(int fd, void* buf, size_t n) {

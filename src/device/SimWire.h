@@ -76,6 +76,15 @@ bool DecodeDescriptors(const uint8_t* p, size_t n, DeviceDescriptors& out);
 // $XDG_RUNTIME_DIR/qv-ort-sim, else /tmp/qv-ort-sim-<uid>.
 std::string SimSocketFolder();
 
+// Why a folder of instrument sockets cannot be trusted, for a message; empty
+// when it can, or when nothing is there. Anyone who may put a socket in it
+// could pose as an instrument, so it must be a folder of this user that no
+// other user may write in, as ssh-agent's socket folder must.
+std::string SimFolderProblem(const std::string& folder);
+// The same for one socket in a trusted folder: it must be a socket (not a
+// link to one elsewhere) of this user.
+std::string SimSocketProblem(const std::string& path);
+
 // Reads or writes exactly n bytes on a blocking socket, restarting on EINTR.
 // False on end of stream or error.
 bool ReadFull(int fd, void* buf, size_t n);

@@ -1,5 +1,6 @@
 #include "device/UnitList.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -88,6 +89,38 @@ CSelUnitInfo ParseUnitLine(const std::string& line) {
     return u;
 }
 
+bool StorableSerial(const std::string& serial) {
+    if (serial.find_first_of("\r\n") != std::string::npos) return false;
+    CSelUnitInfo probe{0, kUnitListVendorId, 0x10, serial, ""};
+    return ParseUnitLine(UnitLine(probe)).serial == serial;
+}
+
+namespace {
+// Keeps the first line of each unit; a later line's selection carries over.
+// True when a line was dropped.
+bool DropDuplicates(std::vector<CSelUnitInfo>& units) {
+    std::vector<CSelUnitInfo> kept;
+    for (const auto& u : units) {
+        auto same = std::find_if(kept.begin(), kept.end(), [&](const CSelUnitInfo& k) {
+            return k.SameUnit(u.vendorId, u.productId, u.serial);
+        });
+        if (same == kept.end())
+            kept.push_back(u);
+        else
+            same->flags |= u.flags & kUnitSelected;
+    }
+    bool dropped = kept.size() != units.size();
+    units = std::move(kept);
+    return dropped;
+}
+
+CSelUnitInfo* FindSame(std::vector<CSelUnitInfo>& units, const CSelUnitInfo& u) {
+    for (auto& k : units)
+        if (k.SameUnit(u.vendorId, u.productId, u.serial)) return &k;
+    return nullptr;
+}
+}  // namespace
+
 std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path) {
     std::vector<CSelUnitInfo> units;
     auto bytes = ReadWholeFile(path);
@@ -112,29 +145,37 @@ int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& unit
 CUnitList::CUnitList(SelectedUnit selected) : m_selected(std::move(selected)) {}
 
 size_t CUnitList::Reload(CUsbDevice* device) {
-    m_units = ReadUnitFile(UnitListPath());
-    bool appended = false;
+    // Scan first: opening instruments can take a while, and nobody should
+    // wait for the file's lock meanwhile.
+    std::vector<UnitIdentity> attached;
+    m_refused.clear();
     if (device) {
         int count = device->GetDeviceCount();
         for (int i = 0; i < count; ++i) {
             if (!device->Open(i)) continue;
             UnitIdentity id = device->GetIdentity();
             if (!IsQvProduct(id.productId)) continue;
-            bool known = false;
-            for (auto& u : m_units)
-                if (u.SameUnit(kUnitListVendorId, id.productId, id.serial)) {
-                    u.flags |= kUnitAttached;
-                    known = true;
-                }
-            if (!known) {
-                m_units.push_back(
-                    CSelUnitInfo{kUnitAttached, kUnitListVendorId, id.productId, id.serial, ""});
-                appended = true;
-            }
+            if (StorableSerial(id.serial))
+                attached.push_back(id);
+            else
+                m_refused.push_back(id.serial);
         }
         device->Close();
     }
-    if (appended) WriteUnitFile(UnitListPath(), m_units);  // a write failure is ignored
+    const std::string path = UnitListPath();
+    FileLock lock(path);
+    m_units = ReadUnitFile(path);
+    bool changed = DropDuplicates(m_units);
+    for (const UnitIdentity& id : attached) {
+        CSelUnitInfo unit{kUnitAttached, kUnitListVendorId, id.productId, id.serial, ""};
+        if (CSelUnitInfo* known = FindSame(m_units, unit)) {
+            known->flags |= kUnitAttached;
+        } else {
+            m_units.push_back(unit);
+            changed = true;
+        }
+    }
+    if (changed) WriteUnitFile(path, m_units);  // a write failure is ignored
     return m_units.size();
 }
 
@@ -166,6 +207,13 @@ std::optional<size_t> CUnitList::FindBySerial(const std::string& serial) const {
     return std::nullopt;
 }
 
+void CUnitList::CarryAttachment(std::vector<CSelUnitInfo>& units) const {
+    for (auto& u : units)
+        for (const auto& known : m_units)
+            if ((known.flags & kUnitAttached) && known.SameUnit(u.vendorId, u.productId, u.serial))
+                u.flags |= kUnitAttached;
+}
+
 CUnitList::ApplyResult CUnitList::Apply(size_t index, IPrompt* prompt, CUsbDevice* device) {
     if (index >= m_units.size()) return ApplyResult::kNoSuchUnit;
     const bool release = IsSelected(index);
@@ -173,21 +221,39 @@ CUnitList::ApplyResult CUnitList::Apply(size_t index, IPrompt* prompt, CUsbDevic
     if (!release && (chosen.flags & kUnitSelected)) {
         if (!prompt || !prompt->AskYesNo(kUnitInUseQuestion)) return ApplyResult::kDeclined;
     }
-    if (!m_selected.IsNone())
-        for (auto& u : m_units)
-            if (u.SameUnit(m_selected.vendorId, m_selected.productId, m_selected.serial))
-                u.flags &= ~kUnitSelected;
+    const SelectedUnit previous = m_selected;
     if (release) {
         m_selected = SelectedUnit{};
     } else {
-        m_units[index].flags |= kUnitSelected;
         m_selected = SelectedUnit{chosen.vendorId, chosen.productId, chosen.serial, chosen.name};
         // The unit's own settings become the working settings.
         std::string unitFile = UnitStatusFilePath(chosen.vendorId, chosen.productId, chosen.serial);
-        if (auto bytes = ReadWholeFile(unitFile))
+        if (auto bytes = ReadWholeFile(unitFile)) {
+            FileLock working(WorkingStatusFilePath());
             WriteFileAtomically(WorkingStatusFilePath(), *bytes);
+        }
     }
-    WriteUnitFile(UnitListPath(), m_units);
+    {
+        const std::string path = UnitListPath();
+        FileLock lock(path);
+        std::vector<CSelUnitInfo> units = ReadUnitFile(path);
+        DropDuplicates(units);
+        CarryAttachment(units);
+        if (!previous.IsNone())
+            for (auto& u : units)
+                if (u.SameUnit(previous.vendorId, previous.productId, previous.serial))
+                    u.flags &= ~kUnitSelected;
+        CSelUnitInfo* unit = FindSame(units, chosen);
+        if (!unit) {
+            units.push_back(chosen);
+            unit = &units.back();
+        }
+        if (release)
+            unit->flags &= ~kUnitSelected;
+        else
+            unit->flags |= kUnitSelected;
+        WriteUnitFile(path, units);
+    }
     Reload(device);
     return release ? ApplyResult::kReleased : ApplyResult::kSelected;
 }
@@ -199,13 +265,26 @@ bool CUnitList::Rename(size_t index, const std::string& name, CUsbDevice* device
         if (c != '\n' && c != '\r') clean.push_back(c);
     m_units[index].name = clean;
     if (IsSelected(index)) m_selected.name = clean;
-    int rc = WriteUnitFile(UnitListPath(), m_units);
+    int rc;
+    {
+        const std::string path = UnitListPath();
+        FileLock lock(path);
+        std::vector<CSelUnitInfo> units = ReadUnitFile(path);
+        DropDuplicates(units);
+        CarryAttachment(units);
+        if (CSelUnitInfo* unit = FindSame(units, m_units[index]))
+            unit->name = clean;
+        else
+            units.push_back(m_units[index]);
+        rc = WriteUnitFile(path, units);
+    }
     Reload(device);
     return rc == 0;
 }
 
 int CUnitList::ReleaseAtExit() {
     if (m_selected.IsNone()) return 0;
+    FileLock lock(UnitListPath());
     auto units = ReadUnitFile(UnitListPath());
     for (auto& u : units)
         if (u.SameUnit(m_selected.vendorId, m_selected.productId, m_selected.serial))

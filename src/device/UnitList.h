@@ -58,6 +58,11 @@ std::string UnitLine(const CSelUnitInfo& u);
 // Reads a line back; bit 0 of the flags is cleared (attachment is found
 // afresh). Fields that do not parse keep their defaults.
 CSelUnitInfo ParseUnitLine(const std::string& line);
+// Whether a unit's serial reads back from its line as itself: at most 8
+// characters, no comma, no line break, no blank at either end. A unit whose
+// serial does not is never put in the file: its line would read back as
+// another unit, and every later scan would add it again.
+bool StorableSerial(const std::string& serial);
 // A missing or unreadable file gives an empty list.
 std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path);
 int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& units);
@@ -78,7 +83,12 @@ class CUnitList {
 
     // Reads the file, scans the device object's devices (none when it is
     // null) marking attached units and appending new ones, and writes the
-    // file when the scan appended a unit. The number of units.
+    // file when the scan appended a unit (or found a unit listed twice). The
+    // number of units.
+    //
+    // Every change of the file (here, Apply, Rename, ReleaseAtExit) reads it
+    // afresh under its lock and changes only its own unit, so that another
+    // program's change made since this list was read is kept.
     size_t Reload(CUsbDevice* device);
 
     const std::vector<CSelUnitInfo>& Units() const { return m_units; }
@@ -101,9 +111,15 @@ class CUnitList {
     int ReleaseAtExit();
 
     const SelectedUnit& Selected() const { return m_selected; }
+    // Serials of attached units the last Reload left out (StorableSerial).
+    const std::vector<std::string>& RefusedSerials() const { return m_refused; }
 
   private:
+    // Marks the units this list found attached in a list read afresh.
+    void CarryAttachment(std::vector<CSelUnitInfo>& units) const;
+
     std::vector<CSelUnitInfo> m_units;
+    std::vector<std::string> m_refused;
     SelectedUnit m_selected;
 };
 

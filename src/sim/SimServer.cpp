@@ -39,8 +39,16 @@ SimServer::~SimServer() {
 
 bool SimServer::Plug(std::string& error) {
     if (m_listen >= 0) return true;
-    if (MakeDirectories(m_folder) != 0) {
+    // The folder is this user's alone: anyone who may add a socket to it
+    // could pose as an instrument.
+    if (!IsDirectory(m_folder) &&
+        ((DirName(m_folder) != "." && MakeDirectories(DirName(m_folder)) != 0) ||
+         (::mkdir(m_folder.c_str(), 0700) != 0 && errno != EEXIST))) {
         error = m_folder + ": " + std::strerror(errno);
+        return false;
+    }
+    if (std::string why = SimFolderProblem(m_folder); !why.empty()) {
+        error = why + "; not used for an instrument (remove it, or set QVORT_SIM_DIR)";
         return false;
     }
     sockaddr_un addr{};
@@ -57,7 +65,8 @@ bool SimServer::Plug(std::string& error) {
     }
     // A socket file left by an emulator that died is stale: nobody listens.
     ::unlink(m_path.c_str());
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::chmod(m_path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
         error = m_path + ": " + std::strerror(errno);
         ::close(fd);
         return false;

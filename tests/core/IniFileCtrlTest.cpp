@@ -4,6 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "support/TempDir.h"
 
 namespace qv {
@@ -114,6 +118,81 @@ TEST_F(IniFileCtrlTest, TextWithoutCp932FormIsRefusedAndChangesNothing) {
     EXPECT_EQ(ini.WriteString("A", "x", "\xF0\x9F\x98\x80"), -1);  // an emoji
     EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
     EXPECT_EQ(ini.ReadValue("A", "x"), "1");
+}
+
+TEST_F(IniFileCtrlTest, LinesNotWrittenKeepTheirBytesWhateverTheyHold) {
+    // Neither CP932 nor UTF-8: a stray byte and a lead byte without its trail.
+    WriteBytes(path, "[A]\r\nx=\xFF\x81 odd\r\ny=1\n[B]\r\nz=\x83\x82\r\n");
+    CIniFileCtrl ini;
+    ini.Open(path);
+    ASSERT_EQ(ini.WriteString("A", "y", "2"), 0);
+    ASSERT_EQ(ini.WriteString("B", "w", "モ"), 0);
+    EXPECT_EQ(ReadBytes(path), "[A]\r\nx=\xFF\x81 odd\r\ny=2\r\n[B]\r\nz=\x83\x82\r\nw=\x83\x82\r\n");
+    EXPECT_EQ(ini.ReadValue("B", "z"), "モ");
+    EXPECT_NE(ini.ReadValue("A", "x").find("odd"), std::string::npos);
+    // A value CP932 cannot hold is refused as such and changes nothing.
+    EXPECT_FALSE(ini.CanStore("5€"));
+    EXPECT_TRUE(ini.CanStore("モ"));
+    const std::string before = ReadBytes(path);
+    EXPECT_EQ(ini.WriteString("A", "y", "5€"), -1);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ini.DeleteKey("A", "x"), 0);
+    EXPECT_EQ(ReadBytes(path), "[A]\r\ny=2\r\n[B]\r\nz=\x83\x82\r\nw=\x83\x82\r\n");
+}
+
+TEST_F(IniFileCtrlTest, AUtf8FileWithTextCp932LacksStaysUtf8) {
+    WriteBytes(path, "[Owner]\nName=Jürgen 5€\n");
+    CIniFileCtrl ini;
+    ini.Open(path);
+    EXPECT_TRUE(ini.CanStore("ü"));
+    ASSERT_EQ(ini.WriteString("Owner", "Town", "Köln"), 0);
+    EXPECT_EQ(ReadBytes(path), "[Owner]\nName=Jürgen 5€\nTown=Köln\r\n");
+    EXPECT_EQ(ini.ReadValue("Owner", "Name"), "Jürgen 5€");
+    // Once nothing needs UTF-8 any more, the file goes back to CP932.
+    ASSERT_EQ(ini.WriteString("Owner", "Name", "モ"), 0);
+    ASSERT_EQ(ini.WriteString("Owner", "Town", "x"), 0);
+    EXPECT_EQ(ReadBytes(path), "[Owner]\nName=\x83\x82\r\nTown=x\r\n");
+}
+
+TEST_F(IniFileCtrlTest, ABatchHoldsTheFileAgainstOtherWriters) {
+    CIniFileCtrl a, b;
+    a.Open(path);
+    b.Open(path);
+    a.BeginBatch();
+    std::atomic<bool> written{false};
+    std::thread other([&] {
+        EXPECT_EQ(b.WriteString("S", "fromB", "1"), 0);
+        written = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(written.load());  // waits for the batch
+    ASSERT_EQ(a.WriteString("S", "fromA", "1"), 0);
+    ASSERT_EQ(a.EndBatch(), 0);
+    other.join();
+    CIniFileCtrl c;
+    c.Open(path);
+    EXPECT_EQ(c.ReadValue("S", "fromA"), "1");
+    EXPECT_EQ(c.ReadValue("S", "fromB"), "1");
+    // A batch reads the file afresh: b's change is not overwritten by a's
+    // next batch, though a read the file before it.
+    a.BeginBatch();
+    a.WriteString("S", "again", "1");
+    a.EndBatch();
+    EXPECT_EQ(c.ReadValue("S", "fromB"), "1");
+}
+
+TEST_F(IniFileCtrlTest, ALinkAtThePathIsNeverWrittenThrough) {
+    const std::string victim = dir.file("victim.txt");
+    WriteBytes(victim, "precious\n");
+    ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
+    CIniFileCtrl ini;
+    ini.SetPath(path);
+    EXPECT_EQ(ini.WriteString("A", "x", "1"), -1);
+    EXPECT_EQ(ReadBytes(victim), "precious\n");
+    ini.BeginNewFile();
+    ini.WriteLine("[A]\r\n");
+    EXPECT_EQ(ini.EndNewFile(), -1);
+    EXPECT_EQ(ReadBytes(victim), "precious\n");
 }
 
 TEST_F(IniFileCtrlTest, ValuesAreCutAt255Cp932BytesOnACharacterBoundary) {

@@ -65,8 +65,8 @@ bool SimServer::Plug(std::string& error) {
     }
     // A socket file left by an emulator that died is stale: nobody listens.
     ::unlink(m_path.c_str());
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::chmod(m_path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
+    // The socket's own mode does not matter: the folder keeps others out.
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
         error = m_path + ": " + std::strerror(errno);
         ::close(fd);
         return false;

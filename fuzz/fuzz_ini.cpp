@@ -9,7 +9,7 @@
 #include "FuzzCapture.h"
 #include "core/FileUtil.h"
 #include "core/IniDocument.h"
-#include "core/IniFileCtrl.h"
+#include "core/IniFile.h"
 #include "core/TextCodec.h"
 
 namespace {
@@ -42,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // key of the document must read as before.
     size_t nl = text.rfind('\n');
     std::string_view last = nl == std::string_view::npos ? text : text.substr(nl + 1);
-    std::string_view section = CIniFileCtrl::GetField(last, 1);
-    std::string_view key = CIniFileCtrl::GetField(last, 2);
-    std::string_view value = CIniFileCtrl::GetField(last, 3);
+    std::string_view section = IniFile::GetField(last, 1);
+    std::string_view key = IniFile::GetField(last, 2);
+    std::string_view value = IniFile::GetField(last, 3);
     if (PlainName(section) && PlainName(key) && value.find_first_of("\r\n") == std::string_view::npos) {
         // A neighbour key that the set must leave alone, unless it is the one set.
         const bool same = IniDocument::Parse("[" + std::string(section) + "]\n" + std::string(key) + "=1")
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = fuzz::ScratchFolder();
     static const std::string path = folder + "/fuzz.ini";
     fuzz::WriteFile(path, data, size);
-    CIniFileCtrl ini;
+    IniFile ini;
     ini.SetPath(path);
     std::string out;
     ini.ReadString("QV-S", "Frequency", out);

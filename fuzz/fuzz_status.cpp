@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "FuzzCapture.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 #include "settings/StatusSet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     constexpr int64_t kNow = 1'700'000'000;
     fuzz::WriteFile(path, data, size);
 
-    CStatusFileCtrl file;
+    StatusFile file;
     if (file.OpenStatusFile(path) != 0) std::abort();
     StatusSet set;
     LoadStatusSet(file, set, kNow);

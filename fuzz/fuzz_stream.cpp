@@ -7,7 +7,7 @@
 
 #include "FuzzCapture.h"
 #include "core/FileUtil.h"
-#include "device/MonitorFileCtrl.h"
+#include "capture/ChunkWriter.h"
 #include "device/StreamDecoder.h"
 
 namespace {
@@ -22,11 +22,11 @@ struct Outcome {
 Outcome Decode(const std::string& folder, const qv::DecoderConfig& config,
                std::span<const uint8_t> stream, size_t piece) {
     using namespace qv;
-    static CReceiveBuffer buffer;
+    static ReceiveBuffer buffer;
     buffer.Clear();
-    CMonitorFileCtrl writer;
+    ChunkWriter writer;
     writer.SetFolder(folder);
-    CStreamDecoder decoder(writer, nullptr);
+    StreamDecoder decoder(writer, nullptr);
     decoder.Reset(config);
     if (decoder.OpenFirstChunk() != 0) std::abort();
     for (size_t at = 0; at < stream.size(); at += piece)
@@ -36,7 +36,7 @@ Outcome Decode(const std::string& folder, const qv::DecoderConfig& config,
     out.totals = decoder.Totals();
     out.triggers = decoder.TriggerEvents().size();
     out.chunks = decoder.ChunksOpened();
-    out.chunk1 = ReadWholeFile(JoinPath(folder, CMonitorFileCtrl::ChunkName(1))).value_or("");
+    out.chunk1 = ReadWholeFile(JoinPath(folder, ChunkWriter::ChunkName(1))).value_or("");
     return out;
 }
 

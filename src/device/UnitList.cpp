@@ -10,7 +10,7 @@
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
 #include "core/TextCodec.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 
 namespace qv {
 
@@ -51,15 +51,15 @@ std::string UnitListPath() {
     return AppFile(kUnitListFileName);
 }
 
-std::string UnitLine(const CSelUnitInfo& u) {
+std::string UnitLine(const UnitInfo& u) {
     char head[64];
     std::snprintf(head, sizeof head, "%04x,%04x,%04x,%8s,", u.flags, u.vendorId, u.productId,
                   u.serial.substr(0, 8).c_str());
     return head + u.name + "\n";
 }
 
-CSelUnitInfo ParseUnitLine(const std::string& line) {
-    CSelUnitInfo u;
+UnitInfo ParseUnitLine(const std::string& line) {
+    UnitInfo u;
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
@@ -91,17 +91,17 @@ CSelUnitInfo ParseUnitLine(const std::string& line) {
 
 bool StorableSerial(const std::string& serial) {
     if (serial.find_first_of("\r\n") != std::string::npos) return false;
-    CSelUnitInfo probe{0, kUnitListVendorId, 0x10, serial, ""};
+    UnitInfo probe{0, kUnitListVendorId, 0x10, serial, ""};
     return ParseUnitLine(UnitLine(probe)).serial == serial;
 }
 
 namespace {
 // Keeps the first line of each unit; a later line's selection carries over.
 // True when a line was dropped.
-bool DropDuplicates(std::vector<CSelUnitInfo>& units) {
-    std::vector<CSelUnitInfo> kept;
+bool DropDuplicates(std::vector<UnitInfo>& units) {
+    std::vector<UnitInfo> kept;
     for (const auto& u : units) {
-        auto same = std::find_if(kept.begin(), kept.end(), [&](const CSelUnitInfo& k) {
+        auto same = std::find_if(kept.begin(), kept.end(), [&](const UnitInfo& k) {
             return k.SameUnit(u.vendorId, u.productId, u.serial);
         });
         if (same == kept.end())
@@ -114,15 +114,15 @@ bool DropDuplicates(std::vector<CSelUnitInfo>& units) {
     return dropped;
 }
 
-CSelUnitInfo* FindSame(std::vector<CSelUnitInfo>& units, const CSelUnitInfo& u) {
+UnitInfo* FindSame(std::vector<UnitInfo>& units, const UnitInfo& u) {
     for (auto& k : units)
         if (k.SameUnit(u.vendorId, u.productId, u.serial)) return &k;
     return nullptr;
 }
 }  // namespace
 
-std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path) {
-    std::vector<CSelUnitInfo> units;
+std::vector<UnitInfo> ReadUnitFile(const std::string& path) {
+    std::vector<UnitInfo> units;
     auto bytes = ReadWholeFile(path);
     if (!bytes) return units;
     std::istringstream in(DecodeFileText(*bytes));
@@ -132,7 +132,7 @@ std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path) {
     return units;
 }
 
-int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& units) {
+int WriteUnitFile(const std::string& path, const std::vector<UnitInfo>& units) {
     std::string text;
     for (const auto& u : units)
         text += UnitLine(u);
@@ -142,9 +142,9 @@ int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& unit
     return WriteFileAtomically(path, cp932 ? *cp932 : text);
 }
 
-CUnitList::CUnitList(SelectedUnit selected) : m_selected(std::move(selected)) {}
+UnitList::UnitList(SelectedUnit selected) : m_selected(std::move(selected)) {}
 
-size_t CUnitList::Reload(CUsbDevice* device) {
+size_t UnitList::Reload(UsbDevice* device) {
     // Scan first: opening instruments can take a while, and nobody should
     // wait for the file's lock meanwhile.
     std::vector<UnitIdentity> attached;
@@ -167,8 +167,8 @@ size_t CUnitList::Reload(CUsbDevice* device) {
     m_units = ReadUnitFile(path);
     bool changed = DropDuplicates(m_units);
     for (const UnitIdentity& id : attached) {
-        CSelUnitInfo unit{kUnitAttached, kUnitListVendorId, id.productId, id.serial, ""};
-        if (CSelUnitInfo* known = FindSame(m_units, unit)) {
+        UnitInfo unit{kUnitAttached, kUnitListVendorId, id.productId, id.serial, ""};
+        if (UnitInfo* known = FindSame(m_units, unit)) {
             known->flags |= kUnitAttached;
         } else {
             m_units.push_back(unit);
@@ -179,12 +179,12 @@ size_t CUnitList::Reload(CUsbDevice* device) {
     return m_units.size();
 }
 
-bool CUnitList::IsSelected(size_t index) const {
+bool UnitList::IsSelected(size_t index) const {
     if (index >= m_units.size() || m_selected.IsNone()) return false;
     return m_units[index].SameUnit(m_selected.vendorId, m_selected.productId, m_selected.serial);
 }
 
-std::vector<UnitRow> CUnitList::Rows(bool all) const {
+std::vector<UnitRow> UnitList::Rows(bool all) const {
     std::vector<UnitRow> rows;
     for (size_t i = 0; i < m_units.size(); ++i) {
         const auto& u = m_units[i];
@@ -201,23 +201,23 @@ std::vector<UnitRow> CUnitList::Rows(bool all) const {
     return rows;
 }
 
-std::optional<size_t> CUnitList::FindBySerial(const std::string& serial) const {
+std::optional<size_t> UnitList::FindBySerial(const std::string& serial) const {
     for (size_t i = 0; i < m_units.size(); ++i)
         if (m_units[i].serial == serial) return i;
     return std::nullopt;
 }
 
-void CUnitList::CarryAttachment(std::vector<CSelUnitInfo>& units) const {
+void UnitList::CarryAttachment(std::vector<UnitInfo>& units) const {
     for (auto& u : units)
         for (const auto& known : m_units)
             if ((known.flags & kUnitAttached) && known.SameUnit(u.vendorId, u.productId, u.serial))
                 u.flags |= kUnitAttached;
 }
 
-CUnitList::ApplyResult CUnitList::Apply(size_t index, IPrompt* prompt, CUsbDevice* device) {
+UnitList::ApplyResult UnitList::Apply(size_t index, IPrompt* prompt, UsbDevice* device) {
     if (index >= m_units.size()) return ApplyResult::kNoSuchUnit;
     const bool release = IsSelected(index);
-    CSelUnitInfo chosen = m_units[index];
+    UnitInfo chosen = m_units[index];
     if (!release && (chosen.flags & kUnitSelected)) {
         if (!prompt || !prompt->AskYesNo(kUnitInUseQuestion)) return ApplyResult::kDeclined;
     }
@@ -236,14 +236,14 @@ CUnitList::ApplyResult CUnitList::Apply(size_t index, IPrompt* prompt, CUsbDevic
     {
         const std::string path = UnitListPath();
         FileLock lock(path);
-        std::vector<CSelUnitInfo> units = ReadUnitFile(path);
+        std::vector<UnitInfo> units = ReadUnitFile(path);
         DropDuplicates(units);
         CarryAttachment(units);
         if (!previous.IsNone())
             for (auto& u : units)
                 if (u.SameUnit(previous.vendorId, previous.productId, previous.serial))
                     u.flags &= ~kUnitSelected;
-        CSelUnitInfo* unit = FindSame(units, chosen);
+        UnitInfo* unit = FindSame(units, chosen);
         if (!unit) {
             units.push_back(chosen);
             unit = &units.back();
@@ -258,7 +258,7 @@ CUnitList::ApplyResult CUnitList::Apply(size_t index, IPrompt* prompt, CUsbDevic
     return release ? ApplyResult::kReleased : ApplyResult::kSelected;
 }
 
-bool CUnitList::Rename(size_t index, const std::string& name, CUsbDevice* device) {
+bool UnitList::Rename(size_t index, const std::string& name, UsbDevice* device) {
     if (index >= m_units.size()) return false;
     std::string clean;
     for (char c : name)
@@ -269,10 +269,10 @@ bool CUnitList::Rename(size_t index, const std::string& name, CUsbDevice* device
     {
         const std::string path = UnitListPath();
         FileLock lock(path);
-        std::vector<CSelUnitInfo> units = ReadUnitFile(path);
+        std::vector<UnitInfo> units = ReadUnitFile(path);
         DropDuplicates(units);
         CarryAttachment(units);
-        if (CSelUnitInfo* unit = FindSame(units, m_units[index]))
+        if (UnitInfo* unit = FindSame(units, m_units[index]))
             unit->name = clean;
         else
             units.push_back(m_units[index]);
@@ -282,7 +282,7 @@ bool CUnitList::Rename(size_t index, const std::string& name, CUsbDevice* device
     return rc == 0;
 }
 
-int CUnitList::ReleaseAtExit() {
+int UnitList::ReleaseAtExit() {
     if (m_selected.IsNone()) return 0;
     FileLock lock(UnitListPath());
     auto units = ReadUnitFile(UnitListPath());
@@ -298,7 +298,7 @@ SelectedUnit SelectedUnitFromFile() {
     return {};
 }
 
-bool FindUnit(CUsbDevice& device, const UnitIdentity& unit, bool takeLast, UnitIdentity* found) {
+bool FindUnit(UsbDevice& device, const UnitIdentity& unit, bool takeLast, UnitIdentity* found) {
     int count = device.GetDeviceCount();
     int last = -1;
     UnitIdentity lastId;

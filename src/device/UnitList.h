@@ -24,7 +24,7 @@ inline constexpr uint32_t kUnitSelected = 0x8;  // selected by this or another c
 // The vendor id written for every scanned unit (5330).
 inline constexpr uint32_t kUnitListVendorId = kQvVendorId;
 
-struct CSelUnitInfo {
+struct UnitInfo {
     uint32_t flags = 0;
     uint32_t vendorId = 0;
     uint32_t productId = 0;
@@ -54,18 +54,18 @@ void SetSelectedUnit(const SelectedUnit& unit);
 
 // One line of the file: "%04x,%04x,%04x,%8s,%s" (flags, vendor id, product id
 // in lower-case hex, the serial right-aligned in 8 characters, the name).
-std::string UnitLine(const CSelUnitInfo& u);
+std::string UnitLine(const UnitInfo& u);
 // Reads a line back; bit 0 of the flags is cleared (attachment is found
 // afresh). Fields that do not parse keep their defaults.
-CSelUnitInfo ParseUnitLine(const std::string& line);
+UnitInfo ParseUnitLine(const std::string& line);
 // Whether a unit's serial reads back from its line as itself: at most 8
 // characters, no comma, no line break, no blank at either end. A unit whose
 // serial does not is never put in the file: its line would read back as
 // another unit, and every later scan would add it again.
 bool StorableSerial(const std::string& serial);
 // A missing or unreadable file gives an empty list.
-std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path);
-int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& units);
+std::vector<UnitInfo> ReadUnitFile(const std::string& path);
+int WriteUnitFile(const std::string& path, const std::vector<UnitInfo>& units);
 std::string UnitListPath();
 
 // A row as the dialog and qvtool show it.
@@ -76,10 +76,10 @@ struct UnitRow {
     std::string selectedMark;  // " ◎" the selected unit, " ○" another copy's, else empty
 };
 
-class CUnitList {
+class UnitList {
   public:
     // Starts from the selected unit it is given (the current process-wide one).
-    explicit CUnitList(SelectedUnit selected = GetSelectedUnit());
+    explicit UnitList(SelectedUnit selected = GetSelectedUnit());
 
     // Reads the file, scans the device object's devices (none when it is
     // null) marking attached units and appending new ones, and writes the
@@ -89,9 +89,9 @@ class CUnitList {
     // Every change of the file (here, Apply, Rename, ReleaseAtExit) reads it
     // afresh under its lock and changes only its own unit, so that another
     // program's change made since this list was read is kept.
-    size_t Reload(CUsbDevice* device);
+    size_t Reload(UsbDevice* device);
 
-    const std::vector<CSelUnitInfo>& Units() const { return m_units; }
+    const std::vector<UnitInfo>& Units() const { return m_units; }
     // All units, or only the attached ones.
     std::vector<UnitRow> Rows(bool all) const;
     // The row a serial names among the rows shown; nullopt when none does.
@@ -104,9 +104,9 @@ class CUnitList {
     // a unit another copy has selected asks first (No changes nothing). A
     // selection copies the unit's status file over the working status file.
     // Writes the file and reloads with `device`.
-    ApplyResult Apply(size_t index, IPrompt* prompt, CUsbDevice* device);
+    ApplyResult Apply(size_t index, IPrompt* prompt, UsbDevice* device);
     // Stores a new name (line breaks removed), writes the file and reloads.
-    bool Rename(size_t index, const std::string& name, CUsbDevice* device);
+    bool Rename(size_t index, const std::string& name, UsbDevice* device);
     // Clears the selected unit's bit 3 in the file (at exit).
     int ReleaseAtExit();
 
@@ -116,9 +116,9 @@ class CUnitList {
 
   private:
     // Marks the units this list found attached in a list read afresh.
-    void CarryAttachment(std::vector<CSelUnitInfo>& units) const;
+    void CarryAttachment(std::vector<UnitInfo>& units) const;
 
-    std::vector<CSelUnitInfo> m_units;
+    std::vector<UnitInfo> m_units;
     std::vector<std::string> m_refused;
     SelectedUnit m_selected;
 };
@@ -135,7 +135,7 @@ SelectedUnit SelectedUnitFromFile();
 // the first whose identity equals `unit`, leaving it open. Devices of other
 // products are skipped. When `unit` is none and `takeLast` is set, the last
 // instrument seen is opened and becomes `*found`. False leaves nothing open.
-bool FindUnit(CUsbDevice& device, const UnitIdentity& unit, bool takeLast,
+bool FindUnit(UsbDevice& device, const UnitIdentity& unit, bool takeLast,
               UnitIdentity* found = nullptr);
 
 }  // namespace qv

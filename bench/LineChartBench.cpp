@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "capture/ChartPlot.h"
 #include "capture/ChartScale.h"
 #include "capture/LineChartModel.h"
 #include "capture/QvrFile.h"
@@ -87,10 +88,14 @@ BENCHMARK(BM_LoadAroundFrame)->Arg(0)->Arg(50)->Arg(100)->Unit(benchmark::kMilli
 // Range 0: 0 zoom in/out, 1 step forward/back. Range 1: the division the
 // window starts at (0 fits the loaded span: every record is in sight).
 void Move(qv::ChartViewport& v, int what, bool odd) {
-    if (what == 0)
-        odd ? v.ZoomIn() : v.ZoomOut();
+    if (what == 0 && odd)
+        v.ZoomIn();
+    else if (what == 0)
+        v.ZoomOut();
+    else if (odd)
+        v.StepBack();
     else
-        odd ? v.StepBack() : v.StepForward();
+        v.StepForward();
 }
 
 void StartAt(Fixture& f, int division) {
@@ -144,11 +149,26 @@ void BM_RedrawCustomPlot(benchmark::State& state) {
     marks->setData(mx, my);
     plot.yAxis->setRange(0, layout.rows * qv::kChartRowHeight);
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    std::vector<size_t> kept;
     bool odd = false;
     for (auto _ : state) {
         auto& v = f.model->Viewport();
         Move(v, static_cast<int>(state.range(0)), odd = !odd);
         plot.xAxis->setRange(v.Left(), v.Right());
+        // The character labels, as text items: only those the canvas would
+        // show, so both draw the same texts.
+        plot.clearItems();
+        const qv::PlotScale scale{v.Left(), v.Right(), kWidth};
+        for (int trace : {qv::kChartTraceSd, qv::kChartTraceRd}) {
+            if (!layout.Shown(trace)) continue;
+            qv::PlotLabels(f.model->Data().labels, trace, scale, 20, kept);
+            for (size_t k : kept) {
+                const auto& l = f.model->Data().labels[k];
+                auto* text = new QCPItemText(&plot);
+                text->position->setCoords(l.time, layout.LevelY(trace, qv::kChartHigh) + 2);
+                text->setText(QString::asprintf("%02X", l.value));
+            }
+        }
         QCPPainter p(&image);
         plot.toPainter(&p, kWidth, kHeight);
     }

@@ -10,6 +10,15 @@ double ChartLayout::LevelY(int trace, uint8_t level) const {
     return t.base + offset + level;
 }
 
+int ChartLayout::TraceAt(double units) const {
+    for (int i = 0; i < kChartTraceCount; ++i) {
+        const auto& t = traces[static_cast<size_t>(i)];
+        const double bottom = t.base - kChartBaseOffset;
+        if (t.shown && units >= bottom && units < bottom + kChartRowHeight) return i;
+    }
+    return -1;
+}
+
 bool ChartLayout::AnyControlShown(uint8_t bits) const {
     for (int i = 0; i < 8; ++i)
         if ((bits & (0x80 >> i)) && Shown(kChartFirstControlTrace + i)) return true;

@@ -38,6 +38,9 @@ struct ChartLayout {
     // Chart units at which a trace draws a level (SD and RD a little lower,
     // so that their character labels fit above them).
     double LevelY(int trace, uint8_t level) const;
+    // The shown trace whose row holds chart height `units` (0 at the bottom),
+    // or -1.
+    int TraceAt(double units) const;
     // Whether any of the eight control lines whose bit is set in `bits`
     // (bit 7 = trace 2) is shown.
     bool AnyControlShown(uint8_t bits) const;

@@ -110,11 +110,11 @@ std::string LineChartModel::ShiftText(int direction) const {
     return m_clock.RecordTimeText(m_view.ShiftedCentre(direction, m_captureFirst, m_captureLast));
 }
 
-bool LineChartModel::SnapCursor(double t, double maxTicks) {
+bool LineChartModel::SnapCursor(double t, double maxTicks, int trace) {
     double best = 0, bestDistance = maxTicks;
     bool found = false;
     for (int i = 0; i < kChartTraceCount; ++i) {
-        if (!m_layout.Shown(i)) continue;
+        if (!m_layout.Shown(i) || (trace >= 0 && i != trace)) continue;
         const auto& times = m_data.traces[static_cast<size_t>(i)].times;
         auto it = std::lower_bound(times.begin(), times.end(), t);
         for (auto c : {it, it == times.begin() ? it : it - 1}) {

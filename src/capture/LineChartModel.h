@@ -72,7 +72,9 @@ class LineChartModel {
     void PlaceCursor(double t) { SetCursorTime(m_active, t); }
     // Moves the active cursor to the nearest edge of a trace (a character's
     // start or end, a line's step) within `maxTicks` of t; false when none is.
-    bool SnapCursor(double t, double maxTicks);
+    // With a trace given only its edges count, so that a click on a line
+    // catches that line's edge rather than a neighbour's a few ticks away.
+    bool SnapCursor(double t, double maxTicks, int trace = -1);
     std::string CursorText(ChartCursor c) const { return m_clock.FieldText(CursorTime(c)); }
     // "X - Y", "- " in front when Y is later.
     std::string DifferenceText() const;

@@ -112,6 +112,11 @@ TEST(ChartLayoutTest, ShownRowsStackInTableOrderAndAHiddenRowStopsTheStack) {
     EXPECT_EQ(l.traces[3].colour, RgbColour(5, 0, 0));
     EXPECT_EQ(l.LevelY(kChartTraceSd, kChartHigh), 70 - 5 + 10);  // data a little lower
     EXPECT_EQ(l.LevelY(3, kChartLow), 10);
+    EXPECT_EQ(l.TraceAt(60), kChartTraceSd);  // the top row: 60..90
+    EXPECT_EQ(l.TraceAt(89.9), kChartTraceSd);
+    EXPECT_EQ(l.TraceAt(45), -1);  // the data-only row
+    EXPECT_EQ(l.TraceAt(0), 3);
+    EXPECT_EQ(l.TraceAt(90), -1);
     EXPECT_TRUE(l.AnyControlShown(0x40));   // CS
     EXPECT_FALSE(l.AnyControlShown(0xBF));  // every line but CS
 
@@ -463,6 +468,9 @@ TEST_F(ChartCaptureTest, ModelShowsAcrossMidnightAndMeasuresBetweenCursors) {
     EXPECT_EQ(m.CursorText(ChartCursor::kY), "24/11/07 00:00:00 000m190u500n");
     EXPECT_EQ(m.DifferenceText(), "- 00:00:00 000m690u500n");
     EXPECT_FALSE(m.SnapCursor(kDay + 30'000, 10));  // no edge that close
+    // Restricted to the SD trace, the RD edge nearby does not count.
+    EXPECT_FALSE(m.SnapCursor(kDay + 20'000 - kCharTicks + 3, 10, kChartTraceSd));
+    EXPECT_TRUE(m.SnapCursor(kDay + 20'000 - kCharTicks + 3, 10, kChartTraceRd));
 
     // Shift+Right moves the centre 50 divisions on, not past the last record.
     EXPECT_EQ(m.ShiftText(+1), "24/11/07 00:00:00 000m390u500n");

@@ -196,6 +196,33 @@ class LineWindowTest : public QObject {
         QTRY_VERIFY(monitor->Page().start != monitorPage);
     }
 
+    void drawsGeneratedTrafficWithHandshakes() {
+        // A capture made as a user makes one: qvtool gen-stream, then decode.
+        const std::string index = test::DecodeCapture(m_home->file("GEN"), "ASYNC", 3000);
+        QVERIFY(!index.empty());
+        const std::string exchanges = m_capture;
+        m_capture = index;
+        LineWindow* w = OpenLine();
+        m_capture = exchanges;
+        QVERIFY(w);
+        const auto& d = w->Model().Data();
+        QVERIFY(!d.traces[kChartTraceSd].times.empty());
+        QVERIFY(!d.traces[kChartTraceRd].times.empty());
+        QVERIFY(!d.labels.empty());
+        bool stepped = false;
+        for (int i = kChartFirstControlTrace; i < kChartTraceCount; ++i)
+            stepped |= !d.traces[static_cast<size_t>(i)].times.empty();
+        QVERIFY(stepped);
+        // Zoomed all the way out the paint stays within a few points per
+        // pixel column and trace, whatever was loaded.
+        while (w->Model().Viewport().Division() + 1 < w->DivisionList()->count())
+            w->Zoom(2);
+        w->Canvas()->grab();
+        const size_t columns = static_cast<size_t>(w->Canvas()->PlotRect().width()) + 1;
+        QVERIFY(w->Canvas()->LastPointCount() > 0);
+        QVERIFY(w->Canvas()->LastPointCount() <= 3 * columns * kChartTraceCount + 2 * kChartTraceCount);
+    }
+
     void cursorsMeasureTheTurnaroundAndThePopupOpens() {
         LineWindow* w = OpenLine();
         QVERIFY(w);
@@ -213,12 +240,14 @@ class LineWindowTest : public QObject {
 
         // X (active) on the request's last byte, then Y on the response's
         // first: clicks a pixel off still catch the edges.
-        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(canvas->XAtTime(requestEnd) + 1, 40));
+        // Each click is on the row of the line it measures.
+        const int sdY = canvas->RowCentreY(kChartTraceSd), rdY = canvas->RowCentreY(kChartTraceRd);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(canvas->XAtTime(requestEnd) + 1, sdY));
         QCOMPARE(w->Model().CursorTime(ChartCursor::kX), requestEnd);
         QTest::mouseClick(w->Button("Y"), Qt::LeftButton);
         QVERIFY(w->Button("Y")->isChecked());
         QVERIFY(!w->Button("X")->isChecked());
-        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(canvas->XAtTime(responseStart) - 1, 40));
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(canvas->XAtTime(responseStart) - 1, rdY));
         QCOMPARE(w->Model().CursorTime(ChartCursor::kY), responseStart);
         // The response came about 2 ms after the request ended: Y is later,
         // so "X - Y" is negative.

@@ -57,6 +57,14 @@ int LineChartCanvas::XAtTime(double t) const {
     return r.left() + static_cast<int>(std::floor((t - v.Left()) * r.width() / (v.Right() - v.Left())));
 }
 
+int LineChartCanvas::RowCentreY(int trace) const {
+    const QRect r = PlotRect();
+    const double unitsHigh = static_cast<double>(std::max(1, m_model.Layout().rows)) * kChartRowHeight;
+    const double units = m_model.Layout().traces[static_cast<size_t>(trace)].base - kChartBaseOffset +
+                         kChartRowHeight / 2.0;
+    return r.bottom() - static_cast<int>(units * r.height() / unitsHigh);
+}
+
 void LineChartCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
     Render(p);
@@ -135,8 +143,11 @@ void LineChartCanvas::DrawRecordMarks(QPainter& p, const QRect& r) {
     PlotRecordMarks(m_model.Data().recordTimes, {view.Left(), view.Right(), r.width()}, m_marks);
     p.setPen(QPen(kRecordMark, 0));
     const int y0 = r.bottom() + 2, y1 = r.bottom() + kMarkRowHeight;
+    QList<QLine> lines;
+    lines.reserve(static_cast<qsizetype>(m_marks.size()));
     for (int c : m_marks)
-        p.drawLine(r.left() + c, y0, r.left() + c, y1);
+        lines.append(QLine(r.left() + c, y0, r.left() + c, y1));
+    p.drawLines(lines);
 }
 
 void LineChartCanvas::DrawCursors(QPainter& p, const QRect& r) {
@@ -158,11 +169,14 @@ void LineChartCanvas::DrawCursors(QPainter& p, const QRect& r) {
     p.restore();
 }
 
-void LineChartCanvas::EmitDrag(int x) {
+void LineChartCanvas::EmitDrag(const QPoint& pos) {
     const QRect r = PlotRect();
-    x = std::clamp(x, r.left(), r.right());
+    const int x = std::clamp(pos.x(), r.left(), r.right());
     const auto& v = m_model.Viewport();
-    emit cursorDragged(TimeAtX(x), kSnapPixels * (v.Right() - v.Left()) / r.width());
+    const double unitsHigh = static_cast<double>(m_model.Layout().rows) * kChartRowHeight;
+    const double units = static_cast<double>(r.bottom() - pos.y()) * unitsHigh / r.height();
+    emit cursorDragged(TimeAtX(x), kSnapPixels * (v.Right() - v.Left()) / r.width(),
+                       m_model.Layout().TraceAt(units));
 }
 
 void LineChartCanvas::mousePressEvent(QMouseEvent* e) {
@@ -171,11 +185,11 @@ void LineChartCanvas::mousePressEvent(QMouseEvent* e) {
         emit contextRequested(e->globalPosition().toPoint());
         return;
     }
-    if (e->button() == Qt::LeftButton) EmitDrag(e->position().toPoint().x());
+    if (e->button() == Qt::LeftButton) EmitDrag(e->position().toPoint());
 }
 
 void LineChartCanvas::mouseMoveEvent(QMouseEvent* e) {
-    if (e->buttons() & Qt::LeftButton) EmitDrag(e->position().toPoint().x());
+    if (e->buttons() & Qt::LeftButton) EmitDrag(e->position().toPoint());
 }
 
 void LineChartCanvas::wheelEvent(QWheelEvent* e) {

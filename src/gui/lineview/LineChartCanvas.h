@@ -29,6 +29,8 @@ class LineChartCanvas : public QWidget {
     QRect PlotRect() const;
     double TimeAtX(int x) const;
     int XAtTime(double t) const;
+    // The y of the middle of a trace's row (for pointing at it).
+    int RowCentreY(int trace) const;
     // Renders the whole chart into a painter (also used by the benchmark).
     void Render(QPainter& p);
     // Points of the last paint, summed over the traces (a check that
@@ -37,8 +39,9 @@ class LineChartCanvas : public QWidget {
 
   signals:
     // A left press or drag: the active cursor goes to this time; `snapTicks`
-    // is how far an edge may be to catch it (four pixels).
-    void cursorDragged(double t, double snapTicks);
+    // is how far an edge may be to catch it (four pixels), `trace` the trace
+    // whose row was pressed (-1 for none).
+    void cursorDragged(double t, double snapTicks, int trace);
     void contextRequested(const QPoint& globalPos);
     // Wheel notches (120 units each): positive away from the user.
     void wheelTurned(int steps, bool ctrl);
@@ -57,7 +60,7 @@ class LineChartCanvas : public QWidget {
     void DrawTraces(QPainter& p, const QRect& r);
     void DrawRecordMarks(QPainter& p, const QRect& r);
     void DrawCursors(QPainter& p, const QRect& r);
-    void EmitDrag(int x);
+    void EmitDrag(const QPoint& pos);
 
     const LineChartModel& m_model;
     std::vector<PlotPoint> m_points;

@@ -59,15 +59,18 @@ QLineEdit* LineWindow::AddField(QWidget* parent, const QString& name) {
     field->setObjectName(name);
     field->setReadOnly(true);
     field->setFocusPolicy(Qt::NoFocus);
-    field->setMinimumWidth(field->fontMetrics().horizontalAdvance("- 00/00/00 00:00:00 000m000u000n") + 12);
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 14);
     m_fields.push_back(field);
     return field;
 }
 
 QWidget* LineWindow::BuildControls() {
+    // Three columns, so that the window fits beside others: the scroll
+    // buttons over the division list, the edge and centre times, and the
+    // cursor times over their difference.
     auto* box = new QWidget(this);
-    auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
 
     // Scrolling: "|<" and ">|" are there but do nothing, as users know them.
     auto* moves = new QGridLayout;
@@ -88,8 +91,9 @@ QWidget* LineWindow::BuildControls() {
     m_divisions->setFocusPolicy(Qt::NoFocus);
     m_divisions->setMinimumContentsLength(9);
     moves->addWidget(m_divisions, 1, 0, 1, 6);
+    moves->setRowStretch(2, 1);
     connect(m_divisions, &QComboBox::currentIndexChanged, this, &LineWindow::OnDivisionChosen);
-    row->addLayout(moves);
+    grid->addLayout(moves, 0, 0, 2, 1);
 
     auto* place = new QGroupBox("表示位置", box);
     auto* placeGrid = new QGridLayout(place);
@@ -98,7 +102,7 @@ QWidget* LineWindow::BuildControls() {
         placeGrid->addWidget(new QLabel(edges[i], place), i, 0);
         placeGrid->addWidget(AddField(place, edges[i]), i, 1);
     }
-    row->addWidget(place);
+    grid->addWidget(place, 0, 1, 2, 1);
 
     auto* cursors = new QGroupBox("X , Y位置", box);
     auto* cursorGrid = new QGridLayout(cursors);
@@ -124,14 +128,14 @@ QWidget* LineWindow::BuildControls() {
     };
     paint(m_fields[3], kFieldX);
     paint(m_fields[4], kFieldY);
-    row->addWidget(cursors);
+    grid->addWidget(cursors, 0, 2);
 
     auto* difference = new QGroupBox("カーソル", box);
     auto* diffGrid = new QGridLayout(difference);
     diffGrid->addWidget(new QLabel("X - Y", difference), 0, 0);
     diffGrid->addWidget(AddField(difference, "X - Y"), 0, 1);
-    row->addWidget(difference);
-    row->addStretch(1);
+    grid->addWidget(difference, 1, 2);
+    grid->setColumnStretch(3, 1);
     return box;
 }
 
@@ -247,9 +251,9 @@ void LineWindow::SelectCursor(ChartCursor c) {
     m_canvas->setFocus();
 }
 
-void LineWindow::OnCursorDragged(double t, double snapTicks) {
+void LineWindow::OnCursorDragged(double t, double snapTicks, int trace) {
     if (!m_model.Loaded()) return;
-    if (!m_model.SnapCursor(t, snapTicks)) m_model.PlaceCursor(t);
+    if (!m_model.SnapCursor(t, snapTicks, trace)) m_model.PlaceCursor(t);
     RefreshCursorFields();
     m_canvas->update();
 }

@@ -47,7 +47,7 @@ class LineWindow : public CCaptureView {
     QLineEdit* AddField(QWidget* parent, const QString& name);
     void OnKey(int key, Qt::KeyboardModifiers modifiers);
     void OnWheel(int steps, bool ctrl);
-    void OnCursorDragged(double t, double snapTicks);
+    void OnCursorDragged(double t, double snapTicks, int trace);
     void OnDivisionChosen(int index);
     void SelectCursor(ChartCursor c);
     void FillDivisionList();

@@ -450,9 +450,16 @@ TEST_F(ChartCaptureTest, ModelShowsAcrossMidnightAndMeasuresBetweenCursors) {
     b.Add(RecordKind::kRdData, 0x43, 40'000);
     CQvrFile f(cmn);
     ASSERT_EQ(f.Open(b.Finish()), 0);
+    ASSERT_EQ(f.GoToFrame(2), 0);
+    ASSERT_EQ(f.SetMark(3, nullptr), 0);  // M3 on the last record, after midnight
     LineChartModel m(100);
     m.SetFormatRows(FourRows());
     ASSERT_EQ(m.ShowAtTime(f, "24/11/07 00:00:00 000m200u000n"), 0);
+    for (int i : {0, 1, 3, 4})
+        EXPECT_FALSE(m.Marks()[static_cast<size_t>(i)]) << i;
+    ASSERT_TRUE(m.Marks()[2]);
+    EXPECT_GE(*m.Marks()[2], kDay + 40'000 - kCharTicks);
+    EXPECT_LE(*m.Marks()[2], kDay + 40'000);
     ASSERT_TRUE(m.Loaded());
     EXPECT_EQ(m.Data().frame, 1u);
     EXPECT_EQ(m.Data().recordTimes[0], static_cast<double>(lateDay - kCharTicks));

@@ -15,8 +15,8 @@
 #include "capture/ChartPlot.h"
 #include "capture/ChartScale.h"
 #include "capture/LineChartModel.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "lineview/LineChartCanvas.h"
 #ifdef QVORT_BENCH_QCUSTOMPLOT
 #include <qcustomplot.h>
@@ -27,8 +27,8 @@ namespace {
 constexpr int kWidth = 1600, kHeight = 800;
 
 struct Fixture {
-    qv::CQvrCmn cmn;
-    qv::CQvrFile file{cmn};
+    qv::AppContext cmn;
+    qv::CaptureReader file{cmn};
     std::unique_ptr<qv::LineChartModel> model;
     std::unique_ptr<qv::LineChartCanvas> canvas;
     bool ok = false;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "capture/ChartClock.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 
 namespace qv {
 
@@ -65,7 +65,7 @@ uint64_t ChartData::FrameAt(double t) const {
     return firstFrame + i;
 }
 
-int LoadChart(CQvrFile& reader, const ChartClock& clock, const ChartLayout& layout, uint64_t frame,
+int LoadChart(CaptureReader& reader, const ChartClock& clock, const ChartLayout& layout, uint64_t frame,
               uint64_t n, ChartData& out) {
     const int protocol = reader.GetProtocol();
     const bool async = protocol == kProtocolAsync;

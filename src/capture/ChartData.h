@@ -12,7 +12,7 @@
 namespace qv {
 
 class ChartClock;
-class CQvrFile;
+class CaptureReader;
 
 // A line's levels: at times[i] the line goes to levels[i] and stays there
 // until the next point (a step). A vertical edge is two points at one time.
@@ -63,7 +63,7 @@ struct ChartData {
 // points; SYNC and HDLC captures give record times only, so the window can
 // still be placed and scrolled over flat traces. The reader's cursor moves.
 // 0, or the reader's code when the first record cannot be reached.
-int LoadChart(CQvrFile& reader, const ChartClock& clock, const ChartLayout& layout, uint64_t frame,
+int LoadChart(CaptureReader& reader, const ChartClock& clock, const ChartLayout& layout, uint64_t frame,
               uint64_t n, ChartData& out);
 
 }  // namespace qv

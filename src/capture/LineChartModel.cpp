@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "capture/ChartScale.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
 #include "core/TimeText.h"
 
@@ -25,7 +25,7 @@ void LineChartModel::SetFormatRows(const std::vector<FormatEntry>& table) {
 }
 
 void LineChartModel::ReadCapture() {
-    CQvrFile& r = *m_reader;
+    CaptureReader& r = *m_reader;
     m_protocol = r.GetProtocol();
     MonitorSettings settings;
     SamplingSettings sampling;
@@ -61,7 +61,7 @@ void LineChartModel::ReadMarks() {
     }
 }
 
-int LineChartModel::ShowAtTime(CQvrFile& reader, const std::string& timeText) {
+int LineChartModel::ShowAtTime(CaptureReader& reader, const std::string& timeText) {
     auto when = ParseRecordTime(timeText);
     if (!when) return kBadTimeText;
     if (m_reader != &reader) {

@@ -19,7 +19,7 @@
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 enum class ChartCursor { kX = 0, kY = 1 };
 
@@ -40,7 +40,7 @@ class LineChartModel {
     // must outlive the model. The first call also reads the capture's start
     // date, first and last record times and marks, fills the division list and
     // fits. 0, -11 for a text that is not a record time, or the reader's code.
-    int ShowAtTime(CQvrFile& reader, const std::string& timeText);
+    int ShowAtTime(CaptureReader& reader, const std::string& timeText);
     // Loads again around the same frame (after a display format change).
     int Reload();
     bool Loaded() const { return m_reader != nullptr && !m_data.Empty(); }
@@ -93,7 +93,7 @@ class LineChartModel {
     bool m_haveTable = false;
     int m_line = 0;  // the capture's line type: 0 RS-232
     ChartLayout m_layout;
-    CQvrFile* m_reader = nullptr;
+    CaptureReader* m_reader = nullptr;
     int m_protocol = 0;
     bool m_first = true;
     ChartClock m_clock;

@@ -9,8 +9,8 @@
 
 #include "capture/ChartPlot.h"
 #include "capture/ChartScale.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -138,7 +138,7 @@ TEST(ChartLayoutTest, ShownRowsStackInTableOrderAndAHiddenRowStopsTheStack) {
 class ChartCaptureTest : public ::testing::Test {
   protected:
     AppHome home;
-    CQvrCmn cmn;
+    AppContext cmn;
 
     std::string Folder(const std::string& name) {
         std::string f = home.file(name);
@@ -171,7 +171,7 @@ class ChartCaptureTest : public ::testing::Test {
 
 TEST_F(ChartCaptureTest, LoadsNEachSideOrFromTheFirstRecord) {
     std::string index = Alternating(1000);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     ChartLayout layout = MakeChartLayout(FourRows());
     ChartClock clock(241106);
@@ -198,7 +198,7 @@ TEST_F(ChartCaptureTest, LoadsNEachSideOrFromTheFirstRecord) {
 
 TEST_F(ChartCaptureTest, CharactersArePulsesWithLabelsAndLinesAreSteps) {
     std::string index = Alternating(30);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     ChartData d;
     ASSERT_EQ(LoadChart(f, ChartClock(241106), MakeChartLayout(FourRows()), 0, 100, d), 0);
@@ -233,7 +233,7 @@ TEST_F(ChartCaptureTest, CharactersArePulsesWithLabelsAndLinesAreSteps) {
 
 TEST_F(ChartCaptureTest, HiddenDirectionsAndLinesAddNothing) {
     std::string index = Alternating(30);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     ChartData d;
     // SD and RS only: RD characters and CS changes are not loaded.
@@ -253,7 +253,7 @@ TEST_F(ChartCaptureTest, LogicRecordsCarryEveryLevel) {
     b.Add(RecordKind::kSdData, 0x80, 200, kFlagLogicSdLevel);    // SD and RS rise
     b.Add(RecordKind::kSdData, 0x80, 300, kFlagLogicSdLevel);    // nothing changes
     b.Add(RecordKind::kSdData, 0x00, 400, kFlagLogicRdLevel);    // SD, RS fall; RD rises
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(b.Finish()), 0);
     ChartData d;
     ASSERT_EQ(LoadChart(f, ChartClock(241106), MakeChartLayout(FourRows()), 0, 100, d), 0);
@@ -274,7 +274,7 @@ TEST_F(ChartCaptureTest, SyncCaptureShowsFlatTitledTraces) {
     b.AddFrame(RecordKind::kSdData, 1000, 2000, {1, 2, 3});
     b.Add(RecordKind::kLineChange, 0x40, 3000);
     b.AddFrame(RecordKind::kRdData, 4000, 5000, {4});
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(b.Finish()), 0);
     LineChartModel m(100);
     m.SetFormatRows(FourRows());
@@ -448,7 +448,7 @@ TEST_F(ChartCaptureTest, ModelShowsAcrossMidnightAndMeasuresBetweenCursors) {
     b.StartChunk("241107", 0x00);
     b.Add(RecordKind::kRdData, 0x42, 20'000);
     b.Add(RecordKind::kRdData, 0x43, 40'000);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(b.Finish()), 0);
     ASSERT_EQ(f.GoToFrame(2), 0);
     ASSERT_EQ(f.SetMark(3, nullptr), 0);  // M3 on the last record, after midnight

@@ -16,14 +16,14 @@
 
 #include "GuiSupport.h"
 #include "app/MainFrame.h"
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 #include "capture/ChartScale.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "lineview/LineChartCanvas.h"
 #include "lineview/LineWindow.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
-#include "views/QvrMonitorMain.h"
+#include "views/MonitorWindow.h"
 
 using namespace qv;
 
@@ -63,11 +63,11 @@ class LineWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<CQvrCmn> m_cmn;
-    std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<AppContext> m_cmn;
+    std::unique_ptr<MainFrame> m_frame;
     std::string m_capture;
 
-    QvrWndCtrl& Ctrl() { return *m_frame->Controller(); }
+    WindowRegistry& Ctrl() { return *m_frame->Controller(); }
     LineWindow* OpenLine() {
         if (Ctrl().OpenCapture(m_capture) < 0) return nullptr;
         m_frame->UpdateCommands();
@@ -88,8 +88,8 @@ class LineWindowTest : public QObject {
     }
 
     void init() {
-        m_cmn = std::make_unique<CQvrCmn>();
-        m_frame = std::make_unique<CMainFrame>();
+        m_cmn = std::make_unique<AppContext>();
+        m_frame = std::make_unique<MainFrame>();
         m_frame->resize(1400, 900);
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
@@ -189,7 +189,7 @@ class LineWindowTest : public QObject {
         // the windows synchronised the Monitor window follows.
         Ctrl().SetSync(true);
         const uint64_t frame = w->Model().Data().frame;
-        auto* monitor = static_cast<CQvrMonitorMain*>(Ctrl().Slot(0).view);
+        auto* monitor = static_cast<MonitorWindow*>(Ctrl().Slot(0).view);
         const auto monitorPage = monitor->Page().start;
         QTest::keyClick(w->Canvas(), Qt::Key_Right, Qt::ShiftModifier);
         QTRY_VERIFY(w->Model().Data().frame > frame);

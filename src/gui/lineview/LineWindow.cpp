@@ -14,8 +14,8 @@
 #include <cstdlib>
 
 #include "capture/ChartScale.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "lineview/LineChartCanvas.h"
 
 namespace qv {
@@ -34,8 +34,8 @@ QString CutExtension(const std::string& name) {
 
 }  // namespace
 
-LineWindow::LineWindow(CQvrCmn& cmn, QWidget* parent)
-    : CCaptureView(parent),
+LineWindow::LineWindow(AppContext& cmn, QWidget* parent)
+    : CaptureView(parent),
       m_cmn(cmn),
       m_model(static_cast<uint64_t>(std::max(1, cmn.GetLineFrameCount()))) {
     m_canvas = new LineChartCanvas(m_model, this);
@@ -159,7 +159,7 @@ void LineWindow::SetCaption(const QString& caption) {
     if (m_frame) m_frame->setWindowTitle(caption);
 }
 
-int LineWindow::ShowAtTime(const std::string& timeText, CQvrFile* reader) {
+int LineWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader) {
     if (!reader) {
         m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;

@@ -18,16 +18,16 @@ class QPushButton;
 
 namespace qv {
 
-class CQvrCmn;
-class CQvrFile;
+class AppContext;
+class CaptureReader;
 class LineChartCanvas;
 
-class LineWindow : public CCaptureView {
+class LineWindow : public CaptureView {
     Q_OBJECT
   public:
-    explicit LineWindow(CQvrCmn& cmn, QWidget* parent = nullptr);
+    explicit LineWindow(AppContext& cmn, QWidget* parent = nullptr);
 
-    int ShowAtTime(const std::string& timeText, CQvrFile* reader) override;
+    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
     void Zoom(int direction) override;
     void SetCodes(int, int) override;
     void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;
@@ -56,9 +56,9 @@ class LineWindow : public CCaptureView {
     void ReloadAround(int direction);
     void SetCaption(const QString& caption);
 
-    CQvrCmn& m_cmn;
+    AppContext& m_cmn;
     LineChartModel m_model;
-    CQvrFile* m_reader = nullptr;
+    CaptureReader* m_reader = nullptr;
     LineChartCanvas* m_canvas = nullptr;
     QWidget* m_controls = nullptr;
     QBoxLayout* m_layout = nullptr;

@@ -12,7 +12,7 @@ export QVORT_HOME="$work/home" QVORT_SIM_DIR="$work/sim" LANG=C.UTF-8
 mkdir -p "$QVORT_HOME"
 
 build/src/cli/qvtool gen-stream --protocol ASYNC --events 5000 --seed 3 --date 091205 \
-  --start 13:45:12 "$work/stream.bin" >/dev/null
+  --baud 9600 --start 13:45:12 "$work/stream.bin" >/dev/null
 build/src/cli/qvtool decode "$work/stream.bin" --out "$QVORT_HOME" >/dev/null
 index=$(ls "$QVORT_HOME"/*/*.qvr | head -1)
 
@@ -64,6 +64,22 @@ xdotool key Return
 sleep 1
 main=$(focus "QV-ORT")
 shot 03-capture-monitor-window
+# The Line window on the request's last character (row 12), zoomed in twice
+# to 2 ms/Div; X on that character's end, Y on the response's first start.
+xdotool mousemove 120 283 click 1
+xdotool mousemove 387 38 click 1
+shot 11-line-window
+xdotool mousemove 813 93 click 1
+sleep 0.5
+xdotool key shift+i shift+i
+sleep 0.5
+xdotool mousemove 668 92 click 1
+xdotool mousemove 565 583 click 1
+xdotool mousemove 1019 134 click 1
+shot 12-line-turnaround
+xdotool mousemove 1089 9 click 1
+sleep 0.5
+xdotool windowfocus --sync "$main"
 xdotool key ctrl+o
 focus "ファイルを開く" >/dev/null
 shot 04-file-browser

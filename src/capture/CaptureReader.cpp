@@ -321,6 +321,27 @@ int CaptureReader::TimeText(uint32_t slot, int64_t ticks, std::string& text, uin
     return kQvrOk;
 }
 
+DayTime CaptureReader::SlotDayTime(uint32_t slot, int64_t ticks) const {
+    const int date = DateNumber(SlotChunkNumber(slot));
+    if (ticks >= 0 && ticks <= static_cast<int64_t>(kTicksPerDay))
+        return DayTime{date, static_cast<uint64_t>(ticks)};
+    if (auto moved = NormaliseDayTime(date, ticks)) return *moved;
+    return DayTime{date, ticks < 0 ? 0 : static_cast<uint64_t>(ticks)};
+}
+
+int CaptureReader::GetDayTimes(DayTime& start, DayTime& end) const {
+    if (!HasRecord()) return kQvrNoRecord;
+    const uint8_t* r = SlotRecord(m_cursor);
+    RecordKind kind = HeaderKind(r[0]);
+    bool frame = UsesFrameRecords(m_protocol) && IsDataKind(kind);
+    int64_t t = static_cast<int64_t>(ReadLe48(r + (frame ? 1 : 2)));
+    if (m_protocol == kProtocolAsync && IsDataKind(kind))
+        t -= static_cast<int64_t>(m_timing.CharTicks(kind == RecordKind::kSdData));
+    start = SlotDayTime(m_cursor, t);
+    end = SlotDayTime(m_cursor, static_cast<int64_t>(SlotEndTicks(m_cursor)));
+    return kQvrOk;
+}
+
 int CaptureReader::GetStartTime(std::string& text, uint64_t& ticks) const {
     text.clear();
     ticks = 0;

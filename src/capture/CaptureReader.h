@@ -97,6 +97,9 @@ class CaptureReader {
     int GetStartTime(std::string& text, uint64_t& ticks) const;
     int GetEndTime(std::string& text, uint64_t& ticks) const;
     int GetEndTimeShifted(uint64_t offset, std::string& text) const;
+    // The same start and end as dates and times of day, without making texts:
+    // for callers that read thousands of records at a time.
+    int GetDayTimes(DayTime& start, DayTime& end) const;
     uint32_t GetDataLength() const;
     // Copies the record's data or its raw bytes (header + payload).
     int GetData(std::vector<uint8_t>& out) const;
@@ -170,6 +173,7 @@ class CaptureReader {
     bool SlotMatches(uint32_t slot, int jumpType, uint8_t startLine, uint8_t startEvent) const;
     uint8_t SlotEventByte(uint32_t slot) const;
     int TimeText(uint32_t slot, int64_t ticks, std::string& text, uint64_t& adjusted) const;
+    DayTime SlotDayTime(uint32_t slot, int64_t ticks) const;
     int ReadIndexTime(const char* key, std::string& text);
 
     AppContext& m_cmn;

@@ -145,6 +145,16 @@ QIcon MakeIcon(IconKind kind) {
             p.setFont(QFont("Sans", 10, QFont::Bold));
             p.drawText(QRectF(4, 4, 16, 16), Qt::AlignCenter, "?");
             break;
+        case IconKind::LineChart: {
+            // Two stacked square waves: a data line over a control line.
+            p.setPen(QPen(green.darker(130), 1.5));
+            const QPointF top[] = {{2, 10}, {6, 10}, {6, 4}, {10, 4}, {10, 10}, {14, 10}, {14, 4}, {17, 4}, {17, 10}, {22, 10}};
+            p.drawPolyline(top, 10);
+            p.setPen(QPen(blue, 1.5));
+            const QPointF bottom[] = {{2, 20}, {9, 20}, {9, 14}, {22, 14}};
+            p.drawPolyline(bottom, 4);
+            break;
+        }
         case IconKind::App:
             p.setPen(Qt::NoPen);
             p.setBrush(QColor(29, 53, 87));

@@ -25,6 +25,7 @@ enum class IconKind {
     ListView,
     DetailView,
     App,
+    LineChart,
 };
 
 QIcon MakeIcon(IconKind kind);

@@ -78,6 +78,8 @@ IconKind IconOf(int id, bool& has) {
             return IconKind::Sync;
         case kCmdHelp:
             return IconKind::Help;
+        case kCmdLineWindow:
+            return IconKind::LineChart;
         default:
             has = false;
             return IconKind::App;
@@ -161,7 +163,8 @@ QMenu* MainFrame::AddMenu(const QString& title, std::initializer_list<int> ids) 
 void MainFrame::BuildMenus() {
     AddMenu("ファイル(&F)", {kCmdFileOpen, kCmdFileClose, 0, kCmdAppExit});
     AddMenu("編集(&E)", {kCmdFirst, kCmdLast});
-    QMenu* view = AddMenu("表示(&V)", {kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, 0});
+    QMenu* view = AddMenu("表示(&V)", {kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, 0,
+                                       kCmdLineWindow, kCmdZoomIn, kCmdZoomOut, 0});
     QMenu* monitorColours = view->addMenu("モニタウィンドウの色(&M)");
     for (int id :
          std::initializer_list<int>{kCmdColorSd, kCmdColorRd, kCmdColorControl, kCmdColorOther})
@@ -205,7 +208,7 @@ void MainFrame::BuildToolBar() {
     for (int id : std::initializer_list<int>{kCmdFileOpen, kCmdFileClose, 0, kCmdFirst, kCmdLast, 0,
                                              kCmdMonitorStart, kCmdMonitorPause, kCmdMonitorStop, 0,
                                              kCmdSelectUnit, kCmdUnitStatus, kCmdUnitClock, 0,
-                                             kCmdSync, kCmdHelp}) {
+                                             kCmdLineWindow, 0, kCmdSync, kCmdHelp}) {
         if (id == 0)
             bar->addSeparator();
         else if (QAction* a = Action(id))
@@ -291,8 +294,12 @@ void MainFrame::SetLocked(bool locked) {
 
 void MainFrame::ShowPopup(const std::vector<int>& ids, const QPoint& pos) {
     QMenu menu(this);
-    for (int id : ids)
-        if (QAction* a = Action(id)) menu.addAction(a);
+    for (int id : ids) {
+        if (id == 0)
+            menu.addSeparator();
+        else if (QAction* a = Action(id))
+            menu.addAction(a);
+    }
     if (!menu.isEmpty()) menu.exec(pos);
 }
 

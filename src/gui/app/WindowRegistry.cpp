@@ -18,6 +18,7 @@
 #include "dialogs/ClockDialog.h"
 #include "dialogs/UnitSelectDialog.h"
 #include "dialogs/UnitInfoDialog.h"
+#include "lineview/LineWindow.h"
 #include "settings/StatusFile.h"
 #include "views/FileBrowserDialog.h"
 #include "views/MonitorWindow.h"
@@ -103,11 +104,11 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     int slot = FreeSlot();
     if (slot < 0) return -8;
     if (kind != kKindMonitorLive && path.empty()) return -15;
-    // The Dump and Line windows come with their own views later.
-    if (kind != kKindMonitorFile && kind != kKindMonitorLive) return -14;
+    // The Dump window comes with its own view later.
+    if (kind != kKindMonitorFile && kind != kKindMonitorLive && kind != kKindLine) return -14;
 
     WindowSlot fresh;
-    if (kind == kKindMonitorFile) {
+    if (kind != kKindMonitorLive) {
         fresh.reader = std::make_unique<CaptureReader>(*m_cmn);
         int rc = fresh.reader->Open(path);
         if (rc != 0) return rc;
@@ -123,7 +124,11 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     }
 
     auto* frame = new ChildFrame(this);
-    auto* view = new MonitorWindow(*m_cmn);
+    CaptureView* view = nullptr;
+    if (kind == kKindLine)
+        view = new LineWindow(*m_cmn);
+    else
+        view = new MonitorWindow(*m_cmn);
     frame->setWidget(view);
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     fresh.frame = frame;
@@ -134,6 +139,8 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     auto& s = m_slots[slot];
     if (kind == kKindMonitorFile)
         frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Monitor"));
+    else if (kind == kKindLine)
+        frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Line"));
 
     ConnectView(view);
     QMdiSubWindow* sub = m_area->addSubWindow(frame);
@@ -166,7 +173,8 @@ void WindowRegistry::ConnectView(CaptureView* view) {
     connect(view, &CaptureView::popupRequested, this, [this](ViewPopup which, const QPoint& pos) {
         // Only the commands this program has; the rest come with their windows.
         std::vector<int> ids;
-        if (which == ViewPopup::kEdit) ids = {kCmdFirst, kCmdLast};
+        if (which == ViewPopup::kEdit) ids = {kCmdFirst, kCmdLast, 0, kCmdZoomIn, kCmdZoomOut};
+        if (which == ViewPopup::kWindows) ids = {kCmdDumpWindow, kCmdLineWindow};
         if (!ids.empty()) emit popupMenuRequested(ids, pos);
     });
 }
@@ -211,6 +219,23 @@ void WindowRegistry::ShowAtTime(int slot, const std::string& timeText, CaptureRe
     s.positioned = !timeText.empty();
     s.view->ShowAtTime(timeText, reader);
     emit stateChanged();
+}
+
+int WindowRegistry::OpenLineWindow() {
+    if (!ValidSlot(m_current) || m_slots[m_current].path.empty()) return -15;
+    const std::string path = m_slots[m_current].path;
+    const std::string text = m_lastTime.empty() ? m_slots[m_current].frameText : m_lastTime;
+    int slot = OpenWindow(kKindLine, path);
+    if (slot < 0) {
+        Log(__LINE__, kMsgOpenFailed);
+        return slot;
+    }
+    ShowAtTime(slot, text, m_slots[slot].reader.get());
+    return slot;
+}
+
+void WindowRegistry::ZoomCurrent(int direction) {
+    if (ValidSlot(m_current) && m_slots[m_current].view) m_slots[m_current].view->Zoom(direction);
 }
 
 void WindowRegistry::CloseSlot(int slot) {
@@ -503,6 +528,9 @@ bool WindowRegistry::IsImplemented(int id) {
         case kCmdUnitStatus:
         case kCmdUnitClock:
         case kCmdSync:
+        case kCmdLineWindow:
+        case kCmdZoomIn:
+        case kCmdZoomOut:
         case kCmdCascade:
         case kCmdTile:
         case kCmdHelp:
@@ -632,6 +660,15 @@ void WindowRegistry::Execute(int id) {
             break;
         case kCmdSync:
             m_sync = !m_sync;
+            break;
+        case kCmdLineWindow:
+            OpenLineWindow();
+            break;
+        case kCmdZoomIn:
+            ZoomCurrent(1);
+            break;
+        case kCmdZoomOut:
+            ZoomCurrent(2);
             break;
         case kCmdCascade:
             m_area->cascadeSubWindows();

@@ -75,6 +75,11 @@ class WindowRegistry : public QObject {
     // capture file browser. The slot, or a negative code (logged).
     int OpenCapture(const std::string& path);
     void CloseCurrent();
+    // Opens a Line window on the current window's capture at the last time
+    // shown; the slot, or a negative code (logged).
+    int OpenLineWindow();
+    // 1 zoom in, 2 zoom out, in the current window.
+    void ZoomCurrent(int direction);
     void CloseSlot(int slot);
     // Positions the slot's window on the record at this time.
     void ShowAtTime(int slot, const std::string& timeText, CaptureReader* reader);

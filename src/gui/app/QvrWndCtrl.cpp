@@ -8,13 +8,16 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/CaptureCommands.h"
 #include "app/ChildFrame.h"
+#include "capture/MarkList.h"
 #include "capture/QvrFile.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
 #include "core/QvrCmn.h"
 #include "device/LiveMonitor.h"
 #include "device/UnitList.h"
+#include "dialogs/CardRunDialog.h"
 #include "dialogs/DlgRtc.h"
 #include "dialogs/DlgSelUnit.h"
 #include "dialogs/DlgTargetStatus.h"
@@ -55,7 +58,10 @@ std::string ShortLabel(const std::string& name) {
 }  // namespace
 
 QvrWndCtrl::QvrWndCtrl(QMdiArea* area, QWidget* owner)
-    : QObject(owner), m_area(area), m_owner(owner) {}
+    : QObject(owner),
+      m_area(area),
+      m_owner(owner),
+      m_commands(std::make_unique<CaptureCommands>(*this)) {}
 
 QvrWndCtrl::~QvrWndCtrl() {
     for (int i = 0; i < kSlots; ++i)
@@ -94,6 +100,28 @@ void QvrWndCtrl::ReadStatusFileRows(std::vector<FormatEntry>& rows) const {
 const std::vector<FormatEntry>& QvrWndCtrl::CurrentFormatRows() const {
     static const std::vector<FormatEntry> kNone;
     return ValidSlot(m_current) ? m_slots[m_current].rows : kNone;
+}
+
+std::array<std::string, 5> QvrWndCtrl::CurrentMarkNames() const {
+    std::array<std::string, 5> names;
+    if (CQvrFile* reader = CurrentReader())
+        for (const auto& m : ReadMarks(*reader))
+            names[static_cast<size_t>(m.number - 1)] = m.comment.empty() ? m.timeText : m.comment;
+    return names;
+}
+
+CQvrFile* QvrWndCtrl::CurrentReader() const {
+    return ValidSlot(m_current) ? m_slots[m_current].reader.get() : nullptr;
+}
+
+void QvrWndCtrl::ShowCurrentAt(const std::string& timeText, bool follow) {
+    if (!ValidSlot(m_current) || !m_slots[m_current].reader) return;
+    auto& s = m_slots[m_current];
+    m_lastTime = timeText;
+    CursorPosition pos;
+    ShowAtTime(m_current, timeText, s.reader.get());
+    if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
+    if (follow && m_sync) FollowOthers(m_current, timeText);
 }
 
 // --- windows ---------------------------------------------------------------
@@ -164,10 +192,8 @@ void QvrWndCtrl::ConnectView(CCaptureView* view) {
             Execute(id);
     });
     connect(view, &CCaptureView::popupRequested, this, [this](ViewPopup which, const QPoint& pos) {
-        // Only the commands this program has; the rest come with their windows.
-        std::vector<int> ids;
-        if (which == ViewPopup::kEdit) ids = {kCmdFirst, kCmdLast};
-        if (!ids.empty()) emit popupMenuRequested(ids, pos);
+        emit popupMenuRequested(which == ViewPopup::kEdit ? PopupMenu::kEdit : PopupMenu::kWindows,
+                                pos);
     });
 }
 
@@ -295,6 +321,17 @@ void QvrWndCtrl::OnFrameReport(int windowId, const std::string& timeText) {
     CursorPosition pos;
     if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
     s.frameText = timeText;
+    FollowOthers(slot, timeText);
+    m_syncBlocked = true;
+    QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
+    emit stateChanged();
+}
+
+// The other windows with a reader go to the same time, unless their capture
+// lies days away from it.
+void QvrWndCtrl::FollowOthers(int slot, const std::string& timeText) {
+    auto when = ParseRecordTime(timeText);
+    if (!when) return;
     int reportedDate = std::atoi(when->date.c_str());
     for (int i = 0; i < kSlots; ++i) {
         auto& o = m_slots[i];
@@ -307,9 +344,6 @@ void QvrWndCtrl::OnFrameReport(int windowId, const std::string& timeText) {
         if (o.reader->GetEndTime(text, ticks) != 0) continue;
         ShowAtTime(i, text, o.reader.get());
     }
-    m_syncBlocked = true;
-    QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
-    emit stateChanged();
 }
 
 void QvrWndCtrl::OnLiveRefreshed(int windowId) {
@@ -353,9 +387,11 @@ void QvrWndCtrl::StartMonitoring() {
         status.ReadMonitorStatus(m, s, sync);
         m_cmn->LoadRegistrySettings();
         if (m.SaveDevice == kSaveDeviceCf) {
-            // Runs stored on the unit's card are started from their own dialog.
-            m_cmn->WriteLog("INF", kSource, __LINE__, "card runs are started from the card dialog",
-                            false);
+            // The unit stores this run on its own card: configure and start
+            // it there; no window follows it.
+            CardRunDialog dlg(*m_cmn, m_cmn->GetPrompt(), m_owner);
+            dlg.exec();
+            emit stateChanged();
             return;
         }
         slot = OpenWindow(kKindMonitorLive, "");
@@ -371,7 +407,27 @@ void QvrWndCtrl::StartMonitoring() {
     LockMonitorFrame(slot, true);
     m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
     m_pendingStart = slot;
+    m_retrieval = false;
     QTimer::singleShot(kDeferredStartMs, this, [this, slot] { DeferredStart(slot); });
+    emit stateChanged();
+}
+
+void QvrWndCtrl::StartRetrieval() {
+    if (!m_cmn || m_state != kMonitorIdle) return;
+    m_cmn->LoadRegistrySettings();
+    int slot = OpenWindow(kKindMonitorLive, "");
+    if (slot < 0) {
+        Log(__LINE__, kMsgOpenFailed);
+        return;
+    }
+    m_state = kMonitorRunning;
+    m_livePane2.clear();
+    m_livePane3.clear();
+    LockMonitorFrame(slot, true);
+    m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
+    m_pendingStart = slot;
+    m_retrieval = true;
+    QTimer::singleShot(kDeferredRetrievalMs, this, [this, slot] { DeferredStart(slot); });
     emit stateChanged();
 }
 
@@ -381,7 +437,8 @@ void QvrWndCtrl::DeferredStart(int slot) {
     m_pendingStart = -1;
     if (!ValidSlot(slot) || !m_slots[slot].monitor || m_state != kMonitorRunning) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    int rc = m_slots[slot].monitor->Start();
+    int rc = m_retrieval ? m_slots[slot].monitor->StartRetrieval() : m_slots[slot].monitor->Start();
+    m_retrieval = false;
     QApplication::restoreOverrideCursor();
     if (rc != 0) {
         m_state = kMonitorIdle;
@@ -473,44 +530,22 @@ CommandContext QvrWndCtrl::Context() const {
         c.direction = s.direction;
         c.code = s.code;
         c.hasFrames = s.reader && s.reader->GetTotalRecords() > 0;
+        if (s.reader)
+            for (const auto& m : ReadMarks(*s.reader))
+                c.marks[static_cast<size_t>(m.number - 1)] = true;
     }
     return c;
 }
 
-bool QvrWndCtrl::IsImplemented(int id) {
-    switch (id) {
-        case kCmdFileOpen:
-        case kCmdFileClose:
-        case kCmdAppExit:
-        case kCmdFirst:
-        case kCmdLast:
-        case kCmdHex:
-        case kCmdAscii:
-        case kCmdJis7:
-        case kCmdJis8:
-        case kCmdEbcdic:
-        case kCmdColorSd:
-        case kCmdColorRd:
-        case kCmdColorControl:
-        case kCmdColorOther:
-        case kCmdColorDumpOdd:
-        case kCmdColorDumpEven:
-        case kCmdColorDumpBoundary:
-        case kCmdSelectUnit:
-        case kCmdMonitorStart:
-        case kCmdMonitorPause:
-        case kCmdMonitorStop:
-        case kCmdUnitStatus:
-        case kCmdUnitClock:
-        case kCmdSync:
-        case kCmdCascade:
-        case kCmdTile:
-        case kCmdHelp:
-        case kCmdAbout:
-            return true;
-        default:
-            return false;
+void QvrWndCtrl::OpenCaptureView(int kind) {
+    if (!ValidSlot(m_current) || m_slots[m_current].path.empty()) return;
+    const std::string path = m_slots[m_current].path;
+    int slot = OpenWindow(kind, path);
+    if (slot < 0) {
+        Log(__LINE__, kMsgOpenFailed);
+        return;
     }
+    if (!m_lastTime.empty()) ShowAtTime(slot, m_lastTime, m_slots[slot].reader.get());
 }
 
 void QvrWndCtrl::SetCode(int code) {
@@ -599,6 +634,30 @@ void QvrWndCtrl::Execute(int id) {
         case kCmdEbcdic:
             SetCode(kDisplayEbcdic);
             break;
+        case kCmdShiftJis:
+            SetCode(kDisplayShiftJis);
+            break;
+        case kCmdDual:
+        case kCmdDirSd:
+        case kCmdDirRd:
+            if (ValidSlot(m_current) && m_slots[m_current].view) {
+                auto& s = m_slots[m_current];
+                s.direction = id - kCmdDual;
+                s.view->SetCodes(s.direction, s.code);
+            }
+            break;
+        case kCmdZoomIn:
+        case kCmdZoomOut:
+            if (ValidSlot(m_current) && m_slots[m_current].view)
+                m_slots[m_current].view->Zoom(id == kCmdZoomIn ? 1 : 2);
+            break;
+        case kCmdDumpWindow:
+        case kCmdLineWindow:
+            OpenCaptureView(id == kCmdDumpWindow ? kKindDump : kKindLine);
+            break;
+        case kCmdCardRetrieve:
+            StartRetrieval();
+            break;
         case kCmdColorSd:
         case kCmdColorRd:
         case kCmdColorControl:
@@ -643,6 +702,7 @@ void QvrWndCtrl::Execute(int id) {
             emit helpRequested();
             break;
         default:
+            m_commands->Execute(id);
             break;
     }
     emit stateChanged();

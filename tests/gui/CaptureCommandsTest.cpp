@@ -38,6 +38,8 @@
 #include "core/CaptureIndexText.h"
 #include "core/IniFileCtrl.h"
 #include "core/QvrCmn.h"
+#include "device/UnitList.h"
+#include "settings/StatusFileCtrl.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 #include "views/DlgFile.h"
@@ -596,6 +598,52 @@ class CaptureCommandsTest : public QObject {
         QCOMPARE(PdfPages(m_home->file("part.pdf")), partPages);
         QVERIFY(partPages <
                  Qvtool({"print", QString::fromStdString(marked)}).count('\f') + 1);
+    }
+
+    void cardRetrievalRunsThroughAMonitoringWindow() {
+        SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
+        auto* fake = new test::FakeLiveMonitor;
+        fake->indexPath = m_cap;
+        Ctrl().SetMonitorFactory([fake] { return std::unique_ptr<ILiveMonitor>(fake); });
+        m_frame->UpdateCommands();
+        QVERIFY(m_frame->Action(kCmdCardRetrieve)->isEnabled());
+        m_frame->Action(kCmdCardRetrieve)->trigger();
+        const int slot = Ctrl().CurrentSlot();
+        QCOMPARE(WindowIdKind(Ctrl().Slot(slot).windowId), int(kKindMonitorLive));
+        QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorRunning));
+        // The retrieval, not a live run, starts once the window is up.
+        QTRY_COMPARE(fake->retrievals, 1);
+        QCOMPARE(fake->starts, 0);
+        m_frame->Action(kCmdMonitorStop)->trigger();
+        QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorIdle));
+        QCOMPARE(WindowIdKind(Ctrl().Slot(slot).windowId), int(kKindMonitorFile));
+        SetSelectedUnit({});
+    }
+
+    void monitorStartWithTheCardAsSaveDeviceStartsACardRun() {
+        SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
+        {
+            CStatusFileCtrl status;
+            status.SetPath(WorkingStatusFilePath());
+            MonitorSettings m;
+            SamplingSettings s;
+            SyncSetting sync = 0;
+            status.ReadMonitorStatus(m, s, sync);
+            m.SaveDevice = kSaveDeviceCf;
+            QCOMPARE(status.WriteMonitorStatus(m, s, sync), 0);
+        }
+        m_frame->UpdateCommands();
+        QVERIFY(m_frame->Action(kCmdMonitorStart)->isEnabled());
+        m_frame->Action(kCmdMonitorStart)->trigger();
+        // No instrument answers: the card run's dialog reports it, and no
+        // monitoring window is opened.
+        QCOMPARE(Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorIdle));
+        QVERIFY(!m_prompt.messages.empty());
+        QVERIFY(m_prompt.messages.back().find("QVと接続できません。(2)") != std::string::npos ||
+                m_prompt.messages.back().find("USB初期化に失敗しました。(1)") != std::string::npos);
+        SetSelectedUnit({});
+        std::filesystem::remove(WorkingStatusFilePath());
     }
 
     void aPrinterThatCannotStartShowsTheFailureBox() {

@@ -360,6 +360,17 @@ class CaptureCommandsTest : public QObject {
         m_frame->Action(kCmdSearch)->trigger();
         QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{101});
         QVERIFY(QString::fromStdString(Ctrl().Slot(0).frameText).startsWith("09/12/05 13:00:00 102m"));
+        // From the last record ("最後へ"), upwards.
+        m_frame->Action(kCmdLast)->trigger();
+        WhenModal<SearchDialog>([](SearchDialog* dlg) {
+            dlg->SetPatternByte(true, 0, 'A');
+            dlg->SetPatternByte(true, 1, 'B');
+            QObject::connect(dlg, &SearchDialog::searchEnded, dlg,
+                             [dlg] { QTest::mouseClick(dlg->CancelButton(), Qt::LeftButton); });
+            QTest::mouseClick(dlg->UpButton(), Qt::LeftButton);
+        });
+        m_frame->Action(kCmdSearch)->trigger();
+        QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{400});
     }
 
     void marksAreSetJumpedToAndNamedInTheMenus() {

@@ -118,9 +118,7 @@ void QvrWndCtrl::ShowCurrentAt(const std::string& timeText, bool follow) {
     if (!ValidSlot(m_current) || !m_slots[m_current].reader) return;
     auto& s = m_slots[m_current];
     m_lastTime = timeText;
-    CursorPosition pos;
     ShowAtTime(m_current, timeText, s.reader.get());
-    if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
     if (follow && m_sync) FollowOthers(m_current, timeText);
 }
 
@@ -235,6 +233,12 @@ void QvrWndCtrl::ShowAtTime(int slot, const std::string& timeText, CQvrFile* rea
     auto& s = m_slots[slot];
     s.frameText = timeText;
     s.positioned = !timeText.empty();
+    // The frame number of that record, where a search from the current
+    // record starts; the view pages on with the reader afterwards.
+    CursorPosition pos;
+    if (auto when = ParseRecordTime(timeText); when && reader &&
+        reader->GoToTime(when->date, when->ticks) == 0 && reader->GetCursor(pos) == 0)
+        s.frameNumber = pos.frame;
     s.view->ShowAtTime(timeText, reader);
     emit stateChanged();
 }

@@ -128,6 +128,7 @@ void CMainFrame::BuildActions() {
         QString tip = text.left(tab >= 0 ? tab : text.size());
         tip.remove(QRegularExpression("\\(&.\\)|\\.\\.\\.$"));
         a->setToolTip(tip);
+        if (!hasIcon) a->setIconText(tip);  // a tool bar button without an icon
         a->setStatusTip(tip);
         a->setCheckable(EvaluateCommand(c.id, {}).checkable);
         int id = c.id;

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "views/SearchDialog.h"
 
 using namespace qv;
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
     const bool idle = argc > 3 && std::string(argv[3]) == "idle";
-    CQvrCmn cmn;
+    AppContext cmn;
     SearchDialog::Setup setup;
     setup.indexPath = argv[1];
     SearchDialog dlg(setup, cmn.GetCodeTable(), nullptr);

@@ -33,16 +33,16 @@
 #include "GuiSupport.h"
 #include "app/CommandTable.h"
 #include "app/MainFrame.h"
-#include "app/QvrWndCtrl.h"
-#include "capture/QvrFile.h"
+#include "app/WindowRegistry.h"
+#include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/IniFileCtrl.h"
-#include "core/QvrCmn.h"
+#include "core/IniFile.h"
+#include "core/AppContext.h"
 #include "device/UnitList.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
-#include "views/DlgFile.h"
+#include "views/FileBrowserDialog.h"
 #include "views/PrintDialog.h"
 #include "views/PrintProgressDialog.h"
 #include "views/SaveProgressDialog.h"
@@ -145,12 +145,12 @@ class CaptureCommandsTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<CQvrCmn> m_cmn;
-    std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<AppContext> m_cmn;
+    std::unique_ptr<MainFrame> m_frame;
     test::ScriptedPrompt m_prompt;
     std::string m_cap;
 
-    QvrWndCtrl& Ctrl() { return *m_frame->Controller(); }
+    WindowRegistry& Ctrl() { return *m_frame->Controller(); }
 
     // The capture in a fresh folder (marks are written into its index).
     std::string FreshCapture(const std::string& name, int n = 600) {
@@ -165,9 +165,9 @@ class CaptureCommandsTest : public QObject {
 
     void init() {
         m_prompt = {};
-        m_cmn = std::make_unique<CQvrCmn>();
+        m_cmn = std::make_unique<AppContext>();
         m_cmn->SetPrompt(&m_prompt);
-        m_frame = std::make_unique<CMainFrame>();
+        m_frame = std::make_unique<MainFrame>();
         m_frame->resize(1000, 700);
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
@@ -286,7 +286,7 @@ class CaptureCommandsTest : public QObject {
 
         SearchDialog::Setup setup;
         setup.indexPath = m_cap;
-        CQvrFile reader(*m_cmn);
+        CaptureReader reader(*m_cmn);
         QCOMPARE(reader.Open(m_cap), 0);
         reader.ReadFormatRows(setup.rows);
         std::vector<SearchResult> moves;
@@ -412,7 +412,7 @@ class CaptureCommandsTest : public QObject {
             QCOMPARE(empty.List()->count(), 0);
             QVERIFY(!empty.JumpButton()->isEnabled());
         }
-        CIniFileCtrl ini;
+        IniFile ini;
         ini.SetPath(cap);
         ini.WriteString("TriggerRecord", "1", "1,091205,13:00:00 300:000:000,2");
         QVERIFY(Ctrl().OpenCapture(cap) >= 0);
@@ -431,14 +431,14 @@ class CaptureCommandsTest : public QObject {
     void saveBetweenTwoMarksAsQvtoolDoes() {
         const std::string cap = FreshCapture("SAVE");
         {
-            CQvrFile r(*m_cmn);
+            CaptureReader r(*m_cmn);
             QCOMPARE(r.Open(cap), 0);
             QCOMPARE(r.GoToFrame(120), 0);
             QCOMPARE(r.SetMark(1, nullptr), 0);
             QCOMPARE(r.GoToFrame(480), 0);
             QCOMPARE(r.SetMark(2, nullptr), 0);
         }
-        CQvrFile reader(*m_cmn);
+        CaptureReader reader(*m_cmn);
         QCOMPARE(reader.Open(cap), 0);
         for (bool csv : {false, true}) {
             const std::string name = csv ? "OUTCSV" : "OUTCAP";
@@ -451,7 +451,7 @@ class CaptureCommandsTest : public QObject {
             Qvtool(args, &rc);
             QCOMPARE(rc, 0);
 
-            CDlgFile browser(CDlgFile::kSaveMode, m_home->path());
+            FileBrowserDialog browser(FileBrowserDialog::kSaveMode, m_home->path());
             browser.SetSaveSource(reader);
             browser.show();
             QVERIFY(browser.MarkChoice()->isEnabled());
@@ -477,7 +477,7 @@ class CaptureCommandsTest : public QObject {
                 QVERIFY2(ReadAll(mine + "/" + f) == ReadAll(theirs + "/" + f), f.c_str());
         }
         // A folder that already holds files is not saved into.
-        CDlgFile again(CDlgFile::kSaveMode, m_home->path());
+        FileBrowserDialog again(FileBrowserDialog::kSaveMode, m_home->path());
         again.SetSaveSource(reader);
         again.show();
         QTest::keyClicks(again.NameField(), "OUTCAP");
@@ -491,7 +491,7 @@ class CaptureCommandsTest : public QObject {
     void cancellingALongSaveLeavesCompleteFiles() {
         const std::string cap = test::DecodeCapture(m_home->file("LONG"), "ASYNC", 600000);
         QVERIFY(!cap.empty());
-        CQvrFile reader(*m_cmn);
+        CaptureReader reader(*m_cmn);
         QCOMPARE(reader.Open(cap), 0);
         std::string s, e;
         reader.GetCaptureStartText(s);
@@ -559,7 +559,7 @@ class CaptureCommandsTest : public QObject {
         const int pages = static_cast<int>(listing.count('\f')) + 1;
         QVERIFY(pages >= 2);
 
-        CQvrFile reader(*m_cmn);
+        CaptureReader reader(*m_cmn);
         QCOMPARE(reader.Open(m_cap), 0);
         PrintDialog dlg(*m_cmn, reader, kDisplayAscii);
         QVERIFY(dlg.Valid());
@@ -579,7 +579,7 @@ class CaptureCommandsTest : public QObject {
         // A range between two marks, as qvtool prints it.
         const std::string marked = FreshCapture("PRINTMARKS", 2000);
         {
-            CQvrFile r(*m_cmn);
+            CaptureReader r(*m_cmn);
             QCOMPARE(r.Open(marked), 0);
             QCOMPARE(r.GoToFrame(120), 0);
             QCOMPARE(r.SetMark(1, nullptr), 0);
@@ -588,7 +588,7 @@ class CaptureCommandsTest : public QObject {
         }
         listing = Qvtool({"print", QString::fromStdString(marked), "--from-mark", "1",
                           "--to-mark", "2"});
-        CQvrFile markedReader(*m_cmn);
+        CaptureReader markedReader(*m_cmn);
         QCOMPARE(markedReader.Open(marked), 0);
         PrintDialog part(*m_cmn, markedReader, kDisplayAscii);
         part.show();
@@ -634,7 +634,7 @@ class CaptureCommandsTest : public QObject {
     void monitorStartWithTheCardAsSaveDeviceStartsACardRun() {
         SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
         {
-            CStatusFileCtrl status;
+            StatusFile status;
             status.SetPath(WorkingStatusFilePath());
             MonitorSettings m;
             SamplingSettings s;
@@ -658,7 +658,7 @@ class CaptureCommandsTest : public QObject {
     }
 
     void aPrinterThatCannotStartShowsTheFailureBox() {
-        CQvrFile reader(*m_cmn);
+        CaptureReader reader(*m_cmn);
         QCOMPARE(reader.Open(m_cap), 0);
         PrintDialog dlg(*m_cmn, reader, kDisplayAscii);
         dlg.PdfBox()->setEnabled(true);

@@ -3,12 +3,12 @@
 #include <QMessageBox>
 
 #include "app/CommandTable.h"
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 #include "capture/MarkList.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/QvrCmn.h"
-#include "views/DlgFile.h"
+#include "core/AppContext.h"
+#include "views/FileBrowserDialog.h"
 #include "views/PrintDialog.h"
 #include "views/SaveProgressDialog.h"
 #include "views/SearchDialog.h"
@@ -24,7 +24,7 @@ constexpr int kBadMark = -8;
 
 // Moves the reader to a time and returns the reached record's time text;
 // empty when it cannot move there.
-std::string MoveTo(CQvrFile& reader, const std::string& date, uint64_t ticks) {
+std::string MoveTo(CaptureReader& reader, const std::string& date, uint64_t ticks) {
     if (reader.GoToTime(date, ticks) != 0) return {};
     std::string text;
     uint64_t end = 0;
@@ -63,7 +63,7 @@ bool CaptureCommands::Execute(int id) {
 }
 
 void CaptureCommands::Search() {
-    CQvrFile* reader = m_ctrl.CurrentReader();
+    CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader || !m_ctrl.Common()) return;
     const auto& slot = m_ctrl.Slot(m_ctrl.CurrentSlot());
     SearchDialog::Setup setup;
@@ -82,7 +82,7 @@ void CaptureCommands::Search() {
 }
 
 void CaptureCommands::FrameJump() {
-    CQvrFile* reader = m_ctrl.CurrentReader();
+    CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader) return;
     auto now = ParseRecordTime(m_ctrl.Slot(m_ctrl.CurrentSlot()).frameText);
     TimeJumpDialog dlg(now ? now->date : std::string(), now ? now->ticks : 0, m_ctrl.Owner());
@@ -92,7 +92,7 @@ void CaptureCommands::FrameJump() {
 }
 
 void CaptureCommands::TriggerJump() {
-    CQvrFile* reader = m_ctrl.CurrentReader();
+    CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader) return;
     TriggerJumpDialog dlg(reader->GetIndexPath(), m_ctrl.Owner());
     if (dlg.exec() != QDialog::Accepted) return;
@@ -104,7 +104,7 @@ void CaptureCommands::TriggerJump() {
 
 int CaptureCommands::JumpToMark(int n) {
     if (n < 1 || n > kMarkCount) return kBadMark;
-    CQvrFile* reader = m_ctrl.CurrentReader();
+    CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader) return kNoReader;
     int rc = qv::JumpToMark(*reader, n);
     if (rc != 0) return rc;
@@ -117,7 +117,7 @@ int CaptureCommands::JumpToMark(int n) {
 
 int CaptureCommands::SetMark(int n) {
     if (n < 1 || n > kMarkCount) return kBadMark;
-    CQvrFile* reader = m_ctrl.CurrentReader();
+    CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader) return kNoReader;
     // The window's current record, which paging may have moved the reader from.
     const auto& slot = m_ctrl.Slot(m_ctrl.CurrentSlot());
@@ -127,10 +127,10 @@ int CaptureCommands::SetMark(int n) {
 }
 
 void CaptureCommands::Save() {
-    CQvrFile* reader = m_ctrl.CurrentReader();
-    CQvrCmn* cmn = m_ctrl.Common();
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    AppContext* cmn = m_ctrl.Common();
     if (!reader || !cmn) return;
-    CDlgFile browser(CDlgFile::kSaveMode, cmn->GetSaveDirectory(), m_ctrl.Owner());
+    FileBrowserDialog browser(FileBrowserDialog::kSaveMode, cmn->GetSaveDirectory(), m_ctrl.Owner());
     browser.SetSaveSource(*reader);
     if (browser.exec() != QDialog::Accepted) return;
     auto [a, b] = browser.SaveKeys();
@@ -147,8 +147,8 @@ void CaptureCommands::Save() {
 }
 
 void CaptureCommands::Print() {
-    CQvrFile* reader = m_ctrl.CurrentReader();
-    CQvrCmn* cmn = m_ctrl.Common();
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    AppContext* cmn = m_ctrl.Common();
     if (!reader || !cmn) return;
     PrintDialog dlg(*cmn, *reader, m_ctrl.Slot(m_ctrl.CurrentSlot()).code, m_ctrl.Owner());
     if (!dlg.Valid()) return;

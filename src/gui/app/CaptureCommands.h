@@ -6,11 +6,11 @@
 
 namespace qv {
 
-class QvrWndCtrl;
+class WindowRegistry;
 
 class CaptureCommands {
   public:
-    explicit CaptureCommands(QvrWndCtrl& ctrl) : m_ctrl(ctrl) {}
+    explicit CaptureCommands(WindowRegistry& ctrl) : m_ctrl(ctrl) {}
 
     // Carries out one of the commands above; false for any other id.
     bool Execute(int id);
@@ -26,7 +26,7 @@ class CaptureCommands {
     void Print();
 
   private:
-    QvrWndCtrl& m_ctrl;
+    WindowRegistry& m_ctrl;
 };
 
 }  // namespace qv

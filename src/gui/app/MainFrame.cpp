@@ -17,11 +17,11 @@
 
 #include "app/CommandTable.h"
 #include "app/Icons.h"
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 #include "core/AppPaths.h"
 #include "core/Prompt.h"
-#include "core/QvrCmn.h"
-#include "dialogs/AboutDlg.h"
+#include "core/AppContext.h"
+#include "dialogs/AboutDialog.h"
 #include "settings/FormatEntry.h"
 
 namespace qv {
@@ -86,8 +86,8 @@ IconKind IconOf(int id, bool& has) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(QWidget* parent)
-    : QMainWindow(parent), m_area(new QMdiArea(this)), m_ctrl(new QvrWndCtrl(m_area, this)) {
+MainFrame::MainFrame(QWidget* parent)
+    : QMainWindow(parent), m_area(new QMdiArea(this)), m_ctrl(new WindowRegistry(m_area, this)) {
     setWindowTitle("QV-ORT");
     setWindowIcon(MakeIcon(IconKind::App));
     m_area->setViewMode(QMdiArea::SubWindowView);
@@ -100,23 +100,23 @@ CMainFrame::CMainFrame(QWidget* parent)
     BuildStatusBar();
     resize(1100, 700);
 
-    connect(m_ctrl, &QvrWndCtrl::stateChanged, this, &CMainFrame::UpdateCommands);
-    connect(m_ctrl, &QvrWndCtrl::frameLockChanged, this, &CMainFrame::SetLocked);
-    connect(m_ctrl, &QvrWndCtrl::helpRequested, this, [this] { OpenManual(); });
-    connect(m_ctrl, &QvrWndCtrl::exitRequested, this, &QWidget::close);
-    connect(m_ctrl, &QvrWndCtrl::popupMenuRequested, this, &CMainFrame::ShowPopup);
-    connect(m_area, &QMdiArea::subWindowActivated, m_ctrl, &QvrWndCtrl::OnSubWindowActivated);
+    connect(m_ctrl, &WindowRegistry::stateChanged, this, &MainFrame::UpdateCommands);
+    connect(m_ctrl, &WindowRegistry::frameLockChanged, this, &MainFrame::SetLocked);
+    connect(m_ctrl, &WindowRegistry::helpRequested, this, [this] { OpenManual(); });
+    connect(m_ctrl, &WindowRegistry::exitRequested, this, &QWidget::close);
+    connect(m_ctrl, &WindowRegistry::popupMenuRequested, this, &MainFrame::ShowPopup);
+    connect(m_area, &QMdiArea::subWindowActivated, m_ctrl, &WindowRegistry::OnSubWindowActivated);
     UpdateCommands();
 }
 
-CMainFrame::~CMainFrame() = default;
+MainFrame::~MainFrame() = default;
 
-QAction* CMainFrame::Action(int id) const {
+QAction* MainFrame::Action(int id) const {
     auto it = m_actions.find(id);
     return it == m_actions.end() ? nullptr : it->second;
 }
 
-void CMainFrame::BuildActions() {
+void MainFrame::BuildActions() {
     for (const auto& c : CommandTexts()) {
         QString text = QString::fromUtf8(c.text);
         auto* a = new QAction(text, this);
@@ -134,7 +134,7 @@ void CMainFrame::BuildActions() {
         int id = c.id;
         connect(a, &QAction::triggered, this, [this, id] {
             if (id == kCmdAbout) {
-                CAboutDlg dlg(this);
+                AboutDialog dlg(this);
                 dlg.exec();
             } else {
                 m_ctrl->Execute(id);
@@ -147,7 +147,7 @@ void CMainFrame::BuildActions() {
     if (auto* help = Action(kCmdHelp)) help->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
-void CMainFrame::FillMenu(QMenu* menu, const MenuSpec& spec) {
+void MainFrame::FillMenu(QMenu* menu, const MenuSpec& spec) {
     for (int e : spec.entries) {
         if (e == kMenuSeparator) {
             menu->addSeparator();
@@ -160,14 +160,14 @@ void CMainFrame::FillMenu(QMenu* menu, const MenuSpec& spec) {
     }
 }
 
-void CMainFrame::BuildMenus() {
+void MainFrame::BuildMenus() {
     for (const MenuSpec& spec : MenuBarSpec()) {
         QMenu* menu = menuBar()->addMenu(QString::fromStdString(spec.title));
         if (spec.title == "ウィンドウ(&W)") {
             // Its commands, then the open windows, filled each time it opens.
             m_windowMenu = menu;
             m_windowSpec = spec;
-            connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowMenu);
+            connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::FillWindowMenu);
             FillWindowMenu();
         } else {
             FillMenu(menu, spec);
@@ -175,7 +175,7 @@ void CMainFrame::BuildMenus() {
     }
 }
 
-void CMainFrame::FillWindowMenu() {
+void MainFrame::FillWindowMenu() {
     m_windowMenu->clear();
     FillMenu(m_windowMenu, m_windowSpec);
     const auto windows = m_area->subWindowList();
@@ -193,7 +193,7 @@ void CMainFrame::FillWindowMenu() {
     }
 }
 
-void CMainFrame::BuildToolBar() {
+void MainFrame::BuildToolBar() {
     QToolBar* bar = addToolBar("ツールバー");
     bar->setObjectName("MainToolBar");
     bar->setMovable(true);
@@ -206,7 +206,7 @@ void CMainFrame::BuildToolBar() {
     }
 }
 
-void CMainFrame::BuildStatusBar() {
+void MainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     StatusTexts initial = EmptyStatusTexts();
     for (int i = 0; i < kStatusPanes; ++i) {
@@ -232,21 +232,21 @@ void CMainFrame::BuildStatusBar() {
     }
 }
 
-QString CMainFrame::PaneText(int pane) const {
+QString MainFrame::PaneText(int pane) const {
     return pane >= 0 && pane < kStatusPanes ? m_panes[pane]->text() : QString();
 }
 
-void CMainFrame::SetMessage(const QString& text) {
+void MainFrame::SetMessage(const QString& text) {
     m_panes[0]->setText(text);
 }
 
-void CMainFrame::RefreshStatusBar() {
+void MainFrame::RefreshStatusBar() {
     StatusTexts t = m_ctrl->StatusBarTexts();
     for (int i = 1; i < kStatusPanes; ++i)
         SetPane(m_panes[i], t[i]);
 }
 
-void CMainFrame::UpdateCommands() {
+void MainFrame::UpdateCommands() {
     CommandContext ctx = m_ctrl->Context();
     for (auto& [id, action] : m_actions) {
         CommandUiState s = EvaluateCommand(id, ctx);
@@ -282,7 +282,7 @@ void CMainFrame::UpdateCommands() {
     RefreshStatusBar();
 }
 
-void CMainFrame::SetLocked(bool locked) {
+void MainFrame::SetLocked(bool locked) {
     m_locked = locked;
     if (locked) {
         if (isMaximized()) showNormal();
@@ -294,14 +294,14 @@ void CMainFrame::SetLocked(bool locked) {
     UpdateCommands();
 }
 
-void CMainFrame::ShowPopup(PopupMenu which, const QPoint& pos) {
+void MainFrame::ShowPopup(PopupMenu which, const QPoint& pos) {
     UpdateCommands();
     QMenu menu(this);
     FillMenu(&menu, PopupSpec(which));
     if (!menu.isEmpty()) menu.exec(pos);
 }
 
-bool CMainFrame::OpenManual() {
+bool MainFrame::OpenManual() {
     // Installed, then beside the build, then in the application folder.
     QString path = QVORT_MANUAL_PATH;
     if (!QFileInfo::exists(path)) path = QVORT_BUILD_MANUAL_PATH;
@@ -313,14 +313,14 @@ bool CMainFrame::OpenManual() {
     return false;
 }
 
-void CMainFrame::closeEvent(QCloseEvent* e) {
+void MainFrame::closeEvent(QCloseEvent* e) {
     // A running or paused monitoring must be stopped first, so its capture
     // is finished on disk.
     if (m_ctrl->GetMonitorState() != kMonitorIdle) {
         e->ignore();
         return;
     }
-    for (int i = 0; i < QvrWndCtrl::kSlots; ++i)
+    for (int i = 0; i < WindowRegistry::kSlots; ++i)
         if (!m_ctrl->Slot(i).Free()) m_ctrl->CloseSlot(i);
     e->accept();
 }

@@ -8,7 +8,7 @@
 
 namespace qv {
 
-CardRunDialog::CardRunDialog(CQvrCmn& cmn, IPrompt* prompt, QWidget* parent)
+CardRunDialog::CardRunDialog(AppContext& cmn, IPrompt* prompt, QWidget* parent)
     : QDialog(parent), m_cmn(cmn), m_prompt(prompt), m_status(new QLabel), m_ok(new QPushButton("OK")) {
     setWindowTitle("QV-ORT");
     m_status->setMinimumWidth(360);

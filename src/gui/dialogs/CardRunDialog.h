@@ -13,13 +13,13 @@ class QPushButton;
 
 namespace qv {
 
-class CQvrCmn;
+class AppContext;
 class IPrompt;
 
 class CardRunDialog : public QDialog {
     Q_OBJECT
   public:
-    CardRunDialog(CQvrCmn& cmn, IPrompt* prompt, QWidget* parent = nullptr);
+    CardRunDialog(AppContext& cmn, IPrompt* prompt, QWidget* parent = nullptr);
 
     const CardRunResult& Result() const { return m_result; }
     bool Done() const { return m_done; }
@@ -32,7 +32,7 @@ class CardRunDialog : public QDialog {
   private:
     void Run();
 
-    CQvrCmn& m_cmn;
+    AppContext& m_cmn;
     IPrompt* m_prompt;
     CardRunResult m_result;
     bool m_started = false;

@@ -20,9 +20,9 @@
 #include <QVBoxLayout>
 
 #include "capture/MarkList.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
-#include "settings/StatusFileCtrl.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
+#include "settings/StatusFile.h"
 #include "views/ListingPainter.h"
 #include "views/PrintProgressDialog.h"
 #include "views/RangeTimeFields.h"
@@ -41,7 +41,7 @@ std::optional<RangeTimeKey> KeyOf(const std::string& recordTime) {
 
 }  // namespace
 
-PrintDialog::PrintDialog(CQvrCmn& cmn, CQvrFile& reader, int code, QWidget* parent)
+PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidget* parent)
     : QDialog(parent),
       m_cmn(cmn),
       m_indexPath(reader.GetIndexPath()),
@@ -170,7 +170,7 @@ PrintListingInput PrintDialog::Input() const {
     in.codeMode = m_code;
     in.frequency = m_cmn.GetFrequency();
     // The triggers the capture was made with, which its index carries.
-    CStatusFileCtrl index;
+    StatusFile index;
     index.SetPath(m_indexPath);
     for (int n = 1; n <= kTriggerCount; ++n)
         index.ReadTrigger(in.triggers[static_cast<size_t>(n - 1)], n);
@@ -219,8 +219,8 @@ void PrintDialog::Preview() {
     QPrintPreviewDialog dlg(&printer, this);
     connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
         // The preview draws on this thread with a reader of its own.
-        CQvrCmn cmn;
-        CQvrFile file(cmn);
+        AppContext cmn;
+        CaptureReader file(cmn);
         if (file.Open(m_indexPath) != 0) return;
         ListingPainter painter(*p);
         std::atomic<bool> cancel{false};
@@ -235,7 +235,7 @@ void PrintDialog::Print() {
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     ConfigurePrinter(*m_printer);
     m_painter = std::make_unique<ListingPainter>(*m_printer);
-    m_job = std::make_unique<CPrintJob>(*m_painter);
+    m_job = std::make_unique<PrintJob>(*m_painter);
     m_print->setEnabled(false);
     m_preview->setEnabled(false);
     m_progress->SetProgress(0, 0);

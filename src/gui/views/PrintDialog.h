@@ -22,8 +22,8 @@ class QTimer;
 
 namespace qv {
 
-class CQvrCmn;
-class CQvrFile;
+class AppContext;
+class CaptureReader;
 class ListingPainter;
 class PrintProgressDialog;
 
@@ -35,7 +35,7 @@ class PrintDialog : public QDialog {
 
     // `reader` is the window's reader; it is read here only, the job opens
     // its own. `code` is the window's display code.
-    PrintDialog(CQvrCmn& cmn, CQvrFile& reader, int code, QWidget* parent = nullptr);
+    PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidget* parent = nullptr);
     ~PrintDialog() override;
 
     // False when the capture has no start or end time (the dialog has then
@@ -75,7 +75,7 @@ class PrintDialog : public QDialog {
     void Poll();
     void JobEnded();
 
-    CQvrCmn& m_cmn;
+    AppContext& m_cmn;
     std::string m_indexPath;
     int m_code;
     bool m_valid = false;
@@ -84,7 +84,7 @@ class PrintDialog : public QDialog {
 
     std::unique_ptr<QPrinter> m_printer;  // the job's printer while it runs
     std::unique_ptr<ListingPainter> m_painter;
-    std::unique_ptr<CPrintJob> m_job;
+    std::unique_ptr<PrintJob> m_job;
     bool m_failed = false;
 
     QLineEdit* m_printerName;

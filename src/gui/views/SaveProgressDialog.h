@@ -50,7 +50,7 @@ class SaveProgressDialog : public QDialog, private ISaveReport {
     void Ended();
 
     SaveKind m_kind;
-    CSaveWorker m_worker;
+    SaveWorker m_worker;
     RangeTimeKey m_a, m_b;
     bool m_started = false;
     bool m_cancelled = false;

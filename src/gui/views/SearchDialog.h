@@ -103,7 +103,7 @@ class SearchDialog : public QDialog, private ISearchReport {
     Setup m_setup;
     const CodeTable& m_table;
     FoundHandler m_onFound;
-    CSearchWorker m_worker;
+    SearchWorker m_worker;
     std::array<std::optional<uint8_t>, kPatternBytes> m_sdBytes{}, m_rdBytes{};
     std::atomic<uint64_t> m_progressFrame{0};
     std::atomic<bool> m_progressSeen{false};

@@ -9,6 +9,8 @@ out=${1:-docs/screenshots}
 mkdir -p "$out"
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv-ort-shots.XXXXXX")
 export QVORT_HOME="$work/home" QVORT_SIM_DIR="$work/sim" LANG=C.UTF-8
+# The print dialog offers a PDF file in the home folder when there is no printer.
+export HOME="$work"
 mkdir -p "$QVORT_HOME"
 
 build/src/cli/qvtool gen-stream --protocol ASYNC --events 5000 --seed 3 --date 091205 \
@@ -106,3 +108,30 @@ shot 09-paused
 xdotool key alt+m e
 sleep 1
 shot 10-stopped-capture-reopened
+
+# The Edit and File commands on the reopened capture.
+xdotool key ctrl+f
+focus "検索" >/dev/null
+shot 11-search
+xdotool key Escape
+xdotool windowfocus --sync "$main"
+xdotool key alt+e t
+focus "トリガジャンプ" >/dev/null
+shot 12-trigger-jump
+xdotool key Escape
+xdotool windowfocus --sync "$main"
+xdotool key ctrl+s
+focus "ファイルの保存" >/dev/null
+shot 13-save-range
+xdotool key Escape
+xdotool windowfocus --sync "$main"
+xdotool key alt+f p
+focus "印刷" >/dev/null
+shot 14-print
+# Without a printer the listing goes to a PDF file; its first page.
+xdotool key Return
+for _ in $(seq 100); do ls "$HOME"/*.pdf >/dev/null 2>&1 && break; sleep 0.2; done
+sleep 2
+pdftoppm -png -r 60 -f 1 -l 1 -singlefile "$(ls "$HOME"/*.pdf | head -1)" "$work/page"
+cp "$work/page.png" "$out/15-listing-page1.png"
+echo "$out/15-listing-page1.png"

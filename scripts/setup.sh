@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev libqcustomplot-dev libusb-1.0-0-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   fonts-ipafont-gothic
-  xvfb x11-apps xdotool imagemagick
+  xvfb x11-apps xdotool imagemagick poppler-utils
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
 #include "core/AppContext.h"
+#include "core/ThreadPriority.h"
 
 namespace qv {
 
@@ -132,6 +133,7 @@ void SearchWorker::Wait() {
 
 void SearchWorker::Run(std::string indexPath, SearchCondition condition, SearchStart start,
                         SearchDirection direction) {
+    LowerCurrentThreadPriority();
     {
         // A reader and common services of its own: opening a reader reloads
         // the settings values, which the window's objects must not see

@@ -1,6 +1,7 @@
 #include "export/SaveWorker.h"
 
 #include "capture/CaptureReader.h"
+#include "core/ThreadPriority.h"
 #include "export/CsvExporter.h"
 #include "export/RangeCopier.h"
 
@@ -37,6 +38,7 @@ void SaveWorker::Wait() {
 }
 
 void SaveWorker::Run(RangeTimeKey a, RangeTimeKey b) {
+    LowerCurrentThreadPriority();
     {
         // Its own reader and common services: opening a reader reloads the
         // settings values, which must not change under the dialog's objects.

@@ -77,7 +77,7 @@ class FakeLiveMonitor : public ILiveMonitor {
     };
 
     int startCode = 0;
-    int starts = 0, pauses = 0, stops = 0;
+    int starts = 0, pauses = 0, stops = 0, retrievals = 0;
     std::string indexPath;
     bool running = false;
     int* stopCount = nullptr;  // outlives the monitor, which the window owns
@@ -101,6 +101,11 @@ class FakeLiveMonitor : public ILiveMonitor {
 
     int Start() override {
         ++starts;
+        if (startCode == 0) running = true;
+        return startCode;
+    }
+    int StartRetrieval() override {
+        ++retrievals;
         if (startCode == 0) running = true;
         return startCode;
     }

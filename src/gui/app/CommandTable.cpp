@@ -18,6 +18,16 @@ const std::vector<CommandInfo>& CommandTexts() {
         {kCmdSearch, "検索(&F)...\tCtrl+F"},
         {kCmdFrameJump, "フレームJUMP(&R)..."},
         {kCmdTriggerJump, "トリガJUMP(&T)..."},
+        {kCmdMarkJump1, "マーク1"},
+        {kCmdMarkJump2, "マーク2"},
+        {kCmdMarkJump2 + 1, "マーク3"},
+        {kCmdMarkJump2 + 2, "マーク4"},
+        {kCmdMarkJump2 + 3, "マーク5"},
+        {kCmdMarkSet1, "マーク1"},
+        {kCmdMarkSet1 + 1, "マーク2"},
+        {kCmdMarkSet1 + 2, "マーク3"},
+        {kCmdMarkSet1 + 3, "マーク4"},
+        {kCmdMarkSet1 + 4, "マーク5"},
         {kCmdProperty, "プロパティ(&P)..."},
         {kCmdDisplayFormat, "表示設定(&D)..."},
         {kCmdDual, "DUAL(&D)\tF2"},
@@ -112,6 +122,119 @@ bool EnabledByKind(int id, int kind) {
 }
 
 }  // namespace
+
+int MarkJumpCommand(int n) {
+    if (n < 1 || n > 5) return 0;
+    return n == 1 ? kCmdMarkJump1 : kCmdMarkJump2 + n - 2;
+}
+
+int MarkSetCommand(int n) {
+    return n < 1 || n > 5 ? 0 : kCmdMarkSet1 + n - 1;
+}
+
+int MarkOfCommand(int id) {
+    if (IsMarkJump(id)) return MarkJumpIndex(id) + 1;
+    if (IsMarkSet(id)) return id - kCmdMarkSet1 + 1;
+    return 0;
+}
+
+std::string MarkItemText(int n, const std::string& name) {
+    std::string text = "マーク" + std::to_string(n);
+    if (!name.empty()) text += " : " + name;
+    return text;
+}
+
+namespace {
+
+MenuSpec MarkMenu(const char* title, int (*command)(int)) {
+    MenuSpec m{title, {}, {}};
+    for (int n = 1; n <= 5; ++n)
+        m.entries.push_back(command(n));
+    return m;
+}
+
+// The Edit menu, which is also the pop-up of a right click on a record.
+MenuSpec EditMenu(bool popup) {
+    MenuSpec m{"編集(&E)", {}, {MarkMenu("マークJUMP(&J)", MarkJumpCommand),
+                                MarkMenu("マーク設定(&M)", MarkSetCommand)}};
+    if (popup)
+        m.entries = {kCmdFirst,       kCmdSearch,      kCmdFrameJump,   kCmdTriggerJump,
+                     SubMenuEntry(0), SubMenuEntry(1), kMenuSeparator, kCmdLast};
+    else
+        m.entries = {kCmdFirst,       kCmdLast,        kMenuSeparator, kCmdSearch,
+                     kCmdFrameJump,   kCmdTriggerJump, kMenuSeparator, SubMenuEntry(0),
+                     SubMenuEntry(1)};
+    return m;
+}
+
+void Collect(const MenuSpec& m, std::vector<int>& out) {
+    for (int e : m.entries)
+        if (e > 0) out.push_back(e);
+    for (const auto& s : m.subMenus)
+        Collect(s, out);
+}
+
+}  // namespace
+
+const std::vector<MenuSpec>& MenuBarSpec() {
+    static const std::vector<MenuSpec> kBar = {
+        {"ファイル(&F)",
+         {kCmdFileOpen, kCmdFileClose, kCmdFileSave, kMenuSeparator, kCmdPrint, kMenuSeparator,
+          kCmdAppExit},
+         {}},
+        EditMenu(false),
+        {"表示(&V)",
+         {kCmdProperty, kCmdDisplayFormat, kMenuSeparator, kCmdDual, kCmdDirSd, kCmdDirRd,
+          kMenuSeparator, kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, kCmdShiftJis,
+          kMenuSeparator, SubMenuEntry(0), SubMenuEntry(1), kMenuSeparator, kCmdZoomIn,
+          kCmdZoomOut},
+         {{"モニタウィンドウの色(&M)",
+           {kCmdColorSd, kCmdColorRd, kCmdColorControl, kCmdColorOther},
+           {}},
+          {"ダンプウィンドウの色(&U)",
+           {kCmdColorDumpOdd, kCmdColorDumpEven, kCmdColorDumpBoundary},
+           {}}}},
+        {"モニタ(&M)",
+         {kCmdSelectUnit, kCmdMonitorParams, kMenuSeparator, kCmdMonitorStart,
+          kCmdMonitorPause, kCmdMonitorStop, kMenuSeparator, kCmdCardRetrieve},
+         {}},
+        {"本体(&U)", {kCmdUnitStatus, kCmdUnitClock}, {}},
+        {"ウィンドウ(&W)",
+         {kCmdSync, kMenuSeparator, kCmdDumpWindow, kCmdLineWindow, kMenuSeparator, kCmdCascade,
+          kCmdTile},
+         {}},
+        {"ヘルプ(&H)", {kCmdHelp, kMenuSeparator, kCmdAbout}, {}},
+    };
+    return kBar;
+}
+
+const std::vector<int>& ToolBarCommands() {
+    static const std::vector<int> kBar = {
+        kCmdFileOpen,   kCmdFileClose,     kCmdFileSave,    kCmdPrint,       kMenuSeparator,
+        kCmdFirst,      kCmdLast,          kCmdSearch,      kMenuSeparator,  kCmdMonitorStart,
+        kCmdMonitorPause, kCmdMonitorStop, kMenuSeparator,  kCmdSelectUnit,  kCmdUnitStatus,
+        kCmdUnitClock,  kMenuSeparator,    kCmdSync,        kCmdHelp};
+    return kBar;
+}
+
+const MenuSpec& PopupSpec(PopupMenu which) {
+    static const MenuSpec kEdit = EditMenu(true);
+    static const MenuSpec kWindows{"", {kCmdDumpWindow, kCmdLineWindow}, {}};
+    return which == PopupMenu::kEdit ? kEdit : kWindows;
+}
+
+std::vector<int> ReachableCommands() {
+    std::vector<int> out;
+    for (const auto& m : MenuBarSpec())
+        Collect(m, out);
+    for (int id : ToolBarCommands())
+        if (id > 0) out.push_back(id);
+    Collect(PopupSpec(PopupMenu::kEdit), out);
+    Collect(PopupSpec(PopupMenu::kWindows), out);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
 
 CommandUiState EvaluateCommand(int id, const CommandContext& c) {
     CommandUiState s;

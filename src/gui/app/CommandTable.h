@@ -100,7 +100,7 @@ struct CommandContext {
     bool slotFree = true;  // a window slot is free
     int direction = 0;     // 0 DUAL, 1 SD, 2 RD
     int code = 1;          // display code
-    std::array<bool, 5> marks{};
+    std::array<bool, 5> marks{};  // marks 1..5 of the current capture are set
     bool hasFrames = false;     // the current window's capture has a record
     bool unitSelected = false;  // a monitor unit is selected
     bool syncOn = false;
@@ -112,5 +112,41 @@ struct CommandUiState {
     bool checkable = false;
 };
 CommandUiState EvaluateCommand(int id, const CommandContext& c);
+
+// The five mark jump and mark set commands, by mark number 1..5; 0 for a
+// number outside.
+int MarkJumpCommand(int n);
+int MarkSetCommand(int n);
+// The mark number (1..5) of a mark jump or mark set command; 0 for others.
+int MarkOfCommand(int id);
+// The text of a mark item: "マーク%d" while unset, "マーク%d : %s" with the
+// mark's name once set.
+std::string MarkItemText(int n, const std::string& name);
+
+// The menus, as the one place that says where each command is offered. An
+// entry is a command id, kMenuSeparator, or SubMenuEntry(i) for subMenus[i].
+inline constexpr int kMenuSeparator = 0;
+inline constexpr int SubMenuEntry(int index) {
+    return -1 - index;
+}
+inline constexpr int SubMenuIndex(int entry) {
+    return -1 - entry;
+}
+struct MenuSpec {
+    std::string title;
+    std::vector<int> entries;
+    std::vector<MenuSpec> subMenus;
+};
+// The menu bar, left to right. The window menu lists the open windows after
+// its commands.
+const std::vector<MenuSpec>& MenuBarSpec();
+// The tool bar's buttons (kMenuSeparator between groups).
+const std::vector<int>& ToolBarCommands();
+// The pop-up menus of the capture windows: the Edit menu (a right click on
+// a record) and the window menu (a double click on a record).
+enum class PopupMenu { kEdit, kWindows };
+const MenuSpec& PopupSpec(PopupMenu which);
+// Every command id that a menu, the tool bar or a pop-up offers.
+std::vector<int> ReachableCommands();
 
 }  // namespace qv

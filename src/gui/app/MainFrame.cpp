@@ -120,7 +120,6 @@ QAction* MainFrame::Action(int id) const {
 
 void MainFrame::BuildActions() {
     for (const auto& c : CommandTexts()) {
-        if (!WindowRegistry::IsImplemented(c.id)) continue;
         QString text = QString::fromUtf8(c.text);
         auto* a = new QAction(text, this);
         int tab = text.indexOf('\t');
@@ -131,6 +130,7 @@ void MainFrame::BuildActions() {
         QString tip = text.left(tab >= 0 ? tab : text.size());
         tip.remove(QRegularExpression("\\(&.\\)|\\.\\.\\.$"));
         a->setToolTip(tip);
+        if (!hasIcon) a->setIconText(tip);  // a tool bar button without an icon
         a->setStatusTip(tip);
         a->setCheckable(EvaluateCommand(c.id, {}).checkable);
         int id = c.id;
@@ -149,42 +149,37 @@ void MainFrame::BuildActions() {
     if (auto* help = Action(kCmdHelp)) help->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
-QMenu* MainFrame::AddMenu(const QString& title, std::initializer_list<int> ids) {
-    QMenu* menu = menuBar()->addMenu(title);
-    for (int id : ids) {
-        if (id == 0)
+void MainFrame::FillMenu(QMenu* menu, const MenuSpec& spec) {
+    for (int e : spec.entries) {
+        if (e == kMenuSeparator) {
             menu->addSeparator();
-        else if (QAction* a = Action(id))
+        } else if (e < 0) {
+            const MenuSpec& sub = spec.subMenus[static_cast<size_t>(SubMenuIndex(e))];
+            FillMenu(menu->addMenu(QString::fromStdString(sub.title)), sub);
+        } else if (QAction* a = Action(e)) {
             menu->addAction(a);
+        }
     }
-    return menu;
 }
 
 void MainFrame::BuildMenus() {
-    AddMenu("ファイル(&F)", {kCmdFileOpen, kCmdFileClose, 0, kCmdAppExit});
-    AddMenu("編集(&E)", {kCmdFirst, kCmdLast});
-    QMenu* view = AddMenu("表示(&V)", {kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, 0,
-                                       kCmdLineWindow, kCmdZoomIn, kCmdZoomOut, 0});
-    QMenu* monitorColours = view->addMenu("モニタウィンドウの色(&M)");
-    for (int id :
-         std::initializer_list<int>{kCmdColorSd, kCmdColorRd, kCmdColorControl, kCmdColorOther})
-        monitorColours->addAction(Action(id));
-    QMenu* dumpColours = view->addMenu("ダンプウィンドウの色(&U)");
-    for (int id :
-         std::initializer_list<int>{kCmdColorDumpOdd, kCmdColorDumpEven, kCmdColorDumpBoundary})
-        dumpColours->addAction(Action(id));
-    AddMenu("モニタ(&M)", {kCmdSelectUnit, 0, kCmdMonitorStart, kCmdMonitorPause, kCmdMonitorStop});
-    AddMenu("本体(&U)", {kCmdUnitStatus, kCmdUnitClock});
-    m_windowMenu = menuBar()->addMenu("ウィンドウ(&W)");
-    connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::FillWindowMenu);
-    FillWindowMenu();
-    AddMenu("ヘルプ(&H)", {kCmdHelp, 0, kCmdAbout});
+    for (const MenuSpec& spec : MenuBarSpec()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromStdString(spec.title));
+        if (spec.title == "ウィンドウ(&W)") {
+            // Its commands, then the open windows, filled each time it opens.
+            m_windowMenu = menu;
+            m_windowSpec = spec;
+            connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::FillWindowMenu);
+            FillWindowMenu();
+        } else {
+            FillMenu(menu, spec);
+        }
+    }
 }
 
 void MainFrame::FillWindowMenu() {
     m_windowMenu->clear();
-    for (int id : std::initializer_list<int>{kCmdSync, kCmdCascade, kCmdTile})
-        m_windowMenu->addAction(Action(id));
+    FillMenu(m_windowMenu, m_windowSpec);
     const auto windows = m_area->subWindowList();
     if (!windows.isEmpty()) m_windowMenu->addSeparator();
     int n = 1;
@@ -205,11 +200,8 @@ void MainFrame::BuildToolBar() {
     bar->setObjectName("MainToolBar");
     bar->setMovable(true);
     bar->setIconSize(QSize(24, 24));
-    for (int id : std::initializer_list<int>{kCmdFileOpen, kCmdFileClose, 0, kCmdFirst, kCmdLast, 0,
-                                             kCmdMonitorStart, kCmdMonitorPause, kCmdMonitorStop, 0,
-                                             kCmdSelectUnit, kCmdUnitStatus, kCmdUnitClock, 0,
-                                             kCmdLineWindow, 0, kCmdSync, kCmdHelp}) {
-        if (id == 0)
+    for (int id : ToolBarCommands()) {
+        if (id == kMenuSeparator)
             bar->addSeparator();
         else if (QAction* a = Action(id))
             bar->addAction(a);
@@ -277,6 +269,18 @@ void MainFrame::UpdateCommands() {
         a->setText(QString::fromStdString((sd.empty() ? "SD" : sd) + "(&S)..."));
     if (auto* a = Action(kCmdColorRd))
         a->setText(QString::fromStdString((rd.empty() ? "RD" : rd) + "(&R)..."));
+    // The SD and RD direction items carry the same names.
+    if (auto* a = Action(kCmdDirSd))
+        a->setText(QString::fromStdString((sd.empty() ? "SD" : sd) + "(&S)\tF3"));
+    if (auto* a = Action(kCmdDirRd))
+        a->setText(QString::fromStdString((rd.empty() ? "RD" : rd) + "(&R)\tF4"));
+    // The mark items carry the marks' names once set.
+    const auto names = m_ctrl->CurrentMarkNames();
+    for (int n = 1; n <= 5; ++n) {
+        const QString text = QString::fromStdString(MarkItemText(n, names[n - 1]));
+        if (auto* a = Action(MarkJumpCommand(n))) a->setText(text);
+        if (auto* a = Action(MarkSetCommand(n))) a->setText(text);
+    }
     RefreshStatusBar();
 }
 
@@ -292,14 +296,10 @@ void MainFrame::SetLocked(bool locked) {
     UpdateCommands();
 }
 
-void MainFrame::ShowPopup(const std::vector<int>& ids, const QPoint& pos) {
+void MainFrame::ShowPopup(PopupMenu which, const QPoint& pos) {
+    UpdateCommands();
     QMenu menu(this);
-    for (int id : ids) {
-        if (id == 0)
-            menu.addSeparator();
-        else if (QAction* a = Action(id))
-            menu.addAction(a);
-    }
+    FillMenu(&menu, PopupSpec(which));
     if (!menu.isEmpty()) menu.exec(pos);
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <map>
 
+#include "app/CommandTable.h"
 #include "app/StatusPanes.h"
 
 class QAction;
@@ -22,7 +23,7 @@ class MainFrame : public QMainWindow {
     Q_OBJECT
   public:
     explicit MainFrame(QWidget* parent = nullptr);
-    ~MainFrame() override;
+    ~Frame() override;
 
     WindowRegistry* Controller() const { return m_ctrl; }
     QMdiArea* MdiArea() const { return m_area; }
@@ -50,14 +51,15 @@ class MainFrame : public QMainWindow {
     void BuildStatusBar();
     void FillWindowMenu();
     void SetLocked(bool locked);
-    void ShowPopup(const std::vector<int>& ids, const QPoint& pos);
-    QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
+    void ShowPopup(PopupMenu which, const QPoint& pos);
+    void FillMenu(QMenu* menu, const MenuSpec& spec);
 
     QMdiArea* m_area;
     WindowRegistry* m_ctrl;
     std::map<int, QAction*> m_actions;
     std::array<QLabel*, kStatusPanes> m_panes{};
     QMenu* m_windowMenu = nullptr;
+    MenuSpec m_windowSpec;
     bool m_locked = false;
 };
 

@@ -8,13 +8,16 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/CaptureCommands.h"
 #include "app/ChildFrame.h"
+#include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
 #include "core/AppContext.h"
 #include "device/LiveMonitor.h"
 #include "device/UnitList.h"
+#include "dialogs/CardRunDialog.h"
 #include "dialogs/ClockDialog.h"
 #include "dialogs/UnitSelectDialog.h"
 #include "dialogs/UnitInfoDialog.h"
@@ -56,7 +59,10 @@ std::string ShortLabel(const std::string& name) {
 }  // namespace
 
 WindowRegistry::WindowRegistry(QMdiArea* area, QWidget* owner)
-    : QObject(owner), m_area(area), m_owner(owner) {}
+    : QObject(owner),
+      m_area(area),
+      m_owner(owner),
+      m_commands(std::make_unique<CaptureCommands>(*this)) {}
 
 WindowRegistry::~WindowRegistry() {
     for (int i = 0; i < kSlots; ++i)
@@ -95,6 +101,26 @@ void WindowRegistry::ReadStatusFileRows(std::vector<FormatEntry>& rows) const {
 const std::vector<FormatEntry>& WindowRegistry::CurrentFormatRows() const {
     static const std::vector<FormatEntry> kNone;
     return ValidSlot(m_current) ? m_slots[m_current].rows : kNone;
+}
+
+std::array<std::string, 5> WindowRegistry::CurrentMarkNames() const {
+    std::array<std::string, 5> names;
+    if (CaptureReader* reader = CurrentReader())
+        for (const auto& m : ReadMarks(*reader))
+            names[static_cast<size_t>(m.number - 1)] = m.comment.empty() ? m.timeText : m.comment;
+    return names;
+}
+
+CaptureReader* WindowRegistry::CurrentReader() const {
+    return ValidSlot(m_current) ? m_slots[m_current].reader.get() : nullptr;
+}
+
+void WindowRegistry::ShowCurrentAt(const std::string& timeText, bool follow) {
+    if (!ValidSlot(m_current) || !m_slots[m_current].reader) return;
+    auto& s = m_slots[m_current];
+    m_lastTime = timeText;
+    ShowAtTime(m_current, timeText, s.reader.get());
+    if (follow && m_sync) FollowOthers(m_current, timeText);
 }
 
 // --- windows ---------------------------------------------------------------
@@ -171,11 +197,8 @@ void WindowRegistry::ConnectView(CaptureView* view) {
             Execute(id);
     });
     connect(view, &CaptureView::popupRequested, this, [this](ViewPopup which, const QPoint& pos) {
-        // Only the commands this program has; the rest come with their windows.
-        std::vector<int> ids;
-        if (which == ViewPopup::kEdit) ids = {kCmdFirst, kCmdLast, 0, kCmdZoomIn, kCmdZoomOut};
-        if (which == ViewPopup::kWindows) ids = {kCmdDumpWindow, kCmdLineWindow};
-        if (!ids.empty()) emit popupMenuRequested(ids, pos);
+        emit popupMenuRequested(which == ViewPopup::kEdit ? PopupMenu::kEdit : PopupMenu::kWindows,
+                                pos);
     });
 }
 
@@ -217,6 +240,12 @@ void WindowRegistry::ShowAtTime(int slot, const std::string& timeText, CaptureRe
     auto& s = m_slots[slot];
     s.frameText = timeText;
     s.positioned = !timeText.empty();
+    // The frame number of that record, where a search from the current
+    // record starts; the view pages on with the reader afterwards.
+    CursorPosition pos;
+    if (auto when = ParseRecordTime(timeText); when && reader &&
+        reader->GoToTime(when->date, when->ticks) == 0 && reader->GetCursor(pos) == 0)
+        s.frameNumber = pos.frame;
     s.view->ShowAtTime(timeText, reader);
     emit stateChanged();
 }
@@ -320,6 +349,17 @@ void WindowRegistry::OnFrameReport(int windowId, const std::string& timeText) {
     CursorPosition pos;
     if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
     s.frameText = timeText;
+    FollowOthers(slot, timeText);
+    m_syncBlocked = true;
+    QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
+    emit stateChanged();
+}
+
+// The other windows with a reader go to the same time, unless their capture
+// lies days away from it.
+void WindowRegistry::FollowOthers(int slot, const std::string& timeText) {
+    auto when = ParseRecordTime(timeText);
+    if (!when) return;
     int reportedDate = std::atoi(when->date.c_str());
     for (int i = 0; i < kSlots; ++i) {
         auto& o = m_slots[i];
@@ -332,9 +372,6 @@ void WindowRegistry::OnFrameReport(int windowId, const std::string& timeText) {
         if (o.reader->GetEndTime(text, ticks) != 0) continue;
         ShowAtTime(i, text, o.reader.get());
     }
-    m_syncBlocked = true;
-    QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
-    emit stateChanged();
 }
 
 void WindowRegistry::OnLiveRefreshed(int windowId) {
@@ -378,9 +415,11 @@ void WindowRegistry::StartMonitoring() {
         status.ReadMonitorStatus(m, s, sync);
         m_cmn->LoadRegistrySettings();
         if (m.SaveDevice == kSaveDeviceCf) {
-            // Runs stored on the unit's card are started from their own dialog.
-            m_cmn->WriteLog("INF", kSource, __LINE__, "card runs are started from the card dialog",
-                            false);
+            // The unit stores this run on its own card: configure and start
+            // it there; no window follows it.
+            CardRunDialog dlg(*m_cmn, m_cmn->GetPrompt(), m_owner);
+            dlg.exec();
+            emit stateChanged();
             return;
         }
         slot = OpenWindow(kKindMonitorLive, "");
@@ -396,7 +435,27 @@ void WindowRegistry::StartMonitoring() {
     LockMonitorFrame(slot, true);
     m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
     m_pendingStart = slot;
+    m_retrieval = false;
     QTimer::singleShot(kDeferredStartMs, this, [this, slot] { DeferredStart(slot); });
+    emit stateChanged();
+}
+
+void WindowRegistry::StartRetrieval() {
+    if (!m_cmn || m_state != kMonitorIdle) return;
+    m_cmn->LoadRegistrySettings();
+    int slot = OpenWindow(kKindMonitorLive, "");
+    if (slot < 0) {
+        Log(__LINE__, kMsgOpenFailed);
+        return;
+    }
+    m_state = kMonitorRunning;
+    m_livePane2.clear();
+    m_livePane3.clear();
+    LockMonitorFrame(slot, true);
+    m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
+    m_pendingStart = slot;
+    m_retrieval = true;
+    QTimer::singleShot(kDeferredRetrievalMs, this, [this, slot] { DeferredStart(slot); });
     emit stateChanged();
 }
 
@@ -406,7 +465,8 @@ void WindowRegistry::DeferredStart(int slot) {
     m_pendingStart = -1;
     if (!ValidSlot(slot) || !m_slots[slot].monitor || m_state != kMonitorRunning) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    int rc = m_slots[slot].monitor->Start();
+    int rc = m_retrieval ? m_slots[slot].monitor->StartRetrieval() : m_slots[slot].monitor->Start();
+    m_retrieval = false;
     QApplication::restoreOverrideCursor();
     if (rc != 0) {
         m_state = kMonitorIdle;
@@ -498,47 +558,22 @@ CommandContext WindowRegistry::Context() const {
         c.direction = s.direction;
         c.code = s.code;
         c.hasFrames = s.reader && s.reader->GetTotalRecords() > 0;
+        if (s.reader)
+            for (const auto& m : ReadMarks(*s.reader))
+                c.marks[static_cast<size_t>(m.number - 1)] = true;
     }
     return c;
 }
 
-bool WindowRegistry::IsImplemented(int id) {
-    switch (id) {
-        case kCmdFileOpen:
-        case kCmdFileClose:
-        case kCmdAppExit:
-        case kCmdFirst:
-        case kCmdLast:
-        case kCmdHex:
-        case kCmdAscii:
-        case kCmdJis7:
-        case kCmdJis8:
-        case kCmdEbcdic:
-        case kCmdColorSd:
-        case kCmdColorRd:
-        case kCmdColorControl:
-        case kCmdColorOther:
-        case kCmdColorDumpOdd:
-        case kCmdColorDumpEven:
-        case kCmdColorDumpBoundary:
-        case kCmdSelectUnit:
-        case kCmdMonitorStart:
-        case kCmdMonitorPause:
-        case kCmdMonitorStop:
-        case kCmdUnitStatus:
-        case kCmdUnitClock:
-        case kCmdSync:
-        case kCmdLineWindow:
-        case kCmdZoomIn:
-        case kCmdZoomOut:
-        case kCmdCascade:
-        case kCmdTile:
-        case kCmdHelp:
-        case kCmdAbout:
-            return true;
-        default:
-            return false;
+void WindowRegistry::OpenCaptureView(int kind) {
+    if (!ValidSlot(m_current) || m_slots[m_current].path.empty()) return;
+    const std::string path = m_slots[m_current].path;
+    int slot = OpenWindow(kind, path);
+    if (slot < 0) {
+        Log(__LINE__, kMsgOpenFailed);
+        return;
     }
+    if (!m_lastTime.empty()) ShowAtTime(slot, m_lastTime, m_slots[slot].reader.get());
 }
 
 void WindowRegistry::SetCode(int code) {
@@ -627,6 +662,32 @@ void WindowRegistry::Execute(int id) {
         case kCmdEbcdic:
             SetCode(kDisplayEbcdic);
             break;
+        case kCmdShiftJis:
+            SetCode(kDisplayShiftJis);
+            break;
+        case kCmdDual:
+        case kCmdDirSd:
+        case kCmdDirRd:
+            if (ValidSlot(m_current) && m_slots[m_current].view) {
+                auto& s = m_slots[m_current];
+                s.direction = id - kCmdDual;
+                s.view->SetCodes(s.direction, s.code);
+            }
+            break;
+        case kCmdZoomIn:
+        case kCmdZoomOut:
+            if (ValidSlot(m_current) && m_slots[m_current].view)
+                m_slots[m_current].view->Zoom(id == kCmdZoomIn ? 1 : 2);
+            break;
+        case kCmdDumpWindow:
+            OpenCaptureView(kKindDump);
+            break;
+        case kCmdLineWindow:
+            OpenLineWindow();
+            break;
+        case kCmdCardRetrieve:
+            StartRetrieval();
+            break;
         case kCmdColorSd:
         case kCmdColorRd:
         case kCmdColorControl:
@@ -661,15 +722,6 @@ void WindowRegistry::Execute(int id) {
         case kCmdSync:
             m_sync = !m_sync;
             break;
-        case kCmdLineWindow:
-            OpenLineWindow();
-            break;
-        case kCmdZoomIn:
-            ZoomCurrent(1);
-            break;
-        case kCmdZoomOut:
-            ZoomCurrent(2);
-            break;
         case kCmdCascade:
             m_area->cascadeSubWindows();
             break;
@@ -680,6 +732,7 @@ void WindowRegistry::Execute(int id) {
             emit helpRequested();
             break;
         default:
+            m_commands->Execute(id);
             break;
     }
     emit stateChanged();

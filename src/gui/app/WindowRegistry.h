@@ -22,6 +22,7 @@ class QWidget;
 
 namespace qv {
 
+class CaptureCommands;
 class CaptureView;
 class ChildFrame;
 class AppContext;
@@ -38,6 +39,7 @@ class WindowRegistry : public QObject {
     // The run starts this long after its window is open (ms), so that the
     // window is drawn before the instrument is talked to.
     static constexpr int kDeferredStartMs = 200;
+    static constexpr int kDeferredRetrievalMs = 400;
 
     using MonitorFactory = std::function<std::unique_ptr<ILiveMonitor>()>;
 
@@ -98,14 +100,15 @@ class WindowRegistry : public QObject {
     void StartMonitoring();
     void PauseMonitoring();
     void StopMonitoring();
-    // The start of the run 200 ms after its window opened.
+    // Brings back the run stored on the instrument's card through a
+    // monitoring window, as a monitoring run whose source is the card.
+    void StartRetrieval();
+    // The start of the run 200 ms (a retrieval: 400 ms) after its window opened.
     void DeferredStart(int slot);
     int GetMonitorState() const { return m_state; }
 
     // --- commands
     CommandContext Context() const;
-    // Whether this program carries out the command (the menus offer only these).
-    static bool IsImplemented(int id);
     void Execute(int id);
     bool SyncOn() const { return m_sync; }
     void SetSync(bool on) { m_sync = on; }
@@ -119,6 +122,14 @@ class WindowRegistry : public QObject {
     int OpenWindowCount() const;
     const std::string& LastTimeText() const { return m_lastTime; }
     const std::vector<FormatEntry>& CurrentFormatRows() const;
+    // The names of the current capture's marks 1..5; empty for a mark not set.
+    std::array<std::string, 5> CurrentMarkNames() const;
+    QWidget* Owner() const { return m_owner; }
+    // The current window's reader; null without one.
+    CaptureReader* CurrentReader() const;
+    // Shows the current window at a record time; with `follow`, the other
+    // windows come along when synchronised windows are on.
+    void ShowCurrentAt(const std::string& timeText, bool follow);
 
   signals:
     // Something the menus, tool bar or status bar show may have changed.
@@ -128,7 +139,7 @@ class WindowRegistry : public QObject {
     void helpRequested();
     void exitRequested();
     // The commands a view's pop-up menu should offer, at a screen position.
-    void popupMenuRequested(const std::vector<int>& commands, const QPoint& globalPos);
+    void popupMenuRequested(qv::PopupMenu which, const QPoint& globalPos);
 
   private:
     int FreeSlot() const;
@@ -142,6 +153,9 @@ class WindowRegistry : public QObject {
     void ShowFirstFrame(int slot);
     void ReadStatusFileRows(std::vector<FormatEntry>& rows) const;
     int LiveSlot() const;
+    void FollowOthers(int slot, const std::string& timeText);
+    // A Dump or Line window on the current window's capture, at its time.
+    void OpenCaptureView(int kind);
 
     QMdiArea* m_area;
     QWidget* m_owner;
@@ -153,6 +167,8 @@ class WindowRegistry : public QObject {
     bool m_sync = false;
     bool m_syncBlocked = false;
     int m_pendingStart = -1;  // the slot whose deferred start is due
+    bool m_retrieval = false;  // the pending start brings back the card's run
+    std::unique_ptr<CaptureCommands> m_commands;
     std::string m_lastTime;
     std::string m_sdLabel = "SD", m_rdLabel = "RD";
     std::string m_livePane2, m_livePane3;

@@ -2,6 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QGroupBox>
+#include <QRadioButton>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QGridLayout>
@@ -18,6 +21,9 @@
 #include <filesystem>
 
 #include "app/Icons.h"
+#include "capture/MarkList.h"
+#include "capture/CaptureReader.h"
+#include "views/RangeTimeFields.h"
 
 namespace qv {
 
@@ -30,7 +36,6 @@ std::string Trimmed(std::string path) {
         path.pop_back();
     return path;
 }
-
 }  // namespace
 
 QString VolumeText(const std::string& rootPath) {
@@ -87,6 +92,39 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
     layout->addLayout(grid);
     layout->addLayout(buttons);
     layout->addWidget(m_list, 1);
+    if (mode == kSaveMode) {
+        m_range = new QGroupBox("保存範囲指定");
+        m_byTime = new QRadioButton("時刻指定");
+        m_byMark = new QRadioButton("マーク指定");
+        m_from = new QDateTimeEdit;
+        m_to = new QDateTimeEdit;
+        for (auto* e : {m_from, m_to}) e->setDisplayFormat("yyyy/MM/dd HH:mm:ss");
+        m_fromMark = new QComboBox;
+        m_toMark = new QComboBox;
+        auto* g = new QGridLayout(m_range);
+        g->addWidget(m_byTime, 0, 0);
+        g->addWidget(m_from, 0, 1);
+        g->addWidget(new QLabel("～"), 0, 2);
+        g->addWidget(m_to, 0, 3);
+        g->addWidget(m_byMark, 1, 0);
+        g->addWidget(m_fromMark, 1, 1);
+        g->addWidget(new QLabel("～"), 1, 2);
+        g->addWidget(m_toMark, 1, 3);
+        layout->addWidget(m_range);
+        m_byTime->setChecked(true);
+        m_byMark->setEnabled(false);
+        m_fromMark->setEnabled(false);
+        m_toMark->setEnabled(false);
+        connect(m_byTime, &QRadioButton::toggled, this, [this](bool on) {
+            m_from->setEnabled(on);
+            m_to->setEnabled(on);
+            m_fromMark->setEnabled(!on);
+            m_toMark->setEnabled(!on);
+        });
+        // A new folder's name is typed, not picked from the list.
+        connect(m_name, &QLineEdit::textChanged, this,
+                [this](const QString& t) { m_ok->setEnabled(!t.trimmed().isEmpty()); });
+    }
     layout->addWidget(m_csv);
     layout->addWidget(box);
 
@@ -155,7 +193,8 @@ bool FileBrowserDialog::ListFolder(const std::string& folder) {
         m_volumeFolder[root] = m_current;
     }
     FillList();
-    if (m_mode != kFolderMode) m_ok->setEnabled(false);
+    if (m_mode == kOpenMode) m_ok->setEnabled(false);
+    if (m_mode == kSaveMode) m_ok->setEnabled(!m_name->text().trimmed().isEmpty());
     return true;
 }
 
@@ -187,7 +226,8 @@ void FileBrowserDialog::ClickEntry(int index) {
 void FileBrowserDialog::DoubleClickEntry(int index) {
     if (index < 0 || index >= static_cast<int>(m_entries.size())) return;
     CaptureFolderEntry e = m_entries[index];
-    if (e.capture && m_mode != kFolderMode) {
+    // Save mode writes a new folder; an existing capture is never a target.
+    if (e.capture && m_mode == kOpenMode) {
         ClickEntry(index);
         accept();
         return;
@@ -219,6 +259,39 @@ void FileBrowserDialog::SetDetailView(bool detail) {
     m_list->setColumnHidden(2, !detail);
 }
 
+void FileBrowserDialog::SetSaveSource(CaptureReader& reader) {
+    if (m_mode != kSaveMode) return;
+    std::string start, end;
+    reader.GetCaptureStartText(start);
+    reader.GetCaptureEndText(end);
+    m_from->setDateTime(RecordDateTime(start));
+    m_to->setDateTime(RecordDateTime(end));
+    m_markTimes.clear();
+    m_fromMark->clear();
+    m_toMark->clear();
+    for (const auto& m : ReadMarks(reader)) {
+        QString line = QString("マーク%1:\t%2").arg(m.number).arg(QString::fromStdString(m.comment));
+        m_fromMark->addItem(line);
+        m_toMark->addItem(line);
+        m_markTimes.push_back(m.timeText);
+    }
+    m_byMark->setEnabled(!m_markTimes.empty());
+}
+
+std::pair<RangeTimeKey, RangeTimeKey> FileBrowserDialog::SaveKeys() const {
+    if (m_byMark && m_byMark->isChecked()) {
+        auto key = [this](int i) {
+            auto t = ParseRecordTime(m_markTimes[static_cast<size_t>(std::max(0, i))]);
+            return t ? MakeRangeTimeKey(t->date, t->ticks) : RangeTimeKey{};
+        };
+        if (!m_markTimes.empty())
+            return {key(m_fromMark->currentIndex()), key(m_toMark->currentIndex())};
+    }
+    if (!m_from) return {};
+    return {PickedTimeKey(m_from->date(), m_from->time(), false),
+            PickedTimeKey(m_to->date(), m_to->time(), true)};
+}
+
 void FileBrowserDialog::accept() {
     std::string path = Trimmed(m_path->text().toStdString());
     if (m_mode == kFolderMode) {
@@ -228,8 +301,28 @@ void FileBrowserDialog::accept() {
         QDialog::accept();
         return;
     }
-    std::string name = m_name->text().toStdString();
+    std::string name = m_name->text().trimmed().toStdString();
     if (path.empty() || name.empty()) return;
+    if (m_mode == kSaveMode) {
+        // The range goes into a folder of this name inside the listed one.
+        std::string folder = JoinFolder(path, name);
+        std::error_code ec;
+        // Saving over files already there could mix or overwrite captures.
+        if (std::filesystem::exists(folder, ec) && !std::filesystem::is_empty(folder, ec)) {
+            QMessageBox::warning(this, windowTitle(),
+                                 QString("フォルダ「%1」は空ではありません。別の名前を指定してください。")
+                                     .arg(QString::fromStdString(folder)));
+            return;
+        }
+        std::filesystem::create_directories(folder, ec);
+        if (!std::filesystem::is_directory(folder, ec)) {
+            ShowFailure();
+            return;
+        }
+        m_folder = folder;
+        QDialog::accept();
+        return;
+    }
     m_folder = ParentFolder(path);
     m_indexPath = JoinFolder(path, name + ".qvr");
     QDialog::accept();

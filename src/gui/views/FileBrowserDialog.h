@@ -1,7 +1,8 @@
 // The capture file browser: lists the mounted volumes and the sub-folders of
 // a folder, marking those that hold a capture with its frame count and start
-// time. Open mode picks a capture's index; folder mode picks a folder. (The
-// save mode comes with the range save.)
+// time. Open mode picks a capture's index; folder mode picks a folder; save
+// mode picks a new folder for a range of the open capture, the range by two
+// times or two marks, and whether it is saved as a capture or as CSV.
 #pragma once
 
 #include <QDialog>
@@ -10,9 +11,13 @@
 #include <vector>
 
 #include "capture/CaptureFolderList.h"
+#include "core/CaptureIndexText.h"
 
 class QCheckBox;
 class QComboBox;
+class QDateTimeEdit;
+class QGroupBox;
+class QRadioButton;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,6 +25,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace qv {
+
+class CaptureReader;
 
 class FileBrowserDialog : public QDialog {
     Q_OBJECT
@@ -33,6 +40,20 @@ class FileBrowserDialog : public QDialog {
     const std::string& Folder() const { return m_folder; }
     const std::string& IndexPath() const { return m_indexPath; }
     bool CsvChosen() const;
+
+    // Save mode: presets the range from the capture's start and end time and
+    // its marks. Call before showing the dialog.
+    void SetSaveSource(CaptureReader& reader);
+    // Save mode, once accepted: the range's two keys in the order given. A
+    // time range runs from the start of its first second to the end of its
+    // last, so that a range preset with the capture's span holds all of it.
+    std::pair<RangeTimeKey, RangeTimeKey> SaveKeys() const;
+    QRadioButton* TimeChoice() const { return m_byTime; }
+    QRadioButton* MarkChoice() const { return m_byMark; }
+    QDateTimeEdit* FromTime() const { return m_from; }
+    QDateTimeEdit* ToTime() const { return m_to; }
+    QComboBox* FromMark() const { return m_fromMark; }
+    QComboBox* ToMark() const { return m_toMark; }
 
     // --- the controls, and the actions a user takes on them
     const std::string& CurrentFolder() const { return m_current; }
@@ -73,6 +94,15 @@ class FileBrowserDialog : public QDialog {
     QTreeWidget* m_list;
     QCheckBox* m_csv;
     QPushButton* m_ok;
+
+    QGroupBox* m_range = nullptr;
+    QRadioButton* m_byTime = nullptr;
+    QRadioButton* m_byMark = nullptr;
+    QDateTimeEdit* m_from = nullptr;
+    QDateTimeEdit* m_to = nullptr;
+    QComboBox* m_fromMark = nullptr;
+    QComboBox* m_toMark = nullptr;
+    std::vector<std::string> m_markTimes;  // record time texts of the listed marks
 };
 
 // "[-/-]" for a volume mounted at "/".

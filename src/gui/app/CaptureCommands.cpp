@@ -1,0 +1,158 @@
+#include "app/CaptureCommands.h"
+
+#include <QMessageBox>
+
+#include "app/CommandTable.h"
+#include "app/WindowRegistry.h"
+#include "capture/MarkList.h"
+#include "capture/CaptureReader.h"
+#include "core/CaptureIndexText.h"
+#include "core/AppContext.h"
+#include "views/FileBrowserDialog.h"
+#include "views/PrintDialog.h"
+#include "views/SaveProgressDialog.h"
+#include "views/SearchDialog.h"
+#include "views/TimeJumpDialog.h"
+#include "views/TriggerJumpDialog.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kNoReader = -15;
+constexpr int kBadMark = -8;
+
+// Moves the reader to a time and returns the reached record's time text;
+// empty when it cannot move there.
+std::string MoveTo(CaptureReader& reader, const std::string& date, uint64_t ticks) {
+    if (reader.GoToTime(date, ticks) != 0) return {};
+    std::string text;
+    uint64_t end = 0;
+    return reader.GetEndTime(text, end) == 0 ? text : std::string();
+}
+
+}  // namespace
+
+bool CaptureCommands::Execute(int id) {
+    if (int n = MarkOfCommand(id)) {
+        if (id >= kCmdMarkSet1 && id < kCmdMarkSet1 + 5)
+            SetMark(n);
+        else
+            JumpToMark(n);
+        return true;
+    }
+    switch (id) {
+        case kCmdSearch:
+            Search();
+            return true;
+        case kCmdFrameJump:
+            FrameJump();
+            return true;
+        case kCmdTriggerJump:
+            TriggerJump();
+            return true;
+        case kCmdFileSave:
+            Save();
+            return true;
+        case kCmdPrint:
+            Print();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CaptureCommands::Search() {
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    if (!reader || !m_ctrl.Common()) return;
+    const auto& slot = m_ctrl.Slot(m_ctrl.CurrentSlot());
+    SearchDialog::Setup setup;
+    setup.indexPath = reader->GetIndexPath();
+    setup.currentText = slot.frameText;
+    if (!slot.frameText.empty()) setup.currentFrame = slot.frameNumber;
+    setup.code = slot.code;
+    setup.rows = slot.rows;
+    MonitorSettings m;
+    SamplingSettings sampling;
+    if (reader->GetMonitorSettings(m, sampling) == 0) setup.line = m.Line;
+    SearchDialog dlg(setup, m_ctrl.Common()->GetCodeTable(),
+                     [this](const SearchResult& r) { m_ctrl.ShowCurrentAt(r.timeText, true); },
+                     m_ctrl.Owner());
+    dlg.exec();
+}
+
+void CaptureCommands::FrameJump() {
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    if (!reader) return;
+    auto now = ParseRecordTime(m_ctrl.Slot(m_ctrl.CurrentSlot()).frameText);
+    TimeJumpDialog dlg(now ? now->date : std::string(), now ? now->ticks : 0, m_ctrl.Owner());
+    if (dlg.exec() != QDialog::Accepted) return;
+    const std::string text = MoveTo(*reader, dlg.Date(), dlg.Ticks());
+    if (!text.empty()) m_ctrl.ShowCurrentAt(text, true);
+}
+
+void CaptureCommands::TriggerJump() {
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    if (!reader) return;
+    TriggerJumpDialog dlg(reader->GetIndexPath(), m_ctrl.Owner());
+    if (dlg.exec() != QDialog::Accepted) return;
+    if (qv::JumpToTrigger(*reader, dlg.Chosen()) != 0) return;
+    std::string text;
+    uint64_t ticks = 0;
+    if (reader->GetEndTime(text, ticks) == 0) m_ctrl.ShowCurrentAt(text, true);
+}
+
+int CaptureCommands::JumpToMark(int n) {
+    if (n < 1 || n > kMarkCount) return kBadMark;
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    if (!reader) return kNoReader;
+    int rc = qv::JumpToMark(*reader, n);
+    if (rc != 0) return rc;
+    std::string text;
+    uint64_t ticks = 0;
+    if ((rc = reader->GetEndTime(text, ticks)) != 0) return rc;
+    m_ctrl.ShowCurrentAt(text, true);
+    return 0;
+}
+
+int CaptureCommands::SetMark(int n) {
+    if (n < 1 || n > kMarkCount) return kBadMark;
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    if (!reader) return kNoReader;
+    // The window's current record, which paging may have moved the reader from.
+    const auto& slot = m_ctrl.Slot(m_ctrl.CurrentSlot());
+    if (auto t = ParseRecordTime(slot.frameText))
+        if (reader->GoToFrame(slot.frameNumber) != 0) reader->GoToTime(t->date, t->ticks);
+    return SetMarkHere(*reader, n);
+}
+
+void CaptureCommands::Save() {
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    AppContext* cmn = m_ctrl.Common();
+    if (!reader || !cmn) return;
+    FileBrowserDialog browser(FileBrowserDialog::kSaveMode, cmn->GetSaveDirectory(), m_ctrl.Owner());
+    browser.SetSaveSource(*reader);
+    if (browser.exec() != QDialog::Accepted) return;
+    auto [a, b] = browser.SaveKeys();
+    SaveProgressDialog progress(browser.CsvChosen() ? SaveKind::kCsv : SaveKind::kCopy,
+                                reader->GetIndexPath(), browser.Folder(), a, b,
+                                cmn->GetFileRecords(), m_ctrl.Owner());
+    progress.exec();
+    const bool complete = progress.Outcome() == SaveReport::kRangeDone ||
+                          progress.Outcome() == SaveReport::kCaptureEnd;
+    if (complete)
+        QMessageBox::information(m_ctrl.Owner(), "保存", progress.OutcomeText());
+    else
+        QMessageBox::warning(m_ctrl.Owner(), "保存", progress.OutcomeText());
+}
+
+void CaptureCommands::Print() {
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    AppContext* cmn = m_ctrl.Common();
+    if (!reader || !cmn) return;
+    PrintDialog dlg(*cmn, *reader, m_ctrl.Slot(m_ctrl.CurrentSlot()).code, m_ctrl.Owner());
+    if (!dlg.Valid()) return;
+    dlg.exec();
+}
+
+}  // namespace qv

@@ -1,0 +1,77 @@
+#include "views/ListingPainter.h"
+
+#include <QPrinter>
+
+#include "print/PrintListing.h"
+#include "views/PrintFont.h"
+
+namespace qv {
+
+namespace {
+
+// A half-width character is half the font's height wide; the lines carry
+// 103 of them and a small margin is left on either side.
+constexpr double kColumnsAcross = kPrintLineWidth / 2.0 + 2.0;
+constexpr int kLinesDown = kPrintLinesPerPage + 1;
+
+}  // namespace
+
+ListingPainter::ListingPainter(QPrinter& printer) : m_printer(printer) {
+    // Made here, on the caller's thread, where the font database lives.
+    m_font = MonospacedJapaneseFont(10);
+}
+
+bool ListingPainter::Begin() {
+    if (!m_painter.begin(&m_printer)) return false;
+    const QRect page = m_painter.viewport();
+    m_lineHeight = std::max(1, std::min(static_cast<int>(page.height() / kLinesDown),
+                                        static_cast<int>(page.width() / kColumnsAcross)));
+    m_font.setPixelSize(m_lineHeight);
+    m_painter.setFont(m_font);
+    m_left = m_lineHeight;
+    return true;
+}
+
+bool ListingPainter::OnPrintPage(int number, const std::vector<std::string>& lines) {
+    if (number == 1) {
+        if (!Begin()) return false;
+    } else if (!m_printer.newPage()) {
+        return false;
+    }
+    const int ascent = m_painter.fontMetrics().ascent();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].empty()) continue;
+        m_painter.drawText(m_left, static_cast<int>(i) * m_lineHeight + ascent,
+                           QString::fromStdString(lines[i]));
+    }
+    m_pages.store(number);
+    return true;
+}
+
+void ListingPainter::OnPrintProgress(int total, int printed) {
+    m_total.store(total);
+    m_printed.store(printed);
+}
+
+void ListingPainter::OnPrintFailed(std::string_view reason) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_failure = reason;
+}
+
+void ListingPainter::OnPrintEnded(bool cancelled) {
+    if (m_painter.isActive()) {
+        // A cancelled job throws its document away rather than printing a
+        // part of it.
+        if (cancelled) m_printer.abort();
+        m_painter.end();
+    }
+    m_cancelled.store(cancelled);
+    m_ended.store(true);
+}
+
+std::string ListingPainter::Failure() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_failure;
+}
+
+}  // namespace qv

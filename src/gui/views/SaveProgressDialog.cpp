@@ -1,0 +1,115 @@
+#include "views/SaveProgressDialog.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace qv {
+
+SaveProgressDialog::SaveProgressDialog(SaveKind kind, const std::string& sourceIndex,
+                                       const std::string& folder, const RangeTimeKey& a,
+                                       const RangeTimeKey& b, uint64_t fileRecords,
+                                       QWidget* parent)
+    : QDialog(parent),
+      m_kind(kind),
+      m_worker(*this, kind, sourceIndex, folder, fileRecords),
+      m_a(a),
+      m_b(b),
+      m_folder(folder),
+      m_bar(new QProgressBar),
+      m_cancel(new QPushButton("キャンセル")),
+      m_timer(new QTimer(this)) {
+    setWindowTitle("保存中...");
+    m_bar->setRange(0, 100);
+    m_bar->setValue(0);
+    m_bar->setMinimumWidth(300);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_cancel, 0, Qt::AlignRight);
+    connect(m_cancel, &QPushButton::clicked, this, &SaveProgressDialog::reject);
+    connect(m_timer, &QTimer::timeout, this,
+            [this] { m_bar->setValue(m_percent.load(std::memory_order_relaxed)); });
+}
+
+SaveProgressDialog::~SaveProgressDialog() {
+    m_worker.Stop();
+}
+
+void SaveProgressDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (m_started) return;
+    m_started = true;
+    m_timer->start(kProgressIntervalMs);
+    if (m_worker.Start(m_a, m_b) != 0) {
+        m_outcome = SaveReport::kStartRefused;
+        QMetaObject::invokeMethod(this, &SaveProgressDialog::Ended, Qt::QueuedConnection);
+    }
+}
+
+// On the worker's thread: percent and the ending are left in atomics; the
+// thread's last report crosses to the dialog as a queued call.
+void SaveProgressDialog::OnSaveReport(SaveReport report, int percent) {
+    if (report == SaveReport::kProgress) {
+        m_percent.store(percent, std::memory_order_relaxed);
+        return;
+    }
+    if (report != SaveReport::kEnded) {
+        m_ending.store(static_cast<int>(report));
+        return;
+    }
+    QMetaObject::invokeMethod(this, &SaveProgressDialog::Ended, Qt::QueuedConnection);
+}
+
+void SaveProgressDialog::Ended() {
+    if (m_closed) return;  // cancelled before the thread's last report came
+    m_closed = true;
+    m_worker.Wait();
+    m_timer->stop();
+    const int ending = m_ending.load();
+    if (ending >= 0) m_outcome = static_cast<SaveReport>(ending);
+    if (m_outcome == SaveReport::kRangeDone || m_outcome == SaveReport::kCaptureEnd)
+        m_bar->setValue(100);
+    done(m_outcome == SaveReport::kRangeDone || m_outcome == SaveReport::kCaptureEnd ? Accepted
+                                                                                      : Rejected);
+}
+
+void SaveProgressDialog::reject() {
+    // Cancel waits for the worker, which stops before its next record with
+    // every file written so far complete.
+    if (m_worker.Running()) {
+        m_cancelled = true;
+        m_worker.Stop();
+        m_outcome = SaveReport::kEnded;
+        m_timer->stop();
+        m_closed = true;
+        QDialog::reject();
+        return;
+    }
+    if (m_started && !m_closed) return;  // the ending is on its way
+    QDialog::reject();
+}
+
+QString SaveProgressDialog::OutcomeText() const {
+    const QString where = QString::fromStdString(m_folder);
+    const QString what = m_kind == SaveKind::kCsv ? "CSVファイル" : "ファイル";
+    switch (m_outcome) {
+        case SaveReport::kRangeDone:
+        case SaveReport::kCaptureEnd:
+            return QString("保存しました。\n%1 (%2件)").arg(where).arg(Written());
+        case SaveReport::kStartRefused:
+            return "指定された範囲のデータがないか、保存先を作成できませんでした。保存していません。";
+        case SaveReport::kFailed:
+            return QString("保存中にエラーが発生しました。それまでに保存した%1(%2件)は完全な形で残っています。\n%3")
+                .arg(what)
+                .arg(Written())
+                .arg(where);
+        default:
+            return QString("保存を中止しました。それまでに保存した%1(%2件)は完全な形で残っています。\n%3")
+                .arg(what)
+                .arg(Written())
+                .arg(where);
+    }
+}
+
+}  // namespace qv

@@ -121,12 +121,31 @@ int DumpLines::GoToByte(uint64_t byte) {
     return m_reader.GoToNthOfDirection(byte, m_mode);
 }
 
+int DumpLines::GoToByteNearAnchor(uint64_t byte) {
+    // Further than a few pages away the reader's chunk counters find the
+    // byte faster than stepping would.
+    const uint64_t reach = 4 * PageBytes();
+    if (m_anchor.mode == m_mode && (byte > m_anchor.byte ? byte - m_anchor.byte
+                                                          : m_anchor.byte - byte) <= reach) {
+        if (m_reader.GoToFrame(m_anchor.frame) == kQvrOk && CursorShows()) {
+            uint64_t at = m_anchor.byte;
+            int rc = kQvrOk;
+            while (rc == kQvrOk && at < byte && (rc = m_reader.NextOfType(JumpType())) == kQvrOk)
+                ++at;
+            while (rc == kQvrOk && at > byte && (rc = m_reader.PrevOfType(JumpType())) == kQvrOk)
+                --at;
+            if (rc == kQvrOk) return kQvrOk;
+        }
+    }
+    return GoToByte(byte);
+}
+
 uint64_t DumpLines::FillPage(uint64_t line, std::vector<DumpByte>& out) {
     out.clear();
     line = ClampLine(line);
     const uint64_t first = line * m_bytesPerLine;
     if (first >= TotalBytes()) return TotalBytes() == 0 ? 0 : UINT64_MAX;
-    if (GoToByte(first) != kQvrOk) return UINT64_MAX;
+    if (GoToByteNearAnchor(first) != kQvrOk) return UINT64_MAX;
     const uint64_t want = PageBytes();
     const int jump = JumpType();
     std::vector<uint8_t> data;
@@ -140,6 +159,7 @@ uint64_t DumpLines::FillPage(uint64_t line, std::vector<DumpByte>& out) {
         }
         if (out.size() < want && m_reader.NextOfType(jump) != kQvrOk) break;
     }
+    if (!out.empty()) m_anchor = {m_mode, first, out.front().frame};
     return line;
 }
 

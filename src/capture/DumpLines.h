@@ -98,6 +98,10 @@ class DumpLines {
   private:
     // Moves the reader from any record onto the nearest shown byte.
     int SettleOnShown(uint64_t& byte);
+    // Puts the reader on byte `byte` by stepping from the last page's first
+    // byte when it is near, which spares the walk from the start of its
+    // chunk that a line step would otherwise cost.
+    int GoToByteNearAnchor(uint64_t byte);
     // The reader's jump type for the next or previous shown byte.
     int JumpType() const;
     bool CursorShows() const;
@@ -107,6 +111,11 @@ class DumpLines {
     int m_bytesPerLine = 1;
     int m_pageLines = 1;
     uint64_t m_linesPerStep = 50000;
+    // The first byte of the page filled last and its record, for this mode.
+    struct Anchor {
+        int mode = -1;
+        uint64_t byte = 0, frame = 0;
+    } m_anchor;
 };
 
 }  // namespace qv

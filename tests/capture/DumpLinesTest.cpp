@@ -100,6 +100,14 @@ TEST_F(DumpLinesTest, PagesNumberOnlyTheShownBytesAcrossChunks) {
             for (size_t i = 0; i < n; ++i)
                 ASSERT_EQ(page[i], all[first + i]) << line << " " << i;
         }
+        // Stepping back a line at a time from the end reads the same bytes
+        // as positioning afresh.
+        for (uint64_t line = lines.LastPageLine(); line-- > lines.LastPageLine() - 20;) {
+            std::vector<DumpByte> page;
+            ASSERT_EQ(lines.FillPage(line, page), line);
+            ASSERT_EQ(page.front(), all[line * 7]) << line;
+            ASSERT_EQ(page.back(), all[std::min<size_t>(all.size(), line * 7 + 35) - 1]) << line;
+        }
         // The reader's cursor and the byte numbering agree both ways.
         for (uint64_t byte : {uint64_t{0}, uint64_t{all.size() / 2}, uint64_t{all.size() - 1}}) {
             ASSERT_EQ(lines.GoToByte(byte), 0);

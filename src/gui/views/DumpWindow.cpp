@@ -21,7 +21,7 @@ namespace qv {
 
 namespace {
 
-constexpr const char* kSource = "QvrDumpView";
+constexpr const char* kSource = "DumpWindow";
 // A wheel notch (120 units) scrolls three lines.
 constexpr int kWheelNotch = 120;
 constexpr int kLinesPerNotch = 3;

@@ -13,15 +13,15 @@
 #include <cstdlib>
 #include <memory>
 
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "views/DumpWindow.h"
 
 namespace {
 
 struct Fixture {
-    qv::CQvrCmn cmn;
-    qv::CQvrFile file{cmn};
+    qv::AppContext cmn;
+    qv::CaptureReader file{cmn};
     std::unique_ptr<qv::DumpWindow> view;
     bool ok = false;
 

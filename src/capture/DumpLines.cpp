@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 
 namespace qv {
 

@@ -20,7 +20,7 @@
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 // Which data lines a Dump window shows; the numbers are the view menu's.
 enum DumpMode : int { kDumpDual = 0, kDumpSd = 1, kDumpRd = 2 };
@@ -36,7 +36,7 @@ struct DumpByte {
 
 class DumpLines {
   public:
-    explicit DumpLines(CQvrFile& reader) : m_reader(reader) {}
+    explicit DumpLines(CaptureReader& reader) : m_reader(reader) {}
 
     // `pageLines` is how many lines of B bytes a page holds: L in DUAL mode,
     // where SD and RD share a line, and 2L in SD or RD mode, where each line
@@ -106,7 +106,7 @@ class DumpLines {
     int JumpType() const;
     bool CursorShows() const;
 
-    CQvrFile& m_reader;
+    CaptureReader& m_reader;
     int m_mode = kDumpDual;
     int m_bytesPerLine = 1;
     int m_pageLines = 1;

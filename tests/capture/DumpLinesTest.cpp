@@ -6,8 +6,8 @@
 #include <random>
 
 #include "capture/DumpPageText.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -21,7 +21,7 @@ using test::CaptureBuilder;
 class DumpLinesTest : public ::testing::Test {
   protected:
     // Opens what the builder wrote.
-    CQvrFile& Open(CaptureBuilder& b) {
+    CaptureReader& Open(CaptureBuilder& b) {
         std::string index = b.Finish();
         EXPECT_EQ(m_reader.Open(index), 0);
         return m_reader;
@@ -33,8 +33,8 @@ class DumpLinesTest : public ::testing::Test {
     }
 
     AppHome m_home;
-    CQvrCmn m_cmn;
-    CQvrFile m_reader{m_cmn};
+    AppContext m_cmn;
+    CaptureReader m_reader{m_cmn};
 };
 
 // A capture of random SD, RD, line-change and event records over several
@@ -81,7 +81,7 @@ std::vector<DumpByte> Expected(const CaptureBuilder& b, int mode) {
 TEST_F(DumpLinesTest, PagesNumberOnlyTheShownBytesAcrossChunks) {
     CaptureBuilder b(Folder("mixed"), kProtocolAsync);
     BuildMixed(b, 4, 300, 7);
-    CQvrFile& f = Open(b);
+    CaptureReader& f = Open(b);
     DumpLines lines(f);
     for (int mode : {kDumpDual, kDumpSd, kDumpRd}) {
         SCOPED_TRACE(mode);
@@ -124,7 +124,7 @@ TEST_F(DumpLinesTest, LastFullPageEndsWithThePartlyFilledLastLine) {
     b.StartChunk("241106", 0, 10);
     for (int i = 0; i < 23; ++i)
         b.Add(RecordKind::kSdData, static_cast<uint8_t>(i), 100 + i);
-    CQvrFile& f = Open(b);
+    CaptureReader& f = Open(b);
     DumpLines lines(f);
     lines.SetShape(kDumpDual, 4, 3);  // 23 bytes: five full lines and one of 3
     EXPECT_EQ(lines.TotalLines(), 6u);
@@ -158,7 +158,7 @@ TEST_F(DumpLinesTest, TimeBetweenBytesLooksBackInDualAndForwardInOneDirection) {
     b.Add(RecordKind::kLineChange, 0x80, 300);  // frame 2
     b.Add(RecordKind::kEvent, 0x40, 400);       // frame 3
     b.Add(RecordKind::kSdData, 0x43, 500);      // frame 4, SD byte 1
-    CQvrFile& f = Open(b);
+    CaptureReader& f = Open(b);
     DumpLines lines(f);
     uint64_t byte = 99;
     CursorPosition pos;
@@ -189,7 +189,7 @@ TEST_F(DumpLinesTest, FrameRecordsCountOnceWithTheirFirstByte) {
     b.AddFrame(RecordKind::kSdData, 100, 150, {0x7E, 0x01, 0x02});
     b.AddFrame(RecordKind::kRdData, 200, 250, {});
     b.AddFrame(RecordKind::kRdData, 300, 350, {0x55});
-    CQvrFile& f = Open(b);
+    CaptureReader& f = Open(b);
     DumpLines lines(f);
     lines.SetShape(kDumpDual, 4, 1);
     std::vector<DumpByte> page;
@@ -205,7 +205,7 @@ TEST_F(DumpLinesTest, PageFollowsTheSelectionAndTheScrollBarCoversHugeCaptures) 
     b.StartChunk("241106", 0, 10);
     for (int i = 0; i < 100; ++i)
         b.Add(RecordKind::kSdData, static_cast<uint8_t>(i), 100 + i);
-    CQvrFile& f = Open(b);
+    CaptureReader& f = Open(b);
     DumpLines lines(f);
     lines.SetShape(kDumpSd, 10, 4);  // 10 lines, last page from line 6
     EXPECT_EQ(lines.LineShowing(35, 0), 0u);   // byte 35 on line 3: on the page
@@ -227,7 +227,7 @@ TEST_F(DumpLinesTest, ScrollPositionsStandForChunksFromTwoGigabytesOn) {
     b.Add(RecordKind::kSdData, 1, 100);
     // Only the counters of the index are read for the totals.
     b.entries()[0].sdRecords = 3'000'000'000u;
-    CQvrFile& f = Open(b);
+    CaptureReader& f = Open(b);
     DumpLines lines(f);
     lines.SetShape(kDumpDual, 1, 10);
     lines.SetScrollStep(50000);

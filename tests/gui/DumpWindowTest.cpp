@@ -16,14 +16,14 @@
 
 #include "GuiSupport.h"
 #include "app/MainFrame.h"
-#include "app/QvrWndCtrl.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "app/WindowRegistry.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 #include "views/DumpLayout.h"
 #include "views/DumpWindow.h"
-#include "views/QvrMonitorMain.h"
+#include "views/MonitorWindow.h"
 
 using namespace qv;
 
@@ -56,7 +56,7 @@ std::string BuildCapture(const std::string& folder, int n) {
     return b.Finish();
 }
 
-std::string TimeOfFrame(CQvrFile& f, uint64_t frame) {
+std::string TimeOfFrame(CaptureReader& f, uint64_t frame) {
     std::string text;
     uint64_t ticks = 0;
     f.GoToFrame(frame);
@@ -68,11 +68,11 @@ std::string Cell(const DumpWindow& v, int gridRow, int column) {
     return v.Model().CellText(gridRow, column).toStdString();
 }
 
-DumpWindow* DumpView(QvrWndCtrl& c, int slot) {
+DumpWindow* DumpView(WindowRegistry& c, int slot) {
     return static_cast<DumpWindow*>(c.Slot(slot).view);
 }
-CQvrMonitorMain* MonitorView(QvrWndCtrl& c, int slot) {
-    return static_cast<CQvrMonitorMain*>(c.Slot(slot).view);
+MonitorWindow* MonitorView(WindowRegistry& c, int slot) {
+    return static_cast<MonitorWindow*>(c.Slot(slot).view);
 }
 
 }  // namespace
@@ -81,10 +81,10 @@ class DumpWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<CQvrCmn> m_cmn;
+    std::unique_ptr<AppContext> m_cmn;
     std::string m_small, m_large;
 
-    std::unique_ptr<DumpWindow> MakeView(CQvrFile& reader, QSize size = {800, 400}) {
+    std::unique_ptr<DumpWindow> MakeView(CaptureReader& reader, QSize size = {800, 400}) {
         auto v = std::make_unique<DumpWindow>(*m_cmn);
         v->resize(size);
         v->show();
@@ -109,7 +109,7 @@ class DumpWindowTest : public QObject {
         // Odd rows pale red, even rows pale blue, the boundary black.
         std::ofstream(m_home->file("QV-ORT.conf"))
             << "[c]\ndco=" << 0xE0E0FF << "\ndce=" << 0xFFE0E0 << "\ndcs=0\n";
-        m_cmn = std::make_unique<CQvrCmn>();
+        m_cmn = std::make_unique<AppContext>();
         m_small = BuildCapture(m_home->file("SMALL"), 10);   // 8 bytes
         m_large = BuildCapture(m_home->file("LARGE"), 4003);  // 3203 bytes
     }
@@ -189,7 +189,7 @@ class DumpWindowTest : public QObject {
     // --- the window
 
     void dualModeInterleavesInEveryDisplayCode() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_small), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -240,7 +240,7 @@ class DumpWindowTest : public QObject {
     }
 
     void rdModeShowsOnlyReceivedBytes() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_large), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -266,7 +266,7 @@ class DumpWindowTest : public QObject {
     }
 
     void lastFullPageEndsWithTheLastPartLine() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_large), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -304,11 +304,11 @@ class DumpWindowTest : public QObject {
     }
 
     void clicksKeysAndWheelMoveTheSelection() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_large), 0);
         auto v = MakeView(f);
         QVERIFY(v);
-        QSignalSpy reports(v.get(), &CCaptureView::frameReported);
+        QSignalSpy reports(v.get(), &CaptureView::frameReported);
         // Shown at record 1's time: byte 1 selected, on the first page.
         QCOMPARE(*v->SelectedByte(), uint64_t{1});
         // The RD cell of column 3 holds record 2; the SD cell there is empty.
@@ -358,10 +358,10 @@ class DumpWindowTest : public QObject {
 
         // Ctrl+3 asks for window 3, F1 for help, the right button for the
         // Edit pop-up.
-        QSignalSpy switches(v.get(), &CCaptureView::switchWindowRequested);
-        QSignalSpy commands(v.get(), &CCaptureView::commandRequested);
+        QSignalSpy switches(v.get(), &CaptureView::switchWindowRequested);
+        QSignalSpy commands(v.get(), &CaptureView::commandRequested);
         std::vector<ViewPopup> popups;
-        connect(v.get(), &CCaptureView::popupRequested,
+        connect(v.get(), &CaptureView::popupRequested,
                 [&](ViewPopup which, const QPoint&) { popups.push_back(which); });
         QTest::keyClick(v->Grid(), Qt::Key_3, Qt::ControlModifier);
         QCOMPARE(switches.count(), 1);
@@ -374,7 +374,7 @@ class DumpWindowTest : public QObject {
     }
 
     void switchingModesKeepsTheSelectedRecord() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_large), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -402,7 +402,7 @@ class DumpWindowTest : public QObject {
     void aMissingReaderIsRefused() {
         DumpWindow v(*m_cmn);
         QCOMPARE(v.ShowAtTime("09/12/05 13:00:00 000m100u000n", nullptr), -15);
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_small), 0);
         QCOMPARE(v.ShowAtTime("09/12/05", &f), -11);
         QVERIFY(!v.SelectedByte());
@@ -413,11 +413,11 @@ class DumpWindowTest : public QObject {
     void opensBesideTheMonitorWindowAndFollowsIt() {
         test::ScriptedPrompt prompt;
         m_cmn->SetPrompt(&prompt);
-        auto frame = std::make_unique<CMainFrame>();
+        auto frame = std::make_unique<MainFrame>();
         frame->resize(1200, 800);
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
-        QvrWndCtrl& c = *frame->Controller();
+        WindowRegistry& c = *frame->Controller();
         c.SetCommon(m_cmn.get());
         int mon = c.OpenCapture(m_large);
         QVERIFY(mon >= 0);
@@ -452,7 +452,7 @@ class DumpWindowTest : public QObject {
         auto* m = MonitorView(c, mon);
         QCOMPARE(m->Page().selected, frameNo + 1);
         // And the Monitor window's selection moves the Dump window back.
-        QTest::qWait(QvrWndCtrl::kSyncIntervalMs + 100);
+        QTest::qWait(WindowRegistry::kSyncIntervalMs + 100);
         m->ThumbReleased(100);
         QVERIFY(m->SelectRow(0));  // record 100, an SD byte
         QCOMPARE(d->Page()[*d->SelectedByte() - d->PageLine() * d->Layout().BytesPerLine()].frame,
@@ -460,7 +460,7 @@ class DumpWindowTest : public QObject {
 
         // The Edit pop-up on the right button is the real menu; its "最後へ"
         // takes the Dump window to its last page.
-        QTest::qWait(QvrWndCtrl::kSyncIntervalMs + 100);
+        QTest::qWait(WindowRegistry::kSyncIntervalMs + 100);
         c.SetSync(false);
         QString chosen;
         QTimer::singleShot(100, [&] {

@@ -12,9 +12,9 @@
 
 #include "app/CommandTable.h"
 #include "capture/MonitorRows.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "views/Twips.h"
 
 namespace qv {
@@ -69,8 +69,8 @@ void DumpGrid::focusInEvent(QFocusEvent* e) {
 // ---------------------------------------------------------------------------
 // DumpWindow
 
-DumpWindow::DumpWindow(CQvrCmn& cmn, QWidget* parent)
-    : CCaptureView(parent),
+DumpWindow::DumpWindow(AppContext& cmn, QWidget* parent)
+    : CaptureView(parent),
       m_cmn(cmn),
       m_model(new DumpTableModel(this)),
       m_grid(new DumpGrid(this)),
@@ -130,7 +130,7 @@ DumpWindow::~DumpWindow() = default;
 
 // --- messages of the controller ---------------------------------------------
 
-int DumpWindow::ShowAtTime(const std::string& timeText, CQvrFile* reader) {
+int DumpWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader) {
     if (!reader) {
         m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
@@ -420,7 +420,7 @@ void DumpWindow::UpdateScrollBar() {
 // --- layout, names and colours ---------------------------------------------------
 
 void DumpWindow::resizeEvent(QResizeEvent* e) {
-    CCaptureView::resizeEvent(e);
+    CaptureView::resizeEvent(e);
     const uint64_t first = m_pageLine * m_layout.BytesPerLine();
     if (!ApplyLayout() || !m_lines) return;
     uint64_t line = m_lines->LineOfByte(first);
@@ -429,7 +429,7 @@ void DumpWindow::resizeEvent(QResizeEvent* e) {
 }
 
 void DumpWindow::focusInEvent(QFocusEvent* e) {
-    CCaptureView::focusInEvent(e);
+    CaptureView::focusInEvent(e);
     emit activated(m_windowId);
 }
 

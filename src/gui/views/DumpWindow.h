@@ -23,8 +23,8 @@ class QScrollBar;
 
 namespace qv {
 
-class CQvrCmn;
-class CQvrFile;
+class AppContext;
+class CaptureReader;
 
 // The grid: a table view that leaves movement and selection to the window.
 class DumpGrid : public QTableView {
@@ -50,13 +50,13 @@ class DumpGrid : public QTableView {
     int m_wheelRemainder = 0;
 };
 
-class DumpWindow : public CCaptureView {
+class DumpWindow : public CaptureView {
     Q_OBJECT
   public:
-    explicit DumpWindow(CQvrCmn& cmn, QWidget* parent = nullptr);
+    explicit DumpWindow(AppContext& cmn, QWidget* parent = nullptr);
     ~DumpWindow() override;
 
-    int ShowAtTime(const std::string& timeText, CQvrFile* reader) override;
+    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
     void SetCodes(int direction, int code) override;
     void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;
 
@@ -111,8 +111,8 @@ class DumpWindow : public CCaptureView {
     void UpdateScrollBar();
     void SetCaption(const QString& caption);
 
-    CQvrCmn& m_cmn;
-    CQvrFile* m_reader = nullptr;
+    AppContext& m_cmn;
+    CaptureReader* m_reader = nullptr;
     std::unique_ptr<DumpLines> m_lines;
 
     DumpTableModel* m_model;

@@ -80,6 +80,8 @@ IconKind IconOf(int id, bool& has) {
             return IconKind::Help;
         case kCmdLineWindow:
             return IconKind::LineChart;
+        case kCmdDumpWindow:
+            return IconKind::Dump;
         default:
             has = false;
             return IconKind::App;

@@ -25,6 +25,7 @@
 #include "settings/StatusFile.h"
 #include "views/FileBrowserDialog.h"
 #include "views/MonitorWindow.h"
+#include "views/DumpWindow.h"
 
 namespace qv {
 
@@ -130,15 +131,18 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     int slot = FreeSlot();
     if (slot < 0) return -8;
     if (kind != kKindMonitorLive && path.empty()) return -15;
-    // The Dump window comes with its own view later.
-    if (kind != kKindMonitorFile && kind != kKindMonitorLive && kind != kKindLine) return -14;
+    // The Line and Dump windows are views of a stored capture.
+    if (kind != kKindMonitorFile && kind != kKindMonitorLive && kind != kKindLine &&
+        kind != kKindDump)
+        return -14;
 
     WindowSlot fresh;
     if (kind != kKindMonitorLive) {
+        // Every window has a reader of its own, so each keeps its position.
         fresh.reader = std::make_unique<CaptureReader>(*m_cmn);
         int rc = fresh.reader->Open(path);
         if (rc != 0) return rc;
-        fresh.code = kDisplayHex;
+        fresh.code = kind == kKindDump ? kDisplayAscii : kDisplayHex;
         fresh.path = path;
         fresh.reader->ReadFormatRows(fresh.rows);
     } else {
@@ -153,6 +157,8 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     CaptureView* view = nullptr;
     if (kind == kKindLine)
         view = new LineWindow(*m_cmn);
+    else if (kind == kKindDump)
+        view = new DumpWindow(*m_cmn);
     else
         view = new MonitorWindow(*m_cmn);
     frame->setWidget(view);
@@ -165,6 +171,8 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     auto& s = m_slots[slot];
     if (kind == kKindMonitorFile)
         frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Monitor"));
+    else if (kind == kKindDump)
+        frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Dump"));
     else if (kind == kKindLine)
         frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Line"));
 
@@ -565,22 +573,29 @@ CommandContext WindowRegistry::Context() const {
     return c;
 }
 
-void WindowRegistry::OpenCaptureView(int kind) {
-    if (!ValidSlot(m_current) || m_slots[m_current].path.empty()) return;
-    const std::string path = m_slots[m_current].path;
-    int slot = OpenWindow(kind, path);
-    if (slot < 0) {
-        Log(__LINE__, kMsgOpenFailed);
-        return;
-    }
-    if (!m_lastTime.empty()) ShowAtTime(slot, m_lastTime, m_slots[slot].reader.get());
-}
-
 void WindowRegistry::SetCode(int code) {
     if (!ValidSlot(m_current) || !m_slots[m_current].view) return;
     auto& s = m_slots[m_current];
     s.code = code;
     s.view->SetCodes(s.direction, code);
+}
+
+void WindowRegistry::SetDirection(int direction) {
+    if (!ValidSlot(m_current) || !m_slots[m_current].view) return;
+    auto& s = m_slots[m_current];
+    s.direction = direction;
+    s.view->SetCodes(direction, s.code);
+}
+
+void WindowRegistry::OpenDumpWindow() {
+    if (!ValidSlot(m_current) || m_slots[m_current].path.empty()) return;
+    const std::string path = m_slots[m_current].path;
+    int slot = OpenWindow(kKindDump, path);
+    if (slot < 0) {
+        Log(__LINE__, kMsgOpenFailed);
+        return;
+    }
+    ShowAtTime(slot, m_lastTime, m_slots[slot].reader.get());
 }
 
 void WindowRegistry::PickColor(int id) {
@@ -668,11 +683,7 @@ void WindowRegistry::Execute(int id) {
         case kCmdDual:
         case kCmdDirSd:
         case kCmdDirRd:
-            if (ValidSlot(m_current) && m_slots[m_current].view) {
-                auto& s = m_slots[m_current];
-                s.direction = id - kCmdDual;
-                s.view->SetCodes(s.direction, s.code);
-            }
+            SetDirection(id - kCmdDual);
             break;
         case kCmdZoomIn:
         case kCmdZoomOut:
@@ -680,7 +691,7 @@ void WindowRegistry::Execute(int id) {
                 m_slots[m_current].view->Zoom(id == kCmdZoomIn ? 1 : 2);
             break;
         case kCmdDumpWindow:
-            OpenCaptureView(kKindDump);
+            OpenDumpWindow();
             break;
         case kCmdLineWindow:
             OpenLineWindow();

@@ -148,6 +148,9 @@ class WindowRegistry : public QObject {
     void ConnectView(CaptureView* view);
     void LockMonitorFrame(int slot, bool lock);
     void SetCode(int code);
+    void SetDirection(int direction);
+    // A Dump window on the current window's capture, at the last time shown.
+    void OpenDumpWindow();
     void PickColor(int id);
     void MoveCurrentTo(bool last);
     void ShowFirstFrame(int slot);
@@ -155,7 +158,6 @@ class WindowRegistry : public QObject {
     int LiveSlot() const;
     void FollowOthers(int slot, const std::string& timeText);
     // A Dump or Line window on the current window's capture, at its time.
-    void OpenCaptureView(int kind);
 
     QMdiArea* m_area;
     QWidget* m_owner;

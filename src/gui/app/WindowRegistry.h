@@ -147,7 +147,8 @@ class WindowRegistry : public QObject {
     int m_state = kMonitorIdle;
     bool m_sync = false;
     bool m_syncBlocked = false;
-    int m_pendingStart = -1;  // the slot whose deferred start is due
+    int m_pendingStart = -1;       // the slot whose deferred start is due
+    bool m_pendingResume = false;  // ... and whether it resumes a paused run
     std::string m_lastTime;
     std::string m_sdLabel = "SD", m_rdLabel = "RD";
     std::string m_livePane2, m_livePane3;

@@ -90,3 +90,18 @@ shot 09-paused
 xdotool key alt+m e
 sleep 1
 shot 10-stopped-capture-reopened
+# The Dump window on the reopened capture, tiled beside its Monitor window.
+xdotool key alt+w d
+sleep 1
+xdotool key alt+w t
+shot 11-dump-window-dual
+xdotool key F3
+shot 12-dump-window-sd
+xdotool key F2 ctrl+F6
+shot 13-dump-window-shift-jis
+# With synchronised windows the Monitor window follows the selected byte.
+xdotool key ctrl+F2 ctrl+k
+for _ in 1 2 3 4 5 6; do xdotool key Down; sleep 0.1; done
+sleep 0.6
+xdotool key Right
+shot 14-dump-window-following

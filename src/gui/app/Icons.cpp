@@ -77,6 +77,20 @@ QIcon MakeIcon(IconKind kind) {
             p.drawLine(10, 4, 10, 20);
             p.drawLine(4, 14, 20, 14);
             break;
+        case IconKind::Dump:
+            // A page of hexadecimal cells with its character column.
+            p.setPen(QPen(ink, 1.2));
+            p.setBrush(Qt::white);
+            p.drawRect(3, 4, 18, 16);
+            p.setPen(QPen(blue, 1.6));
+            for (int y : {8, 12, 16}) {
+                p.drawLine(5, y, 8, y);
+                p.drawLine(10, y, 13, y);
+            }
+            p.setPen(QPen(green, 1.6));
+            for (int y : {8, 12, 16})
+                p.drawLine(15, y, 19, y);
+            break;
         case IconKind::Close:
             p.setPen(QPen(red, 2.5));
             p.drawLine(6, 6, 18, 18);

@@ -24,6 +24,7 @@ enum class IconKind {
     FolderUp,
     ListView,
     DetailView,
+    Dump,
     App,
 };
 

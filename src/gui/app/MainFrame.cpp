@@ -78,6 +78,8 @@ IconKind IconOf(int id, bool& has) {
             return IconKind::Sync;
         case kCmdHelp:
             return IconKind::Help;
+        case kCmdDumpWindow:
+            return IconKind::Dump;
         default:
             has = false;
             return IconKind::App;
@@ -161,7 +163,8 @@ QMenu* MainFrame::AddMenu(const QString& title, std::initializer_list<int> ids) 
 void MainFrame::BuildMenus() {
     AddMenu("ファイル(&F)", {kCmdFileOpen, kCmdFileClose, 0, kCmdAppExit});
     AddMenu("編集(&E)", {kCmdFirst, kCmdLast});
-    QMenu* view = AddMenu("表示(&V)", {kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, 0});
+    QMenu* view = AddMenu("表示(&V)", {kCmdDual, kCmdDirSd, kCmdDirRd, 0, kCmdHex, kCmdAscii,
+                                        kCmdJis7, kCmdJis8, kCmdEbcdic, kCmdShiftJis, 0});
     QMenu* monitorColours = view->addMenu("モニタウィンドウの色(&M)");
     for (int id :
          std::initializer_list<int>{kCmdColorSd, kCmdColorRd, kCmdColorControl, kCmdColorOther})
@@ -180,7 +183,7 @@ void MainFrame::BuildMenus() {
 
 void MainFrame::FillWindowMenu() {
     m_windowMenu->clear();
-    for (int id : std::initializer_list<int>{kCmdSync, kCmdCascade, kCmdTile})
+    for (int id : std::initializer_list<int>{kCmdSync, kCmdDumpWindow, kCmdCascade, kCmdTile})
         m_windowMenu->addAction(Action(id));
     const auto windows = m_area->subWindowList();
     if (!windows.isEmpty()) m_windowMenu->addSeparator();
@@ -205,7 +208,7 @@ void MainFrame::BuildToolBar() {
     for (int id : std::initializer_list<int>{kCmdFileOpen, kCmdFileClose, 0, kCmdFirst, kCmdLast, 0,
                                              kCmdMonitorStart, kCmdMonitorPause, kCmdMonitorStop, 0,
                                              kCmdSelectUnit, kCmdUnitStatus, kCmdUnitClock, 0,
-                                             kCmdSync, kCmdHelp}) {
+                                             kCmdSync, kCmdDumpWindow, kCmdHelp}) {
         if (id == 0)
             bar->addSeparator();
         else if (QAction* a = Action(id))
@@ -274,6 +277,11 @@ void MainFrame::UpdateCommands() {
         a->setText(QString::fromStdString((sd.empty() ? "SD" : sd) + "(&S)..."));
     if (auto* a = Action(kCmdColorRd))
         a->setText(QString::fromStdString((rd.empty() ? "RD" : rd) + "(&R)..."));
+    // So do the SD and RD direction items, keeping their keys.
+    if (auto* a = Action(kCmdDirSd))
+        a->setText(QString::fromStdString((sd.empty() ? "SD" : sd) + "(&S)\tF3"));
+    if (auto* a = Action(kCmdDirRd))
+        a->setText(QString::fromStdString((rd.empty() ? "RD" : rd) + "(&R)\tF4"));
     RefreshStatusBar();
 }
 

@@ -21,6 +21,7 @@
 #include "settings/StatusFile.h"
 #include "views/FileBrowserDialog.h"
 #include "views/MonitorWindow.h"
+#include "views/DumpWindow.h"
 
 namespace qv {
 
@@ -103,15 +104,16 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     int slot = FreeSlot();
     if (slot < 0) return -8;
     if (kind != kKindMonitorLive && path.empty()) return -15;
-    // The Dump and Line windows come with their own views later.
-    if (kind != kKindMonitorFile && kind != kKindMonitorLive) return -14;
+    // The Line window comes with its own view later.
+    if (kind != kKindMonitorFile && kind != kKindMonitorLive && kind != kKindDump) return -14;
 
     WindowSlot fresh;
-    if (kind == kKindMonitorFile) {
+    if (kind != kKindMonitorLive) {
+        // Every window has a reader of its own, so each keeps its position.
         fresh.reader = std::make_unique<CaptureReader>(*m_cmn);
         int rc = fresh.reader->Open(path);
         if (rc != 0) return rc;
-        fresh.code = kDisplayHex;
+        fresh.code = kind == kKindDump ? kDisplayAscii : kDisplayHex;
         fresh.path = path;
         fresh.reader->ReadFormatRows(fresh.rows);
     } else {
@@ -123,7 +125,11 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     }
 
     auto* frame = new ChildFrame(this);
-    auto* view = new MonitorWindow(*m_cmn);
+    CaptureView* view = nullptr;
+    if (kind == kKindDump)
+        view = new DumpWindow(*m_cmn);
+    else
+        view = new MonitorWindow(*m_cmn);
     frame->setWidget(view);
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     fresh.frame = frame;
@@ -132,8 +138,9 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     m_slots[slot] = std::move(fresh);
     m_current = slot;
     auto& s = m_slots[slot];
-    if (kind == kKindMonitorFile)
-        frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Monitor"));
+    if (kind == kKindMonitorFile || kind == kKindDump)
+        frame->setWindowTitle(
+            QString::fromStdString(Stem(path) + (kind == kKindDump ? "-Dump" : "-Monitor")));
 
     ConnectView(view);
     QMdiSubWindow* sub = m_area->addSubWindow(frame);
@@ -167,6 +174,7 @@ void WindowRegistry::ConnectView(CaptureView* view) {
         // Only the commands this program has; the rest come with their windows.
         std::vector<int> ids;
         if (which == ViewPopup::kEdit) ids = {kCmdFirst, kCmdLast};
+        if (which == ViewPopup::kWindows) ids = {kCmdDumpWindow};
         if (!ids.empty()) emit popupMenuRequested(ids, pos);
     });
 }
@@ -495,6 +503,11 @@ bool WindowRegistry::IsImplemented(int id) {
         case kCmdJis7:
         case kCmdJis8:
         case kCmdEbcdic:
+        case kCmdShiftJis:
+        case kCmdDual:
+        case kCmdDirSd:
+        case kCmdDirRd:
+        case kCmdDumpWindow:
         case kCmdColorSd:
         case kCmdColorRd:
         case kCmdColorControl:
@@ -524,6 +537,24 @@ void WindowRegistry::SetCode(int code) {
     auto& s = m_slots[m_current];
     s.code = code;
     s.view->SetCodes(s.direction, code);
+}
+
+void WindowRegistry::SetDirection(int direction) {
+    if (!ValidSlot(m_current) || !m_slots[m_current].view) return;
+    auto& s = m_slots[m_current];
+    s.direction = direction;
+    s.view->SetCodes(direction, s.code);
+}
+
+void WindowRegistry::OpenDumpWindow() {
+    if (!ValidSlot(m_current) || m_slots[m_current].path.empty()) return;
+    const std::string path = m_slots[m_current].path;
+    int slot = OpenWindow(kKindDump, path);
+    if (slot < 0) {
+        Log(__LINE__, kMsgOpenFailed);
+        return;
+    }
+    ShowAtTime(slot, m_lastTime, m_slots[slot].reader.get());
 }
 
 void WindowRegistry::PickColor(int id) {
@@ -604,6 +635,17 @@ void WindowRegistry::Execute(int id) {
             break;
         case kCmdEbcdic:
             SetCode(kDisplayEbcdic);
+            break;
+        case kCmdShiftJis:
+            SetCode(kDisplayShiftJis);
+            break;
+        case kCmdDual:
+        case kCmdDirSd:
+        case kCmdDirRd:
+            SetDirection(id - kCmdDual);
+            break;
+        case kCmdDumpWindow:
+            OpenDumpWindow();
             break;
         case kCmdColorSd:
         case kCmdColorRd:

@@ -132,6 +132,9 @@ class WindowRegistry : public QObject {
     void ConnectView(CaptureView* view);
     void LockMonitorFrame(int slot, bool lock);
     void SetCode(int code);
+    void SetDirection(int direction);
+    // A Dump window on the current window's capture, at the last time shown.
+    void OpenDumpWindow();
     void PickColor(int id);
     void MoveCurrentTo(bool last);
     void ShowFirstFrame(int slot);

@@ -18,6 +18,7 @@
 #include "core/CaptureIndexText.h"
 #include "device/LiveMonitor.h"
 #include "settings/StatusFile.h"
+#include "views/Twips.h"
 
 namespace qv {
 
@@ -25,9 +26,7 @@ namespace {
 
 constexpr const char* kSource = "QvrMonitorMain";
 
-// Grid sizes are kept in twips as the window's layout gives them; at the
-// usual 96 dots per inch a pixel is 15 twips.
-constexpr int kTwipsPerPixel = 15;
+// Grid sizes are kept in twips as the window's layout gives them.
 constexpr int kRowTwips = 240;
 constexpr int kColumnTwips[kMonitorColumns] = {3000, 1005, 1005, 1005, 495, 495, 5005};
 constexpr int kStoppedCounterTwips = 1000;
@@ -111,12 +110,12 @@ MonitorWindow::MonitorWindow(AppContext& cmn, QWidget* parent)
     m_grid->setFocusPolicy(Qt::StrongFocus);
     m_grid->horizontalHeader()->setHighlightSections(false);
     m_grid->horizontalHeader()->setStretchLastSection(false);
-    int rowHeight = std::max(kRowTwips / kTwipsPerPixel, m_grid->fontMetrics().height() + 2);
+    int rowHeight = std::max(TwipsToPixels(kRowTwips), m_grid->fontMetrics().height() + 2);
     m_grid->verticalHeader()->setMinimumSectionSize(rowHeight);
     m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     for (int c = 0; c < kMonitorColumns; ++c)
-        m_grid->setColumnWidth(c, kColumnTwips[c] / kTwipsPerPixel);
+        m_grid->setColumnWidth(c, TwipsToPixels(kColumnTwips[c]));
     // The time column must show a whole record time text in the font in use,
     // which may be wider than the one the twips were chosen for.
     int timeWidth = m_grid->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12;
@@ -254,7 +253,7 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
             m_mode = kFile;
             m_live = nullptr;
             for (int c = kColTr; c <= kColRd; ++c)
-                m_grid->setColumnWidth(c, kStoppedCounterTwips / kTwipsPerPixel);
+                m_grid->setColumnWidth(c, TwipsToPixels(kStoppedCounterTwips));
             return;
         default:
             m_cmn.WriteLog("ERR", kSource, __LINE__, "monitoring state message without a state");

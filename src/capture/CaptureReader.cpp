@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "capture/RecordStart.h"
 #include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "settings/StatusFile.h"
@@ -66,9 +67,7 @@ int CaptureReader::Open(const std::string& indexPath) {
     SyncSetting sync = 0;
     status.ReadMonitorStatus(ms, m_sampling, sync);
     if (!IsValidProtocol(ms.Protocol)) return kQvrBadProtocol;
-    m_timing =
-        AsyncCharTiming{ms.SD_Baudrate, ms.RD_Baudrate,  ms.DataLen,      ms.Parity,
-                        ms.StopBit,     ms.SD_ClockRate, ms.RD_ClockRate, m_cmn.GetFrequency()};
+    m_timing = CharTimingOf(ms, m_cmn.GetFrequency());
 
     for (uint64_t n = 1;; ++n) {
         std::string value;
@@ -306,7 +305,8 @@ uint64_t CaptureReader::SlotEndTicks(uint32_t slot) const {
     return ReadLe48(r + (frame ? 7 : 2));
 }
 
-int CaptureReader::TimeText(uint32_t slot, int64_t ticks, std::string& text, uint64_t& adjusted) const {
+int CaptureReader::TimeText(uint32_t slot, int64_t ticks, std::string& text,
+                            uint64_t& adjusted) const {
     int date = DateNumber(SlotChunkNumber(slot));
     auto moved = NormaliseDayTime(date, ticks);
     if (!moved) {
@@ -350,9 +350,7 @@ int CaptureReader::GetStartTime(std::string& text, uint64_t& ticks) const {
     RecordKind kind = HeaderKind(r[0]);
     bool frame = UsesFrameRecords(m_protocol) && IsDataKind(kind);
     int64_t t = static_cast<int64_t>(ReadLe48(r + (frame ? 1 : 2)));
-    if (m_protocol == kProtocolAsync && IsDataKind(kind))
-        t -= static_cast<int64_t>(m_timing.CharTicks(kind == RecordKind::kSdData));
-    return TimeText(m_cursor, t, text, ticks);
+    return TimeText(m_cursor, RecordStart(m_protocol, m_timing).Of(kind, t), text, ticks);
 }
 
 int CaptureReader::GetEndTime(std::string& text, uint64_t& ticks) const {

@@ -31,36 +31,46 @@ void CaptureThread::Loop() {
     }
 }
 
+// A start runs on the caller's thread with no lock held while it asks its
+// questions: the prompt may run an event loop in which the live views read
+// the run through the accessors below. The read step is not disturbed either:
+// it does nothing until the run reports itself running, which a start does
+// last. Another Start, Pause or Stop arriving from inside that event loop is
+// answered at once instead of waiting for the start that is still asking.
 int CaptureThread::Start() {
-    std::lock_guard step(m_stepMutex);
+    if (m_starting.exchange(true)) return kErrAlreadyRunning;
+    int rc;
     if (m_paused) {
+        std::lock_guard step(m_stepMutex);
         m_paused = false;
-        return m_wnd->Start(true);
+        rc = m_wnd->Start(true, m_stateMutex);
+    } else {
+        rc = m_wnd->Start(false, m_stateMutex);
+        Started(rc);
     }
-    std::lock_guard state(m_stateMutex);
-    int rc = m_wnd->Start(false);
-    TakeTiming();
+    m_starting = false;
     return rc;
 }
 
 int CaptureThread::StartRetrieval() {
-    std::lock_guard step(m_stepMutex);
-    std::lock_guard state(m_stateMutex);
+    if (m_starting.exchange(true)) return kErrAlreadyRunning;
     m_paused = false;
-    int rc = m_wnd->StartRetrieval();
-    TakeTiming();
+    int rc = m_wnd->StartRetrieval(m_stateMutex);
+    Started(rc);
+    m_starting = false;
     return rc;
 }
 
-// Live ASYNC characters show their start, a character time before the stamp.
-void CaptureThread::TakeTiming() {
-    const MonitorSettings& m = m_wnd->Settings();
-    m_async = m.Protocol == kProtocolAsync;
-    m_timing = AsyncCharTiming{m.SD_Baudrate, m.RD_Baudrate,  m.DataLen,      m.Parity,
-                               m.StopBit,     m.SD_ClockRate, m.RD_ClockRate, m_cmn.GetFrequency()};
+// Carries out a Stop that arrived while the start was asking.
+void CaptureThread::Started(int rc) {
+    if (!m_stopWhileStarting.exchange(false) || rc != 0) return;
+    std::lock_guard step(m_stepMutex);
+    std::lock_guard state(m_stateMutex);
+    m_wnd->Stop();
 }
 
 int CaptureThread::Pause() {
+    if (m_starting) return kErrNotRunning;
     std::lock_guard step(m_stepMutex);
     std::lock_guard state(m_stateMutex);
     int rc = m_wnd->Pause();
@@ -69,6 +79,10 @@ int CaptureThread::Pause() {
 }
 
 int CaptureThread::Stop() {
+    if (m_starting) {
+        m_stopWhileStarting = true;
+        return 0;
+    }
     std::lock_guard step(m_stepMutex);
     std::lock_guard state(m_stateMutex);
     m_paused = false;
@@ -76,7 +90,6 @@ int CaptureThread::Stop() {
 }
 
 bool CaptureThread::Running() const {
-    std::lock_guard state(m_stateMutex);
     return m_wnd->Running();
 }
 
@@ -128,10 +141,8 @@ int CaptureThread::LiveRecord(int i, LiveRow& out, bool frozen) const {
     out.data = r->data;
     out.counts = *c;
     const int date = static_cast<int>(ParseLeadingInt(d->DateText()));
-    int64_t start = static_cast<int64_t>(r->start);
-    RecordKind kind = HeaderKind(r->header);
-    if (m_async && IsDataKind(kind))
-        start -= static_cast<int64_t>(m_timing.CharTicks(kind == RecordKind::kSdData));
+    const int64_t start =
+        m_wnd->RecordStarts().Of(HeaderKind(r->header), static_cast<int64_t>(r->start));
     auto text = [&](int64_t t, uint64_t& value) {
         auto moved = NormaliseDayTime(date, t);
         if (!moved) {

@@ -2,7 +2,8 @@
 // calls its read step every 50 ms while the run is active, so that reading
 // the instrument, decoding and writing never wait for the user interface.
 // Start, Pause and Stop come from the user-interface thread; the live
-// accessors may be called from any thread while the capture goes on.
+// accessors may be called from any thread while the capture goes on, also
+// while a start waits for the user's answer.
 #pragma once
 
 #include <atomic>
@@ -64,7 +65,7 @@ class CaptureThread {
 
   private:
     void Loop();
-    void TakeTiming();
+    void Started(int rc);
 
     AppContext& m_cmn;
     std::unique_ptr<RunControl> m_wnd;
@@ -74,8 +75,8 @@ class CaptureThread {
     std::condition_variable m_wake;
     std::atomic<bool> m_quit{false};
     std::atomic<bool> m_paused{false};
-    AsyncCharTiming m_timing;  // for the start times of live ASYNC characters
-    bool m_async = false;
+    std::atomic<bool> m_starting{false};  // a Start is asking or setting up
+    std::atomic<bool> m_stopWhileStarting{false};
     std::thread m_thread;
 };
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/AppContext.h"
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
-#include "core/AppContext.h"
 #include "device/CardRun.h"
 #include "device/CommandEncoding.h"
 #include "device/RunPrecheck.h"
@@ -76,7 +76,10 @@ std::time_t RunControl::InstrumentClock() {
     return std::time(nullptr);
 }
 
-int RunControl::OpenCapture(bool forceFix) {
+// Makes the capture of the run. The session is built and started unlocked (a
+// failure shows its message), then swapped in under `stateMutex`, so that the
+// live accessors see either the previous capture or the new one, whole.
+int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     if (forceFix) m_set.status.monitor.Memory = kMemoryFix;
     CaptureStartInfo info;
     info.directory = m_cmn.GetSaveDirectory();
@@ -84,22 +87,22 @@ int RunControl::OpenCapture(bool forceFix) {
     info.settings = m_set;
     info.frameMax = m_cmn.GetFrameMax();
     info.fileRecords = m_cmn.GetFileRecords() ? m_cmn.GetFileRecords() : AppContext::kFileRecords;
-    m_session = std::make_unique<CaptureSession>(&m_cmn, m_events);
+    auto session = std::make_unique<CaptureSession>(&m_cmn, m_events);
     // The start time is the instrument's when it answers: records carry its clock.
     info.startClock = InstrumentClock();
-    int rc = m_session->Start(info);
-    if (rc != 0) {
-        m_session.reset();
-        return rc;
-    }
+    if (int rc = session->Start(info); rc != 0) return rc;
+    std::lock_guard lock(stateMutex);
+    m_session = std::move(session);
     m_folder = m_session->FolderPath();
     m_indexName = m_session->FolderName() + ".qvr";
     m_frozenTotal = 0;
     m_bytesRead = 0;
+    const MonitorSettings& m = m_set.status.monitor;
+    m_recordStart = RecordStart(m.Protocol, CharTimingOf(m, m_cmn.GetFrequency()));
     return 0;
 }
 
-int RunControl::Start(bool resume) {
+int RunControl::Start(bool resume, std::mutex& stateMutex) {
     if (resume) return m_running ? 0 : kErrNotRunning;
     // A run in progress is refused before anything reaches the instrument:
     // the pre-check would otherwise offer to stop our own run.
@@ -123,14 +126,14 @@ int RunControl::Start(bool resume) {
     }
     if (saveDevice != kSaveDevicePc) return Message(-1, kMsgBadMonitorParameter);
 
-    if (int rc = OpenCapture(false); rc != 0) return rc;
+    if (int rc = OpenCapture(false, stateMutex); rc != 0) return rc;
     m_cmd->Stop();
     int rc = m_cmd->StartToComputer();
     m_running = true;
     return rc;
 }
 
-int RunControl::StartRetrieval() {
+int RunControl::StartRetrieval(std::mutex& stateMutex) {
     if (m_running) return kErrAlreadyRunning;
     m_cmn.LoadRegistrySettings();
     if (int rc = OpenUnit(); rc != 0) return rc;
@@ -154,7 +157,7 @@ int RunControl::StartRetrieval() {
         }
     }
     if (int rc = LoadAndConfigure(false); rc != 0) return rc;
-    if (int rc = OpenCapture(true); rc != 0) return rc;
+    if (int rc = OpenCapture(true, stateMutex); rc != 0) return rc;
     int rc = m_cmd->StartCardRetrieval();
     m_running = true;
     return rc;
@@ -205,8 +208,8 @@ bool RunControl::ReadAndDecode(size_t want, std::mutex& stateMutex) {
     }
     if (got == 0) return false;
     buffer.Commit(got);
-    m_bytesRead += got;
     std::lock_guard lock(stateMutex);
+    m_bytesRead += got;
     m_session->Decoder().Decode(buffer);
     return true;
 }

@@ -3,7 +3,12 @@
 // into the decoder, Pause, Stop, the retrieval of a card run, and the reopening
 // of an instrument that was unplugged. It holds no thread of its own;
 // CaptureThread calls the read step every 50 ms on the capture thread and the
-// other operations from the user-interface thread, under its locks.
+// other operations from the user-interface thread.
+//
+// A start asks the user questions and may show messages; it does so holding
+// no lock, because the prompt may run an event loop in which the live views
+// poll the run. The new capture becomes visible to them in one step under
+// the state lock, and the run counts as running only once it is wholly set up.
 #pragma once
 
 #include <atomic>
@@ -13,6 +18,7 @@
 #include <mutex>
 #include <string>
 
+#include "capture/RecordStart.h"
 #include "device/CaptureSession.h"
 #include "device/DeviceCommand.h"
 #include "settings/StatusSet.h"
@@ -40,8 +46,10 @@ class RunControl {
     RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events);
     ~RunControl();
 
-    int Start(bool resume);
-    int StartRetrieval();
+    // Both lock `stateMutex` only to publish the new capture, never while
+    // the user is asked something.
+    int Start(bool resume, std::mutex& stateMutex);
+    int StartRetrieval(std::mutex& stateMutex);
     int Pause();
     int Stop();
     // One read step: read the stream and decode it. Called every 50 ms while
@@ -62,11 +70,13 @@ class RunControl {
     uint64_t BytesRead() const { return m_bytesRead; }
     const MonitorSettings& Settings() const { return m_set.status.monitor; }
     const StatusSet& Status() const { return m_set; }
+    // When a record of the capture being written began.
+    const RecordStart& RecordStarts() const { return m_recordStart; }
 
   private:
     int OpenUnit();
     int LoadAndConfigure(bool send);
-    int OpenCapture(bool forceFix);
+    int OpenCapture(bool forceFix, std::mutex& stateMutex);
     std::time_t InstrumentClock();
     void Reopen();
     bool ReadAndDecode(size_t want, std::mutex& stateMutex);
@@ -80,7 +90,8 @@ class RunControl {
     std::unique_ptr<CaptureSession> m_session;
     StatusSet m_set;
     std::string m_folder, m_indexName;
-    bool m_running = false;
+    std::atomic<bool> m_running{false};
+    RecordStart m_recordStart;
     uint64_t m_frozenTotal = 0;
     uint64_t m_bytesRead = 0;
     std::atomic<bool> m_arrived{false}, m_removed{false};

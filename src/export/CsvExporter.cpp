@@ -5,8 +5,9 @@
 
 #include <cerrno>
 
-#include "capture/CaptureReader.h"
 #include "capture/CaptureFrame.h"
+#include "capture/CaptureReader.h"
+#include "capture/RecordStart.h"
 #include "core/CaptureRecord.h"
 #include "core/FileUtil.h"
 #include "core/TextCodec.h"
@@ -192,7 +193,7 @@ bool CsvExporter::OpenNext() {
 }
 
 SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
-                             const std::atomic<bool>& cancel) {
+                            const std::atomic<bool>& cancel) {
     SaveRange range;
     if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;
     const int protocol = m_file.GetProtocol();
@@ -219,9 +220,7 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         return SaveReport::kStartRefused;
     }
 
-    const uint64_t sdChar = protocol == kProtocolAsync ? m_file.GetCharTiming().CharTicks(true) : 0;
-    const uint64_t rdChar =
-        protocol == kProtocolAsync ? m_file.GetCharTiming().CharTicks(false) : 0;
+    const RecordStart recordStart(protocol, m_file.GetCharTiming());
     CaptureFrame frame;
     CursorPosition pos;
     uint32_t chunk = 0;
@@ -251,11 +250,8 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         }
         if (range.endPoint < at) return finish(SaveReport::kRangeDone);
 
-        int64_t startTicks = static_cast<int64_t>(frame.StartTicks());
-        if (protocol == kProtocolAsync && IsDataKind(frame.Kind()))
-            startTicks -=
-                static_cast<int64_t>(frame.Kind() == RecordKind::kSdData ? sdChar : rdChar);
-        WriteRecordTimeText(start, date, startTicks);
+        WriteRecordTimeText(start, date,
+                            recordStart.Of(frame.Kind(), static_cast<int64_t>(frame.StartTicks())));
         WriteRecordTimeText(stop, date, static_cast<int64_t>(frame.EndTicks()));
         AppendRow(m_buffer, protocol, frame, std::string_view(start, sizeof start),
                   std::string_view(stop, sizeof stop));

@@ -12,16 +12,16 @@
 #include "app/ChildFrame.h"
 #include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
-#include "core/AppContext.h"
 #include "device/LiveMonitor.h"
 #include "device/UnitList.h"
 #include "dialogs/CardRunDialog.h"
 #include "dialogs/ClockDialog.h"
-#include "dialogs/UnitSelectDialog.h"
 #include "dialogs/UnitInfoDialog.h"
 #include "lineview/LineWindow.h"
+#include "dialogs/UnitSelectDialog.h"
 #include "settings/StatusFile.h"
 #include "views/FileBrowserDialog.h"
 #include "views/MonitorWindow.h"
@@ -437,13 +437,18 @@ void WindowRegistry::StartMonitoring() {
             return;
         }
     }
+    const bool resume = m_state == kMonitorPaused;
     m_state = kMonitorRunning;
     m_livePane2.clear();
     m_livePane3.clear();
     LockMonitorFrame(slot, true);
-    m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
+    // A resumed run is running already; a new one is shown to its window only
+    // once its start has finished, so that no view polls a run while the
+    // start still asks the user something.
+    m_slots[slot].view->SetMonitorState(1, resume ? m_slots[slot].monitor.get() : nullptr);
     m_pendingStart = slot;
     m_retrieval = false;
+    m_pendingResume = resume;
     QTimer::singleShot(kDeferredStartMs, this, [this, slot] { DeferredStart(slot); });
     emit stateChanged();
 }
@@ -460,8 +465,10 @@ void WindowRegistry::StartRetrieval() {
     m_livePane2.clear();
     m_livePane3.clear();
     LockMonitorFrame(slot, true);
-    m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
+    // As with a new run, the window polls only once the start has finished.
+    m_slots[slot].view->SetMonitorState(1, nullptr);
     m_pendingStart = slot;
+    m_pendingResume = false;
     m_retrieval = true;
     QTimer::singleShot(kDeferredRetrievalMs, this, [this, slot] { DeferredStart(slot); });
     emit stateChanged();
@@ -491,6 +498,7 @@ void WindowRegistry::DeferredStart(int slot) {
         emit stateChanged();
         return;
     }
+    if (!m_pendingResume) m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
     StatusFile status;
     status.SetPath(WorkingStatusFilePath());
     MonitorSettings m;

@@ -168,9 +168,10 @@ class WindowRegistry : public QObject {
     int m_state = kMonitorIdle;
     bool m_sync = false;
     bool m_syncBlocked = false;
-    int m_pendingStart = -1;  // the slot whose deferred start is due
     bool m_retrieval = false;  // the pending start brings back the card's run
     std::unique_ptr<CaptureCommands> m_commands;
+    int m_pendingStart = -1;       // the slot whose deferred start is due
+    bool m_pendingResume = false;  // ... and whether it resumes a paused run
     std::string m_lastTime;
     std::string m_sdLabel = "SD", m_rdLabel = "RD";
     std::string m_livePane2, m_livePane3;

@@ -14,8 +14,8 @@
 
 #include "app/CommandTable.h"
 #include "capture/CaptureReader.h"
-#include "core/CaptureIndexText.h"
 #include "core/AppContext.h"
+#include "core/CaptureIndexText.h"
 #include "device/LiveMonitor.h"
 #include "settings/StatusFile.h"
 #include "views/Twips.h"
@@ -199,9 +199,25 @@ void MonitorWindow::SetFormatRows(const std::vector<FormatEntry>* rows, bool red
     if (redraw) SetCodes(0, m_code);
 }
 
+// The capture's name once the run has one.
+void MonitorWindow::ShowLiveCaption() {
+    std::string name;
+    if (m_live && m_live->GetCaptureName(name) == 0 && name.size() >= 3)
+        SetCaption(CutExtension(name) + " - Monitoring");
+    else
+        SetCaption("Monitoring");
+}
+
 void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
     switch (code) {
         case 1:
+            if (m_mode == kLive && !m_live) {
+                // The run this window was opened for has finished starting.
+                m_live = monitor;
+                ShowLiveCaption();
+                RefreshLive();
+                return;
+            }
             m_live = monitor;
             if (m_mode == kPaused) {
                 m_mode = kLive;
@@ -215,13 +231,7 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
             m_page = {};
             m_snapshot.clear();
             m_model->ClearPage();
-            {
-                std::string name;
-                if (m_live && m_live->GetCaptureName(name) == 0 && name.size() >= 3)
-                    SetCaption(CutExtension(name) + " - Monitoring");
-                else
-                    SetCaption("Monitoring");
-            }
+            ShowLiveCaption();
             RebuildNames();
             RefreshLive();
             StartLiveTimer();

@@ -105,6 +105,7 @@ class MonitorWindow : public CaptureView {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    void ShowLiveCaption();
     void OnKey(int key, Qt::KeyboardModifiers modifiers);
     void OnRowPressed(int row, Qt::MouseButton button);
     void OnRowDoubleClicked(int row, Qt::MouseButton button);

@@ -1,0 +1,18 @@
+#include "capture/RecordStart.h"
+
+#include "settings/MonitorSettings.h"
+
+namespace qv {
+
+AsyncCharTiming CharTimingOf(const MonitorSettings& m, double frequency) {
+    return AsyncCharTiming{m.SD_Baudrate, m.RD_Baudrate,  m.DataLen,      m.Parity,
+                           m.StopBit,     m.SD_ClockRate, m.RD_ClockRate, frequency};
+}
+
+RecordStart::RecordStart(int protocol, const AsyncCharTiming& timing) {
+    if (protocol != kProtocolAsync) return;
+    m_sd = timing.CharTicks(true);
+    m_rd = timing.CharTicks(false);
+}
+
+}  // namespace qv

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app/ChildFrame.h"
+#include "app/SettingsCommandHandlers.h"
 #include "capture/QvrFile.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
@@ -210,6 +211,16 @@ void QvrWndCtrl::ShowAtTime(int slot, const std::string& timeText, CQvrFile* rea
     s.frameText = timeText;
     s.positioned = !timeText.empty();
     s.view->ShowAtTime(timeText, reader);
+    emit stateChanged();
+}
+
+void QvrWndCtrl::ReloadFormatRows() {
+    for (auto& s : m_slots) {
+        if (s.Free() || !s.reader || !s.view) continue;
+        s.rows.clear();
+        s.reader->ReadFormatRows(s.rows);
+        s.view->SetFormatRows(&s.rows, true);
+    }
     emit stateChanged();
 }
 
@@ -507,6 +518,10 @@ bool QvrWndCtrl::IsImplemented(int id) {
         case kCmdTile:
         case kCmdHelp:
         case kCmdAbout:
+        case kCmdMonitorParams:
+        case kCmdDisplayFormat:
+        case kCmdProperty:
+        case kCmdFrameJump:
             return true;
         default:
             return false;
@@ -641,6 +656,18 @@ void QvrWndCtrl::Execute(int id) {
             break;
         case kCmdHelp:
             emit helpRequested();
+            break;
+        case kCmdMonitorParams:
+            if (m_state == kMonitorIdle) RunMonitorParams(*this);
+            break;
+        case kCmdDisplayFormat:
+            RunDisplayFormat(*this);
+            break;
+        case kCmdProperty:
+            RunProperties(*this);
+            break;
+        case kCmdFrameJump:
+            RunFrameJump(*this);
             break;
         default:
             break;

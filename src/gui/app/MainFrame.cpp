@@ -159,9 +159,10 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
 }
 
 void CMainFrame::BuildMenus() {
-    AddMenu("ファイル(&F)", {kCmdFileOpen, kCmdFileClose, 0, kCmdAppExit});
-    AddMenu("編集(&E)", {kCmdFirst, kCmdLast});
-    QMenu* view = AddMenu("表示(&V)", {kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, 0});
+    AddMenu("ファイル(&F)", {kCmdFileOpen, kCmdFileClose, 0, kCmdProperty, 0, kCmdAppExit});
+    AddMenu("編集(&E)", {kCmdFirst, kCmdLast, 0, kCmdFrameJump});
+    QMenu* view = AddMenu(
+        "表示(&V)", {kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, 0, kCmdDisplayFormat, 0});
     QMenu* monitorColours = view->addMenu("モニタウィンドウの色(&M)");
     for (int id :
          std::initializer_list<int>{kCmdColorSd, kCmdColorRd, kCmdColorControl, kCmdColorOther})
@@ -170,7 +171,8 @@ void CMainFrame::BuildMenus() {
     for (int id :
          std::initializer_list<int>{kCmdColorDumpOdd, kCmdColorDumpEven, kCmdColorDumpBoundary})
         dumpColours->addAction(Action(id));
-    AddMenu("モニタ(&M)", {kCmdSelectUnit, 0, kCmdMonitorStart, kCmdMonitorPause, kCmdMonitorStop});
+    AddMenu("モニタ(&M)", {kCmdSelectUnit, kCmdMonitorParams, 0, kCmdMonitorStart, kCmdMonitorPause,
+                          kCmdMonitorStop});
     AddMenu("本体(&U)", {kCmdUnitStatus, kCmdUnitClock});
     m_windowMenu = menuBar()->addMenu("ウィンドウ(&W)");
     connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowMenu);

@@ -90,3 +90,10 @@ shot 09-paused
 xdotool key alt+m e
 sleep 1
 shot 10-stopped-capture-reopened
+
+# The settings dialogs, as the GUI tests leave them (drawn off screen).
+kill "$app" 2>/dev/null || true
+app=
+QT_QPA_PLATFORM=offscreen QVORT_SCREENSHOTS="$out" build/tests/gui/gui_SettingsDialogsTest \
+  >/dev/null 2>&1
+ls "$out"/1[1-8]-*.png

@@ -91,6 +91,15 @@ void Click(QWidget* w) {
     QTest::mouseClick(w, Qt::LeftButton);
 }
 
+// With QVORT_SCREENSHOTS set (scripts/screenshots.sh), keeps a picture of
+// the dialog as the test leaves it, for the manual.
+void Shot(QWidget* w, const char* name) {
+    QByteArray dir = qgetenv("QVORT_SCREENSHOTS");
+    if (dir.isEmpty()) return;
+    QApplication::processEvents();
+    w->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
+}
+
 // An item view takes a double-click only on the item its press chose.
 void DoubleClick(QAbstractItemView* view, QPoint at) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
@@ -201,6 +210,7 @@ class SettingsDialogsTest : public QObject {
         dlg.RdSpeedBox()->setCurrentIndex(0);
         Choose(dlg.DataBitsBox(), "7ビット");
         Choose(dlg.ParityBox(), "EVEN");
+        Shot(&dlg, "11-monitor-parameters");
 
         // No trigger stores: the question offers to insert one; No saves as is.
         QString title, text;
@@ -424,6 +434,7 @@ class SettingsDialogsTest : public QObject {
                     QCOMPARE(cond->Grid()->item(2, 1)->text(),
                              QString::fromUtf8(b.data(), int(b.size())).trimmed());
                     QVERIFY(cond->Grid()->item(1, 2)->text().isEmpty());
+                    Shot(cond, "14-trigger-string");
                     Click(Button(cond, "OK"));
                 });
                 trg->List()->setCurrentItem(trg->List()->topLevelItem(0));
@@ -432,12 +443,14 @@ class SettingsDialogsTest : public QObject {
                          QString("41 42 ") + QString(14 * 3, ' '));
                 trg->Action1Box()->setCurrentIndex(
                     int(ActionIndex(kActionStartStoring, kNoOption)));
+                Shot(trg, "13-trigger");
                 Click(Button(trg, "OK"));
             });
             QListWidgetItem* first = list->List()->item(0);
             DoubleClick(list->List(), list->List()->visualItemRect(first).center());
             QCOMPARE(first->checkState(), Qt::Checked);
             summary = list->Summary()->toPlainText();
+            Shot(list, "12-trigger-list");
             Click(Button(list, "OK"));
         });
         Click(dlg.TriggerButton());
@@ -572,6 +585,7 @@ class SettingsDialogsTest : public QObject {
         QVERIFY(dlg.ValueBox(kExtIn)->isVisibleTo(&dlg));
         Choose(dlg.UnitBox(kExtIn), "us");
         TypeInto(dlg.ValueBox(kExtIn), "20");
+        Shot(&dlg, "15-line-selection");
         Click(Button(&dlg, "OK"));
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         SamplingSettings out = dlg.Sampling();
@@ -634,6 +648,7 @@ class SettingsDialogsTest : public QObject {
         // shown rows on OK.
         Click(dlg.DownButton());
         QCOMPARE(dlg.List()->topLevelItem(2)->text(1), QString("RX"));
+        Shot(&dlg, "16-display-settings");
         Click(dlg.ShowBox());
         Click(Button(&dlg, "OK"));
         FormatHalf rows = dlg.Rows();
@@ -703,6 +718,7 @@ class SettingsDialogsTest : public QObject {
             QCOMPARE(list->headerItem()->text(0), QString("プロパティ項目"));
             QCOMPARE(list->topLevelItem(2)->text(0), QString("SD スピード(bps)"));
             QCOMPARE(list->topLevelItem(2)->text(1), QString("19200.0"));
+            Shot(p, "17-properties");
             Click(Button(p, "OK"));
         });
         ctrl.Execute(kCmdProperty);
@@ -729,6 +745,7 @@ class SettingsDialogsTest : public QObject {
             date = t->Date();
             ticks = t->Ticks();
             t->TimePicker()->setTime(QTime(13, 0, 20));
+            Shot(t, "18-time-entry");
             Click(Button(t, "ジャンプ"));
         });
         ctrl.Execute(kCmdFrameJump);

@@ -312,6 +312,7 @@ void MonitorParamsDialog::ApplyLineAndProtocol() {
             b->setEnabled(true);
     }
     m_shownProtocol = Code(m_protocol);
+    m_shownLineType = type;
     m_filling = filling;
 }
 
@@ -337,8 +338,7 @@ void MonitorParamsDialog::ApplyMemoryAndDevice() {
 
 std::string MonitorParamsDialog::Problem() const {
     if (m_shownProtocol == kProtocolAsync) {
-        // The line type of the shown lists decides the limit.
-        int type = LineType();
+        int type = m_shownLineType;
         std::string why = BitRateProblem(m_sdSpeed->currentText().toStdString(), type);
         if (!why.empty()) return SdName() + " " + why;
         QString rd = m_rdSpeed->currentText();
@@ -361,8 +361,7 @@ bool MonitorParamsDialog::ControlsToSettings(bool check) {
     m.Line = static_cast<uint8_t>(Code(m_line));
     m.Protocol = static_cast<uint8_t>(Code(m_protocol));
     if (m_shownProtocol == kProtocolAsync) {
-        // The lists were filled for the line type they were shown with.
-        int type = EditorLineType(m.Line);
+        int type = m_shownLineType;
         std::string sd = m_sdSpeed->currentText().toStdString();
         std::string rd = m_rdSpeed->currentText().toStdString();
         if (BitRateProblem(sd, type).empty() || !check) m.SD_Baudrate = ParseBitRateText(sd, type);

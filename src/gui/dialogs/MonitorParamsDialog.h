@@ -91,6 +91,9 @@ class MonitorParamsDialog : public QDialog {
     // The protocol the character controls show, so that a switch reads them
     // back only when they hold values.
     int m_shownProtocol = -1;
+    // The line type the speed lists were filled for: typed rates are read
+    // with its limits even after the line combo changed.
+    int m_shownLineType = 0;
     bool m_filling = false;
 
     QComboBox *m_line, *m_protocol, *m_sdSpeed, *m_rdSpeed, *m_dataBits, *m_parity, *m_stopBits,

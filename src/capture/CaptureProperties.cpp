@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "capture/MonitorRows.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "settings/SamplingEntry.h"
 
 namespace qv {
@@ -45,7 +45,7 @@ std::string Cycle(uint32_t ns) {
 
 }  // namespace
 
-CaptureFacts ReadCaptureFacts(CQvrFile& file) {
+CaptureFacts ReadCaptureFacts(CaptureReader& file) {
     CaptureFacts f;
     file.GetMonitorSettings(f.monitor, f.sampling);
     std::vector<FormatEntry> rows;

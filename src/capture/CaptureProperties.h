@@ -14,7 +14,7 @@
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 // What the lists are made from, read once from the capture's index.
 struct CaptureFacts {
@@ -28,7 +28,7 @@ struct CaptureFacts {
     // The chunk counters summed over the capture, fields 3..16.
     std::array<uint64_t, 14> totals{};
 };
-CaptureFacts ReadCaptureFacts(CQvrFile& file);
+CaptureFacts ReadCaptureFacts(CaptureReader& file);
 
 using PropertyRows = std::vector<std::pair<std::string, std::string>>;
 // Values outside their lists show "---".

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <map>
 
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -79,8 +79,8 @@ TEST(CaptureProperties, ReadFromAStoredCapture) {
     b.Add(RecordKind::kSdData, 0x42, 2000);
     b.Add(RecordKind::kRdData, 0x43, 3000);
     std::string index = b.Finish();
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     ASSERT_EQ(file.Open(index), 0);
     CaptureFacts f = ReadCaptureFacts(file);
     auto g = AsMap(GeneralProperties(f));

@@ -27,12 +27,12 @@
 
 #include "GuiSupport.h"
 #include "app/MainFrame.h"
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 #include "app/SettingsCommandHandlers.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/CodeTable.h"
 #include "core/FileUtil.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "device/UnitList.h"
 #include "dialogs/CapturePropertiesDialog.h"
@@ -46,7 +46,7 @@
 #include "dialogs/TriggerDialog.h"
 #include "dialogs/TriggerListDialog.h"
 #include "settings/EditorRules.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -148,7 +148,7 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
 
 StatusSet Load(const std::string& path) {
     StatusSet set;
-    CStatusFileCtrl file;
+    StatusFile file;
     file.SetPath(path);
     LoadStatusSet(file, set, 0);
     return set;
@@ -160,7 +160,7 @@ class SettingsDialogsTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<CQvrCmn> m_cmn;
+    std::unique_ptr<AppContext> m_cmn;
 
     std::string Working() const { return m_home->file("QvStatus.qvs"); }
     // A copy of the working file that qvtool edits for comparison.
@@ -180,7 +180,7 @@ class SettingsDialogsTest : public QObject {
         m_home = std::make_unique<test::AppHome>();
         // As at start-up: the settings store and the working file exist. The
         // trigger times are set, so files saved at different moments agree.
-        m_cmn = std::make_unique<CQvrCmn>();
+        m_cmn = std::make_unique<AppContext>();
         m_cmn->LoadRegistrySettings();
         SetSelectedUnit({});
         QVERIFY(test::RunQvtool({"settings", "trigger", "1", "--time", "Time1=2020-01-01 00:00:00",
@@ -670,7 +670,7 @@ class SettingsDialogsTest : public QObject {
 
     void displaySettingsOfTheStatusFileRoundTrip() {
         // With no capture window the command edits the status file.
-        CMainFrame frame;
+        MainFrame frame;
         frame.Controller()->SetCommon(m_cmn.get());
         WhenShown<DisplayFormatDialog>([](DisplayFormatDialog* d) {
             d->SelectRow(0);
@@ -702,10 +702,10 @@ class SettingsDialogsTest : public QObject {
             b.Add(i % 2 ? RecordKind::kRdData : RecordKind::kSdData, 0x30, base + kTicksPerSecond * i);
         std::string index = b.Finish();
 
-        CMainFrame frame;
+        MainFrame frame;
         frame.resize(900, 600);
         frame.show();
-        QvrWndCtrl& ctrl = *frame.Controller();
+        WindowRegistry& ctrl = *frame.Controller();
         ctrl.SetCommon(m_cmn.get());
         int slot = ctrl.OpenCapture(index);
         QVERIFY(slot >= 0);
@@ -730,7 +730,7 @@ class SettingsDialogsTest : public QObject {
             Click(Button(d, "OK"));
         });
         ctrl.Execute(kCmdDisplayFormat);
-        CQvrFile reread(*m_cmn);
+        CaptureReader reread(*m_cmn);
         QCOMPARE(reread.Open(index), 0);
         FormatEntry row;
         QCOMPARE(reread.ReadFormatRow(1, row), 0);
@@ -751,7 +751,7 @@ class SettingsDialogsTest : public QObject {
         ctrl.Execute(kCmdFrameJump);
         QCOMPARE(date, std::string("091205"));
         QCOMPARE(ticks, base);
-        CQvrFile* reader = ctrl.Slot(slot).reader.get();
+        CaptureReader* reader = ctrl.Slot(slot).reader.get();
         CursorPosition pos;
         QCOMPARE(reader->GetCursor(pos), 0);
         std::string text;

@@ -18,18 +18,18 @@
 #include "GuiSupport.h"
 #include "app/MainFrame.h"
 #include "app/MonitorEventsBridge.h"
-#include "app/QvrWndCtrl.h"
-#include "capture/QvrFile.h"
-#include "capture/QvrFrame.h"
-#include "core/QvrCmn.h"
-#include "device/QvrMonitor.h"
+#include "app/WindowRegistry.h"
+#include "capture/CaptureReader.h"
+#include "capture/CaptureFrame.h"
+#include "core/AppContext.h"
+#include "device/MonitoringRun.h"
 #include "device/UnitList.h"
 #include "dialogs/ConditionDialog.h"
 #include "dialogs/MonitorParamsDialog.h"
 #include "dialogs/StringInputDialog.h"
 #include "dialogs/TriggerDialog.h"
 #include "dialogs/TriggerListDialog.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 #include "support/AppHome.h"
 
 using namespace qv;
@@ -104,15 +104,15 @@ class TriggeredRunTest : public QObject {
     }
 
     void parametersAndTriggerFromTheDialogDriveTheRun() {
-        CQvrCmn cmn;
+        AppContext cmn;
         cmn.LoadRegistrySettings();
         test::ScriptedPrompt prompt;
         cmn.SetPrompt(&prompt);
-        CMainFrame frame;
+        MainFrame frame;
         frame.resize(1000, 700);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        QvrWndCtrl& ctrl = *frame.Controller();
+        WindowRegistry& ctrl = *frame.Controller();
         ctrl.SetCommon(&cmn);
 
         // "モニタパラメータ設定" from the menu, on the unit's own status file.
@@ -154,7 +154,7 @@ class TriggeredRunTest : public QObject {
 
         SelectedUnit unit = GetSelectedUnit();
         StatusSet saved;
-        CStatusFileCtrl file;
+        StatusFile file;
         file.SetPath(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial));
         LoadStatusSet(file, saved, 0);
         QCOMPARE(saved.status.monitor.SD_Baudrate, 115200.0);
@@ -163,9 +163,9 @@ class TriggeredRunTest : public QObject {
         QVERIFY(StartsStoring(saved.triggers[0]));
 
         MonitorEventsBridge events(&frame);
-        CQvrMonitor* monitor = nullptr;
+        MonitoringRun* monitor = nullptr;
         ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
-            auto m = std::make_unique<CQvrMonitor>(cmn, &prompt, &events);
+            auto m = std::make_unique<MonitoringRun>(cmn, &prompt, &events);
             monitor = m.get();
             return m;
         });
@@ -177,7 +177,7 @@ class TriggeredRunTest : public QObject {
         // The script ends 5 ms into the run; "44" is its last character.
         QTRY_VERIFY_WITH_TIMEOUT(monitor->GetCounterTotal(3) >= 3, 20000);
         frame.Action(kCmdMonitorStop)->trigger();
-        CQvrFile* reader = ctrl.Slot(slot).reader.get();
+        CaptureReader* reader = ctrl.Slot(slot).reader.get();
         QVERIFY(reader);
 
         // Nothing before the string was stored: the SD data starts with the
@@ -185,7 +185,7 @@ class TriggeredRunTest : public QObject {
         std::vector<uint8_t> sd, rd;
         QCOMPARE(reader->GoToFrame(0), 0);
         do {
-            CQvrFrame f;
+            CaptureFrame f;
             QCOMPARE(reader->GetFrame(f), 0);
             if (f.Kind() == RecordKind::kSdData) sd.push_back(f.Value());
             if (f.Kind() == RecordKind::kRdData) rd.push_back(f.Value());

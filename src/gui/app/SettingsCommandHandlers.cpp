@@ -2,17 +2,17 @@
 
 #include <vector>
 
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 #include "capture/CaptureProperties.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "device/UnitList.h"
 #include "dialogs/CapturePropertiesDialog.h"
 #include "dialogs/DisplayFormatDialog.h"
 #include "dialogs/MonitorParamsDialog.h"
 #include "dialogs/TimeEntryDialog.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 
 namespace qv {
 
@@ -43,9 +43,9 @@ int HalfOf(uint8_t line) {
     return line == kLineRs232 ? kLineTypeRs232 : kLineTypeRs422;
 }
 
-CQvrFile* CurrentReader(QvrWndCtrl& ctrl) {
+CaptureReader* CurrentReader(WindowRegistry& ctrl) {
     int slot = ctrl.CurrentSlot();
-    if (slot < 0 || slot >= QvrWndCtrl::kSlots) return nullptr;
+    if (slot < 0 || slot >= WindowRegistry::kSlots) return nullptr;
     return ctrl.Slot(slot).reader.get();
 }
 
@@ -58,14 +58,14 @@ bool SplitRecordTimeText(const std::string& text, std::string& date, uint64_t& t
     return true;
 }
 
-void RunMonitorParams(QvrWndCtrl& ctrl) {
+void RunMonitorParams(WindowRegistry& ctrl) {
     if (!ctrl.Common()) return;
     MonitorParamsDialog dlg(*ctrl.Common(), SelectedStatusPath(), ctrl.Owner());
     dlg.exec();
 }
 
-void RunDisplayFormat(QvrWndCtrl& ctrl) {
-    if (CQvrFile* reader = CurrentReader(ctrl)) {
+void RunDisplayFormat(WindowRegistry& ctrl) {
+    if (CaptureReader* reader = CurrentReader(ctrl)) {
         std::vector<FormatEntry> rows;
         reader->ReadFormatRows(rows);
         MonitorSettings m;
@@ -81,7 +81,7 @@ void RunDisplayFormat(QvrWndCtrl& ctrl) {
         ctrl.ReloadFormatRows();
         return;
     }
-    CStatusFileCtrl status;
+    StatusFile status;
     if (status.OpenStatusFile(SelectedStatusPath()) != 0) return;
     std::vector<FormatEntry> rows;
     status.ReadFormatTable(rows);
@@ -97,15 +97,15 @@ void RunDisplayFormat(QvrWndCtrl& ctrl) {
     status.WriteFormatTable(table, kFormatRows);
 }
 
-void RunProperties(QvrWndCtrl& ctrl) {
-    CQvrFile* reader = CurrentReader(ctrl);
+void RunProperties(WindowRegistry& ctrl) {
+    CaptureReader* reader = CurrentReader(ctrl);
     if (!reader) return;
     CapturePropertiesDialog dlg(ReadCaptureFacts(*reader), ctrl.Owner());
     dlg.exec();
 }
 
-void RunFrameJump(QvrWndCtrl& ctrl) {
-    CQvrFile* reader = CurrentReader(ctrl);
+void RunFrameJump(WindowRegistry& ctrl) {
+    CaptureReader* reader = CurrentReader(ctrl);
     if (!reader || !reader->HasRecord()) return;
     std::string text, date;
     uint64_t ticks = 0;

@@ -7,19 +7,19 @@
 
 namespace qv {
 
-class QvrWndCtrl;
+class WindowRegistry;
 
 // "モニタパラメータ設定": on the selected unit's status file (the working
 // file when no unit is selected).
-void RunMonitorParams(QvrWndCtrl& ctrl);
+void RunMonitorParams(WindowRegistry& ctrl);
 // "表示設定": on the current stored capture's table (then every window on a
 // capture re-reads its table), else on the status file's.
-void RunDisplayFormat(QvrWndCtrl& ctrl);
+void RunDisplayFormat(WindowRegistry& ctrl);
 // "プロパティ": the current capture's property lists.
-void RunProperties(QvrWndCtrl& ctrl);
+void RunProperties(WindowRegistry& ctrl);
 // "フレームJUMP": the time dialog preset with the current record's date and
 // time; on OK the window moves to the entered time.
-void RunFrameJump(QvrWndCtrl& ctrl);
+void RunFrameJump(WindowRegistry& ctrl);
 
 // The date (YYMMDD) and time of day (ticks) of a record time text
 // "YY/MM/DD hh:mm:ss mmmmuuuTTn"; false when the text is too short.

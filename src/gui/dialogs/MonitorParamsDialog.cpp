@@ -14,15 +14,15 @@
 #include <QVBoxLayout>
 #include <ctime>
 
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "dialogs/DisplayFormatDialog.h"
 #include "dialogs/LineSelectDialog.h"
 #include "dialogs/ReasonLabel.h"
 #include "dialogs/TriggerListDialog.h"
 #include "settings/EditorRules.h"
 #include "settings/EntryChecks.h"
-#include "settings/StatusFileCtrl.h"
-#include "views/DlgFile.h"
+#include "settings/StatusFile.h"
+#include "views/FileBrowserDialog.h"
 
 namespace qv {
 
@@ -71,13 +71,13 @@ QString Q(const std::string& s) {
 
 }  // namespace
 
-MonitorParamsDialog::MonitorParamsDialog(CQvrCmn& cmn, std::string statusPath, QWidget* parent)
+MonitorParamsDialog::MonitorParamsDialog(AppContext& cmn, std::string statusPath, QWidget* parent)
     : QDialog(parent), m_cmn(cmn), m_path(std::move(statusPath)) {
     setWindowTitle("モニタパラメータ設定");
     BuildControls();
 
     // The file is made from the template when missing, as at start-up.
-    CStatusFileCtrl file;
+    StatusFile file;
     if (file.OpenStatusFile(m_path) == 0) LoadStatusSet(file, m_set, std::time(nullptr));
 
     m_filling = true;
@@ -226,7 +226,7 @@ void MonitorParamsDialog::BuildControls() {
     connect(m_rdSpeed, &QComboBox::currentTextChanged, this, recheck);
     connect(m_frameLimit, &QLineEdit::textChanged, this, recheck);
     connect(m_browse, &QPushButton::clicked, this, [this] {
-        CDlgFile dlg(CDlgFile::kFolderMode, m_folder->text().toStdString(), this);
+        FileBrowserDialog dlg(FileBrowserDialog::kFolderMode, m_folder->text().toStdString(), this);
         if (dlg.exec() == QDialog::Accepted) m_folder->setText(Q(dlg.Folder()));
     });
     connect(m_triggerButton, &QPushButton::clicked, this, &MonitorParamsDialog::EditTriggers);

@@ -18,7 +18,7 @@ class QPushButton;
 
 namespace qv {
 
-class CQvrCmn;
+class AppContext;
 class ReasonLabel;
 
 class MonitorParamsDialog : public QDialog {
@@ -26,7 +26,7 @@ class MonitorParamsDialog : public QDialog {
   public:
     // `statusPath`: the status file to edit (created from the template when
     // missing). `cmn` holds the save folder, frame limit and save device.
-    MonitorParamsDialog(CQvrCmn& cmn, std::string statusPath, QWidget* parent = nullptr);
+    MonitorParamsDialog(AppContext& cmn, std::string statusPath, QWidget* parent = nullptr);
 
     const std::string& StatusPath() const { return m_path; }
     // The working copy as the controls would leave it.
@@ -85,7 +85,7 @@ class MonitorParamsDialog : public QDialog {
     // The first refused field's reason, or "".
     std::string Problem() const;
 
-    CQvrCmn& m_cmn;
+    AppContext& m_cmn;
     std::string m_path;
     StatusSet m_set;
     // The protocol the character controls show, so that a switch reads them

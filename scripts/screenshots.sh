@@ -150,3 +150,9 @@ for _ in 1 2 3 4 5 6; do xdotool key Down; sleep 0.1; done
 sleep 0.6
 xdotool key Right
 shot 14-dump-window-following
+# The settings dialogs, as the GUI tests leave them (drawn off screen).
+kill "$app" 2>/dev/null || true
+app=
+QT_QPA_PLATFORM=offscreen QVORT_SCREENSHOTS="$out" build/tests/gui/gui_SettingsDialogsTest \
+  >/dev/null 2>&1
+ls "$out"/1[1-8]-*.png

@@ -11,6 +11,7 @@
 #include "app/CaptureCommands.h"
 #include "app/ChildFrame.h"
 #include "capture/MarkList.h"
+#include "app/SettingsCommandHandlers.h"
 #include "capture/CaptureReader.h"
 #include "core/AppContext.h"
 #include "core/CaptureIndexText.h"
@@ -273,6 +274,14 @@ int WindowRegistry::OpenLineWindow() {
 
 void WindowRegistry::ZoomCurrent(int direction) {
     if (ValidSlot(m_current) && m_slots[m_current].view) m_slots[m_current].view->Zoom(direction);
+void WindowRegistry::ReloadFormatRows() {
+    for (auto& s : m_slots) {
+        if (s.Free() || !s.reader || !s.view) continue;
+        s.rows.clear();
+        s.reader->ReadFormatRows(s.rows);
+        s.view->SetFormatRows(&s.rows, true);
+    }
+    emit stateChanged();
 }
 
 void WindowRegistry::CloseSlot(int slot) {
@@ -749,6 +758,18 @@ void WindowRegistry::Execute(int id) {
             break;
         case kCmdHelp:
             emit helpRequested();
+            break;
+        case kCmdMonitorParams:
+            if (m_state == kMonitorIdle) RunMonitorParams(*this);
+            break;
+        case kCmdDisplayFormat:
+            RunDisplayFormat(*this);
+            break;
+        case kCmdProperty:
+            RunProperties(*this);
+            break;
+        case kCmdFrameJump:
+            RunFrameJump(*this);
             break;
         default:
             m_commands->Execute(id);

@@ -65,6 +65,8 @@ class WindowRegistry : public QObject {
     // The common services arrive after the frame exists (start-up order).
     void SetCommon(AppContext* cmn) { m_cmn = cmn; }
     AppContext* Common() const { return m_cmn; }
+    // The window the controller's dialogs belong to.
+    QWidget* Owner() const { return m_owner; }
     // How a monitor object is made for a running monitoring; none by default.
     void SetMonitorFactory(MonitorFactory factory) { m_factory = std::move(factory); }
 
@@ -85,6 +87,9 @@ class WindowRegistry : public QObject {
     void CloseSlot(int slot);
     // Positions the slot's window on the record at this time.
     void ShowAtTime(int slot, const std::string& timeText, CaptureReader* reader);
+    // Every window on a stored capture re-reads its capture's display table
+    // and redraws with it (after the table was edited).
+    void ReloadFormatRows();
 
     // --- reports of the windows
     void OnActivated(int windowId);

@@ -1,0 +1,120 @@
+#include "app/SettingsCommandHandlers.h"
+
+#include <vector>
+
+#include "app/WindowRegistry.h"
+#include "capture/CaptureProperties.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
+#include "core/TimeText.h"
+#include "device/UnitList.h"
+#include "dialogs/CapturePropertiesDialog.h"
+#include "dialogs/DisplayFormatDialog.h"
+#include "dialogs/MonitorParamsDialog.h"
+#include "dialogs/TimeEntryDialog.h"
+#include "settings/StatusFile.h"
+
+namespace qv {
+
+namespace {
+
+std::string SelectedStatusPath() {
+    SelectedUnit u = GetSelectedUnit();
+    return UnitStatusFilePath(u.vendorId, u.productId, u.serial);
+}
+
+// The first 20 rows of a table as read (rows a file lacks keep the defaults).
+FormatTable TableOf(const std::vector<FormatEntry>& rows) {
+    FormatTable table = DefaultFormatTable();
+    for (size_t i = 0; i < table.size() && i < rows.size(); ++i)
+        table[i] = rows[i];
+    return table;
+}
+
+// Puts the edited 20 rows back, keeping rows 21 to 30 of the file as read.
+void PutBack(std::vector<FormatEntry>& rows, const FormatTable& table) {
+    if (rows.size() < table.size()) rows.resize(table.size());
+    for (size_t i = 0; i < table.size(); ++i)
+        rows[i] = table[i];
+}
+
+// The line type whose half of the table a capture's or file's Line names.
+int HalfOf(uint8_t line) {
+    return line == kLineRs232 ? kLineTypeRs232 : kLineTypeRs422;
+}
+
+CaptureReader* CurrentReader(WindowRegistry& ctrl) {
+    int slot = ctrl.CurrentSlot();
+    if (slot < 0 || slot >= WindowRegistry::kSlots) return nullptr;
+    return ctrl.Slot(slot).reader.get();
+}
+
+}  // namespace
+
+bool SplitRecordTimeText(const std::string& text, std::string& date, uint64_t& ticks) {
+    if (text.size() < 17) return false;
+    date = text.substr(0, 2) + text.substr(3, 2) + text.substr(6, 2);
+    ticks = TextToTicks(std::string_view(text).substr(9));
+    return true;
+}
+
+void RunMonitorParams(WindowRegistry& ctrl) {
+    if (!ctrl.Common()) return;
+    MonitorParamsDialog dlg(*ctrl.Common(), SelectedStatusPath(), ctrl.Owner());
+    dlg.exec();
+}
+
+void RunDisplayFormat(WindowRegistry& ctrl) {
+    if (CaptureReader* reader = CurrentReader(ctrl)) {
+        std::vector<FormatEntry> rows;
+        reader->ReadFormatRows(rows);
+        MonitorSettings m;
+        SamplingSettings s;
+        reader->GetMonitorSettings(m, s);
+        int type = HalfOf(m.Line);
+        FormatTable table = TableOf(rows);
+        DisplayFormatDialog dlg(FormatHalfOf(table, type), s, type, ctrl.Owner());
+        if (dlg.exec() != QDialog::Accepted) return;
+        SetFormatHalf(table, type, dlg.Rows());
+        PutBack(rows, table);
+        reader->WriteFormatRows(rows);
+        ctrl.ReloadFormatRows();
+        return;
+    }
+    StatusFile status;
+    if (status.OpenStatusFile(SelectedStatusPath()) != 0) return;
+    std::vector<FormatEntry> rows;
+    status.ReadFormatTable(rows);
+    MonitorSettings m;
+    SamplingSettings s;
+    SyncSetting sync = 0;
+    status.ReadMonitorStatus(m, s, sync);
+    int type = HalfOf(m.Line);
+    FormatTable table = TableOf(rows);
+    DisplayFormatDialog dlg(FormatHalfOf(table, type), s, type, ctrl.Owner());
+    if (dlg.exec() != QDialog::Accepted) return;
+    SetFormatHalf(table, type, dlg.Rows());
+    status.WriteFormatTable(table, kFormatRows);
+}
+
+void RunProperties(WindowRegistry& ctrl) {
+    CaptureReader* reader = CurrentReader(ctrl);
+    if (!reader) return;
+    CapturePropertiesDialog dlg(ReadCaptureFacts(*reader), ctrl.Owner());
+    dlg.exec();
+}
+
+void RunFrameJump(WindowRegistry& ctrl) {
+    CaptureReader* reader = CurrentReader(ctrl);
+    if (!reader || !reader->HasRecord()) return;
+    std::string text, date;
+    uint64_t ticks = 0;
+    if (reader->GetEndTime(text, ticks) != 0 || !SplitRecordTimeText(text, date, ticks)) return;
+    TimeEntryDialog dlg(date, ticks, ctrl.Owner());
+    if (dlg.exec() != QDialog::Accepted) return;
+    if (reader->GoToTime(dlg.Date(), dlg.Ticks()) != 0) return;
+    if (reader->GetEndTime(text, ticks) != 0) return;
+    ctrl.ShowAtTime(ctrl.CurrentSlot(), text, reader);
+}
+
+}  // namespace qv

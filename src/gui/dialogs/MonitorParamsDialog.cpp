@@ -1,0 +1,471 @@
+#include "dialogs/MonitorParamsDialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+#include <ctime>
+
+#include "core/AppContext.h"
+#include "dialogs/DisplayFormatDialog.h"
+#include "dialogs/LineSelectDialog.h"
+#include "dialogs/ReasonLabel.h"
+#include "dialogs/TriggerListDialog.h"
+#include "settings/EditorRules.h"
+#include "settings/EntryChecks.h"
+#include "settings/StatusFile.h"
+#include "views/FileBrowserDialog.h"
+
+namespace qv {
+
+namespace {
+
+struct Item {
+    const char* text;
+    int code;
+};
+
+// The combo words and the codes they store, in the order the lists show them.
+constexpr Item kLineItems[] = {{"RS-232", 0}, {"RS-422/485/530", 1}};
+constexpr Item kProtocolItems[] = {{"ASYNC", kProtocolAsync}, {"LOGIC", kProtocolLogic}};
+constexpr Item kDataBitItems[] = {{"8ビット", 8}, {"7ビット", 7}, {"6ビット", 6}, {"5ビット", 5}};
+constexpr Item kParityItems[] = {{"NON", 0},   {"ODD", 1},   {"EVEN", 2},
+                                 {"MARK", 3},  {"SPACE", 4}, {"MP", 5}};
+constexpr Item kStopBitItems[] = {{"1ビット", 10}, {"1.5ビット", 15}, {"2ビット", 20}};
+constexpr Item kBitOrderItems[] = {{"LSBファースト", 1}, {"MSBファースト", 0}};
+constexpr Item kPolarityItems[] = {{"ノーマル", 1}, {"リバース", 0}};
+constexpr Item kMemoryItems[] = {{"FIX", kMemoryFix}, {"RING", kMemoryRing}};
+constexpr Item kSaveDeviceItems[] = {{"PC", static_cast<int>(kSaveDevicePc)},
+                                     {"CF", static_cast<int>(kSaveDeviceCf)}};
+
+template <size_t N>
+void Fill(QComboBox* box, const Item (&items)[N]) {
+    box->clear();
+    for (const Item& i : items)
+        box->addItem(QString::fromUtf8(i.text), i.code);
+}
+
+// Selects the item of `code`; a code outside the list selects the first item,
+// or `fallback` when given.
+void Select(QComboBox* box, int code, int fallback = -1) {
+    int i = box->findData(code);
+    if (i < 0) i = fallback >= 0 ? box->findData(fallback) : 0;
+    box->setCurrentIndex(i < 0 ? 0 : i);
+}
+
+int Code(const QComboBox* box) {
+    return box->currentData().toInt();
+}
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+MonitorParamsDialog::MonitorParamsDialog(AppContext& cmn, std::string statusPath, QWidget* parent)
+    : QDialog(parent), m_cmn(cmn), m_path(std::move(statusPath)) {
+    setWindowTitle("モニタパラメータ設定");
+    BuildControls();
+
+    // The file is made from the template when missing, as at start-up.
+    StatusFile file;
+    if (file.OpenStatusFile(m_path) == 0) LoadStatusSet(file, m_set, std::time(nullptr));
+
+    m_filling = true;
+    Fill(m_line, kLineItems);
+    Fill(m_protocol, kProtocolItems);
+    Fill(m_memory, kMemoryItems);
+    Fill(m_saveDevice, kSaveDeviceItems);
+    SettingsToControls();
+    ApplyLineAndProtocol();
+
+    m_cmn.LoadRegistrySettings();
+    m_folder->setText(Q(m_cmn.GetSaveDirectory()));
+    // The store keeps the device as last written; the status file's copy is
+    // what a run and qvtool read, so the dialog shows that one.
+    Select(m_saveDevice, static_cast<int>(m_set.status.monitor.SaveDevice));
+    m_frameLimit->setText(Q(FrameLimitText(m_cmn.GetFrameMax())));
+    m_filling = false;
+    ApplyMemoryAndDevice();
+}
+
+void MonitorParamsDialog::BuildControls() {
+    auto combo = [this] {
+        auto* b = new QComboBox(this);
+        b->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        return b;
+    };
+    m_line = combo();
+    m_protocol = combo();
+    m_sdSpeed = combo();
+    m_rdSpeed = combo();
+    m_dataBits = combo();
+    m_parity = combo();
+    m_stopBits = combo();
+    m_bitOrder = combo();
+    m_sdPolarity = combo();
+    m_rdPolarity = combo();
+    m_memory = combo();
+    m_saveDevice = combo();
+    // Speeds are typed as digits with "." and ","; other keys are swallowed.
+    for (QComboBox* b : {m_sdSpeed, m_rdSpeed}) {
+        b->setEditable(true);
+        b->setInsertPolicy(QComboBox::NoInsert);
+        b->setMinimumContentsLength(12);
+        // Inline completion would put a list rate in place of a typed one.
+        b->setCompleter(nullptr);
+        b->lineEdit()->setValidator(
+            new QRegularExpressionValidator(QRegularExpression("[0-9.,]*"), b));
+    }
+    m_sdLabel = new QLabel(this);
+    m_rdLabel = new QLabel(this);
+    m_folder = new QLineEdit(this);
+    m_folder->setMinimumWidth(260);
+    m_browse = new QPushButton("...", this);
+    m_browse->setFixedWidth(32);
+    m_frameLimit = new QLineEdit(this);
+    m_frameLimit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-9.,]*"), m_frameLimit));
+    m_frameLabel = new QLabel("最大フレーム数", this);
+    m_folderLabel = new QLabel("データ保存先", this);
+    m_triggerButton = new QPushButton("トリガ設定", this);
+    m_lineButton = new QPushButton("ライン選択", this);
+    m_importButton = new QPushButton("インポート", this);
+    m_exportButton = new QPushButton("エクスポート", this);
+    m_displayButton = new QPushButton("表示設定", this);
+    m_ok = new QPushButton("OK", this);
+    m_ok->setDefault(true);
+    m_cancel = new QPushButton("キャンセル", this);
+    m_reason = new ReasonLabel(this);
+
+    auto* line = new QGroupBox("回線", this);
+    auto* lg = new QGridLayout(line);
+    int r = 0;
+    auto row = [&](QGridLayout* g, QWidget* label, QWidget* field) {
+        g->addWidget(label, r, 0);
+        g->addWidget(field, r, 1);
+        ++r;
+    };
+    row(lg, new QLabel("インタフェース", this), m_line);
+    row(lg, new QLabel("モード", this), m_protocol);
+    auto* speeds = new QWidget(this);
+    auto* sl = new QGridLayout(speeds);
+    sl->setContentsMargins(0, 0, 0, 0);
+    sl->addWidget(m_sdLabel, 0, 0);
+    sl->addWidget(m_sdSpeed, 0, 1);
+    sl->addWidget(m_rdLabel, 1, 0);
+    sl->addWidget(m_rdSpeed, 1, 1);
+    row(lg, new QLabel("スピード(bps)", this), speeds);
+    row(lg, new QLabel("データビット", this), m_dataBits);
+    row(lg, new QLabel("パリティビット", this), m_parity);
+    row(lg, new QLabel("ストップビット", this), m_stopBits);
+    row(lg, new QLabel("トランスファフォーマット", this), m_bitOrder);
+    auto* pol = new QWidget(this);
+    auto* pl = new QHBoxLayout(pol);
+    pl->setContentsMargins(0, 0, 0, 0);
+    pl->addWidget(m_sdPolarity);
+    pl->addWidget(m_rdPolarity);
+    row(lg, new QLabel("データポラリティ", this), pol);
+
+    auto* store = new QGroupBox("保存", this);
+    auto* sg = new QGridLayout(store);
+    r = 0;
+    row(sg, new QLabel("データ蓄積モード", this), m_memory);
+    row(sg, new QLabel("保存デバイス", this), m_saveDevice);
+    auto* folder = new QWidget(this);
+    auto* fl = new QHBoxLayout(folder);
+    fl->setContentsMargins(0, 0, 0, 0);
+    fl->addWidget(m_folder, 1);
+    fl->addWidget(m_browse);
+    row(sg, m_folderLabel, folder);
+    auto* limit = new QWidget(this);
+    auto* ll = new QHBoxLayout(limit);
+    ll->setContentsMargins(0, 0, 0, 0);
+    ll->addWidget(m_frameLimit, 1);
+    ll->addWidget(new QLabel("万フレーム", this));
+    row(sg, m_frameLabel, limit);
+
+    auto* side = new QVBoxLayout;
+    for (QPushButton* b : {m_triggerButton, m_lineButton, m_importButton, m_exportButton,
+                           m_displayButton})
+        side->addWidget(b);
+    side->addStretch(1);
+    side->addWidget(m_ok);
+    side->addWidget(m_cancel);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(line);
+    left->addWidget(store);
+    left->addWidget(m_reason);
+    auto* top = new QHBoxLayout(this);
+    top->addLayout(left, 1);
+    top->addLayout(side);
+
+    connect(m_line, &QComboBox::currentIndexChanged, this,
+            &MonitorParamsDialog::OnLineOrProtocolChanged);
+    connect(m_protocol, &QComboBox::currentIndexChanged, this,
+            &MonitorParamsDialog::OnLineOrProtocolChanged);
+    connect(m_memory, &QComboBox::currentIndexChanged, this,
+            &MonitorParamsDialog::ApplyMemoryAndDevice);
+    connect(m_saveDevice, &QComboBox::currentIndexChanged, this,
+            &MonitorParamsDialog::ApplyMemoryAndDevice);
+    // A refused value's reason goes away as soon as the field is corrected.
+    auto recheck = [this] {
+        if (m_reason->isVisible()) m_reason->Show(Problem());
+    };
+    connect(m_sdSpeed, &QComboBox::currentTextChanged, this, recheck);
+    connect(m_rdSpeed, &QComboBox::currentTextChanged, this, recheck);
+    connect(m_frameLimit, &QLineEdit::textChanged, this, recheck);
+    connect(m_browse, &QPushButton::clicked, this, [this] {
+        FileBrowserDialog dlg(FileBrowserDialog::kFolderMode, m_folder->text().toStdString(), this);
+        if (dlg.exec() == QDialog::Accepted) m_folder->setText(Q(dlg.Folder()));
+    });
+    connect(m_triggerButton, &QPushButton::clicked, this, &MonitorParamsDialog::EditTriggers);
+    connect(m_lineButton, &QPushButton::clicked, this, &MonitorParamsDialog::EditLines);
+    connect(m_displayButton, &QPushButton::clicked, this, &MonitorParamsDialog::EditDisplay);
+    connect(m_importButton, &QPushButton::clicked, this, [this] {
+        QString path = QFileDialog::getOpenFileName(
+            this, "インポート", QString(), "QV-Sステータスファイル(*.qvs);;QV-Sファイル(*.qvr)");
+        if (!path.isEmpty()) Import(path.toStdString());
+    });
+    connect(m_exportButton, &QPushButton::clicked, this, [this] {
+        QFileDialog dlg(this, "エクスポート", QString(), "QV-Sステータスファイル(*.qvs)");
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setDefaultSuffix("qvs");
+        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+            Export(dlg.selectedFiles().front().toStdString());
+    });
+    connect(m_ok, &QPushButton::clicked, this, &MonitorParamsDialog::accept);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int MonitorParamsDialog::LineType() const {
+    return Code(m_line) == 1 ? kLineTypeRs422 : kLineTypeRs232;
+}
+
+std::string MonitorParamsDialog::SdName() const {
+    return DataLineNames(m_set.format, LineType()).first;
+}
+
+std::string MonitorParamsDialog::RdName() const {
+    return DataLineNames(m_set.format, LineType()).second;
+}
+
+void MonitorParamsDialog::SettingsToControls() {
+    const MonitorSettings& m = m_set.status.monitor;
+    bool filling = m_filling;
+    m_filling = true;
+    Select(m_line, m.Line == 1 ? 1 : 0);
+    Select(m_protocol, m.Protocol == kProtocolLogic ? kProtocolLogic : kProtocolAsync);
+    Select(m_memory, m.Memory == kMemoryFix ? kMemoryFix : kMemoryRing);
+    m_shownProtocol = -1;  // the character controls are refilled from the copy
+    m_filling = filling;
+}
+
+void MonitorParamsDialog::ApplyLineAndProtocol() {
+    const MonitorSettings& m = m_set.status.monitor;
+    int type = LineType();
+    bool filling = m_filling;
+    m_filling = true;
+    m_sdLabel->setText(Q(SdName()));
+    m_rdLabel->setText(Q(RdName()));
+    QList<QComboBox*> character = {m_sdSpeed,  m_rdSpeed,    m_dataBits,  m_parity,
+                                   m_stopBits, m_bitOrder,   m_sdPolarity, m_rdPolarity};
+    if (Code(m_protocol) == kProtocolLogic) {
+        for (QComboBox* b : character) {
+            b->clear();
+            b->setEnabled(false);
+        }
+    } else {
+        for (QComboBox* b : {m_sdSpeed, m_rdSpeed})
+            b->clear();
+        m_rdSpeed->addItem(Q(SameAsSdLabel(SdName())));
+        for (uint32_t rate : BitRateList(type)) {
+            QString text = Q(BitRateText(rate, type));
+            m_sdSpeed->addItem(text);
+            m_rdSpeed->addItem(text);
+        }
+        m_sdSpeed->setEditText(Q(BitRateText(m.SD_Baudrate, type)));
+        m_rdSpeed->setEditText(Q(BitRateText(m.RD_Baudrate, type)));
+        Fill(m_dataBits, kDataBitItems);
+        Fill(m_parity, kParityItems);
+        Fill(m_stopBits, kStopBitItems);
+        Fill(m_bitOrder, kBitOrderItems);
+        Fill(m_sdPolarity, kPolarityItems);
+        Fill(m_rdPolarity, kPolarityItems);
+        Select(m_dataBits, m.DataLen, 8);
+        Select(m_parity, m.Parity, 0);
+        Select(m_stopBits, m.StopBit, 10);
+        Select(m_bitOrder, m.BitOrder == 1 ? 1 : 0);
+        Select(m_sdPolarity, m.SDDataLogic == 1 ? 1 : 0);
+        Select(m_rdPolarity, m.RDDataLogic == 1 ? 1 : 0);
+        for (QComboBox* b : character)
+            b->setEnabled(true);
+    }
+    m_shownProtocol = Code(m_protocol);
+    m_shownLineType = type;
+    m_filling = filling;
+}
+
+void MonitorParamsDialog::OnLineOrProtocolChanged() {
+    if (m_filling) return;
+    // The rates were typed for the line type they were shown with; a new type
+    // then shows them within its own limits.
+    ControlsToSettings(false);
+    ApplyLineAndProtocol();
+}
+
+void MonitorParamsDialog::ApplyMemoryAndDevice() {
+    if (m_filling) return;
+    bool pc = Code(m_saveDevice) == static_cast<int>(kSaveDevicePc);
+    m_folder->setVisible(pc);
+    m_browse->setVisible(pc);
+    m_folderLabel->setVisible(pc);
+    bool editable = FrameLimitEditable(static_cast<uint8_t>(Code(m_memory)),
+                                       static_cast<uint32_t>(Code(m_saveDevice)));
+    m_frameLimit->setEnabled(editable);
+    m_frameLabel->setEnabled(editable);
+}
+
+std::string MonitorParamsDialog::Problem() const {
+    if (m_shownProtocol == kProtocolAsync) {
+        int type = m_shownLineType;
+        std::string why = BitRateProblem(m_sdSpeed->currentText().toStdString(), type);
+        if (!why.empty()) return SdName() + " " + why;
+        QString rd = m_rdSpeed->currentText();
+        if (rd != m_rdSpeed->itemText(0)) {
+            why = BitRateProblem(rd.toStdString(), type);
+            if (!why.empty()) return RdName() + " " + why;
+        }
+    }
+    if (m_frameLimit->isEnabled()) return FrameLimitProblem(m_frameLimit->text().toStdString());
+    return {};
+}
+
+QString MonitorParamsDialog::Reason() const {
+    return m_reason->isVisible() ? m_reason->text() : QString();
+}
+
+bool MonitorParamsDialog::ControlsToSettings(bool check) {
+    if (check && !m_reason->Show(Problem())) return false;
+    MonitorSettings& m = m_set.status.monitor;
+    m.Line = static_cast<uint8_t>(Code(m_line));
+    m.Protocol = static_cast<uint8_t>(Code(m_protocol));
+    if (m_shownProtocol == kProtocolAsync) {
+        int type = m_shownLineType;
+        std::string sd = m_sdSpeed->currentText().toStdString();
+        std::string rd = m_rdSpeed->currentText().toStdString();
+        if (BitRateProblem(sd, type).empty() || !check) m.SD_Baudrate = ParseBitRateText(sd, type);
+        if (m_rdSpeed->currentText() == m_rdSpeed->itemText(0))
+            SetRdSameAsSd(m);
+        else if (BitRateProblem(rd, type).empty() || !check)
+            m.RD_Baudrate = ParseBitRateText(rd, type);
+        m.DataLen = static_cast<uint8_t>(Code(m_dataBits));
+        m.Parity = static_cast<uint8_t>(Code(m_parity));
+        m.StopBit = static_cast<uint8_t>(Code(m_stopBits));
+        m.BitOrder = static_cast<uint32_t>(Code(m_bitOrder));
+        m.SDDataLogic = static_cast<uint32_t>(Code(m_sdPolarity));
+        m.RDDataLogic = static_cast<uint32_t>(Code(m_rdPolarity));
+    }
+    m.Memory = static_cast<uint8_t>(Code(m_memory));
+    m.SaveDevice = static_cast<uint32_t>(Code(m_saveDevice));
+    return true;
+}
+
+StatusSet MonitorParamsDialog::Current() {
+    ControlsToSettings(false);
+    return m_set;
+}
+
+bool MonitorParamsDialog::Import(const std::string& path) {
+    ControlsToSettings(false);
+    if (ImportStatusSet(path, m_set, std::time(nullptr)) != 0) return false;
+    SettingsToControls();
+    ApplyLineAndProtocol();
+    ApplyMemoryAndDevice();
+    return true;
+}
+
+bool MonitorParamsDialog::Export(const std::string& path) {
+    if (!ControlsToSettings(true)) return false;
+    if (SaveStatusSet(path, m_set) == 0) return true;
+    QMessageBox::warning(this, "QV-ORT", Q("ステータスファイルに書き込めませんでした\n" + path));
+    return false;
+}
+
+bool MonitorParamsDialog::EditTriggers() {
+    ControlsToSettings(false);
+    LineNames names = LineNamesOf(m_set.format, LineType());
+    TriggerListDialog dlg(m_set.triggers, m_set.option, names, this);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    m_set.triggers = dlg.Triggers();
+    m_set.option = dlg.Option();
+    return true;
+}
+
+bool MonitorParamsDialog::EditLines() {
+    ControlsToSettings(false);
+    LineSelectDialog dlg(LineType(), m_set.status.sampling, m_set.format, this);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    m_set.status.sampling = dlg.Sampling();
+    return true;
+}
+
+bool MonitorParamsDialog::EditDisplay() {
+    ControlsToSettings(false);
+    int type = LineType();
+    DisplayFormatDialog dlg(FormatHalfOf(m_set.format, type), m_set.status.sampling, type, this);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    SetFormatHalf(m_set.format, type, dlg.Rows());
+    // The speed labels and the same-as item name the lines by the table.
+    ApplyLineAndProtocol();
+    return true;
+}
+
+void MonitorParamsDialog::accept() {
+    if (!ControlsToSettings(true)) return;
+
+    TriggerCheck check = CheckTriggers(m_set.triggers, m_set.option, std::time(nullptr));
+    if (check.outcome == TriggerCheckOutcome::AskOkCancel) {
+        QMessageBox box(QMessageBox::Question, Q(std::string(kTriggerCheckOkCancelCaption)),
+                        Q(std::string(kTriggerCheckOkCancelText)),
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
+        if (box.exec() != QMessageBox::Ok) return;
+    } else if (check.outcome == TriggerCheckOutcome::AskYesNoCancel) {
+        QMessageBox box(QMessageBox::Question, Q(std::string(kTriggerCheckYesNoCaption)),
+                        Q(std::string(kTriggerCheckYesNoText)),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+        int answer = box.exec();
+        if (answer == QMessageBox::Cancel || answer == QMessageBox::Escape) return;
+        if (answer == QMessageBox::Yes) ApplyStartStoringTrigger(m_set.triggers, check);
+    }
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool saved = SaveStatusSet(m_path, m_set) == 0;
+    if (saved) {
+        m_cmn.SetSaveDirectory(m_folder->text().toStdString());
+        if (m_frameLimit->isEnabled())
+            m_cmn.SetFrameMax(FrameLimitFromText(m_frameLimit->text().toStdString()));
+        m_cmn.SetSaveDevice(Code(m_saveDevice));
+        m_cmn.LoadRegistrySettings();
+    }
+    QApplication::restoreOverrideCursor();
+    if (!saved) {
+        // Closing as if saved would start the next run from old settings.
+        QMessageBox::warning(this, "QV-ORT",
+                             Q("ステータスファイルに書き込めませんでした\n" + m_path));
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace qv

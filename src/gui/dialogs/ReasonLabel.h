@@ -1,0 +1,26 @@
+// The line under a dialog's fields that says why a typed value is refused.
+// Dialogs show the first reason and keep OK from closing while there is one.
+#pragma once
+
+#include <QLabel>
+#include <string>
+
+namespace qv {
+
+class ReasonLabel : public QLabel {
+    Q_OBJECT
+  public:
+    explicit ReasonLabel(QWidget* parent = nullptr) : QLabel(parent) {
+        setStyleSheet("color: #c00000;");
+        setWordWrap(true);
+        hide();
+    }
+    // Shows the reason, or hides the line for an empty one. True when empty.
+    bool Show(const std::string& reason) {
+        setText(QString::fromStdString(reason));
+        setVisible(!reason.empty());
+        return reason.empty();
+    }
+};
+
+}  // namespace qv

@@ -1,0 +1,65 @@
+#include "dialogs/StringInputDialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/TextCodec.h"
+#include "dialogs/ReasonLabel.h"
+#include "settings/TriggerSetting.h"
+
+namespace qv {
+
+StringInputDialog::StringInputDialog(QWidget* parent)
+    : QDialog(parent), m_field(new QLineEdit(this)), m_reason(new ReasonLabel(this)) {
+    setWindowTitle("文字列入力");
+    m_field->setMinimumWidth(260);
+    auto* ok = new QPushButton("OK", this);
+    auto* cancel = new QPushButton("キャンセル", this);
+    ok->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel("Enterで決定(16バイト)", this));
+    layout->addWidget(m_field);
+    layout->addWidget(m_reason);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &StringInputDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString StringInputDialog::Reason() const {
+    return m_reason->isVisible() ? m_reason->text() : QString();
+}
+
+void StringInputDialog::accept() {
+    std::string utf8 = m_field->text().toStdString();
+    if (utf8.empty()) {
+        QMessageBox box(QMessageBox::Question, "トリガ設定",
+                        "文字が入力されていません。\n初期化を行いますか？",
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
+        if (box.exec() != QMessageBox::Ok) return;
+        m_bytes.clear();
+        QDialog::accept();
+        return;
+    }
+    std::optional<std::string> bytes = Utf8ToCp932(utf8);
+    if (!bytes) {
+        m_reason->Show("Shift-JISで表せない文字があります");
+        return;
+    }
+    if (bytes->size() > static_cast<size_t>(kStringBytes)) {
+        m_reason->Show("16バイトを超えています(" + std::to_string(bytes->size()) + "バイト)");
+        return;
+    }
+    m_reason->Show("");
+    m_bytes = *bytes;
+    QDialog::accept();
+}
+
+}  // namespace qv

@@ -63,13 +63,32 @@ std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path);
 int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& units);
 std::string UnitListPath();
 
+// An attached instrument that this user may not open: known by what
+// enumeration tells without opening it.
+struct InaccessibleUnit {
+    uint16_t productId = 0;
+    std::string serial;  // empty when it could not be read
+};
+
+// The index of a row that stands for no unit of the list (an inaccessible
+// unit never seen before): it cannot be selected or named.
+inline constexpr size_t kNoListIndex = static_cast<size_t>(-1);
+
 // A row as the dialog and qvtool show it.
 struct UnitRow {
-    size_t index = 0;  // in the list
+    size_t index = 0;  // in the list, or kNoListIndex
     std::string model, serial, name;
     std::string attachedMark;  // " ○" when attached
     std::string selectedMark;  // " ◎" the selected unit, " ○" another copy's, else empty
+    bool noAccess = false;     // attached, but this user may not open it (marked " ×")
 };
+
+// What a user who sees " ×" should do. Shown by the dialog and by qvtool.
+inline constexpr const char* kNoAccessHint =
+    "× の機器は接続されていますが、このユーザーには使用する権限がありません。"
+    "udev ルール (61-qv-ort-uaccess.rules、62-qv-ort-plugdev.rules) を "
+    "/lib/udev/rules.d にインストールして機器を差し直すか、"
+    "ユーザーを plugdev グループに加えてログインし直してください。";
 
 class CUnitList {
   public:
@@ -78,8 +97,11 @@ class CUnitList {
 
     // Reads the file, scans the device object's devices (none when it is
     // null) marking attached units and appending new ones, and writes the
-    // file when the scan appended a unit. The number of units.
+    // file when the scan appended a unit. Devices the user may not open are
+    // kept apart (never written to the file). The number of units.
     size_t Reload(CUsbDevice* device);
+    // The attached units the last scan could not open for want of permission.
+    const std::vector<InaccessibleUnit>& Inaccessible() const { return m_noAccess; }
 
     const std::vector<CSelUnitInfo>& Units() const { return m_units; }
     // All units, or only the attached ones.
@@ -104,6 +126,7 @@ class CUnitList {
 
   private:
     std::vector<CSelUnitInfo> m_units;
+    std::vector<InaccessibleUnit> m_noAccess;
     SelectedUnit m_selected;
 };
 

@@ -266,6 +266,48 @@ class MonitorWindowTest : public QObject {
         QCOMPARE(Cell(*v, 0, kColTr), std::string("         1"));
     }
 
+    // Record numbers are never cut short: in a long capture, after the width
+    // reset of a Stop, and for ten-digit counts of a running monitor.
+    void counterColumnsShowEveryDigit() {
+        auto fits = [](const CQvrMonitorMain& v) {
+            for (int c = kColTr; c <= kColRd; ++c) {
+                const int need = v.Grid()->sizeHintForColumn(c);
+                if (v.Grid()->columnWidth(c) < need) {
+                    qWarning() << "column" << c << "is" << v.Grid()->columnWidth(c) << "needs"
+                               << need;
+                    return false;
+                }
+            }
+            return true;
+        };
+        CQvrFile f(*m_cmn);
+        QCOMPARE(f.Open(m_bigIndex), 0);
+        QVERIFY(f.GetTotalRecords() >= 100000);
+        auto v = MakeView(f, 300);
+        QVERIFY(v);
+        QTest::keyClick(v->Grid(), Qt::Key_End);
+        QVERIFY(QString::fromStdString(Cell(*v, v->PageRows() - 1, kColTr)).trimmed().size() >= 6);
+        QVERIFY(fits(*v));
+
+        // A run that ends: the window falls back to file mode and shows the
+        // stored capture, whose counts size the columns again.
+        test::FakeLiveMonitor live;
+        live.AddRecords(300);
+        for (auto& r : live.all) {
+            r.tr += 9876543000ull;
+            r.sd += 4876543000ull;
+            r.rd += 4876543000ull;
+        }
+        v->SetMonitorState(1, &live);
+        v->RefreshLive();
+        QVERIFY(!Cell(*v, 0, kColTr).empty());
+        QVERIFY(fits(*v));
+        v->SetMonitorState(3, nullptr);
+        QCOMPARE(v->ShowAtTime(FirstTimeText(f), &f), 0);
+        QTest::keyClick(v->Grid(), Qt::Key_End);
+        QVERIFY(fits(*v));
+    }
+
     void resizingChangesThePageSize() {
         CQvrFile f(*m_cmn);
         QCOMPARE(f.Open(m_asyncIndex), 0);

@@ -37,6 +37,9 @@ class CMainFrame : public QMainWindow {
     // status bar.
     void UpdateCommands();
     void RefreshStatusBar();
+    // Keeps the window's size, position and maximised state in "QV-ORT.conf"
+    // for the next start.
+    void SavePlacement();
     // Opens the manual with the desktop's viewer. False when there is none.
     bool OpenManual();
 
@@ -44,6 +47,8 @@ class CMainFrame : public QMainWindow {
     void closeEvent(QCloseEvent* e) override;
 
   private:
+    // Opens at the saved place, fitted to the screen's available area.
+    void PlaceOnScreen();
     void BuildActions();
     void BuildMenus();
     void BuildToolBar();
@@ -57,6 +62,7 @@ class CMainFrame : public QMainWindow {
     QvrWndCtrl* m_ctrl;
     std::map<int, QAction*> m_actions;
     std::array<QLabel*, kStatusPanes> m_panes{};
+    std::array<int, kStatusPanes> m_paneWidths{};  // the least width of each pane (pixels)
     QMenu* m_windowMenu = nullptr;
     bool m_locked = false;
 };

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app/ChildFrame.h"
+#include "capture/OpenFailure.h"
 #include "capture/QvrFile.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
@@ -181,7 +182,13 @@ int QvrWndCtrl::OpenCapture(const std::string& givenPath) {
     }
     int slot = OpenWindow(kKindMonitorFile, path);
     if (slot < 0) {
-        Log(__LINE__, kMsgOpenFailed);
+        // Which file and why: the bare "failed" leaves the user guessing
+        // between a typo, a missing chunk file and a damaged index.
+        std::string reason = slot == -8 ? "開けるウィンドウは8つまでです"
+                                        : CaptureOpenFailureReason(path, slot);
+        Log(__LINE__, std::string(kMsgOpenFailed) + " " + path + ": " + reason, false);
+        if (auto* p = m_cmn->GetPrompt())
+            p->ShowMessage(std::string(kMsgOpenFailed) + "\n" + path + "\n" + reason);
         return slot;
     }
     if (m_slots[slot].reader->GetTotalRecords() == 0) {
@@ -237,6 +244,14 @@ void QvrWndCtrl::CloseSlot(int slot) {
     // The area activates another window, which becomes current.
     OnSubWindowActivated(m_area->activeSubWindow());
     emit stateChanged();
+}
+
+void QvrWndCtrl::CloseAllWindows() {
+    m_pendingStart = -1;
+    int live = LiveSlot();
+    if (live >= 0) CloseSlot(live);
+    for (int i = 0; i < kSlots; ++i)
+        if (!m_slots[i].Free()) CloseSlot(i);
 }
 
 void QvrWndCtrl::CloseCurrent() {

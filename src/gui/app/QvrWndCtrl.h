@@ -76,6 +76,9 @@ class QvrWndCtrl : public QObject {
     int OpenCapture(const std::string& path);
     void CloseCurrent();
     void CloseSlot(int slot);
+    // Closes every window; a running or paused monitoring is stopped first,
+    // so that its capture is finished on disk.
+    void CloseAllWindows();
     // Positions the slot's window on the record at this time.
     void ShowAtTime(int slot, const std::string& timeText, CQvrFile* reader);
 

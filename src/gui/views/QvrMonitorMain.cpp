@@ -1,6 +1,7 @@
 #include "views/QvrMonitorMain.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include "core/QvrCmn.h"
 #include "device/LiveMonitor.h"
 #include "settings/StatusFileCtrl.h"
+#include "views/CounterColumn.h"
 
 namespace qv {
 
@@ -30,7 +32,6 @@ constexpr const char* kSource = "QvrMonitorMain";
 constexpr int kTwipsPerPixel = 15;
 constexpr int kRowTwips = 240;
 constexpr int kColumnTwips[kMonitorColumns] = {3000, 1005, 1005, 1005, 495, 495, 5005};
-constexpr int kStoppedCounterTwips = 1000;
 // The live scroll range: the thumb rests at its end while the display follows
 // the newest records.
 constexpr int kLiveScrollRange = 20000;
@@ -110,7 +111,6 @@ CQvrMonitorMain::CQvrMonitorMain(CQvrCmn& cmn, QWidget* parent)
     m_grid->setAlternatingRowColors(false);
     m_grid->setFocusPolicy(Qt::StrongFocus);
     m_grid->horizontalHeader()->setHighlightSections(false);
-    m_grid->horizontalHeader()->setStretchLastSection(false);
     int rowHeight = std::max(kRowTwips / kTwipsPerPixel, m_grid->fontMetrics().height() + 2);
     m_grid->verticalHeader()->setMinimumSectionSize(rowHeight);
     m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
@@ -121,6 +121,9 @@ CQvrMonitorMain::CQvrMonitorMain(CQvrCmn& cmn, QWidget* parent)
     // which may be wider than the one the twips were chosen for.
     int timeWidth = m_grid->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12;
     m_grid->setColumnWidth(kColDate, std::max(m_grid->columnWidth(kColDate), timeWidth));
+    // The data column takes whatever width the window gives it.
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    FitCounterColumns(0);
     setFocusProxy(m_grid);
     // The page size follows the grid's data area, whose size settles only
     // after the layout has placed the grid.
@@ -243,8 +246,8 @@ void CQvrMonitorMain::SetMonitorState(int code, ILiveMonitor* monitor) {
             m_pauseTimer = false;
             m_mode = kFile;
             m_live = nullptr;
-            for (int c = kColTr; c <= kColRd; ++c)
-                m_grid->setColumnWidth(c, kStoppedCounterTwips / kTwipsPerPixel);
+            // The stored capture's own count sizes the columns once it is shown.
+            FitCounterColumns(0);
             return;
         default:
             m_cmn.WriteLog("ERR", kSource, __LINE__, "monitoring state message without a state");
@@ -270,6 +273,7 @@ int CQvrMonitorMain::FillPageAt(uint64_t start) {
     MonitorRowFiller filler(m_cmn.GetCodeTable(), m_names, m_line, m_protocol, m_code);
     rc = filler.Begin(*m_reader);
     if (rc != 0) return rc;
+    FitCounterColumns(m_layout.Total());
     std::vector<MonitorGridRow> page;
     page.reserve(rows);
     for (int r = 0; r < rows; ++r) {
@@ -464,14 +468,12 @@ bool CQvrMonitorMain::ReadLiveRow(int slot, bool frozen, MonitorGridRow& row) {
     char num[32];
     row.cells = {};
     row.cells[kColDate] = text;
-    std::snprintf(num, sizeof num, "%10" PRIu64, tr);
-    row.cells[kColTr] = num;
+    row.cells[kColTr] = CounterCellText(tr);
     RecordKind kind = HeaderKind(header);
     bool logic = m_protocol == kProtocolLogic;
     if (IsDataKind(kind) && !logic) {
         bool isSd = kind == RecordKind::kSdData;
-        std::snprintf(num, sizeof num, "%10" PRIu64, isSd ? sd : rd);
-        row.cells[isSd ? kColSd : kColRd] = num;
+        row.cells[isSd ? kColSd : kColRd] = CounterCellText(isSd ? sd : rd);
         row.cells[kColErr] = ErrorText(header);
         row.cells[kColCh] = isSd ? m_names[0] : m_names[1];
         // Live rows show the raw byte: the display code needs a shift state
@@ -495,6 +497,7 @@ void CQvrMonitorMain::RefreshLive() {
     // The ring holds record n in slot n mod 200; the newest `shown` records
     // begin at slot (total - shown) mod 200 and may wrap past slot 199.
     int first = static_cast<int>((total - shown) % kLiveRingSlots);
+    FitCounterColumns(total);
     std::vector<MonitorGridRow> rows;
     rows.reserve(shown);
     for (uint64_t i = 0; i < shown; ++i) {
@@ -598,6 +601,26 @@ void CQvrMonitorMain::ApplyColumns() {
     bool logic = m_protocol == kProtocolLogic;
     for (int c = kColSd; c <= kColCh; ++c)
         m_grid->setColumnHidden(c, logic);
+    // New line names may need wider SD and RD columns.
+    m_counterWidth = 0;
+    FitCounterColumns(m_counterLargest);
+}
+
+void CQvrMonitorMain::FitCounterColumns(uint64_t largest) {
+    // A width is set only when the largest count needs another one, so a
+    // column the user widened stays so while the count fits.
+    m_counterLargest = largest;
+    const int width = CounterColumnWidth(*m_grid, largest);
+    if (width == m_counterWidth) return;
+    m_counterWidth = width;
+    const QFontMetrics header = m_grid->horizontalHeader()->fontMetrics();
+    for (int c = kColTr; c <= kColRd; ++c) {
+        const int title = header.horizontalAdvance(m_model->headerData(c, Qt::Horizontal,
+                                                                       Qt::DisplayRole)
+                                                       .toString()) +
+                          12;
+        m_grid->setColumnWidth(c, std::max(width, title));
+    }
 }
 
 void CQvrMonitorMain::ReloadColors() {

@@ -2,6 +2,7 @@
 // keyboard, selection, layouts and colours.
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyleOptionViewItem>
 #include <QSignalSpy>
 #include <QtTest>
 #include <filesystem>
@@ -269,11 +270,21 @@ class MonitorWindowTest : public QObject {
     // Record numbers are never cut short: in a long capture, after the width
     // reset of a Stop, and for ten-digit counts of a running monitor.
     void counterColumnsShowEveryDigit() {
+        // What the grid's own delegate asks for the widest cell of a column,
+        // and one pixel for the grid line.
         auto fits = [](const CQvrMonitorMain& v) {
+            QTableView* grid = v.Grid();
+            QStyleOptionViewItem opt;
+            opt.initFrom(grid);
+            opt.widget = grid;
             for (int c = kColTr; c <= kColRd; ++c) {
-                const int need = v.Grid()->sizeHintForColumn(c);
-                if (v.Grid()->columnWidth(c) < need) {
-                    qWarning() << "column" << c << "is" << v.Grid()->columnWidth(c) << "needs"
+                int need = 0;
+                for (int r = 0; r < v.Model().rowCount(); ++r)
+                    need = std::max(need, grid->itemDelegate()
+                                              ->sizeHint(opt, v.Model().index(r, c))
+                                              .width() + 1);
+                if (grid->columnWidth(c) < need) {
+                    qWarning() << "column" << c << "is" << grid->columnWidth(c) << "needs"
                                << need;
                     return false;
                 }

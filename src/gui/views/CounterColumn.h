@@ -10,6 +10,10 @@ class QWidget;
 
 namespace qv {
 
+// The largest count a running monitor's rows are sized for: its counts are
+// not known ahead, and every count below 10^10 prints in ten characters.
+inline constexpr uint64_t kLiveCountSpan = 9'999'999'999ull;
+
 // Pixels for a cell that shows any count up to `largest` in `view`'s font,
 // with the cell margins of its style. Counts of up to ten digits take the
 // same width, as their texts are padded to ten characters.

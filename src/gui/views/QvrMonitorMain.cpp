@@ -497,7 +497,7 @@ void CQvrMonitorMain::RefreshLive() {
     // The ring holds record n in slot n mod 200; the newest `shown` records
     // begin at slot (total - shown) mod 200 and may wrap past slot 199.
     int first = static_cast<int>((total - shown) % kLiveRingSlots);
-    FitCounterColumns(total);
+    FitCounterColumns(std::max(total, kLiveCountSpan));
     std::vector<MonitorGridRow> rows;
     rows.reserve(shown);
     for (uint64_t i = 0; i < shown; ++i) {

@@ -118,7 +118,8 @@ std::vector<DeviceRef> SimSocketBackend::Enumerate() {
         if (!name.ends_with(kSocketSuffix)) continue;
         if (!it->is_socket(ec)) continue;
         // The emulator names its socket "pppp-SERIAL.sock" (product id in hex).
-        DeviceRef ref{kKeyPrefix + name};
+        DeviceRef ref;
+        ref.key = kKeyPrefix + name;
         std::string stem = name.substr(0, name.size() - std::strlen(kSocketSuffix));
         if (stem.size() > 5 && stem[4] == '-') {
             ref.productId = static_cast<uint16_t>(std::strtoul(stem.substr(0, 4).c_str(), nullptr, 16));

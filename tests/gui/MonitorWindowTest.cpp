@@ -329,6 +329,15 @@ class MonitorWindowTest : public QObject {
         QTRY_VERIFY(v->PageRows() > before);
         QCOMPARE(v->Model().rowCount(), v->PageRows());
         QVERIFY(!Cell(*v, v->PageRows() - 1, kColDate).empty());
+        // The data column takes the width there is, no more: the grid needs
+        // no horizontal scrolling, narrower or wider.
+        for (int width : {800, 1400}) {
+            v->resize(width, 600);
+            QTRY_COMPARE(v->Grid()->horizontalScrollBar()->maximum(), 0);
+            QTRY_VERIFY(v->Grid()->columnViewportPosition(kColData) +
+                            v->Grid()->columnWidth(kColData) >=
+                        v->Grid()->viewport()->width());
+        }
     }
 };
 

@@ -121,7 +121,13 @@ CQvrMonitorMain::CQvrMonitorMain(CQvrCmn& cmn, QWidget* parent)
     // which may be wider than the one the twips were chosen for.
     int timeWidth = m_grid->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12;
     m_grid->setColumnWidth(kColDate, std::max(m_grid->columnWidth(kColDate), timeWidth));
-    // The data column takes whatever width the window gives it.
+    // The data column takes whatever width the window gives it. A stretched
+    // last column never shrinks below the width it had, so that width is a
+    // line-state text's rather than the twips' wider one: a window that shows
+    // the other columns and a line state then needs no horizontal scrolling.
+    m_grid->setColumnWidth(
+        kColData,
+        m_grid->fontMetrics().horizontalAdvance("RS:0 CS:0 ER:0 DR:0 CD:0 CI:0 IN:0 OUT:0") + 12);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     FitCounterColumns(0);
     setFocusProxy(m_grid);

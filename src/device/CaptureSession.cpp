@@ -8,7 +8,7 @@
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -29,19 +29,19 @@ void LocalDateAndTicks(std::time_t t, std::string& date, uint64_t& ticks) {
     ticks = FieldsToTicks(local.tm_hour, local.tm_min, local.tm_sec, 0, 0, 0);
 }
 
-CCaptureSession::CCaptureSession(CQvrCmn* cmn, IMonitorEvents* events)
+CaptureSession::CaptureSession(AppContext* cmn, IMonitorEvents* events)
     : m_cmn(cmn),
       m_writer(cmn),
-      m_buffer(std::make_unique<CReceiveBuffer>()),
-      m_decoder(std::make_unique<CStreamDecoder>(m_writer, events, cmn)) {}
+      m_buffer(std::make_unique<ReceiveBuffer>()),
+      m_decoder(std::make_unique<StreamDecoder>(m_writer, events, cmn)) {}
 
-CCaptureSession::~CCaptureSession() = default;
+CaptureSession::~CaptureSession() = default;
 
-std::string CCaptureSession::IndexPath() const {
+std::string CaptureSession::IndexPath() const {
     return JoinPath(m_folder, m_folderName + ".qvr");
 }
 
-int CCaptureSession::Fail(int code, const std::string& message) {
+int CaptureSession::Fail(int code, const std::string& message) {
     if (m_cmn) {
         m_cmn->WriteLog("ERR", "MonitorWnd", __LINE__, message);
         if (IPrompt* prompt = m_cmn->GetPrompt()) prompt->ShowMessage(message);
@@ -49,7 +49,7 @@ int CCaptureSession::Fail(int code, const std::string& message) {
     return code;
 }
 
-int CCaptureSession::Start(const CaptureStartInfo& info) {
+int CaptureSession::Start(const CaptureStartInfo& info) {
     const MonitorSettings& monitor = info.settings.status.monitor;
     m_folderName = CaptureFolderName(info.folderTime);
     m_folder = JoinPath(info.directory, m_folderName);
@@ -89,13 +89,13 @@ int CCaptureSession::Start(const CaptureStartInfo& info) {
     return 0;
 }
 
-int CCaptureSession::Stop(std::time_t stopClock) {
+int CaptureSession::Stop(std::time_t stopClock) {
     if (!m_running) return 0;
     m_running = false;
-    CStreamDecoder& dec = *m_decoder;
+    StreamDecoder& dec = *m_decoder;
     dec.FinishRun();
 
-    const CMonitorTbl& table = dec.Table();
+    const ChunkTable& table = dec.Table();
     m_writer.FinalNames(table.OldestSlot(), table.Used());
 
     std::string date;
@@ -110,7 +110,7 @@ int CCaptureSession::Stop(std::time_t stopClock) {
     const auto& triggers = dec.TriggerEvents();
     for (size_t i = 0; i < triggers.size(); ++i)
         if (m_index.WriteTriggerRecord(triggers[i], static_cast<int>(i + 1)) != 0) break;
-    _ST_FILEADMI first;
+    ChunkEntry first;
     if (m_index.ReadChunkEntry(1, first) == 0)
         m_index.WriteStartTime(DateFieldText(first.date), first.startTime);
     return m_index.EndBatch() == 0 ? 0 : -1;

@@ -63,16 +63,16 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
     for (int protocol : {kProtocolAsync, kProtocolSync}) {
         SCOPED_TRACE(protocol);
         TempDir dir;
-        CCaptureSession session(nullptr, nullptr);
+        CaptureSession session(nullptr, nullptr);
         ASSERT_EQ(session.Start(Info(dir.path(), protocol, kMemoryFix, 500)), 0);
         EXPECT_EQ(session.FolderName(), CaptureFolderName(Noon(17)));
         EXPECT_EQ(session.FolderName().size(), 14u);
         session.Feed(Traffic(protocol, 4000));
         ASSERT_EQ(session.Stop(Noon(18)), 0);
 
-        CManageFileCtrl index;
+        CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
-        const CManageFileCtrl::Totals totals = index.ChunkTotals();
+        const CaptureIndex::Totals totals = index.ChunkTotals();
         const uint64_t chunks = session.Decoder().Table().Used();
         EXPECT_EQ(totals.chunks, chunks);
         EXPECT_GT(chunks, 3u);
@@ -82,10 +82,10 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
 
         uint64_t onDisk = 0;
         for (uint64_t n = 1; n <= chunks; ++n) {
-            _ST_FILEADMI e;
+            ChunkEntry e;
             ASSERT_EQ(index.ReadChunkEntry(n, e), 0);
             const auto recs = Records(
-                ReadBytes(JoinPath(session.FolderPath(), CMonitorFileCtrl::FinalChunkName(n))),
+                ReadBytes(JoinPath(session.FolderPath(), ChunkWriter::FinalChunkName(n))),
                 UsesFrameRecords(protocol));
             ASSERT_EQ(recs.size(), e.RecordCount() + 1) << "chunk " << n;  // + leading record
             if (e.RecordCount() > 0) {
@@ -99,7 +99,7 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
         // StartTime is chunk 1's; the day after midnight has its own chunk.
         CaptureTime start, end;
         ASSERT_EQ(index.ReadStartTime(start), 0);
-        _ST_FILEADMI first, last;
+        ChunkEntry first, last;
         index.ReadChunkEntry(1, first);
         index.ReadChunkEntry(chunks, last);
         EXPECT_EQ(start.date, "240517");
@@ -116,7 +116,7 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
 
 TEST(CaptureSessionTest, TriggerRecordsAreWrittenInArrivalOrder) {
     TempDir dir;
-    CCaptureSession session(nullptr, nullptr);
+    CaptureSession session(nullptr, nullptr);
     ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryRing, 50000)), 0);
     std::vector<uint8_t> s;
     AppendStreamItem(s, StreamItem::Date(24, 5, 17));
@@ -125,7 +125,7 @@ TEST(CaptureSessionTest, TriggerRecordsAreWrittenInArrivalOrder) {
     AppendStreamItem(s, StreamItem::TriggerStep(255, 10));
     session.Feed(s);
     ASSERT_EQ(session.Stop(Noon(17)), 0);
-    CManageFileCtrl index;
+    CaptureIndex index;
     ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
     EXPECT_EQ(index.ReadValue("TriggerRecord", "1"), "1,240517,00:00:01 234:567:890,3");
     EXPECT_EQ(index.ReadValue("TriggerRecord", "2"), "1,240517,00:00:01 234:567:990,255");
@@ -137,7 +137,7 @@ TEST(CaptureSessionTest, TriggerRecordsAreWrittenInArrivalOrder) {
 
 TEST(CaptureSessionTest, MissingSaveFolderGivesMinus19AndItsMessage) {
     TempDir dir;
-    CCaptureSession session(nullptr, nullptr);
+    CaptureSession session(nullptr, nullptr);
     EXPECT_EQ(session.Start(Info(dir.file("gone/deeper"), kProtocolAsync, kMemoryFix, 10)),
               kErrCaptureFolder);
     EXPECT_EQ(session.Stop(Noon(17)), 0);  // nothing started: nothing to do
@@ -149,7 +149,7 @@ TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
         GTEST_SKIP() << "cannot mount a small tmpfs here";
     test::RecordedEvents events;
     {
-        CCaptureSession session(nullptr, &events);
+        CaptureSession session(nullptr, &events);
         ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 50000)), 0);
         session.Feed(Traffic(kProtocolAsync, 400000));  // ~3 MB of records
         EXPECT_GT(events.Count(MainWindowMessage::kStatusText, kTextWriteFailed), 0u);

@@ -11,11 +11,11 @@
 
 #include "GuiSupport.h"
 #include "app/MainFrame.h"
-#include "app/MonitorQvrApp.h"
-#include "app/QvrWndCtrl.h"
+#include "app/Application.h"
+#include "app/WindowRegistry.h"
 #include "app/SignalWatcher.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "device/LiveMonitor.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
@@ -133,7 +133,7 @@ class ApplicationExitTest : public QObject {
         QVERIFY(test::RunQvtool({"settings", "check", "--yes"}));
         QVERIFY(UnitMarkedSelected("EXIT0001"));
 
-        CMonitorQvrApp app;
+        Application app;
         app.SetUnitChooser([](const SelectedUnit&) { return SelectedUnitFromFile(); });
         QCOMPARE(app.InitInstance({}), 0);
         SignalWatcher watcher;
@@ -141,8 +141,8 @@ class ApplicationExitTest : public QObject {
         connect(&watcher, &SignalWatcher::terminationRequested, this,
                 [&app](int s) { app.EndBySignal(s); });
 
-        QvrWndCtrl& ctrl = *app.MainFrame()->Controller();
-        app.MainFrame()->Action(kCmdMonitorStart)->trigger();
+        WindowRegistry& ctrl = *app.Frame()->Controller();
+        app.Frame()->Action(kCmdMonitorStart)->trigger();
         const int slot = ctrl.CurrentSlot();
         ctrl.DeferredStart(slot);
         ILiveMonitor* monitor = ctrl.Slot(slot).monitor.get();
@@ -159,8 +159,8 @@ class ApplicationExitTest : public QObject {
         // The run was stopped: the capture reads back whole, and the unit is
         // no longer marked as in use.
         QCOMPARE(ctrl.GetMonitorState(), int(kMonitorIdle));
-        CQvrCmn cmn;
-        CQvrFile file(cmn);
+        AppContext cmn;
+        CaptureReader file(cmn);
         QCOMPARE(file.Open(index), 0);
         QVERIFY(file.GetTotalRecords() > 1000);
         QVERIFY(!UnitMarkedSelected("EXIT0001"));

@@ -21,9 +21,9 @@
 #include "app/MainFrame.h"
 #include "app/QtPrompt.h"
 #include "app/QtTranslations.h"
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 #include "app/WindowPlacement.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -60,7 +60,7 @@ void WhenBoxShows(std::function<void(QMessageBox*)> answer) {
     timer->start();
 }
 
-QLabel* PaneNamed(CMainFrame& f, const QString& name) {
+QLabel* PaneNamed(MainFrame& f, const QString& name) {
     for (auto* l : f.statusBar()->findChildren<QLabel*>())
         if (l->accessibleName() == name) return l;
     return nullptr;
@@ -80,7 +80,7 @@ class MainWindowTest : public QObject {
     void fitsTheScreenAndRemembersWhereItWas() {
         const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
         {
-            CMainFrame frame;
+            MainFrame frame;
             frame.show();
             QVERIFY(QTest::qWaitForWindowExposed(&frame));
             // Even the preferred size gives way to a small screen.
@@ -95,13 +95,13 @@ class MainWindowTest : public QObject {
             frame.SavePlacement();
         }
         {
-            CMainFrame frame;
+            MainFrame frame;
             QCOMPARE(frame.geometry(), QRect(avail.x() + 20, avail.y() + 30, 420, 330));
         }
         // A place saved on a larger screen is brought back into reach.
         std::ofstream(m_home->file("QV-ORT.conf"), std::ios::app)
             << "[MainWindow]\nGeometry=5000,4000,3000,2500\nMaximized=0\n";
-        CMainFrame frame;
+        MainFrame frame;
         QVERIFY(avail.contains(frame.geometry()));
     }
 
@@ -128,10 +128,10 @@ class MainWindowTest : public QObject {
     }
 
     void statusPanesShowTheirWholeTexts() {
-        CQvrCmn cmn;
+        AppContext cmn;
         test::ScriptedPrompt prompt;
         cmn.SetPrompt(&prompt);
-        CMainFrame frame;
+        MainFrame frame;
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         frame.Controller()->SetCommon(&cmn);
@@ -172,25 +172,25 @@ class MainWindowTest : public QObject {
     }
 
     void monitoringWindowCloseBoxIsGreyed() {
-        CQvrCmn cmn;
+        AppContext cmn;
         test::ScriptedPrompt prompt;
         cmn.SetPrompt(&prompt);
-        CMainFrame frame;
+        MainFrame frame;
         frame.resize(900, 600);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        QvrWndCtrl& ctrl = *frame.Controller();
+        WindowRegistry& ctrl = *frame.Controller();
         ctrl.SetCommon(&cmn);
         ctrl.SetMonitorFactory([] { return std::make_unique<test::FakeLiveMonitor>(); });
         std::string path = BuildCapture(m_home->file("PLAIN"), 20, 9600);
         const int fileSlot = ctrl.OpenCapture(path);
         QVERIFY(fileSlot >= 0);
-        auto* fileFrame = static_cast<CChildFrame*>(ctrl.Slot(fileSlot).frame.data());
+        auto* fileFrame = static_cast<ChildFrame*>(ctrl.Slot(fileSlot).frame.data());
 
         ctrl.StartMonitoring();
         const int slot = ctrl.CurrentSlot();
         ctrl.DeferredStart(slot);
-        auto* live = static_cast<CChildFrame*>(ctrl.Slot(slot).frame.data());
+        auto* live = static_cast<ChildFrame*>(ctrl.Slot(slot).frame.data());
         live->resize(fileFrame->size());
         QApplication::processEvents();
         QVERIFY(live->IsLocked());
@@ -218,8 +218,8 @@ class MainWindowTest : public QObject {
     }
 
     void failedOpenNamesThePathAndTheReason() {
-        CQvrCmn cmn;
-        CMainFrame frame;
+        AppContext cmn;
+        MainFrame frame;
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QtPrompt prompt(&frame);

@@ -8,15 +8,15 @@
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 
 namespace qv {
 
-CChildFrame::CChildFrame(QvrWndCtrl* ctrl, QWidget* parent) : QMdiSubWindow(parent), m_ctrl(ctrl) {
+ChildFrame::ChildFrame(WindowRegistry* ctrl, QWidget* parent) : QMdiSubWindow(parent), m_ctrl(ctrl) {
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
-void CChildFrame::SetLocked(bool locked) {
+void ChildFrame::SetLocked(bool locked) {
     if (locked == m_locked) return;
     m_locked = locked;
     if (locked) {
@@ -38,7 +38,7 @@ void CChildFrame::SetLocked(bool locked) {
     update();
 }
 
-QAction* CChildFrame::CloseAction() const {
+QAction* ChildFrame::CloseAction() const {
     QMenu* menu = systemMenu();
     if (!menu) return nullptr;
     const QKeySequence ctrlF4(Qt::CTRL | Qt::Key_F4);
@@ -48,7 +48,7 @@ QAction* CChildFrame::CloseAction() const {
     return nullptr;
 }
 
-QRect CChildFrame::CloseBoxRect() const {
+QRect ChildFrame::CloseBoxRect() const {
     QStyleOptionTitleBar opt;
     opt.initFrom(this);
     opt.titleBarFlags = windowFlags();
@@ -57,7 +57,7 @@ QRect CChildFrame::CloseBoxRect() const {
     return style()->subControlRect(QStyle::CC_TitleBar, &opt, QStyle::SC_TitleBarCloseButton, this);
 }
 
-void CChildFrame::paintEvent(QPaintEvent* e) {
+void ChildFrame::paintEvent(QPaintEvent* e) {
     QMdiSubWindow::paintEvent(e);
     if (!m_locked || isMinimized()) return;
     // A veil of the disabled window colour: the box reads as unavailable in
@@ -68,12 +68,12 @@ void CChildFrame::paintEvent(QPaintEvent* e) {
     painter.fillRect(CloseBoxRect(), veil);
 }
 
-void CChildFrame::CloseForGood() {
+void ChildFrame::CloseForGood() {
     m_closing = true;
     close();
 }
 
-void CChildFrame::closeEvent(QCloseEvent* e) {
+void ChildFrame::closeEvent(QCloseEvent* e) {
     if (m_closing) {
         e->accept();
         return;
@@ -84,7 +84,7 @@ void CChildFrame::closeEvent(QCloseEvent* e) {
     // event handler.
     QMetaObject::invokeMethod(
         m_ctrl,
-        [ctrl = m_ctrl, self = QPointer<CChildFrame>(this)] {
+        [ctrl = m_ctrl, self = QPointer<ChildFrame>(this)] {
             if (self) ctrl->RequestClose(self);
         },
         Qt::QueuedConnection);

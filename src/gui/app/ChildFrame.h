@@ -9,12 +9,12 @@ class QAction;
 
 namespace qv {
 
-class QvrWndCtrl;
+class WindowRegistry;
 
-class CChildFrame : public QMdiSubWindow {
+class ChildFrame : public QMdiSubWindow {
     Q_OBJECT
   public:
-    CChildFrame(QvrWndCtrl* ctrl, QWidget* parent = nullptr);
+    ChildFrame(WindowRegistry* ctrl, QWidget* parent = nullptr);
 
     // While monitoring runs its window cannot be closed, maximised or
     // minimised: those boxes go, and the close box (which the title bar
@@ -33,7 +33,7 @@ class CChildFrame : public QMdiSubWindow {
     void paintEvent(QPaintEvent* e) override;
 
   private:
-    QvrWndCtrl* m_ctrl;
+    WindowRegistry* m_ctrl;
     bool m_locked = false;
     bool m_closing = false;
     Qt::WindowFlags m_unlockedFlags;

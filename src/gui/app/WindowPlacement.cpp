@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/AppPaths.h"
-#include "core/IniFileCtrl.h"
+#include "core/IniFile.h"
 
 namespace qv {
 
@@ -40,7 +40,7 @@ QRect FitToScreen(const QRect& available, const std::optional<QRect>& saved,
 }
 
 std::optional<WindowPlacement> ReadWindowPlacement() {
-    CIniFileCtrl conf;
+    IniFile conf;
     conf.SetPath(AppFile(kConfFile));
     std::string geometry;
     if (conf.ReadString(kSection, "Geometry", geometry) != 0) return std::nullopt;
@@ -55,7 +55,7 @@ std::optional<WindowPlacement> ReadWindowPlacement() {
 }
 
 int WriteWindowPlacement(const WindowPlacement& p) {
-    CIniFileCtrl conf;
+    IniFile conf;
     conf.SetPath(AppFile(kConfFile));
     const QRect& r = p.normal;
     const std::string geometry = std::to_string(r.x()) + "," + std::to_string(r.y()) + "," +

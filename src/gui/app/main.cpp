@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/MonitorQvrApp.h"
+#include "app/Application.h"
 #include "app/QtTranslations.h"
 #include "app/SignalWatcher.h"
 
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    qv::CMonitorQvrApp qvApp;
+    qv::Application qvApp;
     qv::SignalWatcher watcher;
     QObject::connect(&watcher, &qv::SignalWatcher::terminationRequested, &app,
                      [&qvApp](int signalNumber) { qvApp.EndBySignal(signalNumber); });

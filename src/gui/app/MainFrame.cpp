@@ -121,7 +121,7 @@ MainFrame::MainFrame(QWidget* parent)
     UpdateCommands();
 }
 
-MainFrame::~Frame() = default;
+MainFrame::~MainFrame() = default;
 
 void MainFrame::PlaceOnScreen() {
     std::optional<WindowPlacement> saved = ReadWindowPlacement();

@@ -9,8 +9,8 @@
 #include <filesystem>
 
 #include "app/ChildFrame.h"
-#include "capture/OpenFailure.h"
 #include "capture/CaptureReader.h"
+#include "capture/OpenFailure.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
 #include "core/AppContext.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/QtTranslations.h"
 #include "app/SignalWatcher.h"
 

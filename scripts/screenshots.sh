@@ -17,6 +17,13 @@ build/src/cli/qvtool gen-stream --protocol ASYNC --events 5000 --seed 3 --date 0
   --baud 9600 --start 13:45:12 "$work/stream.bin" >/dev/null
 build/src/cli/qvtool decode "$work/stream.bin" --out "$QVORT_HOME" >/dev/null
 index=$(ls "$QVORT_HOME"/*/*.qvr | head -1)
+# More than a million records: the record numbers must show every digit.
+mkdir -p "$work/big"
+build/src/cli/qvtool gen-stream --protocol ASYNC --events 1100000 --seed 5 --date 091206 \
+  --start 09:00:00 "$work/big.bin" >/dev/null
+build/src/cli/qvtool decode "$work/big.bin" --out "$work/big" >/dev/null
+rm -f "$work/big.bin"
+big=$(ls "$work"/big/*/*.qvr | head -1)
 
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
@@ -32,11 +39,11 @@ trap cleanup EXIT
 export DISPLAY=$display
 sleep 1
 
-# The main frame opens at 1100 x 700 in the top left corner of the screen.
+# The whole screen: the main frame opens fitted to it, dialogs over it.
 shot() {
   sleep 1.2
   import -window root "$work/shot.png"
-  convert "$work/shot.png" -crop 1100x700+0+0 +repage -strip "$out/$1.png"
+  convert "$work/shot.png" -strip "$out/$1.png"
   echo "$out/$1.png"
 }
 # Waits for a top-level window with this title and gives it the keyboard.
@@ -156,3 +163,15 @@ app=
 QT_QPA_PLATFORM=offscreen QVORT_SCREENSHOTS="$out" build/tests/gui/gui_SettingsDialogsTest \
   >/dev/null 2>&1
 ls "$out"/1[1-8]-*.png
+# A capture of more than a million records, at its last page. SIGTERM ends
+# the application in order.
+kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+build/src/gui/qv-ort "$big" &
+app=$!
+focus "モニタ機器選択" >/dev/null
+xdotool key Escape
+main=$(focus "QV-ORT")
+sleep 1
+xdotool key End
+shot 11-million-records

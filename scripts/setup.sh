@@ -8,7 +8,7 @@ PACKAGES=(
   g++ cmake pkg-config make
   qt6-base-dev libqcustomplot-dev libusb-1.0-0-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic qt6-translations-l10n
   xvfb x11-apps xdotool imagemagick poppler-utils
 )
 

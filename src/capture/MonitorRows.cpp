@@ -60,6 +60,12 @@ int MonitorRowFiller::Begin(const CaptureReader& file) {
     return 0;
 }
 
+std::string CounterCellText(uint64_t value) {
+    char num[32];
+    std::snprintf(num, sizeof num, "%10" PRIu64, value);
+    return num;
+}
+
 int MonitorRowFiller::Fill(const CaptureReader& file, MonitorRow& row) {
     for (auto& cell : row)
         cell.clear();
@@ -69,18 +75,15 @@ int MonitorRowFiller::Fill(const CaptureReader& file, MonitorRow& row) {
     file.GetLineState(state);
     uint64_t ticks = 0;
     file.GetEndTime(row[kColDate], ticks);
-    char num[32];
     if (!m_first) ++m_tr;
-    std::snprintf(num, sizeof num, "%10" PRIu64, m_tr);
-    row[kColTr] = num;
+    row[kColTr] = CounterCellText(m_tr);
     RecordKind kind = HeaderKind(header);
     bool logic = m_protocol == kProtocolLogic;
     if (IsDataKind(kind) && !logic) {
         bool sd = kind == RecordKind::kSdData;
         uint64_t& count = sd ? m_sd : m_rd;
         if (!m_first) ++count;
-        std::snprintf(num, sizeof num, "%10" PRIu64, count);
-        row[sd ? kColSd : kColRd] = num;
+        row[sd ? kColSd : kColRd] = CounterCellText(count);
         row[kColErr] = ErrorText(header);
         row[kColCh] = sd ? m_names[0] : m_names[1];
         std::vector<uint8_t> data;

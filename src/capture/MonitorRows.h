@@ -30,6 +30,10 @@ std::string LineStateText(const LineNames& names, int line, bool logic, uint8_t 
                           uint8_t header);
 std::string EventText(uint8_t eventByte);
 
+// A TR, SD or RD count as a cell shows it: right-aligned in 10 characters,
+// longer counts in full.
+std::string CounterCellText(uint64_t value);
+
 enum MonitorColumn { kColDate, kColTr, kColSd, kColRd, kColErr, kColCh, kColData, kMonitorColumns };
 using MonitorRow = std::array<std::string, kMonitorColumns>;
 

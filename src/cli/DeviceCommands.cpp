@@ -21,10 +21,15 @@ void PrintRows(const UnitList& list, bool all) {
     std::printf("%-7s %-8s %-20s %-4s %s\n", "型番", "シリアル番号", "名前", "接続", "選択");
     for (const auto& r : rows)
         std::printf("%-7s %-8s %-20s %-4s %s\n", r.model.c_str(), r.serial.c_str(), r.name.c_str(),
-                    r.attachedMark.empty() ? "" : "○",
+                    r.attachedMark.empty() ? "" : r.attachedMark.substr(1).c_str(),
                     r.selectedMark.empty() ? "" : r.selectedMark.substr(1).c_str());
     if (rows.empty())
         std::printf("(no unit%s)\n", all ? "" : " attached; --all shows every unit seen");
+    if (!list.Inaccessible().empty())
+        std::fprintf(stderr,
+                     "%s\n(× attached, but this user may not open it: install the udev rules, "
+                     "then re-plug the unit, or join the plugdev group and log in again)\n",
+                     kNoAccessHint);
 }
 
 std::shared_ptr<UsbDevice> Open(StatusUse use, const std::string& serial) {
@@ -45,6 +50,11 @@ void WarnRefused(const UnitList& list) {
 std::optional<size_t> UnitBySerial(UnitList& list, const std::string& serial) {
     auto i = list.FindBySerial(serial);
     WarnRefused(list);
+    for (const auto& n : list.Inaccessible())
+        if (!i && n.serial == serial)
+            throw CommandError{kExitFailure, "the unit '" + serial +
+                                                 "' is attached, but this user may not open it\n" +
+                                                 kNoAccessHint};
     if (!i)
         throw CommandError{kExitFailure, "no unit with serial '" + serial + "' in the unit list"};
     return i;

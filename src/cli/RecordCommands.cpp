@@ -20,10 +20,32 @@ namespace qv::cli {
 
 namespace {
 
+// Ctrl+C, a kill, a closed terminal or a logout end the run in order: the
+// capture is finished on disk and the counters printed. Lock-free, so the
+// handler may set it.
 std::atomic<bool> g_interrupted{false};
-void OnSignal(int) {
+static_assert(std::atomic<bool>::is_always_lock_free);
+extern "C" void OnSignal(int) {
     g_interrupted = true;
 }
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Catches the ending signals for its lifetime, from before the start (whose
+// questions and transfers take a while) until the capture is finished.
+class SignalsEndRun {
+  public:
+    SignalsEndRun() {
+        g_interrupted = false;
+        for (int s : kEndingSignals)
+            std::signal(s, OnSignal);
+    }
+    ~SignalsEndRun() {
+        for (int s : kEndingSignals)
+            std::signal(s, SIG_DFL);
+    }
+    SignalsEndRun(const SignalsEndRun&) = delete;
+    SignalsEndRun& operator=(const SignalsEndRun&) = delete;
+};
 
 // Reports of the run: the instrument's notice ends the run, texts go to stderr.
 class RunEvents : public IMonitorEvents {
@@ -104,15 +126,13 @@ void Run(const RunOptions& o, bool retrieval) {
     cmn.SetPrompt(&prompt);
     RunEvents events;
     MonitoringRun mon(cmn, &prompt, &events);
+    SignalsEndRun signals;
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
     if (rc != 0 && !mon.Running()) throw CommandError{kExitFailure, StartError(rc)};
     if (!mon.Running()) {
         std::cout << "the instrument stores this run on its memory card\n";
         return;
     }
-    g_interrupted = false;
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
     auto begin = std::chrono::steady_clock::now();
     auto lastChange = begin;
     uint64_t lastTotal = 0;
@@ -126,8 +146,6 @@ void Run(const RunOptions& o, bool retrieval) {
         if (o.duration > 0 && elapsed >= o.duration) break;
         if (o.idle > 0 && std::chrono::duration<double>(now - lastChange).count() >= o.idle) break;
     }
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     rc = mon.Stop();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     PrintCounters(mon, true);

@@ -16,9 +16,22 @@
 namespace qv {
 
 // One present device as enumeration found it. The key is stable while the
-// device stays attached and is what plug notifications name.
+// device stays attached and is what plug notifications name. The product id
+// and serial are what could be learnt without opening the device (0 and empty
+// when nothing could), so that a unit the user may not open can still be named.
 struct DeviceRef {
     std::string key;
+    uint16_t productId = 0;
+    std::string serial;
+};
+
+// Why a present device could not be opened.
+enum class OpenFailure {
+    kNone,
+    kGone,      // unplugged meanwhile
+    kNoAccess,  // the user has no permission on the device node
+    kBusy,      // another program holds the interface
+    kOther,
 };
 
 // The descriptors read when a device is opened.
@@ -60,8 +73,10 @@ class IDeviceBackend {
     virtual ~IDeviceBackend() = default;
     // Present devices of the instrument family, in a stable order.
     virtual std::vector<DeviceRef> Enumerate() = 0;
-    // Opens one; nullptr when it cannot be opened (gone, no permission).
-    virtual std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref) = 0;
+    // Opens one; nullptr when it cannot be opened, with the reason in `why`
+    // when it is given.
+    virtual std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref,
+                                              OpenFailure* why = nullptr) = 0;
     // Starts reporting arrivals and removals on a thread of the backend's own
     // until StopWatching. The callback must not call back into the backend.
     virtual void StartWatching(PlugCallback callback) = 0;

@@ -3,6 +3,7 @@
 #include <libusb.h>
 
 #include <chrono>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -18,6 +19,36 @@ constexpr int kInterfaceNumber = 0;
 std::string KeyOf(libusb_device* dev) {
     return std::string(LibusbBackend::kKeyPrefix) + std::to_string(libusb_get_bus_number(dev)) +
            "-" + std::to_string(libusb_get_device_address(dev));
+}
+
+// The serial number as the kernel read it at enumeration: sysfs is readable
+// by everyone, the device node only with permission. Empty when unknown.
+std::string SysfsSerial(libusb_device* dev) {
+    uint8_t ports[8];
+    int n = libusb_get_port_numbers(dev, ports, sizeof ports);
+    if (n <= 0) return {};
+    std::string name = std::to_string(libusb_get_bus_number(dev)) + "-";
+    for (int i = 0; i < n; ++i)
+        name += (i ? "." : "") + std::to_string(ports[i]);
+    std::ifstream in("/sys/bus/usb/devices/" + name + "/serial");
+    std::string serial;
+    std::getline(in, serial);
+    // The unit's serial text is its first 8 characters.
+    return serial.substr(0, 8);
+}
+
+OpenFailure FailureOf(int libusbError) {
+    switch (libusbError) {
+        case LIBUSB_ERROR_ACCESS:
+            return OpenFailure::kNoAccess;
+        case LIBUSB_ERROR_NO_DEVICE:
+        case LIBUSB_ERROR_NOT_FOUND:
+            return OpenFailure::kGone;
+        case LIBUSB_ERROR_BUSY:
+            return OpenFailure::kBusy;
+        default:
+            return OpenFailure::kOther;
+    }
 }
 
 bool IsFamily(libusb_device* dev) {
@@ -102,13 +133,20 @@ std::vector<DeviceRef> LibusbBackend::Enumerate() {
     if (!m_ctx) return out;
     libusb_device** list = nullptr;
     ssize_t n = libusb_get_device_list(m_ctx, &list);
-    for (ssize_t i = 0; i < n; ++i)
-        if (IsFamily(list[i])) out.push_back(DeviceRef{KeyOf(list[i])});
+    for (ssize_t i = 0; i < n; ++i) {
+        if (!IsFamily(list[i])) continue;
+        libusb_device_descriptor d{};
+        libusb_get_device_descriptor(list[i], &d);
+        out.push_back(DeviceRef{KeyOf(list[i]), d.idProduct, SysfsSerial(list[i])});
+    }
     if (list) libusb_free_device_list(list, 1);
     return out;
 }
 
-std::unique_ptr<IDeviceLink> LibusbBackend::Open(const DeviceRef& ref) {
+std::unique_ptr<IDeviceLink> LibusbBackend::Open(const DeviceRef& ref, OpenFailure* why) {
+    OpenFailure ignored;
+    OpenFailure& failure = why ? *why : ignored;
+    failure = OpenFailure::kOther;
     if (!m_ctx) return nullptr;
     libusb_device** list = nullptr;
     ssize_t n = libusb_get_device_list(m_ctx, &list);
@@ -118,11 +156,23 @@ std::unique_ptr<IDeviceLink> LibusbBackend::Open(const DeviceRef& ref) {
     libusb_device_handle* h = nullptr;
     DeviceDescriptors desc;
     libusb_device_descriptor dd{};
-    bool ok = dev && libusb_get_device_descriptor(dev, &dd) == 0 && libusb_open(dev, &h) == 0;
+    bool ok = dev && libusb_get_device_descriptor(dev, &dd) == 0;
+    if (!dev) failure = OpenFailure::kGone;
+    if (ok) {
+        // The reason matters to the user: no permission is fixed by the udev
+        // rule, a busy device by closing the other program.
+        int rc = libusb_open(dev, &h);
+        ok = rc == 0;
+        if (!ok) failure = FailureOf(rc);
+    }
     if (ok) {
         libusb_set_auto_detach_kernel_driver(h, 1);
-        ok = libusb_claim_interface(h, kInterfaceNumber) == 0;
-        if (!ok) libusb_close(h);
+        int rc = libusb_claim_interface(h, kInterfaceNumber);
+        ok = rc == 0;
+        if (!ok) {
+            failure = FailureOf(rc);
+            libusb_close(h);
+        }
     }
     if (ok) {
         desc.vendorId = dd.idVendor;
@@ -150,6 +200,7 @@ std::unique_ptr<IDeviceLink> LibusbBackend::Open(const DeviceRef& ref) {
     }
     if (list) libusb_free_device_list(list, 1);
     if (!ok) return nullptr;
+    failure = OpenFailure::kNone;
     return std::make_unique<LibusbLink>(h, std::move(desc));
 }
 

@@ -29,7 +29,7 @@ class LibusbBackend : public IDeviceBackend {
     bool Available() const { return m_ctx != nullptr; }
 
     std::vector<DeviceRef> Enumerate() override;
-    std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref) override;
+    std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref, OpenFailure* why = nullptr) override;
     void StartWatching(PlugCallback callback) override;
     void StopWatching() override;
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -92,7 +93,9 @@ int ConnectSocket(const std::string& path) {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        int e = errno;
         ::close(fd);
+        errno = e;
         return -1;
     }
     return fd;
@@ -152,25 +155,44 @@ std::vector<DeviceRef> SimSocketBackend::Enumerate() {
         std::error_code typeEc;
         if (!it->is_socket(typeEc) && !it->is_symlink(typeEc)) continue;
         if (!TrustedSocket(folder, name)) continue;
-        out.push_back(DeviceRef{kKeyPrefix + name});
+        // The emulator names its socket "pppp-SERIAL.sock" (product id in hex).
+        DeviceRef ref;
+        ref.key = kKeyPrefix + name;
+        std::string stem = name.substr(0, name.size() - std::strlen(kSocketSuffix));
+        if (stem.size() > 5 && stem[4] == '-') {
+            ref.productId = static_cast<uint16_t>(std::strtoul(stem.substr(0, 4).c_str(), nullptr, 16));
+            ref.serial = stem.substr(5, 8);
+        }
+        out.push_back(std::move(ref));
     }
     std::sort(out.begin(), out.end(),
               [](const DeviceRef& a, const DeviceRef& b) { return a.key < b.key; });
     return out;
 }
 
-std::unique_ptr<IDeviceLink> SimSocketBackend::Open(const DeviceRef& ref) {
+std::unique_ptr<IDeviceLink> SimSocketBackend::Open(const DeviceRef& ref, OpenFailure* why) {
+    OpenFailure ignored;
+    OpenFailure& failure = why ? *why : ignored;
+    failure = OpenFailure::kOther;
     if (!ref.key.starts_with(kKeyPrefix)) return nullptr;
     std::optional<std::string> path = TrustedSocket(Folder(), ref.key.substr(std::strlen(kKeyPrefix)));
     if (!path) return nullptr;
     int fd = ConnectSocket(*path);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        failure = errno == EACCES || errno == EPERM ? OpenFailure::kNoAccess
+                  : errno == ENOENT || errno == ECONNREFUSED ? OpenFailure::kGone
+                                                              : OpenFailure::kOther;
+        return nullptr;
+    }
     std::string head = EncodeRequestHeader(Request{kOpDescribe, 0, 0, 0});
     uint8_t rh[kResponseHeaderSize];
     DeviceDescriptors desc;
     bool ok = WriteFull(fd, head.data(), head.size()) && ReadFull(fd, rh, sizeof rh);
     if (ok) {
         Response resp = DecodeResponseHeader(rh);
+        // An emulated unit set up to refuse this user, as a device node
+        // without permission does.
+        if (resp.status == kStatusDenied) failure = OpenFailure::kNoAccess;
         std::string block(resp.length, '\0');
         ok = resp.status == kStatusOk && resp.length < 65536 &&
              ReadFull(fd, block.data(), block.size()) &&
@@ -180,6 +202,7 @@ std::unique_ptr<IDeviceLink> SimSocketBackend::Open(const DeviceRef& ref) {
         ::close(fd);
         return nullptr;
     }
+    failure = OpenFailure::kNone;
     return std::make_unique<SimSocketLink>(fd, std::move(desc));
 }
 

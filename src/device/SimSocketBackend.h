@@ -22,7 +22,7 @@ class SimSocketBackend : public IDeviceBackend {
     ~SimSocketBackend() override;
 
     std::vector<DeviceRef> Enumerate() override;
-    std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref) override;
+    std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref, OpenFailure* why = nullptr) override;
     void StartWatching(PlugCallback callback) override;
     void StopWatching() override;
 

@@ -30,6 +30,9 @@ inline constexpr uint8_t kOpIn = 3;
 inline constexpr uint8_t kStatusOk = 0;
 inline constexpr uint8_t kStatusTimeout = 1;
 inline constexpr uint8_t kStatusError = 2;
+// The answer to Describe of a unit the user may not open: the emulated
+// counterpart of a device node without permission.
+inline constexpr uint8_t kStatusDenied = 3;
 // Never sent: the instrument was unplugged, so the server cuts the
 // connection and the computer sees what an unplugged USB device gives.
 inline constexpr uint8_t kStatusGone = 0xFF;

@@ -149,10 +149,19 @@ size_t UnitList::Reload(UsbDevice* device) {
     // wait for the file's lock meanwhile.
     std::vector<UnitIdentity> attached;
     m_refused.clear();
+    m_noAccess.clear();
     if (device) {
         int count = device->GetDeviceCount();
         for (int i = 0; i < count; ++i) {
-            if (!device->Open(i)) continue;
+            if (!device->Open(i)) {
+                // Skipping it silently would tell the user "no unit attached"
+                // when the unit is there and only the permission is missing.
+                auto ref = device->CountedDevice(i);
+                if (device->LastOpenFailure() == OpenFailure::kNoAccess && ref &&
+                    (ref->productId == 0 || IsQvProduct(ref->productId)))
+                    m_noAccess.push_back(InaccessibleUnit{ref->productId, ref->serial});
+                continue;
+            }
             UnitIdentity id = device->GetIdentity();
             if (!IsQvProduct(id.productId)) continue;
             if (StorableSerial(id.serial))
@@ -185,10 +194,8 @@ bool UnitList::IsSelected(size_t index) const {
 }
 
 std::vector<UnitRow> UnitList::Rows(bool all) const {
-    std::vector<UnitRow> rows;
-    for (size_t i = 0; i < m_units.size(); ++i) {
+    auto rowOf = [this](size_t i) {
         const auto& u = m_units[i];
-        if (!all && !(u.flags & kUnitAttached)) continue;
         UnitRow r;
         r.index = i;
         r.model = ModelName(static_cast<uint16_t>(u.productId));
@@ -196,7 +203,34 @@ std::vector<UnitRow> UnitList::Rows(bool all) const {
         r.name = u.name;
         r.attachedMark = (u.flags & kUnitAttached) ? " ○" : "";
         r.selectedMark = IsSelected(i) ? " ◎" : (u.flags & kUnitSelected) ? " ○" : "";
-        rows.push_back(r);
+        return r;
+    };
+    std::vector<UnitRow> rows;
+    for (size_t i = 0; i < m_units.size(); ++i)
+        if (all || (m_units[i].flags & kUnitAttached)) rows.push_back(rowOf(i));
+    // Attached units this user may not open are shown in either view, since
+    // they are attached: on their own row when the list knows them.
+    for (const auto& n : m_noAccess) {
+        size_t i = 0;
+        while (i < m_units.size() &&
+               (n.serial.empty() || !m_units[i].SameUnit(kUnitListVendorId, n.productId, n.serial)))
+            ++i;
+        auto row = std::find_if(rows.begin(), rows.end(), [&](const UnitRow& r) {
+            return i < m_units.size() && r.index == i;
+        });
+        if (row == rows.end()) {
+            UnitRow r;
+            if (i < m_units.size()) {
+                r = rowOf(i);
+            } else {
+                r.index = kNoListIndex;
+                r.model = n.productId ? ModelName(n.productId) : "?";
+                r.serial = n.serial.empty() ? "?" : n.serial;
+            }
+            row = rows.insert(rows.end(), r);
+        }
+        row->attachedMark = " ×";
+        row->noAccess = true;
     }
     return rows;
 }

@@ -68,13 +68,32 @@ std::vector<UnitInfo> ReadUnitFile(const std::string& path);
 int WriteUnitFile(const std::string& path, const std::vector<UnitInfo>& units);
 std::string UnitListPath();
 
+// An attached instrument that this user may not open: known by what
+// enumeration tells without opening it.
+struct InaccessibleUnit {
+    uint16_t productId = 0;
+    std::string serial;  // empty when it could not be read
+};
+
+// The index of a row that stands for no unit of the list (an inaccessible
+// unit never seen before): it cannot be selected or named.
+inline constexpr size_t kNoListIndex = static_cast<size_t>(-1);
+
 // A row as the dialog and qvtool show it.
 struct UnitRow {
-    size_t index = 0;  // in the list
+    size_t index = 0;  // in the list, or kNoListIndex
     std::string model, serial, name;
     std::string attachedMark;  // " ○" when attached
     std::string selectedMark;  // " ◎" the selected unit, " ○" another copy's, else empty
+    bool noAccess = false;     // attached, but this user may not open it (marked " ×")
 };
+
+// What a user who sees " ×" should do. Shown by the dialog and by qvtool.
+inline constexpr const char* kNoAccessHint =
+    "× の機器は接続されていますが、このユーザーには使用する権限がありません。"
+    "udev ルール (61-qv-ort-uaccess.rules、62-qv-ort-plugdev.rules) を "
+    "/lib/udev/rules.d にインストールして機器を差し直すか、"
+    "ユーザーを plugdev グループに加えてログインし直してください。";
 
 class UnitList {
   public:
@@ -83,13 +102,16 @@ class UnitList {
 
     // Reads the file, scans the device object's devices (none when it is
     // null) marking attached units and appending new ones, and writes the
-    // file when the scan appended a unit (or found a unit listed twice). The
-    // number of units.
+    // file when the scan appended a unit (or found a unit listed twice). Devices the
+    // user may not open are kept apart (never written to the file). The number
+    // of units.
     //
     // Every change of the file (here, Apply, Rename, ReleaseAtExit) reads it
     // afresh under its lock and changes only its own unit, so that another
     // program's change made since this list was read is kept.
     size_t Reload(UsbDevice* device);
+    // The attached units the last scan could not open for want of permission.
+    const std::vector<InaccessibleUnit>& Inaccessible() const { return m_noAccess; }
 
     const std::vector<UnitInfo>& Units() const { return m_units; }
     // All units, or only the attached ones.
@@ -120,6 +142,7 @@ class UnitList {
 
     std::vector<UnitInfo> m_units;
     std::vector<std::string> m_refused;
+    std::vector<InaccessibleUnit> m_noAccess;
     SelectedUnit m_selected;
 };
 

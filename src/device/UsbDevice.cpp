@@ -45,12 +45,15 @@ bool UsbDevice::Open(int index) {
     Entry entry;
     {
         std::lock_guard lock(m_mutex);
+        m_lastFailure = OpenFailure::kGone;
         if (index < 0 || index >= static_cast<int>(m_devices.size())) return false;
         entry = m_devices[static_cast<size_t>(index)];
     }
-    std::unique_ptr<IDeviceLink> link = entry.backend->Open(entry.ref);
-    if (!link) return false;
+    OpenFailure why = OpenFailure::kOther;
+    std::unique_ptr<IDeviceLink> link = entry.backend->Open(entry.ref, &why);
     std::lock_guard lock(m_mutex);
+    m_lastFailure = link ? OpenFailure::kNone : why;
+    if (!link) return false;
     m_endpoints.clear();
     EndpointInfo control;
     control.address = kEpControl;
@@ -65,6 +68,17 @@ bool UsbDevice::Open(int index) {
     m_link = std::move(link);
     m_openIndex = index;
     return true;
+}
+
+OpenFailure UsbDevice::LastOpenFailure() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastFailure;
+}
+
+std::optional<DeviceRef> UsbDevice::CountedDevice(int index) const {
+    std::lock_guard lock(m_mutex);
+    if (index < 0 || index >= static_cast<int>(m_devices.size())) return std::nullopt;
+    return m_devices[static_cast<size_t>(index)].ref;
 }
 
 bool UsbDevice::IsOpen() const {

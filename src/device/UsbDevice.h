@@ -42,6 +42,10 @@ class UsbDevice {
     void Close();
     // The index opened last, or -1.
     int OpenIndex() const { return m_openIndex; }
+    // Why the last Open failed (kNone after a successful one).
+    OpenFailure LastOpenFailure() const;
+    // What the last count learnt of device `index` without opening it.
+    std::optional<DeviceRef> CountedDevice(int index) const;
 
     // Of the open device; empty values when none is open.
     UnitIdentity GetIdentity() const;
@@ -81,6 +85,7 @@ class UsbDevice {
     mutable std::mutex m_mutex;  // guards the link, its descriptors and endpoints
     std::unique_ptr<IDeviceLink> m_link;
     int m_openIndex = -1;
+    OpenFailure m_lastFailure = OpenFailure::kNone;
     std::vector<EndpointInfo> m_endpoints;
     std::array<uint8_t, kPacketBufferSize> m_command{};
     std::array<uint8_t, kPacketBufferSize> m_reply{};

@@ -39,6 +39,10 @@ SimInstrument::~SimInstrument() {
     }
 }
 
+bool SimInstrument::AccessDenied() const {
+    return m_cfg.accessDenied;
+}
+
 DeviceDescriptors SimInstrument::Descriptors() const {
     DeviceDescriptors d;
     d.vendorId = kQvVendorId;

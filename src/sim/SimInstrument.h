@@ -33,6 +33,7 @@ struct SimConfig {
     SourceSelection source;
     bool rateMax = false;
     size_t bufferBytes = 8u << 20;  // stream bytes held before the buffer overflows
+    bool accessDenied = false;      // refuses every open, as a device without permission
 };
 
 // Version words of the 72/1 query: the instrument, firmware and FPGA versions.
@@ -46,6 +47,7 @@ class SimInstrument {
     ~SimInstrument();
 
     DeviceDescriptors Descriptors() const;
+    bool AccessDenied() const;
 
     // One transfer each; the result is a status of the socket wire.
     uint8_t Out(uint8_t endpoint, const uint8_t* data, size_t n, size_t& taken);

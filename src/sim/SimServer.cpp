@@ -121,7 +121,9 @@ void SimServer::Serve(int fd) {
         if (req.length > kMaxTransfer) break;
         Response resp;
         std::string payload;
-        if (req.op == kOpDescribe) {
+        if (req.op == kOpDescribe && m_instrument.AccessDenied()) {
+            resp.status = kStatusDenied;
+        } else if (req.op == kOpDescribe) {
             payload = EncodeDescriptors(m_instrument.Descriptors());
         } else if (req.op == kOpOut) {
             data.resize(req.length);

@@ -16,7 +16,7 @@ namespace qv::test {
 struct FakeUnit {
     uint16_t productId = kProductQvS1;
     std::string serial = "00000001";
-    bool opens = true;
+    bool opens = true;  // false: the user has no permission on it
 };
 
 struct FakeWire {
@@ -84,12 +84,14 @@ class FakeBackend : public IDeviceBackend {
     std::vector<DeviceRef> Enumerate() override {
         std::vector<DeviceRef> v;
         for (size_t i = 0; i < m_units.size(); ++i)
-            v.push_back({"fake:" + std::to_string(i)});
+            v.push_back({"fake:" + std::to_string(i), m_units[i].productId, m_units[i].serial});
         return v;
     }
-    std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref) override {
+    std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref, OpenFailure* why = nullptr) override {
         size_t i = std::stoul(ref.key.substr(5));
+        if (why) *why = OpenFailure::kNoAccess;
         if (i >= m_units.size() || !m_units[i].opens) return nullptr;
+        if (why) *why = OpenFailure::kNone;
         return std::make_unique<FakeLink>(m_units[i], m_wire);
     }
     void StartWatching(PlugCallback) override {}

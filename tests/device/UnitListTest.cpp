@@ -68,6 +68,48 @@ TEST_F(Units, ScanAppendsNewUnitsAndMarksKnownOnes) {
     EXPECT_EQ(again.Rows(true)[1].attachedMark, " ○");
 }
 
+// An attached unit this user may not open is shown, marked, never written to
+// the file and never selectable unless the list knows it.
+TEST_F(Units, UnitsThisUserMayNotOpenAreShownApart) {
+    UnitList first{SelectedUnit{}};
+    first.Reload(Devices({{kProductQvSz2, "B2"}}).get());
+
+    auto dev = Devices({{kProductQvS1, "A1"}, {kProductQvSz2, "B2", false}, {kProductQvS1, "C3", false}});
+    UnitList list{SelectedUnit{}};
+    ASSERT_EQ(list.Reload(dev.get()), 2u);  // A1 appended; B2 known; C3 not written
+    EXPECT_EQ(list.Inaccessible().size(), 2u);
+    const std::string file = test::ReadBytes(UnitListPath());
+    EXPECT_NE(file.find("A1"), std::string::npos);
+    EXPECT_EQ(file.find("C3"), std::string::npos);
+    for (bool all : {false, true}) {
+        auto rows = list.Rows(all);
+        ASSERT_EQ(rows.size(), 3u);
+        int known = 0, unknown = 0;
+        for (const auto& r : rows) {
+            if (r.serial == "A1") {
+                EXPECT_FALSE(r.noAccess);
+                EXPECT_EQ(r.attachedMark, " ○");
+                continue;
+            }
+            EXPECT_TRUE(r.noAccess) << r.serial;
+            EXPECT_EQ(r.attachedMark, " ×");
+            if (r.serial == "B2") {
+                ++known;
+                EXPECT_NE(r.index, kNoListIndex);
+                EXPECT_EQ(r.model, "QV-SZ2");
+            } else {
+                ++unknown;
+                EXPECT_EQ(r.serial, "C3");
+                EXPECT_EQ(r.index, kNoListIndex);
+                EXPECT_EQ(list.Apply(r.index, nullptr, dev.get()),
+                          UnitList::ApplyResult::kNoSuchUnit);
+            }
+        }
+        EXPECT_EQ(known, 1);
+        EXPECT_EQ(unknown, 1);
+    }
+}
+
 TEST_F(Units, SelectReleaseAndTheInUseQuestion) {
     auto dev = Devices({{kProductQvS1, "A1"}, {kProductQvSz2, "B2"}});
     test::WriteBytes(home.file("QvStatus_14D2_0011_B2.qvs"), "[RegistInfo]\r\n");

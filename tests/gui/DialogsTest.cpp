@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -187,6 +188,43 @@ class DialogsTest : public QObject {
         again.Apply();
         QVERIFY(again.Selected().IsNone());
         QCOMPARE(again.result(), int(QDialog::Rejected));  // a release leaves it open
+    }
+
+    void unitDialogShowsUnitsThisUserMayNotOpen() {
+        sim::SimConfig cfg = Config(kProductQvS1, "DENIED01");
+        cfg.accessDenied = true;
+        sim::SimInstrument denied(cfg);
+        sim::SimServer server(denied, m_simDir->path());
+        std::string err;
+        QVERIFY2(server.Plug(err), err.c_str());
+
+        UnitSelectDialog dlg(SelectedUnit{}, &m_prompt);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(dlg.Rows().size(), size_t{3});
+        int row = -1;
+        for (size_t i = 0; i < dlg.Rows().size(); ++i)
+            if (dlg.Rows()[i].serial == "DENIED01") row = static_cast<int>(i);
+        QVERIFY(row >= 0);
+        QCOMPARE(dlg.List()->topLevelItem(row)->text(3), QString(" ×"));
+        QVERIFY(dlg.AccessHint()->isVisible());
+        QVERIFY(dlg.AccessHint()->text().contains("udev"));
+        QVERIFY(dlg.AccessHint()->text().contains("plugdev"));
+        // Chosen with the mouse, it cannot be selected.
+        QTreeWidget* view = dlg.List();
+        QRect r = view->visualItemRect(view->topLevelItem(row));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(view->currentItem(), view->topLevelItem(row));
+        QVERIFY(!dlg.ApplyButton()->isEnabled());
+        QTest::keyClick(&dlg, Qt::Key_Return);
+        QVERIFY(dlg.Selected().IsNone());
+        QVERIFY(dlg.isVisible());
+
+        // With permission (here: the unit gone), the advice goes too.
+        server.Unplug();
+        dlg.Reload();
+        QVERIFY(!dlg.AccessHint()->isVisible());
+        QCOMPARE(dlg.Rows().size(), size_t{2});
     }
 
     void unitDialogHidesDetachedUnitsAndAsksForUnitsInUse() {

@@ -2,6 +2,7 @@
 // keyboard, selection, layouts and colours.
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyleOptionViewItem>
 #include <QSignalSpy>
 #include <QtTest>
 #include <filesystem>
@@ -266,6 +267,58 @@ class MonitorWindowTest : public QObject {
         QCOMPARE(Cell(*v, 0, kColTr), std::string("         1"));
     }
 
+    // Record numbers are never cut short: in a long capture, after the width
+    // reset of a Stop, and for ten-digit counts of a running monitor.
+    void counterColumnsShowEveryDigit() {
+        // What the grid's own delegate asks for the widest cell of a column,
+        // and one pixel for the grid line.
+        auto fits = [](const MonitorWindow& v) {
+            QTableView* grid = v.Grid();
+            QStyleOptionViewItem opt;
+            opt.initFrom(grid);
+            opt.widget = grid;
+            for (int c = kColTr; c <= kColRd; ++c) {
+                int need = 0;
+                for (int r = 0; r < v.Model().rowCount(); ++r)
+                    need = std::max(need, grid->itemDelegate()
+                                              ->sizeHint(opt, v.Model().index(r, c))
+                                              .width() + 1);
+                if (grid->columnWidth(c) < need) {
+                    qWarning() << "column" << c << "is" << grid->columnWidth(c) << "needs"
+                               << need;
+                    return false;
+                }
+            }
+            return true;
+        };
+        CaptureReader f(*m_cmn);
+        QCOMPARE(f.Open(m_bigIndex), 0);
+        QVERIFY(f.GetTotalRecords() >= 100000);
+        auto v = MakeView(f, 300);
+        QVERIFY(v);
+        QTest::keyClick(v->Grid(), Qt::Key_End);
+        QVERIFY(QString::fromStdString(Cell(*v, v->PageRows() - 1, kColTr)).trimmed().size() >= 6);
+        QVERIFY(fits(*v));
+
+        // A run that ends: the window falls back to file mode and shows the
+        // stored capture, whose counts size the columns again.
+        test::FakeLiveMonitor live;
+        live.AddRecords(300);
+        for (auto& r : live.all) {
+            r.tr += 9876543000ull;
+            r.sd += 4876543000ull;
+            r.rd += 4876543000ull;
+        }
+        v->SetMonitorState(1, &live);
+        v->RefreshLive();
+        QVERIFY(!Cell(*v, 0, kColTr).empty());
+        QVERIFY(fits(*v));
+        v->SetMonitorState(3, nullptr);
+        QCOMPARE(v->ShowAtTime(FirstTimeText(f), &f), 0);
+        QTest::keyClick(v->Grid(), Qt::Key_End);
+        QVERIFY(fits(*v));
+    }
+
     void resizingChangesThePageSize() {
         CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_asyncIndex), 0);
@@ -276,6 +329,15 @@ class MonitorWindowTest : public QObject {
         QTRY_VERIFY(v->PageRows() > before);
         QCOMPARE(v->Model().rowCount(), v->PageRows());
         QVERIFY(!Cell(*v, v->PageRows() - 1, kColDate).empty());
+        // The data column takes the width there is, no more: the grid needs
+        // no horizontal scrolling, narrower or wider.
+        for (int width : {800, 1400}) {
+            v->resize(width, 600);
+            QTRY_COMPARE(v->Grid()->horizontalScrollBar()->maximum(), 0);
+            QTRY_VERIFY(v->Grid()->columnViewportPosition(kColData) +
+                            v->Grid()->columnWidth(kColData) >=
+                        v->Grid()->viewport()->width());
+        }
     }
 };
 

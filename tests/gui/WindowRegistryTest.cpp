@@ -166,7 +166,7 @@ class WindowRegistryTest : public QObject {
         QVERIFY(!m_frame->Action(kCmdMonitorStart)->isEnabled());
         QCOMPARE(Ctrl().OpenWindow(kKindMonitorFile, m_capA), -8);
         QCOMPARE(Ctrl().OpenCapture(m_capA), -8);
-        QCOMPARE(m_prompt.messages.back(), std::string("ウィンドウオープンに失敗しました！"));
+        QVERIFY(m_prompt.messages.back().starts_with("ウィンドウオープンに失敗しました！"));
         QCOMPARE(Ctrl().OpenWindowCount(), 8);
         // A freed slot is used again.
         Ctrl().CloseSlot(3);
@@ -176,7 +176,7 @@ class WindowRegistryTest : public QObject {
     void openFailuresAreReported() {
         QCOMPARE(Ctrl().OpenWindow(kKindMonitorFile, ""), -15);
         QVERIFY(Ctrl().OpenCapture(m_home->file("nothing/nothing.qvr")) < 0);
-        QCOMPARE(m_prompt.messages.back(), std::string("ウィンドウオープンに失敗しました！"));
+        QVERIFY(m_prompt.messages.back().starts_with("ウィンドウオープンに失敗しました！"));
         QCOMPARE(Ctrl().OpenWindowCount(), 0);
         // A capture without records is closed again.
         std::string empty = BuildCapture(m_home->file("EMPTY"), 0);

@@ -269,5 +269,39 @@ TEST_F(Record, CardRunStoredThenFetchedAsACapture) {
     EXPECT_EQ(ini.ReadValue("RegistInfo", "SaveDevice"), "1");  // CF
 }
 
+// Ctrl+C, a kill and a closed terminal each end a recording in order: the
+// capture is finished and consistent, and qvtool reports it as usual.
+TEST_F(Record, EndingSignalsFinishTheCapture) {
+    StartSim({"--serial", "S1", "--source", "synth:4", "--rate", "max"});
+    Prepare("S1");
+    int n = 0;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        ++n;
+        Process rec({QVTOOL_PATH, "record", "--yes"}, TestEnv(home.path(), sims.path()),
+                    work.file("sig" + std::to_string(n) + ".out"),
+                    work.file("sig" + std::to_string(n) + ".err"));
+        // Records are flowing once the run's folder holds a chunk file.
+        std::string save = home.path();
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                std::error_code ec;
+                for (auto& e : std::filesystem::recursive_directory_iterator(save, ec))
+                    if (e.path().extension() == ".qvd" && e.file_size(ec) > 0) return true;
+                return false;
+            },
+            60));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        rec.Signal(sig);
+        ASSERT_EQ(rec.Wait(60), 0) << rec.Err();
+        uint64_t stored = CheckConsistent(IndexOf({0, rec.Out(), rec.Err()}));
+        EXPECT_GT(stored, 0u);
+        // The next run makes a new capture folder; the old one's chunks must
+        // not satisfy the wait above.
+        std::filesystem::remove_all(std::filesystem::path(IndexOf({0, rec.Out(), rec.Err()}))
+                                        .parent_path());
+    }
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -41,6 +41,22 @@ TEST_F(UnitsAndStatus, TwoUnitsListedSelectedAndNamed) {
     EXPECT_NE(ReadBytes(home.file("ActiveUnitInfo.txt")).find("0001,14d2,0011"), std::string::npos);
 }
 
+// A unit the user may not open is listed as attached-but-inaccessible with
+// what to do, instead of "no unit attached".
+TEST_F(UnitsAndStatus, UnitWithoutPermissionIsListedWithAdvice) {
+    StartSim({"--serial", "DENIED01", "--no-access"});
+    RunResult r = Tool({"units"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("(no unit"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("QV-S1   DENIED01"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("×"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("udev"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("plugdev"), std::string::npos) << r.err;
+    // It cannot be selected, and the list file does not learn it.
+    EXPECT_NE(Tool({"units", "select", "DENIED01"}).status, 0);
+    EXPECT_EQ(ReadBytes(home.file("ActiveUnitInfo.txt")).find("DENIED01"), std::string::npos);
+}
+
 TEST_F(UnitsAndStatus, StatusRowsAndExtendedRows) {
     StartSim({"--serial", "S1", "--release", "0207", "--no-card", "--master"});
     RunResult r = Tool({"status"});

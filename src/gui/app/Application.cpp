@@ -55,17 +55,33 @@ int Application::InitInstance(const QStringList& args) {
     }
     SetSelectedUnit(chosen);
 
-    // The capture named on the command line opens once the unit is chosen.
-    if (!startupFile.isEmpty()) m_frame->Controller()->OpenCapture(startupFile.toStdString());
+    // The capture named on the command line opens once the unit is chosen,
+    // unless a signal ended the selection.
+    if (!startupFile.isEmpty() && !EndRequested()) m_frame->Controller()->OpenCapture(startupFile.toStdString());
     m_frame->UpdateCommands();
     return 0;
 }
 
 int Application::ExitInstance() {
-    if (m_frame) m_frame->Controller()->SetCommon(nullptr);
+    if (m_frame) {
+        m_frame->SavePlacement();
+        // The run and the readers use the common services: end them first.
+        m_frame->Controller()->CloseAllWindows();
+        m_frame->Controller()->SetCommon(nullptr);
+    }
     m_cmn.reset();
     UnitList list(GetSelectedUnit());
     return list.ReleaseAtExit();
+}
+
+void Application::EndBySignal(int signalNumber) {
+    if (m_cmn)
+        m_cmn->WriteLog("INF", "Application", __LINE__,
+                        "ending on signal " + std::to_string(signalNumber), false);
+    m_endCode = 128 + signalNumber;
+    // Every running event loop returns, the nested ones of open dialogs too;
+    // the work of ending happens after they have unwound.
+    QCoreApplication::exit(m_endCode);
 }
 
 }  // namespace qv

@@ -30,8 +30,17 @@ class Application {
     void SetUnitChooser(UnitChooser chooser) { m_chooser = std::move(chooser); }
     // `args` without the program name. 0 on success.
     int InitInstance(const QStringList& args);
-    // Rewrites the unit list with the selected unit no longer in use.
+    // Ends a running or paused monitoring (so its capture is finished on
+    // disk), closes the capture windows and rewrites the unit list with the
+    // selected unit no longer in use.
     int ExitInstance();
+
+    // A termination signal arrived: leaves every event loop, the modal ones
+    // included, so that ExitInstance runs next. The exit status is the
+    // shell's for a signal, 128 + its number.
+    void EndBySignal(int signalNumber);
+    bool EndRequested() const { return m_endCode != 0; }
+    int EndCode() const { return m_endCode; }
 
     MainFrame* Frame() const { return m_frame.get(); }
     AppContext* Common() const { return m_cmn.get(); }
@@ -46,6 +55,7 @@ class Application {
     std::unique_ptr<MonitorEventsBridge> m_events;
     UnitChooser m_chooser;
     std::string m_appFolder;
+    int m_endCode = 0;
 };
 
 }  // namespace qv

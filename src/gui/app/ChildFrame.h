@@ -5,6 +5,8 @@
 
 #include <QMdiSubWindow>
 
+class QAction;
+
 namespace qv {
 
 class WindowRegistry;
@@ -14,19 +16,27 @@ class ChildFrame : public QMdiSubWindow {
   public:
     ChildFrame(WindowRegistry* ctrl, QWidget* parent = nullptr);
 
-    // While monitoring runs its window cannot be closed, maximised or resized.
+    // While monitoring runs its window cannot be closed, maximised or
+    // minimised: those boxes go, and the close box (which the title bar
+    // always draws) is shown greyed, its menu item disabled.
     void SetLocked(bool locked);
+    // The close box in the title bar (frame coordinates).
+    QRect CloseBoxRect() const;
+    // The system menu's close item.
+    QAction* CloseAction() const;
     bool IsLocked() const { return m_locked; }
     // Closes for good (the controller calls this when it frees the slot).
     void CloseForGood();
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
   private:
     WindowRegistry* m_ctrl;
     bool m_locked = false;
     bool m_closing = false;
+    Qt::WindowFlags m_unlockedFlags;
 };
 
 }  // namespace qv

@@ -4,12 +4,14 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
@@ -18,6 +20,7 @@
 #include "app/CommandTable.h"
 #include "app/Icons.h"
 #include "app/WindowRegistry.h"
+#include "app/WindowPlacement.h"
 #include "core/AppPaths.h"
 #include "core/Prompt.h"
 #include "core/AppContext.h"
@@ -44,11 +47,20 @@ constexpr PaneSpec kPanes[kStatusPanes] = {
     {"モニタ方向", 50, "   ライン種別   "},
 };
 
-// A pane text beginning with "\t" is centred.
-void SetPane(QLabel* label, const std::string& text) {
+// A pane text beginning with "\t" is centred. A pane is at least its given
+// width and grows to hold its whole text in the font in use, so that
+// "12,500,000bps" never shows as "2,500,000bp".
+void SetPane(QLabel* label, int minWidth, const std::string& text) {
     bool centred = !text.empty() && text[0] == '\t';
     label->setAlignment(centred ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
-    label->setText(QString::fromStdString(centred ? text.substr(1) : text));
+    const QString shown = QString::fromStdString(centred ? text.substr(1) : text);
+    label->setText(shown);
+    if (minWidth > 0) {
+        const int needed = label->fontMetrics().horizontalAdvance(shown) + 2 * label->frameWidth() +
+                           2 * label->margin() + 8;
+        const int width = std::max(minWidth, needed);
+        if (label->width() != width || label->minimumWidth() != width) label->setFixedWidth(width);
+    }
 }
 
 IconKind IconOf(int id, bool& has) {
@@ -102,7 +114,7 @@ MainFrame::MainFrame(QWidget* parent)
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
-    resize(1100, 700);
+    PlaceOnScreen();
 
     connect(m_ctrl, &WindowRegistry::stateChanged, this, &MainFrame::UpdateCommands);
     connect(m_ctrl, &WindowRegistry::frameLockChanged, this, &MainFrame::SetLocked);
@@ -114,6 +126,28 @@ MainFrame::MainFrame(QWidget* parent)
 }
 
 MainFrame::~MainFrame() = default;
+
+void MainFrame::PlaceOnScreen() {
+    std::optional<WindowPlacement> saved = ReadWindowPlacement();
+    // The screen the window was on, if it is still there.
+    QScreen* screen = saved ? QGuiApplication::screenAt(saved->normal.center()) : nullptr;
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(1100, 700);
+        return;
+    }
+    QRect area = FitToScreen(screen->availableGeometry(),
+                             saved ? std::optional<QRect>(saved->normal) : std::nullopt);
+    setGeometry(area);
+    if (saved && saved->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainFrame::SavePlacement() {
+    WindowPlacement p;
+    p.maximized = isMaximized();
+    p.normal = p.maximized ? normalGeometry() : geometry();
+    if (p.normal.isValid()) WriteWindowPlacement(p);
+}
 
 QAction* MainFrame::Action(int id) const {
     auto it = m_actions.find(id);
@@ -225,13 +259,13 @@ void MainFrame::BuildStatusBar() {
         if (i == 0) {
             bar->addWidget(label, 1);
         } else {
-            label->setFixedWidth(width);
             label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             label->setToolTip(kPanes[i].tip);
             label->setAccessibleName(kPanes[i].label);
             bar->addPermanentWidget(label);
+            m_paneWidths[i] = width;
         }
-        SetPane(label, initial[i]);
+        SetPane(label, m_paneWidths[i], initial[i]);
         m_panes[i] = label;
     }
 }
@@ -247,7 +281,7 @@ void MainFrame::SetMessage(const QString& text) {
 void MainFrame::RefreshStatusBar() {
     StatusTexts t = m_ctrl->StatusBarTexts();
     for (int i = 1; i < kStatusPanes; ++i)
-        SetPane(m_panes[i], t[i]);
+        SetPane(m_panes[i], m_paneWidths[i], t[i]);
 }
 
 void MainFrame::UpdateCommands() {
@@ -324,8 +358,7 @@ void MainFrame::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
-    for (int i = 0; i < WindowRegistry::kSlots; ++i)
-        if (!m_ctrl->Slot(i).Free()) m_ctrl->CloseSlot(i);
+    m_ctrl->CloseAllWindows();
     e->accept();
 }
 

@@ -38,6 +38,9 @@ class MainFrame : public QMainWindow {
     // status bar.
     void UpdateCommands();
     void RefreshStatusBar();
+    // Keeps the window's size, position and maximised state in "QV-ORT.conf"
+    // for the next start.
+    void SavePlacement();
     // Opens the manual with the desktop's viewer. False when there is none.
     bool OpenManual();
 
@@ -45,6 +48,8 @@ class MainFrame : public QMainWindow {
     void closeEvent(QCloseEvent* e) override;
 
   private:
+    // Opens at the saved place, fitted to the screen's available area.
+    void PlaceOnScreen();
     void BuildActions();
     void BuildMenus();
     void BuildToolBar();
@@ -58,6 +63,7 @@ class MainFrame : public QMainWindow {
     WindowRegistry* m_ctrl;
     std::map<int, QAction*> m_actions;
     std::array<QLabel*, kStatusPanes> m_panes{};
+    std::array<int, kStatusPanes> m_paneWidths{};  // the least width of each pane (pixels)
     QMenu* m_windowMenu = nullptr;
     MenuSpec m_windowSpec;
     bool m_locked = false;

@@ -14,6 +14,7 @@
 #include "app/SettingsCommandHandlers.h"
 #include "capture/CaptureReader.h"
 #include "core/AppContext.h"
+#include "capture/OpenFailure.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
 #include "device/LiveMonitor.h"
@@ -221,7 +222,13 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
     }
     int slot = OpenWindow(kKindMonitorFile, path);
     if (slot < 0) {
-        Log(__LINE__, kMsgOpenFailed);
+        // Which file and why: the bare "failed" leaves the user guessing
+        // between a typo, a missing chunk file and a damaged index.
+        std::string reason = slot == -8 ? "開けるウィンドウは8つまでです"
+                                        : CaptureOpenFailureReason(path, slot);
+        Log(__LINE__, std::string(kMsgOpenFailed) + " " + path + ": " + reason, false);
+        if (auto* p = m_cmn->GetPrompt())
+            p->ShowMessage(std::string(kMsgOpenFailed) + "\n" + path + "\n" + reason);
         return slot;
     }
     if (m_slots[slot].reader->GetTotalRecords() == 0) {
@@ -308,6 +315,14 @@ void WindowRegistry::CloseSlot(int slot) {
     // The area activates another window, which becomes current.
     OnSubWindowActivated(m_area->activeSubWindow());
     emit stateChanged();
+}
+
+void WindowRegistry::CloseAllWindows() {
+    m_pendingStart = -1;
+    int live = LiveSlot();
+    if (live >= 0) CloseSlot(live);
+    for (int i = 0; i < kSlots; ++i)
+        if (!m_slots[i].Free()) CloseSlot(i);
 }
 
 void WindowRegistry::CloseCurrent() {

@@ -85,6 +85,9 @@ class WindowRegistry : public QObject {
     // 1 zoom in, 2 zoom out, in the current window.
     void ZoomCurrent(int direction);
     void CloseSlot(int slot);
+    // Closes every window; a running or paused monitoring is stopped first,
+    // so that its capture is finished on disk.
+    void CloseAllWindows();
     // Positions the slot's window on the record at this time.
     void ShowAtTime(int slot, const std::string& timeText, CaptureReader* reader);
     // Every window on a stored capture re-reads its capture's display table

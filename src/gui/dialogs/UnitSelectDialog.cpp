@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
@@ -25,6 +26,10 @@ UnitSelectDialog::UnitSelectDialog(SelectedUnit current, IPrompt* prompt, QWidge
     m_attachedOnly = new QRadioButton("現在接続されている機器のみ表示");
     m_all = new QRadioButton("履歴を含めた全ての機器を表示");
     m_attachedOnly->setChecked(true);
+    m_accessHint = new QLabel(QString::fromUtf8(kNoAccessHint));
+    m_accessHint->setWordWrap(true);
+    m_accessHint->setStyleSheet("color: #b00000");
+    m_accessHint->hide();
     m_apply = new QPushButton("決定");
     m_edit = new QPushButton("編集");
     auto* reload = new QPushButton("再読込み");
@@ -38,6 +43,7 @@ UnitSelectDialog::UnitSelectDialog(SelectedUnit current, IPrompt* prompt, QWidge
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_view, 1);
+    layout->addWidget(m_accessHint);
     layout->addWidget(m_attachedOnly);
     layout->addWidget(m_all);
     layout->addLayout(buttons);
@@ -73,7 +79,14 @@ void UnitSelectDialog::Fill() {
         item->setText(2, QString::fromStdString(r.name));
         item->setText(3, QString::fromStdString(r.attachedMark));
         item->setText(4, QString::fromStdString(r.selectedMark));
+        if (r.noAccess) {
+            for (int c = 0; c < 5; ++c) {
+                item->setForeground(c, QColor(0xb0, 0, 0));
+                item->setToolTip(c, QString::fromUtf8(kNoAccessHint));
+            }
+        }
     }
+    m_accessHint->setVisible(!m_list.Inaccessible().empty());
     m_chosen = -1;
     m_apply->setText("決定");
     m_apply->setEnabled(false);
@@ -88,8 +101,11 @@ void UnitSelectDialog::ChooseRow(int row) {
         return;
     }
     m_chosen = row;
-    m_apply->setEnabled(true);
-    m_edit->setEnabled(true);
+    // A unit the list does not know yet (seen only without permission) can
+    // be neither selected nor named until it can be opened.
+    const bool known = m_rows[row].index != kNoListIndex;
+    m_apply->setEnabled(known);
+    m_edit->setEnabled(known);
     m_apply->setText(m_list.IsSelected(m_rows[row].index) ? "解除" : "決定");
     if (m_view->currentItem() != m_view->topLevelItem(row)) {
         QSignalBlocker block(m_view);

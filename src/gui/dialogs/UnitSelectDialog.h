@@ -9,6 +9,7 @@
 
 #include "device/UnitList.h"
 
+class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
@@ -33,6 +34,9 @@ class UnitSelectDialog : public QDialog {
     QRadioButton* AllButton() const { return m_all; }
     QPushButton* ApplyButton() const { return m_apply; }
     QPushButton* EditButton() const { return m_edit; }
+    // What to do about attached units this user may not open; hidden when
+    // there are none.
+    QLabel* AccessHint() const { return m_accessHint; }
     const std::vector<UnitRow>& Rows() const { return m_rows; }
     void Reload();
     void ChooseRow(int row);
@@ -58,6 +62,7 @@ class UnitSelectDialog : public QDialog {
     QRadioButton* m_all;
     QPushButton* m_apply;
     QPushButton* m_edit;
+    QLabel* m_accessHint;
 };
 
 }  // namespace qv

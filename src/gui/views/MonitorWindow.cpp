@@ -1,6 +1,7 @@
 #include "views/MonitorWindow.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,6 +20,7 @@
 #include "device/LiveMonitor.h"
 #include "settings/StatusFile.h"
 #include "views/Twips.h"
+#include "views/CounterColumn.h"
 
 namespace qv {
 
@@ -29,7 +31,6 @@ constexpr const char* kSource = "QvrMonitorMain";
 // Grid sizes are kept in twips as the window's layout gives them.
 constexpr int kRowTwips = 240;
 constexpr int kColumnTwips[kMonitorColumns] = {3000, 1005, 1005, 1005, 495, 495, 5005};
-constexpr int kStoppedCounterTwips = 1000;
 // The live scroll range: the thumb rests at its end while the display follows
 // the newest records.
 constexpr int kLiveScrollRange = 20000;
@@ -109,7 +110,6 @@ MonitorWindow::MonitorWindow(AppContext& cmn, QWidget* parent)
     m_grid->setAlternatingRowColors(false);
     m_grid->setFocusPolicy(Qt::StrongFocus);
     m_grid->horizontalHeader()->setHighlightSections(false);
-    m_grid->horizontalHeader()->setStretchLastSection(false);
     int rowHeight = std::max(TwipsToPixels(kRowTwips), m_grid->fontMetrics().height() + 2);
     m_grid->verticalHeader()->setMinimumSectionSize(rowHeight);
     m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
@@ -120,6 +120,15 @@ MonitorWindow::MonitorWindow(AppContext& cmn, QWidget* parent)
     // which may be wider than the one the twips were chosen for.
     int timeWidth = m_grid->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12;
     m_grid->setColumnWidth(kColDate, std::max(m_grid->columnWidth(kColDate), timeWidth));
+    // The data column takes whatever width the window gives it. A stretched
+    // last column never shrinks below the width it had, so that width is a
+    // line-state text's rather than the twips' wider one: a window that shows
+    // the other columns and a line state then needs no horizontal scrolling.
+    m_grid->setColumnWidth(
+        kColData,
+        m_grid->fontMetrics().horizontalAdvance("RS:0 CS:0 ER:0 DR:0 CD:0 CI:0 IN:0 OUT:0") + 12);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    FitCounterColumns(0);
     setFocusProxy(m_grid);
     // The page size follows the grid's data area, whose size settles only
     // after the layout has placed the grid.
@@ -252,8 +261,8 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
             m_pauseTimer = false;
             m_mode = kFile;
             m_live = nullptr;
-            for (int c = kColTr; c <= kColRd; ++c)
-                m_grid->setColumnWidth(c, TwipsToPixels(kStoppedCounterTwips));
+            // The stored capture's own count sizes the columns once it is shown.
+            FitCounterColumns(0);
             return;
         default:
             m_cmn.WriteLog("ERR", kSource, __LINE__, "monitoring state message without a state");
@@ -279,6 +288,7 @@ int MonitorWindow::FillPageAt(uint64_t start) {
     MonitorRowFiller filler(m_cmn.GetCodeTable(), m_names, m_line, m_protocol, m_code);
     rc = filler.Begin(*m_reader);
     if (rc != 0) return rc;
+    FitCounterColumns(m_layout.Total());
     std::vector<MonitorGridRow> page;
     page.reserve(rows);
     for (int r = 0; r < rows; ++r) {
@@ -473,14 +483,12 @@ bool MonitorWindow::ReadLiveRow(int slot, bool frozen, MonitorGridRow& row) {
     char num[32];
     row.cells = {};
     row.cells[kColDate] = text;
-    std::snprintf(num, sizeof num, "%10" PRIu64, tr);
-    row.cells[kColTr] = num;
+    row.cells[kColTr] = CounterCellText(tr);
     RecordKind kind = HeaderKind(header);
     bool logic = m_protocol == kProtocolLogic;
     if (IsDataKind(kind) && !logic) {
         bool isSd = kind == RecordKind::kSdData;
-        std::snprintf(num, sizeof num, "%10" PRIu64, isSd ? sd : rd);
-        row.cells[isSd ? kColSd : kColRd] = num;
+        row.cells[isSd ? kColSd : kColRd] = CounterCellText(isSd ? sd : rd);
         row.cells[kColErr] = ErrorText(header);
         row.cells[kColCh] = isSd ? m_names[0] : m_names[1];
         // Live rows show the raw byte: the display code needs a shift state
@@ -504,6 +512,7 @@ void MonitorWindow::RefreshLive() {
     // The ring holds record n in slot n mod 200; the newest `shown` records
     // begin at slot (total - shown) mod 200 and may wrap past slot 199.
     int first = static_cast<int>((total - shown) % kLiveRingSlots);
+    FitCounterColumns(std::max(total, kLiveCountSpan));
     std::vector<MonitorGridRow> rows;
     rows.reserve(shown);
     for (uint64_t i = 0; i < shown; ++i) {
@@ -607,6 +616,26 @@ void MonitorWindow::ApplyColumns() {
     bool logic = m_protocol == kProtocolLogic;
     for (int c = kColSd; c <= kColCh; ++c)
         m_grid->setColumnHidden(c, logic);
+    // New line names may need wider SD and RD columns.
+    m_counterWidth = 0;
+    FitCounterColumns(m_counterLargest);
+}
+
+void MonitorWindow::FitCounterColumns(uint64_t largest) {
+    // A width is set only when the largest count needs another one, so a
+    // column the user widened stays so while the count fits.
+    m_counterLargest = largest;
+    const int width = CounterColumnWidth(*m_grid, largest);
+    if (width == m_counterWidth) return;
+    m_counterWidth = width;
+    const QFontMetrics header = m_grid->horizontalHeader()->fontMetrics();
+    for (int c = kColTr; c <= kColRd; ++c) {
+        const int title = header.horizontalAdvance(m_model->headerData(c, Qt::Horizontal,
+                                                                       Qt::DisplayRole)
+                                                       .toString()) +
+                          12;
+        m_grid->setColumnWidth(c, std::max(width, title));
+    }
 }
 
 void MonitorWindow::ReloadColors() {

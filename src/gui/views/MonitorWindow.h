@@ -114,6 +114,8 @@ class MonitorWindow : public CaptureView {
     void ApplyPageSize();
     void RebuildNames();
     void ApplyColumns();
+    // Sizes the TR, SD and RD columns for counts up to `largest`.
+    void FitCounterColumns(uint64_t largest);
     void ReloadColors();
     QColor ColorOf(uint8_t header) const;
     void UpdateScrollBar();
@@ -149,6 +151,8 @@ class MonitorWindow : public CaptureView {
     MonitorPageState m_page;
     std::vector<MonitorGridRow> m_snapshot;
     QString m_caption;
+    int m_counterWidth = 0;  // the counter column width last set (pixels)
+    uint64_t m_counterLargest = 0;
 };
 
 }  // namespace qv

@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
     app.add_flag("--card-fault", cfg.cardFault, "the memory card is faulty");
     app.add_flag("--card-index-damaged", cfg.cardIndexDamaged, "the card's index file is damaged");
     app.add_flag("--master", cfg.master, "start in master mode");
+    app.add_flag("--no-access", cfg.accessDenied,
+                 "refuse every open, as a unit whose device node the user may not open");
     app.add_option("--card", cfg.cardFile, "file that holds the card memory (default: in memory)");
     app.add_option("--source", source, "synth[:SEED], replay:FILE or tty:SD_DEVICE,RD_DEVICE");
     app.add_option("--rate", rate, "real (the line's pace) or max (as fast as it is read)")

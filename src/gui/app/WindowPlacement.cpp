@@ -1,0 +1,69 @@
+#include "app/WindowPlacement.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "core/AppPaths.h"
+#include "core/IniFile.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kConfFile = "QV-ORT.conf";
+constexpr const char* kSection = "MainWindow";
+constexpr QSize kPreferred(1100, 700);
+// Smaller than this the menus and the status bar no longer make sense.
+constexpr QSize kLeast(400, 300);
+
+}  // namespace
+
+QRect FitToScreen(const QRect& available, const std::optional<QRect>& saved,
+                  const QSize& frameExtra) {
+    const QSize room(std::max(1, available.width() - frameExtra.width()),
+                     std::max(1, available.height() - frameExtra.height()));
+    QSize size = saved ? saved->size() : kPreferred;
+    size = size.expandedTo(kLeast).boundedTo(room);
+    if (!saved) {
+        QRect r(QPoint(0, 0), size);
+        r.moveCenter(available.center());
+        return r;
+    }
+    // Keep the saved corner when the window fits there, else slide it in.
+    QPoint corner = saved->topLeft();
+    const int right = available.left() + room.width() - size.width();
+    const int bottom = available.top() + room.height() - size.height();
+    corner.setX(std::clamp(corner.x(), available.left(), std::max(available.left(), right)));
+    corner.setY(std::clamp(corner.y(), available.top(), std::max(available.top(), bottom)));
+    return QRect(corner, size);
+}
+
+std::optional<WindowPlacement> ReadWindowPlacement() {
+    IniFile conf;
+    conf.SetPath(AppFile(kConfFile));
+    std::string geometry;
+    if (conf.ReadString(kSection, "Geometry", geometry) != 0) return std::nullopt;
+    int x = 0, y = 0, w = 0, h = 0;
+    if (std::sscanf(geometry.c_str(), "%d,%d,%d,%d", &x, &y, &w, &h) != 4 || w <= 0 || h <= 0)
+        return std::nullopt;
+    WindowPlacement p;
+    p.normal = QRect(x, y, w, h);
+    std::string maximized;
+    p.maximized = conf.ReadString(kSection, "Maximized", maximized) == 0 && maximized == "1";
+    return p;
+}
+
+int WriteWindowPlacement(const WindowPlacement& p) {
+    IniFile conf;
+    conf.SetPath(AppFile(kConfFile));
+    const QRect& r = p.normal;
+    const std::string geometry = std::to_string(r.x()) + "," + std::to_string(r.y()) + "," +
+                                 std::to_string(r.width()) + "," + std::to_string(r.height());
+    conf.BeginBatch();
+    conf.WriteString(kSection, "Geometry", geometry);
+    conf.WriteString(kSection, "Maximized", p.maximized ? "1" : "0");
+    return conf.EndBatch();
+}
+
+}  // namespace qv

@@ -1,0 +1,29 @@
+// Where the main window opens: its last size and position, kept in
+// "QV-ORT.conf", fitted to the screen it opens on, so that a window saved on
+// a larger or since removed screen, or a scale factor of 2, never puts the
+// status bar out of reach.
+#pragma once
+
+#include <QRect>
+#include <optional>
+
+namespace qv {
+
+struct WindowPlacement {
+    QRect normal;  // the window's area, frame excluded, when not maximised
+    bool maximized = false;
+};
+
+// The area to open in on a screen whose available area is `available`: the
+// saved area shrunk to fit and moved inside, or without one a preferred
+// 1100 x 700 that leaves room for the window frame, centred. `frameExtra` is
+// what the title bar and borders add to each dimension (pixels).
+QRect FitToScreen(const QRect& available, const std::optional<QRect>& saved,
+                  const QSize& frameExtra = QSize(16, 40));
+
+// The placement kept in "QV-ORT.conf" of the application folder, if any.
+std::optional<WindowPlacement> ReadWindowPlacement();
+// 0 or -1 (the file could not be written).
+int WriteWindowPlacement(const WindowPlacement& placement);
+
+}  // namespace qv

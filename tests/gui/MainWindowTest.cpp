@@ -1,0 +1,263 @@
+// The main window as a new user meets it: placed on the screen it opens on
+// and remembered, status panes that show whole texts, Qt's own buttons in
+// Japanese, a monitoring window whose close box reads as unavailable, and a
+// failed open that says which file and why.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "GuiSupport.h"
+#include "app/ChildFrame.h"
+#include "app/MainFrame.h"
+#include "app/QtPrompt.h"
+#include "app/QtTranslations.h"
+#include "app/WindowRegistry.h"
+#include "app/WindowPlacement.h"
+#include "core/AppContext.h"
+#include "device/UnitList.h"
+#include "support/AppHome.h"
+#include "support/CaptureBuilder.h"
+
+using namespace qv;
+
+namespace {
+
+constexpr uint64_t kBase = 13ull * 360000000000ull;
+
+std::string BuildCapture(const std::string& folder, int n, int32_t sdBaud) {
+    std::filesystem::create_directories(folder);
+    test::CaptureBuilder b(folder, kProtocolAsync);
+    b.settings().SD_Baudrate = sdBaud;
+    b.settings().RD_Baudrate = sdBaud;
+    b.StartChunk("091205", 0xC0);
+    for (int i = 0; i < n; ++i)
+        b.Add(RecordKind::kSdData, 0x41, kBase + 100000ull * (i + 1));
+    return b.Finish();
+}
+
+// Runs `answer` on the next modal message box once it is up, from the event
+// loop that the box's own exec() runs.
+void WhenBoxShows(std::function<void(QMessageBox*)> answer) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            answer(box);
+        }
+    });
+    timer->start();
+}
+
+QLabel* PaneNamed(MainFrame& f, const QString& name) {
+    for (auto* l : f.statusBar()->findChildren<QLabel*>())
+        if (l->accessibleName() == name) return l;
+    return nullptr;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::AppHome> m_home;
+
+  private slots:
+    void init() { m_home = std::make_unique<test::AppHome>(); }
+    void cleanup() { m_home.reset(); }
+
+    void fitsTheScreenAndRemembersWhereItWas() {
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        {
+            MainFrame frame;
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            // Even the preferred size gives way to a small screen.
+            QVERIFY2(avail.contains(frame.frameGeometry()) || avail.contains(frame.geometry()),
+                     qPrintable(QString("%1x%2 on %3x%4")
+                                    .arg(frame.width())
+                                    .arg(frame.height())
+                                    .arg(avail.width())
+                                    .arg(avail.height())));
+            frame.setGeometry(avail.x() + 20, avail.y() + 30, 420, 330);
+            QTRY_COMPARE(frame.geometry().size(), QSize(420, 330));
+            frame.SavePlacement();
+        }
+        {
+            MainFrame frame;
+            QCOMPARE(frame.geometry(), QRect(avail.x() + 20, avail.y() + 30, 420, 330));
+        }
+        // A place saved on a larger screen is brought back into reach.
+        std::ofstream(m_home->file("QV-ORT.conf"), std::ios::app)
+            << "[MainWindow]\nGeometry=5000,4000,3000,2500\nMaximized=0\n";
+        MainFrame frame;
+        QVERIFY(avail.contains(frame.geometry()));
+    }
+
+    void placementFitsTheAvailableArea() {
+        const QRect screen(0, 0, 960, 540);  // 1920 x 1080 at a scale factor of 2
+        const QSize extra(16, 40);
+        QRect r = FitToScreen(screen, std::nullopt, extra);
+        QVERIFY(r.width() <= 960 - 16 && r.height() <= 540 - 40);
+        QCOMPARE(r.center(), screen.center());
+        // Room enough: the preferred size.
+        QCOMPARE(FitToScreen(QRect(0, 0, 1920, 1080), std::nullopt, extra).size(), QSize(1100, 700));
+        // A saved place that fits stays as it was.
+        QCOMPARE(FitToScreen(QRect(0, 0, 1920, 1080), QRect(100, 50, 800, 600), extra),
+                 QRect(100, 50, 800, 600));
+        // Off the right and bottom edges: slid in; off the top-left: too.
+        QRect slid = FitToScreen(QRect(0, 0, 1920, 1080), QRect(1500, 900, 800, 600), extra);
+        QCOMPARE(slid.size(), QSize(800, 600));
+        QVERIFY(slid.right() + extra.width() < 1920 && slid.bottom() + extra.height() < 1080);
+        QCOMPARE(FitToScreen(QRect(0, 0, 1920, 1080), QRect(-300, -200, 800, 600), extra).topLeft(),
+                 QPoint(0, 0));
+        // A second screen to the right, with a panel at the top.
+        QRect second(1920, 32, 1280, 992);
+        QVERIFY(second.contains(FitToScreen(second, QRect(0, 0, 2000, 1500), extra)));
+    }
+
+    void statusPanesShowTheirWholeTexts() {
+        AppContext cmn;
+        test::ScriptedPrompt prompt;
+        cmn.SetPrompt(&prompt);
+        MainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.Controller()->SetCommon(&cmn);
+        std::string path = BuildCapture(m_home->file("FAST"), 20, 12500000);
+        QVERIFY(frame.Controller()->OpenCapture(path) >= 0);
+        frame.UpdateCommands();
+        for (const char* name : {"SD回線速度", "RD回線速度", "フレーム時刻"}) {
+            QLabel* pane = PaneNamed(frame, QString::fromUtf8(name));
+            QVERIFY(pane);
+            const QString text = pane->text();
+            QTRY_VERIFY2(
+                pane->contentsRect().width() >= pane->fontMetrics().horizontalAdvance(text),
+                qPrintable(name + QString(": ") + text));
+        }
+        QCOMPARE(PaneNamed(frame, "SD回線速度")->text(), QString("12,500,000bps"));
+        frame.Controller()->CloseAllWindows();
+    }
+
+    void qtOwnButtonsSpeakJapanese() {
+        QVERIFY2(InstallQtTranslations(*qApp), "qtbase_ja.qm (qt6-translations-l10n) is missing");
+        QtPrompt prompt;
+        QStringList seen;
+        // The user answers with the mouse on the real box.
+        WhenBoxShows([&](QMessageBox* box) {
+            for (QAbstractButton* b : box->buttons())
+                seen << b->text();
+            QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+        });
+        QCOMPARE(prompt.AskYesNo("モニタを開始しますか?"), false);
+        QCOMPARE(seen.size(), 2);
+        for (const QString& t : seen) {
+            QVERIFY2(!t.contains("Yes") && !t.contains("No"), qPrintable(t));
+            QVERIFY2(t.contains("はい") || t.contains("いいえ"), qPrintable(t));
+        }
+        // The other standard buttons and dialogs share the catalogue.
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "Cancel") != "Cancel");
+        QVERIFY(QCoreApplication::translate("QColorDialog", "Select Color") != "Select Color");
+    }
+
+    void monitoringWindowCloseBoxIsGreyed() {
+        AppContext cmn;
+        test::ScriptedPrompt prompt;
+        cmn.SetPrompt(&prompt);
+        MainFrame frame;
+        frame.resize(900, 600);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        WindowRegistry& ctrl = *frame.Controller();
+        ctrl.SetCommon(&cmn);
+        ctrl.SetMonitorFactory([] { return std::make_unique<test::FakeLiveMonitor>(); });
+        std::string path = BuildCapture(m_home->file("PLAIN"), 20, 9600);
+        const int fileSlot = ctrl.OpenCapture(path);
+        QVERIFY(fileSlot >= 0);
+        auto* fileFrame = static_cast<ChildFrame*>(ctrl.Slot(fileSlot).frame.data());
+
+        ctrl.StartMonitoring();
+        const int slot = ctrl.CurrentSlot();
+        ctrl.DeferredStart(slot);
+        auto* live = static_cast<ChildFrame*>(ctrl.Slot(slot).frame.data());
+        live->resize(fileFrame->size());
+        QApplication::processEvents();
+        QVERIFY(live->IsLocked());
+        const QRect box = live->CloseBoxRect();
+        QVERIFY(!box.isEmpty());
+        // The locked close box looks unlike an active one, and its menu item
+        // is disabled.
+        const QImage locked = live->grab(box).toImage();
+        const QImage active = fileFrame->grab(fileFrame->CloseBoxRect()).toImage();
+        QVERIFY(locked != active);
+        QVERIFY(live->CloseAction());
+        QVERIFY(!live->CloseAction()->isEnabled());
+        // A click on it changes nothing.
+        QTest::mouseClick(live, Qt::LeftButton, {}, box.center());
+        QApplication::processEvents();
+        QCOMPARE(ctrl.OpenWindowCount(), 2);
+
+        ctrl.StopMonitoring();
+        QApplication::processEvents();
+        if (!ctrl.Slot(slot).Free()) {
+            QVERIFY(!live->IsLocked());
+            QVERIFY(live->CloseAction()->isEnabled());
+        }
+        ctrl.CloseAllWindows();
+    }
+
+    void failedOpenNamesThePathAndTheReason() {
+        AppContext cmn;
+        MainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QtPrompt prompt(&frame);
+        cmn.SetPrompt(&prompt);
+        frame.Controller()->SetCommon(&cmn);
+
+        struct Case {
+            std::string path;
+            QString reason;
+        };
+        std::string good = BuildCapture(m_home->file("GOOD"), 20, 9600);
+        // A capture whose chunk file has gone.
+        std::string noChunk = BuildCapture(m_home->file("NOCHUNK"), 20, 9600);
+        for (auto& e : std::filesystem::directory_iterator(m_home->file("NOCHUNK")))
+            if (e.path().extension() == ".qvd") std::filesystem::remove(e.path());
+        // An index without chunk entries.
+        std::filesystem::create_directories(m_home->file("EMPTY"));
+        std::ofstream(m_home->file("EMPTY/EMPTY.qvr")) << "[MonitorStatus]\nProtocol=ASYNC\n";
+        const Case cases[] = {
+            {m_home->file("nowhere/gone.qvr"), "ファイルがありません"},
+            {noChunk, "データファイル"},
+            {m_home->file("EMPTY/EMPTY.qvr"), "インデックスファイル"},
+        };
+        for (const Case& c : cases) {
+            QString text;
+            WhenBoxShows([&](QMessageBox* box) {
+                text = box->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            });
+            QVERIFY(frame.Controller()->OpenCapture(c.path) < 0);
+            QVERIFY2(text.contains("ウィンドウオープンに失敗しました！"), qPrintable(text));
+            QVERIFY2(text.contains(QString::fromStdString(c.path)), qPrintable(text));
+            QVERIFY2(text.contains(c.reason), qPrintable(text));
+        }
+        QVERIFY(frame.Controller()->OpenCapture(good) >= 0);
+        frame.Controller()->CloseAllWindows();
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,5 +1,7 @@
 #include "core/IniFileCtrl.h"
 
+#include <cerrno>
+
 #include "core/FileUtil.h"
 #include "core/IniDocument.h"
 #include "core/TextCodec.h"
@@ -57,7 +59,11 @@ IniDocument& CIniFileCtrl::Document() {
 int CIniFileCtrl::Flush() {
     m_dirty = false;
     std::optional<std::string> bytes = Utf8ToCp932(m_doc->Serialize());
-    if (!bytes || m_path.empty() || WriteFileAtomically(m_path, *bytes) != 0) {
+    bool written = bytes && !m_path.empty() && WriteFileAtomically(m_path, *bytes) == 0;
+    if (!written && bytes && !m_path.empty() && m_inPlaceFallback &&
+        (errno == ENOSPC || errno == EDQUOT) && PathExists(m_path))
+        written = WriteFileInPlace(m_path, *bytes) == 0;
+    if (!written) {
         // The document in memory no longer matches the file: read it again.
         Invalidate();
         return -1;

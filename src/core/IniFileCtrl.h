@@ -68,6 +68,10 @@ class CIniFileCtrl {
     void BeginBatch();
     int EndBatch();
 
+    // When the disk has no room for the temporary copy, write over the file
+    // in place instead of not at all (see WriteFileInPlace).
+    void SetInPlaceFallback(bool on) { m_inPlaceFallback = on; }
+
     // Template writing: BeginNewFile starts an empty file in memory, WriteLine
     // appends raw text (its own line ends included), EndNewFile writes it. 0 or -1.
     void BeginNewFile();
@@ -96,6 +100,7 @@ class CIniFileCtrl {
     bool m_statValid = false;
     int m_batchDepth = 0;
     bool m_dirty = false;
+    bool m_inPlaceFallback = false;
     std::string m_newFile;  // the file being created by BeginNewFile/WriteLine
 };
 

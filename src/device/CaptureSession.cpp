@@ -1,15 +1,19 @@
 #include "device/CaptureSession.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
+#include "capture/RecordTime.h"
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
 #include "core/QvrCmn.h"
 #include "core/TimeText.h"
+#include "device/CaptureRecovery.h"
 
 namespace qv {
 
@@ -51,12 +55,18 @@ int CCaptureSession::Fail(int code, const std::string& message) {
 
 int CCaptureSession::Start(const CaptureStartInfo& info) {
     const MonitorSettings& monitor = info.settings.status.monitor;
-    m_folderName = CaptureFolderName(info.folderTime);
-    m_folder = JoinPath(info.directory, m_folderName);
-    // One level only: a missing save folder is a failure, not something to make.
-    if (!IsDirectory(m_folder) && ::mkdir(m_folder.c_str(), 0755) != 0 && errno != EEXIST)
-        return Fail(kErrCaptureFolder,
-                    info.directory + " に管理ファイルを作成することができませんでした.");
+    // One level only: a missing save folder is a failure, not something to
+    // make. The folder is made exclusively: two runs that start in the same
+    // second (two units, or a second run on one) must never share one.
+    std::time_t named = info.folderTime;
+    for (int tries = 0;; ++tries, ++named) {
+        m_folderName = CaptureFolderName(named);
+        m_folder = JoinPath(info.directory, m_folderName);
+        if (::mkdir(m_folder.c_str(), 0755) == 0) break;
+        if (errno != EEXIST || tries >= kFolderTries)
+            return Fail(kErrCaptureFolder,
+                        info.directory + " に管理ファイルを作成することができませんでした.");
+    }
 
     DecoderConfig config;
     config.protocol = monitor.Protocol;
@@ -68,6 +78,7 @@ int CCaptureSession::Start(const CaptureStartInfo& info) {
     m_writer.SetFolder(m_folder);
 
     if (m_index.OpenIndex(IndexPath()) != 0) return kErrCaptureFiles;
+    m_index.SetUnit(info.unit);
     // The settings of the run, in one rewrite of the index.
     m_index.BeginBatch();
     m_index.WriteMonitorStatus(monitor, info.settings.status.sampling, info.settings.status.sync);
@@ -84,9 +95,30 @@ int CCaptureSession::Start(const CaptureStartInfo& info) {
     std::string date;
     uint64_t ticks = 0;
     LocalDateAndTicks(info.startClock, date, ticks);
+    m_startDate = date;
     m_index.WriteStartTime(date, ticks);
+    ReserveIndexSpace(config);
     m_running = true;
     return 0;
+}
+
+std::string CCaptureSession::ReservePath() const {
+    return JoinPath(m_folder, kIndexReserveName);
+}
+
+void CCaptureSession::ReserveIndexSpace(const DecoderConfig& config) {
+    // What the index grows by at Stop: one entry per chunk the run may keep
+    // and the trigger records, on top of what it holds now.
+    const uint64_t chunks = CMonitorTbl::EntriesFor(config.frameMax, config.fileRecords);
+    struct stat st {};
+    const uint64_t now = ::stat(IndexPath().c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    uint64_t bytes = now + chunks * kEntryBytes +
+                     kMaxTriggerEvents * kTriggerRecordBytes + kReserveSlack;
+    bytes = std::min(bytes, kMaxReserve);
+    // A run on a disk too full for the reserve still runs; only its index
+    // rewrite is no longer certain (and falls back to writing in place).
+    if (ReserveSpace(ReservePath(), bytes) != 0 && m_cmn)
+        m_cmn->WriteLog("ERR", "MonitorWnd", __LINE__, "Index space reserve failed.");
 }
 
 int CCaptureSession::Stop(std::time_t stopClock) {
@@ -96,22 +128,46 @@ int CCaptureSession::Stop(std::time_t stopClock) {
     dec.FinishRun();
 
     const CMonitorTbl& table = dec.Table();
-    m_writer.FinalNames(table.OldestSlot(), table.Used());
+    // A last chunk without a record gives readers nothing to land on.
+    uint64_t keep = table.Used();
+    if (keep > 1 && table.Chronological(keep - 1).RecordCount() == 0) --keep;
+    m_writer.FinalNames(table.OldestSlot(), table.Used(), keep);
 
     std::string date;
     uint64_t ticks = 0;
     LocalDateAndTicks(stopClock, date, ticks);
 
+    // The reserve's space is what the rewrite below needs on a full disk.
+    ::unlink(ReservePath().c_str());
     m_index.BeginBatch();
     m_index.WriteEndTime(date, IndexEndTicks(ticks));
-    m_index.WriteFrameNum(dec.Totals().records);
-    for (uint64_t i = 0; i < table.Used(); ++i)
-        if (m_index.WriteChunkEntry(table.Chronological(i), i + 1) != 0) break;
-    const auto& triggers = dec.TriggerEvents();
-    for (size_t i = 0; i < triggers.size(); ++i)
-        if (m_index.WriteTriggerRecord(triggers[i], static_cast<int>(i + 1)) != 0) break;
+    uint64_t records = 0;
+    for (uint64_t i = 0; i < keep; ++i) {
+        _ST_FILEADMI entry = table.Chronological(i);
+        // A run that never saw a date item dates its chunks by its start.
+        if (!IsValidDateText(DateFieldText(entry.date))) SetDateField(entry.date, m_startDate);
+        records += entry.RecordCount();
+        if (m_index.WriteChunkEntry(entry, i + 1) != 0) break;
+    }
+    m_index.WriteFrameNum(records);
+    // Trigger records are numbered without a gap, since readers stop at the
+    // first absent one; a time past 24 h (no date item came at midnight) is
+    // carried into the following day.
+    int written = 0;
+    for (_ST_TRIGGER_EVENT ev : dec.TriggerEvents()) {
+        if (ev.time > kTicksPerDay) {
+            const int day = static_cast<int>(ParseLeadingInt(DateFieldText(ev.date)));
+            if (auto moved = NormaliseDayTime(day, static_cast<int64_t>(ev.time))) {
+                char text[8];
+                std::snprintf(text, sizeof text, "%06d", moved->date);
+                SetDateField(ev.date, text);
+                ev.time = moved->ticks;
+            }
+        }
+        if (m_index.WriteTriggerRecord(ev, written + 1) == 0) ++written;
+    }
     _ST_FILEADMI first;
-    if (m_index.ReadChunkEntry(1, first) == 0)
+    if (m_index.ReadChunkEntry(1, first) == 0 && IsValidDateText(DateFieldText(first.date)))
         m_index.WriteStartTime(DateFieldText(first.date), first.startTime);
     return m_index.EndBatch() == 0 ? 0 : -1;
 }

@@ -111,12 +111,15 @@ int CMonitorFileCtrl::FlushAndClose(bool reset) {
     return rc;
 }
 
-int CMonitorFileCtrl::FinalNames(uint64_t oldest, uint64_t count) {
+int CMonitorFileCtrl::FinalNames(uint64_t oldest, uint64_t count, uint64_t keep) {
     uint64_t k = oldest;
     for (uint64_t i = 1; i <= count; ++i) {
         const std::string from = JoinPath(m_folder, ChunkName(k));
         const std::string to = JoinPath(m_folder, FinalChunkName(i));
-        (void)std::rename(from.c_str(), to.c_str());
+        if (i > keep)
+            (void)::unlink(from.c_str());
+        else
+            (void)std::rename(from.c_str(), to.c_str());
         k = k < count ? k + 1 : 1;
     }
     return 0;

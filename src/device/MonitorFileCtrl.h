@@ -90,8 +90,10 @@ class CMonitorFileCtrl {
 
     // Renames the temporary chunk files to their final names: slot `oldest`
     // becomes chunk file 1, the following slots (wrapping after `count` to
-    // slot 1) chunk files 2 to `count`. Rename failures are ignored. 0.
-    int FinalNames(uint64_t oldest, uint64_t count);
+    // slot 1) chunk files 2 to `count`. Only the first `keep` in that order
+    // are named; the files of the rest are removed (a last chunk that holds
+    // no record). Rename failures are ignored. 0.
+    int FinalNames(uint64_t oldest, uint64_t count, uint64_t keep = UINT64_MAX);
 
     uint32_t BufferedBytes() const { return m_count; }
 

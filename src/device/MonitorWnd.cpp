@@ -84,6 +84,8 @@ int CMonitorWnd::OpenCapture(bool forceFix) {
     info.settings = m_set;
     info.frameMax = m_cmn.GetFrameMax();
     info.fileRecords = m_cmn.GetFileRecords() ? m_cmn.GetFileRecords() : CQvrCmn::kFileRecords;
+    const SelectedUnit unit = GetSelectedUnit();
+    info.unit = StatusUnit{unit.productId, unit.serial, unit.name};
     m_session = std::make_unique<CCaptureSession>(&m_cmn, m_events);
     // The start time is the instrument's when it answers: records carry its clock.
     info.startClock = InstrumentClock();

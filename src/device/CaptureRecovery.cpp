@@ -69,42 +69,47 @@ int64_t ModifiedNs(const std::string& path) {
     return static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
 }
 
-// The temporary chunks in the order they were written. A run uses its slots
-// in turn and, in RING mode, starts over at slot 1; the order is therefore
-// the slot order turned to begin with the oldest chunk. The oldest is the
-// one whose records go back in time against the slot before it without a
-// new day to explain it (a chunk switch, not a date, opened it); when the
-// records do not tell, the file written last (modification time) ends it.
+// The temporary chunks in the order they were written. A FIX run fills its
+// slots once, in slot order. A RING run starts over at slot 1 when its slots
+// are used up; its order is the slot order turned to end with the chunk
+// being written when the run ended. That one is the only chunk without even
+// a leading record on disk when its first piece was never written; else it
+// is the file modified last; among files modified in the same clock tick,
+// the one after which the records go back in time.
 std::vector<std::string> WrittenOrder(const std::string& folder,
                                       const std::map<uint64_t, std::string>& slots,
-                                      int protocol) {
+                                      int protocol, bool ring) {
     std::vector<std::string> names;
-    std::vector<ChunkScan> scans;
-    for (const auto& [slot, name] : slots) {
+    for (const auto& [slot, name] : slots)
         names.push_back(name);
-        scans.emplace_back();
-        ScanChunkFile(JoinPath(folder, name), protocol, 0, scans.back());
+    if (!ring || names.size() < 2) return names;
+    const size_t n = names.size();
+    std::vector<ChunkScan> scans(n);
+    std::vector<int64_t> modified(n);
+    std::vector<size_t> blank;
+    for (size_t i = 0; i < n; ++i) {
+        ScanChunkFile(JoinPath(folder, names[i]), protocol, 0, scans[i]);
+        modified[i] = ModifiedNs(JoinPath(folder, names[i]));
+        if (!scans[i].hasLeading) blank.push_back(i);
     }
-    if (names.size() < 2) return names;
-    size_t oldest = 0;
-    int candidates = 0;
-    for (size_t i = 0; i < names.size(); ++i) {
-        const ChunkScan& prev = scans[(i + names.size() - 1) % names.size()];
-        const ChunkScan& here = scans[i];
-        if (here.Records() > 0 && prev.Records() > 0 && here.RotatedLeading() &&
-            here.firstTicks < prev.lastTicks)
-            oldest = i, ++candidates;
-    }
-    if (candidates != 1) {
-        size_t newest = 0;
-        int64_t newestTime = INT64_MIN;
-        for (size_t i = 0; i < names.size(); ++i) {
-            const int64_t t = ModifiedNs(JoinPath(folder, names[i]));
-            if (t >= newestTime) newestTime = t, newest = i;  // a tie goes to the later slot
+    size_t newest = n - 1;
+    if (blank.size() == 1) {
+        newest = blank.front();
+    } else {
+        const int64_t latest = *std::max_element(modified.begin(), modified.end());
+        std::vector<size_t> tied, goesBack;
+        for (size_t i = 0; i < n; ++i) {
+            if (modified[i] != latest) continue;
+            tied.push_back(i);
+            const ChunkScan& next = scans[(i + 1) % n];
+            if (scans[i].Records() > 0 && next.Records() > 0 &&
+                next.firstTicks < scans[i].lastTicks)
+                goesBack.push_back(i);
         }
-        oldest = (newest + 1) % names.size();
+        newest = goesBack.size() == 1 ? goesBack.front() : tied.back();
     }
-    std::rotate(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(oldest), names.end());
+    std::rotate(names.begin(), names.begin() + static_cast<std::ptrdiff_t>((newest + 1) % n),
+                names.end());
     return names;
 }
 
@@ -164,7 +169,7 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     std::vector<std::string> order;
     for (uint64_t n = 1; found.numbered.count(n); ++n)
         order.push_back(found.numbered.at(n));
-    for (const std::string& name : WrittenOrder(folder, found.temporary, monitor.Protocol))
+    for (const std::string& name : WrittenOrder(folder, found.temporary, monitor.Protocol, monitor.Memory == kMemoryRing))
         order.push_back(name);
 
     // The first chunk's date: from the index's entry 1 when it has one, else

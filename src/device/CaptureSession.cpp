@@ -90,14 +90,17 @@ int CCaptureSession::Start(const CaptureStartInfo& info) {
     const int batchRc = m_index.EndBatch();
     if (triggerRc != 0 || batchRc != 0) return kErrTriggerWrite;
 
-    if (m_decoder->OpenFirstChunk() != 0) return kErrCaptureFiles;
+    ReserveIndexSpace();
+    if (m_decoder->OpenFirstChunk() != 0) {
+        m_writer.DropIndexReserve();
+        return kErrCaptureFiles;
+    }
 
     std::string date;
     uint64_t ticks = 0;
     LocalDateAndTicks(info.startClock, date, ticks);
     m_startDate = date;
     m_index.WriteStartTime(date, ticks);
-    ReserveIndexSpace(config);
     m_running = true;
     return 0;
 }
@@ -106,19 +109,17 @@ std::string CCaptureSession::ReservePath() const {
     return JoinPath(m_folder, kIndexReserveName);
 }
 
-void CCaptureSession::ReserveIndexSpace(const DecoderConfig& config) {
-    // What the index grows by at Stop: one entry per chunk the run may keep
-    // and the trigger records, on top of what it holds now.
-    const uint64_t chunks = CMonitorTbl::EntriesFor(config.frameMax, config.fileRecords);
+void CCaptureSession::ReserveIndexSpace() {
+    // What the index grows by at Stop, on top of what it holds now: the
+    // trigger records, and one entry for each chunk the run opens.
     struct stat st {};
-    const uint64_t now = ::stat(IndexPath().c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-    uint64_t bytes = now + chunks * kEntryBytes +
-                     kMaxTriggerEvents * kTriggerRecordBytes + kReserveSlack;
-    bytes = std::min(bytes, kMaxReserve);
+    const uint64_t now =
+        ::stat(IndexPath().c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     // A run on a disk too full for the reserve still runs; only its index
     // rewrite is no longer certain (and falls back to writing in place).
-    if (ReserveSpace(ReservePath(), bytes) != 0 && m_cmn)
-        m_cmn->WriteLog("ERR", "MonitorWnd", __LINE__, "Index space reserve failed.");
+    m_writer.SetIndexReserve(ReservePath(),
+                             now + kMaxTriggerEvents * kTriggerRecordBytes + kReserveSlack,
+                             kEntryBytes);
 }
 
 int CCaptureSession::Stop(std::time_t stopClock) {
@@ -138,7 +139,7 @@ int CCaptureSession::Stop(std::time_t stopClock) {
     LocalDateAndTicks(stopClock, date, ticks);
 
     // The reserve's space is what the rewrite below needs on a full disk.
-    ::unlink(ReservePath().c_str());
+    m_writer.DropIndexReserve();
     m_index.BeginBatch();
     m_index.WriteEndTime(date, IndexEndTicks(ticks));
     uint64_t records = 0;

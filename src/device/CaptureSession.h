@@ -86,11 +86,10 @@ class CCaptureSession {
     static constexpr uint64_t kEntryBytes = 192;
     static constexpr uint64_t kTriggerRecordBytes = 64;
     static constexpr uint64_t kReserveSlack = 16384;
-    static constexpr uint64_t kMaxReserve = 16ull << 20;
 
     int Fail(int code, const std::string& message);
     std::string ReservePath() const;
-    void ReserveIndexSpace(const DecoderConfig& config);
+    void ReserveIndexSpace();
 
     CQvrCmn* m_cmn;
     CMonitorFileCtrl m_writer;

@@ -40,7 +40,25 @@ void CMonitorFileCtrl::Log(int line, const char* message) {
     if (m_cmn) m_cmn->WriteLog("ERR", kLogSource, line, message);
 }
 
+void CMonitorFileCtrl::SetIndexReserve(const std::string& path, uint64_t base,
+                                       uint64_t perChunk) {
+    m_reservePath = path;
+    m_reserved = base;
+    m_reservePerChunk = perChunk;
+    if (ReserveSpace(m_reservePath, m_reserved) != 0) Log(__LINE__, "Index Reserve Error.");
+}
+
+void CMonitorFileCtrl::DropIndexReserve() {
+    if (m_reservePath.empty()) return;
+    ::unlink(m_reservePath.c_str());
+    m_reservePath.clear();
+}
+
 int CMonitorFileCtrl::OpenChunk() {
+    if (!m_reservePath.empty()) {
+        m_reserved += m_reservePerChunk;
+        ReserveSpace(m_reservePath, m_reserved);
+    }
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

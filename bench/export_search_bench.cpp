@@ -13,13 +13,13 @@
 #include <filesystem>
 #include <string>
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "capture/SearchWorker.h"
 #include "core/CaptureIndexText.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
-#include "device/ManageFileCtrl.h"
-#include "device/MonitorFileCtrl.h"
+#include "capture/CaptureIndex.h"
+#include "capture/ChunkWriter.h"
 #include "export/CsvExporter.h"
 #include "export/RangeCopier.h"
 
@@ -39,7 +39,7 @@ std::string Scratch(const char* name) {
     return dir;
 }
 
-std::pair<RangeTimeKey, RangeTimeKey> WholeCapture(CQvrFile& f) {
+std::pair<RangeTimeKey, RangeTimeKey> WholeCapture(CaptureReader& f) {
     std::string a, b;
     f.GetCaptureStartText(a);
     f.GetCaptureEndText(b);
@@ -57,15 +57,15 @@ uint64_t FolderBytes(const std::string& dir) {
 void BM_CsvExport(benchmark::State& state) {
     if (Env("QVORT_BENCH_CAPTURE").empty() || Env("QVORT_BENCH_OUT").empty())
         return state.SkipWithError("set QVORT_BENCH_CAPTURE and QVORT_BENCH_OUT");
-    CQvrCmn cmn;
+    AppContext cmn;
     uint64_t rows = 0, bytes = 0;
     std::atomic<bool> cancel{false};
     for (auto _ : state) {
-        CQvrFile f(cmn);
+        CaptureReader f(cmn);
         if (f.Open(Env("QVORT_BENCH_CAPTURE")) != 0) return state.SkipWithError("cannot open");
         auto [a, b] = WholeCapture(f);
         std::string out = Scratch("csv");
-        CCsvExporter csv(f, out, CQvrCmn::kFileRecords);
+        CsvExporter csv(f, out, AppContext::kFileRecords);
         csv.Run(a, b, nullptr, cancel);
         rows += csv.RowsWritten();
         state.PauseTiming();
@@ -91,7 +91,7 @@ void BM_PlainWriteOfCsvBytes(benchmark::State& state) {
         std::string out = Scratch("plain");
         std::FILE* f = nullptr;
         for (uint64_t i = 0; i < rows; ++i) {
-            if (i % CQvrCmn::kFileRecords == 0) {
+            if (i % AppContext::kFileRecords == 0) {
                 if (f) std::fclose(f);
                 f = std::fopen((out + "/" + std::to_string(i) + ".csv").c_str(), "wb");
             }
@@ -111,15 +111,15 @@ BENCHMARK(BM_PlainWriteOfCsvBytes)->Unit(benchmark::kSecond)->Iterations(1);
 void BM_RangeCopy(benchmark::State& state) {
     if (Env("QVORT_BENCH_CAPTURE").empty() || Env("QVORT_BENCH_OUT").empty())
         return state.SkipWithError("set QVORT_BENCH_CAPTURE and QVORT_BENCH_OUT");
-    CQvrCmn cmn;
+    AppContext cmn;
     uint64_t records = 0;
     std::atomic<bool> cancel{false};
     for (auto _ : state) {
-        CQvrFile f(cmn);
+        CaptureReader f(cmn);
         if (f.Open(Env("QVORT_BENCH_CAPTURE")) != 0) return state.SkipWithError("cannot open");
         auto [a, b] = WholeCapture(f);
         std::string out = Scratch("copy");
-        CRangeCopier copier(f, out, CQvrCmn::kFileRecords);
+        RangeCopier copier(f, out, AppContext::kFileRecords);
         copier.Run(a, b, nullptr, cancel);
         records += copier.FramesCopied();
         state.PauseTiming();
@@ -132,7 +132,7 @@ BENCHMARK(BM_RangeCopy)->Unit(benchmark::kSecond)->Iterations(1);
 
 void BM_SearchFindsNothing(benchmark::State& state) {
     if (Env("QVORT_BENCH_CAPTURE").empty()) return state.SkipWithError("set QVORT_BENCH_CAPTURE");
-    CQvrCmn cmn;
+    AppContext cmn;
     SearchCondition c;
     c.sd = *ParsePattern("FF FE FD FC");
     SearchStart s;
@@ -140,7 +140,7 @@ void BM_SearchFindsNothing(benchmark::State& state) {
     std::atomic<bool> cancel{false};
     uint64_t records = 0;
     for (auto _ : state) {
-        CQvrFile f(cmn);
+        CaptureReader f(cmn);
         if (f.Open(Env("QVORT_BENCH_CAPTURE")) != 0) return state.SkipWithError("cannot open");
         SearchResult r = RunSearch(f, c, s, SearchDirection::kForward, nullptr, cancel);
         if (r.report != SearchReport::kEndOfCapture) state.SkipWithError("found something");
@@ -154,9 +154,9 @@ BENCHMARK(BM_SearchFindsNothing)->Unit(benchmark::kSecond)->Iterations(1);
 // data reads the first and the last chunk only.
 std::string MakeSkipCapture() {
     std::string dir = Scratch("skip");
-    CMonitorFileCtrl w;
+    ChunkWriter w;
     w.SetFolder(dir);
-    CManageFileCtrl index;
+    CaptureIndex index;
     std::string path = dir + "/skip.qvr";
     index.SetPath(path);
     index.CreateNew();
@@ -165,14 +165,14 @@ std::string MakeSkipCapture() {
     uint64_t t = 1000;
     const int chunks = 200;
     for (int c = 1; c <= chunks; ++c) {
-        w.SetChunkName(CMonitorFileCtrl::FinalChunkName(static_cast<uint64_t>(c)));
+        w.SetChunkName(ChunkWriter::FinalChunkName(static_cast<uint64_t>(c)));
         w.OpenChunk();
         w.AppendShort(kRotatedLeadingHeader, 0, 0);
-        _ST_FILEADMI e;
+        ChunkEntry e;
         SetDateField(e.date, "241106");
         e.startTime = t;
-        for (uint32_t i = 0; i < CQvrCmn::kFileRecords; ++i, t += 10) {
-            const bool rd = c == chunks && i == CQvrCmn::kFileRecords - 1;
+        for (uint32_t i = 0; i < AppContext::kFileRecords; ++i, t += 10) {
+            const bool rd = c == chunks && i == AppContext::kFileRecords - 1;
             w.AppendShort(MakeHeader(rd ? RecordKind::kRdData : RecordKind::kSdData), 0x41, t);
             rd ? ++e.rdRecords : ++e.sdRecords;
         }
@@ -188,19 +188,19 @@ std::string MakeSkipCapture() {
 void BM_SearchSkipsChunksWithoutTheType(benchmark::State& state) {
     if (Env("QVORT_BENCH_OUT").empty()) return state.SkipWithError("set QVORT_BENCH_OUT");
     std::string path = MakeSkipCapture();
-    CQvrCmn cmn;
+    AppContext cmn;
     SearchCondition c;
     c.rd = *ParsePattern("41");
     SearchStart s;
     s.from = SearchFrom::kFirst;
     std::atomic<bool> cancel{false};
     for (auto _ : state) {
-        CQvrFile f(cmn);
+        CaptureReader f(cmn);
         if (f.Open(path) != 0) return state.SkipWithError("cannot open");
         SearchResult r = RunSearch(f, c, s, SearchDirection::kForward, nullptr, cancel);
         if (r.report != SearchReport::kFound) state.SkipWithError("not found");
     }
-    state.counters["records_in_capture"] = 200.0 * CQvrCmn::kFileRecords;
+    state.counters["records_in_capture"] = 200.0 * AppContext::kFileRecords;
 }
 BENCHMARK(BM_SearchSkipsChunksWithoutTheType)->Unit(benchmark::kMillisecond)->Iterations(5);
 

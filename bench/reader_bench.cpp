@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 
 namespace {
 
@@ -23,9 +23,9 @@ size_t HeapInUse() { return mallinfo2().uordblks; }
 void BM_Open(benchmark::State& state) {
     std::string path = CapturePath();
     if (path.empty()) return state.SkipWithError("set QVORT_BENCH_CAPTURE");
-    qv::CQvrCmn cmn;
+    qv::AppContext cmn;
     for (auto _ : state) {
-        qv::CQvrFile f(cmn);
+        qv::CaptureReader f(cmn);
         if (f.Open(path) != 0) return state.SkipWithError("cannot open the capture");
         benchmark::DoNotOptimize(f.GetTotalRecords());
     }
@@ -35,8 +35,8 @@ BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(20);
 void BM_RandomGoToFrame(benchmark::State& state) {
     std::string path = CapturePath();
     if (path.empty()) return state.SkipWithError("set QVORT_BENCH_CAPTURE");
-    qv::CQvrCmn cmn;
-    qv::CQvrFile f(cmn);
+    qv::AppContext cmn;
+    qv::CaptureReader f(cmn);
     if (f.Open(path) != 0) return state.SkipWithError("cannot open the capture");
     std::mt19937_64 rng(1);
     const uint64_t total = f.GetTotalRecords();
@@ -54,12 +54,12 @@ BENCHMARK(BM_RandomGoToFrame)
 void BM_WalkNextRecord(benchmark::State& state) {
     std::string path = CapturePath();
     if (path.empty()) return state.SkipWithError("set QVORT_BENCH_CAPTURE");
-    qv::CQvrCmn cmn;
+    qv::AppContext cmn;
     size_t heapBefore = HeapInUse();
     size_t heapPeak = 0;
     uint64_t records = 0;
     for (auto _ : state) {
-        qv::CQvrFile f(cmn);
+        qv::CaptureReader f(cmn);
         if (f.Open(path) != 0) return state.SkipWithError("cannot open the capture");
         uint64_t n = 1;
         uint8_t x = 0, h = 0;

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 
 namespace qv::fuzz {
 
@@ -30,7 +30,7 @@ inline void WriteFile(const std::string& path, const uint8_t* data, size_t size)
 }
 
 // Opens the capture and exercises every movement and accessor.
-inline void Walk(CQvrFile& f, const std::string& index) {
+inline void Walk(CaptureReader& f, const std::string& index) {
     f.Open(index);
     std::vector<uint8_t> buf;
     std::string text;

@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::WriteFile(folder + "/000000001.qvd", data + 1, size - 1);
     fuzz::WriteFile(folder + "/000000002.qvd", data + 1, (size - 1) / 2);
     (void)protocols;
-    static CQvrCmn cmn;  // one per process: building it reads the conf file
-    CQvrFile f(cmn);
+    static AppContext cmn;  // one per process: building it reads the conf file
+    CaptureReader f(cmn);
     fuzz::Walk(f, index);
     return 0;
 }

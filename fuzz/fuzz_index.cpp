@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     const std::string index = folder + "/20240101000000.qvr";
     fuzz::WriteFile(index, data, size);
-    static CQvrCmn cmn;  // one per process: building it reads the conf file
-    CQvrFile f(cmn);
+    static AppContext cmn;  // one per process: building it reads the conf file
+    CaptureReader f(cmn);
     fuzz::Walk(f, index);
     uint32_t chunk;
     std::string text, comment;
@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<FormatEntry> rows;
     f.ReadFormatRows(rows);
     std::string s(reinterpret_cast<const char*>(data), size);
-    _ST_FILEADMI e;
+    ChunkEntry e;
     ParseChunkEntry(s, e);
-    _ST_TRIGGER_EVENT t;
+    TriggerEvent t;
     ParseTriggerRecord(s, t);
     CaptureMark mark;
     ParseMark(s, mark);

@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "core/CaptureIndexText.h"
-#include "core/IniFileCtrl.h"
-#include "core/QvrCmn.h"
+#include "core/IniFile.h"
+#include "core/AppContext.h"
 
 namespace qv {
 
@@ -48,7 +48,7 @@ CaptureFolderEntry ReadCaptureFolderEntry(const std::string& parent, const std::
     // rather than offered and then refused by the reader.
     if (!std::ifstream(index, std::ios::binary)) return e;
     e.capture = true;
-    CIniFileCtrl ini;
+    IniFile ini;
     ini.SetPath(index);
     std::string value;
     if (ini.ReadString("DataFile", "FrameNum", value) == 0) {
@@ -62,7 +62,7 @@ CaptureFolderEntry ReadCaptureFolderEntry(const std::string& parent, const std::
     if (ini.ReadString("DataFile", "StartTime", value) == 0 && ParseIndexTime(value, start) &&
         start.date.size() >= 6) {
         std::string tod;
-        if (CQvrCmn::TicksToText(start.ticks, tod) == 0) {
+        if (AppContext::TicksToText(start.ticks, tod) == 0) {
             const std::string& d = start.date;
             e.startText = d.substr(0, 2) + "/" + d.substr(2, 2) + "/" + d.substr(4, 2) + " " +
                           tod.substr(0, 8);

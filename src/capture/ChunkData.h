@@ -12,7 +12,7 @@
 namespace qv {
 
 // Result codes of capture reading (0 is success).
-enum QvrFileCode : int {
+enum ReaderCode : int {
     kQvrOk = 0,
     kQvrNoIndex = -1,         // not an index path, no chunk entry, missing entry or row
     kQvrChunkOpen = -2,       // a chunk file cannot be opened

@@ -22,7 +22,7 @@ struct ChunkScan {
     uint64_t wholeBytes = 0;
     // Counters and start time (the first record's); the date is left empty,
     // since a chunk file does not carry it.
-    _ST_FILEADMI entry;
+    ChunkEntry entry;
     uint64_t firstTicks = 0;  // time of the first record, 10 ns ticks
     uint64_t lastTicks = 0;   // end time of the last record
     uint8_t lastEvent = 0;    // the event byte after the chunk's last event record

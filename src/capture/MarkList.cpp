@@ -1,16 +1,16 @@
 #include "capture/MarkList.h"
 
 #include "capture/MonitorRows.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 #include "settings/TriggerSummary.h"
 
 namespace qv {
 
-int SetMarkHere(CQvrFile& file, int n) {
+int SetMarkHere(CaptureReader& file, int n) {
     if (n < 1 || n > kMarkCount) return kQvrNoRecord;
     std::string text;
     uint64_t ticks = 0;
@@ -18,7 +18,7 @@ int SetMarkHere(CQvrFile& file, int n) {
     return file.SetMark(n, &text);
 }
 
-std::vector<MarkInfo> ReadMarks(CQvrFile& file) {
+std::vector<MarkInfo> ReadMarks(CaptureReader& file) {
     std::vector<MarkInfo> out;
     for (int n = 1; n <= kMarkCount; ++n) {
         MarkInfo m;
@@ -29,7 +29,7 @@ std::vector<MarkInfo> ReadMarks(CQvrFile& file) {
     return out;
 }
 
-int JumpToMark(CQvrFile& file, int n) {
+int JumpToMark(CaptureReader& file, int n) {
     if (n < 1 || n > kMarkCount) return kQvrNoRecord;
     MarkInfo m;
     if (file.ReadMark(n, m.chunk, m.timeText, m.kind, m.comment) != kQvrOk) return kQvrNoIndex;
@@ -40,7 +40,7 @@ int JumpToMark(CQvrFile& file, int n) {
 
 std::vector<TriggerRecordInfo> ReadTriggerRecords(const std::string& indexPath) {
     std::vector<TriggerRecordInfo> out;
-    CIniFileCtrl index;
+    IniFile index;
     index.SetPath(indexPath);
     for (int n = 1;; ++n) {
         std::string value;
@@ -58,7 +58,7 @@ std::vector<TriggerRecordInfo> ReadTriggerRecords(const std::string& indexPath) 
         }
         line += "  ";
         std::string time;
-        if (CQvrCmn::TicksToText(r.event.time, time) == 0) line += time;
+        if (AppContext::TicksToText(r.event.time, time) == 0) line += time;
         r.listText = std::move(line);
         out.push_back(std::move(r));
     }
@@ -67,7 +67,7 @@ std::vector<TriggerRecordInfo> ReadTriggerRecords(const std::string& indexPath) 
 
 std::string TriggerRecordDescription(const std::string& indexPath, int code) {
     if (code < 1 || code > kTriggerSections) return {};
-    CStatusFileCtrl index;
+    StatusFile index;
     index.SetPath(indexPath);
     TriggerSetting trigger;
     if (index.ReadTrigger(trigger, code) != 0) return {};
@@ -85,7 +85,7 @@ std::string TriggerJumpTitle(int code) {
     return "トリガジャンプ - トリガ" + std::to_string(code);
 }
 
-int JumpToTrigger(CQvrFile& file, const TriggerRecordInfo& record) {
+int JumpToTrigger(CaptureReader& file, const TriggerRecordInfo& record) {
     return file.GoToTime(DateFieldText(record.event.date), record.event.time);
 }
 

@@ -12,7 +12,7 @@
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 inline constexpr int kMarkCount = 5;
 
@@ -27,17 +27,17 @@ struct MarkInfo {
 // Marks the reader's current record as mark n; its end-time text becomes the
 // comment. 0, -8 for a number outside 1..5 or no current record, -1 when the
 // index cannot be written.
-int SetMarkHere(CQvrFile& file, int n);
+int SetMarkHere(CaptureReader& file, int n);
 // The marks that are set, in number order.
-std::vector<MarkInfo> ReadMarks(CQvrFile& file);
+std::vector<MarkInfo> ReadMarks(CaptureReader& file);
 // Moves the reader to mark n's record time. -8 for a number outside 1..5,
 // -1 when the mark is not set, else the code of the move.
-int JumpToMark(CQvrFile& file, int n);
+int JumpToMark(CaptureReader& file, int n);
 
 // One entry of the capture's trigger record list.
 struct TriggerRecordInfo {
     int number = 0;  // key in the index, from 1
-    _ST_TRIGGER_EVENT event;
+    TriggerEvent event;
     // "YY/MM/DD  hh:mm:ss mmmmuuunnnn": the list line of the jump dialog.
     std::string listText;
 };
@@ -51,6 +51,6 @@ std::string TriggerRecordDescription(const std::string& indexPath, int code);
 // The jump dialog's title for a selected entry: "トリガジャンプ - トリガ%d".
 std::string TriggerJumpTitle(int code);
 // Moves the reader to the trigger record's date and time.
-int JumpToTrigger(CQvrFile& file, const TriggerRecordInfo& record);
+int JumpToTrigger(CaptureReader& file, const TriggerRecordInfo& record);
 
 }  // namespace qv

@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 
 namespace qv {
 
@@ -48,7 +48,7 @@ MonitorRowFiller::MonitorRowFiller(const CodeTable& table, LineNames names, int 
     m_codes.Select(code);
 }
 
-int MonitorRowFiller::Begin(const CQvrFile& file) {
+int MonitorRowFiller::Begin(const CaptureReader& file) {
     KindOrdinals k;
     int rc = file.GetKindOrdinals(k);
     if (rc != 0) return rc;
@@ -60,7 +60,7 @@ int MonitorRowFiller::Begin(const CQvrFile& file) {
     return 0;
 }
 
-int MonitorRowFiller::Fill(const CQvrFile& file, MonitorRow& row) {
+int MonitorRowFiller::Fill(const CaptureReader& file, MonitorRow& row) {
     for (auto& cell : row)
         cell.clear();
     uint8_t header = 0, state = 0;

@@ -15,7 +15,7 @@
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 // The display names of a capture's lines (SD, RD, RS, ... OUT) from its
 // display format rows: the RS-232C half when `line` is 0, else the other.
@@ -39,9 +39,9 @@ class MonitorRowFiller {
   public:
     MonitorRowFiller(const CodeTable& table, LineNames names, int line, int protocol, int code);
     // Starts the counters at the reader's current record.
-    int Begin(const CQvrFile& file);
+    int Begin(const CaptureReader& file);
     // The row of the reader's current record; advances the counters.
-    int Fill(const CQvrFile& file, MonitorRow& row);
+    int Fill(const CaptureReader& file, MonitorRow& row);
 
   private:
     const CodeTable& m_table;

@@ -1,6 +1,6 @@
 #include "capture/SearchCondition.h"
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/CaptureRecord.h"
 
 namespace qv {
@@ -64,7 +64,7 @@ bool SearchCondition::IsSet() const {
            overrun || framing;
 }
 
-int CSearchMatcher::CandidateType() const {
+int SearchMatcher::CandidateType() const {
     const bool others = m_c.sdLevelEnabled || m_c.rdLevelEnabled || m_c.AnyLine() || m_c.parity ||
                         m_c.overrun || m_c.framing;
     // The line test compares with the record stepped from, which must then be
@@ -82,7 +82,7 @@ int CSearchMatcher::CandidateType() const {
     return 0;
 }
 
-bool CSearchMatcher::MatchString(CQvrFile& file, const SearchPattern& p, bool sd) {
+bool SearchMatcher::MatchString(CaptureReader& file, const SearchPattern& p, bool sd) {
     const uint8_t top = sd ? kSdDataTop : kRdDataTop;
     if ((m_frame.Header() & kTopBitsMask) != top) return false;
     const int length = p.Length();
@@ -103,7 +103,7 @@ bool CSearchMatcher::MatchString(CQvrFile& file, const SearchPattern& p, bool sd
     }
 }
 
-bool CSearchMatcher::Test(CQvrFile& file, std::optional<uint8_t> neighbourLine) {
+bool SearchMatcher::Test(CaptureReader& file, std::optional<uint8_t> neighbourLine) {
     if (file.GetFrame(m_frame) != kQvrOk) return false;
     const uint8_t header = m_frame.Header();
     const int protocol = file.GetProtocol();

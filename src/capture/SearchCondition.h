@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "capture/QvrFrame.h"
+#include "capture/CaptureFrame.h"
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 inline constexpr int kPatternBytes = 16;
 
@@ -61,9 +61,9 @@ enum class SearchDirection { kForward, kBackward };
 
 // Tests records against one condition block; keeps a scratch record so that
 // testing allocates nothing per record.
-class CSearchMatcher {
+class SearchMatcher {
   public:
-    explicit CSearchMatcher(const SearchCondition& c) : m_c(c) {}
+    explicit SearchMatcher(const SearchCondition& c) : m_c(c) {}
 
     // Tests the reader's current record. `neighbourLine` is the line state
     // of the record the search stepped from (the previous one going forward,
@@ -71,18 +71,18 @@ class CSearchMatcher {
     // test walks forward over records of its direction: on a match the
     // reader is left on the string's last record, otherwise it may have
     // moved and the caller puts it back.
-    bool Test(CQvrFile& file, std::optional<uint8_t> neighbourLine);
+    bool Test(CaptureReader& file, std::optional<uint8_t> neighbourLine);
 
-    // The jump type (QvrFile.h) that every record able to match has, so the
+    // The jump type (CaptureReader.h) that every record able to match has, so the
     // search can step with the type searches and pass over chunks that hold
     // none; 0 when any record may match.
     int CandidateType() const;
 
   private:
-    bool MatchString(CQvrFile& file, const SearchPattern& p, bool sd);
+    bool MatchString(CaptureReader& file, const SearchPattern& p, bool sd);
 
     SearchCondition m_c;
-    CQvrFrame m_frame;
+    CaptureFrame m_frame;
 };
 
 }  // namespace qv

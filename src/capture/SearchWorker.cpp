@@ -1,14 +1,14 @@
 #include "capture/SearchWorker.h"
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 
 namespace qv {
 
 namespace {
 
-int GoToStart(CQvrFile& file, const SearchStart& start) {
+int GoToStart(CaptureReader& file, const SearchStart& start) {
     switch (start.from) {
         case SearchFrom::kFirst:
             return file.GoToFrame(0);
@@ -31,7 +31,7 @@ SearchResult Ending(SearchReport r, int code = 0) {
 
 }  // namespace
 
-SearchResult RunSearch(CQvrFile& file, const SearchCondition& condition, const SearchStart& start,
+SearchResult RunSearch(CaptureReader& file, const SearchCondition& condition, const SearchStart& start,
                        SearchDirection direction, ISearchReport* sink,
                        const std::atomic<bool>& cancel) {
     if (!condition.IsSet()) return Ending(SearchReport::kBadParameters);
@@ -45,7 +45,7 @@ SearchResult RunSearch(CQvrFile& file, const SearchCondition& condition, const S
 
     if (GoToStart(file, start) != kQvrOk) return Ending(SearchReport::kNotFound);
 
-    CSearchMatcher matcher(condition);
+    SearchMatcher matcher(condition);
     const int jump = matcher.CandidateType();
     // From the first record forward (or the last backward) that record is
     // tested as well: stepping first would pass over a match on it.
@@ -109,35 +109,35 @@ SearchResult RunSearch(CQvrFile& file, const SearchCondition& condition, const S
     return found;
 }
 
-int CSearchWorker::Start(const std::string& indexPath, const SearchCondition& condition,
+int SearchWorker::Start(const std::string& indexPath, const SearchCondition& condition,
                          const SearchStart& start, SearchDirection direction) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_running.load()) return -1;
     if (m_thread.joinable()) m_thread.join();  // a finished search's thread
     m_cancel = false;
     m_running = true;
-    m_thread = std::thread(&CSearchWorker::Run, this, indexPath, condition, start, direction);
+    m_thread = std::thread(&SearchWorker::Run, this, indexPath, condition, start, direction);
     return 0;
 }
 
-void CSearchWorker::Stop() {
+void SearchWorker::Stop() {
     m_cancel = true;
     Wait();
 }
 
-void CSearchWorker::Wait() {
+void SearchWorker::Wait() {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CSearchWorker::Run(std::string indexPath, SearchCondition condition, SearchStart start,
+void SearchWorker::Run(std::string indexPath, SearchCondition condition, SearchStart start,
                         SearchDirection direction) {
     {
         // A reader and common services of its own: opening a reader reloads
         // the settings values, which the window's objects must not see
         // change under them from another thread.
-        CQvrCmn cmn;
-        CQvrFile file(cmn);
+        AppContext cmn;
+        CaptureReader file(cmn);
         int rc = file.Open(indexPath);
         SearchResult result;
         if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord()))

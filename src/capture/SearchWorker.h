@@ -15,7 +15,7 @@
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 // The reports of a search, numbered as the search dialog knows them.
 enum class SearchReport : int {
@@ -75,16 +75,16 @@ inline constexpr uint64_t kSearchProgressStep = 250;
 // kEnded before the next record. A forward search stays on the last record
 // of a matched string, a backward one on its first; any other ending puts
 // the reader back where the pass began only when it could not move at all.
-SearchResult RunSearch(CQvrFile& file, const SearchCondition& condition, const SearchStart& start,
+SearchResult RunSearch(CaptureReader& file, const SearchCondition& condition, const SearchStart& start,
                        SearchDirection direction, ISearchReport* sink,
                        const std::atomic<bool>& cancel);
 
-class CSearchWorker {
+class SearchWorker {
   public:
-    explicit CSearchWorker(ISearchReport& sink) : m_sink(sink) {}
-    ~CSearchWorker() { Stop(); }
-    CSearchWorker(const CSearchWorker&) = delete;
-    CSearchWorker& operator=(const CSearchWorker&) = delete;
+    explicit SearchWorker(ISearchReport& sink) : m_sink(sink) {}
+    ~SearchWorker() { Stop(); }
+    SearchWorker(const SearchWorker&) = delete;
+    SearchWorker& operator=(const SearchWorker&) = delete;
 
     // Starts one search of the capture at `indexPath` on a new thread. The
     // thread reports the ending (found, not found, bad parameters, end of

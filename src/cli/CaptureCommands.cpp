@@ -5,12 +5,12 @@
 #include <memory>
 
 #include "capture/MonitorRows.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "settings/ValueText.h"
 
@@ -19,8 +19,8 @@ namespace qv::cli {
 namespace {
 
 void PrintInfo(const std::string& capture) {
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     OpenOrFail(file, capture);
     MonitorSettings m;
     SamplingSettings s;
@@ -63,12 +63,12 @@ void PrintInfo(const std::string& capture) {
             std::cout << "  M" << n << "  -\n";
     }
     std::cout << "Trigger records:\n";
-    CIniFileCtrl index;
+    IniFile index;
     index.SetPath(file.GetIndexPath());
     int shown = 0;
     for (int n = 1;; ++n) {
         std::string value;
-        _ST_TRIGGER_EVENT e;
+        TriggerEvent e;
         if (index.ReadString("TriggerRecord", std::to_string(n), value) != 0) break;
         if (!ParseTriggerRecord(value, e)) continue;
         std::string when =
@@ -90,8 +90,8 @@ struct ListOptions {
 
 void List(const ListOptions& o) {
     int code = CodeNumber(o.code);
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     OpenOrFail(file, o.capture);
     if (!o.time.empty()) {
         auto t = ParseRecordTime(o.time);

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "capture/CaptureFolderList.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "cli/Commands.h"
 #include "core/CodeTable.h"
 #include "core/FileUtil.h"
@@ -36,7 +36,7 @@ std::string ReaderError(int rc) {
     }
 }
 
-void OpenOrFail(CQvrFile& file, const std::string& capture) {
+void OpenOrFail(CaptureReader& file, const std::string& capture) {
     int rc = file.Open(IndexPathOf(capture));
     // A damaged chunk still lets the records before the damage be read.
     if (rc != 0 && !(rc == kQvrChunkRead && file.HasRecord()))

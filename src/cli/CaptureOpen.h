@@ -5,7 +5,7 @@
 #include <string>
 
 namespace qv {
-class CQvrFile;
+class CaptureReader;
 }
 
 namespace qv::cli {
@@ -16,7 +16,7 @@ std::string IndexPathOf(std::string path);
 std::string ReaderError(int rc);
 // Opens the capture or throws a CommandError; a damaged chunk only warns,
 // since the records before the damage can still be read.
-void OpenOrFail(CQvrFile& file, const std::string& capture);
+void OpenOrFail(CaptureReader& file, const std::string& capture);
 
 // The display code named HEX, ASCII, JIS7, JIS8, EBCDIC or SJIS; throws a
 // CommandError for any other name.

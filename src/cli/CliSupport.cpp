@@ -24,7 +24,7 @@ bool FlagPrompt::AskYesNo(const std::string& text) {
 
 UnitIdentity ChosenUnit(const std::string& serial) {
     if (serial.empty()) return SelectedUnitFromFile().Identity();
-    CUnitList list(SelectedUnit{});
+    UnitList list(SelectedUnit{});
     list.Reload(CreateDeviceObject().get());
     auto i = list.FindBySerial(serial);
     if (!i) throw CommandError{kExitFailure, kMsgNotConnected};

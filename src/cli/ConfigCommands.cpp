@@ -9,7 +9,7 @@
 #include "cli/Commands.h"
 #include "core/AppPaths.h"
 #include "core/FileUtil.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 
 namespace qv::cli {
 
@@ -23,7 +23,7 @@ std::string ColorText(uint32_t c) {
 }
 
 void ShowConfig() {
-    CQvrCmn cmn;
+    AppContext cmn;
     if (cmn.LoadRegistrySettings() != 0)
         throw CommandError{kExitFailure,
                            "cannot open or create the settings store " + cmn.GetStorePath()};
@@ -83,7 +83,7 @@ std::optional<uint32_t> ParseColor(const std::string& text) {
 }
 
 void SetConfig(const std::string& name, const std::string& value) {
-    CQvrCmn cmn;
+    AppContext cmn;
     int rc = 0;
     if (name == "Frequency") {
         char* end = nullptr;

@@ -13,7 +13,7 @@
 #include "cli/Commands.h"
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "device/CaptureSession.h"
 #include "settings/MonitorSettings.h"
@@ -25,7 +25,7 @@ namespace qv::cli {
 namespace {
 
 // The local time the stream had reached, or now when it never told its date.
-std::time_t StreamClock(const CStreamDecoder& d) {
+std::time_t StreamClock(const StreamDecoder& d) {
     const std::string& date = d.DateText();
     if (!d.DateSeen() || date.size() != 6) return std::time(nullptr);
     std::tm tm{};
@@ -88,12 +88,12 @@ void Decode(const DecodeArgs& a) {
     if (!a.date.empty() && !IsValidDateText(a.date))
         throw CommandError{kExitUsage, "bad value \"" + a.date + "\" for --date: YYMMDD"};
 
-    CQvrCmn cmn;
+    AppContext cmn;
     cmn.LoadRegistrySettings();
     CaptureStartInfo info;
     info.directory = a.out;
     info.frameMax = cmn.GetFrameMax();
-    info.fileRecords = CQvrCmn::kFileRecords;
+    info.fileRecords = AppContext::kFileRecords;
     if (!a.settings.empty() && ImportStatusSet(a.settings, info.settings, std::time(nullptr)) != 0)
         throw CommandError{kExitFailure, "cannot read the status file " + a.settings};
     MonitorSettings& m = info.settings.status.monitor;
@@ -112,7 +112,7 @@ void Decode(const DecodeArgs& a) {
     info.folderTime = info.startClock = now;
 
     StderrEvents events;
-    CCaptureSession session(&cmn, &events);
+    CaptureSession session(&cmn, &events);
     const int rc = session.Start(info);
     if (rc == kErrCaptureFolder)
         throw CommandError{kExitFailure,
@@ -129,7 +129,7 @@ void Decode(const DecodeArgs& a) {
                                           static_cast<uint8_t>(std::stoi(a.date.substr(4, 2)))));
         session.Feed(date);
     }
-    CReceiveBuffer& buffer = session.Buffer();
+    ReceiveBuffer& buffer = session.Buffer();
     uint64_t bytesRead = 0;
     for (;;) {
         const size_t want = std::min(kReadSize, buffer.FreeSize());
@@ -145,7 +145,7 @@ void Decode(const DecodeArgs& a) {
     // end time is taken from the stream's own clock when it has one.
     const int stopRc = session.Stop(StreamClock(session.Decoder()));
 
-    const CStreamDecoder& d = session.Decoder();
+    const StreamDecoder& d = session.Decoder();
     const CaptureTotals& t = d.Totals();
     std::cout << session.IndexPath() << "\n";
     std::printf(

@@ -16,7 +16,7 @@ namespace qv::cli {
 
 namespace {
 
-void PrintRows(const CUnitList& list, bool all) {
+void PrintRows(const UnitList& list, bool all) {
     auto rows = list.Rows(all);
     std::printf("%-7s %-8s %-20s %-4s %s\n", "型番", "シリアル番号", "名前", "接続", "選択");
     for (const auto& r : rows)
@@ -27,13 +27,13 @@ void PrintRows(const CUnitList& list, bool all) {
         std::printf("(no unit%s)\n", all ? "" : " attached; --all shows every unit seen");
 }
 
-std::shared_ptr<CUsbDevice> Open(StatusUse use, const std::string& serial) {
+std::shared_ptr<UsbDevice> Open(StatusUse use, const std::string& serial) {
     StatusOpen o = OpenForStatus(use, ChosenUnit(serial));
     if (!o.message.empty()) throw CommandError{kExitFailure, o.message};
     return o.device;
 }
 
-std::optional<size_t> UnitBySerial(CUnitList& list, const std::string& serial) {
+std::optional<size_t> UnitBySerial(UnitList& list, const std::string& serial) {
     auto i = list.FindBySerial(serial);
     if (!i)
         throw CommandError{kExitFailure, "no unit with serial '" + serial + "' in the unit list"};
@@ -50,7 +50,7 @@ void AddDeviceCommands(CLI::App& app) {
     units->require_subcommand(0, 1);
     units->callback([units] {
         if (!units->get_subcommands().empty()) return;
-        CUnitList list(SelectedUnitFromFile());
+        UnitList list(SelectedUnitFromFile());
         list.Reload(CreateDeviceObject().get());
         PrintRows(list, all);
     });
@@ -63,7 +63,7 @@ void AddDeviceCommands(CLI::App& app) {
     sel->add_flag("--no", no, "answer No")->excludes(yesFlag);
     sel->callback([] {
         auto dev = CreateDeviceObject();
-        CUnitList list(SelectedUnitFromFile());
+        UnitList list(SelectedUnitFromFile());
         list.Reload(dev.get());
         auto i = UnitBySerial(list, selSerial);
         if (list.IsSelected(*i)) {
@@ -72,7 +72,7 @@ void AddDeviceCommands(CLI::App& app) {
         }
         FlagPrompt prompt(yes, no);
         // Another unit this tool selected earlier is released by the selection.
-        if (list.Apply(*i, &prompt, dev.get()) == CUnitList::ApplyResult::kDeclined)
+        if (list.Apply(*i, &prompt, dev.get()) == UnitList::ApplyResult::kDeclined)
             throw CommandError{kExitFailure, "not selected: the unit is in use by another copy"};
         std::printf("selected %s %s\n",
                     ModelName(static_cast<uint16_t>(list.Units()[*i].productId)),
@@ -83,7 +83,7 @@ void AddDeviceCommands(CLI::App& app) {
     rel->callback([] {
         auto dev = CreateDeviceObject();
         SelectedUnit current = SelectedUnitFromFile();
-        CUnitList list(current);
+        UnitList list(current);
         list.Reload(dev.get());
         if (current.IsNone()) {
             std::printf("no unit is selected\n");
@@ -100,7 +100,7 @@ void AddDeviceCommands(CLI::App& app) {
     name->add_option("NAME", newName, "the new name (empty to clear)")->required();
     name->callback([] {
         auto dev = CreateDeviceObject();
-        CUnitList list(SelectedUnitFromFile());
+        UnitList list(SelectedUnitFromFile());
         list.Reload(dev.get());
         auto i = UnitBySerial(list, nameSerial);
         if (!list.Rename(*i, newName, dev.get()))

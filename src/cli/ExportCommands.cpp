@@ -6,12 +6,12 @@
 #include <iostream>
 #include <memory>
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
 #include "cli/Commands.h"
 #include "cli/RangeArgs.h"
 #include "core/FileUtil.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "export/RangeCopier.h"
 #include "export/SaveWorker.h"
 
@@ -52,8 +52,8 @@ class SaveSink : public ISaveReport {
 };
 
 void Save(const SaveOptions& o) {
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     OpenOrFail(file, o.capture);
     auto [a, b] = ResolveRange(file, o.range);
     // Refused before the folder is made, so that a refused range leaves nothing.
@@ -77,7 +77,7 @@ void Save(const SaveOptions& o) {
     if (!IsDirectory(o.out) && MakeDirectories(o.out) != 0)
         throw CommandError{kExitFailure, "cannot make the folder " + o.out};
     SaveSink sink;
-    CSaveWorker worker(sink, o.csv ? SaveKind::kCsv : SaveKind::kCopy, file.GetIndexPath(), o.out);
+    SaveWorker worker(sink, o.csv ? SaveKind::kCsv : SaveKind::kCopy, file.GetIndexPath(), o.out);
     worker.SetOverwrite(o.overwrite);
     worker.Start(a, b);
     worker.Wait();

@@ -5,13 +5,13 @@
 #include <iostream>
 #include <memory>
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
 #include "cli/Commands.h"
 #include "cli/RangeArgs.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "print/PrintJob.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 
 namespace qv::cli {
 
@@ -44,14 +44,14 @@ class PageWriter : public IPrintReport {
 
 void Print(const PrintOptions& o) {
     const int code = CodeNumber(o.code);
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     OpenOrFail(file, o.capture);
     PrintListingInput input;
     input.codeMode = code;
     input.frequency = cmn.GetFrequency();
     // The triggers the capture was made with, which its index carries.
-    CStatusFileCtrl index;
+    StatusFile index;
     index.SetPath(file.GetIndexPath());
     for (int n = 1; n <= kTriggerCount; ++n)
         index.ReadTrigger(input.triggers[static_cast<size_t>(n - 1)], n);

@@ -1,7 +1,7 @@
 #include "cli/RangeArgs.h"
 
 #include "capture/MarkList.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "cli/Commands.h"
 
 namespace qv::cli {
@@ -20,7 +20,7 @@ RangeTimeKey TimeKey(const std::string& text, bool end, const char* option) {
     return MakeRangeTimeKey(t->date, t->ticks);
 }
 
-RangeTimeKey MarkKey(CQvrFile& file, int n) {
+RangeTimeKey MarkKey(CaptureReader& file, int n) {
     uint32_t chunk = 0;
     int kind = 0;
     std::string text, comment;
@@ -31,7 +31,7 @@ RangeTimeKey MarkKey(CQvrFile& file, int n) {
     return MakeRangeTimeKey(t->date, t->ticks);
 }
 
-RangeTimeKey CaptureKey(CQvrFile& file, bool end) {
+RangeTimeKey CaptureKey(CaptureReader& file, bool end) {
     std::string text;
     int rc = end ? file.GetCaptureEndText(text) : file.GetCaptureStartText(text);
     auto t = ParseRecordTime(text);
@@ -59,7 +59,7 @@ void AddRangeOptions(CLI::App& cmd, RangeArgs& args) {
     to->excludes(toMark);
 }
 
-std::pair<RangeTimeKey, RangeTimeKey> ResolveRange(CQvrFile& file, const RangeArgs& args) {
+std::pair<RangeTimeKey, RangeTimeKey> ResolveRange(CaptureReader& file, const RangeArgs& args) {
     if (!args.from.empty())
         return {TimeKey(args.from, false, "--from"), TimeKey(args.to, true, "--to")};
     if (args.fromMark > 0) return {MarkKey(file, args.fromMark), MarkKey(file, args.toMark)};

@@ -9,12 +9,12 @@
 #include <memory>
 #include <thread>
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "device/CardRun.h"
-#include "device/QvrMonitor.h"
+#include "device/MonitoringRun.h"
 
 namespace qv::cli {
 
@@ -65,14 +65,14 @@ std::string StartError(int rc) {
     }
 }
 
-void PrintCounters(const CQvrMonitor& mon, bool final) {
+void PrintCounters(const MonitoringRun& mon, bool final) {
     const bool tty = ::isatty(STDERR_FILENO);
     if (!tty && !final) return;
     std::fprintf(stderr, "%s SD %s  RD %s  records %s%s%s", tty ? "\r" : "",
-                 CQvrCmn::FormatThousands(
+                 AppContext::FormatThousands(
                      static_cast<int32_t>(std::min<uint64_t>(mon.Total(kCountSd), INT32_MAX)))
                      .c_str(),
-                 CQvrCmn::FormatThousands(
+                 AppContext::FormatThousands(
                      static_cast<int32_t>(std::min<uint64_t>(mon.Total(kCountRd), INT32_MAX)))
                      .c_str(),
                  std::to_string(mon.RecordTotal()).c_str(), mon.BufferFull() ? "  full" : "",
@@ -80,9 +80,9 @@ void PrintCounters(const CQvrMonitor& mon, bool final) {
     std::fflush(stderr);
 }
 
-void PrintCapture(CQvrMonitor& mon) {
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+void PrintCapture(MonitoringRun& mon) {
+    AppContext cmn;
+    CaptureReader file(cmn);
     std::string index = mon.IndexPath();
     std::cout << index << "\n";
     if (file.Open(index) != 0 && !file.HasRecord()) {
@@ -100,10 +100,10 @@ void PrintCapture(CQvrMonitor& mon) {
 void Run(const RunOptions& o, bool retrieval) {
     SelectUnitForRun(o.unit);
     FlagPrompt prompt(o.yes, o.no);
-    CQvrCmn cmn;
+    AppContext cmn;
     cmn.SetPrompt(&prompt);
     RunEvents events;
-    CQvrMonitor mon(cmn, &prompt, &events);
+    MonitoringRun mon(cmn, &prompt, &events);
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
     if (rc != 0 && !mon.Running()) throw CommandError{kExitFailure, StartError(rc)};
     if (!mon.Running()) {
@@ -163,7 +163,7 @@ void AddRecordCommands(CLI::App& app) {
     start->callback([so] {
         SelectUnitForRun(so->unit);
         FlagPrompt prompt(so->yes, so->no);
-        CQvrCmn cmn;
+        AppContext cmn;
         CardRunResult r =
             RunCardStart(cmn, &prompt, [](const std::string& s) { std::cerr << s << "\n"; });
         if (r.code != 0)

@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "capture/MarkList.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "capture/SearchWorker.h"
 #include "cli/CaptureOpen.h"
 #include "cli/Commands.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 
 namespace qv::cli {
 
@@ -109,8 +109,8 @@ class SearchSink : public ISearchReport {
 
 void Search(const SearchOptions& o) {
     SearchCondition c = BuildCondition(o);
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     OpenOrFail(file, o.capture);  // refuse a bad capture before the thread starts
     SearchStart start;
     if (o.frame > 0) {
@@ -130,7 +130,7 @@ void Search(const SearchOptions& o) {
         start.from = SearchFrom::kFirst;
     }
     SearchSink sink;
-    CSearchWorker worker(sink);
+    SearchWorker worker(sink);
     worker.Start(file.GetIndexPath(), c, start,
                  o.backward ? SearchDirection::kBackward : SearchDirection::kForward);
     worker.Wait();
@@ -151,8 +151,8 @@ void Search(const SearchOptions& o) {
 }
 
 void Mark(const std::string& capture, int n, uint64_t frame) {
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     OpenOrFail(file, capture);
     if (frame > 0 && file.GoToFrame(frame - 1) != kQvrOk)
         throw CommandError{kExitUsage, "no record " + std::to_string(frame) +
@@ -166,8 +166,8 @@ void Mark(const std::string& capture, int n, uint64_t frame) {
 }
 
 void Marks(const std::string& capture) {
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     OpenOrFail(file, capture);
     for (const auto& m : ReadMarks(file))
         std::printf("M%d  %s  chunk %u  %s\n", m.number, m.timeText.c_str(), m.chunk,

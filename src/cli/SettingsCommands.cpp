@@ -13,7 +13,7 @@
 #include "core/FileUtil.h"
 #include "device/UnitList.h"
 #include "settings/EditorRules.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 
 namespace qv::cli {
 
@@ -46,7 +46,7 @@ std::string TargetPath(const Target& target) {
 }
 
 // Loads the whole status of a bound file, as the parameter dialog does on opening.
-StatusSet LoadTarget(CStatusFileCtrl& file, const Target& target) {
+StatusSet LoadTarget(StatusFile& file, const Target& target) {
     std::string path = TargetPath(target);
     if (file.OpenStatusFile(path) != 0)
         throw CommandError{kExitFailure, "cannot open or create " + path};
@@ -69,7 +69,7 @@ StatusSet LoadTarget(CStatusFileCtrl& file, const Target& target) {
     return set;
 }
 
-void Save(CStatusFileCtrl& file, StatusSet& set) {
+void Save(StatusFile& file, StatusSet& set) {
     if (SaveStatusSet(file, set) != 0)
         throw CommandError{kExitFailure, "cannot write " + file.GetPath()};
 }
@@ -173,7 +173,7 @@ void CoupleDataLine(SamplingSettings& s, int line, const std::set<std::string>& 
 void SetCommand(const Target& target, const std::vector<std::string>& pairs) {
     // A missing working file is made from the template first, as at start-up;
     // everything else is checked on the copy before anything is written.
-    CStatusFileCtrl file;
+    StatusFile file;
     StatusSet set = LoadTarget(file, target);
     MonitorStatus& st = set.status;
     std::map<std::string, std::string> rates;
@@ -268,7 +268,7 @@ void TriggerCommand(const Target& target, const TriggerEdit& ed) {
     if (ed.n < 1 || ed.n > kTriggerCount) Usage("trigger number must be 1 to 5");
     if (ed.enable && ed.disable) Usage("--enable and --disable together");
     if (ed.useAnd && ed.useOr) Usage("--and and --or together");
-    CStatusFileCtrl file;
+    StatusFile file;
     StatusSet set = LoadTarget(file, target);
     TriggerSetting& t = set.triggers[static_cast<size_t>(ed.n - 1)];
     if (ed.clear) {
@@ -342,7 +342,7 @@ void TriggerCommand(const Target& target, const TriggerEdit& ed) {
 // ---- settings check ----
 
 int CheckCommand(const Target& target, bool yes) {
-    CStatusFileCtrl file;
+    StatusFile file;
     StatusSet set = LoadTarget(file, target);
     TriggerCheck check = CheckTriggers(set.triggers, set.option, std::time(nullptr));
     switch (check.outcome) {
@@ -396,7 +396,7 @@ void AddSettingsCommands(CLI::App& app) {
         StatusSet set;
         std::string path = showFile->empty() ? TargetPath(*target) : *showFile;
         if (showFile->empty()) {
-            CStatusFileCtrl file;
+            StatusFile file;
             set = LoadTarget(file, *target);
         } else if (ImportStatusSet(path, set, std::time(nullptr)) != 0) {
             Usage("not a readable .qvs or .qvr file: " + path);
@@ -421,7 +421,7 @@ void AddSettingsCommands(CLI::App& app) {
         if (expFile->find(".qvs") == std::string::npos)
             Usage("an export needs a .qvs file name: " + *expFile);
         if (PathExists(*expFile) && !*force) Usage(*expFile + " exists (--force overwrites it)");
-        CStatusFileCtrl source;
+        StatusFile source;
         StatusSet set = LoadTarget(source, *target);
         if (SaveStatusSet(*expFile, set) != 0)
             throw CommandError{kExitFailure, "cannot write " + *expFile};
@@ -438,7 +438,7 @@ void AddSettingsCommands(CLI::App& app) {
         if (ImportStatusSet(*impFile, probe, std::time(nullptr)) != 0)
             Usage("cannot import " + *impFile +
                   " (missing, or its extension is not in lower case)");
-        CStatusFileCtrl file;
+        StatusFile file;
         StatusSet set = LoadTarget(file, *target);
         ImportStatusSet(*impFile, set, std::time(nullptr));
         Save(file, set);

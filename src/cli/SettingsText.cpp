@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "core/CaptureIndexText.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "settings/EditorRules.h"
 #include "settings/TriggerSummary.h"
 
@@ -34,7 +34,7 @@ std::string LineText(uint8_t line) {
 std::string CycleText(uint32_t ns) {
     return ns == 0
                ? "off"
-               : CQvrCmn::FormatThousands(static_cast<int32_t>(std::min<uint32_t>(ns, INT32_MAX))) +
+               : AppContext::FormatThousands(static_cast<int32_t>(std::min<uint32_t>(ns, INT32_MAX))) +
                      " ns";
 }
 

@@ -86,7 +86,7 @@ bool IsValidDateText(std::string_view text) {
     return IsCalendarDay(2000 + Digits2(text, 0), Digits2(text, 2), Digits2(text, 4));
 }
 
-std::string FormatChunkEntry(const _ST_FILEADMI& e) {
+std::string FormatChunkEntry(const ChunkEntry& e) {
     // A start time past 24 h has no time text; the entry is still written so
     // the chunk stays readable.
     const std::string time = TicksToColonText(e.startTime).value_or(*TicksToColonText(0));
@@ -104,7 +104,7 @@ std::string FormatChunkEntry(const _ST_FILEADMI& e) {
     return std::string(buf);
 }
 
-bool ParseChunkEntry(std::string_view text, _ST_FILEADMI& e) {
+bool ParseChunkEntry(std::string_view text, ChunkEntry& e) {
     if (CountCommas(text) != 15 || GetField(text, 1).size() > kDateFieldSize) return false;
     ReadDate(GetField(text, 1), e.date);
     ReadTicks(GetField(text, 2), e.startTime);
@@ -119,7 +119,7 @@ bool ParseChunkEntry(std::string_view text, _ST_FILEADMI& e) {
     return true;
 }
 
-std::optional<std::string> FormatTriggerRecord(const _ST_TRIGGER_EVENT& t) {
+std::optional<std::string> FormatTriggerRecord(const TriggerEvent& t) {
     const std::string_view date = DateFieldText(t.date);
     auto time = TicksToColonText(t.time);
     if (!time || HoldsSeparator(date)) return std::nullopt;
@@ -129,7 +129,7 @@ std::optional<std::string> FormatTriggerRecord(const _ST_TRIGGER_EVENT& t) {
     return std::string(buf);
 }
 
-bool ParseTriggerRecord(std::string_view text, _ST_TRIGGER_EVENT& t) {
+bool ParseTriggerRecord(std::string_view text, TriggerEvent& t) {
     if (CountCommas(text) != 3 || GetField(text, 2).size() > kDateFieldSize) return false;
     ReadU64(GetField(text, 1), t.chunk);
     ReadDate(GetField(text, 2), t.date);

@@ -68,15 +68,15 @@ struct CaptureTime {
 
 // Chunk entry of section DataFile: date, colon time text, then the 14
 // counters. A start time over 24 h is written as the time text of 0.
-std::string FormatChunkEntry(const _ST_FILEADMI& entry);
+std::string FormatChunkEntry(const ChunkEntry& entry);
 // Needs exactly 15 commas and a date field of at most 8 bytes.
-bool ParseChunkEntry(std::string_view text, _ST_FILEADMI& entry);
+bool ParseChunkEntry(std::string_view text, ChunkEntry& entry);
 
 // Trigger record: chunk, date, colon time text, code. nullopt when the time is
 // over 24 h or the date holds a comma.
-std::optional<std::string> FormatTriggerRecord(const _ST_TRIGGER_EVENT& event);
+std::optional<std::string> FormatTriggerRecord(const TriggerEvent& event);
 // Needs exactly 3 commas and a date field of at most 8 bytes.
-bool ParseTriggerRecord(std::string_view text, _ST_TRIGGER_EVENT& event);
+bool ParseTriggerRecord(std::string_view text, TriggerEvent& event);
 
 // One of the five user marks.
 struct CaptureMark {

@@ -199,7 +199,7 @@ constexpr bool SetDateField(char (&field)[kDateFieldSize], std::string_view text
 // Chunk administration entry: one per chunk file. The leading record is not
 // counted.
 
-struct _ST_FILEADMI {
+struct ChunkEntry {
     char date[kDateFieldSize] = {};  // YYMMDD of the chunk's records
     uint64_t startTime = 0;          // time stamp of the first record, 10 ns ticks
     uint32_t sdRecords = 0;          // kind 0
@@ -233,7 +233,7 @@ struct _ST_FILEADMI {
 
     // Adds the counters of another chunk (for capture totals); the date and
     // start time stay this entry's own.
-    constexpr _ST_FILEADMI& AddCounters(const _ST_FILEADMI& o) {
+    constexpr ChunkEntry& AddCounters(const ChunkEntry& o) {
         sdRecords += o.sdRecords;
         rdRecords += o.rdRecords;
         lineChanges += o.lineChanges;
@@ -252,7 +252,7 @@ struct _ST_FILEADMI {
 inline constexpr int32_t kTriggerCodeMemoryOverflow = 255;
 inline constexpr size_t kMaxTriggerEvents = 1000;
 
-struct _ST_TRIGGER_EVENT {
+struct TriggerEvent {
     uint64_t chunk = 0;              // 1-based slot of the chunk being written
     char date[kDateFieldSize] = {};  // YYMMDD current at the event
     uint64_t time = 0;               // 10 ns ticks

@@ -13,8 +13,8 @@
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
 #include "core/TimeText.h"
-#include "device/ManageFileCtrl.h"
-#include "device/MonitorFileCtrl.h"
+#include "capture/CaptureIndex.h"
+#include "capture/ChunkWriter.h"
 #include "settings/MonitorSettings.h"
 
 namespace qv {
@@ -42,7 +42,7 @@ FolderChunks ListChunks(const std::string& folder) {
     FolderChunks out;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return out;
-    const std::string_view ext = CMonitorFileCtrl::kChunkExtension;
+    const std::string_view ext = ChunkWriter::kChunkExtension;
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view name = e->d_name;
         uint64_t n = 0;
@@ -59,7 +59,7 @@ FolderChunks ListChunks(const std::string& folder) {
 }
 
 // Chunk entries the index holds, counted from "1" to the first absent one.
-uint64_t IndexEntries(CManageFileCtrl& index) {
+uint64_t IndexEntries(CaptureIndex& index) {
     return index.ChunkTotals().chunks;
 }
 
@@ -131,7 +131,7 @@ bool CaptureNeedsRecovery(const std::string& indexPath) {
     const FolderChunks chunks = ListChunks(FolderOf(indexPath));
     if (!chunks.temporary.empty() || chunks.reserve) return true;
     if (chunks.numbered.empty()) return false;
-    CManageFileCtrl index;
+    CaptureIndex index;
     index.SetPath(indexPath);
     return chunks.numbered.rbegin()->first > IndexEntries(index);
 }
@@ -145,7 +145,7 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     if (indexPath.find(".qvr") == std::string::npos || !PathExists(indexPath))
         return fail("no capture index at " + indexPath);
     const std::string folder = FolderOf(indexPath);
-    CManageFileCtrl index;
+    CaptureIndex index;
     index.SetPath(indexPath);
     MonitorSettings monitor;
     SamplingSettings sampling;
@@ -177,7 +177,7 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     // (its leading record is not a chunk switch's, or its time runs
     // backwards) is a day later.
     int date = 0;
-    _ST_FILEADMI first;
+    ChunkEntry first;
     CaptureTime start;
     if (index.ReadChunkEntry(1, first) == 0)
         date = static_cast<int>(ParseLeadingInt(DateFieldText(first.date)));
@@ -224,7 +224,7 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     // Final names in written order. A name is never reused: a temporary file
     // moves only onto a number no file holds.
     for (size_t i = 0; i < kept.size(); ++i) {
-        const std::string target = CMonitorFileCtrl::FinalChunkName(i + 1);
+        const std::string target = ChunkWriter::FinalChunkName(i + 1);
         if (kept[i].name == target) continue;
         const std::string from = JoinPath(folder, kept[i].name);
         const std::string to = JoinPath(folder, target);
@@ -244,9 +244,9 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
         records += kept[i].scan.Records();
     }
     for (uint64_t n = kept.size() + 1; n <= entries; ++n)
-        index.DeleteKey(CManageFileCtrl::kDataFile, std::to_string(n));
+        index.DeleteKey(CaptureIndex::kDataFile, std::to_string(n));
     index.WriteFrameNum(records);
-    const _ST_FILEADMI& head = kept.front().scan.entry;
+    const ChunkEntry& head = kept.front().scan.entry;
     index.WriteStartTime(DateFieldText(head.date), head.startTime);
     const ChunkScan* last = nullptr;
     for (const Kept& k : kept)

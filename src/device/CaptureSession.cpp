@@ -11,7 +11,7 @@
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "device/CaptureRecovery.h"
 
@@ -33,19 +33,19 @@ void LocalDateAndTicks(std::time_t t, std::string& date, uint64_t& ticks) {
     ticks = FieldsToTicks(local.tm_hour, local.tm_min, local.tm_sec, 0, 0, 0);
 }
 
-CCaptureSession::CCaptureSession(CQvrCmn* cmn, IMonitorEvents* events)
+CaptureSession::CaptureSession(AppContext* cmn, IMonitorEvents* events)
     : m_cmn(cmn),
       m_writer(cmn),
-      m_buffer(std::make_unique<CReceiveBuffer>()),
-      m_decoder(std::make_unique<CStreamDecoder>(m_writer, events, cmn)) {}
+      m_buffer(std::make_unique<ReceiveBuffer>()),
+      m_decoder(std::make_unique<StreamDecoder>(m_writer, events, cmn)) {}
 
-CCaptureSession::~CCaptureSession() = default;
+CaptureSession::~CaptureSession() = default;
 
-std::string CCaptureSession::IndexPath() const {
+std::string CaptureSession::IndexPath() const {
     return JoinPath(m_folder, m_folderName + ".qvr");
 }
 
-int CCaptureSession::Fail(int code, const std::string& message) {
+int CaptureSession::Fail(int code, const std::string& message) {
     if (m_cmn) {
         m_cmn->WriteLog("ERR", "MonitorWnd", __LINE__, message);
         if (IPrompt* prompt = m_cmn->GetPrompt()) prompt->ShowMessage(message);
@@ -53,7 +53,7 @@ int CCaptureSession::Fail(int code, const std::string& message) {
     return code;
 }
 
-int CCaptureSession::Start(const CaptureStartInfo& info) {
+int CaptureSession::Start(const CaptureStartInfo& info) {
     const MonitorSettings& monitor = info.settings.status.monitor;
     // One level only: a missing save folder is a failure, not something to
     // make. The folder is made exclusively: two runs that start in the same
@@ -105,11 +105,11 @@ int CCaptureSession::Start(const CaptureStartInfo& info) {
     return 0;
 }
 
-std::string CCaptureSession::ReservePath() const {
+std::string CaptureSession::ReservePath() const {
     return JoinPath(m_folder, kIndexReserveName);
 }
 
-void CCaptureSession::ReserveIndexSpace() {
+void CaptureSession::ReserveIndexSpace() {
     // What the index grows by at Stop, on top of what it holds now: the
     // trigger records, and one entry for each chunk the run opens.
     struct stat st {};
@@ -122,13 +122,13 @@ void CCaptureSession::ReserveIndexSpace() {
                              kEntryBytes);
 }
 
-int CCaptureSession::Stop(std::time_t stopClock) {
+int CaptureSession::Stop(std::time_t stopClock) {
     if (!m_running) return 0;
     m_running = false;
-    CStreamDecoder& dec = *m_decoder;
+    StreamDecoder& dec = *m_decoder;
     dec.FinishRun();
 
-    const CMonitorTbl& table = dec.Table();
+    const ChunkTable& table = dec.Table();
     // A last chunk without a record gives readers nothing to land on.
     uint64_t keep = table.Used();
     if (keep > 1 && table.Chronological(keep - 1).RecordCount() == 0) --keep;
@@ -144,7 +144,7 @@ int CCaptureSession::Stop(std::time_t stopClock) {
     m_index.WriteEndTime(date, IndexEndTicks(ticks));
     uint64_t records = 0;
     for (uint64_t i = 0; i < keep; ++i) {
-        _ST_FILEADMI entry = table.Chronological(i);
+        ChunkEntry entry = table.Chronological(i);
         // A run that never saw a date item dates its chunks by its start.
         if (!IsValidDateText(DateFieldText(entry.date))) SetDateField(entry.date, m_startDate);
         records += entry.RecordCount();
@@ -155,7 +155,7 @@ int CCaptureSession::Stop(std::time_t stopClock) {
     // first absent one; a time past 24 h (no date item came at midnight) is
     // carried into the following day.
     int written = 0;
-    for (_ST_TRIGGER_EVENT ev : dec.TriggerEvents()) {
+    for (TriggerEvent ev : dec.TriggerEvents()) {
         if (ev.time > kTicksPerDay) {
             const int day = static_cast<int>(ParseLeadingInt(DateFieldText(ev.date)));
             if (auto moved = NormaliseDayTime(day, static_cast<int64_t>(ev.time))) {
@@ -167,7 +167,7 @@ int CCaptureSession::Stop(std::time_t stopClock) {
         }
         if (m_index.WriteTriggerRecord(ev, written + 1) == 0) ++written;
     }
-    _ST_FILEADMI first;
+    ChunkEntry first;
     if (m_index.ReadChunkEntry(1, first) == 0 && IsValidDateText(DateFieldText(first.date)))
         m_index.WriteStartTime(DateFieldText(first.date), first.startTime);
     return m_index.EndBatch() == 0 ? 0 : -1;

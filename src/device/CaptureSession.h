@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "device/ManageFileCtrl.h"
-#include "device/MonitorFileCtrl.h"
+#include "capture/CaptureIndex.h"
+#include "capture/ChunkWriter.h"
 #include "device/StreamDecoder.h"
 #include "settings/StatusSet.h"
 
 namespace qv {
 
-class CQvrCmn;
+class AppContext;
 
 // Codes of Start beyond -1.
 inline constexpr int kErrTriggerWrite = -5;    // trigger 5 could not be written to the index
@@ -44,11 +44,11 @@ std::string CaptureFolderName(std::time_t t);
 // The date text (YYMMDD) and time of day (10 ns ticks) of a clock value.
 void LocalDateAndTicks(std::time_t t, std::string& date, uint64_t& ticks);
 
-class CCaptureSession {
+class CaptureSession {
   public:
     // `cmn` (log, prompt) and `events` may be null.
-    CCaptureSession(CQvrCmn* cmn, IMonitorEvents* events);
-    ~CCaptureSession();
+    CaptureSession(AppContext* cmn, IMonitorEvents* events);
+    ~CaptureSession();
 
     // Makes the folder, the index with the run's settings and the first chunk,
     // and writes StartTime. The folder is the run's own: when a folder of the
@@ -59,8 +59,8 @@ class CCaptureSession {
     // log as a monitoring start shows it).
     int Start(const CaptureStartInfo& info);
 
-    CStreamDecoder& Decoder() { return *m_decoder; }
-    CReceiveBuffer& Buffer() { return *m_buffer; }
+    StreamDecoder& Decoder() { return *m_decoder; }
+    ReceiveBuffer& Buffer() { return *m_buffer; }
     // Appends bytes read from the instrument and decodes them.
     void Feed(std::span<const uint8_t> bytes) { m_decoder->Feed(*m_buffer, bytes); }
 
@@ -77,7 +77,7 @@ class CCaptureSession {
     const std::string& FolderPath() const { return m_folder; }
     const std::string& FolderName() const { return m_folderName; }
     std::string IndexPath() const;
-    CManageFileCtrl& Index() { return m_index; }
+    CaptureIndex& Index() { return m_index; }
 
   private:
     // Two runs never share a folder: this many later seconds are tried.
@@ -91,11 +91,11 @@ class CCaptureSession {
     std::string ReservePath() const;
     void ReserveIndexSpace();
 
-    CQvrCmn* m_cmn;
-    CMonitorFileCtrl m_writer;
-    std::unique_ptr<CReceiveBuffer> m_buffer;
-    std::unique_ptr<CStreamDecoder> m_decoder;
-    CManageFileCtrl m_index;
+    AppContext* m_cmn;
+    ChunkWriter m_writer;
+    std::unique_ptr<ReceiveBuffer> m_buffer;
+    std::unique_ptr<StreamDecoder> m_decoder;
+    CaptureIndex m_index;
     std::string m_folder;
     std::string m_folderName;
     std::string m_startDate;  // YYMMDD of the start clock

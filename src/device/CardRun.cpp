@@ -7,11 +7,11 @@
 
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "device/CommandEncoding.h"
 #include "device/RunPrecheck.h"
 #include "device/UnitList.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 #include "settings/StatusSet.h"
 
 namespace qv {
@@ -33,7 +33,7 @@ int StoreSettingsInCard(DeviceCommand& cmd, const std::string& path, bool fixMem
     return written == static_cast<long>(block.size()) ? 0 : -2;
 }
 
-CardRunResult RunCardStart(CQvrCmn& cmn, IPrompt* prompt,
+CardRunResult RunCardStart(AppContext& cmn, IPrompt* prompt,
                            const std::function<void(const std::string&)>& status) {
     auto fail = [&](const std::string& text) {
         if (prompt) prompt->ShowMessage(text);
@@ -56,7 +56,7 @@ CardRunResult RunCardStart(CQvrCmn& cmn, IPrompt* prompt,
 
     show(kCardStatusSetting);
     const std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
-    CStatusFileCtrl file;
+    StatusFile file;
     if (file.OpenStatusFile(path) != 0) return fail(BadParameter(3));
     StatusSet set;
     LoadStatusSet(file, set, std::time(nullptr));

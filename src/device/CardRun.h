@@ -11,7 +11,7 @@
 namespace qv {
 
 class IPrompt;
-class CQvrCmn;
+class AppContext;
 
 inline constexpr const char* kCardStatusConnecting = "QVと接続しています...";
 inline constexpr const char* kCardStatusSetting = "モニタパラメータを設定しています...";
@@ -36,7 +36,7 @@ struct CardRunResult {
 
 // Runs the sequence; `status` receives the status texts as they change.
 // Failures come back with their numbered message in `message`.
-CardRunResult RunCardStart(CQvrCmn& cmn, IPrompt* prompt,
+CardRunResult RunCardStart(AppContext& cmn, IPrompt* prompt,
                            const std::function<void(const std::string&)>& status);
 
 }  // namespace qv

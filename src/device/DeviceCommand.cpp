@@ -45,7 +45,7 @@ int MasterSlaveCode(int mode) {
     }
 }
 
-DeviceCommand::DeviceCommand(std::shared_ptr<CUsbDevice> device) : m_device(std::move(device)) {}
+DeviceCommand::DeviceCommand(std::shared_ptr<UsbDevice> device) : m_device(std::move(device)) {}
 
 void DeviceCommand::SetParam(int i, uint32_t value) {
     if (!m_device || i < 1 || static_cast<size_t>(4 * i + 4) > kPacketBufferSize) return;

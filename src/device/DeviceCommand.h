@@ -84,7 +84,7 @@ int MasterSlaveCode(int mode);
 class DeviceCommand {
   public:
     // `device` may be null: then every command fails.
-    explicit DeviceCommand(std::shared_ptr<CUsbDevice> device);
+    explicit DeviceCommand(std::shared_ptr<UsbDevice> device);
 
     // --- packet layer
     // Sets parameter word i (1-based) of the command buffer.
@@ -150,7 +150,7 @@ class DeviceCommand {
     int Send(size_t length, unsigned timeoutMs = kTimeoutCommandMs);
     int ReadReply();
 
-    std::shared_ptr<CUsbDevice> m_device;
+    std::shared_ptr<UsbDevice> m_device;
     size_t m_replyLength = 0;
 };
 

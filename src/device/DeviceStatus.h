@@ -28,7 +28,7 @@ inline constexpr const char* kMsgMonitoringNoChange = "モニタ中のため設�
 enum class StatusUse { kUnitInfo, kClock, kMasterSlave };
 
 struct StatusOpen {
-    std::shared_ptr<CUsbDevice> device;  // open on the unit when message is empty
+    std::shared_ptr<UsbDevice> device;  // open on the unit when message is empty
     std::string message;
 };
 // Creates the device object and finds the selected unit (for the

@@ -7,9 +7,9 @@
 
 #include "capture/ChunkScan.h"
 #include "core/FileUtil.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
-#include "device/MonitorFileCtrl.h"
+#include "capture/ChunkWriter.h"
 
 namespace qv {
 
@@ -24,7 +24,7 @@ uint64_t SubtractFloor(uint64_t a, uint64_t b) {
 
 }  // namespace
 
-void CReceiveBuffer::Consume(size_t n) {
+void ReceiveBuffer::Consume(size_t n) {
     if (n >= m_fill) {
         m_fill = 0;
         return;
@@ -33,14 +33,14 @@ void CReceiveBuffer::Consume(size_t n) {
     m_fill -= n;
 }
 
-CStreamDecoder::CStreamDecoder(CMonitorFileCtrl& writer, IMonitorEvents* events, CQvrCmn* cmn)
+StreamDecoder::StreamDecoder(ChunkWriter& writer, IMonitorEvents* events, AppContext* cmn)
     : m_writer(writer), m_events(events), m_cmn(cmn), m_assembly(new uint8_t[kAssemblySize]) {
     Reset(DecoderConfig{});
 }
 
-CStreamDecoder::~CStreamDecoder() = default;
+StreamDecoder::~StreamDecoder() = default;
 
-void CStreamDecoder::Reset(const DecoderConfig& config) {
+void StreamDecoder::Reset(const DecoderConfig& config) {
     m_config = config;
     if (m_config.fileRecords == 0) m_config.fileRecords = 1;
     m_layout = StreamLayoutFor(config.protocol);
@@ -50,31 +50,31 @@ void CStreamDecoder::Reset(const DecoderConfig& config) {
     m_running = m_chunkStart = 0;
     m_lineState = m_eventByte = 0;
     m_chunkRecords = 0;
-    m_chunk = _ST_FILEADMI{};
+    m_chunk = ChunkEntry{};
     m_chunksOpened = 0;
     m_skip = 0;
     m_writeFailures = m_droppedAtLimit = 0;
     m_assembledData = m_pieces = 0;
     m_assemblyHeader = 0;
     m_assemblyStart = 0;
-    m_table.Reset(CMonitorTbl::EntriesFor(m_config.frameMax, m_config.fileRecords));
+    m_table.Reset(ChunkTable::EntriesFor(m_config.frameMax, m_config.fileRecords));
     m_ring.Clear();
     m_triggers.clear();
     m_triggers.reserve(kMaxTriggerEvents);
 }
 
-void CStreamDecoder::ChunkOpened() {
+void StreamDecoder::ChunkOpened() {
     m_chunkFailuresBefore = m_writeFailures;
     m_chunkEventBefore = m_eventByte;
 }
 
-_ST_FILEADMI CStreamDecoder::ClosedChunkEntry() {
-    _ST_FILEADMI entry = CurrentChunkEntry();
+ChunkEntry StreamDecoder::ClosedChunkEntry() {
+    ChunkEntry entry = CurrentChunkEntry();
     if (m_writeFailures == m_chunkFailuresBefore) return entry;
     ChunkScan scan;
     ScanChunkFile(JoinPath(m_writer.GetFolder(), m_writer.GetChunkName()), m_config.protocol,
                   m_chunkEventBefore, scan);
-    _ST_FILEADMI disk = scan.entry;
+    ChunkEntry disk = scan.entry;
     std::copy(entry.date, entry.date + kDateFieldSize, disk.date);
     disk.startTime = disk.RecordCount() > 0 ? disk.startTime : entry.startTime;
     // What the buffer lost never reached the capture: the totals drop it too.
@@ -93,65 +93,65 @@ _ST_FILEADMI CStreamDecoder::ClosedChunkEntry() {
     return disk;
 }
 
-int CStreamDecoder::OpenFirstChunk() {
-    m_writer.SetChunkName(CMonitorFileCtrl::ChunkName(m_table.CurrentSlot()));
+int StreamDecoder::OpenFirstChunk() {
+    m_writer.SetChunkName(ChunkWriter::ChunkName(m_table.CurrentSlot()));
     ChunkOpened();
     const int rc = m_writer.OpenChunk();
-    m_chunk = _ST_FILEADMI{};
+    m_chunk = ChunkEntry{};
     m_chunkRecords = 0;
     ++m_chunksOpened;
     return rc;
 }
 
-void CStreamDecoder::Post(MainWindowMessage message, std::string_view text) {
+void StreamDecoder::Post(MainWindowMessage message, std::string_view text) {
     if (m_events) m_events->PostToMainWindow(message, text);
 }
 
-void CStreamDecoder::ReportWriteFailure() {
+void StreamDecoder::ReportWriteFailure() {
     ++m_writeFailures;
     Post(MainWindowMessage::kStatusText, kTextWriteFailed);
 }
 
-void CStreamDecoder::Write(const uint8_t* bytes, size_t length) {
+void StreamDecoder::Write(const uint8_t* bytes, size_t length) {
     if (m_writer.Append(bytes, length) != 0) ReportWriteFailure();
 }
 
-_ST_FILEADMI CStreamDecoder::CurrentChunkEntry() const {
-    _ST_FILEADMI entry = m_chunk;
+ChunkEntry StreamDecoder::CurrentChunkEntry() const {
+    ChunkEntry entry = m_chunk;
     SetDateField(entry.date, m_date);
     entry.startTime = m_chunkStart;
     return entry;
 }
 
-void CStreamDecoder::FinishChunk() {
+void StreamDecoder::FinishChunk() {
     if (m_writer.FlushAndClose(true) != 0) ReportWriteFailure();
     m_table.Add(ClosedChunkEntry());
 }
 
-int CStreamDecoder::OpenNextChunk() {
+int StreamDecoder::OpenNextChunk() {
     if (AtFixLimit()) return -1;
     if (m_table.Full() && m_config.memory == kMemoryRing) {
         // The oldest chunk is about to be overwritten: its records leave the run.
-        const _ST_FILEADMI& old = m_table.CurrentEntry();
+        const ChunkEntry& old = m_table.CurrentEntry();
         m_totals.records = SubtractFloor(m_totals.records, old.RecordCount());
         m_totals.kinds[0] = SubtractFloor(m_totals.kinds[0], old.sdRecords);
         m_totals.kinds[1] = SubtractFloor(m_totals.kinds[1], old.rdRecords);
         m_totals.kinds[2] = SubtractFloor(m_totals.kinds[2], old.lineChanges);
         m_totals.kinds[3] = SubtractFloor(m_totals.kinds[3], old.events);
     }
-    m_writer.SetChunkName(CMonitorFileCtrl::ChunkName(m_table.CurrentSlot()));
+    m_writer.SetChunkName(ChunkWriter::ChunkName(m_table.CurrentSlot()));
     ChunkOpened();
     const int rc = m_writer.OpenChunk();
     // The counters restart even when the file could not be made, so that a
     // failing folder costs one report per chunk, not one per record.
-    m_chunk = _ST_FILEADMI{};
+    m_chunk = ChunkEntry{};
     m_chunkRecords = 0;
     ++m_chunksOpened;
     if (rc != 0) ReportWriteFailure();
     return rc;
 }
 
-void CStreamDecoder::RotateIfFull() {
+void StreamDecoder::RotateIfFull() {
     if (m_chunkRecords < m_config.fileRecords) return;
     FinishChunk();
     if (OpenNextChunk() == 0) {
@@ -161,7 +161,7 @@ void CStreamDecoder::RotateIfFull() {
     }
 }
 
-void CStreamDecoder::Count(uint8_t header, uint8_t value) {
+void StreamDecoder::Count(uint8_t header, uint8_t value) {
     ++m_chunkRecords;
     ++m_totals.records;
     switch (HeaderKind(header)) {
@@ -195,7 +195,7 @@ void CStreamDecoder::Count(uint8_t header, uint8_t value) {
     }
 }
 
-bool CStreamDecoder::DropAtLimit() {
+bool StreamDecoder::DropAtLimit() {
     if (m_config.memory != kMemoryFix || m_totals.records < m_config.frameMax) return false;
     // One report is enough; the main window shows it until the run stops.
     if (!m_limitReported) {
@@ -207,7 +207,7 @@ bool CStreamDecoder::DropAtLimit() {
 }
 
 // Inlined into Decode: it runs once per item of every ASYNC/LOGIC stream.
-[[gnu::always_inline]] inline void CStreamDecoder::HandleShortData(uint8_t header, uint8_t value,
+[[gnu::always_inline]] inline void StreamDecoder::HandleShortData(uint8_t header, uint8_t value,
                                                                    uint16_t step) {
     if (!m_started) [[unlikely]] {
         // Data before the first date has no day to belong to.
@@ -259,7 +259,7 @@ bool CStreamDecoder::DropAtLimit() {
         RotateIfFull();
 }
 
-void CStreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item) {
+void StreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item) {
     if (!m_started) {
         m_started = true;
         m_lineState = item.value;
@@ -284,7 +284,7 @@ void CStreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& ite
     RotateIfFull();
 }
 
-void CStreamDecoder::WriteFrameRecord(uint8_t* record, size_t dataLength, const FrameHeader& head) {
+void StreamDecoder::WriteFrameRecord(uint8_t* record, size_t dataLength, const FrameHeader& head) {
     EncodeFrameHeader(record, head);
     if (m_chunkRecords == 0) m_chunkStart = head.start;
     m_running = head.end;
@@ -304,7 +304,7 @@ void CStreamDecoder::WriteFrameRecord(uint8_t* record, size_t dataLength, const 
     RotateIfFull();
 }
 
-void CStreamDecoder::HandleFrame(const StreamItem& item) {
+void StreamDecoder::HandleFrame(const StreamItem& item) {
     // Only a line change starts a chunk of the 8-byte layout.
     if (!m_started) return;
     if (DropAtLimit()) return;
@@ -340,13 +340,13 @@ void CStreamDecoder::HandleFrame(const StreamItem& item) {
     WriteFrameRecord(m_assembly.get(), total, head);
 }
 
-void CStreamDecoder::AddTriggerEvent(uint8_t code) {
+void StreamDecoder::AddTriggerEvent(uint8_t code) {
     if (code == kTriggerCodeBufferFull) {
         m_bufferFull = true;
         if (m_cmn) m_cmn->WriteLog("DBG", kLogSource, __LINE__, "SDRAM Buffer Full!!");
     }
     if (m_triggers.size() >= kMaxTriggerEvents) return;
-    _ST_TRIGGER_EVENT ev;
+    TriggerEvent ev;
     ev.chunk = m_table.CurrentSlot();
     SetDateField(ev.date, m_date);
     ev.time = m_running;
@@ -354,7 +354,7 @@ void CStreamDecoder::AddTriggerEvent(uint8_t code) {
     m_triggers.push_back(ev);
 }
 
-bool CStreamDecoder::HandleControl(const StreamItem& item) {
+bool StreamDecoder::HandleControl(const StreamItem& item) {
     switch (item.type) {
         case ItemType::kTriggerStep:
             m_running += item.step;
@@ -413,7 +413,7 @@ bool CStreamDecoder::HandleControl(const StreamItem& item) {
     return true;
 }
 
-void CStreamDecoder::Decode(CReceiveBuffer& buffer) {
+void StreamDecoder::Decode(ReceiveBuffer& buffer) {
     const uint8_t* p = buffer.Data();
     const size_t n = buffer.Fill();
     size_t pos = 0;
@@ -459,7 +459,7 @@ void CStreamDecoder::Decode(CReceiveBuffer& buffer) {
     buffer.Consume(pos);
 }
 
-void CStreamDecoder::Feed(CReceiveBuffer& buffer, std::span<const uint8_t> bytes) {
+void StreamDecoder::Feed(ReceiveBuffer& buffer, std::span<const uint8_t> bytes) {
     size_t at = 0;
     while (at < bytes.size()) {
         const size_t k = std::min(buffer.FreeSize(), bytes.size() - at);
@@ -471,7 +471,7 @@ void CStreamDecoder::Feed(CReceiveBuffer& buffer, std::span<const uint8_t> bytes
     }
 }
 
-int CStreamDecoder::FinishRun() {
+int StreamDecoder::FinishRun() {
     const int rc = m_writer.FlushAndClose(true);
     if (rc != 0) ReportWriteFailure();
     // A FIX run stopped at its limit already put its last chunk in the table.

@@ -19,14 +19,14 @@
 
 #include "core/CaptureRecord.h"
 #include "device/LiveRing.h"
-#include "device/MonitorTbl.h"
+#include "capture/ChunkTable.h"
 #include "device/StreamItem.h"
 #include "settings/MonitorSettings.h"
 
 namespace qv {
 
-class CMonitorFileCtrl;
-class CQvrCmn;
+class ChunkWriter;
+class AppContext;
 
 // Reports of the monitoring run to the main window, which the window system
 // delivers as posted messages.
@@ -67,11 +67,11 @@ struct CaptureTotals {
 
 // Bytes read from the instrument and not yet decoded: room for one 1 MiB
 // status-driven read on top of whatever incomplete item waits at the front.
-class CReceiveBuffer {
+class ReceiveBuffer {
   public:
     static constexpr size_t kSize = 33'554'944;  // 32 MiB + 512
 
-    CReceiveBuffer() : m_bytes(new uint8_t[kSize]) {}
+    ReceiveBuffer() : m_bytes(new uint8_t[kSize]) {}
     uint8_t* FreeSpace() { return m_bytes.get() + m_fill; }
     size_t FreeSize() const { return kSize - m_fill; }
     // Counts `n` bytes just read into FreeSpace.
@@ -87,15 +87,15 @@ class CReceiveBuffer {
     size_t m_fill = 0;
 };
 
-class CStreamDecoder {
+class StreamDecoder {
   public:
     static constexpr const char* kLogSource = "MonitorWnd";
 
     // `writer` must outlive the decoder; `events` and `cmn` may be null.
-    CStreamDecoder(CMonitorFileCtrl& writer, IMonitorEvents* events, CQvrCmn* cmn = nullptr);
-    ~CStreamDecoder();
-    CStreamDecoder(const CStreamDecoder&) = delete;
-    CStreamDecoder& operator=(const CStreamDecoder&) = delete;
+    StreamDecoder(ChunkWriter& writer, IMonitorEvents* events, AppContext* cmn = nullptr);
+    ~StreamDecoder();
+    StreamDecoder(const StreamDecoder&) = delete;
+    StreamDecoder& operator=(const StreamDecoder&) = delete;
 
     // Clears the whole state for a new run and builds the chunk table.
     void Reset(const DecoderConfig& config);
@@ -104,10 +104,10 @@ class CStreamDecoder {
     int OpenFirstChunk();
 
     // Decodes every complete item at the front of the buffer and removes it.
-    void Decode(CReceiveBuffer& buffer);
+    void Decode(ReceiveBuffer& buffer);
     // Convenience for tools and tests: appends the bytes to the buffer,
     // decoding whenever it fills, then decodes.
-    void Feed(CReceiveBuffer& buffer, std::span<const uint8_t> bytes);
+    void Feed(ReceiveBuffer& buffer, std::span<const uint8_t> bytes);
 
     // Stop, the file side: closes the current chunk and adds its entry to the
     // table (unless a FIX run is at its limit). 0, or -1 when the close failed.
@@ -116,8 +116,8 @@ class CStreamDecoder {
     // --- state read by the run and its views
     const DecoderConfig& Config() const { return m_config; }
     const CaptureTotals& Totals() const { return m_totals; }
-    const CMonitorTbl& Table() const { return m_table; }
-    const std::vector<_ST_TRIGGER_EVENT>& TriggerEvents() const { return m_triggers; }
+    const ChunkTable& Table() const { return m_table; }
+    const std::vector<TriggerEvent>& TriggerEvents() const { return m_triggers; }
     const LiveRing& Ring() const { return m_ring; }
     LiveRing& Ring() { return m_ring; }
     const std::string& DateText() const { return m_date; }
@@ -130,7 +130,7 @@ class CStreamDecoder {
     uint64_t ChunksOpened() const { return m_chunksOpened; }
     // Counted records of the chunk being written and its entry so far.
     uint32_t ChunkRecords() const { return m_chunkRecords; }
-    _ST_FILEADMI CurrentChunkEntry() const;
+    ChunkEntry CurrentChunkEntry() const;
     // Write failures reported during the run.
     uint64_t WriteFailures() const { return m_writeFailures; }
     // Data items dropped because a FIX run was full.
@@ -156,15 +156,15 @@ class CStreamDecoder {
     // The entry of the chunk just closed. After a failed write it is counted
     // again from the file, so that it claims only the records the file holds
     // (the totals lose the difference).
-    _ST_FILEADMI ClosedChunkEntry();
+    ChunkEntry ClosedChunkEntry();
     void ChunkOpened();
     int OpenNextChunk();
     void RotateIfFull();
     void Post(MainWindowMessage message, std::string_view text);
 
-    CMonitorFileCtrl& m_writer;
+    ChunkWriter& m_writer;
     IMonitorEvents* m_events;
-    CQvrCmn* m_cmn;
+    AppContext* m_cmn;
     DecoderConfig m_config;
     StreamLayout m_layout = StreamLayout::kShort;
 
@@ -179,7 +179,7 @@ class CStreamDecoder {
     uint8_t m_lineState = 0;
     uint8_t m_eventByte = 0;
     uint32_t m_chunkRecords = 0;
-    _ST_FILEADMI m_chunk;  // counters of the current chunk
+    ChunkEntry m_chunk;  // counters of the current chunk
     uint64_t m_chunksOpened = 0;
     uint64_t m_skip = 0;  // filler bytes still to skip
     uint64_t m_writeFailures = 0;
@@ -194,9 +194,9 @@ class CStreamDecoder {
     uint8_t m_assemblyHeader = 0;
     uint64_t m_assemblyStart = 0;
 
-    CMonitorTbl m_table;
+    ChunkTable m_table;
     LiveRing m_ring;
-    std::vector<_ST_TRIGGER_EVENT> m_triggers;
+    std::vector<TriggerEvent> m_triggers;
 };
 
 }  // namespace qv

@@ -9,7 +9,7 @@
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
 #include "core/TextCodec.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 
 namespace qv {
 
@@ -50,15 +50,15 @@ std::string UnitListPath() {
     return AppFile(kUnitListFileName);
 }
 
-std::string UnitLine(const CSelUnitInfo& u) {
+std::string UnitLine(const UnitInfo& u) {
     char head[64];
     std::snprintf(head, sizeof head, "%04x,%04x,%04x,%8s,", u.flags, u.vendorId, u.productId,
                   u.serial.substr(0, 8).c_str());
     return head + u.name + "\n";
 }
 
-CSelUnitInfo ParseUnitLine(const std::string& line) {
-    CSelUnitInfo u;
+UnitInfo ParseUnitLine(const std::string& line) {
+    UnitInfo u;
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
@@ -88,8 +88,8 @@ CSelUnitInfo ParseUnitLine(const std::string& line) {
     return u;
 }
 
-std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path) {
-    std::vector<CSelUnitInfo> units;
+std::vector<UnitInfo> ReadUnitFile(const std::string& path) {
+    std::vector<UnitInfo> units;
     auto bytes = ReadWholeFile(path);
     if (!bytes) return units;
     std::istringstream in(DecodeFileText(*bytes));
@@ -99,7 +99,7 @@ std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path) {
     return units;
 }
 
-int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& units) {
+int WriteUnitFile(const std::string& path, const std::vector<UnitInfo>& units) {
     std::string text;
     for (const auto& u : units)
         text += UnitLine(u);
@@ -109,9 +109,9 @@ int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& unit
     return WriteFileAtomically(path, cp932 ? *cp932 : text);
 }
 
-CUnitList::CUnitList(SelectedUnit selected) : m_selected(std::move(selected)) {}
+UnitList::UnitList(SelectedUnit selected) : m_selected(std::move(selected)) {}
 
-size_t CUnitList::Reload(CUsbDevice* device) {
+size_t UnitList::Reload(UsbDevice* device) {
     m_units = ReadUnitFile(UnitListPath());
     bool appended = false;
     if (device) {
@@ -128,7 +128,7 @@ size_t CUnitList::Reload(CUsbDevice* device) {
                 }
             if (!known) {
                 m_units.push_back(
-                    CSelUnitInfo{kUnitAttached, kUnitListVendorId, id.productId, id.serial, ""});
+                    UnitInfo{kUnitAttached, kUnitListVendorId, id.productId, id.serial, ""});
                 appended = true;
             }
         }
@@ -138,12 +138,12 @@ size_t CUnitList::Reload(CUsbDevice* device) {
     return m_units.size();
 }
 
-bool CUnitList::IsSelected(size_t index) const {
+bool UnitList::IsSelected(size_t index) const {
     if (index >= m_units.size() || m_selected.IsNone()) return false;
     return m_units[index].SameUnit(m_selected.vendorId, m_selected.productId, m_selected.serial);
 }
 
-std::vector<UnitRow> CUnitList::Rows(bool all) const {
+std::vector<UnitRow> UnitList::Rows(bool all) const {
     std::vector<UnitRow> rows;
     for (size_t i = 0; i < m_units.size(); ++i) {
         const auto& u = m_units[i];
@@ -160,16 +160,16 @@ std::vector<UnitRow> CUnitList::Rows(bool all) const {
     return rows;
 }
 
-std::optional<size_t> CUnitList::FindBySerial(const std::string& serial) const {
+std::optional<size_t> UnitList::FindBySerial(const std::string& serial) const {
     for (size_t i = 0; i < m_units.size(); ++i)
         if (m_units[i].serial == serial) return i;
     return std::nullopt;
 }
 
-CUnitList::ApplyResult CUnitList::Apply(size_t index, IPrompt* prompt, CUsbDevice* device) {
+UnitList::ApplyResult UnitList::Apply(size_t index, IPrompt* prompt, UsbDevice* device) {
     if (index >= m_units.size()) return ApplyResult::kNoSuchUnit;
     const bool release = IsSelected(index);
-    CSelUnitInfo chosen = m_units[index];
+    UnitInfo chosen = m_units[index];
     if (!release && (chosen.flags & kUnitSelected)) {
         if (!prompt || !prompt->AskYesNo(kUnitInUseQuestion)) return ApplyResult::kDeclined;
     }
@@ -192,7 +192,7 @@ CUnitList::ApplyResult CUnitList::Apply(size_t index, IPrompt* prompt, CUsbDevic
     return release ? ApplyResult::kReleased : ApplyResult::kSelected;
 }
 
-bool CUnitList::Rename(size_t index, const std::string& name, CUsbDevice* device) {
+bool UnitList::Rename(size_t index, const std::string& name, UsbDevice* device) {
     if (index >= m_units.size()) return false;
     std::string clean;
     for (char c : name)
@@ -204,7 +204,7 @@ bool CUnitList::Rename(size_t index, const std::string& name, CUsbDevice* device
     return rc == 0;
 }
 
-int CUnitList::ReleaseAtExit() {
+int UnitList::ReleaseAtExit() {
     if (m_selected.IsNone()) return 0;
     auto units = ReadUnitFile(UnitListPath());
     for (auto& u : units)
@@ -219,7 +219,7 @@ SelectedUnit SelectedUnitFromFile() {
     return {};
 }
 
-bool FindUnit(CUsbDevice& device, const UnitIdentity& unit, bool takeLast, UnitIdentity* found) {
+bool FindUnit(UsbDevice& device, const UnitIdentity& unit, bool takeLast, UnitIdentity* found) {
     int count = device.GetDeviceCount();
     int last = -1;
     UnitIdentity lastId;

@@ -24,7 +24,7 @@ inline constexpr uint32_t kUnitSelected = 0x8;  // selected by this or another c
 // The vendor id written for every scanned unit (5330).
 inline constexpr uint32_t kUnitListVendorId = kQvVendorId;
 
-struct CSelUnitInfo {
+struct UnitInfo {
     uint32_t flags = 0;
     uint32_t vendorId = 0;
     uint32_t productId = 0;
@@ -54,13 +54,13 @@ void SetSelectedUnit(const SelectedUnit& unit);
 
 // One line of the file: "%04x,%04x,%04x,%8s,%s" (flags, vendor id, product id
 // in lower-case hex, the serial right-aligned in 8 characters, the name).
-std::string UnitLine(const CSelUnitInfo& u);
+std::string UnitLine(const UnitInfo& u);
 // Reads a line back; bit 0 of the flags is cleared (attachment is found
 // afresh). Fields that do not parse keep their defaults.
-CSelUnitInfo ParseUnitLine(const std::string& line);
+UnitInfo ParseUnitLine(const std::string& line);
 // A missing or unreadable file gives an empty list.
-std::vector<CSelUnitInfo> ReadUnitFile(const std::string& path);
-int WriteUnitFile(const std::string& path, const std::vector<CSelUnitInfo>& units);
+std::vector<UnitInfo> ReadUnitFile(const std::string& path);
+int WriteUnitFile(const std::string& path, const std::vector<UnitInfo>& units);
 std::string UnitListPath();
 
 // A row as the dialog and qvtool show it.
@@ -71,17 +71,17 @@ struct UnitRow {
     std::string selectedMark;  // " ◎" the selected unit, " ○" another copy's, else empty
 };
 
-class CUnitList {
+class UnitList {
   public:
     // Starts from the selected unit it is given (the current process-wide one).
-    explicit CUnitList(SelectedUnit selected = GetSelectedUnit());
+    explicit UnitList(SelectedUnit selected = GetSelectedUnit());
 
     // Reads the file, scans the device object's devices (none when it is
     // null) marking attached units and appending new ones, and writes the
     // file when the scan appended a unit. The number of units.
-    size_t Reload(CUsbDevice* device);
+    size_t Reload(UsbDevice* device);
 
-    const std::vector<CSelUnitInfo>& Units() const { return m_units; }
+    const std::vector<UnitInfo>& Units() const { return m_units; }
     // All units, or only the attached ones.
     std::vector<UnitRow> Rows(bool all) const;
     // The row a serial names among the rows shown; nullopt when none does.
@@ -94,16 +94,16 @@ class CUnitList {
     // a unit another copy has selected asks first (No changes nothing). A
     // selection copies the unit's status file over the working status file.
     // Writes the file and reloads with `device`.
-    ApplyResult Apply(size_t index, IPrompt* prompt, CUsbDevice* device);
+    ApplyResult Apply(size_t index, IPrompt* prompt, UsbDevice* device);
     // Stores a new name (line breaks removed), writes the file and reloads.
-    bool Rename(size_t index, const std::string& name, CUsbDevice* device);
+    bool Rename(size_t index, const std::string& name, UsbDevice* device);
     // Clears the selected unit's bit 3 in the file (at exit).
     int ReleaseAtExit();
 
     const SelectedUnit& Selected() const { return m_selected; }
 
   private:
-    std::vector<CSelUnitInfo> m_units;
+    std::vector<UnitInfo> m_units;
     SelectedUnit m_selected;
 };
 
@@ -119,7 +119,7 @@ SelectedUnit SelectedUnitFromFile();
 // the first whose identity equals `unit`, leaving it open. Devices of other
 // products are skipped. When `unit` is none and `takeLast` is set, the last
 // instrument seen is opened and becomes `*found`. False leaves nothing open.
-bool FindUnit(CUsbDevice& device, const UnitIdentity& unit, bool takeLast,
+bool FindUnit(UsbDevice& device, const UnitIdentity& unit, bool takeLast,
               UnitIdentity* found = nullptr);
 
 }  // namespace qv

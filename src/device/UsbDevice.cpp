@@ -20,15 +20,15 @@ unsigned DefaultTimeoutMs(uint8_t address) {
     }
 }
 
-CUsbDevice::CUsbDevice(std::vector<std::unique_ptr<IDeviceBackend>> backends)
+UsbDevice::UsbDevice(std::vector<std::unique_ptr<IDeviceBackend>> backends)
     : m_backends(std::move(backends)) {}
 
-CUsbDevice::~CUsbDevice() {
+UsbDevice::~UsbDevice() {
     SetPlugListener({});
     Close();
 }
 
-int CUsbDevice::GetDeviceCount() {
+int UsbDevice::GetDeviceCount() {
     std::vector<Entry> found;
     for (auto& b : m_backends)
         for (auto& ref : b->Enumerate())
@@ -39,7 +39,7 @@ int CUsbDevice::GetDeviceCount() {
     return static_cast<int>(m_devices.size());
 }
 
-bool CUsbDevice::Open(int index) {
+bool UsbDevice::Open(int index) {
     Close();
     if (!m_counted) GetDeviceCount();
     Entry entry;
@@ -67,48 +67,48 @@ bool CUsbDevice::Open(int index) {
     return true;
 }
 
-bool CUsbDevice::IsOpen() const {
+bool UsbDevice::IsOpen() const {
     std::lock_guard lock(m_mutex);
     return m_link != nullptr;
 }
 
-void CUsbDevice::Close() {
+void UsbDevice::Close() {
     std::lock_guard lock(m_mutex);
     m_link.reset();
     m_endpoints.clear();
     m_openIndex = -1;
 }
 
-UnitIdentity CUsbDevice::GetIdentity() const {
+UnitIdentity UsbDevice::GetIdentity() const {
     std::lock_guard lock(m_mutex);
     if (!m_link) return {};
     const auto& d = m_link->Descriptors();
     return UnitIdentity{d.vendorId, d.productId, SerialTextFromUtf16(d.serial)};
 }
 
-uint16_t CUsbDevice::GetDeviceRelease() const {
+uint16_t UsbDevice::GetDeviceRelease() const {
     std::lock_guard lock(m_mutex);
     return m_link ? m_link->Descriptors().release : 0;
 }
 
-std::u16string CUsbDevice::GetManufacturer() const {
+std::u16string UsbDevice::GetManufacturer() const {
     std::lock_guard lock(m_mutex);
     return m_link ? m_link->Descriptors().manufacturer : std::u16string();
 }
 
-std::u16string CUsbDevice::GetProduct() const {
+std::u16string UsbDevice::GetProduct() const {
     std::lock_guard lock(m_mutex);
     return m_link ? m_link->Descriptors().product : std::u16string();
 }
 
-std::optional<EndpointInfo> CUsbDevice::GetEndpoint(uint8_t address) const {
+std::optional<EndpointInfo> UsbDevice::GetEndpoint(uint8_t address) const {
     std::lock_guard lock(m_mutex);
     for (const auto& ep : m_endpoints)
         if (ep.address == address) return ep;
     return std::nullopt;
 }
 
-bool CUsbDevice::SetTimeout(uint8_t address, unsigned ms) {
+bool UsbDevice::SetTimeout(uint8_t address, unsigned ms) {
     std::lock_guard lock(m_mutex);
     for (auto& ep : m_endpoints)
         if (ep.address == address) {
@@ -118,7 +118,7 @@ bool CUsbDevice::SetTimeout(uint8_t address, unsigned ms) {
     return false;
 }
 
-TransferStatus CUsbDevice::Transfer(uint8_t address, uint8_t* data, size_t& length) {
+TransferStatus UsbDevice::Transfer(uint8_t address, uint8_t* data, size_t& length) {
     // Held for the whole transfer: a Close from another thread waits until
     // the transfer has ended instead of freeing the link under it.
     std::lock_guard lock(m_mutex);
@@ -133,7 +133,7 @@ TransferStatus CUsbDevice::Transfer(uint8_t address, uint8_t* data, size_t& leng
     return TransferStatus::kError;
 }
 
-void CUsbDevice::SetPlugListener(PlugCallback callback) {
+void UsbDevice::SetPlugListener(PlugCallback callback) {
     if (m_watching)
         for (auto& b : m_backends)
             b->StopWatching();
@@ -147,7 +147,7 @@ void CUsbDevice::SetPlugListener(PlugCallback callback) {
 namespace {
 
 std::mutex g_mutex;
-std::shared_ptr<CUsbDevice> g_device;
+std::shared_ptr<UsbDevice> g_device;
 BackendFactory g_factory;
 
 }  // namespace
@@ -164,13 +164,13 @@ void SetBackendFactory(BackendFactory factory) {
     g_factory = std::move(factory);
 }
 
-std::shared_ptr<CUsbDevice> CreateDeviceObject(PlugCallback plug) {
+std::shared_ptr<UsbDevice> CreateDeviceObject(PlugCallback plug) {
     BackendFactory factory;
     {
         std::lock_guard lock(g_mutex);
         factory = g_factory;
     }
-    auto dev = std::make_shared<CUsbDevice>(factory ? factory() : MakeDefaultBackends());
+    auto dev = std::make_shared<UsbDevice>(factory ? factory() : MakeDefaultBackends());
     if (plug) dev->SetPlugListener(std::move(plug));
     if (dev->GetDeviceCount() > 0) dev->Open(0);
     std::lock_guard lock(g_mutex);
@@ -178,13 +178,13 @@ std::shared_ptr<CUsbDevice> CreateDeviceObject(PlugCallback plug) {
     return dev;
 }
 
-std::shared_ptr<CUsbDevice> GetDeviceObject() {
+std::shared_ptr<UsbDevice> GetDeviceObject() {
     std::lock_guard lock(g_mutex);
     return g_device;
 }
 
 void DestroyDeviceObject() {
-    std::shared_ptr<CUsbDevice> old;
+    std::shared_ptr<UsbDevice> old;
     {
         std::lock_guard lock(g_mutex);
         old.swap(g_device);

@@ -22,15 +22,15 @@
 
 namespace qv {
 
-class CUsbDevice {
+class UsbDevice {
   public:
     // Devices beyond this many are not counted.
     static constexpr int kMaxDevices = 255;
 
-    explicit CUsbDevice(std::vector<std::unique_ptr<IDeviceBackend>> backends);
-    ~CUsbDevice();
-    CUsbDevice(const CUsbDevice&) = delete;
-    CUsbDevice& operator=(const CUsbDevice&) = delete;
+    explicit UsbDevice(std::vector<std::unique_ptr<IDeviceBackend>> backends);
+    ~UsbDevice();
+    UsbDevice(const UsbDevice&) = delete;
+    UsbDevice& operator=(const UsbDevice&) = delete;
 
     // Enumerates every backend afresh; 0..255.
     int GetDeviceCount();
@@ -101,9 +101,9 @@ std::vector<std::unique_ptr<IDeviceBackend>> MakeDefaultBackends();
 // lives on while someone holds it), starts plug notifications when a callback
 // is given, and opens device 0 when there is one. nullptr only when the
 // object cannot be built.
-std::shared_ptr<CUsbDevice> CreateDeviceObject(PlugCallback plug = {});
+std::shared_ptr<UsbDevice> CreateDeviceObject(PlugCallback plug = {});
 // The process-wide object, or nullptr.
-std::shared_ptr<CUsbDevice> GetDeviceObject();
+std::shared_ptr<UsbDevice> GetDeviceObject();
 // Closes and drops the process-wide object.
 void DestroyDeviceObject();
 

@@ -5,8 +5,8 @@
 
 #include <cerrno>
 
-#include "capture/QvrFile.h"
-#include "capture/QvrFrame.h"
+#include "capture/CaptureReader.h"
+#include "capture/CaptureFrame.h"
 #include "core/CaptureRecord.h"
 #include "core/FileUtil.h"
 #include "core/TextCodec.h"
@@ -56,7 +56,7 @@ void AppendData(std::string& out, std::span<const uint8_t> data) {
     }
 }
 
-void AppendRow(std::string& out, int protocol, const CQvrFrame& f, std::string_view start,
+void AppendRow(std::string& out, int protocol, const CaptureFrame& f, std::string_view start,
                std::string_view stop) {
     char cells[kCells];
     for (char& c : cells)
@@ -140,21 +140,21 @@ std::string CsvHeaderLine(const std::array<std::string, 10>& titles) {
     return out;
 }
 
-std::string CsvRowText(int protocol, const CQvrFrame& frame, std::string_view startText,
+std::string CsvRowText(int protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText) {
     std::string out;
     AppendRow(out, protocol, frame, startText, stopText);
     return out;
 }
 
-CCsvExporter::CCsvExporter(CQvrFile& file, std::string folder, uint64_t fileRecords)
+CsvExporter::CsvExporter(CaptureReader& file, std::string folder, uint64_t fileRecords)
     : m_file(file), m_folder(std::move(folder)), m_fileRecords(fileRecords) {}
 
-std::string CCsvExporter::FilePath(uint64_t n) const {
+std::string CsvExporter::FilePath(uint64_t n) const {
     return JoinPath(m_folder, std::to_string(n) + ".csv");
 }
 
-bool CCsvExporter::Flush() {
+bool CsvExporter::Flush() {
     size_t done = 0;
     while (done < m_buffer.size()) {
         ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
@@ -173,7 +173,7 @@ bool CCsvExporter::Flush() {
     return true;
 }
 
-bool CCsvExporter::Close() {
+bool CsvExporter::Close() {
     if (m_fd < 0) return true;
     bool ok = Flush();
     ::close(m_fd);  // close errors are ignored, as at every rollover
@@ -181,7 +181,7 @@ bool CCsvExporter::Close() {
     return ok;
 }
 
-bool CCsvExporter::OpenNext() {
+bool CsvExporter::OpenNext() {
     ++m_fileNumber;
     m_fd = ::open(FilePath(m_fileNumber).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (m_fd < 0) return false;
@@ -191,7 +191,7 @@ bool CCsvExporter::OpenNext() {
     return Flush();
 }
 
-SaveReport CCsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
+SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
                              const std::atomic<bool>& cancel) {
     SaveRange range;
     if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;
@@ -222,7 +222,7 @@ SaveReport CCsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
     const uint64_t sdChar = protocol == kProtocolAsync ? m_file.GetCharTiming().CharTicks(true) : 0;
     const uint64_t rdChar =
         protocol == kProtocolAsync ? m_file.GetCharTiming().CharTicks(false) : 0;
-    CQvrFrame frame;
+    CaptureFrame frame;
     CursorPosition pos;
     uint32_t chunk = 0;
     int date = 0;
@@ -238,7 +238,7 @@ SaveReport CCsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
             return finish(SaveReport::kFailed);
         if (pos.chunk != chunk) {
             std::string text;
-            _ST_FILEADMI entry;
+            ChunkEntry entry;
             if (m_file.GetChunkInfo(pos.chunk, text, entry) != kQvrOk)
                 return finish(SaveReport::kFailed);
             chunk = pos.chunk;

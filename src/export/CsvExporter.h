@@ -16,8 +16,8 @@
 
 namespace qv {
 
-class CQvrFile;
-class CQvrFrame;
+class CaptureReader;
+class CaptureFrame;
 
 // The ten column titles after the two times: the names of line codes 2..11
 // in the display format rows 1-10 (line type 0) or 11-20 (others); a code
@@ -28,13 +28,13 @@ std::string CsvHeaderLine(const std::array<std::string, 10>& titles);
 
 // The row of one record (ending in " \r\n"). `startText` and `stopText` are
 // record time texts; `protocol` the capture's protocol byte.
-std::string CsvRowText(int protocol, const CQvrFrame& frame, std::string_view startText,
+std::string CsvRowText(int protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText);
 
-class CCsvExporter {
+class CsvExporter {
   public:
     // `file` is an opened reader, used by this object alone during Run.
-    CCsvExporter(CQvrFile& file, std::string folder, uint64_t fileRecords);
+    CsvExporter(CaptureReader& file, std::string folder, uint64_t fileRecords);
 
     // One export pass over the range between keys a and b (either order).
     // Progress goes to `sink` (may be null); the ending is returned. A set
@@ -53,7 +53,7 @@ class CCsvExporter {
     bool Flush();
     bool Close();
 
-    CQvrFile& m_file;
+    CaptureReader& m_file;
     std::string m_folder;
     uint64_t m_fileRecords;
     std::string m_header;  // CP932

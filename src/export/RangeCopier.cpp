@@ -5,18 +5,18 @@
 #include <unistd.h>
 
 #include "capture/ChunkScan.h"
-#include "capture/QvrFile.h"
-#include "capture/QvrFrame.h"
+#include "capture/CaptureReader.h"
+#include "capture/CaptureFrame.h"
 #include "core/FileUtil.h"
 #include "core/TimeText.h"
-#include "device/ManageFileCtrl.h"
-#include "device/MonitorFileCtrl.h"
+#include "capture/CaptureIndex.h"
+#include "capture/ChunkWriter.h"
 #include "settings/MonitorSettings.h"
 
 namespace qv {
 
-int CopyIndexSettings(const std::string& sourceIndex, CManageFileCtrl& target) {
-    CIniFileCtrl source;
+int CopyIndexSettings(const std::string& sourceIndex, CaptureIndex& target) {
+    IniFile source;
     source.SetPath(sourceIndex);
     target.BeginBatch();
     int rc = 0;
@@ -32,7 +32,7 @@ int CopyIndexSettings(const std::string& sourceIndex, CManageFileCtrl& target) {
         copy(kRegistInfoSection, key);
     for (const MonitorKey& k : MonitorKeys())
         copy(k.section, k.key);
-    for (int n = 1; n <= CManageFileCtrl::kIndexFormatRows; ++n)
+    for (int n = 1; n <= CaptureIndex::kIndexFormatRows; ++n)
         copy("Format", std::to_string(n));
     if (target.EndBatch() != 0) rc = -1;
     return rc;
@@ -57,7 +57,7 @@ void RemoveNumberedChunks(const std::string& folder) {
     if (!dir) return;
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view name = e->d_name;
-        if (name.size() != 13 || !name.ends_with(CMonitorFileCtrl::kChunkExtension)) continue;
+        if (name.size() != 13 || !name.ends_with(ChunkWriter::kChunkExtension)) continue;
         if (name.substr(0, 9).find_first_not_of("0123456789") != std::string_view::npos) continue;
         ::unlink(JoinPath(folder, name).c_str());
     }
@@ -70,19 +70,19 @@ CopyTarget CheckCopyTarget(const std::string& sourceIndex, const std::string& fo
                            bool overwrite) {
     if (SameDirectory(FolderOf(sourceIndex), folder)) return CopyTarget::kSourceFolder;
     if (!overwrite && (PathExists(CaptureIndexPathOf(folder)) ||
-                       PathExists(JoinPath(folder, CMonitorFileCtrl::FinalChunkName(1)))))
+                       PathExists(JoinPath(folder, ChunkWriter::FinalChunkName(1)))))
         return CopyTarget::kHoldsCapture;
     return CopyTarget::kFree;
 }
 
-CRangeCopier::CRangeCopier(CQvrFile& file, std::string folder, uint64_t fileRecords)
+RangeCopier::RangeCopier(CaptureReader& file, std::string folder, uint64_t fileRecords)
     : m_file(file), m_folder(std::move(folder)), m_fileRecords(fileRecords) {}
 
-CRangeCopier::~CRangeCopier() = default;
+RangeCopier::~RangeCopier() = default;
 
-bool CRangeCopier::OpenChunk(const char* date, uint8_t lineState) {
+bool RangeCopier::OpenChunk(const char* date, uint8_t lineState) {
     ++m_chunk;
-    m_writer->SetChunkName(CMonitorFileCtrl::FinalChunkName(m_chunk));
+    m_writer->SetChunkName(ChunkWriter::FinalChunkName(m_chunk));
     m_entry = {};
     std::copy(date, date + kDateFieldSize, m_entry.date);
     m_entryOpen = true;
@@ -97,7 +97,7 @@ bool CRangeCopier::OpenChunk(const char* date, uint8_t lineState) {
     return m_writer->Append(lead, sizeof lead) == 0;
 }
 
-bool CRangeCopier::EndChunk() {
+bool RangeCopier::EndChunk() {
     if (!m_entryOpen) return true;
     m_entryOpen = false;
     bool ok = m_writer->FlushAndClose() == 0;
@@ -106,13 +106,13 @@ bool CRangeCopier::EndChunk() {
         // count what the file holds, not what was sent to it.
         ChunkScan scan;
         const uint64_t counted = m_entry.RecordCount();
-        if (!ScanChunkFile(JoinPath(m_folder, CMonitorFileCtrl::FinalChunkName(m_chunk)),
+        if (!ScanChunkFile(JoinPath(m_folder, ChunkWriter::FinalChunkName(m_chunk)),
                            m_file.GetProtocol(), m_eventBefore, scan)) {
             // No file was made: no entry may name it.
             m_frames -= std::min(m_frames, counted);
             return false;
         }
-        _ST_FILEADMI disk = scan.entry;
+        ChunkEntry disk = scan.entry;
         std::copy(m_entry.date, m_entry.date + kDateFieldSize, disk.date);
         if (disk.RecordCount() == 0) disk.startTime = m_entry.startTime;
         m_frames -= std::min(m_frames, counted - std::min(counted, disk.RecordCount()));
@@ -123,7 +123,7 @@ bool CRangeCopier::EndChunk() {
     return ok;
 }
 
-SaveReport CRangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
+SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
                              const std::atomic<bool>& cancel) {
     SaveRange range;
     if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;
@@ -131,16 +131,16 @@ SaveReport CRangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
         return SaveReport::kStartRefused;
     if (m_overwrite) RemoveNumberedChunks(m_folder);
     m_indexPath = CaptureIndexPathOf(m_folder);
-    m_index = std::make_unique<CManageFileCtrl>();
+    m_index = std::make_unique<CaptureIndex>();
     m_index->SetPath(m_indexPath);
     if (m_index->CreateNew() != 0 || CopyIndexSettings(m_file.GetIndexPath(), *m_index) != 0 ||
         m_index->WriteFilterFlag(1) != 0)
         return SaveReport::kStartRefused;
-    m_writer = std::make_unique<CMonitorFileCtrl>();
+    m_writer = std::make_unique<ChunkWriter>();
     m_writer->SetFolder(m_folder);
     // The first chunk file is made before anything is read, so that a folder
     // that takes no files is refused at once.
-    m_writer->SetChunkName(CMonitorFileCtrl::FinalChunkName(1));
+    m_writer->SetChunkName(ChunkWriter::FinalChunkName(1));
     if (m_writer->OpenChunk() != 0) return SaveReport::kStartRefused;
 
     uint64_t total = 0;
@@ -149,10 +149,10 @@ SaveReport CRangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISave
         return SaveReport::kStartRefused;
     }
 
-    CQvrFrame frame;
+    CaptureFrame frame;
     CursorPosition pos;
     uint32_t chunk = 0;
-    _ST_FILEADMI source;
+    ChunkEntry source;
     int64_t date = 0;
     SaveProgress progress(sink, total);
     uint8_t lastLine = 0;

@@ -15,13 +15,13 @@
 
 namespace qv {
 
-class CQvrFile;
-class CMonitorFileCtrl;
-class CManageFileCtrl;
+class CaptureReader;
+class ChunkWriter;
+class CaptureIndex;
 
 // Copies the registration and monitor settings sections and the display
 // format rows of one index into another, value by value. 0 or -1.
-int CopyIndexSettings(const std::string& sourceIndex, CManageFileCtrl& target);
+int CopyIndexSettings(const std::string& sourceIndex, CaptureIndex& target);
 
 // Whether a folder may take a copy of the capture whose index is
 // `sourceIndex`. The source's own folder never may (it is recognised by
@@ -32,11 +32,11 @@ enum class CopyTarget { kFree, kSourceFolder, kHoldsCapture };
 CopyTarget CheckCopyTarget(const std::string& sourceIndex, const std::string& folder,
                            bool overwrite);
 
-class CRangeCopier {
+class RangeCopier {
   public:
     // `file` is an opened reader, used by this object alone during Run.
-    CRangeCopier(CQvrFile& file, std::string folder, uint64_t fileRecords);
-    ~CRangeCopier();
+    RangeCopier(CaptureReader& file, std::string folder, uint64_t fileRecords);
+    ~RangeCopier();
 
     // One copy pass over the range between keys a and b (either order).
     // Progress goes to `sink` (may be null); the ending is returned. Every
@@ -58,15 +58,15 @@ class CRangeCopier {
     bool OpenChunk(const char* date, uint8_t lineState);
     bool EndChunk();
 
-    CQvrFile& m_file;
+    CaptureReader& m_file;
     std::string m_folder;
     uint64_t m_fileRecords;
     std::string m_indexPath;
-    std::unique_ptr<CManageFileCtrl> m_index;
-    std::unique_ptr<CMonitorFileCtrl> m_writer;
+    std::unique_ptr<CaptureIndex> m_index;
+    std::unique_ptr<ChunkWriter> m_writer;
     uint64_t m_chunk = 0;  // chunk file number, from 1; 0 before the first
     uint64_t m_frames = 0;
-    _ST_FILEADMI m_entry;  // the summary of the open chunk
+    ChunkEntry m_entry;  // the summary of the open chunk
     bool m_entryOpen = false;
     bool m_overwrite = false;
     bool m_writeFailed = false;

@@ -1,6 +1,6 @@
 #include "export/SaveRange.h"
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
 #include "core/TimeText.h"
 
@@ -31,7 +31,7 @@ RangePoint RangePoint::Of(const RangeTimeKey& key) {
 namespace {
 
 // The position of the reader's current record by its end time.
-bool RecordPoint(CQvrFile& file, RangePoint& out) {
+bool RecordPoint(CaptureReader& file, RangePoint& out) {
     std::string text;
     uint64_t ticks = 0;
     if (file.GetEndTime(text, ticks) != kQvrOk) return false;
@@ -41,7 +41,7 @@ bool RecordPoint(CQvrFile& file, RangePoint& out) {
     return true;
 }
 
-bool IndexPoint(CQvrFile& file, bool start, RangePoint& out) {
+bool IndexPoint(CaptureReader& file, bool start, RangePoint& out) {
     std::string text;
     if ((start ? file.GetCaptureStartText(text) : file.GetCaptureEndText(text)) != kQvrOk)
         return false;
@@ -53,7 +53,7 @@ bool IndexPoint(CQvrFile& file, bool start, RangePoint& out) {
 
 }  // namespace
 
-bool CheckSaveRange(CQvrFile& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out) {
+bool CheckSaveRange(CaptureReader& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out) {
     if (a.ticks > kTicksPerDay || b.ticks > kTicksPerDay) return false;
     const bool inOrder = NotLaterThan(a, b);
     out.start = inOrder ? a : b;
@@ -72,7 +72,7 @@ bool CheckSaveRange(CQvrFile& file, const RangeTimeKey& a, const RangeTimeKey& b
     return !(out.endPoint < first) && !(last < out.startPoint);
 }
 
-bool CountSaveRange(CQvrFile& file, const SaveRange& range, bool endFallsBackToLast,
+bool CountSaveRange(CaptureReader& file, const SaveRange& range, bool endFallsBackToLast,
                     uint64_t& total) {
     CursorPosition pos;
     int rc = file.GoToTime(DateFieldText(range.end.date), range.end.ticks);
@@ -148,7 +148,7 @@ void SaveProgress::Update(uint64_t done) {
     if (m_sink) m_sink->OnSaveReport(SaveReport::kProgress, percent);
 }
 
-std::optional<SaveReport> NextSaveRecord(CQvrFile& file) {
+std::optional<SaveReport> NextSaveRecord(CaptureReader& file) {
     const int rc = file.NextRecord();
     if (rc == kQvrOk) return std::nullopt;
     return rc == kQvrNotFound ? SaveReport::kCaptureEnd : SaveReport::kFailed;

@@ -12,7 +12,7 @@
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 // How a save pass ended, or its progress; the progress dialog knows each by
 // a message number (SaveMessageNumber).
@@ -61,13 +61,13 @@ struct SaveRange {
 // range given backwards is swapped) and the range meeting the capture
 // between its first and last frame time (StartTime and EndTime of its index;
 // without them, its first and last record). false: refused.
-bool CheckSaveRange(CQvrFile& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out);
+bool CheckSaveRange(CaptureReader& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out);
 
 // Moves the reader to the range start (the first record when that fails)
 // and returns the frames of the range, counted from there to the record at
 // the range end; that one falls back to the last record when
 // `endFallsBackToLast`, else the count fails (false).
-bool CountSaveRange(CQvrFile& file, const SaveRange& range, bool endFallsBackToLast,
+bool CountSaveRange(CaptureReader& file, const SaveRange& range, bool endFallsBackToLast,
                     uint64_t& total);
 
 // Percent of done over total, rounded down to a multiple of 10.
@@ -87,7 +87,7 @@ class SaveProgress {
 
 // Moves a save job's reader to the next record: nullopt when there is one,
 // else the report that ends the job (end of the capture, or a failure).
-std::optional<SaveReport> NextSaveRecord(CQvrFile& file);
+std::optional<SaveReport> NextSaveRecord(CaptureReader& file);
 
 // Writes the 30-character record time text of a date number and a signed
 // time of day (moved into the neighbouring day when it runs over) to `out`;

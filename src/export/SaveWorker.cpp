@@ -1,12 +1,12 @@
 #include "export/SaveWorker.h"
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "export/CsvExporter.h"
 #include "export/RangeCopier.h"
 
 namespace qv {
 
-CSaveWorker::CSaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex,
+SaveWorker::SaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex,
                          std::string folder, uint64_t fileRecords)
     : m_sink(sink),
       m_kind(kind),
@@ -14,7 +14,7 @@ CSaveWorker::CSaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceInd
       m_folder(std::move(folder)),
       m_fileRecords(fileRecords) {}
 
-int CSaveWorker::Start(const RangeTimeKey& a, const RangeTimeKey& b) {
+int SaveWorker::Start(const RangeTimeKey& a, const RangeTimeKey& b) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_running.load()) return -1;
     if (m_thread.joinable()) m_thread.join();
@@ -22,36 +22,36 @@ int CSaveWorker::Start(const RangeTimeKey& a, const RangeTimeKey& b) {
     m_running = true;
     m_written = 0;
     m_files = 0;
-    m_thread = std::thread(&CSaveWorker::Run, this, a, b);
+    m_thread = std::thread(&SaveWorker::Run, this, a, b);
     return 0;
 }
 
-void CSaveWorker::Stop() {
+void SaveWorker::Stop() {
     m_cancel = true;
     Wait();
 }
 
-void CSaveWorker::Wait() {
+void SaveWorker::Wait() {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CSaveWorker::Run(RangeTimeKey a, RangeTimeKey b) {
+void SaveWorker::Run(RangeTimeKey a, RangeTimeKey b) {
     {
         // Its own reader and common services: opening a reader reloads the
         // settings values, which must not change under the dialog's objects.
-        CQvrCmn cmn;
-        CQvrFile file(cmn);
+        AppContext cmn;
+        CaptureReader file(cmn);
         int rc = file.Open(m_source);
         SaveReport result = SaveReport::kStartRefused;
         if (rc == kQvrOk || (rc == kQvrChunkRead && file.HasRecord())) {
             if (m_kind == SaveKind::kCsv) {
-                CCsvExporter csv(file, m_folder, m_fileRecords);
+                CsvExporter csv(file, m_folder, m_fileRecords);
                 result = csv.Run(a, b, &m_sink, m_cancel);
                 m_written = csv.RowsWritten();
                 m_files = csv.FilesWritten();
             } else {
-                CRangeCopier copier(file, m_folder, m_fileRecords);
+                RangeCopier copier(file, m_folder, m_fileRecords);
                 copier.SetOverwrite(m_overwrite);
                 result = copier.Run(a, b, &m_sink, m_cancel);
                 m_written = copier.FramesCopied();

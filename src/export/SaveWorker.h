@@ -9,19 +9,19 @@
 #include <string>
 #include <thread>
 
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "export/SaveRange.h"
 
 namespace qv {
 
-class CSaveWorker {
+class SaveWorker {
   public:
     // `fileRecords`: records per chunk or rows per CSV file.
-    CSaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex, std::string folder,
-                uint64_t fileRecords = CQvrCmn::kFileRecords);
-    ~CSaveWorker() { Stop(); }
-    CSaveWorker(const CSaveWorker&) = delete;
-    CSaveWorker& operator=(const CSaveWorker&) = delete;
+    SaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex, std::string folder,
+                uint64_t fileRecords = AppContext::kFileRecords);
+    ~SaveWorker() { Stop(); }
+    SaveWorker(const SaveWorker&) = delete;
+    SaveWorker& operator=(const SaveWorker&) = delete;
 
     // Starts one pass over the range between a and b on a new thread. The
     // thread reports progress, then the ending (range done, start refused,
@@ -40,7 +40,7 @@ class CSaveWorker {
     // After a failed pass: the chunk file of the source that could not be
     // read, or empty.
     const std::string& UnreadableChunk() const { return m_unreadable; }
-    // A copy may replace a capture the folder holds (see CRangeCopier).
+    // A copy may replace a capture the folder holds (see RangeCopier).
     void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
 
   private:

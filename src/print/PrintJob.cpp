@@ -1,7 +1,7 @@
 #include "print/PrintJob.h"
 
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -24,9 +24,9 @@ std::pair<RangeTimeKey, RangeTimeKey> ResolvePrintRange(const RangeTimeKey& capt
             NotLaterThan(byTime.second, byMark.second) ? byTime.second : byMark.second};
 }
 
-void RunPrintListing(CQvrFile& file, const CodeTable& table, const PrintListingInput& input,
+void RunPrintListing(CaptureReader& file, const CodeTable& table, const PrintListingInput& input,
                      IPrintReport& report, const std::atomic<bool>& cancel) {
-    CPrintListing listing(file, table, input);
+    PrintListing listing(file, table, input);
     if (listing.Begin() != 0) {
         report.OnPrintFailed(kPrintBadFormatText);
         report.OnPrintEnded(false);
@@ -52,31 +52,31 @@ void RunPrintListing(CQvrFile& file, const CodeTable& table, const PrintListingI
     report.OnPrintEnded(false);
 }
 
-int CPrintJob::Start(const std::string& indexPath, const PrintListingInput& input) {
+int PrintJob::Start(const std::string& indexPath, const PrintListingInput& input) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_running.load()) return -1;
     if (m_thread.joinable()) m_thread.join();
     m_cancel = false;
     m_running = true;
-    m_thread = std::thread(&CPrintJob::Run, this, indexPath, input);
+    m_thread = std::thread(&PrintJob::Run, this, indexPath, input);
     return 0;
 }
 
-void CPrintJob::Cancel() {
+void PrintJob::Cancel() {
     m_cancel = true;
     Wait();
 }
 
-void CPrintJob::Wait() {
+void PrintJob::Wait() {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CPrintJob::Run(std::string indexPath, PrintListingInput input) {
+void PrintJob::Run(std::string indexPath, PrintListingInput input) {
     // A transient common-services object, as printing has always built one:
     // the reader reloads the settings values through it.
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     int rc = file.Open(indexPath);
     if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord())) {
         m_running = false;

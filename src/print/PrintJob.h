@@ -51,15 +51,15 @@ std::pair<RangeTimeKey, RangeTimeKey> ResolvePrintRange(const RangeTimeKey& capt
 
 // Writes the listing of an opened reader, page by page, to `report`. Used by
 // the job's thread; also usable on the caller's thread.
-void RunPrintListing(CQvrFile& file, const CodeTable& table, const PrintListingInput& input,
+void RunPrintListing(CaptureReader& file, const CodeTable& table, const PrintListingInput& input,
                      IPrintReport& report, const std::atomic<bool>& cancel);
 
-class CPrintJob {
+class PrintJob {
   public:
-    explicit CPrintJob(IPrintReport& report) : m_report(report) {}
-    ~CPrintJob() { Cancel(); }
-    CPrintJob(const CPrintJob&) = delete;
-    CPrintJob& operator=(const CPrintJob&) = delete;
+    explicit PrintJob(IPrintReport& report) : m_report(report) {}
+    ~PrintJob() { Cancel(); }
+    PrintJob(const PrintJob&) = delete;
+    PrintJob& operator=(const PrintJob&) = delete;
 
     // Starts the job on the capture at `indexPath`. -1 while one runs.
     int Start(const std::string& indexPath, const PrintListingInput& input);

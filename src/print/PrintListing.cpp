@@ -3,8 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "capture/QvrFile.h"
-#include "capture/QvrFrame.h"
+#include "capture/CaptureReader.h"
+#include "capture/CaptureFrame.h"
 #include "core/TimeText.h"
 #include "export/SaveRange.h"
 #include "settings/TriggerSummary.h"
@@ -155,7 +155,7 @@ char PrintErrorMark(uint8_t header) {
     return kMarks[(header >> 2) & 7];
 }
 
-CPrintListing::CPrintListing(CQvrFile& file, const CodeTable& table, const PrintListingInput& input)
+PrintListing::PrintListing(CaptureReader& file, const CodeTable& table, const PrintListingInput& input)
     : m_file(file), m_table(table), m_in(input) {
     // A window in HEX already shows the bytes in hex; the character columns
     // then show ASCII.
@@ -163,7 +163,7 @@ CPrintListing::CPrintListing(CQvrFile& file, const CodeTable& table, const Print
     m_codes.Select(m_code);
 }
 
-int CPrintListing::Begin() {
+int PrintListing::Begin() {
     std::string startText, endText;
     if (m_file.GetCaptureStartText(startText) != kQvrOk ||
         m_file.GetCaptureEndText(endText) != kQvrOk)
@@ -204,10 +204,10 @@ int CPrintListing::Begin() {
     goToStart();
     uint64_t count = 0;
     const RangePoint start = RangePoint::Of(m_in.start), end = RangePoint::Of(m_in.end);
-    CQvrFrame frame;
+    CaptureFrame frame;
     CursorPosition pos;
     std::string text;
-    _ST_FILEADMI entry;
+    ChunkEntry entry;
     uint32_t chunk = 0;
     int64_t date = 0;
     while (m_file.HasRecord() && m_file.GetFrame(frame) == kQvrOk &&
@@ -230,15 +230,15 @@ int CPrintListing::Begin() {
     return 0;
 }
 
-bool CPrintListing::BuildRow(std::string& sdOut, std::string& rdOut) {
+bool PrintListing::BuildRow(std::string& sdOut, std::string& rdOut) {
     TextLine sd, rd;
     sd.Put(0, Format(" %06" PRIu64 " %s:", m_row + 1, m_sdTitle.c_str()));
     rd.Put(0, Format(" %06" PRIu64 " %s:", m_row + 1, m_rdTitle.c_str()));
     const RangePoint start = RangePoint::Of(m_in.start), end = RangePoint::Of(m_in.end);
-    CQvrFrame frame;
+    CaptureFrame frame;
     CursorPosition pos;
     std::string text;
-    _ST_FILEADMI entry;
+    ChunkEntry entry;
     int k = 0;
     while (k < kPrintBytesPerRow && !m_ended) {
         if (m_file.GetFrame(frame) != kQvrOk || m_file.GetCursor(pos) != kQvrOk ||
@@ -276,7 +276,7 @@ bool CPrintListing::BuildRow(std::string& sdOut, std::string& rdOut) {
     return k > 0;
 }
 
-bool CPrintListing::NextPage(std::vector<std::string>& lines) {
+bool PrintListing::NextPage(std::vector<std::string>& lines) {
     if (!m_firstPage && (m_ended || m_row >= m_rows)) return false;
     lines.assign(kPrintLinesPerPage, "");
     int line;

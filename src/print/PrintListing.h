@@ -19,7 +19,7 @@
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 
 inline constexpr int kPrintLinesPerPage = 60;
 inline constexpr int kPrintLineWidth = 103;  // display columns of a built line
@@ -45,10 +45,10 @@ struct PrintListingInput {
     double frequency = 0;  // Hz, for the baud rates of a capture without any
 };
 
-class CPrintListing {
+class PrintListing {
   public:
     // `file` is an opened reader, used by this object alone.
-    CPrintListing(CQvrFile& file, const CodeTable& table, const PrintListingInput& input);
+    PrintListing(CaptureReader& file, const CodeTable& table, const PrintListingInput& input);
 
     // Builds the header block and counts the rows of the range; -1 when the
     // capture's start or end time cannot be read (the dialog's "ファイルフォ
@@ -67,7 +67,7 @@ class CPrintListing {
     bool BuildRow(std::string& sd, std::string& rd);
     bool InRange(bool& before);
 
-    CQvrFile& m_file;
+    CaptureReader& m_file;
     const CodeTable& m_table;
     PrintListingInput m_in;
     int m_code;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "settings/FormatEntry.h"
 
@@ -90,7 +90,7 @@ constexpr size_t kRs232Rates = 56;
 // takes; such values come only from hand-edited files and show as the largest.
 std::string Thousands(double value) {
     constexpr double kMax = INT32_MAX;
-    return CQvrCmn::FormatThousands(static_cast<int32_t>(value > kMax ? kMax : value));
+    return AppContext::FormatThousands(static_cast<int32_t>(value > kMax ? kMax : value));
 }
 
 }  // namespace

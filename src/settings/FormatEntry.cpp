@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/IniFileCtrl.h"
+#include "core/IniFile.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -86,7 +86,7 @@ std::optional<std::string> FormatLineText(const FormatEntry& e) {
 
 std::optional<FormatEntry> ParseFormatLine(std::string_view text) {
     if (std::count(text.begin(), text.end(), ',') != 7) return std::nullopt;
-    auto field = [&](int n) { return CIniFileCtrl::GetField(text, n); };
+    auto field = [&](int n) { return IniFile::GetField(text, n); };
     auto byte = [&](int n) { return static_cast<uint32_t>(ParseLeadingInt(field(n)) & 0xFF); };
     FormatEntry e;
     e.mark = field(1);

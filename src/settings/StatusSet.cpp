@@ -4,7 +4,7 @@
 
 #include "core/FileUtil.h"
 #include "settings/EditorRules.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 
 namespace qv {
 
@@ -18,7 +18,7 @@ ImportKind ImportKindOf(const std::string& path) {
     return ImportKind::None;
 }
 
-void LoadStatusSet(CStatusFileCtrl& file, StatusSet& set, int64_t now) {
+void LoadStatusSet(StatusFile& file, StatusSet& set, int64_t now) {
     file.ReadMonitorStatus(set.status.monitor, set.status.sampling, set.status.sync);
     for (int n = 1; n <= kTriggerCount; ++n)
         file.ReadTrigger(set.triggers[static_cast<size_t>(n - 1)], n);
@@ -32,7 +32,7 @@ void LoadStatusSet(CStatusFileCtrl& file, StatusSet& set, int64_t now) {
 int ImportStatusSet(const std::string& path, StatusSet& set, int64_t now) {
     ImportKind kind = ImportKindOf(path);
     if (kind == ImportKind::None || !PathExists(path) || IsDirectory(path)) return -1;
-    CStatusFileCtrl file;
+    StatusFile file;
     if (kind == ImportKind::StatusFile) {
         if (file.OpenStatusFile(path) != 0) return -1;
     } else {
@@ -45,7 +45,7 @@ int ImportStatusSet(const std::string& path, StatusSet& set, int64_t now) {
     return 0;
 }
 
-int SaveStatusSet(CStatusFileCtrl& file, StatusSet& set) {
+int SaveStatusSet(StatusFile& file, StatusSet& set) {
     LowerSamplingToHalfBit(set.status.monitor, set.status.sampling);
     file.BeginBatch();
     int rc = file.WriteMonitorStatus(set.status.monitor, set.status.sampling, set.status.sync);
@@ -58,7 +58,7 @@ int SaveStatusSet(CStatusFileCtrl& file, StatusSet& set) {
 }
 
 int SaveStatusSet(const std::string& path, StatusSet& set) {
-    CStatusFileCtrl file;
+    StatusFile file;
     if (file.OpenStatusFile(path) != 0) return -1;
     file.SetUnit(ReadStatusUnit(file));
     return SaveStatusSet(file, set);

@@ -13,7 +13,7 @@
 
 namespace qv {
 
-class CStatusFileCtrl;
+class StatusFile;
 
 struct StatusSet {
     MonitorStatus status;
@@ -32,7 +32,7 @@ ImportKind ImportKindOf(const std::string& path);
 // Reads a bound file into the set: monitor status, triggers 1 to 5, the
 // trigger operands (absent times read as `now`), and rows 1 to 20 of the
 // display table, each row replacing the set's row only when it was read.
-void LoadStatusSet(CStatusFileCtrl& file, StatusSet& set, int64_t now);
+void LoadStatusSet(StatusFile& file, StatusSet& set, int64_t now);
 
 // Import: loads a ".qvs" status file or a ".qvr" capture index into the set.
 // -1 and the set unchanged for any other path, for a path the file classes
@@ -48,6 +48,6 @@ int ImportStatusSet(const std::string& path, StatusSet& set, int64_t now);
 // file. 0 or -1.
 int SaveStatusSet(const std::string& path, StatusSet& set);
 // The same on an already bound file (its unit note is kept).
-int SaveStatusSet(CStatusFileCtrl& file, StatusSet& set);
+int SaveStatusSet(StatusFile& file, StatusSet& set);
 
 }  // namespace qv

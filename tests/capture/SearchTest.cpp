@@ -3,9 +3,9 @@
 #include <random>
 
 #include "capture/MarkList.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "capture/SearchWorker.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -123,7 +123,7 @@ SearchCondition Pattern(const char* sd, const char* rd = nullptr) {
 class SearchTest : public ::testing::Test {
   protected:
     AppHome home;
-    CQvrCmn cmn;
+    AppContext cmn;
     std::atomic<bool> cancel{false};
 
     // Every result of `c` from many start positions, both directions,
@@ -131,7 +131,7 @@ class SearchTest : public ::testing::Test {
     // Returns how many searches found a record.
     int CheckAgainstOracle(CaptureBuilder& b, const std::string& index, const SearchCondition& c) {
         int found = 0;
-        CQvrFile f(cmn);
+        CaptureReader f(cmn);
         EXPECT_EQ(f.Open(index), 0);
         const auto& r = b.records();
         for (long from = 0; from < static_cast<long>(r.size()); from += 37) {
@@ -204,7 +204,7 @@ TEST_F(SearchTest, LogicLevelsAndNoErrorsInOtherProtocols) {
     EXPECT_GT(CheckAgainstOracle(b, index, c), 0);
     SearchCondition errors;
     errors.parity = true;
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     SearchStart s;
     s.from = SearchFrom::kFirst;
@@ -222,7 +222,7 @@ TEST_F(SearchTest, StartPositionsAndRepeatedSearches) {
     b.Add(RecordKind::kSdData, 0x41, 300);
     b.Add(RecordKind::kSdData, 0x42, 400);  // frame 4
     std::string index = b.Finish();
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     SearchCondition c = Pattern("41 42");
     // From the start, a match on the very first record is found.
@@ -287,7 +287,7 @@ TEST_F(SearchTest, WorkerReportsProgressThenTheEndingThenEnded) {
         b.Add(RecordKind::kSdData, 0x30, 100 + i);
     std::string index = b.Finish();
     Collect sink;
-    CSearchWorker worker(sink);
+    SearchWorker worker(sink);
     SearchCondition c;
     c.framing = true;  // not skippable: every record is tested
     SearchStart s;
@@ -304,7 +304,7 @@ TEST_F(SearchTest, WorkerReportsProgressThenTheEndingThenEnded) {
 
     // A capture that cannot be opened: the error, then kEnded.
     Collect quiet;
-    CSearchWorker w2(quiet);
+    SearchWorker w2(quiet);
     w2.Start(home.file("missing.qvr"), c, s, SearchDirection::kForward);
     w2.Wait();
     ASSERT_EQ(quiet.reports.size(), 2u);
@@ -318,11 +318,11 @@ TEST_F(SearchTest, MarksAndTriggerRecords) {
     for (int i = 0; i < 10; ++i)
         b.Add(RecordKind::kSdData, 0x30, 1000 * (i + 1));
     std::string index = b.Finish();
-    CIniFileCtrl ini;
+    IniFile ini;
     ini.SetPath(index);
     ini.WriteString("TriggerRecord", "1", "1,241106,00:00:00 000:050:000,2");
     ini.WriteString("TriggerRecord", "2", "1,241106,00:00:00 000:008:000,255");
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     ASSERT_EQ(f.GoToFrame(6), 0);
     EXPECT_EQ(SetMarkHere(f, 3), 0);

@@ -15,8 +15,8 @@ namespace {
 
 constexpr uint64_t kLastTickOfDay = kTicksPerDay - 1;
 
-_ST_FILEADMI SampleEntry() {
-    _ST_FILEADMI e;
+ChunkEntry SampleEntry() {
+    ChunkEntry e;
     SetDateField(e.date, "240315");
     e.startTime = FieldsToTicks(13, 45, 7, 123, 456, 780);
     e.sdRecords = 20'000;
@@ -30,7 +30,7 @@ _ST_FILEADMI SampleEntry() {
     return e;
 }
 
-void ExpectSameEntry(const _ST_FILEADMI& a, const _ST_FILEADMI& b) {
+void ExpectSameEntry(const ChunkEntry& a, const ChunkEntry& b) {
     EXPECT_EQ(DateFieldText(a.date), DateFieldText(b.date));
     EXPECT_EQ(a.startTime, b.startTime);
     EXPECT_EQ(a.sdRecords, b.sdRecords);
@@ -170,7 +170,7 @@ TEST(CaptureRecord, ProtocolBytes) {
 }
 
 TEST(CaptureRecord, ChunkEntryCounters) {
-    _ST_FILEADMI e;
+    ChunkEntry e;
     e.CountLineChange(0x00, kLineRs | kLineExtOut);     // bits 7 and 0
     e.CountLineChange(kLineRs | kLineExtOut, kLineRs);  // bit 0 back
     e.CountEvent(0, kEventSdBreak | 0x01);              // unused bit ignored
@@ -184,11 +184,11 @@ TEST(CaptureRecord, ChunkEntryCounters) {
     EXPECT_EQ(e.eventBitChanges[0], 2u);
     EXPECT_EQ(e.eventBitChanges[1], 1u);
 
-    _ST_FILEADMI big = SampleEntry();
+    ChunkEntry big = SampleEntry();
     big.sdRecords = big.rdRecords = big.lineChanges = big.events = UINT32_MAX;
     EXPECT_EQ(big.RecordCount(), 4ULL * UINT32_MAX);  // no 32-bit wrap
 
-    _ST_FILEADMI total = SampleEntry();
+    ChunkEntry total = SampleEntry();
     total.AddCounters(SampleEntry()).AddCounters(e);
     EXPECT_EQ(DateFieldText(total.date), "240315");
     EXPECT_EQ(total.RecordCount(), 2 * SampleEntry().RecordCount() + 4);
@@ -245,17 +245,17 @@ TEST(CaptureIndexText, SignalCodes) {
 }
 
 TEST(CaptureIndexText, ChunkEntryRoundTrip) {
-    const _ST_FILEADMI e = SampleEntry();
+    const ChunkEntry e = SampleEntry();
     const std::string text = FormatChunkEntry(e);
     EXPECT_EQ(text,
               "240315,13:45:07 123:456:780,20000,19000,10000,1000,"
               "100,101,102,103,104,105,106,107,7,9");
-    _ST_FILEADMI back;
+    ChunkEntry back;
     ASSERT_TRUE(ParseChunkEntry(text, back));
     ExpectSameEntry(back, e);
 
     // Counters are written signed, and every 32-bit pattern comes back.
-    _ST_FILEADMI wide = e;
+    ChunkEntry wide = e;
     wide.sdRecords = UINT32_MAX;
     wide.eventBitChanges[1] = 0x8000'0000u;
     ASSERT_TRUE(ParseChunkEntry(FormatChunkEntry(wide), back));
@@ -263,7 +263,7 @@ TEST(CaptureIndexText, ChunkEntryRoundTrip) {
 }
 
 TEST(CaptureIndexText, ChunkEntryStartTimeBounds) {
-    _ST_FILEADMI e = SampleEntry();
+    ChunkEntry e = SampleEntry();
     e.startTime = kLastTickOfDay;
     EXPECT_EQ(GetField(FormatChunkEntry(e), 2), "23:59:59 999:999:990");
     e.startTime = kTicksPerDay;
@@ -275,13 +275,13 @@ TEST(CaptureIndexText, ChunkEntryStartTimeBounds) {
 }
 
 TEST(CaptureIndexText, ChunkEntryNeedsExactlyFifteenCommas) {
-    const _ST_FILEADMI before = SampleEntry();
+    const ChunkEntry before = SampleEntry();
     for (size_t commas : {0u, 14u, 16u}) {
-        _ST_FILEADMI e = before;
+        ChunkEntry e = before;
         EXPECT_FALSE(ParseChunkEntry(EntryWithCommas(commas), e)) << commas;
         ExpectSameEntry(e, before);
     }
-    _ST_FILEADMI e = before;
+    ChunkEntry e = before;
     ASSERT_TRUE(ParseChunkEntry(EntryWithCommas(15), e));
     EXPECT_EQ(e.startTime, kTicksPerSecond);
     EXPECT_EQ(e.sdRecords, 2u);
@@ -294,8 +294,8 @@ TEST(CaptureIndexText, ChunkEntryNeedsExactlyFifteenCommas) {
 }
 
 TEST(CaptureIndexText, ChunkEntryEmptyFieldsLeaveValues) {
-    const _ST_FILEADMI before = SampleEntry();
-    _ST_FILEADMI e = before;
+    const ChunkEntry before = SampleEntry();
+    ChunkEntry e = before;
     ASSERT_TRUE(ParseChunkEntry(",,,,,,,,,,,,,,,", e));
     ExpectSameEntry(e, before);
 
@@ -308,7 +308,7 @@ TEST(CaptureIndexText, ChunkEntryEmptyFieldsLeaveValues) {
 }
 
 TEST(CaptureIndexText, TriggerRecord) {
-    _ST_TRIGGER_EVENT t;
+    TriggerEvent t;
     t.chunk = 12;
     SetDateField(t.date, "240315");
     t.time = kLastTickOfDay;
@@ -317,7 +317,7 @@ TEST(CaptureIndexText, TriggerRecord) {
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(*text, "12,240315,23:59:59 999:999:990,255");
 
-    _ST_TRIGGER_EVENT back;
+    TriggerEvent back;
     ASSERT_TRUE(ParseTriggerRecord(*text, back));
     EXPECT_EQ(back.chunk, 12u);
     EXPECT_EQ(DateFieldText(back.date), "240315");
@@ -334,7 +334,7 @@ TEST(CaptureIndexText, TriggerRecord) {
     EXPECT_FALSE(FormatTriggerRecord(t).has_value());
 
     for (std::string_view bad : {"1,240315,00:00:00 000:000:000", "1,240315,x,2,3"}) {
-        _ST_TRIGGER_EVENT same = back;
+        TriggerEvent same = back;
         EXPECT_FALSE(ParseTriggerRecord(bad, same)) << bad;
         EXPECT_EQ(same.chunk, back.chunk);
     }

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/FileUtil.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "device/CaptureSession.h"
 #include "sim/LineTraffic.h"
@@ -60,8 +60,8 @@ CaptureStartInfo Info(const std::string& dir, int protocol, int memory, uint64_t
 
 // Every record as its raw bytes and its record time text (which has the date).
 std::vector<std::string> AllRecords(const std::string& index) {
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     std::vector<std::string> out;
     EXPECT_EQ(file.Open(index), 0);
     if (!file.HasRecord()) return out;
@@ -91,13 +91,13 @@ class RecoveryTest : public ::testing::Test {
         const auto stream = Traffic(protocol, 30000, startTicks);
         std::filesystem::create_directories(home.file("done"));
         std::filesystem::create_directories(home.file("killed"));
-        CCaptureSession done(nullptr, nullptr);
+        CaptureSession done(nullptr, nullptr);
         EXPECT_EQ(done.Start(Info(home.file("done"), protocol, memory, frameMax)), 0);
         done.Feed(stream);
         EXPECT_EQ(done.Stop(Noon(18)), 0);
         std::string killedIndex;
         {
-            CCaptureSession killed(nullptr, nullptr);
+            CaptureSession killed(nullptr, nullptr);
             EXPECT_EQ(killed.Start(Info(home.file("killed"), protocol, memory, frameMax)), 0);
             killed.Feed(stream);
             killedIndex = killed.IndexPath();
@@ -113,8 +113,8 @@ TEST_F(RecoveryTest, KilledRunHoldsThePrefixThatReachedTheDisk) {
         const std::string folder = killed.substr(0, killed.find_last_of('/') + 1);
         EXPECT_TRUE(std::filesystem::exists(folder + "t000000001.qvd"));
         EXPECT_TRUE(CaptureNeedsRecovery(killed));
-        CQvrCmn cmn;
-        CQvrFile before(cmn);
+        AppContext cmn;
+        CaptureReader before(cmn);
         EXPECT_EQ(before.Open(killed), kQvrNoIndex);  // nothing can read it yet
 
         // The write that was going on when the process died left half a record.
@@ -139,7 +139,7 @@ TEST_F(RecoveryTest, KilledRunHoldsThePrefixThatReachedTheDisk) {
         for (size_t i = 0; i < got.size(); ++i)
             ASSERT_EQ(got[i], want[i]) << "record " << i;
 
-        CManageFileCtrl index;
+        CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(killed), 0);
         EXPECT_EQ(index.ReadFrameNum(), got.size());
         CaptureTime start;
@@ -164,8 +164,8 @@ TEST_F(RecoveryTest, RingRunComesBackInWrittenOrder) {
     auto [done, killed] = Runs(kProtocolAsync, kMemoryRing, 8000, kTicksPerDay / 2);
     RecoveryResult r;
     ASSERT_EQ(RecoverCapture(killed, r), 0) << r.message;
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     ASSERT_EQ(file.Open(killed), 0);
     EXPECT_EQ(file.GetChunkCount(), r.chunks);
     EXPECT_GE(r.chunks, 3u);

@@ -65,16 +65,16 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
     for (int protocol : {kProtocolAsync, kProtocolSync}) {
         SCOPED_TRACE(protocol);
         TempDir dir;
-        CCaptureSession session(nullptr, nullptr);
+        CaptureSession session(nullptr, nullptr);
         ASSERT_EQ(session.Start(Info(dir.path(), protocol, kMemoryFix, 500)), 0);
         EXPECT_EQ(session.FolderName(), CaptureFolderName(Noon(17)));
         EXPECT_EQ(session.FolderName().size(), 14u);
         session.Feed(Traffic(protocol, 4000));
         ASSERT_EQ(session.Stop(Noon(18)), 0);
 
-        CManageFileCtrl index;
+        CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
-        const CManageFileCtrl::Totals totals = index.ChunkTotals();
+        const CaptureIndex::Totals totals = index.ChunkTotals();
         const uint64_t chunks = session.Decoder().Table().Used();
         EXPECT_EQ(totals.chunks, chunks);
         EXPECT_GT(chunks, 3u);
@@ -84,10 +84,10 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
 
         uint64_t onDisk = 0;
         for (uint64_t n = 1; n <= chunks; ++n) {
-            _ST_FILEADMI e;
+            ChunkEntry e;
             ASSERT_EQ(index.ReadChunkEntry(n, e), 0);
             const auto recs = Records(
-                ReadBytes(JoinPath(session.FolderPath(), CMonitorFileCtrl::FinalChunkName(n))),
+                ReadBytes(JoinPath(session.FolderPath(), ChunkWriter::FinalChunkName(n))),
                 UsesFrameRecords(protocol));
             ASSERT_EQ(recs.size(), e.RecordCount() + 1) << "chunk " << n;  // + leading record
             if (e.RecordCount() > 0) {
@@ -101,7 +101,7 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
         // StartTime is chunk 1's; the day after midnight has its own chunk.
         CaptureTime start, end;
         ASSERT_EQ(index.ReadStartTime(start), 0);
-        _ST_FILEADMI first, last;
+        ChunkEntry first, last;
         index.ReadChunkEntry(1, first);
         index.ReadChunkEntry(chunks, last);
         EXPECT_EQ(start.date, "240517");
@@ -118,7 +118,7 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
 
 TEST(CaptureSessionTest, TriggerRecordsAreWrittenInArrivalOrder) {
     TempDir dir;
-    CCaptureSession session(nullptr, nullptr);
+    CaptureSession session(nullptr, nullptr);
     ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryRing, 50000)), 0);
     std::vector<uint8_t> s;
     AppendStreamItem(s, StreamItem::Date(24, 5, 17));
@@ -127,7 +127,7 @@ TEST(CaptureSessionTest, TriggerRecordsAreWrittenInArrivalOrder) {
     AppendStreamItem(s, StreamItem::TriggerStep(255, 10));
     session.Feed(s);
     ASSERT_EQ(session.Stop(Noon(17)), 0);
-    CManageFileCtrl index;
+    CaptureIndex index;
     ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
     EXPECT_EQ(index.ReadValue("TriggerRecord", "1"), "1,240517,00:00:01 234:567:890,3");
     EXPECT_EQ(index.ReadValue("TriggerRecord", "2"), "1,240517,00:00:01 234:567:990,255");
@@ -139,7 +139,7 @@ TEST(CaptureSessionTest, TriggerRecordsAreWrittenInArrivalOrder) {
 
 TEST(CaptureSessionTest, MissingSaveFolderGivesMinus19AndItsMessage) {
     TempDir dir;
-    CCaptureSession session(nullptr, nullptr);
+    CaptureSession session(nullptr, nullptr);
     EXPECT_EQ(session.Start(Info(dir.file("gone/deeper"), kProtocolAsync, kMemoryFix, 10)),
               kErrCaptureFolder);
     EXPECT_EQ(session.Stop(Noon(17)), 0);  // nothing started: nothing to do
@@ -151,7 +151,7 @@ TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
         GTEST_SKIP() << "cannot mount a small tmpfs here";
     test::RecordedEvents events;
     {
-        CCaptureSession session(nullptr, &events);
+        CaptureSession session(nullptr, &events);
         ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 50000)), 0);
         session.Feed(Traffic(kProtocolAsync, 400000));  // ~3 MB of records
         EXPECT_GT(events.Count(MainWindowMessage::kStatusText, kTextWriteFailed), 0u);
@@ -164,17 +164,17 @@ TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
 
         // What reached the disk stays readable: the index lists every chunk
         // and counts exactly the records their files hold.
-        CManageFileCtrl index;
+        CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
-        const CManageFileCtrl::Totals totals = index.ChunkTotals();
+        const CaptureIndex::Totals totals = index.ChunkTotals();
         // A last chunk whose every write failed holds nothing and is dropped.
         EXPECT_GE(totals.chunks + 1, session.Decoder().Table().Used());
         uint64_t onDisk = 0;
         for (uint64_t n = 1; n <= totals.chunks; ++n) {
-            _ST_FILEADMI e;
+            ChunkEntry e;
             ASSERT_EQ(index.ReadChunkEntry(n, e), 0);
             const auto recs = Records(
-                ReadBytes(JoinPath(session.FolderPath(), CMonitorFileCtrl::FinalChunkName(n))),
+                ReadBytes(JoinPath(session.FolderPath(), ChunkWriter::FinalChunkName(n))),
                 false);
             if (!recs.empty()) {
                 EXPECT_EQ(recs.size(), e.RecordCount() + 1) << "chunk " << n;
@@ -197,7 +197,7 @@ TEST(CaptureSessionTest, IndexIsWrittenAtStopEvenOnAFullDisk) {
     if (::geteuid() != 0 || ::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=2m") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here";
     {
-        CCaptureSession session(nullptr, nullptr);
+        CaptureSession session(nullptr, nullptr);
         ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 5000)), 0);
         session.Feed(Traffic(kProtocolAsync, 20000));
         // Another program takes every byte left.
@@ -208,7 +208,7 @@ TEST(CaptureSessionTest, IndexIsWrittenAtStopEvenOnAFullDisk) {
                 filler.flush();
         }
         ASSERT_EQ(session.Stop(Noon(17)), 0);
-        CManageFileCtrl index;
+        CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
         EXPECT_GE(index.ChunkTotals().chunks + 1, session.Decoder().Table().Used());
         EXPECT_GT(index.ReadFrameNum(), 0u);
@@ -230,7 +230,7 @@ TEST(CaptureSessionTest, NoEmptyLastChunkAfterASwitchOrANewDay) {
     for (bool newDay : {false, true}) {
         SCOPED_TRACE(newDay);
         TempDir dir;
-        CCaptureSession session(nullptr, nullptr);
+        CaptureSession session(nullptr, nullptr);
         ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 100)), 0);
         std::vector<uint8_t> s;
         AppendStreamItem(s, StreamItem::Date(24, 5, 17));
@@ -240,21 +240,21 @@ TEST(CaptureSessionTest, NoEmptyLastChunkAfterASwitchOrANewDay) {
         if (newDay) AppendStreamItem(s, StreamItem::Date(24, 5, 18));
         session.Feed(s);
         ASSERT_EQ(session.Stop(Noon(18)), 0);
-        CManageFileCtrl index;
+        CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
         EXPECT_EQ(index.ChunkTotals().chunks, 2u);
         EXPECT_EQ(index.ReadFrameNum(), newDay ? 150u : 200u);
         EXPECT_FALSE(index.HasValue("DataFile", "3"));
         EXPECT_FALSE(std::filesystem::exists(
-            JoinPath(session.FolderPath(), CMonitorFileCtrl::FinalChunkName(3))));
+            JoinPath(session.FolderPath(), ChunkWriter::FinalChunkName(3))));
         EXPECT_FALSE(std::filesystem::exists(
-            JoinPath(session.FolderPath(), CMonitorFileCtrl::ChunkName(3))));
+            JoinPath(session.FolderPath(), ChunkWriter::ChunkName(3))));
     }
 }
 
 TEST(CaptureSessionTest, TriggerRecordsPastTwentyFourHoursAreKept) {
     TempDir dir;
-    CCaptureSession session(nullptr, nullptr);
+    CaptureSession session(nullptr, nullptr);
     ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 50000)), 0);
     std::vector<uint8_t> s;
     AppendStreamItem(s, StreamItem::Date(24, 5, 17));
@@ -264,7 +264,7 @@ TEST(CaptureSessionTest, TriggerRecordsPastTwentyFourHoursAreKept) {
     AppendStreamItem(s, StreamItem::TriggerStep(3, 10));
     session.Feed(s);
     ASSERT_EQ(session.Stop(Noon(17)), 0);
-    CManageFileCtrl index;
+    CaptureIndex index;
     ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
     EXPECT_EQ(index.ReadValue("TriggerRecord", "1"), "1,240517,23:59:59 999:999:900,1");
     EXPECT_EQ(index.ReadValue("TriggerRecord", "2"), "1,240518,00:00:00 000:000:900,2");
@@ -275,7 +275,7 @@ TEST(CaptureSessionTest, TriggerRecordsPastTwentyFourHoursAreKept) {
 // own folder and index, and neither loses a record to the other.
 TEST(CaptureSessionTest, RunsStartedInOneSecondHaveFoldersOfTheirOwn) {
     TempDir dir;
-    CCaptureSession a(nullptr, nullptr), b(nullptr, nullptr);
+    CaptureSession a(nullptr, nullptr), b(nullptr, nullptr);
     ASSERT_EQ(a.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 50)), 0);
     ASSERT_EQ(b.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 50)), 0);
     EXPECT_NE(a.FolderPath(), b.FolderPath());
@@ -290,7 +290,7 @@ TEST(CaptureSessionTest, RunsStartedInOneSecondHaveFoldersOfTheirOwn) {
     a.Feed(s);
     ASSERT_EQ(a.Stop(Noon(17)), 0);
     ASSERT_EQ(b.Stop(Noon(17)), 0);  // stores nothing
-    CManageFileCtrl ia, ib;
+    CaptureIndex ia, ib;
     ASSERT_EQ(ia.OpenIndex(a.IndexPath()), 0);
     ASSERT_EQ(ib.OpenIndex(b.IndexPath()), 0);
     EXPECT_EQ(ia.ReadFrameNum(), 120u);
@@ -304,12 +304,12 @@ TEST(CaptureSessionTest, RunsStartedInOneSecondHaveFoldersOfTheirOwn) {
 
 TEST(CaptureSessionTest, IndexNamesTheUnitTheRunRecords) {
     TempDir dir;
-    CCaptureSession session(nullptr, nullptr);
+    CaptureSession session(nullptr, nullptr);
     CaptureStartInfo info = Info(dir.path(), kProtocolAsync, kMemoryFix, 50);
     info.unit = StatusUnit{17, "SZ000042", "ライン1"};
     ASSERT_EQ(session.Start(info), 0);
     ASSERT_EQ(session.Stop(Noon(17)), 0);
-    CManageFileCtrl index;
+    CaptureIndex index;
     ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
     EXPECT_EQ(index.ReadValue("RegistInfo", "Product"), "QV-SZ2");
     EXPECT_EQ(index.ReadValue("RegistInfo", "SerialNumber"), "SZ000042");

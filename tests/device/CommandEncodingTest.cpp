@@ -187,7 +187,7 @@ class Packets : public ::testing::Test {
     }
     const std::vector<uint8_t>& Packet(size_t i) const { return wire->outs.at(i).bytes; }
     std::shared_ptr<test::FakeWire> wire;
-    std::shared_ptr<CUsbDevice> dev;
+    std::shared_ptr<UsbDevice> dev;
 };
 
 TEST_F(Packets, LineConfigIsTwentyEightBigEndianBytes) {

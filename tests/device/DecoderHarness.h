@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/CaptureRecord.h"
-#include "device/MonitorFileCtrl.h"
+#include "capture/ChunkWriter.h"
 #include "device/StreamDecoder.h"
 #include "support/TempDir.h"
 
@@ -30,9 +30,9 @@ struct RecordedEvents : IMonitorEvents {
 struct DecoderHarness {
     TempDir dir;
     RecordedEvents events;
-    CMonitorFileCtrl writer;
-    CReceiveBuffer buffer;
-    CStreamDecoder decoder{writer, &events};
+    ChunkWriter writer;
+    ReceiveBuffer buffer;
+    StreamDecoder decoder{writer, &events};
 
     explicit DecoderHarness(const DecoderConfig& config) {
         writer.SetFolder(dir.path());
@@ -41,7 +41,7 @@ struct DecoderHarness {
     }
     void Feed(const std::vector<uint8_t>& bytes) { decoder.Feed(buffer, bytes); }
     std::string Chunk(uint64_t slot) const {
-        return ReadBytes(dir.file(CMonitorFileCtrl::ChunkName(slot)));
+        return ReadBytes(dir.file(ChunkWriter::ChunkName(slot)));
     }
 };
 

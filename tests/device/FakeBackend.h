@@ -101,11 +101,11 @@ class FakeBackend : public IDeviceBackend {
 };
 
 // A device object over fake units.
-inline std::shared_ptr<CUsbDevice> MakeFakeDevice(std::vector<FakeUnit> units,
+inline std::shared_ptr<UsbDevice> MakeFakeDevice(std::vector<FakeUnit> units,
                                                   std::shared_ptr<FakeWire> wire) {
     std::vector<std::unique_ptr<IDeviceBackend>> b;
     b.push_back(std::make_unique<FakeBackend>(std::move(units), std::move(wire)));
-    return std::make_shared<CUsbDevice>(std::move(b));
+    return std::make_shared<UsbDevice>(std::move(b));
 }
 
 }  // namespace qv::test

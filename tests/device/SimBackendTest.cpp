@@ -21,10 +21,10 @@
 namespace qv {
 namespace {
 
-std::shared_ptr<CUsbDevice> SimDevice(const std::string& folder) {
+std::shared_ptr<UsbDevice> SimDevice(const std::string& folder) {
     std::vector<std::unique_ptr<IDeviceBackend>> b;
     b.push_back(std::make_unique<SimSocketBackend>(folder));
-    return std::make_shared<CUsbDevice>(std::move(b));
+    return std::make_shared<UsbDevice>(std::move(b));
 }
 
 sim::SimConfig Config(uint16_t product, const std::string& serial) {

@@ -52,9 +52,9 @@ TEST(StreamDecoderTest, LeadingRecordStepsAndRotationEveryFileRecords) {
     EXPECT_EQ(Records(h.Chunk(2), false),
               (std::vector<Rec>{{0xC0, 0x20, 0, 0, {}}, {kEvent, 0x80, 1040, 1040, {}}}));
 
-    const CMonitorTbl& t = h.decoder.Table();
+    const ChunkTable& t = h.decoder.Table();
     ASSERT_EQ(t.Used(), 2u);
-    const _ST_FILEADMI& c1 = t.Chronological(0);
+    const ChunkEntry& c1 = t.Chronological(0);
     EXPECT_EQ(DateFieldText(c1.date), "240517");
     EXPECT_EQ(c1.startTime, 1010u);
     EXPECT_EQ(c1.sdRecords, 1u);
@@ -80,7 +80,7 @@ TEST(StreamDecoderTest, DateChangeStartsANewChunkWithTheNewDate) {
         .Add(StreamItem::Data(kRd, 'c', 40));
     h.Feed(s.bytes);
     h.decoder.FinishRun();
-    const CMonitorTbl& t = h.decoder.Table();
+    const ChunkTable& t = h.decoder.Table();
     ASSERT_EQ(t.Used(), 2u);
     EXPECT_EQ(DateFieldText(t.Chronological(0).date), "241231");
     EXPECT_EQ(DateFieldText(t.Chronological(1).date), "250101");
@@ -144,7 +144,7 @@ TEST(StreamDecoderTest, SyncFrameOf600BytesIsAssembledFromPieces) {
     EXPECT_EQ(recs[2].end, 500u);
     EXPECT_EQ(recs[2].data, std::string(data.begin(), data.end()));
     EXPECT_EQ(recs[3], (Rec{kRd, 0, 600, 700, std::string("\0\1\2", 3)}));
-    const _ST_FILEADMI e = h.decoder.Table().Chronological(0);
+    const ChunkEntry e = h.decoder.Table().Chronological(0);
     EXPECT_EQ(e.sdRecords, 1u);
     EXPECT_EQ(e.rdRecords, 1u);
     EXPECT_EQ(e.lineChanges, 1u);
@@ -182,7 +182,7 @@ TEST(StreamDecoderTest, RingWithTwoSlotsReusesSlotOneAndSubtractsTheOldChunk) {
     EXPECT_EQ(h.decoder.Totals().records, 3u);
     EXPECT_EQ(h.decoder.Totals().kinds[0], 3u);
     h.decoder.FinishRun();
-    const CMonitorTbl& t = h.decoder.Table();
+    const ChunkTable& t = h.decoder.Table();
     EXPECT_EQ(t.Used(), 2u);
     EXPECT_EQ(t.OldestSlot(), 2u);
     EXPECT_EQ(Records(h.Chunk(1), false).front().header, 0xC0);  // reused by the third chunk

@@ -26,17 +26,17 @@ class ScriptedPrompt : public IPrompt {
 };
 
 TEST(UnitFile, LinesWriteAndReadBack) {
-    CSelUnitInfo u{0x9, 0x14D2, 0x11, "42", "left, bench"};
+    UnitInfo u{0x9, 0x14D2, 0x11, "42", "left, bench"};
     EXPECT_EQ(UnitLine(u), "0009,14d2,0011,      42,left, bench\n");
-    CSelUnitInfo back = ParseUnitLine(UnitLine(u));
+    UnitInfo back = ParseUnitLine(UnitLine(u));
     EXPECT_EQ(back.flags, 0x8u);   // attachment is found afresh
     EXPECT_EQ(back.serial, "42");  // not "42,left," as a blank-ended word would give
     EXPECT_EQ(back.name, "left, bench");
     EXPECT_EQ(back.productId, 0x11u);
-    CSelUnitInfo eight = ParseUnitLine("0001,14d2,0010,ABCDEFGH,\r\n");
+    UnitInfo eight = ParseUnitLine("0001,14d2,0010,ABCDEFGH,\r\n");
     EXPECT_EQ(eight.serial, "ABCDEFGH");
     EXPECT_EQ(eight.name, "");
-    CSelUnitInfo bad = ParseUnitLine("zz,14d2");
+    UnitInfo bad = ParseUnitLine("zz,14d2");
     EXPECT_EQ(bad.flags, 0u);
     EXPECT_EQ(bad.vendorId, 0x14D2u);
     EXPECT_EQ(bad.serial, "");
@@ -46,21 +46,21 @@ class Units : public ::testing::Test {
   protected:
     test::AppHome home;
     std::shared_ptr<test::FakeWire> wire = std::make_shared<test::FakeWire>();
-    std::shared_ptr<CUsbDevice> Devices(std::vector<test::FakeUnit> units) {
+    std::shared_ptr<UsbDevice> Devices(std::vector<test::FakeUnit> units) {
         return test::MakeFakeDevice(std::move(units), wire);
     }
 };
 
 TEST_F(Units, ScanAppendsNewUnitsAndMarksKnownOnes) {
     auto dev = Devices({{kProductQvS1, "A1"}, {0x0099, "X"}, {kProductQvSz2, "B2", false}});
-    CUnitList list{SelectedUnit{}};
+    UnitList list{SelectedUnit{}};
     ASSERT_EQ(list.Reload(dev.get()),
               1u);  // another product and a unit that does not open are skipped
     EXPECT_FALSE(dev->IsOpen());
     EXPECT_EQ(test::ReadBytes(UnitListPath()), "0001,14d2,0010,      A1,\n");
 
     auto later = Devices({{kProductQvSz2, "B2"}});
-    CUnitList again{SelectedUnit{}};
+    UnitList again{SelectedUnit{}};
     ASSERT_EQ(again.Reload(later.get()), 2u);
     EXPECT_EQ(again.Units()[0].flags, 0u);  // A1 no longer attached
     EXPECT_EQ(again.Rows(false).size(), 1u);
@@ -71,25 +71,25 @@ TEST_F(Units, ScanAppendsNewUnitsAndMarksKnownOnes) {
 TEST_F(Units, SelectReleaseAndTheInUseQuestion) {
     auto dev = Devices({{kProductQvS1, "A1"}, {kProductQvSz2, "B2"}});
     test::WriteBytes(home.file("QvStatus_14D2_0011_B2.qvs"), "[RegistInfo]\r\n");
-    CUnitList list{SelectedUnit{}};
+    UnitList list{SelectedUnit{}};
     list.Reload(dev.get());
-    EXPECT_EQ(list.Apply(1, nullptr, dev.get()), CUnitList::ApplyResult::kSelected);
+    EXPECT_EQ(list.Apply(1, nullptr, dev.get()), UnitList::ApplyResult::kSelected);
     EXPECT_EQ(list.Selected().serial, "B2");
     EXPECT_EQ(test::ReadBytes(home.file("QvStatus.qvs")), "[RegistInfo]\r\n");
     EXPECT_EQ(list.Rows(true)[1].selectedMark, " ◎");
 
     // Another copy sees bit 3 and asks before taking the unit.
-    CUnitList other{SelectedUnit{}};
+    UnitList other{SelectedUnit{}};
     other.Reload(dev.get());
     EXPECT_EQ(other.Rows(true)[1].selectedMark, " ○");
     ScriptedPrompt no(false);
-    EXPECT_EQ(other.Apply(1, &no, dev.get()), CUnitList::ApplyResult::kDeclined);
+    EXPECT_EQ(other.Apply(1, &no, dev.get()), UnitList::ApplyResult::kDeclined);
     ASSERT_EQ(no.asked.size(), 1u);
     EXPECT_EQ(no.asked[0], kUnitInUseQuestion);
     EXPECT_TRUE(other.Selected().IsNone());
 
     // Selecting the selected unit releases it; then no unit is selected.
-    EXPECT_EQ(list.Apply(1, nullptr, dev.get()), CUnitList::ApplyResult::kReleased);
+    EXPECT_EQ(list.Apply(1, nullptr, dev.get()), UnitList::ApplyResult::kReleased);
     EXPECT_TRUE(list.Selected().IsNone());
     EXPECT_EQ(ReadUnitFile(UnitListPath())[1].flags & kUnitSelected, 0u);
 
@@ -106,7 +106,7 @@ TEST_F(Units, SelectReleaseAndTheInUseQuestion) {
 
 TEST_F(Units, RenameKeepsTheNameOnOneLine) {
     auto dev = Devices({{kProductQvS1, "A1"}});
-    CUnitList list{SelectedUnit{}};
+    UnitList list{SelectedUnit{}};
     list.Reload(dev.get());
     ASSERT_TRUE(list.Rename(0, "new\nline, 名前", dev.get()));
     auto units = ReadUnitFile(UnitListPath());

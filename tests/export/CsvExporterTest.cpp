@@ -4,9 +4,9 @@
 
 #include <sys/stat.h>
 
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TextCodec.h"
 #include "core/TimeText.h"
 #include "export/ExportCaptures.h"
@@ -79,7 +79,7 @@ std::string ExpectedRow(int protocol, const WrittenRecord& r, const std::string&
 class CsvExporterTest : public ::testing::TestWithParam<int> {
   protected:
     AppHome home;
-    CQvrCmn cmn;
+    AppContext cmn;
     std::atomic<bool> cancel{false};
 };
 
@@ -87,10 +87,10 @@ TEST_P(CsvExporterTest, RowsMatchTheCaptureRecordByRecord) {
     const int protocol = GetParam();
     CaptureBuilder b(home.file("cap"), protocol);
     std::string index = test::BuildExportCapture(b, 3, 120, 7);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     std::filesystem::create_directories(home.file("out"));
-    CCsvExporter csv(f, home.file("out"), 100);
+    CsvExporter csv(f, home.file("out"), 100);
     SaveSink sink;
     // The whole capture, range keys given backwards.
     SaveReport r = csv.Run(Key("241107", kTicksPerDay), Key("241106", 0), &sink, cancel);
@@ -99,7 +99,7 @@ TEST_P(CsvExporterTest, RowsMatchTheCaptureRecordByRecord) {
     ASSERT_EQ(csv.RowsWritten(), recs.size());
     ASSERT_EQ(csv.FilesWritten(), 4u);  // 360 rows, 100 a file
 
-    CQvrFile times(cmn);
+    CaptureReader times(cmn);
     ASSERT_EQ(times.Open(index), 0);
     size_t n = 0;
     for (uint64_t file = 1; file <= 4; ++file) {
@@ -131,21 +131,21 @@ INSTANTIATE_TEST_SUITE_P(Protocols, CsvExporterTest,
 class CsvRangeTest : public ::testing::Test {
   protected:
     AppHome home;
-    CQvrCmn cmn;
+    AppContext cmn;
     std::atomic<bool> cancel{false};
 };
 
 TEST_F(CsvRangeTest, PartOfARangeAndRefusals) {
     CaptureBuilder b(home.file("cap"), kProtocolAsync);
     std::string index = test::BuildExportCapture(b, 2, 50, 3);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     const auto& r = b.records();
     std::string out = home.file("out");
     std::filesystem::create_directories(out);
     {
         // Records 10..20 of the first day, by their end times.
-        CCsvExporter csv(f, out, 50000);
+        CsvExporter csv(f, out, 50000);
         EXPECT_EQ(csv.Run(Key("241106", r[10].end), Key("241106", r[20].end), nullptr, cancel),
                   SaveReport::kRangeDone);
         EXPECT_EQ(csv.RowsWritten(), 11u);
@@ -159,12 +159,12 @@ TEST_F(CsvRangeTest, PartOfARangeAndRefusals) {
     for (auto [a, b2] : {std::pair{Key("241105", 0), Key("241105", 100)},
                          std::pair{Key("241108", 0), Key("241108", 100)},
                          std::pair{Key("241106", 0), Key("241106", 8'640'000'000'001)}}) {
-        CCsvExporter csv(f, out2, 50000);
+        CsvExporter csv(f, out2, 50000);
         EXPECT_EQ(csv.Run(a, b2, nullptr, cancel), SaveReport::kStartRefused);
     }
     EXPECT_TRUE(std::filesystem::is_empty(out2));
     // A folder that takes no files.
-    CCsvExporter bad(f, home.file("no/such/folder"), 50000);
+    CsvExporter bad(f, home.file("no/such/folder"), 50000);
     EXPECT_EQ(bad.Run(Key("241106", 0), Key("241107", 1000), nullptr, cancel),
               SaveReport::kStartRefused);
 }
@@ -172,7 +172,7 @@ TEST_F(CsvRangeTest, PartOfARangeAndRefusals) {
 TEST_F(CsvRangeTest, CancelLeavesCompleteFiles) {
     CaptureBuilder b(home.file("cap"), kProtocolAsync);
     std::string index = test::BuildExportCapture(b, 1, 500, 9);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     std::string out = home.file("out");
     std::filesystem::create_directories(out);
@@ -185,7 +185,7 @@ TEST_F(CsvRangeTest, CancelLeavesCompleteFiles) {
         }
         std::atomic<bool>& m_c;
     } canceller(cancel);
-    CCsvExporter csv(f, out, 70);
+    CsvExporter csv(f, out, 70);
     EXPECT_EQ(csv.Run(Key("241106", 0), Key("241107", 0), &canceller, cancel), SaveReport::kEnded);
     EXPECT_EQ(csv.RowsWritten(), 150u);
     EXPECT_EQ(csv.FilesWritten(), 3u);

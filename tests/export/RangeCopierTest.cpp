@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
-#include "device/ManageFileCtrl.h"
+#include "capture/CaptureIndex.h"
 #include "export/ExportCaptures.h"
 #include "export/SaveWorker.h"
 #include "support/AppHome.h"
@@ -20,7 +20,7 @@ using test::SaveSink;
 
 // Every record of `copy` equals the source record `first + i`: bytes, line
 // state, times and date.
-void ExpectSameRecords(CQvrFile& src, CQvrFile& copy, uint64_t first, uint64_t count) {
+void ExpectSameRecords(CaptureReader& src, CaptureReader& copy, uint64_t first, uint64_t count) {
     ASSERT_EQ(copy.GetTotalRecords(), count);
     ASSERT_EQ(copy.GoToFrame(0), 0);
     ASSERT_EQ(src.GoToFrame(first), 0);
@@ -49,7 +49,7 @@ void ExpectSameRecords(CQvrFile& src, CQvrFile& copy, uint64_t first, uint64_t c
 class RangeCopierTest : public ::testing::TestWithParam<int> {
   protected:
     AppHome home;
-    CQvrCmn cmn;
+    AppContext cmn;
     std::atomic<bool> cancel{false};
 };
 
@@ -58,12 +58,12 @@ TEST_P(RangeCopierTest, CopyOpensAndMatchesTheSourceRecordByRecord) {
     CaptureBuilder b(home.file("cap"), protocol);
     b.settings().SD_Baudrate = 19200;
     std::string index = test::BuildExportCapture(b, 3, 150, 21);
-    CQvrFile src(cmn);
+    CaptureReader src(cmn);
     ASSERT_EQ(src.Open(index), 0);
     const auto& r = b.records();
     const std::string out = home.file("copy");
     std::filesystem::create_directories(out);
-    CRangeCopier copier(src, out, 100);
+    RangeCopier copier(src, out, 100);
     SaveSink sink;
     // From record 30 of the first day to the end of the capture.
     EXPECT_EQ(copier.Run(Key("241107", kTicksPerDay), Key("241106", r[30].end), &sink, cancel),
@@ -72,7 +72,7 @@ TEST_P(RangeCopierTest, CopyOpensAndMatchesTheSourceRecordByRecord) {
     EXPECT_EQ(copier.IndexPath(), out + "/copy.qvr");
     EXPECT_FALSE(sink.progress.empty());
 
-    CQvrFile copy(cmn);
+    CaptureReader copy(cmn);
     ASSERT_EQ(copy.Open(copier.IndexPath()), 0);
     ExpectSameRecords(src, copy, 30, r.size() - 30);
     MonitorSettings ms, mc;
@@ -80,7 +80,7 @@ TEST_P(RangeCopierTest, CopyOpensAndMatchesTheSourceRecordByRecord) {
     src.GetMonitorSettings(ms, ss);
     copy.GetMonitorSettings(mc, sc);
     EXPECT_EQ(ms, mc);
-    CManageFileCtrl idx;
+    CaptureIndex idx;
     idx.SetPath(copier.IndexPath());
     EXPECT_EQ(idx.ReadFilterFlag(), 1);
     EXPECT_EQ(idx.ReadFrameNum(), r.size() - 30);
@@ -89,7 +89,7 @@ TEST_P(RangeCopierTest, CopyOpensAndMatchesTheSourceRecordByRecord) {
     uint64_t total = 0;
     for (uint32_t c = 1; c <= copy.GetChunkCount(); ++c) {
         std::string text;
-        _ST_FILEADMI e;
+        ChunkEntry e;
         copy.GetChunkInfo(c, text, e);
         EXPECT_LE(e.RecordCount(), 100u);
         total += e.RecordCount();
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Protocols, RangeCopierTest,
 class CopyEndingsTest : public ::testing::Test {
   protected:
     AppHome home;
-    CQvrCmn cmn;
+    AppContext cmn;
     std::atomic<bool> cancel{false};
 };
 
@@ -127,14 +127,14 @@ TEST_F(CopyEndingsTest, TypeSearchesFindEveryLineChangeInTheCopy) {
     b.Add(RecordKind::kLineChange, 0x00, 2000);  // RS off, in the copy's 2nd chunk
     b.Add(RecordKind::kSdData, 0x30, 2001);
     std::string index = b.Finish();
-    CQvrFile src(cmn);
+    CaptureReader src(cmn);
     ASSERT_EQ(src.Open(index), 0);
     std::string out = home.file("copy");
     std::filesystem::create_directories(out);
-    CRangeCopier copier(src, out, 10);
+    RangeCopier copier(src, out, 10);
     ASSERT_EQ(copier.Run(Key("241106", 0), Key("241106", 5000), nullptr, cancel),
               SaveReport::kCaptureEnd);
-    CQvrFile copy(cmn);
+    CaptureReader copy(cmn);
     ASSERT_EQ(copy.Open(copier.IndexPath()), 0);
     ASSERT_EQ(copy.GetChunkCount(), 2u);
     ASSERT_EQ(copy.GoToFrame(0), 0);
@@ -152,7 +152,7 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
         std::string out = home.file("none");
         std::filesystem::create_directories(out);
         SaveSink sink;
-        CSaveWorker w(sink, SaveKind::kCopy, index, out);
+        SaveWorker w(sink, SaveKind::kCopy, index, out);
         w.Start(Key("231106", 0), Key("231106", 10));
         w.Wait();
         EXPECT_EQ(sink.endings,
@@ -166,7 +166,7 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
     {
         std::string out = home.file("part");
         std::filesystem::create_directories(out);
-        CQvrFile src(cmn);
+        CaptureReader src(cmn);
         ASSERT_EQ(src.Open(index), 0);
         class Canceller : public ISaveReport {
           public:
@@ -174,11 +174,11 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
             void OnSaveReport(SaveReport, int) override { m_c = true; }
             std::atomic<bool>& m_c;
         } canceller(cancel);
-        CRangeCopier copier(src, out, 30);
+        RangeCopier copier(src, out, 30);
         EXPECT_EQ(copier.Run(Key("241106", 0), Key("241107", 0), &canceller, cancel),
                   SaveReport::kEnded);
         EXPECT_EQ(copier.FramesCopied(), 40u);
-        CQvrFile copy(cmn);
+        CaptureReader copy(cmn);
         ASSERT_EQ(copy.Open(copier.IndexPath()), 0);
         ExpectSameRecords(src, copy, 0, 40);
         cancel = false;
@@ -192,7 +192,7 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
         std::filesystem::permissions(
             out, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         SaveSink sink;
-        CSaveWorker w(sink, SaveKind::kCopy, index, out);
+        SaveWorker w(sink, SaveKind::kCopy, index, out);
         w.Start(Key("241106", 0), Key("241107", 0));
         w.Wait();
         EXPECT_EQ(sink.endings.front(), SaveReport::kStartRefused);

@@ -19,15 +19,15 @@
 #include "device/SimSocketBackend.h"
 #include "device/UnitList.h"
 #include "device/UsbDevice.h"
-#include "dialogs/DlgModeSet.h"
-#include "dialogs/DlgRtc.h"
-#include "dialogs/DlgSelUnit.h"
-#include "dialogs/DlgTargetStatus.h"
+#include "dialogs/MasterSlaveDialog.h"
+#include "dialogs/ClockDialog.h"
+#include "dialogs/UnitSelectDialog.h"
+#include "dialogs/UnitInfoDialog.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimServer.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
-#include "views/DlgFile.h"
+#include "views/FileBrowserDialog.h"
 
 using namespace qv;
 
@@ -52,7 +52,7 @@ class DialogsTest : public QObject {
     std::unique_ptr<sim::SimServer> m_sa, m_sb;
     test::ScriptedPrompt m_prompt;
 
-    std::shared_ptr<CUsbDevice> OpenUnit(const std::string& serial) {
+    std::shared_ptr<UsbDevice> OpenUnit(const std::string& serial) {
         StatusOpen o =
             OpenForStatus(StatusUse::kUnitInfo, UnitIdentity{kQvVendorId, kProductQvS1, serial});
         return o.message.empty() ? o.device : nullptr;
@@ -104,7 +104,7 @@ class DialogsTest : public QObject {
         b.Add(RecordKind::kRdData, 0x42, t + 1000);
         b.Finish();
 
-        CDlgFile dlg(CDlgFile::kOpenMode, dir.path());
+        FileBrowserDialog dlg(FileBrowserDialog::kOpenMode, dir.path());
         QCOMPARE(dlg.windowTitle(), QString("ファイルを開く"));
         QVERIFY(!dlg.CsvBox()->isVisibleTo(&dlg));
         QVERIFY(dlg.VolumeTexts().contains("[-/-]"));
@@ -134,7 +134,7 @@ class DialogsTest : public QObject {
         QCOMPARE(dlg.Folder(), dir.path());
 
         // Double-clicking a plain folder enters it; up goes back.
-        CDlgFile again(CDlgFile::kOpenMode, dir.path());
+        FileBrowserDialog again(FileBrowserDialog::kOpenMode, dir.path());
         again.DoubleClickEntry(2);
         QCOMPARE(again.CurrentFolder(), dir.file("plain"));
         QCOMPARE(again.Entries().size(), size_t{1});  // only ".."
@@ -146,7 +146,7 @@ class DialogsTest : public QObject {
 
     void folderModeAcceptsOnlyExistingFolders() {
         test::TempDir dir;
-        CDlgFile dlg(CDlgFile::kFolderMode, dir.path());
+        FileBrowserDialog dlg(FileBrowserDialog::kFolderMode, dir.path());
         QCOMPARE(dlg.windowTitle(), QString("フォルダの選択"));
         QVERIFY(!dlg.NameField()->isVisibleTo(&dlg));
         QVERIFY(dlg.CsvBox()->isVisibleTo(&dlg));
@@ -157,7 +157,7 @@ class DialogsTest : public QObject {
         dlg.accept();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(dlg.Folder(), std::string("/"));
-        CDlgFile sub(CDlgFile::kFolderMode, dir.path());
+        FileBrowserDialog sub(FileBrowserDialog::kFolderMode, dir.path());
         sub.PathField()->setText(QString::fromStdString(dir.path() + "/"));
         sub.accept();
         QCOMPARE(sub.Folder(), dir.path());
@@ -166,7 +166,7 @@ class DialogsTest : public QObject {
     // --- unit selection
 
     void unitDialogSelectsAndReleases() {
-        CDlgSelUnit dlg(SelectedUnit{}, &m_prompt);
+        UnitSelectDialog dlg(SelectedUnit{}, &m_prompt);
         QCOMPARE(dlg.windowTitle(), QString("モニタ機器選択"));
         QCOMPARE(dlg.Rows().size(), size_t{2});
         QVERIFY(!dlg.ApplyButton()->isEnabled());
@@ -180,7 +180,7 @@ class DialogsTest : public QObject {
         QVERIFY(std::filesystem::exists(m_home->file("ActiveUnitInfo.txt")));
 
         // Choosing the selected unit offers to release it, and releases it.
-        CDlgSelUnit again(dlg.Selected(), &m_prompt);
+        UnitSelectDialog again(dlg.Selected(), &m_prompt);
         QCOMPARE(again.List()->topLevelItem(row)->text(4), QString(" ◎"));
         again.ChooseRow(row);
         QCOMPARE(again.ApplyButton()->text(), QString("解除"));
@@ -194,7 +194,7 @@ class DialogsTest : public QObject {
         // unit another copy has selected.
         std::ofstream(m_home->file("ActiveUnitInfo.txt"))
             << "0008,14d2,0010,DETACHED,old\n0008,14d2,0011,      42,bench\n";
-        CDlgSelUnit dlg(SelectedUnit{}, &m_prompt);
+        UnitSelectDialog dlg(SelectedUnit{}, &m_prompt);
         QCOMPARE(dlg.Rows().size(), size_t{2});  // the two attached units
         for (const auto& r : dlg.Rows())
             QVERIFY(r.serial != "DETACHED");
@@ -223,7 +223,7 @@ class DialogsTest : public QObject {
     void unitInformationShowsRowsAndTheExtendedView() {
         auto dev = OpenUnit("A0000001");
         QVERIFY(dev);
-        CDlgTargetStatus dlg(dev, &m_prompt);
+        UnitInfoDialog dlg(dev, &m_prompt);
         QVERIFY(dlg.ReadRows());
         QCOMPARE(dlg.List()->topLevelItemCount(), 10);
         QCOMPARE(dlg.List()->topLevelItem(0)->text(0), QString("ステータス"));
@@ -238,16 +238,16 @@ class DialogsTest : public QObject {
         QCOMPARE(dlg.List()->topLevelItem(13)->text(1), QString("1.11"));
 
         // Without a selected unit the dialogs only tell why.
-        CDlgTargetStatus::Run(SelectedUnit{}, &m_prompt, nullptr);
+        UnitInfoDialog::Run(SelectedUnit{}, &m_prompt, nullptr);
         QCOMPARE(m_prompt.messages.back(), std::string("QVが接続されていません"));
-        CDlgRtc::Run(SelectedUnit{}, &m_prompt, nullptr);
+        ClockDialog::Run(SelectedUnit{}, &m_prompt, nullptr);
         QCOMPARE(m_prompt.messages.back(), std::string("時刻情報取得できませんでした"));
     }
 
     void clockDialogSetsTheInstrumentClock() {
         auto dev = OpenUnit("A0000001");
         QVERIFY(dev);
-        CDlgRtc dlg(dev, &m_prompt);
+        ClockDialog dlg(dev, &m_prompt);
         QVERIFY(dlg.ReadClock());
         QCOMPARE(dlg.TimePicker()->displayFormat(), QString("HH:mm:ss"));
         dlg.DatePicker()->setDate(QDate(2030, 1, 2));
@@ -268,12 +268,12 @@ class DialogsTest : public QObject {
     void modeDialogRefusesWhileMonitoring() {
         auto dev = OpenUnit("A0000001");
         QVERIFY(dev);
-        CDlgModeSet dlg(dev, &m_prompt);
+        MasterSlaveDialog dlg(dev, &m_prompt);
         QVERIFY(dlg.Prepare());
         QCOMPARE(dlg.ModeList()->currentIndex(), 0);  // slave
         DeviceCommand cmd(dev);
         QCOMPARE(cmd.StartToComputer(), 0);
-        CDlgModeSet busy(dev, &m_prompt);
+        MasterSlaveDialog busy(dev, &m_prompt);
         QVERIFY(!busy.Prepare());
         QCOMPARE(m_prompt.messages.back(), std::string("モニタ中のため設定を変更できません"));
         QCOMPARE(cmd.Stop(), 0);

@@ -9,13 +9,13 @@
 #include "GuiSupport.h"
 #include "app/MainFrame.h"
 #include "app/MonitorEventsBridge.h"
-#include "app/QvrWndCtrl.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
-#include "device/QvrMonitor.h"
+#include "app/WindowRegistry.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
+#include "device/MonitoringRun.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
-#include "views/QvrMonitorMain.h"
+#include "views/MonitorWindow.h"
 
 using namespace qv;
 
@@ -48,19 +48,19 @@ class LiveRunTest : public QObject {
     }
 
     void liveRowsPauseResumeAndTheStoredCapture() {
-        CQvrCmn cmn;
+        AppContext cmn;
         test::ScriptedPrompt prompt;
         cmn.SetPrompt(&prompt);
-        CMainFrame frame;
+        MainFrame frame;
         frame.resize(1000, 700);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        QvrWndCtrl& ctrl = *frame.Controller();
+        WindowRegistry& ctrl = *frame.Controller();
         ctrl.SetCommon(&cmn);
         MonitorEventsBridge events(&frame);
-        CQvrMonitor* monitor = nullptr;
+        MonitoringRun* monitor = nullptr;
         ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
-            auto m = std::make_unique<CQvrMonitor>(cmn, &prompt, &events);
+            auto m = std::make_unique<MonitoringRun>(cmn, &prompt, &events);
             monitor = m.get();
             return m;
         });
@@ -70,8 +70,8 @@ class LiveRunTest : public QObject {
         ctrl.DeferredStart(slot);
         QVERIFY(monitor);
         QVERIFY(monitor->Running());
-        auto* v = static_cast<CQvrMonitorMain*>(ctrl.Slot(slot).view);
-        QCOMPARE(v->GetMode(), CQvrMonitorMain::kLive);
+        auto* v = static_cast<MonitorWindow*>(ctrl.Slot(slot).view);
+        QCOMPARE(v->GetMode(), MonitorWindow::kLive);
         const int rows = v->PageRows();
         QTRY_VERIFY_WITH_TIMEOUT(monitor->GetRecordTotal(false) > 1000, 60000);
 
@@ -85,7 +85,7 @@ class LiveRunTest : public QObject {
         // Pause freezes the rows while the capture goes on.
         frame.Action(kCmdMonitorPause)->trigger();
         v->RunPauseTimer();
-        QCOMPARE(v->GetMode(), CQvrMonitorMain::kPaused);
+        QCOMPARE(v->GetMode(), MonitorWindow::kPaused);
         const QString top = v->Model().CellText(0, kColTr);
         const uint64_t frozen = monitor->GetRecordTotal(true);
         QTRY_VERIFY_WITH_TIMEOUT(monitor->GetRecordTotal(false) > frozen + 1000, 60000);
@@ -94,10 +94,10 @@ class LiveRunTest : public QObject {
         // Resume, then stop: the same window shows the capture the run wrote.
         frame.Action(kCmdMonitorStart)->trigger();
         ctrl.DeferredStart(slot);
-        QCOMPARE(v->GetMode(), CQvrMonitorMain::kLive);
+        QCOMPARE(v->GetMode(), MonitorWindow::kLive);
         frame.Action(kCmdMonitorStop)->trigger();
-        QCOMPARE(v->GetMode(), CQvrMonitorMain::kFile);
-        CQvrFile* reader = ctrl.Slot(slot).reader.get();
+        QCOMPARE(v->GetMode(), MonitorWindow::kFile);
+        CaptureReader* reader = ctrl.Slot(slot).reader.get();
         QVERIFY(reader);
         QVERIFY(reader->GetTotalRecords() > frozen + 1000);
         QCOMPARE(v->Model().CellText(0, kColTr).trimmed(), QString("1"));

@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "GuiSupport.h"
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
-#include "views/QvrMonitorMain.h"
+#include "views/MonitorWindow.h"
 
 using namespace qv;
 
@@ -21,7 +21,7 @@ namespace {
 
 constexpr uint64_t kBase = 13ull * 360000000000ull;  // 13:00 in ticks
 
-std::string FirstTimeText(CQvrFile& f) {
+std::string FirstTimeText(CaptureReader& f) {
     std::string text;
     uint64_t ticks = 0;
     f.GoToFrame(0);
@@ -29,7 +29,7 @@ std::string FirstTimeText(CQvrFile& f) {
     return text;
 }
 
-std::string Cell(const CQvrMonitorMain& v, int row, int col) {
+std::string Cell(const MonitorWindow& v, int row, int col) {
     return v.Model().CellText(row, col).toStdString();
 }
 
@@ -39,11 +39,11 @@ class MonitorWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<CQvrCmn> m_cmn;
+    std::unique_ptr<AppContext> m_cmn;
     std::string m_asyncIndex, m_bigIndex;
 
-    std::unique_ptr<CQvrMonitorMain> MakeView(CQvrFile& reader, int height = 420) {
-        auto v = std::make_unique<CQvrMonitorMain>(*m_cmn);
+    std::unique_ptr<MonitorWindow> MakeView(CaptureReader& reader, int height = 420) {
+        auto v = std::make_unique<MonitorWindow>(*m_cmn);
         v->resize(900, height);
         v->show();
         if (!QTest::qWaitForWindowExposed(v.get())) return nullptr;
@@ -61,7 +61,7 @@ class MonitorWindowTest : public QObject {
         m_home = std::make_unique<test::AppHome>();
         // The Monitor colours come from the conf file: SD rows red.
         std::ofstream(m_home->file("QV-ORT.conf")) << "[c]\nmcs=255\n";
-        m_cmn = std::make_unique<CQvrCmn>();
+        m_cmn = std::make_unique<AppContext>();
         m_asyncIndex = test::DecodeCapture(m_home->file("async"), "ASYNC", 3000);
         QVERIFY(!m_asyncIndex.empty());
         // More than two chunks of 50000 records, so pages cross pair loads.
@@ -75,7 +75,7 @@ class MonitorWindowTest : public QObject {
     }
 
     void fillsPagesOfACaptureLargerThanAPage() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_asyncIndex), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -125,12 +125,12 @@ class MonitorWindowTest : public QObject {
     }
 
     void keyboardMovesTheSelectionAndScrollsAtTheEdges() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_asyncIndex), 0);
         auto v = MakeView(f);
         QVERIFY(v);
         const int rows = v->PageRows();
-        QSignalSpy reports(v.get(), &CCaptureView::frameReported);
+        QSignalSpy reports(v.get(), &CaptureView::frameReported);
         for (int i = 0; i < rows - 1; ++i)
             QTest::keyClick(v->Grid(), Qt::Key_Down);
         QCOMPARE(v->Page().start, uint64_t{0});
@@ -157,11 +157,11 @@ class MonitorWindowTest : public QObject {
     }
 
     void clickSelectsAndReportsTheRecord() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_asyncIndex), 0);
         auto v = MakeView(f);
         QVERIFY(v);
-        QSignalSpy reports(v.get(), &CCaptureView::frameReported);
+        QSignalSpy reports(v.get(), &CaptureView::frameReported);
         QRect cell = v->Grid()->visualRect(v->Model().index(3, 0));
         QTest::mouseClick(v->Grid()->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(v->SelectedRow(), 3);
@@ -183,7 +183,7 @@ class MonitorWindowTest : public QObject {
         b.Add(RecordKind::kLineChange, 0xA4, kBase + 400);
         b.Add(RecordKind::kEvent, 0x80, kBase + 500);
         std::string index = b.Finish();
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(index), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -221,7 +221,7 @@ class MonitorWindowTest : public QObject {
         logic.StartChunk("091205", 0);
         logic.Add(RecordKind::kLineChange, 0x81, kBase + 10, kFlagLogicSdLevel);
         std::string logicIndex = logic.Finish();
-        CQvrFile lf(*m_cmn);
+        CaptureReader lf(*m_cmn);
         QCOMPARE(lf.Open(logicIndex), 0);
         auto lv = MakeView(lf);
         QVERIFY(lv);
@@ -237,7 +237,7 @@ class MonitorWindowTest : public QObject {
         r422.StartChunk("091205", 0);
         r422.Add(RecordKind::kLineChange, 0x81, kBase + 10);
         std::string rIndex = r422.Finish();
-        CQvrFile rf(*m_cmn);
+        CaptureReader rf(*m_cmn);
         QCOMPARE(rf.Open(rIndex), 0);
         auto rv = MakeView(rf);
         QVERIFY(rv);
@@ -246,7 +246,7 @@ class MonitorWindowTest : public QObject {
     }
 
     void pagesAcrossChunksOfALongCapture() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_bigIndex), 0);
         QVERIFY(f.GetChunkCount() >= 3);
         auto v = MakeView(f, 300);
@@ -254,11 +254,11 @@ class MonitorWindowTest : public QObject {
         const int rows = v->PageRows();
         const uint64_t total = f.GetTotalRecords();
         // A page that straddles the first chunk boundary reads both chunks.
-        v->ThumbReleased(static_cast<int>(CQvrCmn::kFileRecords - 2));
+        v->ThumbReleased(static_cast<int>(AppContext::kFileRecords - 2));
         QCOMPARE(Cell(*v, 0, kColTr),
-                 QString("%1").arg(CQvrCmn::kFileRecords - 1, 10).toStdString());
+                 QString("%1").arg(AppContext::kFileRecords - 1, 10).toStdString());
         QCOMPARE(Cell(*v, rows - 1, kColTr),
-                 QString("%1").arg(CQvrCmn::kFileRecords - 2 + rows, 10).toStdString());
+                 QString("%1").arg(AppContext::kFileRecords - 2 + rows, 10).toStdString());
         QTest::keyClick(v->Grid(), Qt::Key_End);
         QCOMPARE(Cell(*v, rows - 1, kColTr), QString("%1").arg(total, 10).toStdString());
         // Going back from the end reloads the first pair.
@@ -267,7 +267,7 @@ class MonitorWindowTest : public QObject {
     }
 
     void resizingChangesThePageSize() {
-        CQvrFile f(*m_cmn);
+        CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_asyncIndex), 0);
         auto v = MakeView(f, 300);
         QVERIFY(v);

@@ -58,14 +58,14 @@ class Bench : public ::testing::Test {
         return r;
     }
 
-    std::shared_ptr<CUsbDevice> Device() const {
+    std::shared_ptr<UsbDevice> Device() const {
         std::vector<std::unique_ptr<IDeviceBackend>> b;
         b.push_back(std::make_unique<SimSocketBackend>(sims.path()));
-        return std::make_shared<CUsbDevice>(std::move(b));
+        return std::make_shared<UsbDevice>(std::move(b));
     }
 
     // Opens the instrument with this serial on a device object of the test's own.
-    std::shared_ptr<CUsbDevice> OpenUnit(const std::string& serial) const {
+    std::shared_ptr<UsbDevice> OpenUnit(const std::string& serial) const {
         auto dev = Device();
         int n = dev->GetDeviceCount();
         for (int i = 0; i < n; ++i)

@@ -10,14 +10,14 @@
 #include <thread>
 
 #include "capture/CaptureFolderList.h"
-#include "capture/QvrFile.h"
+#include "capture/CaptureReader.h"
 #include "core/FileUtil.h"
-#include "core/IniFileCtrl.h"
+#include "core/IniFile.h"
 #include "core/Prompt.h"
-#include "core/QvrCmn.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
-#include "device/MonitorFileCtrl.h"
-#include "device/QvrMonitor.h"
+#include "capture/ChunkWriter.h"
+#include "device/MonitoringRun.h"
 #include "device/UnitList.h"
 #include "integration/Bench.h"
 
@@ -47,13 +47,13 @@ class Record : public Bench {
 
     // FrameNum, the chunk entries and the chunk files must agree.
     uint64_t CheckConsistent(const std::string& index) {
-        CIniFileCtrl ini;
+        IniFile ini;
         ini.SetPath(index);
         uint64_t frameNum =
             std::strtoull(ini.ReadValue("DataFile", "FrameNum").c_str(), nullptr, 10);
         ::setenv("QVORT_HOME", home.path().c_str(), 1);
-        CQvrCmn cmn;
-        CQvrFile file(cmn);
+        AppContext cmn;
+        CaptureReader file(cmn);
         EXPECT_EQ(file.Open(index), 0);
         EXPECT_EQ(file.GetTotalRecords(), frameNum);
         uint64_t walked = file.HasRecord() ? 1 : 0;
@@ -98,9 +98,9 @@ TEST_F(Record, PauseResumeStopAndTheirCodes) {
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
     ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
     SetSelectedUnit(SelectedUnitFromFile());
-    CQvrCmn cmn;
+    AppContext cmn;
     Scripted prompt;
-    CQvrMonitor mon(cmn, &prompt, nullptr);
+    MonitoringRun mon(cmn, &prompt, nullptr);
     EXPECT_EQ(mon.Stop(), 0);    // no run: nothing to do
     EXPECT_EQ(mon.Pause(), -7);  // no run to pause
     ASSERT_EQ(mon.Start(), 0);
@@ -129,9 +129,9 @@ TEST_F(Record, StartWhileRunningIsRefusedWithoutTouchingTheRun) {
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
     ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
     SetSelectedUnit(SelectedUnitFromFile());
-    CQvrCmn cmn;
+    AppContext cmn;
     Scripted prompt;
-    CCommThread run(cmn, &prompt, nullptr);
+    CaptureThread run(cmn, &prompt, nullptr);
     ASSERT_EQ(run.Start(), 0);
     prompt.asked.clear();
     // Refused before anything reaches the instrument: no question offers to
@@ -182,8 +182,8 @@ TEST_F(Record, UnplugAndReplugDuringARun) {
 // The header and value bytes of every record: what the line carried,
 // whatever clock stamped it.
 std::string RecordBytes(const std::string& index, uint64_t limit) {
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     std::string out;
     if (file.Open(index) != 0 || !file.HasRecord()) return out;
     for (uint64_t n = 0; n < limit; ++n) {
@@ -240,7 +240,7 @@ TEST_F(Record, KilledRunIsRecoveredUpToTheLastChunkWrite) {
     EXPECT_EQ(got.size(), 2 * stored);
     EXPECT_TRUE(got == want.substr(0, got.size()));
     // The capture names the unit it was made on.
-    CIniFileCtrl ini;
+    IniFile ini;
     ini.SetPath(index);
     EXPECT_EQ(ini.ReadValue("RegistInfo", "SerialNumber"), "K2");
     auto again = Tool({"recover", folder});
@@ -263,16 +263,16 @@ TEST_F(Record, RingModeWrapsAndNamesTheChunksInOrder) {
     EXPECT_LE(kept, 150000u + 50000u);
     // Chunk files 1..N, oldest first: each starts no earlier than the one before.
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     ASSERT_EQ(file.Open(index), 0);
     ASSERT_GE(file.GetChunkCount(), 3u);
     for (uint32_t c = 1; c <= file.GetChunkCount(); ++c) {
         EXPECT_TRUE(
-            std::filesystem::exists(DirName(index) + "/" + CMonitorFileCtrl::FinalChunkName(c)));
+            std::filesystem::exists(DirName(index) + "/" + ChunkWriter::FinalChunkName(c)));
         if (c == 1) continue;
         std::string a, b;
-        _ST_FILEADMI ea, eb;
+        ChunkEntry ea, eb;
         file.GetChunkInfo(c - 1, a, ea);
         file.GetChunkInfo(c, b, eb);
         EXPECT_LE(a, b) << c;
@@ -293,12 +293,12 @@ TEST_F(Record, ARunAcrossMidnightStartsAChunkWithTheNewDate) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::string index = IndexOf(r);
     CheckConsistent(index);
-    CQvrCmn cmn;
-    CQvrFile file(cmn);
+    AppContext cmn;
+    CaptureReader file(cmn);
     ASSERT_EQ(file.Open(index), 0);
     // The first chunk of the new date starts just after midnight.
     std::string text;
-    _ST_FILEADMI e1, e;
+    ChunkEntry e1, e;
     file.GetChunkInfo(1, text, e1);
     uint32_t c = 2;
     for (; c <= file.GetChunkCount(); ++c) {
@@ -308,7 +308,7 @@ TEST_F(Record, ARunAcrossMidnightStartsAChunkWithTheNewDate) {
     ASSERT_LE(c, file.GetChunkCount()) << "no chunk of a new date";
     EXPECT_LT(e.startTime, kTicksPerSecond) << text;
     // The trigger that started storing is in the index.
-    CIniFileCtrl ini;
+    IniFile ini;
     ini.SetPath(index);
     EXPECT_NE(ini.ReadValue("TriggerRecord", "1"), "NOKEY");
 }
@@ -334,7 +334,7 @@ TEST_F(Record, CardRunStoredThenFetchedAsACapture) {
     EXPECT_EQ(stored, Counted(sim.Out(), "records sent: ")) << sim.Out();
     // The capture carries the settings that were stored with the card run,
     // in FIX mode as every retrieval is.
-    CIniFileCtrl ini;
+    IniFile ini;
     ini.SetPath(index);
     EXPECT_EQ(ini.ReadValue("MonitorStatus", "Memory"), "FIX");
     EXPECT_EQ(ini.ReadValue("RegistInfo", "SaveDevice"), "1");  // CF

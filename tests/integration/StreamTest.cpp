@@ -94,7 +94,7 @@ class StreamReader {
 
 // Reads endpoint 0x88 until `done` holds or `seconds` pass.
 template <class Done>
-bool ReadStream(CUsbDevice& dev, StreamReader& r, Done done, int seconds = 60) {
+bool ReadStream(UsbDevice& dev, StreamReader& r, Done done, int seconds = 60) {
     std::vector<uint8_t> buf(65536);
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (!done() && std::chrono::steady_clock::now() < until) {

@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
-#include "capture/QvrFile.h"
-#include "core/QvrCmn.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "print/PrintJob.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -21,7 +21,7 @@ using test::CaptureBuilder;
 class PrintListingTest : public ::testing::Test {
   protected:
     AppHome home;
-    CQvrCmn cmn;
+    AppContext cmn;
 
     // SD "A" with a parity error, a line change, RD "1", then `more` SD bytes.
     std::string Build(int more) {
@@ -35,7 +35,7 @@ class PrintListingTest : public ::testing::Test {
         for (int i = 0; i < more; ++i)
             b.Add(RecordKind::kSdData, static_cast<uint8_t>(0x30 + i % 10), t += 1000);
         std::string index = b.Finish();
-        CStatusFileCtrl status;
+        StatusFile status;
         status.SetPath(index);
         std::vector<FormatEntry> rows(10);
         rows[0].line = 2, rows[0].name = "TxD";
@@ -53,14 +53,14 @@ class PrintListingTest : public ::testing::Test {
 
 TEST_F(PrintListingTest, HeaderAndRowsLineByLine) {
     std::string index = Build(12);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     PrintListingInput in = WholeDay();
     in.codeMode = kDisplayHex;  // prints ASCII characters
     in.triggers[1].enabled = 1;
     in.triggers[1].action1 = 16;
     in.triggers[1].action2 = 113;
-    CPrintListing listing(f, cmn.GetCodeTable(), in);
+    PrintListing listing(f, cmn.GetCodeTable(), in);
     ASSERT_EQ(listing.Begin(), 0);
     EXPECT_EQ(listing.Rows(), 2u);  // 14 data records
     std::vector<std::string> page;
@@ -103,9 +103,9 @@ TEST_F(PrintListingTest, HeaderAndRowsLineByLine) {
 
 TEST_F(PrintListingTest, PagesKeepEveryRowWholeAndRepeatTheModeLine) {
     std::string index = Build(400);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
-    CPrintListing listing(f, cmn.GetCodeTable(), WholeDay());
+    PrintListing listing(f, cmn.GetCodeTable(), WholeDay());
     ASSERT_EQ(listing.Begin(), 0);
     const uint64_t rows = listing.Rows();  // 402 data records: 41 rows
     EXPECT_EQ(rows, 41u);
@@ -131,11 +131,11 @@ TEST_F(PrintListingTest, PagesKeepEveryRowWholeAndRepeatTheModeLine) {
 
 TEST_F(PrintListingTest, RangeWithoutDataPrintsTheHeaderOnly) {
     std::string index = Build(5);
-    CQvrFile f(cmn);
+    CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     PrintListingInput in = WholeDay();
     in.end = MakeRangeTimeKey("241106", 1000);
-    CPrintListing listing(f, cmn.GetCodeTable(), in);
+    PrintListing listing(f, cmn.GetCodeTable(), in);
     ASSERT_EQ(listing.Begin(), 0);
     EXPECT_EQ(listing.Rows(), 0u);
     std::vector<std::string> page;
@@ -159,7 +159,7 @@ class Pages : public IPrintReport {
 TEST_F(PrintListingTest, JobReportsPagesAndFailures) {
     std::string index = Build(400);
     Pages pages;
-    CPrintJob job(pages);
+    PrintJob job(pages);
     ASSERT_EQ(job.Start(index, WholeDay()), 0);
     job.Wait();
     EXPECT_EQ(pages.pages, 3);
@@ -170,13 +170,13 @@ TEST_F(PrintListingTest, JobReportsPagesAndFailures) {
 
     Pages refused;
     refused.stopAt = 1;  // the printer takes no page
-    CPrintJob job2(refused);
+    PrintJob job2(refused);
     job2.Start(index, WholeDay());
     job2.Wait();
     EXPECT_EQ(refused.failed, kPrinterUnreachableText);
 
     Pages missing;
-    CPrintJob job3(missing);
+    PrintJob job3(missing);
     job3.Start(home.file("none.qvr"), WholeDay());
     job3.Wait();
     EXPECT_EQ(missing.failed, kPrintBadArgumentText);

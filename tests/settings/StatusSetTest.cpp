@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 #include "support/TempDir.h"
 
 namespace qv {
@@ -67,7 +67,7 @@ TEST_F(StatusSetTest, SaveThenImportGivesTheSameSetWithHalfBitSampling) {
 
 TEST_F(StatusSetTest, Trigger6IsNeverReadNorWritten) {
     std::string path = dir.file("t.qvs");
-    CStatusFileCtrl file;
+    StatusFile file;
     ASSERT_EQ(file.OpenStatusFile(path), 0);
     TriggerSetting six;
     six.enabled = 1;
@@ -115,13 +115,13 @@ TEST_F(StatusSetTest, ImportKeepsRowsThatCannotBeRead) {
 
 TEST_F(StatusSetTest, SavingKeepsTheUnitNoteOfTheFile) {
     std::string path = dir.file("QvStatus_14D2_0010_S1.qvs");
-    CStatusFileCtrl file;
+    StatusFile file;
     ASSERT_EQ(file.OpenStatusFile(path), 0);
     file.SetUnit({16, "S1", "ライン1"});
     ASSERT_EQ(file.WriteRegistInfo(), 0);
     StatusSet s = Changed();
     ASSERT_EQ(SaveStatusSet(path, s), 0);
-    CStatusFileCtrl again;
+    StatusFile again;
     again.SetPath(path);
     StatusUnit unit = ReadStatusUnit(again);
     EXPECT_EQ(unit.productId, 16u);

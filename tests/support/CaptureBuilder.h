@@ -11,9 +11,9 @@
 
 #include "core/CaptureIndexText.h"
 #include "core/CaptureRecord.h"
-#include "core/IniFileCtrl.h"
+#include "core/IniFile.h"
 #include "settings/MonitorSettings.h"
-#include "settings/StatusFileCtrl.h"
+#include "settings/StatusFile.h"
 
 namespace qv::test {
 
@@ -92,11 +92,11 @@ class CaptureBuilder {
             out.write(reinterpret_cast<const char*>(m_bytes[i].data()),
                       static_cast<std::streamsize>(m_bytes[i].size()));
         }
-        CStatusFileCtrl status;
+        StatusFile status;
         status.SetPath(index);
         SamplingSettings sampling;
         status.WriteMonitorStatus(m_settings, sampling, 0);
-        CIniFileCtrl ini;
+        IniFile ini;
         ini.SetPath(index);
         ini.BeginBatch();
         if (writeEntries)
@@ -119,7 +119,7 @@ class CaptureBuilder {
         return m_folder + name;
     }
     const std::vector<WrittenRecord>& records() const { return m_records; }
-    std::vector<_ST_FILEADMI>& entries() { return m_chunks; }
+    std::vector<ChunkEntry>& entries() { return m_chunks; }
     std::vector<uint8_t>& chunkBytes(size_t i) { return m_bytes[i]; }
 
   private:
@@ -137,7 +137,7 @@ class CaptureBuilder {
 
     std::string m_folder;
     MonitorSettings m_settings;
-    std::vector<_ST_FILEADMI> m_chunks;
+    std::vector<ChunkEntry> m_chunks;
     std::vector<std::vector<uint8_t>> m_bytes;
     std::vector<WrittenRecord> m_records;
     std::string m_date;

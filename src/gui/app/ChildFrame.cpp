@@ -2,15 +2,15 @@
 
 #include <QCloseEvent>
 
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 
 namespace qv {
 
-CChildFrame::CChildFrame(QvrWndCtrl* ctrl, QWidget* parent) : QMdiSubWindow(parent), m_ctrl(ctrl) {
+ChildFrame::ChildFrame(WindowRegistry* ctrl, QWidget* parent) : QMdiSubWindow(parent), m_ctrl(ctrl) {
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
-void CChildFrame::SetLocked(bool locked) {
+void ChildFrame::SetLocked(bool locked) {
     m_locked = locked;
     Qt::WindowFlags flags = windowFlags();
     flags.setFlag(Qt::WindowCloseButtonHint, !locked);
@@ -21,12 +21,12 @@ void CChildFrame::SetLocked(bool locked) {
     show();
 }
 
-void CChildFrame::CloseForGood() {
+void ChildFrame::CloseForGood() {
     m_closing = true;
     close();
 }
 
-void CChildFrame::closeEvent(QCloseEvent* e) {
+void ChildFrame::closeEvent(QCloseEvent* e) {
     if (m_closing) {
         e->accept();
         return;
@@ -37,7 +37,7 @@ void CChildFrame::closeEvent(QCloseEvent* e) {
     // event handler.
     QMetaObject::invokeMethod(
         m_ctrl,
-        [ctrl = m_ctrl, self = QPointer<CChildFrame>(this)] {
+        [ctrl = m_ctrl, self = QPointer<ChildFrame>(this)] {
             if (self) ctrl->RequestClose(self);
         },
         Qt::QueuedConnection);

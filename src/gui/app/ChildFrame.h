@@ -7,12 +7,12 @@
 
 namespace qv {
 
-class QvrWndCtrl;
+class WindowRegistry;
 
-class CChildFrame : public QMdiSubWindow {
+class ChildFrame : public QMdiSubWindow {
     Q_OBJECT
   public:
-    CChildFrame(QvrWndCtrl* ctrl, QWidget* parent = nullptr);
+    ChildFrame(WindowRegistry* ctrl, QWidget* parent = nullptr);
 
     // While monitoring runs its window cannot be closed, maximised or resized.
     void SetLocked(bool locked);
@@ -24,7 +24,7 @@ class CChildFrame : public QMdiSubWindow {
     void closeEvent(QCloseEvent* e) override;
 
   private:
-    QvrWndCtrl* m_ctrl;
+    WindowRegistry* m_ctrl;
     bool m_locked = false;
     bool m_closing = false;
 };

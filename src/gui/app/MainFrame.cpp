@@ -17,11 +17,11 @@
 
 #include "app/CommandTable.h"
 #include "app/Icons.h"
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 #include "core/AppPaths.h"
 #include "core/Prompt.h"
-#include "core/QvrCmn.h"
-#include "dialogs/AboutDlg.h"
+#include "core/AppContext.h"
+#include "dialogs/AboutDialog.h"
 #include "settings/FormatEntry.h"
 
 namespace qv {
@@ -86,8 +86,8 @@ IconKind IconOf(int id, bool& has) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(QWidget* parent)
-    : QMainWindow(parent), m_area(new QMdiArea(this)), m_ctrl(new QvrWndCtrl(m_area, this)) {
+MainFrame::MainFrame(QWidget* parent)
+    : QMainWindow(parent), m_area(new QMdiArea(this)), m_ctrl(new WindowRegistry(m_area, this)) {
     setWindowTitle("QV-ORT");
     setWindowIcon(MakeIcon(IconKind::App));
     m_area->setViewMode(QMdiArea::SubWindowView);
@@ -100,25 +100,25 @@ CMainFrame::CMainFrame(QWidget* parent)
     BuildStatusBar();
     resize(1100, 700);
 
-    connect(m_ctrl, &QvrWndCtrl::stateChanged, this, &CMainFrame::UpdateCommands);
-    connect(m_ctrl, &QvrWndCtrl::frameLockChanged, this, &CMainFrame::SetLocked);
-    connect(m_ctrl, &QvrWndCtrl::helpRequested, this, [this] { OpenManual(); });
-    connect(m_ctrl, &QvrWndCtrl::exitRequested, this, &QWidget::close);
-    connect(m_ctrl, &QvrWndCtrl::popupMenuRequested, this, &CMainFrame::ShowPopup);
-    connect(m_area, &QMdiArea::subWindowActivated, m_ctrl, &QvrWndCtrl::OnSubWindowActivated);
+    connect(m_ctrl, &WindowRegistry::stateChanged, this, &MainFrame::UpdateCommands);
+    connect(m_ctrl, &WindowRegistry::frameLockChanged, this, &MainFrame::SetLocked);
+    connect(m_ctrl, &WindowRegistry::helpRequested, this, [this] { OpenManual(); });
+    connect(m_ctrl, &WindowRegistry::exitRequested, this, &QWidget::close);
+    connect(m_ctrl, &WindowRegistry::popupMenuRequested, this, &MainFrame::ShowPopup);
+    connect(m_area, &QMdiArea::subWindowActivated, m_ctrl, &WindowRegistry::OnSubWindowActivated);
     UpdateCommands();
 }
 
-CMainFrame::~CMainFrame() = default;
+MainFrame::~MainFrame() = default;
 
-QAction* CMainFrame::Action(int id) const {
+QAction* MainFrame::Action(int id) const {
     auto it = m_actions.find(id);
     return it == m_actions.end() ? nullptr : it->second;
 }
 
-void CMainFrame::BuildActions() {
+void MainFrame::BuildActions() {
     for (const auto& c : CommandTexts()) {
-        if (!QvrWndCtrl::IsImplemented(c.id)) continue;
+        if (!WindowRegistry::IsImplemented(c.id)) continue;
         QString text = QString::fromUtf8(c.text);
         auto* a = new QAction(text, this);
         int tab = text.indexOf('\t');
@@ -134,7 +134,7 @@ void CMainFrame::BuildActions() {
         int id = c.id;
         connect(a, &QAction::triggered, this, [this, id] {
             if (id == kCmdAbout) {
-                CAboutDlg dlg(this);
+                AboutDialog dlg(this);
                 dlg.exec();
             } else {
                 m_ctrl->Execute(id);
@@ -147,7 +147,7 @@ void CMainFrame::BuildActions() {
     if (auto* help = Action(kCmdHelp)) help->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
-QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids) {
+QMenu* MainFrame::AddMenu(const QString& title, std::initializer_list<int> ids) {
     QMenu* menu = menuBar()->addMenu(title);
     for (int id : ids) {
         if (id == 0)
@@ -158,7 +158,7 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
     return menu;
 }
 
-void CMainFrame::BuildMenus() {
+void MainFrame::BuildMenus() {
     AddMenu("ファイル(&F)", {kCmdFileOpen, kCmdFileClose, 0, kCmdAppExit});
     AddMenu("編集(&E)", {kCmdFirst, kCmdLast});
     QMenu* view = AddMenu("表示(&V)", {kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, 0});
@@ -173,12 +173,12 @@ void CMainFrame::BuildMenus() {
     AddMenu("モニタ(&M)", {kCmdSelectUnit, 0, kCmdMonitorStart, kCmdMonitorPause, kCmdMonitorStop});
     AddMenu("本体(&U)", {kCmdUnitStatus, kCmdUnitClock});
     m_windowMenu = menuBar()->addMenu("ウィンドウ(&W)");
-    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowMenu);
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::FillWindowMenu);
     FillWindowMenu();
     AddMenu("ヘルプ(&H)", {kCmdHelp, 0, kCmdAbout});
 }
 
-void CMainFrame::FillWindowMenu() {
+void MainFrame::FillWindowMenu() {
     m_windowMenu->clear();
     for (int id : std::initializer_list<int>{kCmdSync, kCmdCascade, kCmdTile})
         m_windowMenu->addAction(Action(id));
@@ -197,7 +197,7 @@ void CMainFrame::FillWindowMenu() {
     }
 }
 
-void CMainFrame::BuildToolBar() {
+void MainFrame::BuildToolBar() {
     QToolBar* bar = addToolBar("ツールバー");
     bar->setObjectName("MainToolBar");
     bar->setMovable(true);
@@ -213,7 +213,7 @@ void CMainFrame::BuildToolBar() {
     }
 }
 
-void CMainFrame::BuildStatusBar() {
+void MainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     StatusTexts initial = EmptyStatusTexts();
     for (int i = 0; i < kStatusPanes; ++i) {
@@ -239,21 +239,21 @@ void CMainFrame::BuildStatusBar() {
     }
 }
 
-QString CMainFrame::PaneText(int pane) const {
+QString MainFrame::PaneText(int pane) const {
     return pane >= 0 && pane < kStatusPanes ? m_panes[pane]->text() : QString();
 }
 
-void CMainFrame::SetMessage(const QString& text) {
+void MainFrame::SetMessage(const QString& text) {
     m_panes[0]->setText(text);
 }
 
-void CMainFrame::RefreshStatusBar() {
+void MainFrame::RefreshStatusBar() {
     StatusTexts t = m_ctrl->StatusBarTexts();
     for (int i = 1; i < kStatusPanes; ++i)
         SetPane(m_panes[i], t[i]);
 }
 
-void CMainFrame::UpdateCommands() {
+void MainFrame::UpdateCommands() {
     CommandContext ctx = m_ctrl->Context();
     for (auto& [id, action] : m_actions) {
         CommandUiState s = EvaluateCommand(id, ctx);
@@ -277,7 +277,7 @@ void CMainFrame::UpdateCommands() {
     RefreshStatusBar();
 }
 
-void CMainFrame::SetLocked(bool locked) {
+void MainFrame::SetLocked(bool locked) {
     m_locked = locked;
     if (locked) {
         if (isMaximized()) showNormal();
@@ -289,14 +289,14 @@ void CMainFrame::SetLocked(bool locked) {
     UpdateCommands();
 }
 
-void CMainFrame::ShowPopup(const std::vector<int>& ids, const QPoint& pos) {
+void MainFrame::ShowPopup(const std::vector<int>& ids, const QPoint& pos) {
     QMenu menu(this);
     for (int id : ids)
         if (QAction* a = Action(id)) menu.addAction(a);
     if (!menu.isEmpty()) menu.exec(pos);
 }
 
-bool CMainFrame::OpenManual() {
+bool MainFrame::OpenManual() {
     // Installed, then beside the build, then in the application folder.
     QString path = QVORT_MANUAL_PATH;
     if (!QFileInfo::exists(path)) path = QVORT_BUILD_MANUAL_PATH;
@@ -308,14 +308,14 @@ bool CMainFrame::OpenManual() {
     return false;
 }
 
-void CMainFrame::closeEvent(QCloseEvent* e) {
+void MainFrame::closeEvent(QCloseEvent* e) {
     // A running or paused monitoring must be stopped first, so its capture
     // is finished on disk.
     if (m_ctrl->GetMonitorState() != kMonitorIdle) {
         e->ignore();
         return;
     }
-    for (int i = 0; i < QvrWndCtrl::kSlots; ++i)
+    for (int i = 0; i < WindowRegistry::kSlots; ++i)
         if (!m_ctrl->Slot(i).Free()) m_ctrl->CloseSlot(i);
     e->accept();
 }

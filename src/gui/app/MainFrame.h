@@ -16,15 +16,15 @@ class QMenu;
 
 namespace qv {
 
-class QvrWndCtrl;
+class WindowRegistry;
 
-class CMainFrame : public QMainWindow {
+class MainFrame : public QMainWindow {
     Q_OBJECT
   public:
-    explicit CMainFrame(QWidget* parent = nullptr);
-    ~CMainFrame() override;
+    explicit MainFrame(QWidget* parent = nullptr);
+    ~MainFrame() override;
 
-    QvrWndCtrl* Controller() const { return m_ctrl; }
+    WindowRegistry* Controller() const { return m_ctrl; }
     QMdiArea* MdiArea() const { return m_area; }
     // The action of a command id, or null when the menus do not offer it.
     QAction* Action(int id) const;
@@ -54,7 +54,7 @@ class CMainFrame : public QMainWindow {
     QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
 
     QMdiArea* m_area;
-    QvrWndCtrl* m_ctrl;
+    WindowRegistry* m_ctrl;
     std::map<int, QAction*> m_actions;
     std::array<QLabel*, kStatusPanes> m_panes{};
     QMenu* m_windowMenu = nullptr;

@@ -3,12 +3,12 @@
 #include <QMetaObject>
 
 #include "app/MainFrame.h"
-#include "app/QvrWndCtrl.h"
+#include "app/WindowRegistry.h"
 
 namespace qv {
 
 void MonitorEventsBridge::PostToMainWindow(MainWindowMessage message, std::string_view text) {
-    QPointer<CMainFrame> frame = m_frame;
+    QPointer<MainFrame> frame = m_frame;
     if (!frame) return;
     QString copy = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     QMetaObject::invokeMethod(

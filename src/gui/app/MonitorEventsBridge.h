@@ -12,11 +12,11 @@ namespace qv {
 
 class MonitorEventsBridge : public IMonitorEvents {
   public:
-    explicit MonitorEventsBridge(CMainFrame* frame) : m_frame(frame) {}
+    explicit MonitorEventsBridge(MainFrame* frame) : m_frame(frame) {}
     void PostToMainWindow(MainWindowMessage message, std::string_view text) override;
 
   private:
-    QPointer<CMainFrame> m_frame;
+    QPointer<MainFrame> m_frame;
 };
 
 }  // namespace qv

@@ -1,7 +1,7 @@
 // qv-ort: the desktop application of the serial line monitor.
 #include <QApplication>
 
-#include "app/MonitorQvrApp.h"
+#include "app/Application.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("QV-ORT");
     QApplication::setApplicationVersion(QVORT_VERSION);
 
-    qv::CMonitorQvrApp qvApp;
+    qv::Application qvApp;
     QStringList args = QApplication::arguments();
     args.removeFirst();
     if (qvApp.InitInstance(args) != 0) return 1;

@@ -15,13 +15,13 @@ class QMdiSubWindow;
 
 namespace qv {
 
-class CQvrFile;
+class CaptureReader;
 class ILiveMonitor;
 
 // Which pop-up menu a view asks for.
 enum class ViewPopup { kEdit, kWindows };
 
-class CCaptureView : public QWidget {
+class CaptureView : public QWidget {
     Q_OBJECT
   public:
     using QWidget::QWidget;
@@ -37,7 +37,7 @@ class CCaptureView : public QWidget {
 
     // Positions the view on the record at this record time text of `reader`.
     // 0, or the reader's failure code.
-    virtual int ShowAtTime(const std::string& timeText, CQvrFile* reader) = 0;
+    virtual int ShowAtTime(const std::string& timeText, CaptureReader* reader) = 0;
     // 1 zoom in, 2 zoom out.
     virtual void Zoom(int) {}
     // Direction mode (0 DUAL, 1 SD, 2 RD) and display code; also sent when the

@@ -1,0 +1,82 @@
+// The capture thread of a monitoring run. It owns the run's RunControl and
+// calls its read step every 50 ms while the run is active, so that reading
+// the instrument, decoding and writing never wait for the user interface.
+// Start, Pause and Stop come from the user-interface thread; the live
+// accessors may be called from any thread while the capture goes on.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture/RecordTime.h"
+#include "device/LiveRing.h"
+#include "device/RunControl.h"
+
+namespace qv {
+
+// One record of the live (or, while paused, the frozen) ring, with its times
+// as record time texts.
+struct LiveRow {
+    uint8_t header = 0, lineState = 0, value = 0;
+    uint16_t length = 0;
+    std::vector<uint8_t> data;  // frame payload
+    uint64_t start = 0, end = 0;
+    std::string startText, endText;
+    CountTriple counts;
+};
+
+class CaptureThread {
+  public:
+    static constexpr int kStepMs = 50;
+
+    CaptureThread(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events);
+    ~CaptureThread();  // stops a run still going, then ends the thread
+
+    // Resumes a paused run, else starts one.
+    int Start();
+    int StartRetrieval();
+    int Pause();
+    int Stop();
+    bool Paused() const { return m_paused; }
+    bool Running() const;
+
+    // Totals of the run (0 without one): records, and the kind and change
+    // counters numbered like a chunk entry's fields 3..16.
+    uint64_t RecordTotal(bool frozen) const;
+    uint64_t Total(int field) const;
+    bool BufferFull() const;
+    uint64_t BytesRead() const;
+    // Slot i (0..199) of the live ring, or of the frozen one while paused.
+    // -8 outside 0..199, -7 without a run.
+    int LiveRecord(int i, LiveRow& out) const { return LiveRecord(i, out, m_paused); }
+    int LiveRecord(int i, LiveRow& out, bool frozen) const;
+    // Whether a capture is being (or was last) decoded: the ring has content.
+    bool Decoding() const;
+    std::string CaptureFolder() const;
+    std::string IndexName() const;
+    std::string ChunkName() const;
+
+  private:
+    void Loop();
+    void TakeTiming();
+
+    AppContext& m_cmn;
+    std::unique_ptr<RunControl> m_wnd;
+    mutable std::mutex m_stepMutex;   // one read step, or one Start/Pause/Stop
+    mutable std::mutex m_stateMutex;  // what the accessors read
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
+    std::atomic<bool> m_quit{false};
+    std::atomic<bool> m_paused{false};
+    AsyncCharTiming m_timing;  // for the start times of live ASYNC characters
+    bool m_async = false;
+    std::thread m_thread;
+};
+
+}  // namespace qv

@@ -1,0 +1,64 @@
+// The monitor object of a capture window that shows a running monitoring:
+// it starts the capture thread, forwards the user's Start, Pause, Stop and
+// card retrieval to it and answers the live views' questions.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "device/CaptureThread.h"
+#include "device/LiveMonitor.h"
+
+namespace qv {
+
+class MonitoringRun : public ILiveMonitor {
+  public:
+    MonitoringRun(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events);
+    ~MonitoringRun();
+
+    int Start() override { return m_thread ? m_thread->Start() : kErrNotRunning; }
+    int StartRetrieval() { return m_thread ? m_thread->StartRetrieval() : kErrNotRunning; }
+    int Pause() override { return m_thread ? m_thread->Pause() : kErrNotRunning; }
+    int Stop() override { return m_thread ? m_thread->Stop() : kErrNotRunning; }
+    bool Running() const { return m_thread && m_thread->Running(); }
+    bool Paused() const { return m_thread && m_thread->Paused(); }
+
+    // The record total, or the total frozen at the last Pause for the paused view.
+    uint64_t RecordTotal(bool paused = false) const {
+        return m_thread ? m_thread->RecordTotal(paused) : 0;
+    }
+    // SD, RD, line changes, events, the eight line-bit changes and the two
+    // event-bit changes, numbered as a chunk entry's fields 3..16.
+    uint64_t Total(int field) const { return m_thread ? m_thread->Total(field) : 0; }
+    bool BufferFull() const { return m_thread && m_thread->BufferFull(); }
+    uint64_t BytesRead() const { return m_thread ? m_thread->BytesRead() : 0; }
+    int LiveRecord(int slot, LiveRow& out) const {
+        return m_thread ? m_thread->LiveRecord(slot, out) : kErrNotRunning;
+    }
+    std::string CaptureFolder() const { return m_thread ? m_thread->CaptureFolder() : ""; }
+    std::string IndexName() const { return m_thread ? m_thread->IndexName() : ""; }
+    std::string ChunkName() const { return m_thread ? m_thread->ChunkName() : ""; }
+    // The index path of the capture being written (or just finished).
+    std::string IndexPath() const;
+
+    // --- the live views' questions, slot by slot
+    uint64_t GetRecordTotal(bool frozen) const override { return RecordTotal(frozen); }
+    uint64_t GetCounterTotal(int field) const override { return Total(field); }
+    bool IsBufferFull() const override { return BufferFull(); }
+    // Reads slot 0..199 of the live ring, or of the frozen one with `frozen`.
+    int SelectSlot(int slot, bool frozen) override;
+    int GetHeaderByte(uint8_t& header) const override;
+    int GetDataByte(uint8_t& value) const override;
+    // The end time of the selected record, as the stored capture will show it.
+    int GetRecordTime(std::string& text, uint64_t& ticks) const override;
+    int GetCounters(uint64_t& tr, uint64_t& sd, uint64_t& rd) const override;
+    int GetCaptureName(std::string& name) const override;
+    std::string GetIndexPath() const override { return IndexPath(); }
+
+  private:
+    std::unique_ptr<CaptureThread> m_thread;
+    LiveRow m_row;  // the selected slot, copied under the run's lock
+    bool m_selected = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,239 @@
+#include "device/RunControl.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/FileUtil.h"
+#include "core/Prompt.h"
+#include "core/AppContext.h"
+#include "device/CardRun.h"
+#include "device/CommandEncoding.h"
+#include "device/RunPrecheck.h"
+#include "device/UnitList.h"
+#include "settings/StatusFile.h"
+
+namespace qv {
+
+namespace {
+constexpr size_t kFirstRead = 512;
+constexpr uint32_t kBigRead = 0x100000;  // 1 MiB: the most one status-driven read takes
+}  // namespace
+
+RunControl::RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events)
+    : m_cmn(cmn), m_prompt(prompt), m_events(events) {}
+
+RunControl::~RunControl() {
+    if (m_running) Stop();
+    if (m_device) m_device->SetPlugListener({});
+}
+
+std::string RunControl::ChunkName() const {
+    return m_session ? ChunkWriter::ChunkName(1) : std::string();
+}
+
+int RunControl::Message(int code, const std::string& text) {
+    if (m_prompt) m_prompt->ShowMessage(text);
+    m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, text);
+    return code;
+}
+
+int RunControl::OpenUnit() {
+    m_device = GetDeviceObject();
+    if (!m_device) m_device = CreateDeviceObject();
+    if (!m_device) return kErrNoDeviceObject;
+    if (!FindUnit(*m_device, GetSelectedUnit().Identity(), true)) return kErrUnitNotFound;
+    m_cmd = std::make_unique<DeviceCommand>(m_device);
+    m_device->SetPlugListener([this](PlugEvent e, const std::string&) { OnPlug(e); });
+    return 0;
+}
+
+// Loads the unit's status file into the run's settings and, when `send`,
+// configures the instrument from it. Stops at the first failure.
+int RunControl::LoadAndConfigure(bool send) {
+    const SelectedUnit unit = GetSelectedUnit();
+    StatusFile status;
+    if (status.OpenStatusFile(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial)) != 0)
+        return kErrStatusFile;
+    LoadStatusSet(status, m_set, std::time(nullptr));
+    if (!send) return 0;
+    if (SendMonitorSettings(*m_cmd, m_set.status.monitor, m_set.status.sampling) != 0)
+        return kErrCommand;
+    if (SendTriggerOption(*m_cmd, m_set.option) != 0) return kErrCommand;
+    int storing = 0;
+    for (int n = 1; n <= 5; ++n) {
+        const TriggerSetting& t = m_set.triggers[static_cast<size_t>(n - 1)];
+        if (t.enabled && StartsStoring(t)) ++storing;
+        if (SendTriggerSetting(*m_cmd, n, t) != 0) return kErrCommand;
+    }
+    if (storing == 0 && (!m_prompt || !m_prompt->AskYesNo(kAskNoStoreTrigger))) return -1;
+    return 0;
+}
+
+std::time_t RunControl::InstrumentClock() {
+    uint32_t monitoring = 0, clock = 0;
+    if (m_cmd && m_cmd->ReadClocks(monitoring, clock) == 0 && clock != 0)
+        return static_cast<std::time_t>(clock);
+    return std::time(nullptr);
+}
+
+int RunControl::OpenCapture(bool forceFix) {
+    if (forceFix) m_set.status.monitor.Memory = kMemoryFix;
+    CaptureStartInfo info;
+    info.directory = m_cmn.GetSaveDirectory();
+    info.folderTime = std::time(nullptr);
+    info.settings = m_set;
+    info.frameMax = m_cmn.GetFrameMax();
+    info.fileRecords = m_cmn.GetFileRecords() ? m_cmn.GetFileRecords() : AppContext::kFileRecords;
+    const SelectedUnit unit = GetSelectedUnit();
+    info.unit = StatusUnit{unit.productId, unit.serial, unit.name};
+    m_session = std::make_unique<CaptureSession>(&m_cmn, m_events);
+    // The start time is the instrument's when it answers: records carry its clock.
+    info.startClock = InstrumentClock();
+    int rc = m_session->Start(info);
+    if (rc != 0) {
+        m_session.reset();
+        return rc;
+    }
+    m_folder = m_session->FolderPath();
+    m_indexName = m_session->FolderName() + ".qvr";
+    m_frozenTotal = 0;
+    m_bytesRead = 0;
+    return 0;
+}
+
+int RunControl::Start(bool resume) {
+    if (resume) return m_running ? 0 : kErrNotRunning;
+    // A run in progress is refused before anything reaches the instrument:
+    // the pre-check would otherwise offer to stop our own run.
+    if (m_running) return kErrAlreadyRunning;
+    m_cmn.LoadRegistrySettings();
+    if (int rc = OpenUnit(); rc != 0) return rc;
+    if (int rc = PrecheckInstrument(*m_cmd, m_prompt, std::time(nullptr)); rc != 0) return rc;
+    if (int rc = LoadAndConfigure(true); rc != 0) return rc;
+
+    const uint32_t saveDevice = m_set.status.monitor.SaveDevice;
+    if (saveDevice == kSaveDeviceCf) {
+        // The instrument stores the run on its card; nothing comes to the computer.
+        const SelectedUnit unit = GetSelectedUnit();
+        int rc = StoreSettingsInCard(*m_cmd,
+                                     UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial),
+                                     m_set.status.monitor.Memory == kMemoryFix);
+        if (rc == -1) return kErrCommand;
+        if (rc != 0) return kErrCardWrite;
+        m_cmd->Stop();
+        return m_cmd->StartToCard();
+    }
+    if (saveDevice != kSaveDevicePc) return Message(-1, kMsgBadMonitorParameter);
+
+    if (int rc = OpenCapture(false); rc != 0) return rc;
+    m_cmd->Stop();
+    int rc = m_cmd->StartToComputer();
+    m_running = true;
+    return rc;
+}
+
+int RunControl::StartRetrieval() {
+    if (m_running) return kErrAlreadyRunning;
+    m_cmn.LoadRegistrySettings();
+    if (int rc = OpenUnit(); rc != 0) return rc;
+    if (int rc = PrecheckInstrument(*m_cmd, m_prompt, std::time(nullptr)); rc != 0) return rc;
+    if (CheckCard(*m_cmd, m_prompt, CardUse::kRetrieval) != 0) return -1;
+
+    // The settings of the card run come back into the unit's status file, so
+    // that the capture carries the settings it was made with.
+    std::vector<uint8_t> block;
+    if (m_cmd->ReadCardBlocks(kCardSettingsAddress, kCardSettingsBytes / 512, block) > 0) {
+        size_t end = std::find(block.begin(), block.end(), uint8_t{0}) - block.begin();
+        if (end > 0) {
+            const SelectedUnit unit = GetSelectedUnit();
+            std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+            // Written over the start of the old file, which keeps any tail
+            // beyond the new text, as the instrument's own tools expect.
+            std::string content = ReadWholeFile(path).value_or(std::string());
+            if (content.size() < end) content.resize(end);
+            std::memcpy(content.data(), block.data(), end);
+            WriteFileAtomically(path, content);
+        }
+    }
+    if (int rc = LoadAndConfigure(false); rc != 0) return rc;
+    if (int rc = OpenCapture(true); rc != 0) return rc;
+    int rc = m_cmd->StartCardRetrieval();
+    m_running = true;
+    return rc;
+}
+
+int RunControl::Pause() {
+    if (!m_running || !m_session) return kErrNotRunning;
+    m_frozenTotal = m_session->Decoder().Totals().records;
+    m_session->Decoder().Ring().Freeze();
+    return 0;
+}
+
+int RunControl::Stop() {
+    if (!m_running) return 0;
+    if (m_cmd) m_cmd->Stop();
+    m_running = false;
+    return m_session ? m_session->Stop(InstrumentClock()) : 0;
+}
+
+void RunControl::Reopen() {
+    if (m_device) {
+        m_device->Close();
+        if (FindUnit(*m_device, GetSelectedUnit().Identity(), true))
+            m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, "USBDevice Close -> Open.");
+    } else {
+        m_device = CreateDeviceObject();
+        if (m_device && FindUnit(*m_device, GetSelectedUnit().Identity(), true))
+            m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, "USBDevice Initialize -> Open.");
+        m_cmd = std::make_unique<DeviceCommand>(m_device);
+    }
+}
+
+void RunControl::OnPlug(PlugEvent event) {
+    (event == PlugEvent::kArrival ? m_arrived : m_removed) = true;
+}
+
+// Reads up to `want` bytes of the stream into the receive buffer and decodes
+// them; false when the transfer failed (the unit has been reopened then) or
+// brought nothing.
+bool RunControl::ReadAndDecode(size_t want, std::mutex& stateMutex) {
+    ReceiveBuffer& buffer = m_session->Buffer();
+    size_t got = want;
+    TransferStatus st = m_device ? m_device->Transfer(kEpStream, buffer.FreeSpace(), got)
+                                 : TransferStatus::kNoDevice;
+    if (st == TransferStatus::kNoDevice || st == TransferStatus::kError) {
+        Reopen();
+        return false;
+    }
+    if (got == 0) return false;
+    buffer.Commit(got);
+    m_bytesRead += got;
+    std::lock_guard lock(stateMutex);
+    m_session->Decoder().Decode(buffer);
+    return true;
+}
+
+void RunControl::ReadStep(std::mutex& stateMutex) {
+    if (!m_running || !m_session) return;
+    if (m_removed.exchange(false) && m_device) m_device->Close();
+    if (m_arrived.exchange(false) && m_device && !m_device->IsOpen()) Reopen();
+
+    ReceiveBuffer& buffer = m_session->Buffer();
+    if (buffer.FreeSize() < kFirstRead) return;
+    if (!ReadAndDecode(kFirstRead, stateMutex)) return;
+
+    // The instrument says how much more waits: take it in 512-byte multiples,
+    // at most 1 MiB a step, and never more than the buffer holds.
+    uint32_t waiting = 0;
+    if (m_cmd->QueryRunStatus(waiting) != 0 || waiting == 0) return;
+    size_t want;
+    if (waiting >= kBigRead + 1)
+        want = kBigRead;
+    else if (waiting > buffer.FreeSize())
+        want = buffer.FreeSize();
+    else
+        want = waiting / 512 * 512;
+    if (want > 0) ReadAndDecode(want, stateMutex);
+}
+
+}  // namespace qv

@@ -1,0 +1,89 @@
+// The state of one monitoring run and its control: Start (configure the
+// instrument and open a capture), the read step that moves the capture stream
+// into the decoder, Pause, Stop, the retrieval of a card run, and the reopening
+// of an instrument that was unplugged. It holds no thread of its own;
+// CaptureThread calls the read step every 50 ms on the capture thread and the
+// other operations from the user-interface thread, under its locks.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "device/CaptureSession.h"
+#include "device/DeviceCommand.h"
+#include "settings/StatusSet.h"
+
+namespace qv {
+
+class AppContext;
+class IPrompt;
+
+// Codes of Start and Pause beyond those of the capture files.
+inline constexpr int kErrNoDeviceObject = -1;
+inline constexpr int kErrStatusFile = -2;
+inline constexpr int kErrNoWindow = -6;
+inline constexpr int kErrNotRunning = -7;
+inline constexpr int kErrCommand = -9;
+inline constexpr int kErrCardWrite = -10;
+inline constexpr int kErrAlreadyRunning = -18;
+inline constexpr int kErrUnitNotFound = -22;
+
+class RunControl {
+  public:
+    // `cmn` gives the save folder, FrameMax and the log; `prompt` answers the
+    // questions of a start (null: every question is answered No);
+    // `events` receives the decoder's reports to the main window.
+    RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events);
+    ~RunControl();
+
+    int Start(bool resume);
+    int StartRetrieval();
+    int Pause();
+    int Stop();
+    // One read step: read the stream and decode it. Called every 50 ms while
+    // the run is active. The transfers run unlocked; decoding, which changes
+    // what the live accessors read, holds `stateMutex`.
+    void ReadStep(std::mutex& stateMutex);
+    // Plugging, from the device object's listener (any thread).
+    void OnPlug(PlugEvent event);
+
+    bool Running() const { return m_running; }
+    // The decoder of the run (valid while a capture exists, also after Stop
+    // until the next Start).
+    const StreamDecoder* Decoder() const { return m_session ? &m_session->Decoder() : nullptr; }
+    const std::string& CaptureFolder() const { return m_folder; }
+    std::string IndexName() const { return m_indexName; }
+    std::string ChunkName() const;
+    uint64_t FrozenTotal() const { return m_frozenTotal; }
+    uint64_t BytesRead() const { return m_bytesRead; }
+    const MonitorSettings& Settings() const { return m_set.status.monitor; }
+    const StatusSet& Status() const { return m_set; }
+
+  private:
+    int OpenUnit();
+    int LoadAndConfigure(bool send);
+    int OpenCapture(bool forceFix);
+    std::time_t InstrumentClock();
+    void Reopen();
+    bool ReadAndDecode(size_t want, std::mutex& stateMutex);
+    int Message(int code, const std::string& text);
+
+    AppContext& m_cmn;
+    IPrompt* m_prompt;
+    IMonitorEvents* m_events;
+    std::shared_ptr<UsbDevice> m_device;
+    std::unique_ptr<DeviceCommand> m_cmd;
+    std::unique_ptr<CaptureSession> m_session;
+    StatusSet m_set;
+    std::string m_folder, m_indexName;
+    bool m_running = false;
+    uint64_t m_frozenTotal = 0;
+    uint64_t m_bytesRead = 0;
+    std::atomic<bool> m_arrived{false}, m_removed{false};
+};
+
+}  // namespace qv

@@ -1,0 +1,693 @@
+#include "app/WindowRegistry.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/ChildFrame.h"
+#include "capture/CaptureReader.h"
+#include "core/CaptureIndexText.h"
+#include "core/Prompt.h"
+#include "core/AppContext.h"
+#include "device/CaptureRecovery.h"
+#include "device/LiveMonitor.h"
+#include "device/UnitList.h"
+#include "dialogs/ClockDialog.h"
+#include "dialogs/UnitSelectDialog.h"
+#include "dialogs/UnitInfoDialog.h"
+#include "settings/StatusFile.h"
+#include "views/FileBrowserDialog.h"
+#include "views/MonitorWindow.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kSource = "WindowRegistry";
+constexpr const char* kMsgOpenFailed = "ウィンドウオープンに失敗しました！";
+constexpr const char* kMsgNoData = "モニタデータがありません！";
+constexpr const char* kAskRecover =
+    "モニタが正常に終了していないデータです。チャンクファイルから復旧しますか?";
+constexpr const char* kMsgNotConnected = "ＱＶ本体が接続されていません！";
+constexpr const char* kMsgStartFailed = "モニタスタート出来ませんでした！";
+constexpr const char* kMsgReadFailed = "モニタデータ読み込みに失敗しました！";
+constexpr const char* kMsgNoDataAfterStop = "モニタデータがありませんでした！";
+
+// Codes of a failed start that the user is told about specially.
+constexpr int kErrNotConnected = -22;
+constexpr int kErrParameters = -10;
+
+std::string Stem(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
+}
+
+int DateNumber(const std::string& text) {
+    auto t = ParseRecordTime(text);
+    return t ? std::atoi(t->date.c_str()) : -1;
+}
+
+// The first three characters of a line name (which may be Japanese).
+std::string ShortLabel(const std::string& name) {
+    return QString::fromStdString(name).left(3).toStdString();
+}
+
+}  // namespace
+
+WindowRegistry::WindowRegistry(QMdiArea* area, QWidget* owner)
+    : QObject(owner), m_area(area), m_owner(owner) {}
+
+WindowRegistry::~WindowRegistry() {
+    for (int i = 0; i < kSlots; ++i)
+        if (m_slots[i].monitor && m_state != kMonitorIdle) m_slots[i].monitor->Stop();
+}
+
+void WindowRegistry::Log(int line, const std::string& message, bool show) {
+    if (m_cmn) m_cmn->WriteLog("ERR", kSource, line, message, show);
+}
+
+int WindowRegistry::FreeSlot() const {
+    for (int i = 0; i < kSlots; ++i)
+        if (m_slots[i].Free()) return i;
+    return -1;
+}
+
+int WindowRegistry::OpenWindowCount() const {
+    int n = 0;
+    for (const auto& s : m_slots)
+        n += s.Free() ? 0 : 1;
+    return n;
+}
+
+int WindowRegistry::LiveSlot() const {
+    for (int i = 0; i < kSlots; ++i)
+        if (!m_slots[i].Free() && m_slots[i].monitor) return i;
+    return -1;
+}
+
+void WindowRegistry::ReadStatusFileRows(std::vector<FormatEntry>& rows) const {
+    StatusFile status;
+    status.SetPath(WorkingStatusFilePath());
+    status.ReadFormatTable(rows);
+}
+
+const std::vector<FormatEntry>& WindowRegistry::CurrentFormatRows() const {
+    static const std::vector<FormatEntry> kNone;
+    return ValidSlot(m_current) ? m_slots[m_current].rows : kNone;
+}
+
+// --- windows ---------------------------------------------------------------
+
+int WindowRegistry::OpenWindow(int kind, const std::string& path) {
+    if (!m_cmn) return -15;
+    int slot = FreeSlot();
+    if (slot < 0) return -8;
+    if (kind != kKindMonitorLive && path.empty()) return -15;
+    // The Dump and Line windows come with their own views later.
+    if (kind != kKindMonitorFile && kind != kKindMonitorLive) return -14;
+
+    WindowSlot fresh;
+    if (kind == kKindMonitorFile) {
+        fresh.reader = std::make_unique<CaptureReader>(*m_cmn);
+        int rc = fresh.reader->Open(path);
+        if (rc != 0) return rc;
+        fresh.code = kDisplayHex;
+        fresh.path = path;
+        fresh.reader->ReadFormatRows(fresh.rows);
+    } else {
+        if (!m_factory) return -21;
+        fresh.monitor = m_factory();
+        if (!fresh.monitor) return -21;
+        fresh.code = kDisplayHex;
+        ReadStatusFileRows(fresh.rows);
+    }
+
+    auto* frame = new ChildFrame(this);
+    auto* view = new MonitorWindow(*m_cmn);
+    frame->setWidget(view);
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    fresh.frame = frame;
+    fresh.view = view;
+    fresh.windowId = MakeWindowId(slot, kind);
+    m_slots[slot] = std::move(fresh);
+    m_current = slot;
+    auto& s = m_slots[slot];
+    if (kind == kKindMonitorFile)
+        frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Monitor"));
+
+    ConnectView(view);
+    QMdiSubWindow* sub = m_area->addSubWindow(frame);
+    // A new window takes most of the area, leaving the others' title bars in
+    // reach, so that windows followed side by side stay easy to pick.
+    const QSize area = m_area->viewport()->size();
+    sub->resize(std::max(480, area.width() * 3 / 4), std::max(320, area.height() * 3 / 4));
+    sub->move(24 * slot, 24 * slot);  // cascaded by slot
+    sub->show();
+    view->SetWindowId(s.windowId, frame);
+    view->SetFormatRows(&s.rows, false);
+    view->SetCodes(s.direction, s.code);
+    emit stateChanged();
+    return slot;
+}
+
+void WindowRegistry::ConnectView(CaptureView* view) {
+    connect(view, &CaptureView::activated, this, &WindowRegistry::OnActivated);
+    connect(view, &CaptureView::frameReported, this,
+            [this](int id, const QString& text) { OnFrameReport(id, text.toStdString()); });
+    connect(view, &CaptureView::switchWindowRequested, this,
+            [this](int n, int) { SwitchToWindow(n); });
+    connect(view, &CaptureView::liveRefreshed, this, &WindowRegistry::OnLiveRefreshed);
+    connect(view, &CaptureView::commandRequested, this, [this](int id) {
+        if (id == kCmdHelp)
+            emit helpRequested();
+        else if (EvaluateCommand(id, Context()).enabled)
+            Execute(id);
+    });
+    connect(view, &CaptureView::popupRequested, this, [this](ViewPopup which, const QPoint& pos) {
+        // Only the commands this program has; the rest come with their windows.
+        std::vector<int> ids;
+        if (which == ViewPopup::kEdit) ids = {kCmdFirst, kCmdLast};
+        if (!ids.empty()) emit popupMenuRequested(ids, pos);
+    });
+}
+
+int WindowRegistry::OpenCapture(const std::string& givenPath) {
+    if (!m_cmn) return -15;
+    std::string path = givenPath;
+    if (path.empty()) {
+        FileBrowserDialog dlg(FileBrowserDialog::kOpenMode, m_cmn->GetSaveDirectory(), m_owner);
+        if (dlg.exec() != QDialog::Accepted) return 0;
+        path = dlg.IndexPath();
+    }
+    // A capture whose run ended without Stop cannot be read until its
+    // chunk files are recovered; the user decides.
+    if (CaptureNeedsRecovery(path)) {
+        IPrompt* prompt = m_cmn->GetPrompt();
+        if (prompt && prompt->AskYesNo(kAskRecover)) {
+            RecoveryResult result;
+            if (RecoverCapture(path, result) != 0) prompt->ShowMessage(result.message);
+        }
+    }
+    int slot = OpenWindow(kKindMonitorFile, path);
+    if (slot < 0) {
+        Log(__LINE__, kMsgOpenFailed);
+        return slot;
+    }
+    if (m_slots[slot].reader->GetTotalRecords() == 0) {
+        CloseSlot(slot);
+        Log(__LINE__, kMsgNoData);
+        return -12;
+    }
+    ShowFirstFrame(slot);
+    return slot;
+}
+
+void WindowRegistry::ShowFirstFrame(int slot) {
+    auto& s = m_slots[slot];
+    std::string text;
+    uint64_t ticks = 0;
+    if (s.reader->GoToFrame(0) == 0 && s.reader->GetEndTime(text, ticks) == 0) {
+        m_lastTime = text;
+        ShowAtTime(slot, text, s.reader.get());
+    }
+}
+
+void WindowRegistry::ShowAtTime(int slot, const std::string& timeText, CaptureReader* reader) {
+    if (!ValidSlot(slot) || !m_slots[slot].view) return;
+    if (m_cmn) m_cmn->WriteLog("DBG", kSource, __LINE__, timeText, false);
+    auto& s = m_slots[slot];
+    s.frameText = timeText;
+    s.positioned = !timeText.empty();
+    s.view->ShowAtTime(timeText, reader);
+    emit stateChanged();
+}
+
+void WindowRegistry::CloseSlot(int slot) {
+    if (!ValidSlot(slot)) return;
+    auto& s = m_slots[slot];
+    if (s.monitor && m_state != kMonitorIdle && slot == LiveSlot()) {
+        // Closing the window of a run ends the run first, so the capture is
+        // finished on disk rather than left with a chunk still open.
+        s.monitor->Stop();
+        m_state = kMonitorIdle;
+        emit frameLockChanged(false);
+    }
+    if (s.frame) {
+        s.frame->disconnect(this);
+        if (s.view) s.view->disconnect(this);
+        ChildFrame* frame = s.frame;
+        m_area->removeSubWindow(frame);
+        s.frame = nullptr;
+        frame->CloseForGood();
+        delete frame;
+    }
+    s = WindowSlot{};
+    if (m_current == slot) m_current = kNoSlot;
+    // The area activates another window, which becomes current.
+    OnSubWindowActivated(m_area->activeSubWindow());
+    emit stateChanged();
+}
+
+void WindowRegistry::CloseCurrent() {
+    if (ValidSlot(m_current)) CloseSlot(m_current);
+}
+
+void WindowRegistry::RequestClose(ChildFrame* frame) {
+    for (int i = 0; i < kSlots; ++i) {
+        if (m_slots[i].frame == frame) {
+            m_current = i;
+            CloseCurrent();
+            return;
+        }
+    }
+}
+
+// --- reports -------------------------------------------------------------------
+
+void WindowRegistry::OnActivated(int windowId) {
+    int slot = WindowIdSlot(windowId);
+    if (!ValidSlot(slot) || m_slots[slot].windowId != windowId) return;
+    m_current = slot;
+    emit stateChanged();
+}
+
+void WindowRegistry::OnSubWindowActivated(QMdiSubWindow* frame) {
+    if (!frame) return;
+    for (int i = 0; i < kSlots; ++i) {
+        if (m_slots[i].frame == frame) {
+            m_current = i;
+            emit stateChanged();
+            return;
+        }
+    }
+}
+
+void WindowRegistry::OnFrameReport(int windowId, const std::string& timeText) {
+    int slot = WindowIdSlot(windowId);
+    if (!ValidSlot(slot) || m_slots[slot].Free()) return;
+    auto& s = m_slots[slot];
+    m_lastTime = timeText;
+    if (timeText.empty()) {
+        s.positioned = false;
+        return;
+    }
+    s.positioned = true;
+    auto when = ParseRecordTime(timeText);
+    if (!m_sync || m_syncBlocked || !s.reader || !when) {
+        CursorPosition pos;
+        if (s.reader && s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
+        s.frameText = timeText;
+        emit stateChanged();
+        return;
+    }
+    s.reader->GoToTime(when->date, when->ticks);
+    CursorPosition pos;
+    if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
+    s.frameText = timeText;
+    int reportedDate = std::atoi(when->date.c_str());
+    for (int i = 0; i < kSlots; ++i) {
+        auto& o = m_slots[i];
+        if (i == slot || o.Free() || !o.reader) continue;
+        int date = DateNumber(o.frameText);
+        if (date < 0 || std::abs(date - reportedDate) >= 2) continue;
+        if (o.reader->GoToTime(when->date, when->ticks) != 0) continue;
+        std::string text;
+        uint64_t ticks = 0;
+        if (o.reader->GetEndTime(text, ticks) != 0) continue;
+        ShowAtTime(i, text, o.reader.get());
+    }
+    m_syncBlocked = true;
+    QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
+    emit stateChanged();
+}
+
+void WindowRegistry::OnLiveRefreshed(int windowId) {
+    int slot = WindowIdSlot(windowId);
+    if (!ValidSlot(slot) || !m_slots[slot].monitor || m_state == kMonitorIdle) return;
+    auto& m = *m_slots[slot].monitor;
+    m_livePane2 = MonitorCountPaneText(m_sdLabel, m.GetCounterTotal(kCountSd), m_rdLabel,
+                                       m.GetCounterTotal(kCountRd));
+    m_livePane3 = m.IsBufferFull() ? "\tfull" : "\t   ";
+    emit stateChanged();
+}
+
+void WindowRegistry::SwitchToWindow(int number) {
+    if (m_state == kMonitorRunning) return;
+    int slot = number - 1;
+    if (!ValidSlot(slot) || m_slots[slot].Free()) return;
+    m_current = slot;
+    m_area->setActiveSubWindow(m_slots[slot].frame);
+    emit stateChanged();
+}
+
+// --- monitoring ------------------------------------------------------------------
+
+void WindowRegistry::LockMonitorFrame(int slot, bool lock) {
+    if (ValidSlot(slot) && m_slots[slot].frame) m_slots[slot].frame->SetLocked(lock);
+    emit frameLockChanged(lock);
+}
+
+void WindowRegistry::StartMonitoring() {
+    if (!m_cmn || m_state == kMonitorRunning) return;
+    int slot = -1;
+    if (m_state == kMonitorPaused) {
+        slot = LiveSlot();
+        if (slot < 0) return;
+    } else {
+        StatusFile status;
+        status.SetPath(WorkingStatusFilePath());
+        MonitorSettings m;
+        SamplingSettings s;
+        SyncSetting sync = 0;
+        status.ReadMonitorStatus(m, s, sync);
+        m_cmn->LoadRegistrySettings();
+        if (m.SaveDevice == kSaveDeviceCf) {
+            // Runs stored on the unit's card are started from their own dialog.
+            m_cmn->WriteLog("INF", kSource, __LINE__, "card runs are started from the card dialog",
+                            false);
+            return;
+        }
+        slot = OpenWindow(kKindMonitorLive, "");
+        if (slot < 0) {
+            if (ValidSlot(slot)) CloseSlot(slot);
+            Log(__LINE__, kMsgOpenFailed);
+            return;
+        }
+    }
+    m_state = kMonitorRunning;
+    m_livePane2.clear();
+    m_livePane3.clear();
+    LockMonitorFrame(slot, true);
+    m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
+    m_pendingStart = slot;
+    QTimer::singleShot(kDeferredStartMs, this, [this, slot] { DeferredStart(slot); });
+    emit stateChanged();
+}
+
+void WindowRegistry::DeferredStart(int slot) {
+    // One start per request, whether the timer or a caller runs it first.
+    if (slot != m_pendingStart) return;
+    m_pendingStart = -1;
+    if (!ValidSlot(slot) || !m_slots[slot].monitor || m_state != kMonitorRunning) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    int rc = m_slots[slot].monitor->Start();
+    QApplication::restoreOverrideCursor();
+    if (rc != 0) {
+        m_state = kMonitorIdle;
+        CloseSlot(slot);
+        emit frameLockChanged(false);
+        if (rc == kErrNotConnected) {
+            Log(__LINE__, kMsgNotConnected);
+        } else if (rc == kErrParameters) {
+            if (auto* p = m_cmn->GetPrompt())
+                p->ShowMessage("パラメータ設定できませんでした(" + std::to_string(-rc) + ")");
+        } else {
+            Log(__LINE__, kMsgStartFailed);
+        }
+        emit stateChanged();
+        return;
+    }
+    StatusFile status;
+    status.SetPath(WorkingStatusFilePath());
+    MonitorSettings m;
+    SamplingSettings s;
+    SyncSetting sync = 0;
+    status.ReadMonitorStatus(m, s, sync);
+    std::vector<FormatEntry> rows;
+    status.ReadFormatTable(rows);
+    auto names = MonitorLineNames(rows, m.Line);
+    m_sdLabel = ShortLabel(names[0]);
+    m_rdLabel = ShortLabel(names[1]);
+    emit stateChanged();
+}
+
+void WindowRegistry::PauseMonitoring() {
+    if (m_state != kMonitorRunning) return;
+    int slot = LiveSlot();
+    if (slot < 0) return;
+    m_state = kMonitorPaused;
+    m_slots[slot].monitor->Pause();
+    m_slots[slot].view->SetMonitorState(2, m_slots[slot].monitor.get());
+    emit stateChanged();
+}
+
+void WindowRegistry::StopMonitoring() {
+    if (m_state == kMonitorIdle) return;
+    int slot = LiveSlot();
+    LockMonitorFrame(slot, false);
+    m_state = kMonitorIdle;
+    if (slot < 0) return;
+    auto& s = m_slots[slot];
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    s.monitor->Stop();
+    QApplication::restoreOverrideCursor();
+    s.view->SetMonitorState(3, s.monitor.get());
+    std::string path = s.monitor->GetIndexPath();
+    auto reader = std::make_unique<CaptureReader>(*m_cmn);
+    if (path.empty() || reader->Open(path) != 0) {
+        CloseSlot(slot);
+        Log(__LINE__, kMsgReadFailed);
+        return;
+    }
+    if (reader->GetTotalRecords() == 0) {
+        CloseSlot(slot);
+        Log(__LINE__, kMsgNoDataAfterStop);
+        return;
+    }
+    s.monitor.reset();
+    s.reader = std::move(reader);
+    s.path = path;
+    s.rows.clear();
+    s.reader->ReadFormatRows(s.rows);
+    s.windowId = MakeWindowId(slot, kKindMonitorFile);
+    s.frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Monitor"));
+    s.view->SetWindowId(s.windowId, s.frame);
+    s.view->SetFormatRows(&s.rows, false);
+    ShowFirstFrame(slot);
+    emit stateChanged();
+}
+
+// --- commands ----------------------------------------------------------------------
+
+CommandContext WindowRegistry::Context() const {
+    CommandContext c;
+    c.monitorState = m_state;
+    c.slotFree = FreeSlot() >= 0;
+    c.unitSelected = !GetSelectedUnit().IsNone();
+    c.syncOn = m_sync;
+    if (ValidSlot(m_current) && m_slots[m_current].view) {
+        const auto& s = m_slots[m_current];
+        c.hasWindow = true;
+        c.kind = WindowIdKind(s.windowId);
+        c.direction = s.direction;
+        c.code = s.code;
+        c.hasFrames = s.reader && s.reader->GetTotalRecords() > 0;
+    }
+    return c;
+}
+
+bool WindowRegistry::IsImplemented(int id) {
+    switch (id) {
+        case kCmdFileOpen:
+        case kCmdFileClose:
+        case kCmdAppExit:
+        case kCmdFirst:
+        case kCmdLast:
+        case kCmdHex:
+        case kCmdAscii:
+        case kCmdJis7:
+        case kCmdJis8:
+        case kCmdEbcdic:
+        case kCmdColorSd:
+        case kCmdColorRd:
+        case kCmdColorControl:
+        case kCmdColorOther:
+        case kCmdColorDumpOdd:
+        case kCmdColorDumpEven:
+        case kCmdColorDumpBoundary:
+        case kCmdSelectUnit:
+        case kCmdMonitorStart:
+        case kCmdMonitorPause:
+        case kCmdMonitorStop:
+        case kCmdUnitStatus:
+        case kCmdUnitClock:
+        case kCmdSync:
+        case kCmdCascade:
+        case kCmdTile:
+        case kCmdHelp:
+        case kCmdAbout:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void WindowRegistry::SetCode(int code) {
+    if (!ValidSlot(m_current) || !m_slots[m_current].view) return;
+    auto& s = m_slots[m_current];
+    s.code = code;
+    s.view->SetCodes(s.direction, code);
+}
+
+void WindowRegistry::PickColor(int id) {
+    if (!m_cmn) return;
+    ViewColor which = ViewColor::MonitorSd;
+    switch (id) {
+        case kCmdColorSd:
+            which = ViewColor::MonitorSd;
+            break;
+        case kCmdColorRd:
+            which = ViewColor::MonitorRd;
+            break;
+        case kCmdColorControl:
+            which = ViewColor::MonitorControl;
+            break;
+        case kCmdColorOther:
+            which = ViewColor::MonitorOther;
+            break;
+        case kCmdColorDumpOdd:
+            which = ViewColor::DumpOdd;
+            break;
+        case kCmdColorDumpEven:
+            which = ViewColor::DumpEven;
+            break;
+        default:
+            which = ViewColor::DumpBoundary;
+            break;
+    }
+    uint32_t c = m_cmn->GetColor(which);
+    QColor chosen =
+        QColorDialog::getColor(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF), m_owner);
+    if (!chosen.isValid()) return;
+    m_cmn->SetColor(which, RgbColour(chosen.red(), chosen.green(), chosen.blue()));
+    for (auto& s : m_slots)
+        if (s.view) s.view->SetCodes(s.direction, s.code);
+}
+
+void WindowRegistry::MoveCurrentTo(bool last) {
+    if (!ValidSlot(m_current)) return;
+    auto& s = m_slots[m_current];
+    if (!s.reader || s.reader->GetTotalRecords() == 0) return;
+    if (s.reader->GoToFrame(last ? s.reader->GetTotalRecords() - 1 : 0) != 0) return;
+    std::string text;
+    uint64_t ticks = 0;
+    if (s.reader->GetEndTime(text, ticks) != 0) return;
+    m_lastTime = text;
+    ShowAtTime(m_current, text, s.reader.get());
+}
+
+void WindowRegistry::Execute(int id) {
+    switch (id) {
+        case kCmdFileOpen:
+            OpenCapture("");
+            break;
+        case kCmdFileClose:
+            CloseCurrent();
+            break;
+        case kCmdAppExit:
+            if (m_state == kMonitorIdle) emit exitRequested();
+            break;
+        case kCmdFirst:
+            MoveCurrentTo(false);
+            break;
+        case kCmdLast:
+            MoveCurrentTo(true);
+            break;
+        case kCmdHex:
+            SetCode(kDisplayHex);
+            break;
+        case kCmdAscii:
+            SetCode(kDisplayAscii);
+            break;
+        case kCmdJis7:
+            SetCode(kDisplayJis7);
+            break;
+        case kCmdJis8:
+            SetCode(kDisplayJis8);
+            break;
+        case kCmdEbcdic:
+            SetCode(kDisplayEbcdic);
+            break;
+        case kCmdColorSd:
+        case kCmdColorRd:
+        case kCmdColorControl:
+        case kCmdColorOther:
+        case kCmdColorDumpOdd:
+        case kCmdColorDumpEven:
+        case kCmdColorDumpBoundary:
+            PickColor(id);
+            break;
+        case kCmdSelectUnit: {
+            if (m_state != kMonitorIdle) break;
+            UnitSelectDialog dlg(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
+            dlg.exec();
+            SetSelectedUnit(dlg.Selected());
+            break;
+        }
+        case kCmdMonitorStart:
+            StartMonitoring();
+            break;
+        case kCmdMonitorPause:
+            PauseMonitoring();
+            break;
+        case kCmdMonitorStop:
+            StopMonitoring();
+            break;
+        case kCmdUnitStatus:
+            UnitInfoDialog::Run(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
+            break;
+        case kCmdUnitClock:
+            ClockDialog::Run(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
+            break;
+        case kCmdSync:
+            m_sync = !m_sync;
+            break;
+        case kCmdCascade:
+            m_area->cascadeSubWindows();
+            break;
+        case kCmdTile:
+            m_area->tileSubWindows();
+            break;
+        case kCmdHelp:
+            emit helpRequested();
+            break;
+        default:
+            break;
+    }
+    emit stateChanged();
+}
+
+// --- status bar --------------------------------------------------------------------------
+
+StatusTexts WindowRegistry::StatusBarTexts() const {
+    StatusTexts t = EmptyStatusTexts();
+    if (!ValidSlot(m_current) || m_slots[m_current].Free()) return t;
+    const auto& s = m_slots[m_current];
+    SelectedUnit unit = GetSelectedUnit();
+    t[1] = UnitPaneText(unit.serial, unit.name);
+    double frequency = m_cmn ? m_cmn->GetFrequency() : 0;
+    MonitorSettings m;
+    SamplingSettings sampling;
+    if (s.reader) {
+        std::string text;
+        uint64_t ticks = 0;
+        if (s.reader->GetEndTime(text, ticks) == 0) t[2] = "\t" + text;
+        uint8_t header = 0;
+        t[3] = s.reader->GetHeaderByte(header) == 0 ? ErrorPaneText(header) : "\t   ";
+        s.reader->GetMonitorSettings(m, sampling);
+    } else {
+        StatusFile status;
+        status.SetPath(WorkingStatusFilePath());
+        SyncSetting sync = 0;
+        status.ReadMonitorStatus(m, sampling, sync);
+        if (!m_livePane2.empty()) t[2] = m_livePane2;
+        if (!m_livePane3.empty()) t[3] = m_livePane3;
+    }
+    FillSettingsPanes(t, m, frequency);
+    return t;
+}
+
+}  // namespace qv

@@ -1,0 +1,156 @@
+// The window controller: owns the eight capture window slots, opens and
+// closes the windows, positions them by record time texts, keeps
+// synchronised windows together, fills the status bar, and starts, pauses
+// and stops monitoring. The main frame forwards every command to it.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CommandTable.h"
+#include "app/StatusPanes.h"
+#include "settings/FormatEntry.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QWidget;
+
+namespace qv {
+
+class CaptureView;
+class ChildFrame;
+class AppContext;
+class CaptureReader;
+class ILiveMonitor;
+
+class WindowRegistry : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int kSlots = 8;
+    static constexpr int kNoSlot = 8;
+    // Synchronised windows follow a report at most this often (ms).
+    static constexpr int kSyncIntervalMs = 500;
+    // The run starts this long after its window is open (ms), so that the
+    // window is drawn before the instrument is talked to.
+    static constexpr int kDeferredStartMs = 200;
+
+    using MonitorFactory = std::function<std::unique_ptr<ILiveMonitor>()>;
+
+    struct WindowSlot {
+        QPointer<ChildFrame> frame;
+        CaptureView* view = nullptr;
+        std::unique_ptr<CaptureReader> reader;
+        std::unique_ptr<ILiveMonitor> monitor;
+        std::string path;
+        std::vector<FormatEntry> rows;
+        int direction = 0;
+        int code = 1;
+        int windowId = 0;
+        bool positioned = false;
+        std::string frameText;  // the time text the window was last shown at or reported
+        uint64_t frameNumber = 0;
+        bool Free() const { return frame.isNull(); }
+    };
+
+    WindowRegistry(QMdiArea* area, QWidget* owner);
+    ~WindowRegistry() override;
+
+    // The common services arrive after the frame exists (start-up order).
+    void SetCommon(AppContext* cmn) { m_cmn = cmn; }
+    AppContext* Common() const { return m_cmn; }
+    // How a monitor object is made for a running monitoring; none by default.
+    void SetMonitorFactory(MonitorFactory factory) { m_factory = std::move(factory); }
+
+    // --- windows
+    // The slot opened (0..7), or -8 no slot free, -15 missing path or common
+    // services, -14 a kind this program has no window for, -21 no monitor
+    // object, or the reader's Open code.
+    int OpenWindow(int kind, const std::string& path);
+    // Opens a capture in a new Monitor window; an empty path asks with the
+    // capture file browser. The slot, or a negative code (logged).
+    int OpenCapture(const std::string& path);
+    void CloseCurrent();
+    void CloseSlot(int slot);
+    // Positions the slot's window on the record at this time.
+    void ShowAtTime(int slot, const std::string& timeText, CaptureReader* reader);
+
+    // --- reports of the windows
+    void OnActivated(int windowId);
+    void OnFrameReport(int windowId, const std::string& timeText);
+    void OnSubWindowActivated(QMdiSubWindow* frame);
+    void OnLiveRefreshed(int windowId);
+    // Ctrl+1..Ctrl+8: activates window n (1-based) unless monitoring runs.
+    void SwitchToWindow(int number);
+    // A child frame's close box.
+    void RequestClose(ChildFrame* frame);
+
+    // --- monitoring
+    void StartMonitoring();
+    void PauseMonitoring();
+    void StopMonitoring();
+    // The start of the run 200 ms after its window opened.
+    void DeferredStart(int slot);
+    int GetMonitorState() const { return m_state; }
+
+    // --- commands
+    CommandContext Context() const;
+    // Whether this program carries out the command (the menus offer only these).
+    static bool IsImplemented(int id);
+    void Execute(int id);
+    bool SyncOn() const { return m_sync; }
+    void SetSync(bool on) { m_sync = on; }
+
+    // --- status bar
+    StatusTexts StatusBarTexts() const;
+
+    // --- inspection
+    int CurrentSlot() const { return m_current; }
+    const WindowSlot& Slot(int i) const { return m_slots[i]; }
+    int OpenWindowCount() const;
+    const std::string& LastTimeText() const { return m_lastTime; }
+    const std::vector<FormatEntry>& CurrentFormatRows() const;
+
+  signals:
+    // Something the menus, tool bar or status bar show may have changed.
+    void stateChanged();
+    // Lock (true) or unlock the main frame while monitoring runs.
+    void frameLockChanged(bool locked);
+    void helpRequested();
+    void exitRequested();
+    // The commands a view's pop-up menu should offer, at a screen position.
+    void popupMenuRequested(const std::vector<int>& commands, const QPoint& globalPos);
+
+  private:
+    int FreeSlot() const;
+    bool ValidSlot(int slot) const { return slot >= 0 && slot < kSlots; }
+    void Log(int line, const std::string& message, bool show = true);
+    void ConnectView(CaptureView* view);
+    void LockMonitorFrame(int slot, bool lock);
+    void SetCode(int code);
+    void PickColor(int id);
+    void MoveCurrentTo(bool last);
+    void ShowFirstFrame(int slot);
+    void ReadStatusFileRows(std::vector<FormatEntry>& rows) const;
+    int LiveSlot() const;
+
+    QMdiArea* m_area;
+    QWidget* m_owner;
+    AppContext* m_cmn = nullptr;
+    MonitorFactory m_factory;
+    std::array<WindowSlot, kSlots> m_slots;
+    int m_current = kNoSlot;
+    int m_state = kMonitorIdle;
+    bool m_sync = false;
+    bool m_syncBlocked = false;
+    int m_pendingStart = -1;  // the slot whose deferred start is due
+    std::string m_lastTime;
+    std::string m_sdLabel = "SD", m_rdLabel = "RD";
+    std::string m_livePane2, m_livePane3;
+};
+
+}  // namespace qv

@@ -1,0 +1,27 @@
+#include "dialogs/NickNameDialog.h"
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace qv {
+
+NickNameDialog::NickNameDialog(const QString& name, QWidget* parent)
+    : QDialog(parent), m_field(new QLineEdit(name)) {
+    setWindowTitle("ニックネーム編集");
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    box->button(QDialogButtonBox::Cancel)->setText("キャンセル");
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_field);
+    layout->addWidget(box);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    m_field->selectAll();
+}
+
+QString NickNameDialog::Name() const {
+    return m_field->text();
+}
+
+}  // namespace qv

@@ -1,0 +1,238 @@
+#include "views/FileBrowserDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "app/Icons.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kMsgChangeFailed = "フォルダ変更に失敗しました。";
+
+std::string Trimmed(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+QString VolumeText(const std::string& rootPath) {
+    return QString::fromStdString("[-" + rootPath + "-]");
+}
+
+FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, QWidget* parent)
+    : QDialog(parent), m_mode(mode) {
+    setWindowTitle(mode == kOpenMode   ? "ファイルを開く"
+                   : mode == kSaveMode ? "ファイルの保存"
+                                       : "フォルダの選択");
+    auto* grid = new QGridLayout;
+    m_drives = new QComboBox;
+    m_path = new QLineEdit;
+    m_name = new QLineEdit;
+    m_nameLabel = new QLabel("管理ファイル名：");
+    grid->addWidget(new QLabel("フレーム管理ドライブ："), 0, 0);
+    grid->addWidget(m_drives, 0, 1);
+    grid->addWidget(new QLabel("ドライブ／パス："), 1, 0);
+    grid->addWidget(m_path, 1, 1);
+    grid->addWidget(m_nameLabel, 2, 0);
+    grid->addWidget(m_name, 2, 1);
+
+    auto* buttons = new QHBoxLayout;
+    auto* up = new QToolButton;
+    up->setIcon(MakeIcon(IconKind::FolderUp));
+    up->setToolTip("1つ上のフォルダへ");
+    auto* listView = new QToolButton;
+    listView->setIcon(MakeIcon(IconKind::ListView));
+    listView->setToolTip("一覧");
+    auto* detailView = new QToolButton;
+    detailView->setIcon(MakeIcon(IconKind::DetailView));
+    detailView->setToolTip("詳細");
+    buttons->addStretch(1);
+    buttons->addWidget(up);
+    buttons->addWidget(listView);
+    buttons->addWidget(detailView);
+
+    m_list = new QTreeWidget;
+    m_list->setRootIsDecorated(false);
+    m_list->setHeaderLabels({"管理ﾌｧｲﾙ名", "ﾌﾚｰﾑ数", "ｷｬﾌﾟﾁｬ開始時刻"});
+    m_list->setColumnWidth(0, 150);
+    m_list->setColumnWidth(1, 70);
+    m_list->setColumnWidth(2, 120);
+    m_list->setMinimumWidth(360);
+    m_list->setMinimumHeight(220);
+
+    m_csv = new QCheckBox("CSV形式による保存");
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    m_ok = box->button(QDialogButtonBox::Ok);
+    box->button(QDialogButtonBox::Cancel)->setText("キャンセル");
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_csv);
+    layout->addWidget(box);
+
+    // Open mode has no CSV choice; folder mode picks no index name.
+    m_csv->setVisible(mode != kOpenMode);
+    m_nameLabel->setVisible(mode != kFolderMode);
+    m_name->setVisible(mode != kFolderMode);
+    m_ok->setEnabled(mode == kFolderMode);
+
+    connect(up, &QToolButton::clicked, this, [this] { GoUp(); });
+    connect(listView, &QToolButton::clicked, this, [this] { SetDetailView(false); });
+    connect(detailView, &QToolButton::clicked, this, [this] { SetDetailView(true); });
+    connect(box, &QDialogButtonBox::accepted, this, &FileBrowserDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &FileBrowserDialog::reject);
+    connect(m_list, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { ClickEntry(m_list->indexOfTopLevelItem(item)); });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { DoubleClickEntry(m_list->indexOfTopLevelItem(item)); });
+    connect(m_drives, &QComboBox::activated, this, &FileBrowserDialog::ChooseVolume);
+
+    std::string start = startFolder.empty() ? QDir::homePath().toStdString() : startFolder;
+    FillVolumes();
+    if (!ListFolder(Trimmed(start))) ListFolder("/");
+}
+
+void FileBrowserDialog::FillVolumes() {
+    m_volumes.clear();
+    for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
+        if (!v.isValid() || !v.isReady()) continue;
+        m_volumes.push_back(v.rootPath().toStdString());
+    }
+    if (std::find(m_volumes.begin(), m_volumes.end(), "/") == m_volumes.end())
+        m_volumes.insert(m_volumes.begin(), "/");
+    std::sort(m_volumes.begin(), m_volumes.end());
+    m_drives->clear();
+    for (const auto& v : m_volumes)
+        m_drives->addItem(VolumeText(v));
+}
+
+QStringList FileBrowserDialog::VolumeTexts() const {
+    QStringList out;
+    for (const auto& v : m_volumes)
+        out << VolumeText(v);
+    return out;
+}
+
+bool FileBrowserDialog::CsvChosen() const {
+    return m_mode != kOpenMode && m_csv->isChecked();
+}
+
+void FileBrowserDialog::ShowFailure() {
+    QMessageBox::warning(this, windowTitle(), kMsgChangeFailed);
+}
+
+bool FileBrowserDialog::ListFolder(const std::string& folder) {
+    std::vector<CaptureFolderEntry> entries;
+    if (!ListCaptureFolders(folder, entries)) return false;
+    m_current = Trimmed(folder);
+    m_entries = std::move(entries);
+    m_path->setText(QString::fromStdString(m_current));
+    // The volume the folder lies on is the current one.
+    std::string root = QStorageInfo(QString::fromStdString(m_current)).rootPath().toStdString();
+    auto it = std::find(m_volumes.begin(), m_volumes.end(), root);
+    if (it != m_volumes.end()) {
+        m_drives->setCurrentIndex(static_cast<int>(it - m_volumes.begin()));
+        m_volumeFolder[root] = m_current;
+    }
+    FillList();
+    if (m_mode != kFolderMode) m_ok->setEnabled(false);
+    return true;
+}
+
+void FileBrowserDialog::FillList() {
+    m_list->clear();
+    for (const auto& e : m_entries) {
+        auto* item = new QTreeWidgetItem(m_list);
+        item->setText(0, QString::fromStdString(e.name));
+        item->setIcon(0, MakeIcon(e.capture ? IconKind::Capture : IconKind::Folder));
+        if (e.capture) {
+            item->setText(1, QString::number(e.frames));
+            item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+            item->setText(2, QString::fromStdString(e.startText));
+        }
+    }
+}
+
+void FileBrowserDialog::ClickEntry(int index) {
+    if (index < 0 || index >= static_cast<int>(m_entries.size()) || m_mode == kSaveMode) return;
+    const auto& e = m_entries[index];
+    std::string path = e.name == ".." ? m_current : JoinFolder(m_current, e.name);
+    m_path->setText(QString::fromStdString(path));
+    // The name follows the entry: a plain folder leaves no name, so OK cannot
+    // combine one folder with the name of a capture chosen before.
+    m_name->setText(e.capture ? QString::fromStdString(e.name) : QString());
+    if (m_mode == kOpenMode) m_ok->setEnabled(e.capture);
+}
+
+void FileBrowserDialog::DoubleClickEntry(int index) {
+    if (index < 0 || index >= static_cast<int>(m_entries.size())) return;
+    CaptureFolderEntry e = m_entries[index];
+    if (e.capture && m_mode != kFolderMode) {
+        ClickEntry(index);
+        accept();
+        return;
+    }
+    std::string target = e.name == ".." ? ParentFolder(m_current) : JoinFolder(m_current, e.name);
+    if (!ListFolder(target)) ShowFailure();
+}
+
+bool FileBrowserDialog::GoUp() {
+    if (m_current == "/") return false;
+    if (!ListFolder(ParentFolder(m_current))) {
+        ShowFailure();
+        return false;
+    }
+    return true;
+}
+
+void FileBrowserDialog::ChooseVolume(int index) {
+    if (index < 0 || index >= static_cast<int>(m_volumes.size())) return;
+    const std::string& root = m_volumes[index];
+    auto it = m_volumeFolder.find(root);
+    std::string folder = it != m_volumeFolder.end() ? it->second : root;
+    if (!ListFolder(folder)) ShowFailure();
+}
+
+void FileBrowserDialog::SetDetailView(bool detail) {
+    m_list->setHeaderHidden(!detail);
+    m_list->setColumnHidden(1, !detail);
+    m_list->setColumnHidden(2, !detail);
+}
+
+void FileBrowserDialog::accept() {
+    std::string path = Trimmed(m_path->text().toStdString());
+    if (m_mode == kFolderMode) {
+        std::error_code ec;
+        if (path.empty() || !std::filesystem::is_directory(path, ec)) return;  // stays open
+        m_folder = path;
+        QDialog::accept();
+        return;
+    }
+    std::string name = m_name->text().toStdString();
+    if (path.empty() || name.empty()) return;
+    m_folder = ParentFolder(path);
+    m_indexPath = JoinFolder(path, name + ".qvr");
+    QDialog::accept();
+}
+
+}  // namespace qv

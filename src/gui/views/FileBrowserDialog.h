@@ -1,0 +1,81 @@
+// The capture file browser: lists the mounted volumes and the sub-folders of
+// a folder, marking those that hold a capture with its frame count and start
+// time. Open mode picks a capture's index; folder mode picks a folder. (The
+// save mode comes with the range save.)
+#pragma once
+
+#include <QDialog>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureFolderList.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace qv {
+
+class FileBrowserDialog : public QDialog {
+    Q_OBJECT
+  public:
+    enum Mode { kOpenMode = 1, kSaveMode = 2, kFolderMode = 3 };
+
+    FileBrowserDialog(Mode mode, const std::string& startFolder, QWidget* parent = nullptr);
+
+    // Results once accepted: the chosen folder (no trailing "/") and, in open
+    // mode, the index path.
+    const std::string& Folder() const { return m_folder; }
+    const std::string& IndexPath() const { return m_indexPath; }
+    bool CsvChosen() const;
+
+    // --- the controls, and the actions a user takes on them
+    const std::string& CurrentFolder() const { return m_current; }
+    const std::vector<CaptureFolderEntry>& Entries() const { return m_entries; }
+    // The volume texts "[-/-]", "[-/media/usb-]".
+    QStringList VolumeTexts() const;
+    QLineEdit* PathField() const { return m_path; }
+    QLineEdit* NameField() const { return m_name; }
+    QPushButton* OkButton() const { return m_ok; }
+    QTreeWidget* List() const { return m_list; }
+    QCheckBox* CsvBox() const { return m_csv; }
+    // False (with the message) when the folder cannot be listed.
+    bool ListFolder(const std::string& folder);
+    void ClickEntry(int index);
+    void DoubleClickEntry(int index);
+    bool GoUp();
+    void ChooseVolume(int index);
+    void SetDetailView(bool detail);
+
+    void accept() override;
+
+  private:
+    void FillVolumes();
+    void FillList();
+    void ShowFailure();
+
+    Mode m_mode;
+    std::string m_current;
+    std::vector<CaptureFolderEntry> m_entries;
+    std::vector<std::string> m_volumes;
+    std::map<std::string, std::string> m_volumeFolder;  // the last folder listed on each volume
+    std::string m_folder, m_indexPath;
+
+    QComboBox* m_drives;
+    QLineEdit* m_path;
+    QLineEdit* m_name;
+    QLabel* m_nameLabel;
+    QTreeWidget* m_list;
+    QCheckBox* m_csv;
+    QPushButton* m_ok;
+};
+
+// "[-/-]" for a volume mounted at "/".
+QString VolumeText(const std::string& rootPath);
+
+}  // namespace qv

@@ -1,0 +1,640 @@
+#include "views/MonitorWindow.h"
+
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+#include "app/CommandTable.h"
+#include "capture/CaptureReader.h"
+#include "core/CaptureIndexText.h"
+#include "core/AppContext.h"
+#include "device/LiveMonitor.h"
+#include "settings/StatusFile.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kSource = "QvrMonitorMain";
+
+// Grid sizes are kept in twips as the window's layout gives them; at the
+// usual 96 dots per inch a pixel is 15 twips.
+constexpr int kTwipsPerPixel = 15;
+constexpr int kRowTwips = 240;
+constexpr int kColumnTwips[kMonitorColumns] = {3000, 1005, 1005, 1005, 495, 495, 5005};
+constexpr int kStoppedCounterTwips = 1000;
+// The live scroll range: the thumb rests at its end while the display follows
+// the newest records.
+constexpr int kLiveScrollRange = 20000;
+// A wheel notch (120 units) scrolls three rows.
+constexpr int kWheelNotch = 120;
+constexpr int kRowsPerNotch = 3;
+
+QColor ToQColor(uint32_t c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+QString CutExtension(const std::string& name) {
+    std::string n = name.size() >= 4 ? name.substr(0, name.size() - 4) : name;
+    return QString::fromStdString(n);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// MonitorGrid
+
+void MonitorGrid::keyPressEvent(QKeyEvent* e) {
+    emit keyPressed(e->key(), e->modifiers());
+    e->accept();
+}
+
+void MonitorGrid::mousePressEvent(QMouseEvent* e) {
+    setFocus(Qt::MouseFocusReason);
+    emit rowPressed(rowAt(e->position().toPoint().y()), e->button());
+    e->accept();
+}
+
+void MonitorGrid::mouseDoubleClickEvent(QMouseEvent* e) {
+    emit rowDoubleClicked(rowAt(e->position().toPoint().y()), e->button());
+    e->accept();
+}
+
+void MonitorGrid::wheelEvent(QWheelEvent* e) {
+    // Wheels that report in finer steps than a notch add up to whole notches.
+    m_wheelRemainder += e->angleDelta().y();
+    int notches = m_wheelRemainder / kWheelNotch;
+    m_wheelRemainder -= notches * kWheelNotch;
+    if (notches) emit wheelSteps(-notches * kRowsPerNotch);
+    e->accept();
+}
+
+void MonitorGrid::focusInEvent(QFocusEvent* e) {
+    QTableView::focusInEvent(e);
+    emit focusTaken();
+}
+
+// ---------------------------------------------------------------------------
+// MonitorWindow
+
+MonitorWindow::MonitorWindow(AppContext& cmn, QWidget* parent)
+    : CaptureView(parent),
+      m_cmn(cmn),
+      m_model(new MonitorTableModel(this)),
+      m_grid(new MonitorGrid(this)),
+      m_bar(new QScrollBar(Qt::Vertical, this)) {
+    m_names = MonitorLineNames({}, 0);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(m_bar);
+
+    m_grid->setModel(m_model);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_grid->verticalHeader()->hide();
+    m_grid->setWordWrap(false);
+    m_grid->setAlternatingRowColors(false);
+    m_grid->setFocusPolicy(Qt::StrongFocus);
+    m_grid->horizontalHeader()->setHighlightSections(false);
+    m_grid->horizontalHeader()->setStretchLastSection(false);
+    int rowHeight = std::max(kRowTwips / kTwipsPerPixel, m_grid->fontMetrics().height() + 2);
+    m_grid->verticalHeader()->setMinimumSectionSize(rowHeight);
+    m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    for (int c = 0; c < kMonitorColumns; ++c)
+        m_grid->setColumnWidth(c, kColumnTwips[c] / kTwipsPerPixel);
+    // The time column must show a whole record time text in the font in use,
+    // which may be wider than the one the twips were chosen for.
+    int timeWidth = m_grid->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12;
+    m_grid->setColumnWidth(kColDate, std::max(m_grid->columnWidth(kColDate), timeWidth));
+    setFocusProxy(m_grid);
+    // The page size follows the grid's data area, whose size settles only
+    // after the layout has placed the grid.
+    m_grid->viewport()->installEventFilter(this);
+
+    m_bar->setTracking(false);
+    m_bar->setEnabled(false);
+
+    connect(m_grid, &MonitorGrid::keyPressed, this, &MonitorWindow::OnKey);
+    connect(m_grid, &MonitorGrid::rowPressed, this, &MonitorWindow::OnRowPressed);
+    connect(m_grid, &MonitorGrid::rowDoubleClicked, this, &MonitorWindow::OnRowDoubleClicked);
+    connect(m_grid, &MonitorGrid::wheelSteps, this, [this](int steps) {
+        for (int i = 0; i < std::abs(steps); ++i)
+            steps > 0 ? LineDown() : LineUp();
+    });
+    connect(m_grid, &MonitorGrid::focusTaken, this, [this] { emit activated(m_windowId); });
+    connect(m_bar, &QScrollBar::actionTriggered, this, &MonitorWindow::OnScrollAction);
+    connect(m_bar, &QScrollBar::sliderReleased, this,
+            [this] { ThumbReleased(m_bar->sliderPosition()); });
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (m_pauseTimer)
+            RunPauseTimer();
+        else
+            RefreshLive();
+    });
+
+    ReloadColors();
+    m_layout.Set(0, 1);
+    m_model->SetPageRows(1);
+}
+
+MonitorWindow::~MonitorWindow() = default;
+
+// --- messages of the controller ---------------------------------------------
+
+int MonitorWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader) {
+    if (!reader) {
+        m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
+        return -15;
+    }
+    m_reader = reader;
+    SetCaption(CutExtension(reader->GetFileName()) + " - Monitor");
+    if (!m_haveFormatRows) reader->ReadFormatRows(m_formatRows);
+    RebuildNames();
+    m_page.selected = 0;
+    if (timeText.size() < 30) return -11;
+    auto when = ParseRecordTime(timeText);
+    if (!when) return -11;
+    int rc = reader->GoToTime(when->date, when->ticks);
+    if (rc != 0) return rc;
+    CursorPosition pos;
+    rc = reader->GetCursor(pos);
+    if (rc != 0) return rc;
+    return FillPageAt(pos.frame);
+}
+
+void MonitorWindow::SetCodes(int, int code) {
+    m_code = code;
+    ReloadColors();
+    if (m_mode == kFile)
+        FillPageAt(m_page.start);
+    else if (m_mode == kPaused)
+        FillSnapshotPage();
+    else
+        RefreshLive();
+}
+
+void MonitorWindow::SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) {
+    if (rows) {
+        m_formatRows = *rows;
+        m_haveFormatRows = true;
+    } else if (m_reader) {
+        m_reader->ReadFormatRows(m_formatRows);
+        m_haveFormatRows = true;
+    }
+    RebuildNames();
+    if (redraw) SetCodes(0, m_code);
+}
+
+void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
+    switch (code) {
+        case 1:
+            m_live = monitor;
+            if (m_mode == kPaused) {
+                m_mode = kLive;
+                m_bar->setEnabled(true);
+                StartLiveTimer();
+                RefreshLive();
+                return;
+            }
+            m_mode = kLive;
+            m_reader = nullptr;
+            m_page = {};
+            m_snapshot.clear();
+            m_model->ClearPage();
+            {
+                std::string name;
+                if (m_live && m_live->GetCaptureName(name) == 0 && name.size() >= 3)
+                    SetCaption(CutExtension(name) + " - Monitoring");
+                else
+                    SetCaption("Monitoring");
+            }
+            RebuildNames();
+            RefreshLive();
+            StartLiveTimer();
+            {
+                QSignalBlocker block(m_bar);
+                m_bar->setRange(0, kLiveScrollRange);
+                m_bar->setPageStep(m_layout.Rows());
+                m_bar->setValue(kLiveScrollRange);
+                m_bar->setEnabled(true);
+            }
+            return;
+        case 2:
+            m_pauseTimer = true;
+            m_timer.start(kPauseIntervalMs);
+            return;
+        case 3:
+            m_timer.stop();
+            m_pauseTimer = false;
+            m_mode = kFile;
+            m_live = nullptr;
+            for (int c = kColTr; c <= kColRd; ++c)
+                m_grid->setColumnWidth(c, kStoppedCounterTwips / kTwipsPerPixel);
+            return;
+        default:
+            m_cmn.WriteLog("ERR", kSource, __LINE__, "monitoring state message without a state");
+    }
+}
+
+// --- file mode ----------------------------------------------------------------
+
+int MonitorWindow::FillPageAt(uint64_t start) {
+    if (!m_reader) return -1;
+    const int rows = m_layout.Rows();
+    m_layout.Set(m_reader->GetTotalRecords(), rows, m_reader->GetChunkCount(),
+                 AppContext::kFileRecords);
+    start = m_layout.Clamp(start);
+    if (m_layout.Total() == 0) {
+        m_page = {};
+        m_model->ClearPage();
+        UpdateScrollBar();
+        return 0;
+    }
+    int rc = m_reader->GoToFrame(start);
+    if (rc != 0) return rc;
+    MonitorRowFiller filler(m_cmn.GetCodeTable(), m_names, m_line, m_protocol, m_code);
+    rc = filler.Begin(*m_reader);
+    if (rc != 0) return rc;
+    std::vector<MonitorGridRow> page;
+    page.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        if (r > 0 && m_reader->NextRecord() != 0) break;
+        MonitorGridRow row;
+        if (filler.Fill(*m_reader, row.cells) != 0) break;
+        uint8_t header = 0;
+        m_reader->GetHeaderByte(header);
+        row.color = ColorOf(header);
+        page.push_back(std::move(row));
+    }
+    m_model->SetPage(page);
+    m_page.start = start;
+    if (m_page.selected == 0 || m_page.selected > m_layout.Total()) m_page.selected = start + 1;
+    m_reader->GoToFrame(m_page.selected - 1);
+    HighlightSelection();
+    UpdateScrollBar();
+    return 0;
+}
+
+int MonitorWindow::SelectedRow() const {
+    if (m_page.selected == 0 || m_page.selected <= m_page.start) return -1;
+    uint64_t row = m_page.selected - 1 - m_page.start;
+    return row < static_cast<uint64_t>(m_layout.Rows()) ? static_cast<int>(row) : -1;
+}
+
+bool MonitorWindow::SelectRow(int row) {
+    if (m_mode == kLive || row < 0 || row >= m_model->rowCount()) return false;
+    // Rows past the end of the capture have no time and cannot be selected.
+    if (m_model->Row(row).Empty()) return false;
+    if (m_mode == kFile && !m_reader) return false;
+    m_page.selected = m_page.start + row + 1;
+    HighlightSelection();
+    if (m_mode == kFile) ReportSelection();
+    return true;
+}
+
+void MonitorWindow::ReportSelection() {
+    if (!m_reader || m_page.selected == 0) return;
+    if (m_reader->GoToFrame(m_page.selected - 1) != 0) return;
+    std::string text;
+    uint64_t ticks = 0;
+    if (m_reader->GetEndTime(text, ticks) != 0) return;
+    emit frameReported(m_windowId, QString::fromStdString(text));
+}
+
+void MonitorWindow::MoveTo(MonitorPageState state, bool report) {
+    if (m_mode == kFile) {
+        MonitorPageState old = m_page;
+        m_page.selected = state.selected;
+        if (FillPageAt(state.start) != 0) {
+            m_page = old;
+            return;
+        }
+        if (report) ReportSelection();
+    } else if (m_mode == kPaused) {
+        m_page = state;
+        FillSnapshotPage();
+    }
+}
+
+void MonitorWindow::LineUp() {
+    if (m_mode == kLive) {
+        emit commandRequested(kCmdMonitorPause);
+        return;
+    }
+    MoveTo({m_layout.LineUp(m_page.start), m_page.selected}, false);
+}
+
+void MonitorWindow::LineDown() {
+    if (m_mode == kLive) return;
+    MoveTo({m_layout.LineDown(m_page.start), m_page.selected}, false);
+}
+
+void MonitorWindow::PageUp() {
+    if (m_mode == kLive) {
+        emit commandRequested(kCmdMonitorPause);
+        return;
+    }
+    MoveTo({m_layout.PageUp(m_page.start), m_page.selected}, false);
+}
+
+void MonitorWindow::PageDown() {
+    if (m_mode == kLive) return;
+    MoveTo({m_layout.PageDown(m_page.start), m_page.selected}, false);
+}
+
+void MonitorWindow::ThumbReleased(int position) {
+    if (m_mode == kLive) {
+        if (position < m_bar->maximum()) {
+            QSignalBlocker block(m_bar);
+            m_bar->setValue(m_bar->maximum());
+            emit commandRequested(kCmdMonitorPause);
+        }
+        return;
+    }
+    MoveTo({m_layout.StartForThumb(position), m_page.selected}, false);
+}
+
+void MonitorWindow::OnScrollAction(int action) {
+    // The bar has already moved its slider by its own step; put the slider
+    // where the page really lands, which at the ends or beyond 2^31 records
+    // differs from the bar's idea.
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            LineUp();
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            LineDown();
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            PageUp();
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            PageDown();
+            break;
+        case QAbstractSlider::SliderToMinimum:
+            MoveTo({0, m_page.selected}, false);
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            MoveTo({m_layout.LastPageStart(), m_page.selected}, false);
+            break;
+        default:
+            return;  // dragging moves only the thumb until it is released
+    }
+    if (m_mode != kLive) m_bar->setSliderPosition(m_layout.ThumbFor(m_page.start));
+}
+
+void MonitorWindow::OnKey(int key, Qt::KeyboardModifiers modifiers) {
+    if ((modifiers & Qt::ControlModifier) && key >= Qt::Key_1 && key <= Qt::Key_8) {
+        emit switchWindowRequested(key - Qt::Key_1 + 1, m_windowId);
+        return;
+    }
+    if (key == Qt::Key_F1) {
+        emit commandRequested(kCmdHelp);
+        return;
+    }
+    if (m_mode == kLive || (m_mode == kFile && !m_reader)) return;
+    switch (key) {
+        case Qt::Key_Up:
+            MoveTo(m_layout.KeyUp(m_page), true);
+            break;
+        case Qt::Key_Down:
+            MoveTo(m_layout.KeyDown(m_page), true);
+            break;
+        case Qt::Key_PageUp:
+            MoveTo(m_layout.KeyPageUp(m_page), true);
+            break;
+        case Qt::Key_PageDown:
+            MoveTo(m_layout.KeyPageDown(m_page), true);
+            break;
+        case Qt::Key_Home:
+            MoveTo(m_layout.KeyHome(), true);
+            break;
+        case Qt::Key_End:
+            MoveTo(m_layout.KeyEnd(), true);
+            break;
+        default:
+            break;
+    }
+}
+
+void MonitorWindow::OnRowPressed(int row, Qt::MouseButton button) {
+    if (button == Qt::RightButton) {
+        emit popupRequested(ViewPopup::kEdit, QCursor::pos());
+        return;
+    }
+    if (button == Qt::LeftButton) SelectRow(row);
+}
+
+void MonitorWindow::OnRowDoubleClicked(int row, Qt::MouseButton button) {
+    if (row < 0 || row >= m_model->rowCount() || m_model->Row(row).Empty()) return;
+    if (button == Qt::LeftButton || button == Qt::RightButton)
+        emit popupRequested(ViewPopup::kWindows, QCursor::pos());
+}
+
+// --- live and paused modes -------------------------------------------------------
+
+void MonitorWindow::StartLiveTimer() {
+    m_pauseTimer = false;
+    m_timer.start(kLiveIntervalMs);
+}
+
+bool MonitorWindow::ReadLiveRow(int slot, bool frozen, MonitorGridRow& row) {
+    if (!m_live || m_live->SelectSlot(slot, frozen) != 0) return false;
+    uint8_t header = 0, value = 0;
+    std::string text;
+    uint64_t ticks = 0, tr = 0, sd = 0, rd = 0;
+    if (m_live->GetHeaderByte(header) != 0 || m_live->GetDataByte(value) != 0 ||
+        m_live->GetRecordTime(text, ticks) != 0 || m_live->GetCounters(tr, sd, rd) != 0)
+        return false;
+    char num[32];
+    row.cells = {};
+    row.cells[kColDate] = text;
+    std::snprintf(num, sizeof num, "%10" PRIu64, tr);
+    row.cells[kColTr] = num;
+    RecordKind kind = HeaderKind(header);
+    bool logic = m_protocol == kProtocolLogic;
+    if (IsDataKind(kind) && !logic) {
+        bool isSd = kind == RecordKind::kSdData;
+        std::snprintf(num, sizeof num, "%10" PRIu64, isSd ? sd : rd);
+        row.cells[isSd ? kColSd : kColRd] = num;
+        row.cells[kColErr] = ErrorText(header);
+        row.cells[kColCh] = isSd ? m_names[0] : m_names[1];
+        // Live rows show the raw byte: the display code needs a shift state
+        // that a window of the newest records cannot know.
+        std::snprintf(num, sizeof num, "%02X", value);
+        row.cells[kColData] = num;
+    } else if (kind == RecordKind::kEvent && !logic) {
+        row.cells[kColData] = EventText(value);
+    } else {
+        row.cells[kColData] = LineStateText(m_names, m_line, logic, value, header);
+    }
+    row.color = ColorOf(header);
+    return true;
+}
+
+void MonitorWindow::RefreshLive() {
+    if (m_mode != kLive || !m_live) return;
+    uint64_t total = m_live->GetRecordTotal(false);
+    uint64_t shown = std::min<uint64_t>(
+        {total, static_cast<uint64_t>(m_layout.Rows()), static_cast<uint64_t>(kLiveRingSlots)});
+    // The ring holds record n in slot n mod 200; the newest `shown` records
+    // begin at slot (total - shown) mod 200 and may wrap past slot 199.
+    int first = static_cast<int>((total - shown) % kLiveRingSlots);
+    std::vector<MonitorGridRow> rows;
+    rows.reserve(shown);
+    for (uint64_t i = 0; i < shown; ++i) {
+        MonitorGridRow row;
+        if (!ReadLiveRow(static_cast<int>((first + i) % kLiveRingSlots), false, row)) break;
+        rows.push_back(std::move(row));
+    }
+    m_model->SetPage(rows);
+    m_grid->clearSelection();
+    emit liveRefreshed(m_windowId);
+}
+
+void MonitorWindow::RunPauseTimer() {
+    m_timer.stop();
+    m_pauseTimer = false;
+    if (m_mode == kLive) {
+        m_mode = kPaused;
+        m_snapshot.clear();
+        uint64_t frozen = m_live ? m_live->GetRecordTotal(true) : 0;
+        int count = static_cast<int>(std::min<uint64_t>(frozen, kLiveRingSlots));
+        for (int i = 0; i < count; ++i) {
+            MonitorGridRow row;
+            if (!ReadLiveRow(i, true, row)) break;
+            m_snapshot.push_back(std::move(row));
+        }
+        m_layout.Set(m_snapshot.size(), m_layout.Rows());
+        m_page = {m_layout.LastPageStart(), 0};
+        FillSnapshotPage();
+    } else if (m_mode == kPaused) {
+        m_mode = kLive;
+        m_bar->setEnabled(true);
+        StartLiveTimer();
+    }
+}
+
+void MonitorWindow::FillSnapshotPage() {
+    m_layout.Set(m_snapshot.size(), m_layout.Rows());
+    m_page.start = m_layout.Clamp(m_page.start);
+    std::vector<MonitorGridRow> rows;
+    for (int r = 0; r < m_layout.Rows() && m_page.start + r < m_snapshot.size(); ++r)
+        rows.push_back(m_snapshot[m_page.start + r]);
+    m_model->SetPage(rows);
+    HighlightSelection();
+    UpdateScrollBar();
+}
+
+// --- layout, names and colours ---------------------------------------------------
+
+void MonitorWindow::resizeEvent(QResizeEvent* e) {
+    CaptureView::resizeEvent(e);
+    ApplyPageSize();
+}
+
+bool MonitorWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == m_grid->viewport() && e->type() == QEvent::Resize) ApplyPageSize();
+    return CaptureView::eventFilter(watched, e);
+}
+
+void MonitorWindow::focusInEvent(QFocusEvent* e) {
+    CaptureView::focusInEvent(e);
+    emit activated(m_windowId);
+}
+
+void MonitorWindow::ApplyPageSize() {
+    int dataHeight = m_grid->viewport()->height();
+    int rows =
+        MonitorPageLayout::RowsFor(dataHeight, m_grid->verticalHeader()->defaultSectionSize());
+    if (rows == m_layout.Rows() && m_model->rowCount() == rows) return;
+    m_model->SetPageRows(rows);
+    m_layout.Set(m_layout.Total(), rows, m_reader ? m_reader->GetChunkCount() : 0,
+                 AppContext::kFileRecords);
+    if (m_mode == kFile && m_reader)
+        FillPageAt(m_page.start);
+    else if (m_mode == kPaused)
+        FillSnapshotPage();
+    else if (m_mode == kLive)
+        RefreshLive();
+}
+
+void MonitorWindow::RebuildNames() {
+    MonitorSettings m;
+    SamplingSettings s;
+    if (m_mode == kFile && m_reader) {
+        m_reader->GetMonitorSettings(m, s);
+    } else {
+        StatusFile status;
+        status.SetPath(WorkingStatusFilePath());
+        SyncSetting sync = 0;
+        status.ReadMonitorStatus(m, s, sync);
+        if (!m_haveFormatRows) status.ReadFormatTable(m_formatRows);
+    }
+    m_line = m.Line;
+    m_protocol = m_reader && m_mode == kFile ? m_reader->GetProtocol() : m.Protocol;
+    m_names = MonitorLineNames(m_formatRows, m_line);
+    ApplyColumns();
+}
+
+void MonitorWindow::ApplyColumns() {
+    m_model->SetHeaders({"DATE", "TR", QString::fromStdString(m_names[0]),
+                         QString::fromStdString(m_names[1]), "ERR", "CH", "DATA"});
+    bool logic = m_protocol == kProtocolLogic;
+    for (int c = kColSd; c <= kColCh; ++c)
+        m_grid->setColumnHidden(c, logic);
+}
+
+void MonitorWindow::ReloadColors() {
+    m_colors[0] = m_cmn.GetColor(ViewColor::MonitorSd);
+    m_colors[1] = m_cmn.GetColor(ViewColor::MonitorRd);
+    m_colors[2] = m_cmn.GetColor(ViewColor::MonitorControl);
+    m_colors[3] = m_cmn.GetColor(ViewColor::MonitorOther);
+}
+
+QColor MonitorWindow::ColorOf(uint8_t header) const {
+    return ToQColor(m_colors[static_cast<int>(HeaderKind(header))]);
+}
+
+void MonitorWindow::UpdateScrollBar() {
+    QSignalBlocker block(m_bar);
+    m_bar->setRange(0, m_layout.ScrollMaximum());
+    m_bar->setPageStep(m_layout.ChunkScale() ? 1 : m_layout.Rows());
+    m_bar->setSingleStep(1);
+    m_bar->setValue(m_layout.ThumbFor(m_page.start));
+    m_bar->setEnabled(m_layout.ScrollEnabled());
+}
+
+void MonitorWindow::HighlightSelection() {
+    int row = SelectedRow();
+    auto* sel = m_grid->selectionModel();
+    if (row < 0) {
+        sel->clearSelection();
+        return;
+    }
+    QModelIndex index = m_model->index(row, 0);
+    sel->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void MonitorWindow::SetCaption(const QString& caption) {
+    m_caption = caption;
+    setWindowTitle(caption);
+    if (m_frame) m_frame->setWindowTitle(caption);
+}
+
+}  // namespace qv

@@ -1,0 +1,153 @@
+// The Monitor window: one row per record (time, running counters, error
+// flags, channel, and the data character, line states or break flags). Three
+// modes: file (pages through a stored capture with its reader), live (the
+// newest records of a running monitor, once a second) and paused (a frozen
+// snapshot of the last 200 records that can be scrolled).
+//
+// The window owns neither the reader nor the live monitor; the window
+// controller creates them and hands them in.
+#pragma once
+
+#include <QTableView>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/MonitorRows.h"
+#include "views/CaptureView.h"
+#include "views/MonitorPage.h"
+#include "views/MonitorTableModel.h"
+
+class QScrollBar;
+
+namespace qv {
+
+class AppContext;
+class CaptureReader;
+class ILiveMonitor;
+
+// The grid: a table view that leaves movement and selection to the window.
+class MonitorGrid : public QTableView {
+    Q_OBJECT
+  public:
+    using QTableView::QTableView;
+
+  signals:
+    void keyPressed(int key, Qt::KeyboardModifiers modifiers);
+    void rowPressed(int row, Qt::MouseButton button);
+    void rowDoubleClicked(int row, Qt::MouseButton button);
+    void wheelSteps(int steps);  // positive: towards the end
+    void focusTaken();
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent*) override {}
+    void wheelEvent(QWheelEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+
+  private:
+    int m_wheelRemainder = 0;
+};
+
+class MonitorWindow : public CaptureView {
+    Q_OBJECT
+  public:
+    enum Mode { kLive = 1, kPaused = 2, kFile = 3 };
+    // Interval of the live refresh and of the pause hand-over (ms).
+    static constexpr int kLiveIntervalMs = 1000;
+    static constexpr int kPauseIntervalMs = 100;
+
+    explicit MonitorWindow(AppContext& cmn, QWidget* parent = nullptr);
+    ~MonitorWindow() override;
+
+    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
+    void SetCodes(int direction, int code) override;
+    void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;
+    void SetMonitorState(int code, ILiveMonitor* monitor) override;
+
+    // --- what tests and the controller read back
+    Mode GetMode() const { return m_mode; }
+    int PageRows() const { return m_layout.Rows(); }
+    MonitorPageState Page() const { return m_page; }
+    QString Caption() const { return m_caption; }
+    const MonitorTableModel& Model() const { return *m_model; }
+    MonitorGrid* Grid() const { return m_grid; }
+    QScrollBar* ScrollBar() const { return m_bar; }
+    const MonitorPageLayout& Layout() const { return m_layout; }
+    // The selected row on the page, or -1.
+    int SelectedRow() const;
+    // The snapshot of a pause: its rows and the first one shown.
+    int SnapshotCount() const { return static_cast<int>(m_snapshot.size()); }
+
+    // Fills the file-mode page starting at a record (clamped to the last full
+    // page). 0, -1 without a reader, or the reader's code.
+    int FillPageAt(uint64_t start);
+    // Selects the record `row` rows below the page start, as a click does.
+    bool SelectRow(int row);
+    // One refresh of the live display, as the 1000 ms timer runs it.
+    void RefreshLive();
+    // Runs the pause hand-over at once, as the 100 ms timer does.
+    void RunPauseTimer();
+
+    // Scroll bar actions, also used by the wheel and tests.
+    void LineUp();
+    void LineDown();
+    void PageUp();
+    void PageDown();
+    void ThumbReleased(int position);
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    void OnKey(int key, Qt::KeyboardModifiers modifiers);
+    void OnRowPressed(int row, Qt::MouseButton button);
+    void OnRowDoubleClicked(int row, Qt::MouseButton button);
+    void OnScrollAction(int action);
+
+    void ApplyPageSize();
+    void RebuildNames();
+    void ApplyColumns();
+    void ReloadColors();
+    QColor ColorOf(uint8_t header) const;
+    void UpdateScrollBar();
+    void HighlightSelection();
+    void ReportSelection();
+    // Moves to a new page/selection in file or paused mode.
+    void MoveTo(MonitorPageState state, bool report);
+    void FillSnapshotPage();
+    bool ReadLiveRow(int slot, bool frozen, MonitorGridRow& row);
+    void StartLiveTimer();
+    void SetCaption(const QString& caption);
+
+    AppContext& m_cmn;
+    Mode m_mode = kFile;
+    CaptureReader* m_reader = nullptr;
+    ILiveMonitor* m_live = nullptr;
+
+    MonitorTableModel* m_model;
+    MonitorGrid* m_grid;
+    QScrollBar* m_bar;
+    QTimer m_timer;
+    bool m_pauseTimer = false;
+
+    int m_code = 1;  // the working display code
+    std::vector<FormatEntry> m_formatRows;
+    bool m_haveFormatRows = false;
+    LineNames m_names;
+    int m_line = 0;
+    int m_protocol = 0;
+    uint32_t m_colors[4] = {};  // SD, RD, line changes, events
+
+    MonitorPageLayout m_layout;
+    MonitorPageState m_page;
+    std::vector<MonitorGridRow> m_snapshot;
+    QString m_caption;
+};
+
+}  // namespace qv

@@ -1,0 +1,255 @@
+#include "core/IniFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace qv {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+class IniFileTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string path = dir.file("a.qvs");
+};
+
+TEST_F(IniFileTest, MatchingIgnoresCaseAndBlanksAroundValues) {
+    WriteBytes(path, "[MonitorStatus]\nProtocol =  ASYNC \t\nLine=\n");
+    IniFile ini;
+    ASSERT_EQ(ini.Open(path), 0);
+    std::string v;
+    EXPECT_EQ(ini.ReadString("monitorstatus", "PROTOCOL", v), 0);
+    EXPECT_EQ(v, "ASYNC");
+    // Present but empty: absent for the caller, and the buffer is empty.
+    EXPECT_EQ(ini.ReadString("MonitorStatus", "Line", v), -1);
+    EXPECT_EQ(v, "");
+    EXPECT_EQ(ini.ReadString("MonitorStatus", "Missing", v), -1);
+    EXPECT_EQ(v, "NOKEY");
+    EXPECT_EQ(ini.ReadString("NoSection", "Line", v), -1);
+    EXPECT_EQ(v, "NOKEY");
+}
+
+TEST_F(IniFileTest, AnyValueBeginningWithNoKeyIsAbsent) {
+    WriteBytes(path, "[S]\na=NOKEY\nb=NOKEYS and more\nc=NOKE\n");
+    IniFile ini;
+    ini.Open(path);
+    std::string v;
+    EXPECT_EQ(ini.ReadString("S", "a", v), -1);
+    EXPECT_EQ(ini.ReadString("S", "b", v), -1);
+    EXPECT_EQ(v, "NOKEYS and more");
+    EXPECT_EQ(ini.ReadString("S", "c", v), 0);
+}
+
+TEST_F(IniFileTest, MissingKeyGoesToTheEndOfItsSectionAndMissingSectionToTheEnd) {
+    // Template lines end in LF; untouched lines must stay byte for byte.
+    WriteBytes(path, "[A]\nx=1\n\n[B]\ny=2\n");
+    IniFile ini;
+    ini.Open(path);
+    ASSERT_EQ(ini.WriteString("a", "z", "3"), 0);
+    ASSERT_EQ(ini.WriteString("C", "w", "4"), 0);
+    ASSERT_EQ(ini.WriteString("B", "Y", "5"), 0);
+    EXPECT_EQ(ReadBytes(path), "[A]\nx=1\nz=3\r\n\n[B]\nY=5\r\n[C]\r\nw=4\r\n");
+}
+
+TEST_F(IniFileTest, AppendsAfterALastLineWithoutLineEnd) {
+    WriteBytes(path, "[A]\r\nx=1");
+    IniFile ini;
+    ini.Open(path);
+    ASSERT_EQ(ini.WriteString("A", "y", "2"), 0);
+    ASSERT_EQ(ini.WriteString("B", "z", "3"), 0);
+    EXPECT_EQ(ReadBytes(path), "[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
+}
+
+TEST_F(IniFileTest, FirstOfDuplicatesWins) {
+    WriteBytes(path, "[A]\nk=first\nk=second\n[a]\nk=third\n");
+    IniFile ini;
+    ini.Open(path);
+    EXPECT_EQ(ini.ReadValue("A", "k"), "first");
+}
+
+TEST_F(IniFileTest, OpenCreatesOnlyWhenMissing) {
+    IniFile ini;
+    EXPECT_EQ(ini.Open(path), 0);
+    EXPECT_EQ(ReadBytes(path), "");
+    WriteBytes(path, "[A]\nx=1\n");
+    EXPECT_EQ(ini.Open(path), 0);
+    EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
+    IniFile bad;
+    EXPECT_EQ(bad.Open(dir.file("no/such/folder/x.qvs")), -1);
+    EXPECT_EQ(bad.GetPath(), dir.file("no/such/folder/x.qvs"));
+    EXPECT_EQ(bad.ReadValue("A", "x"), "NOKEY");
+    EXPECT_EQ(bad.WriteString("A", "x", "1"), -1);
+}
+
+TEST_F(IniFileTest, JapaneseTextIsCp932OnDiskAndUtf8InMemory) {
+    IniFile ini;
+    ini.Open(path);
+    const std::string alias = "モニタ１号機";
+    ASSERT_EQ(ini.WriteString("RegistInfo", "Alias", alias), 0);
+    // モ = 83 82 in CP932.
+    std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find("Alias=\x83\x82"), std::string::npos);
+    EXPECT_EQ(bytes.find("\xE3\x83"), std::string::npos);  // no UTF-8 on disk
+    IniFile other;
+    other.Open(path);
+    EXPECT_EQ(other.ReadValue("RegistInfo", "Alias"), alias);
+
+    // A file someone saved as UTF-8 reads as well, and is written back as CP932.
+    WriteBytes(path, "[RegistInfo]\nAlias=" + alias + "\n");
+    EXPECT_EQ(other.ReadValue("RegistInfo", "Alias"), alias);
+    ASSERT_EQ(other.WriteString("RegistInfo", "SerialNumber", "A1"), 0);
+    EXPECT_NE(ReadBytes(path).find("Alias=\x83\x82"), std::string::npos);
+}
+
+TEST_F(IniFileTest, TextWithoutCp932FormIsRefusedAndChangesNothing) {
+    WriteBytes(path, "[A]\nx=1\n");
+    IniFile ini;
+    ini.Open(path);
+    EXPECT_EQ(ini.WriteString("A", "x", "\xF0\x9F\x98\x80"), -1);  // an emoji
+    EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
+    EXPECT_EQ(ini.ReadValue("A", "x"), "1");
+}
+
+TEST_F(IniFileTest, ValuesAreCutAt255Cp932BytesOnACharacterBoundary) {
+    IniFile ini;
+    ini.Open(path);
+    std::string ascii(300, 'a');
+    ini.WriteString("A", "x", ascii);
+    EXPECT_EQ(ini.ReadValue("A", "x").size(), 255u);
+    // 128 two-byte characters are 256 CP932 bytes: the last one does not fit whole.
+    std::string wide;
+    for (int i = 0; i < 128; ++i)
+        wide += "ア";
+    ini.WriteString("A", "y", wide);
+    std::string cut = ini.ReadValue("A", "y");
+    EXPECT_EQ(cut.size(), 127u * 3);
+    EXPECT_EQ(ini.ReadValue("A", "y", 1000), wide);
+}
+
+TEST_F(IniFileTest, ChangesByAnotherWriterAreSeen) {
+    IniFile a, b;
+    a.Open(path);
+    b.Open(path);
+    a.WriteString("A", "x", "1");
+    EXPECT_EQ(b.ReadValue("A", "x"), "1");
+    b.WriteString("A", "x", "22");
+    EXPECT_EQ(a.ReadValue("A", "x"), "22");
+    // An outside edit of the same size still replaces the file (new inode).
+    WriteBytes(dir.file("tmp"), ReadBytes(path));
+    std::string text = ReadBytes(path);
+    text.replace(text.find("22"), 2, "33");
+    WriteBytes(dir.file("tmp"), text);
+    ASSERT_EQ(::rename(dir.file("tmp").c_str(), path.c_str()), 0);
+    EXPECT_EQ(a.ReadValue("A", "x"), "33");
+}
+
+TEST_F(IniFileTest, BatchWritesTheFileOnce) {
+    IniFile ini;
+    ini.Open(path);
+    ini.WriteString("DataFile", "StartTime", "x");
+    ini.WriteString("Mark", "M1", "");
+    std::string before = ReadBytes(path);
+    ini.BeginBatch();
+    for (int i = 1; i <= 5000; ++i)
+        ASSERT_EQ(ini.WriteString("DataFile", std::to_string(i), "v" + std::to_string(i)), 0);
+    EXPECT_EQ(ReadBytes(path), before);  // nothing written until the batch ends
+    EXPECT_EQ(ini.ReadValue("DataFile", "4999"), "v4999");
+    ASSERT_EQ(ini.EndBatch(), 0);
+    IniFile other;
+    other.Open(path);
+    EXPECT_EQ(other.ReadValue("DataFile", "5000"), "v5000");
+    // The chunk keys stay inside their section, before [Mark].
+    std::string after = ReadBytes(path);
+    EXPECT_LT(after.find("5000=v5000"), after.find("[Mark]"));
+}
+
+TEST_F(IniFileTest, ReadOnlyFileIsNotReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    WriteBytes(path, "[A]\nx=1\n");
+    ::chmod(path.c_str(), 0444);
+    IniFile ini;
+    ini.Open(path);
+    EXPECT_EQ(ini.WriteString("A", "x", "2"), -1);
+    EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
+}
+
+TEST_F(IniFileTest, UnwritableFolderFailsAndKeepsTheFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write any folder";
+    WriteBytes(path, "[A]\nx=1\n");
+    ::chmod(dir.path().c_str(), 0555);
+    IniFile ini;
+    ini.Open(path);
+    EXPECT_EQ(ini.WriteString("A", "x", "2"), -1);
+    EXPECT_EQ(ini.ReadValue("A", "x"), "1");
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
+}
+
+TEST_F(IniFileTest, DeleteKeyAndSection) {
+    WriteBytes(path, "[A]\nx=1\ny=2\n[B]\nz=3\n");
+    IniFile ini;
+    ini.Open(path);
+    EXPECT_EQ(ini.DeleteKey("A", "X"), 0);
+    EXPECT_EQ(ini.DeleteSection("b"), 0);
+    EXPECT_EQ(ReadBytes(path), "[A]\ny=2\n");
+    EXPECT_EQ(ini.DeleteKey("Nope", "x"), 0);
+}
+
+TEST(IniFields, GetFieldCountsCommasAndKeepsBlanks) {
+    EXPECT_EQ(IniFile::GetField("a, b ,c", 1), "a");
+    EXPECT_EQ(IniFile::GetField("a, b ,c", 2), " b ");
+    EXPECT_EQ(IniFile::GetField("a, b ,c", 3), "c");
+    EXPECT_EQ(IniFile::GetField("a, b ,c", 4), "");
+    EXPECT_EQ(IniFile::GetField("a,,c", 2), "");
+    EXPECT_EQ(IniFile::GetField("", 1), "");
+    EXPECT_EQ(IniFile::GetField("a", 0), "");
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// On a disk without room for the temporary copy, a file whose loss would
+// cost more than a torn rewrite (a capture index) is written in place;
+// any other file keeps its old content.
+TEST(IniFileFullDiskTest, InPlaceRewriteOnlyWhereAllowed) {
+    test::TempDir dir;
+    if (::geteuid() != 0 || ::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    const std::string path = dir.file("x.qvr");
+    test::WriteBytes(path, "[DataFile]\r\nStartTime=\r\n");
+    {
+        std::ofstream filler(dir.file("filler"), std::ios::binary);
+        std::vector<char> block(1024, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+            filler.flush();
+    }
+    IniFile plain;
+    plain.SetPath(path);
+    EXPECT_EQ(plain.WriteString("DataFile", "1", "241106,00:00:00 000:000:000"), -1);
+    EXPECT_EQ(test::ReadBytes(path), "[DataFile]\r\nStartTime=\r\n");
+
+    IniFile index;
+    index.SetPath(path);
+    index.SetInPlaceFallback(true);
+    EXPECT_EQ(index.WriteString("DataFile", "1", "241106,00:00:00 000:000:000"), 0);
+    IniFile reader;
+    reader.SetPath(path);
+    EXPECT_EQ(reader.ReadValue("DataFile", "1"), "241106,00:00:00 000:000:000");
+    ::umount(dir.path().c_str());
+}
+
+}  // namespace
+}  // namespace qv

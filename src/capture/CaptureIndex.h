@@ -23,6 +23,10 @@ class CaptureIndex : public StatusFile {
     static constexpr int kIndexFormatRows = 30;
     static constexpr int kMarks = 5;
 
+    // An index on a full disk is written in place rather than not at all:
+    // without its chunk entries no record of the capture could be read.
+    CaptureIndex() { SetInPlaceFallback(true); }
+
     // -1, nothing created, unless the path contains ".qvr"; a missing index is
     // created as the empty skeleton.
     int OpenIndex(const std::string& path);

@@ -52,6 +52,8 @@ int CaptureReader::Open(const std::string& indexPath) {
     for (ChunkData& c : m_spare)
         c.Clear();
     m_cursor = UINT32_MAX;
+    m_failedChunk = 0;
+    m_failedCode = kQvrOk;
     if (indexPath.find(".qvr") == std::string::npos) return kQvrNoIndex;
     m_indexPath = indexPath;
     size_t slash = indexPath.find_last_of('/');
@@ -91,7 +93,13 @@ int CaptureReader::Open(const std::string& indexPath) {
     m_protocol = ms.Protocol;
     m_pairBase = 0;
     int rc = LoadPair(1);
-    if (PairCount() > 0) m_cursor = 0;
+    if (PairCount() > 0) {
+        m_cursor = 0;
+    } else if (GetTotalRecords() > 0 && (rc == kQvrOk || rc == kQvrChunkRead)) {
+        // Leading chunks without records: the first record lies further on.
+        const int moved = GoToFrame(0);
+        if (moved != kQvrOk && moved != kQvrNotFound) rc = moved;
+    }
     return rc;
 }
 
@@ -114,7 +122,12 @@ int CaptureReader::Bring(size_t which, uint32_t number) {
     }
     slot.Swap(m_spare[m_nextSpare]);
     m_nextSpare ^= 1;
-    return slot.Load(ChunkPath(number), number, m_protocol);
+    const int rc = slot.Load(ChunkPath(number), number, m_protocol);
+    if (rc != kQvrOk) {
+        m_failedChunk = number;
+        m_failedCode = rc;
+    }
+    return rc;
 }
 
 int CaptureReader::LoadPair(uint32_t first) {
@@ -176,15 +189,24 @@ int CaptureReader::NextRecord() {
     uint64_t next = m_pairBase + m_cursor + 1;
     Saved saved = Save();
     // Slide by one chunk; a chunk without records is passed over.
-    for (uint32_t first = m_pair[0].Number() + 1; first < m_chunks.size(); ++first) {
+    int failed = kQvrOk;
+    // Up to the last chunk itself: a second chunk that failed to load is
+    // only noticed when it comes first in a pair.
+    for (uint32_t first = m_pair[0].Number() + 1; first <= m_chunks.size(); ++first) {
         int rc = LoadPair(first);
-        if (rc != kQvrOk && rc != kQvrChunkRead) break;
+        if (rc != kQvrOk && rc != kQvrChunkRead) {
+            failed = rc;
+            break;
+        }
         if (next >= m_pairBase && next - m_pairBase < PairCount()) {
             m_cursor = static_cast<uint32_t>(next - m_pairBase);
             return kQvrOk;
         }
     }
     Restore(saved);
+    // Records the index counts but no file holds are not the capture's end:
+    // a reader that went on would drop them without a word.
+    if (failed != kQvrOk && next < GetTotalRecords()) return failed;
     return kQvrNotFound;
 }
 
@@ -197,16 +219,20 @@ int CaptureReader::PrevRecord() {
     if (m_pairBase == 0) return kQvrNotFound;
     uint64_t prev = m_pairBase - 1;
     Saved saved = Save();
+    int failed = kQvrOk;
     for (uint32_t first = SlotChunkNumber(m_cursor); first-- > 1;) {
         int rc = LoadPair(first);
-        if (rc != kQvrOk && rc != kQvrChunkRead) break;
+        if (rc != kQvrOk && rc != kQvrChunkRead) {
+            failed = rc;
+            break;
+        }
         if (prev >= m_pairBase && prev - m_pairBase < PairCount()) {
             m_cursor = static_cast<uint32_t>(prev - m_pairBase);
             return kQvrOk;
         }
     }
     Restore(saved);
-    return kQvrNotFound;
+    return failed != kQvrOk ? failed : kQvrNotFound;
 }
 
 int CaptureReader::GoToChunkRecord(uint32_t chunk, uint32_t index) {

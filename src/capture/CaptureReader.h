@@ -75,6 +75,14 @@ class CaptureReader {
     const std::string& GetIndexPath() const { return m_indexPath; }
 
     uint32_t GetChunkCount() const { return static_cast<uint32_t>(m_chunks.size()); }
+    // The path of chunk file `chunk` (1-based).
+    std::string ChunkPath(uint32_t chunk) const;
+    // The latest chunk that could not be read (0: none) and its code, so that
+    // a failure can name the file.
+    uint32_t GetFailedChunk() const { return m_failedChunk; }
+    int GetFailedCode() const { return m_failedCode; }
+    // The first record (0-based) of chunk `chunk` and the records it counts.
+    uint64_t ChunkFirstFrame(uint32_t chunk) const { return m_chunkStart[chunk - 1]; }
     // The entry of chunk `chunk` (1-based) and its start as a record time text.
     int GetChunkInfo(uint32_t chunk, std::string& startText, ChunkEntry& entry) const;
     // The capture's StartTime / EndTime from the index, as record time texts.
@@ -162,7 +170,6 @@ class CaptureReader {
         return chunk == m_pair[0].Number() ? 0 : m_pair[0].Count();
     }
 
-    std::string ChunkPath(uint32_t chunk) const;
     int LoadPair(uint32_t first);
     int Bring(size_t which, uint32_t number);
     Saved Save() const { return {m_pair[0].Number(), m_cursor}; }
@@ -192,6 +199,8 @@ class CaptureReader {
     std::array<ChunkData, 2> m_pair;
     std::array<ChunkData, 2> m_spare;  // chunks read before, kept for a return
     size_t m_nextSpare = 0;
+    uint32_t m_failedChunk = 0;
+    int m_failedCode = kQvrOk;
 };
 
 }  // namespace qv

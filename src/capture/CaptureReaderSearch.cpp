@@ -29,7 +29,16 @@ int CaptureReader::GoToTime(std::string_view date, uint64_t ticks) {
     const int64_t wanted = ParseLeadingInt(date);
     const uint32_t count = GetChunkCount();
     Saved saved = Save();
+    // The next chunk after `c` that holds records, or 0: an empty chunk (a
+    // run stopped right after a chunk switch or a date change leaves one) has
+    // nothing to land on and no start time of its own.
+    auto nextWithRecords = [&](uint32_t c) -> uint32_t {
+        for (uint32_t k = c + 1; k <= count; ++k)
+            if (m_chunks[k - 1].RecordCount() > 0) return k;
+        return 0;
+    };
     for (uint32_t c = 1; c <= count; ++c) {
+        if (m_chunks[c - 1].RecordCount() == 0) continue;
         const int64_t chunkDate = DateNumber(c);
         if (wanted > chunkDate) continue;
         if (wanted < chunkDate || ticks < m_chunks[c - 1].startTime) {
@@ -46,9 +55,9 @@ int CaptureReader::GoToTime(std::string_view date, uint64_t ticks) {
         // The chunk runs until the next one starts (a day later when the next
         // chunk carries a later date); the last one until midnight.
         uint64_t end = kTicksPerDay;
-        if (c < count) {
-            end = m_chunks[c].startTime;
-            if (DateNumber(c + 1) > chunkDate) end += kTicksPerDay;
+        if (const uint32_t next = nextWithRecords(c)) {
+            end = m_chunks[next - 1].startTime;
+            if (DateNumber(next) > chunkDate) end += kTicksPerDay;
         }
         if (ticks >= end) continue;
         int rc = LoadPair(c);

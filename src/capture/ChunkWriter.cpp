@@ -40,7 +40,25 @@ void ChunkWriter::Log(int line, const char* message) {
     if (m_cmn) m_cmn->WriteLog("ERR", kLogSource, line, message);
 }
 
+void ChunkWriter::SetIndexReserve(const std::string& path, uint64_t base,
+                                       uint64_t perChunk) {
+    m_reservePath = path;
+    m_reserved = base;
+    m_reservePerChunk = perChunk;
+    if (ReserveSpace(m_reservePath, m_reserved) != 0) Log(__LINE__, "Index Reserve Error.");
+}
+
+void ChunkWriter::DropIndexReserve() {
+    if (m_reservePath.empty()) return;
+    ::unlink(m_reservePath.c_str());
+    m_reservePath.clear();
+}
+
 int ChunkWriter::OpenChunk() {
+    if (!m_reservePath.empty()) {
+        m_reserved += m_reservePerChunk;
+        ReserveSpace(m_reservePath, m_reserved);
+    }
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -114,12 +132,15 @@ int ChunkWriter::FlushAndClose(bool reset) {
     return rc;
 }
 
-int ChunkWriter::FinalNames(uint64_t oldest, uint64_t count) {
+int ChunkWriter::FinalNames(uint64_t oldest, uint64_t count, uint64_t keep) {
     uint64_t k = oldest;
     for (uint64_t i = 1; i <= count; ++i) {
         const std::string from = JoinPath(m_folder, ChunkName(k));
         const std::string to = JoinPath(m_folder, FinalChunkName(i));
-        (void)std::rename(from.c_str(), to.c_str());
+        if (i > keep)
+            (void)::unlink(from.c_str());
+        else
+            (void)std::rename(from.c_str(), to.c_str());
         k = k < count ? k + 1 : 1;
     }
     return 0;

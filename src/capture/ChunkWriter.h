@@ -90,10 +90,20 @@ class ChunkWriter {
 
     // Renames the temporary chunk files to their final names: slot `oldest`
     // becomes chunk file 1, the following slots (wrapping after `count` to
-    // slot 1) chunk files 2 to `count`. Rename failures are ignored. 0.
-    int FinalNames(uint64_t oldest, uint64_t count);
+    // slot 1) chunk files 2 to `count`. Only the first `keep` in that order
+    // are named; the files of the rest are removed (a last chunk that holds
+    // no record). Rename failures are ignored. 0.
+    int FinalNames(uint64_t oldest, uint64_t count, uint64_t keep = UINT64_MAX);
 
     uint32_t BufferedBytes() const { return m_count; }
+
+    // Holds back disk space for the index of the run in the file `path`:
+    // `base` bytes, and `perChunk` more for every chunk opened from now on,
+    // taken before the chunk's records need the disk. A reserve that cannot
+    // grow (the disk is full) keeps what it has.
+    void SetIndexReserve(const std::string& path, uint64_t base, uint64_t perChunk);
+    // Removes the reserve file, giving its space back for the index rewrite.
+    void DropIndexReserve();
 
   private:
     int AppendSlow(const uint8_t* bytes, size_t length);
@@ -109,6 +119,8 @@ class ChunkWriter {
     uint32_t m_count = 0;
     int m_fd = -1;
     uint64_t m_fileSize = 0;  // bytes of whole pieces in the open file
+    std::string m_reservePath;
+    uint64_t m_reserved = 0, m_reservePerChunk = 0;
 };
 
 }  // namespace qv

@@ -37,6 +37,14 @@ void PrintInfo(const std::string& capture) {
               << "End:         " << end << "\n"
               << "Chunks:      " << file.GetChunkCount() << "\n";
     std::printf("Records:     %" PRIu64 "\n", file.GetTotalRecords());
+    // The counts come from the index; say which of them no file holds.
+    for (uint32_t c = 1; c <= file.GetChunkCount(); ++c) {
+        if (PathExists(file.ChunkPath(c))) continue;
+        const uint64_t to =
+            c < file.GetChunkCount() ? file.ChunkFirstFrame(c + 1) : file.GetTotalRecords();
+        std::printf("Missing:     %s (records %" PRIu64 " to %" PRIu64 ")\n",
+                    file.ChunkPath(c).c_str(), file.ChunkFirstFrame(c) + 1, to);
+    }
     static constexpr const char* kNames[] = {
         "SD data",    "RD data",     "line changes",     "events",          "RS changes",
         "CS changes", "ER changes",  "DR changes",       "CD changes",      "CI changes",
@@ -114,6 +122,7 @@ void List(const ListOptions& o) {
         std::printf("%-30s %10s %10s %10s %-3s %-4s %s\n", "DATE", "TR", names[0].c_str(),
                     names[1].c_str(), "ERR", "CH", "DATA");
     MonitorRow row;
+    bool gap = false;
     for (uint64_t i = 0; o.count == 0 || i < o.count; ++i) {
         if (filler.Fill(file, row) != 0) break;
         if (logic)
@@ -123,8 +132,30 @@ void List(const ListOptions& o) {
             std::printf("%-30s %10s %10s %10s %-3s %-4s %s\n", row[kColDate].c_str(),
                         row[kColTr].c_str(), row[kColSd].c_str(), row[kColRd].c_str(),
                         row[kColErr].c_str(), row[kColCh].c_str(), row[kColData].c_str());
-        if (file.NextRecord() != 0) break;
+        int rc = file.NextRecord();
+        // A chunk that cannot be read is a gap, said where it is; the
+        // listing goes on with the chunks after it.
+        while (rc != kQvrOk && rc != kQvrNotFound && file.GetFailedChunk() != 0) {
+            const uint32_t bad = file.GetFailedChunk();
+            const uint64_t from = file.ChunkFirstFrame(bad);
+            const uint64_t to = bad < file.GetChunkCount() ? file.ChunkFirstFrame(bad + 1)
+                                                            : file.GetTotalRecords();
+            std::fflush(stdout);
+            std::fprintf(stderr, "qvtool: %s: %s: records %llu to %llu are missing\n",
+                         file.ChunkPath(bad).c_str(), ReaderError(rc).c_str(),
+                         static_cast<unsigned long long>(from + 1),
+                         static_cast<unsigned long long>(to));
+            gap = true;
+            if (to >= file.GetTotalRecords()) {
+                rc = kQvrNotFound;
+                break;
+            }
+            rc = file.GoToFrame(to);
+            if (rc == kQvrOk) filler.Begin(file);
+        }
+        if (rc != kQvrOk) break;
     }
+    if (gap) throw CommandError{kExitFailure, "the listing has gaps where chunk files are missing"};
 }
 
 }  // namespace

@@ -27,5 +27,6 @@ void AddDeviceCommands(CLI::App& app);
 void AddSearchCommands(CLI::App& app);
 void AddExportCommands(CLI::App& app);
 void AddPrintCommands(CLI::App& app);
+void AddRecoverCommands(CLI::App& app);
 
 }  // namespace qv::cli

@@ -24,6 +24,7 @@ struct SaveOptions {
     std::string capture;
     std::string out;
     bool csv = false;
+    bool overwrite = false;
 };
 
 // Shows a progress bar on a terminal and keeps the ending.
@@ -59,10 +60,25 @@ void Save(const SaveOptions& o) {
     SaveRange range;
     if (!CheckSaveRange(file, a, b, range))
         throw CommandError{kExitFailure, "the range lies outside the capture"};
+    if (!o.csv) {
+        switch (CheckCopyTarget(file.GetIndexPath(), o.out, o.overwrite)) {
+            case CopyTarget::kSourceFolder:
+                throw CommandError{kExitUsage, o.out +
+                                                   " is the folder of the capture being saved; "
+                                                   "choose another folder"};
+            case CopyTarget::kHoldsCapture:
+                throw CommandError{kExitUsage, o.out +
+                                                   " already holds a capture; give --overwrite "
+                                                   "to replace it"};
+            case CopyTarget::kFree:
+                break;
+        }
+    }
     if (!IsDirectory(o.out) && MakeDirectories(o.out) != 0)
         throw CommandError{kExitFailure, "cannot make the folder " + o.out};
     SaveSink sink;
     SaveWorker worker(sink, o.csv ? SaveKind::kCsv : SaveKind::kCopy, file.GetIndexPath(), o.out);
+    worker.SetOverwrite(o.overwrite);
     worker.Start(a, b);
     worker.Wait();
     switch (sink.ending) {
@@ -72,6 +88,11 @@ void Save(const SaveOptions& o) {
         case SaveReport::kStartRefused:
             throw CommandError{kExitFailure, o.out + " takes no files"};
         default:
+            if (!worker.UnreadableChunk().empty())
+                throw CommandError{kExitFailure,
+                                   worker.UnreadableChunk() + " cannot be read: the save stopped after " +
+                                       std::to_string(worker.Written()) +
+                                       " records; what was written stays"};
             throw CommandError{kExitFailure, "writing to " + o.out + " failed after " +
                                                  std::to_string(worker.Written()) +
                                                  " records; what was written stays"};
@@ -94,6 +115,8 @@ void AddExportCommands(CLI::App& app) {
     AddRangeOptions(*save, o->range);
     save->add_option("--out", o->out, "Destination folder (made when missing)")->required();
     save->add_flag("--csv", o->csv, "Write CSV files 1.csv, 2.csv, ... instead of a capture");
+    save->add_flag("--overwrite", o->overwrite,
+                   "Replace a capture the destination folder already holds");
     save->callback([o] { Save(*o); });
 }
 

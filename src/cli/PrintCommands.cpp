@@ -72,6 +72,10 @@ void Print(const PrintOptions& o) {
     std::atomic<bool> cancel{false};
     RunPrintListing(file, cmn.GetCodeTable(), input, writer, cancel);
     if (!writer.failure.empty()) throw CommandError{kExitFailure, writer.failure};
+    // A chunk file that is gone ends the listing early: not a success.
+    if (file.GetFailedCode() == kQvrChunkOpen)
+        throw CommandError{kExitFailure, file.ChunkPath(file.GetFailedChunk()) +
+                                             " cannot be opened: the listing stops before it"};
 }
 
 }  // namespace

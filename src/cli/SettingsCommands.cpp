@@ -12,6 +12,7 @@
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
 #include "core/AppContext.h"
+#include "device/UnitList.h"
 #include "settings/EditorRules.h"
 #include "settings/StatusFile.h"
 
@@ -53,7 +54,20 @@ StatusSet LoadTarget(StatusFile& file, const Target& target) {
     if (file.OpenStatusFile(path) != 0)
         throw CommandError{kExitFailure, "cannot open or create " + path};
     file.BeginBatch();
-    file.SetUnit(ReadStatusUnit(file));
+    // A unit's own file names its unit: the selected one, not the file's
+    // own fields, which a new file has empty.
+    StatusUnit unit = ReadStatusUnit(file);
+    if (target.file.empty()) {
+        const UnitIdentity id = ChosenUnit(target.unit);
+        if (!id.IsNone()) {
+            unit.productId = id.productId;
+            unit.serial = id.serial;
+            const SelectedUnit selected = SelectedUnitFromFile();
+            if (selected.Identity().serial == id.serial && selected.productId == id.productId)
+                unit.alias = selected.name;
+        }
+    }
+    file.SetUnit(unit);
     StatusSet set;
     LoadStatusSet(file, set, std::time(nullptr));
     return set;
@@ -187,7 +201,7 @@ void SetCommand(const Target& target, const std::vector<std::string>& pairs) {
     if (st.monitor.Protocol == kProtocolLogic)
         for (const std::string& k : given)
             if (IsCharacterFormatKey(k)) Usage(k + " is not edited with protocol LOGIC");
-    int type = EditorLineType(st.monitor.Line);
+    const int type = RateLineType(st.monitor.Line);
     if (rates.count("SD_Baudrate"))
         st.monitor.SD_Baudrate = ParseBitRateText(rates["SD_Baudrate"], type);
     if (rates.count("RD_Baudrate")) {
@@ -198,9 +212,17 @@ void SetCommand(const Target& target, const std::vector<std::string>& pairs) {
     }
     // A change of line type limits the rates shown to the new type, as the
     // dialog's speed lists do when it saves.
+    // A rate the user set is never lowered without a word.
     if (given.count("Line") && st.monitor.Protocol == kProtocolAsync) {
-        st.monitor.SD_Baudrate = LimitBitRate(st.monitor.SD_Baudrate, type);
-        st.monitor.RD_Baudrate = LimitBitRate(st.monitor.RD_Baudrate, type);
+        auto limit = [type](double& rate, const char* name) {
+            const double limited = LimitBitRate(rate, type);
+            if (limited != rate)
+                std::cerr << "qvtool: " << name << " lowered from " << BitRateText(rate, kLineTypeRs422)
+                          << " to " << BitRateText(limited, type) << " bit/s for this line\n";
+            rate = limited;
+        };
+        limit(st.monitor.SD_Baudrate, "SD_Baudrate");
+        limit(st.monitor.RD_Baudrate, "RD_Baudrate");
     }
     CoupleDataLine(st.sampling, kSD, given);
     CoupleDataLine(st.sampling, kRD, given);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/CaptureIndexText.h"
 #include "core/AppContext.h"
 #include "settings/EditorRules.h"
 #include "settings/TriggerSummary.h"
@@ -135,6 +136,9 @@ std::optional<int64_t> ParseLocalTime(std::string_view text) {
     std::string digits;
     for (size_t i : {2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
         digits += text[i];
+    // A day the calendar does not have ("2030-02-30") is refused rather than
+    // carried into the next month.
+    if (!IsValidDateText(std::string_view(digits).substr(0, 6))) return std::nullopt;
     return ParseTriggerTime(digits);
 }
 

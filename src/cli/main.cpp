@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     qv::cli::AddSearchCommands(app);
     qv::cli::AddExportCommands(app);
     qv::cli::AddPrintCommands(app);
+    qv::cli::AddRecoverCommands(app);
 
     try {
         app.parse(argc, argv);

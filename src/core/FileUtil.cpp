@@ -234,6 +234,49 @@ void FileLock::Release() {
 
 std::string FileLock::LockPathFor(const std::string& path) {
     return JoinPath(DirName(path), "." + BaseName(path) + ".lock");
+
+int WriteFileInPlace(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int err = bytes.empty() ? 0 : ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    bool ok = err == 0;
+    if (ok) {
+        off_t at = 0;
+        std::string_view rest = bytes;
+        while (ok && !rest.empty()) {
+            const ssize_t n = ::pwrite(fd, rest.data(), rest.size(), at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = false;
+                err = n < 0 ? errno : ENOSPC;
+                break;
+            }
+            rest.remove_prefix(static_cast<size_t>(n));
+            at += n;
+        }
+        if (ok && (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0)) {
+            ok = false;
+            err = errno;
+        }
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    errno = err;
+    return ok ? 0 : -1;
+}
+
+int ReserveSpace(const std::string& path, uint64_t bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    const int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    ::close(fd);
+    if (err != 0) {
+        errno = err;
+        return -1;
+    }
+    return 0;
 }
 
 bool PathExists(const std::string& path) {

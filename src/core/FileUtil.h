@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,6 +75,17 @@ class FileLock {
     // long as the process.
     FileLockEntry* m_entry = nullptr;
 };
+
+// The last resort when the disk has no room for a temporary copy: the file's
+// own space is first extended to the new size (nothing is touched when even
+// that fails), then the bytes are written over the old content and the file
+// is cut to their length. A crash in between can leave it mixed; callers use
+// it only where not writing at all would lose more. 0 or -1 (errno set).
+int WriteFileInPlace(const std::string& path, std::string_view bytes);
+
+// Holds `bytes` of disk space in a file of its own (made or grown), so that
+// a later write can have it back by removing the file. 0 or -1 (errno set).
+int ReserveSpace(const std::string& path, uint64_t bytes);
 
 // True when something (file or folder) exists at the path.
 bool PathExists(const std::string& path);

@@ -1,5 +1,7 @@
 #include "core/IniFile.h"
 
+#include <cerrno>
+
 #include "core/FileUtil.h"
 #include "core/IniDocument.h"
 #include "core/TextCodec.h"
@@ -72,7 +74,13 @@ int IniFile::Flush() {
             m_utf8 = false;
         }
     }
-    if (m_path.empty() || WriteFileAtomically(m_path, bytes) != 0) {
+    bool written = !m_path.empty() && WriteFileAtomically(m_path, bytes) == 0;
+    // On a full disk the temporary copy cannot be made; an index that must
+    // stay readable is then rewritten where it stands.
+    if (!written && !m_path.empty() && m_inPlaceFallback &&
+        (errno == ENOSPC || errno == EDQUOT) && PathExists(m_path))
+        written = WriteFileInPlace(m_path, bytes) == 0;
+    if (!written) {
         // The document in memory no longer matches the file: read it again.
         Invalidate();
         return -1;

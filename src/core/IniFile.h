@@ -84,6 +84,10 @@ class IniFile {
     void BeginBatch();
     int EndBatch();
 
+    // When the disk has no room for the temporary copy, write over the file
+    // in place instead of not at all (see WriteFileInPlace).
+    void SetInPlaceFallback(bool on) { m_inPlaceFallback = on; }
+
     // Template writing: BeginNewFile starts an empty file in memory, WriteLine
     // appends raw text (its own line ends included), EndNewFile writes it. 0 or -1.
     void BeginNewFile();
@@ -115,6 +119,7 @@ class IniFile {
     bool m_dirty = false;
     bool m_utf8 = false;    // the file was read as UTF-8 (the document holds UTF-8)
     FileLock m_lock;        // held while a batch is open
+    bool m_inPlaceFallback = false;
     std::string m_newFile;  // the file being created by BeginNewFile/WriteLine
 };
 

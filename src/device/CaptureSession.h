@@ -35,6 +35,8 @@ struct CaptureStartInfo {
     StatusSet settings;     // monitor settings, triggers, options, display table
     uint64_t frameMax = 0;  // the settings store's FrameMax; FIX runs use 2 000 000 000
     uint64_t fileRecords = 50000;
+    // The unit the run records, for the index's [RegistInfo].
+    StatusUnit unit;
 };
 
 // "%04d%02d%02d%02d%02d%02d" of the local time: the capture folder's name.
@@ -49,8 +51,12 @@ class CaptureSession {
     ~CaptureSession();
 
     // Makes the folder, the index with the run's settings and the first chunk,
-    // and writes StartTime. 0, -1, -5, -19 or -20 (the failure's message goes
-    // to the prompt and the log as a monitoring start shows it).
+    // and writes StartTime. The folder is the run's own: when a folder of the
+    // start second exists (another run started in it), the next second names
+    // it. Room for the final index rewrite is held back in a reserve file, so
+    // that a full disk cannot keep the index from being written at Stop.
+    // 0, -1, -5, -19 or -20 (the failure's message goes to the prompt and the
+    // log as a monitoring start shows it).
     int Start(const CaptureStartInfo& info);
 
     StreamDecoder& Decoder() { return *m_decoder; }
@@ -61,8 +67,10 @@ class CaptureSession {
     // Closes the last chunk, gives the chunks their final names and writes
     // EndTime (stop clock + 99 999 999 ticks, at most 24 h), FrameNum, the
     // chunk entries, the trigger records and StartTime of chunk 1, all in
-    // one rewrite of the index. 0, or -1 when the index could not be
-    // written (the chunk files are named in any case).
+    // one rewrite of the index. A last chunk without a record (the run
+    // stopped right after a chunk switch or a new day) is removed. 0, or -1
+    // when the index could not be written (the chunk files are named in any
+    // case, and `qvtool recover` rebuilds the index from them).
     int Stop(std::time_t stopClock);
 
     bool Running() const { return m_running; }
@@ -72,7 +80,16 @@ class CaptureSession {
     CaptureIndex& Index() { return m_index; }
 
   private:
+    // Two runs never share a folder: this many later seconds are tried.
+    static constexpr int kFolderTries = 1000;
+    // Room per chunk entry and trigger record line, and for the rest.
+    static constexpr uint64_t kEntryBytes = 192;
+    static constexpr uint64_t kTriggerRecordBytes = 64;
+    static constexpr uint64_t kReserveSlack = 16384;
+
     int Fail(int code, const std::string& message);
+    std::string ReservePath() const;
+    void ReserveIndexSpace();
 
     AppContext* m_cmn;
     ChunkWriter m_writer;
@@ -81,6 +98,7 @@ class CaptureSession {
     CaptureIndex m_index;
     std::string m_folder;
     std::string m_folderName;
+    std::string m_startDate;  // YYMMDD of the start clock
     bool m_running = false;
 };
 

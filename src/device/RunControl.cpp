@@ -87,6 +87,8 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     info.settings = m_set;
     info.frameMax = m_cmn.GetFrameMax();
     info.fileRecords = m_cmn.GetFileRecords() ? m_cmn.GetFileRecords() : AppContext::kFileRecords;
+    const SelectedUnit unit = GetSelectedUnit();
+    info.unit = StatusUnit{unit.productId, unit.serial, unit.name};
     auto session = std::make_unique<CaptureSession>(&m_cmn, m_events);
     // The start time is the instrument's when it answers: records carry its clock.
     info.startClock = InstrumentClock();

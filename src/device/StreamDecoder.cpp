@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "capture/ChunkScan.h"
+#include "core/FileUtil.h"
 #include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "capture/ChunkWriter.h"
@@ -61,8 +63,39 @@ void StreamDecoder::Reset(const DecoderConfig& config) {
     m_triggers.reserve(kMaxTriggerEvents);
 }
 
+void StreamDecoder::ChunkOpened() {
+    m_chunkFailuresBefore = m_writeFailures;
+    m_chunkEventBefore = m_eventByte;
+}
+
+ChunkEntry StreamDecoder::ClosedChunkEntry() {
+    ChunkEntry entry = CurrentChunkEntry();
+    if (m_writeFailures == m_chunkFailuresBefore) return entry;
+    ChunkScan scan;
+    ScanChunkFile(JoinPath(m_writer.GetFolder(), m_writer.GetChunkName()), m_config.protocol,
+                  m_chunkEventBefore, scan);
+    ChunkEntry disk = scan.entry;
+    std::copy(entry.date, entry.date + kDateFieldSize, disk.date);
+    disk.startTime = disk.RecordCount() > 0 ? disk.startTime : entry.startTime;
+    // What the buffer lost never reached the capture: the totals drop it too.
+    auto drop = [](uint64_t& total, uint64_t counted, uint64_t kept) {
+        if (counted > kept) total = SubtractFloor(total, counted - kept);
+    };
+    drop(m_totals.records, entry.RecordCount(), disk.RecordCount());
+    drop(m_totals.kinds[0], entry.sdRecords, disk.sdRecords);
+    drop(m_totals.kinds[1], entry.rdRecords, disk.rdRecords);
+    drop(m_totals.kinds[2], entry.lineChanges, disk.lineChanges);
+    drop(m_totals.kinds[3], entry.events, disk.events);
+    for (size_t i = 0; i < 8; ++i)
+        drop(m_totals.changes[i], entry.lineBitChanges[i], disk.lineBitChanges[i]);
+    for (size_t i = 0; i < 2; ++i)
+        drop(m_totals.changes[8 + i], entry.eventBitChanges[i], disk.eventBitChanges[i]);
+    return disk;
+}
+
 int StreamDecoder::OpenFirstChunk() {
     m_writer.SetChunkName(ChunkWriter::ChunkName(m_table.CurrentSlot()));
+    ChunkOpened();
     const int rc = m_writer.OpenChunk();
     m_chunk = ChunkEntry{};
     m_chunkRecords = 0;
@@ -92,7 +125,7 @@ ChunkEntry StreamDecoder::CurrentChunkEntry() const {
 
 void StreamDecoder::FinishChunk() {
     if (m_writer.FlushAndClose(true) != 0) ReportWriteFailure();
-    m_table.Add(CurrentChunkEntry());
+    m_table.Add(ClosedChunkEntry());
 }
 
 int StreamDecoder::OpenNextChunk() {
@@ -107,6 +140,7 @@ int StreamDecoder::OpenNextChunk() {
         m_totals.kinds[3] = SubtractFloor(m_totals.kinds[3], old.events);
     }
     m_writer.SetChunkName(ChunkWriter::ChunkName(m_table.CurrentSlot()));
+    ChunkOpened();
     const int rc = m_writer.OpenChunk();
     // The counters restart even when the file could not be made, so that a
     // failing folder costs one report per chunk, not one per record.
@@ -439,8 +473,9 @@ void StreamDecoder::Feed(ReceiveBuffer& buffer, std::span<const uint8_t> bytes) 
 
 int StreamDecoder::FinishRun() {
     const int rc = m_writer.FlushAndClose(true);
+    if (rc != 0) ReportWriteFailure();
     // A FIX run stopped at its limit already put its last chunk in the table.
-    if (!AtFixLimit()) m_table.Add(CurrentChunkEntry());
+    if (!AtFixLimit()) m_table.Add(ClosedChunkEntry());
     return rc;
 }
 

@@ -153,6 +153,11 @@ class StreamDecoder {
     void Write(const uint8_t* bytes, size_t length);
     void ReportWriteFailure();
     void FinishChunk();
+    // The entry of the chunk just closed. After a failed write it is counted
+    // again from the file, so that it claims only the records the file holds
+    // (the totals lose the difference).
+    ChunkEntry ClosedChunkEntry();
+    void ChunkOpened();
     int OpenNextChunk();
     void RotateIfFull();
     void Post(MainWindowMessage message, std::string_view text);
@@ -178,6 +183,8 @@ class StreamDecoder {
     uint64_t m_chunksOpened = 0;
     uint64_t m_skip = 0;  // filler bytes still to skip
     uint64_t m_writeFailures = 0;
+    uint64_t m_chunkFailuresBefore = 0;  // write failures before the current chunk
+    uint8_t m_chunkEventBefore = 0;      // event byte in force when the chunk opened
     uint64_t m_droppedAtLimit = 0;
 
     // Frame assembly: a 16-byte frame record header followed by the data.

@@ -1,5 +1,10 @@
 #include "export/RangeCopier.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "capture/ChunkScan.h"
 #include "capture/CaptureReader.h"
 #include "capture/CaptureFrame.h"
 #include "core/FileUtil.h"
@@ -33,6 +38,43 @@ int CopyIndexSettings(const std::string& sourceIndex, CaptureIndex& target) {
     return rc;
 }
 
+namespace {
+
+bool SameDirectory(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string FolderOf(const std::string& indexPath) {
+    const size_t slash = indexPath.find_last_of('/');
+    return slash == std::string::npos ? "." : indexPath.substr(0, slash + 1);
+}
+
+// Removes the numbered chunk files ("%09d.qvd") a folder holds.
+void RemoveNumberedChunks(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (name.size() != 13 || !name.ends_with(ChunkWriter::kChunkExtension)) continue;
+        if (name.substr(0, 9).find_first_not_of("0123456789") != std::string_view::npos) continue;
+        ::unlink(JoinPath(folder, name).c_str());
+    }
+    ::closedir(dir);
+}
+
+}  // namespace
+
+CopyTarget CheckCopyTarget(const std::string& sourceIndex, const std::string& folder,
+                           bool overwrite) {
+    if (SameDirectory(FolderOf(sourceIndex), folder)) return CopyTarget::kSourceFolder;
+    if (!overwrite && (PathExists(CaptureIndexPathOf(folder)) ||
+                       PathExists(JoinPath(folder, ChunkWriter::FinalChunkName(1)))))
+        return CopyTarget::kHoldsCapture;
+    return CopyTarget::kFree;
+}
+
 RangeCopier::RangeCopier(CaptureReader& file, std::string folder, uint64_t fileRecords)
     : m_file(file), m_folder(std::move(folder)), m_fileRecords(fileRecords) {}
 
@@ -48,6 +90,7 @@ bool RangeCopier::OpenChunk(const char* date, uint8_t lineState) {
     // the one its leading record carries: a chunk's change counters must
     // never miss a change, or the type searches would pass over the chunk.
     m_prevLine = lineState;
+    m_eventBefore = m_prevEvent;
     if (m_writer->OpenChunk() != 0) return false;
     uint8_t lead[kShortRecordSize];
     EncodeRotatedLeadingRecord(lead, lineState);
@@ -58,6 +101,24 @@ bool RangeCopier::EndChunk() {
     if (!m_entryOpen) return true;
     m_entryOpen = false;
     bool ok = m_writer->FlushAndClose() == 0;
+    if (!ok || m_writeFailed) {
+        // A failed write lost what the buffer held: the entry and the total
+        // count what the file holds, not what was sent to it.
+        ChunkScan scan;
+        const uint64_t counted = m_entry.RecordCount();
+        if (!ScanChunkFile(JoinPath(m_folder, ChunkWriter::FinalChunkName(m_chunk)),
+                           m_file.GetProtocol(), m_eventBefore, scan)) {
+            // No file was made: no entry may name it.
+            m_frames -= std::min(m_frames, counted);
+            return false;
+        }
+        ChunkEntry disk = scan.entry;
+        std::copy(m_entry.date, m_entry.date + kDateFieldSize, disk.date);
+        if (disk.RecordCount() == 0) disk.startTime = m_entry.startTime;
+        m_frames -= std::min(m_frames, counted - std::min(counted, disk.RecordCount()));
+        m_entry = disk;
+        ok = false;
+    }
     if (m_index->WriteChunkEntry(m_entry, m_chunk) != 0) ok = false;
     return ok;
 }
@@ -66,6 +127,9 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
                              const std::atomic<bool>& cancel) {
     SaveRange range;
     if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;
+    if (CheckCopyTarget(m_file.GetIndexPath(), m_folder, m_overwrite) != CopyTarget::kFree)
+        return SaveReport::kStartRefused;
+    if (m_overwrite) RemoveNumberedChunks(m_folder);
     m_indexPath = CaptureIndexPathOf(m_folder);
     m_index = std::make_unique<CaptureIndex>();
     m_index->SetPath(m_indexPath);
@@ -153,7 +217,10 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         int wrc = m_writer->Append(raw.data(), raw.size());
         if (wrc == 0 && frame.IsFrameRecord() && frame.DataLength() > 0)
             wrc = m_writer->Append(frame.Data().data(), frame.Data().size());
-        if (wrc != 0) return finish(SaveReport::kFailed);
+        if (wrc != 0) {
+            m_writeFailed = true;
+            return finish(SaveReport::kFailed);
+        }
         switch (kind) {
             case RecordKind::kSdData:
                 ++m_entry.sdRecords;

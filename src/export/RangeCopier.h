@@ -23,6 +23,15 @@ class CaptureIndex;
 // format rows of one index into another, value by value. 0 or -1.
 int CopyIndexSettings(const std::string& sourceIndex, CaptureIndex& target);
 
+// Whether a folder may take a copy of the capture whose index is
+// `sourceIndex`. The source's own folder never may (it is recognised by
+// device and inode, whatever the path text): the copy would overwrite the
+// index and chunk files it is reading. A folder that already holds a capture
+// (its index, or a first chunk file) may only when `overwrite` is set.
+enum class CopyTarget { kFree, kSourceFolder, kHoldsCapture };
+CopyTarget CheckCopyTarget(const std::string& sourceIndex, const std::string& folder,
+                           bool overwrite);
+
 class RangeCopier {
   public:
     // `file` is an opened reader, used by this object alone during Run.
@@ -36,6 +45,10 @@ class RangeCopier {
     // records copied so far.
     SaveReport Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
                    const std::atomic<bool>& cancel);
+
+    // Lets the copy replace a capture the folder already holds (its
+    // numbered chunk files are removed first, so none of them stays behind).
+    void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
 
     uint64_t FramesCopied() const { return m_frames; }
     uint64_t ChunksWritten() const { return m_chunk; }
@@ -55,6 +68,9 @@ class RangeCopier {
     uint64_t m_frames = 0;
     ChunkEntry m_entry;  // the summary of the open chunk
     bool m_entryOpen = false;
+    bool m_overwrite = false;
+    bool m_writeFailed = false;
+    uint8_t m_eventBefore = 0;  // event byte in force when the open chunk began
     uint8_t m_prevLine = 0, m_prevEvent = 0;
 };
 

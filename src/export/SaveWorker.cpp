@@ -54,11 +54,13 @@ void SaveWorker::Run(RangeTimeKey a, RangeTimeKey b) {
                 m_files = csv.FilesWritten();
             } else {
                 RangeCopier copier(file, m_folder, m_fileRecords);
+                copier.SetOverwrite(m_overwrite);
                 result = copier.Run(a, b, &m_sink, m_cancel);
                 m_written = copier.FramesCopied();
                 m_files = copier.ChunksWritten();
             }
         }
+        m_unreadable = file.GetFailedChunk() != 0 ? file.ChunkPath(file.GetFailedChunk()) : "";
         if (result != SaveReport::kEnded) m_sink.OnSaveReport(result, 0);
     }
     m_running = false;

@@ -37,6 +37,11 @@ class SaveWorker {
     // After the pass: records copied or rows written, and files made.
     uint64_t Written() const { return m_written.load(); }
     uint64_t Files() const { return m_files.load(); }
+    // After a failed pass: the chunk file of the source that could not be
+    // read, or empty.
+    const std::string& UnreadableChunk() const { return m_unreadable; }
+    // A copy may replace a capture the folder holds (see RangeCopier).
+    void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
 
   private:
     void Run(RangeTimeKey a, RangeTimeKey b);
@@ -50,6 +55,8 @@ class SaveWorker {
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_running{false};
     std::atomic<uint64_t> m_written{0}, m_files{0};
+    std::string m_unreadable;  // written by the pass, read after Wait
+    bool m_overwrite = false;
 };
 
 }  // namespace qv

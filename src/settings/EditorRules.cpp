@@ -99,6 +99,10 @@ int EditorLineType(uint8_t line) {
     return line == kLineRs422 ? kLineTypeRs422 : kLineTypeRs232;
 }
 
+int RateLineType(uint8_t line) {
+    return line == kLineRs232 ? kLineTypeRs232 : kLineTypeRs422;
+}
+
 std::span<const uint32_t> BitRateList(int lineType) {
     std::span<const uint32_t> all(kRates);
     return lineType == kLineTypeRs422 ? all : all.first(kRs232Rates);

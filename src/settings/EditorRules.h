@@ -17,6 +17,10 @@ namespace qv {
 // The editors offer two line types: RS-232 (0) and RS-422/485/530 (1). Code
 // 2 ("530") from a file is shown as RS-232, as the line selection does.
 int EditorLineType(uint8_t line);
+// The line type whose rate limit a stored line code has: only RS-232 is held
+// to 1,500,000; RS-422/485 and RS-530 are differential lines and take the
+// full range.
+int RateLineType(uint8_t line);
 
 // Bit rates, bits per second.
 inline constexpr double kMinBitRate = 10;

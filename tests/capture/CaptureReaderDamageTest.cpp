@@ -9,6 +9,7 @@
 #include "capture/CaptureReader.h"
 #include "core/IniFile.h"
 #include "core/AppContext.h"
+#include "export/SaveRange.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -91,7 +92,7 @@ TEST_F(DamageTest, MissingAndTruncatedChunks) {
     CaptureReader f(cmn);
     ASSERT_EQ(f.Open(index), 0);
     ASSERT_EQ(f.GoToFrame(9), 0);
-    EXPECT_EQ(f.NextRecord(), kQvrNotFound);
+    EXPECT_EQ(f.NextRecord(), kQvrChunkOpen);  // not the end: records are missing
     EXPECT_EQ(f.GoToFrame(15), kQvrChunkOpen);
     CursorPosition pos;
     ASSERT_EQ(f.GetCursor(pos), 0);
@@ -191,6 +192,82 @@ TEST_F(DamageTest, RandomChunkBytesNeverReadOutOfBounds) {
                 f.GetStartTime(text, t);
                 f.NextOfType(kJumpData);
             } while (f.NextRecord() == 0 && ++guard < 1000);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The capture a run leaves when it stops right after a chunk switch: a last
+// chunk with no record, whose entry kept the previous chunk's start time.
+TEST_F(DamageTest, EmptyLastChunkIsPassedOverByEveryPositioning) {
+    CaptureBuilder b(folder, kProtocolAsync);
+    for (int c = 0; c < 2; ++c) {
+        b.StartChunk("241106", 0);
+        for (int i = 0; i < 10; ++i)
+            b.Add(RecordKind::kSdData, static_cast<uint8_t>(i), 1000 + c * 100 + i);
+    }
+    b.StartChunk("241106", 0);
+    b.entries()[2].startTime = b.entries()[1].startTime;
+    const std::string index = b.Finish();
+    CaptureReader f(cmn);
+    ASSERT_EQ(f.Open(index), kQvrOk);
+    ASSERT_EQ(f.GetChunkCount(), 3u);
+    CursorPosition pos;
+    // Every time in the second chunk, and after it, lands on its records.
+    for (uint64_t t : {1100u, 1105u, 1109u, 5000u}) {
+        SCOPED_TRACE(t);
+        ASSERT_EQ(f.GoToTime("241106", t), kQvrOk);
+        ASSERT_EQ(f.GetCursor(pos), kQvrOk);
+        EXPECT_EQ(pos.chunk, 2u);
+        EXPECT_EQ(pos.frame, t >= 1109 ? 19u : 10 + (t - 1100));
+    }
+    ASSERT_EQ(f.GoToTime("241106", 1003), kQvrOk);
+    ASSERT_EQ(f.GetCursor(pos), kQvrOk);
+    EXPECT_EQ(pos.frame, 3u);
+    // Walking off the end is the end, not a failure.
+    ASSERT_EQ(f.GoToFrame(19), kQvrOk);
+    EXPECT_EQ(f.NextRecord(), kQvrNotFound);
+
+    // The CSV exporter's range count starts from the range end's record.
+    SaveRange range;
+    ASSERT_TRUE(CheckSaveRange(f, {"241106", 0}, {"241106", 8000}, range));
+    uint64_t total = 0;
+    ASSERT_TRUE(CountSaveRange(f, range, false, total));
+    EXPECT_EQ(total, 20u);
+}
+
+// A chunk file that is gone is reported where it is met, with its number,
+// instead of passing for the end of the capture.
+TEST_F(DamageTest, MissingChunkIsAFailureNotTheEnd) {
+    for (uint32_t gone : {2u, 3u}) {
+        SCOPED_TRACE(gone);
+        CaptureBuilder b(Make("2024110610000" + std::to_string(gone)), kProtocolAsync);
+        for (int c = 0; c < 3; ++c) {
+            b.StartChunk("241106", 0);
+            for (int i = 0; i < 10; ++i)
+                b.Add(RecordKind::kSdData, static_cast<uint8_t>(i), 1000 + c * 100 + i);
+        }
+        const std::string index = b.Finish();
+        std::filesystem::remove(b.ChunkPath(gone));
+        CaptureReader f(cmn);
+        ASSERT_EQ(f.Open(index), kQvrOk);
+        ASSERT_EQ(f.GoToFrame(gone * 10 - 11), kQvrOk);
+        EXPECT_EQ(f.NextRecord(), kQvrChunkOpen);
+        EXPECT_EQ(f.GetFailedChunk(), gone);
+        EXPECT_EQ(f.ChunkPath(gone), b.ChunkPath(gone));
+        CursorPosition pos;
+        ASSERT_EQ(f.GetCursor(pos), kQvrOk);  // the cursor stays where it was
+        EXPECT_EQ(pos.frame, gone * 10 - 11);
+        EXPECT_EQ(f.GoToFrame(gone * 10 - 5), kQvrChunkOpen);
+        if (gone == 2) {
+            // The chunk after the gap is still there to be read.
+            ASSERT_EQ(f.GoToFrame(20), kQvrOk);
+            EXPECT_EQ(f.PrevRecord(), kQvrChunkOpen);
         }
     }
 }

@@ -1,12 +1,15 @@
 #include "core/IniFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <fstream>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -288,6 +291,42 @@ TEST(IniFields, GetFieldCountsCommasAndKeepsBlanks) {
     EXPECT_EQ(IniFile::GetField("a,,c", 2), "");
     EXPECT_EQ(IniFile::GetField("", 1), "");
     EXPECT_EQ(IniFile::GetField("a", 0), "");
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// On a disk without room for the temporary copy, a file whose loss would
+// cost more than a torn rewrite (a capture index) is written in place;
+// any other file keeps its old content.
+TEST(IniFileFullDiskTest, InPlaceRewriteOnlyWhereAllowed) {
+    test::TempDir dir;
+    if (::geteuid() != 0 || ::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    const std::string path = dir.file("x.qvr");
+    test::WriteBytes(path, "[DataFile]\r\nStartTime=\r\n");
+    {
+        std::ofstream filler(dir.file("filler"), std::ios::binary);
+        std::vector<char> block(1024, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+            filler.flush();
+    }
+    IniFile plain;
+    plain.SetPath(path);
+    EXPECT_EQ(plain.WriteString("DataFile", "1", "241106,00:00:00 000:000:000"), -1);
+    EXPECT_EQ(test::ReadBytes(path), "[DataFile]\r\nStartTime=\r\n");
+
+    IniFile index;
+    index.SetPath(path);
+    index.SetInPlaceFallback(true);
+    EXPECT_EQ(index.WriteString("DataFile", "1", "241106,00:00:00 000:000:000"), 0);
+    IniFile reader;
+    reader.SetPath(path);
+    EXPECT_EQ(reader.ReadValue("DataFile", "1"), "241106,00:00:00 000:000:000");
+    ::umount(dir.path().c_str());
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // slots, synchronised windows, the command enabling as the menus show it,
 // the status bar, and monitoring start, pause, resume and stop over a
 // scripted live source.
+#include <QAbstractButton>
 #include <QAction>
 #include <QMdiArea>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QtTest>
 #include <filesystem>
@@ -14,8 +16,10 @@
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "app/Application.h"
+#include "app/QtPrompt.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
+#include "core/IniFile.h"
 #include "core/AppContext.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
@@ -57,6 +61,49 @@ class WindowRegistryTest : public QObject {
     WindowRegistry& Ctrl() { return *m_frame->Controller(); }
 
   private slots:
+    // A capture whose run was killed: opening it offers recovery in a real
+    // message box; No leaves it as it is, Yes makes its records readable.
+    void openingAKilledCaptureOffersRecovery() {
+        const std::string index = BuildCapture(m_home->file("KILLED"), 120);
+        const std::string folder = m_home->file("KILLED");
+        std::filesystem::rename(folder + "/000000001.qvd", folder + "/t000000001.qvd");
+        IniFile ini;
+        ini.SetPath(index);
+        ini.DeleteKey("DataFile", "1");
+        QtPrompt prompt(m_frame.get());
+        m_cmn->SetPrompt(&prompt);
+        // Answers the question with `button` and acknowledges any message
+        // box that follows (the open failure after a No).
+        QString asked;
+        QMessageBox::StandardButton button = QMessageBox::No;
+        QTimer boxes;
+        QObject::connect(&boxes, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            if (box->button(QMessageBox::Yes)) {
+                asked = box->text();
+                QTest::mouseClick(box->button(button), Qt::LeftButton);
+            } else if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+                QTest::mouseClick(ok, Qt::LeftButton);
+            }
+        });
+        boxes.start(50);
+        auto answer = [&button](QMessageBox::StandardButton b) { button = b; };
+        answer(QMessageBox::No);
+        QVERIFY(Ctrl().OpenCapture(index) < 0);
+        QVERIFY2(asked.contains(QString::fromUtf8("復旧しますか")), qPrintable(asked));
+        QVERIFY(std::filesystem::exists(folder + "/t000000001.qvd"));
+        asked.clear();
+        answer(QMessageBox::Yes);
+        const int slot = Ctrl().OpenCapture(index);
+        QVERIFY(!asked.isEmpty());
+        QVERIFY(slot >= 0);
+        QCOMPARE(Ctrl().Slot(slot).reader->GetTotalRecords(), uint64_t{120});
+        QVERIFY(std::filesystem::exists(folder + "/000000001.qvd"));
+        boxes.stop();
+        m_cmn->SetPrompt(&m_prompt);
+    }
+
     void initTestCase() {
         m_home = std::make_unique<test::AppHome>();
         m_capA = BuildCapture(m_home->file("CAPA"), 300);

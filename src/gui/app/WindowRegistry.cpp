@@ -17,6 +17,7 @@
 #include "capture/OpenFailure.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
+#include "device/CaptureRecovery.h"
 #include "device/LiveMonitor.h"
 #include "device/UnitList.h"
 #include "dialogs/CardRunDialog.h"
@@ -36,6 +37,8 @@ namespace {
 constexpr const char* kSource = "WindowRegistry";
 constexpr const char* kMsgOpenFailed = "ウィンドウオープンに失敗しました！";
 constexpr const char* kMsgNoData = "モニタデータがありません！";
+constexpr const char* kAskRecover =
+    "モニタが正常に終了していないデータです。チャンクファイルから復旧しますか?";
 constexpr const char* kMsgNotConnected = "ＱＶ本体が接続されていません！";
 constexpr const char* kMsgStartFailed = "モニタスタート出来ませんでした！";
 constexpr const char* kMsgReadFailed = "モニタデータ読み込みに失敗しました！";
@@ -219,6 +222,15 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
         FileBrowserDialog dlg(FileBrowserDialog::kOpenMode, m_cmn->GetSaveDirectory(), m_owner);
         if (dlg.exec() != QDialog::Accepted) return 0;
         path = dlg.IndexPath();
+    }
+    // A capture whose run ended without Stop cannot be read until its
+    // chunk files are recovered; the user decides.
+    if (CaptureNeedsRecovery(path)) {
+        IPrompt* prompt = m_cmn->GetPrompt();
+        if (prompt && prompt->AskYesNo(kAskRecover)) {
+            RecoveryResult result;
+            if (RecoverCapture(path, result) != 0) prompt->ShowMessage(result.message);
+        }
     }
     int slot = OpenWindow(kKindMonitorFile, path);
     if (slot < 0) {

@@ -23,7 +23,7 @@ class MainFrame : public QMainWindow {
     Q_OBJECT
   public:
     explicit MainFrame(QWidget* parent = nullptr);
-    ~Frame() override;
+    ~MainFrame() override;
 
     WindowRegistry* Controller() const { return m_ctrl; }
     QMdiArea* MdiArea() const { return m_area; }

@@ -3,7 +3,6 @@
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
 #include "core/AppContext.h"
-#include "core/ThreadPriority.h"
 
 namespace qv {
 
@@ -133,7 +132,6 @@ void SearchWorker::Wait() {
 
 void SearchWorker::Run(std::string indexPath, SearchCondition condition, SearchStart start,
                         SearchDirection direction) {
-    LowerCurrentThreadPriority();
     {
         // A reader and common services of its own: opening a reader reloads
         // the settings values, which the window's objects must not see

@@ -25,10 +25,6 @@ class ILiveMonitor {
     virtual int Start() = 0;
     virtual int Pause() = 0;
     virtual int Stop() = 0;
-    // Starts bringing back the run stored on the instrument's memory card
-    // instead of live monitoring; the capture is written the same way. A
-    // monitor without an instrument cannot (-7).
-    virtual int StartRetrieval() { return -7; }
 
     // Records decoded so far; with `frozen`, the total at the last pause.
     virtual uint64_t GetRecordTotal(bool frozen) const = 0;

@@ -17,7 +17,7 @@ class MonitoringRun : public ILiveMonitor {
     ~MonitoringRun();
 
     int Start() override { return m_thread ? m_thread->Start() : kErrNotRunning; }
-    int StartRetrieval() override { return m_thread ? m_thread->StartRetrieval() : kErrNotRunning; }
+    int StartRetrieval() { return m_thread ? m_thread->StartRetrieval() : kErrNotRunning; }
     int Pause() override { return m_thread ? m_thread->Pause() : kErrNotRunning; }
     int Stop() override { return m_thread ? m_thread->Stop() : kErrNotRunning; }
     bool Running() const { return m_thread && m_thread->Running(); }

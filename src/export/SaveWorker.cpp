@@ -1,7 +1,6 @@
 #include "export/SaveWorker.h"
 
 #include "capture/CaptureReader.h"
-#include "core/ThreadPriority.h"
 #include "export/CsvExporter.h"
 #include "export/RangeCopier.h"
 
@@ -38,7 +37,6 @@ void SaveWorker::Wait() {
 }
 
 void SaveWorker::Run(RangeTimeKey a, RangeTimeKey b) {
-    LowerCurrentThreadPriority();
     {
         // Its own reader and common services: opening a reader reloads the
         // settings values, which must not change under the dialog's objects.

@@ -616,6 +616,7 @@ class CaptureCommandsTest : public QObject {
         auto* fake = new test::FakeLiveMonitor;
         fake->indexPath = m_cap;
         Ctrl().SetMonitorFactory([fake] { return std::unique_ptr<ILiveMonitor>(fake); });
+        Ctrl().SetRetrievalStarter([fake](ILiveMonitor&) { return fake->StartRetrieval(); });
         m_frame->UpdateCommands();
         QVERIFY(m_frame->Action(kCmdCardRetrieve)->isEnabled());
         m_frame->Action(kCmdCardRetrieve)->trigger();

@@ -104,7 +104,7 @@ class FakeLiveMonitor : public ILiveMonitor {
         if (startCode == 0) running = true;
         return startCode;
     }
-    int StartRetrieval() override {
+    int StartRetrieval() {
         ++retrievals;
         if (startCode == 0) running = true;
         return startCode;

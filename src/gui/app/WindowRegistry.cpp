@@ -19,6 +19,7 @@
 #include "core/Prompt.h"
 #include "device/CaptureRecovery.h"
 #include "device/LiveMonitor.h"
+#include "device/MonitoringRun.h"
 #include "device/UnitList.h"
 #include "dialogs/CardRunDialog.h"
 #include "dialogs/ClockDialog.h"
@@ -47,6 +48,7 @@ constexpr const char* kMsgNoDataAfterStop = "モニタデータがありませ�
 // Codes of a failed start that the user is told about specially.
 constexpr int kErrNotConnected = -22;
 constexpr int kErrParameters = -10;
+constexpr int kErrNoRun = -7;
 
 std::string Stem(const std::string& path) {
     return std::filesystem::path(path).stem().string();
@@ -489,6 +491,13 @@ void WindowRegistry::StartMonitoring() {
     emit stateChanged();
 }
 
+int WindowRegistry::StartCardRetrieval(ILiveMonitor& monitor) {
+    if (m_retrievalStarter) return m_retrievalStarter(monitor);
+    // Only a run on an instrument can bring back its card.
+    auto* run = dynamic_cast<MonitoringRun*>(&monitor);
+    return run ? run->StartRetrieval() : kErrNoRun;
+}
+
 void WindowRegistry::StartRetrieval() {
     if (!m_cmn || m_state != kMonitorIdle) return;
     m_cmn->LoadRegistrySettings();
@@ -516,7 +525,7 @@ void WindowRegistry::DeferredStart(int slot) {
     m_pendingStart = -1;
     if (!ValidSlot(slot) || !m_slots[slot].monitor || m_state != kMonitorRunning) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    int rc = m_retrieval ? m_slots[slot].monitor->StartRetrieval() : m_slots[slot].monitor->Start();
+    int rc = m_retrieval ? StartCardRetrieval(*m_slots[slot].monitor) : m_slots[slot].monitor->Start();
     m_retrieval = false;
     QApplication::restoreOverrideCursor();
     if (rc != 0) {

@@ -69,6 +69,10 @@ class WindowRegistry : public QObject {
     QWidget* Owner() const { return m_owner; }
     // How a monitor object is made for a running monitoring; none by default.
     void SetMonitorFactory(MonitorFactory factory) { m_factory = std::move(factory); }
+    // How a monitor object starts bringing back the instrument's card; by
+    // default the monitoring run's own retrieval.
+    using RetrievalStarter = std::function<int(ILiveMonitor&)>;
+    void SetRetrievalStarter(RetrievalStarter starter) { m_retrievalStarter = std::move(starter); }
 
     // --- windows
     // The slot opened (0..7), or -8 no slot free, -15 missing path or common
@@ -165,12 +169,14 @@ class WindowRegistry : public QObject {
     void ReadStatusFileRows(std::vector<FormatEntry>& rows) const;
     int LiveSlot() const;
     void FollowOthers(int slot, const std::string& timeText);
+    int StartCardRetrieval(ILiveMonitor& monitor);
     // A Dump or Line window on the current window's capture, at its time.
 
     QMdiArea* m_area;
     QWidget* m_owner;
     AppContext* m_cmn = nullptr;
     MonitorFactory m_factory;
+    RetrievalStarter m_retrievalStarter;
     std::array<WindowSlot, kSlots> m_slots;
     int m_current = kNoSlot;
     int m_state = kMonitorIdle;

@@ -234,6 +234,7 @@ void FileLock::Release() {
 
 std::string FileLock::LockPathFor(const std::string& path) {
     return JoinPath(DirName(path), "." + BaseName(path) + ".lock");
+}
 
 int WriteFileInPlace(const std::string& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);

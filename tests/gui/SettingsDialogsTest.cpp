@@ -210,7 +210,7 @@ class SettingsDialogsTest : public QObject {
         dlg.RdSpeedBox()->setCurrentIndex(0);
         Choose(dlg.DataBitsBox(), "7ビット");
         Choose(dlg.ParityBox(), "EVEN");
-        Shot(&dlg, "11-monitor-parameters");
+        Shot(&dlg, "21-monitor-parameters");
 
         // No trigger stores: the question offers to insert one; No saves as is.
         QString title, text;
@@ -434,7 +434,7 @@ class SettingsDialogsTest : public QObject {
                     QCOMPARE(cond->Grid()->item(2, 1)->text(),
                              QString::fromUtf8(b.data(), int(b.size())).trimmed());
                     QVERIFY(cond->Grid()->item(1, 2)->text().isEmpty());
-                    Shot(cond, "14-trigger-string");
+                    Shot(cond, "24-trigger-string");
                     Click(Button(cond, "OK"));
                 });
                 trg->List()->setCurrentItem(trg->List()->topLevelItem(0));
@@ -443,14 +443,14 @@ class SettingsDialogsTest : public QObject {
                          QString("41 42 ") + QString(14 * 3, ' '));
                 trg->Action1Box()->setCurrentIndex(
                     int(ActionIndex(kActionStartStoring, kNoOption)));
-                Shot(trg, "13-trigger");
+                Shot(trg, "23-trigger");
                 Click(Button(trg, "OK"));
             });
             QListWidgetItem* first = list->List()->item(0);
             DoubleClick(list->List(), list->List()->visualItemRect(first).center());
             QCOMPARE(first->checkState(), Qt::Checked);
             summary = list->Summary()->toPlainText();
-            Shot(list, "12-trigger-list");
+            Shot(list, "22-trigger-list");
             Click(Button(list, "OK"));
         });
         Click(dlg.TriggerButton());
@@ -585,7 +585,7 @@ class SettingsDialogsTest : public QObject {
         QVERIFY(dlg.ValueBox(kExtIn)->isVisibleTo(&dlg));
         Choose(dlg.UnitBox(kExtIn), "us");
         TypeInto(dlg.ValueBox(kExtIn), "20");
-        Shot(&dlg, "15-line-selection");
+        Shot(&dlg, "25-line-selection");
         Click(Button(&dlg, "OK"));
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         SamplingSettings out = dlg.Sampling();
@@ -648,7 +648,7 @@ class SettingsDialogsTest : public QObject {
         // shown rows on OK.
         Click(dlg.DownButton());
         QCOMPARE(dlg.List()->topLevelItem(2)->text(1), QString("RX"));
-        Shot(&dlg, "16-display-settings");
+        Shot(&dlg, "26-display-settings");
         Click(dlg.ShowBox());
         Click(Button(&dlg, "OK"));
         FormatHalf rows = dlg.Rows();
@@ -718,7 +718,7 @@ class SettingsDialogsTest : public QObject {
             QCOMPARE(list->headerItem()->text(0), QString("プロパティ項目"));
             QCOMPARE(list->topLevelItem(2)->text(0), QString("SD スピード(bps)"));
             QCOMPARE(list->topLevelItem(2)->text(1), QString("19200.0"));
-            Shot(p, "17-properties");
+            Shot(p, "27-properties");
             Click(Button(p, "OK"));
         });
         ctrl.Execute(kCmdProperty);
@@ -745,7 +745,7 @@ class SettingsDialogsTest : public QObject {
             date = t->Date();
             ticks = t->Ticks();
             t->TimePicker()->setTime(QTime(13, 0, 20));
-            Shot(t, "18-time-entry");
+            Shot(t, "28-time-entry");
             Click(Button(t, "ジャンプ"));
         });
         ctrl.Execute(kCmdFrameJump);

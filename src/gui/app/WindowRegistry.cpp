@@ -295,6 +295,8 @@ int WindowRegistry::OpenLineWindow() {
 
 void WindowRegistry::ZoomCurrent(int direction) {
     if (ValidSlot(m_current) && m_slots[m_current].view) m_slots[m_current].view->Zoom(direction);
+}
+
 void WindowRegistry::ReloadFormatRows() {
     for (auto& s : m_slots) {
         if (s.Free() || !s.reader || !s.view) continue;

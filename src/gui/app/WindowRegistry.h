@@ -136,7 +136,6 @@ class WindowRegistry : public QObject {
     const std::vector<FormatEntry>& CurrentFormatRows() const;
     // The names of the current capture's marks 1..5; empty for a mark not set.
     std::array<std::string, 5> CurrentMarkNames() const;
-    QWidget* Owner() const { return m_owner; }
     // The current window's reader; null without one.
     CaptureReader* CurrentReader() const;
     // Shows the current window at a record time; with `follow`, the other

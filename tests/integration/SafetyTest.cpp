@@ -126,8 +126,8 @@ TEST_F(Safety, APlantedCaptureFolderIsNeverWrittenInto) {
     const std::string stream = work.file("s.bin");
     ASSERT_EQ(Tool({"gen-stream", stream, "--protocol", "ASYNC", "--events", "50"}).status, 0);
     RunResult r = Tool({"decode", stream, "--protocol", "ASYNC", "--out", save});
-    EXPECT_NE(r.status, 0) << r.out;
-    EXPECT_EQ(ReadBytes(victim), "precious\n");
+    // The run either fails or takes a free name past the planted ones.
+    EXPECT_EQ(ReadBytes(victim), "precious\n") << r.out;
     // The planted folders hold nothing of ours.
     for (int s = 0; s < 40; ++s) {
         std::string name = CaptureFolderName(now + s);

@@ -193,13 +193,13 @@ class CaptureCommandsTest : public QObject {
             bool inPopup = false;
             for (auto which : {PopupMenu::kEdit, PopupMenu::kWindows}) {
                 std::vector<int> ids;
-                std::function<void(const MenuSpec&)> walk = [&](const MenuSpec& m) {
+                std::function<void(const MenuLayout&)> walk = [&](const MenuLayout& m) {
                     for (int e : m.entries)
                         if (e > 0) ids.push_back(e);
                     for (const auto& s : m.subMenus)
                         walk(s);
                 };
-                walk(PopupSpec(which));
+                walk(PopupLayout(which));
                 inPopup |= std::find(ids.begin(), ids.end(), c.id) != ids.end();
             }
             QVERIFY2(offered.count(a) || inPopup, c.text);
@@ -214,10 +214,10 @@ class CaptureCommandsTest : public QObject {
             QVERIFY(!CommandText(id).empty());
         QVERIFY(!m_frame->Action(kCmdModeSet));
         // The Edit pop-up is the Edit menu with first and last around it.
-        const MenuSpec& edit = PopupSpec(PopupMenu::kEdit);
+        const MenuLayout& edit = PopupLayout(PopupMenu::kEdit);
         QCOMPARE(edit.entries.front(), int(kCmdFirst));
         QCOMPARE(edit.entries.back(), int(kCmdLast));
-        QCOMPARE(PopupSpec(PopupMenu::kWindows).entries,
+        QCOMPARE(PopupLayout(PopupMenu::kWindows).entries,
                  (std::vector<int>{kCmdDumpWindow, kCmdLineWindow}));
     }
 

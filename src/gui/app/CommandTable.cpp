@@ -146,16 +146,16 @@ std::string MarkItemText(int n, const std::string& name) {
 
 namespace {
 
-MenuSpec MarkMenu(const char* title, int (*command)(int)) {
-    MenuSpec m{title, {}, {}};
+MenuLayout MarkMenu(const char* title, int (*command)(int)) {
+    MenuLayout m{title, {}, {}};
     for (int n = 1; n <= 5; ++n)
         m.entries.push_back(command(n));
     return m;
 }
 
 // The Edit menu, which is also the pop-up of a right click on a record.
-MenuSpec EditMenu(bool popup) {
-    MenuSpec m{"編集(&E)", {}, {MarkMenu("マークJUMP(&J)", MarkJumpCommand),
+MenuLayout EditMenu(bool popup) {
+    MenuLayout m{"編集(&E)", {}, {MarkMenu("マークJUMP(&J)", MarkJumpCommand),
                                 MarkMenu("マーク設定(&M)", MarkSetCommand)}};
     if (popup)
         m.entries = {kCmdFirst,       kCmdSearch,      kCmdFrameJump,   kCmdTriggerJump,
@@ -167,7 +167,7 @@ MenuSpec EditMenu(bool popup) {
     return m;
 }
 
-void Collect(const MenuSpec& m, std::vector<int>& out) {
+void Collect(const MenuLayout& m, std::vector<int>& out) {
     for (int e : m.entries)
         if (e > 0) out.push_back(e);
     for (const auto& s : m.subMenus)
@@ -176,8 +176,8 @@ void Collect(const MenuSpec& m, std::vector<int>& out) {
 
 }  // namespace
 
-const std::vector<MenuSpec>& MenuBarSpec() {
-    static const std::vector<MenuSpec> kBar = {
+const std::vector<MenuLayout>& MenuBarLayout() {
+    static const std::vector<MenuLayout> kBar = {
         {"ファイル(&F)",
          {kCmdFileOpen, kCmdFileClose, kCmdFileSave, kMenuSeparator, kCmdPrint, kMenuSeparator,
           kCmdAppExit},
@@ -217,20 +217,20 @@ const std::vector<int>& ToolBarCommands() {
     return kBar;
 }
 
-const MenuSpec& PopupSpec(PopupMenu which) {
-    static const MenuSpec kEdit = EditMenu(true);
-    static const MenuSpec kWindows{"", {kCmdDumpWindow, kCmdLineWindow}, {}};
+const MenuLayout& PopupLayout(PopupMenu which) {
+    static const MenuLayout kEdit = EditMenu(true);
+    static const MenuLayout kWindows{"", {kCmdDumpWindow, kCmdLineWindow}, {}};
     return which == PopupMenu::kEdit ? kEdit : kWindows;
 }
 
 std::vector<int> ReachableCommands() {
     std::vector<int> out;
-    for (const auto& m : MenuBarSpec())
+    for (const auto& m : MenuBarLayout())
         Collect(m, out);
     for (int id : ToolBarCommands())
         if (id > 0) out.push_back(id);
-    Collect(PopupSpec(PopupMenu::kEdit), out);
-    Collect(PopupSpec(PopupMenu::kWindows), out);
+    Collect(PopupLayout(PopupMenu::kEdit), out);
+    Collect(PopupLayout(PopupMenu::kWindows), out);
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;

@@ -132,20 +132,20 @@ inline constexpr int SubMenuEntry(int index) {
 inline constexpr int SubMenuIndex(int entry) {
     return -1 - entry;
 }
-struct MenuSpec {
+struct MenuLayout {
     std::string title;
     std::vector<int> entries;
-    std::vector<MenuSpec> subMenus;
+    std::vector<MenuLayout> subMenus;
 };
 // The menu bar, left to right. The window menu lists the open windows after
 // its commands.
-const std::vector<MenuSpec>& MenuBarSpec();
+const std::vector<MenuLayout>& MenuBarLayout();
 // The tool bar's buttons (kMenuSeparator between groups).
 const std::vector<int>& ToolBarCommands();
 // The pop-up menus of the capture windows: the Edit menu (a right click on
 // a record) and the window menu (a double click on a record).
 enum class PopupMenu { kEdit, kWindows };
-const MenuSpec& PopupSpec(PopupMenu which);
+const MenuLayout& PopupLayout(PopupMenu which);
 // Every command id that a menu, the tool bar or a pop-up offers.
 std::vector<int> ReachableCommands();
 

@@ -185,12 +185,12 @@ void MainFrame::BuildActions() {
     if (auto* help = Action(kCmdHelp)) help->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
-void MainFrame::FillMenu(QMenu* menu, const MenuSpec& spec) {
-    for (int e : spec.entries) {
+void MainFrame::FillMenu(QMenu* menu, const MenuLayout& layout) {
+    for (int e : layout.entries) {
         if (e == kMenuSeparator) {
             menu->addSeparator();
         } else if (e < 0) {
-            const MenuSpec& sub = spec.subMenus[static_cast<size_t>(SubMenuIndex(e))];
+            const MenuLayout& sub = layout.subMenus[static_cast<size_t>(SubMenuIndex(e))];
             FillMenu(menu->addMenu(QString::fromStdString(sub.title)), sub);
         } else if (QAction* a = Action(e)) {
             menu->addAction(a);
@@ -199,23 +199,23 @@ void MainFrame::FillMenu(QMenu* menu, const MenuSpec& spec) {
 }
 
 void MainFrame::BuildMenus() {
-    for (const MenuSpec& spec : MenuBarSpec()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromStdString(spec.title));
-        if (spec.title == "ウィンドウ(&W)") {
+    for (const MenuLayout& layout : MenuBarLayout()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromStdString(layout.title));
+        if (layout.title == "ウィンドウ(&W)") {
             // Its commands, then the open windows, filled each time it opens.
             m_windowMenu = menu;
-            m_windowSpec = spec;
+            m_windowLayout = layout;
             connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::FillWindowMenu);
             FillWindowMenu();
         } else {
-            FillMenu(menu, spec);
+            FillMenu(menu, layout);
         }
     }
 }
 
 void MainFrame::FillWindowMenu() {
     m_windowMenu->clear();
-    FillMenu(m_windowMenu, m_windowSpec);
+    FillMenu(m_windowMenu, m_windowLayout);
     const auto windows = m_area->subWindowList();
     if (!windows.isEmpty()) m_windowMenu->addSeparator();
     int n = 1;
@@ -335,7 +335,7 @@ void MainFrame::SetLocked(bool locked) {
 void MainFrame::ShowPopup(PopupMenu which, const QPoint& pos) {
     UpdateCommands();
     QMenu menu(this);
-    FillMenu(&menu, PopupSpec(which));
+    FillMenu(&menu, PopupLayout(which));
     if (!menu.isEmpty()) menu.exec(pos);
 }
 

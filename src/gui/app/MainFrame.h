@@ -57,7 +57,7 @@ class MainFrame : public QMainWindow {
     void FillWindowMenu();
     void SetLocked(bool locked);
     void ShowPopup(PopupMenu which, const QPoint& pos);
-    void FillMenu(QMenu* menu, const MenuSpec& spec);
+    void FillMenu(QMenu* menu, const MenuLayout& layout);
 
     QMdiArea* m_area;
     WindowRegistry* m_ctrl;
@@ -65,7 +65,7 @@ class MainFrame : public QMainWindow {
     std::array<QLabel*, kStatusPanes> m_panes{};
     std::array<int, kStatusPanes> m_paneWidths{};  // the least width of each pane (pixels)
     QMenu* m_windowMenu = nullptr;
-    MenuSpec m_windowSpec;
+    MenuLayout m_windowLayout;
     bool m_locked = false;
 };
 

@@ -51,24 +51,28 @@ bool SimServer::Plug(std::string& error) {
         error = why + "; not used for an instrument (remove it, or set QVORT_SIM_DIR)";
         return false;
     }
+    // The socket is bound and listening under a temporary name, then renamed
+    // into place: a client that sees the file can always connect to it.
+    const std::string staging = m_path + ".new";
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    if (m_path.size() >= sizeof addr.sun_path) {
+    if (staging.size() >= sizeof addr.sun_path) {
         error = m_path + ": path too long for a socket";
         return false;
     }
-    std::memcpy(addr.sun_path, m_path.c_str(), m_path.size() + 1);
+    std::memcpy(addr.sun_path, staging.c_str(), staging.size() + 1);
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = std::string("socket: ") + std::strerror(errno);
         return false;
     }
-    // A socket file left by an emulator that died is stale: nobody listens.
-    ::unlink(m_path.c_str());
+    ::unlink(staging.c_str());
     // The socket's own mode does not matter: the folder keeps others out.
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0 ||
+        ::rename(staging.c_str(), m_path.c_str()) != 0) {
         error = m_path + ": " + std::strerror(errno);
         ::close(fd);
+        ::unlink(staging.c_str());
         return false;
     }
     m_instrument.SetAttached(true);

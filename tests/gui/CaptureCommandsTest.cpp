@@ -47,10 +47,11 @@
 #include "views/PrintProgressDialog.h"
 #include "views/SaveProgressDialog.h"
 #include "views/SearchDialog.h"
-#include "views/TimeJumpDialog.h"
+#include "dialogs/TimeEntryDialog.h"
 #include "views/TriggerJumpDialog.h"
 
 using namespace qv;
+using qv::test::WhenShown;
 namespace fs = std::filesystem;
 
 namespace {
@@ -84,26 +85,9 @@ QString Qvtool(const QStringList& args, int* exitCode = nullptr) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// Runs `f` on the next modal widget of type T once it is shown (a nested
-// event loop of the code under test).
-template <class T>
-QTimer* WhenModal(std::function<void(T*)> f) {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, f] {
-        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            f(w);
-        }
-    });
-    timer->start();
-    return timer;
-}
-
 // Answers the next message box with its default button; keeps its text.
 QTimer* AnswerMessageBox(QString* text) {
-    return WhenModal<QMessageBox>([text](QMessageBox* box) {
+    return WhenShown<QMessageBox>([text](QMessageBox* box) {
         if (text) *text = box->text();
         box->accept();
     });
@@ -304,7 +288,7 @@ class CaptureCommandsTest : public QObject {
         QVERIFY(!dlg.Searching());
 
         // The first cell typed through its input box, the second set directly.
-        WhenModal<QInputDialog>([](QInputDialog* in) {
+        WhenShown<QInputDialog>([](QInputDialog* in) {
             in->setTextValue("41");
             in->accept();
         });
@@ -349,7 +333,7 @@ class CaptureCommandsTest : public QObject {
 
     void searchFromTheMenuMovesTheWindow() {
         QVERIFY(Ctrl().OpenCapture(m_cap) >= 0);
-        WhenModal<SearchDialog>([](SearchDialog* dlg) {
+        WhenShown<SearchDialog>([](SearchDialog* dlg) {
             dlg->SetPatternByte(true, 0, 'A');
             dlg->SetPatternByte(true, 1, 'B');
             QObject::connect(dlg, &SearchDialog::searchEnded, dlg, [dlg] {
@@ -362,7 +346,7 @@ class CaptureCommandsTest : public QObject {
         QVERIFY(QString::fromStdString(Ctrl().Slot(0).frameText).startsWith("09/12/05 13:00:00 102m"));
         // From the last record ("最後へ"), upwards.
         m_frame->Action(kCmdLast)->trigger();
-        WhenModal<SearchDialog>([](SearchDialog* dlg) {
+        WhenShown<SearchDialog>([](SearchDialog* dlg) {
             dlg->SetPatternByte(true, 0, 'A');
             dlg->SetPatternByte(true, 1, 'B');
             QObject::connect(dlg, &SearchDialog::searchEnded, dlg,
@@ -378,10 +362,10 @@ class CaptureCommandsTest : public QObject {
         QVERIFY(Ctrl().OpenCapture(cap) >= 0);
         QVERIFY(!m_frame->Action(MarkJumpCommand(3))->isEnabled());
         // Mark 3 on frame 250 (reached by a frame jump), then back to the start.
-        WhenModal<TimeJumpDialog>([](TimeJumpDialog* dlg) {
-            QCOMPARE(dlg->TimeField()->time(), QTime(13, 0, 0));
-            dlg->MilliField()->setValue(251);
-            dlg->accept();
+        WhenShown<TimeEntryDialog>([](TimeEntryDialog* dlg) {
+            QCOMPARE(dlg->TimePicker()->time(), QTime(13, 0, 0));
+            dlg->MilliBox()->setValue(251);
+            QTest::keyClick(dlg, Qt::Key_Return);
         });
         m_frame->Action(kCmdFrameJump)->trigger();
         QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{250});
@@ -416,7 +400,7 @@ class CaptureCommandsTest : public QObject {
         ini.SetPath(cap);
         ini.WriteString("TriggerRecord", "1", "1,091205,13:00:00 300:000:000,2");
         QVERIFY(Ctrl().OpenCapture(cap) >= 0);
-        WhenModal<TriggerJumpDialog>([](TriggerJumpDialog* dlg) {
+        WhenShown<TriggerJumpDialog>([](TriggerJumpDialog* dlg) {
             QCOMPARE(dlg->List()->count(), 1);
             QCOMPARE(dlg->List()->item(0)->text(), QString("09/12/05  13:00:00 300m000u000n"));
             dlg->List()->setCurrentRow(0);

@@ -3,12 +3,18 @@
 // scripted live source standing in for a monitoring run.
 #pragma once
 
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QDir>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
 #include <deque>
+#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +24,42 @@
 #include "device/LiveMonitor.h"
 
 namespace qv::test {
+
+// Runs `act` on the next visible modal widget of type T, from the nested
+// event loop of the code under test. A modal widget of another type that
+// stays up longer than `patienceMs` is a wrong dialog: it is rejected with a
+// warning naming it, so the test fails instead of hanging.
+template <class T>
+QTimer* WhenShown(std::function<void(T*)> act, int patienceMs = 15000) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    auto since = std::make_shared<QElapsedTimer>();
+    QObject::connect(timer, &QTimer::timeout, [timer, act, since, patienceMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* w = qobject_cast<T*>(modal);
+        if (w && w->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            act(w);
+            return;
+        }
+        if (!modal) {
+            since->invalidate();
+            return;
+        }
+        if (!since->isValid()) since->start();
+        if (since->elapsed() < patienceMs) return;
+        qWarning() << "unexpected modal widget" << modal->metaObject()->className() << "while waiting for"
+                   << T::staticMetaObject.className();
+        since->invalidate();
+        if (auto* d = qobject_cast<QDialog*>(modal))
+            d->reject();
+        else
+            modal->close();
+    });
+    timer->start();
+    return timer;
+}
 
 // Runs qvtool; fails the test when it does not end with status 0.
 inline bool RunQvtool(const QStringList& args) {

@@ -72,14 +72,13 @@ class LiveRunTest : public QObject {
         QVERIFY(monitor->Running());
         auto* v = static_cast<MonitorWindow*>(ctrl.Slot(slot).view);
         QCOMPARE(v->GetMode(), MonitorWindow::kLive);
-        const int rows = v->PageRows();
         QTRY_VERIFY_WITH_TIMEOUT(monitor->GetRecordTotal(false) > 1000, 60000);
 
         // The newest records, the last row carrying the run's count at that moment.
         v->RefreshLive();
+        const int rows = v->PageRows();  // after the refresh: wider counters may shorten the page
+        QCOMPARE(v->Model().rowCount(), rows);
         const uint64_t shown = v->Model().CellText(rows - 1, kColTr).trimmed().toULongLong();
-        if (v->Model().CellText(rows - 1, kColTr).isEmpty())
-            QSKIP("known fault: a live page stops after its first row; being fixed");
         QVERIFY(shown >= 1000);
         QVERIFY(v->Model().CellText(rows - 1, kColDate).size() == 30);
         QCOMPARE(v->Model().CellText(0, kColTr).trimmed().toULongLong(), shown - rows + 1);

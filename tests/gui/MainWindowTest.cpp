@@ -29,6 +29,7 @@
 #include "support/CaptureBuilder.h"
 
 using namespace qv;
+using qv::test::WhenShown;
 
 namespace {
 
@@ -43,21 +44,6 @@ std::string BuildCapture(const std::string& folder, int n, int32_t sdBaud) {
     for (int i = 0; i < n; ++i)
         b.Add(RecordKind::kSdData, 0x41, kBase + 100000ull * (i + 1));
     return b.Finish();
-}
-
-// Runs `answer` on the next modal message box once it is up, from the event
-// loop that the box's own exec() runs.
-void WhenBoxShows(std::function<void(QMessageBox*)> answer) {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            answer(box);
-        }
-    });
-    timer->start();
 }
 
 QLabel* PaneNamed(MainFrame& f, const QString& name) {
@@ -155,7 +141,7 @@ class MainWindowTest : public QObject {
         QtPrompt prompt;
         QStringList seen;
         // The user answers with the mouse on the real box.
-        WhenBoxShows([&](QMessageBox* box) {
+        WhenShown<QMessageBox>([&](QMessageBox* box) {
             for (QAbstractButton* b : box->buttons())
                 seen << b->text();
             QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
@@ -245,7 +231,7 @@ class MainWindowTest : public QObject {
         };
         for (const Case& c : cases) {
             QString text;
-            WhenBoxShows([&](QMessageBox* box) {
+            WhenShown<QMessageBox>([&](QMessageBox* box) {
                 text = box->text();
                 QTest::keyClick(box, Qt::Key_Return);
             });

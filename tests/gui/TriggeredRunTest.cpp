@@ -33,22 +33,9 @@
 #include "support/AppHome.h"
 
 using namespace qv;
+using qv::test::WhenShown;
 
 namespace {
-
-template <class T>
-void WhenShown(std::function<void(T*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        auto* w = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!w || !w->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(w);
-    });
-    timer->start();
-}
 
 QPushButton* Button(QWidget* dialog, const QString& text) {
     for (auto* b : dialog->findChildren<QPushButton*>())

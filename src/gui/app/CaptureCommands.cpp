@@ -8,11 +8,11 @@
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
 #include "core/AppContext.h"
+#include "dialogs/TimeEntryDialog.h"
 #include "views/FileBrowserDialog.h"
 #include "views/PrintDialog.h"
 #include "views/SaveProgressDialog.h"
 #include "views/SearchDialog.h"
-#include "views/TimeJumpDialog.h"
 #include "views/TriggerJumpDialog.h"
 
 namespace qv {
@@ -85,7 +85,7 @@ void CaptureCommands::FrameJump() {
     CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader) return;
     auto now = ParseRecordTime(m_ctrl.Slot(m_ctrl.CurrentSlot()).frameText);
-    TimeJumpDialog dlg(now ? now->date : std::string(), now ? now->ticks : 0, m_ctrl.Owner());
+    TimeEntryDialog dlg(now ? now->date : std::string(), now ? now->ticks : 0, m_ctrl.Owner());
     if (dlg.exec() != QDialog::Accepted) return;
     const std::string text = MoveTo(*reader, dlg.Date(), dlg.Ticks());
     if (!text.empty()) m_ctrl.ShowCurrentAt(text, true);

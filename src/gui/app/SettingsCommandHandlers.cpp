@@ -11,7 +11,6 @@
 #include "dialogs/CapturePropertiesDialog.h"
 #include "dialogs/DisplayFormatDialog.h"
 #include "dialogs/MonitorParamsDialog.h"
-#include "dialogs/TimeEntryDialog.h"
 #include "settings/StatusFile.h"
 
 namespace qv {
@@ -50,13 +49,6 @@ CaptureReader* CurrentReader(WindowRegistry& ctrl) {
 }
 
 }  // namespace
-
-bool SplitRecordTimeText(const std::string& text, std::string& date, uint64_t& ticks) {
-    if (text.size() < 17) return false;
-    date = text.substr(0, 2) + text.substr(3, 2) + text.substr(6, 2);
-    ticks = TextToTicks(std::string_view(text).substr(9));
-    return true;
-}
 
 void RunMonitorParams(WindowRegistry& ctrl) {
     if (!ctrl.Common()) return;
@@ -102,19 +94,6 @@ void RunProperties(WindowRegistry& ctrl) {
     if (!reader) return;
     CapturePropertiesDialog dlg(ReadCaptureFacts(*reader), ctrl.Owner());
     dlg.exec();
-}
-
-void RunFrameJump(WindowRegistry& ctrl) {
-    CaptureReader* reader = CurrentReader(ctrl);
-    if (!reader || !reader->HasRecord()) return;
-    std::string text, date;
-    uint64_t ticks = 0;
-    if (reader->GetEndTime(text, ticks) != 0 || !SplitRecordTimeText(text, date, ticks)) return;
-    TimeEntryDialog dlg(date, ticks, ctrl.Owner());
-    if (dlg.exec() != QDialog::Accepted) return;
-    if (reader->GoToTime(dlg.Date(), dlg.Ticks()) != 0) return;
-    if (reader->GetEndTime(text, ticks) != 0) return;
-    ctrl.ShowAtTime(ctrl.CurrentSlot(), text, reader);
 }
 
 }  // namespace qv

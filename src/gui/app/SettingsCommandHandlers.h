@@ -17,12 +17,5 @@ void RunMonitorParams(WindowRegistry& ctrl);
 void RunDisplayFormat(WindowRegistry& ctrl);
 // "プロパティ": the current capture's property lists.
 void RunProperties(WindowRegistry& ctrl);
-// "フレームJUMP": the time dialog preset with the current record's date and
-// time; on OK the window moves to the entered time.
-void RunFrameJump(WindowRegistry& ctrl);
-
-// The date (YYMMDD) and time of day (ticks) of a record time text
-// "YY/MM/DD hh:mm:ss mmmmuuuTTn"; false when the text is too short.
-bool SplitRecordTimeText(const std::string& text, std::string& date, uint64_t& ticks);
 
 }  // namespace qv

@@ -806,9 +806,6 @@ void WindowRegistry::Execute(int id) {
         case kCmdProperty:
             RunProperties(*this);
             break;
-        case kCmdFrameJump:
-            RunFrameJump(*this);
-            break;
         default:
             m_commands->Execute(id);
             break;

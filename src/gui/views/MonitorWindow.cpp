@@ -273,6 +273,10 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
 
 int MonitorWindow::FillPageAt(uint64_t start) {
     if (!m_reader) return -1;
+    // Widening the counter columns can show the horizontal scroll bar, which
+    // shrinks the page and refills it from inside this call; fit them first
+    // so the row count and reader position below are the final ones.
+    FitCounterColumns(m_reader->GetTotalRecords());
     const int rows = m_layout.Rows();
     m_layout.Set(m_reader->GetTotalRecords(), rows, m_reader->GetChunkCount(),
                  AppContext::kFileRecords);
@@ -288,7 +292,6 @@ int MonitorWindow::FillPageAt(uint64_t start) {
     MonitorRowFiller filler(m_cmn.GetCodeTable(), m_names, m_line, m_protocol, m_code);
     rc = filler.Begin(*m_reader);
     if (rc != 0) return rc;
-    FitCounterColumns(m_layout.Total());
     std::vector<MonitorGridRow> page;
     page.reserve(rows);
     for (int r = 0; r < rows; ++r) {
@@ -507,12 +510,13 @@ bool MonitorWindow::ReadLiveRow(int slot, bool frozen, MonitorGridRow& row) {
 void MonitorWindow::RefreshLive() {
     if (m_mode != kLive || !m_live) return;
     uint64_t total = m_live->GetRecordTotal(false);
+    // First, as in FillPageAt: fitting the columns may change the page size.
+    FitCounterColumns(std::max(total, kLiveCountSpan));
     uint64_t shown = std::min<uint64_t>(
         {total, static_cast<uint64_t>(m_layout.Rows()), static_cast<uint64_t>(kLiveRingSlots)});
     // The ring holds record n in slot n mod 200; the newest `shown` records
     // begin at slot (total - shown) mod 200 and may wrap past slot 199.
     int first = static_cast<int>((total - shown) % kLiveRingSlots);
-    FitCounterColumns(std::max(total, kLiveCountSpan));
     std::vector<MonitorGridRow> rows;
     rows.reserve(shown);
     for (uint64_t i = 0; i < shown; ++i) {

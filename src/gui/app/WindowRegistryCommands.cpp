@@ -20,6 +20,7 @@
 #include "lineview/LineWindow.h"
 #include "views/DumpWindow.h"
 #include "views/MonitorWindow.h"
+#include "views/StoredColour.h"
 
 namespace qv {
 
@@ -100,9 +101,9 @@ void WindowRegistry::PickColor(int id) {
     }
     uint32_t c = m_cmn->GetColor(which);
     QColor chosen =
-        QColorDialog::getColor(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF), m_owner);
+        QColorDialog::getColor(ToQColor(c), m_owner);
     if (!chosen.isValid()) return;
-    m_cmn->SetColor(which, RgbColour(chosen.red(), chosen.green(), chosen.blue()));
+    m_cmn->SetColor(which, FromQColor(chosen));
     for (auto& s : m_slots)
         if (s.view) s.view->SetCodes(s.direction, s.code);
 }

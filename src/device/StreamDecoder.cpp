@@ -235,10 +235,11 @@ bool StreamDecoder::DropAtLimit() {
     live.start = live.end = m_running;
     live.length = 1;
     live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
+    // The record's own numbers (1-based), as the stored capture numbers it.
     CountTriple& triple = m_ring.NextTriple();
-    triple.records = m_totals.records;
+    triple.records = m_totals.records + 1;
     if (kind == RecordKind::kSdData) {
-        triple.sd = m_totals.kinds[0];
+        triple.sd = m_totals.kinds[0] + 1;
         triple.rd = 0;
         ++m_chunk.sdRecords;
         ++m_totals.kinds[0];
@@ -246,7 +247,7 @@ bool StreamDecoder::DropAtLimit() {
         ++m_totals.records;
     } else if (kind == RecordKind::kRdData) {
         triple.sd = 0;
-        triple.rd = m_totals.kinds[1];
+        triple.rd = m_totals.kinds[1] + 1;
         ++m_chunk.rdRecords;
         ++m_totals.kinds[1];
         ++m_chunkRecords;

@@ -453,33 +453,23 @@ void MonitorWindow::StartLiveTimer() {
 
 bool MonitorWindow::ReadLiveRow(int slot, bool frozen, MonitorGridRow& row) {
     if (!m_live || m_live->SelectSlot(slot, frozen) != 0) return false;
-    uint8_t header = 0, value = 0;
-    std::string text;
-    uint64_t ticks = 0, tr = 0, sd = 0, rd = 0;
-    if (m_live->GetHeaderByte(header) != 0 || m_live->GetDataByte(value) != 0 ||
-        m_live->GetRecordTime(text, ticks) != 0 || m_live->GetCounters(tr, sd, rd) != 0)
+    MonitorRowFacts f;
+    uint8_t value = 0;
+    uint64_t ticks = 0;
+    if (m_live->GetHeaderByte(f.header) != 0 || m_live->GetDataByte(value) != 0 ||
+        m_live->GetRecordTime(f.timeText, ticks) != 0 || m_live->GetCounters(f.tr, f.sd, f.rd) != 0)
         return false;
-    char num[32];
-    row.cells = {};
-    row.cells[kColDate] = text;
-    row.cells[kColTr] = CounterCellText(tr);
-    RecordKind kind = HeaderKind(header);
-    bool logic = m_protocol == kProtocolLogic;
-    if (IsDataKind(kind) && !logic) {
-        bool isSd = kind == RecordKind::kSdData;
-        row.cells[isSd ? kColSd : kColRd] = CounterCellText(isSd ? sd : rd);
-        row.cells[kColErr] = ErrorText(header);
-        row.cells[kColCh] = isSd ? m_names[0] : m_names[1];
+    // A live record carries one byte: the character, line state or event.
+    f.lineState = f.eventByte = value;
+    if (IsDataKind(HeaderKind(f.header))) {
         // Live rows show the raw byte: the display code needs a shift state
         // that a window of the newest records cannot know.
+        char num[4];
         std::snprintf(num, sizeof num, "%02X", value);
-        row.cells[kColData] = num;
-    } else if (kind == RecordKind::kEvent && !logic) {
-        row.cells[kColData] = EventText(value);
-    } else {
-        row.cells[kColData] = LineStateText(m_names, m_line, logic, value, header);
+        f.dataText = num;
     }
-    row.color = ColorOf(header);
+    ComposeMonitorRow(f, m_names, m_line, m_protocol, row.cells);
+    row.color = ColorOf(f.header);
     return true;
 }
 

@@ -26,17 +26,15 @@
 
 #include "device/SimWire.h"
 #include "sim/umockdev/EmulatedUsbBus.h"
+#include "sim/umockdev/Preload.h"
 
 extern char** environ;
 
 namespace {
 
-// The library that routes a program's /sys, /dev and ioctl calls to the bus.
-constexpr const char* kPreload = "libumockdev-preload.so.0";
-
 std::vector<std::string> ChildEnvironment(const std::string& simDir) {
     std::vector<std::string> env;
-    std::string preload = kPreload;
+    std::string preload = qv::sim::kUmockdevPreload;
     for (char** e = environ; *e; ++e) {
         std::string s = *e;
         if (s.starts_with("QVORT_SIM_DIR=")) continue;
@@ -55,17 +53,8 @@ std::vector<std::string> ChildEnvironment(const std::string& simDir) {
 
 int main(int argc, char** argv) {
     // umockdev sends uevents with libudev, which must see the test bed too:
-    // this program runs under the preload library as well, started again
-    // with it when it is not loaded yet.
-    const char* old = std::getenv("LD_PRELOAD");
-    if (!old || !std::strstr(old, "libumockdev-preload")) {
-        std::string preload = kPreload;
-        if (old && *old) preload += std::string(":") + old;
-        ::setenv("LD_PRELOAD", preload.c_str(), 1);
-        ::execv("/proc/self/exe", argv);
-        std::perror("qvsim-usb: exec");
-        return 1;
-    }
+    // this program runs under the preload library as well.
+    if (!qv::sim::RunUnderUmockdevPreload(argv)) return 1;
     CLI::App app{"qvsim-usb - run a program with the emulated instruments on an emulated USB bus"};
     std::string folder;
     bool noScatterGather = false, showRequests = false;

@@ -213,9 +213,13 @@ TYPED_TEST_P(DeviceContract, EveryCommandIsAnswered) {
     EXPECT_EQ(cmd.StartCardRetrieval(), 0);
     EXPECT_EQ(cmd.Stop(), 0);
     EXPECT_EQ(cmd.SendControlWord(), 0);
-    // A command the instrument does not know is answered, and refused.
+    // A command the instrument does not know is answered, and refused; a
+    // packet that is no command at all fails the transfer.
     ASSERT_EQ(cmd.Query(0x7E, 0, 0), 0);
     EXPECT_EQ(cmd.ReplyWord(0) & 0xFF, 1u);
+    uint8_t junk[4] = {'X', 'Y', 0, 0};
+    size_t n = sizeof junk;
+    EXPECT_EQ(dev->Transfer(kEpCommand, junk, n), TransferStatus::kError);
 }
 
 TYPED_TEST_P(DeviceContract, CardBlocksWrittenAreReadBack) {

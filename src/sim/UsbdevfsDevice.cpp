@@ -84,6 +84,8 @@ int UsbdevfsDevice::ReleaseInterface(int file, unsigned iface) {
 
 int UsbdevfsDevice::Submit(int file, UrbRequest urb) {
     std::vector<std::function<void()>> calls;
+    std::shared_ptr<Pending> atOnce;
+    Endpoint* atOnceEp = nullptr;
     {
         std::lock_guard lock(m_mutex);
         if (!m_connected) return -ENODEV;
@@ -110,11 +112,20 @@ int UsbdevfsDevice::Submit(int file, UrbRequest urb) {
             if (urb.type != kUrbTypeBulk) return -EINVAL;
             if (!(urb.endpoint & 0x80) && urb.data.size() < urb.length) return -EFAULT;
             if (int rc = CheckInterfaceLocked(file, 0); rc != 0) return rc;
-            it->second->queue.push_back(std::make_shared<Pending>(Pending{file, std::move(urb)}));
-            it->second->wake.notify_all();
+            Endpoint& ep = *it->second;
+            auto p = std::make_shared<Pending>(Pending{file, std::move(urb)});
+            if (ep.current || !ep.queue.empty()) {
+                ep.queue.push_back(std::move(p));  // behind the URBs before it
+                ep.wake.notify_all();
+            } else {
+                ep.current = p;
+                atOnce = std::move(p);
+                atOnceEp = &ep;
+            }
         }
     }
     CallAll(calls);
+    if (atOnce) StartAtOnce(*atOnceEp, atOnce);
     return 0;
 }
 
@@ -190,7 +201,8 @@ void UsbdevfsDevice::CallAll(std::vector<std::function<void()>>& calls) {
     calls.clear();
 }
 
-int UsbdevfsDevice::Carry(Endpoint& ep, Pending& p, std::vector<uint8_t>& data, size_t& actual) {
+int UsbdevfsDevice::Attempt(Endpoint& ep, Pending& p, std::vector<uint8_t>& data, size_t& actual,
+                            unsigned waitMs) {
     actual = 0;
     const bool in = (ep.address & 0x80) != 0;
     if (p.urb.length == 0) return 0;
@@ -199,49 +211,98 @@ int UsbdevfsDevice::Carry(Endpoint& ep, Pending& p, std::vector<uint8_t>& data, 
         LinkGone();
         return -ESHUTDOWN;
     }
+    size_t n = p.urb.length;
+    TransferStatus st;
+    if (in) {
+        data.resize(n);
+        st = ep.link->Transfer(ep.address, data.data(), n, waitMs);
+    } else {
+        st = ep.link->Transfer(ep.address, p.urb.data.data(), n, waitMs);
+    }
+    switch (st) {
+        case TransferStatus::kOk:
+            actual = n;
+            if (in) data.resize(n);
+            // A short packet ends an IN transfer; SHORT_NOT_OK makes it a fault.
+            return in && n < p.urb.length && (p.urb.flags & kUrbShortNotOk) ? -EREMOTEIO : 0;
+        case TransferStatus::kTimeout:
+            if (n == 0) return kPending;  // nothing moved within the wait
+            actual = n;
+            if (in) data.resize(n);
+            return 0;
+        case TransferStatus::kNoDevice:
+            ep.link.reset();
+            LinkGone();
+            return -ESHUTDOWN;
+        case TransferStatus::kError:
+            // The instrument refused the transfer: the endpoint stalls.
+            return -EPIPE;
+    }
+    return -EPROTO;
+}
+
+int UsbdevfsDevice::Carry(Endpoint& ep, Pending& p, std::vector<uint8_t>& data, size_t& actual) {
+    const unsigned slice = (ep.address & 0x80) ? kInSliceMs : kOutSliceMs;
     for (;;) {
         {
             std::lock_guard lock(m_mutex);
             if (!m_connected) return -ESHUTDOWN;
             if (p.cancelled) return -ENOENT;
         }
-        size_t n = p.urb.length;
-        TransferStatus st;
-        if (in) {
-            data.resize(n);
-            st = ep.link->Transfer(ep.address, data.data(), n, kInSliceMs);
-        } else {
-            st = ep.link->Transfer(ep.address, p.urb.data.data(), n, kOutSliceMs);
-        }
-        switch (st) {
-            case TransferStatus::kOk:
-                actual = n;
-                if (in) data.resize(n);
-                // A short packet ends an IN transfer; SHORT_NOT_OK makes it a fault.
-                return in && n < p.urb.length && (p.urb.flags & kUrbShortNotOk) ? -EREMOTEIO : 0;
-            case TransferStatus::kTimeout:
-                // Nothing moved in this slice: wait again unless the URB was
-                // discarded or the device went away meanwhile.
-                if (n == 0) continue;
-                actual = n;
-                if (in) data.resize(n);
-                return 0;
-            case TransferStatus::kNoDevice:
-                ep.link.reset();
-                LinkGone();
-                return -ESHUTDOWN;
-            case TransferStatus::kError:
-                // The instrument refused the transfer: the endpoint stalls.
-                return -EPIPE;
+        // Waits a slice at a time, so that a discard or a disconnection
+        // meanwhile is seen.
+        int status = Attempt(ep, p, data, actual, slice);
+        if (status != kPending) return status;
+    }
+}
+
+void UsbdevfsDevice::FinishLocked(Endpoint& ep, const Pending& p, int status,
+                                  std::vector<uint8_t> data, size_t actual,
+                                  std::vector<std::function<void()>>& calls) {
+    // A discarded URB that finished first keeps its data and status.
+    calls.push_back(CompleteLocked(p, status, std::move(data), actual));
+    if (status == -EREMOTEIO) {
+        // The rest of that transfer, queued as continuations, is unlinked
+        // by the kernel.
+        while (!ep.queue.empty() && ep.queue.front()->file == p.file &&
+               (ep.queue.front()->urb.flags & kUrbBulkContinuation)) {
+            calls.push_back(CompleteLocked(*ep.queue.front(), -ECONNRESET, {}, 0));
+            ep.queue.pop_front();
         }
     }
+    ep.current.reset();
+    ep.wake.notify_all();
+}
+
+void UsbdevfsDevice::StartAtOnce(Endpoint& ep, const std::shared_ptr<Pending>& p) {
+    // An OUT transfer goes out now; an IN transfer takes what waits now.
+    // Only what has to wait is left to the endpoint's thread: every hand-over
+    // between threads costs time a loaded machine may not give, and the
+    // host's time-outs (200 ms for a command) keep running meanwhile.
+    const bool in = (ep.address & 0x80) != 0;
+    std::vector<uint8_t> data;
+    size_t actual = 0;
+    int status = Attempt(ep, *p, data, actual, in ? 0 : kOutSliceMs);
+    std::vector<std::function<void()>> calls;
+    {
+        std::lock_guard lock(m_mutex);
+        if (status == kPending && m_connected && !p->cancelled) {
+            ep.queue.push_front(p);
+            ep.current.reset();
+            ep.wake.notify_all();
+            return;
+        }
+        if (status == kPending) status = m_connected ? -ENOENT : -ESHUTDOWN;
+        FinishLocked(ep, *p, status, std::move(data), actual, calls);
+    }
+    CallAll(calls);
 }
 
 void UsbdevfsDevice::Serve(Endpoint& ep) {
     std::vector<std::function<void()>> calls;
     std::unique_lock lock(m_mutex);
     for (;;) {
-        ep.wake.wait(lock, [&] { return m_stopping || !ep.queue.empty(); });
+        ep.wake.wait(lock, [&] { return m_stopping || (!ep.queue.empty() && !ep.current); });
         if (m_stopping) return;
         std::shared_ptr<Pending> p = ep.queue.front();
         ep.queue.pop_front();
@@ -251,18 +312,7 @@ void UsbdevfsDevice::Serve(Endpoint& ep) {
         size_t actual = 0;
         int status = Carry(ep, *p, data, actual);
         lock.lock();
-        // A discarded URB that finished first keeps its data and status.
-        calls.push_back(CompleteLocked(*p, status, std::move(data), actual));
-        if (status == -EREMOTEIO) {
-            // The rest of that transfer, queued as continuations, is
-            // unlinked by the kernel.
-            while (!ep.queue.empty() && ep.queue.front()->file == p->file &&
-                   (ep.queue.front()->urb.flags & kUrbBulkContinuation)) {
-                calls.push_back(CompleteLocked(*ep.queue.front(), -ECONNRESET, {}, 0));
-                ep.queue.pop_front();
-            }
-        }
-        ep.current.reset();
+        FinishLocked(ep, *p, status, std::move(data), actual, calls);
         lock.unlock();
         CallAll(calls);
         lock.lock();

@@ -15,7 +15,10 @@
 // the control endpoint are answered from the descriptors, as the device's
 // USB controller does; anything else on it stalls (-EPIPE).
 //
-// All calls are thread-safe. Errors are negative errno values.
+// All calls are thread-safe. Errors are negative errno values. Submit may
+// carry the transfer itself when its endpoint is idle (an OUT transfer, or an
+// IN transfer whose data waits already), so it may take a round trip to the
+// instrument.
 #pragma once
 
 #include <atomic>
@@ -123,8 +126,17 @@ class UsbdevfsDevice {
                                          size_t actual);
     void CallAll(std::vector<std::function<void()>>& calls);
     int CheckInterfaceLocked(int file, unsigned iface);
-    // Runs one transfer of `p` on the link; the status and the data moved.
+    // One try of `p` on the endpoint's link, waiting at most `waitMs` for
+    // an IN transfer's data: its status, or kPending when nothing moved.
+    int Attempt(Endpoint& ep, Pending& p, std::vector<uint8_t>& data, size_t& actual,
+                unsigned waitMs);
+    // Tries until `p` ends: moved, discarded or the device gone.
     int Carry(Endpoint& ep, Pending& p, std::vector<uint8_t>& data, size_t& actual);
+    // On the submitting thread: `p` is the endpoint's current URB.
+    void StartAtOnce(Endpoint& ep, const std::shared_ptr<Pending>& p);
+    void FinishLocked(Endpoint& ep, const Pending& p, int status, std::vector<uint8_t> data,
+                      size_t actual, std::vector<std::function<void()>>& calls);
+    static constexpr int kPending = 1;
     void LinkGone();
 
     UsbDescriptorSet m_descriptors;

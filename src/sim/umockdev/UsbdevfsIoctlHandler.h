@@ -12,10 +12,9 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
-#include <string>
 
 #include "sim/UsbdevfsDevice.h"
+#include "sim/umockdev/UsbdevfsRequestLog.h"
 
 typedef struct _GMainContext GMainContext;
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
@@ -23,21 +22,6 @@ typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
 typedef struct _UMockdevIoctlData UMockdevIoctlData;
 
 namespace qv::sim {
-
-// The usbdevfs requests programs made, by name ("SUBMITURB", ...), with
-// how often; shared by every device of a bus.
-class UsbdevfsRequestLog {
-  public:
-    void Count(const std::string& name);
-    std::map<std::string, uint64_t> Counts() const;
-
-  private:
-    mutable std::mutex m_mutex;
-    std::map<std::string, uint64_t> m_counts;
-};
-
-// The name of a usbdevfs request, or "0x..." for one this emulation does not know.
-std::string UsbdevfsRequestName(unsigned long request);
 
 class UsbdevfsIoctlHandler {
   public:

@@ -10,6 +10,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   fonts-ipafont-gothic qt6-translations-l10n
   xvfb x11-apps xdotool imagemagick poppler-utils
+  umockdev libumockdev-dev gir1.2-umockdev-1.0
 )
 
 missing=()

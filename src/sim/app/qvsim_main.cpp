@@ -30,7 +30,10 @@ bool ParseProduct(const std::string& model, uint16_t& product) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"qvsim - emulated serial line monitor instrument"};
+    // Named here, so that usage lines show the program's name, not the path it
+    // was started by.
+    CLI::App app{"qvsim - emulated serial line monitor instrument", "qvsim"};
+    app.set_version_flag("--version", std::string("qvsim ") + QVORT_VERSION);
     std::string model = "QV-S1", source = "synth", rate = "real", release = "0100", folder;
     qv::sim::SimConfig cfg;
     bool noAc = false, noCard = false;

@@ -9,6 +9,11 @@
 
 namespace qv::cli {
 
+UiLanguage CliLanguage() {
+    static const UiLanguage language = ChosenUiLanguage();
+    return language;
+}
+
 void FlagPrompt::ShowMessage(const std::string& text) {
     std::cerr << text << "\n";
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
@@ -116,7 +117,8 @@ void Decode(const DecodeArgs& a) {
     const int rc = session.Start(info);
     if (rc == kErrCaptureFolder)
         throw CommandError{kExitFailure,
-                           a.out + " に管理ファイルを作成することができませんでした."};
+                           a.out + Say(" に管理ファイルを作成することができませんでした.",
+                                       ": the capture index could not be created.")};
     if (rc != 0)
         throw CommandError{kExitFailure, "cannot create the capture in " + session.FolderPath() +
                                              " (code " + std::to_string(rc) + ")"};

@@ -140,7 +140,8 @@ void AddDeviceCommands(CLI::App& app) {
         std::vector<StatusRow> rows;
         if (ReadStatusRows(cmd, dev->GetDeviceRelease(), extended, rows) != 0)
             throw CommandError{kExitFailure, kMsgParamFailed};
-        std::printf("%s\n", extended ? "本体情報 [拡張] " : "本体情報");
+        std::printf("%s\n", extended ? Say("本体情報 [拡張] ", "Unit information [extended]")
+                                     : Say("本体情報", "Unit information"));
         for (const auto& r : rows)
             std::printf("%s\t%s\n", r.label.c_str(), r.value.c_str());
     });
@@ -170,7 +171,7 @@ void AddDeviceCommands(CLI::App& app) {
             if (cmd.ReadClocks(monitoring, builtIn) != 0)
                 throw CommandError{kExitFailure, kMsgClockFailed};
         }
-        std::printf("本体内蔵時計\t%s\n", ClockText(builtIn).c_str());
+        std::printf("%s\t%s\n", Say("本体内蔵時計", "Unit clock"), ClockText(builtIn).c_str());
         std::printf("PC\t%s\n", ClockText(static_cast<uint32_t>(std::time(nullptr))).c_str());
     });
 

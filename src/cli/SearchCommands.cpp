@@ -12,6 +12,7 @@
 #include "capture/CaptureReader.h"
 #include "capture/SearchWorker.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/AppContext.h"
 
@@ -94,7 +95,7 @@ class SearchSink : public ISearchReport {
   public:
     void OnSearchReport(const SearchResult& r) override {
         if (r.report == SearchReport::kProgress) {
-            if (m_tty) std::fprintf(stderr, "\r[%" PRIu64 "] フレーム", r.frame + 1);
+            if (m_tty) std::fprintf(stderr, "\r[%" PRIu64 "] %s", r.frame + 1, Say("フレーム", "frames"));
             return;
         }
         if (r.report == SearchReport::kEnded) return;

@@ -5,8 +5,12 @@
 #include "cli/Commands.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"qvtool - serial line monitor companion"};
+    // Named here, so that usage lines show the program's name, not the path it
+    // was started by.
+    CLI::App app{"qvtool - serial line monitor companion", "qvtool"};
     app.set_version_flag("--version", std::string("qvtool ") + QVORT_VERSION);
+    // Every subcommand's options on one page (the manual page is made from it).
+    app.set_help_all_flag("--help-all", "Print the help of every subcommand and exit");
     app.require_subcommand(0, 1);
     app.failure_message(CLI::FailureMessage::help);
 

@@ -86,17 +86,15 @@ trap cleanup_root EXIT
 mount -t proc proc "$root/proc"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 cp "$deb" "$root/tmp/"
-# The man-db trigger and man itself; locales for the two languages; Xvfb and
-# ImageMagick to show and photograph the window.
-cat >"$root/etc/locale.gen" <<'LOCALES'
-en_US.UTF-8 UTF-8
-ja_JP.UTF-8 UTF-8
-LOCALES
-# A minimal base system leaves manual pages out; the package's own must stay.
+# man itself; locales for the two languages; Xvfb and ImageMagick to show and
+# photograph the window.
+# A minimal base system may leave manual pages out; the package's own must stay.
 rm -f "$root/etc/dpkg/dpkg.cfg.d/excludes"
 in_root apt-get update -qq
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
   man-db locales xvfb imagemagick >/dev/null
+printf 'en_US.UTF-8 UTF-8\nja_JP.UTF-8 UTF-8\n' >"$root/etc/locale.gen"
+in_root locale-gen >/dev/null
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "/tmp/$(basename "$deb")"
 
 in_root qvtool --help | head -n 3

@@ -31,6 +31,15 @@ int64_t DayIndexOf(int yymmdd) {
     return (sys_days(ymd) - kEpoch2000).count();
 }
 
+LineDay LineDayOf(int64_t lineTicks) {
+    const int64_t dayIndex = FloorDiv(lineTicks, kTicksPerDayI);
+    year_month_day ymd{kEpoch2000 + days(dayIndex)};
+    const int y = static_cast<int>(ymd.year()) - 2000;
+    return {y * 10000 + static_cast<int>(static_cast<unsigned>(ymd.month())) * 100 +
+                static_cast<int>(static_cast<unsigned>(ymd.day())),
+            lineTicks - dayIndex * kTicksPerDayI};
+}
+
 const LocalCalendar::Day& LocalCalendar::DayOf(int64_t dayIndex) {
     if (dayIndex == m_lastIndex) return *m_last;
     auto it = m_days.find(dayIndex);

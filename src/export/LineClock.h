@@ -20,6 +20,13 @@ inline int64_t LineTicks(int64_t dayIndex, int64_t ticksOfDay) {
     return dayIndex * kTicksPerDayI + ticksOfDay;
 }
 
+// The date number (YYMMDD) and ticks since that day's midnight.
+struct LineDay {
+    int yymmdd = 0;
+    int64_t ticks = 0;
+};
+LineDay LineDayOf(int64_t lineTicks);
+
 // Turns line ticks into calendar times of the local time zone, as the
 // instrument's clock was set from the computer's. The zone's offset is taken
 // at each day's midnight and kept per day (a clock change inside a day is

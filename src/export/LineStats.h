@@ -27,6 +27,7 @@ class LineStats : private IMessageSink {
     LineStats(int protocol, const AsyncCharTiming& timing, const MessageRule& rule);
 
     bool CanSplit() const { return m_splitter.CanSplit(); }
+    int64_t Threshold(int dir) const { return m_splitter.Threshold(dir); }
     void Add(const WalkRecord& r);
     // Records the index counts but no file holds.
     void AddMissing(uint64_t records) { m_missing += records; }

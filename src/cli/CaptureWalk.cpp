@@ -9,6 +9,8 @@
 #include "cli/Commands.h"
 #include "export/LineClock.h"
 #include "export/SaveRange.h"
+#include "core/CaptureIndexText.h"
+#include "core/TimeText.h"
 #include "settings/MonitorSettings.h"
 
 namespace qv::cli {
@@ -106,6 +108,24 @@ std::string RecordTimeOf(int64_t lineTicks) {
     char text[kRecordTimeTextSize];
     WriteRecordTimeText(text, d.yymmdd, d.ticks);
     return std::string(text, sizeof text);
+}
+
+std::string IsoOfRecordTime(LocalCalendar& calendar, const std::string& text) {
+    auto t = ParseRecordTime(text);
+    if (!t) return {};
+    return calendar.Iso(LineTicks(DayIndexOf(static_cast<int>(ParseLeadingInt(t->date))),
+                                  static_cast<int64_t>(t->ticks)));
+}
+
+std::string LineNamesOn(uint8_t lineState) {
+    static constexpr const char* kNames[8] = {"RS", "CS", "ER", "DR", "CD", "CI", "EXTIN", "EXTOUT"};
+    std::string out;
+    for (int i = 0; i < 8; ++i) {
+        if (!(lineState & (0x80 >> i))) continue;
+        if (!out.empty()) out += ' ';
+        out += kNames[i];
+    }
+    return out;
 }
 
 WalkProgress::WalkProgress(const RecordWalk& walk) : m_walk(walk), m_tty(::isatty(2) != 0) {}

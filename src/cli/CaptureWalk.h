@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/RangeArgs.h"
+#include "export/LineClock.h"
 #include "export/MessageSplitter.h"
 #include "export/RecordWalk.h"
 #include "export/StructuredOutput.h"
@@ -47,6 +48,13 @@ std::string LineSummary(const MonitorSettings& m);
 
 // The record time text ("YY/MM/DD hh:mm:ss 000m000u000n") of line ticks.
 std::string RecordTimeOf(int64_t lineTicks);
+
+// The ISO 8601 form of a record time text ("YY/MM/DD hh:mm:ss 000m000u000n");
+// empty when the text is not one.
+std::string IsoOfRecordTime(LocalCalendar& calendar, const std::string& text);
+
+// "RS ER DR": the control lines a line-state byte has on, blank-separated.
+std::string LineNamesOn(uint8_t lineState);
 
 // A progress bar on stderr when it is a terminal.
 class WalkProgress {

@@ -21,6 +21,7 @@
 #include "settings/StatusFile.h"
 #include "views/Twips.h"
 #include "views/CounterColumn.h"
+#include "views/StoredColour.h"
 
 namespace qv {
 
@@ -34,13 +35,7 @@ constexpr int kColumnTwips[kMonitorColumns] = {3000, 1005, 1005, 1005, 495, 495,
 // The live scroll range: the thumb rests at its end while the display follows
 // the newest records.
 constexpr int kLiveScrollRange = 20000;
-// A wheel notch (120 units) scrolls three rows.
-constexpr int kWheelNotch = 120;
-constexpr int kRowsPerNotch = 3;
 
-QColor ToQColor(uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
 
 QString CutExtension(const std::string& name) {
     std::string n = name.size() >= 4 ? name.substr(0, name.size() - 4) : name;
@@ -52,11 +47,6 @@ QString CutExtension(const std::string& name) {
 // ---------------------------------------------------------------------------
 // MonitorGrid
 
-void MonitorGrid::keyPressEvent(QKeyEvent* e) {
-    emit keyPressed(e->key(), e->modifiers());
-    e->accept();
-}
-
 void MonitorGrid::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
     emit rowPressed(rowAt(e->position().toPoint().y()), e->button());
@@ -66,20 +56,6 @@ void MonitorGrid::mousePressEvent(QMouseEvent* e) {
 void MonitorGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     emit rowDoubleClicked(rowAt(e->position().toPoint().y()), e->button());
     e->accept();
-}
-
-void MonitorGrid::wheelEvent(QWheelEvent* e) {
-    // Wheels that report in finer steps than a notch add up to whole notches.
-    m_wheelRemainder += e->angleDelta().y();
-    int notches = m_wheelRemainder / kWheelNotch;
-    m_wheelRemainder -= notches * kWheelNotch;
-    if (notches) emit wheelSteps(-notches * kRowsPerNotch);
-    e->accept();
-}
-
-void MonitorGrid::focusInEvent(QFocusEvent* e) {
-    QTableView::focusInEvent(e);
-    emit focusTaken();
 }
 
 // ---------------------------------------------------------------------------

@@ -16,6 +16,8 @@ PACKAGES=(
   xvfb x11-apps xdotool imagemagick poppler-utils
   # the libusb backend's tests on an emulated USB bus
   umockdev libumockdev-dev gir1.2-umockdev-1.0
+  # reads the pcapng exports in the tests
+  tshark
   # the Debian package and its checks (scripts/package.sh)
   dpkg-dev file lintian debootstrap
 )
@@ -32,7 +34,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # tshark asks whether plain users may capture; answer no without a prompt.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" |
+    $SUDO debconf-set-selections
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 if [ "${1:-}" = "--deps-only" ]; then

@@ -131,16 +131,16 @@ void WindowRegistry::DeferredStart(int slot) {
         emit stateChanged();
         return;
     }
-    if (!m_pendingResume) m_slots[slot].view->SetMonitorState(1, m_slots[slot].monitor.get());
-    StatusFile status;
-    status.SetPath(WorkingStatusFilePath());
-    MonitorSettings m;
-    SamplingSettings s;
-    SyncSetting sync = 0;
-    status.ReadMonitorStatus(m, s, sync);
-    std::vector<FormatEntry> rows;
-    status.ReadFormatTable(rows);
-    auto names = MonitorLineNames(rows, m.Line);
+    // The window and the status bar name the lines as the run's own settings
+    // do, whatever the status files on disk say by now.
+    WindowSlot& w = m_slots[slot];
+    StatusSet run;
+    if (w.monitor->GetRunStatus(run)) {
+        w.rows.assign(run.format.begin(), run.format.end());
+        w.view->SetFormatRows(&w.rows, false);
+    }
+    if (!m_pendingResume) w.view->SetMonitorState(1, w.monitor.get());
+    auto names = MonitorLineNames(w.rows, run.status.monitor.Line);
     m_sdLabel = ShortLabel(names[0]);
     m_rdLabel = ShortLabel(names[1]);
     emit stateChanged();

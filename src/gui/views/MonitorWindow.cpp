@@ -18,7 +18,6 @@
 #include "core/AppContext.h"
 #include "core/CaptureIndexText.h"
 #include "device/LiveMonitor.h"
-#include "settings/StatusFile.h"
 #include "views/Twips.h"
 #include "views/CounterColumn.h"
 #include "views/StoredColour.h"
@@ -200,6 +199,7 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
                 // The run this window was opened for has finished starting.
                 m_live = monitor;
                 ShowLiveCaption();
+                RebuildNames();
                 RefreshLive();
                 return;
             }
@@ -567,12 +567,11 @@ void MonitorWindow::RebuildNames() {
     SamplingSettings s;
     if (m_mode == kFile && m_reader) {
         m_reader->GetMonitorSettings(m, s);
-    } else {
-        StatusFile status;
-        status.SetPath(WorkingStatusFilePath());
-        SyncSetting sync = 0;
-        status.ReadMonitorStatus(m, s, sync);
-        if (!m_haveFormatRows) status.ReadFormatTable(m_formatRows);
+    } else if (StatusSet run; m_live && m_live->GetRunStatus(run)) {
+        // A live window shows the run's own settings, not whatever the
+        // status files on disk say now.
+        m = run.status.monitor;
+        if (!m_haveFormatRows) m_formatRows.assign(run.format.begin(), run.format.end());
     }
     m_line = m.Line;
     m_protocol = m_reader && m_mode == kFile ? m_reader->GetProtocol() : m.Protocol;

@@ -19,6 +19,11 @@ inline const char* Say(const char* japanese, const char* english) {
     return InUiLanguage(CliLanguage(), japanese, english);
 }
 
+// Progress lines (counters, frames searched, records saved) go to stderr
+// when it is a terminal, unless --quiet asked for silence.
+void SetQuiet(bool quiet);
+bool ShowProgress();
+
 // Answers questions from --yes/--no; without either, a question is shown on
 // stderr and answered No, so that nothing changes unasked.
 class FlagPrompt : public IPrompt {

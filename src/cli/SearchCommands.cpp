@@ -149,7 +149,7 @@ class SearchSink : public ISearchReport {
     SearchResult result;
 
   private:
-    bool m_tty = ::isatty(2) != 0;
+    bool m_tty = ShowProgress();
 };
 
 // Every match, one search after another, each starting after the last

@@ -11,6 +11,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/UsageFailure.h"
+
 #include "device/SimWire.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimServer.h"
@@ -61,7 +63,9 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"real", "max"}));
     app.add_option("--buffer", cfg.bufferBytes, "stream bytes held before the buffer overflows");
     app.add_option("--dir", folder, "socket folder (default $QVORT_SIM_DIR, ...)");
-    CLI11_PARSE(app, argc, argv);
+    // A wrong command line: the reason and the usage line, exit status 2.
+    bool exitNow = false;
+    if (int rc = qv::cli::ParseOrExit(app, argc, argv, exitNow); exitNow) return rc;
 
     ParseProduct(model, cfg.productId);
     try {

@@ -92,7 +92,7 @@ cp "$deb" "$root/tmp/"
 rm -f "$root/etc/dpkg/dpkg.cfg.d/excludes"
 in_root apt-get update -qq
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-  man-db locales xvfb imagemagick >/dev/null
+  man-db locales xvfb xdotool imagemagick >/dev/null
 printf 'en_US.UTF-8 UTF-8\nja_JP.UTF-8 UTF-8\n' >"$root/etc/locale.gen"
 in_root locale-gen >/dev/null
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "/tmp/$(basename "$deb")"
@@ -109,16 +109,25 @@ in_root sh -c 'mkdir -p /root/caps && qvtool gen-stream --protocol ASYNC --event
   qvtool decode /root/caps/s.bin --out /root/caps >/dev/null'
 capture=$(cd "$root" && ls root/caps/*/*.qvr | head -1)
 mkdir -p "$shots"
+# The unit selection comes first (no unit here); closing it shows the capture.
 for lang in en_US.UTF-8 ja_JP.UTF-8; do
   tag=${lang%%_*}
-  in_root env LANG="$lang" QVORT_HOME=/root/home sh -c "
+  title=$([ "$tag" = en ] && echo "Select unit" || echo "モニタ機器選択")
+  in_root env LANG="$lang" QVORT_HOME=/root/home DISPLAY=:7 sh -c "
     Xvfb :7 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & x=\$!
     sleep 1
-    DISPLAY=:7 qv-ort /$capture >/tmp/qv-ort.log 2>&1 & a=\$!
-    sleep 4
-    DISPLAY=:7 import -window root /tmp/shot-$tag.png
+    qv-ort /$capture >/tmp/qv-ort.log 2>&1 & a=\$!
+    for i in \$(seq 50); do
+      w=\$(xdotool search --onlyvisible --name '^$title' 2>/dev/null | head -n 1)
+      [ -n \"\$w\" ] && break
+      sleep 0.2
+    done
+    [ -n \"\$w\" ] && xdotool windowfocus --sync \$w key Escape
+    sleep 2
+    import -window root /tmp/shot-$tag.png
     kill \$a \$x
-    wait \$a 2>/dev/null || true"
+    wait \$a 2>/dev/null || true
+    [ -n \"\$w\" ]" || fail "no window '$title' under $lang"
   cp "$root/tmp/shot-$tag.png" "$shots/installed-$tag.png"
   echo "screenshot: $shots/installed-$tag.png"
 done

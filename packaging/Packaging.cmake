@@ -23,6 +23,10 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${_qvort_changelog_gz}
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/appstream/qv-ort.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
+# cpack installs what is built without building the whole tree (tests and
+# benchmarks included) first; scripts/package.sh builds the packaged targets.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qv-ort)
 set(CPACK_PACKAGE_VENDOR "QV-ORT developers")

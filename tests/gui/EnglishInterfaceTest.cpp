@@ -66,6 +66,8 @@ class EnglishInterfaceTest : public QObject {
         QAction* find = ActionNamed(&frame, "&Find...\tCtrl+F");
         QVERIFY(find);
         QCOMPARE(find->shortcut(), QKeySequence("Ctrl+F"));
+        // The mark items, whose texts are made when the menus are refreshed.
+        QVERIFY(ActionNamed(&frame, "Mark 1"));
         bool pane = false;
         for (auto* l : frame.statusBar()->findChildren<QWidget*>())
             pane = pane || l->accessibleName() == "SD line speed";

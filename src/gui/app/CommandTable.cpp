@@ -139,10 +139,8 @@ int MarkOfCommand(int id) {
     return 0;
 }
 
-std::string MarkItemText(int n, const std::string& name) {
-    std::string text = "マーク" + std::to_string(n);
-    if (!name.empty()) text += " : " + name;
-    return text;
+std::string MarkItemText(const std::string& label, const std::string& name) {
+    return name.empty() ? label : label + " : " + name;
 }
 
 namespace {

@@ -314,7 +314,10 @@ void MainFrame::UpdateCommands() {
     // The mark items carry the marks' names once set.
     const auto names = m_ctrl->CurrentMarkNames();
     for (int n = 1; n <= 5; ++n) {
-        const QString text = QString::fromStdString(MarkItemText(n, names[n - 1]));
+        // The mark's own item text ("マーク1", translated) before its name.
+        const std::string label = "マーク" + std::to_string(n);
+        const QString text = QString::fromStdString(MarkItemText(
+            QCoreApplication::translate("Menu", label.c_str()).toStdString(), names[n - 1]));
         if (auto* a = Action(MarkJumpCommand(n))) a->setText(text);
         if (auto* a = Action(MarkSetCommand(n))) a->setText(text);
     }

@@ -3,6 +3,7 @@
 
 #include <QColorDialog>
 #include <QMdiArea>
+#include <utility>
 
 #include "app/CaptureCommands.h"
 #include "app/ChildFrame.h"
@@ -100,8 +101,7 @@ void WindowRegistry::PickColor(int id) {
             break;
     }
     uint32_t c = m_cmn->GetColor(which);
-    QColor chosen =
-        QColorDialog::getColor(ToQColor(c), m_owner);
+    QColor chosen = QColorDialog::getColor(ToQColor(c), m_owner);
     if (!chosen.isValid()) return;
     m_cmn->SetColor(which, FromQColor(chosen));
     for (auto& s : m_slots)
@@ -120,116 +120,76 @@ void WindowRegistry::MoveCurrentTo(bool last) {
     ShowAtTime(m_current, text, s.reader.get());
 }
 
+void WindowRegistry::BuildHandlers() {
+    auto& h = m_handlers;
+    h[kCmdFileOpen] = [this] { OpenCapture(""); };
+    h[kCmdFileClose] = [this] { CloseCurrent(); };
+    h[kCmdAppExit] = [this] {
+        if (m_state == kMonitorIdle) emit exitRequested();
+    };
+    h[kCmdFirst] = [this] { MoveCurrentTo(false); };
+    h[kCmdLast] = [this] { MoveCurrentTo(true); };
+    for (auto [id, code] : {std::pair{kCmdHex, kDisplayHex},
+                            {kCmdAscii, kDisplayAscii},
+                            {kCmdJis7, kDisplayJis7},
+                            {kCmdJis8, kDisplayJis8},
+                            {kCmdEbcdic, kDisplayEbcdic},
+                            {kCmdShiftJis, kDisplayShiftJis}})
+        h[id] = [this, code] { SetCode(code); };
+    for (int id : {kCmdDual, kCmdDirSd, kCmdDirRd})
+        h[id] = [this, id] { SetDirection(id - kCmdDual); };
+    h[kCmdZoomIn] = [this] { ZoomCurrent(1); };
+    h[kCmdZoomOut] = [this] { ZoomCurrent(2); };
+    h[kCmdDumpWindow] = [this] { OpenDumpWindow(); };
+    h[kCmdLineWindow] = [this] { OpenLineWindow(); };
+    h[kCmdCardRetrieve] = [this] { StartRetrieval(); };
+    for (int id : {kCmdColorSd, kCmdColorRd, kCmdColorControl, kCmdColorOther, kCmdColorDumpOdd,
+                   kCmdColorDumpEven, kCmdColorDumpBoundary})
+        h[id] = [this, id] { PickColor(id); };
+    h[kCmdSelectUnit] = [this] {
+        if (m_state != kMonitorIdle) return;
+        UnitSelectDialog dlg(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
+        dlg.exec();
+        SetSelectedUnit(dlg.Selected());
+    };
+    h[kCmdMonitorStart] = [this] { StartMonitoring(); };
+    h[kCmdMonitorPause] = [this] { PauseMonitoring(); };
+    h[kCmdMonitorStop] = [this] { StopMonitoring(); };
+    h[kCmdUnitStatus] = [this] {
+        UnitInfoDialog::Run(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
+    };
+    h[kCmdUnitClock] = [this] {
+        ClockDialog::Run(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
+    };
+    h[kCmdSync] = [this] { m_sync = !m_sync; };
+    h[kCmdCascade] = [this] { m_area->cascadeSubWindows(); };
+    h[kCmdTile] = [this] { m_area->tileSubWindows(); };
+    h[kCmdHelp] = [this] { emit helpRequested(); };
+    h[kCmdMonitorParams] = [this] {
+        if (m_state == kMonitorIdle) RunMonitorParams(*this);
+    };
+    h[kCmdDisplayFormat] = [this] { RunDisplayFormat(*this); };
+    h[kCmdProperty] = [this] { RunProperties(*this); };
+}
+
+std::function<void()> WindowRegistry::Handler(int id) {
+    if (m_handlers.empty()) BuildHandlers();
+    auto it = m_handlers.find(id);
+    std::function<void()> run;
+    if (it != m_handlers.end())
+        run = it->second;
+    else
+        // The capture commands (search, jumps, marks, save, print) have theirs.
+        run = [this, id] { m_commands->Execute(id); };
+    // Whatever a command did, the menus and status bar look again.
+    return [this, run = std::move(run)] {
+        run();
+        emit stateChanged();
+    };
+}
+
 void WindowRegistry::Execute(int id) {
-    switch (id) {
-        case kCmdFileOpen:
-            OpenCapture("");
-            break;
-        case kCmdFileClose:
-            CloseCurrent();
-            break;
-        case kCmdAppExit:
-            if (m_state == kMonitorIdle) emit exitRequested();
-            break;
-        case kCmdFirst:
-            MoveCurrentTo(false);
-            break;
-        case kCmdLast:
-            MoveCurrentTo(true);
-            break;
-        case kCmdHex:
-            SetCode(kDisplayHex);
-            break;
-        case kCmdAscii:
-            SetCode(kDisplayAscii);
-            break;
-        case kCmdJis7:
-            SetCode(kDisplayJis7);
-            break;
-        case kCmdJis8:
-            SetCode(kDisplayJis8);
-            break;
-        case kCmdEbcdic:
-            SetCode(kDisplayEbcdic);
-            break;
-        case kCmdShiftJis:
-            SetCode(kDisplayShiftJis);
-            break;
-        case kCmdDual:
-        case kCmdDirSd:
-        case kCmdDirRd:
-            SetDirection(id - kCmdDual);
-            break;
-        case kCmdZoomIn:
-        case kCmdZoomOut:
-            ZoomCurrent(id == kCmdZoomIn ? 1 : 2);
-            break;
-        case kCmdDumpWindow:
-            OpenDumpWindow();
-            break;
-        case kCmdLineWindow:
-            OpenLineWindow();
-            break;
-        case kCmdCardRetrieve:
-            StartRetrieval();
-            break;
-        case kCmdColorSd:
-        case kCmdColorRd:
-        case kCmdColorControl:
-        case kCmdColorOther:
-        case kCmdColorDumpOdd:
-        case kCmdColorDumpEven:
-        case kCmdColorDumpBoundary:
-            PickColor(id);
-            break;
-        case kCmdSelectUnit: {
-            if (m_state != kMonitorIdle) break;
-            UnitSelectDialog dlg(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
-            dlg.exec();
-            SetSelectedUnit(dlg.Selected());
-            break;
-        }
-        case kCmdMonitorStart:
-            StartMonitoring();
-            break;
-        case kCmdMonitorPause:
-            PauseMonitoring();
-            break;
-        case kCmdMonitorStop:
-            StopMonitoring();
-            break;
-        case kCmdUnitStatus:
-            UnitInfoDialog::Run(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
-            break;
-        case kCmdUnitClock:
-            ClockDialog::Run(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
-            break;
-        case kCmdSync:
-            m_sync = !m_sync;
-            break;
-        case kCmdCascade:
-            m_area->cascadeSubWindows();
-            break;
-        case kCmdTile:
-            m_area->tileSubWindows();
-            break;
-        case kCmdHelp:
-            emit helpRequested();
-            break;
-        case kCmdMonitorParams:
-            if (m_state == kMonitorIdle) RunMonitorParams(*this);
-            break;
-        case kCmdDisplayFormat:
-            RunDisplayFormat(*this);
-            break;
-        case kCmdProperty:
-            RunProperties(*this);
-            break;
-        default:
-            m_commands->Execute(id);
-            break;
-    }
-    emit stateChanged();
+    Handler(id)();
 }
 
 }  // namespace qv

@@ -101,7 +101,10 @@ in_root qvtool --help | head -n 3
 in_root man -P cat qvtool | grep -q qvtool || fail "man qvtool shows nothing"
 in_root sh -c 'test -f "$(dirname "$(readlink -f "$(command -v qv-ort)")")/../share/doc/qv-ort/manual.pdf"' \
   || fail "the manual is not where qv-ort looks for it"
-in_root sh -c 'grep -q qv-ort /usr/share/applications/mimeinfo.cache 2>/dev/null || true'
+# The triggers of the MIME and desktop databases ran: a .qvr opens with qv-ort.
+in_root grep -q 'x-qv-ort-capture' /usr/share/mime/globs2 || fail "MIME database lacks .qvr"
+in_root grep -q 'application/x-qv-ort-capture=qv-ort.desktop' \
+  /usr/share/applications/mimeinfo.cache || fail "desktop database lacks qv-ort"
 
 # A capture to open, made inside the root by the installed programs.
 in_root sh -c 'mkdir -p /root/caps && qvtool gen-stream --protocol ASYNC --events 2000 --seed 3 \
@@ -113,9 +116,11 @@ mkdir -p "$shots"
 for lang in en_US.UTF-8 ja_JP.UTF-8; do
   tag=${lang%%_*}
   title=$([ "$tag" = en ] && echo "Select unit" || echo "モニタ機器選択")
-  in_root env LANG="$lang" QVORT_HOME=/root/home DISPLAY=:7 sh -c "
-    Xvfb :7 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & x=\$!
-    sleep 1
+  # Abstract X sockets are shared with the host: a display number of its own.
+  n=$((200 + RANDOM % 100))
+  in_root env LANG="$lang" QVORT_HOME=/root/home DISPLAY=:$n sh -c "
+    Xvfb :$n -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & x=\$!
+    for i in \$(seq 100); do [ -S /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
     qv-ort /$capture >/tmp/qv-ort.log 2>&1 & a=\$!
     for i in \$(seq 50); do
       w=\$(xdotool search --onlyvisible --name '^$title' 2>/dev/null | head -n 1)
@@ -128,7 +133,11 @@ for lang in en_US.UTF-8 ja_JP.UTF-8; do
     kill \$a \$x
     wait \$a 2>/dev/null || true
     [ -n \"\$w\" ]" || fail "no window '$title' under $lang"
-  cp "$root/tmp/shot-$tag.png" "$shots/installed-$tag.png"
+  convert "$root/tmp/shot-$tag.png" -strip "$shots/installed-$tag.png"
   echo "screenshot: $shots/installed-$tag.png"
 done
-echo "clean root install: ok"
+# Removal takes the program out of the databases again.
+in_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq qv-ort >/dev/null
+in_root grep -q 'x-qv-ort-capture' /usr/share/mime/globs2 && fail "MIME type left after removal"
+in_root sh -c '! command -v qvtool' >/dev/null || fail "qvtool left after removal"
+echo "clean root install and removal: ok"

@@ -23,7 +23,6 @@
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
 #include "core/AppContext.h"
-#include "core/AppPaths.h"
 #include "core/Prompt.h"
 #include "dialogs/AboutDialog.h"
 #include "settings/FormatEntry.h"

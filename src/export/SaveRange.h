@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
 #include "core/CaptureIndexText.h"
+#include "core/TimeText.h"
 
 namespace qv {
 
@@ -74,15 +76,24 @@ bool CountSaveRange(CaptureReader& file, const SaveRange& range, bool endFallsBa
 int SaveProgressPercent(uint64_t done, uint64_t total);
 
 // Reports kProgress to a sink each time the percent of a job moves on a step.
+// Called for every record, so it keeps the count at which the next step is
+// due and costs one comparison until then.
 class SaveProgress {
   public:
-    SaveProgress(ISaveReport* sink, uint64_t total) : m_sink(sink), m_total(total) {}
-    void Update(uint64_t done);
+    SaveProgress(ISaveReport* sink, uint64_t total);
+    void Update(uint64_t done) {
+        if (done >= m_nextAt) Report(done);
+    }
 
   private:
+    void Report(uint64_t done);
+    // The first count whose percent is beyond the last one reported.
+    uint64_t NextStepAt() const;
+
     ISaveReport* m_sink;
     uint64_t m_total;
     int m_last = 0;
+    uint64_t m_nextAt = 0;
 };
 
 // Moves a save job's reader to the next record: nullopt when there is one,
@@ -94,5 +105,33 @@ std::optional<SaveReport> NextSaveRecord(CaptureReader& file);
 // returns the end. Gives the same text as the reader's time texts.
 char* WriteRecordTimeText(char* out, int yymmdd, int64_t ticks);
 inline constexpr size_t kRecordTimeTextSize = 30;
+// "YY/MM/DD hh:mm:ss " comes before the sub-second part "mmmmuuuTT0n".
+inline constexpr size_t kSubSecondOffset = 18;
+// Writes the 12-character sub-second part of a record time text for
+// `rest` ticks (below one second) into the second: "000m000u000n".
+char* WriteSubSecondText(char* out, uint32_t rest);
+
+// Writes the record time texts of records taken in time order. Neighbouring
+// records mostly share their date and second, so the text of the previous
+// one is kept and only its sub-second part is written again while they stay
+// the same. Gives exactly WriteRecordTimeText's text.
+class RecordTimeTextWriter {
+  public:
+    char* Write(char* out, int yymmdd, int64_t ticks) {
+        const uint64_t t = static_cast<uint64_t>(ticks);
+        if (yymmdd == m_date && t - m_second < kTicksPerSecond) {
+            std::memcpy(out, m_text, kSubSecondOffset);
+            return WriteSubSecondText(out + kSubSecondOffset, static_cast<uint32_t>(t - m_second));
+        }
+        return WriteNewSecond(out, yymmdd, ticks);
+    }
+
+  private:
+    char* WriteNewSecond(char* out, int yymmdd, int64_t ticks);
+
+    int m_date = -1;        // no second kept yet
+    uint64_t m_second = 0;  // first tick of the kept second
+    char m_text[kRecordTimeTextSize] = {};
+};
 
 }  // namespace qv

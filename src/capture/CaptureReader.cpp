@@ -180,12 +180,8 @@ int CaptureReader::GoToFrame(uint64_t frame) {
     return kQvrNotFound;
 }
 
-int CaptureReader::NextRecord() {
+int CaptureReader::NextRecordAcrossChunks() {
     if (!HasRecord()) return kQvrNoRecord;
-    if (m_cursor + 1 < PairCount()) {
-        ++m_cursor;
-        return kQvrOk;
-    }
     uint64_t next = m_pairBase + m_cursor + 1;
     Saved saved = Save();
     // Slide by one chunk; a chunk without records is passed over.

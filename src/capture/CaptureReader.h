@@ -118,7 +118,16 @@ class CaptureReader {
     int GoToFrame(uint64_t frame);
     int GoToChunkRecord(uint32_t chunk, uint32_t index);
     int GoToTime(std::string_view date, uint64_t ticks);
-    int NextRecord();
+    // Moving within the loaded pair of chunks is the step of every record of
+    // a long read, so that much is kept inline.
+    int NextRecord() {
+        // 64-bit: the cursor of no record (all ones) must not wrap to 0.
+        if (m_cursor + uint64_t{1} < PairCount()) {
+            ++m_cursor;
+            return kQvrOk;
+        }
+        return NextRecordAcrossChunks();
+    }
     int PrevRecord();
     // The n-th (0-based) data record of direction 1 SD, 2 RD, else either.
     int GoToNthOfDirection(uint64_t n, int direction);
@@ -170,6 +179,7 @@ class CaptureReader {
         return chunk == m_pair[0].Number() ? 0 : m_pair[0].Count();
     }
 
+    int NextRecordAcrossChunks();
     int LoadPair(uint32_t first);
     int Bring(size_t which, uint32_t number);
     Saved Save() const { return {m_pair[0].Number(), m_cursor}; }

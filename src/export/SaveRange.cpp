@@ -1,6 +1,7 @@
 #include "export/SaveRange.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "capture/CaptureReader.h"
@@ -119,6 +120,26 @@ inline char* Three(char* p, unsigned v) {
 }  // namespace
 
 char* WriteSubSecondText(char* p, uint32_t rest) {
+    if constexpr (std::endian::native == std::endian::little) {
+        // The eight digits of `rest` (below 10^8) at once, one per byte of a
+        // 64-bit word, highest digit in the lowest byte: the two halves of
+        // four digits in 32-bit lanes, each split by 100 into 16-bit lanes,
+        // each of those split by 10 into bytes. The multiplications by 10486
+        // / 2^20 and 103 / 2^10 divide by 100 and 10 exactly in those ranges.
+        uint64_t x = (rest / 10'000) | (uint64_t{rest % 10'000} << 32);
+        uint64_t q = ((x * 10486) >> 20) & 0x0000007F0000007FULL;
+        x = q | ((x - q * 100) << 16);
+        q = ((x * 103) >> 10) & 0x000F000F000F000FULL;
+        x = (q | ((x - q * 10) << 8)) | 0x3030303030303030ULL;
+        // "ddd" 'm' "ddd" 'u' "dd" "0n".
+        const uint64_t first = (x & 0xFFFFFF) | (uint64_t{'m'} << 24) |
+                               ((x & 0xFFFFFF000000ULL) << 8) | (uint64_t{'u'} << 56);
+        const uint32_t second =
+            static_cast<uint32_t>(x >> 48) | (uint32_t{'0'} << 16) | (uint32_t{'n'} << 24);
+        std::memcpy(p, &first, 8);
+        std::memcpy(p + 8, &second, 4);
+        return p + 12;
+    }
     p = Three(p, rest / 100'000);
     *p++ = 'm';
     p = Three(p, rest % 100'000 / 100);

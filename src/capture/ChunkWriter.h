@@ -83,6 +83,16 @@ class ChunkWriter {
         return Append(record, sizeof record);
     }
 
+    // For records built in place: the free room behind the buffered bytes
+    // (its size in `bytes`), and Appended to count what was put there. A
+    // record that does not fit the room goes through Append, which writes
+    // the buffer out first.
+    uint8_t* FreeSpace(size_t& bytes) {
+        bytes = kBufferSize - m_count;
+        return m_buffer.get() + m_count;
+    }
+    void Appended(size_t bytes) { m_count += static_cast<uint32_t>(bytes); }
+
     // Writes the buffered bytes, empties the buffer when `reset` is set and
     // closes the file. On any failure "File Write or Close Error." is logged
     // and -1 returned; the file is closed in either case.

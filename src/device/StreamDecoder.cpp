@@ -1,6 +1,7 @@
 #include "device/StreamDecoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -58,9 +59,16 @@ void StreamDecoder::Reset(const DecoderConfig& config) {
     m_assemblyHeader = 0;
     m_assemblyStart = 0;
     m_table.Reset(ChunkTable::EntriesFor(m_config.frameMax, m_config.fileRecords));
-    m_ring.Clear();
+    if (m_ring) m_ring->Clear();
     m_triggers.clear();
     m_triggers.reserve(kMaxTriggerEvents);
+}
+
+void StreamDecoder::KeepLiveRing(bool keep) {
+    if (!keep)
+        m_ring.reset();
+    else if (!m_ring)
+        m_ring = std::make_unique<LiveRing>();
 }
 
 void StreamDecoder::ChunkOpened() {
@@ -229,24 +237,25 @@ bool StreamDecoder::DropAtLimit() {
         ReportWriteFailure();
 
     const RecordKind kind = HeaderKind(header);
-    LiveRecord& live = m_ring.NextSlot();
-    live.header = header;
-    live.value = value;
-    live.start = live.end = m_running;
-    live.length = 1;
-    live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
-    CountTriple& triple = m_ring.NextTriple();
-    triple.records = m_totals.records;
+    if (m_ring) {
+        LiveRecord& live = m_ring->NextSlot();
+        live.header = header;
+        live.value = value;
+        live.start = live.end = m_running;
+        live.length = 1;
+        live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
+        CountTriple& triple = m_ring->NextTriple();
+        triple.records = m_totals.records;
+        triple.sd = kind == RecordKind::kSdData ? m_totals.kinds[0] : 0;
+        triple.rd = kind == RecordKind::kRdData ? m_totals.kinds[1] : 0;
+        m_ring->Advance();
+    }
     if (kind == RecordKind::kSdData) {
-        triple.sd = m_totals.kinds[0];
-        triple.rd = 0;
         ++m_chunk.sdRecords;
         ++m_totals.kinds[0];
         ++m_chunkRecords;
         ++m_totals.records;
     } else if (kind == RecordKind::kRdData) {
-        triple.sd = 0;
-        triple.rd = m_totals.kinds[1];
         ++m_chunk.rdRecords;
         ++m_totals.kinds[1];
         ++m_chunkRecords;
@@ -254,9 +263,83 @@ bool StreamDecoder::DropAtLimit() {
     } else {
         Count(header, value);
     }
-    m_ring.Advance();
     if (m_chunkRecords >= m_config.fileRecords) [[unlikely]]
         RotateIfFull();
+}
+
+size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    // The item-by-item path takes the first record of a run, of a day and of
+    // a chunk, and whatever a live view must see.
+    if (m_ring || !m_started || m_chunkRecords == 0) return 0;
+    // As many items as there are, as the chunk takes before it rotates, as a
+    // FIX run keeps and as fit behind the writer's buffered records: the
+    // record that does not fit is the item-by-item path's, which writes the
+    // full buffer out first, exactly as it would have.
+    size_t space = 0;
+    uint8_t* out = m_writer.FreeSpace(space);
+    uint64_t count = std::min<uint64_t>(n / kShortItemSize, space / kShortRecordSize);
+    count = std::min(count, SubtractFloor(m_config.fileRecords, m_chunkRecords));
+    if (m_config.memory == kMemoryFix)
+        count = std::min(count, SubtractFloor(m_config.frameMax, m_totals.records));
+
+    // The counters stay in registers for the sweep and are added once.
+    uint64_t running = m_running;
+    uint8_t lineState = m_lineState, eventByte = m_eventByte;
+    uint32_t kinds[4] = {};
+    uint32_t lineBits[8] = {};
+    uint32_t eventBits[2] = {};
+    uint64_t i = 0;
+    for (; i < count; ++i) {
+        uint32_t item;  // header, value, 16-bit step: little-endian
+        std::memcpy(&item, p + i * kShortItemSize, sizeof item);
+        const uint8_t header = static_cast<uint8_t>(item);
+        if (header < 0x80) break;  // anything but a data item
+        const uint8_t value = static_cast<uint8_t>(item >> 8);
+        running += item >> 16;
+        // The 8-byte record as ChunkWriter::AppendShort lays it out.
+        const uint64_t record = (item & 0xFFFF) | (running << 16);
+        std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
+        const unsigned kind = (header >> 5) & 3;
+        ++kinds[kind];
+        if (kind >= 2) [[unlikely]] {
+            if (kind == 2) {
+                const uint8_t changed = lineState ^ value;
+                for (int b = 0; b < 8; ++b)
+                    lineBits[b] += (changed >> (7 - b)) & 1u;
+                lineState = value;
+            } else {
+                const uint8_t changed = eventByte ^ value;
+                eventBits[0] += (changed & kEventSdBreak) ? 1 : 0;
+                eventBits[1] += (changed & kEventRdBreak) ? 1 : 0;
+                eventByte = value;
+            }
+        }
+    }
+    if (i == 0) return 0;
+    m_writer.Appended(i * kShortRecordSize);
+    m_running = running;
+    m_lineState = lineState;
+    m_eventByte = eventByte;
+    m_chunkRecords += static_cast<uint32_t>(i);
+    m_totals.records += i;
+    m_chunk.sdRecords += kinds[0];
+    m_chunk.rdRecords += kinds[1];
+    m_chunk.lineChanges += kinds[2];
+    m_chunk.events += kinds[3];
+    for (size_t k = 0; k < 4; ++k)
+        m_totals.kinds[k] += kinds[k];
+    for (size_t b = 0; b < 8; ++b) {
+        m_chunk.lineBitChanges[b] += lineBits[b];
+        m_totals.changes[b] += lineBits[b];
+    }
+    for (size_t b = 0; b < 2; ++b) {
+        m_chunk.eventBitChanges[b] += eventBits[b];
+        m_totals.changes[8 + b] += eventBits[b];
+    }
+    // A chunk rotates right after its last record, as item by item.
+    if (m_chunkRecords >= m_config.fileRecords) RotateIfFull();
+    return i * kShortItemSize;
 }
 
 void StreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item) {
@@ -272,13 +355,15 @@ void StreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item
     if (m_chunkRecords == 0) m_chunkStart = item.time;
     Write(raw, kWideItemSize);
 
-    LiveRecord& live = m_ring.NextSlot();
-    live.header = item.first;
-    live.value = item.value;
-    live.lineState = item.value;
-    live.start = live.end = item.time;
-    live.length = 1;
-    m_ring.Advance();
+    if (m_ring) {
+        LiveRecord& live = m_ring->NextSlot();
+        live.header = item.first;
+        live.value = item.value;
+        live.lineState = item.value;
+        live.start = live.end = item.time;
+        live.length = 1;
+        m_ring->Advance();
+    }
 
     Count(item.first, item.value);
     RotateIfFull();
@@ -290,15 +375,17 @@ void StreamDecoder::WriteFrameRecord(uint8_t* record, size_t dataLength, const F
     m_running = head.end;
     Write(record, kFrameHeaderSize + dataLength);
 
-    LiveRecord& live = m_ring.NextSlot();
-    live.header = head.header;
-    live.value = dataLength ? record[kFrameHeaderSize] : 0;
-    live.lineState = m_lineState;
-    live.start = head.start;
-    live.end = head.end;
-    live.length = head.length;
-    live.data.assign(record + kFrameHeaderSize, record + kFrameHeaderSize + dataLength);
-    m_ring.Advance();
+    if (m_ring) {
+        LiveRecord& live = m_ring->NextSlot();
+        live.header = head.header;
+        live.value = dataLength ? record[kFrameHeaderSize] : 0;
+        live.lineState = m_lineState;
+        live.start = head.start;
+        live.end = head.end;
+        live.length = head.length;
+        live.data.assign(record + kFrameHeaderSize, record + kFrameHeaderSize + dataLength);
+        m_ring->Advance();
+    }
 
     Count(head.header, 0);
     RotateIfFull();
@@ -430,6 +517,10 @@ void StreamDecoder::Decode(ReceiveBuffer& buffer) {
         const uint8_t b0 = p[pos];
         if (b0 >= 0x80 && m_layout == StreamLayout::kShort) {
             // The bulk of every ASYNC/LOGIC stream: kept free of the general parser.
+            if (const size_t run = DecodeDataRun(p + pos, n - pos)) {
+                pos += run;
+                continue;
+            }
             if (n - pos < kShortItemSize) break;
             HandleShortData(b0, p[pos + 1], ReadLe16(p + pos + 2));
             pos += kShortItemSize;

@@ -283,38 +283,54 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
     if (m_config.memory == kMemoryFix)
         count = std::min(count, SubtractFloor(m_config.frameMax, m_totals.records));
 
-    // The counters stay in registers for the sweep and are added once.
+    // The counters stay in registers for the sweep and are added once. The
+    // kinds and the line bits vary from record to record as the line does,
+    // so they are counted without branches, in lanes of one register each:
+    // four 16-bit lanes of kind counts, eight byte lanes of line-bit changes
+    // (lane n for bit n), emptied every 255 records before a lane can wrap.
     uint64_t running = m_running;
     uint8_t lineState = m_lineState, eventByte = m_eventByte;
-    uint32_t kinds[4] = {};
-    uint32_t lineBits[8] = {};
-    uint32_t eventBits[2] = {};
+    uint64_t kinds[4] = {};
+    uint64_t lineBits[8] = {};
+    uint64_t eventBits[2] = {};
     uint64_t i = 0;
-    for (; i < count; ++i) {
-        uint32_t item;  // header, value, 16-bit step: little-endian
-        std::memcpy(&item, p + i * kShortItemSize, sizeof item);
-        const uint8_t header = static_cast<uint8_t>(item);
-        if (header < 0x80) break;  // anything but a data item
-        const uint8_t value = static_cast<uint8_t>(item >> 8);
-        running += item >> 16;
-        // The 8-byte record as ChunkWriter::AppendShort lays it out.
-        const uint64_t record = (item & 0xFFFF) | (running << 16);
-        std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
-        const unsigned kind = (header >> 5) & 3;
-        ++kinds[kind];
-        if (kind >= 2) [[unlikely]] {
-            if (kind == 2) {
-                const uint8_t changed = lineState ^ value;
-                for (int b = 0; b < 8; ++b)
-                    lineBits[b] += (changed >> (7 - b)) & 1u;
-                lineState = value;
-            } else {
-                const uint8_t changed = eventByte ^ value;
-                eventBits[0] += (changed & kEventSdBreak) ? 1 : 0;
-                eventBits[1] += (changed & kEventRdBreak) ? 1 : 0;
+    bool other = false;  // stopped in front of an item that is no data item
+    while (i < count && !other) {
+        const uint64_t blockEnd = i + std::min<uint64_t>(count - i, 255);
+        uint64_t kindLanes = 0, bitLanes = 0;
+        for (; i < blockEnd; ++i) {
+            uint32_t item;  // header, value, 16-bit step: little-endian
+            std::memcpy(&item, p + i * kShortItemSize, sizeof item);
+            const uint8_t header = static_cast<uint8_t>(item);
+            if (header < 0x80) {
+                other = true;
+                break;
+            }
+            const uint8_t value = static_cast<uint8_t>(item >> 8);
+            running += item >> 16;
+            // The 8-byte record as ChunkWriter::AppendShort lays it out.
+            const uint64_t record = (item & 0xFFFF) | (running << 16);
+            std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
+            const unsigned kind = (header >> 5) & 3;
+            kindLanes += uint64_t{1} << (16 * kind);
+            const bool lines = kind == 2;
+            const uint8_t changed = lines ? static_cast<uint8_t>(lineState ^ value) : 0;
+            // Bit n of `changed` to the low bit of byte n.
+            bitLanes += (((changed * 0x0101010101010101ULL) & 0x8040201008040201ULL) +
+                         0x7F7F7F7F7F7F7F7FULL) >> 7 & 0x0101010101010101ULL;
+            lineState = lines ? value : lineState;
+            if (kind == 3) [[unlikely]] {
+                const uint8_t changedEvents = eventByte ^ value;
+                eventBits[0] += (changedEvents & kEventSdBreak) ? 1 : 0;
+                eventBits[1] += (changedEvents & kEventRdBreak) ? 1 : 0;
                 eventByte = value;
             }
         }
+        for (size_t k = 0; k < 4; ++k)
+            kinds[k] += (kindLanes >> (16 * k)) & 0xFFFF;
+        // Counter 0 is bit 7 (RS), counter 7 bit 0.
+        for (size_t b = 0; b < 8; ++b)
+            lineBits[b] += (bitLanes >> (8 * (7 - b))) & 0xFF;
     }
     if (i == 0) return 0;
     m_writer.Appended(i * kShortRecordSize);
@@ -323,20 +339,19 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
     m_eventByte = eventByte;
     m_chunkRecords += static_cast<uint32_t>(i);
     m_totals.records += i;
-    m_chunk.sdRecords += kinds[0];
-    m_chunk.rdRecords += kinds[1];
-    m_chunk.lineChanges += kinds[2];
-    m_chunk.events += kinds[3];
-    for (size_t k = 0; k < 4; ++k)
-        m_totals.kinds[k] += kinds[k];
-    for (size_t b = 0; b < 8; ++b) {
-        m_chunk.lineBitChanges[b] += lineBits[b];
-        m_totals.changes[b] += lineBits[b];
-    }
-    for (size_t b = 0; b < 2; ++b) {
-        m_chunk.eventBitChanges[b] += eventBits[b];
-        m_totals.changes[8 + b] += eventBits[b];
-    }
+    // A chunk's counters are 32-bit: a sweep never passes its FileRecords.
+    auto add = [](uint32_t& chunk, uint64_t& total, uint64_t n) {
+        chunk += static_cast<uint32_t>(n);
+        total += n;
+    };
+    add(m_chunk.sdRecords, m_totals.kinds[0], kinds[0]);
+    add(m_chunk.rdRecords, m_totals.kinds[1], kinds[1]);
+    add(m_chunk.lineChanges, m_totals.kinds[2], kinds[2]);
+    add(m_chunk.events, m_totals.kinds[3], kinds[3]);
+    for (size_t b = 0; b < 8; ++b)
+        add(m_chunk.lineBitChanges[b], m_totals.changes[b], lineBits[b]);
+    for (size_t b = 0; b < 2; ++b)
+        add(m_chunk.eventBitChanges[b], m_totals.changes[8 + b], eventBits[b]);
     // A chunk rotates right after its last record, as item by item.
     if (m_chunkRecords >= m_config.fileRecords) RotateIfFull();
     return i * kShortItemSize;

@@ -267,6 +267,13 @@ bool StreamDecoder::DropAtLimit() {
         RotateIfFull();
 }
 
+namespace {
+// By record kind (SD, RD, line change, event): its count lane, and the mask
+// that keeps the line bits only a line change turns.
+constexpr uint64_t kKindLane[4] = {1, uint64_t{1} << 16, uint64_t{1} << 32, uint64_t{1} << 48};
+constexpr uint8_t kLineChangeMask[4] = {0, 0, 0xFF, 0};
+}  // namespace
+
 size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
     if constexpr (std::endian::native != std::endian::little) return 0;
     // The item-by-item path takes the first record of a run, of a day and of
@@ -312,13 +319,13 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
             const uint64_t record = (item & 0xFFFF) | (running << 16);
             std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
             const unsigned kind = (header >> 5) & 3;
-            kindLanes += uint64_t{1} << (16 * kind);
-            const bool lines = kind == 2;
-            const uint8_t changed = lines ? static_cast<uint8_t>(lineState ^ value) : 0;
-            // Bit n of `changed` to the low bit of byte n.
+            kindLanes += kKindLane[kind];
+            // The line bits a line change turns (none for other records);
+            // bit n of `changed` is added to the low bit of byte n.
+            const uint8_t changed = (lineState ^ value) & kLineChangeMask[kind];
+            lineState ^= changed;
             bitLanes += (((changed * 0x0101010101010101ULL) & 0x8040201008040201ULL) +
                          0x7F7F7F7F7F7F7F7FULL) >> 7 & 0x0101010101010101ULL;
-            lineState = lines ? value : lineState;
             if (kind == 3) [[unlikely]] {
                 const uint8_t changedEvents = eventByte ^ value;
                 eventBits[0] += (changedEvents & kEventSdBreak) ? 1 : 0;

@@ -269,7 +269,7 @@ bool StreamDecoder::DropAtLimit() {
 
 namespace {
 // By record kind (SD, RD, line change, event): its count lane, and the mask
-// that keeps the line bits only a line change turns.
+// of the line state a record of the kind sets.
 constexpr uint64_t kKindLane[4] = {1, uint64_t{1} << 16, uint64_t{1} << 32, uint64_t{1} << 48};
 constexpr uint8_t kLineChangeMask[4] = {0, 0, 0xFF, 0};
 }  // namespace
@@ -321,9 +321,13 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
             const unsigned kind = (header >> 5) & 3;
             kindLanes += kKindLane[kind];
             // The line bits a line change turns (none for other records);
-            // bit n of `changed` is added to the low bit of byte n.
-            const uint8_t changed = (lineState ^ value) & kLineChangeMask[kind];
-            lineState ^= changed;
+            // bit n of `changed` is added to the low bit of byte n. The mask
+            // comes from a table, so that the compiler keeps this free of
+            // branches; the line state takes the value under it.
+            const uint8_t mask = kLineChangeMask[kind];
+            const uint8_t before = lineState;
+            lineState = static_cast<uint8_t>((value & mask) | (lineState & ~mask));
+            const uint8_t changed = before ^ lineState;
             bitLanes += (((changed * 0x0101010101010101ULL) & 0x8040201008040201ULL) +
                          0x7F7F7F7F7F7F7F7FULL) >> 7 & 0x0101010101010101ULL;
             if (kind == 3) [[unlikely]] {

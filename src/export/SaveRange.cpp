@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstring>
 
-#include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
 #include "core/TimeText.h"
 
@@ -112,43 +111,8 @@ inline char* Two(char* p, unsigned v) {
     std::memcpy(p, &kDigitPairs[2 * (v % 100)], 2);
     return p + 2;
 }
-inline char* Three(char* p, unsigned v) {
-    p[0] = static_cast<char>('0' + v / 100 % 10);
-    return Two(p + 1, v % 100);
-}
 
 }  // namespace
-
-char* WriteSubSecondText(char* p, uint32_t rest) {
-    if constexpr (std::endian::native == std::endian::little) {
-        // The eight digits of `rest` (below 10^8) at once, one per byte of a
-        // 64-bit word, highest digit in the lowest byte: the two halves of
-        // four digits in 32-bit lanes, each split by 100 into 16-bit lanes,
-        // each of those split by 10 into bytes. The multiplications by 10486
-        // / 2^20 and 103 / 2^10 divide by 100 and 10 exactly in those ranges.
-        uint64_t x = (rest / 10'000) | (uint64_t{rest % 10'000} << 32);
-        uint64_t q = ((x * 10486) >> 20) & 0x0000007F0000007FULL;
-        x = q | ((x - q * 100) << 16);
-        q = ((x * 103) >> 10) & 0x000F000F000F000FULL;
-        x = (q | ((x - q * 10) << 8)) | 0x3030303030303030ULL;
-        // "ddd" 'm' "ddd" 'u' "dd" "0n".
-        const uint64_t first = (x & 0xFFFFFF) | (uint64_t{'m'} << 24) |
-                               ((x & 0xFFFFFF000000ULL) << 8) | (uint64_t{'u'} << 56);
-        const uint32_t second =
-            static_cast<uint32_t>(x >> 48) | (uint32_t{'0'} << 16) | (uint32_t{'n'} << 24);
-        std::memcpy(p, &first, 8);
-        std::memcpy(p + 8, &second, 4);
-        return p + 12;
-    }
-    p = Three(p, rest / 100'000);
-    *p++ = 'm';
-    p = Three(p, rest % 100'000 / 100);
-    *p++ = 'u';
-    p = Two(p, rest % 100);
-    *p++ = '0';
-    *p++ = 'n';
-    return p;
-}
 
 char* WriteRecordTimeText(char* out, int yymmdd, int64_t ticks) {
     int date = yymmdd;
@@ -212,12 +176,6 @@ void SaveProgress::Report(uint64_t done) {
         if (m_sink) m_sink->OnSaveReport(SaveReport::kProgress, percent);
     }
     m_nextAt = NextStepAt();
-}
-
-std::optional<SaveReport> NextSaveRecord(CaptureReader& file) {
-    const int rc = file.NextRecord();
-    if (rc == kQvrOk) return std::nullopt;
-    return rc == kQvrNotFound ? SaveReport::kCaptureEnd : SaveReport::kFailed;
 }
 
 }  // namespace qv

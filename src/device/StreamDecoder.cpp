@@ -1,6 +1,7 @@
 #include "device/StreamDecoder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -268,10 +269,30 @@ bool StreamDecoder::DropAtLimit() {
 }
 
 namespace {
-// By record kind (SD, RD, line change, event): its count lane, and the mask
-// of the line state a record of the kind sets.
-constexpr uint64_t kKindLane[4] = {1, uint64_t{1} << 16, uint64_t{1} << 32, uint64_t{1} << 48};
-constexpr uint8_t kLineChangeMask[4] = {0, 0, 0xFF, 0};
+// By the header byte of a data item: the count lane of its record's kind
+// (SD, RD, line change, event in 16-bit lanes 0..3), and the mask of the line
+// state it sets (all of it for a line change, nothing otherwise).
+struct HeaderTables {
+    std::array<uint64_t, 256> lane{};
+    std::array<uint8_t, 256> lineMask{};
+};
+constexpr HeaderTables kByHeader = [] {
+    HeaderTables t;
+    for (unsigned h = 0; h < 256; ++h) {
+        const unsigned kind = (h >> 5) & 3;
+        t.lane[h] = uint64_t{1} << (16 * kind);
+        t.lineMask[h] = kind == 2 ? 0xFF : 0;
+    }
+    return t;
+}();
+// Bit n of a byte moved to the low bit of byte n of a word.
+constexpr auto kSpreadBits = [] {
+    std::array<uint64_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned n = 0; n < 8; ++n)
+            if (b & (1u << n)) t[b] |= uint64_t{1} << (8 * n);
+    return t;
+}();
 }  // namespace
 
 size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
@@ -308,29 +329,24 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
         for (; i < blockEnd; ++i) {
             uint32_t item;  // header, value, 16-bit step: little-endian
             std::memcpy(&item, p + i * kShortItemSize, sizeof item);
-            const uint8_t header = static_cast<uint8_t>(item);
+            const uint32_t header = item & 0xFF;
             if (header < 0x80) {
                 other = true;
                 break;
             }
-            const uint8_t value = static_cast<uint8_t>(item >> 8);
             running += item >> 16;
             // The 8-byte record as ChunkWriter::AppendShort lays it out.
             const uint64_t record = (item & 0xFFFF) | (running << 16);
             std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
-            const unsigned kind = (header >> 5) & 3;
-            kindLanes += kKindLane[kind];
-            // The line bits a line change turns (none for other records);
-            // bit n of `changed` is added to the low bit of byte n. The mask
-            // comes from a table, so that the compiler keeps this free of
-            // branches; the line state takes the value under it.
-            const uint8_t mask = kLineChangeMask[kind];
-            const uint8_t before = lineState;
-            lineState = static_cast<uint8_t>((value & mask) | (lineState & ~mask));
-            const uint8_t changed = before ^ lineState;
-            bitLanes += (((changed * 0x0101010101010101ULL) & 0x8040201008040201ULL) +
-                         0x7F7F7F7F7F7F7F7FULL) >> 7 & 0x0101010101010101ULL;
-            if (kind == 3) [[unlikely]] {
+            kindLanes += kByHeader.lane[header];
+            // The line bits a line change turns (none for other records),
+            // each counted in its byte lane. Tables rather than tests keep
+            // this free of branches, which the line would mispredict.
+            const uint8_t changed = (lineState ^ (item >> 8)) & kByHeader.lineMask[header];
+            lineState ^= changed;
+            bitLanes += kSpreadBits[changed];
+            if (header >= 0xE0) [[unlikely]] {  // an event record
+                const uint8_t value = static_cast<uint8_t>(item >> 8);
                 const uint8_t changedEvents = eventByte ^ value;
                 eventBits[0] += (changedEvents & kEventSdBreak) ? 1 : 0;
                 eventBits[1] += (changedEvents & kEventRdBreak) ? 1 : 0;

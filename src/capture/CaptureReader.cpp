@@ -288,12 +288,6 @@ int CaptureReader::GetKindOrdinals(KindOrdinals& out) const {
     return kQvrOk;
 }
 
-int CaptureReader::GetCursor(CursorPosition& pos) const {
-    if (!HasRecord()) return kQvrNoRecord;
-    pos = {m_pairBase + m_cursor, SlotChunkNumber(m_cursor), SlotIndex(m_cursor)};
-    return kQvrOk;
-}
-
 int CaptureReader::GetHeaderByte(uint8_t& out) const {
     out = 0;
     if (!HasRecord()) return kQvrNoRecord;
@@ -417,12 +411,6 @@ int CaptureReader::GetRawRecord(std::vector<uint8_t>& out) const {
     if (UsesFrameRecords(m_protocol) && IsDataKind(HeaderKind(r[0])))
         len = FrameRecordSize(ReadLe16(r + 14));
     out.assign(r, r + len);
-    return kQvrOk;
-}
-
-int CaptureReader::GetFrame(CaptureFrame& out) const {
-    if (!HasRecord()) return kQvrNoRecord;
-    out.Assign(m_protocol, SlotRecord(m_cursor), SlotLineState(m_cursor));
     return kQvrOk;
 }
 

@@ -95,7 +95,12 @@ class CaptureReader {
 
     // --- the current record
     bool HasRecord() const { return m_cursor < PairCount(); }
-    int GetCursor(CursorPosition& pos) const;
+    // Inline, with GetFrame: long reads call both for every record.
+    int GetCursor(CursorPosition& pos) const {
+        if (!HasRecord()) return kQvrNoRecord;
+        pos = {m_pairBase + m_cursor, SlotChunkNumber(m_cursor), SlotIndex(m_cursor)};
+        return kQvrOk;
+    }
     int GetHeaderByte(uint8_t& out) const;
     int GetLineState(uint8_t& out) const;
     // ASYNC event records only; -14 for other protocols, 0 for other kinds.
@@ -112,7 +117,11 @@ class CaptureReader {
     // Copies the record's data or its raw bytes (header + payload).
     int GetData(std::vector<uint8_t>& out) const;
     int GetRawRecord(std::vector<uint8_t>& out) const;
-    int GetFrame(CaptureFrame& out) const;
+    int GetFrame(CaptureFrame& out) const {
+        if (!HasRecord()) return kQvrNoRecord;
+        out.Assign(m_protocol, SlotRecord(m_cursor), SlotLineState(m_cursor));
+        return kQvrOk;
+    }
 
     // --- movement
     int GoToFrame(uint64_t frame);

@@ -113,4 +113,27 @@ echo "qvtool decode: $(printf "%'d" "$stream_bytes") stream bytes to $(printf "%
 report "after" "$(min "${t_dec[@]}")" "$(min "${t_dd_dec[@]}")" "$((stream_bytes / 4))" items
 [ -n "$before" ] && report "before" "$(min "${t_dec_b[@]}")" "$(min "${t_dd_dec[@]}")" "$((stream_bytes / 4))" items
 [ -n "$before" ] && echo "Every CSV byte and every byte of the decoded capture is the same for both qvtools."
+
+# The Google Benchmark programs beside the qvtool, when they were built:
+# each measured against its own plain buffered write of the same bytes.
+bench=$(dirname "$(dirname "$(dirname "$qvtool")")")/bench
+ratio() {  # NAME BASELINE: real times from --benchmark_format=csv on stdin
+    awk -F, -v a="\"$1\"" -v b="\"$2\"" '
+        $1 == a { t = $3; u = $5 } $1 == b { p = $3 }
+        END { if (t && p) printf "  %-40s %9.3f %s, %5.1f %% of its plain write (%.3f %s)\n", a, t, u, 100 * p / t, p, u }'
+}
+if [ -x "$bench/qvr_bench" ]; then
+    echo "bench/qvr_bench (decoding 4 * 10^6 events in memory into chunk files):"
+    QVORT_BENCH_DIR="$dir/bench" "$bench/qvr_bench" --benchmark_format=csv 2>/dev/null >"$dir/qvr_bench.csv"
+    ratio "BM_DecodeToChunks/0/real_time" "BM_PlainBufferedWrite/real_time" <"$dir/qvr_bench.csv"
+    ratio "BM_DecodeToChunks/1/real_time" "BM_PlainBufferedWrite/real_time" <"$dir/qvr_bench.csv"
+    awk -F, '$1 ~ /DecodeToChunks\/0/ { printf "  %.1f M items/s nobody watching; ", $11 / 1e6 }
+             $1 ~ /DecodeToChunks\/1/ { printf "%.1f M items/s with a live ring\n", $11 / 1e6 }' "$dir/qvr_bench.csv"
+fi
+if [ -x "$bench/export_search_bench" ]; then
+    echo "bench/export_search_bench (the CSV export of the capture above):"
+    QVORT_BENCH_CAPTURE="$index" QVORT_BENCH_OUT="$dir/bench" "$bench/export_search_bench" \
+        --benchmark_filter='Csv|PlainWrite' --benchmark_format=csv 2>/dev/null >"$dir/export.csv"
+    ratio "BM_CsvExport/iterations:1" "BM_PlainWriteOfCsvBytes/iterations:1" <"$dir/export.csv"
+fi
 exit 0

@@ -28,7 +28,9 @@ big=$(ls "$work"/big/*/*.qvr | head -1)
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-build/src/qvsim --model QV-SZ2 --serial 20240001 --source synth:7 >/dev/null 2>&1 &
+# The instrument's clock is ten minutes off, so the start asks a question.
+build/src/qvsim --model QV-SZ2 --serial 20240001 --source synth:7 --clock-offset 600 \
+  >/dev/null 2>&1 &
 sim=$!
 app=
 cleanup() {
@@ -108,7 +110,21 @@ xdotool key Escape
 xdotool windowfocus --sync "$main"
 # Monitoring: start, live rows, pause, and stop with the capture reopened.
 xdotool key alt+m s
+# The clock question, answered "はい" with the mouse: the button sits at a
+# fixed distance from the message box's bottom-right corner.
+box=
+for _ in $(seq 50); do
+  box=$(xdotool search --onlyvisible --name "^QV-ORT" 2>/dev/null | grep -vx "$main" | tail -1 || true)
+  [ -n "$box" ] && break
+  sleep 0.2
+done
+[ -n "$box" ] || { echo "no start question" >&2; exit 1; }
+shot 08-start-question
+eval "$(xdotool getwindowgeometry --shell "$box")"
+xdotool mousemove $((X + WIDTH - 142)) $((Y + HEIGHT - 24)) click 1
 sleep 3
+# Without a window manager the keyboard does not return to the main window.
+xdotool windowfocus --sync "$main"
 shot 08-live-monitoring
 xdotool key alt+m p
 shot 09-paused

@@ -10,6 +10,8 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   fonts-ipafont-gothic qt6-translations-l10n
   xvfb x11-apps xdotool imagemagick poppler-utils
+  umockdev libumockdev-dev gir1.2-umockdev-1.0
+  tshark
 )
 
 missing=()
@@ -24,7 +26,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # tshark asks whether plain users may capture; answer no without a prompt.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" |
+    $SUDO debconf-set-selections
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 if [ "${1:-}" = "--deps-only" ]; then

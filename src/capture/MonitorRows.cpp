@@ -66,40 +66,54 @@ std::string CounterCellText(uint64_t value) {
     return num;
 }
 
-int MonitorRowFiller::Fill(const CaptureReader& file, MonitorRow& row) {
+void ComposeMonitorRow(const MonitorRowFacts& f, const LineNames& names, int line, int protocol,
+                       MonitorRow& row) {
     for (auto& cell : row)
         cell.clear();
-    uint8_t header = 0, state = 0;
-    int rc = file.GetHeaderByte(header);
-    if (rc != 0) return rc;
-    file.GetLineState(state);
-    uint64_t ticks = 0;
-    file.GetEndTime(row[kColDate], ticks);
-    if (!m_first) ++m_tr;
-    row[kColTr] = CounterCellText(m_tr);
-    RecordKind kind = HeaderKind(header);
-    bool logic = m_protocol == kProtocolLogic;
+    row[kColDate] = f.timeText;
+    row[kColTr] = CounterCellText(f.tr);
+    const RecordKind kind = HeaderKind(f.header);
+    const bool logic = protocol == kProtocolLogic;
     if (IsDataKind(kind) && !logic) {
-        bool sd = kind == RecordKind::kSdData;
-        uint64_t& count = sd ? m_sd : m_rd;
-        if (!m_first) ++count;
-        row[sd ? kColSd : kColRd] = CounterCellText(count);
-        row[kColErr] = ErrorText(header);
-        row[kColCh] = sd ? m_names[0] : m_names[1];
-        std::vector<uint8_t> data;
-        file.GetData(data);
-        if (!data.empty())
-            row[kColData] =
-                m_table.CellText(data[0], m_codes, sd ? DataDirection::kSd : DataDirection::kRd);
+        const bool sd = kind == RecordKind::kSdData;
+        row[sd ? kColSd : kColRd] = CounterCellText(sd ? f.sd : f.rd);
+        row[kColErr] = ErrorText(f.header);
+        row[kColCh] = sd ? names[0] : names[1];
+        row[kColData] = f.dataText;
     } else if (kind == RecordKind::kEvent && !logic) {
-        uint8_t value = 0;
+        row[kColData] = EventText(f.eventByte);
+    } else {
+        row[kColData] = LineStateText(names, line, logic, f.lineState, f.header);
+    }
+}
+
+int MonitorRowFiller::Fill(const CaptureReader& file, MonitorRow& row) {
+    MonitorRowFacts f;
+    int rc = file.GetHeaderByte(f.header);
+    if (rc != 0) return rc;
+    file.GetLineState(f.lineState);
+    uint64_t ticks = 0;
+    file.GetEndTime(f.timeText, ticks);
+    if (!m_first) ++m_tr;
+    f.tr = m_tr;
+    const RecordKind kind = HeaderKind(f.header);
+    // LOGIC rows show neither characters nor counts.
+    if (m_protocol != kProtocolLogic && (IsDataKind(kind) || kind == RecordKind::kEvent)) {
         std::vector<uint8_t> data;
         file.GetData(data);
-        if (!data.empty()) value = data[0];
-        row[kColData] = EventText(value);
-    } else {
-        row[kColData] = LineStateText(m_names, m_line, logic, state, header);
+        if (IsDataKind(kind)) {
+            const bool sd = kind == RecordKind::kSdData;
+            if (!m_first) ++(sd ? m_sd : m_rd);
+            if (!data.empty())
+                f.dataText = m_table.CellText(data[0], m_codes,
+                                              sd ? DataDirection::kSd : DataDirection::kRd);
+        } else if (!data.empty()) {
+            f.eventByte = data[0];
+        }
     }
+    f.sd = m_sd;
+    f.rd = m_rd;
+    ComposeMonitorRow(f, m_names, m_line, m_protocol, row);
     m_first = false;
     return 0;
 }

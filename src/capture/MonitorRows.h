@@ -37,6 +37,20 @@ std::string CounterCellText(uint64_t value);
 enum MonitorColumn { kColDate, kColTr, kColSd, kColRd, kColErr, kColCh, kColData, kMonitorColumns };
 using MonitorRow = std::array<std::string, kMonitorColumns>;
 
+// What a row shows of one record, wherever the record comes from (a stored
+// capture or a running monitor's newest records).
+struct MonitorRowFacts {
+    uint8_t header = 0;      // kind and error bits
+    uint8_t lineState = 0;   // line state in force (line-change rows)
+    uint8_t eventByte = 0;   // event rows
+    std::string timeText;    // "YY/MM/DD hh:mm:ss mmmmuuuTTn"
+    uint64_t tr = 0, sd = 0, rd = 0;
+    std::string dataText;    // a data row's character in the chosen code
+};
+// The one layout of a Monitor row: which facts go to which cell by kind.
+void ComposeMonitorRow(const MonitorRowFacts& facts, const LineNames& names, int line,
+                       int protocol, MonitorRow& row);
+
 // Fills rows from a reader, keeping the running TR/SD/RD counts and the
 // per-direction JIS7 shift state from one row to the next.
 class MonitorRowFiller {

@@ -8,15 +8,29 @@
 
 namespace qv {
 
-uint64_t AsyncCharTiming::CharTicks(bool sd) const {
+int AsyncCharTiming::Bits() const {
+    return dataLen + stopBit / 10 + 1 + (parity > 0 ? 1 : 0);
+}
+
+double AsyncCharTiming::Rate(bool sd) const {
     double rate = sd ? sdBaud : rdBaud;
     if (sdBaud == 0 && rdBaud == 0) {
         int cr = sd ? sdClockRate : rdClockRate;
         rate = frequency / (cr == 1 ? 16 : cr == 2 ? 32 : cr == 3 ? 64 : 1);
     }
+    return rate > 0 ? rate : 0;
+}
+
+double AsyncCharTiming::BitTicks(bool sd) const {
+    const double rate = Rate(sd);
+    return rate > 0 ? 100'000'000.0 / rate : 0;
+}
+
+uint64_t AsyncCharTiming::CharTicks(bool sd) const {
+    const double rate = Rate(sd);
     if (!(rate > 0)) return 0;  // no rate: no character time, never a division by 0
-    int bits = dataLen + stopBit / 10 + 1 + (parity > 0 ? 1 : 0);
-    double ticks = (bits - 0.5) / rate * 100'000'000.0;
+    // The stamp is taken half a bit before the character's end.
+    double ticks = (Bits() - 0.5) / rate * 100'000'000.0;
     if (!(ticks > 0) || ticks > static_cast<double>(kTicksPerDay)) return 0;
     return static_cast<uint64_t>(ticks);
 }

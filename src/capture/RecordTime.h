@@ -22,6 +22,12 @@ struct AsyncCharTiming {
 
     // 0 when the rate is unknown (no baud rate and no frequency).
     uint64_t CharTicks(bool sd) const;
+    // Bits of one character on the line: start, data, parity and stop bits.
+    int Bits() const;
+    // One bit, in ticks; 0 when the rate is unknown.
+    double BitTicks(bool sd) const;
+    // Bits per second of the direction; 0 when unknown.
+    double Rate(bool sd) const;
 };
 
 // A date (YYMMDD as a number) and a signed time of day in ticks, normalised

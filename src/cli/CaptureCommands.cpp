@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 
+#include "capture/MarkList.h"
 #include "capture/MonitorRows.h"
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CaptureWalk.h"
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
@@ -18,10 +21,117 @@ namespace qv::cli {
 
 namespace {
 
-void PrintInfo(const std::string& capture) {
+constexpr const char* kCountNames[] = {
+    "SD data",    "RD data",     "line changes",     "events",          "RS changes",
+    "CS changes", "ER changes",  "DR changes",       "CD changes",      "CI changes",
+    "IN changes", "OUT changes", "SD break changes", "RD break changes"};
+constexpr const char* kCountKeys[] = {
+    "sd_data",    "rd_data",    "line_changes", "events",     "rs_changes",
+    "cs_changes", "er_changes", "dr_changes",   "cd_changes", "ci_changes",
+    "in_changes", "out_changes", "sd_break_changes", "rd_break_changes"};
+constexpr const char* kProtocolNames[] = {"ASYNC", "SYNC", "HDLC", "LOGIC"};
+
+// info as JSON, or as CSV rows "field,value" (lists numbered: mark.1.time).
+void PrintInfoStructured(CaptureReader& file, OutputFormat format) {
+    MonitorSettings m;
+    SamplingSettings s;
+    file.GetMonitorSettings(m, s);
+    std::string start, end;
+    file.GetCaptureStartText(start);
+    file.GetCaptureEndText(end);
+    LocalCalendar cal;
+    OutputBuffer out;
+    JsonWriter j(out.Text());
+    CsvLine csv(out.Text());
+    const bool json = format == OutputFormat::kJson;
+    auto field = [&](const std::string& key, const std::string& value, bool null = false) {
+        if (json) {
+            j.Key(key);
+            null ? j.Null() : j.String(value);
+        } else {
+            csv.Field(key).Field(value).End();
+        }
+    };
+    auto number = [&](const std::string& key, uint64_t value) {
+        if (json)
+            j.Field(key, value);
+        else
+            csv.Field(key).UInt(value).End();
+    };
+    auto iso = [&](const std::string& key, const std::string& text) {
+        const std::string t = IsoOfRecordTime(cal, text);
+        field(key, t, t.empty());
+    };
+    if (json)
+        j.BeginObject();
+    else
+        out.Text() += "field,value\n";
+    field("capture", file.GetIndexPath());
+    field("protocol", kProtocolNames[(m.Protocol / 16) & 3]);
+    field("line_format", LineSummary(m));
+    if (json) {
+        j.Field("sd_baudrate", m.SD_Baudrate).Field("rd_baudrate", m.RD_Baudrate);
+        j.Field("data_bits", static_cast<int64_t>(m.DataLen));
+    } else {
+        csv.Field("sd_baudrate").Number(m.SD_Baudrate).End();
+        csv.Field("rd_baudrate").Number(m.RD_Baudrate).End();
+        csv.Field("data_bits").UInt(m.DataLen).End();
+    }
+    iso("start", start);
+    iso("end", end);
+    number("chunks", file.GetChunkCount());
+    number("records", file.GetTotalRecords());
+    if (json) j.Key("counts").BeginObject();
+    for (int k = kCountSd; k <= kCountEventBit6Changes; ++k)
+        number(json ? kCountKeys[k - kCountSd] : std::string("counts.") + kCountKeys[k - kCountSd],
+               file.GetTotal(k));
+    if (json) j.EndObject().Key("missing_chunks").BeginArray();
+    for (uint32_t c = 1, n = 0; c <= file.GetChunkCount(); ++c) {
+        if (PathExists(file.ChunkPath(c))) continue;
+        const uint64_t to =
+            c < file.GetChunkCount() ? file.ChunkFirstFrame(c + 1) : file.GetTotalRecords();
+        const std::string p = "missing." + std::to_string(++n) + ".";
+        if (json) j.BeginObject();
+        field(json ? "file" : p + "file", file.ChunkPath(c));
+        number(json ? "first_record" : p + "first_record", file.ChunkFirstFrame(c) + 1);
+        number(json ? "last_record" : p + "last_record", to);
+        if (json) j.EndObject();
+    }
+    if (json) j.EndArray().Key("marks").BeginArray();
+    for (const auto& mark : ReadMarks(file)) {
+        const std::string p = "mark." + std::to_string(mark.number) + ".";
+        if (json) j.BeginObject().Field("mark", static_cast<int64_t>(mark.number));
+        iso(json ? "time" : p + "time", mark.timeText);
+        number(json ? "chunk" : p + "chunk", mark.chunk);
+        field(json ? "comment" : p + "comment", mark.comment);
+        if (json) j.EndObject();
+    }
+    if (json) j.EndArray().Key("trigger_records").BeginArray();
+    for (const auto& t : ReadTriggerRecords(file.GetIndexPath())) {
+        const std::string p = "trigger." + std::to_string(t.number) + ".";
+        const int date = static_cast<int>(ParseLeadingInt(DateFieldText(t.event.date)));
+        const std::string when = cal.Iso(LineTicks(DayIndexOf(date), static_cast<int64_t>(t.event.time)));
+        if (json) j.BeginObject().Field("number", static_cast<int64_t>(t.number));
+        field(json ? "time" : p + "time", when);
+        number(json ? "chunk" : p + "chunk", t.event.chunk);
+        number(json ? "code" : p + "code", static_cast<uint64_t>(t.event.code));
+        if (json)
+            j.Field("memory_full", t.event.code == kTriggerCodeMemoryOverflow).EndObject();
+    }
+    if (json) {
+        j.EndArray().EndObject();
+        j.End();
+    }
+}
+
+void PrintInfo(const std::string& capture, OutputFormat format) {
     AppContext cmn;
     CaptureReader file(cmn);
     OpenOrFail(file, capture);
+    if (format != OutputFormat::kText) {
+        PrintInfoStructured(file, format);
+        return;
+    }
     MonitorSettings m;
     SamplingSettings s;
     file.GetMonitorSettings(m, s);
@@ -45,12 +155,8 @@ void PrintInfo(const std::string& capture) {
         std::printf("Missing:     %s (records %" PRIu64 " to %" PRIu64 ")\n",
                     file.ChunkPath(c).c_str(), file.ChunkFirstFrame(c) + 1, to);
     }
-    static constexpr const char* kNames[] = {
-        "SD data",    "RD data",     "line changes",     "events",          "RS changes",
-        "CS changes", "ER changes",  "DR changes",       "CD changes",      "CI changes",
-        "IN changes", "OUT changes", "SD break changes", "RD break changes"};
     for (int k = kCountSd; k <= kCountEventBit6Changes; ++k)
-        std::printf("  %-17s %" PRIu64 "\n", kNames[k - kCountSd], file.GetTotal(k));
+        std::printf("  %-17s %" PRIu64 "\n", kCountNames[k - kCountSd], file.GetTotal(k));
     std::cout << "Marks:\n";
     for (int n = 1; n <= 5; ++n) {
         uint32_t chunk = 0;
@@ -86,10 +192,115 @@ struct ListOptions {
     std::string time;
     uint64_t count = 20;
     std::string code = "HEX";
+    bool delta = false;
+    std::string format = "text";
 };
+
+const char* KindName(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::kSdData:
+            return "SD";
+        case RecordKind::kRdData:
+            return "RD";
+        case RecordKind::kLineChange:
+            return "lines";
+        default:
+            return "event";
+    }
+}
+
+// The time since the previous record of the same kind (SD, RD, line change,
+// event), by their end times. The record before the listing's first one of
+// a kind is looked up once, so the column is right from the first row.
+class DeltaColumn {
+  public:
+    std::optional<int64_t> Of(CaptureReader& file, RecordKind kind, int64_t end) {
+        const size_t k = static_cast<size_t>(kind);
+        if (!m_looked[k]) {
+            m_looked[k] = true;
+            m_prev[k] = LookBack(file, kind);
+        }
+        std::optional<int64_t> d;
+        if (m_prev[k]) d = end - *m_prev[k];
+        m_prev[k] = end;
+        return d;
+    }
+    static std::string Text(std::optional<int64_t> d) {
+        if (!d) return "-";
+        char t[32];
+        std::snprintf(t, sizeof t, "%.8f", static_cast<double>(*d) / 1e8);
+        return t;
+    }
+
+  private:
+    static std::optional<int64_t> LookBack(CaptureReader& file, RecordKind kind) {
+        static constexpr int kJump[] = {kJumpSd, kJumpRd, kJumpLineChange, kJumpEvent};
+        CursorPosition here;
+        if (file.GetCursor(here) != kQvrOk) return std::nullopt;
+        std::optional<int64_t> t;
+        if (file.PrevOfType(kJump[static_cast<size_t>(kind)]) == kQvrOk) t = EndOf(file);
+        file.GoToFrame(here.frame);
+        return t;
+    }
+
+  public:
+    static int64_t EndOf(const CaptureReader& file) {
+        DayTime start, end;
+        file.GetDayTimes(start, end);
+        return LineTicks(DayIndexOf(end.date), static_cast<int64_t>(end.ticks));
+    }
+
+  private:
+    std::array<bool, 4> m_looked{};
+    std::array<std::optional<int64_t>, 4> m_prev{};
+};
+
+// One record as a JSON object or a CSV line.
+void StructuredRow(CaptureReader& file, OutputFormat format, bool withDelta, JsonWriter& json,
+                   std::string& out, LocalCalendar& cal, CaptureFrame& frame,
+                   std::optional<int64_t> delta) {
+    CursorPosition pos;
+    file.GetCursor(pos);
+    file.GetFrame(frame);
+    DayTime start, end;
+    file.GetDayTimes(start, end);
+    const int64_t a = LineTicks(DayIndexOf(start.date), static_cast<int64_t>(start.ticks));
+    const int64_t b = LineTicks(DayIndexOf(end.date), static_cast<int64_t>(end.ticks));
+    const RecordKind kind = frame.Kind();
+    std::string data, errors, event;
+    if (IsDataKind(kind) && file.GetProtocol() != kProtocolLogic) {
+        AppendHexBytes(data, frame.Data());
+        errors = ErrorNames(RecordErrors(file.GetProtocol(), frame.Header()));
+    }
+    if (kind == RecordKind::kEvent && file.GetProtocol() == kProtocolAsync) {
+        if (frame.Value() & kEventSdBreak) event = "SD_BREAK";
+        if (frame.Value() & kEventRdBreak) event += event.empty() ? "RD_BREAK" : " RD_BREAK";
+    }
+    const std::string lines = LineNamesOn(frame.LineState());
+    if (format == OutputFormat::kJson) {
+        json.BeginObject().Field("record", pos.frame + 1);
+        json.Key("start").String(cal.Iso(a));
+        json.Key("end").String(cal.Iso(b));
+        json.Field("kind", std::string_view(KindName(kind)));
+        json.Field("data", data).Field("errors", errors).Field("lines", lines);
+        json.Field("event", event);
+        if (withDelta) {
+            json.Key("delta_ns");
+            delta ? json.Int(*delta * 10) : json.Null();
+        }
+        json.EndObject();
+        return;
+    }
+    CsvLine line(out);
+    line.UInt(pos.frame + 1).Field(cal.Iso(a)).Field(cal.Iso(b)).Field(KindName(kind));
+    line.Field(data).Field(errors).Field(lines).Field(event);
+    if (withDelta) delta ? line.Int(*delta * 10) : line.Empty();
+    line.End();
+}
 
 void List(const ListOptions& o) {
     int code = CodeNumber(o.code);
+    const OutputFormat format = FormatOf(o.format);
     AppContext cmn;
     CaptureReader file(cmn);
     OpenOrFail(file, o.capture);
@@ -116,22 +327,47 @@ void List(const ListOptions& o) {
     MonitorRowFiller filler(cmn.GetCodeTable(), names, m.Line, file.GetProtocol(), code);
     filler.Begin(file);
     bool logic = file.GetProtocol() == kProtocolLogic;
-    if (logic)
-        std::printf("%-30s %10s  %s\n", "DATE", "TR", "DATA");
+    OutputBuffer out;
+    JsonWriter json(out.Text());
+    LocalCalendar cal;
+    CaptureFrame frame;
+    DeltaColumn deltas;
+    const std::string deltaHead = o.delta ? " DELTA(s)   " : "";
+    if (format == OutputFormat::kJson)
+        json.BeginArray();
+    else if (format == OutputFormat::kCsv)
+        out.Text() += std::string("record,start,end,kind,data,errors,lines,event") +
+                      (o.delta ? ",delta_ns" : "") + "\n";
+    else if (logic)
+        std::printf("%-30s %10s %s %s\n", "DATE", "TR", deltaHead.c_str(), "DATA");
     else
-        std::printf("%-30s %10s %10s %10s %-3s %-4s %s\n", "DATE", "TR", names[0].c_str(),
-                    names[1].c_str(), "ERR", "CH", "DATA");
+        std::printf("%-30s %10s %s%10s %10s %-3s %-4s %s\n", "DATE", "TR", deltaHead.c_str(),
+                    names[0].c_str(), names[1].c_str(), "ERR", "CH", "DATA");
     MonitorRow row;
     bool gap = false;
     for (uint64_t i = 0; o.count == 0 || i < o.count; ++i) {
-        if (filler.Fill(file, row) != 0) break;
-        if (logic)
-            std::printf("%-30s %10s  %s\n", row[kColDate].c_str(), row[kColTr].c_str(),
-                        row[kColData].c_str());
-        else
-            std::printf("%-30s %10s %10s %10s %-3s %-4s %s\n", row[kColDate].c_str(),
-                        row[kColTr].c_str(), row[kColSd].c_str(), row[kColRd].c_str(),
-                        row[kColErr].c_str(), row[kColCh].c_str(), row[kColData].c_str());
+        std::optional<int64_t> delta;
+        if (o.delta) {
+            uint8_t header = 0;
+            file.GetHeaderByte(header);
+            delta = deltas.Of(file, HeaderKind(header), DeltaColumn::EndOf(file));
+        }
+        if (format != OutputFormat::kText) {
+            StructuredRow(file, format, o.delta, json, out.Text(), cal, frame, delta);
+            out.Step();
+        } else {
+            if (filler.Fill(file, row) != 0) break;
+            std::string d = o.delta ? DeltaColumn::Text(delta) : "";
+            if (o.delta) d.resize(std::max<size_t>(d.size(), 11), ' '), d += ' ';
+            if (logic)
+                std::printf("%-30s %10s %s %s\n", row[kColDate].c_str(), row[kColTr].c_str(),
+                            d.c_str(), row[kColData].c_str());
+            else
+                std::printf("%-30s %10s %s%10s %10s %-3s %-4s %s\n", row[kColDate].c_str(),
+                            row[kColTr].c_str(), d.c_str(), row[kColSd].c_str(),
+                            row[kColRd].c_str(), row[kColErr].c_str(), row[kColCh].c_str(),
+                            row[kColData].c_str());
+        }
         int rc = file.NextRecord();
         // A chunk that cannot be read is a gap, said where it is; the
         // listing goes on with the chunks after it.
@@ -140,6 +376,7 @@ void List(const ListOptions& o) {
             const uint64_t from = file.ChunkFirstFrame(bad);
             const uint64_t to = bad < file.GetChunkCount() ? file.ChunkFirstFrame(bad + 1)
                                                             : file.GetTotalRecords();
+            out.Flush();
             std::fflush(stdout);
             std::fprintf(stderr, "qvtool: %s: %s: records %llu to %llu are missing\n",
                          file.ChunkPath(bad).c_str(), ReaderError(rc).c_str(),
@@ -155,6 +392,11 @@ void List(const ListOptions& o) {
         }
         if (rc != kQvrOk) break;
     }
+    if (format == OutputFormat::kJson) {
+        json.EndArray();
+        json.End();
+    }
+    out.Flush();
     if (gap) throw CommandError{kExitFailure, "the listing has gaps where chunk files are missing"};
 }
 
@@ -164,8 +406,10 @@ void AddCaptureCommands(CLI::App& app) {
     auto* info = app.add_subcommand(
         "info", "Show a capture's settings, times, totals, marks and trigger records");
     auto capture = std::make_shared<std::string>();
+    auto infoFormat = std::make_shared<std::string>("text");
     info->add_option("CAPTURE", *capture, "The capture's .qvr index or its folder")->required();
-    info->callback([capture] { PrintInfo(*capture); });
+    AddFormatOption(*info, *infoFormat);
+    info->callback([capture, infoFormat] { PrintInfo(*capture, FormatOf(*infoFormat)); });
 
     auto* list = app.add_subcommand(
         "list", "List a capture's records, one line each, as the Monitor window shows them");
@@ -179,6 +423,10 @@ void AddCaptureCommands(CLI::App& app) {
     list->add_option("--count", o->count, "Records to list (0: to the end)")->capture_default_str();
     list->add_option("--code", o->code, "Data code: HEX ASCII JIS7 JIS8 EBCDIC SJIS")
         ->capture_default_str();
+    list->add_flag("--delta", o->delta,
+                   "Add the time since the previous record of the same direction (SD, RD, line "
+                   "change, event)");
+    AddFormatOption(*list, o->format);
     list->callback([o] { List(*o); });
 }
 

@@ -28,5 +28,7 @@ void AddSearchCommands(CLI::App& app);
 void AddExportCommands(CLI::App& app);
 void AddPrintCommands(CLI::App& app);
 void AddRecoverCommands(CLI::App& app);
+// messages, stats.
+void AddTrafficCommands(CLI::App& app);
 
 }  // namespace qv::cli

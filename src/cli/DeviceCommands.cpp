@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/CaptureWalk.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/Prompt.h"
@@ -16,8 +17,43 @@ namespace qv::cli {
 
 namespace {
 
-void PrintRows(const UnitList& list, bool all) {
+// The unit rows as JSON or CSV: attached and selected as plain words.
+void PrintRowsStructured(const std::vector<UnitRow>& rows, OutputFormat format) {
+    OutputBuffer out;
+    JsonWriter j(out.Text());
+    if (format == OutputFormat::kJson)
+        j.BeginArray();
+    else
+        out.Text() += "model,serial,name,attached,access,selected\n";
+    for (const auto& r : rows) {
+        // " ◎" is this copy's selection, " ○" another copy's.
+        const std::string selected = r.selectedMark.empty()                   ? ""
+                                     : r.selectedMark.find("◎") != std::string::npos ? "here"
+                                                                                     : "other";
+        const bool attached = !r.attachedMark.empty() || r.noAccess;
+        if (format == OutputFormat::kJson) {
+            j.BeginObject().Field("model", r.model).Field("serial", r.serial).Field("name", r.name);
+            j.Field("attached", attached).Field("access", !r.noAccess);
+            j.Field("selected", selected).EndObject();
+        } else {
+            CsvLine line(out.Text());
+            line.Field(r.model).Field(r.serial).Field(r.name).Field(attached ? "yes" : "no");
+            line.Field(r.noAccess ? "no" : "yes").Field(selected).End();
+        }
+    }
+    if (format == OutputFormat::kJson) {
+        j.EndArray();
+        j.End();
+    }
+}
+
+void PrintRows(const UnitList& list, bool all, OutputFormat format) {
     auto rows = list.Rows(all);
+    if (format != OutputFormat::kText) {
+        PrintRowsStructured(rows, format);
+        if (!list.Inaccessible().empty()) std::fprintf(stderr, "%s\n", kNoAccessHint);
+        return;
+    }
     std::printf("%-7s %-8s %-20s %-4s %s\n", "型番", "シリアル番号", "名前", "接続", "選択");
     for (const auto& r : rows)
         std::printf("%-7s %-8s %-20s %-4s %s\n", r.model.c_str(), r.serial.c_str(), r.name.c_str(),
@@ -66,14 +102,16 @@ void AddDeviceCommands(CLI::App& app) {
     // --- units
     auto* units = app.add_subcommand("units", "List the instruments seen, choose one, name one");
     static bool all = false;
+    static std::string unitsFormat = "text";
     units->add_flag("--all", all, "include units not attached now");
+    AddFormatOption(*units, unitsFormat);
     units->require_subcommand(0, 1);
     units->callback([units] {
         if (!units->get_subcommands().empty()) return;
         UnitList list(SelectedUnitFromFile());
         list.Reload(CreateDeviceObject().get());
         WarnRefused(list);
-        PrintRows(list, all);
+        PrintRows(list, all, FormatOf(unitsFormat));
     });
 
     static std::string selSerial;
@@ -131,8 +169,10 @@ void AddDeviceCommands(CLI::App& app) {
     // --- status
     static bool extended = false;
     static std::string unitSerial;
+    static std::string statusFormat = "text";
     auto* status = app.add_subcommand("status", "Show the selected instrument's unit information");
     status->add_flag("--extended", extended, "also the firmware and card memory rows");
+    AddFormatOption(*status, statusFormat);
     status->add_option("--unit", unitSerial, "this unit instead of the selected one");
     status->callback([] {
         auto dev = Open(StatusUse::kUnitInfo, unitSerial);
@@ -140,6 +180,26 @@ void AddDeviceCommands(CLI::App& app) {
         std::vector<StatusRow> rows;
         if (ReadStatusRows(cmd, dev->GetDeviceRelease(), extended, rows) != 0)
             throw CommandError{kExitFailure, kMsgParamFailed};
+        const OutputFormat format = FormatOf(statusFormat);
+        if (format != OutputFormat::kText) {
+            OutputBuffer out;
+            JsonWriter j(out.Text());
+            if (format == OutputFormat::kJson)
+                j.BeginArray();
+            else
+                out.Text() += "label,value\n";
+            for (const auto& r : rows) {
+                if (format == OutputFormat::kJson)
+                    j.BeginObject().Field("label", r.label).Field("value", r.value).EndObject();
+                else
+                    CsvLine(out.Text()).Field(r.label).Field(r.value).End();
+            }
+            if (format == OutputFormat::kJson) {
+                j.EndArray();
+                j.End();
+            }
+            return;
+        }
         std::printf("%s\n", extended ? "本体情報 [拡張] " : "本体情報");
         for (const auto& r : rows)
             std::printf("%s\t%s\n", r.label.c_str(), r.value.c_str());

@@ -9,6 +9,7 @@
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
 #include "cli/Commands.h"
+#include "cli/PcapngSave.h"
 #include "cli/RangeArgs.h"
 #include "core/FileUtil.h"
 #include "core/AppContext.h"
@@ -25,6 +26,8 @@ struct SaveOptions {
     std::string out;
     bool csv = false;
     bool overwrite = false;
+    std::string pcapng;
+    MessageArgs message;
 };
 
 // Shows a progress bar on a terminal and keeps the ending.
@@ -52,6 +55,11 @@ class SaveSink : public ISaveReport {
 };
 
 void Save(const SaveOptions& o) {
+    if (!o.pcapng.empty()) {
+        SavePcapng(PcapngArgs{o.capture, o.range, o.message, o.pcapng, o.overwrite});
+        return;
+    }
+    if (o.out.empty()) throw CommandError{kExitUsage, "give --out FOLDER or --pcapng FILE"};
     AppContext cmn;
     CaptureReader file(cmn);
     OpenOrFail(file, o.capture);
@@ -109,14 +117,23 @@ void Save(const SaveOptions& o) {
 
 void AddExportCommands(CLI::App& app) {
     auto* save = app.add_subcommand(
-        "save", "Save a time range of a capture as a new capture, or as CSV files (--csv)");
+        "save",
+        "Save a time range of a capture as a new capture, as CSV files (--csv) or as a pcapng "
+        "file (--pcapng)");
     auto o = std::make_shared<SaveOptions>();
     save->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")->required();
     AddRangeOptions(*save, o->range);
-    save->add_option("--out", o->out, "Destination folder (made when missing)")->required();
-    save->add_flag("--csv", o->csv, "Write CSV files 1.csv, 2.csv, ... instead of a capture");
+    auto* out = save->add_option("--out", o->out, "Destination folder (made when missing)");
+    auto* csv =
+        save->add_flag("--csv", o->csv, "Write CSV files 1.csv, 2.csv, ... instead of a capture");
     save->add_flag("--overwrite", o->overwrite,
-                   "Replace a capture the destination folder already holds");
+                   "Replace a capture the destination folder already holds, or the pcapng file");
+    save->add_option("--pcapng", o->pcapng,
+                     "Write a pcapng file (- for standard output): one packet per message, "
+                     "RTAC serial link type, for Wireshark and tshark")
+        ->excludes(out)
+        ->excludes(csv);
+    AddMessageOptions(*save, o->message, true);
     save->callback([o] { Save(*o); });
 }
 

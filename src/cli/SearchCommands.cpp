@@ -12,8 +12,10 @@
 #include "capture/CaptureReader.h"
 #include "capture/SearchWorker.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CaptureWalk.h"
 #include "cli/Commands.h"
 #include "core/AppContext.h"
+#include "core/CaptureIndexText.h"
 
 namespace qv::cli {
 
@@ -26,6 +28,48 @@ struct SearchOptions {
     std::string from;
     uint64_t frame = 0;  // 1-based; 0: not given
     bool backward = false;
+    bool all = false;
+    std::string format = "text";
+};
+
+// A found record in the chosen format; JSON objects go into an array with
+// --all.
+class MatchPrinter {
+  public:
+    MatchPrinter(OutputFormat format, bool list) : m_format(format), m_list(list), m_json(m_out.Text()) {
+        if (m_format == OutputFormat::kCsv) m_out.Text() += "record,time,time_text\n";
+        if (m_format == OutputFormat::kJson && m_list) m_json.BeginArray();
+    }
+    void Add(const SearchResult& r) {
+        if (m_format == OutputFormat::kText) {
+            std::printf("%s  frame %" PRIu64 "\n", r.timeText.c_str(), r.frame + 1);
+            std::fflush(stdout);
+            return;
+        }
+        const std::string iso = IsoOfRecordTime(m_calendar, r.timeText);
+        if (m_format == OutputFormat::kJson) {
+            m_json.BeginObject().Field("record", r.frame + 1).Field("time", iso);
+            m_json.Field("time_text", r.timeText).EndObject();
+            if (!m_list) m_json.End();
+        } else {
+            CsvLine(m_out.Text()).UInt(r.frame + 1).Field(iso).Field(r.timeText).End();
+        }
+        m_out.Step();
+    }
+    void End() {
+        if (m_format == OutputFormat::kJson && m_list) {
+            m_json.EndArray();
+            m_json.End();
+        }
+        m_out.Flush();
+    }
+
+  private:
+    OutputFormat m_format;
+    bool m_list;
+    OutputBuffer m_out;
+    JsonWriter m_json;
+    LocalCalendar m_calendar;
 };
 
 std::vector<std::string> SplitList(const std::string& text) {
@@ -107,6 +151,30 @@ class SearchSink : public ISearchReport {
     bool m_tty = ::isatty(2) != 0;
 };
 
+// Every match, one search after another, each starting after the last
+// match; in this thread, on one reader.
+void SearchAll(CaptureReader& file, const SearchCondition& c, SearchStart start,
+               SearchDirection direction, MatchPrinter& printer) {
+    SearchSink sink;
+    std::atomic<bool> cancel{false};
+    uint64_t found = 0;
+    for (;;) {
+        const SearchResult r = RunSearch(file, c, start, direction, &sink, cancel);
+        if (r.report != SearchReport::kFound) {
+            printer.End();
+            if (r.report == SearchReport::kBadParameters)
+                throw CommandError{kExitUsage, std::string(kSearchBadParametersMessage)};
+            if (r.report == SearchReport::kError) throw CommandError{kExitFailure, ReaderError(r.code)};
+            if (found == 0) throw CommandError{kExitFailure, std::string(kSearchNotFoundMessage)};
+            return;
+        }
+        ++found;
+        printer.Add(r);
+        start.from = SearchFrom::kCurrent;
+        start.frame = r.frame;
+    }
+}
+
 void Search(const SearchOptions& o) {
     SearchCondition c = BuildCondition(o);
     AppContext cmn;
@@ -129,6 +197,12 @@ void Search(const SearchOptions& o) {
     } else {
         start.from = SearchFrom::kFirst;
     }
+    MatchPrinter printer(FormatOf(o.format), o.all);
+    if (o.all) {
+        SearchAll(file, c, start,
+                  o.backward ? SearchDirection::kBackward : SearchDirection::kForward, printer);
+        return;
+    }
     SearchSink sink;
     SearchWorker worker(sink);
     worker.Start(file.GetIndexPath(), c, start,
@@ -137,7 +211,8 @@ void Search(const SearchOptions& o) {
     const SearchResult& r = sink.result;
     switch (r.report) {
         case SearchReport::kFound:
-            std::printf("%s  frame %" PRIu64 "\n", r.timeText.c_str(), r.frame + 1);
+            printer.Add(r);
+            printer.End();
             return;
         case SearchReport::kNotFound:
             throw CommandError{kExitFailure, std::string(kSearchNotFoundMessage)};
@@ -168,10 +243,37 @@ void Mark(const std::string& capture, int n, uint64_t frame) {
         if (m.number == n) std::printf("M%d  %s\n", n, m.timeText.c_str());
 }
 
-void Marks(const std::string& capture) {
+void Marks(const std::string& capture, OutputFormat format) {
     AppContext cmn;
     CaptureReader file(cmn);
     OpenOrFail(file, capture);
+    if (format != OutputFormat::kText) {
+        OutputBuffer out;
+        JsonWriter j(out.Text());
+        LocalCalendar cal;
+        if (format == OutputFormat::kJson)
+            j.BeginArray();
+        else
+            out.Text() += "mark,time,time_text,chunk,kind,comment\n";
+        for (const auto& m : ReadMarks(file)) {
+            const std::string iso = IsoOfRecordTime(cal, m.timeText);
+            const std::string kind(SignalName(m.kind).value_or(""));
+            if (format == OutputFormat::kJson) {
+                j.BeginObject().Field("mark", static_cast<int64_t>(m.number)).Field("time", iso);
+                j.Field("time_text", m.timeText).Field("chunk", static_cast<uint64_t>(m.chunk));
+                j.Field("kind", kind).Field("comment", m.comment).EndObject();
+            } else {
+                CsvLine line(out.Text());
+                line.Int(m.number).Field(iso).Field(m.timeText).UInt(m.chunk).Field(kind);
+                line.Field(m.comment).End();
+            }
+        }
+        if (format == OutputFormat::kJson) {
+            j.EndArray();
+            j.End();
+        }
+        return;
+    }
     for (const auto& m : ReadMarks(file))
         std::printf("M%d  %s  chunk %u  %s\n", m.number, m.timeText.c_str(), m.chunk,
                     m.comment.c_str());
@@ -197,6 +299,8 @@ void AddSearchCommands(CLI::App& app) {
                      "The current record (1-based); the search starts after it")
         ->check(CLI::PositiveNumber);
     search->add_flag("--backward", o->backward, "Search towards the start");
+    search->add_flag("--all", o->all, "List every match, each search starting after the last");
+    AddFormatOption(*search, o->format);
     search->callback([o] { Search(*o); });
 
     auto* mark = app.add_subcommand("mark", "Set mark N (1-5) on a record");
@@ -212,8 +316,10 @@ void AddSearchCommands(CLI::App& app) {
 
     auto* marks = app.add_subcommand("marks", "List the marks of a capture");
     auto capture2 = std::make_shared<std::string>();
+    auto marksFormat = std::make_shared<std::string>("text");
     marks->add_option("CAPTURE", *capture2, "The capture's .qvr index or its folder")->required();
-    marks->callback([capture2] { Marks(*capture2); });
+    AddFormatOption(*marks, *marksFormat);
+    marks->callback([capture2, marksFormat] { Marks(*capture2, FormatOf(*marksFormat)); });
 }
 
 }  // namespace qv::cli

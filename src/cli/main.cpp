@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     qv::cli::AddExportCommands(app);
     qv::cli::AddPrintCommands(app);
     qv::cli::AddRecoverCommands(app);
+    qv::cli::AddTrafficCommands(app);
 
     try {
         app.parse(argc, argv);

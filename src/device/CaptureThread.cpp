@@ -128,6 +128,13 @@ bool CaptureThread::Decoding() const {
     return m_wnd->Decoder() != nullptr;
 }
 
+bool CaptureThread::RunStatus(StatusSet& out) const {
+    std::lock_guard state(m_stateMutex);
+    if (!m_wnd->Decoder()) return false;
+    out = m_wnd->Status();
+    return true;
+}
+
 int CaptureThread::LiveRecord(int i, LiveRow& out, bool frozen) const {
     std::lock_guard state(m_stateMutex);
     const StreamDecoder* d = m_wnd->Decoder();

@@ -60,6 +60,8 @@ class CaptureThread {
     int LiveRecord(int i, LiveRow& out, bool frozen) const;
     // Whether a capture is being (or was last) decoded: the ring has content.
     bool Decoding() const;
+    // The settings the run started with; false before a run has begun.
+    bool RunStatus(StatusSet& out) const;
     std::string CaptureFolder() const;
     std::string IndexName() const;
     std::string ChunkName() const;

@@ -2,6 +2,7 @@
 
 #include <libusb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <set>
@@ -131,15 +132,28 @@ LibusbBackend::~LibusbBackend() {
 std::vector<DeviceRef> LibusbBackend::Enumerate() {
     std::vector<DeviceRef> out;
     if (!m_ctx) return out;
+    // Ordered by where the unit sits (bus, then the ports from the root
+    // hub), so that a unit keeps its place in the list when another one is
+    // plugged in or it is itself plugged in again on the same port.
+    std::vector<std::pair<std::vector<uint8_t>, DeviceRef>> found;
     libusb_device** list = nullptr;
     ssize_t n = libusb_get_device_list(m_ctx, &list);
     for (ssize_t i = 0; i < n; ++i) {
         if (!IsFamily(list[i])) continue;
         libusb_device_descriptor d{};
         libusb_get_device_descriptor(list[i], &d);
-        out.push_back(DeviceRef{KeyOf(list[i]), d.idProduct, SysfsSerial(list[i])});
+        uint8_t ports[8];
+        int depth = libusb_get_port_numbers(list[i], ports, sizeof ports);
+        std::vector<uint8_t> place{libusb_get_bus_number(list[i])};
+        if (depth > 0) place.insert(place.end(), ports, ports + depth);
+        found.emplace_back(std::move(place),
+                           DeviceRef{KeyOf(list[i]), d.idProduct, SysfsSerial(list[i])});
     }
     if (list) libusb_free_device_list(list, 1);
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& f : found)
+        out.push_back(std::move(f.second));
     return out;
 }
 

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/StatusSet.h"
+
 namespace qv {
 
 inline constexpr int kLiveRingSlots = 200;
@@ -48,6 +50,11 @@ class ILiveMonitor {
     // and its full path, for reopening the capture after Stop.
     virtual int GetCaptureName(std::string& name) const = 0;
     virtual std::string GetIndexPath() const = 0;
+
+    // The settings the run was started with (line, protocol, rates, display
+    // table), as the run loaded them from the unit's own status file; false
+    // until the run has started. Views take line names and protocol from here.
+    virtual bool GetRunStatus(StatusSet& out) const = 0;
 };
 
 }  // namespace qv

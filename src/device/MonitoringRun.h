@@ -57,6 +57,9 @@ class MonitoringRun : public ILiveMonitor {
     int GetCounters(uint64_t& tr, uint64_t& sd, uint64_t& rd) const override;
     int GetCaptureName(std::string& name) const override;
     std::string GetIndexPath() const override { return IndexPath(); }
+    bool GetRunStatus(StatusSet& out) const override {
+        return m_thread && m_thread->RunStatus(out);
+    }
 
   private:
     std::unique_ptr<CaptureThread> m_thread;

@@ -245,10 +245,11 @@ bool StreamDecoder::DropAtLimit() {
         live.start = live.end = m_running;
         live.length = 1;
         live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
+        // The record's own numbers (1-based), as the stored capture numbers it.
         CountTriple& triple = m_ring->NextTriple();
-        triple.records = m_totals.records;
-        triple.sd = kind == RecordKind::kSdData ? m_totals.kinds[0] : 0;
-        triple.rd = kind == RecordKind::kRdData ? m_totals.kinds[1] : 0;
+        triple.records = m_totals.records + 1;
+        triple.sd = kind == RecordKind::kSdData ? m_totals.kinds[0] + 1 : 0;
+        triple.rd = kind == RecordKind::kRdData ? m_totals.kinds[1] + 1 : 0;
         m_ring->Advance();
     }
     if (kind == RecordKind::kSdData) {

@@ -29,6 +29,7 @@ SimInstrument::SimInstrument(SimConfig config)
       m_card(m_cfg.cardFile, m_cfg.cardBlocks,
              static_cast<uint32_t>(std::time(nullptr) + m_cfg.clockOffset)),
       m_clockOffset(m_cfg.clockOffset),
+      m_clockFixed(m_cfg.clockFixed),
       m_master(m_cfg.master) {}
 
 SimInstrument::~SimInstrument() {
@@ -57,6 +58,7 @@ DeviceDescriptors SimInstrument::Descriptors() const {
 }
 
 uint32_t SimInstrument::Clock() const {
+    if (m_clockFixed >= 0) return static_cast<uint32_t>(m_clockFixed);
     return static_cast<uint32_t>(std::time(nullptr) + m_clockOffset);
 }
 
@@ -166,8 +168,11 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
             break;
         }
         case kCmdSetClock:
-            m_clockOffset =
-                static_cast<int64_t>(word(1)) - static_cast<int64_t>(std::time(nullptr));
+            if (m_clockFixed >= 0)
+                m_clockFixed = word(1);
+            else
+                m_clockOffset =
+                    static_cast<int64_t>(word(1)) - static_cast<int64_t>(std::time(nullptr));
             Reply(cmd, sub, {});
             break;
         case kCmdStop:

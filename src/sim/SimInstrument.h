@@ -23,6 +23,10 @@ struct SimConfig {
     std::string serial = "00000001";
     uint16_t release = 0x0100;
     int64_t clockOffset = 0;  // seconds the instrument's clock is ahead of the computer's
+    // >= 0: the clock stands still at this many seconds since 1970 (setting
+    // it moves it there), so that runs of the same script come out the same
+    // byte for byte whenever they are made.
+    int64_t clockFixed = -1;
     bool acPower = true;
     bool cardInserted = true;
     bool cardFault = false;
@@ -81,6 +85,7 @@ class SimInstrument {
     bool m_attached = true;
     std::deque<std::string> m_replies;  // answers waiting on endpoint 0x86
     int64_t m_clockOffset;
+    int64_t m_clockFixed;
     bool m_master;
     // Card block writes in progress: blocks still expected and the next address.
     uint32_t m_writeBlocks = 0;

@@ -213,6 +213,12 @@ class FakeLiveMonitor : public ILiveMonitor {
         return 0;
     }
     std::string GetIndexPath() const override { return indexPath; }
+    bool GetRunStatus(StatusSet& out) const override {
+        if (starts == 0) return false;
+        out = runStatus;
+        return true;
+    }
+    StatusSet runStatus;  // what the scripted run "loaded"
 
     std::vector<Rec> all;
     uint64_t frozenTotal = 0;

@@ -11,6 +11,7 @@
 #include "app/MonitorEventsBridge.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
+#include "capture/MonitorRows.h"
 #include "core/AppContext.h"
 #include "device/MonitoringRun.h"
 #include "device/UnitList.h"
@@ -91,6 +92,13 @@ class LiveRunTest : public QObject {
         const uint64_t frozen = monitor->GetRecordTotal(true);
         QTRY_VERIFY_WITH_TIMEOUT(monitor->GetRecordTotal(false) > frozen + 1000, 60000);
         QCOMPARE(v->Model().CellText(0, kColTr), top);
+        // The paused page, kept to compare with the stored capture.
+        std::vector<QStringList> livePage;
+        for (int r = 0; r < v->PageRows(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < kMonitorColumns; ++c) cells << v->Model().CellText(r, c);
+            livePage.push_back(cells);
+        }
 
         // Resume, then stop: the same window shows the capture the run wrote.
         frame.Action(kCmdMonitorStart)->trigger();
@@ -102,6 +110,23 @@ class LiveRunTest : public QObject {
         QVERIFY(reader);
         QVERIFY(reader->GetTotalRecords() > frozen + 1000);
         QCOMPARE(v->Model().CellText(0, kColTr).trimmed(), QString("1"));
+
+        // A record reads the same live and stored: every cell of the paused
+        // page equals the stored capture's row of the same number (the
+        // window's code is HEX, which live rows always show).
+        const uint64_t firstLive = livePage.front()[kColTr].trimmed().toULongLong();
+        QVERIFY(firstLive >= 1);
+        MonitorRowFiller filler(cmn.GetCodeTable(), MonitorLineNames({}, 0), 0, kProtocolAsync,
+                                kDisplayHex);
+        QCOMPARE(reader->GoToFrame(firstLive - 1), 0);
+        QCOMPARE(filler.Begin(*reader), 0);
+        for (size_t i = 0; i < livePage.size(); ++i) {
+            if (i > 0) QCOMPARE(reader->NextRecord(), 0);
+            MonitorRow stored;
+            QCOMPARE(filler.Fill(*reader, stored), 0);
+            for (int c = 0; c < kMonitorColumns; ++c)
+                QCOMPARE(QString::fromStdString(stored[c]), livePage[i][c]);
+        }
     }
 };
 

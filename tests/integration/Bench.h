@@ -5,16 +5,28 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
+#include "core/IniFile.h"
 #include "device/DeviceCommand.h"
 #include "device/SimSocketBackend.h"
 #include "integration/Processes.h"
 
 namespace qv::test {
+
+// The number after `label` in a program's output ("records sent: 123"), or
+// UINT64_MAX when the label is missing.
+inline uint64_t Counted(const std::string& out, const std::string& label) {
+    auto at = out.find(label);
+    return at == std::string::npos ? UINT64_MAX
+                                   : std::strtoull(out.c_str() + at + label.size(), nullptr, 10);
+}
 
 class Bench : public ::testing::Test {
   protected:
@@ -56,6 +68,27 @@ class Bench : public ::testing::Test {
         r.out = p.Out();
         r.err = p.Err();
         return r;
+    }
+
+    // The capture's index path from qvtool record's output.
+    static std::string IndexOf(const RunResult& r) { return r.out.substr(0, r.out.find('\n')); }
+
+    // FrameNum, the chunk entries and the chunk files must agree.
+    uint64_t CheckConsistent(const std::string& index) {
+        IniFile ini;
+        ini.SetPath(index);
+        uint64_t frameNum =
+            std::strtoull(ini.ReadValue("DataFile", "FrameNum").c_str(), nullptr, 10);
+        ::setenv("QVORT_HOME", home.path().c_str(), 1);
+        AppContext cmn;
+        CaptureReader file(cmn);
+        EXPECT_EQ(file.Open(index), 0);
+        EXPECT_EQ(file.GetTotalRecords(), frameNum);
+        uint64_t walked = file.HasRecord() ? 1 : 0;
+        while (file.NextRecord() == 0)
+            ++walked;
+        EXPECT_EQ(walked, frameNum);
+        return frameNum;
     }
 
     std::shared_ptr<UsbDevice> Device() const {

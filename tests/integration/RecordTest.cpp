@@ -24,12 +24,6 @@
 namespace qv::test {
 namespace {
 
-uint64_t Counted(const std::string& out, const std::string& label) {
-    auto at = out.find(label);
-    return at == std::string::npos ? UINT64_MAX
-                                   : std::strtoull(out.c_str() + at + label.size(), nullptr, 10);
-}
-
 class Record : public Bench {
   protected:
     // Selects the unit and makes its status file store from the start.
@@ -41,26 +35,6 @@ class Record : public Bench {
         }
         auto r = Tool({"settings", "check", "--yes"});
         ASSERT_EQ(r.status, 0) << r.err;
-    }
-    // The capture's index path from qvtool record's output.
-    static std::string IndexOf(const RunResult& r) { return r.out.substr(0, r.out.find('\n')); }
-
-    // FrameNum, the chunk entries and the chunk files must agree.
-    uint64_t CheckConsistent(const std::string& index) {
-        IniFile ini;
-        ini.SetPath(index);
-        uint64_t frameNum =
-            std::strtoull(ini.ReadValue("DataFile", "FrameNum").c_str(), nullptr, 10);
-        ::setenv("QVORT_HOME", home.path().c_str(), 1);
-        AppContext cmn;
-        CaptureReader file(cmn);
-        EXPECT_EQ(file.Open(index), 0);
-        EXPECT_EQ(file.GetTotalRecords(), frameNum);
-        uint64_t walked = file.HasRecord() ? 1 : 0;
-        while (file.NextRecord() == 0)
-            ++walked;
-        EXPECT_EQ(walked, frameNum);
-        return frameNum;
     }
 };
 

@@ -19,11 +19,11 @@
 
 #include "app/CommandTable.h"
 #include "app/Icons.h"
-#include "app/WindowRegistry.h"
 #include "app/WindowPlacement.h"
+#include "app/WindowRegistry.h"
+#include "core/AppContext.h"
 #include "core/AppPaths.h"
 #include "core/Prompt.h"
-#include "core/AppContext.h"
 #include "dialogs/AboutDialog.h"
 #include "settings/FormatEntry.h"
 
@@ -169,14 +169,15 @@ void MainFrame::BuildActions() {
         if (!hasIcon) a->setIconText(tip);  // a tool bar button without an icon
         a->setStatusTip(tip);
         a->setCheckable(EvaluateCommand(c.id, {}).checkable);
-        int id = c.id;
-        connect(a, &QAction::triggered, this, [this, id] {
-            if (id == kCmdAbout) {
+        // Each action runs its own handler; "About" is the frame's own.
+        std::function<void()> run = m_ctrl->Handler(c.id);
+        if (c.id == kCmdAbout)
+            run = [this] {
                 AboutDialog dlg(this);
                 dlg.exec();
-            } else {
-                m_ctrl->Execute(id);
-            }
+            };
+        connect(a, &QAction::triggered, this, [this, run] {
+            run();
             UpdateCommands();
         });
         m_actions[c.id] = a;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/CommandTable.h"
@@ -121,6 +122,9 @@ class WindowRegistry : public QObject {
 
     // --- commands
     CommandContext Context() const;
+    // The handler of command `id` (a menu, tool bar or pop-up entry); it
+    // ends by signalling stateChanged. Execute runs it at once.
+    std::function<void()> Handler(int id);
     void Execute(int id);
     bool SyncOn() const { return m_sync; }
     void SetSync(bool on) { m_sync = on; }
@@ -169,6 +173,8 @@ class WindowRegistry : public QObject {
     int LiveSlot() const;
     void FollowOthers(int slot, const std::string& timeText);
     int StartCardRetrieval(ILiveMonitor& monitor);
+    // One handler per command this registry carries out itself.
+    void BuildHandlers();
     // A Dump or Line window on the current window's capture, at its time.
 
     QMdiArea* m_area;
@@ -183,6 +189,7 @@ class WindowRegistry : public QObject {
     bool m_syncBlocked = false;
     bool m_retrieval = false;  // the pending start brings back the card's run
     std::unique_ptr<CaptureCommands> m_commands;
+    std::unordered_map<int, std::function<void()>> m_handlers;
     int m_pendingStart = -1;       // the slot whose deferred start is due
     bool m_pendingResume = false;  // ... and whether it resumes a paused run
     std::string m_lastTime;

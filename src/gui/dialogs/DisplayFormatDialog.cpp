@@ -12,14 +12,12 @@
 #include <QVBoxLayout>
 
 #include "dialogs/ReasonLabel.h"
+#include "views/StoredColour.h"
 
 namespace qv {
 
 namespace {
 
-QColor ToQColor(uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
 
 // Names and comments are fields of a comma-separated line in the files.
 constexpr const char* kNoCommaReason = "名前とコメントにカンマ(,)は使えません";
@@ -90,7 +88,7 @@ DisplayFormatDialog::DisplayFormatDialog(const FormatHalf& rows, const SamplingS
         int row = TableRow(m_selected);
         if (row < 0) return;
         QColor c = QColorDialog::getColor(ToQColor(m_rows[static_cast<size_t>(row)].colour), this);
-        if (c.isValid()) SetColour(RgbColour(c.red(), c.green(), c.blue()));
+        if (c.isValid()) SetColour(FromQColor(c));
     });
     connect(m_up, &QPushButton::clicked, this, &DisplayFormatDialog::MoveUp);
     connect(m_down, &QPushButton::clicked, this, &DisplayFormatDialog::MoveDown);

@@ -4,12 +4,12 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "dialogs/ReasonLabel.h"
 #include "settings/SamplingEntry.h"
+#include "dialogs/OkCancelRow.h"
 
 namespace qv {
 
@@ -83,19 +83,11 @@ LineSelectDialog::LineSelectDialog(int lineType, const SamplingSettings& samplin
         });
     }
     grid->setColumnMinimumWidth(0, 110);
-    auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("キャンセル", this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = OkCancelRow(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(m_reason);
     layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &LineSelectDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void LineSelectDialog::ApplyUnit(int line) {

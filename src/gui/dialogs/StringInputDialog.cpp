@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "core/TextCodec.h"
 #include "dialogs/ReasonLabel.h"
 #include "settings/TriggerSetting.h"
+#include "dialogs/OkCancelRow.h"
 
 namespace qv {
 
@@ -17,20 +17,12 @@ StringInputDialog::StringInputDialog(QWidget* parent)
     : QDialog(parent), m_field(new QLineEdit(this)), m_reason(new ReasonLabel(this)) {
     setWindowTitle("文字列入力");
     m_field->setMinimumWidth(260);
-    auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("キャンセル", this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = OkCancelRow(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel("Enterで決定(16バイト)", this));
     layout->addWidget(m_field);
     layout->addWidget(m_reason);
     layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &StringInputDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 QString StringInputDialog::Reason() const {

@@ -4,13 +4,13 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
 #include "core/TimeText.h"
 #include "dialogs/ReasonLabel.h"
+#include "dialogs/OkCancelRow.h"
 
 namespace qv {
 
@@ -55,13 +55,7 @@ TimeEntryDialog::TimeEntryDialog(const std::string& date, uint64_t ticks, QWidge
         row->addWidget(new QLabel(unit, this));
         grid->addLayout(row, 1, col++);
     }
-    auto* ok = new QPushButton("ジャンプ", this);
-    auto* cancel = new QPushButton("キャンセル", this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = OkCancelRow(this, "ジャンプ");
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(m_reason);
@@ -69,8 +63,6 @@ TimeEntryDialog::TimeEntryDialog(const std::string& date, uint64_t ticks, QWidge
     connect(m_ns, &QSpinBox::textChanged, this, [this] {
         if (m_reason->isVisible()) m_reason->Show(Problem());
     });
-    connect(ok, &QPushButton::clicked, this, &TimeEntryDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 std::string TimeEntryDialog::Problem() const {

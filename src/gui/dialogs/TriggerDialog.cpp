@@ -15,6 +15,7 @@
 
 #include "dialogs/ConditionDialog.h"
 #include "settings/ConditionText.h"
+#include "dialogs/OkCancelRow.h"
 
 namespace qv {
 
@@ -72,13 +73,7 @@ TriggerDialog::TriggerDialog(int number, const TriggerSetting& trigger,
     listButtons->addStretch(1);
     listButtons->addWidget(m_detail);
     listButtons->addWidget(m_clear);
-    auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("キャンセル", this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = OkCancelRow(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_list, 1);
@@ -97,8 +92,6 @@ TriggerDialog::TriggerDialog(int number, const TriggerSetting& trigger,
                         QMessageBox::Ok | QMessageBox::Cancel, this);
         if (box.exec() == QMessageBox::Ok) ClearTrigger();
     });
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     ShowCategory(0);
 }
 

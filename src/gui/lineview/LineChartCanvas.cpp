@@ -10,6 +10,7 @@
 
 #include "capture/ChartScale.h"
 #include "capture/LineChartModel.h"
+#include "views/StoredColour.h"
 
 namespace qv {
 
@@ -26,9 +27,6 @@ const QColor kMarkCursor(0, 0, 255);
 constexpr int kSnapPixels = 4;
 constexpr int kLabelGapPixels = 4;
 
-QColor FromRgb(uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
 
 }  // namespace
 
@@ -110,7 +108,7 @@ void LineChartCanvas::DrawTraces(QPainter& p, const QRect& r) {
     for (int i = 0; i < kChartTraceCount; ++i) {
         const auto& style = layout.traces[static_cast<size_t>(i)];
         if (!style.shown) continue;
-        const QColor colour = FromRgb(style.colour);
+        const QColor colour = ToQColor(style.colour);
         p.setPen(kTitle);
         p.drawText(QRect(2, static_cast<int>(y(style.base + kChartHigh)) - 4, kTitleWidth - 6,
                          static_cast<int>(y(style.base) - y(style.base + kChartHigh)) + 8),

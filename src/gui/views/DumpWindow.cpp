@@ -16,29 +16,19 @@
 #include "core/CaptureIndexText.h"
 #include "core/AppContext.h"
 #include "views/Twips.h"
+#include "views/StoredColour.h"
 
 namespace qv {
 
 namespace {
 
 constexpr const char* kSource = "DumpWindow";
-// A wheel notch (120 units) scrolls three lines.
-constexpr int kWheelNotch = 120;
-constexpr int kLinesPerNotch = 3;
 
-QColor ToQColor(uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // DumpGrid
-
-void DumpGrid::keyPressEvent(QKeyEvent* e) {
-    emit keyPressed(e->key(), e->modifiers());
-    e->accept();
-}
 
 void DumpGrid::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
@@ -50,20 +40,6 @@ void DumpGrid::mousePressEvent(QMouseEvent* e) {
 
 void DumpGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     e->accept();
-}
-
-void DumpGrid::wheelEvent(QWheelEvent* e) {
-    // Wheels that report in finer steps than a notch add up to whole notches.
-    m_wheelRemainder += e->angleDelta().y();
-    int notches = m_wheelRemainder / kWheelNotch;
-    m_wheelRemainder -= notches * kWheelNotch;
-    if (notches) emit wheelSteps(-notches * kLinesPerNotch);
-    e->accept();
-}
-
-void DumpGrid::focusInEvent(QFocusEvent* e) {
-    QTableView::focusInEvent(e);
-    emit focusTaken();
 }
 
 // ---------------------------------------------------------------------------

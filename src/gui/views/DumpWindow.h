@@ -8,7 +8,6 @@
 // hands both in.
 #pragma once
 
-#include <QTableView>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +17,7 @@
 #include "views/CaptureView.h"
 #include "views/DumpLayout.h"
 #include "views/DumpTableModel.h"
+#include "views/PageGrid.h"
 
 class QScrollBar;
 
@@ -27,27 +27,18 @@ class AppContext;
 class CaptureReader;
 
 // The grid: a table view that leaves movement and selection to the window.
-class DumpGrid : public QTableView {
+class DumpGrid : public PageGrid {
     Q_OBJECT
   public:
-    using QTableView::QTableView;
+    using PageGrid::PageGrid;
 
   signals:
-    void keyPressed(int key, Qt::KeyboardModifiers modifiers);
     void cellPressed(int gridRow, int column, Qt::MouseButton button);
-    void wheelSteps(int steps);  // positive: towards the end
-    void focusTaken();
 
   protected:
-    void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent*) override {}
-    void wheelEvent(QWheelEvent* e) override;
-    void focusInEvent(QFocusEvent* e) override;
 
-  private:
-    int m_wheelRemainder = 0;
 };
 
 class DumpWindow : public CaptureView {

@@ -18,9 +18,9 @@
 #include "core/AppContext.h"
 #include "core/CaptureIndexText.h"
 #include "device/LiveMonitor.h"
-#include "settings/StatusFile.h"
 #include "views/Twips.h"
 #include "views/CounterColumn.h"
+#include "views/StoredColour.h"
 
 namespace qv {
 
@@ -34,13 +34,7 @@ constexpr int kColumnTwips[kMonitorColumns] = {3000, 1005, 1005, 1005, 495, 495,
 // The live scroll range: the thumb rests at its end while the display follows
 // the newest records.
 constexpr int kLiveScrollRange = 20000;
-// A wheel notch (120 units) scrolls three rows.
-constexpr int kWheelNotch = 120;
-constexpr int kRowsPerNotch = 3;
 
-QColor ToQColor(uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
 
 QString CutExtension(const std::string& name) {
     std::string n = name.size() >= 4 ? name.substr(0, name.size() - 4) : name;
@@ -52,11 +46,6 @@ QString CutExtension(const std::string& name) {
 // ---------------------------------------------------------------------------
 // MonitorGrid
 
-void MonitorGrid::keyPressEvent(QKeyEvent* e) {
-    emit keyPressed(e->key(), e->modifiers());
-    e->accept();
-}
-
 void MonitorGrid::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
     emit rowPressed(rowAt(e->position().toPoint().y()), e->button());
@@ -66,20 +55,6 @@ void MonitorGrid::mousePressEvent(QMouseEvent* e) {
 void MonitorGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     emit rowDoubleClicked(rowAt(e->position().toPoint().y()), e->button());
     e->accept();
-}
-
-void MonitorGrid::wheelEvent(QWheelEvent* e) {
-    // Wheels that report in finer steps than a notch add up to whole notches.
-    m_wheelRemainder += e->angleDelta().y();
-    int notches = m_wheelRemainder / kWheelNotch;
-    m_wheelRemainder -= notches * kWheelNotch;
-    if (notches) emit wheelSteps(-notches * kRowsPerNotch);
-    e->accept();
-}
-
-void MonitorGrid::focusInEvent(QFocusEvent* e) {
-    QTableView::focusInEvent(e);
-    emit focusTaken();
 }
 
 // ---------------------------------------------------------------------------
@@ -224,6 +199,7 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
                 // The run this window was opened for has finished starting.
                 m_live = monitor;
                 ShowLiveCaption();
+                RebuildNames();
                 RefreshLive();
                 return;
             }
@@ -477,33 +453,23 @@ void MonitorWindow::StartLiveTimer() {
 
 bool MonitorWindow::ReadLiveRow(int slot, bool frozen, MonitorGridRow& row) {
     if (!m_live || m_live->SelectSlot(slot, frozen) != 0) return false;
-    uint8_t header = 0, value = 0;
-    std::string text;
-    uint64_t ticks = 0, tr = 0, sd = 0, rd = 0;
-    if (m_live->GetHeaderByte(header) != 0 || m_live->GetDataByte(value) != 0 ||
-        m_live->GetRecordTime(text, ticks) != 0 || m_live->GetCounters(tr, sd, rd) != 0)
+    MonitorRowFacts f;
+    uint8_t value = 0;
+    uint64_t ticks = 0;
+    if (m_live->GetHeaderByte(f.header) != 0 || m_live->GetDataByte(value) != 0 ||
+        m_live->GetRecordTime(f.timeText, ticks) != 0 || m_live->GetCounters(f.tr, f.sd, f.rd) != 0)
         return false;
-    char num[32];
-    row.cells = {};
-    row.cells[kColDate] = text;
-    row.cells[kColTr] = CounterCellText(tr);
-    RecordKind kind = HeaderKind(header);
-    bool logic = m_protocol == kProtocolLogic;
-    if (IsDataKind(kind) && !logic) {
-        bool isSd = kind == RecordKind::kSdData;
-        row.cells[isSd ? kColSd : kColRd] = CounterCellText(isSd ? sd : rd);
-        row.cells[kColErr] = ErrorText(header);
-        row.cells[kColCh] = isSd ? m_names[0] : m_names[1];
+    // A live record carries one byte: the character, line state or event.
+    f.lineState = f.eventByte = value;
+    if (IsDataKind(HeaderKind(f.header))) {
         // Live rows show the raw byte: the display code needs a shift state
         // that a window of the newest records cannot know.
+        char num[4];
         std::snprintf(num, sizeof num, "%02X", value);
-        row.cells[kColData] = num;
-    } else if (kind == RecordKind::kEvent && !logic) {
-        row.cells[kColData] = EventText(value);
-    } else {
-        row.cells[kColData] = LineStateText(m_names, m_line, logic, value, header);
+        f.dataText = num;
     }
-    row.color = ColorOf(header);
+    ComposeMonitorRow(f, m_names, m_line, m_protocol, row.cells);
+    row.color = ColorOf(f.header);
     return true;
 }
 
@@ -601,12 +567,11 @@ void MonitorWindow::RebuildNames() {
     SamplingSettings s;
     if (m_mode == kFile && m_reader) {
         m_reader->GetMonitorSettings(m, s);
-    } else {
-        StatusFile status;
-        status.SetPath(WorkingStatusFilePath());
-        SyncSetting sync = 0;
-        status.ReadMonitorStatus(m, s, sync);
-        if (!m_haveFormatRows) status.ReadFormatTable(m_formatRows);
+    } else if (StatusSet run; m_live && m_live->GetRunStatus(run)) {
+        // A live window shows the run's own settings, not whatever the
+        // status files on disk say now.
+        m = run.status.monitor;
+        if (!m_haveFormatRows) m_formatRows.assign(run.format.begin(), run.format.end());
     }
     m_line = m.Line;
     m_protocol = m_reader && m_mode == kFile ? m_reader->GetProtocol() : m.Protocol;

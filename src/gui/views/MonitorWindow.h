@@ -8,7 +8,6 @@
 // controller creates them and hands them in.
 #pragma once
 
-#include <QTableView>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -18,6 +17,7 @@
 #include "views/CaptureView.h"
 #include "views/MonitorPage.h"
 #include "views/MonitorTableModel.h"
+#include "views/PageGrid.h"
 
 class QScrollBar;
 
@@ -28,28 +28,19 @@ class CaptureReader;
 class ILiveMonitor;
 
 // The grid: a table view that leaves movement and selection to the window.
-class MonitorGrid : public QTableView {
+class MonitorGrid : public PageGrid {
     Q_OBJECT
   public:
-    using QTableView::QTableView;
+    using PageGrid::PageGrid;
 
   signals:
-    void keyPressed(int key, Qt::KeyboardModifiers modifiers);
     void rowPressed(int row, Qt::MouseButton button);
     void rowDoubleClicked(int row, Qt::MouseButton button);
-    void wheelSteps(int steps);  // positive: towards the end
-    void focusTaken();
 
   protected:
-    void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent*) override {}
-    void wheelEvent(QWheelEvent* e) override;
-    void focusInEvent(QFocusEvent* e) override;
 
-  private:
-    int m_wheelRemainder = 0;
 };
 
 class MonitorWindow : public CaptureView {

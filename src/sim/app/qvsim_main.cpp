@@ -42,6 +42,9 @@ int main(int argc, char** argv) {
     app.add_option("--release", release, "device release number, 4 hex digits");
     app.add_option("--clock-offset", cfg.clockOffset,
                    "seconds the instrument's clock is ahead of the computer's (negative: behind)");
+    app.add_option("--clock-fixed", cfg.clockFixed,
+                   "the instrument's clock stands at these seconds since 1970 (reproducible runs)")
+        ->check(CLI::NonNegativeNumber);
     app.add_flag("--no-ac", noAc, "no external (AC) power");
     app.add_flag("--no-card", noCard, "no memory card inserted");
     app.add_flag("--card-fault", cfg.cardFault, "the memory card is faulty");

@@ -1,0 +1,148 @@
+#include "cli/CaptureWalk.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "capture/CaptureReader.h"
+#include "cli/CaptureOpen.h"
+#include "cli/Commands.h"
+#include "export/LineClock.h"
+#include "export/SaveRange.h"
+#include "core/CaptureIndexText.h"
+#include "core/TimeText.h"
+#include "settings/MonitorSettings.h"
+
+namespace qv::cli {
+
+void AddFormatOption(CLI::App& cmd, std::string& format) {
+    cmd.add_option("--format", format, "Output: text, json or csv")
+        ->check(CLI::IsMember({"text", "json", "csv"}))
+        ->capture_default_str();
+}
+
+OutputFormat FormatOf(const std::string& format) {
+    return ParseOutputFormat(format).value_or(OutputFormat::kText);
+}
+
+void BeginWalk(CaptureReader& file, const RangeArgs& range, RecordWalk& walk) {
+    if (range.from.empty() && range.fromMark == 0) {
+        walk.BeginAll();
+        return;
+    }
+    auto [a, b] = ResolveRange(file, range);
+    SaveRange r;
+    if (!CheckSaveRange(file, a, b, r) || !walk.BeginRange(r))
+        throw CommandError{kExitFailure, "the range lies outside the capture"};
+}
+
+void AddMessageOptions(CLI::App& cmd, MessageArgs& args, bool payload) {
+    auto* gap = cmd.add_option("--gap", args.gapChars,
+                               "Idle character times that end a message (ASYNC; default 3.5, "
+                               "the Modbus RTU rule)")
+                    ->check(CLI::Range(0.01, 1e6));
+    cmd.add_option("--gap-us", args.gapMicros,
+                   "The idle time that ends a message, in microseconds, instead of --gap")
+        ->check(CLI::Range(0.01, 8.64e10))
+        ->excludes(gap);
+    if (payload)
+        cmd.add_option("--payload", args.payload,
+                       "What the messages carry: none, modbus-rtu or dnp3 (dnp3 also ends a "
+                       "message at the end of its link frame)")
+            ->check(CLI::IsMember({"none", "modbus-rtu", "dnp3"}))
+            ->capture_default_str();
+}
+
+MessageRule RuleOf(const MessageArgs& args) {
+    MessageRule rule;
+    rule.gapChars = args.gapChars;
+    if (args.gapMicros > 0) rule.gapTicks = static_cast<int64_t>(args.gapMicros * 100.0 + 0.5);
+    if (rule.gapTicks == 0 && args.gapMicros > 0) rule.gapTicks = 1;
+    rule.framing = args.payload == "dnp3" ? Framing::kDnp3 : Framing::kGap;
+    return rule;
+}
+
+void CheckSplittable(int protocol, bool canSplit) {
+    if (protocol == kProtocolLogic)
+        throw CommandError{kExitFailure,
+                           "a LOGIC capture holds line samples, not characters: it has no messages"};
+    if (!canSplit)
+        throw CommandError{kExitFailure,
+                           "the capture has no baud rate, so a character time is unknown; give "
+                           "the idle time that ends a message with --gap-us"};
+}
+
+std::string GapText(const CaptureReader& file, const WalkGap& gap) {
+    return "records " + std::to_string(gap.from + 1) + " to " + std::to_string(gap.to) +
+           " are missing: " + file.ChunkPath(gap.chunk) + ": " + ReaderError(gap.code);
+}
+
+std::string LineSummary(const MonitorSettings& m) {
+    static constexpr const char* kParity = "NOEMSP";  // none, odd, even, mark, space, MP
+    char text[96];
+    switch (m.Protocol) {
+        case kProtocolAsync: {
+            const char parity = m.Parity <= 5 ? kParity[m.Parity] : '?';
+            const char* stop = m.StopBit == 15 ? "1.5" : m.StopBit == 20 ? "2" : m.StopBit == 0 ? "0" : "1";
+            if (m.SD_Baudrate == m.RD_Baudrate)
+                std::snprintf(text, sizeof text, "ASYNC %.0f bit/s %d%c%s", m.SD_Baudrate,
+                              m.DataLen, parity, stop);
+            else
+                std::snprintf(text, sizeof text, "ASYNC SD %.0f bit/s, RD %.0f bit/s %d%c%s",
+                              m.SD_Baudrate, m.RD_Baudrate, m.DataLen, parity, stop);
+            return text;
+        }
+        case kProtocolSync:
+            std::snprintf(text, sizeof text, "SYNC %.0f bit/s", m.SD_Baudrate);
+            return text;
+        case kProtocolHdlc:
+            std::snprintf(text, sizeof text, "HDLC %.0f bit/s", m.SD_Baudrate);
+            return text;
+        default:
+            return "LOGIC";
+    }
+}
+
+std::string RecordTimeOf(int64_t lineTicks) {
+    const LineDay d = LineDayOf(lineTicks);
+    char text[kRecordTimeTextSize];
+    WriteRecordTimeText(text, d.yymmdd, d.ticks);
+    return std::string(text, sizeof text);
+}
+
+std::string IsoOfRecordTime(LocalCalendar& calendar, const std::string& text) {
+    auto t = ParseRecordTime(text);
+    if (!t) return {};
+    return calendar.Iso(LineTicks(DayIndexOf(static_cast<int>(ParseLeadingInt(t->date))),
+                                  static_cast<int64_t>(t->ticks)));
+}
+
+std::string LineNamesOn(uint8_t lineState) {
+    static constexpr const char* kNames[8] = {"RS", "CS", "ER", "DR", "CD", "CI", "EXTIN", "EXTOUT"};
+    std::string out;
+    for (int i = 0; i < 8; ++i) {
+        if (!(lineState & (0x80 >> i))) continue;
+        if (!out.empty()) out += ' ';
+        out += kNames[i];
+    }
+    return out;
+}
+
+WalkProgress::WalkProgress(const RecordWalk& walk) : m_walk(walk), m_tty(::isatty(2) != 0) {}
+
+WalkProgress::~WalkProgress() {
+    if (m_tty && m_shown >= 0) std::fputs("\r\033[K", stderr);
+}
+
+void WalkProgress::Show() {
+    const uint64_t total = m_walk.Expected();
+    const int percent =
+        total == 0 ? 100 : static_cast<int>(std::min<uint64_t>(100, m_walk.Given() * 100 / total));
+    if (percent == m_shown) return;
+    m_shown = percent;
+    std::string bar(static_cast<size_t>(percent / 10), '#');
+    bar.resize(10, ' ');
+    std::fprintf(stderr, "\r[%s] %3d%%", bar.c_str(), percent);
+}
+
+}  // namespace qv::cli

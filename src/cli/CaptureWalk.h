@@ -1,0 +1,76 @@
+// What the commands that read every record of a capture share: the range
+// options, the message rule options, walking with progress on a terminal,
+// the --format option and the texts of times and gaps.
+#pragma once
+
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/RangeArgs.h"
+#include "export/LineClock.h"
+#include "export/MessageSplitter.h"
+#include "export/RecordWalk.h"
+#include "export/StructuredOutput.h"
+
+namespace qv {
+class CaptureReader;
+struct MonitorSettings;
+}  // namespace qv
+
+namespace qv::cli {
+
+// --format text|json|csv (default text).
+void AddFormatOption(CLI::App& cmd, std::string& format);
+OutputFormat FormatOf(const std::string& format);
+
+// Begins the walk over the range the options name, or over the whole
+// capture when they name none. Throws a CommandError for a refused range.
+void BeginWalk(CaptureReader& file, const RangeArgs& range, RecordWalk& walk);
+
+// --gap CHARS, --gap-us MICROSECONDS and --payload none|modbus-rtu|dnp3.
+struct MessageArgs {
+    double gapChars = 3.5;
+    double gapMicros = 0;
+    std::string payload = "none";
+};
+void AddMessageOptions(CLI::App& cmd, MessageArgs& args, bool payload);
+MessageRule RuleOf(const MessageArgs& args);
+// Throws a CommandError when the capture's character times are unknown and
+// no gap was given as a time, or the capture holds no characters (LOGIC).
+void CheckSplittable(int protocol, bool canSplit);
+
+// "records 12 to 40 are missing: 000000002.qvd: <reason>", for stderr.
+std::string GapText(const CaptureReader& file, const WalkGap& gap);
+
+// "ASYNC 9600 bit/s 8E1" / "HDLC 64000 bit/s".
+std::string LineSummary(const MonitorSettings& m);
+
+// The record time text ("YY/MM/DD hh:mm:ss 000m000u000n") of line ticks.
+std::string RecordTimeOf(int64_t lineTicks);
+
+// The ISO 8601 form of a record time text ("YY/MM/DD hh:mm:ss 000m000u000n");
+// empty when the text is not one.
+std::string IsoOfRecordTime(LocalCalendar& calendar, const std::string& text);
+
+// "RS ER DR": the control lines a line-state byte has on, blank-separated.
+std::string LineNamesOn(uint8_t lineState);
+
+// A progress bar on stderr when it is a terminal.
+class WalkProgress {
+  public:
+    explicit WalkProgress(const RecordWalk& walk);
+    ~WalkProgress();
+    void Step() {
+        if (m_tty && (++m_calls & 0xFFFF) == 0) Show();
+    }
+
+  private:
+    void Show();
+    const RecordWalk& m_walk;
+    bool m_tty;
+    uint64_t m_calls = 0;
+    int m_shown = -1;
+};
+
+}  // namespace qv::cli

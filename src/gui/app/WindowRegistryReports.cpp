@@ -1,0 +1,144 @@
+// The window registry: what its windows report (activation, the record shown,
+// live refreshes), keeping synchronised windows together, and the status bar.
+#include "app/WindowRegistry.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTimer>
+
+#include "app/CaptureCommands.h"
+#include "app/ChildFrame.h"
+#include "app/RegistryTexts.h"
+#include "app/SettingsCommandHandlers.h"
+#include "capture/CaptureReader.h"
+#include "core/AppContext.h"
+#include "core/CaptureIndexText.h"
+#include "device/LiveMonitor.h"
+#include "device/MonitoringRun.h"
+#include "device/UnitList.h"
+#include "lineview/LineWindow.h"
+#include "settings/StatusFile.h"
+#include "views/DumpWindow.h"
+#include "views/MonitorWindow.h"
+
+namespace qv {
+
+using namespace registry;
+
+// --- reports -------------------------------------------------------------------
+
+void WindowRegistry::OnActivated(int windowId) {
+    int slot = WindowIdSlot(windowId);
+    if (!ValidSlot(slot) || m_slots[slot].windowId != windowId) return;
+    m_current = slot;
+    emit stateChanged();
+}
+
+void WindowRegistry::OnSubWindowActivated(QMdiSubWindow* frame) {
+    if (!frame) return;
+    for (int i = 0; i < kSlots; ++i) {
+        if (m_slots[i].frame == frame) {
+            m_current = i;
+            emit stateChanged();
+            return;
+        }
+    }
+}
+
+void WindowRegistry::OnFrameReport(int windowId, const std::string& timeText) {
+    int slot = WindowIdSlot(windowId);
+    if (!ValidSlot(slot) || m_slots[slot].Free()) return;
+    auto& s = m_slots[slot];
+    m_lastTime = timeText;
+    if (timeText.empty()) {
+        s.positioned = false;
+        return;
+    }
+    s.positioned = true;
+    auto when = ParseRecordTime(timeText);
+    if (!m_sync || m_syncBlocked || !s.reader || !when) {
+        CursorPosition pos;
+        if (s.reader && s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
+        s.frameText = timeText;
+        emit stateChanged();
+        return;
+    }
+    s.reader->GoToTime(when->date, when->ticks);
+    CursorPosition pos;
+    if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
+    s.frameText = timeText;
+    FollowOthers(slot, timeText);
+    m_syncBlocked = true;
+    QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
+    emit stateChanged();
+}
+
+// The other windows with a reader go to the same time, unless their capture
+// lies days away from it.
+void WindowRegistry::FollowOthers(int slot, const std::string& timeText) {
+    auto when = ParseRecordTime(timeText);
+    if (!when) return;
+    int reportedDate = std::atoi(when->date.c_str());
+    for (int i = 0; i < kSlots; ++i) {
+        auto& o = m_slots[i];
+        if (i == slot || o.Free() || !o.reader) continue;
+        int date = DateNumber(o.frameText);
+        if (date < 0 || std::abs(date - reportedDate) >= 2) continue;
+        if (o.reader->GoToTime(when->date, when->ticks) != 0) continue;
+        std::string text;
+        uint64_t ticks = 0;
+        if (o.reader->GetEndTime(text, ticks) != 0) continue;
+        ShowAtTime(i, text, o.reader.get());
+    }
+}
+
+void WindowRegistry::OnLiveRefreshed(int windowId) {
+    int slot = WindowIdSlot(windowId);
+    if (!ValidSlot(slot) || !m_slots[slot].monitor || m_state == kMonitorIdle) return;
+    auto& m = *m_slots[slot].monitor;
+    m_livePane2 = MonitorCountPaneText(m_sdLabel, m.GetCounterTotal(kCountSd), m_rdLabel,
+                                       m.GetCounterTotal(kCountRd));
+    m_livePane3 = m.IsBufferFull() ? "\tfull" : "\t   ";
+    emit stateChanged();
+}
+
+void WindowRegistry::SwitchToWindow(int number) {
+    if (m_state == kMonitorRunning) return;
+    int slot = number - 1;
+    if (!ValidSlot(slot) || m_slots[slot].Free()) return;
+    m_current = slot;
+    m_area->setActiveSubWindow(m_slots[slot].frame);
+    emit stateChanged();
+}
+
+// --- status bar --------------------------------------------------------------------------
+
+StatusTexts WindowRegistry::StatusBarTexts() const {
+    StatusTexts t = EmptyStatusTexts();
+    if (!ValidSlot(m_current) || m_slots[m_current].Free()) return t;
+    const auto& s = m_slots[m_current];
+    SelectedUnit unit = GetSelectedUnit();
+    t[1] = UnitPaneText(unit.serial, unit.name);
+    double frequency = m_cmn ? m_cmn->GetFrequency() : 0;
+    MonitorSettings m;
+    SamplingSettings sampling;
+    if (s.reader) {
+        std::string text;
+        uint64_t ticks = 0;
+        if (s.reader->GetEndTime(text, ticks) == 0) t[2] = "\t" + text;
+        uint8_t header = 0;
+        t[3] = s.reader->GetHeaderByte(header) == 0 ? ErrorPaneText(header) : "\t   ";
+        s.reader->GetMonitorSettings(m, sampling);
+    } else {
+        StatusFile status;
+        status.SetPath(WorkingStatusFilePath());
+        SyncSetting sync = 0;
+        status.ReadMonitorStatus(m, sampling, sync);
+        if (!m_livePane2.empty()) t[2] = m_livePane2;
+        if (!m_livePane3.empty()) t[3] = m_livePane3;
+    }
+    FillSettingsPanes(t, m, frequency);
+    return t;
+}
+
+}  // namespace qv

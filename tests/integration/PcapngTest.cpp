@@ -1,0 +1,139 @@
+// A Modbus RTU exchange replayed by qvsim, recorded by qvtool, exported as
+// pcapng and read back by tshark as a user would; and the machine-readable
+// listings of the same capture parsed back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "integration/Bench.h"
+#include "support/JsonValue.h"
+
+namespace qv::test {
+namespace {
+
+std::string ModbusFrame(std::vector<uint8_t> b) {
+    uint16_t crc = 0xFFFF;
+    for (uint8_t x : b) {
+        crc ^= x;
+        for (int i = 0; i < 8; ++i)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+    }
+    b.push_back(static_cast<uint8_t>(crc));
+    b.push_back(static_cast<uint8_t>(crc >> 8));
+    std::string out;
+    char hex[4];
+    for (uint8_t x : b) {
+        std::snprintf(hex, sizeof hex, "%02x ", x);
+        out += hex;
+    }
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        if (!l.empty()) out.push_back(l);
+    return out;
+}
+
+class Modbus : public Bench {
+  protected:
+    // Replays three request/response pairs at 9600 bit/s 8E1 and records them.
+    std::string Record() {
+        WriteBytes(work.file("modbus.txt"),
+                   "# a master reads registers of slaves 1 and 2, then writes one\n"
+                   "1000 LINES RS ER\n"
+                   "2000 SD " + ModbusFrame({1, 3, 0, 0, 0, 2}) + "\n" +
+                   "40000 RD " + ModbusFrame({1, 3, 4, 0, 10, 0, 20}) + "\n" +
+                   "100000 SD " + ModbusFrame({2, 3, 0, 0x10, 0, 1}) + "\n" +
+                   "130000 RD " + ModbusFrame({2, 3, 2, 0x01, 0xF4}) + "\n" +
+                   "200000 SD " + ModbusFrame({1, 6, 0, 1, 0, 0xFF}) + "\n" +
+                   "230000 RD " + ModbusFrame({1, 6, 0, 1, 0, 0xFF}) + "\n");
+        StartSim({"--serial", "MB1", "--source", "replay:" + work.file("modbus.txt"), "--rate",
+                  "max"});
+        EXPECT_EQ(Tool({"units", "select", "MB1"}).status, 0);
+        auto r = Tool({"settings", "set", "SD_Baudrate=9600", "RD_Baudrate=SD", "Parity=EVEN"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Tool({"settings", "check", "--yes"}).status, 0);
+        r = Tool({"record", "--duration", "3", "--yes"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out.substr(0, r.out.find('\n'));
+    }
+};
+
+TEST_F(Modbus, TsharkReadsEveryRequestAndResponseWithAGoodCrc) {
+    const std::string capture = Record();
+    const std::string file = work.file("modbus.pcapng");
+    auto r = Tool({"save", capture, "--pcapng", file, "--payload", "modbus-rtu"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("6 messages"), std::string::npos) << r.out;
+    // An existing file is kept unless --overwrite says otherwise.
+    EXPECT_EQ(Tool({"save", capture, "--pcapng", file}).status, 2);
+    // Standard output gets the same bytes.
+    auto piped = Tool({"save", capture, "--pcapng", "-", "--payload", "modbus-rtu"});
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, ReadBytes(file));
+
+    if (!std::filesystem::exists("/usr/bin/tshark")) GTEST_SKIP() << "tshark is not installed";
+    Process tshark({"/usr/bin/tshark", "-r", file, "-d", "rtacser.data,mbrtu", "-o",
+                    "mbrtu.crc_verification:TRUE", "-Y", "mbrtu", "-T", "fields", "-E",
+                    "separator=;", "-e", "frame.packet_flags_direction", "-e", "mbrtu.unit_id",
+                    "-e", "modbus.func_code", "-e", "mbrtu.crc16.status", "-e",
+                    "modbus.regval_uint16"},
+                   TestEnv(home.path(), sims.path()), work.file("tshark.out"),
+                   work.file("tshark.err"));
+    ASSERT_EQ(tshark.Wait(120), 0) << tshark.Err();
+    // Direction (2 outbound SD, 1 inbound RD), unit, function, CRC status
+    // (1: good) and the register values of the responses.
+    EXPECT_EQ(Lines(tshark.Out()), (std::vector<std::string>{
+                                       "0x00000002;1;3;1;", "0x00000001;1;3;1;10,20",
+                                       "0x00000002;2;3;1;", "0x00000001;2;3;1;500",
+                                       "0x00000002;1;6;1;", "0x00000001;1;6;1;"}));
+}
+
+TEST_F(Modbus, JsonListingsParseAndAgreeOnTheRecordCount) {
+    const std::string capture = Record();
+    auto info = Tool({"info", capture, "--format", "json"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    auto infoJson = JsonParser::Parse(info.out);
+    ASSERT_TRUE(infoJson) << info.out;
+    const double records = (*infoJson)["records"].number;
+    EXPECT_EQ(records, 49);  // 48 characters and the line change
+
+    auto list = Tool({"list", capture, "--count", "0", "--delta", "--format", "json"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    auto listJson = JsonParser::Parse(list.out);
+    ASSERT_TRUE(listJson);
+    ASSERT_EQ(static_cast<double>(listJson->items.size()), records);
+    EXPECT_EQ((*listJson)[1]["kind"].text, "SD");
+    EXPECT_TRUE((*listJson)[1]["delta_ns"].IsNull());
+    // 9600 bit/s, 11 bits: characters follow every 1 145 830 ns.
+    EXPECT_EQ((*listJson)[2]["delta_ns"].number, 1145830);
+
+    auto csv = Tool({"list", capture, "--count", "0", "--format", "csv"});
+    EXPECT_EQ(Lines(csv.out).size(), static_cast<size_t>(records) + 1);
+
+    auto messages = Tool({"messages", capture, "--format", "json"});
+    auto m = JsonParser::Parse(messages.out);
+    ASSERT_TRUE(m) << messages.out;
+    ASSERT_EQ(m->items.size(), 6u);
+    EXPECT_EQ((*m)[1]["bytes"].text, "01 03 04 00 0a 00 14 da 3e");
+    EXPECT_EQ((*m)[1]["direction"].text, "RD");
+
+    auto stats = Tool({"stats", capture, "--format", "json"});
+    auto s = JsonParser::Parse(stats.out);
+    ASSERT_TRUE(s) << stats.out;
+    EXPECT_EQ((*s)["records"].number, records);
+    EXPECT_EQ((*s)["directions"]["SD"]["messages"].number, 3);
+    EXPECT_EQ((*s)["directions"]["RD"]["turnaround_ns"]["count"].number, 3);
+
+    auto search = Tool({"search", capture, "--sd", "01", "--all", "--format", "json"});
+    auto found = JsonParser::Parse(search.out);
+    ASSERT_TRUE(found) << search.out;
+    EXPECT_EQ(found->items.size(), 4u);  // 01 opens two requests and sits in two more
+}
+
+}  // namespace
+}  // namespace qv::test

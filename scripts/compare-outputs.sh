@@ -37,7 +37,8 @@ for p in ASYNC SYNC HDLC LOGIC; do
   done
   "$qvtool" info "$index" 2>&1 | sed "s#$work/cap/[0-9]\{14\}#CAPTURE#g; s#[0-9]\{14\}\.qvr#NAME.qvr#g" > "$d/info.txt"
   "$qvtool" list "$index" 2>&1 > "$d/list.txt"
-  "$qvtool" list "$index" --from-mark 1 --to-mark 2 > "$d/list-marks.txt" 2>&1 || true
+  # A usage message names the program by its path, which differs between builds.
+  "$qvtool" list "$index" --from-mark 1 --to-mark 2 2>&1 | sed "s#$qvtool#QVTOOL#g" > "$d/list-marks.txt" || true
   "$qvtool" save "$index" --out "$work/saved-$p" --csv > "$d/save-csv.txt" 2>&1 || true
   "$qvtool" save "$index" --out "$work/savedq-$p" > "$d/save.txt" 2>&1 || true
   for f in $(find "$work/saved-$p" -type f 2>/dev/null | sort); do cp "$f" "$d/csv/$(basename "$f")"; done

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -14,8 +15,22 @@ namespace qv {
 
 class CaptureFrame {
   public:
-    // Fills from the record at `record` of a capture with `protocol`.
-    void Assign(int protocol, const uint8_t* record, uint8_t lineState);
+    // Fills from the record at `record` of a capture with `protocol`. Inline:
+    // a long read fills one frame for every record.
+    void Assign(int protocol, const uint8_t* record, uint8_t lineState) {
+        m_protocol = protocol;
+        m_lineState = lineState;
+        m_frame = UsesFrameRecords(protocol) && IsDataKind(HeaderKind(record[0]));
+        if (m_frame) {
+            std::memcpy(m_raw, record, kFrameHeaderSize);
+            const uint16_t n = ReadLe16(record + 14);
+            m_payload.assign(record + kFrameHeaderSize, record + kFrameHeaderSize + n);
+        } else {
+            std::memcpy(m_raw, record, kShortRecordSize);
+            std::memset(m_raw + kShortRecordSize, 0, kFrameHeaderSize - kShortRecordSize);
+            m_payload.clear();
+        }
+    }
 
     int Protocol() const { return m_protocol; }
     uint8_t Header() const { return m_raw[0]; }

@@ -180,12 +180,8 @@ int CaptureReader::GoToFrame(uint64_t frame) {
     return kQvrNotFound;
 }
 
-int CaptureReader::NextRecord() {
+int CaptureReader::NextRecordAcrossChunks() {
     if (!HasRecord()) return kQvrNoRecord;
-    if (m_cursor + 1 < PairCount()) {
-        ++m_cursor;
-        return kQvrOk;
-    }
     uint64_t next = m_pairBase + m_cursor + 1;
     Saved saved = Save();
     // Slide by one chunk; a chunk without records is passed over.
@@ -289,12 +285,6 @@ int CaptureReader::GetKindOrdinals(KindOrdinals& out) const {
     out.rd = before[1] + here[1];
     out.lineChanges = before[2] + here[2];
     out.events = before[3] + here[3];
-    return kQvrOk;
-}
-
-int CaptureReader::GetCursor(CursorPosition& pos) const {
-    if (!HasRecord()) return kQvrNoRecord;
-    pos = {m_pairBase + m_cursor, SlotChunkNumber(m_cursor), SlotIndex(m_cursor)};
     return kQvrOk;
 }
 
@@ -421,12 +411,6 @@ int CaptureReader::GetRawRecord(std::vector<uint8_t>& out) const {
     if (UsesFrameRecords(m_protocol) && IsDataKind(HeaderKind(r[0])))
         len = FrameRecordSize(ReadLe16(r + 14));
     out.assign(r, r + len);
-    return kQvrOk;
-}
-
-int CaptureReader::GetFrame(CaptureFrame& out) const {
-    if (!HasRecord()) return kQvrNoRecord;
-    out.Assign(m_protocol, SlotRecord(m_cursor), SlotLineState(m_cursor));
     return kQvrOk;
 }
 

@@ -95,7 +95,12 @@ class CaptureReader {
 
     // --- the current record
     bool HasRecord() const { return m_cursor < PairCount(); }
-    int GetCursor(CursorPosition& pos) const;
+    // Inline, with GetFrame: long reads call both for every record.
+    int GetCursor(CursorPosition& pos) const {
+        if (!HasRecord()) return kQvrNoRecord;
+        pos = {m_pairBase + m_cursor, SlotChunkNumber(m_cursor), SlotIndex(m_cursor)};
+        return kQvrOk;
+    }
     int GetHeaderByte(uint8_t& out) const;
     int GetLineState(uint8_t& out) const;
     // ASYNC event records only; -14 for other protocols, 0 for other kinds.
@@ -112,13 +117,26 @@ class CaptureReader {
     // Copies the record's data or its raw bytes (header + payload).
     int GetData(std::vector<uint8_t>& out) const;
     int GetRawRecord(std::vector<uint8_t>& out) const;
-    int GetFrame(CaptureFrame& out) const;
+    int GetFrame(CaptureFrame& out) const {
+        if (!HasRecord()) return kQvrNoRecord;
+        out.Assign(m_protocol, SlotRecord(m_cursor), SlotLineState(m_cursor));
+        return kQvrOk;
+    }
 
     // --- movement
     int GoToFrame(uint64_t frame);
     int GoToChunkRecord(uint32_t chunk, uint32_t index);
     int GoToTime(std::string_view date, uint64_t ticks);
-    int NextRecord();
+    // Moving within the loaded pair of chunks is the step of every record of
+    // a long read, so that much is kept inline.
+    int NextRecord() {
+        // 64-bit: the cursor of no record (all ones) must not wrap to 0.
+        if (m_cursor + uint64_t{1} < PairCount()) {
+            ++m_cursor;
+            return kQvrOk;
+        }
+        return NextRecordAcrossChunks();
+    }
     int PrevRecord();
     // The n-th (0-based) data record of direction 1 SD, 2 RD, else either.
     int GoToNthOfDirection(uint64_t n, int direction);
@@ -170,6 +188,7 @@ class CaptureReader {
         return chunk == m_pair[0].Number() ? 0 : m_pair[0].Count();
     }
 
+    int NextRecordAcrossChunks();
     int LoadPair(uint32_t first);
     int Bring(size_t which, uint32_t number);
     Saved Save() const { return {m_pair[0].Number(), m_cursor}; }

@@ -43,9 +43,20 @@ void ChunkWriter::Log(int line, const char* message) {
 void ChunkWriter::SetIndexReserve(const std::string& path, uint64_t base,
                                        uint64_t perChunk) {
     m_reservePath = path;
-    m_reserved = base;
+    m_reserveNeeded = m_reserved = base;
     m_reservePerChunk = perChunk;
     if (ReserveSpace(m_reservePath, m_reserved) != 0) Log(__LINE__, "Index Reserve Error.");
+}
+
+void ChunkWriter::GrowIndexReserve() {
+    m_reserveNeeded += m_reservePerChunk;
+    if (m_reserveNeeded <= m_reserved) return;
+    // Room for the next kReserveAhead chunks at once: growing the file is
+    // three system calls, which a run of many small chunks would otherwise
+    // pay for every chunk. A reserve that cannot grow keeps what it has and
+    // is tried again at the next chunk.
+    const uint64_t want = m_reserveNeeded + (kReserveAhead - 1) * m_reservePerChunk;
+    if (ReserveSpace(m_reservePath, want) == 0) m_reserved = want;
 }
 
 void ChunkWriter::DropIndexReserve() {
@@ -55,10 +66,7 @@ void ChunkWriter::DropIndexReserve() {
 }
 
 int ChunkWriter::OpenChunk() {
-    if (!m_reservePath.empty()) {
-        m_reserved += m_reservePerChunk;
-        ReserveSpace(m_reservePath, m_reserved);
-    }
+    if (!m_reservePath.empty()) GrowIndexReserve();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -68,9 +76,13 @@ int ChunkWriter::OpenChunk() {
     const std::string path = JoinPath(m_folder, m_chunkName);
     // Whatever is at the name (a chunk of an earlier lap of a ring, or a link
     // someone planted) goes; the new file is created where nothing is, so a
-    // write never lands in a file that is not ours.
-    ::unlink(path.c_str());
+    // write never lands in a file that is not ours. Mostly nothing is there:
+    // the name is removed only when the creation finds it taken.
     m_fd = CreateFileExclusive(path, 0644);
+    if (m_fd < 0 && errno == EEXIST) {
+        ::unlink(path.c_str());
+        m_fd = CreateFileExclusive(path, 0644);
+    }
     return m_fd >= 0 ? 0 : -1;
 }
 

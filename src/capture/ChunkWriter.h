@@ -83,6 +83,16 @@ class ChunkWriter {
         return Append(record, sizeof record);
     }
 
+    // For records built in place: the free room behind the buffered bytes
+    // (its size in `bytes`), and Appended to count what was put there. A
+    // record that does not fit the room goes through Append, which writes
+    // the buffer out first.
+    uint8_t* FreeSpace(size_t& bytes) {
+        bytes = kBufferSize - m_count;
+        return m_buffer.get() + m_count;
+    }
+    void Appended(size_t bytes) { m_count += static_cast<uint32_t>(bytes); }
+
     // Writes the buffered bytes, empties the buffer when `reset` is set and
     // closes the file. On any failure "File Write or Close Error." is logged
     // and -1 returned; the file is closed in either case.
@@ -107,6 +117,7 @@ class ChunkWriter {
 
   private:
     int AppendSlow(const uint8_t* bytes, size_t length);
+    void GrowIndexReserve();
     // Writes all bytes to the open file; on failure cuts the file back to
     // where it was. 0 or -1 (errno set).
     int WriteAll(const uint8_t* bytes, size_t length);
@@ -119,8 +130,11 @@ class ChunkWriter {
     uint32_t m_count = 0;
     int m_fd = -1;
     uint64_t m_fileSize = 0;  // bytes of whole pieces in the open file
+    static constexpr uint64_t kReserveAhead = 64;  // chunks a growth of the reserve covers
     std::string m_reservePath;
-    uint64_t m_reserved = 0, m_reservePerChunk = 0;
+    uint64_t m_reserved = 0;       // bytes the reserve file holds
+    uint64_t m_reserveNeeded = 0;  // bytes the chunks opened so far need
+    uint64_t m_reservePerChunk = 0;
 };
 
 }  // namespace qv

@@ -125,7 +125,8 @@ void Run(const RunOptions& o, bool retrieval) {
     AppContext cmn;
     cmn.SetPrompt(&prompt);
     RunEvents events;
-    MonitoringRun mon(cmn, &prompt, &events);
+    // Only counts reach the terminal: the run keeps no ring of live records.
+    MonitoringRun mon(cmn, &prompt, &events, MonitoringRun::View::kNotShown);
     SignalsEndRun signals;
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
     if (rc != 0 && !mon.Running()) throw CommandError{kExitFailure, StartError(rc)};

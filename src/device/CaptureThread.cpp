@@ -6,8 +6,9 @@
 
 namespace qv {
 
-CaptureThread::CaptureThread(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events)
-    : m_cmn(cmn), m_wnd(std::make_unique<RunControl>(cmn, prompt, events)) {
+CaptureThread::CaptureThread(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events,
+                             bool liveRing)
+    : m_cmn(cmn), m_wnd(std::make_unique<RunControl>(cmn, prompt, events, liveRing)) {
     m_thread = std::thread([this] { Loop(); });
 }
 
@@ -138,8 +139,10 @@ int CaptureThread::LiveRecord(int i, LiveRow& out, bool frozen) const {
     std::lock_guard state(m_stateMutex);
     const StreamDecoder* d = m_wnd->Decoder();
     if (!d) return kErrNotRunning;
-    const qv::LiveRecord* r = d->Ring().At(i, frozen);
-    const CountTriple* c = d->Ring().TripleAt(i, frozen);
+    const LiveRing* ring = d->Ring();
+    if (!ring) return kQvrNoRecord;
+    const qv::LiveRecord* r = ring->At(i, frozen);
+    const CountTriple* c = ring->TripleAt(i, frozen);
     if (!r || !c) return kQvrNoRecord;
     out.header = r->header;
     out.lineState = r->lineState;

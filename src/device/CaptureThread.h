@@ -36,7 +36,8 @@ class CaptureThread {
   public:
     static constexpr int kStepMs = 50;
 
-    CaptureThread(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events);
+    // `liveRing`: a view shows the run's newest records (LiveRecord).
+    CaptureThread(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events, bool liveRing);
     ~CaptureThread();  // stops a run still going, then ends the thread
 
     // Resumes a paused run, else starts one.
@@ -54,7 +55,7 @@ class CaptureThread {
     bool BufferFull() const;
     uint64_t BytesRead() const;
     // Slot i (0..199) of the live ring, or of the frozen one while paused.
-    // -8 outside 0..199, -7 without a run.
+    // -8 outside 0..199 or without a live ring, -7 without a run.
     int LiveRecord(int i, LiveRow& out) const { return LiveRecord(i, out, m_paused); }
     int LiveRecord(int i, LiveRow& out, bool frozen) const;
     // Whether a capture is being (or was last) decoded: the ring has content.

@@ -5,8 +5,8 @@
 
 namespace qv {
 
-MonitoringRun::MonitoringRun(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events)
-    : m_thread(std::make_unique<CaptureThread>(cmn, prompt, events)) {}
+MonitoringRun::MonitoringRun(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events, View view)
+    : m_thread(std::make_unique<CaptureThread>(cmn, prompt, events, view == View::kShown)) {}
 
 MonitoringRun::~MonitoringRun() = default;
 

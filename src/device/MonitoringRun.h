@@ -1,6 +1,7 @@
 // The monitor object of a capture window that shows a running monitoring:
 // it starts the capture thread, forwards the user's Start, Pause, Stop and
-// card retrieval to it and answers the live views' questions.
+// card retrieval to it and answers the live views' questions. A run that no
+// window shows (qvtool) keeps no live ring: its decoder fills none.
 #pragma once
 
 #include <memory>
@@ -13,7 +14,9 @@ namespace qv {
 
 class MonitoringRun : public ILiveMonitor {
   public:
-    MonitoringRun(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events);
+    enum class View { kShown, kNotShown };
+    MonitoringRun(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events,
+                  View view = View::kShown);
     ~MonitoringRun();
 
     int Start() override { return m_thread ? m_thread->Start() : kErrNotRunning; }

@@ -19,8 +19,8 @@ constexpr size_t kFirstRead = 512;
 constexpr uint32_t kBigRead = 0x100000;  // 1 MiB: the most one status-driven read takes
 }  // namespace
 
-RunControl::RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events)
-    : m_cmn(cmn), m_prompt(prompt), m_events(events) {}
+RunControl::RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events, bool liveRing)
+    : m_cmn(cmn), m_prompt(prompt), m_events(events), m_liveRing(liveRing) {}
 
 RunControl::~RunControl() {
     if (m_running) Stop();
@@ -90,6 +90,7 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     const SelectedUnit unit = GetSelectedUnit();
     info.unit = StatusUnit{unit.productId, unit.serial, unit.name};
     auto session = std::make_unique<CaptureSession>(&m_cmn, m_events);
+    session->Decoder().KeepLiveRing(m_liveRing);
     // The start time is the instrument's when it answers: records carry its clock.
     info.startClock = InstrumentClock();
     if (int rc = session->Start(info); rc != 0) return rc;
@@ -168,7 +169,7 @@ int RunControl::StartRetrieval(std::mutex& stateMutex) {
 int RunControl::Pause() {
     if (!m_running || !m_session) return kErrNotRunning;
     m_frozenTotal = m_session->Decoder().Totals().records;
-    m_session->Decoder().Ring().Freeze();
+    if (LiveRing* ring = m_session->Decoder().Ring()) ring->Freeze();
     return 0;
 }
 

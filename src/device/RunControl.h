@@ -42,8 +42,9 @@ class RunControl {
   public:
     // `cmn` gives the save folder, FrameMax and the log; `prompt` answers the
     // questions of a start (null: every question is answered No);
-    // `events` receives the decoder's reports to the main window.
-    RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events);
+    // `events` receives the decoder's reports to the main window;
+    // `liveRing`: a view shows the run, so its decoder keeps the live ring.
+    RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events, bool liveRing);
     ~RunControl();
 
     // Both lock `stateMutex` only to publish the new capture, never while
@@ -91,6 +92,7 @@ class RunControl {
     StatusSet m_set;
     std::string m_folder, m_indexName;
     std::atomic<bool> m_running{false};
+    bool m_liveRing;
     RecordStart m_recordStart;
     uint64_t m_frozenTotal = 0;
     uint64_t m_bytesRead = 0;

@@ -1,6 +1,8 @@
 #include "device/StreamDecoder.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -58,9 +60,16 @@ void StreamDecoder::Reset(const DecoderConfig& config) {
     m_assemblyHeader = 0;
     m_assemblyStart = 0;
     m_table.Reset(ChunkTable::EntriesFor(m_config.frameMax, m_config.fileRecords));
-    m_ring.Clear();
+    if (m_ring) m_ring->Clear();
     m_triggers.clear();
     m_triggers.reserve(kMaxTriggerEvents);
+}
+
+void StreamDecoder::KeepLiveRing(bool keep) {
+    if (!keep)
+        m_ring.reset();
+    else if (!m_ring)
+        m_ring = std::make_unique<LiveRing>();
 }
 
 void StreamDecoder::ChunkOpened() {
@@ -229,25 +238,26 @@ bool StreamDecoder::DropAtLimit() {
         ReportWriteFailure();
 
     const RecordKind kind = HeaderKind(header);
-    LiveRecord& live = m_ring.NextSlot();
-    live.header = header;
-    live.value = value;
-    live.start = live.end = m_running;
-    live.length = 1;
-    live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
-    // The record's own numbers (1-based), as the stored capture numbers it.
-    CountTriple& triple = m_ring.NextTriple();
-    triple.records = m_totals.records + 1;
+    if (m_ring) {
+        LiveRecord& live = m_ring->NextSlot();
+        live.header = header;
+        live.value = value;
+        live.start = live.end = m_running;
+        live.length = 1;
+        live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
+        // The record's own numbers (1-based), as the stored capture numbers it.
+        CountTriple& triple = m_ring->NextTriple();
+        triple.records = m_totals.records + 1;
+        triple.sd = kind == RecordKind::kSdData ? m_totals.kinds[0] + 1 : 0;
+        triple.rd = kind == RecordKind::kRdData ? m_totals.kinds[1] + 1 : 0;
+        m_ring->Advance();
+    }
     if (kind == RecordKind::kSdData) {
-        triple.sd = m_totals.kinds[0] + 1;
-        triple.rd = 0;
         ++m_chunk.sdRecords;
         ++m_totals.kinds[0];
         ++m_chunkRecords;
         ++m_totals.records;
     } else if (kind == RecordKind::kRdData) {
-        triple.sd = 0;
-        triple.rd = m_totals.kinds[1] + 1;
         ++m_chunk.rdRecords;
         ++m_totals.kinds[1];
         ++m_chunkRecords;
@@ -255,9 +265,124 @@ bool StreamDecoder::DropAtLimit() {
     } else {
         Count(header, value);
     }
-    m_ring.Advance();
     if (m_chunkRecords >= m_config.fileRecords) [[unlikely]]
         RotateIfFull();
+}
+
+namespace {
+// By the header byte of a data item: the count lane of its record's kind
+// (SD, RD, line change, event in 16-bit lanes 0..3), and the mask of the line
+// state it sets (all of it for a line change, nothing otherwise).
+struct HeaderTables {
+    std::array<uint64_t, 256> lane{};
+    std::array<uint8_t, 256> lineMask{};
+};
+constexpr HeaderTables kByHeader = [] {
+    HeaderTables t;
+    for (unsigned h = 0; h < 256; ++h) {
+        const unsigned kind = (h >> 5) & 3;
+        t.lane[h] = uint64_t{1} << (16 * kind);
+        t.lineMask[h] = kind == 2 ? 0xFF : 0;
+    }
+    return t;
+}();
+// Bit n of a byte moved to the low bit of byte n of a word.
+constexpr auto kSpreadBits = [] {
+    std::array<uint64_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned n = 0; n < 8; ++n)
+            if (b & (1u << n)) t[b] |= uint64_t{1} << (8 * n);
+    return t;
+}();
+}  // namespace
+
+size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    // The item-by-item path takes the first record of a run, of a day and of
+    // a chunk, and whatever a live view must see.
+    if (m_ring || !m_started || m_chunkRecords == 0) return 0;
+    // As many items as there are, as the chunk takes before it rotates, as a
+    // FIX run keeps and as fit behind the writer's buffered records: the
+    // record that does not fit is the item-by-item path's, which writes the
+    // full buffer out first, exactly as it would have.
+    size_t space = 0;
+    uint8_t* out = m_writer.FreeSpace(space);
+    uint64_t count = std::min<uint64_t>(n / kShortItemSize, space / kShortRecordSize);
+    count = std::min(count, SubtractFloor(m_config.fileRecords, m_chunkRecords));
+    if (m_config.memory == kMemoryFix)
+        count = std::min(count, SubtractFloor(m_config.frameMax, m_totals.records));
+
+    // The counters stay in registers for the sweep and are added once. The
+    // kinds and the line bits vary from record to record as the line does,
+    // so they are counted without branches, in lanes of one register each:
+    // four 16-bit lanes of kind counts, eight byte lanes of line-bit changes
+    // (lane n for bit n), emptied every 255 records before a lane can wrap.
+    uint64_t running = m_running;
+    uint8_t lineState = m_lineState, eventByte = m_eventByte;
+    uint64_t kinds[4] = {};
+    uint64_t lineBits[8] = {};
+    uint64_t eventBits[2] = {};
+    uint64_t i = 0;
+    bool other = false;  // stopped in front of an item that is no data item
+    while (i < count && !other) {
+        const uint64_t blockEnd = i + std::min<uint64_t>(count - i, 255);
+        uint64_t kindLanes = 0, bitLanes = 0;
+        for (; i < blockEnd; ++i) {
+            uint32_t item;  // header, value, 16-bit step: little-endian
+            std::memcpy(&item, p + i * kShortItemSize, sizeof item);
+            const uint32_t header = item & 0xFF;
+            if (header < 0x80) {
+                other = true;
+                break;
+            }
+            running += item >> 16;
+            // The 8-byte record as ChunkWriter::AppendShort lays it out.
+            const uint64_t record = (item & 0xFFFF) | (running << 16);
+            std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
+            kindLanes += kByHeader.lane[header];
+            // The line bits a line change turns (none for other records),
+            // each counted in its byte lane. Tables rather than tests keep
+            // this free of branches, which the line would mispredict.
+            const uint8_t changed = (lineState ^ (item >> 8)) & kByHeader.lineMask[header];
+            lineState ^= changed;
+            bitLanes += kSpreadBits[changed];
+            if (header >= 0xE0) [[unlikely]] {  // an event record
+                const uint8_t value = static_cast<uint8_t>(item >> 8);
+                const uint8_t changedEvents = eventByte ^ value;
+                eventBits[0] += (changedEvents & kEventSdBreak) ? 1 : 0;
+                eventBits[1] += (changedEvents & kEventRdBreak) ? 1 : 0;
+                eventByte = value;
+            }
+        }
+        for (size_t k = 0; k < 4; ++k)
+            kinds[k] += (kindLanes >> (16 * k)) & 0xFFFF;
+        // Counter 0 is bit 7 (RS), counter 7 bit 0.
+        for (size_t b = 0; b < 8; ++b)
+            lineBits[b] += (bitLanes >> (8 * (7 - b))) & 0xFF;
+    }
+    if (i == 0) return 0;
+    m_writer.Appended(i * kShortRecordSize);
+    m_running = running;
+    m_lineState = lineState;
+    m_eventByte = eventByte;
+    m_chunkRecords += static_cast<uint32_t>(i);
+    m_totals.records += i;
+    // A chunk's counters are 32-bit: a sweep never passes its FileRecords.
+    auto add = [](uint32_t& chunk, uint64_t& total, uint64_t n) {
+        chunk += static_cast<uint32_t>(n);
+        total += n;
+    };
+    add(m_chunk.sdRecords, m_totals.kinds[0], kinds[0]);
+    add(m_chunk.rdRecords, m_totals.kinds[1], kinds[1]);
+    add(m_chunk.lineChanges, m_totals.kinds[2], kinds[2]);
+    add(m_chunk.events, m_totals.kinds[3], kinds[3]);
+    for (size_t b = 0; b < 8; ++b)
+        add(m_chunk.lineBitChanges[b], m_totals.changes[b], lineBits[b]);
+    for (size_t b = 0; b < 2; ++b)
+        add(m_chunk.eventBitChanges[b], m_totals.changes[8 + b], eventBits[b]);
+    // A chunk rotates right after its last record, as item by item.
+    if (m_chunkRecords >= m_config.fileRecords) RotateIfFull();
+    return i * kShortItemSize;
 }
 
 void StreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item) {
@@ -273,13 +398,15 @@ void StreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item
     if (m_chunkRecords == 0) m_chunkStart = item.time;
     Write(raw, kWideItemSize);
 
-    LiveRecord& live = m_ring.NextSlot();
-    live.header = item.first;
-    live.value = item.value;
-    live.lineState = item.value;
-    live.start = live.end = item.time;
-    live.length = 1;
-    m_ring.Advance();
+    if (m_ring) {
+        LiveRecord& live = m_ring->NextSlot();
+        live.header = item.first;
+        live.value = item.value;
+        live.lineState = item.value;
+        live.start = live.end = item.time;
+        live.length = 1;
+        m_ring->Advance();
+    }
 
     Count(item.first, item.value);
     RotateIfFull();
@@ -291,15 +418,17 @@ void StreamDecoder::WriteFrameRecord(uint8_t* record, size_t dataLength, const F
     m_running = head.end;
     Write(record, kFrameHeaderSize + dataLength);
 
-    LiveRecord& live = m_ring.NextSlot();
-    live.header = head.header;
-    live.value = dataLength ? record[kFrameHeaderSize] : 0;
-    live.lineState = m_lineState;
-    live.start = head.start;
-    live.end = head.end;
-    live.length = head.length;
-    live.data.assign(record + kFrameHeaderSize, record + kFrameHeaderSize + dataLength);
-    m_ring.Advance();
+    if (m_ring) {
+        LiveRecord& live = m_ring->NextSlot();
+        live.header = head.header;
+        live.value = dataLength ? record[kFrameHeaderSize] : 0;
+        live.lineState = m_lineState;
+        live.start = head.start;
+        live.end = head.end;
+        live.length = head.length;
+        live.data.assign(record + kFrameHeaderSize, record + kFrameHeaderSize + dataLength);
+        m_ring->Advance();
+    }
 
     Count(head.header, 0);
     RotateIfFull();
@@ -431,6 +560,10 @@ void StreamDecoder::Decode(ReceiveBuffer& buffer) {
         const uint8_t b0 = p[pos];
         if (b0 >= 0x80 && m_layout == StreamLayout::kShort) {
             // The bulk of every ASYNC/LOGIC stream: kept free of the general parser.
+            if (const size_t run = DecodeDataRun(p + pos, n - pos)) {
+                pos += run;
+                continue;
+            }
             if (n - pos < kShortItemSize) break;
             HandleShortData(b0, p[pos + 1], ReadLe16(p + pos + 2));
             pos += kShortItemSize;

@@ -1,8 +1,10 @@
 // The capture stream decoder of a monitoring run. It takes the bytes read from
 // the instrument, turns every item into a capture record, writes the records
 // into chunk files through the chunk writer, rotates chunks every FileRecords
-// records, keeps the ring table of chunk entries, the totals, the live ring of
-// the last 200 records and the trigger events of the run.
+// records, keeps the ring table of chunk entries, the totals and the trigger
+// events of the run. The records also go to the live ring of the last 200
+// records, but only when a view watches the run (KeepLiveRing): an offline
+// decode or a run nobody shows spends nothing on it.
 //
 // Items may arrive split at any byte: Decode consumes every complete item at
 // the front of the receive buffer and leaves an incomplete one there for the
@@ -99,6 +101,9 @@ class StreamDecoder {
 
     // Clears the whole state for a new run and builds the chunk table.
     void Reset(const DecoderConfig& config);
+    // Whether decoded records also go to the live ring, for a view that
+    // shows the run as it goes. Off until asked for; Reset keeps the choice.
+    void KeepLiveRing(bool keep);
 
     // Opens the first chunk of the run (slot 1) in the writer's folder. 0 or -1.
     int OpenFirstChunk();
@@ -118,8 +123,9 @@ class StreamDecoder {
     const CaptureTotals& Totals() const { return m_totals; }
     const ChunkTable& Table() const { return m_table; }
     const std::vector<TriggerEvent>& TriggerEvents() const { return m_triggers; }
-    const LiveRing& Ring() const { return m_ring; }
-    LiveRing& Ring() { return m_ring; }
+    // The live ring; null unless KeepLiveRing asked for it.
+    const LiveRing* Ring() const { return m_ring.get(); }
+    LiveRing* Ring() { return m_ring.get(); }
     const std::string& DateText() const { return m_date; }
     bool BufferFull() const { return m_bufferFull; }
     bool DateSeen() const { return m_dateSeen; }
@@ -145,6 +151,9 @@ class StreamDecoder {
     // Returns false when decoding must stop in front of this item.
     bool HandleControl(const StreamItem& item);
     void HandleShortData(uint8_t header, uint8_t value, uint16_t step);
+    // Decodes the data items at `p` (n bytes) in one sweep while nothing
+    // else needs doing; returns the bytes it took (whole items, maybe none).
+    size_t DecodeDataRun(const uint8_t* p, size_t n);
     void HandleLineChange8(const uint8_t* raw, const StreamItem& item);
     void HandleFrame(const StreamItem& item);
     void WriteFrameRecord(uint8_t* record, size_t dataLength, const FrameHeader& head);
@@ -195,7 +204,7 @@ class StreamDecoder {
     uint64_t m_assemblyStart = 0;
 
     ChunkTable m_table;
-    LiveRing m_ring;
+    std::unique_ptr<LiveRing> m_ring;  // only while a view watches
     std::vector<TriggerEvent> m_triggers;
 };
 

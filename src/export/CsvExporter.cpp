@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "capture/CaptureFrame.h"
 #include "capture/CaptureReader.h"
@@ -20,6 +21,10 @@ namespace {
 // Rows are gathered and written in pieces of about this size; a piece holds
 // whole rows only, so a failed write can be cut back to a row boundary.
 constexpr size_t kFlushSize = 1 << 18;
+// The longest row: two time texts, two data texts of three characters for
+// each of at most 65 535 bytes, the sixteen cells with their commas and the
+// line end.
+constexpr size_t kMaxRowSize = 2 * (kRecordTimeTextSize + 1) + 2 * (3 * kMaxFrameData + 1) + 40;
 
 enum Cell {
     kCellLines = 0,
@@ -40,77 +45,115 @@ char Bit(uint8_t v, uint8_t mask) {
 
 const char kHexLower[] = "0123456789abcdef";
 
-// Appends the data text: each byte as two lower-case hex digits and a blank;
+// Writes the data text: each byte as two lower-case hex digits and a blank;
 // a single blank when there is none.
-void AppendData(std::string& out, std::span<const uint8_t> data) {
+char* WriteData(char* p, std::span<const uint8_t> data) {
     if (data.empty()) {
-        out += ' ';
-        return;
-    }
-    const size_t at = out.size();
-    out.resize(at + data.size() * 3);
-    char* p = out.data() + at;
-    for (uint8_t b : data) {
-        *p++ = kHexLower[b >> 4];
-        *p++ = kHexLower[b & 15];
         *p++ = ' ';
+        return p;
     }
+    for (uint8_t b : data) {
+        p[0] = kHexLower[b >> 4];
+        p[1] = kHexLower[b & 15];
+        p[2] = ' ';
+        p += 3;
+    }
+    return p;
 }
 
-void AppendRow(std::string& out, int protocol, const CaptureFrame& f, std::string_view start,
-               std::string_view stop) {
-    char cells[kCells];
-    for (char& c : cells)
-        c = ' ';
+// Writes the row of one record after its two time texts, from the comma that
+// follows the stop time to the line end. At most kMaxRowSize bytes.
+char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
+    // The sixteen cells, each after its comma: ",c,c,...,c".
+    char cells[2 * kCells];
+    for (size_t i = 0; i < kCells; ++i) {
+        cells[2 * i] = ',';
+        cells[2 * i + 1] = ' ';
+    }
+    auto cell = [&](int c, char v) { cells[2 * c + 1] = v; };
     const uint8_t h = f.Header();
     const RecordKind kind = f.Kind();
     auto lines = [&](uint8_t v) {
         for (int i = 0; i < 8; ++i)
-            cells[kCellLines + i] = Bit(v, static_cast<uint8_t>(0x80 >> i));
+            cell(kCellLines + i, Bit(v, static_cast<uint8_t>(0x80 >> i)));
     };
     std::span<const uint8_t> sd, rd;
     char sdLevel = 0, rdLevel = 0;
     if (protocol == kProtocolAsync) {
-        cells[kCellFraming] = Bit(h, kFlagFramingError);
-        cells[kCellOverrun] = Bit(h, kFlagOverrunError);
-        cells[kCellParity] = Bit(h, kFlagParityError);
-        cells[kCellMp] = Bit(h, kFlagMpBit);
+        cell(kCellFraming, Bit(h, kFlagFramingError));
+        cell(kCellOverrun, Bit(h, kFlagOverrunError));
+        cell(kCellParity, Bit(h, kFlagParityError));
+        cell(kCellMp, Bit(h, kFlagMpBit));
         if (kind == RecordKind::kSdData) sd = f.Data();
         if (kind == RecordKind::kRdData) rd = f.Data();
         if (kind == RecordKind::kLineChange) lines(f.Value());
         if (kind == RecordKind::kEvent) {
-            cells[kCellSdBreak] = Bit(f.Value(), kEventSdBreak);
-            cells[kCellRdBreak] = Bit(f.Value(), kEventRdBreak);
+            cell(kCellSdBreak, Bit(f.Value(), kEventSdBreak));
+            cell(kCellRdBreak, Bit(f.Value(), kEventRdBreak));
         }
     } else if (protocol == kProtocolLogic) {
         sdLevel = Bit(h, kFlagLogicSdLevel);
         rdLevel = Bit(h, kFlagLogicRdLevel);
         lines(f.Value());
     } else {
-        cells[kCellFcs] = Bit(h, kFlagFcsError);
-        cells[kCellAbort] = Bit(h, kFlagAbort);
+        cell(kCellFcs, Bit(h, kFlagFcsError));
+        cell(kCellAbort, Bit(h, kFlagAbort));
         if (kind == RecordKind::kSdData) sd = f.Data();
         if (kind == RecordKind::kRdData) rd = f.Data();
         if (kind == RecordKind::kLineChange) lines(f.Value());
     }
-    out += start;
-    out += ',';
-    out += stop;
-    out += ',';
+    *p++ = ',';
     if (sdLevel)
-        out += sdLevel;
+        *p++ = sdLevel;
     else
-        AppendData(out, sd);
-    out += ',';
+        p = WriteData(p, sd);
+    *p++ = ',';
     if (rdLevel)
-        out += rdLevel;
+        *p++ = rdLevel;
     else
-        AppendData(out, rd);
-    for (char c : cells) {
-        out += ',';
-        out += c;
+        p = WriteData(p, rd);
+    std::memcpy(p, cells, sizeof cells);
+    p += sizeof cells;
+    std::memcpy(p, " \r\n", 3);
+    return p + 3;
+}
+
+// The end of a row after its time texts, for a short record, depends on
+// nothing but the protocol and the record's header and value bytes; a long
+// export meets few such pairs, so each one's text is made once and copied
+// after that.
+class RowEnds {
+  public:
+    explicit RowEnds(int protocol) : m_protocol(protocol), m_ends(1 << 16) {}
+
+    char* Write(char* p, const CaptureFrame& f) {
+        if (f.IsFrameRecord()) return WriteRowCells(p, m_protocol, f);
+        End& e = m_ends[static_cast<size_t>(f.Header()) << 8 | f.Value()];
+        if (e.size == 0) e.size = static_cast<uint8_t>(WriteRowCells(e.text, m_protocol, f) - e.text);
+        // The whole slot: a copy of fixed size is one or two moves.
+        std::memcpy(p, e.text, sizeof e.text);
+        return p + e.size;
     }
-    out += " \r\n";
+
+  private:
+    // ',' data ',' data, sixteen cells with their commas, " \r\n": at most
+    // 1 + 3 + 1 + 3 + 32 + 3 bytes.
+    struct End {
+        uint8_t size = 0;  // 0: not made yet
+        char text[47];
+    };
+    int m_protocol;
+    std::vector<End> m_ends;  // by header << 8 | value
+};
+
+char* WriteRow(char* p, int protocol, const CaptureFrame& f, std::string_view start,
+               std::string_view stop) {
+    std::memcpy(p, start.data(), start.size());
+    p += start.size();
+    *p++ = ',';
+    std::memcpy(p, stop.data(), stop.size());
+    p += stop.size();
+    return WriteRowCells(p, protocol, f);
 }
 
 }  // namespace
@@ -143,8 +186,9 @@ std::string CsvHeaderLine(const std::array<std::string, 10>& titles) {
 
 std::string CsvRowText(int protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText) {
-    std::string out;
-    AppendRow(out, protocol, frame, startText, stopText);
+    std::string out(startText.size() + stopText.size() + kMaxRowSize, '\0');
+    char* end = WriteRow(out.data(), protocol, frame, startText, stopText);
+    out.resize(static_cast<size_t>(end - out.data()));
     return out;
 }
 
@@ -155,23 +199,27 @@ std::string CsvExporter::FilePath(uint64_t n) const {
     return JoinPath(m_folder, std::to_string(n) + ".csv");
 }
 
-bool CsvExporter::Flush() {
+bool CsvExporter::WriteOut(const char* bytes, size_t size) {
     size_t done = 0;
-    while (done < m_buffer.size()) {
-        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+    while (done < size) {
+        ssize_t n = ::write(m_fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             // Cut the file back to its last whole row.
             if (::ftruncate(m_fd, static_cast<off_t>(m_flushed)) != 0) {
             }
-            m_buffer.clear();
             return false;
         }
         done += static_cast<size_t>(n);
     }
-    m_flushed += m_buffer.size();
-    m_buffer.clear();
+    m_flushed += size;
     return true;
+}
+
+bool CsvExporter::Flush() {
+    const bool ok = WriteOut(m_buffer.get(), m_fill);
+    m_fill = 0;
+    return ok;
 }
 
 bool CsvExporter::Close() {
@@ -188,8 +236,8 @@ bool CsvExporter::OpenNext() {
     if (m_fd < 0) return false;
     m_flushed = 0;
     m_rowsInFile = 0;
-    m_buffer = m_header;
-    return Flush();
+    m_fill = 0;
+    return WriteOut(m_header.data(), m_header.size());
 }
 
 SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
@@ -209,7 +257,9 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
     // convert back.
     m_header = Utf8ToCp932(header).value_or(header);
 
-    m_buffer.reserve(kFlushSize + 1024);
+    // Rows are written straight into the buffer; one more always fits behind
+    // anything short of a flush.
+    if (!m_buffer) m_buffer.reset(new char[kFlushSize + kMaxRowSize]);
     if (!OpenNext()) {
         Close();
         return SaveReport::kStartRefused;
@@ -226,7 +276,8 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
     uint32_t chunk = 0;
     int date = 0;
     SaveProgress progress(sink, total);
-    char start[kRecordTimeTextSize], stop[kRecordTimeTextSize];
+    RecordTimeTextWriter startText, stopText;
+    RowEnds rowEnds(protocol);
     auto finish = [&](SaveReport r) {
         if (!Close() && r != SaveReport::kFailed) r = SaveReport::kFailed;
         return r;
@@ -250,14 +301,16 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         }
         if (range.endPoint < at) return finish(SaveReport::kRangeDone);
 
-        WriteRecordTimeText(start, date,
-                            recordStart.Of(frame.Kind(), static_cast<int64_t>(frame.StartTicks())));
-        WriteRecordTimeText(stop, date, static_cast<int64_t>(frame.EndTicks()));
-        AppendRow(m_buffer, protocol, frame, std::string_view(start, sizeof start),
-                  std::string_view(stop, sizeof stop));
+        char* p = m_buffer.get() + m_fill;
+        p = startText.Write(
+            p, date, recordStart.Of(frame.Kind(), static_cast<int64_t>(frame.StartTicks())));
+        *p++ = ',';
+        p = stopText.Write(p, date, static_cast<int64_t>(frame.EndTicks()));
+        p = rowEnds.Write(p, frame);
+        m_fill = static_cast<size_t>(p - m_buffer.get());
         ++m_rows;
         ++m_rowsInFile;
-        if (m_buffer.size() >= kFlushSize && !Flush()) return finish(SaveReport::kFailed);
+        if (m_fill >= kFlushSize && !Flush()) return finish(SaveReport::kFailed);
         // A limit of 2^32 or more means one file for everything.
         if (m_fileRecords < (uint64_t{1} << 32) && m_rowsInFile >= m_fileRecords) {
             if (!Close()) return finish(SaveReport::kFailed);

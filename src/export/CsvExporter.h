@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ class CsvExporter {
 
   private:
     bool OpenNext();
+    // Writes bytes of whole rows to the open file; a failure cuts the file
+    // back to its last whole row.
+    bool WriteOut(const char* bytes, size_t size);
     bool Flush();
     bool Close();
 
@@ -62,7 +66,8 @@ class CsvExporter {
     uint64_t m_rowsInFile = 0;
     int m_fd = -1;
     uint64_t m_flushed = 0;  // bytes of whole rows in the open file
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_buffer;  // rows not yet written
+    size_t m_fill = 0;
 };
 
 }  // namespace qv

@@ -1,6 +1,9 @@
 #include "export/SaveRange.h"
 
-#include "capture/CaptureReader.h"
+#include <array>
+#include <bit>
+#include <cstring>
+
 #include "capture/RecordTime.h"
 #include "core/TimeText.h"
 
@@ -93,15 +96,22 @@ int SaveProgressPercent(uint64_t done, uint64_t total) {
 }
 
 namespace {
+
+// "00".."99": two digits from one table look-up instead of two divisions.
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> t{};
+    for (int i = 0; i < 100; ++i) {
+        t[static_cast<size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        t[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}();
+
 inline char* Two(char* p, unsigned v) {
-    p[0] = static_cast<char>('0' + v / 10 % 10);
-    p[1] = static_cast<char>('0' + v % 10);
+    std::memcpy(p, &kDigitPairs[2 * (v % 100)], 2);
     return p + 2;
 }
-inline char* Three(char* p, unsigned v) {
-    p[0] = static_cast<char>('0' + v / 100 % 10);
-    return Two(p + 1, v % 100);
-}
+
 }  // namespace
 
 char* WriteRecordTimeText(char* out, int yymmdd, int64_t ticks) {
@@ -124,34 +134,48 @@ char* WriteRecordTimeText(char* out, int yymmdd, int64_t ticks) {
     p = Two(p, d);
     *p++ = ' ';
     const uint64_t seconds = t / kTicksPerSecond;
-    const unsigned rest = static_cast<unsigned>(t % kTicksPerSecond);
     p = Two(p, static_cast<unsigned>(seconds / 3600));
     *p++ = ':';
     p = Two(p, static_cast<unsigned>(seconds / 60 % 60));
     *p++ = ':';
     p = Two(p, static_cast<unsigned>(seconds % 60));
     *p++ = ' ';
-    p = Three(p, rest / 100'000);
-    *p++ = 'm';
-    p = Three(p, rest % 100'000 / 100);
-    *p++ = 'u';
-    p = Two(p, rest % 100);
-    *p++ = '0';
-    *p++ = 'n';
-    return p;
+    return WriteSubSecondText(p, static_cast<uint32_t>(t % kTicksPerSecond));
 }
 
-void SaveProgress::Update(uint64_t done) {
+char* RecordTimeTextWriter::WriteNewSecond(char* out, int yymmdd, int64_t ticks) {
+    char* end = WriteRecordTimeText(out, yymmdd, ticks);
+    // Only a time inside its own day keeps its date and second unchanged;
+    // one that runs over is written in full every time.
+    if (ticks >= 0 && static_cast<uint64_t>(ticks) < kTicksPerDay) {
+        const uint64_t t = static_cast<uint64_t>(ticks);
+        m_date = yymmdd;
+        m_second = t - t % kTicksPerSecond;
+        std::memcpy(m_text, out, kRecordTimeTextSize);
+    }
+    return end;
+}
+
+SaveProgress::SaveProgress(ISaveReport* sink, uint64_t total) : m_sink(sink), m_total(total) {
+    m_nextAt = NextStepAt();
+}
+
+uint64_t SaveProgress::NextStepAt() const {
+    if (m_last >= 100 || m_total == 0) return UINT64_MAX;
+    // The least `done` with done * 100 / total >= m_last + 10, capped at the
+    // total, where the percent is 100 whatever the rounding.
+    const unsigned __int128 need = static_cast<unsigned __int128>(m_total) * (m_last + 10);
+    const uint64_t at = static_cast<uint64_t>((need + 99) / 100);
+    return at < m_total ? at : m_total;
+}
+
+void SaveProgress::Report(uint64_t done) {
     const int percent = SaveProgressPercent(done, m_total);
-    if (percent <= m_last) return;
-    m_last = percent;
-    if (m_sink) m_sink->OnSaveReport(SaveReport::kProgress, percent);
-}
-
-std::optional<SaveReport> NextSaveRecord(CaptureReader& file) {
-    const int rc = file.NextRecord();
-    if (rc == kQvrOk) return std::nullopt;
-    return rc == kQvrNotFound ? SaveReport::kCaptureEnd : SaveReport::kFailed;
+    if (percent > m_last) {
+        m_last = percent;
+        if (m_sink) m_sink->OnSaveReport(SaveReport::kProgress, percent);
+    }
+    m_nextAt = NextStepAt();
 }
 
 }  // namespace qv

@@ -1,5 +1,6 @@
 #include "sim/LineSource.h"
 
+#include "sim/FloodSource.h"
 #include "sim/ReplaySource.h"
 #include "sim/TtySource.h"
 
@@ -41,15 +42,21 @@ class SynthSource : public ILineSource {
 
 bool ParseSourceSelection(const std::string& text, SourceSelection& out, std::string& error) {
     out = SourceSelection{};
-    if (text == "synth") return true;
-    if (text.starts_with("synth:")) {
+    // "synth" and "flood", each with an optional ":SEED".
+    for (auto [name, kind] : {std::pair{"synth", SourceSelection::Kind::kSynth},
+                              std::pair{"flood", SourceSelection::Kind::kFlood}}) {
+        const std::string word = name;
+        if (text != word && !text.starts_with(word + ":")) continue;
+        out.kind = kind;
+        if (text == word) return true;
         try {
             size_t used = 0;
-            out.seed = std::stoull(text.substr(6), &used, 0);
-            if (used == text.size() - 6) return true;
+            const std::string seed = text.substr(word.size() + 1);
+            out.seed = std::stoull(seed, &used, 0);
+            if (used == seed.size() && !seed.empty()) return true;
         } catch (...) {
         }
-        error = "synth:SEED needs a whole number";
+        error = word + ":SEED needs a whole number";
         return false;
     }
     if (text.starts_with("replay:") && text.size() > 7) {
@@ -68,7 +75,7 @@ bool ParseSourceSelection(const std::string& text, SourceSelection& out, std::st
         error = "tty:SD_DEVICE,RD_DEVICE names two devices";
         return false;
     }
-    error = "unknown source '" + text + "' (synth[:SEED], replay:FILE, tty:SD,RD)";
+    error = "unknown source '" + text + "' (synth[:SEED], flood[:SEED], replay:FILE, tty:SD,RD)";
     return false;
 }
 
@@ -77,6 +84,8 @@ std::unique_ptr<ILineSource> MakeLineSource(const SourceSelection& sel, const Li
     switch (sel.kind) {
         case SourceSelection::Kind::kSynth:
             return std::make_unique<SynthSource>(format, sel.seed, startTicks);
+        case SourceSelection::Kind::kFlood:
+            return std::make_unique<FloodSource>(format, sel.seed, startTicks);
         case SourceSelection::Kind::kReplay: {
             auto s = std::make_unique<ReplaySource>(format, startTicks);
             if (!s->Load(sel.path, error)) return nullptr;

@@ -14,10 +14,10 @@
 
 namespace qv::sim {
 
-// A source as the command line names it: "synth", "synth:SEED",
-// "replay:FILE" or "tty:SD_DEVICE,RD_DEVICE".
+// A source as the command line names it: "synth", "synth:SEED", "flood",
+// "flood:SEED", "replay:FILE" or "tty:SD_DEVICE,RD_DEVICE".
 struct SourceSelection {
-    enum class Kind { kSynth, kReplay, kTty };
+    enum class Kind { kSynth, kFlood, kReplay, kTty };
     Kind kind = Kind::kSynth;
     uint64_t seed = 1;
     std::string path;    // replay script

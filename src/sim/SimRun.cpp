@@ -244,10 +244,10 @@ void SimRun::ApplyFires(const std::vector<TriggerFire>& fires, uint64_t ticks, u
     }
 }
 
-void SimRun::Handle(const LineEvent& ev) {
+void SimRun::Handle(const LineEvent& ev, std::vector<uint8_t>& out, size_t waiting) {
     const bool paced = m_mode == RunMode::kToComputer && !m_opt.rateMax;
     if (paced) {
-        size_t waiting = Waiting();
+        waiting += out.size();
         if (m_overflow && waiting <= m_opt.bufferBytes / 2) {
             // Items were lost, so the reader's running time is unknown: start
             // afresh with a date item and a leading record.
@@ -257,27 +257,68 @@ void SimRun::Handle(const LineEvent& ev) {
         } else if (!m_overflow && waiting >= m_opt.bufferBytes) {
             m_overflow = true;
             if (m_begun) {
-                std::vector<uint8_t> full;
                 LineEvent t;
                 t.kind = LineEventKind::kTrigger;
                 t.time = ev.time;
                 t.value = kTriggerCodeBufferFull;
-                m_encoder->Add(full, t);
-                std::lock_guard lock(m_mutex);
-                m_buffer.insert(m_buffer.end(), full.begin(), full.end());
+                m_encoder->Add(out, t);
             }
         }
     }
+    // What this event adds; an overflowing buffer takes none of it.
+    const size_t mark = out.size();
     const uint8_t before = m_lines;
     if (ev.kind == LineEventKind::kLines) m_lines = ev.value;
     auto fires = m_triggers.Evaluate(&ev, m_lines, ClockAt(ev.time), m_overflow);
-    std::vector<uint8_t> out;
     ApplyFires(fires, ev.time, before, out);
     if (m_storing && ev.kind != LineEventKind::kTrigger) {
         EnsureBegun(out, ev.time, before);
         m_encoder->Add(out, ev);
     }
-    if (!m_overflow) Emit(out);
+    if (m_overflow) out.resize(mark);
+}
+
+uint64_t SimRun::LineClock() const {
+    const auto since = std::chrono::steady_clock::now() - m_t0;
+    return m_startTicks + static_cast<uint64_t>(
+                              std::chrono::duration_cast<std::chrono::nanoseconds>(since).count() / 10);
+}
+
+void SimRun::PacedLoop() {
+    // The shortest sleep: a busy line is handed over a millisecond at a time.
+    constexpr uint64_t kSliceTicks = kTicksPerSecond / 1000;
+    const bool toComputer = m_mode == RunMode::kToComputer;
+    std::vector<uint8_t> out;
+    LineEvent ev;
+    bool have = m_source->Next(ev, m_stop);
+    while (have && !m_stop) {
+        const uint64_t now = LineClock();
+        const size_t waiting = toComputer ? Waiting() : 0;
+        out.clear();
+        while (have && ev.time <= now) {
+            Handle(ev, out, waiting);
+            have = m_source->Next(ev, m_stop);
+        }
+        Emit(out);
+        if (have && !WaitUntil(std::max(ev.time, now + kSliceTicks))) break;
+    }
+}
+
+void SimRun::UnpacedLoop() {
+    // Bytes go to the reader in pieces of about this size; a live source's
+    // events go one by one, since the next may be long in coming.
+    constexpr size_t kPiece = 65536;
+    const size_t piece = m_source->Live() ? 1 : kPiece;
+    std::vector<uint8_t> out;
+    LineEvent ev;
+    while (!m_stop && m_source->Next(ev, m_stop)) {
+        Handle(ev, out, 0);
+        if (out.size() >= piece) {
+            Emit(out);
+            out.clear();
+        }
+    }
+    Emit(out);
 }
 
 void SimRun::Retrieve() {
@@ -316,25 +357,18 @@ void SimRun::Loop() {
                    m_lines, out);
         Emit(out);
     }
-    LineEvent ev;
-    while (!m_stop) {
-        if (!m_source->Next(ev, m_stop)) break;
-        if (!m_source->Live() && !m_opt.rateMax && !WaitUntil(ev.time)) break;
-        Handle(ev);
-    }
+    if (!m_source->Live() && !m_opt.rateMax)
+        PacedLoop();
+    else
+        UnpacedLoop();
     // The source has ended: the clock still moves and time conditions may
     // still come true.
     std::unique_lock lock(m_mutex);
     while (!m_space.wait_for(lock, kIdleTick, [this] { return m_stop.load(); })) {
         lock.unlock();
-        uint64_t now = m_startTicks +
-                       static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                                 std::chrono::steady_clock::now() - m_t0)
-                                                 .count() /
-                                             10);
         std::vector<uint8_t> out;
-        ApplyFires(m_triggers.Evaluate(nullptr, m_lines, ClockNow(), m_overflow), now, m_lines,
-                   out);
+        ApplyFires(m_triggers.Evaluate(nullptr, m_lines, ClockNow(), m_overflow), LineClock(),
+                   m_lines, out);
         Emit(out);
         lock.lock();
     }

@@ -71,9 +71,18 @@ class SimRun {
 
   private:
     void Loop();
+    // Hands the source's events over as their time comes, in batches: every
+    // event due by the line clock at once, then a sleep until the next one
+    // (a millisecond at least), so that a busy line costs no system call per
+    // event.
+    void PacedLoop();
+    // As fast as the reader takes the bytes (or a live source gives events).
+    void UnpacedLoop();
     void Retrieve();
-    // Paces, triggers and encodes one event. False when the run must end.
-    void Handle(const LineEvent& ev);
+    // Triggers and encodes one event, appending its items to `out`. A run to
+    // the computer at the line's pace overflows when the bytes waiting (those
+    // in the buffer, `waiting`, and those in `out`) reach the buffer size.
+    void Handle(const LineEvent& ev, std::vector<uint8_t>& out, size_t waiting);
     // Carries out the actions of fired triggers at `ticks`; `linesBefore` is
     // the line state a chunk begun now starts with.
     void ApplyFires(const std::vector<TriggerFire>& fires, uint64_t ticks, uint8_t linesBefore,
@@ -82,6 +91,8 @@ class SimRun {
     void Emit(const std::vector<uint8_t>& bytes);
     // Sleeps until the line clock reaches `ticks`; false when stopped.
     bool WaitUntil(uint64_t ticks);
+    // The line clock: ticks of day (counted from the first day) now.
+    uint64_t LineClock() const;
     uint32_t ClockAt(uint64_t ticks) const;
     uint32_t ClockNow() const;
 

@@ -1,5 +1,7 @@
 #include "sim/SimTriggers.h"
 
+#include <cstring>
+
 #include "core/CaptureRecord.h"
 
 namespace qv::sim {
@@ -14,12 +16,15 @@ constexpr uint8_t kScopeNone = 0, kScopeNot = 1, kScopeAll = 2, kScopeOver = 3, 
 constexpr uint8_t kLineBitOfCondition[8] = {kLineRs, kLineCs, kLineEr,    kLineDr,
                                             kLineCd, kLineCi, kLineExtIn, kLineExtOut};
 
-void Remember(std::vector<uint8_t>& h, uint8_t b) {
-    h.push_back(b);
-    if (h.size() > 16) h.erase(h.begin());
-}
-
 }  // namespace
+
+void TriggerEngine::History::Add(uint8_t b) {
+    if (size == bytes.size()) {
+        std::memmove(bytes.data(), bytes.data() + 1, bytes.size() - 1);
+        --size;
+    }
+    bytes[size++] = b;
+}
 
 void TriggerEngine::Reset(const TriggerSetup& setup) {
     m_setup = setup;
@@ -27,8 +32,11 @@ void TriggerEngine::Reset(const TriggerSetup& setup) {
     m_counters = {};
     m_events = 0;
     m_sync = 0;
-    m_sdHistory.clear();
-    m_rdHistory.clear();
+    m_sdHistory = {};
+    m_rdHistory = {};
+    m_stringsTaken = 0;
+    for (const auto& w : m_setup.words)
+        if (w[0] & 1) m_stringsTaken |= static_cast<uint8_t>(w[3] >> 8);
 }
 
 bool TriggerEngine::AnyStartsStoring() const {
@@ -37,7 +45,7 @@ bool TriggerEngine::AnyStartsStoring() const {
     return false;
 }
 
-bool TriggerEngine::StringMatches(int index, const std::vector<uint8_t>& history) const {
+bool TriggerEngine::StringMatches(int index, const History& history) const {
     const auto& pat = m_setup.patterns[static_cast<size_t>(index)];
     const auto& sc = m_setup.scopes[static_cast<size_t>(index)];
     // The pattern is right-aligned: position 15 is compared with the byte just
@@ -47,8 +55,8 @@ bool TriggerEngine::StringMatches(int index, const std::vector<uint8_t>& history
         uint8_t scope = sc[static_cast<size_t>(i)];
         if (scope == kScopeEnd) continue;
         size_t back = static_cast<size_t>(15 - i);
-        if (back >= history.size()) return false;
-        uint8_t got = history[history.size() - 1 - back];
+        if (back >= history.size) return false;
+        uint8_t got = history.Back(back);
         uint8_t want = pat[static_cast<size_t>(i)];
         bool ok = scope == kScopeNone    ? got == want
                   : scope == kScopeNot   ? got != want
@@ -73,26 +81,34 @@ bool TriggerEngine::ConditionsHold(int t, const LineEvent* ev, uint8_t lines, ui
         ++taking;
         if (holds) ++holding;
     };
-    // SD and RD levels: an idle data line rests at its mark level (LOW here).
-    cond(take & 1, !(want & 1));
-    cond(take & 2, !(want & 2));
-    for (int i = 0; i < 8; ++i) {
-        uint32_t bit = 1u << (2 + i);
-        bool high = (lines & kLineBitOfCondition[i]) != 0;
-        cond(take & bit, high == ((want & bit) != 0));
+    // Runs every event on a busy line: groups of conditions the trigger does
+    // not take are passed over whole.
+    if (take != 0) {
+        // SD and RD levels: an idle data line rests at its mark level (LOW here).
+        cond(take & 1, !(want & 1));
+        cond(take & 2, !(want & 2));
+        for (int i = 0; i < 8; ++i) {
+            uint32_t bit = 1u << (2 + i);
+            bool high = (lines & kLineBitOfCondition[i]) != 0;
+            cond(take & bit, high == ((want & bit) != 0));
+        }
+        for (int i = 0; i < 8; ++i) {
+            uint32_t eb = 1u << (16 + i), sb = 1u << (24 + i);
+            cond(take & eb, ((m_events >> i) & 1) == ((want & eb) ? 1 : 0));
+            cond(take & sb, ((m_sync >> i) & 1) == ((want & sb) ? 1 : 0));
+        }
     }
-    for (int i = 0; i < 8; ++i) {
-        uint32_t eb = 1u << (16 + i), sb = 1u << (24 + i);
-        cond(take & eb, ((m_events >> i) & 1) == ((want & eb) ? 1 : 0));
-        cond(take & sb, ((m_sync >> i) & 1) == ((want & sb) ? 1 : 0));
+    if (other & 0xFF) {
+        for (int i = 0; i < 4; ++i) {
+            cond(other & (1u << i), clock >= m_setup.times[static_cast<size_t>(i)]);
+            cond(other & (1u << (4 + i)),
+                 m_counters[static_cast<size_t>(i)] >= m_setup.counts[static_cast<size_t>(i)]);
+        }
     }
-    for (int i = 0; i < 4; ++i) {
-        cond(other & (1u << i), clock >= m_setup.times[static_cast<size_t>(i)]);
-        cond(other & (1u << (4 + i)),
-             m_counters[static_cast<size_t>(i)] >= m_setup.counts[static_cast<size_t>(i)]);
+    if (other & 0xFF00) {
+        for (int i = 0; i < 8; ++i)
+            cond(other & (1u << (8 + i)), stringHit[static_cast<size_t>(i)]);
     }
-    for (int i = 0; i < 8; ++i)
-        cond(other & (1u << (8 + i)), stringHit[static_cast<size_t>(i)]);
     bool data = ev && ev->kind == LineEventKind::kData;
     bool sd = data && HeaderKind(ev->header) == RecordKind::kSdData;
     bool rd = data && HeaderKind(ev->header) == RecordKind::kRdData;
@@ -124,12 +140,14 @@ void TriggerEngine::Apply(uint32_t p5, uint32_t p6) {
 std::vector<TriggerFire> TriggerEngine::Evaluate(const LineEvent* ev, uint8_t lines, uint32_t clock,
                                                  bool bufferFull) {
     std::array<bool, 8> hit{};
-    if (ev && ev->kind == LineEventKind::kData) {
+    // Without a data string taken, the characters' history is never read.
+    if (ev && ev->kind == LineEventKind::kData && m_stringsTaken) {
         bool sd = HeaderKind(ev->header) == RecordKind::kSdData;
         auto& h = sd ? m_sdHistory : m_rdHistory;
-        Remember(h, ev->value);
-        for (int i = 0; i < 4; ++i)
-            hit[static_cast<size_t>(sd ? i : 4 + i)] = StringMatches(sd ? i : 4 + i, h);
+        h.Add(ev->value);
+        for (int i = sd ? 0 : 4, end = i + 4; i < end; ++i)
+            if (m_stringsTaken & (1u << i))
+                hit[static_cast<size_t>(i)] = StringMatches(i, h);
     }
     std::vector<TriggerFire> fired;
     for (int t = 0; t < 5; ++t) {

@@ -44,7 +44,16 @@ class TriggerEngine {
                                       bool bufferFull);
 
   private:
-    bool StringMatches(int index, const std::vector<uint8_t>& history) const;
+    // The last bytes of one data line, newest last.
+    struct History {
+        std::array<uint8_t, 16> bytes{};
+        size_t size = 0;
+        void Add(uint8_t b);
+        // The byte `back` places before the newest (0: the newest).
+        uint8_t Back(size_t back) const { return bytes[size - 1 - back]; }
+    };
+
+    bool StringMatches(int index, const History& history) const;
     bool ConditionsHold(int t, const LineEvent* ev, uint8_t lines, uint32_t clock, bool bufferFull,
                         const std::array<bool, 8>& stringHit) const;
     void Apply(uint32_t p5, uint32_t p6);
@@ -53,8 +62,11 @@ class TriggerEngine {
     std::array<bool, 5> m_was{};
     std::array<uint32_t, 4> m_counters{};
     uint8_t m_events = 0;                           // instrument events 1..8 (bit n-1)
-    uint8_t m_sync = 0;                             // external events 1..8
-    std::vector<uint8_t> m_sdHistory, m_rdHistory;  // the last 16 bytes per line
+    uint8_t m_sync = 0;             // external events 1..8
+    History m_sdHistory, m_rdHistory;  // the last 16 bytes per line
+    // The data strings (bit 0 SD1 .. bit 7 RD4) some enabled trigger takes:
+    // only those are compared on every character.
+    uint8_t m_stringsTaken = 0;
 };
 
 }  // namespace qv::sim

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
+
 #include "core/TimeText.h"
 #include "device/DecoderHarness.h"
 #include "sim/LineTraffic.h"
@@ -263,6 +266,79 @@ TEST(StreamDecoderTest, ItemsSplitAtEveryByteGiveTheSameChunks) {
         }
         EXPECT_GT(whole.decoder.Table().Used(), 2u);
         EXPECT_GE(whole.decoder.ChunksOpened(), 2u);
+    }
+}
+
+// --- the live ring is for watching only
+
+// Everything a decoder leaves behind: chunk files, table, totals, counts.
+void ExpectSameCapture(DecoderHarness& a, DecoderHarness& b) {
+    const StreamDecoder& x = a.decoder;
+    const StreamDecoder& y = b.decoder;
+    ASSERT_EQ(x.Table().Used(), y.Table().Used());
+    for (uint64_t i = 0; i < x.Table().Used(); ++i) {
+        const ChunkEntry &e = x.Table().Chronological(i), &f = y.Table().Chronological(i);
+        EXPECT_EQ(0, std::memcmp(&e, &f, sizeof e)) << "entry " << i;
+    }
+    // A RING run reuses its slots: those beyond the table are never made.
+    for (uint64_t slot = 1; slot <= x.ChunksOpened(); ++slot) {
+        if (!std::filesystem::exists(a.dir.file(ChunkWriter::ChunkName(slot)))) break;
+        ASSERT_TRUE(a.Chunk(slot) == b.Chunk(slot)) << "slot " << slot;
+    }
+    EXPECT_EQ(0, std::memcmp(&x.Totals(), &y.Totals(), sizeof(CaptureTotals)));
+    EXPECT_EQ(x.ChunksOpened(), y.ChunksOpened());
+    EXPECT_EQ(x.DroppedAtLimit(), y.DroppedAtLimit());
+    EXPECT_EQ(x.TriggerEvents().size(), y.TriggerEvents().size());
+    EXPECT_EQ(x.RunningTime(), y.RunningTime());
+    EXPECT_EQ(x.LineState(), y.LineState());
+}
+
+TEST(StreamDecoderTest, ALiveRingChangesNothingOnDiskAndHoldsTheNewestRecords) {
+    for (int protocol : {kProtocolAsync, kProtocolLogic, kProtocolHdlc}) {
+        const std::vector<uint8_t> stream = GeneratedStream(protocol, 12000, 11);
+        // Chunks of a few records and of many, a FIX run that reaches its
+        // limit, and a RING run that overwrites its oldest chunks.
+        for (DecoderConfig cfg : {DecoderConfig{protocol, kMemoryFix, kFixFrameMax, 97},
+                                  DecoderConfig{protocol, kMemoryFix, 9000, 50000},
+                                  DecoderConfig{protocol, kMemoryRing, 1200, 300}}) {
+            SCOPED_TRACE(testing::Message() << protocol << " " << cfg.memory << " "
+                                            << cfg.frameMax << " " << cfg.fileRecords);
+            // Whole, and in reads that cut the data runs at odd places.
+            for (size_t step : {stream.size(), size_t{4093}}) {
+                DecoderHarness plain(cfg), watched(cfg);
+                watched.decoder.KeepLiveRing(true);
+                ASSERT_EQ(plain.decoder.Ring(), nullptr);
+                for (size_t at = 0; at < stream.size(); at += step) {
+                    const size_t n = std::min(step, stream.size() - at);
+                    plain.Feed({stream.begin() + at, stream.begin() + at + n});
+                    watched.Feed({stream.begin() + at, stream.begin() + at + n});
+                }
+                plain.decoder.FinishRun();
+                watched.decoder.FinishRun();
+                ExpectSameCapture(plain, watched);
+                EXPECT_GT(plain.decoder.Totals().records, 500u);
+
+                if (cfg.memory != kMemoryFix || cfg.fileRecords != 97) continue;
+                // The ring holds the newest 200 records written: all records
+                // but each chunk's leading one, in the order of the chunks.
+                std::vector<Rec> written;
+                for (uint64_t slot = 1; slot <= watched.decoder.ChunksOpened(); ++slot) {
+                    std::vector<Rec> recs = Records(watched.Chunk(slot), UsesFrameRecords(protocol));
+                    if (!recs.empty()) written.insert(written.end(), recs.begin() + 1, recs.end());
+                }
+                ASSERT_GT(written.size(), size_t{LiveRing::kSlots});
+                LiveRing& ring = *watched.decoder.Ring();
+                EXPECT_EQ(ring.Seen(), written.size());
+                ring.Freeze();
+                for (int i = 0; i < LiveRing::kSlots; ++i) {
+                    const Rec& w = written[written.size() - LiveRing::kSlots + i];
+                    const LiveRecord& r = *ring.At(i, true);
+                    EXPECT_EQ(r.header, w.header) << i;
+                    EXPECT_EQ(r.end, w.end) << i;
+                    EXPECT_EQ(r.value, w.data.empty() ? w.value : uint8_t(w.data[0])) << i;
+                }
+            }
+        }
     }
 }
 

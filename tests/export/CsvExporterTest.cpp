@@ -219,5 +219,67 @@ TEST(CsvTextTest, HeaderTitlesAndTimeTexts) {
     }
 }
 
+// The time texts of a run of rows keep the date and second of the row
+// before; whatever the run, each text is the one written from scratch.
+TEST(CsvTextTest, TimeTextsOfConsecutiveRowsAreWrittenInFull) {
+    RecordTimeTextWriter writer;
+    char kept[kRecordTimeTextSize], full[kRecordTimeTextSize];
+    auto same = [&](int date, int64_t t) {
+        char* end = writer.Write(kept, date, t);
+        EXPECT_EQ(end, kept + kRecordTimeTextSize);
+        WriteRecordTimeText(full, date, t);
+        return std::string(kept, sizeof kept) == std::string(full, sizeof full);
+    };
+    const int64_t day = static_cast<int64_t>(kTicksPerDay), second = kTicksPerSecond;
+    // Steps inside a second, across seconds, back in time, past midnight
+    // both ways, a new date with the same second, and back to the old one.
+    const std::vector<std::pair<int, int64_t>> run = {
+        {241101, 0},          {241101, 1},         {241101, second - 1}, {241101, second},
+        {241101, 3 * second + 12345}, {241101, 3 * second + 99'999'999}, {241101, 3 * second},
+        {241101, -98958},     {241101, -1},        {241101, day - 1},    {241101, day},
+        {241101, day + 50},   {241101, day - 1},   {241102, day - 1},    {241102, 7},
+        {241101, 7},          {991231, day + 10},  {991231, day - 10}};
+    for (auto [date, t] : run)
+        EXPECT_TRUE(same(date, t)) << date << " " << t;
+    // A long sweep of rows 730 ticks apart.
+    for (int64_t t = 5 * second - 700'000; t < 5 * second + 700'000; t += 730)
+        ASSERT_TRUE(same(241101, t)) << t;
+    // The sub-second part alone, against the printf form.
+    for (uint32_t rest = 0; rest < 100'000'000; rest += 9'973) {
+        char text[12], want[16];
+        WriteSubSecondText(text, rest);
+        std::snprintf(want, sizeof want, "%03um%03uu%02u0n", rest / 100'000, rest / 100 % 1000,
+                      rest % 100);
+        ASSERT_EQ(std::string(text, 12), want) << rest;
+    }
+}
+
+// Progress reports when the percent moves on a step of ten, and only then,
+// though it is asked after every row.
+TEST(CsvTextTest, ProgressReportsEachStepOnce) {
+    struct Steps : ISaveReport {
+        std::vector<std::pair<uint64_t, int>> seen;
+        uint64_t at = 0;
+        void OnSaveReport(SaveReport r, int percent) override {
+            if (r == SaveReport::kProgress) seen.emplace_back(at, percent);
+        }
+    };
+    for (uint64_t total : {uint64_t{1}, uint64_t{3}, uint64_t{7}, uint64_t{10}, uint64_t{99},
+                           uint64_t{1001}, uint64_t{123457}}) {
+        Steps sink;
+        SaveProgress progress(&sink, total);
+        std::vector<std::pair<uint64_t, int>> want;
+        int last = 0;
+        for (uint64_t done = 1; done <= total + 2; ++done) {
+            sink.at = done;
+            progress.Update(done);
+            const int p = SaveProgressPercent(done, total);
+            if (p > last) want.emplace_back(done, last = p);
+        }
+        EXPECT_EQ(sink.seen, want) << total;
+        EXPECT_EQ(sink.seen.back().second, 100);
+    }
+}
+
 }  // namespace
 }  // namespace qv

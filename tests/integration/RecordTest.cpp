@@ -66,6 +66,24 @@ struct Scripted : IPrompt {
     }
 };
 
+// Both lines busy without a pause, at the line's own pace: the emulator
+// hands the records over as its clock reaches them, and every one arrives.
+TEST_F(Record, AFloodAtTheLinePaceArrivesWhole) {
+    Process& sim = StartSim({"--serial", "F1", "--source", "flood:3", "--rate", "real"});
+    Prepare("F1");
+    // 1 Mbit/s, 8N1: 100 000 characters a second on each line.
+    auto r = Tool({"settings", "set", "Line=422/485", "SD_Baudrate=1000000", "RD_Baudrate=1000000"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Tool({"record", "--duration", "2", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    uint64_t stored = CheckConsistent(IndexOf(r));
+    sim.Signal(SIGTERM);
+    ASSERT_EQ(sim.Wait(60), 0);
+    EXPECT_EQ(stored, Counted(sim.Out(), "records sent: ")) << sim.Out();
+    EXPECT_GT(stored, 100000u);
+    EXPECT_EQ(r.out.find("full"), std::string::npos) << r.out;
+}
+
 TEST_F(Record, PauseResumeStopAndTheirCodes) {
     StartSim({"--serial", "P1", "--source", "synth:2", "--rate", "max"});
     Prepare("P1");
@@ -105,7 +123,7 @@ TEST_F(Record, StartWhileRunningIsRefusedWithoutTouchingTheRun) {
     SetSelectedUnit(SelectedUnitFromFile());
     AppContext cmn;
     Scripted prompt;
-    CaptureThread run(cmn, &prompt, nullptr);
+    CaptureThread run(cmn, &prompt, nullptr, false);
     ASSERT_EQ(run.Start(), 0);
     prompt.asked.clear();
     // Refused before anything reaches the instrument: no question offers to

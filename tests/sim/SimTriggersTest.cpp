@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/CaptureRecord.h"
+#include "sim/LineSource.h"
 #include "sim/ReplaySource.h"
 #include "sim/SimTriggers.h"
 
@@ -112,6 +113,13 @@ TEST(SourceSelections, Names) {
     EXPECT_EQ(s.rdPath, "/dev/b");
     EXPECT_FALSE(ParseSourceSelection("tty:/dev/a", s, err));
     EXPECT_FALSE(ParseSourceSelection("synth:x", s, err));
+    EXPECT_TRUE(ParseSourceSelection("flood", s, err));
+    EXPECT_EQ(s.kind, SourceSelection::Kind::kFlood);
+    EXPECT_TRUE(ParseSourceSelection("flood:0x10", s, err));
+    EXPECT_EQ(s.seed, 16u);
+    EXPECT_FALSE(ParseSourceSelection("flood:", s, err));
+    EXPECT_FALSE(ParseSourceSelection("flood:7x", s, err));
+    EXPECT_FALSE(ParseSourceSelection("floods", s, err));
     EXPECT_FALSE(ParseSourceSelection("serial", s, err));
 }
 

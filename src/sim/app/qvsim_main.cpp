@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     app.add_flag("--no-access", cfg.accessDenied,
                  "refuse every open, as a unit whose device node the user may not open");
     app.add_option("--card", cfg.cardFile, "file that holds the card memory (default: in memory)");
-    app.add_option("--source", source, "synth[:SEED], replay:FILE or tty:SD_DEVICE,RD_DEVICE");
+    app.add_option("--source", source, "synth[:SEED], flood[:SEED] (both lines busy without a pause), replay:FILE or tty:SD_DEVICE,RD_DEVICE");
     app.add_option("--rate", rate, "real (the line's pace) or max (as fast as it is read)")
         ->check(CLI::IsMember({"real", "max"}));
     app.add_option("--buffer", cfg.bufferBytes, "stream bytes held before the buffer overflows");

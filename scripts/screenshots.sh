@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 out=${1:-docs/screenshots}
 mkdir -p "$out"
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv-ort-shots.XXXXXX")
-export QVORT_HOME="$work/home" QVORT_SIM_DIR="$work/sim" LANG=C.UTF-8
+# The manual shows the Japanese windows.
+export QVORT_HOME="$work/home" QVORT_SIM_DIR="$work/sim" LANG=C.UTF-8 QVORT_LANG=ja
 # The print dialog offers a PDF file in the home folder when there is no printer.
 export HOME="$work"
 mkdir -p "$QVORT_HOME"

@@ -5,13 +5,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(
+  # the build: compilers, libraries, the English catalogue, manual pages
   g++ cmake pkg-config make
   qt6-base-dev libqcustomplot-dev libusb-1.0-0-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  qt6-tools-dev qt6-l10n-tools help2man
+  # what the programs load at run time
   fonts-ipafont-gothic qt6-translations-l10n
+  # screenshots and the manual's pictures
   xvfb x11-apps xdotool imagemagick poppler-utils
+  # the libusb backend's tests on an emulated USB bus
   umockdev libumockdev-dev gir1.2-umockdev-1.0
+  # reads the pcapng exports in the tests
   tshark
+  # the Debian package and its checks (scripts/package.sh)
+  dpkg-dev file lintian debootstrap
 )
 
 missing=()

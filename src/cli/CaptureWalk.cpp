@@ -6,6 +6,7 @@
 
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "export/LineClock.h"
 #include "export/SaveRange.h"
@@ -128,7 +129,7 @@ std::string LineNamesOn(uint8_t lineState) {
     return out;
 }
 
-WalkProgress::WalkProgress(const RecordWalk& walk) : m_walk(walk), m_tty(::isatty(2) != 0) {}
+WalkProgress::WalkProgress(const RecordWalk& walk) : m_walk(walk), m_tty(ShowProgress()) {}
 
 WalkProgress::~WalkProgress() {
     if (m_tty && m_shown >= 0) std::fputs("\r\033[K", stderr);

@@ -1,5 +1,7 @@
 #include "cli/CliSupport.h"
 
+#include <unistd.h>
+
 #include <iostream>
 
 #include "cli/Commands.h"
@@ -8,6 +10,23 @@
 #include "device/UsbDevice.h"
 
 namespace qv::cli {
+
+UiLanguage CliLanguage() {
+    static const UiLanguage language = ChosenUiLanguage();
+    return language;
+}
+
+namespace {
+bool g_quiet = false;
+}  // namespace
+
+void SetQuiet(bool quiet) {
+    g_quiet = quiet;
+}
+
+bool ShowProgress() {
+    return !g_quiet && ::isatty(STDERR_FILENO) != 0;
+}
 
 void FlagPrompt::ShowMessage(const std::string& text) {
     std::cerr << text << "\n";
@@ -27,7 +46,8 @@ UnitIdentity ChosenUnit(const std::string& serial) {
     UnitList list(SelectedUnit{});
     list.Reload(CreateDeviceObject().get());
     auto i = list.FindBySerial(serial);
-    if (!i) throw CommandError{kExitFailure, kMsgNotConnected};
+    // A serial that names no unit is a wrong argument, not a failure.
+    if (!i) throw CommandError{kExitUsage, kMsgNotConnected};
     const auto& u = list.Units()[*i];
     return UnitIdentity{static_cast<uint16_t>(u.vendorId), static_cast<uint16_t>(u.productId),
                         u.serial};

@@ -5,9 +5,24 @@
 #include <string>
 
 #include "core/Prompt.h"
+#include "core/UiLanguage.h"
 #include "device/UsbTypes.h"
 
 namespace qv::cli {
+
+// The language of qvtool's own texts (QVORT_LANG, else the locale), read
+// once. What qvtool writes into files never depends on it.
+UiLanguage CliLanguage();
+
+// One of two texts of the same message, in qvtool's language.
+inline const char* Say(const char* japanese, const char* english) {
+    return InUiLanguage(CliLanguage(), japanese, english);
+}
+
+// Progress lines (counters, frames searched, records saved) go to stderr
+// when it is a terminal, unless --quiet asked for silence.
+void SetQuiet(bool quiet);
+bool ShowProgress();
 
 // Answers questions from --yes/--no; without either, a question is shown on
 // stderr and answered No, so that nothing changes unasked.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
@@ -76,15 +77,20 @@ struct DecodeArgs {
     std::string protocol;
 };
 
+// "-" is standard input or output, which stays open after use.
 std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenFile(const std::string& path,
                                                          const char* mode) {
+    if (path == "-")
+        return {mode[0] == 'r' ? stdin : stdout, [](std::FILE*) { return 0; }};
     return {std::fopen(path.c_str(), mode), &std::fclose};
 }
 
 void Decode(const DecodeArgs& a) {
     auto in = OpenFile(a.stream, "rb");
     if (!in) throw CommandError{kExitFailure, "cannot read " + a.stream};
-    if (!IsDirectory(a.out)) throw CommandError{kExitFailure, a.out + " is not a folder"};
+    // A missing folder is made, as save makes its own.
+    if (!IsDirectory(a.out) && MakeDirectories(a.out) != 0)
+        throw CommandError{kExitFailure, "cannot make the folder " + a.out};
     if (!a.date.empty() && !IsValidDateText(a.date))
         throw CommandError{kExitUsage, "bad value \"" + a.date + "\" for --date: YYMMDD"};
 
@@ -116,7 +122,8 @@ void Decode(const DecodeArgs& a) {
     const int rc = session.Start(info);
     if (rc == kErrCaptureFolder)
         throw CommandError{kExitFailure,
-                           a.out + " に管理ファイルを作成することができませんでした."};
+                           a.out + Say(" に管理ファイルを作成することができませんでした.",
+                                       ": the capture index could not be created.")};
     if (rc != 0)
         throw CommandError{kExitFailure, "cannot create the capture in " + session.FolderPath() +
                                              " (code " + std::to_string(rc) + ")"};
@@ -198,8 +205,9 @@ void Generate(const GenArgs& a) {
     if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size() ||
         std::fflush(out.get()) != 0)
         throw CommandError{kExitFailure, "cannot write " + a.out};
-    std::printf("%s: %zu bytes, %llu data items\n", a.out.c_str(), bytes.size(),
-                static_cast<unsigned long long>(items));
+    // The summary leaves standard output to the stream when that is where it went.
+    std::fprintf(a.out == "-" ? stderr : stdout, "%s: %zu bytes, %llu data items\n",
+                 a.out.c_str(), bytes.size(), static_cast<unsigned long long>(items));
 }
 
 }  // namespace
@@ -208,7 +216,7 @@ void AddDecodeCommands(CLI::App& app) {
     auto dec = std::make_shared<DecodeArgs>();
     CLI::App* d = app.add_subcommand(
         "decode", "Rebuild a capture from a raw capture stream (the bytes of endpoint 0x88)");
-    d->add_option("STREAM", dec->stream, "stream file")->required();
+    d->add_option("STREAM", dec->stream, "stream file (- for standard input)")->required();
     d->add_option("--out", dec->out, "folder the capture folder is made in")->required();
     d->add_option("--settings", dec->settings,
                   "status file (.qvs) with the settings of the run; defaults otherwise");
@@ -219,7 +227,7 @@ void AddDecodeCommands(CLI::App& app) {
 
     auto gen = std::make_shared<GenArgs>();
     CLI::App* g = app.add_subcommand("gen-stream", "Write a generated capture stream for tests");
-    g->add_option("OUT", gen->out, "stream file to write")->required();
+    g->add_option("OUT", gen->out, "stream file to write (- for standard output)")->required();
     g->add_option("--protocol", gen->protocol, "ASYNC, SYNC, HDLC or LOGIC")
         ->check(CLI::IsMember({"ASYNC", "SYNC", "HDLC", "LOGIC"}));
     g->add_option("--events", gen->events, "line events to generate");

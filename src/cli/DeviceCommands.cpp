@@ -12,6 +12,7 @@
 #include "core/Prompt.h"
 #include "device/DeviceStatus.h"
 #include "device/UnitList.h"
+#include "settings/TriggerSummary.h"
 
 namespace qv::cli {
 
@@ -47,6 +48,15 @@ void PrintRowsStructured(const std::vector<UnitRow>& rows, OutputFormat format) 
     }
 }
 
+// `text` and blanks up to `columns` display columns, a Japanese character
+// taking two.
+std::string PadToWidth(std::string_view text, size_t columns) {
+    std::string out(text);
+    const size_t w = DisplayWidth(text);
+    if (w < columns) out.append(columns - w, ' ');
+    return out;
+}
+
 void PrintRows(const UnitList& list, bool all, OutputFormat format) {
     auto rows = list.Rows(all);
     if (format != OutputFormat::kText) {
@@ -54,11 +64,18 @@ void PrintRows(const UnitList& list, bool all, OutputFormat format) {
         if (!list.Inaccessible().empty()) std::fprintf(stderr, "%s\n", kNoAccessHint);
         return;
     }
-    std::printf("%-7s %-8s %-20s %-4s %s\n", "型番", "シリアル番号", "名前", "接続", "選択");
+    // Columns padded by display width, so Japanese names line up.
+    auto line = [](std::string_view model, std::string_view serial, std::string_view name,
+                   std::string_view attached, std::string_view selected) {
+        std::printf("%s %s %s %s %s\n", PadToWidth(model, 7).c_str(),
+                    PadToWidth(serial, 12).c_str(), PadToWidth(name, 20).c_str(),
+                    PadToWidth(attached, 8).c_str(), std::string(selected).c_str());
+    };
+    line(Say("型番", "Model"), Say("シリアル番号", "Serial"), Say("名前", "Name"),
+         Say("接続", "Attached"), Say("選択", "Selected"));
     for (const auto& r : rows)
-        std::printf("%-7s %-8s %-20s %-4s %s\n", r.model.c_str(), r.serial.c_str(), r.name.c_str(),
-                    r.attachedMark.empty() ? "" : r.attachedMark.substr(1).c_str(),
-                    r.selectedMark.empty() ? "" : r.selectedMark.substr(1).c_str());
+        line(r.model, r.serial, r.name, r.attachedMark.empty() ? "" : r.attachedMark.substr(1),
+             r.selectedMark.empty() ? "" : r.selectedMark.substr(1));
     if (rows.empty())
         std::printf("(no unit%s)\n", all ? "" : " attached; --all shows every unit seen");
     if (!list.Inaccessible().empty())
@@ -92,7 +109,7 @@ std::optional<size_t> UnitBySerial(UnitList& list, const std::string& serial) {
                                                  "' is attached, but this user may not open it\n" +
                                                  kNoAccessHint};
     if (!i)
-        throw CommandError{kExitFailure, "no unit with serial '" + serial + "' in the unit list"};
+        throw CommandError{kExitUsage, "no unit with serial '" + serial + "' in the unit list"};
     return i;
 }
 
@@ -200,7 +217,8 @@ void AddDeviceCommands(CLI::App& app) {
             }
             return;
         }
-        std::printf("%s\n", extended ? "本体情報 [拡張] " : "本体情報");
+        std::printf("%s\n", extended ? Say("本体情報 [拡張] ", "Unit information [extended]")
+                                     : Say("本体情報", "Unit information"));
         for (const auto& r : rows)
             std::printf("%s\t%s\n", r.label.c_str(), r.value.c_str());
     });
@@ -230,7 +248,7 @@ void AddDeviceCommands(CLI::App& app) {
             if (cmd.ReadClocks(monitoring, builtIn) != 0)
                 throw CommandError{kExitFailure, kMsgClockFailed};
         }
-        std::printf("本体内蔵時計\t%s\n", ClockText(builtIn).c_str());
+        std::printf("%s\t%s\n", Say("本体内蔵時計", "Unit clock"), ClockText(builtIn).c_str());
         std::printf("PC\t%s\n", ClockText(static_cast<uint32_t>(std::time(nullptr))).c_str());
     });
 

@@ -8,6 +8,7 @@
 
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/PcapngSave.h"
 #include "cli/RangeArgs.h"
@@ -51,7 +52,7 @@ class SaveSink : public ISaveReport {
     SaveReport ending = SaveReport::kFailed;
 
   private:
-    bool m_tty = ::isatty(2) != 0;
+    bool m_tty = ShowProgress();
 };
 
 void Save(const SaveOptions& o) {

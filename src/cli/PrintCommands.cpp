@@ -64,11 +64,13 @@ void Print(const PrintOptions& o) {
     std::tie(input.start, input.end) = ResolvePrintRange(capture.first, capture.second, choice);
 
     std::ofstream file_out;
-    if (!o.out.empty()) {
+    // "-" is standard output, as no --out is.
+    const bool toStdout = o.out.empty() || o.out == "-";
+    if (!toStdout) {
         file_out.open(o.out, std::ios::binary | std::ios::trunc);
         if (!file_out) throw CommandError{kExitFailure, "cannot write " + o.out};
     }
-    PageWriter writer(o.out.empty() ? std::cout : file_out);
+    PageWriter writer(toStdout ? std::cout : file_out);
     std::atomic<bool> cancel{false};
     RunPrintListing(file, cmn.GetCodeTable(), input, writer, cancel);
     if (!writer.failure.empty()) throw CommandError{kExitFailure, writer.failure};
@@ -88,7 +90,7 @@ void AddPrintCommands(CLI::App& app) {
     AddRangeOptions(*print, o->range);
     print->add_option("--code", o->code, "Character code: HEX ASCII JIS7 JIS8 EBCDIC SJIS")
         ->capture_default_str();
-    print->add_option("--out", o->out, "Write to this file instead of standard output");
+    print->add_option("--out", o->out, "Write to this file instead of standard output (- is standard output)");
     print->callback([o] { Print(*o); });
 }
 

@@ -88,7 +88,7 @@ std::string StartError(int rc) {
 }
 
 void PrintCounters(const MonitoringRun& mon, bool final) {
-    const bool tty = ::isatty(STDERR_FILENO);
+    const bool tty = ShowProgress();
     if (!tty && !final) return;
     std::fprintf(stderr, "%s SD %s  RD %s  records %s%s%s", tty ? "\r" : "",
                  AppContext::FormatThousands(

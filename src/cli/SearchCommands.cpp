@@ -13,6 +13,7 @@
 #include "capture/SearchWorker.h"
 #include "cli/CaptureOpen.h"
 #include "cli/CaptureWalk.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/AppContext.h"
 #include "core/CaptureIndexText.h"
@@ -138,7 +139,7 @@ class SearchSink : public ISearchReport {
   public:
     void OnSearchReport(const SearchResult& r) override {
         if (r.report == SearchReport::kProgress) {
-            if (m_tty) std::fprintf(stderr, "\r[%" PRIu64 "] フレーム", r.frame + 1);
+            if (m_tty) std::fprintf(stderr, "\r[%" PRIu64 "] %s", r.frame + 1, Say("フレーム", "frames"));
             return;
         }
         if (r.report == SearchReport::kEnded) return;
@@ -148,7 +149,7 @@ class SearchSink : public ISearchReport {
     SearchResult result;
 
   private:
-    bool m_tty = ::isatty(2) != 0;
+    bool m_tty = ShowProgress();
 };
 
 // Every match, one search after another, each starting after the last

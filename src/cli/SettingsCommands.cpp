@@ -202,13 +202,22 @@ void SetCommand(const Target& target, const std::vector<std::string>& pairs) {
         for (const std::string& k : given)
             if (IsCharacterFormatKey(k)) Usage(k + " is not edited with protocol LOGIC");
     const int type = RateLineType(st.monitor.Line);
-    if (rates.count("SD_Baudrate"))
-        st.monitor.SD_Baudrate = ParseBitRateText(rates["SD_Baudrate"], type);
+    // A typed rate the line cannot carry is refused with the range, never
+    // clamped behind the user's back.
+    auto rate = [&](const char* name) {
+        const double r = ReadBitRateText(rates[name]);
+        if (LimitBitRate(r, type) != r)
+            Usage(std::string(name) + "=" + rates[name] + " is out of range: " +
+                  BitRateText(kMinBitRate, type) + " to " + BitRateText(MaxBitRate(type), type) +
+                  " bit/s on this line");
+        return r;
+    };
+    if (rates.count("SD_Baudrate")) st.monitor.SD_Baudrate = rate("SD_Baudrate");
     if (rates.count("RD_Baudrate")) {
         if (rates["RD_Baudrate"] == "SD")
             SetRdSameAsSd(st.monitor);
         else
-            st.monitor.RD_Baudrate = ParseBitRateText(rates["RD_Baudrate"], type);
+            st.monitor.RD_Baudrate = rate("RD_Baudrate");
     }
     // A change of line type limits the rates shown to the new type, as the
     // dialog's speed lists do when it saves.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "cli/CliSupport.h"
 #include "core/CaptureIndexText.h"
 #include "core/AppContext.h"
 #include "settings/EditorRules.h"
@@ -195,7 +196,7 @@ void PrintStatusSet(std::ostream& out, const StatusSet& set) {
     LineNames names = LineNamesOf(set.format, type);
     for (int n = 0; n < kTriggerCount; ++n) {
         const TriggerSetting& t = set.triggers[static_cast<size_t>(n)];
-        out << "\nトリガ" << n + 1 << (t.enabled ? " (enabled)" : " (disabled)") << "\n";
+        out << "\n" << Say("トリガ", "Trigger ") << n + 1 << (t.enabled ? " (enabled)" : " (disabled)") << "\n";
         std::string text = TriggerSummary(t, &names);
         for (size_t pos = 0; pos < text.size();) {
             size_t end = text.find("\r\n", pos);

@@ -2,13 +2,25 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/UsageFailure.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"qvtool - serial line monitor companion"};
+    // Named here, so that usage lines show the program's name, not the path it
+    // was started by.
+    CLI::App app{"qvtool - serial line monitor companion", "qvtool"};
     app.set_version_flag("--version", std::string("qvtool ") + QVORT_VERSION);
+    // Every subcommand's options on one page (the manual page is made from it).
+    app.set_help_all_flag("--help-all", "Print the help of every subcommand and exit");
     app.require_subcommand(0, 1);
-    app.failure_message(CLI::FailureMessage::help);
+    // Global, so that it may stand after the subcommand too.
+    bool quiet = false;
+    app.add_flag("-q,--quiet", quiet, "No progress lines on the terminal")
+        ->configurable(false)
+        ->each([](const std::string&) { qv::cli::SetQuiet(true); });
+    app.fallthrough();
+    app.failure_message(qv::cli::ShortFailureMessage);
 
     qv::cli::AddConfigCommands(app);
     qv::cli::AddCaptureCommands(app);

@@ -1,5 +1,7 @@
 #include "settings/EditorRules.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 #include "core/AppContext.h"
@@ -108,18 +110,24 @@ std::span<const uint32_t> BitRateList(int lineType) {
     return lineType == kLineTypeRs422 ? all : all.first(kRs232Rates);
 }
 
-double LimitBitRate(double rate, int lineType) {
-    if (!(rate >= kMinBitRate)) rate = kMinBitRate;  // NaN too
-    if (rate > kMaxBitRate) rate = kMaxBitRate;
-    if (lineType != kLineTypeRs422 && rate > kMaxRs232BitRate) rate = kMaxRs232BitRate;
-    return rate;
+double MaxBitRate(int lineType) {
+    return lineType == kLineTypeRs422 ? kMaxBitRate : kMaxRs232BitRate;
 }
 
-double ParseBitRateText(std::string_view text, int lineType) {
+double LimitBitRate(double rate, int lineType) {
+    if (!(rate >= kMinBitRate)) rate = kMinBitRate;  // NaN too
+    return std::min(rate, MaxBitRate(lineType));
+}
+
+double ReadBitRateText(std::string_view text) {
     std::string kept;
     for (char c : text)
         if ((c >= '0' && c <= '9') || c == '.') kept += c;
-    return LimitBitRate(ParseLeadingDouble(kept), lineType);
+    return ParseLeadingDouble(kept);
+}
+
+double ParseBitRateText(std::string_view text, int lineType) {
+    return LimitBitRate(ReadBitRateText(text), lineType);
 }
 
 std::string BitRateText(double rate, int lineType) {

@@ -35,6 +35,11 @@ double LimitBitRate(double rate, int lineType);
 // A typed rate: reduced to its digits and decimal points, read as a number
 // ("9,600" is 9600), then limited.
 double ParseBitRateText(std::string_view text, int lineType);
+// The same reading without the limit, for callers that refuse a rate out of
+// range instead of lowering it.
+double ReadBitRateText(std::string_view text);
+// The highest rate a line type allows.
+double MaxBitRate(int lineType);
 // The rate as the speed lists show it: thousands separators, no fraction
 // when it is whole ("9,600", "1,500,000"); on RS-232 above 1,500,000 it shows
 // "1,500,000".

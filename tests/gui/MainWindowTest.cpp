@@ -137,7 +137,7 @@ class MainWindowTest : public QObject {
     }
 
     void qtOwnButtonsSpeakJapanese() {
-        QVERIFY2(InstallQtTranslations(*qApp), "qtbase_ja.qm (qt6-translations-l10n) is missing");
+        QVERIFY2(InstallQtTranslations(*qApp, UiLanguage::kJapanese), "qtbase_ja.qm (qt6-translations-l10n) is missing");
         QtPrompt prompt;
         QStringList seen;
         // The user answers with the mouse on the real box.

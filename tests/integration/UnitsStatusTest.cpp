@@ -34,8 +34,9 @@ TEST_F(UnitsAndStatus, TwoUnitsListedSelectedAndNamed) {
     EXPECT_NE(list.find(",0011,      42,bench, left\n"), std::string::npos) << list;
     EXPECT_NE(list.find("0009,14d2,0011"), std::string::npos) << list;
 
+    // A serial that names no unit is a wrong argument.
     r = Tool({"units", "select", "nosuch"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     r = Tool({"units", "release"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(ReadBytes(home.file("ActiveUnitInfo.txt")).find("0001,14d2,0011"), std::string::npos);

@@ -21,7 +21,7 @@ bool AsksForHelpOrVersion(const std::vector<std::string>& args) {
     return false;
 }
 
-StartupRequest ParseStartupArgs(const std::vector<std::string>& args) {
+StartupRequest ParseStartupArgs(const std::vector<std::string>& args, UiLanguage language) {
     StartupRequest r;
     bool optionsEnd = false;
     for (const auto& a : args) {
@@ -34,21 +34,40 @@ StartupRequest ParseStartupArgs(const std::vector<std::string>& args) {
         } else if (!optionsEnd && a.size() > 1 && a[0] == '-') {
             if (r.action != StartupRequest::kError) {
                 r.action = StartupRequest::kError;
-                r.error = "不明なオプションです: " + a;
+                r.error = InUiLanguage(language, "不明なオプションです: ", "unknown option: ") + a;
             }
         } else if (r.captureFile.empty()) {
             r.captureFile = a;
         } else if (r.action != StartupRequest::kError) {
             r.action = StartupRequest::kError;
-            r.error = "開けるキャプチャは一つだけです: " + a;
+            r.error =
+                InUiLanguage(language, "開けるキャプチャは一つだけです: ", "only one capture can be opened: ") + a;
         }
     }
     return r;
 }
 
-std::string UsageText(const std::string& program) {
-    return "使い方: " + program +
-           " [オプション] [キャプチャ.qvr]\n"
+std::string UsageLine(const std::string& program, UiLanguage language) {
+    return InUiLanguage(language, "使い方: ", "Usage: ") + program +
+           InUiLanguage(language, " [オプション] [キャプチャ.qvr]\n", " [OPTIONS] [CAPTURE.qvr]\n");
+}
+
+std::string UsageText(const std::string& program, UiLanguage language) {
+    if (language == UiLanguage::kEnglish)
+        return UsageLine(program, language) +
+               "Desktop application of the serial line monitor QV-ORT.\n"
+               "A capture given here opens in a Monitor window once the unit is selected.\n"
+               "\n"
+               "Options:\n"
+               "  -h, --help     show this help and exit\n"
+               "  -v, --version  show the version and exit\n"
+               "  --             take the arguments after it as file names\n"
+               "\n"
+               "Qt's standard options (-platform, -style, ...) work too.\n"
+               "The application folder is $QVORT_HOME, or when it is unset\n"
+               "${XDG_DATA_HOME:-$HOME/.local/share}/qv-ort.\n"
+               "QVORT_LANG=ja or en chooses the language; unset, the locale does.\n";
+    return UsageLine(program, language) +
            "シリアル回線モニタ QV-ORT のデスクトップアプリケーション。\n"
            "キャプチャを指定すると、モニタ機器選択の後にモニタウィンドウで開きます。\n"
            "\n"
@@ -59,7 +78,13 @@ std::string UsageText(const std::string& program) {
            "\n"
            "Qt の標準オプション (-platform, -style など) も使えます。\n"
            "アプリケーションフォルダは $QVORT_HOME、未設定なら\n"
-           "${XDG_DATA_HOME:-$HOME/.local/share}/qv-ort です。\n";
+           "${XDG_DATA_HOME:-$HOME/.local/share}/qv-ort です。\n"
+           "QVORT_LANG=ja または en で表示言語を選べます (未設定ならロケールに従います)。\n";
+}
+
+std::string UsageHint(const std::string& program, UiLanguage language) {
+    return InUiLanguage(language, "詳しくは '", "Try '") + program +
+           InUiLanguage(language, " --help' を参照してください。\n", " --help' for more information.\n");
 }
 
 std::string VersionText() {

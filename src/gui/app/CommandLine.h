@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/UiLanguage.h"
+
 namespace qv {
 
 struct StartupRequest {
@@ -18,13 +20,17 @@ struct StartupRequest {
 // `args` without the program name. Options the windowing toolkit takes for
 // itself are removed before this is called for a run; a request for help or
 // the version wins over everything else on the line.
-StartupRequest ParseStartupArgs(const std::vector<std::string>& args);
+// The error text is in `language`.
+StartupRequest ParseStartupArgs(const std::vector<std::string>& args, UiLanguage language);
 
 // True when the line asks only for help or the version (checked before the
 // application object exists).
 bool AsksForHelpOrVersion(const std::vector<std::string>& args);
 
-std::string UsageText(const std::string& program);
+// The one usage line, the whole help, and the hint an argument error ends with.
+std::string UsageLine(const std::string& program, UiLanguage language);
+std::string UsageText(const std::string& program, UiLanguage language);
+std::string UsageHint(const std::string& program, UiLanguage language);
 std::string VersionText();
 
 }  // namespace qv

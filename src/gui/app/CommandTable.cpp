@@ -1,5 +1,6 @@
 #include "app/CommandTable.h"
 
+#include <QtGlobal>
 #include <algorithm>
 
 #include "core/CodeTable.h"
@@ -8,61 +9,61 @@ namespace qv {
 
 const std::vector<CommandInfo>& CommandTexts() {
     static const std::vector<CommandInfo> kTexts = {
-        {kCmdFileOpen, "ファイルを開く(&O)...\tCtrl+O"},
-        {kCmdFileClose, "閉じる(&C)"},
-        {kCmdFileSave, "保存(&S)...\tCtrl+S"},
-        {kCmdPrint, "印刷(&P)..."},
-        {kCmdAppExit, "アプリケーションの終了(&X)"},
-        {kCmdFirst, "先頭へ(&S)"},
-        {kCmdLast, "最後へ(&B)"},
-        {kCmdSearch, "検索(&F)...\tCtrl+F"},
-        {kCmdFrameJump, "フレームJUMP(&R)..."},
-        {kCmdTriggerJump, "トリガJUMP(&T)..."},
-        {kCmdMarkJump1, "マーク1"},
-        {kCmdMarkJump2, "マーク2"},
-        {kCmdMarkJump2 + 1, "マーク3"},
-        {kCmdMarkJump2 + 2, "マーク4"},
-        {kCmdMarkJump2 + 3, "マーク5"},
-        {kCmdMarkSet1, "マーク1"},
-        {kCmdMarkSet1 + 1, "マーク2"},
-        {kCmdMarkSet1 + 2, "マーク3"},
-        {kCmdMarkSet1 + 3, "マーク4"},
-        {kCmdMarkSet1 + 4, "マーク5"},
-        {kCmdProperty, "プロパティ(&P)..."},
-        {kCmdDisplayFormat, "表示設定(&D)..."},
-        {kCmdDual, "DUAL(&D)\tF2"},
-        {kCmdDirSd, "SD(&S)\tF3"},
-        {kCmdDirRd, "RD(&R)\tF4"},
-        {kCmdHex, "HEX(&H)\tCtrl+F1"},
-        {kCmdAscii, "ASCII(&A)\tCtrl+F2"},
-        {kCmdJis7, "JIS7(&J)\tCtrl+F3"},
-        {kCmdJis8, "JIS8(&K)\tCtrl+F4"},
-        {kCmdEbcdic, "EBCDIC(&E)\tCtrl+F5"},
-        {kCmdShiftJis, "シフトJIS(&I)\tCtrl+F6"},
-        {kCmdColorSd, "SD(&S)..."},
-        {kCmdColorRd, "RD(&R)..."},
-        {kCmdColorControl, "制御線(&C)..."},
-        {kCmdColorOther, "その他(&O)..."},
-        {kCmdColorDumpOdd, "奇数行(&O)..."},
-        {kCmdColorDumpEven, "偶数行(&E)..."},
-        {kCmdColorDumpBoundary, "境界(&S)..."},
-        {kCmdSelectUnit, "モニタ機器選択(&U)..."},
-        {kCmdMonitorParams, "モニタパラメータ設定(&H)..."},
-        {kCmdMonitorStart, "モニタスタート(&S)"},
-        {kCmdMonitorPause, "モニタポーズ(&P)"},
-        {kCmdMonitorStop, "モニタストップ(&E)"},
-        {kCmdCardRetrieve, "本体内モニタデータ取得(&C)"},
-        {kCmdUnitStatus, "本体状態取得(&R)..."},
-        {kCmdUnitClock, "本体時刻設定(&T)..."},
-        {kCmdSync, "同期連動(&K)\tCtrl+K"},
-        {kCmdDumpWindow, "ダンプウィンドウ(&D)"},
-        {kCmdLineWindow, "ラインウィンドウ(&L)"},
-        {kCmdZoomIn, "拡大(&I)\tShift+I"},
-        {kCmdZoomOut, "縮小(&O)\tShift+O"},
-        {kCmdCascade, "重ねて表示(&C)"},
-        {kCmdTile, "並べて表示(&T)"},
-        {kCmdHelp, "目次(&O)"},
-        {kCmdAbout, "バージョン情報 QV-ORT(&A)..."},
+        {kCmdFileOpen, QT_TRANSLATE_NOOP("Menu", "ファイルを開く(&O)...\tCtrl+O")},
+        {kCmdFileClose, QT_TRANSLATE_NOOP("Menu", "閉じる(&C)")},
+        {kCmdFileSave, QT_TRANSLATE_NOOP("Menu", "保存(&S)...\tCtrl+S")},
+        {kCmdPrint, QT_TRANSLATE_NOOP("Menu", "印刷(&P)...")},
+        {kCmdAppExit, QT_TRANSLATE_NOOP("Menu", "アプリケーションの終了(&X)")},
+        {kCmdFirst, QT_TRANSLATE_NOOP("Menu", "先頭へ(&S)")},
+        {kCmdLast, QT_TRANSLATE_NOOP("Menu", "最後へ(&B)")},
+        {kCmdSearch, QT_TRANSLATE_NOOP("Menu", "検索(&F)...\tCtrl+F")},
+        {kCmdFrameJump, QT_TRANSLATE_NOOP("Menu", "フレームJUMP(&R)...")},
+        {kCmdTriggerJump, QT_TRANSLATE_NOOP("Menu", "トリガJUMP(&T)...")},
+        {kCmdMarkJump1, QT_TRANSLATE_NOOP("Menu", "マーク1")},
+        {kCmdMarkJump2, QT_TRANSLATE_NOOP("Menu", "マーク2")},
+        {kCmdMarkJump2 + 1, QT_TRANSLATE_NOOP("Menu", "マーク3")},
+        {kCmdMarkJump2 + 2, QT_TRANSLATE_NOOP("Menu", "マーク4")},
+        {kCmdMarkJump2 + 3, QT_TRANSLATE_NOOP("Menu", "マーク5")},
+        {kCmdMarkSet1, QT_TRANSLATE_NOOP("Menu", "マーク1")},
+        {kCmdMarkSet1 + 1, QT_TRANSLATE_NOOP("Menu", "マーク2")},
+        {kCmdMarkSet1 + 2, QT_TRANSLATE_NOOP("Menu", "マーク3")},
+        {kCmdMarkSet1 + 3, QT_TRANSLATE_NOOP("Menu", "マーク4")},
+        {kCmdMarkSet1 + 4, QT_TRANSLATE_NOOP("Menu", "マーク5")},
+        {kCmdProperty, QT_TRANSLATE_NOOP("Menu", "プロパティ(&P)...")},
+        {kCmdDisplayFormat, QT_TRANSLATE_NOOP("Menu", "表示設定(&D)...")},
+        {kCmdDual, QT_TRANSLATE_NOOP("Menu", "DUAL(&D)\tF2")},
+        {kCmdDirSd, QT_TRANSLATE_NOOP("Menu", "SD(&S)\tF3")},
+        {kCmdDirRd, QT_TRANSLATE_NOOP("Menu", "RD(&R)\tF4")},
+        {kCmdHex, QT_TRANSLATE_NOOP("Menu", "HEX(&H)\tCtrl+F1")},
+        {kCmdAscii, QT_TRANSLATE_NOOP("Menu", "ASCII(&A)\tCtrl+F2")},
+        {kCmdJis7, QT_TRANSLATE_NOOP("Menu", "JIS7(&J)\tCtrl+F3")},
+        {kCmdJis8, QT_TRANSLATE_NOOP("Menu", "JIS8(&K)\tCtrl+F4")},
+        {kCmdEbcdic, QT_TRANSLATE_NOOP("Menu", "EBCDIC(&E)\tCtrl+F5")},
+        {kCmdShiftJis, QT_TRANSLATE_NOOP("Menu", "シフトJIS(&I)\tCtrl+F6")},
+        {kCmdColorSd, QT_TRANSLATE_NOOP("Menu", "SD(&S)...")},
+        {kCmdColorRd, QT_TRANSLATE_NOOP("Menu", "RD(&R)...")},
+        {kCmdColorControl, QT_TRANSLATE_NOOP("Menu", "制御線(&C)...")},
+        {kCmdColorOther, QT_TRANSLATE_NOOP("Menu", "その他(&O)...")},
+        {kCmdColorDumpOdd, QT_TRANSLATE_NOOP("Menu", "奇数行(&O)...")},
+        {kCmdColorDumpEven, QT_TRANSLATE_NOOP("Menu", "偶数行(&E)...")},
+        {kCmdColorDumpBoundary, QT_TRANSLATE_NOOP("Menu", "境界(&S)...")},
+        {kCmdSelectUnit, QT_TRANSLATE_NOOP("Menu", "モニタ機器選択(&U)...")},
+        {kCmdMonitorParams, QT_TRANSLATE_NOOP("Menu", "モニタパラメータ設定(&H)...")},
+        {kCmdMonitorStart, QT_TRANSLATE_NOOP("Menu", "モニタスタート(&S)")},
+        {kCmdMonitorPause, QT_TRANSLATE_NOOP("Menu", "モニタポーズ(&P)")},
+        {kCmdMonitorStop, QT_TRANSLATE_NOOP("Menu", "モニタストップ(&E)")},
+        {kCmdCardRetrieve, QT_TRANSLATE_NOOP("Menu", "本体内モニタデータ取得(&C)")},
+        {kCmdUnitStatus, QT_TRANSLATE_NOOP("Menu", "本体状態取得(&R)...")},
+        {kCmdUnitClock, QT_TRANSLATE_NOOP("Menu", "本体時刻設定(&T)...")},
+        {kCmdSync, QT_TRANSLATE_NOOP("Menu", "同期連動(&K)\tCtrl+K")},
+        {kCmdDumpWindow, QT_TRANSLATE_NOOP("Menu", "ダンプウィンドウ(&D)")},
+        {kCmdLineWindow, QT_TRANSLATE_NOOP("Menu", "ラインウィンドウ(&L)")},
+        {kCmdZoomIn, QT_TRANSLATE_NOOP("Menu", "拡大(&I)\tShift+I")},
+        {kCmdZoomOut, QT_TRANSLATE_NOOP("Menu", "縮小(&O)\tShift+O")},
+        {kCmdCascade, QT_TRANSLATE_NOOP("Menu", "重ねて表示(&C)")},
+        {kCmdTile, QT_TRANSLATE_NOOP("Menu", "並べて表示(&T)")},
+        {kCmdHelp, QT_TRANSLATE_NOOP("Menu", "目次(&O)")},
+        {kCmdAbout, QT_TRANSLATE_NOOP("Menu", "バージョン情報 QV-ORT(&A)...")},
     };
     return kTexts;
 }
@@ -138,10 +139,8 @@ int MarkOfCommand(int id) {
     return 0;
 }
 
-std::string MarkItemText(int n, const std::string& name) {
-    std::string text = "マーク" + std::to_string(n);
-    if (!name.empty()) text += " : " + name;
-    return text;
+std::string MarkItemText(const std::string& label, const std::string& name) {
+    return name.empty() ? label : label + " : " + name;
 }
 
 namespace {
@@ -155,8 +154,8 @@ MenuLayout MarkMenu(const char* title, int (*command)(int)) {
 
 // The Edit menu, which is also the pop-up of a right click on a record.
 MenuLayout EditMenu(bool popup) {
-    MenuLayout m{"編集(&E)", {}, {MarkMenu("マークJUMP(&J)", MarkJumpCommand),
-                                MarkMenu("マーク設定(&M)", MarkSetCommand)}};
+    MenuLayout m{QT_TRANSLATE_NOOP("Menu", "編集(&E)"), {}, {MarkMenu(QT_TRANSLATE_NOOP("Menu", "マークJUMP(&J)"), MarkJumpCommand),
+                                MarkMenu(QT_TRANSLATE_NOOP("Menu", "マーク設定(&M)"), MarkSetCommand)}};
     if (popup)
         m.entries = {kCmdFirst,       kCmdSearch,      kCmdFrameJump,   kCmdTriggerJump,
                      SubMenuEntry(0), SubMenuEntry(1), kMenuSeparator, kCmdLast};
@@ -178,32 +177,32 @@ void Collect(const MenuLayout& m, std::vector<int>& out) {
 
 const std::vector<MenuLayout>& MenuBarLayout() {
     static const std::vector<MenuLayout> kBar = {
-        {"ファイル(&F)",
+        {QT_TRANSLATE_NOOP("Menu", "ファイル(&F)"),
          {kCmdFileOpen, kCmdFileClose, kCmdFileSave, kMenuSeparator, kCmdPrint, kMenuSeparator,
           kCmdAppExit},
          {}},
         EditMenu(false),
-        {"表示(&V)",
+        {QT_TRANSLATE_NOOP("Menu", "表示(&V)"),
          {kCmdProperty, kCmdDisplayFormat, kMenuSeparator, kCmdDual, kCmdDirSd, kCmdDirRd,
           kMenuSeparator, kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic, kCmdShiftJis,
           kMenuSeparator, SubMenuEntry(0), SubMenuEntry(1), kMenuSeparator, kCmdZoomIn,
           kCmdZoomOut},
-         {{"モニタウィンドウの色(&M)",
+         {{QT_TRANSLATE_NOOP("Menu", "モニタウィンドウの色(&M)"),
            {kCmdColorSd, kCmdColorRd, kCmdColorControl, kCmdColorOther},
            {}},
-          {"ダンプウィンドウの色(&U)",
+          {QT_TRANSLATE_NOOP("Menu", "ダンプウィンドウの色(&U)"),
            {kCmdColorDumpOdd, kCmdColorDumpEven, kCmdColorDumpBoundary},
            {}}}},
-        {"モニタ(&M)",
+        {QT_TRANSLATE_NOOP("Menu", "モニタ(&M)"),
          {kCmdSelectUnit, kCmdMonitorParams, kMenuSeparator, kCmdMonitorStart,
           kCmdMonitorPause, kCmdMonitorStop, kMenuSeparator, kCmdCardRetrieve},
          {}},
-        {"本体(&U)", {kCmdUnitStatus, kCmdUnitClock}, {}},
-        {"ウィンドウ(&W)",
+        {QT_TRANSLATE_NOOP("Menu", "本体(&U)"), {kCmdUnitStatus, kCmdUnitClock}, {}},
+        {QT_TRANSLATE_NOOP("Menu", "ウィンドウ(&W)"),
          {kCmdSync, kMenuSeparator, kCmdDumpWindow, kCmdLineWindow, kMenuSeparator, kCmdCascade,
           kCmdTile},
          {}},
-        {"ヘルプ(&H)", {kCmdHelp, kMenuSeparator, kCmdAbout}, {}},
+        {QT_TRANSLATE_NOOP("Menu", "ヘルプ(&H)"), {kCmdHelp, kMenuSeparator, kCmdAbout}, {}},
     };
     return kBar;
 }

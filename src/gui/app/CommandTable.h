@@ -119,9 +119,9 @@ int MarkJumpCommand(int n);
 int MarkSetCommand(int n);
 // The mark number (1..5) of a mark jump or mark set command; 0 for others.
 int MarkOfCommand(int id);
-// The text of a mark item: "マーク%d" while unset, "マーク%d : %s" with the
-// mark's name once set.
-std::string MarkItemText(int n, const std::string& name);
+// The text of a mark item: its label ("マーク%d") while unset, "LABEL : NAME"
+// with the mark's name once set.
+std::string MarkItemText(const std::string& label, const std::string& name);
 
 // The menus, as the one place that says where each command is offered. An
 // entry is a command id, kMenuSeparator, or SubMenuEntry(i) for subMenus[i].

@@ -2,8 +2,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -19,10 +19,10 @@
 
 #include "app/CommandTable.h"
 #include "app/Icons.h"
+#include "app/ManualPath.h"
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
 #include "core/AppContext.h"
-#include "core/AppPaths.h"
 #include "core/Prompt.h"
 #include "dialogs/AboutDialog.h"
 #include "settings/FormatEntry.h"
@@ -38,13 +38,13 @@ struct PaneSpec {
 };
 constexpr PaneSpec kPanes[kStatusPanes] = {
     {"", 180, ""},
-    {"選択中の機器", 180, "   選択中の機器   "},
-    {"フレーム時刻", 180, "   フレーム時刻   "},
-    {"エラー情報", 40, "   エラー情報   "},
-    {"SD回線速度", 80, "   SD回線速度   "},
-    {"RD回線速度", 80, "   RD回線速度   "},
-    {"モニタ条件", 60, "   データ長／パリティ   "},
-    {"モニタ方向", 50, "   ライン種別   "},
+    {QT_TRANSLATE_NOOP("StatusBar", "選択中の機器"), 180, QT_TRANSLATE_NOOP("StatusBar", "   選択中の機器   ")},
+    {QT_TRANSLATE_NOOP("StatusBar", "フレーム時刻"), 180, QT_TRANSLATE_NOOP("StatusBar", "   フレーム時刻   ")},
+    {QT_TRANSLATE_NOOP("StatusBar", "エラー情報"), 40, QT_TRANSLATE_NOOP("StatusBar", "   エラー情報   ")},
+    {QT_TRANSLATE_NOOP("StatusBar", "SD回線速度"), 80, QT_TRANSLATE_NOOP("StatusBar", "   SD回線速度   ")},
+    {QT_TRANSLATE_NOOP("StatusBar", "RD回線速度"), 80, QT_TRANSLATE_NOOP("StatusBar", "   RD回線速度   ")},
+    {QT_TRANSLATE_NOOP("StatusBar", "モニタ条件"), 60, QT_TRANSLATE_NOOP("StatusBar", "   データ長／パリティ   ")},
+    {QT_TRANSLATE_NOOP("StatusBar", "モニタ方向"), 50, QT_TRANSLATE_NOOP("StatusBar", "   ライン種別   ")},
 };
 
 // A pane text beginning with "\t" is centred. A pane is at least its given
@@ -156,7 +156,7 @@ QAction* MainFrame::Action(int id) const {
 
 void MainFrame::BuildActions() {
     for (const auto& c : CommandTexts()) {
-        QString text = QString::fromUtf8(c.text);
+        QString text = QCoreApplication::translate("Menu", c.text);
         auto* a = new QAction(text, this);
         int tab = text.indexOf('\t');
         if (tab >= 0) a->setShortcut(QKeySequence(text.mid(tab + 1)));
@@ -192,7 +192,7 @@ void MainFrame::FillMenu(QMenu* menu, const MenuLayout& layout) {
             menu->addSeparator();
         } else if (e < 0) {
             const MenuLayout& sub = layout.subMenus[static_cast<size_t>(SubMenuIndex(e))];
-            FillMenu(menu->addMenu(QString::fromStdString(sub.title)), sub);
+            FillMenu(menu->addMenu(QCoreApplication::translate("Menu", sub.title.c_str())), sub);
         } else if (QAction* a = Action(e)) {
             menu->addAction(a);
         }
@@ -201,7 +201,7 @@ void MainFrame::FillMenu(QMenu* menu, const MenuLayout& layout) {
 
 void MainFrame::BuildMenus() {
     for (const MenuLayout& layout : MenuBarLayout()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromStdString(layout.title));
+        QMenu* menu = menuBar()->addMenu(QCoreApplication::translate("Menu", layout.title.c_str()));
         if (layout.title == "ウィンドウ(&W)") {
             // Its commands, then the open windows, filled each time it opens.
             m_windowMenu = menu;
@@ -233,7 +233,7 @@ void MainFrame::FillWindowMenu() {
 }
 
 void MainFrame::BuildToolBar() {
-    QToolBar* bar = addToolBar("ツールバー");
+    QToolBar* bar = addToolBar(QCoreApplication::translate("MainFrame", "ツールバー"));
     bar->setObjectName("MainToolBar");
     bar->setMovable(true);
     bar->setIconSize(QSize(24, 24));
@@ -261,8 +261,8 @@ void MainFrame::BuildStatusBar() {
             bar->addWidget(label, 1);
         } else {
             label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            label->setToolTip(kPanes[i].tip);
-            label->setAccessibleName(kPanes[i].label);
+            label->setToolTip(QCoreApplication::translate("StatusBar", kPanes[i].tip));
+            label->setAccessibleName(QCoreApplication::translate("StatusBar", kPanes[i].label));
             bar->addPermanentWidget(label);
             m_paneWidths[i] = width;
         }
@@ -314,7 +314,10 @@ void MainFrame::UpdateCommands() {
     // The mark items carry the marks' names once set.
     const auto names = m_ctrl->CurrentMarkNames();
     for (int n = 1; n <= 5; ++n) {
-        const QString text = QString::fromStdString(MarkItemText(n, names[n - 1]));
+        // The mark's own item text ("マーク1", translated) before its name.
+        const std::string label = "マーク" + std::to_string(n);
+        const QString text = QString::fromStdString(MarkItemText(
+            QCoreApplication::translate("Menu", label.c_str()).toStdString(), names[n - 1]));
         if (auto* a = Action(MarkJumpCommand(n))) a->setText(text);
         if (auto* a = Action(MarkSetCommand(n))) a->setText(text);
     }
@@ -341,12 +344,8 @@ void MainFrame::ShowPopup(PopupMenu which, const QPoint& pos) {
 }
 
 bool MainFrame::OpenManual() {
-    // Installed, then beside the build, then in the application folder.
-    QString path = QVORT_MANUAL_PATH;
-    if (!QFileInfo::exists(path)) path = QVORT_BUILD_MANUAL_PATH;
-    if (!QFileInfo::exists(path)) path = QString::fromStdString(AppFile("manual.pdf"));
-    if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        return true;
+    const QString path = QString::fromStdString(FindManual());
+    if (!path.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
     if (auto* cmn = m_ctrl->Common())
         cmn->WriteLog("ERR", "MainFrm", __LINE__, "manual.pdf を開けませんでした", true);
     return false;

@@ -7,18 +7,31 @@
 
 namespace qv {
 
-bool InstallQtTranslations(QCoreApplication& app) {
+namespace {
+
+bool Install(QCoreApplication& app, const QLocale& locale, const QString& name,
+             const QString& dir) {
     auto* translator = new QTranslator(&app);
-    // "qtbase" holds the widgets' and dialogs' texts; "qt" is the meta
-    // catalogue some distributions ship instead.
-    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
-    if (!translator->load(japanese, "qtbase", "_", dir) &&
-        !translator->load(japanese, "qt", "_", dir)) {
+    if (!translator->load(locale, name, "_", dir)) {
         delete translator;
         return false;
     }
     return QCoreApplication::installTranslator(translator);
+}
+
+}  // namespace
+
+bool InstallQtTranslations(QCoreApplication& app, UiLanguage language) {
+    if (language == UiLanguage::kEnglish) {
+        // The source texts are Japanese, so English needs the application's
+        // catalogue; Qt's own texts are English already.
+        return Install(app, QLocale(QLocale::English), "qv-ort", ":/i18n");
+    }
+    // "qtbase" holds the widgets' and dialogs' texts; "qt" is the meta
+    // catalogue some distributions ship instead.
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    return Install(app, japanese, "qtbase", dir) || Install(app, japanese, "qt", dir);
 }
 
 }  // namespace qv

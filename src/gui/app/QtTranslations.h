@@ -1,15 +1,18 @@
-// Qt's own texts (the standard buttons "Yes"/"No"/"Cancel", the colour and
-// file dialogs) in Japanese, to match the rest of the application whatever
-// the user's locale is.
+// The interface's language. Japanese is the language every text is written
+// in; English comes from the application's own catalogue, built into the
+// program. Qt's own texts (the standard buttons, the colour and file dialogs)
+// follow the same choice.
 #pragma once
+
+#include "core/UiLanguage.h"
 
 class QCoreApplication;
 
 namespace qv {
 
-// Installs Qt's Japanese catalogue into the application. False when it is not
-// installed (Debian package qt6-translations-l10n); Qt's texts then stay in
-// English.
-bool InstallQtTranslations(QCoreApplication& app);
+// Installs the catalogues for `language` into the application. False when
+// one is missing: Qt's Japanese catalogue comes from the Debian package
+// qt6-translations-l10n, without which Qt's texts stay in English.
+bool InstallQtTranslations(QCoreApplication& app, UiLanguage language);
 
 }  // namespace qv

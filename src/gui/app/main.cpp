@@ -21,11 +21,13 @@ std::vector<std::string> ArgsOf(int argc, char** argv) {
 int main(int argc, char** argv) {
     // Help and version are answered before the window system is contacted,
     // so they work without a display.
-    const std::string program = argc > 0 ? argv[0] : "qv-ort";
+    // The name, not the path it was started by, in usage lines.
+    const std::string program = "qv-ort";
+    const qv::UiLanguage language = qv::ChosenUiLanguage();
     if (qv::AsksForHelpOrVersion(ArgsOf(argc, argv))) {
-        qv::StartupRequest r = qv::ParseStartupArgs(ArgsOf(argc, argv));
+        qv::StartupRequest r = qv::ParseStartupArgs(ArgsOf(argc, argv), language);
         std::fputs(r.action == qv::StartupRequest::kVersion ? qv::VersionText().c_str()
-                                                            : qv::UsageText(program).c_str(),
+                                                            : qv::UsageText(program, language).c_str(),
                    stdout);
         return 0;
     }
@@ -34,17 +36,19 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("qv-ort");
     QApplication::setApplicationDisplayName("QV-ORT");
     QApplication::setApplicationVersion(QVORT_VERSION);
-    qv::InstallQtTranslations(app);
+    qv::InstallQtTranslations(app, language);
 
     // QApplication has taken its own options (-platform, -style, ...) out.
     std::vector<std::string> rest;
     const QStringList args = QApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i)
         rest.push_back(args[i].toStdString());
-    qv::StartupRequest request = qv::ParseStartupArgs(rest);
+    qv::StartupRequest request = qv::ParseStartupArgs(rest, language);
     if (request.action == qv::StartupRequest::kError) {
-        std::fprintf(stderr, "%s: %s\n%s", program.c_str(), request.error.c_str(),
-                     qv::UsageText(program).c_str());
+        // One usage line and a pointer to the help, so the error stays in view.
+        std::fprintf(stderr, "%s: %s\n%s%s", program.c_str(), request.error.c_str(),
+                     qv::UsageLine(program, language).c_str(),
+                     qv::UsageHint(program, language).c_str());
         return 2;
     }
 

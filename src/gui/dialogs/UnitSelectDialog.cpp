@@ -15,25 +15,25 @@ namespace qv {
 
 UnitSelectDialog::UnitSelectDialog(SelectedUnit current, IPrompt* prompt, QWidget* parent)
     : QDialog(parent), m_prompt(prompt), m_list(std::move(current)) {
-    setWindowTitle("モニタ機器選択");
+    setWindowTitle(tr("モニタ機器選択"));
     m_view = new QTreeWidget;
     m_view->setRootIsDecorated(false);
-    m_view->setHeaderLabels({"型番", "シリアル番号", "名前", "接続", "選択"});
+    m_view->setHeaderLabels({tr("型番"), tr("シリアル番号"), tr("名前"), tr("接続"), tr("選択")});
     const int widths[] = {56, 72, 92, 36, 36};
     for (int i = 0; i < 5; ++i)
         m_view->setColumnWidth(i, widths[i] * 3 / 2);  // dialog units are wider than pixels
     m_view->setMinimumWidth(460);
-    m_attachedOnly = new QRadioButton("現在接続されている機器のみ表示");
-    m_all = new QRadioButton("履歴を含めた全ての機器を表示");
+    m_attachedOnly = new QRadioButton(tr("現在接続されている機器のみ表示"));
+    m_all = new QRadioButton(tr("履歴を含めた全ての機器を表示"));
     m_attachedOnly->setChecked(true);
     m_accessHint = new QLabel(QString::fromUtf8(kNoAccessHint));
     m_accessHint->setWordWrap(true);
     m_accessHint->setStyleSheet("color: #b00000");
     m_accessHint->hide();
-    m_apply = new QPushButton("決定");
-    m_edit = new QPushButton("編集");
-    auto* reload = new QPushButton("再読込み");
-    auto* close = new QPushButton("閉じる");
+    m_apply = new QPushButton(tr("決定"));
+    m_edit = new QPushButton(tr("編集"));
+    auto* reload = new QPushButton(tr("再読込み"));
+    auto* close = new QPushButton(tr("閉じる"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_apply);
@@ -88,7 +88,7 @@ void UnitSelectDialog::Fill() {
     }
     m_accessHint->setVisible(!m_list.Inaccessible().empty());
     m_chosen = -1;
-    m_apply->setText("決定");
+    m_apply->setText(tr("決定"));
     m_apply->setEnabled(false);
     m_edit->setEnabled(false);
 }
@@ -106,7 +106,7 @@ void UnitSelectDialog::ChooseRow(int row) {
     const bool known = m_rows[row].index != kNoListIndex;
     m_apply->setEnabled(known);
     m_edit->setEnabled(known);
-    m_apply->setText(m_list.IsSelected(m_rows[row].index) ? "解除" : "決定");
+    m_apply->setText(m_list.IsSelected(m_rows[row].index) ? tr("解除") : tr("決定"));
     if (m_view->currentItem() != m_view->topLevelItem(row)) {
         QSignalBlocker block(m_view);
         m_view->setCurrentItem(m_view->topLevelItem(row));

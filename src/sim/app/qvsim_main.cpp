@@ -11,6 +11,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/UsageFailure.h"
+
 #include "device/SimWire.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimServer.h"
@@ -30,7 +32,10 @@ bool ParseProduct(const std::string& model, uint16_t& product) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"qvsim - emulated serial line monitor instrument"};
+    // Named here, so that usage lines show the program's name, not the path it
+    // was started by.
+    CLI::App app{"qvsim - emulated serial line monitor instrument", "qvsim"};
+    app.set_version_flag("--version", std::string("qvsim ") + QVORT_VERSION);
     std::string model = "QV-S1", source = "synth", rate = "real", release = "0100", folder;
     qv::sim::SimConfig cfg;
     bool noAc = false, noCard = false;
@@ -58,7 +63,9 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"real", "max"}));
     app.add_option("--buffer", cfg.bufferBytes, "stream bytes held before the buffer overflows");
     app.add_option("--dir", folder, "socket folder (default $QVORT_SIM_DIR, ...)");
-    CLI11_PARSE(app, argc, argv);
+    // A wrong command line: the reason and the usage line, exit status 2.
+    bool exitNow = false;
+    if (int rc = qv::cli::ParseOrExit(app, argc, argv, exitNow); exitNow) return rc;
 
     ParseProduct(model, cfg.productId);
     try {

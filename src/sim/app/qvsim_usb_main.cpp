@@ -24,6 +24,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/UsageFailure.h"
+
 #include "device/SimWire.h"
 #include "sim/umockdev/EmulatedUsbBus.h"
 #include "sim/umockdev/Preload.h"
@@ -65,7 +67,9 @@ int main(int argc, char** argv) {
     app.add_flag("--requests", showRequests,
                  "print the usbdevfs requests the program made when it ends");
     app.add_option("command", command, "the program and its arguments (after --)")->required();
-    CLI11_PARSE(app, argc, argv);
+    // A wrong command line: the reason and the usage line, exit status 2.
+    bool exitNow = false;
+    if (int rc = qv::cli::ParseOrExit(app, argc, argv, exitNow); exitNow) return rc;
     if (folder.empty()) folder = qv::simwire::SimSocketFolder();
 
     // Signals are taken by sigwait below; the bus's threads inherit the mask.

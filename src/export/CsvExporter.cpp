@@ -301,11 +301,20 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         }
         if (range.endPoint < at) return finish(SaveReport::kRangeDone);
 
-        char* p = m_buffer.get() + m_fill;
-        p = startText.Write(
-            p, date, recordStart.Of(frame.Kind(), static_cast<int64_t>(frame.StartTicks())));
+        char* const row = m_buffer.get() + m_fill;
+        const int64_t startTicks =
+            recordStart.Of(frame.Kind(), static_cast<int64_t>(frame.StartTicks()));
+        const int64_t stopTicks = static_cast<int64_t>(frame.EndTicks());
+        char* p = startText.Write(row, date, startTicks);
         *p++ = ',';
-        p = stopText.Write(p, date, static_cast<int64_t>(frame.EndTicks()));
+        // Line changes, events and LOGIC samples begin when they end: the
+        // stop time text is the start's.
+        if (stopTicks == startTicks) {
+            std::memcpy(p, row, kRecordTimeTextSize);
+            p += kRecordTimeTextSize;
+        } else {
+            p = stopText.Write(p, date, stopTicks);
+        }
         p = rowEnds.Write(p, frame);
         m_fill = static_cast<size_t>(p - m_buffer.get());
         ++m_rows;

@@ -76,7 +76,7 @@ for ((r = 1; r <= rounds; ++r)); do
     rm -rf "$dir/csv-after"
 
     t_dec+=("$(timed decode "$qvtool" "$dir/dec-after")")
-    dec_bytes=$(find "$dir/dec-after" -name '*.qvd' -printf '%s\n' | awk '{s += $1} END {print s}')
+    dec_bytes=$(find "$dir/dec-after" -name '*.qvd' -printf '%s\n' | awk '{ s += $1 } END { printf "%.0f", s }')
     t_dd_dec+=("$(timed raw_write "$dec_bytes")")
     rm -f "$dir/dd.out"
     if [ -n "$before" ]; then

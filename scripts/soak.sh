@@ -75,12 +75,12 @@ while [ "$left" -gt 0 ]; do
         sleep "$sample" & wait $! || true
         kill -0 "$rec_pid" 2>/dev/null || break
         t=$EPOCHREALTIME c_rec=$(cpu_ticks "$rec_pid") c_sim=$(cpu_ticks "$sim_pid")
-        records=$(find "$dir/home" -name '*.qvd' -printf '%s\n' | awk '{ s += $1 } END { printf "%d", s / 8 }')
+        records=$(find "$dir/home" -name '*.qvd' -printf '%s\n' | awk '{ s += $1 } END { printf "%.0f", s / 8 }')
         awk -v t="$t" -v t0="$start" -v lt="$last_t" -v r="$c_rec" -v lr="$last_rec" -v s="$c_sim" \
             -v ls="$last_sim" -v hz="$ticks" -v n="$n" -v rec="$records" -v rss="$(rss_mb "$rec_pid")" \
             -v done="$((minutes * 60 - left - secs))" 'BEGIN {
             dt = t - lt
-            printf "%8.0f %10d %14d %9.1f %9.1f %9s\n", done + t - t0, n, rec,
+            printf "%8.0f %10d %14.0f %9.1f %9.1f %9s\n", done + t - t0, n, rec,
                 100 * (r - lr) / hz / dt, 100 * (s - ls) / hz / dt, rss }'
         last_t=$t last_rec=$c_rec last_sim=$c_sim
     done
@@ -95,7 +95,7 @@ while [ "$left" -gt 0 ]; do
     chunks=$(sed -n 's/.*chunks \([0-9]*\).*/\1/p' "$dir/rec.out")
     sent=$(sed -n 's/^records sent: \([0-9]*\)/\1/p' "$dir/sim.out")
     frames=$(sed -n 's/^FrameNum=\([0-9]*\).*/\1/p' "$index" | tr -d '\r')
-    bytes=$(find "$(dirname "$index")" -name '*.qvd' -printf '%s\n' | awk '{ s += $1 } END { printf "%d", s }')
+    bytes=$(find "$(dirname "$index")" -name '*.qvd' -printf '%s\n' | awk '{ s += $1 } END { printf "%.0f", s }')
     grep -q "  full" "$dir/rec.err" && fail "segment $n: the instrument's buffer overflowed"
     [ -n "$stored" ] && [ -n "$sent" ] || fail "segment $n: no counts ($(cat "$dir/rec.out" "$dir/sim.out"))"
     [ "$frames" = "$stored" ] || fail "segment $n: index FrameNum $frames, qvtool $stored"

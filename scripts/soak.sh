@@ -75,7 +75,9 @@ while [ "$left" -gt 0 ]; do
         sleep "$sample" & wait $! || true
         kill -0 "$rec_pid" 2>/dev/null || break
         t=$EPOCHREALTIME c_rec=$(cpu_ticks "$rec_pid") c_sim=$(cpu_ticks "$sim_pid")
-        records=$(find "$dir/home" -name '*.qvd' -printf '%s\n' | awk '{ s += $1 } END { printf "%.0f", s / 8 }')
+        # The chunks so far; at the run's end they are renamed under find's feet.
+        records=$({ find "$dir/home" -name '*.qvd' -printf '%s\n' 2>/dev/null || true; } |
+            awk '{ s += $1 } END { printf "%.0f", s / 8 }')
         awk -v t="$t" -v t0="$start" -v lt="$last_t" -v r="$c_rec" -v lr="$last_rec" -v s="$c_sim" \
             -v ls="$last_sim" -v hz="$ticks" -v n="$n" -v rec="$records" -v rss="$(rss_mb "$rec_pid")" \
             -v done="$((minutes * 60 - left - secs))" 'BEGIN {

@@ -218,6 +218,26 @@ class SettingsDialogsTest : public QObject {
         QCOMPARE(saved.status.monitor.RD_Baudrate, 115200.0);
     }
 
+    // The selected unit's own file names that unit in [RegistInfo] once saved,
+    // though the file held nothing there before.
+    void parametersNameTheSelectedUnitInItsOwnFile() {
+        const SelectedUnit unit{0x14D2, 0x11, "SZ000042", "bench"};
+        const std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+        std::filesystem::copy_file(Working(), path,
+                                   std::filesystem::copy_options::overwrite_existing);
+        SetSelectedUnit(unit);
+        MonitorParamsDialog dlg(*m_cmn, path);
+        dlg.show();
+        Answer(QMessageBox::No);
+        Click(dlg.OkButton());
+        SetSelectedUnit({});
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        const std::string text = Bytes(path);
+        QVERIFY2(text.find("Product=QV-SZ2\r\n") != std::string::npos, text.c_str());
+        QVERIFY2(text.find("SerialNumber=SZ000042\r\n") != std::string::npos, text.c_str());
+        QVERIFY2(text.find("Alias=bench\r\n") != std::string::npos, text.c_str());
+    }
+
     void typedValuesOutOfRangeAreRefusedWhereTyped() {
         std::string before = Bytes(Working());
         MonitorParamsDialog dlg(*m_cmn, Working());

@@ -15,6 +15,7 @@
 #include <ctime>
 
 #include "core/AppContext.h"
+#include "device/UnitList.h"
 #include "dialogs/DisplayFormatDialog.h"
 #include "dialogs/LineSelectDialog.h"
 #include "dialogs/ReasonLabel.h"
@@ -450,7 +451,12 @@ void MonitorParamsDialog::accept() {
     }
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool saved = SaveStatusSet(m_path, m_set) == 0;
+    StatusFile file;
+    bool saved = file.OpenStatusFile(m_path) == 0;
+    if (saved) {
+        file.SetUnit(StatusUnitFor(m_path, GetSelectedUnit(), ReadStatusUnit(file)));
+        saved = SaveStatusSet(file, m_set) == 0;
+    }
     if (saved) {
         m_cmn.SetSaveDirectory(m_folder->text().toStdString());
         if (m_frameLimit->isEnabled())

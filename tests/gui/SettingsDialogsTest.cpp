@@ -238,6 +238,24 @@ class SettingsDialogsTest : public QObject {
         QVERIFY2(text.find("Alias=bench\r\n") != std::string::npos, text.c_str());
     }
 
+    // A stored RS-530 line is shown as RS-422/485/530 and saved unchanged,
+    // with a rate RS-232 could not carry.
+    void anRs530LineKeepsItsCodeAndRates() {
+        QVERIFY(Qvtool({"settings", "set", "Line=530", "SD_Baudrate=3000000", "RD_Baudrate=SD"}));
+        std::filesystem::copy_file(Twin(), Working(),
+                                   std::filesystem::copy_options::overwrite_existing);
+        MonitorParamsDialog dlg(*m_cmn, Working());
+        dlg.show();
+        QCOMPARE(dlg.LineBox()->currentText(), QString("RS-422/485/530"));
+        QCOMPARE(dlg.SdSpeedBox()->currentText(), QString("3,000,000"));
+        Answer(QMessageBox::No);
+        Click(dlg.OkButton());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        StatusSet saved = Load(Working());
+        QCOMPARE(int(saved.status.monitor.Line), int(kLineRs530));
+        QCOMPARE(saved.status.monitor.SD_Baudrate, 3000000.0);
+    }
+
     void typedValuesOutOfRangeAreRefusedWhereTyped() {
         std::string before = Bytes(Working());
         MonitorParamsDialog dlg(*m_cmn, Working());

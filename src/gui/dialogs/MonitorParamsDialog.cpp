@@ -275,7 +275,7 @@ void MonitorParamsDialog::SettingsToControls() {
     const MonitorSettings& m = m_set.status.monitor;
     bool filling = m_filling;
     m_filling = true;
-    Select(m_line, m.Line == 1 ? 1 : 0);
+    Select(m_line, EditorLineType(m.Line) == kLineTypeRs422 ? 1 : 0);
     Select(m_protocol, m.Protocol == kProtocolLogic ? kProtocolLogic : kProtocolAsync);
     Select(m_memory, m.Memory == kMemoryFix ? kMemoryFix : kMemoryRing);
     m_shownProtocol = -1;  // the character controls are refilled from the copy
@@ -369,7 +369,7 @@ QString MonitorParamsDialog::Reason() const {
 bool MonitorParamsDialog::ControlsToSettings(bool check) {
     if (check && !m_reason->Show(Problem())) return false;
     MonitorSettings& m = m_set.status.monitor;
-    m.Line = static_cast<uint8_t>(Code(m_line));
+    m.Line = EditedLineCode(LineType(), m.Line);
     m.Protocol = static_cast<uint8_t>(Code(m_protocol));
     if (m_shownProtocol == kProtocolAsync) {
         int type = m_shownLineType;

@@ -182,12 +182,27 @@ void ChunkSink::LeadingRecord(const DecodedRecord& record) {
     m_eventByte = record.eventByte;
 }
 
-void ChunkSink::Record(const DecodedRecord& record) {
+bool ChunkSink::Record(const DecodedRecord& record) {
     if (m_chunkRecords == 0) m_chunkStart = record.start;
     Store(record);
-    Count(record.header, record.lineState, record.eventByte);
+    // Data records, the bulk of every capture, are counted right here.
+    const RecordKind kind = HeaderKind(record.header);
+    if (kind == RecordKind::kSdData) {
+        ++m_chunk.sdRecords;
+        ++m_totals.kinds[0];
+        ++m_chunkRecords;
+        ++m_totals.records;
+    } else if (kind == RecordKind::kRdData) {
+        ++m_chunk.rdRecords;
+        ++m_totals.kinds[1];
+        ++m_chunkRecords;
+        ++m_totals.records;
+    } else {
+        Count(record.header, record.lineState, record.eventByte);
+    }
     if (m_chunkRecords >= m_config.fileRecords) [[unlikely]]
         RotateIfFull();
+    return Full();
 }
 
 uint8_t* ChunkSink::ShortRoom(uint64_t& records) {
@@ -207,7 +222,7 @@ uint8_t* ChunkSink::ShortRoom(uint64_t& records) {
     return out;
 }
 
-void ChunkSink::ShortWritten(const ShortSweep& sweep) {
+bool ChunkSink::ShortWritten(const ShortSweep& sweep) {
     m_writer.Appended(sweep.records * kShortRecordSize);
     m_lineState = sweep.lineState;
     m_eventByte = sweep.eventByte;
@@ -228,6 +243,7 @@ void ChunkSink::ShortWritten(const ShortSweep& sweep) {
         add(m_chunk.eventBitChanges[b], m_totals.changes[8 + b], sweep.eventBits[b]);
     // A chunk rotates right after its last record, as record by record.
     if (m_chunkRecords >= m_config.fileRecords) RotateIfFull();
+    return Full();
 }
 
 void ChunkSink::NewDay(std::string_view yymmdd, bool started) {

@@ -73,9 +73,9 @@ class ChunkSink final : public DecodeSink {
     void NewDay(std::string_view yymmdd, bool started) override;
     void DateSet(std::string_view yymmdd) override { m_date = yymmdd; }
     void LeadingRecord(const DecodedRecord& record) override;
-    void Record(const DecodedRecord& record) override;
+    bool Record(const DecodedRecord& record) override;
     uint8_t* ShortRoom(uint64_t& records) override;
-    void ShortWritten(const ShortSweep& sweep) override;
+    bool ShortWritten(const ShortSweep& sweep) override;
     void BufferFull() override;
     void Trigger(uint8_t code, uint64_t time) override;
 

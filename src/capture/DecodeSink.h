@@ -30,10 +30,12 @@ struct DecodedRecord {
 // A sweep of short data records the decoder wrote straight into a sink's
 // room (ShortRoom), with what they add to the counters.
 struct ShortSweep {
+    const uint8_t* stored = nullptr;  // the records, 8 bytes each, in the room
     uint64_t records = 0;
     uint64_t kinds[4] = {};      // SD, RD, line changes, events
     uint64_t lineBits[8] = {};   // changes of line-state bit 7..0
     uint64_t eventBits[2] = {};  // changes of event bit 7 and bit 6
+    uint8_t lineBefore = 0;      // line state in force before the sweep
     uint8_t lineState = 0;       // in force after the sweep
     uint8_t eventByte = 0;
 };
@@ -56,15 +58,19 @@ class DecodeSink {
 
     // The first record of a day: stored as received and not counted.
     virtual void LeadingRecord(const DecodedRecord& /*record*/) {}
-    virtual void Record(const DecodedRecord& record) = 0;
+    // A record; returns Full() as it is after it (one call per record where
+    // two would cost the decoder's per-record path).
+    virtual bool Record(const DecodedRecord& record) = 0;
 
     // Room for short records written in place: at most `records` of them
     // (0 when each record must come through Record), then ShortWritten.
+    // The room stays valid until the sink is called again.
     virtual uint8_t* ShortRoom(uint64_t& records) {
         records = 0;
         return nullptr;
     }
-    virtual void ShortWritten(const ShortSweep& /*sweep*/) {}
+    // Returns Full() as it is after the sweep.
+    virtual bool ShortWritten(const ShortSweep& /*sweep*/) { return Full(); }
 
     // The instrument's memory overflowed (comes before its trigger event).
     virtual void BufferFull() {}

@@ -42,6 +42,10 @@ void StreamDecoder::Reset(int protocol) {
     m_lineState = m_eventByte = 0;
     m_skip = 0;
     m_droppedAtLimit = 0;
+    m_full = false;
+    m_room = nullptr;
+    m_roomLeft = 0;
+    m_sweep = ShortSweep{};
     m_assembledData = m_pieces = 0;
     m_assemblyHeader = 0;
     m_assemblyStart = 0;
@@ -61,7 +65,7 @@ void StreamDecoder::Track(uint8_t header, uint8_t value) {
 }
 
 bool StreamDecoder::DropAtLimit() {
-    if (!m_capture.Full()) return false;
+    if (!m_full) return false;
     // One report is enough; the main window shows it until the run stops.
     if (!m_limitReported) {
         m_limitReported = true;
@@ -87,7 +91,7 @@ bool StreamDecoder::DropAtLimit() {
         record.start = record.end = m_running;
         record.lineState = m_lineState;
         record.eventByte = m_eventByte;
-        m_capture.LeadingRecord(record);
+        Capture().LeadingRecord(record);
         return;
     }
     if (DropAtLimit()) [[unlikely]]
@@ -127,26 +131,43 @@ constexpr auto kSpreadBits = [] {
 }();
 }  // namespace
 
+void StreamDecoder::FlushSweep() {
+    m_roomLeft = 0;
+    if (m_sweep.records == 0) return;
+    m_sweep.stored = m_room;
+    m_sweep.lineState = m_lineState;
+    m_sweep.eventByte = m_eventByte;
+    // The live sink first, as for single records: it numbers the records
+    // from the capture's totals before they count them.
+    if (m_live) m_live->ShortWritten(m_sweep);
+    m_full = m_capture.ShortWritten(m_sweep);
+    m_sweep = ShortSweep{};
+}
+
 size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
     if constexpr (std::endian::native != std::endian::little) return 0;
-    // The item-by-item path takes the first record of a run and of a day,
-    // and whatever a live view must see; the capture says how many records
-    // it takes in place (none for the first record of a chunk).
-    if (m_live || !m_started) return 0;
-    uint64_t room = 0;
-    uint8_t* out = m_capture.ShortRoom(room);
-    const uint64_t count = std::min<uint64_t>(n / kShortItemSize, room);
-    if (count == 0) return 0;
+    // The item-by-item path takes the first record of a run and of a day;
+    // the capture says how many records it takes in place (none for the
+    // first record of a chunk).
+    if (!m_started) return 0;
+    if (m_roomLeft == 0) {
+        m_room = m_capture.ShortRoom(m_roomLeft);
+        if (m_roomLeft == 0) return 0;
+    }
+    if (m_sweep.records == 0) m_sweep.lineBefore = m_lineState;
+    const uint64_t count = std::min<uint64_t>(n / kShortItemSize, m_roomLeft);
+    uint8_t* out = m_room + m_sweep.records * kShortRecordSize;
 
-    // The counters stay in registers for the sweep and are handed on once.
-    // The kinds and the line bits vary from record to record as the line
-    // does, so they are counted without branches, in lanes of one register
-    // each: four 16-bit lanes of kind counts, eight byte lanes of line-bit
-    // changes (lane n for bit n), emptied every 255 records before a lane
-    // can wrap.
-    ShortSweep sweep;
+    // The counters stay in registers for the sweep and are added once. The
+    // kinds and the line bits vary from record to record as the line does,
+    // so they are counted without branches, in lanes of one register each:
+    // four 16-bit lanes of kind counts, eight byte lanes of line-bit changes
+    // (lane n for bit n), emptied every 255 records before a lane can wrap.
     uint64_t running = m_running;
     uint8_t lineState = m_lineState, eventByte = m_eventByte;
+    uint64_t kinds[4] = {};
+    uint64_t lineBits[8] = {};
+    uint64_t eventBits[2] = {};
     uint64_t i = 0;
     bool other = false;  // stopped in front of an item that is no data item
     while (i < count && !other) {
@@ -174,25 +195,32 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
             if (header >= 0xE0) [[unlikely]] {  // an event record
                 const uint8_t value = static_cast<uint8_t>(item >> 8);
                 const uint8_t changedEvents = eventByte ^ value;
-                sweep.eventBits[0] += (changedEvents & kEventSdBreak) ? 1 : 0;
-                sweep.eventBits[1] += (changedEvents & kEventRdBreak) ? 1 : 0;
+                eventBits[0] += (changedEvents & kEventSdBreak) ? 1 : 0;
+                eventBits[1] += (changedEvents & kEventRdBreak) ? 1 : 0;
                 eventByte = value;
             }
         }
         for (size_t k = 0; k < 4; ++k)
-            sweep.kinds[k] += (kindLanes >> (16 * k)) & 0xFFFF;
+            kinds[k] += (kindLanes >> (16 * k)) & 0xFFFF;
         // Counter 0 is bit 7 (RS), counter 7 bit 0.
         for (size_t b = 0; b < 8; ++b)
-            sweep.lineBits[b] += (bitLanes >> (8 * (7 - b))) & 0xFF;
+            lineBits[b] += (bitLanes >> (8 * (7 - b))) & 0xFF;
     }
     if (i == 0) return 0;
     m_running = running;
     m_lineState = lineState;
     m_eventByte = eventByte;
-    sweep.records = i;
-    sweep.lineState = lineState;
-    sweep.eventByte = eventByte;
-    m_capture.ShortWritten(sweep);
+    m_sweep.records += i;
+    for (size_t k = 0; k < 4; ++k)
+        m_sweep.kinds[k] += kinds[k];
+    for (size_t b = 0; b < 8; ++b)
+        m_sweep.lineBits[b] += lineBits[b];
+    for (size_t b = 0; b < 2; ++b)
+        m_sweep.eventBits[b] += eventBits[b];
+    m_roomLeft -= i;
+    // A used-up room may end the chunk: it rotates right after its last
+    // record, as item by item.
+    if (m_roomLeft == 0) FlushSweep();
     return i * kShortItemSize;
 }
 
@@ -209,7 +237,7 @@ void StreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item
         m_running = item.time;
         record.lineState = m_lineState;
         record.eventByte = m_eventByte;
-        m_capture.LeadingRecord(record);
+        Capture().LeadingRecord(record);
         return;
     }
     if (DropAtLimit()) return;
@@ -279,10 +307,10 @@ void StreamDecoder::Trigger(uint8_t code) {
     if (code == kTriggerCodeBufferFull) {
         m_bufferFull = true;
         if (m_live) m_live->BufferFull();
-        m_capture.BufferFull();
+        Capture().BufferFull();
     }
     if (m_live) m_live->Trigger(code, m_running);
-    m_capture.Trigger(code, m_running);
+    Capture().Trigger(code, m_running);
 }
 
 bool StreamDecoder::HandleControl(const StreamItem& item) {
@@ -300,7 +328,7 @@ bool StreamDecoder::HandleControl(const StreamItem& item) {
             break;
         case ItemType::kDate: {
             // A full FIX run takes no new day: decoding stops in front of it.
-            if (!m_capture.TakesNewDay()) return false;
+            if (!Capture().TakesNewDay()) return false;
             // A date that does not fit six digits cannot name a chunk.
             if (item.year > 99 || item.month > 99 || item.day > 99) break;
             char text[16];
@@ -308,6 +336,7 @@ bool StreamDecoder::HandleControl(const StreamItem& item) {
                           item.day % 100);
             if (m_live) m_live->NewDay(text, m_started);
             m_capture.NewDay(text, m_started);
+            m_full = m_capture.Full();
             m_date = text;
             m_started = false;
             m_running = 0;
@@ -328,7 +357,7 @@ bool StreamDecoder::HandleControl(const StreamItem& item) {
             m_running = FieldsToTicks(local.tm_hour, local.tm_min, local.tm_sec, 0, 0, 0);
             m_dateSeen = true;
             if (m_live) m_live->DateSet(m_date);
-            m_capture.DateSet(m_date);
+            Capture().DateSet(m_date);
             break;
         }
         case ItemType::kFiller:
@@ -341,6 +370,14 @@ bool StreamDecoder::HandleControl(const StreamItem& item) {
 }
 
 void StreamDecoder::Decode(ReceiveBuffer& buffer) {
+    // The capture may have changed between reads (a new run, a FinishRun).
+    m_full = m_capture.Full();
+    DecodeItems(buffer);
+    // Whatever was decoded has reached the capture when Decode returns.
+    FlushSweep();
+}
+
+void StreamDecoder::DecodeItems(ReceiveBuffer& buffer) {
     const uint8_t* p = buffer.Data();
     const size_t n = buffer.Fill();
     size_t pos = 0;

@@ -59,7 +59,10 @@ class StreamDecoder {
     void Reset(int protocol);
     // The sink that also sees every record while a view watches the run;
     // null (the default) when no one does. Reset keeps the choice.
-    void SetLiveSink(DecodeSink* live) { m_live = live; }
+    void SetLiveSink(DecodeSink* live) {
+        FlushSweep();
+        m_live = live;
+    }
 
     // Decodes every complete item at the front of the buffer and removes it.
     void Decode(ReceiveBuffer& buffer);
@@ -79,6 +82,7 @@ class StreamDecoder {
   private:
     // A capture at its frame limit drops the record (true).
     bool DropAtLimit();
+    void DecodeItems(ReceiveBuffer& buffer);
     // Returns false when decoding must stop in front of this item.
     bool HandleControl(const StreamItem& item);
     void HandleShortData(uint8_t header, uint8_t value, uint16_t step);
@@ -91,9 +95,16 @@ class StreamDecoder {
     void Trigger(uint8_t code);
     // The line state and event byte after a record of `header` carrying `value`.
     void Track(uint8_t header, uint8_t value);
+    // The capture sink, for any call but the sweep's: the records of an
+    // open sweep are handed on first, so that the sink sees stream order.
+    DecodeSink& Capture() {
+        if (m_roomLeft > 0 || m_sweep.records > 0) FlushSweep();
+        return m_capture;
+    }
+    void FlushSweep();
     void Emit(const DecodedRecord& record) {
         if (m_live) m_live->Record(record);
-        m_capture.Record(record);
+        m_full = Capture().Record(record);
     }
     void Notify(RunNotice notice) {
         if (m_notices) m_notices->OnNotice(notice);
@@ -114,6 +125,14 @@ class StreamDecoder {
     uint8_t m_eventByte = 0;
     uint64_t m_skip = 0;  // filler bytes still to skip
     uint64_t m_droppedAtLimit = 0;
+    bool m_full = false;  // the capture's Full(), as it last told
+
+    // Short records written straight into the capture's room: one sweep,
+    // handed on when the room is used up or the capture is called otherwise,
+    // so that the time items between data runs cost no call.
+    uint8_t* m_room = nullptr;
+    uint64_t m_roomLeft = 0;  // records the room still takes
+    ShortSweep m_sweep;
 
     // Frame assembly: a 16-byte frame record header followed by the data.
     std::unique_ptr<uint8_t[]> m_assembly;

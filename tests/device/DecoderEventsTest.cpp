@@ -35,21 +35,24 @@ class EventLog final : public DecodeSink {
         m_line = r.lineState;
         m_event = r.eventByte;
     }
-    void Record(const DecodedRecord& r) override {
+    bool Record(const DecodedRecord& r) override {
         // A frame record sets nothing: it counts without a value.
         Follow(r.header, r.data ? 0 : r.value);
         EXPECT_EQ(r.lineState, m_line);
         EXPECT_EQ(r.eventByte, m_event);
         lines.push_back("rec " + Text(r));
         m_first = false;
+        return false;
     }
     uint8_t* ShortRoom(uint64_t& records) override {
         // The first record of a day comes alone, as a chunk's first does.
         records = m_first ? 0 : m_room;
         return m_space.data();
     }
-    void ShortWritten(const ShortSweep& sweep) override {
-        ASSERT_LE(sweep.records, m_room);
+    bool ShortWritten(const ShortSweep& sweep) override {
+        EXPECT_LE(sweep.records, m_room);
+        EXPECT_EQ(sweep.stored, m_space.data());
+        EXPECT_EQ(sweep.lineBefore, m_line);
         uint64_t kindsBefore[4];
         std::memcpy(kindsBefore, kinds, sizeof kinds);
         for (uint64_t i = 0; i < sweep.records; ++i) {
@@ -67,6 +70,7 @@ class EventLog final : public DecodeSink {
             EXPECT_EQ(sweep.kinds[k], kinds[k] - kindsBefore[k]);
         EXPECT_EQ(sweep.lineState, m_line);
         EXPECT_EQ(sweep.eventByte, m_event);
+        return false;
     }
     void BufferFull() override { lines.push_back("buffer full"); }
     void Trigger(uint8_t code, uint64_t time) override {
@@ -148,8 +152,9 @@ TEST(DecoderEventsTest, AStreamSplitAtEveryByteGivesTheEventsOfTheWholeStream) {
         const Decoded whole = DecodeInReads(protocol, stream, stream.size(), 1000);
         ASSERT_GT(whole.lines.size(), 1000u);
         EXPECT_EQ(whole.left, 0u);
-        if (!UsesFrameRecords(protocol))
+        if (!UsesFrameRecords(protocol)) {
             EXPECT_EQ(whole.notices, std::vector<RunNotice>{RunNotice::kStop});
+        }
         EXPECT_NE(std::find(whole.lines.begin(), whole.lines.end(), "buffer full"),
                   whole.lines.end());
         // Reads of 1 to 13 bytes cut every item at every byte; a small room

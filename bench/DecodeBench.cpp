@@ -66,8 +66,8 @@ void BM_DecodeToChunks(benchmark::State& state) {
     if (state.range(0) != 0) decoder.SetLiveSink(&live);
     uint64_t records = 0, items = 0, bytesOut = 0;
     for (auto _ : state) {
-        capture.Reset(ChunkConfig{kProtocolAsync, kMemoryFix, kFixFrameMax, 50000});
-        decoder.Reset(kProtocolAsync);
+        capture.Reset(ChunkConfig{Protocol::kAsync, kMemoryFix, kFixFrameMax, 50000});
+        decoder.Reset(Protocol::kAsync);
         capture.OpenFirstChunk();
         // Reads of 1 MiB, as the monitoring run makes them.
         for (size_t at = 0; at < stream.size();) {

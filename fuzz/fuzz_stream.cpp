@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         MakeDirectories(f);
         return f;
     }();
-    static const int protocols[] = {kProtocolAsync, kProtocolSync, kProtocolHdlc, kProtocolLogic};
+    static const Protocol protocols[] = {Protocol::kAsync, Protocol::kSync, Protocol::kHdlc,
+                                         Protocol::kLogic};
     ChunkConfig config;
     config.protocol = protocols[data[0] & 3];
     config.memory = (data[0] & 4) ? kMemoryRing : kMemoryFix;

@@ -67,7 +67,8 @@ int CaptureFiles::Start(const CaptureStartInfo& info) {
     }
 
     ChunkConfig config;
-    config.protocol = monitor.Protocol;
+    // An unknown code is read as ASYNC, whose 4-byte layout it gets anyway.
+    config.protocol = ProtocolFromCode(monitor.Protocol).value_or(Protocol::kAsync);
     config.memory = monitor.Memory;
     config.frameMax = monitor.Memory == kMemoryFix ? kFixFrameMax : info.frameMax;
     config.fileRecords = info.fileRecords;

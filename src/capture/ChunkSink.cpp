@@ -38,17 +38,12 @@ void ChunkSink::Reset(const ChunkConfig& config) {
     m_triggers.reserve(kMaxTriggerEvents);
 }
 
-void ChunkSink::ChunkOpened() {
-    m_chunkFailuresBefore = m_writeFailures;
-    m_chunkEventBefore = m_eventByte;
-}
-
 ChunkEntry ChunkSink::ClosedChunkEntry() {
     ChunkEntry entry = CurrentChunkEntry();
     if (m_writeFailures == m_chunkFailuresBefore) return entry;
     ChunkScan scan;
-    ScanChunkFile(JoinPath(m_writer.GetFolder(), m_writer.GetChunkName()), m_config.protocol,
-                  m_chunkEventBefore, scan);
+    ScanChunkFile(JoinPath(m_writer.GetFolder(), m_writer.GetChunkName()),
+                  ProtocolCode(m_config.protocol), m_chunkEventBefore, scan);
     ChunkEntry disk = scan.entry;
     std::copy(entry.date, entry.date + kDateFieldSize, disk.date);
     disk.startTime = disk.RecordCount() > 0 ? disk.startTime : entry.startTime;
@@ -69,9 +64,16 @@ ChunkEntry ChunkSink::ClosedChunkEntry() {
 }
 
 int ChunkSink::OpenFirstChunk() {
+    return OpenSlotChunk();
+}
+
+int ChunkSink::OpenSlotChunk() {
     m_writer.SetChunkName(ChunkWriter::ChunkName(m_table.CurrentSlot()));
-    ChunkOpened();
+    m_chunkFailuresBefore = m_writeFailures;
+    m_chunkEventBefore = m_eventByte;
     const int rc = m_writer.OpenChunk();
+    // The counters restart even when the file could not be made, so that a
+    // failing folder costs one report per chunk, not one per record.
     m_chunk = ChunkEntry{};
     m_chunkRecords = 0;
     ++m_chunksOpened;
@@ -118,14 +120,7 @@ int ChunkSink::OpenNextChunk() {
         m_totals.kinds[2] = SubtractFloor(m_totals.kinds[2], old.lineChanges);
         m_totals.kinds[3] = SubtractFloor(m_totals.kinds[3], old.events);
     }
-    m_writer.SetChunkName(ChunkWriter::ChunkName(m_table.CurrentSlot()));
-    ChunkOpened();
-    const int rc = m_writer.OpenChunk();
-    // The counters restart even when the file could not be made, so that a
-    // failing folder costs one report per chunk, not one per record.
-    m_chunk = ChunkEntry{};
-    m_chunkRecords = 0;
-    ++m_chunksOpened;
+    const int rc = OpenSlotChunk();
     if (rc != 0) ReportWriteFailure();
     return rc;
 }

@@ -26,7 +26,7 @@ class ChunkWriter;
 inline constexpr uint64_t kFixFrameMax = 2'000'000'000;
 
 struct ChunkConfig {
-    int protocol = kProtocolAsync;
+    Protocol protocol = Protocol::kAsync;
     int memory = kMemoryFix;
     uint64_t frameMax = kFixFrameMax;  // records the run may keep
     uint64_t fileRecords = 50000;      // counted records per chunk
@@ -92,7 +92,8 @@ class ChunkSink final : public DecodeSink {
     // again from the file, so that it claims only the records the file holds
     // (the totals lose the difference).
     ChunkEntry ClosedChunkEntry();
-    void ChunkOpened();
+    // Opens the chunk of the table's current slot and restarts its counters.
+    int OpenSlotChunk();
     int OpenNextChunk();
     void RotateIfFull();
 

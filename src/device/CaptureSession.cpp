@@ -19,7 +19,8 @@ void CaptureSession::KeepLiveRing(bool keep) {
 
 int CaptureSession::Start(const CaptureStartInfo& info) {
     m_buffer->Clear();
-    m_decoder.Reset(info.settings.status.monitor.Protocol);
+    m_decoder.Reset(
+        ProtocolFromCode(info.settings.status.monitor.Protocol).value_or(Protocol::kAsync));
     if (m_live) m_live->Ring().Clear();
     return m_files.Start(info);
 }

@@ -29,12 +29,12 @@ void ReceiveBuffer::Consume(size_t n) {
 
 StreamDecoder::StreamDecoder(DecodeSink& capture, RunNoticeSink* notices)
     : m_capture(capture), m_notices(notices), m_assembly(new uint8_t[kAssemblySize]) {
-    Reset(kProtocolAsync);
+    Reset(Protocol::kAsync);
 }
 
 StreamDecoder::~StreamDecoder() = default;
 
-void StreamDecoder::Reset(int protocol) {
+void StreamDecoder::Reset(Protocol protocol) {
     m_layout = StreamLayoutFor(protocol);
     m_date.clear();
     m_bufferFull = m_started = m_dateSeen = m_limitReported = false;

@@ -56,7 +56,7 @@ class StreamDecoder {
     StreamDecoder& operator=(const StreamDecoder&) = delete;
 
     // Clears the stream state for a new run of `protocol`.
-    void Reset(int protocol);
+    void Reset(Protocol protocol);
     // The sink that also sees every record while a view watches the run;
     // null (the default) when no one does. Reset keeps the choice.
     void SetLiveSink(DecodeSink* live) {

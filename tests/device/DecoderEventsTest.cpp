@@ -107,13 +107,13 @@ struct NoticeLog : RunNoticeSink {
 
 // A generated stream of `protocol` crossing midnight, with fillers, trigger
 // events, a memory overflow and (4-byte layout) the instrument's stop notice.
-std::vector<uint8_t> Stream(int protocol) {
+std::vector<uint8_t> Stream(Protocol protocol) {
     sim::TrafficOptions opt;
-    opt.protocol = protocol;
+    opt.protocol = ProtocolCode(protocol);
     opt.seed = 5;
     opt.startTicks = kTicksPerDay - 2 * kTicksPerSecond;
     sim::LineTraffic traffic(opt);
-    sim::StreamEncoder enc(protocol, {2024, 12, 31});
+    sim::StreamEncoder enc(ProtocolCode(protocol), {2024, 12, 31});
     std::vector<uint8_t> out;
     sim::LineEvent first = traffic.Next();
     enc.Begin(out, first.time, first.value);
@@ -133,7 +133,7 @@ struct Decoded {
     size_t left = 0;
 };
 
-Decoded DecodeInReads(int protocol, const std::vector<uint8_t>& stream, size_t read,
+Decoded DecodeInReads(Protocol protocol, const std::vector<uint8_t>& stream, size_t read,
                       uint64_t room) {
     EventLog log(room);
     NoticeLog notices;
@@ -146,8 +146,8 @@ Decoded DecodeInReads(int protocol, const std::vector<uint8_t>& stream, size_t r
 }
 
 TEST(DecoderEventsTest, AStreamSplitAtEveryByteGivesTheEventsOfTheWholeStream) {
-    for (int protocol : {kProtocolAsync, kProtocolSync, kProtocolHdlc, kProtocolLogic}) {
-        SCOPED_TRACE(protocol);
+    for (Protocol protocol : {Protocol::kAsync, Protocol::kSync, Protocol::kHdlc, Protocol::kLogic}) {
+        SCOPED_TRACE(ProtocolCode(protocol));
         const std::vector<uint8_t> stream = Stream(protocol);
         const Decoded whole = DecodeInReads(protocol, stream, stream.size(), 1000);
         ASSERT_GT(whole.lines.size(), 1000u);

@@ -29,7 +29,7 @@ struct Stream {
 
 ChunkConfig Async(uint64_t fileRecords = 50000, int memory = kMemoryFix,
                     uint64_t frameMax = kFixFrameMax) {
-    return ChunkConfig{kProtocolAsync, memory, frameMax, fileRecords};
+    return ChunkConfig{Protocol::kAsync, memory, frameMax, fileRecords};
 }
 
 // --- 4-byte layout: leading records, steps, rotation, dates
@@ -123,7 +123,7 @@ TEST(StreamDecoderTest, StepBeyondTwentyFourHoursIsStoredAsIs) {
 // --- 8-byte layout: frames and their pieces
 
 TEST(StreamDecoderTest, SyncFrameOf600BytesIsAssembledFromPieces) {
-    DecoderHarness h(ChunkConfig{kProtocolSync, kMemoryFix, kFixFrameMax, 50000});
+    DecoderHarness h(ChunkConfig{Protocol::kSync, kMemoryFix, kFixFrameMax, 50000});
     std::vector<uint8_t> data(600);
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<uint8_t>(i);
@@ -156,7 +156,7 @@ TEST(StreamDecoderTest, SyncFrameOf600BytesIsAssembledFromPieces) {
 }
 
 TEST(StreamDecoderTest, PiecesBeyond256AreDroppedAndTheFrameStillFits) {
-    DecoderHarness h(ChunkConfig{kProtocolHdlc, kMemoryFix, kFixFrameMax, 50000});
+    DecoderHarness h(ChunkConfig{Protocol::kHdlc, kMemoryFix, kFixFrameMax, 50000});
     std::vector<uint8_t> piece(255, 0x5A);
     Stream s;
     s.Add(StreamItem::LineChange(kLines, 0, 1));
@@ -226,13 +226,13 @@ TEST(StreamDecoderTest, TriggerEventsNoticeAndFixLimit) {
 
 // --- items split anywhere give the same capture
 
-std::vector<uint8_t> GeneratedStream(int protocol, int events, uint64_t seed) {
+std::vector<uint8_t> GeneratedStream(Protocol protocol, int events, uint64_t seed) {
     sim::TrafficOptions opt;
-    opt.protocol = protocol;
+    opt.protocol = ProtocolCode(protocol);
     opt.seed = seed;
     opt.startTicks = kTicksPerDay - 3 * kTicksPerSecond;  // crosses midnight
     sim::LineTraffic traffic(opt);
-    sim::StreamEncoder enc(protocol, {2024, 3, 31});
+    sim::StreamEncoder enc(ProtocolCode(protocol), {2024, 3, 31});
     std::vector<uint8_t> out;
     sim::LineEvent first = traffic.Next();
     enc.Begin(out, first.time, first.value);
@@ -244,8 +244,8 @@ std::vector<uint8_t> GeneratedStream(int protocol, int events, uint64_t seed) {
 }
 
 TEST(StreamDecoderTest, ItemsSplitAtEveryByteGiveTheSameChunks) {
-    for (int protocol : {kProtocolAsync, kProtocolHdlc, kProtocolLogic}) {
-        SCOPED_TRACE(protocol);
+    for (Protocol protocol : {Protocol::kAsync, Protocol::kHdlc, Protocol::kLogic}) {
+        SCOPED_TRACE(ProtocolCode(protocol));
         const std::vector<uint8_t> stream = GeneratedStream(protocol, 1500, 3);
         ChunkConfig cfg{protocol, kMemoryFix, kFixFrameMax, 97};
         DecoderHarness whole(cfg);
@@ -294,14 +294,14 @@ void ExpectSameCapture(DecoderHarness& a, DecoderHarness& b) {
 }
 
 TEST(StreamDecoderTest, ALiveRingChangesNothingOnDiskAndHoldsTheNewestRecords) {
-    for (int protocol : {kProtocolAsync, kProtocolLogic, kProtocolHdlc}) {
+    for (Protocol protocol : {Protocol::kAsync, Protocol::kLogic, Protocol::kHdlc}) {
         const std::vector<uint8_t> stream = GeneratedStream(protocol, 12000, 11);
         // Chunks of a few records and of many, a FIX run that reaches its
         // limit, and a RING run that overwrites its oldest chunks.
         for (ChunkConfig cfg : {ChunkConfig{protocol, kMemoryFix, kFixFrameMax, 97},
                                   ChunkConfig{protocol, kMemoryFix, 9000, 50000},
                                   ChunkConfig{protocol, kMemoryRing, 1200, 300}}) {
-            SCOPED_TRACE(testing::Message() << protocol << " " << cfg.memory << " "
+            SCOPED_TRACE(testing::Message() << ProtocolCode(protocol) << " " << cfg.memory << " "
                                             << cfg.frameMax << " " << cfg.fileRecords);
             // Whole, and in reads that cut the data runs at odd places.
             for (size_t step : {stream.size(), size_t{4093}}) {
@@ -348,7 +348,7 @@ TEST(StreamDecoderTest, BadInputNeverCrashesAndLeavesWholeRecords) {
         x ^= x << 13, x ^= x >> 7, x ^= x << 17;
         return static_cast<uint8_t>(x);
     };
-    for (int protocol : {kProtocolAsync, kProtocolSync}) {
+    for (Protocol protocol : {Protocol::kAsync, Protocol::kSync}) {
         DecoderHarness h(ChunkConfig{protocol, kMemoryRing, 4000, 1000});
         std::vector<uint8_t> junk(100000);
         for (auto& b : junk)

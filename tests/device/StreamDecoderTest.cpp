@@ -334,6 +334,8 @@ TEST(StreamDecoderTest, ALiveRingChangesNothingOnDiskAndHoldsTheNewestRecords) {
                     EXPECT_EQ(r.header, w.header) << i;
                     EXPECT_EQ(r.end, w.end) << i;
                     EXPECT_EQ(r.value, w.data.empty() ? w.value : uint8_t(w.data[0])) << i;
+                    // A line change after a frame in the same slot shows no data.
+                    EXPECT_EQ(std::string(r.data.begin(), r.data.end()), w.data) << i;
                 }
             }
         }

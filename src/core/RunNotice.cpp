@@ -1,13 +1,15 @@
 #include "core/RunNotice.h"
 
+#include "core/MessageText.h"
+
 namespace qv {
 
 std::string_view RunNoticeText(RunNotice notice) {
     switch (notice) {
         case RunNotice::kCaptureFull:
-            return "モニタデータがＦＩＸになりました";
+            return MessageText(MessageId::kRunCaptureFull);
         case RunNotice::kWriteFailed:
-            return "モニタデータ書込みに失敗しました！";
+            return MessageText(MessageId::kRunWriteFailed);
         case RunNotice::kStop:
             break;
     }

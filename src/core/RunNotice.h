@@ -23,7 +23,8 @@ class RunNoticeSink {
     virtual void OnNotice(RunNotice notice) = 0;
 };
 
-// The status text of a notice; empty for kStop, which shows no text.
+// The status text of a notice in the message language; empty for kStop,
+// which shows no text.
 std::string_view RunNoticeText(RunNotice notice);
 
 }  // namespace qv

@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "core/FileUtil.h"
+#include "capture/ChunkSink.h"
 #include "capture/ChunkWriter.h"
+#include "device/LiveRingSink.h"
 #include "device/StreamDecoder.h"
 #include "sim/StreamGenerator.h"
 
@@ -58,12 +60,15 @@ void BM_DecodeToChunks(benchmark::State& state) {
     ChunkWriter writer;
     writer.SetFolder(dir);
     ReceiveBuffer buffer;
-    StreamDecoder decoder(writer, nullptr);
-    decoder.KeepLiveRing(state.range(0) != 0);
+    ChunkSink capture(writer, nullptr);
+    StreamDecoder decoder(capture);
+    LiveRingSink live(capture.Totals());
+    if (state.range(0) != 0) decoder.SetLiveSink(&live);
     uint64_t records = 0, items = 0, bytesOut = 0;
     for (auto _ : state) {
-        decoder.Reset(DecoderConfig{kProtocolAsync, kMemoryFix, kFixFrameMax, 50000});
-        decoder.OpenFirstChunk();
+        capture.Reset(ChunkConfig{Protocol::kAsync, kMemoryFix, kFixFrameMax, 50000});
+        decoder.Reset(Protocol::kAsync);
+        capture.OpenFirstChunk();
         // Reads of 1 MiB, as the monitoring run makes them.
         for (size_t at = 0; at < stream.size();) {
             const size_t n =
@@ -73,10 +78,10 @@ void BM_DecodeToChunks(benchmark::State& state) {
             decoder.Decode(buffer);
             at += n;
         }
-        decoder.FinishRun();
-        records += decoder.Totals().records;
+        capture.FinishRun();
+        records += capture.Totals().records;
         items += stream.size() / kShortItemSize;
-        bytesOut += (decoder.Totals().records + decoder.ChunksOpened()) * kShortRecordSize;
+        bytesOut += (capture.Totals().records + capture.ChunksOpened()) * kShortRecordSize;
     }
     state.counters["records/s"] = benchmark::Counter(double(records), benchmark::Counter::kIsRate);
     state.counters["items/s"] = benchmark::Counter(double(items), benchmark::Counter::kIsRate);

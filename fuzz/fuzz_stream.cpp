@@ -7,6 +7,7 @@
 
 #include "FuzzCapture.h"
 #include "core/FileUtil.h"
+#include "capture/ChunkSink.h"
 #include "capture/ChunkWriter.h"
 #include "device/StreamDecoder.h"
 
@@ -19,23 +20,25 @@ struct Outcome {
     std::string chunk1;
 };
 
-Outcome Decode(const std::string& folder, const qv::DecoderConfig& config,
+Outcome Decode(const std::string& folder, const qv::ChunkConfig& config,
                std::span<const uint8_t> stream, size_t piece) {
     using namespace qv;
     static ReceiveBuffer buffer;
     buffer.Clear();
     ChunkWriter writer;
     writer.SetFolder(folder);
-    StreamDecoder decoder(writer, nullptr);
-    decoder.Reset(config);
-    if (decoder.OpenFirstChunk() != 0) std::abort();
+    ChunkSink capture(writer, nullptr);
+    capture.Reset(config);
+    StreamDecoder decoder(capture);
+    decoder.Reset(config.protocol);
+    if (capture.OpenFirstChunk() != 0) std::abort();
     for (size_t at = 0; at < stream.size(); at += piece)
         decoder.Feed(buffer, stream.subspan(at, std::min(piece, stream.size() - at)));
-    decoder.FinishRun();
+    capture.FinishRun();
     Outcome out;
-    out.totals = decoder.Totals();
-    out.triggers = decoder.TriggerEvents().size();
-    out.chunks = decoder.ChunksOpened();
+    out.totals = capture.Totals();
+    out.triggers = capture.TriggerEvents().size();
+    out.chunks = capture.ChunksOpened();
     out.chunk1 = ReadWholeFile(JoinPath(folder, ChunkWriter::ChunkName(1))).value_or("");
     return out;
 }
@@ -55,8 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         MakeDirectories(f);
         return f;
     }();
-    static const int protocols[] = {kProtocolAsync, kProtocolSync, kProtocolHdlc, kProtocolLogic};
-    DecoderConfig config;
+    static const Protocol protocols[] = {Protocol::kAsync, Protocol::kSync, Protocol::kHdlc,
+                                         Protocol::kLogic};
+    ChunkConfig config;
     config.protocol = protocols[data[0] & 3];
     config.memory = (data[0] & 4) ? kMemoryRing : kMemoryFix;
     config.fileRecords = 1 + ((data[0] >> 3) & 7) * 7;

@@ -9,10 +9,14 @@ AsyncCharTiming CharTimingOf(const MonitorSettings& m, double frequency) {
                            m.StopBit,     m.SD_ClockRate, m.RD_ClockRate, frequency};
 }
 
-RecordStart::RecordStart(int protocol, const AsyncCharTiming& timing) {
-    if (protocol != kProtocolAsync) return;
+RecordStart::RecordStart(Protocol protocol, const AsyncCharTiming& timing) {
+    if (!LayoutOf(protocol).stampedAtStopBit) return;
     m_sd = timing.CharTicks(true);
     m_rd = timing.CharTicks(false);
+}
+
+RecordStart::RecordStart(int protocol, const AsyncCharTiming& timing) {
+    if (const std::optional<Protocol> p = ProtocolFromCode(protocol)) *this = RecordStart(*p, timing);
 }
 
 }  // namespace qv

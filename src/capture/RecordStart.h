@@ -22,6 +22,8 @@ AsyncCharTiming CharTimingOf(const MonitorSettings& m, double frequency);
 class RecordStart {
   public:
     RecordStart() = default;
+    RecordStart(Protocol protocol, const AsyncCharTiming& timing);
+    // Of a stored protocol code: an unknown one shifts nothing.
     RecordStart(int protocol, const AsyncCharTiming& timing);
     int64_t Of(RecordKind kind, int64_t stamp) const {
         if (!IsDataKind(kind)) return stamp;

@@ -16,6 +16,7 @@
 #include "core/FileUtil.h"
 #include "core/AppContext.h"
 #include "core/TimeText.h"
+#include "core/RunNotice.h"
 #include "device/CaptureSession.h"
 #include "settings/MonitorSettings.h"
 #include "settings/StatusSet.h"
@@ -50,14 +51,16 @@ const std::map<std::string, int> kProtocols = {{"ASYNC", kProtocolAsync},
                                                {"HDLC", kProtocolHdlc},
                                                {"LOGIC", kProtocolLogic}};
 
-// The main window's texts, shown once each on stderr.
-class StderrEvents : public IMonitorEvents {
+// The run's notices: the stop notices counted, the status texts shown once
+// each on stderr.
+class StderrNotices : public RunNoticeSink {
   public:
-    void PostToMainWindow(MainWindowMessage message, std::string_view text) override {
-        if (message == MainWindowMessage::kStopMonitoring) {
+    void OnNotice(RunNotice notice) override {
+        if (notice == RunNotice::kStop) {
             ++m_notices;
             return;
         }
+        const std::string_view text = RunNoticeText(notice);
         if (text == m_last) return;
         m_last = text;
         std::cerr << "qvtool: " << text << "\n";
@@ -117,8 +120,8 @@ void Decode(const DecodeArgs& a) {
     }
     info.folderTime = info.startClock = now;
 
-    StderrEvents events;
-    CaptureSession session(&cmn, &events);
+    StderrNotices notices;
+    CaptureSession session(&cmn, &notices);
     const int rc = session.Start(info);
     if (rc == kErrCaptureFolder)
         throw CommandError{kExitFailure,
@@ -145,7 +148,7 @@ void Decode(const DecodeArgs& a) {
         if (got == 0) break;
         buffer.Commit(got);
         bytesRead += got;
-        session.Decoder().Decode(buffer);
+        session.Decode();
     }
     const bool readError = std::ferror(in.get()) != 0;
     // A dump ends with its last record, not when it was decoded: the capture's
@@ -153,7 +156,8 @@ void Decode(const DecodeArgs& a) {
     const int stopRc = session.Stop(StreamClock(session.Decoder()));
 
     const StreamDecoder& d = session.Decoder();
-    const CaptureTotals& t = d.Totals();
+    const ChunkSink& capture = session.Capture();
+    const CaptureTotals& t = capture.Totals();
     std::cout << session.IndexPath() << "\n";
     std::printf(
         "records %llu (SD %llu, RD %llu, line changes %llu, events %llu)\n",
@@ -161,17 +165,17 @@ void Decode(const DecodeArgs& a) {
         static_cast<unsigned long long>(t.kinds[1]), static_cast<unsigned long long>(t.kinds[2]),
         static_cast<unsigned long long>(t.kinds[3]));
     std::printf("chunks %llu, trigger events %zu%s, stream bytes %llu, left undecoded %zu\n",
-                static_cast<unsigned long long>(d.Table().Used()), d.TriggerEvents().size(),
+                static_cast<unsigned long long>(capture.Table().Used()), capture.TriggerEvents().size(),
                 d.BufferFull() ? " (instrument memory overflowed)" : "",
                 static_cast<unsigned long long>(bytesRead), buffer.Fill());
-    if (events.Notices() > 0)
-        std::printf("notices %llu\n", static_cast<unsigned long long>(events.Notices()));
+    if (notices.Notices() > 0)
+        std::printf("notices %llu\n", static_cast<unsigned long long>(notices.Notices()));
     if (readError) throw CommandError{kExitFailure, "read error in " + a.stream};
     if (stopRc != 0)
         throw CommandError{kExitFailure, "cannot write the index " + session.IndexPath()};
-    if (d.WriteFailures() > 0)
+    if (capture.WriteFailures() > 0)
         throw CommandError{kExitFailure,
-                           std::to_string(d.WriteFailures()) + " chunk writes failed"};
+                           std::to_string(capture.WriteFailures()) + " chunk writes failed"};
 }
 
 struct GenArgs {

@@ -48,10 +48,11 @@ class SignalsEndRun {
 };
 
 // Reports of the run: the instrument's notice ends the run, texts go to stderr.
-class RunEvents : public IMonitorEvents {
+class RunEvents : public RunNoticeSink {
   public:
-    void PostToMainWindow(MainWindowMessage message, std::string_view text) override {
-        if (message == MainWindowMessage::kStopMonitoring) stop = true;
+    void OnNotice(RunNotice notice) override {
+        if (notice == RunNotice::kStop) stop = true;
+        const std::string_view text = RunNoticeText(notice);
         if (!text.empty()) std::cerr << "\n" << text << "\n";
     }
     std::atomic<bool> stop{false};

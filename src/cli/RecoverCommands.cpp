@@ -5,7 +5,7 @@
 
 #include "cli/CaptureOpen.h"
 #include "cli/Commands.h"
-#include "device/CaptureRecovery.h"
+#include "capture/CaptureRecovery.h"
 
 namespace qv::cli {
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -143,20 +144,71 @@ constexpr size_t FrameRecordSize(uint16_t dataLength) {
 }
 
 // ---------------------------------------------------------------------------
-// Protocol byte of a capture: decides the record form of its chunk files.
+// Protocol of a capture: decides the record form of its chunk files. The
+// enumerator values are the codes index and status files store.
 
-inline constexpr int kProtocolAsync = 0;
-inline constexpr int kProtocolSync = 16;
-inline constexpr int kProtocolHdlc = 32;
-inline constexpr int kProtocolLogic = 48;
+enum class Protocol : uint8_t { kAsync = 0, kSync = 16, kHdlc = 32, kLogic = 48 };
+
+// The stored codes, for the settings and index fields that hold them as
+// numbers.
+inline constexpr int kProtocolAsync = static_cast<int>(Protocol::kAsync);
+inline constexpr int kProtocolSync = static_cast<int>(Protocol::kSync);
+inline constexpr int kProtocolHdlc = static_cast<int>(Protocol::kHdlc);
+inline constexpr int kProtocolLogic = static_cast<int>(Protocol::kLogic);
+
+constexpr int ProtocolCode(Protocol protocol) {
+    return static_cast<int>(protocol);
+}
+// The protocol of a stored code; nothing for a code no protocol has.
+constexpr std::optional<Protocol> ProtocolFromCode(int code) {
+    switch (code) {
+        case kProtocolAsync:
+            return Protocol::kAsync;
+        case kProtocolSync:
+            return Protocol::kSync;
+        case kProtocolHdlc:
+            return Protocol::kHdlc;
+        case kProtocolLogic:
+            return Protocol::kLogic;
+        default:
+            return std::nullopt;
+    }
+}
+
+// How the records of a protocol's capture are laid out and read.
+struct RecordLayout {
+    // SYNC and HDLC store data as frame records; line changes stay short records.
+    bool frameRecords = false;
+    // ASYNC stamps a data character at its stop bit: it began one character
+    // time before its stamp, and its event records carry break states.
+    bool stampedAtStopBit = false;
+    // LOGIC data records hold line samples, not characters.
+    bool lineSamples = false;
+};
+
+constexpr RecordLayout LayoutOf(Protocol protocol) {
+    switch (protocol) {
+        case Protocol::kAsync:
+            return {false, true, false};
+        case Protocol::kSync:
+        case Protocol::kHdlc:
+            return {true, false, false};
+        case Protocol::kLogic:
+            return {false, false, true};
+    }
+    return {};
+}
 
 constexpr bool IsValidProtocol(int protocol) {
-    return protocol == kProtocolAsync || protocol == kProtocolSync || protocol == kProtocolHdlc ||
-           protocol == kProtocolLogic;
+    return ProtocolFromCode(protocol).has_value();
 }
-// SYNC and HDLC store data as frame records; line changes stay short records.
+constexpr bool UsesFrameRecords(Protocol protocol) {
+    return LayoutOf(protocol).frameRecords;
+}
+// Of a stored code; an unknown code has short records only.
 constexpr bool UsesFrameRecords(int protocol) {
-    return protocol == kProtocolSync || protocol == kProtocolHdlc;
+    const std::optional<Protocol> p = ProtocolFromCode(protocol);
+    return p && UsesFrameRecords(*p);
 }
 
 // Length of the record that starts at bytes[0], or 0 while too few bytes are

@@ -96,6 +96,10 @@ constexpr Entry kEntries[] = {
      "A data file (.qvd) holds too many records (damaged)"},
     {MessageId::kOpenNoMemory, "メモリが足りません", "Out of memory"},
     {MessageId::kOpenErrorCode, "エラーコード ", "Error code "},
+    {MessageId::kRunCaptureFull, "モニタデータがＦＩＸになりました",
+     "The capture is full (FIX): no more records are kept"},
+    {MessageId::kRunWriteFailed, "モニタデータ書込みに失敗しました！",
+     "Writing the capture data failed!"},
 };
 
 constexpr bool InOrder() {

@@ -57,6 +57,9 @@ enum class MessageId {
     kOpenTooManyRecords,
     kOpenNoMemory,
     kOpenErrorCode,  // followed by the reader's code
+    // Notices of a monitoring run.
+    kRunCaptureFull,
+    kRunWriteFailed,
     kCount
 };
 

@@ -1,109 +1,65 @@
-// Starting and finishing a capture on disk, the file side of a monitoring
-// run: the capture folder named after the start time, the index with the
-// settings of the run, the first chunk and the start time; at the end the last
-// chunk, the final chunk names and the index entries. The monitoring run and
-// `qvtool decode` share it, so a capture rebuilt from a stream dump is made
-// exactly as a live one.
+// A capture being recorded from a stream: the capture's files (CaptureFiles),
+// the receive buffer and the decoder that feeds them, and, while a view
+// watches the run, the live ring of its newest records.
 #pragma once
 
-#include <cstdint>
 #include <ctime>
 #include <memory>
+#include <span>
 #include <string>
-#include <vector>
 
-#include "capture/CaptureIndex.h"
-#include "capture/ChunkWriter.h"
-#include "core/FileUtil.h"
+#include "capture/CaptureFiles.h"
+#include "core/RunNotice.h"
+#include "device/LiveRingSink.h"
 #include "device/StreamDecoder.h"
-#include "settings/StatusSet.h"
 
 namespace qv {
 
 class AppContext;
 
-// Codes of Start beyond -1.
-inline constexpr int kErrTriggerWrite = -5;    // trigger 5 could not be written to the index
-inline constexpr int kErrCaptureFolder = -19;  // the capture folder could not be made
-inline constexpr int kErrCaptureFiles = -20;   // the index or the first chunk could not be made
-
-struct CaptureStartInfo {
-    std::string directory;       // the save folder the capture folder goes in
-    std::time_t folderTime = 0;  // local time that names the folder (when Start was called)
-    // The clock at the start (the instrument's, or the computer's): the index
-    // StartTime until Stop replaces it with chunk 1's.
-    std::time_t startClock = 0;
-    StatusSet settings;     // monitor settings, triggers, options, display table
-    uint64_t frameMax = 0;  // the settings store's FrameMax; FIX runs use 2 000 000 000
-    uint64_t fileRecords = 50000;
-    // The unit the run records, for the index's [RegistInfo].
-    StatusUnit unit;
-};
-
-// "%04d%02d%02d%02d%02d%02d" of the local time: the capture folder's name.
-std::string CaptureFolderName(std::time_t t);
-// The date text (YYMMDD) and time of day (10 ns ticks) of a clock value.
-void LocalDateAndTicks(std::time_t t, std::string& date, uint64_t& ticks);
-
 class CaptureSession {
   public:
-    // `cmn` (log, prompt) and `events` may be null.
-    CaptureSession(AppContext* cmn, IMonitorEvents* events);
+    // `cmn` (log, prompt) and `notices` may be null.
+    CaptureSession(AppContext* cmn, RunNoticeSink* notices);
     ~CaptureSession();
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
 
-    // Makes the folder, the index with the run's settings and the first chunk,
-    // and writes StartTime. The folder is the run's own: when a folder of the
-    // start second exists (another run started in it), the next second names
-    // it. Room for the final index rewrite is held back in a reserve file, so
-    // that a full disk cannot keep the index from being written at Stop.
-    // 0, -1, -5, -19 or -20 (the failure's message goes to the prompt and the
-    // log as a monitoring start shows it).
+    // Whether the decoded records also go to the live ring, for a view that
+    // shows the run as it goes. Off until asked for.
+    void KeepLiveRing(bool keep);
+
+    // Makes the capture on disk (see CaptureFiles::Start) and readies the
+    // decoder for the run's protocol. 0, -1, -5, -19 or -20.
     int Start(const CaptureStartInfo& info);
+    // Finishes the capture on disk (see CaptureFiles::Stop).
+    int Stop(std::time_t stopClock) { return m_files.Stop(stopClock); }
 
-    StreamDecoder& Decoder() { return *m_decoder; }
+    StreamDecoder& Decoder() { return m_decoder; }
+    const StreamDecoder& Decoder() const { return m_decoder; }
     ReceiveBuffer& Buffer() { return *m_buffer; }
     // Appends bytes read from the instrument and decodes them.
-    void Feed(std::span<const uint8_t> bytes) { m_decoder->Feed(*m_buffer, bytes); }
+    void Feed(std::span<const uint8_t> bytes) { m_decoder.Feed(*m_buffer, bytes); }
+    // Decodes what the buffer holds.
+    void Decode() { m_decoder.Decode(*m_buffer); }
 
-    // Closes the last chunk, gives the chunks their final names and writes
-    // EndTime (stop clock + 99 999 999 ticks, at most 24 h), FrameNum, the
-    // chunk entries, the trigger records and StartTime of chunk 1, all in
-    // one rewrite of the index. A last chunk without a record (the run
-    // stopped right after a chunk switch or a new day) is removed. 0, or -1
-    // when the index could not be written (the chunk files are named in any
-    // case, and `qvtool recover` rebuilds the index from them).
-    int Stop(std::time_t stopClock);
+    // The capture's side: totals, chunk table, trigger events, write failures.
+    const ChunkSink& Capture() const { return m_files.Sink(); }
+    // The live ring; null unless KeepLiveRing asked for it.
+    LiveRing* Ring() { return m_live ? &m_live->Ring() : nullptr; }
+    const LiveRing* Ring() const { return m_live ? &m_live->Ring() : nullptr; }
 
-    bool Running() const { return m_running; }
-    const std::string& FolderPath() const { return m_folder; }
-    const std::string& FolderName() const { return m_folderName; }
-    std::string IndexPath() const;
-    CaptureIndex& Index() { return m_index; }
+    bool Running() const { return m_files.Running(); }
+    const std::string& FolderPath() const { return m_files.FolderPath(); }
+    const std::string& FolderName() const { return m_files.FolderName(); }
+    std::string IndexPath() const { return m_files.IndexPath(); }
+    CaptureIndex& Index() { return m_files.Index(); }
 
   private:
-    // Two runs never share a folder: this many later seconds are tried.
-    static constexpr int kFolderTries = 1000;
-    // Room per chunk entry and trigger record line, and for the rest.
-    static constexpr uint64_t kEntryBytes = 192;
-    static constexpr uint64_t kTriggerRecordBytes = 64;
-    static constexpr uint64_t kReserveSlack = 16384;
-
-    int Fail(int code, const std::string& message);
-    std::string ReservePath() const;
-    void ReserveIndexSpace();
-
-    AppContext* m_cmn;
-    ChunkWriter m_writer;
+    CaptureFiles m_files;
     std::unique_ptr<ReceiveBuffer> m_buffer;
-    std::unique_ptr<StreamDecoder> m_decoder;
-    CaptureIndex m_index;
-    // Held from Start to Stop: a run still going is not a killed one, and
-    // recovery leaves its files alone.
-    BusyLock m_runLock;
-    std::string m_folder;
-    std::string m_folderName;
-    std::string m_startDate;  // YYMMDD of the start clock
-    bool m_running = false;
+    StreamDecoder m_decoder;
+    std::unique_ptr<LiveRingSink> m_live;  // only while a view watches
 };
 
 }  // namespace qv

@@ -6,9 +6,9 @@
 
 namespace qv {
 
-CaptureThread::CaptureThread(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events,
+CaptureThread::CaptureThread(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices,
                              bool liveRing)
-    : m_cmn(cmn), m_wnd(std::make_unique<RunControl>(cmn, prompt, events, liveRing)) {
+    : m_cmn(cmn), m_wnd(std::make_unique<RunControl>(cmn, prompt, notices, liveRing)) {
     m_thread = std::thread([this] { Loop(); });
 }
 
@@ -100,15 +100,15 @@ bool CaptureThread::Running() const {
 uint64_t CaptureThread::RecordTotal(bool frozen) const {
     std::lock_guard state(m_stateMutex);
     if (frozen) return m_wnd->FrozenTotal();
-    const StreamDecoder* d = m_wnd->Decoder();
-    return d ? d->Totals().records : 0;
+    const CaptureSession* d = m_wnd->Session();
+    return d ? d->Capture().Totals().records : 0;
 }
 
 uint64_t CaptureThread::Total(int field) const {
     std::lock_guard state(m_stateMutex);
-    const StreamDecoder* d = m_wnd->Decoder();
+    const CaptureSession* d = m_wnd->Session();
     if (!d) return 0;
-    const CaptureTotals& t = d->Totals();
+    const CaptureTotals& t = d->Capture().Totals();
     if (field >= kCountSd && field <= kCountEvents) return t.kinds[field - kCountSd];
     if (field >= kCountBit7Changes && field <= kCountEventBit6Changes)
         return t.changes[field - kCountBit7Changes];
@@ -117,8 +117,8 @@ uint64_t CaptureThread::Total(int field) const {
 
 bool CaptureThread::BufferFull() const {
     std::lock_guard state(m_stateMutex);
-    const StreamDecoder* d = m_wnd->Decoder();
-    return d && d->BufferFull();
+    const CaptureSession* d = m_wnd->Session();
+    return d && d->Decoder().BufferFull();
 }
 
 uint64_t CaptureThread::BytesRead() const {
@@ -128,19 +128,19 @@ uint64_t CaptureThread::BytesRead() const {
 
 bool CaptureThread::Decoding() const {
     std::lock_guard state(m_stateMutex);
-    return m_wnd->Decoder() != nullptr;
+    return m_wnd->Session() != nullptr;
 }
 
 bool CaptureThread::RunStatus(StatusSet& out) const {
     std::lock_guard state(m_stateMutex);
-    if (!m_wnd->Decoder()) return false;
+    if (!m_wnd->Session()) return false;
     out = m_wnd->Status();
     return true;
 }
 
 int CaptureThread::LiveRecord(int i, LiveRow& out, bool frozen) const {
     std::lock_guard state(m_stateMutex);
-    const StreamDecoder* d = m_wnd->Decoder();
+    const CaptureSession* d = m_wnd->Session();
     if (!d) return kErrNotRunning;
     const LiveRing* ring = d->Ring();
     if (!ring) return kQvrNoRecord;
@@ -153,7 +153,7 @@ int CaptureThread::LiveRecord(int i, LiveRow& out, bool frozen) const {
     out.length = r->length;
     out.data = r->data;
     out.counts = *c;
-    const int date = static_cast<int>(ParseLeadingInt(d->DateText()));
+    const int date = static_cast<int>(ParseLeadingInt(d->Decoder().DateText()));
     const int64_t start =
         m_wnd->RecordStarts().Of(HeaderKind(r->header), static_cast<int64_t>(r->start));
     auto text = [&](int64_t t, uint64_t& value) {

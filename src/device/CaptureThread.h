@@ -37,7 +37,7 @@ class CaptureThread {
     static constexpr int kStepMs = 50;
 
     // `liveRing`: a view shows the run's newest records (LiveRecord).
-    CaptureThread(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events, bool liveRing);
+    CaptureThread(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
     ~CaptureThread();  // stops a run still going, then ends the thread
 
     // Resumes a paused run, else starts one.

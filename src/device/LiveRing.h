@@ -42,6 +42,12 @@ class LiveRing {
         if (++m_pos == kSlots) m_pos = 0;
         ++m_seen;
     }
+    // Counts `n` records that were decoded but are not kept: older than the
+    // newest kSlots that follow them.
+    void Skip(uint64_t n) {
+        m_pos = static_cast<int>((static_cast<uint64_t>(m_pos) + n % kSlots) % kSlots);
+        m_seen += n;
+    }
     int Position() const { return m_pos; }
     uint64_t Seen() const { return m_seen; }
 

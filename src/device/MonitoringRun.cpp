@@ -5,8 +5,8 @@
 
 namespace qv {
 
-MonitoringRun::MonitoringRun(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events, View view)
-    : m_thread(std::make_unique<CaptureThread>(cmn, prompt, events, view == View::kShown)) {}
+MonitoringRun::MonitoringRun(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices, View view)
+    : m_thread(std::make_unique<CaptureThread>(cmn, prompt, notices, view == View::kShown)) {}
 
 MonitoringRun::~MonitoringRun() = default;
 

@@ -15,7 +15,7 @@ namespace qv {
 class MonitoringRun : public ILiveMonitor {
   public:
     enum class View { kShown, kNotShown };
-    MonitoringRun(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events,
+    MonitoringRun(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices,
                   View view = View::kShown);
     ~MonitoringRun();
 

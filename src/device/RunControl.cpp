@@ -19,8 +19,8 @@ constexpr size_t kFirstRead = 512;
 constexpr uint32_t kBigRead = 0x100000;  // 1 MiB: the most one status-driven read takes
 }  // namespace
 
-RunControl::RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events, bool liveRing)
-    : m_cmn(cmn), m_prompt(prompt), m_events(events), m_liveRing(liveRing) {}
+RunControl::RunControl(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices, bool liveRing)
+    : m_cmn(cmn), m_prompt(prompt), m_notices(notices), m_liveRing(liveRing) {}
 
 RunControl::~RunControl() {
     if (m_running) Stop();
@@ -97,8 +97,8 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     info.fileRecords = m_cmn.GetFileRecords() ? m_cmn.GetFileRecords() : AppContext::kFileRecords;
     const SelectedUnit unit = GetSelectedUnit();
     info.unit = StatusUnit{unit.productId, unit.serial, unit.name};
-    auto session = std::make_unique<CaptureSession>(&m_cmn, m_events);
-    session->Decoder().KeepLiveRing(m_liveRing);
+    auto session = std::make_unique<CaptureSession>(&m_cmn, m_notices);
+    session->KeepLiveRing(m_liveRing);
     // The start time is the instrument's when it answers: records carry its clock.
     info.startClock = InstrumentClock();
     if (int rc = session->Start(info); rc != 0) return rc;
@@ -177,8 +177,8 @@ int RunControl::StartRetrieval(std::mutex& stateMutex) {
 
 int RunControl::Pause() {
     if (!m_running || !m_session) return kErrNotRunning;
-    m_frozenTotal = m_session->Decoder().Totals().records;
-    if (LiveRing* ring = m_session->Decoder().Ring()) ring->Freeze();
+    m_frozenTotal = m_session->Capture().Totals().records;
+    if (LiveRing* ring = m_session->Ring()) ring->Freeze();
     return 0;
 }
 
@@ -222,7 +222,7 @@ bool RunControl::ReadAndDecode(size_t want, std::mutex& stateMutex) {
     buffer.Commit(got);
     std::lock_guard lock(stateMutex);
     m_bytesRead += got;
-    m_session->Decoder().Decode(buffer);
+    m_session->Decode();
     return true;
 }
 

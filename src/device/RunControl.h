@@ -45,7 +45,7 @@ class RunControl {
     // questions of a start (null: every question is answered No);
     // `events` receives the decoder's reports to the main window;
     // `liveRing`: a view shows the run, so its decoder keeps the live ring.
-    RunControl(AppContext& cmn, IPrompt* prompt, IMonitorEvents* events, bool liveRing);
+    RunControl(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
     ~RunControl();
 
     // Both lock `stateMutex` only to publish the new capture, never while
@@ -66,7 +66,7 @@ class RunControl {
     bool Running() const { return m_running; }
     // The decoder of the run (valid while a capture exists, also after Stop
     // until the next Start).
-    const StreamDecoder* Decoder() const { return m_session ? &m_session->Decoder() : nullptr; }
+    const CaptureSession* Session() const { return m_session.get(); }
     const std::string& CaptureFolder() const { return m_folder; }
     std::string IndexName() const { return m_indexName; }
     std::string ChunkName() const;
@@ -90,7 +90,7 @@ class RunControl {
 
     AppContext& m_cmn;
     IPrompt* m_prompt;
-    IMonitorEvents* m_events;
+    RunNoticeSink* m_notices;
     std::shared_ptr<UsbDevice> m_device;
     std::unique_ptr<DeviceCommand> m_cmd;
     std::unique_ptr<CaptureSession> m_session;

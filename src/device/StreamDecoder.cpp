@@ -7,11 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "capture/ChunkScan.h"
-#include "core/FileUtil.h"
-#include "core/AppContext.h"
 #include "core/TimeText.h"
-#include "capture/ChunkWriter.h"
 
 namespace qv {
 
@@ -19,10 +15,6 @@ namespace {
 
 // A frame record's header plus the most data its 16-bit length can hold.
 constexpr size_t kAssemblySize = kFrameHeaderSize + kMaxFrameData;
-
-uint64_t SubtractFloor(uint64_t a, uint64_t b) {
-    return a > b ? a - b : 0;
-}
 
 }  // namespace
 
@@ -35,181 +27,49 @@ void ReceiveBuffer::Consume(size_t n) {
     m_fill -= n;
 }
 
-StreamDecoder::StreamDecoder(ChunkWriter& writer, IMonitorEvents* events, AppContext* cmn)
-    : m_writer(writer), m_events(events), m_cmn(cmn), m_assembly(new uint8_t[kAssemblySize]) {
-    Reset(DecoderConfig{});
+StreamDecoder::StreamDecoder(DecodeSink& capture, RunNoticeSink* notices)
+    : m_capture(capture), m_notices(notices), m_assembly(new uint8_t[kAssemblySize]) {
+    Reset(Protocol::kAsync);
 }
 
 StreamDecoder::~StreamDecoder() = default;
 
-void StreamDecoder::Reset(const DecoderConfig& config) {
-    m_config = config;
-    if (m_config.fileRecords == 0) m_config.fileRecords = 1;
-    m_layout = StreamLayoutFor(config.protocol);
-    m_totals = CaptureTotals{};
+void StreamDecoder::Reset(Protocol protocol) {
+    m_layout = StreamLayoutFor(protocol);
     m_date.clear();
     m_bufferFull = m_started = m_dateSeen = m_limitReported = false;
-    m_running = m_chunkStart = 0;
+    m_running = 0;
     m_lineState = m_eventByte = 0;
-    m_chunkRecords = 0;
-    m_chunk = ChunkEntry{};
-    m_chunksOpened = 0;
     m_skip = 0;
-    m_writeFailures = m_droppedAtLimit = 0;
+    m_droppedAtLimit = 0;
+    m_full = false;
+    m_room = nullptr;
+    m_roomLeft = 0;
+    m_sweep = ShortSweep{};
     m_assembledData = m_pieces = 0;
     m_assemblyHeader = 0;
     m_assemblyStart = 0;
-    m_table.Reset(ChunkTable::EntriesFor(m_config.frameMax, m_config.fileRecords));
-    if (m_ring) m_ring->Clear();
-    m_triggers.clear();
-    m_triggers.reserve(kMaxTriggerEvents);
 }
 
-void StreamDecoder::KeepLiveRing(bool keep) {
-    if (!keep)
-        m_ring.reset();
-    else if (!m_ring)
-        m_ring = std::make_unique<LiveRing>();
-}
-
-void StreamDecoder::ChunkOpened() {
-    m_chunkFailuresBefore = m_writeFailures;
-    m_chunkEventBefore = m_eventByte;
-}
-
-ChunkEntry StreamDecoder::ClosedChunkEntry() {
-    ChunkEntry entry = CurrentChunkEntry();
-    if (m_writeFailures == m_chunkFailuresBefore) return entry;
-    ChunkScan scan;
-    ScanChunkFile(JoinPath(m_writer.GetFolder(), m_writer.GetChunkName()), m_config.protocol,
-                  m_chunkEventBefore, scan);
-    ChunkEntry disk = scan.entry;
-    std::copy(entry.date, entry.date + kDateFieldSize, disk.date);
-    disk.startTime = disk.RecordCount() > 0 ? disk.startTime : entry.startTime;
-    // What the buffer lost never reached the capture: the totals drop it too.
-    auto drop = [](uint64_t& total, uint64_t counted, uint64_t kept) {
-        if (counted > kept) total = SubtractFloor(total, counted - kept);
-    };
-    drop(m_totals.records, entry.RecordCount(), disk.RecordCount());
-    drop(m_totals.kinds[0], entry.sdRecords, disk.sdRecords);
-    drop(m_totals.kinds[1], entry.rdRecords, disk.rdRecords);
-    drop(m_totals.kinds[2], entry.lineChanges, disk.lineChanges);
-    drop(m_totals.kinds[3], entry.events, disk.events);
-    for (size_t i = 0; i < 8; ++i)
-        drop(m_totals.changes[i], entry.lineBitChanges[i], disk.lineBitChanges[i]);
-    for (size_t i = 0; i < 2; ++i)
-        drop(m_totals.changes[8 + i], entry.eventBitChanges[i], disk.eventBitChanges[i]);
-    return disk;
-}
-
-int StreamDecoder::OpenFirstChunk() {
-    m_writer.SetChunkName(ChunkWriter::ChunkName(m_table.CurrentSlot()));
-    ChunkOpened();
-    const int rc = m_writer.OpenChunk();
-    m_chunk = ChunkEntry{};
-    m_chunkRecords = 0;
-    ++m_chunksOpened;
-    return rc;
-}
-
-void StreamDecoder::Post(MainWindowMessage message, std::string_view text) {
-    if (m_events) m_events->PostToMainWindow(message, text);
-}
-
-void StreamDecoder::ReportWriteFailure() {
-    ++m_writeFailures;
-    Post(MainWindowMessage::kStatusText, kTextWriteFailed);
-}
-
-void StreamDecoder::Write(const uint8_t* bytes, size_t length) {
-    if (m_writer.Append(bytes, length) != 0) ReportWriteFailure();
-}
-
-ChunkEntry StreamDecoder::CurrentChunkEntry() const {
-    ChunkEntry entry = m_chunk;
-    SetDateField(entry.date, m_date);
-    entry.startTime = m_chunkStart;
-    return entry;
-}
-
-void StreamDecoder::FinishChunk() {
-    if (m_writer.FlushAndClose(true) != 0) ReportWriteFailure();
-    m_table.Add(ClosedChunkEntry());
-}
-
-int StreamDecoder::OpenNextChunk() {
-    if (AtFixLimit()) return -1;
-    if (m_table.Full() && m_config.memory == kMemoryRing) {
-        // The oldest chunk is about to be overwritten: its records leave the run.
-        const ChunkEntry& old = m_table.CurrentEntry();
-        m_totals.records = SubtractFloor(m_totals.records, old.RecordCount());
-        m_totals.kinds[0] = SubtractFloor(m_totals.kinds[0], old.sdRecords);
-        m_totals.kinds[1] = SubtractFloor(m_totals.kinds[1], old.rdRecords);
-        m_totals.kinds[2] = SubtractFloor(m_totals.kinds[2], old.lineChanges);
-        m_totals.kinds[3] = SubtractFloor(m_totals.kinds[3], old.events);
-    }
-    m_writer.SetChunkName(ChunkWriter::ChunkName(m_table.CurrentSlot()));
-    ChunkOpened();
-    const int rc = m_writer.OpenChunk();
-    // The counters restart even when the file could not be made, so that a
-    // failing folder costs one report per chunk, not one per record.
-    m_chunk = ChunkEntry{};
-    m_chunkRecords = 0;
-    ++m_chunksOpened;
-    if (rc != 0) ReportWriteFailure();
-    return rc;
-}
-
-void StreamDecoder::RotateIfFull() {
-    if (m_chunkRecords < m_config.fileRecords) return;
-    FinishChunk();
-    if (OpenNextChunk() == 0) {
-        uint8_t leading[kShortRecordSize];
-        EncodeRotatedLeadingRecord(leading, m_lineState);
-        Write(leading, sizeof leading);
-    }
-}
-
-void StreamDecoder::Count(uint8_t header, uint8_t value) {
-    ++m_chunkRecords;
-    ++m_totals.records;
+void StreamDecoder::Track(uint8_t header, uint8_t value) {
     switch (HeaderKind(header)) {
-        case RecordKind::kSdData:
-            ++m_chunk.sdRecords;
-            ++m_totals.kinds[0];
-            break;
-        case RecordKind::kRdData:
-            ++m_chunk.rdRecords;
-            ++m_totals.kinds[1];
-            break;
-        case RecordKind::kLineChange: {
-            const uint8_t changed = m_lineState ^ value;
-            m_chunk.CountLineChange(m_lineState, value);
-            ++m_totals.kinds[2];
-            // Without branches: which lines change is as random as the line.
-            for (int i = 0; i < 8; ++i)
-                m_totals.changes[i] += (changed >> (7 - i)) & 1u;
+        case RecordKind::kLineChange:
             m_lineState = value;
             break;
-        }
-        case RecordKind::kEvent: {
-            const uint8_t changed = m_eventByte ^ value;
-            m_chunk.CountEvent(m_eventByte, value);
-            ++m_totals.kinds[3];
-            if (changed & kEventSdBreak) ++m_totals.changes[8];
-            if (changed & kEventRdBreak) ++m_totals.changes[9];
+        case RecordKind::kEvent:
             m_eventByte = value;
             break;
-        }
+        default:
+            break;
     }
 }
 
 bool StreamDecoder::DropAtLimit() {
-    if (m_config.memory != kMemoryFix || m_totals.records < m_config.frameMax) return false;
+    if (!m_full) return false;
     // One report is enough; the main window shows it until the run stops.
     if (!m_limitReported) {
         m_limitReported = true;
-        Post(MainWindowMessage::kStatusText, kTextCaptureFull);
+        Notify(RunNotice::kCaptureFull);
     }
     ++m_droppedAtLimit;
     return true;
@@ -218,6 +78,9 @@ bool StreamDecoder::DropAtLimit() {
 // Inlined into Decode: it runs once per item of every ASYNC/LOGIC stream.
 [[gnu::always_inline]] inline void StreamDecoder::HandleShortData(uint8_t header, uint8_t value,
                                                                    uint16_t step) {
+    DecodedRecord record;
+    record.header = header;
+    record.value = value;
     if (!m_started) [[unlikely]] {
         // Data before the first date has no day to belong to.
         if (!m_dateSeen) return;
@@ -225,48 +88,20 @@ bool StreamDecoder::DropAtLimit() {
         // (its step is not added) and not counted.
         m_started = true;
         m_lineState = HeaderKind(header) == RecordKind::kLineChange ? value : 0;
-        if (m_writer.AppendShort(header, value, m_running) != 0) ReportWriteFailure();
+        record.start = record.end = m_running;
+        record.lineState = m_lineState;
+        record.eventByte = m_eventByte;
+        Capture().LeadingRecord(record);
         return;
     }
-    if (m_config.memory == kMemoryFix && m_totals.records >= m_config.frameMax) [[unlikely]] {
-        DropAtLimit();
+    if (DropAtLimit()) [[unlikely]]
         return;
-    }
     m_running += step;
-    if (m_chunkRecords == 0) m_chunkStart = m_running;
-    if (m_writer.AppendShort(header, value, m_running) != 0) [[unlikely]]
-        ReportWriteFailure();
-
-    const RecordKind kind = HeaderKind(header);
-    if (m_ring) {
-        LiveRecord& live = m_ring->NextSlot();
-        live.header = header;
-        live.value = value;
-        live.start = live.end = m_running;
-        live.length = 1;
-        live.lineState = kind == RecordKind::kLineChange ? value : m_lineState;
-        // The record's own numbers (1-based), as the stored capture numbers it.
-        CountTriple& triple = m_ring->NextTriple();
-        triple.records = m_totals.records + 1;
-        triple.sd = kind == RecordKind::kSdData ? m_totals.kinds[0] + 1 : 0;
-        triple.rd = kind == RecordKind::kRdData ? m_totals.kinds[1] + 1 : 0;
-        m_ring->Advance();
-    }
-    if (kind == RecordKind::kSdData) {
-        ++m_chunk.sdRecords;
-        ++m_totals.kinds[0];
-        ++m_chunkRecords;
-        ++m_totals.records;
-    } else if (kind == RecordKind::kRdData) {
-        ++m_chunk.rdRecords;
-        ++m_totals.kinds[1];
-        ++m_chunkRecords;
-        ++m_totals.records;
-    } else {
-        Count(header, value);
-    }
-    if (m_chunkRecords >= m_config.fileRecords) [[unlikely]]
-        RotateIfFull();
+    Track(header, value);
+    record.start = record.end = m_running;
+    record.lineState = m_lineState;
+    record.eventByte = m_eventByte;
+    Emit(record);
 }
 
 namespace {
@@ -296,21 +131,32 @@ constexpr auto kSpreadBits = [] {
 }();
 }  // namespace
 
+void StreamDecoder::FlushSweep() {
+    m_roomLeft = 0;
+    if (m_sweep.records == 0) return;
+    m_sweep.stored = m_room;
+    m_sweep.lineState = m_lineState;
+    m_sweep.eventByte = m_eventByte;
+    // The live sink first, as for single records: it numbers the records
+    // from the capture's totals before they count them.
+    if (m_live) m_live->ShortWritten(m_sweep);
+    m_full = m_capture.ShortWritten(m_sweep);
+    m_sweep = ShortSweep{};
+}
+
 size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
     if constexpr (std::endian::native != std::endian::little) return 0;
-    // The item-by-item path takes the first record of a run, of a day and of
-    // a chunk, and whatever a live view must see.
-    if (m_ring || !m_started || m_chunkRecords == 0) return 0;
-    // As many items as there are, as the chunk takes before it rotates, as a
-    // FIX run keeps and as fit behind the writer's buffered records: the
-    // record that does not fit is the item-by-item path's, which writes the
-    // full buffer out first, exactly as it would have.
-    size_t space = 0;
-    uint8_t* out = m_writer.FreeSpace(space);
-    uint64_t count = std::min<uint64_t>(n / kShortItemSize, space / kShortRecordSize);
-    count = std::min(count, SubtractFloor(m_config.fileRecords, m_chunkRecords));
-    if (m_config.memory == kMemoryFix)
-        count = std::min(count, SubtractFloor(m_config.frameMax, m_totals.records));
+    // The item-by-item path takes the first record of a run and of a day;
+    // the capture says how many records it takes in place (none for the
+    // first record of a chunk).
+    if (!m_started) return 0;
+    if (m_roomLeft == 0) {
+        m_room = m_capture.ShortRoom(m_roomLeft);
+        if (m_roomLeft == 0) return 0;
+    }
+    if (m_sweep.records == 0) m_sweep.lineBefore = m_lineState;
+    const uint64_t count = std::min<uint64_t>(n / kShortItemSize, m_roomLeft);
+    uint8_t* out = m_room + m_sweep.records * kShortRecordSize;
 
     // The counters stay in registers for the sweep and are added once. The
     // kinds and the line bits vary from record to record as the line does,
@@ -336,7 +182,7 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
                 break;
             }
             running += item >> 16;
-            // The 8-byte record as ChunkWriter::AppendShort lays it out.
+            // The 8-byte short record: header, value, 48-bit time.
             const uint64_t record = (item & 0xFFFF) | (running << 16);
             std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
             kindLanes += kByHeader.lane[header];
@@ -361,77 +207,64 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
             lineBits[b] += (bitLanes >> (8 * (7 - b))) & 0xFF;
     }
     if (i == 0) return 0;
-    m_writer.Appended(i * kShortRecordSize);
     m_running = running;
     m_lineState = lineState;
     m_eventByte = eventByte;
-    m_chunkRecords += static_cast<uint32_t>(i);
-    m_totals.records += i;
-    // A chunk's counters are 32-bit: a sweep never passes its FileRecords.
-    auto add = [](uint32_t& chunk, uint64_t& total, uint64_t n) {
-        chunk += static_cast<uint32_t>(n);
-        total += n;
-    };
-    add(m_chunk.sdRecords, m_totals.kinds[0], kinds[0]);
-    add(m_chunk.rdRecords, m_totals.kinds[1], kinds[1]);
-    add(m_chunk.lineChanges, m_totals.kinds[2], kinds[2]);
-    add(m_chunk.events, m_totals.kinds[3], kinds[3]);
+    m_sweep.records += i;
+    for (size_t k = 0; k < 4; ++k)
+        m_sweep.kinds[k] += kinds[k];
     for (size_t b = 0; b < 8; ++b)
-        add(m_chunk.lineBitChanges[b], m_totals.changes[b], lineBits[b]);
+        m_sweep.lineBits[b] += lineBits[b];
     for (size_t b = 0; b < 2; ++b)
-        add(m_chunk.eventBitChanges[b], m_totals.changes[8 + b], eventBits[b]);
-    // A chunk rotates right after its last record, as item by item.
-    if (m_chunkRecords >= m_config.fileRecords) RotateIfFull();
+        m_sweep.eventBits[b] += eventBits[b];
+    m_roomLeft -= i;
+    // A used-up room may end the chunk: it rotates right after its last
+    // record, as item by item.
+    if (m_roomLeft == 0) FlushSweep();
     return i * kShortItemSize;
 }
 
 void StreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item) {
+    DecodedRecord record;
+    record.header = item.first;
+    record.value = item.value;
+    record.start = record.end = item.time;
+    record.stored = raw;
+    record.storedSize = kWideItemSize;
     if (!m_started) {
         m_started = true;
         m_lineState = item.value;
         m_running = item.time;
-        Write(raw, kWideItemSize);
+        record.lineState = m_lineState;
+        record.eventByte = m_eventByte;
+        Capture().LeadingRecord(record);
         return;
     }
     if (DropAtLimit()) return;
     m_running = item.time;
-    if (m_chunkRecords == 0) m_chunkStart = item.time;
-    Write(raw, kWideItemSize);
-
-    if (m_ring) {
-        LiveRecord& live = m_ring->NextSlot();
-        live.header = item.first;
-        live.value = item.value;
-        live.lineState = item.value;
-        live.start = live.end = item.time;
-        live.length = 1;
-        m_ring->Advance();
-    }
-
-    Count(item.first, item.value);
-    RotateIfFull();
+    Track(item.first, item.value);
+    record.lineState = m_lineState;
+    record.eventByte = m_eventByte;
+    Emit(record);
 }
 
-void StreamDecoder::WriteFrameRecord(uint8_t* record, size_t dataLength, const FrameHeader& head) {
-    EncodeFrameHeader(record, head);
-    if (m_chunkRecords == 0) m_chunkStart = head.start;
+void StreamDecoder::EmitFrameRecord(uint8_t* stored, size_t dataLength, const FrameHeader& head) {
+    EncodeFrameHeader(stored, head);
     m_running = head.end;
-    Write(record, kFrameHeaderSize + dataLength);
-
-    if (m_ring) {
-        LiveRecord& live = m_ring->NextSlot();
-        live.header = head.header;
-        live.value = dataLength ? record[kFrameHeaderSize] : 0;
-        live.lineState = m_lineState;
-        live.start = head.start;
-        live.end = head.end;
-        live.length = head.length;
-        live.data.assign(record + kFrameHeaderSize, record + kFrameHeaderSize + dataLength);
-        m_ring->Advance();
-    }
-
-    Count(head.header, 0);
-    RotateIfFull();
+    DecodedRecord record;
+    record.header = head.header;
+    record.value = dataLength ? stored[kFrameHeaderSize] : 0;
+    record.start = head.start;
+    record.end = head.end;
+    record.length = head.length;
+    record.data = stored + kFrameHeaderSize;
+    record.stored = stored;
+    record.storedSize = kFrameHeaderSize + dataLength;
+    // A frame changes no line; its count goes as a record without a value.
+    Track(head.header, 0);
+    record.lineState = m_lineState;
+    record.eventByte = m_eventByte;
+    Emit(record);
 }
 
 void StreamDecoder::HandleFrame(const StreamItem& item) {
@@ -467,55 +300,46 @@ void StreamDecoder::HandleFrame(const StreamItem& item) {
         std::memcpy(data, item.data, item.dataLength);
     }
     head.length = static_cast<uint16_t>(total);
-    WriteFrameRecord(m_assembly.get(), total, head);
+    EmitFrameRecord(m_assembly.get(), total, head);
 }
 
-void StreamDecoder::AddTriggerEvent(uint8_t code) {
+void StreamDecoder::Trigger(uint8_t code) {
     if (code == kTriggerCodeBufferFull) {
         m_bufferFull = true;
-        if (m_cmn) m_cmn->WriteLog("DBG", kLogSource, __LINE__, "SDRAM Buffer Full!!");
+        if (m_live) m_live->BufferFull();
+        Capture().BufferFull();
     }
-    if (m_triggers.size() >= kMaxTriggerEvents) return;
-    TriggerEvent ev;
-    ev.chunk = m_table.CurrentSlot();
-    SetDateField(ev.date, m_date);
-    ev.time = m_running;
-    ev.code = code;
-    m_triggers.push_back(ev);
+    if (m_live) m_live->Trigger(code, m_running);
+    Capture().Trigger(code, m_running);
 }
 
 bool StreamDecoder::HandleControl(const StreamItem& item) {
     switch (item.type) {
         case ItemType::kTriggerStep:
             m_running += item.step;
-            AddTriggerEvent(item.value);
+            Trigger(item.value);
             break;
         case ItemType::kTriggerTime:
             m_running = item.time;
-            AddTriggerEvent(item.value);
+            Trigger(item.value);
             break;
         case ItemType::kNotice:
-            Post(MainWindowMessage::kStopMonitoring, {});
+            Notify(RunNotice::kStop);
             break;
         case ItemType::kDate: {
             // A full FIX run takes no new day: decoding stops in front of it.
-            if (AtFixLimit()) return false;
+            if (!Capture().TakesNewDay()) return false;
             // A date that does not fit six digits cannot name a chunk.
             if (item.year > 99 || item.month > 99 || item.day > 99) break;
-            if (m_chunkRecords > 0) {
-                FinishChunk();
-                OpenNextChunk();
-            } else if (m_started) {
-                // The chunk holds only its leading record: start it afresh so
-                // that the new day's leading record is its first record.
-                if (m_writer.OpenChunk() != 0) ReportWriteFailure();
-            }
             char text[16];
             std::snprintf(text, sizeof text, "%02d%02d%02d", item.year % 100, item.month % 100,
                           item.day % 100);
+            if (m_live) m_live->NewDay(text, m_started);
+            m_capture.NewDay(text, m_started);
+            m_full = m_capture.Full();
             m_date = text;
             m_started = false;
-            m_running = m_chunkStart = 0;
+            m_running = 0;
             m_dateSeen = true;
             break;
         }
@@ -532,6 +356,8 @@ bool StreamDecoder::HandleControl(const StreamItem& item) {
             m_date = text;
             m_running = FieldsToTicks(local.tm_hour, local.tm_min, local.tm_sec, 0, 0, 0);
             m_dateSeen = true;
+            if (m_live) m_live->DateSet(m_date);
+            Capture().DateSet(m_date);
             break;
         }
         case ItemType::kFiller:
@@ -544,6 +370,14 @@ bool StreamDecoder::HandleControl(const StreamItem& item) {
 }
 
 void StreamDecoder::Decode(ReceiveBuffer& buffer) {
+    // The capture may have changed between reads (a new run, a FinishRun).
+    m_full = m_capture.Full();
+    DecodeItems(buffer);
+    // Whatever was decoded has reached the capture when Decode returns.
+    FlushSweep();
+}
+
+void StreamDecoder::DecodeItems(ReceiveBuffer& buffer) {
     const uint8_t* p = buffer.Data();
     const size_t n = buffer.Fill();
     size_t pos = 0;
@@ -603,14 +437,6 @@ void StreamDecoder::Feed(ReceiveBuffer& buffer, std::span<const uint8_t> bytes) 
         at += k;
         Decode(buffer);
     }
-}
-
-int StreamDecoder::FinishRun() {
-    const int rc = m_writer.FlushAndClose(true);
-    if (rc != 0) ReportWriteFailure();
-    // A FIX run stopped at its limit already put its last chunk in the table.
-    if (!AtFixLimit()) m_table.Add(ClosedChunkEntry());
-    return rc;
 }
 
 }  // namespace qv

@@ -27,6 +27,10 @@ enum class StreamLayout : uint8_t {
     kWide,   // SYNC, HDLC: 8-byte line changes, frame items of 14 + n bytes
 };
 
+constexpr StreamLayout StreamLayoutFor(Protocol protocol) {
+    return UsesFrameRecords(protocol) ? StreamLayout::kWide : StreamLayout::kShort;
+}
+// Of a stored code; an unknown code has the 4-byte layout.
 constexpr StreamLayout StreamLayoutFor(int protocol) {
     return UsesFrameRecords(protocol) ? StreamLayout::kWide : StreamLayout::kShort;
 }

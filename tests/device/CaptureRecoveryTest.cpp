@@ -1,7 +1,7 @@
 // A run that never reached Stop (its process killed) is made readable from
 // its chunk files alone, and holds exactly what a finished run of the same
 // stream holds, up to what had reached the disk.
-#include "device/CaptureRecovery.h"
+#include "capture/CaptureRecovery.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 
 #include "core/FileUtil.h"
 #include "core/TimeText.h"
-#include "device/CaptureRecovery.h"
+#include "capture/CaptureRecovery.h"
 #include "device/DecoderHarness.h"
 #include "sim/LineTraffic.h"
 #include "sim/StreamEncoder.h"
@@ -75,12 +75,12 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
         CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
         const CaptureIndex::Totals totals = index.ChunkTotals();
-        const uint64_t chunks = session.Decoder().Table().Used();
+        const uint64_t chunks = session.Capture().Table().Used();
         EXPECT_EQ(totals.chunks, chunks);
         EXPECT_GT(chunks, 3u);
-        EXPECT_EQ(index.ReadFrameNum(), session.Decoder().Totals().records);
-        EXPECT_EQ(totals.records, session.Decoder().Totals().records);
-        EXPECT_EQ(index.CounterTotal(2), session.Decoder().Totals().kinds[0]);
+        EXPECT_EQ(index.ReadFrameNum(), session.Capture().Totals().records);
+        EXPECT_EQ(totals.records, session.Capture().Totals().records);
+        EXPECT_EQ(index.CounterTotal(2), session.Capture().Totals().kinds[0]);
 
         uint64_t onDisk = 0;
         for (uint64_t n = 1; n <= chunks; ++n) {
@@ -149,15 +149,15 @@ TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
     TempDir dir;
     if (::geteuid() != 0 || ::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=1m") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here";
-    test::RecordedEvents events;
+    test::RecordedNotices notices;
     {
-        CaptureSession session(nullptr, &events);
+        CaptureSession session(nullptr, &notices);
         ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 50000)), 0);
         session.Feed(Traffic(kProtocolAsync, 400000));  // ~3 MB of records
-        EXPECT_GT(events.Count(MainWindowMessage::kStatusText, kTextWriteFailed), 0u);
-        const uint64_t failuresBefore = session.Decoder().WriteFailures();
+        EXPECT_GT(notices.Count(RunNotice::kWriteFailed), 0u);
+        const uint64_t failuresBefore = session.Capture().WriteFailures();
         EXPECT_GT(failuresBefore, 0u);
-        EXPECT_GE(session.Decoder().ChunksOpened(), 8u);  // decoding went on
+        EXPECT_GE(session.Capture().ChunksOpened(), 8u);  // decoding went on
         session.Stop(Noon(17));
         for (const auto& f : std::filesystem::directory_iterator(session.FolderPath()))
             if (f.path().extension() == ".qvd") Records(ReadBytes(f.path()), false);
@@ -168,7 +168,7 @@ TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
         const CaptureIndex::Totals totals = index.ChunkTotals();
         // A last chunk whose every write failed holds nothing and is dropped.
-        EXPECT_GE(totals.chunks + 1, session.Decoder().Table().Used());
+        EXPECT_GE(totals.chunks + 1, session.Capture().Table().Used());
         uint64_t onDisk = 0;
         for (uint64_t n = 1; n <= totals.chunks; ++n) {
             ChunkEntry e;
@@ -184,7 +184,7 @@ TEST(CaptureSessionTest, FullDiskReportsKeepsDecodingAndLeavesReadableChunks) {
         EXPECT_GT(onDisk, 10000u);
         EXPECT_EQ(totals.records, onDisk);
         EXPECT_EQ(index.ReadFrameNum(), onDisk);
-        EXPECT_EQ(session.Decoder().Totals().records, onDisk);
+        EXPECT_EQ(session.Capture().Totals().records, onDisk);
         EXPECT_FALSE(std::filesystem::exists(JoinPath(session.FolderPath(), kIndexReserveName)));
     }
     ::umount(dir.path().c_str());
@@ -210,7 +210,7 @@ TEST(CaptureSessionTest, IndexIsWrittenAtStopEvenOnAFullDisk) {
         ASSERT_EQ(session.Stop(Noon(17)), 0);
         CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
-        EXPECT_GE(index.ChunkTotals().chunks + 1, session.Decoder().Table().Used());
+        EXPECT_GE(index.ChunkTotals().chunks + 1, session.Capture().Table().Used());
         EXPECT_GT(index.ReadFrameNum(), 0u);
         EXPECT_EQ(index.ReadFrameNum(), index.ChunkTotals().records);
     }

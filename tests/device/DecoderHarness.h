@@ -1,43 +1,53 @@
-// A decoder writing into a temporary folder, with the main-window reports
-// recorded, and helpers that read chunk files back record by record.
+// A decoder writing into a temporary folder through the capture's chunk
+// sink, with the run's notices recorded, and helpers that read chunk files
+// back record by record.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "core/CaptureRecord.h"
+#include "capture/ChunkSink.h"
 #include "capture/ChunkWriter.h"
+#include "core/CaptureRecord.h"
+#include "core/RunNotice.h"
+#include "device/LiveRingSink.h"
 #include "device/StreamDecoder.h"
 #include "support/TempDir.h"
 
 namespace qv::test {
 
-struct RecordedEvents : IMonitorEvents {
-    std::vector<std::pair<MainWindowMessage, std::string>> posted;
-    void PostToMainWindow(MainWindowMessage m, std::string_view text) override {
-        posted.emplace_back(m, std::string(text));
-    }
-    size_t Count(MainWindowMessage m, std::string_view text = {}) const {
-        size_t n = 0;
-        for (const auto& [msg, t] : posted)
-            if (msg == m && (text.empty() || t == text)) ++n;
-        return n;
+struct RecordedNotices : RunNoticeSink {
+    std::vector<RunNotice> notices;
+    void OnNotice(RunNotice notice) override { notices.push_back(notice); }
+    size_t Count(RunNotice notice) const {
+        return static_cast<size_t>(std::count(notices.begin(), notices.end(), notice));
     }
 };
 
 struct DecoderHarness {
     TempDir dir;
-    RecordedEvents events;
+    RecordedNotices notices;
     ChunkWriter writer;
+    ChunkSink capture{writer, &notices};
     ReceiveBuffer buffer;
-    StreamDecoder decoder{writer, &events};
+    StreamDecoder decoder{capture, &notices};
+    std::unique_ptr<LiveRingSink> live;
 
-    explicit DecoderHarness(const DecoderConfig& config) {
+    explicit DecoderHarness(const ChunkConfig& config) {
         writer.SetFolder(dir.path());
-        decoder.Reset(config);
-        decoder.OpenFirstChunk();
+        capture.Reset(config);
+        decoder.Reset(config.protocol);
+        capture.OpenFirstChunk();
+    }
+    // A view watches: the records also go to a live ring.
+    LiveRing& Watch() {
+        live = std::make_unique<LiveRingSink>(capture.Totals());
+        decoder.SetLiveSink(live.get());
+        return live->Ring();
     }
     void Feed(const std::vector<uint8_t>& bytes) { decoder.Feed(buffer, bytes); }
     std::string Chunk(uint64_t slot) const {

@@ -27,9 +27,9 @@ struct Stream {
     }
 };
 
-DecoderConfig Async(uint64_t fileRecords = 50000, int memory = kMemoryFix,
+ChunkConfig Async(uint64_t fileRecords = 50000, int memory = kMemoryFix,
                     uint64_t frameMax = kFixFrameMax) {
-    return DecoderConfig{kProtocolAsync, memory, frameMax, fileRecords};
+    return ChunkConfig{Protocol::kAsync, memory, frameMax, fileRecords};
 }
 
 // --- 4-byte layout: leading records, steps, rotation, dates
@@ -51,11 +51,11 @@ TEST(StreamDecoderTest, LeadingRecordStepsAndRotationEveryFileRecords) {
                                                             {kSd, 'A', 1010, 1010, {}},
                                                             {kLines, 0x20, 1020, 1020, {}},
                                                             {kRd, 'B', 1030, 1030, {}}}));
-    h.decoder.FinishRun();
+    h.capture.FinishRun();
     EXPECT_EQ(Records(h.Chunk(2), false),
               (std::vector<Rec>{{0xC0, 0x20, 0, 0, {}}, {kEvent, 0x80, 1040, 1040, {}}}));
 
-    const ChunkTable& t = h.decoder.Table();
+    const ChunkTable& t = h.capture.Table();
     ASSERT_EQ(t.Used(), 2u);
     const ChunkEntry& c1 = t.Chronological(0);
     EXPECT_EQ(DateFieldText(c1.date), "240517");
@@ -67,8 +67,8 @@ TEST(StreamDecoderTest, LeadingRecordStepsAndRotationEveryFileRecords) {
     EXPECT_EQ(c1.lineBitChanges[2], 0u);  // ER stayed up
     EXPECT_EQ(t.Chronological(1).events, 1u);
     EXPECT_EQ(t.Chronological(1).eventBitChanges[0], 1u);
-    EXPECT_EQ(h.decoder.Totals().records, 4u);
-    EXPECT_EQ(h.decoder.Totals().changes[0], 1u);
+    EXPECT_EQ(h.capture.Totals().records, 4u);
+    EXPECT_EQ(h.capture.Totals().changes[0], 1u);
 }
 
 TEST(StreamDecoderTest, DateChangeStartsANewChunkWithTheNewDate) {
@@ -82,8 +82,8 @@ TEST(StreamDecoderTest, DateChangeStartsANewChunkWithTheNewDate) {
         .Add(StreamItem::Data(kRd, 'b', 40))  // the new chunk's leading record, at 0
         .Add(StreamItem::Data(kRd, 'c', 40));
     h.Feed(s.bytes);
-    h.decoder.FinishRun();
-    const ChunkTable& t = h.decoder.Table();
+    h.capture.FinishRun();
+    const ChunkTable& t = h.capture.Table();
     ASSERT_EQ(t.Used(), 2u);
     EXPECT_EQ(DateFieldText(t.Chronological(0).date), "241231");
     EXPECT_EQ(DateFieldText(t.Chronological(1).date), "250101");
@@ -116,14 +116,14 @@ TEST(StreamDecoderTest, StepBeyondTwentyFourHoursIsStoredAsIs) {
         .Add(StreamItem::Time(8'639'999'990'000ULL))
         .Add(StreamItem::Data(kSd, 1, 0xFFFF));
     h.Feed(s.bytes);
-    h.decoder.FinishRun();
+    h.capture.FinishRun();
     EXPECT_EQ(Records(h.Chunk(1), false).back().start, 8'639'999'990'000ULL + 0xFFFF);
 }
 
 // --- 8-byte layout: frames and their pieces
 
 TEST(StreamDecoderTest, SyncFrameOf600BytesIsAssembledFromPieces) {
-    DecoderHarness h(DecoderConfig{kProtocolSync, kMemoryFix, kFixFrameMax, 50000});
+    DecoderHarness h(ChunkConfig{Protocol::kSync, kMemoryFix, kFixFrameMax, 50000});
     std::vector<uint8_t> data(600);
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<uint8_t>(i);
@@ -137,7 +137,7 @@ TEST(StreamDecoderTest, SyncFrameOf600BytesIsAssembledFromPieces) {
         .Add(StreamItem::Frame(kRd, 600, 700, {data.data(), 3}))
         .Add(StreamItem::Event(kEvent, 0x80, 800));  // skipped
     h.Feed(s.bytes);
-    h.decoder.FinishRun();
+    h.capture.FinishRun();
     const std::vector<Rec> recs = Records(h.Chunk(1), true);
     ASSERT_EQ(recs.size(), 4u);
     EXPECT_EQ(recs[0], (Rec{kLines, 0x80, 100, 100, {}}));
@@ -147,7 +147,7 @@ TEST(StreamDecoderTest, SyncFrameOf600BytesIsAssembledFromPieces) {
     EXPECT_EQ(recs[2].end, 500u);
     EXPECT_EQ(recs[2].data, std::string(data.begin(), data.end()));
     EXPECT_EQ(recs[3], (Rec{kRd, 0, 600, 700, std::string("\0\1\2", 3)}));
-    const ChunkEntry e = h.decoder.Table().Chronological(0);
+    const ChunkEntry e = h.capture.Table().Chronological(0);
     EXPECT_EQ(e.sdRecords, 1u);
     EXPECT_EQ(e.rdRecords, 1u);
     EXPECT_EQ(e.lineChanges, 1u);
@@ -156,7 +156,7 @@ TEST(StreamDecoderTest, SyncFrameOf600BytesIsAssembledFromPieces) {
 }
 
 TEST(StreamDecoderTest, PiecesBeyond256AreDroppedAndTheFrameStillFits) {
-    DecoderHarness h(DecoderConfig{kProtocolHdlc, kMemoryFix, kFixFrameMax, 50000});
+    DecoderHarness h(ChunkConfig{Protocol::kHdlc, kMemoryFix, kFixFrameMax, 50000});
     std::vector<uint8_t> piece(255, 0x5A);
     Stream s;
     s.Add(StreamItem::LineChange(kLines, 0, 1));
@@ -164,7 +164,7 @@ TEST(StreamDecoderTest, PiecesBeyond256AreDroppedAndTheFrameStillFits) {
         s.Add(StreamItem::Frame(kRd | 0x10, 10, 20, piece));
     s.Add(StreamItem::Frame(kRd, 10, 30, piece));
     h.Feed(s.bytes);
-    h.decoder.FinishRun();
+    h.capture.FinishRun();
     const std::vector<Rec> recs = Records(h.Chunk(1), true);
     ASSERT_EQ(recs.size(), 2u);
     EXPECT_EQ(recs[1].data.size(), 65535u);
@@ -182,10 +182,10 @@ TEST(StreamDecoderTest, RingWithTwoSlotsReusesSlotOneAndSubtractsTheOldChunk) {
     h.Feed(s.bytes);
     // Chunks 1 and 2 are full; the third chunk (slot 1) has been opened and
     // the first chunk's two records have left the totals.
-    EXPECT_EQ(h.decoder.Totals().records, 3u);
-    EXPECT_EQ(h.decoder.Totals().kinds[0], 3u);
-    h.decoder.FinishRun();
-    const ChunkTable& t = h.decoder.Table();
+    EXPECT_EQ(h.capture.Totals().records, 3u);
+    EXPECT_EQ(h.capture.Totals().kinds[0], 3u);
+    h.capture.FinishRun();
+    const ChunkTable& t = h.capture.Table();
     EXPECT_EQ(t.Used(), 2u);
     EXPECT_EQ(t.OldestSlot(), 2u);
     EXPECT_EQ(Records(h.Chunk(1), false).front().header, 0xC0);  // reused by the third chunk
@@ -209,7 +209,7 @@ TEST(StreamDecoderTest, TriggerEventsNoticeAndFixLimit) {
     for (int i = 0; i < 5; ++i)
         s.Add(StreamItem::Data(kRd, 'r', 1));
     h.Feed(s.bytes);
-    const auto& ev = h.decoder.TriggerEvents();
+    const auto& ev = h.capture.TriggerEvents();
     ASSERT_EQ(ev.size(), kMaxTriggerEvents);
     EXPECT_EQ(ev[0].code, 2);
     EXPECT_EQ(ev[0].time, 100u);
@@ -217,22 +217,22 @@ TEST(StreamDecoderTest, TriggerEventsNoticeAndFixLimit) {
     EXPECT_EQ(DateFieldText(ev[0].date), "240229");
     EXPECT_EQ(ev[1].time, 5000u);
     EXPECT_TRUE(h.decoder.BufferFull());
-    EXPECT_EQ(h.events.Count(MainWindowMessage::kStopMonitoring), 1u);
+    EXPECT_EQ(h.notices.Count(RunNotice::kStop), 1u);
     // Three records kept, two dropped with one report.
-    EXPECT_EQ(h.decoder.Totals().records, 3u);
+    EXPECT_EQ(h.capture.Totals().records, 3u);
     EXPECT_EQ(h.decoder.DroppedAtLimit(), 2u);
-    EXPECT_EQ(h.events.Count(MainWindowMessage::kStatusText, kTextCaptureFull), 1u);
+    EXPECT_EQ(h.notices.Count(RunNotice::kCaptureFull), 1u);
 }
 
 // --- items split anywhere give the same capture
 
-std::vector<uint8_t> GeneratedStream(int protocol, int events, uint64_t seed) {
+std::vector<uint8_t> GeneratedStream(Protocol protocol, int events, uint64_t seed) {
     sim::TrafficOptions opt;
-    opt.protocol = protocol;
+    opt.protocol = ProtocolCode(protocol);
     opt.seed = seed;
     opt.startTicks = kTicksPerDay - 3 * kTicksPerSecond;  // crosses midnight
     sim::LineTraffic traffic(opt);
-    sim::StreamEncoder enc(protocol, {2024, 3, 31});
+    sim::StreamEncoder enc(ProtocolCode(protocol), {2024, 3, 31});
     std::vector<uint8_t> out;
     sim::LineEvent first = traffic.Next();
     enc.Begin(out, first.time, first.value);
@@ -244,13 +244,13 @@ std::vector<uint8_t> GeneratedStream(int protocol, int events, uint64_t seed) {
 }
 
 TEST(StreamDecoderTest, ItemsSplitAtEveryByteGiveTheSameChunks) {
-    for (int protocol : {kProtocolAsync, kProtocolHdlc, kProtocolLogic}) {
-        SCOPED_TRACE(protocol);
+    for (Protocol protocol : {Protocol::kAsync, Protocol::kHdlc, Protocol::kLogic}) {
+        SCOPED_TRACE(ProtocolCode(protocol));
         const std::vector<uint8_t> stream = GeneratedStream(protocol, 1500, 3);
-        DecoderConfig cfg{protocol, kMemoryFix, kFixFrameMax, 97};
+        ChunkConfig cfg{protocol, kMemoryFix, kFixFrameMax, 97};
         DecoderHarness whole(cfg);
         whole.Feed(stream);
-        whole.decoder.FinishRun();
+        whole.capture.FinishRun();
         // Every read size from 1 to 23 bytes, so every item is cut at every byte.
         for (size_t step : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{7}, size_t{23}}) {
             DecoderHarness split(cfg);
@@ -258,14 +258,14 @@ TEST(StreamDecoderTest, ItemsSplitAtEveryByteGiveTheSameChunks) {
                 const size_t n = std::min(step, stream.size() - at);
                 split.Feed({stream.begin() + at, stream.begin() + at + n});
             }
-            split.decoder.FinishRun();
-            ASSERT_EQ(split.decoder.Table().Used(), whole.decoder.Table().Used());
-            for (uint64_t slot = 1; slot <= whole.decoder.Table().Used(); ++slot)
+            split.capture.FinishRun();
+            ASSERT_EQ(split.capture.Table().Used(), whole.capture.Table().Used());
+            for (uint64_t slot = 1; slot <= whole.capture.Table().Used(); ++slot)
                 ASSERT_EQ(split.Chunk(slot), whole.Chunk(slot)) << "slot " << slot;
             EXPECT_EQ(split.buffer.Fill(), whole.buffer.Fill());
         }
-        EXPECT_GT(whole.decoder.Table().Used(), 2u);
-        EXPECT_GE(whole.decoder.ChunksOpened(), 2u);
+        EXPECT_GT(whole.capture.Table().Used(), 2u);
+        EXPECT_GE(whole.capture.ChunksOpened(), 2u);
     }
 }
 
@@ -273,8 +273,8 @@ TEST(StreamDecoderTest, ItemsSplitAtEveryByteGiveTheSameChunks) {
 
 // Everything a decoder leaves behind: chunk files, table, totals, counts.
 void ExpectSameCapture(DecoderHarness& a, DecoderHarness& b) {
-    const StreamDecoder& x = a.decoder;
-    const StreamDecoder& y = b.decoder;
+    const ChunkSink& x = a.capture;
+    const ChunkSink& y = b.capture;
     ASSERT_EQ(x.Table().Used(), y.Table().Used());
     for (uint64_t i = 0; i < x.Table().Used(); ++i) {
         const ChunkEntry &e = x.Table().Chronological(i), &f = y.Table().Chronological(i);
@@ -287,47 +287,45 @@ void ExpectSameCapture(DecoderHarness& a, DecoderHarness& b) {
     }
     EXPECT_EQ(0, std::memcmp(&x.Totals(), &y.Totals(), sizeof(CaptureTotals)));
     EXPECT_EQ(x.ChunksOpened(), y.ChunksOpened());
-    EXPECT_EQ(x.DroppedAtLimit(), y.DroppedAtLimit());
+    EXPECT_EQ(a.decoder.DroppedAtLimit(), b.decoder.DroppedAtLimit());
     EXPECT_EQ(x.TriggerEvents().size(), y.TriggerEvents().size());
-    EXPECT_EQ(x.RunningTime(), y.RunningTime());
-    EXPECT_EQ(x.LineState(), y.LineState());
+    EXPECT_EQ(a.decoder.RunningTime(), b.decoder.RunningTime());
+    EXPECT_EQ(a.decoder.LineState(), b.decoder.LineState());
 }
 
 TEST(StreamDecoderTest, ALiveRingChangesNothingOnDiskAndHoldsTheNewestRecords) {
-    for (int protocol : {kProtocolAsync, kProtocolLogic, kProtocolHdlc}) {
+    for (Protocol protocol : {Protocol::kAsync, Protocol::kLogic, Protocol::kHdlc}) {
         const std::vector<uint8_t> stream = GeneratedStream(protocol, 12000, 11);
         // Chunks of a few records and of many, a FIX run that reaches its
         // limit, and a RING run that overwrites its oldest chunks.
-        for (DecoderConfig cfg : {DecoderConfig{protocol, kMemoryFix, kFixFrameMax, 97},
-                                  DecoderConfig{protocol, kMemoryFix, 9000, 50000},
-                                  DecoderConfig{protocol, kMemoryRing, 1200, 300}}) {
-            SCOPED_TRACE(testing::Message() << protocol << " " << cfg.memory << " "
+        for (ChunkConfig cfg : {ChunkConfig{protocol, kMemoryFix, kFixFrameMax, 97},
+                                  ChunkConfig{protocol, kMemoryFix, 9000, 50000},
+                                  ChunkConfig{protocol, kMemoryRing, 1200, 300}}) {
+            SCOPED_TRACE(testing::Message() << ProtocolCode(protocol) << " " << cfg.memory << " "
                                             << cfg.frameMax << " " << cfg.fileRecords);
             // Whole, and in reads that cut the data runs at odd places.
             for (size_t step : {stream.size(), size_t{4093}}) {
                 DecoderHarness plain(cfg), watched(cfg);
-                watched.decoder.KeepLiveRing(true);
-                ASSERT_EQ(plain.decoder.Ring(), nullptr);
+                LiveRing& ring = watched.Watch();
                 for (size_t at = 0; at < stream.size(); at += step) {
                     const size_t n = std::min(step, stream.size() - at);
                     plain.Feed({stream.begin() + at, stream.begin() + at + n});
                     watched.Feed({stream.begin() + at, stream.begin() + at + n});
                 }
-                plain.decoder.FinishRun();
-                watched.decoder.FinishRun();
+                plain.capture.FinishRun();
+                watched.capture.FinishRun();
                 ExpectSameCapture(plain, watched);
-                EXPECT_GT(plain.decoder.Totals().records, 500u);
+                EXPECT_GT(plain.capture.Totals().records, 500u);
 
                 if (cfg.memory != kMemoryFix || cfg.fileRecords != 97) continue;
                 // The ring holds the newest 200 records written: all records
                 // but each chunk's leading one, in the order of the chunks.
                 std::vector<Rec> written;
-                for (uint64_t slot = 1; slot <= watched.decoder.ChunksOpened(); ++slot) {
+                for (uint64_t slot = 1; slot <= watched.capture.ChunksOpened(); ++slot) {
                     std::vector<Rec> recs = Records(watched.Chunk(slot), UsesFrameRecords(protocol));
                     if (!recs.empty()) written.insert(written.end(), recs.begin() + 1, recs.end());
                 }
                 ASSERT_GT(written.size(), size_t{LiveRing::kSlots});
-                LiveRing& ring = *watched.decoder.Ring();
                 EXPECT_EQ(ring.Seen(), written.size());
                 ring.Freeze();
                 for (int i = 0; i < LiveRing::kSlots; ++i) {
@@ -336,6 +334,8 @@ TEST(StreamDecoderTest, ALiveRingChangesNothingOnDiskAndHoldsTheNewestRecords) {
                     EXPECT_EQ(r.header, w.header) << i;
                     EXPECT_EQ(r.end, w.end) << i;
                     EXPECT_EQ(r.value, w.data.empty() ? w.value : uint8_t(w.data[0])) << i;
+                    // A line change after a frame in the same slot shows no data.
+                    EXPECT_EQ(std::string(r.data.begin(), r.data.end()), w.data) << i;
                 }
             }
         }
@@ -350,8 +350,8 @@ TEST(StreamDecoderTest, BadInputNeverCrashesAndLeavesWholeRecords) {
         x ^= x << 13, x ^= x >> 7, x ^= x << 17;
         return static_cast<uint8_t>(x);
     };
-    for (int protocol : {kProtocolAsync, kProtocolSync}) {
-        DecoderHarness h(DecoderConfig{protocol, kMemoryRing, 4000, 1000});
+    for (Protocol protocol : {Protocol::kAsync, Protocol::kSync}) {
+        DecoderHarness h(ChunkConfig{protocol, kMemoryRing, 4000, 1000});
         std::vector<uint8_t> junk(100000);
         for (auto& b : junk)
             b = next();
@@ -367,8 +367,8 @@ TEST(StreamDecoderTest, BadInputNeverCrashesAndLeavesWholeRecords) {
         h.Feed({kItemFiller, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF});
         h.Feed(std::vector<uint8_t>(1 << 20, kSd));
         EXPECT_EQ(h.buffer.Fill(), 0u);
-        h.decoder.FinishRun();
-        for (uint64_t slot = 1; slot <= h.decoder.Table().Used(); ++slot)
+        h.capture.FinishRun();
+        for (uint64_t slot = 1; slot <= h.capture.Table().Used(); ++slot)
             Records(h.Chunk(slot), UsesFrameRecords(protocol));
     }
 }

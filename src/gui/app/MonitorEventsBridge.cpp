@@ -7,15 +7,16 @@
 
 namespace qv {
 
-void MonitorEventsBridge::PostToMainWindow(MainWindowMessage message, std::string_view text) {
+void MonitorEventsBridge::OnNotice(RunNotice notice) {
     QPointer<MainFrame> frame = m_frame;
     if (!frame) return;
+    const std::string_view text = RunNoticeText(notice);
     QString copy = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     QMetaObject::invokeMethod(
         frame,
-        [frame, message, copy] {
+        [frame, notice, copy] {
             if (!frame) return;
-            if (message == MainWindowMessage::kStopMonitoring)
+            if (notice == RunNotice::kStop)
                 frame->Controller()->StopMonitoring();
             else
                 frame->SetMessage(copy);

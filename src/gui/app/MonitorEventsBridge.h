@@ -1,4 +1,4 @@
-// Carries the reports of a monitoring run from its capture thread to the
+// Carries the notices of a monitoring run from its capture thread to the
 // main window: they are queued, so they reach the window's thread and the
 // capture thread never waits for, or touches, a widget.
 #pragma once
@@ -6,14 +6,14 @@
 #include <QPointer>
 
 #include "app/MainFrame.h"
-#include "device/StreamDecoder.h"
+#include "core/RunNotice.h"
 
 namespace qv {
 
-class MonitorEventsBridge : public IMonitorEvents {
+class MonitorEventsBridge : public RunNoticeSink {
   public:
     explicit MonitorEventsBridge(MainFrame* frame) : m_frame(frame) {}
-    void PostToMainWindow(MainWindowMessage message, std::string_view text) override;
+    void OnNotice(RunNotice notice) override;
 
   private:
     QPointer<MainFrame> m_frame;

@@ -14,7 +14,7 @@
 #include "core/AppContext.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
-#include "device/CaptureRecovery.h"
+#include "capture/CaptureRecovery.h"
 #include "device/LiveMonitor.h"
 #include "device/MonitoringRun.h"
 #include "device/UnitList.h"

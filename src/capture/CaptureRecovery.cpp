@@ -1,4 +1,4 @@
-#include "device/CaptureRecovery.h"
+#include "capture/CaptureRecovery.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

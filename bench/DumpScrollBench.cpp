@@ -35,11 +35,10 @@ struct Fixture {
         file.ReadFormatRows(rows);
         view->SetFormatRows(&rows, false);
         view->SetCodes(qv::kDumpDual, qv::kDisplayAscii);
-        std::string text;
-        uint64_t ticks = 0;
+        qv::DayTime first;
         file.GoToFrame(0);
-        file.GetEndTime(text, ticks);
-        ok = view->ShowAtTime(text, &file) == 0;
+        file.GetEndRecordTime(first);
+        ok = view->ShowAtTime(first, &file) == 0;
     }
     int LastLine() const { return view->ScrollBar()->maximum(); }
 };

@@ -29,11 +29,10 @@ struct Fixture {
         std::vector<qv::FormatEntry> rows;
         file.ReadFormatRows(rows);
         view->SetFormatRows(&rows, false);
-        std::string text;
-        uint64_t ticks = 0;
+        qv::DayTime first;
         file.GoToFrame(0);
-        file.GetEndTime(text, ticks);
-        ok = view->ShowAtTime(text, &file) == 0;
+        file.GetEndRecordTime(first);
+        ok = view->ShowAtTime(first, &file) == 0;
     }
 };
 

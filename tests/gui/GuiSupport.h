@@ -18,12 +18,22 @@
 #include <string>
 #include <vector>
 
+#include "capture/RecordTime.h"
 #include "core/CaptureIndexText.h"
 #include "core/CaptureRecord.h"
 #include "core/Prompt.h"
 #include "device/LiveMonitor.h"
 
 namespace qv::test {
+
+// A record time as the windows show it; empty for none.
+inline std::string Text(const std::optional<DayTime>& when) {
+    return when ? FormatRecordTimeText(*when) : std::string();
+}
+// The record time a frameReported signal carried.
+inline std::string ReportedText(const QList<QVariant>& report) {
+    return Text(report.at(1).value<DayTime>());
+}
 
 // Runs `act` on the next visible modal widget of type T, from the nested
 // event loop of the code under test. A modal widget of another type that

@@ -249,7 +249,7 @@ class WindowRegistryTest : public QObject {
         // the earlier one, frame 101.
         QCOMPARE(vb->Page().start, uint64_t{101});
         QCOMPARE(vb->Page().selected, uint64_t{102});
-        QVERIFY(Ctrl().LastTimeText().rfind("09/12/05 13:00:00 103m", 0) == 0);
+        QVERIFY(test::Text(Ctrl().LastTime()).rfind("09/12/05 13:00:00 103m", 0) == 0);
         // Within 500 ms of a synchronisation further reports do not move B.
         QVERIFY(va->SelectRow(0));
         QCOMPARE(vb->Page().start, uint64_t{101});

@@ -89,12 +89,12 @@ CaptureReader* WindowRegistry::CurrentReader() const {
     return ValidSlot(m_current) ? m_slots[m_current].reader.get() : nullptr;
 }
 
-void WindowRegistry::ShowCurrentAt(const std::string& timeText, bool follow) {
+void WindowRegistry::ShowCurrentAt(const DayTime& when, bool follow) {
     if (!ValidSlot(m_current) || !m_slots[m_current].reader) return;
     auto& s = m_slots[m_current];
-    m_lastTime = timeText;
-    ShowAtTime(m_current, timeText, s.reader.get());
-    if (follow && m_sync) FollowOthers(m_current, timeText);
+    m_lastTime = when;
+    ShowAtTime(m_current, when, s.reader.get());
+    if (follow && m_sync) FollowOthers(m_current, when);
 }
 
 // --- windows ---------------------------------------------------------------
@@ -167,7 +167,7 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
 void WindowRegistry::ConnectView(CaptureView* view) {
     connect(view, &CaptureView::activated, this, &WindowRegistry::OnActivated);
     connect(view, &CaptureView::frameReported, this,
-            [this](int id, const QString& text) { OnFrameReport(id, text.toStdString()); });
+            &WindowRegistry::OnFrameReport);
     connect(view, &CaptureView::switchWindowRequested, this,
             [this](int n, int) { SwitchToWindow(n); });
     connect(view, &CaptureView::liveRefreshed, this, &WindowRegistry::OnLiveRefreshed);
@@ -222,40 +222,39 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
 
 void WindowRegistry::ShowFirstFrame(int slot) {
     auto& s = m_slots[slot];
-    std::string text;
-    uint64_t ticks = 0;
-    if (s.reader->GoToFrame(0) == 0 && s.reader->GetEndTime(text, ticks) == 0) {
-        m_lastTime = text;
-        ShowAtTime(slot, text, s.reader.get());
+    DayTime when;
+    if (s.reader->GoToFrame(0) == 0 && s.reader->GetEndRecordTime(when) == 0) {
+        m_lastTime = when;
+        ShowAtTime(slot, when, s.reader.get());
     }
 }
 
-void WindowRegistry::ShowAtTime(int slot, const std::string& timeText, CaptureReader* reader) {
+void WindowRegistry::ShowAtTime(int slot, const std::optional<DayTime>& when,
+                                CaptureReader* reader) {
     if (!ValidSlot(slot) || !m_slots[slot].view) return;
-    if (m_cmn) m_cmn->WriteLog("DBG", kSource, __LINE__, timeText, false);
+    if (m_cmn)
+        m_cmn->WriteLog("DBG", kSource, __LINE__, when ? FormatRecordTimeText(*when) : "", false);
     auto& s = m_slots[slot];
-    s.frameText = timeText;
-    s.positioned = !timeText.empty();
+    s.frameTime = when;
     // The frame number of that record, where a search from the current
     // record starts; the view pages on with the reader afterwards.
     CursorPosition pos;
-    if (auto when = ParseRecordTime(timeText); when && reader &&
-        reader->GoToTime(when->date, when->ticks) == 0 && reader->GetCursor(pos) == 0)
+    if (when && reader && reader->GoToTime(*when) == 0 && reader->GetCursor(pos) == 0)
         s.frameNumber = pos.frame;
-    s.view->ShowAtTime(timeText, reader);
+    s.view->ShowAtTime(when, reader);
     emit stateChanged();
 }
 
 int WindowRegistry::OpenLineWindow() {
     if (!ValidSlot(m_current) || m_slots[m_current].path.empty()) return -15;
     const std::string path = m_slots[m_current].path;
-    const std::string text = m_lastTime.empty() ? m_slots[m_current].frameText : m_lastTime;
+    const std::optional<DayTime> when = m_lastTime ? m_lastTime : m_slots[m_current].frameTime;
     int slot = OpenWindow(kKindLine, path);
     if (slot < 0) {
         Log(__LINE__, kMsgOpenFailed);
         return slot;
     }
-    ShowAtTime(slot, text, m_slots[slot].reader.get());
+    ShowAtTime(slot, when, m_slots[slot].reader.get());
     return slot;
 }
 

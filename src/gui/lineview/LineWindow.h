@@ -27,7 +27,7 @@ class LineWindow : public CaptureView {
   public:
     explicit LineWindow(AppContext& cmn, QWidget* parent = nullptr);
 
-    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
+    int ShowAtTime(const std::optional<DayTime>& when, CaptureReader* reader) override;
     void Zoom(int direction) override;
     void SetCodes(int, int) override;
     void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;

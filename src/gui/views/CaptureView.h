@@ -4,11 +4,14 @@
 // the views answer with signals.
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "capture/RecordTime.h"
 #include "settings/FormatEntry.h"
 
 class QMdiSubWindow;
@@ -35,9 +38,10 @@ class CaptureView : public QWidget {
     int WindowId() const { return m_windowId; }
     QMdiSubWindow* Frame() const { return m_frame; }
 
-    // Positions the view on the record at this record time text of `reader`.
-    // 0, or the reader's failure code.
-    virtual int ShowAtTime(const std::string& timeText, CaptureReader* reader) = 0;
+    // Positions the view on the record at this record time of `reader`
+    // (none: the view takes the reader but stays where it is). 0, -11
+    // without a time, or the reader's failure code.
+    virtual int ShowAtTime(const std::optional<DayTime>& when, CaptureReader* reader) = 0;
     // 1 zoom in, 2 zoom out.
     virtual void Zoom(int) {}
     // Direction mode (0 DUAL, 1 SD, 2 RD) and display code; also sent when the
@@ -52,8 +56,8 @@ class CaptureView : public QWidget {
   signals:
     // The view got the focus (or its id).
     void activated(int windowId);
-    // The view's current record changed: its record time text.
-    void frameReported(int windowId, const QString& timeText);
+    // The view's current record changed: its record time.
+    void frameReported(int windowId, qv::DayTime when);
     // Ctrl+1..Ctrl+8.
     void switchWindowRequested(int number, int windowId);
     // A live refresh happened; the status bar counters may follow.
@@ -68,3 +72,5 @@ class CaptureView : public QWidget {
 };
 
 }  // namespace qv
+
+Q_DECLARE_METATYPE(qv::DayTime)

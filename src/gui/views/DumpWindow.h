@@ -47,7 +47,7 @@ class DumpWindow : public CaptureView {
     explicit DumpWindow(AppContext& cmn, QWidget* parent = nullptr);
     ~DumpWindow() override;
 
-    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
+    int ShowAtTime(const std::optional<DayTime>& when, CaptureReader* reader) override;
     void SetCodes(int direction, int code) override;
     void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;
 

@@ -54,7 +54,7 @@ class MonitorWindow : public CaptureView {
     explicit MonitorWindow(AppContext& cmn, QWidget* parent = nullptr);
     ~MonitorWindow() override;
 
-    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
+    int ShowAtTime(const std::optional<DayTime>& when, CaptureReader* reader) override;
     void SetCodes(int direction, int code) override;
     void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;
     void SetMonitorState(int code, ILiveMonitor* monitor) override;

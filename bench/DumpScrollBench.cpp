@@ -38,7 +38,11 @@ struct Fixture {
         qv::DayTime first;
         file.GoToFrame(0);
         file.GetEndRecordTime(first);
-        ok = view->ShowAtTime(first, &file) == 0;
+        // The view pages with a reader of its own.
+        auto own = std::make_unique<qv::CaptureReader>(cmn);
+        if (own->Open(path) != 0) return;
+        view->SetReader(std::move(own));
+        ok = view->ShowAtTime(first) == 0;
     }
     int LastLine() const { return view->ScrollBar()->maximum(); }
 };

@@ -22,6 +22,7 @@
 #include "core/IniFile.h"
 #include "settings/FormatEntry.h"
 #include "settings/MonitorSettings.h"
+#include "settings/TriggerSetting.h"
 
 namespace qv {
 
@@ -160,10 +161,10 @@ class CaptureReader {
     int ReadFormatRows(std::vector<FormatEntry>& rows);
     int WriteFormatRows(const std::vector<FormatEntry>& rows);
     int GetMonitorSettings(MonitorSettings& m, SamplingSettings& s) const;
+    // The triggers 1..5 the capture was made with, as its index keeps them.
+    void ReadTriggers(std::array<TriggerSetting, kTriggerCount>& out) const;
 
     const AsyncCharTiming& GetCharTiming() const { return m_timing; }
-    // Character times for captures opened without their settings (tests).
-    void SetCharTiming(const AsyncCharTiming& t) { m_timing = t; }
 
   private:
     struct Saved {

@@ -41,6 +41,9 @@ class LineChartModel {
     // first and last record times and marks, fills the division list and
     // fits. 0, or the reader's code.
     int ShowAtTime(CaptureReader& reader, const DayTime& when);
+    // Lets go of the reader (about to be replaced); the chart stays as it is
+    // until the next ShowAtTime.
+    void DropReader() { m_reader = nullptr; }
     // Loads again around the same frame (after a display format change).
     int Reload();
     bool Loaded() const { return m_reader != nullptr && !m_data.Empty(); }

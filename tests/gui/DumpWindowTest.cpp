@@ -93,7 +93,8 @@ class DumpWindowTest : public QObject {
         v->SetWindowId(0x0003, nullptr);
         v->SetFormatRows(&rows, false);
         v->SetCodes(kDumpDual, kDisplayAscii);
-        if (v->ShowAtTime(TimeOfFrame(reader, 1), &reader) != 0) return nullptr;
+        v->SetReader(test::OwnReader(*m_cmn, reader));
+        if (v->ShowAtTime(TimeOfFrame(reader, 1)) != 0) return nullptr;
         return v;
     }
 
@@ -319,7 +320,7 @@ class DumpWindowTest : public QObject {
         QCOMPARE(reports.count(), 1);
         QCOMPARE(test::ReportedText(reports.last()), test::Text(TimeOfFrame(f, 2)));
         CursorPosition pos;
-        QCOMPARE(f.GetCursor(pos), 0);
+        QCOMPARE(v->Reader()->GetCursor(pos), 0);
         QCOMPARE(pos.frame, uint64_t{2});  // the reader stands on the selection
 
         QTest::keyClick(v->Grid(), Qt::Key_Right);
@@ -400,10 +401,11 @@ class DumpWindowTest : public QObject {
 
     void aMissingReaderIsRefused() {
         DumpWindow v(*m_cmn);
-        QCOMPARE(v.ShowAtTime(DayTime{91205, 10'000}, nullptr), -15);
+        QCOMPARE(v.ShowAtTime(DayTime{91205, 10'000}), -15);
         CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_small), 0);
-        QCOMPARE(v.ShowAtTime(std::nullopt, &f), -11);
+        v.SetReader(test::OwnReader(*m_cmn, f));
+        QCOMPARE(v.ShowAtTime(std::nullopt), -11);
         QVERIFY(!v.SelectedByte());
     }
 

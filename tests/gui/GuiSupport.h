@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
 #include "core/CaptureIndexText.h"
 #include "core/CaptureRecord.h"
@@ -25,6 +26,12 @@
 #include "device/LiveMonitor.h"
 
 namespace qv::test {
+
+// A reader of its own on the capture `of` reads, for a view to page with.
+inline std::unique_ptr<CaptureReader> OwnReader(AppContext& cmn, const CaptureReader& of) {
+    auto r = std::make_unique<CaptureReader>(cmn);
+    return r->Open(of.GetIndexPath()) == 0 ? std::move(r) : nullptr;
+}
 
 // A record time as the windows show it; empty for none.
 inline std::string Text(const std::optional<DayTime>& when) {

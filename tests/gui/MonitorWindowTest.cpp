@@ -52,7 +52,8 @@ class MonitorWindowTest : public QObject {
         v->SetWindowId(0x0001, nullptr);
         v->SetFormatRows(&rows, false);
         v->SetCodes(0, kDisplayHex);
-        if (v->ShowAtTime(FirstTime(reader), &reader) != 0) return nullptr;
+        v->SetReader(test::OwnReader(*m_cmn, reader));
+        if (v->ShowAtTime(FirstTime(reader)) != 0) return nullptr;
         return v;
     }
 
@@ -149,10 +150,11 @@ class MonitorWindowTest : public QObject {
         QTest::keyClick(v->Grid(), Qt::Key_Up);
         QCOMPARE(v->Page().start, uint64_t(rows));
         QVERIFY(reports.count() >= 2 * rows);
-        // The report carries the selected record's time: the reader sits on it.
+        // The report carries the selected record's time: the view's reader
+        // sits on it.
         std::string text;
         uint64_t ticks = 0;
-        f.GetEndTime(text, ticks);
+        v->Reader()->GetEndTime(text, ticks);
         QCOMPARE(test::ReportedText(reports.last()), text);
     }
 
@@ -313,7 +315,8 @@ class MonitorWindowTest : public QObject {
         QVERIFY(!Cell(*v, 0, kColTr).empty());
         QVERIFY(fits(*v));
         v->SetMonitorState(3, nullptr);
-        QCOMPARE(v->ShowAtTime(FirstTime(f), &f), 0);
+        v->SetReader(test::OwnReader(*m_cmn, f));
+        QCOMPARE(v->ShowAtTime(FirstTime(f)), 0);
         QTest::keyClick(v->Grid(), Qt::Key_End);
         QVERIFY(fits(*v));
     }

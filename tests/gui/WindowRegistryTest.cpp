@@ -255,6 +255,24 @@ class WindowRegistryTest : public QObject {
         QCOMPARE(vb->Page().start, uint64_t{101});
     }
 
+    void commandsReadingTheCaptureLeaveTheWindowWhereItIs() {
+        int a = Ctrl().OpenCapture(m_capA);
+        QVERIFY(a >= 0);
+        auto* va = MonitorView(Ctrl(), a);
+        va->ThumbReleased(100);
+        QVERIFY(va->SelectRow(2));  // record 103, 13:00:00.103
+        const QString shown = QString::fromStdString(Ctrl().StatusBarTexts()[2]);
+        QVERIFY(shown.contains("09/12/05 13:00:00 103m"));
+        // A command that reads the capture elsewhere (a mark list, a print
+        // range, a search start) moves only its own reader.
+        CaptureReader* commands = Ctrl().CurrentReader();
+        QCOMPARE(commands->GoToFrame(commands->GetTotalRecords() - 1), 0);
+        QCOMPARE(QString::fromStdString(Ctrl().StatusBarTexts()[2]), shown);
+        CursorPosition pos;
+        QCOMPARE(va->Reader()->GetCursor(pos), 0);
+        QCOMPARE(pos.frame, uint64_t{102});
+    }
+
     void liveMonitoringShowsPausesResumesAndStops() {
         SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
         auto* fake = new test::FakeLiveMonitor;

@@ -72,6 +72,13 @@ void WindowRegistry::ReadStatusFileRows(std::vector<FormatEntry>& rows) const {
     status.ReadFormatTable(rows);
 }
 
+std::unique_ptr<CaptureReader> WindowRegistry::OpenReader(const std::string& path, int& rc) const {
+    auto reader = std::make_unique<CaptureReader>(*m_cmn);
+    rc = reader->Open(path);
+    if (rc != 0) reader.reset();
+    return reader;
+}
+
 const std::vector<FormatEntry>& WindowRegistry::CurrentFormatRows() const {
     static const std::vector<FormatEntry> kNone;
     return ValidSlot(m_current) ? m_slots[m_current].rows : kNone;
@@ -93,7 +100,7 @@ void WindowRegistry::ShowCurrentAt(const DayTime& when, bool follow) {
     if (!ValidSlot(m_current) || !m_slots[m_current].reader) return;
     auto& s = m_slots[m_current];
     m_lastTime = when;
-    ShowAtTime(m_current, when, s.reader.get());
+    ShowAtTime(m_current, when);
     if (follow && m_sync) FollowOthers(m_current, when);
 }
 
@@ -110,11 +117,14 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
         return -14;
 
     WindowSlot fresh;
+    std::unique_ptr<CaptureReader> viewReader;
     if (kind != kKindMonitorLive) {
-        // Every window has a reader of its own, so each keeps its position.
-        fresh.reader = std::make_unique<CaptureReader>(*m_cmn);
-        int rc = fresh.reader->Open(path);
-        if (rc != 0) return rc;
+        // The commands and the view each have a reader of their own, so that
+        // neither moves the other's position.
+        int rc = 0;
+        fresh.reader = OpenReader(path, rc);
+        if (fresh.reader) viewReader = OpenReader(path, rc);
+        if (!viewReader) return rc;
         fresh.code = kind == kKindDump ? kDisplayAscii : kDisplayHex;
         fresh.path = path;
         fresh.reader->ReadFormatRows(fresh.rows);
@@ -157,6 +167,7 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     sub->resize(std::max(480, area.width() * 3 / 4), std::max(320, area.height() * 3 / 4));
     sub->move(24 * slot, 24 * slot);  // cascaded by slot
     sub->show();
+    if (viewReader) view->SetReader(std::move(viewReader));
     view->SetWindowId(s.windowId, frame);
     view->SetFormatRows(&s.rows, false);
     view->SetCodes(s.direction, s.code);
@@ -225,23 +236,22 @@ void WindowRegistry::ShowFirstFrame(int slot) {
     DayTime when;
     if (s.reader->GoToFrame(0) == 0 && s.reader->GetEndRecordTime(when) == 0) {
         m_lastTime = when;
-        ShowAtTime(slot, when, s.reader.get());
+        ShowAtTime(slot, when);
     }
 }
 
-void WindowRegistry::ShowAtTime(int slot, const std::optional<DayTime>& when,
-                                CaptureReader* reader) {
+void WindowRegistry::ShowAtTime(int slot, const std::optional<DayTime>& when) {
     if (!ValidSlot(slot) || !m_slots[slot].view) return;
     if (m_cmn)
         m_cmn->WriteLog("DBG", kSource, __LINE__, when ? FormatRecordTimeText(*when) : "", false);
     auto& s = m_slots[slot];
     s.frameTime = when;
     // The frame number of that record, where a search from the current
-    // record starts; the view pages on with the reader afterwards.
+    // record starts; the view finds the record again with its own reader.
     CursorPosition pos;
-    if (when && reader && reader->GoToTime(*when) == 0 && reader->GetCursor(pos) == 0)
+    if (when && s.reader && s.reader->GoToTime(*when) == 0 && s.reader->GetCursor(pos) == 0)
         s.frameNumber = pos.frame;
-    s.view->ShowAtTime(when, reader);
+    s.view->ShowAtTime(when);
     emit stateChanged();
 }
 
@@ -254,7 +264,7 @@ int WindowRegistry::OpenLineWindow() {
         Log(__LINE__, kMsgOpenFailed);
         return slot;
     }
-    ShowAtTime(slot, when, m_slots[slot].reader.get());
+    ShowAtTime(slot, when);
     return slot;
 }
 

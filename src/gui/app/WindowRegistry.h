@@ -49,6 +49,8 @@ class WindowRegistry : public QObject {
     struct WindowSlot {
         QPointer<ChildFrame> frame;
         CaptureView* view = nullptr;
+        // The commands' reader of the window's capture (marks, jumps, search
+        // starts, following); the view pages with a reader of its own.
         std::unique_ptr<CaptureReader> reader;
         std::unique_ptr<ILiveMonitor> monitor;
         std::string path;
@@ -95,7 +97,7 @@ class WindowRegistry : public QObject {
     // so that its capture is finished on disk.
     void CloseAllWindows();
     // Positions the slot's window on the record at this time.
-    void ShowAtTime(int slot, const std::optional<DayTime>& when, CaptureReader* reader);
+    void ShowAtTime(int slot, const std::optional<DayTime>& when);
     // Every window on a stored capture re-reads its capture's display table
     // and redraws with it (after the table was edited).
     void ReloadFormatRows();
@@ -171,6 +173,8 @@ class WindowRegistry : public QObject {
     void MoveCurrentTo(bool last);
     void ShowFirstFrame(int slot);
     void ReadStatusFileRows(std::vector<FormatEntry>& rows) const;
+    // A reader of the capture at `path`, or null with the reader's Open code.
+    std::unique_ptr<CaptureReader> OpenReader(const std::string& path, int& rc) const;
     int LiveSlot() const;
     void FollowOthers(int slot, const DayTime& when);
     int StartCardRetrieval(ILiveMonitor& monitor);

@@ -71,7 +71,7 @@ void WindowRegistry::OpenDumpWindow() {
         Log(__LINE__, kMsgOpenFailed);
         return;
     }
-    ShowAtTime(slot, m_lastTime, m_slots[slot].reader.get());
+    ShowAtTime(slot, m_lastTime);
 }
 
 void WindowRegistry::PickColor(int id) {
@@ -116,7 +116,7 @@ void WindowRegistry::MoveCurrentTo(bool last) {
     DayTime when;
     if (s.reader->GetEndRecordTime(when) != 0) return;
     m_lastTime = when;
-    ShowAtTime(m_current, when, s.reader.get());
+    ShowAtTime(m_current, when);
 }
 
 void WindowRegistry::BuildHandlers() {

@@ -18,6 +18,7 @@
 #include "device/UnitList.h"
 #include "lineview/LineWindow.h"
 #include "settings/StatusFile.h"
+#include "settings/StatusSet.h"
 #include "views/DumpWindow.h"
 #include "views/MonitorWindow.h"
 
@@ -79,7 +80,7 @@ void WindowRegistry::FollowOthers(int slot, const DayTime& when) {
         if (o.reader->GoToTime(when) != 0) continue;
         DayTime reached;
         if (o.reader->GetEndRecordTime(reached) != 0) continue;
-        ShowAtTime(i, reached, o.reader.get());
+        ShowAtTime(i, reached);
     }
 }
 
@@ -114,13 +115,23 @@ StatusTexts WindowRegistry::StatusBarTexts() const {
     MonitorSettings m;
     SamplingSettings sampling;
     if (s.reader) {
+        // The record the window itself stands on.
+        const CaptureReader* shown = s.view && s.view->Reader() ? s.view->Reader() : s.reader.get();
         std::string text;
         uint64_t ticks = 0;
-        if (s.reader->GetEndTime(text, ticks) == 0) t[2] = "\t" + text;
+        if (shown->GetEndTime(text, ticks) == 0) t[2] = "\t" + text;
         uint8_t header = 0;
-        t[3] = s.reader->GetHeaderByte(header) == 0 ? ErrorPaneText(header) : "\t   ";
+        t[3] = shown->GetHeaderByte(header) == 0 ? ErrorPaneText(header) : "\t   ";
         s.reader->GetMonitorSettings(m, sampling);
+    } else if (StatusSet run; s.monitor && s.monitor->GetRunStatus(run)) {
+        // A run shows the settings it was started with, whatever the status
+        // files on disk say by now.
+        m = run.status.monitor;
+        sampling = run.status.sampling;
+        if (!m_livePane2.empty()) t[2] = m_livePane2;
+        if (!m_livePane3.empty()) t[3] = m_livePane3;
     } else {
+        // Before the run has started: the settings it is about to use.
         StatusFile status;
         status.SetPath(WorkingStatusFilePath());
         SyncSetting sync = 0;

@@ -159,7 +159,8 @@ void LineWindow::SetCaption(const QString& caption) {
     if (m_frame) m_frame->setWindowTitle(caption);
 }
 
-int LineWindow::ShowAtTime(const std::optional<DayTime>& when, CaptureReader* reader) {
+int LineWindow::ShowAtTime(const std::optional<DayTime>& when) {
+    CaptureReader* reader = OwnReader();
     if (!reader) {
         m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
@@ -178,6 +179,11 @@ int LineWindow::ShowAtTime(const std::optional<DayTime>& when, CaptureReader* re
     AfterMove();
     emit frameReported(m_windowId, *when);
     return 0;
+}
+
+void LineWindow::DropReader() {
+    m_model.DropReader();
+    m_reader = nullptr;
 }
 
 void LineWindow::FillDivisionList() {
@@ -279,7 +285,7 @@ void LineWindow::ReloadAround(int direction) {
     // Queued, as a message to itself, so the key press returns first and the
     // reload follows the same path as a time handed in by the controller.
     QTimer::singleShot(0, this, [this, when] {
-        if (m_reader) ShowAtTime(when, m_reader);
+        if (m_reader) ShowAtTime(when);
     });
 }
 

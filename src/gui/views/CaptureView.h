@@ -7,10 +7,12 @@
 #include <QMetaType>
 #include <QString>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
 #include "settings/FormatEntry.h"
 
@@ -18,7 +20,6 @@ class QMdiSubWindow;
 
 namespace qv {
 
-class CaptureReader;
 class ILiveMonitor;
 
 // Which pop-up menu a view asks for.
@@ -38,10 +39,19 @@ class CaptureView : public QWidget {
     int WindowId() const { return m_windowId; }
     QMdiSubWindow* Frame() const { return m_frame; }
 
-    // Positions the view on the record at this record time of `reader`
-    // (none: the view takes the reader but stays where it is). 0, -11
-    // without a time, or the reader's failure code.
-    virtual int ShowAtTime(const std::optional<DayTime>& when, CaptureReader* reader) = 0;
+    // Hands the view a reader of its own on the capture it shows, replacing
+    // any before. Only the view moves it: commands, searches, saves and the
+    // other windows work with readers of their own.
+    void SetReader(std::unique_ptr<CaptureReader> reader) {
+        DropReader();
+        m_file = std::move(reader);
+    }
+    // The view's reader, to read where it stands; null without one.
+    const CaptureReader* Reader() const { return m_file.get(); }
+    // Positions the view on the record at this record time of its reader
+    // (none: the view takes up its reader but stays where it is). 0, -15
+    // without a reader, -11 without a time, or the reader's failure code.
+    virtual int ShowAtTime(const std::optional<DayTime>& when) = 0;
     // 1 zoom in, 2 zoom out.
     virtual void Zoom(int) {}
     // Direction mode (0 DUAL, 1 SD, 2 RD) and display code; also sent when the
@@ -67,8 +77,15 @@ class CaptureView : public QWidget {
     void popupRequested(qv::ViewPopup which, const QPoint& globalPos);
 
   protected:
+    CaptureReader* OwnReader() const { return m_file.get(); }
+    // Forgets whatever refers to the reader about to be replaced.
+    virtual void DropReader() {}
+
     int m_windowId = 0;
     QMdiSubWindow* m_frame = nullptr;
+
+  private:
+    std::unique_ptr<CaptureReader> m_file;
 };
 
 }  // namespace qv

@@ -106,7 +106,8 @@ DumpWindow::~DumpWindow() = default;
 
 // --- messages of the controller ---------------------------------------------
 
-int DumpWindow::ShowAtTime(const std::optional<DayTime>& when, CaptureReader* reader) {
+int DumpWindow::ShowAtTime(const std::optional<DayTime>& when) {
+    CaptureReader* reader = OwnReader();
     if (!reader) {
         m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
@@ -167,6 +168,11 @@ void DumpWindow::SetCodes(int direction, int code) {
     } else {
         Fill(0);
     }
+}
+
+void DumpWindow::DropReader() {
+    m_lines.reset();
+    m_reader = nullptr;
 }
 
 void DumpWindow::SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) {

@@ -139,7 +139,8 @@ MonitorWindow::~MonitorWindow() = default;
 
 // --- messages of the controller ---------------------------------------------
 
-int MonitorWindow::ShowAtTime(const std::optional<DayTime>& when, CaptureReader* reader) {
+int MonitorWindow::ShowAtTime(const std::optional<DayTime>& when) {
+    CaptureReader* reader = OwnReader();
     if (!reader) {
         m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
@@ -241,6 +242,10 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
         default:
             m_cmn.WriteLog("ERR", kSource, __LINE__, "monitoring state message without a state");
     }
+}
+
+void MonitorWindow::DropReader() {
+    m_reader = nullptr;
 }
 
 // --- file mode ----------------------------------------------------------------

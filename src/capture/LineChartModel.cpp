@@ -71,7 +71,6 @@ int LineChartModel::ShowAtTime(CaptureReader& reader, const DayTime& when) {
     CursorPosition pos;
     rc = reader.GetCursor(pos);
     if (rc != 0) return rc;
-    m_shown = when;
     return Load(pos.frame);
 }
 

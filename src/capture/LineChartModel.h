@@ -48,8 +48,6 @@ class LineChartModel {
     int Reload();
     bool Loaded() const { return m_reader != nullptr && !m_data.Empty(); }
     int Protocol() const { return m_protocol; }
-    // The time the chart was last shown at, as the window reports it.
-    const DayTime& Shown() const { return m_shown; }
 
     const ChartData& Data() const { return m_data; }
     const ChartClock& Clock() const { return m_clock; }
@@ -105,7 +103,6 @@ class LineChartModel {
     ChartData m_data;
     ChartViewport m_view;
     int m_offered = 1;
-    DayTime m_shown;
     std::array<double, 2> m_cursor{};
     ChartCursor m_active = ChartCursor::kX;
     std::array<std::optional<double>, kMarks> m_marks;

@@ -633,7 +633,7 @@ class CaptureCommandsTest : public QObject {
         m_frame->Action(kCmdMonitorStart)->trigger();
         // No instrument answers: the card run's dialog reports it, and no
         // monitoring window is opened.
-        QCOMPARE(Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 0);
         QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorIdle));
         QVERIFY(!m_prompt.messages.empty());
         QVERIFY(m_prompt.messages.back().find("QVと接続できません。(2)") != std::string::npos ||

@@ -427,7 +427,7 @@ class DumpWindowTest : public QObject {
         QVERIFY(frame->Action(kCmdDumpWindow)->isEnabled());
         QVERIFY(!frame->Action(kCmdDual)->isEnabled());
         frame->Action(kCmdDumpWindow)->trigger();
-        QCOMPARE(c.OpenWindowCount(), 2);
+        QCOMPARE(test::OpenWindowCount(c), 2);
         const int dump = c.CurrentSlot();
         QCOMPARE(WindowIdKind(c.Slot(dump).windowId), int(kKindDump));
         QCOMPARE(c.Slot(dump).code, int(kDisplayAscii));

@@ -33,6 +33,14 @@ inline std::unique_ptr<CaptureReader> OwnReader(AppContext& cmn, const CaptureRe
     return r->Open(of.GetIndexPath()) == 0 ? std::move(r) : nullptr;
 }
 
+// The windows a registry has open.
+template <class Registry>
+int OpenWindowCount(const Registry& r) {
+    int n = 0;
+    for (int i = 0; i < Registry::kSlots; ++i) n += r.Slot(i).Free() ? 0 : 1;
+    return n;
+}
+
 // A record time as the windows show it; empty for none.
 inline std::string Text(const std::optional<DayTime>& when) {
     return when ? FormatRecordTimeText(*when) : std::string();

@@ -53,13 +53,6 @@ int WindowRegistry::FreeSlot() const {
     return -1;
 }
 
-int WindowRegistry::OpenWindowCount() const {
-    int n = 0;
-    for (const auto& s : m_slots)
-        n += s.Free() ? 0 : 1;
-    return n;
-}
-
 int WindowRegistry::LiveSlot() const {
     for (int i = 0; i < kSlots; ++i)
         if (!m_slots[i].Free() && m_slots[i].monitor) return i;

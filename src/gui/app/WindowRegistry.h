@@ -129,7 +129,6 @@ class WindowRegistry : public QObject {
     // ends by signalling stateChanged. Execute runs it at once.
     std::function<void()> Handler(int id);
     void Execute(int id);
-    bool SyncOn() const { return m_sync; }
     void SetSync(bool on) { m_sync = on; }
 
     // --- status bar
@@ -138,8 +137,6 @@ class WindowRegistry : public QObject {
     // --- inspection
     int CurrentSlot() const { return m_current; }
     const WindowSlot& Slot(int i) const { return m_slots[i]; }
-    int OpenWindowCount() const;
-    const std::optional<DayTime>& LastTime() const { return m_lastTime; }
     const std::vector<FormatEntry>& CurrentFormatRows() const;
     // The names of the current capture's marks 1..5; empty for a mark not set.
     std::array<std::string, 5> CurrentMarkNames() const;

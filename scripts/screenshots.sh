@@ -78,18 +78,22 @@ main=$(focus "QV-ORT")
 shot 03-capture-monitor-window
 # The Line window on the request's last character (row 12), zoomed in twice
 # to 2 ms/Div; X on that character's end, Y on the response's first start.
-xdotool mousemove 120 283 click 1
-xdotool mousemove 387 38 click 1
+# Clicks are given relative to the main window, wherever it opens.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+mx=$X my=$Y
+click() { xdotool mousemove $((mx + $1)) $((my + $2)) click 1; sleep 0.3; }
+click 110 283
+xdotool key alt+w l
+sleep 1
 shot 11-line-window
-xdotool mousemove 813 93 click 1
-sleep 0.5
 xdotool key shift+i shift+i
 sleep 0.5
-xdotool mousemove 668 92 click 1
-xdotool mousemove 565 583 click 1
-xdotool mousemove 1019 134 click 1
+click 529 130
+click 591 448
+click 786 153
 shot 12-line-turnaround
-xdotool mousemove 1089 9 click 1
+# Its close box, top right of the child window.
+click 834 93
 sleep 0.5
 xdotool windowfocus --sync "$main"
 xdotool key ctrl+o
@@ -160,6 +164,7 @@ pdftoppm -png -r 60 -f 1 -l 1 -singlefile "$(ls "$HOME"/*.pdf | head -1)" "$work
 cp "$work/page.png" "$out/15-listing-page1.png"
 echo "$out/15-listing-page1.png"
 # The Dump window on the reopened capture, tiled beside its Monitor window.
+xdotool windowfocus --sync "$main"
 xdotool key alt+w d
 sleep 1
 xdotool key alt+w t

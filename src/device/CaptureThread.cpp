@@ -20,15 +20,18 @@ CaptureThread::~CaptureThread() {
 }
 
 void CaptureThread::Loop() {
+    bool backlog = false;
     while (!m_quit) {
-        {
+        // A step that left data waiting in the instrument is followed at once;
+        // the step lock is released in between so Pause and Stop get in.
+        if (!backlog) {
             std::unique_lock lock(m_wakeMutex);
             m_wake.wait_for(lock, std::chrono::milliseconds(kStepMs),
                             [this] { return m_quit.load(); });
         }
         if (m_quit) break;
         std::lock_guard step(m_stepMutex);
-        if (m_wnd->Running()) m_wnd->ReadStep(m_stateMutex);
+        backlog = m_wnd->Running() && m_wnd->ReadStep(m_stateMutex);
     }
 }
 

@@ -217,19 +217,19 @@ bool RunControl::ReadAndDecode(size_t want, std::mutex& stateMutex) {
     return true;
 }
 
-void RunControl::ReadStep(std::mutex& stateMutex) {
-    if (!m_running || !m_session) return;
+bool RunControl::ReadStep(std::mutex& stateMutex) {
+    if (!m_running || !m_session) return false;
     if (m_removed.exchange(false) && m_device) m_device->Close();
     if (m_arrived.exchange(false) && m_device && !m_device->IsOpen()) Reopen();
 
     ReceiveBuffer& buffer = m_session->Buffer();
-    if (buffer.FreeSize() < kFirstRead) return;
-    if (!ReadAndDecode(kFirstRead, stateMutex)) return;
+    if (buffer.FreeSize() < kFirstRead) return false;
+    if (!ReadAndDecode(kFirstRead, stateMutex)) return false;
 
     // The instrument says how much more waits: take it in 512-byte multiples,
     // at most 1 MiB a step, and never more than the buffer holds.
     uint32_t waiting = 0;
-    if (m_cmd->QueryRunStatus(waiting) != 0 || waiting == 0) return;
+    if (m_cmd->QueryRunStatus(waiting) != 0 || waiting == 0) return false;
     size_t want;
     if (waiting >= kBigRead + 1)
         want = kBigRead;
@@ -237,7 +237,8 @@ void RunControl::ReadStep(std::mutex& stateMutex) {
         want = buffer.FreeSize();
     else
         want = waiting / 512 * 512;
-    if (want > 0) ReadAndDecode(want, stateMutex);
+    if (want == 0 || !ReadAndDecode(want, stateMutex)) return false;
+    return waiting > want + kFirstRead;
 }
 
 }  // namespace qv

@@ -54,9 +54,11 @@ class RunControl {
     int Pause();
     int Stop();
     // One read step: read the stream and decode it. Called every 50 ms while
-    // the run is active. The transfers run unlocked; decoding, which changes
-    // what the live accessors read, holds `stateMutex`.
-    void ReadStep(std::mutex& stateMutex);
+    // the run is active, and at once again while it returns true: the
+    // instrument still held more than one step takes, so waiting would let
+    // its buffer fill on a busy line. The transfers run unlocked; decoding,
+    // which changes what the live accessors read, holds `stateMutex`.
+    bool ReadStep(std::mutex& stateMutex);
     // Plugging, from the device object's listener (any thread).
     void OnPlug(PlugEvent event);
 

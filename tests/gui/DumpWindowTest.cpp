@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QToolBar>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -426,7 +427,12 @@ class DumpWindowTest : public QObject {
         // The Monitor window offers the Dump window but no direction modes.
         QVERIFY(frame->Action(kCmdDumpWindow)->isEnabled());
         QVERIFY(!frame->Action(kCmdDual)->isEnabled());
-        frame->Action(kCmdDumpWindow)->trigger();
+        // Opened with the mouse from the tool bar's button.
+        auto* bar = frame->findChild<QToolBar*>("MainToolBar");
+        QVERIFY(bar);
+        QWidget* button = bar->widgetForAction(frame->Action(kCmdDumpWindow));
+        QVERIFY(button && button->isVisible() && button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(test::OpenWindowCount(c), 2);
         const int dump = c.CurrentSlot();
         QCOMPARE(WindowIdKind(c.Slot(dump).windowId), int(kKindDump));

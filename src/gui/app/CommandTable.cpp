@@ -212,7 +212,8 @@ const std::vector<int>& ToolBarCommands() {
         kCmdFileOpen,   kCmdFileClose,     kCmdFileSave,    kCmdPrint,       kMenuSeparator,
         kCmdFirst,      kCmdLast,          kCmdSearch,      kMenuSeparator,  kCmdMonitorStart,
         kCmdMonitorPause, kCmdMonitorStop, kMenuSeparator,  kCmdSelectUnit,  kCmdUnitStatus,
-        kCmdUnitClock,  kMenuSeparator,    kCmdSync,        kCmdHelp};
+        kCmdUnitClock,  kMenuSeparator,    kCmdDumpWindow,  kCmdLineWindow,  kCmdSync,
+        kCmdHelp};
     return kBar;
 }
 

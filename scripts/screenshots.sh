@@ -185,6 +185,10 @@ app=
 QT_QPA_PLATFORM=offscreen QVORT_SCREENSHOTS="$out" build/tests/gui/gui_SettingsDialogsTest \
   >/dev/null 2>&1
 ls "$out"/2[1-8]-*.png
+# The English interface: the main window with a capture and its Dump window.
+QT_QPA_PLATFORM=offscreen QVORT_SCREENSHOTS="$out" build/tests/gui/gui_EnglishInterfaceTest \
+  mainWindowWithACaptureSpeaksEnglish >/dev/null 2>&1
+ls "$out"/31-*.png
 # A capture of more than a million records, at its last page. SIGTERM ends
 # the application in order.
 kill "$app" 2>/dev/null || true

@@ -8,31 +8,41 @@
 
 namespace qv {
 
-std::string CaptureOpenFailureReason(const std::string& indexPath, int code) {
+namespace {
+
+MessageId ReasonOf(const std::string& indexPath, int code) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (indexPath.empty()) return "ファイル名が指定されていません";
-    if (!fs::exists(indexPath, ec)) return "ファイルがありません";
-    if (fs::is_directory(indexPath, ec)) return "フォルダです (インデックスファイル .qvr を指定してください)";
-    if (::access(indexPath.c_str(), R_OK) != 0) return "ファイルを読む権限がありません";
+    if (indexPath.empty()) return MessageId::kOpenNoName;
+    if (!fs::exists(indexPath, ec)) return MessageId::kOpenMissing;
+    if (fs::is_directory(indexPath, ec)) return MessageId::kOpenIsFolder;
+    if (::access(indexPath.c_str(), R_OK) != 0) return MessageId::kOpenNoPermission;
     switch (code) {
         case kQvrNoIndex:
-            if (indexPath.find(".qvr") == std::string::npos)
-                return "キャプチャのインデックスファイル (.qvr) ではありません";
-            return "インデックスファイルにデータファイルの記録がありません (壊れているか空です)";
+            if (indexPath.find(".qvr") == std::string::npos) return MessageId::kOpenNotIndex;
+            return MessageId::kOpenNoChunks;
         case kQvrBadProtocol:
-            return "インデックスファイルのプロトコル設定が不正です (壊れています)";
+            return MessageId::kOpenBadProtocol;
         case kQvrChunkOpen:
-            return "データファイル (.qvd) が見つからないか開けません";
+            return MessageId::kOpenChunkMissing;
         case kQvrChunkRead:
-            return "データファイル (.qvd) が壊れています";
+            return MessageId::kOpenChunkDamaged;
         case kQvrChunkTooLarge:
-            return "データファイル (.qvd) のレコード数が多すぎます (壊れています)";
+            return MessageId::kOpenTooManyRecords;
         case kQvrNoMemory:
-            return "メモリが足りません";
+            return MessageId::kOpenNoMemory;
         default:
-            return "エラーコード " + std::to_string(code);
+            return MessageId::kOpenErrorCode;
     }
+}
+
+}  // namespace
+
+std::string CaptureOpenFailureReason(const std::string& indexPath, int code, UiLanguage language) {
+    const MessageId id = ReasonOf(indexPath, code);
+    std::string text = MessageText(id, language);
+    if (id == MessageId::kOpenErrorCode) text += std::to_string(code);
+    return text;
 }
 
 }  // namespace qv

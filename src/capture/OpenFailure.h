@@ -4,11 +4,14 @@
 
 #include <string>
 
+#include "core/MessageText.h"
+
 namespace qv {
 
 // The reason for the reader's Open code `code` on `indexPath`, looking at the
 // file itself where the code covers several causes (missing, unreadable, not
-// an index). Japanese, one line.
-std::string CaptureOpenFailureReason(const std::string& indexPath, int code);
+// an index). One line, in `language` (Japanese for a log).
+std::string CaptureOpenFailureReason(const std::string& indexPath, int code,
+                                     UiLanguage language = MessageLanguage());
 
 }  // namespace qv

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "capture/CaptureFrame.h"
+#include "core/MessageText.h"
 
 namespace qv {
 
@@ -53,9 +54,6 @@ struct SearchCondition {
     bool IsSet() const;
     bool AnyLine() const;
 };
-
-// The message the dialog shows for a condition block that is not set.
-inline constexpr std::string_view kNoConditionMessage = "検索条件が設定されていません";
 
 enum class SearchDirection { kForward, kBackward };
 

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "capture/SearchCondition.h"
+#include "core/MessageText.h"
 
 namespace qv {
 
@@ -27,13 +28,6 @@ enum class SearchReport : int {
     kError = 2029,
     kProgress = 2030,
 };
-
-// The dialog's texts for the reports that end a search.
-inline constexpr std::string_view kSearchNotFoundMessage =
-    "検索が終了しました。検索項目が見つかりませんでした。";
-inline constexpr std::string_view kSearchBadParametersMessage = "検索パラメータ不正";
-inline constexpr std::string_view kSearchEndOfCaptureMessage = "ファイルの最後まで検索しました。";
-inline constexpr std::string_view kSearchErrorMessage = "デバッグ用\n検索エラーメッセージ受信";
 
 struct SearchResult {
     SearchReport report = SearchReport::kNotFound;

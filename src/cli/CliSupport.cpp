@@ -47,7 +47,7 @@ UnitIdentity ChosenUnit(const std::string& serial) {
     list.Reload(CreateDeviceObject().get());
     auto i = list.FindBySerial(serial);
     // A serial that names no unit is a wrong argument, not a failure.
-    if (!i) throw CommandError{kExitUsage, kMsgNotConnected};
+    if (!i) throw CommandError{kExitUsage, MessageText(MessageId::kNotConnected)};
     const auto& u = list.Units()[*i];
     return UnitIdentity{static_cast<uint16_t>(u.vendorId), static_cast<uint16_t>(u.productId),
                         u.serial};

@@ -61,7 +61,8 @@ void PrintRows(const UnitList& list, bool all, OutputFormat format) {
     auto rows = list.Rows(all);
     if (format != OutputFormat::kText) {
         PrintRowsStructured(rows, format);
-        if (!list.Inaccessible().empty()) std::fprintf(stderr, "%s\n", kNoAccessHint);
+        if (!list.Inaccessible().empty())
+            std::fprintf(stderr, "%s\n", MessageText(MessageId::kNoAccessHint));
         return;
     }
     // Columns padded by display width, so Japanese names line up.
@@ -82,7 +83,7 @@ void PrintRows(const UnitList& list, bool all, OutputFormat format) {
         std::fprintf(stderr,
                      "%s\n(× attached, but this user may not open it: install the udev rules, "
                      "then re-plug the unit, or join the plugdev group and log in again)\n",
-                     kNoAccessHint);
+                     MessageText(MessageId::kNoAccessHint));
 }
 
 std::shared_ptr<UsbDevice> Open(StatusUse use, const std::string& serial) {
@@ -94,10 +95,11 @@ std::shared_ptr<UsbDevice> Open(StatusUse use, const std::string& serial) {
 // Attached units whose serial the unit list cannot hold are not listed; say so.
 void WarnRefused(const UnitList& list) {
     for (const auto& serial : list.RefusedSerials())
-        std::fprintf(stderr,
-                     "qvtool: a unit's serial '%s' cannot be kept in the unit list (a comma, a line "
-                     "break, a blank at an end or more than 8 characters); it is left out\n",
-                     serial.c_str());
+        std::fprintf(
+            stderr,
+            "qvtool: a unit's serial '%s' cannot be kept in the unit list (a comma, a line "
+            "break, a blank at an end or more than 8 characters); it is left out\n",
+            serial.c_str());
 }
 
 std::optional<size_t> UnitBySerial(UnitList& list, const std::string& serial) {
@@ -107,9 +109,8 @@ std::optional<size_t> UnitBySerial(UnitList& list, const std::string& serial) {
         if (!i && n.serial == serial)
             throw CommandError{kExitFailure, "the unit '" + serial +
                                                  "' is attached, but this user may not open it\n" +
-                                                 kNoAccessHint};
-    if (!i)
-        throw CommandError{kExitUsage, "no unit with serial '" + serial + "' in the unit list"};
+                                                 MessageText(MessageId::kNoAccessHint)};
+    if (!i) throw CommandError{kExitUsage, "no unit with serial '" + serial + "' in the unit list"};
     return i;
 }
 
@@ -196,7 +197,7 @@ void AddDeviceCommands(CLI::App& app) {
         DeviceCommand cmd(dev);
         std::vector<StatusRow> rows;
         if (ReadStatusRows(cmd, dev->GetDeviceRelease(), extended, rows) != 0)
-            throw CommandError{kExitFailure, kMsgParamFailed};
+            throw CommandError{kExitFailure, MessageText(MessageId::kParamFailed)};
         const OutputFormat format = FormatOf(statusFormat);
         if (format != OutputFormat::kText) {
             OutputBuffer out;
@@ -241,12 +242,12 @@ void AddDeviceCommands(CLI::App& app) {
         DeviceCommand cmd(dev);
         uint32_t monitoring = 0, builtIn = 0;
         if (cmd.ReadClocks(monitoring, builtIn) != 0)
-            throw CommandError{kExitFailure, kMsgClockFailed};
+            throw CommandError{kExitFailure, MessageText(MessageId::kClockFailed)};
         if (value) {
             if (cmd.SetClock(*value) != 0)
                 throw CommandError{kExitFailure, "the clock could not be set"};
             if (cmd.ReadClocks(monitoring, builtIn) != 0)
-                throw CommandError{kExitFailure, kMsgClockFailed};
+                throw CommandError{kExitFailure, MessageText(MessageId::kClockFailed)};
         }
         std::printf("%s\t%s\n", Say("本体内蔵時計", "Unit clock"), ClockText(builtIn).c_str());
         std::printf("PC\t%s\n", ClockText(static_cast<uint32_t>(std::time(nullptr))).c_str());

@@ -130,7 +130,8 @@ SearchCondition BuildCondition(const SearchOptions& o) {
             throw CommandError{kExitUsage,
                                "unknown error \"" + e + "\"; use parity overrun framing"};
     }
-    if (!c.IsSet()) throw CommandError{kExitUsage, std::string(kNoConditionMessage)};
+    if (!c.IsSet())
+        throw CommandError{kExitUsage, std::string(MessageText(MessageId::kNoSearchCondition))};
     return c;
 }
 
@@ -139,7 +140,8 @@ class SearchSink : public ISearchReport {
   public:
     void OnSearchReport(const SearchResult& r) override {
         if (r.report == SearchReport::kProgress) {
-            if (m_tty) std::fprintf(stderr, "\r[%" PRIu64 "] %s", r.frame + 1, Say("フレーム", "frames"));
+            if (m_tty)
+                std::fprintf(stderr, "\r[%" PRIu64 "] %s", r.frame + 1, Say("フレーム", "frames"));
             return;
         }
         if (r.report == SearchReport::kEnded) return;
@@ -164,9 +166,13 @@ void SearchAll(CaptureReader& file, const SearchCondition& c, SearchStart start,
         if (r.report != SearchReport::kFound) {
             printer.End();
             if (r.report == SearchReport::kBadParameters)
-                throw CommandError{kExitUsage, std::string(kSearchBadParametersMessage)};
-            if (r.report == SearchReport::kError) throw CommandError{kExitFailure, ReaderError(r.code)};
-            if (found == 0) throw CommandError{kExitFailure, std::string(kSearchNotFoundMessage)};
+                throw CommandError{kExitUsage,
+                                   std::string(MessageText(MessageId::kSearchBadParameters))};
+            if (r.report == SearchReport::kError)
+                throw CommandError{kExitFailure, ReaderError(r.code)};
+            if (found == 0)
+                throw CommandError{kExitFailure,
+                                   std::string(MessageText(MessageId::kSearchNotFound))};
             return;
         }
         ++found;
@@ -216,11 +222,13 @@ void Search(const SearchOptions& o) {
             printer.End();
             return;
         case SearchReport::kNotFound:
-            throw CommandError{kExitFailure, std::string(kSearchNotFoundMessage)};
+            throw CommandError{kExitFailure, std::string(MessageText(MessageId::kSearchNotFound))};
         case SearchReport::kEndOfCapture:
-            throw CommandError{kExitFailure, std::string(kSearchEndOfCaptureMessage)};
+            throw CommandError{kExitFailure,
+                               std::string(MessageText(MessageId::kSearchEndOfCapture))};
         case SearchReport::kBadParameters:
-            throw CommandError{kExitUsage, std::string(kSearchBadParametersMessage)};
+            throw CommandError{kExitUsage,
+                               std::string(MessageText(MessageId::kSearchBadParameters))};
         default:
             throw CommandError{kExitFailure, ReaderError(r.code)};
     }

@@ -5,8 +5,12 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/UsageFailure.h"
+#include "core/MessageText.h"
+#include "core/MessageText.h"
 
 int main(int argc, char** argv) {
+    // The core's messages speak the language qvtool's own texts do.
+    qv::SetMessageLanguage(qv::cli::CliLanguage());
     // Named here, so that usage lines show the program's name, not the path it
     // was started by.
     CLI::App app{"qvtool - serial line monitor companion", "qvtool"};

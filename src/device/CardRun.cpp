@@ -40,11 +40,17 @@ CardRunResult RunCardStart(AppContext& cmn, IPrompt* prompt,
         cmn.WriteLog("ERR", "CardRun", __LINE__, text);
         return CardRunResult{-1, false, text};
     };
+    // The log keeps the Japanese of a catalogue message.
+    auto failWith = [&](MessageId id) {
+        if (prompt) prompt->ShowMessage(MessageText(id));
+        cmn.WriteLog("ERR", "CardRun", __LINE__, MessageText(id, UiLanguage::kJapanese));
+        return CardRunResult{-1, false, MessageText(id)};
+    };
     auto show = [&](const char* text) {
         if (status) status(text);
     };
 
-    show(kCardStatusConnecting);
+    show(MessageText(MessageId::kCardConnecting));
     auto device = GetDeviceObject();
     if (!device) device = CreateDeviceObject();
     if (!device) return fail("USB初期化に失敗しました。(1)");
@@ -54,7 +60,7 @@ CardRunResult RunCardStart(AppContext& cmn, IPrompt* prompt,
     if (PrecheckInstrument(cmd, prompt, std::time(nullptr)) != 0) return {-1, false, ""};
     if (CheckCard(cmd, prompt, CardUse::kCardRun) != 0) return {-1, false, ""};
 
-    show(kCardStatusSetting);
+    show(MessageText(MessageId::kCardSetting));
     const std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
     StatusFile file;
     if (file.OpenStatusFile(path) != 0) return fail(BadParameter(3));
@@ -69,7 +75,8 @@ CardRunResult RunCardStart(AppContext& cmn, IPrompt* prompt,
         if (t.enabled && StartsStoring(t)) ++storing;
         if (SendTriggerSetting(cmd, n, t) != 0) return fail(BadParameter(6));
     }
-    if (storing == 0 && (!prompt || !prompt->AskYesNo(kAskNoStoreTrigger))) return {-1, false, ""};
+    if (storing == 0 && (!prompt || !prompt->AskYesNo(MessageText(MessageId::kAskNoStoreTrigger))))
+        return {-1, false, ""};
 
     switch (StoreSettingsInCard(cmd, path, set.status.monitor.Memory == kMemoryFix)) {
         case 0:
@@ -81,13 +88,13 @@ CardRunResult RunCardStart(AppContext& cmn, IPrompt* prompt,
     }
 
     cmd.Stop();
-    if (prompt && prompt->AskYesNo(kCardAskStartNow)) {
-        if (cmd.StartToCard() != 0) return fail(kCardStartFailed);
-        if (prompt) prompt->ShowMessage(kCardStarted);
-        return {0, true, kCardStarted};
+    if (prompt && prompt->AskYesNo(MessageText(MessageId::kCardAskStartNow))) {
+        if (cmd.StartToCard() != 0) return failWith(MessageId::kCardStartFailed);
+        if (prompt) prompt->ShowMessage(MessageText(MessageId::kCardStarted));
+        return {0, true, MessageText(MessageId::kCardStarted)};
     }
-    if (prompt) prompt->ShowMessage(kCardStartsAtPowerOn);
-    return {0, false, kCardStartsAtPowerOn};
+    if (prompt) prompt->ShowMessage(MessageText(MessageId::kCardStartsAtPowerOn));
+    return {0, false, MessageText(MessageId::kCardStartsAtPowerOn)};
 }
 
 }  // namespace qv

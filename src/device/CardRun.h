@@ -12,15 +12,6 @@ namespace qv {
 
 class IPrompt;
 class AppContext;
-
-inline constexpr const char* kCardStatusConnecting = "QVと接続しています...";
-inline constexpr const char* kCardStatusSetting = "モニタパラメータを設定しています...";
-inline constexpr const char* kCardAskStartNow = "すぐにモニタスタートしますか?";
-inline constexpr const char* kCardStarted =
-    "モニタスタートしました。USBケーブルを外してもかまいません。";
-inline constexpr const char* kCardStartsAtPowerOn = "次回電源ON時にモニタスタートします。";
-inline constexpr const char* kCardStartFailed = "モニタスタートできませんでした。";
-
 class DeviceCommand;
 
 // Sets the card memory mode and writes the status file at `path` into card

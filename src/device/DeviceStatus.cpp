@@ -11,7 +11,7 @@ StatusOpen OpenForStatus(StatusUse use, const UnitIdentity& selected) {
     StatusOpen r;
     r.device = CreateDeviceObject();
     if (!r.device) {
-        r.message = kMsgUsbInitFailed;
+        r.message = MessageText(MessageId::kUsbInitFailed);
         return r;
     }
     bool found = false;
@@ -25,7 +25,9 @@ StatusOpen OpenForStatus(StatusUse use, const UnitIdentity& selected) {
         // With no unit selected the search fails even when one is attached.
         found = !selected.IsNone() && FindUnit(*r.device, selected, false);
     }
-    if (!found) r.message = use == StatusUse::kClock ? kMsgClockFailed : kMsgNotConnected;
+    if (!found)
+        r.message = use == StatusUse::kClock ? MessageText(MessageId::kClockFailed)
+                                             : MessageText(MessageId::kNotConnected);
     return r;
 }
 
@@ -127,11 +129,11 @@ MasterSlaveOpen PrepareMasterSlave(DeviceCommand& cmd) {
     MasterSlaveOpen r;
     uint32_t bits = 0;
     if (cmd.QueryState(bits) != 0) {
-        r.message = kMsgStateFailed;
+        r.message = MessageText(MessageId::kStateFailed);
         return r;
     }
     if (bits & kStateMonitoring) {
-        r.message = kMsgMonitoringNoChange;
+        r.message = MessageText(MessageId::kMonitoringNoChange);
         return r;
     }
     r.entry = (bits & kStateMaster) ? 1 : 0;

@@ -10,18 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "core/MessageText.h"
 #include "device/DeviceCommand.h"
 #include "device/UsbDevice.h"
 
 namespace qv {
-
-// Messages (caption "QV-ORT").
-inline constexpr const char* kMsgUsbInitFailed = "USB初期化に失敗しました";
-inline constexpr const char* kMsgNotConnected = "QVが接続されていません";
-inline constexpr const char* kMsgClockFailed = "時刻情報取得できませんでした";
-inline constexpr const char* kMsgParamFailed = "パラメータ取得に失敗しました";
-inline constexpr const char* kMsgStateFailed = "QVステータス取得に失敗しました";
-inline constexpr const char* kMsgMonitoringNoChange = "モニタ中のため設定を変更できません";
 
 // Which dialog opens the unit: they differ in their messages and in what
 // they accept as the unit.

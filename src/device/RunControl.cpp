@@ -31,6 +31,12 @@ std::string RunControl::ChunkName() const {
     return m_session ? ChunkWriter::ChunkName(1) : std::string();
 }
 
+int RunControl::Message(int code, MessageId id) {
+    if (m_prompt) m_prompt->ShowMessage(MessageText(id));
+    m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, MessageText(id, UiLanguage::kJapanese));
+    return code;
+}
+
 int RunControl::Message(int code, const std::string& text) {
     if (m_prompt) m_prompt->ShowMessage(text);
     m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, text);
@@ -65,7 +71,9 @@ int RunControl::LoadAndConfigure(bool send) {
         if (t.enabled && StartsStoring(t)) ++storing;
         if (SendTriggerSetting(*m_cmd, n, t) != 0) return kErrCommand;
     }
-    if (storing == 0 && (!m_prompt || !m_prompt->AskYesNo(kAskNoStoreTrigger))) return -1;
+    if (storing == 0 &&
+        (!m_prompt || !m_prompt->AskYesNo(MessageText(MessageId::kAskNoStoreTrigger))))
+        return -1;
     return 0;
 }
 
@@ -127,7 +135,7 @@ int RunControl::Start(bool resume, std::mutex& stateMutex) {
         m_cmd->Stop();
         return m_cmd->StartToCard();
     }
-    if (saveDevice != kSaveDevicePc) return Message(-1, kMsgBadMonitorParameter);
+    if (saveDevice != kSaveDevicePc) return Message(-1, MessageId::kBadMonitorParameter);
 
     if (int rc = OpenCapture(false, stateMutex); rc != 0) return rc;
     m_cmd->Stop();

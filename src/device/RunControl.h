@@ -19,6 +19,7 @@
 #include <string>
 
 #include "capture/RecordStart.h"
+#include "core/MessageText.h"
 #include "device/CaptureSession.h"
 #include "device/DeviceCommand.h"
 #include "settings/StatusSet.h"
@@ -84,6 +85,8 @@ class RunControl {
     void Reopen();
     bool ReadAndDecode(size_t want, std::mutex& stateMutex);
     int Message(int code, const std::string& text);
+    // Shows the message in the user's language and logs its Japanese.
+    int Message(int code, MessageId id);
 
     AppContext& m_cmn;
     IPrompt* m_prompt;

@@ -16,7 +16,7 @@ int PrecheckInstrument(DeviceCommand& cmd, IPrompt* prompt, int64_t now) {
     if (cmd.QueryState(state) != 0) return -9;
     if (state & kStateMonitoring) {
         // Without anyone to ask, a run in progress is never stopped.
-        if (!prompt || !prompt->AskYesNo(kAskStopRunning)) return -1;
+        if (!prompt || !prompt->AskYesNo(MessageText(MessageId::kAskStopRunning))) return -1;
         cmd.Stop();
     }
     uint32_t monitoring = 0, clock = 0;
@@ -37,14 +37,14 @@ int CheckCard(DeviceCommand& cmd, IPrompt* prompt, CardUse use) {
     uint32_t state = 0;
     if (cmd.QueryState(state) != 0) return -1;
     if (!(state & kStateAcPower)) {
-        if (prompt) prompt->ShowMessage(kMsgNeedAcPower);
+        if (prompt) prompt->ShowMessage(MessageText(MessageId::kNeedAcPower));
         // The user may have plugged the power in meanwhile.
         if (cmd.QueryState(state) != 0 || !(state & kStateAcPower)) return -1;
     }
-    if (!(state & kStateCardInserted)) return refuse(kMsgNoCard);
-    if (state & kStateCardFault) return refuse(kMsgCardFault);
+    if (!(state & kStateCardInserted)) return refuse(MessageText(MessageId::kNoCard));
+    if (state & kStateCardFault) return refuse(MessageText(MessageId::kCardFault));
     if (use == CardUse::kRetrieval && (state & kStateCardIndexDamaged))
-        return refuse(kMsgCardIndexDamaged);
+        return refuse(MessageText(MessageId::kCardIndexDamaged));
     return 0;
 }
 

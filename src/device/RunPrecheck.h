@@ -7,24 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "core/MessageText.h"
 #include "device/DeviceCommand.h"
 
 namespace qv {
 
 class IPrompt;
-
-inline constexpr const char* kAskStopRunning =
-    "すでにQVはモニタ中です。新たにモニタを行う場合は、モニタを停止する必要があります。"
-    "モニタを停止しますか?";
-inline constexpr const char* kAskNoStoreTrigger =
-    "トリガ条件に「蓄積開始」が設定されていないため、モニタデータの保存はされませんが、"
-    "モニタを開始しますか?";
-inline constexpr const char* kMsgBadMonitorParameter = "モニタパラメータが不正です";
-inline constexpr const char* kMsgNeedAcPower =
-    "CFカードにデータを蓄積するには、AC電源が必要です。\nAC電源を接続してください";
-inline constexpr const char* kMsgNoCard = "CFカードが挿入されていません。";
-inline constexpr const char* kMsgCardFault = "CFカードに異常があります。";
-inline constexpr const char* kMsgCardIndexDamaged = "CF管理ファイルが壊れています。";
 
 // Seconds the two clocks may differ before the user is asked.
 inline constexpr int64_t kClockTolerance = 120;

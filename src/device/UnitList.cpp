@@ -253,7 +253,8 @@ UnitList::ApplyResult UnitList::Apply(size_t index, IPrompt* prompt, UsbDevice* 
     const bool release = IsSelected(index);
     UnitInfo chosen = m_units[index];
     if (!release && (chosen.flags & kUnitSelected)) {
-        if (!prompt || !prompt->AskYesNo(kUnitInUseQuestion)) return ApplyResult::kDeclined;
+        if (!prompt || !prompt->AskYesNo(MessageText(MessageId::kUnitInUseQuestion)))
+            return ApplyResult::kDeclined;
     }
     const SelectedUnit previous = m_selected;
     if (release) {

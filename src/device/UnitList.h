@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/MessageText.h"
 #include "device/UsbDevice.h"
 
 namespace qv {
@@ -88,13 +89,6 @@ struct UnitRow {
     bool noAccess = false;     // attached, but this user may not open it (marked " ×")
 };
 
-// What a user who sees " ×" should do. Shown by the dialog and by qvtool.
-inline constexpr const char* kNoAccessHint =
-    "× の機器は接続されていますが、このユーザーには使用する権限がありません。"
-    "udev ルール (61-qv-ort-uaccess.rules、62-qv-ort-plugdev.rules) を "
-    "/lib/udev/rules.d にインストールして機器を差し直すか、"
-    "ユーザーを plugdev グループに加えてログインし直してください。";
-
 class UnitList {
   public:
     // Starts from the selected unit it is given (the current process-wide one).
@@ -145,10 +139,6 @@ class UnitList {
     std::vector<InaccessibleUnit> m_noAccess;
     SelectedUnit m_selected;
 };
-
-// The question asked before selecting a unit another copy has selected.
-inline constexpr const char* kUnitInUseQuestion =
-    "他のアプリケーションが使用している場合、不具合が生じる可能性がありますが実行しますか?";
 
 // The first unit of the file with bit 3 set: the choice a previous
 // "qvtool units select" left. None when no unit carries the bit.

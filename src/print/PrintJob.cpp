@@ -28,7 +28,7 @@ void RunPrintListing(CaptureReader& file, const CodeTable& table, const PrintLis
                      IPrintReport& report, const std::atomic<bool>& cancel) {
     PrintListing listing(file, table, input);
     if (listing.Begin() != 0) {
-        report.OnPrintFailed(kPrintBadFormatText);
+        report.OnPrintFailed(MessageText(MessageId::kPrintBadFormat));
         report.OnPrintEnded(false);
         return;
     }
@@ -42,7 +42,7 @@ void RunPrintListing(CaptureReader& file, const CodeTable& table, const PrintLis
         }
         if (!listing.NextPage(lines)) break;
         if (!report.OnPrintPage(++page, lines)) {
-            report.OnPrintFailed(kPrinterUnreachableText);
+            report.OnPrintFailed(MessageText(MessageId::kPrinterUnreachable));
             report.OnPrintEnded(false);
             return;
         }
@@ -80,7 +80,7 @@ void PrintJob::Run(std::string indexPath, PrintListingInput input) {
     int rc = file.Open(indexPath);
     if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord())) {
         m_running = false;
-        m_report.OnPrintFailed(kPrintBadArgumentText);
+        m_report.OnPrintFailed(MessageText(MessageId::kPrintBadArgument));
         m_report.OnPrintEnded(false);
         return;
     }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/MessageText.h"
 #include "print/PrintListing.h"
 
 namespace qv {
@@ -18,10 +19,6 @@ namespace qv {
 // Messages of the print dialogs, named by their numbers.
 inline constexpr int kPrintProgressMessage = 1025;
 inline constexpr int kPrintFailedMessage = 1026;
-inline constexpr std::string_view kPrintFailedText = "印刷に失敗しました";
-inline constexpr std::string_view kPrinterUnreachableText = "プリンタに接続できません";
-inline constexpr std::string_view kPrintBadArgumentText = "無効な引数を受け取りました";
-inline constexpr std::string_view kPrintBadFormatText = "ファイルフォーマットが正しくありません";
 
 // Called on the job's thread.
 class IPrintReport {

@@ -14,9 +14,12 @@ constexpr CodeWord kLevel[] = {{1, "HIGH"}, {0, "LOW"}};
 constexpr CodeWord kAndOr[] = {{0, "AND"}, {1, "OR"}};
 
 constexpr ScopeInfo kScopeInfo[] = {
-    {kScopeNone, "NONE", "－", "そのまま"},   {kScopeNot, "NOT", "×", "それ以外"},
-    {kScopeAll, "ALL", "**", "条件としない"}, {kScopeOver, "OVER", "≦", "それ以上"},
-    {kScopeUnder, "UNDER", "≧", "それ以下"},  {kScopeEnd, "END", "－", ""},
+    {kScopeNone, "NONE", "－", "そのまま", "This byte"},
+    {kScopeNot, "NOT", "×", "それ以外", "Any byte but this"},
+    {kScopeAll, "ALL", "**", "条件としない", "Any byte"},
+    {kScopeOver, "OVER", "≦", "それ以上", "This byte or above"},
+    {kScopeUnder, "UNDER", "≧", "それ以下", "This byte or below"},
+    {kScopeEnd, "END", "－", "", ""},
 };
 
 constexpr std::string_view kStringKeys[kOptionStrings] = {"SDStr1", "SDStr2", "SDStr3", "SDStr4",

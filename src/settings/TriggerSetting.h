@@ -45,6 +45,7 @@ struct ScopeInfo {
     std::string_view word;
     std::string_view symbol;     // shown in the string editor's scope row
     std::string_view menuLabel;  // empty for END, which the editor never offers
+    std::string_view menuLabelEnglish;
 };
 std::span<const ScopeInfo> Scopes();
 

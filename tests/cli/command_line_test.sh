@@ -68,6 +68,11 @@ ja=$(QVORT_LANG=ja "$qvtool" units --all)
 grep -q '^Model   Serial' <<<"$en" || fail "English header: $en"
 grep -q '^型番    シリアル番号 名前' <<<"$ja" || fail "Japanese header: $ja"
 [ "$(md5sum <"$status")" = "$before" ] || fail "the language changed a file"
+# The core's messages follow it too: no unit is attached here.
+refused 1 env QVORT_LANG=en "$qvtool" status
+grep -q 'No unit is connected' err.txt || fail "English core message: $(cat err.txt)"
+refused 1 env QVORT_LANG=ja "$qvtool" status
+grep -q 'QVが接続されていません' err.txt || fail "Japanese core message: $(cat err.txt)"
 
 # qvsim: version and usage errors like qvtool's.
 "$qvsim" --version | grep -q '^qvsim ' || fail "qvsim --version"

@@ -127,7 +127,7 @@ TEST_F(Units, SelectReleaseAndTheInUseQuestion) {
     ScriptedPrompt no(false);
     EXPECT_EQ(other.Apply(1, &no, dev.get()), UnitList::ApplyResult::kDeclined);
     ASSERT_EQ(no.asked.size(), 1u);
-    EXPECT_EQ(no.asked[0], kUnitInUseQuestion);
+    EXPECT_EQ(no.asked[0], MessageText(MessageId::kUnitInUseQuestion));
     EXPECT_TRUE(other.Selected().IsNone());
 
     // Selecting the selected unit releases it; then no unit is selected.
@@ -218,7 +218,7 @@ TEST(MasterSlave, RefusedWhileMonitoring) {
     ASSERT_TRUE(dev->Open(0));
     DeviceCommand cmd(dev);
     wire->Reply({kStateMonitoring});
-    EXPECT_EQ(PrepareMasterSlave(cmd).message, kMsgMonitoringNoChange);
+    EXPECT_EQ(PrepareMasterSlave(cmd).message, MessageText(MessageId::kMonitoringNoChange));
     wire->Reply({kStateMaster});
     auto r = PrepareMasterSlave(cmd);
     EXPECT_TRUE(r.message.empty());

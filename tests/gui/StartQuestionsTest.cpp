@@ -271,8 +271,9 @@ class StartQuestionsTest : public QObject {
         QCOMPARE(status.Open(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial)), 0);
         QCOMPARE(status.WriteString(kRegistInfoSection, "SaveDevice", "7"), 0);
         App app;
-        BoxAnswerer answerer({{QString::fromUtf8(kMsgBadMonitorParameter), QMessageBox::Ok},
-                              {kStartFailed, QMessageBox::Ok}});
+        BoxAnswerer answerer(
+            {{QString::fromUtf8(MessageText(MessageId::kBadMonitorParameter)), QMessageBox::Ok},
+             {kStartFailed, QMessageBox::Ok}});
         QVERIFY(PressStart(app, answerer));
         QTRY_COMPARE(app.Ctrl().GetMonitorState(), kMonitorIdle);
         QCOMPARE(answerer.seen.size(), 2);

@@ -173,13 +173,13 @@ TEST_F(PrintListingTest, JobReportsPagesAndFailures) {
     PrintJob job2(refused);
     job2.Start(index, WholeDay());
     job2.Wait();
-    EXPECT_EQ(refused.failed, kPrinterUnreachableText);
+    EXPECT_EQ(refused.failed, MessageText(MessageId::kPrinterUnreachable));
 
     Pages missing;
     PrintJob job3(missing);
     job3.Start(home.file("none.qvr"), WholeDay());
     job3.Wait();
-    EXPECT_EQ(missing.failed, kPrintBadArgumentText);
+    EXPECT_EQ(missing.failed, MessageText(MessageId::kPrintBadArgument));
 }
 
 TEST(PrintRangeTest, TimesAndMarksNarrowTheCaptureSpan) {

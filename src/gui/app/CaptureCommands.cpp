@@ -1,5 +1,6 @@
 #include "app/CaptureCommands.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 #include "app/CommandTable.h"
@@ -140,9 +141,9 @@ void CaptureCommands::Save() {
     const bool complete = progress.Outcome() == SaveReport::kRangeDone ||
                           progress.Outcome() == SaveReport::kCaptureEnd;
     if (complete)
-        QMessageBox::information(m_ctrl.Owner(), "保存", progress.OutcomeText());
+        QMessageBox::information(m_ctrl.Owner(), QCoreApplication::translate("qv::CaptureCommands", "保存"), progress.OutcomeText());
     else
-        QMessageBox::warning(m_ctrl.Owner(), "保存", progress.OutcomeText());
+        QMessageBox::warning(m_ctrl.Owner(), QCoreApplication::translate("qv::CaptureCommands", "保存"), progress.OutcomeText());
 }
 
 void CaptureCommands::Print() {

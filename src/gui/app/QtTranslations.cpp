@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "core/MessageText.h"
+
 namespace qv {
 
 namespace {
@@ -22,6 +24,8 @@ bool Install(QCoreApplication& app, const QLocale& locale, const QString& name,
 }  // namespace
 
 bool InstallQtTranslations(QCoreApplication& app, UiLanguage language) {
+    // The core's messages the windows show follow the same choice.
+    SetMessageLanguage(language);
     if (language == UiLanguage::kEnglish) {
         // The source texts are Japanese, so English needs the application's
         // catalogue; Qt's own texts are English already.

@@ -10,8 +10,9 @@ class QCoreApplication;
 
 namespace qv {
 
-// Installs the catalogues for `language` into the application. False when
-// one is missing: Qt's Japanese catalogue comes from the Debian package
+// Installs the catalogues for `language` into the application and makes it
+// the core's message language (MessageText). False when one is missing:
+// Qt's Japanese catalogue comes from the Debian package
 // qt6-translations-l10n, without which Qt's texts stay in English.
 bool InstallQtTranslations(QCoreApplication& app, UiLanguage language);
 

@@ -2,6 +2,7 @@
 // helpers its parts share. Internal to the registry's source files.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <cstdlib>
 #include <filesystem>
@@ -12,14 +13,31 @@
 namespace qv::registry {
 
 inline constexpr const char* kSource = "WindowRegistry";
-inline constexpr const char* kMsgOpenFailed = "ウィンドウオープンに失敗しました！";
-inline constexpr const char* kMsgNoData = "モニタデータがありません！";
+// Logged in Japanese; shown through Shown(), in the interface's language.
+inline constexpr const char* kMsgOpenFailed =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "ウィンドウオープンに失敗しました！");
+inline constexpr const char* kMsgNoData =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "モニタデータがありません！");
 inline constexpr const char* kAskRecover =
-    "モニタが正常に終了していないデータです。チャンクファイルから復旧しますか?";
-inline constexpr const char* kMsgNotConnected = "ＱＶ本体が接続されていません！";
-inline constexpr const char* kMsgStartFailed = "モニタスタート出来ませんでした！";
-inline constexpr const char* kMsgReadFailed = "モニタデータ読み込みに失敗しました！";
-inline constexpr const char* kMsgNoDataAfterStop = "モニタデータがありませんでした！";
+    QT_TRANSLATE_NOOP("qv::WindowRegistry",
+                      "モニタが正常に終了していないデータです。チャンクファイルから復旧しますか?");
+inline constexpr const char* kMsgNotConnected =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "ＱＶ本体が接続されていません！");
+inline constexpr const char* kMsgStartFailed =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "モニタスタート出来ませんでした！");
+inline constexpr const char* kMsgReadFailed =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "モニタデータ読み込みに失敗しました！");
+inline constexpr const char* kMsgNoDataAfterStop =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "モニタデータがありませんでした！");
+inline constexpr const char* kMsgTooManyWindows =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "開けるウィンドウは8つまでです");
+inline constexpr const char* kMsgParametersRefused =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "パラメータ設定できませんでした(%1)");
+
+// One of the texts above as the user reads it.
+inline std::string Shown(const char* japanese) {
+    return QCoreApplication::translate("qv::WindowRegistry", japanese).toStdString();
+}
 
 // Codes of a failed start that the user is told about specially.
 inline constexpr int kErrNotConnected = -22;

@@ -44,7 +44,9 @@ WindowRegistry::~WindowRegistry() {
 }
 
 void WindowRegistry::Log(int line, const std::string& message, bool show) {
-    if (m_cmn) m_cmn->WriteLog("ERR", kSource, line, message, show);
+    if (!m_cmn) return;
+    m_cmn->WriteLog("ERR", kSource, line, message, false);
+    if (IPrompt* p = show ? m_cmn->GetPrompt() : nullptr) p->ShowMessage(Shown(message.c_str()));
 }
 
 int WindowRegistry::FreeSlot() const {
@@ -199,7 +201,7 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
     // chunk files are recovered; the user decides.
     if (CaptureNeedsRecovery(path)) {
         IPrompt* prompt = m_cmn->GetPrompt();
-        if (prompt && prompt->AskYesNo(kAskRecover)) {
+        if (prompt && prompt->AskYesNo(Shown(kAskRecover))) {
             RecoveryResult result;
             if (RecoverCapture(path, result) != 0) prompt->ShowMessage(result.message);
         }
@@ -208,11 +210,14 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
     if (slot < 0) {
         // Which file and why: the bare "failed" leaves the user guessing
         // between a typo, a missing chunk file and a damaged index.
-        std::string reason = slot == -8 ? "開けるウィンドウは8つまでです"
-                                        : CaptureOpenFailureReason(path, slot);
+        const std::string reason =
+            slot == -8 ? kMsgTooManyWindows
+                       : CaptureOpenFailureReason(path, slot, UiLanguage::kJapanese);
         Log(__LINE__, std::string(kMsgOpenFailed) + " " + path + ": " + reason, false);
+        const std::string shown =
+            slot == -8 ? Shown(kMsgTooManyWindows) : CaptureOpenFailureReason(path, slot);
         if (auto* p = m_cmn->GetPrompt())
-            p->ShowMessage(std::string(kMsgOpenFailed) + "\n" + path + "\n" + reason);
+            p->ShowMessage(Shown(kMsgOpenFailed) + "\n" + path + "\n" + shown);
         return slot;
     }
     if (m_slots[slot].reader->GetTotalRecords() == 0) {

@@ -124,7 +124,10 @@ void WindowRegistry::DeferredStart(int slot) {
             Log(__LINE__, kMsgNotConnected);
         } else if (rc == kErrParameters) {
             if (auto* p = m_cmn->GetPrompt())
-                p->ShowMessage("パラメータ設定できませんでした(" + std::to_string(-rc) + ")");
+                p->ShowMessage(
+                    QCoreApplication::translate("qv::WindowRegistry", kMsgParametersRefused)
+                        .arg(-rc)
+                        .toStdString());
         } else {
             Log(__LINE__, kMsgStartFailed);
         }

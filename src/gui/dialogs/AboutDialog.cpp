@@ -10,7 +10,7 @@
 namespace qv {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("バージョン情報 QV-ORT");
+    setWindowTitle(tr("バージョン情報 QV-ORT"));
     auto* icon = new QLabel;
     icon->setPixmap(MakeIcon(IconKind::App).pixmap(48, 48));
     auto* text = new QVBoxLayout;

@@ -13,7 +13,8 @@ namespace {
 QTreeWidget* MakeList(const PropertyRows& rows, QWidget* parent) {
     auto* list = new QTreeWidget(parent);
     list->setColumnCount(2);
-    list->setHeaderLabels({"プロパティ項目", "内容"});
+    list->setHeaderLabels({CapturePropertiesDialog::tr("プロパティ項目"),
+                           CapturePropertiesDialog::tr("内容")});
     list->setRootIsDecorated(false);
     list->setMinimumSize(460, 380);
     for (const auto& [label, value] : rows) {
@@ -30,11 +31,11 @@ QTreeWidget* MakeList(const PropertyRows& rows, QWidget* parent) {
 
 CapturePropertiesDialog::CapturePropertiesDialog(const CaptureFacts& facts, QWidget* parent)
     : QDialog(parent), m_tabs(new QTabWidget(this)) {
-    setWindowTitle("プロパティ画面");
+    setWindowTitle(tr("プロパティ画面"));
     m_general = MakeList(GeneralProperties(facts), m_tabs);
     m_detail = MakeList(DetailProperties(facts), m_tabs);
-    m_tabs->addTab(m_general, "全般");
-    m_tabs->addTab(m_detail, "詳細");
+    m_tabs->addTab(m_general, tr("全般"));
+    m_tabs->addTab(m_detail, tr("詳細"));
     auto* ok = new QPushButton("OK", this);
     ok->setDefault(true);
     auto* buttons = new QHBoxLayout;

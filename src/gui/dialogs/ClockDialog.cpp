@@ -32,13 +32,13 @@ ClockDialog::ClockDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt, QWi
       m_prompt(prompt),
       m_date(new QDateEdit),
       m_time(new QTimeEdit),
-      m_pcClock(new QCheckBox("PCの時計と合わせる")) {
-    setWindowTitle("時刻設定");
+      m_pcClock(new QCheckBox(tr("PCの時計と合わせる"))) {
+    setWindowTitle(tr("時刻設定"));
     m_date->setDisplayFormat("yyyy/MM/dd");
     m_date->setCalendarPopup(true);
     m_time->setDisplayFormat("HH:mm:ss");
-    auto* set = new QPushButton("設定");
-    auto* cancel = new QPushButton("キャンセル");
+    auto* set = new QPushButton(tr("設定"));
+    auto* cancel = new QPushButton(tr("キャンセル"));
     auto* pickers = new QHBoxLayout;
     pickers->addWidget(m_date);
     pickers->addWidget(m_time);
@@ -65,7 +65,7 @@ bool ClockDialog::ReadClock() {
     DeviceCommand cmd(m_device);
     uint32_t monitoring = 0, clock = 0;
     if (cmd.ReadClocks(monitoring, clock) != 0) {
-        if (m_prompt) m_prompt->ShowMessage(kMsgClockFailed);
+        if (m_prompt) m_prompt->ShowMessage(MessageText(MessageId::kClockFailed));
         return false;
     }
     QDateTime t = QDateTime::fromSecsSinceEpoch(clock);

@@ -33,7 +33,7 @@ void FillCodeChoices(QComboBox* box) {
 
 CodePickDialog::CodePickDialog(uint8_t current, int code, QWidget* parent)
     : QDialog(parent), m_list(new QListWidget(this)), m_code(new QComboBox(this)) {
-    setWindowTitle("コードの選択");
+    setWindowTitle(tr("コードの選択"));
     FillCodeChoices(m_code);
     int i = m_code->findData(code);
     m_code->setCurrentIndex(i < 0 ? 0 : i);
@@ -43,10 +43,10 @@ CodePickDialog::CodePickDialog(uint8_t current, int code, QWidget* parent)
     m_list->setCurrentRow(current);
 
     auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("キャンセル", this);
+    auto* cancel = new QPushButton(tr("キャンセル"), this);
     ok->setDefault(true);
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel("コード", this));
+    top->addWidget(new QLabel(tr("コード"), this));
     top->addWidget(m_code, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -17,6 +17,7 @@
 #include <cstdio>
 
 #include "core/CodeTable.h"
+#include "core/MessageText.h"
 #include "dialogs/CodePickDialog.h"
 #include "dialogs/ReasonLabel.h"
 #include "dialogs/StringInputDialog.h"
@@ -45,9 +46,9 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
       m_ref(ref),
       m_trigger(trigger),
       m_option(option),
-      m_takePart(new QCheckBox("トリガ条件とする", this)),
+      m_takePart(new QCheckBox(tr("トリガ条件とする"), this)),
       m_reason(new ReasonLabel(this)) {
-    setWindowTitle("トリガ設定");
+    setWindowTitle(tr("トリガ設定"));
     m_takePart->setChecked(TakesPart(m_trigger, m_ref) != 0);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QString::fromStdString(name), this));
@@ -63,7 +64,7 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
             FillCodeChoices(m_code);
             m_code->setCurrentIndex(1);  // ASCII
             m_grid = new QTableWidget(3, kStringBytes, this);
-            m_grid->setVerticalHeaderLabels({"条件", "HEX", "文字"});
+            m_grid->setVerticalHeaderLabels({tr("条件"), "HEX", tr("文字")});
             for (int c = 0; c < kStringBytes; ++c)
                 m_grid->setColumnWidth(c, 30);
             m_grid->horizontalHeader()->setDefaultSectionSize(30);
@@ -73,21 +74,24 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
             m_grid->setFixedHeight(m_grid->horizontalHeader()->height() + 3 * 30 + 6);
             m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
             m_menu = new QMenu(this);
-            m_menu->addAction("文字列入力...", this, [this] { TypeString(); });
-            m_menu->addAction("コードの選択...", this, [this] { PickCode(); });
+            m_menu->addAction(tr("文字列入力..."), this, [this] { TypeString(); });
+            m_menu->addAction(tr("コードの選択..."), this, [this] { PickCode(); });
             m_menu->addSeparator();
             // The rules in the order the menu offers them.
             for (uint8_t code : {kScopeAll, kScopeNone, kScopeNot, kScopeOver, kScopeUnder})
                 for (const ScopeInfo& si : Scopes())
                     if (si.code == code)
-                        m_menu->addAction(Sv(si.menuLabel), this,
+                        m_menu->addAction(Sv(MessageLanguage() == UiLanguage::kEnglish
+                                                 ? si.menuLabelEnglish
+                                                 : si.menuLabel),
+                                          this,
                                           [this, code] { SetScopeAt(CurrentColumn(), code); });
             connect(m_grid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
                 m_menu->popup(m_grid->viewport()->mapToGlobal(p));
             });
             connect(m_code, &QComboBox::currentIndexChanged, this, &ConditionDialog::FillGrid);
             auto* codeRow = new QHBoxLayout;
-            codeRow->addWidget(new QLabel("表示コード", this));
+            codeRow->addWidget(new QLabel(tr("表示コード"), this));
             codeRow->addWidget(m_code);
             codeRow->addStretch(1);
             layout->addLayout(codeRow);
@@ -113,8 +117,8 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
         case ConditionKind::Level:
         case ConditionKind::OnOff: {
             bool level = kind == ConditionKind::Level;
-            m_first = new QRadioButton(level ? "LOWのとき" : "ONのとき", this);
-            m_second = new QRadioButton(level ? "HIGHのとき" : "OFFのとき", this);
+            m_first = new QRadioButton(level ? tr("LOWのとき") : tr("ONのとき"), this);
+            m_second = new QRadioButton(level ? tr("HIGHのとき") : tr("OFFのとき"), this);
             uint32_t* state = StateOf(m_trigger, m_ref);
             bool second = state && (level ? *state == kLevelHigh : *state != 1);
             (second ? m_second : m_first)->setChecked(true);
@@ -138,7 +142,7 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
                                                       kMinTriggerCount, kMaxTriggerCount));
             });
             auto* row = new QHBoxLayout;
-            row->addWidget(new QLabel("カウンタ値", this));
+            row->addWidget(new QLabel(tr("カウンタ値"), this));
             row->addWidget(m_count, 1);
             layout->addLayout(row);
             break;
@@ -147,9 +151,9 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
             break;
     }
 
-    auto* clear = new QPushButton("クリア", this);
+    auto* clear = new QPushButton(tr("クリア"), this);
     auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("キャンセル", this);
+    auto* cancel = new QPushButton(tr("キャンセル"), this);
     ok->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(clear);

@@ -20,7 +20,8 @@ namespace {
 
 
 // Names and comments are fields of a comma-separated line in the files.
-constexpr const char* kNoCommaReason = "名前とコメントにカンマ(,)は使えません";
+constexpr const char* kNoCommaReason =
+    QT_TRANSLATE_NOOP("qv::DisplayFormatDialog", "名前とコメントにカンマ(,)は使えません");
 
 }  // namespace
 
@@ -31,15 +32,15 @@ DisplayFormatDialog::DisplayFormatDialog(const FormatHalf& rows, const SamplingS
       m_sampling(sampling),
       m_lineType(lineType == kLineTypeRs422 ? kLineTypeRs422 : kLineTypeRs232),
       m_list(new QTreeWidget(this)),
-      m_show(new QCheckBox("表示(&V)", this)),
+      m_show(new QCheckBox(tr("表示(&V)"), this)),
       m_name(new QLineEdit(this)),
       m_comment(new QLineEdit(this)),
-      m_colour(new QPushButton("色指定", this)),
+      m_colour(new QPushButton(tr("色指定"), this)),
       m_up(new QPushButton("▲", this)),
       m_down(new QPushButton("▼", this)),
-      m_default(new QPushButton("デフォルト", this)),
+      m_default(new QPushButton(tr("デフォルト"), this)),
       m_reason(new ReasonLabel(this)) {
-    setWindowTitle("表示設定");
+    setWindowTitle(tr("表示設定"));
     NormaliseFormatRows(m_rows, m_sampling, m_lineType);
     m_list->setColumnCount(3);
     m_list->setHeaderLabels({"Line", "Name", "Comment"});
@@ -50,7 +51,7 @@ DisplayFormatDialog::DisplayFormatDialog(const FormatHalf& rows, const SamplingS
     m_comment->setMaxLength(254);
 
     auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("キャンセル", this);
+    auto* cancel = new QPushButton(tr("キャンセル"), this);
     ok->setDefault(true);
     auto* edit = new QGridLayout;
     edit->addWidget(m_show, 0, 0);
@@ -162,7 +163,7 @@ void DisplayFormatDialog::TakeTexts() {
         field->setCursorPosition(pos > 0 ? pos - 1 : 0);
     }
     // The reason stays until another row is chosen, so it can be read.
-    if (comma) m_reason->Show(kNoCommaReason);
+    if (comma) m_reason->Show(tr(kNoCommaReason));
     FormatEntry& e = m_rows[static_cast<size_t>(row)];
     e.name = m_name->text().toStdString();
     e.comment = m_comment->text().toStdString();

@@ -34,7 +34,7 @@ LineSelectDialog::LineSelectDialog(int lineType, const SamplingSettings& samplin
       m_lineType(lineType == kLineTypeRs422 ? kLineTypeRs422 : kLineTypeRs232),
       m_sampling(sampling),
       m_reason(new ReasonLabel(this)) {
-    setWindowTitle("モニタラインの選択");
+    setWindowTitle(tr("モニタラインの選択"));
     auto names = LineNamesOf(format, m_lineType);
     auto* grid = new QGridLayout;
     for (int line = 0; line < kSampledLines; ++line) {

@@ -23,10 +23,10 @@ void MasterSlaveDialog::Run(const SelectedUnit& unit, IPrompt* prompt, QWidget* 
 
 MasterSlaveDialog::MasterSlaveDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt, QWidget* parent)
     : QDialog(parent), m_device(std::move(device)), m_prompt(prompt), m_mode(new QComboBox) {
-    setWindowTitle("マスタ/スレーブ設定");
-    m_mode->addItems({"スレーブ", "マスタ"});
+    setWindowTitle(tr("マスタ/スレーブ設定"));
+    m_mode->addItems({tr("スレーブ"), tr("マスタ")});
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    box->button(QDialogButtonBox::Cancel)->setText("キャンセル");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_mode);
     layout->addWidget(box);

@@ -34,14 +34,23 @@ struct Item {
 };
 
 // The combo words and the codes they store, in the order the lists show them.
+// Words are shown translated; the codes are what the settings keep.
 constexpr Item kLineItems[] = {{"RS-232", 0}, {"RS-422/485/530", 1}};
 constexpr Item kProtocolItems[] = {{"ASYNC", kProtocolAsync}, {"LOGIC", kProtocolLogic}};
-constexpr Item kDataBitItems[] = {{"8ビット", 8}, {"7ビット", 7}, {"6ビット", 6}, {"5ビット", 5}};
-constexpr Item kParityItems[] = {{"NON", 0},   {"ODD", 1},   {"EVEN", 2},
-                                 {"MARK", 3},  {"SPACE", 4}, {"MP", 5}};
-constexpr Item kStopBitItems[] = {{"1ビット", 10}, {"1.5ビット", 15}, {"2ビット", 20}};
-constexpr Item kBitOrderItems[] = {{"LSBファースト", 1}, {"MSBファースト", 0}};
-constexpr Item kPolarityItems[] = {{"ノーマル", 1}, {"リバース", 0}};
+constexpr Item kDataBitItems[] = {{QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "8ビット"), 8},
+                                  {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "7ビット"), 7},
+                                  {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "6ビット"), 6},
+                                  {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "5ビット"), 5}};
+constexpr Item kParityItems[] = {{"NON", 0},  {"ODD", 1},   {"EVEN", 2},
+                                 {"MARK", 3}, {"SPACE", 4}, {"MP", 5}};
+constexpr Item kStopBitItems[] = {{QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "1ビット"), 10},
+                                  {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "1.5ビット"), 15},
+                                  {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "2ビット"), 20}};
+constexpr Item kBitOrderItems[] = {
+    {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "LSBファースト"), 1},
+    {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "MSBファースト"), 0}};
+constexpr Item kPolarityItems[] = {{QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "ノーマル"), 1},
+                                   {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "リバース"), 0}};
 constexpr Item kMemoryItems[] = {{"FIX", kMemoryFix}, {"RING", kMemoryRing}};
 constexpr Item kSaveDeviceItems[] = {{"PC", static_cast<int>(kSaveDevicePc)},
                                      {"CF", static_cast<int>(kSaveDeviceCf)}};
@@ -50,7 +59,7 @@ template <size_t N>
 void Fill(QComboBox* box, const Item (&items)[N]) {
     box->clear();
     for (const Item& i : items)
-        box->addItem(QString::fromUtf8(i.text), i.code);
+        box->addItem(QCoreApplication::translate("qv::MonitorParamsDialog", i.text), i.code);
 }
 
 // Selects the item of `code`; a code outside the list selects the first item,
@@ -73,7 +82,7 @@ QString Q(const std::string& s) {
 
 MonitorParamsDialog::MonitorParamsDialog(AppContext& cmn, std::string statusPath, QWidget* parent)
     : QDialog(parent), m_cmn(cmn), m_path(std::move(statusPath)) {
-    setWindowTitle("モニタパラメータ設定");
+    setWindowTitle(tr("モニタパラメータ設定"));
     BuildControls();
 
     // The file is made from the template when missing, as at start-up.
@@ -135,19 +144,19 @@ void MonitorParamsDialog::BuildControls() {
     m_frameLimit = new QLineEdit(this);
     m_frameLimit->setValidator(
         new QRegularExpressionValidator(QRegularExpression("[0-9.,]*"), m_frameLimit));
-    m_frameLabel = new QLabel("最大フレーム数", this);
-    m_folderLabel = new QLabel("データ保存先", this);
-    m_triggerButton = new QPushButton("トリガ設定", this);
-    m_lineButton = new QPushButton("ライン選択", this);
-    m_importButton = new QPushButton("インポート", this);
-    m_exportButton = new QPushButton("エクスポート", this);
-    m_displayButton = new QPushButton("表示設定", this);
+    m_frameLabel = new QLabel(tr("最大フレーム数"), this);
+    m_folderLabel = new QLabel(tr("データ保存先"), this);
+    m_triggerButton = new QPushButton(tr("トリガ設定"), this);
+    m_lineButton = new QPushButton(tr("ライン選択"), this);
+    m_importButton = new QPushButton(tr("インポート"), this);
+    m_exportButton = new QPushButton(tr("エクスポート"), this);
+    m_displayButton = new QPushButton(tr("表示設定"), this);
     m_ok = new QPushButton("OK", this);
     m_ok->setDefault(true);
-    m_cancel = new QPushButton("キャンセル", this);
+    m_cancel = new QPushButton(tr("キャンセル"), this);
     m_reason = new ReasonLabel(this);
 
-    auto* line = new QGroupBox("回線", this);
+    auto* line = new QGroupBox(tr("回線"), this);
     auto* lg = new QGridLayout(line);
     int r = 0;
     auto row = [&](QGridLayout* g, QWidget* label, QWidget* field) {
@@ -155,8 +164,8 @@ void MonitorParamsDialog::BuildControls() {
         g->addWidget(field, r, 1);
         ++r;
     };
-    row(lg, new QLabel("インタフェース", this), m_line);
-    row(lg, new QLabel("モード", this), m_protocol);
+    row(lg, new QLabel(tr("インタフェース"), this), m_line);
+    row(lg, new QLabel(tr("モード"), this), m_protocol);
     auto* speeds = new QWidget(this);
     auto* sl = new QGridLayout(speeds);
     sl->setContentsMargins(0, 0, 0, 0);
@@ -164,23 +173,23 @@ void MonitorParamsDialog::BuildControls() {
     sl->addWidget(m_sdSpeed, 0, 1);
     sl->addWidget(m_rdLabel, 1, 0);
     sl->addWidget(m_rdSpeed, 1, 1);
-    row(lg, new QLabel("スピード(bps)", this), speeds);
-    row(lg, new QLabel("データビット", this), m_dataBits);
-    row(lg, new QLabel("パリティビット", this), m_parity);
-    row(lg, new QLabel("ストップビット", this), m_stopBits);
-    row(lg, new QLabel("トランスファフォーマット", this), m_bitOrder);
+    row(lg, new QLabel(tr("スピード(bps)"), this), speeds);
+    row(lg, new QLabel(tr("データビット"), this), m_dataBits);
+    row(lg, new QLabel(tr("パリティビット"), this), m_parity);
+    row(lg, new QLabel(tr("ストップビット"), this), m_stopBits);
+    row(lg, new QLabel(tr("トランスファフォーマット"), this), m_bitOrder);
     auto* pol = new QWidget(this);
     auto* pl = new QHBoxLayout(pol);
     pl->setContentsMargins(0, 0, 0, 0);
     pl->addWidget(m_sdPolarity);
     pl->addWidget(m_rdPolarity);
-    row(lg, new QLabel("データポラリティ", this), pol);
+    row(lg, new QLabel(tr("データポラリティ"), this), pol);
 
-    auto* store = new QGroupBox("保存", this);
+    auto* store = new QGroupBox(tr("保存"), this);
     auto* sg = new QGridLayout(store);
     r = 0;
-    row(sg, new QLabel("データ蓄積モード", this), m_memory);
-    row(sg, new QLabel("保存デバイス", this), m_saveDevice);
+    row(sg, new QLabel(tr("データ蓄積モード"), this), m_memory);
+    row(sg, new QLabel(tr("保存デバイス"), this), m_saveDevice);
     auto* folder = new QWidget(this);
     auto* fl = new QHBoxLayout(folder);
     fl->setContentsMargins(0, 0, 0, 0);
@@ -191,7 +200,7 @@ void MonitorParamsDialog::BuildControls() {
     auto* ll = new QHBoxLayout(limit);
     ll->setContentsMargins(0, 0, 0, 0);
     ll->addWidget(m_frameLimit, 1);
-    ll->addWidget(new QLabel("万フレーム", this));
+    ll->addWidget(new QLabel(tr("万フレーム"), this));
     row(sg, m_frameLabel, limit);
 
     auto* side = new QVBoxLayout;
@@ -233,12 +242,13 @@ void MonitorParamsDialog::BuildControls() {
     connect(m_lineButton, &QPushButton::clicked, this, &MonitorParamsDialog::EditLines);
     connect(m_displayButton, &QPushButton::clicked, this, &MonitorParamsDialog::EditDisplay);
     connect(m_importButton, &QPushButton::clicked, this, [this] {
-        QString path = QFileDialog::getOpenFileName(
-            this, "インポート", QString(), "QV-Sステータスファイル(*.qvs);;QV-Sファイル(*.qvr)");
+        QString path =
+            QFileDialog::getOpenFileName(this, tr("インポート"), QString(),
+                                         tr("QV-Sステータスファイル(*.qvs);;QV-Sファイル(*.qvr)"));
         if (!path.isEmpty()) Import(path.toStdString());
     });
     connect(m_exportButton, &QPushButton::clicked, this, [this] {
-        QFileDialog dlg(this, "エクスポート", QString(), "QV-Sステータスファイル(*.qvs)");
+        QFileDialog dlg(this, tr("エクスポート"), QString(), tr("QV-Sステータスファイル(*.qvs)"));
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setDefaultSuffix("qvs");
         if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
@@ -398,7 +408,8 @@ bool MonitorParamsDialog::Import(const std::string& path) {
 bool MonitorParamsDialog::Export(const std::string& path) {
     if (!ControlsToSettings(true)) return false;
     if (SaveStatusSet(path, m_set) == 0) return true;
-    QMessageBox::warning(this, "QV-ORT", Q("ステータスファイルに書き込めませんでした\n" + path));
+    QMessageBox::warning(this, "QV-ORT",
+                         tr("ステータスファイルに書き込めませんでした\n%1").arg(Q(path)));
     return false;
 }
 
@@ -462,7 +473,7 @@ void MonitorParamsDialog::accept() {
     if (!saved) {
         // Closing as if saved would start the next run from old settings.
         QMessageBox::warning(this, "QV-ORT",
-                             Q("ステータスファイルに書き込めませんでした\n" + m_path));
+                             tr("ステータスファイルに書き込めませんでした\n%1").arg(Q(m_path)));
         return;
     }
     QDialog::accept();

@@ -9,9 +9,9 @@ namespace qv {
 
 NickNameDialog::NickNameDialog(const QString& name, QWidget* parent)
     : QDialog(parent), m_field(new QLineEdit(name)) {
-    setWindowTitle("ニックネーム編集");
+    setWindowTitle(tr("ニックネーム編集"));
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    box->button(QDialogButtonBox::Cancel)->setText("キャンセル");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_field);
     layout->addWidget(box);

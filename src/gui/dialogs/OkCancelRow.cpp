@@ -1,5 +1,6 @@
 #include "dialogs/OkCancelRow.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -8,7 +9,8 @@ namespace qv {
 
 QHBoxLayout* OkCancelRow(QDialog* dialog, const QString& okText) {
     auto* ok = new QPushButton(okText, dialog);
-    auto* cancel = new QPushButton("キャンセル", dialog);
+    auto* cancel =
+        new QPushButton(QCoreApplication::translate("OkCancelRow", "キャンセル"), dialog);
     ok->setDefault(true);
     auto* row = new QHBoxLayout;
     row->addStretch(1);

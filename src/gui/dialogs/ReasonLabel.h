@@ -21,6 +21,8 @@ class ReasonLabel : public QLabel {
         setVisible(!reason.empty());
         return reason.empty();
     }
+    bool Show(const QString& reason) { return Show(reason.toStdString()); }
+    bool Show(const char* reason) { return Show(std::string(reason)); }
 };
 
 }  // namespace qv

@@ -22,7 +22,7 @@ TimeEntryDialog::TimeEntryDialog(const std::string& date, uint64_t ticks, QWidge
       m_us(new QSpinBox(this)),
       m_ns(new QSpinBox(this)),
       m_reason(new ReasonLabel(this)) {
-    setWindowTitle("時刻指定");
+    setWindowTitle(tr("時刻指定"));
     m_date->setDisplayFormat("yyyy/MM/dd");
     m_date->setCalendarPopup(true);
     // Record dates carry two-digit years.
@@ -55,7 +55,7 @@ TimeEntryDialog::TimeEntryDialog(const std::string& date, uint64_t ticks, QWidge
         row->addWidget(new QLabel(unit, this));
         grid->addLayout(row, 1, col++);
     }
-    auto* buttons = OkCancelRow(this, "ジャンプ");
+    auto* buttons = OkCancelRow(this, tr("ジャンプ"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(m_reason);
@@ -68,7 +68,7 @@ TimeEntryDialog::TimeEntryDialog(const std::string& date, uint64_t ticks, QWidge
 std::string TimeEntryDialog::Problem() const {
     // Times are kept in 10 ns ticks; a nanosecond figure between them would
     // be dropped without a word.
-    if (m_ns->value() % 10 != 0) return "nsは10単位(0～990)で入力してください";
+    if (m_ns->value() % 10 != 0) return tr("nsは10単位(0～990)で入力してください").toStdString();
     return {};
 }
 

@@ -26,21 +26,21 @@ TriggerDialog::TriggerDialog(int number, const TriggerSetting& trigger,
       m_trigger(trigger),
       m_option(option),
       m_catalogue(ConditionCatalogue(&names)),
-      m_enable(new QCheckBox(QString("%1 %2 %3").arg("トリガ").arg(number).arg("設定"), this)),
+      m_enable(new QCheckBox(tr("トリガ %1 設定").arg(number), this)),
       m_category(new QComboBox(this)),
       m_list(new QTreeWidget(this)),
-      m_detail(new QPushButton("詳細設定", this)),
-      m_clear(new QPushButton("クリア", this)),
-      m_and(new QRadioButton("すべて", this)),
-      m_or(new QRadioButton("一つでも", this)),
+      m_detail(new QPushButton(tr("詳細設定"), this)),
+      m_clear(new QPushButton(tr("クリア"), this)),
+      m_and(new QRadioButton(tr("すべて"), this)),
+      m_or(new QRadioButton(tr("一つでも"), this)),
       m_action1(new QComboBox(this)),
       m_action2(new QComboBox(this)) {
-    setWindowTitle("トリガ設定");
+    setWindowTitle(tr("トリガ設定"));
     m_enable->setChecked(m_trigger.enabled != 0);
     for (const ConditionCategory& c : m_catalogue)
         m_category->addItem(QString::fromUtf8(c.label.data(), static_cast<int>(c.label.size())));
     m_list->setColumnCount(2);
-    m_list->setHeaderLabels({"条件", "設定"});
+    m_list->setHeaderLabels({tr("条件"), tr("設定")});
     m_list->setColumnWidth(0, 130);
     m_list->setColumnWidth(1, 280);
     m_list->setRootIsDecorated(false);
@@ -51,23 +51,23 @@ TriggerDialog::TriggerDialog(int number, const TriggerSetting& trigger,
     (m_trigger.andOr == kAndOrOr ? m_or : m_and)->setChecked(true);
     SelectActions();
 
-    auto* combine = new QGroupBox("条件の組み合わせ", this);
+    auto* combine = new QGroupBox(tr("条件の組み合わせ"), this);
     auto* cl = new QHBoxLayout(combine);
-    cl->addWidget(new QLabel("上記条件を", this));
+    cl->addWidget(new QLabel(tr("上記条件を"), this));
     cl->addWidget(m_and);
     cl->addWidget(m_or);
-    cl->addWidget(new QLabel("満たしたときに", this));
+    cl->addWidget(new QLabel(tr("満たしたときに"), this));
     cl->addStretch(1);
     auto* actions = new QGridLayout;
-    actions->addWidget(new QLabel("アクション1", this), 0, 0);
+    actions->addWidget(new QLabel(tr("アクション1"), this), 0, 0);
     actions->addWidget(m_action1, 0, 1);
-    actions->addWidget(new QLabel("アクション2", this), 1, 0);
+    actions->addWidget(new QLabel(tr("アクション2"), this), 1, 0);
     actions->addWidget(m_action2, 1, 1);
     actions->setColumnStretch(1, 1);
     auto* top = new QHBoxLayout;
     top->addWidget(m_enable);
     top->addStretch(1);
-    top->addWidget(new QLabel("条件", this));
+    top->addWidget(new QLabel(tr("条件"), this));
     top->addWidget(m_category);
     auto* listButtons = new QHBoxLayout;
     listButtons->addStretch(1);
@@ -88,7 +88,7 @@ TriggerDialog::TriggerDialog(int number, const TriggerSetting& trigger,
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { EditCondition(m_list->indexOfTopLevelItem(item)); });
     connect(m_clear, &QPushButton::clicked, this, [this] {
-        QMessageBox box(QMessageBox::Question, "トリガ設定", "トリガ設定を初期化しますか？",
+        QMessageBox box(QMessageBox::Question, tr("トリガ設定"), tr("トリガ設定を初期化しますか？"),
                         QMessageBox::Ok | QMessageBox::Cancel, this);
         if (box.exec() == QMessageBox::Ok) ClearTrigger();
     });

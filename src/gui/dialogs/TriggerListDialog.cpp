@@ -22,10 +22,10 @@ TriggerListDialog::TriggerListDialog(const std::array<TriggerSetting, kTriggerCo
       m_names(std::move(names)),
       m_list(new QListWidget(this)),
       m_summary(new QPlainTextEdit(this)),
-      m_clear(new QPushButton("クリア(&C)", this)) {
-    setWindowTitle("トリガ設定");
+      m_clear(new QPushButton(tr("クリア(&C)"), this)) {
+    setWindowTitle(tr("トリガ設定"));
     for (int i = 0; i < kTriggerCount; ++i) {
-        auto* item = new QListWidgetItem(QString("%1%2").arg("トリガ").arg(i + 1), m_list);
+        auto* item = new QListWidgetItem(tr("トリガ%1").arg(i + 1), m_list);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(m_triggers[static_cast<size_t>(i)].enabled ? Qt::Checked
                                                                         : Qt::Unchecked);
@@ -40,7 +40,7 @@ TriggerListDialog::TriggerListDialog(const std::array<TriggerSetting, kTriggerCo
     m_summary->setMinimumSize(520, 420);
 
     auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("キャンセル", this);
+    auto* cancel = new QPushButton(tr("キャンセル"), this);
     ok->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_clear);
@@ -59,7 +59,8 @@ TriggerListDialog::TriggerListDialog(const std::array<TriggerSetting, kTriggerCo
     connect(m_list, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { EditTrigger(m_list->row(item)); });
     connect(m_clear, &QPushButton::clicked, this, [this] {
-        QMessageBox box(QMessageBox::Question, "トリガ設定", "すべてのトリガ設定を初期化しますか？",
+        QMessageBox box(QMessageBox::Question, tr("トリガ設定"),
+                        tr("すべてのトリガ設定を初期化しますか？"),
                         QMessageBox::Ok | QMessageBox::Cancel, this);
         if (box.exec() == QMessageBox::Ok) ClearAll();
     });

@@ -26,15 +26,15 @@ void UnitInfoDialog::Run(const SelectedUnit& unit, IPrompt* prompt, QWidget* par
 UnitInfoDialog::UnitInfoDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt,
                                    QWidget* parent)
     : QDialog(parent), m_device(std::move(device)), m_prompt(prompt), m_list(new QTreeWidget) {
-    setWindowTitle("本体情報");
+    setWindowTitle(tr("本体情報"));
     m_list->setRootIsDecorated(false);
     m_list->setHeaderHidden(true);
     m_list->setColumnCount(2);
     m_list->setMinimumSize(420, 260);
     m_list->setFocusPolicy(Qt::NoFocus);
-    auto* reread = new QPushButton("再読込");
-    auto* stop = new QPushButton("モニタ停止");
-    auto* close = new QPushButton("閉じる(&C)");
+    auto* reread = new QPushButton(tr("再読込"));
+    auto* stop = new QPushButton(tr("モニタ停止"));
+    auto* close = new QPushButton(tr("閉じる(&C)"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(reread);
     buttons->addWidget(stop);
@@ -59,7 +59,7 @@ bool UnitInfoDialog::ReadRows() {
         item->setText(1, QString::fromStdString(r.value));
     }
     if (rc != 0) {
-        if (m_prompt) m_prompt->ShowMessage(kMsgParamFailed);
+        if (m_prompt) m_prompt->ShowMessage(MessageText(MessageId::kParamFailed));
         return false;
     }
     return true;
@@ -74,7 +74,7 @@ void UnitInfoDialog::keyPressEvent(QKeyEvent* e) {
     // Only the capital letter opens the extended view.
     if (e->text() == "D") {
         m_extended = true;
-        setWindowTitle("本体情報 [拡張] ");
+        setWindowTitle(tr("本体情報 [拡張] "));
         ReadRows();
         return;
     }

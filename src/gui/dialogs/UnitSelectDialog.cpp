@@ -26,7 +26,7 @@ UnitSelectDialog::UnitSelectDialog(SelectedUnit current, IPrompt* prompt, QWidge
     m_attachedOnly = new QRadioButton(tr("現在接続されている機器のみ表示"));
     m_all = new QRadioButton(tr("履歴を含めた全ての機器を表示"));
     m_attachedOnly->setChecked(true);
-    m_accessHint = new QLabel(QString::fromUtf8(kNoAccessHint));
+    m_accessHint = new QLabel(QString::fromUtf8(MessageText(MessageId::kNoAccessHint)));
     m_accessHint->setWordWrap(true);
     m_accessHint->setStyleSheet("color: #b00000");
     m_accessHint->hide();
@@ -82,7 +82,7 @@ void UnitSelectDialog::Fill() {
         if (r.noAccess) {
             for (int c = 0; c < 5; ++c) {
                 item->setForeground(c, QColor(0xb0, 0, 0));
-                item->setToolTip(c, QString::fromUtf8(kNoAccessHint));
+                item->setToolTip(c, QString::fromUtf8(MessageText(MessageId::kNoAccessHint)));
             }
         }
     }

@@ -256,6 +256,13 @@
     </message>
 </context>
 <context>
+    <name>OkCancelRow</name>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>StatusBar</name>
     <message>
         <source>選択中の機器</source>
@@ -315,6 +322,817 @@
     </message>
 </context>
 <context>
+    <name>qv::AboutDialog</name>
+    <message>
+        <source>バージョン情報 QV-ORT</source>
+        <translation>About QV-ORT</translation>
+    </message>
+</context>
+<context>
+    <name>qv::CaptureCommands</name>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+</context>
+<context>
+    <name>qv::CapturePropertiesDialog</name>
+    <message>
+        <source>プロパティ項目</source>
+        <translation>Property</translation>
+    </message>
+    <message>
+        <source>内容</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>プロパティ画面</source>
+        <translation>Properties</translation>
+    </message>
+    <message>
+        <source>全般</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>詳細</source>
+        <translation>Details</translation>
+    </message>
+</context>
+<context>
+    <name>qv::ClockDialog</name>
+    <message>
+        <source>PCの時計と合わせる</source>
+        <translation>Set to the PC clock</translation>
+    </message>
+    <message>
+        <source>時刻設定</source>
+        <translation>Set clock</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>qv::CodePickDialog</name>
+    <message>
+        <source>コードの選択</source>
+        <translation>Select code</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>コード</source>
+        <translation>Code</translation>
+    </message>
+</context>
+<context>
+    <name>qv::ConditionDialog</name>
+    <message>
+        <source>トリガ条件とする</source>
+        <translation>Part of the trigger condition</translation>
+    </message>
+    <message>
+        <source>トリガ設定</source>
+        <translation>Trigger settings</translation>
+    </message>
+    <message>
+        <source>条件</source>
+        <translation>Condition</translation>
+    </message>
+    <message>
+        <source>文字</source>
+        <translation>Char</translation>
+    </message>
+    <message>
+        <source>文字列入力...</source>
+        <translation>Enter string...</translation>
+    </message>
+    <message>
+        <source>コードの選択...</source>
+        <translation>Select code...</translation>
+    </message>
+    <message>
+        <source>表示コード</source>
+        <translation>Display code</translation>
+    </message>
+    <message>
+        <source>LOWのとき</source>
+        <translation>When LOW</translation>
+    </message>
+    <message>
+        <source>ONのとき</source>
+        <translation>When ON</translation>
+    </message>
+    <message>
+        <source>HIGHのとき</source>
+        <translation>When HIGH</translation>
+    </message>
+    <message>
+        <source>OFFのとき</source>
+        <translation>When OFF</translation>
+    </message>
+    <message>
+        <source>カウンタ値</source>
+        <translation>Counter value</translation>
+    </message>
+    <message>
+        <source>クリア</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>qv::DisplayFormatDialog</name>
+    <message>
+        <source>名前とコメントにカンマ(,)は使えません</source>
+        <translation>Names and comments may not contain a comma (,)</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;Visible</translation>
+    </message>
+    <message>
+        <source>色指定</source>
+        <translation>Colour...</translation>
+    </message>
+    <message>
+        <source>デフォルト</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <source>表示設定</source>
+        <translation>Display settings</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>qv::FileBrowserDialog</name>
+    <message>
+        <source>フォルダ変更に失敗しました。</source>
+        <translation>Could not change to that folder.</translation>
+    </message>
+    <message>
+        <source>ファイルを開く</source>
+        <translation>Open capture</translation>
+    </message>
+    <message>
+        <source>ファイルの保存</source>
+        <translation>Save capture</translation>
+    </message>
+    <message>
+        <source>フォルダの選択</source>
+        <translation>Select folder</translation>
+    </message>
+    <message>
+        <source>管理ファイル名：</source>
+        <translation>Index file name:</translation>
+    </message>
+    <message>
+        <source>フレーム管理ドライブ：</source>
+        <translation>Capture folder:</translation>
+    </message>
+    <message>
+        <source>ドライブ／パス：</source>
+        <translation>Path:</translation>
+    </message>
+    <message>
+        <source>1つ上のフォルダへ</source>
+        <translation>Up one folder</translation>
+    </message>
+    <message>
+        <source>一覧</source>
+        <translation>List</translation>
+    </message>
+    <message>
+        <source>詳細</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>管理ﾌｧｲﾙ名</source>
+        <translation>Index file</translation>
+    </message>
+    <message>
+        <source>ﾌﾚｰﾑ数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>ｷｬﾌﾟﾁｬ開始時刻</source>
+        <translation>Capture start</translation>
+    </message>
+    <message>
+        <source>CSV形式による保存</source>
+        <translation>Save as CSV</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>保存範囲指定</source>
+        <translation>Range to save</translation>
+    </message>
+    <message>
+        <source>時刻指定</source>
+        <translation>By time</translation>
+    </message>
+    <message>
+        <source>マーク指定</source>
+        <translation>By mark</translation>
+    </message>
+    <message>
+        <source>～</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>マーク%1:	%2</source>
+        <translation>Mark %1:	%2</translation>
+    </message>
+    <message>
+        <source>フォルダ「%1」は空ではありません。別の名前を指定してください。</source>
+        <translation>The folder &quot;%1&quot; is not empty. Choose another name.</translation>
+    </message>
+</context>
+<context>
+    <name>qv::LineSelectDialog</name>
+    <message>
+        <source>モニタラインの選択</source>
+        <translation>Select monitored lines</translation>
+    </message>
+</context>
+<context>
+    <name>qv::LineWindow</name>
+    <message>
+        <source>表示位置</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>左端</source>
+        <translation>Left edge</translation>
+    </message>
+    <message>
+        <source>中央</source>
+        <translation>Centre</translation>
+    </message>
+    <message>
+        <source>右端</source>
+        <translation>Right edge</translation>
+    </message>
+    <message>
+        <source>X , Y位置</source>
+        <translation>X, Y cursors</translation>
+    </message>
+    <message>
+        <source>カーソル</source>
+        <translation>Cursor</translation>
+    </message>
+</context>
+<context>
+    <name>qv::MasterSlaveDialog</name>
+    <message>
+        <source>マスタ/スレーブ設定</source>
+        <translation>Master/slave</translation>
+    </message>
+    <message>
+        <source>スレーブ</source>
+        <translation>Slave</translation>
+    </message>
+    <message>
+        <source>マスタ</source>
+        <translation>Master</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>qv::MonitorParamsDialog</name>
+    <message>
+        <source>8ビット</source>
+        <translation>8 bits</translation>
+    </message>
+    <message>
+        <source>7ビット</source>
+        <translation>7 bits</translation>
+    </message>
+    <message>
+        <source>6ビット</source>
+        <translation>6 bits</translation>
+    </message>
+    <message>
+        <source>5ビット</source>
+        <translation>5 bits</translation>
+    </message>
+    <message>
+        <source>1ビット</source>
+        <translation>1 bit</translation>
+    </message>
+    <message>
+        <source>1.5ビット</source>
+        <translation>1.5 bits</translation>
+    </message>
+    <message>
+        <source>2ビット</source>
+        <translation>2 bits</translation>
+    </message>
+    <message>
+        <source>LSBファースト</source>
+        <translation>LSB first</translation>
+    </message>
+    <message>
+        <source>MSBファースト</source>
+        <translation>MSB first</translation>
+    </message>
+    <message>
+        <source>ノーマル</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>リバース</source>
+        <translation>Inverted</translation>
+    </message>
+    <message>
+        <source>モニタパラメータ設定</source>
+        <translation>Monitor parameters</translation>
+    </message>
+    <message>
+        <source>最大フレーム数</source>
+        <translation>Frame limit</translation>
+    </message>
+    <message>
+        <source>データ保存先</source>
+        <translation>Save folder</translation>
+    </message>
+    <message>
+        <source>トリガ設定</source>
+        <translation>Triggers...</translation>
+    </message>
+    <message>
+        <source>ライン選択</source>
+        <translation>Lines...</translation>
+    </message>
+    <message>
+        <source>インポート</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>エクスポート</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>表示設定</source>
+        <translation>Display...</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>回線</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>インタフェース</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>モード</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>スピード(bps)</source>
+        <translation>Speed (bit/s)</translation>
+    </message>
+    <message>
+        <source>データビット</source>
+        <translation>Data bits</translation>
+    </message>
+    <message>
+        <source>パリティビット</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>ストップビット</source>
+        <translation>Stop bits</translation>
+    </message>
+    <message>
+        <source>トランスファフォーマット</source>
+        <translation>Bit order</translation>
+    </message>
+    <message>
+        <source>データポラリティ</source>
+        <translation>Data polarity</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Storage</translation>
+    </message>
+    <message>
+        <source>データ蓄積モード</source>
+        <translation>Storage mode</translation>
+    </message>
+    <message>
+        <source>保存デバイス</source>
+        <translation>Store on</translation>
+    </message>
+    <message>
+        <source>万フレーム</source>
+        <translation>× 10,000 frames</translation>
+    </message>
+    <message>
+        <source>QV-Sステータスファイル(*.qvs);;QV-Sファイル(*.qvr)</source>
+        <translation>Status files (*.qvs);;Captures (*.qvr)</translation>
+    </message>
+    <message>
+        <source>QV-Sステータスファイル(*.qvs)</source>
+        <translation>Status files (*.qvs)</translation>
+    </message>
+    <message>
+        <source>ステータスファイルに書き込めませんでした
+%1</source>
+        <translation>Could not write the status file
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>qv::NickNameDialog</name>
+    <message>
+        <source>ニックネーム編集</source>
+        <translation>Edit nickname</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>qv::PrintDialog</name>
+    <message>
+        <source>PDFファイルに出力</source>
+        <translation>Print to PDF file</translation>
+    </message>
+    <message>
+        <source>時間指定</source>
+        <translation>By time</translation>
+    </message>
+    <message>
+        <source>ﾏｰｸ指定</source>
+        <translation>By mark</translation>
+    </message>
+    <message>
+        <source>印刷</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>プレビュー</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>マーク%1: %2</source>
+        <translation>Mark %1: %2</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾘﾝﾀの設定</source>
+        <translation>Printer setup...</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>プリンタ名：</source>
+        <translation>Printer:</translation>
+    </message>
+    <message>
+        <source>～</source>
+        <translation>to</translation>
+    </message>
+</context>
+<context>
+    <name>qv::PrintProgressDialog</name>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>印刷中</source>
+        <translation>Printing</translation>
+    </message>
+    <message>
+        <source>印刷中... %1枚</source>
+        <translation>Printing... %1 pages</translation>
+    </message>
+</context>
+<context>
+    <name>qv::SaveProgressDialog</name>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>保存中...</source>
+        <translation>Saving...</translation>
+    </message>
+    <message>
+        <source>CSVファイル</source>
+        <translation>CSV file</translation>
+    </message>
+    <message>
+        <source>ファイル</source>
+        <translation>capture</translation>
+    </message>
+    <message>
+        <source>保存しました。
+%1 (%2件)</source>
+        <translation>Saved.
+%1 (%2 records)</translation>
+    </message>
+    <message>
+        <source>指定された範囲のデータがないか、保存先を作成できませんでした。保存していません。</source>
+        <translation>The range holds no data, or the destination could not be created. Nothing was saved.</translation>
+    </message>
+    <message>
+        <source>保存中にエラーが発生しました。それまでに保存した%1(%2件)は完全な形で残っています。
+%3</source>
+        <translation>An error occurred while saving. What was saved to the %1 so far (%2 records) is complete.
+%3</translation>
+    </message>
+    <message>
+        <source>保存を中止しました。それまでに保存した%1(%2件)は完全な形で残っています。
+%3</source>
+        <translation>Saving was cancelled. What was saved to the %1 so far (%2 records) is complete.
+%3</translation>
+    </message>
+</context>
+<context>
+    <name>qv::SearchDialog</name>
+    <message>
+        <source>パリティーエラー</source>
+        <translation>Parity error</translation>
+    </message>
+    <message>
+        <source>オーバーランエラー</source>
+        <translation>Overrun error</translation>
+    </message>
+    <message>
+        <source>フレーミングエラー</source>
+        <translation>Framing error</translation>
+    </message>
+    <message>
+        <source>上検索</source>
+        <translation>Find previous</translation>
+    </message>
+    <message>
+        <source>下検索</source>
+        <translation>Find next</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>検索</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>%1文字列</source>
+        <translation>%1 data</translation>
+    </message>
+    <message>
+        <source>制御線</source>
+        <translation>Control lines</translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Errors</translation>
+    </message>
+    <message>
+        <source>カレント</source>
+        <translation>Current frame</translation>
+    </message>
+    <message>
+        <source>最初から</source>
+        <translation>From the start</translation>
+    </message>
+    <message>
+        <source>最後から</source>
+        <translation>From the end</translation>
+    </message>
+    <message>
+        <source>検索開始位置：</source>
+        <translation>Start at:</translation>
+    </message>
+    <message>
+        <source>セルをダブルクリックして16進数を入力します（空欄は任意の値）。</source>
+        <translation>Double-click a cell to enter a hex byte (empty matches any value).</translation>
+    </message>
+    <message>
+        <source>16進数（空欄で任意の値）:</source>
+        <translation>Hex (empty matches any value):</translation>
+    </message>
+    <message>
+        <source>文字列入力...</source>
+        <translation>Enter string...</translation>
+    </message>
+    <message>
+        <source>コードの選択...</source>
+        <translation>Select code...</translation>
+    </message>
+    <message>
+        <source>クリア</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>文字列入力</source>
+        <translation>Enter string</translation>
+    </message>
+    <message>
+        <source>文字列:</source>
+        <translation>String:</translation>
+    </message>
+    <message>
+        <source>[%1] フレーム</source>
+        <translation>[%1] frames</translation>
+    </message>
+</context>
+<context>
+    <name>qv::StringInputDialog</name>
+    <message>
+        <source>文字列入力</source>
+        <translation>Enter string</translation>
+    </message>
+    <message>
+        <source>Enterで決定(16バイト)</source>
+        <translation>Press Enter to accept (16 bytes)</translation>
+    </message>
+    <message>
+        <source>トリガ設定</source>
+        <translation>Trigger settings</translation>
+    </message>
+    <message>
+        <source>文字が入力されていません。
+初期化を行いますか？</source>
+        <translation>No characters entered.
+Clear the condition?</translation>
+    </message>
+    <message>
+        <source>Shift-JISで表せない文字があります</source>
+        <translation>Some characters cannot be encoded in Shift-JIS</translation>
+    </message>
+    <message>
+        <source>16バイトを超えています(%1バイト)</source>
+        <translation>Longer than 16 bytes (%1 bytes)</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TimeEntryDialog</name>
+    <message>
+        <source>時刻指定</source>
+        <translation>By time</translation>
+    </message>
+    <message>
+        <source>ジャンプ</source>
+        <translation>Jump</translation>
+    </message>
+    <message>
+        <source>nsは10単位(0～990)で入力してください</source>
+        <translation>Enter ns in steps of 10 (0 to 990)</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TriggerDialog</name>
+    <message>
+        <source>トリガ %1 設定</source>
+        <translation>Enable trigger %1</translation>
+    </message>
+    <message>
+        <source>詳細設定</source>
+        <translation>Details...</translation>
+    </message>
+    <message>
+        <source>クリア</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>すべて</source>
+        <translation>all</translation>
+    </message>
+    <message>
+        <source>一つでも</source>
+        <translation>any</translation>
+    </message>
+    <message>
+        <source>トリガ設定</source>
+        <translation>Trigger settings</translation>
+    </message>
+    <message>
+        <source>条件</source>
+        <translation>Condition</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>条件の組み合わせ</source>
+        <translation>Combination</translation>
+    </message>
+    <message>
+        <source>上記条件を</source>
+        <translation>When</translation>
+    </message>
+    <message>
+        <source>満たしたときに</source>
+        <translation>of the conditions above are met</translation>
+    </message>
+    <message>
+        <source>アクション1</source>
+        <translation>Action 1</translation>
+    </message>
+    <message>
+        <source>アクション2</source>
+        <translation>Action 2</translation>
+    </message>
+    <message>
+        <source>トリガ設定を初期化しますか？</source>
+        <translation>Clear this trigger?</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TriggerJumpDialog</name>
+    <message>
+        <source>ジャンプ</source>
+        <translation>Jump</translation>
+    </message>
+    <message>
+        <source>トリガジャンプ</source>
+        <translation>Jump to trigger</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TriggerListDialog</name>
+    <message>
+        <source>クリア(&amp;C)</source>
+        <translation>&amp;Clear</translation>
+    </message>
+    <message>
+        <source>トリガ設定</source>
+        <translation>Trigger settings</translation>
+    </message>
+    <message>
+        <source>トリガ%1</source>
+        <translation>Trigger %1</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>すべてのトリガ設定を初期化しますか？</source>
+        <translation>Clear all triggers?</translation>
+    </message>
+</context>
+<context>
+    <name>qv::UnitInfoDialog</name>
+    <message>
+        <source>本体情報</source>
+        <translation>Unit information</translation>
+    </message>
+    <message>
+        <source>再読込</source>
+        <translation>Reload</translation>
+    </message>
+    <message>
+        <source>モニタ停止</source>
+        <translation>Stop monitoring</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>本体情報 [拡張] </source>
+        <translation>Unit information [extended] </translation>
+    </message>
+</context>
+<context>
     <name>qv::UnitSelectDialog</name>
     <message>
         <source>モニタ機器選択</source>
@@ -367,6 +1185,45 @@
     <message>
         <source>解除</source>
         <translation>Release</translation>
+    </message>
+</context>
+<context>
+    <name>qv::WindowRegistry</name>
+    <message>
+        <source>ウィンドウオープンに失敗しました！</source>
+        <translation>Could not open the window.</translation>
+    </message>
+    <message>
+        <source>モニタデータがありません！</source>
+        <translation>The capture holds no data.</translation>
+    </message>
+    <message>
+        <source>モニタが正常に終了していないデータです。チャンクファイルから復旧しますか?</source>
+        <translation>This capture was not closed properly. Recover it from its chunk files?</translation>
+    </message>
+    <message>
+        <source>ＱＶ本体が接続されていません！</source>
+        <translation>No unit is connected.</translation>
+    </message>
+    <message>
+        <source>モニタスタート出来ませんでした！</source>
+        <translation>Could not start monitoring.</translation>
+    </message>
+    <message>
+        <source>モニタデータ読み込みに失敗しました！</source>
+        <translation>Could not read the capture data.</translation>
+    </message>
+    <message>
+        <source>モニタデータがありませんでした！</source>
+        <translation>No data was captured.</translation>
+    </message>
+    <message>
+        <source>開けるウィンドウは8つまでです</source>
+        <translation>At most 8 windows can be open</translation>
+    </message>
+    <message>
+        <source>パラメータ設定できませんでした(%1)</source>
+        <translation>Could not set the parameters (%1)</translation>
     </message>
 </context>
 </TS>

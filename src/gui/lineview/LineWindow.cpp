@@ -95,16 +95,17 @@ QWidget* LineWindow::BuildControls() {
     connect(m_divisions, &QComboBox::currentIndexChanged, this, &LineWindow::OnDivisionChosen);
     grid->addLayout(moves, 0, 0, 2, 1);
 
-    auto* place = new QGroupBox("表示位置", box);
+    auto* place = new QGroupBox(tr("表示位置"), box);
     auto* placeGrid = new QGridLayout(place);
-    const char* edges[] = {"左端", "中央", "右端"};
+    // The fields keep the Japanese names as object names, whatever is shown.
+    const char* edges[] = {QT_TR_NOOP("左端"), QT_TR_NOOP("中央"), QT_TR_NOOP("右端")};
     for (int i = 0; i < 3; ++i) {
-        placeGrid->addWidget(new QLabel(edges[i], place), i, 0);
+        placeGrid->addWidget(new QLabel(tr(edges[i]), place), i, 0);
         placeGrid->addWidget(AddField(place, edges[i]), i, 1);
     }
     grid->addWidget(place, 0, 1, 2, 1);
 
-    auto* cursors = new QGroupBox("X , Y位置", box);
+    auto* cursors = new QGroupBox(tr("X , Y位置"), box);
     auto* cursorGrid = new QGridLayout(cursors);
     m_selectX = new QPushButton("X", cursors);
     m_selectY = new QPushButton("Y", cursors);
@@ -130,7 +131,7 @@ QWidget* LineWindow::BuildControls() {
     paint(m_fields[4], kFieldY);
     grid->addWidget(cursors, 0, 2);
 
-    auto* difference = new QGroupBox("カーソル", box);
+    auto* difference = new QGroupBox(tr("カーソル"), box);
     auto* diffGrid = new QGridLayout(difference);
     diffGrid->addWidget(new QLabel("X - Y", difference), 0, 0);
     diffGrid->addWidget(AddField(difference, "X - Y"), 0, 1);

@@ -29,7 +29,8 @@ namespace qv {
 
 namespace {
 
-constexpr const char* kMsgChangeFailed = "フォルダ変更に失敗しました。";
+constexpr const char* kMsgChangeFailed =
+    QT_TRANSLATE_NOOP("qv::FileBrowserDialog", "フォルダ変更に失敗しました。");
 
 std::string Trimmed(std::string path) {
     while (path.size() > 1 && path.back() == '/')
@@ -44,17 +45,17 @@ QString VolumeText(const std::string& rootPath) {
 
 FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, QWidget* parent)
     : QDialog(parent), m_mode(mode) {
-    setWindowTitle(mode == kOpenMode   ? "ファイルを開く"
-                   : mode == kSaveMode ? "ファイルの保存"
-                                       : "フォルダの選択");
+    setWindowTitle(mode == kOpenMode   ? tr("ファイルを開く")
+                   : mode == kSaveMode ? tr("ファイルの保存")
+                                       : tr("フォルダの選択"));
     auto* grid = new QGridLayout;
     m_drives = new QComboBox;
     m_path = new QLineEdit;
     m_name = new QLineEdit;
-    m_nameLabel = new QLabel("管理ファイル名：");
-    grid->addWidget(new QLabel("フレーム管理ドライブ："), 0, 0);
+    m_nameLabel = new QLabel(tr("管理ファイル名："));
+    grid->addWidget(new QLabel(tr("フレーム管理ドライブ：")), 0, 0);
     grid->addWidget(m_drives, 0, 1);
-    grid->addWidget(new QLabel("ドライブ／パス："), 1, 0);
+    grid->addWidget(new QLabel(tr("ドライブ／パス：")), 1, 0);
     grid->addWidget(m_path, 1, 1);
     grid->addWidget(m_nameLabel, 2, 0);
     grid->addWidget(m_name, 2, 1);
@@ -62,13 +63,13 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
     auto* buttons = new QHBoxLayout;
     auto* up = new QToolButton;
     up->setIcon(MakeIcon(IconKind::FolderUp));
-    up->setToolTip("1つ上のフォルダへ");
+    up->setToolTip(tr("1つ上のフォルダへ"));
     auto* listView = new QToolButton;
     listView->setIcon(MakeIcon(IconKind::ListView));
-    listView->setToolTip("一覧");
+    listView->setToolTip(tr("一覧"));
     auto* detailView = new QToolButton;
     detailView->setIcon(MakeIcon(IconKind::DetailView));
-    detailView->setToolTip("詳細");
+    detailView->setToolTip(tr("詳細"));
     buttons->addStretch(1);
     buttons->addWidget(up);
     buttons->addWidget(listView);
@@ -76,26 +77,26 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
 
     m_list = new QTreeWidget;
     m_list->setRootIsDecorated(false);
-    m_list->setHeaderLabels({"管理ﾌｧｲﾙ名", "ﾌﾚｰﾑ数", "ｷｬﾌﾟﾁｬ開始時刻"});
+    m_list->setHeaderLabels({tr("管理ﾌｧｲﾙ名"), tr("ﾌﾚｰﾑ数"), tr("ｷｬﾌﾟﾁｬ開始時刻")});
     m_list->setColumnWidth(0, 150);
     m_list->setColumnWidth(1, 70);
     m_list->setColumnWidth(2, 120);
     m_list->setMinimumWidth(360);
     m_list->setMinimumHeight(220);
 
-    m_csv = new QCheckBox("CSV形式による保存");
+    m_csv = new QCheckBox(tr("CSV形式による保存"));
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     m_ok = box->button(QDialogButtonBox::Ok);
-    box->button(QDialogButtonBox::Cancel)->setText("キャンセル");
+    box->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);
     layout->addWidget(m_list, 1);
     if (mode == kSaveMode) {
-        m_range = new QGroupBox("保存範囲指定");
-        m_byTime = new QRadioButton("時刻指定");
-        m_byMark = new QRadioButton("マーク指定");
+        m_range = new QGroupBox(tr("保存範囲指定"));
+        m_byTime = new QRadioButton(tr("時刻指定"));
+        m_byMark = new QRadioButton(tr("マーク指定"));
         m_from = new QDateTimeEdit;
         m_to = new QDateTimeEdit;
         for (auto* e : {m_from, m_to}) e->setDisplayFormat("yyyy/MM/dd HH:mm:ss");
@@ -104,11 +105,11 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
         auto* g = new QGridLayout(m_range);
         g->addWidget(m_byTime, 0, 0);
         g->addWidget(m_from, 0, 1);
-        g->addWidget(new QLabel("～"), 0, 2);
+        g->addWidget(new QLabel(tr("～")), 0, 2);
         g->addWidget(m_to, 0, 3);
         g->addWidget(m_byMark, 1, 0);
         g->addWidget(m_fromMark, 1, 1);
-        g->addWidget(new QLabel("～"), 1, 2);
+        g->addWidget(new QLabel(tr("～")), 1, 2);
         g->addWidget(m_toMark, 1, 3);
         layout->addWidget(m_range);
         m_byTime->setChecked(true);
@@ -176,7 +177,7 @@ bool FileBrowserDialog::CsvChosen() const {
 }
 
 void FileBrowserDialog::ShowFailure() {
-    QMessageBox::warning(this, windowTitle(), kMsgChangeFailed);
+    QMessageBox::warning(this, windowTitle(), tr(kMsgChangeFailed));
 }
 
 bool FileBrowserDialog::ListFolder(const std::string& folder) {
@@ -270,7 +271,7 @@ void FileBrowserDialog::SetSaveSource(CaptureReader& reader) {
     m_fromMark->clear();
     m_toMark->clear();
     for (const auto& m : ReadMarks(reader)) {
-        QString line = QString("マーク%1:\t%2").arg(m.number).arg(QString::fromStdString(m.comment));
+        QString line = tr("マーク%1:\t%2").arg(m.number).arg(QString::fromStdString(m.comment));
         m_fromMark->addItem(line);
         m_toMark->addItem(line);
         m_markTimes.push_back(m.timeText);
@@ -309,9 +310,10 @@ void FileBrowserDialog::accept() {
         std::error_code ec;
         // Saving over files already there could mix or overwrite captures.
         if (std::filesystem::exists(folder, ec) && !std::filesystem::is_empty(folder, ec)) {
-            QMessageBox::warning(this, windowTitle(),
-                                 QString("フォルダ「%1」は空ではありません。別の名前を指定してください。")
-                                     .arg(QString::fromStdString(folder)));
+            QMessageBox::warning(
+                this, windowTitle(),
+                tr("フォルダ「%1」は空ではありません。別の名前を指定してください。")
+                    .arg(QString::fromStdString(folder)));
             return;
         }
         std::filesystem::create_directories(folder, ec);

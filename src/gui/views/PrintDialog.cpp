@@ -46,21 +46,21 @@ PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidg
       m_indexPath(reader.GetIndexPath()),
       m_code(code == kDisplayHex ? kDisplayAscii : code),
       m_printerName(new QLineEdit),
-      m_toPdf(new QCheckBox("PDFファイルに出力")),
+      m_toPdf(new QCheckBox(tr("PDFファイルに出力"))),
       m_pdfPath(new QLineEdit),
-      m_byTime(new QCheckBox("時間指定")),
-      m_byMark(new QCheckBox("ﾏｰｸ指定")),
+      m_byTime(new QCheckBox(tr("時間指定"))),
+      m_byMark(new QCheckBox(tr("ﾏｰｸ指定"))),
       m_fromDate(new QDateEdit),
       m_fromTime(new QTimeEdit),
       m_toDate(new QDateEdit),
       m_toTime(new QTimeEdit),
       m_fromMark(new QComboBox),
       m_toMark(new QComboBox),
-      m_print(new QPushButton("印刷")),
-      m_preview(new QPushButton("プレビュー")),
+      m_print(new QPushButton(tr("印刷"))),
+      m_preview(new QPushButton(tr("プレビュー"))),
       m_progress(new PrintProgressDialog(this)),
       m_timer(new QTimer(this)) {
-    setWindowTitle("印刷");
+    setWindowTitle(tr("印刷"));
     reader.ReadTriggers(m_triggers);
     // The default printer; without one the listing goes to a PDF file.
     const QString printer = QPrinterInfo::defaultPrinterName();
@@ -78,7 +78,9 @@ PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidg
     if (reader.GetCaptureStartText(startText) == 0) start = KeyOf(startText);
     if (reader.GetCaptureEndText(endText) == 0) end = KeyOf(endText);
     if (!start || !end) {
-        m_cmn.WriteLog("ERR", kSource, __LINE__, std::string(kPrintBadFormatText), true);
+        m_cmn.WriteLog("ERR", kSource, __LINE__,
+                       MessageText(MessageId::kPrintBadFormat, UiLanguage::kJapanese));
+        QMessageBox::warning(this, windowTitle(), MessageText(MessageId::kPrintBadFormat));
     } else {
         m_valid = true;
         m_captureStart = *start;
@@ -99,7 +101,7 @@ PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidg
         auto key = KeyOf(m.timeText);
         if (!key) continue;
         const QString line =
-            QString("マーク%1: %2").arg(m.number).arg(QString::fromStdString(m.comment));
+            tr("マーク%1: %2").arg(m.number).arg(QString::fromStdString(m.comment));
         m_fromMark->addItem(line);
         m_toMark->addItem(line);
         m_markKeys.push_back(*key);
@@ -118,10 +120,10 @@ PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidg
         m_toMark->setEnabled(on);
     });
 
-    auto* setup = new QPushButton("ﾌﾟﾘﾝﾀの設定");
-    auto* cancel = new QPushButton("キャンセル");
+    auto* setup = new QPushButton(tr("ﾌﾟﾘﾝﾀの設定"));
+    auto* cancel = new QPushButton(tr("キャンセル"));
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel("プリンタ名："), 0, 0);
+    grid->addWidget(new QLabel(tr("プリンタ名：")), 0, 0);
     grid->addWidget(m_printerName, 0, 1, 1, 3);
     grid->addWidget(setup, 0, 4);
     grid->addWidget(m_toPdf, 1, 0);
@@ -129,14 +131,14 @@ PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidg
     grid->addWidget(m_byTime, 2, 0);
     grid->addWidget(m_fromDate, 2, 1);
     grid->addWidget(m_fromTime, 2, 2);
-    grid->addWidget(new QLabel("～"), 2, 3);
+    grid->addWidget(new QLabel(tr("～")), 2, 3);
     auto* toRow = new QHBoxLayout;
     toRow->addWidget(m_toDate);
     toRow->addWidget(m_toTime);
     grid->addLayout(toRow, 2, 4);
     grid->addWidget(m_byMark, 3, 0);
     grid->addWidget(m_fromMark, 3, 1, 1, 2);
-    grid->addWidget(new QLabel("～"), 3, 3);
+    grid->addWidget(new QLabel(tr("～")), 3, 3);
     grid->addWidget(m_toMark, 3, 4);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -261,8 +263,10 @@ void PrintDialog::JobEnded() {
     const std::string failure = m_painter->Failure();
     if (!failure.empty()) {
         m_failed = true;
-        QMessageBox::critical(this, windowTitle(),
-                              QString::fromStdString(std::string(kPrintFailedText) + "\n" + failure));
+        QMessageBox::critical(
+            this, windowTitle(),
+            QString::fromStdString(std::string(MessageText(MessageId::kPrintFailed)) + "\n" +
+                                   failure));
         reject();
         return;
     }

@@ -11,8 +11,8 @@ PrintProgressDialog::PrintProgressDialog(QWidget* parent)
     : QDialog(parent),
       m_text(new QLabel),
       m_bar(new QProgressBar),
-      m_cancel(new QPushButton("キャンセル")) {
-    setWindowTitle("印刷中");
+      m_cancel(new QPushButton(tr("キャンセル"))) {
+    setWindowTitle(tr("印刷中"));
     m_bar->setRange(0, 0);
     m_bar->setMinimumWidth(280);
     SetProgress(0, 0);
@@ -24,7 +24,7 @@ PrintProgressDialog::PrintProgressDialog(QWidget* parent)
 }
 
 void PrintProgressDialog::SetProgress(int total, int printed) {
-    m_text->setText(QString("印刷中... %1枚").arg(printed));
+    m_text->setText(tr("印刷中... %1枚").arg(printed));
     if (total <= 0) return;
     if (!m_rangeSet) {
         m_bar->setRange(0, total);

@@ -18,9 +18,9 @@ SaveProgressDialog::SaveProgressDialog(SaveKind kind, const std::string& sourceI
       m_b(b),
       m_folder(folder),
       m_bar(new QProgressBar),
-      m_cancel(new QPushButton("キャンセル")),
+      m_cancel(new QPushButton(tr("キャンセル"))),
       m_timer(new QTimer(this)) {
-    setWindowTitle("保存中...");
+    setWindowTitle(tr("保存中..."));
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
     m_bar->setMinimumWidth(300);
@@ -92,20 +92,23 @@ void SaveProgressDialog::reject() {
 
 QString SaveProgressDialog::OutcomeText() const {
     const QString where = QString::fromStdString(m_folder);
-    const QString what = m_kind == SaveKind::kCsv ? "CSVファイル" : "ファイル";
+    const QString what = m_kind == SaveKind::kCsv ? tr("CSVファイル") : tr("ファイル");
     switch (m_outcome) {
         case SaveReport::kRangeDone:
         case SaveReport::kCaptureEnd:
-            return QString("保存しました。\n%1 (%2件)").arg(where).arg(Written());
+            return tr("保存しました。\n%1 (%2件)").arg(where).arg(Written());
         case SaveReport::kStartRefused:
-            return "指定された範囲のデータがないか、保存先を作成できませんでした。保存していません。";
+            return tr(
+                "指定された範囲のデータがないか、保存先を作成できませんでした。保存していません。");
         case SaveReport::kFailed:
-            return QString("保存中にエラーが発生しました。それまでに保存した%1(%2件)は完全な形で残っています。\n%3")
+            return tr("保存中にエラーが発生しました。それまでに保存した%1(%2件)"
+                      "は完全な形で残っています。\n%3")
                 .arg(what)
                 .arg(Written())
                 .arg(where);
         default:
-            return QString("保存を中止しました。それまでに保存した%1(%2件)は完全な形で残っています。\n%3")
+            return tr("保存を中止しました。それまでに保存した%1(%2件)は完全な形で残っています。\n%"
+                      "3")
                 .arg(what)
                 .arg(Written())
                 .arg(where);

@@ -26,7 +26,9 @@ namespace {
 
 constexpr const char* kAnyCell = "**";
 constexpr const char* kLevels[] = {"Low", "High"};
-constexpr const char* kErrorTexts[] = {"パリティーエラー", "オーバーランエラー", "フレーミングエラー"};
+constexpr const char* kErrorTexts[] = {QT_TRANSLATE_NOOP("qv::SearchDialog", "パリティーエラー"),
+                                       QT_TRANSLATE_NOOP("qv::SearchDialog", "オーバーランエラー"),
+                                       QT_TRANSLATE_NOOP("qv::SearchDialog", "フレーミングエラー")};
 
 QString Utf8(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -43,21 +45,21 @@ SearchDialog::SearchDialog(const Setup& setup, const CodeTable& table, FoundHand
       m_worker(*this),
       m_tabs(new QTabWidget),
       m_start(new QComboBox),
-      m_up(new QPushButton("上検索")),
-      m_down(new QPushButton("下検索")),
-      m_cancel(new QPushButton("キャンセル")),
+      m_up(new QPushButton(tr("上検索"))),
+      m_down(new QPushButton(tr("下検索"))),
+      m_cancel(new QPushButton(tr("キャンセル"))),
       m_status(new QLabel),
       m_progressTimer(new QTimer(this)) {
-    setWindowTitle("検索");
+    setWindowTitle(tr("検索"));
     const LineNames names = MonitorLineNames(m_setup.rows, m_setup.line);
-    m_tabs->addTab(MakeStringTab(true), Utf8(names[0]) + "文字列");
-    m_tabs->addTab(MakeStringTab(false), Utf8(names[1]) + "文字列");
-    m_tabs->addTab(MakeLineTab(), "制御線");
-    m_tabs->addTab(MakeErrorTab(), "エラー");
+    m_tabs->addTab(MakeStringTab(true), tr("%1文字列").arg(Utf8(names[0])));
+    m_tabs->addTab(MakeStringTab(false), tr("%1文字列").arg(Utf8(names[1])));
+    m_tabs->addTab(MakeLineTab(), tr("制御線"));
+    m_tabs->addTab(MakeErrorTab(), tr("エラー"));
 
-    m_start->addItems({"カレント", "最初から", "最後から"});
+    m_start->addItems({tr("カレント"), tr("最初から"), tr("最後から")});
     auto* startRow = new QHBoxLayout;
-    startRow->addWidget(new QLabel("検索開始位置："));
+    startRow->addWidget(new QLabel(tr("検索開始位置：")));
     startRow->addWidget(m_start, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -118,7 +120,8 @@ QWidget* SearchDialog::MakeStringTab(bool sd) {
     (sd ? m_sdGrid : m_rdGrid) = grid;
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(grid);
-    layout->addWidget(new QLabel("セルをダブルクリックして16進数を入力します（空欄は任意の値）。"));
+    layout->addWidget(
+        new QLabel(tr("セルをダブルクリックして16進数を入力します（空欄は任意の値）。")));
     layout->addStretch(1);
     connect(grid, &QTableWidget::cellDoubleClicked, this,
             [this, grid](int, int column) { EditCell(grid, column); });
@@ -156,7 +159,7 @@ QWidget* SearchDialog::MakeErrorTab() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     for (int i = 0; i < 3; ++i) {
-        m_errorBoxes[i] = new QCheckBox(kErrorTexts[i]);
+        m_errorBoxes[i] = new QCheckBox(tr(kErrorTexts[i]));
         layout->addWidget(m_errorBoxes[i]);
     }
     m_and = new QRadioButton("AND");
@@ -189,7 +192,7 @@ void SearchDialog::EditCell(QTableWidget* grid, int column) {
     const auto& bytes = sd ? m_sdBytes : m_rdBytes;
     bool ok = false;
     QString text = QInputDialog::getText(
-        this, "検索", "16進数（空欄で任意の値）:", QLineEdit::Normal,
+        this, tr("検索"), tr("16進数（空欄で任意の値）:"), QLineEdit::Normal,
         bytes[column] ? QString::asprintf("%.2X", *bytes[column]) : QString(), &ok);
     if (!ok) return;
     text = text.trimmed();
@@ -205,14 +208,15 @@ void SearchDialog::GridMenu(bool sd, const QPoint& pos) {
     QTableWidget* grid = sd ? m_sdGrid : m_rdGrid;
     int column = std::max(0, grid->columnAt(pos.x()));
     QMenu menu(this);
-    QAction* text = menu.addAction("文字列入力...");
-    QAction* code = menu.addAction("コードの選択...");
-    QAction* clear = menu.addAction("クリア");
+    QAction* text = menu.addAction(tr("文字列入力..."));
+    QAction* code = menu.addAction(tr("コードの選択..."));
+    QAction* clear = menu.addAction(tr("クリア"));
     QAction* chosen = menu.exec(grid->viewport()->mapToGlobal(pos));
     if (chosen == text) {
         // Characters of the ASCII set, one byte each, from the cell on.
         bool ok = false;
-        QString s = QInputDialog::getText(this, "文字列入力", "文字列:", QLineEdit::Normal, {}, &ok);
+        QString s = QInputDialog::getText(this, tr("文字列入力"), tr("文字列:"), QLineEdit::Normal,
+                                          {}, &ok);
         if (!ok) return;
         QByteArray bytes = s.toLatin1();
         for (int i = 0; i < bytes.size() && column + i < kPatternBytes; ++i)
@@ -266,7 +270,8 @@ bool SearchDialog::StartSearch(SearchDirection direction) {
     if (Searching()) return false;
     SearchCondition c = Condition();
     if (!c.IsSet()) {
-        QMessageBox::information(this, windowTitle(), Utf8(kNoConditionMessage));
+        QMessageBox::information(this, windowTitle(),
+                                 Utf8(MessageText(MessageId::kNoSearchCondition)));
         return false;
     }
     SearchStart start;
@@ -325,7 +330,7 @@ void SearchDialog::OnSearchReport(const SearchResult& result) {
 void SearchDialog::ShowProgress() {
     if (!m_progressSeen.load(std::memory_order_relaxed)) return;
     const auto frame = static_cast<qulonglong>(m_progressFrame.load(std::memory_order_relaxed));
-    m_status->setText(QString::asprintf("[%llu] フレーム", frame + 1));
+    m_status->setText(tr("[%1] フレーム").arg(frame + 1));
 }
 
 void SearchDialog::Finish(const SearchResult& result) {
@@ -345,16 +350,19 @@ void SearchDialog::Finish(const SearchResult& result) {
             if (m_onFound) m_onFound(result);
             break;
         case SearchReport::kNotFound:
-            QMessageBox::information(this, windowTitle(), Utf8(kSearchNotFoundMessage));
+            QMessageBox::information(this, windowTitle(),
+                                     Utf8(MessageText(MessageId::kSearchNotFound)));
             break;
         case SearchReport::kBadParameters:
-            QMessageBox::warning(this, windowTitle(), Utf8(kSearchBadParametersMessage));
+            QMessageBox::warning(this, windowTitle(),
+                                 Utf8(MessageText(MessageId::kSearchBadParameters)));
             break;
         case SearchReport::kEndOfCapture:
-            QMessageBox::information(this, windowTitle(), Utf8(kSearchEndOfCaptureMessage));
+            QMessageBox::information(this, windowTitle(),
+                                     Utf8(MessageText(MessageId::kSearchEndOfCapture)));
             break;
         default:
-            QMessageBox::warning(this, windowTitle(), Utf8(kSearchErrorMessage));
+            QMessageBox::warning(this, windowTitle(), Utf8(MessageText(MessageId::kSearchError)));
             break;
     }
     emit searchEnded(static_cast<int>(result.report));

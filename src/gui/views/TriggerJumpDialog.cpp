@@ -16,8 +16,8 @@ TriggerJumpDialog::TriggerJumpDialog(const std::string& indexPath, QWidget* pare
       m_records(ReadTriggerRecords(indexPath)),
       m_list(new QListWidget),
       m_text(new QPlainTextEdit),
-      m_jump(new QPushButton("ジャンプ")) {
-    setWindowTitle("トリガジャンプ");
+      m_jump(new QPushButton(tr("ジャンプ"))) {
+    setWindowTitle(tr("トリガジャンプ"));
     for (const auto& r : m_records) {
         auto* item = new QListWidgetItem(QString::fromStdString(r.listText), m_list);
         item->setData(Qt::UserRole, r.event.code);
@@ -27,7 +27,7 @@ TriggerJumpDialog::TriggerJumpDialog(const std::string& indexPath, QWidget* pare
     m_text->setFont(MonospacedJapaneseFont(11));
     m_text->setMinimumSize(520, 160);
     m_jump->setEnabled(false);
-    auto* cancel = new QPushButton("キャンセル");
+    auto* cancel = new QPushButton(tr("キャンセル"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_jump);

@@ -279,6 +279,7 @@ class WindowRegistryTest : public QObject {
         fake->indexPath = m_capB;
         int stops = 0;
         fake->stopCount = &stops;
+        fake->runStatus.status.monitor.DataLen = 7;
         Ctrl().SetMonitorFactory([fake] { return std::unique_ptr<ILiveMonitor>(fake); });
         Ctrl().StartMonitoring();
         QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorRunning));
@@ -294,6 +295,9 @@ class WindowRegistryTest : public QObject {
         Ctrl().DeferredStart(slot);
         Ctrl().DeferredStart(slot);
         QCOMPARE(fake->starts, 1);
+        // The status bar shows the settings the run started with, whatever
+        // the working status file says (8 data bits by default).
+        QVERIFY(Ctrl().StatusBarTexts()[6].starts_with("\t7,"));
 
         auto* v = MonitorView(Ctrl(), slot);
         QCOMPARE(v->GetMode(), MonitorWindow::kLive);

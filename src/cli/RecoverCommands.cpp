@@ -44,8 +44,8 @@ void AddRecoverCommands(CLI::App& app) {
         "record total (FrameNum), StartTime and EndTime into the index. A chunk's date is\n"
         "the run's start date, a day later for each chunk that a new day opened.\n"
         "Trigger records of the run are not in the chunk files and cannot be recovered.\n"
-        "A capture that needs nothing is left as it is. Exit status 0 on success, 1 when\n"
-        "the capture cannot be recovered.");
+        "A capture that needs nothing is left as it is, and one still being recorded is\n"
+        "refused. Exit status 0 on success, 1 when the capture cannot be recovered.");
     auto capture = std::make_shared<std::string>();
     recover->add_option("CAPTURE", *capture, "The capture's .qvr index or its folder")
         ->required();

@@ -201,7 +201,7 @@ void SetCommand(const Target& target, const std::vector<std::string>& pairs) {
     if (st.monitor.Protocol == kProtocolLogic)
         for (const std::string& k : given)
             if (IsCharacterFormatKey(k)) Usage(k + " is not edited with protocol LOGIC");
-    const int type = RateLineType(st.monitor.Line);
+    const int type = EditorLineType(st.monitor.Line);
     // A typed rate the line cannot carry is refused with the range, never
     // clamped behind the user's back.
     auto rate = [&](const char* name) {

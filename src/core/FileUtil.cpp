@@ -192,6 +192,48 @@ int OpenLockFile(const std::string& lockPath) {
 }
 }  // namespace
 
+namespace {
+std::string BusyLockPath(const std::string& path) {
+    return JoinPath(DirName(path), "." + BaseName(path) + ".run");
+}
+}  // namespace
+
+BusyLock::~BusyLock() {
+    Release();
+}
+
+bool BusyLock::TryTake(const std::string& path) {
+    Release();
+    const std::string lockPath = BusyLockPath(path);
+    // flock conflicts between two open files, in one process as across two.
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_lockPath = lockPath;
+    return true;
+}
+
+void BusyLock::Release() {
+    if (m_fd < 0) return;
+    // Removed while still held: whoever opens it afterwards makes a new file
+    // and finds the work over.
+    ::unlink(m_lockPath.c_str());
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+bool BusyLock::HeldElsewhere(const std::string& path) {
+    int fd = ::open(BusyLockPath(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;  // no file: nobody works on it
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
 FileLock::FileLock(const std::string& path) {
     if (path.empty()) return;
     const std::string lockPath = LockPathFor(path);

@@ -76,6 +76,32 @@ class FileLock {
     FileLockEntry* m_entry = nullptr;
 };
 
+// A lock that marks work going on (a capture being recorded) for as long as
+// it is held: others test for it without waiting. The lock file is
+// ".<name>.run" beside `path`, apart from FileLock's, so that the short
+// read-modify-writes of the same file go on meanwhile. The system gives the
+// lock back when its holder ends, killed or not.
+class BusyLock {
+  public:
+    BusyLock() = default;
+    ~BusyLock();
+    BusyLock(const BusyLock&) = delete;
+    BusyLock& operator=(const BusyLock&) = delete;
+
+    // Takes the lock; false when someone (another program, or another
+    // BusyLock of this one) holds it, or when no lock file can be made.
+    bool TryTake(const std::string& path);
+    // Gives the lock back and removes its file.
+    void Release();
+
+    // Whether someone holds the lock of `path` now.
+    static bool HeldElsewhere(const std::string& path);
+
+  private:
+    int m_fd = -1;
+    std::string m_lockPath;
+};
+
 // The last resort when the disk has no room for a temporary copy: the file's
 // own space is first extended to the new size (nothing is touched when even
 // that fails), then the bytes are written over the old content and the file

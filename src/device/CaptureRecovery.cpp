@@ -128,6 +128,8 @@ std::string DateText(int yymmdd) {
 
 bool CaptureNeedsRecovery(const std::string& indexPath) {
     if (indexPath.find(".qvr") == std::string::npos || !PathExists(indexPath)) return false;
+    // A run still going looks like a killed one, but its files are in use.
+    if (BusyLock::HeldElsewhere(indexPath)) return false;
     const FolderChunks chunks = ListChunks(FolderOf(indexPath));
     if (!chunks.temporary.empty() || chunks.reserve) return true;
     if (chunks.numbered.empty()) return false;
@@ -144,6 +146,12 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     };
     if (indexPath.find(".qvr") == std::string::npos || !PathExists(indexPath))
         return fail("no capture index at " + indexPath);
+    // The run's own lock, taken for the recovery: a run still going (another
+    // program's, or this one's) keeps its chunk files, and two recoveries
+    // never rename the same files.
+    BusyLock busy;
+    if (!busy.TryTake(indexPath) && BusyLock::HeldElsewhere(indexPath))
+        return fail(indexPath + " is being recorded now; only a run that ended without Stop is recovered");
     const std::string folder = FolderOf(indexPath);
     CaptureIndex index;
     index.SetPath(indexPath);

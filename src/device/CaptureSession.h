@@ -14,6 +14,7 @@
 
 #include "capture/CaptureIndex.h"
 #include "capture/ChunkWriter.h"
+#include "core/FileUtil.h"
 #include "device/StreamDecoder.h"
 #include "settings/StatusSet.h"
 
@@ -96,6 +97,9 @@ class CaptureSession {
     std::unique_ptr<ReceiveBuffer> m_buffer;
     std::unique_ptr<StreamDecoder> m_decoder;
     CaptureIndex m_index;
+    // Held from Start to Stop: a run still going is not a killed one, and
+    // recovery leaves its files alone.
+    BusyLock m_runLock;
     std::string m_folder;
     std::string m_folderName;
     std::string m_startDate;  // YYMMDD of the start clock

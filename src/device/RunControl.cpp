@@ -159,6 +159,7 @@ int RunControl::StartRetrieval(std::mutex& stateMutex) {
         if (end > 0) {
             const SelectedUnit unit = GetSelectedUnit();
             std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+            FileLock lock(path);
             // Written over the start of the old file, which keeps any tail
             // beyond the new text, as the instrument's own tools expect.
             std::string content = ReadWholeFile(path).value_or(std::string());

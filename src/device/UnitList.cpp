@@ -333,6 +333,14 @@ SelectedUnit SelectedUnitFromFile() {
     return {};
 }
 
+StatusUnit StatusUnitFor(const std::string& statusPath, const SelectedUnit& selected,
+                         const StatusUnit& fromFile) {
+    if (selected.IsNone() ||
+        statusPath != UnitStatusFilePath(selected.vendorId, selected.productId, selected.serial))
+        return fromFile;
+    return StatusUnit{selected.productId, selected.serial, selected.name};
+}
+
 bool FindUnit(UsbDevice& device, const UnitIdentity& unit, bool takeLast, UnitIdentity* found) {
     int count = device.GetDeviceCount();
     int last = -1;

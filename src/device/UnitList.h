@@ -11,6 +11,7 @@
 
 #include "core/MessageText.h"
 #include "device/UsbDevice.h"
+#include "settings/StatusFile.h"
 
 namespace qv {
 
@@ -143,6 +144,12 @@ class UnitList {
 // The first unit of the file with bit 3 set: the choice a previous
 // "qvtool units select" left. None when no unit carries the bit.
 SelectedUnit SelectedUnitFromFile();
+
+// The unit a status file names in [RegistInfo]: the selected unit's own file
+// names that unit (product, serial and the user's name for it), since a new
+// file has those fields empty; any other file keeps what it says.
+StatusUnit StatusUnitFor(const std::string& statusPath, const SelectedUnit& selected,
+                         const StatusUnit& fromFile);
 
 // Finds the unit among the attached devices: opens each in turn and stops at
 // the first whose identity equals `unit`, leaving it open. Devices of other

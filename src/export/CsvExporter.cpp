@@ -232,7 +232,10 @@ bool CsvExporter::Close() {
 
 bool CsvExporter::OpenNext() {
     ++m_fileNumber;
-    m_fd = ::open(FilePath(m_fileNumber).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // An earlier export's file is replaced; a link planted at the name (the
+    // folder may be shared) is never written through.
+    m_fd = ::open(FilePath(m_fileNumber).c_str(),
+                  O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
     if (m_fd < 0) return false;
     m_flushed = 0;
     m_rowsInFile = 0;

@@ -98,11 +98,12 @@ std::string Thousands(double value) {
 }  // namespace
 
 int EditorLineType(uint8_t line) {
-    return line == kLineRs422 ? kLineTypeRs422 : kLineTypeRs232;
+    return line == kLineRs422 || line == kLineRs530 ? kLineTypeRs422 : kLineTypeRs232;
 }
 
-int RateLineType(uint8_t line) {
-    return line == kLineRs232 ? kLineTypeRs232 : kLineTypeRs422;
+uint8_t EditedLineCode(int lineType, uint8_t stored) {
+    if (lineType != kLineTypeRs422) return kLineRs232;
+    return stored == kLineRs530 ? kLineRs530 : kLineRs422;
 }
 
 std::span<const uint32_t> BitRateList(int lineType) {

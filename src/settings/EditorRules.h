@@ -15,12 +15,13 @@
 namespace qv {
 
 // The editors offer two line types: RS-232 (0) and RS-422/485/530 (1). Code
-// 2 ("530") from a file is shown as RS-232, as the line selection does.
+// 2 ("530") is a differential line like code 1, so it is edited, named and
+// rate-limited as RS-422/485/530: shown as RS-232 it would be saved as
+// RS-232 with its rates cut to 1,500,000. Unknown codes count as RS-232.
 int EditorLineType(uint8_t line);
-// The line type whose rate limit a stored line code has: only RS-232 is held
-// to 1,500,000; RS-422/485 and RS-530 are differential lines and take the
-// full range.
-int RateLineType(uint8_t line);
+// The code an editor stores for the chosen line type: a stored RS-530 stays
+// RS-530 while RS-422/485/530 stays chosen.
+uint8_t EditedLineCode(int lineType, uint8_t stored);
 
 // Bit rates, bits per second.
 inline constexpr double kMinBitRate = 10;

@@ -54,6 +54,27 @@ at() { "$qvtool" list "$cap" --frame "$1" --count 1 | tail -n 1 | cut -c1-30; }
 "$qvtool" info copy >info.txt
 grep -q '^Records:     10$' info.txt || fail "the replacing copy: $(cat info.txt)"
 
+# A last chunk without a record (what a run stopped right after a chunk
+# switch left): exports and positioning by time pass over it.
+mkdir empty
+cp -r "$cap" empty/
+ecap=empty/$(basename "$cap")
+head -c 8 "$cap/000000003.qvd" >"$ecap/000000004.qvd"
+# Entry 4 of [DataFile]: the date and start time of entry 3, no records.
+awk -F, '{ print } /^\[/ { s = $0 } s ~ /^\[DataFile\]/ && /^3=/ {
+        sub(/^3=/, "4=", $1); printf "%s,%s,0,0,0,0,0,0,0,0,0,0,0,0,0,0\r\n", $1, $2 }' \
+    "$ecap/$(basename "$cap").qvr" >idx.tmp
+mv idx.tmp "$ecap/$(basename "$cap").qvr"
+"$qvtool" save "$cap" --out csv-whole --csv >/dev/null
+"$qvtool" save "$ecap" --out csv-empty --csv >/dev/null 2>err.txt ||
+    fail "CSV export over an empty last chunk: $(cat err.txt)"
+diff -r csv-whole csv-empty >/dev/null || fail "the CSV export differs with an empty last chunk"
+last=$("$qvtool" list "$cap" --frame "$total" --count 1 | tail -n 1 | cut -c1-30)
+"$qvtool" list "$ecap" --time "$last" --count 1 >list.txt 2>err.txt ||
+    fail "list --time over an empty last chunk: $(cat err.txt)"
+[ "$(tail -n 1 list.txt | cut -c1-30)" = "$last" ] || fail "list --time found $(tail -n 1 list.txt)"
+rm -rf empty csv-whole csv-empty
+
 # A missing chunk: every reader of the whole capture fails and names it.
 mv "$cap/000000002.qvd" missing.qvd
 for cmd in "save $cap --out csv --csv" "save $cap --out whole" "print $cap --out p.txt"; do
@@ -86,6 +107,16 @@ if mount -t tmpfs -o size=256k tmpfs "$mnt" 2>/dev/null; then
     listed=$(($("$qvtool" list "$mnt/full" --count 0 | wc -l) - 1))
     [ "$framenum" -gt 0 ] && [ "$framenum" -eq "$listed" ] ||
         fail "the copy claims $framenum records and holds $listed"
+    # A decode that fills the disk fails, and what reached it stays readable.
+    set +e
+    out=$("$qvtool" decode s.bin --out "$mnt" 2>err.txt); rc=$?
+    set -e
+    [ "$rc" -eq 1 ] || fail "a decode onto a full disk gave status $rc"
+    index=$(head -n 1 <<<"$out")
+    framenum=$(tr -d '\r' <"$index" | sed -n 's/^FrameNum=//p')
+    listed=$(($("$qvtool" list "$index" --count 0 | wc -l) - 1))
+    [ "$framenum" -gt 0 ] && [ "$framenum" -eq "$listed" ] ||
+        fail "the decoded capture claims $framenum records and holds $listed"
     umount "$mnt"
 else
     echo "SKIP: cannot mount a small tmpfs here (full-disk save not tested)"

@@ -156,6 +156,29 @@ TEST_F(RecoveryTest, KilledRunHoldsThePrefixThatReachedTheDisk) {
     }
 }
 
+// A run still going looks like a killed one on disk, but its files are in
+// use: opening it offers nothing, and recovery refuses and changes nothing.
+TEST_F(RecoveryTest, ARunStillGoingIsLeftAlone) {
+    std::filesystem::create_directories(home.file("live"));
+    CaptureSession live(nullptr, nullptr);
+    ASSERT_EQ(live.Start(Info(home.file("live"), kProtocolAsync, kMemoryFix, 100'000'000)), 0);
+    live.Feed(Traffic(kProtocolAsync, 30000, 10 * 3600 * kTicksPerSecond));
+    const std::string index = live.IndexPath();
+    ASSERT_TRUE(std::filesystem::exists(live.FolderPath() + "/t000000002.qvd"));
+    EXPECT_FALSE(CaptureNeedsRecovery(index));
+    const std::string text = test::ReadBytes(index);
+    RecoveryResult r;
+    EXPECT_NE(RecoverCapture(index, r), 0);
+    EXPECT_NE(r.message.find("being recorded"), std::string::npos) << r.message;
+    EXPECT_EQ(test::ReadBytes(index), text);
+    EXPECT_TRUE(std::filesystem::exists(live.FolderPath() + "/t000000002.qvd"));
+
+    // The run ends as usual and holds every record it was sent.
+    ASSERT_EQ(live.Stop(Noon(17)), 0);
+    EXPECT_FALSE(CaptureNeedsRecovery(index));
+    EXPECT_EQ(AllRecords(index).size(), live.Decoder().Totals().records);
+}
+
 // In RING mode the slots are reused; recovery puts them back in the order
 // they were written, so the records run forward in time.
 TEST_F(RecoveryTest, RingRunComesBackInWrittenOrder) {

@@ -302,6 +302,28 @@ TEST(CaptureSessionTest, RunsStartedInOneSecondHaveFoldersOfTheirOwn) {
     EXPECT_EQ(start.date, "240517");
 }
 
+// A run joined after its date item went by (a second run on a unit that
+// was already monitoring) dates its chunks and its start by its start clock.
+TEST(CaptureSessionTest, ARunWithoutADateItemIsDatedByItsStart) {
+    TempDir dir;
+    CaptureSession session(nullptr, nullptr);
+    ASSERT_EQ(session.Start(Info(dir.path(), kProtocolAsync, kMemoryFix, 50)), 0);
+    std::vector<uint8_t> s;
+    AppendStreamItem(s, StreamItem::Data(0xC0, 0, 0));
+    auto data = DataItems(30);
+    s.insert(s.end(), data.begin(), data.end());
+    session.Feed(s);
+    ASSERT_EQ(session.Stop(Noon(17)), 0);
+    CaptureIndex index;
+    ASSERT_EQ(index.OpenIndex(session.IndexPath()), 0);
+    ChunkEntry first;
+    ASSERT_EQ(index.ReadChunkEntry(1, first), 0);
+    EXPECT_EQ(DateFieldText(first.date), "240517");
+    CaptureTime start;
+    ASSERT_EQ(index.ReadStartTime(start), 0);
+    EXPECT_EQ(start.date, "240517");
+}
+
 TEST(CaptureSessionTest, IndexNamesTheUnitTheRunRecords) {
     TempDir dir;
     CaptureSession session(nullptr, nullptr);

@@ -169,6 +169,29 @@ TEST_F(CsvRangeTest, PartOfARangeAndRefusals) {
               SaveReport::kStartRefused);
 }
 
+// In a folder others may write in, a link planted at a CSV file's name is
+// never written through: the export fails there and the link's target stays.
+TEST_F(CsvRangeTest, ALinkAtAFileNameIsNotWrittenThrough) {
+    CaptureBuilder b(home.file("cap"), kProtocolAsync);
+    std::string index = test::BuildExportCapture(b, 1, 200, 5);
+    CaptureReader f(cmn);
+    ASSERT_EQ(f.Open(index), 0);
+    const std::string out = home.file("shared");
+    std::filesystem::create_directories(out);
+    const std::string victim = home.file("victim.txt");
+    test::WriteBytes(victim, "precious\n");
+    CsvExporter first(f, out, 70);
+    std::filesystem::create_symlink(victim, first.FilePath(2));
+    EXPECT_EQ(first.Run(Key("241106", 0), Key("241107", 0), nullptr, cancel), SaveReport::kFailed);
+    EXPECT_EQ(test::ReadBytes(victim), "precious\n");
+    // An earlier export's own files are replaced as usual.
+    std::filesystem::remove(first.FilePath(2));
+    CsvExporter again(f, out, 70);
+    EXPECT_EQ(again.Run(Key("241106", 0), Key("241107", 0), nullptr, cancel),
+              SaveReport::kCaptureEnd);
+    EXPECT_EQ(again.FilesWritten(), 3u);
+}
+
 TEST_F(CsvRangeTest, CancelLeavesCompleteFiles) {
     CaptureBuilder b(home.file("cap"), kProtocolAsync);
     std::string index = test::BuildExportCapture(b, 1, 500, 9);

@@ -218,6 +218,44 @@ class SettingsDialogsTest : public QObject {
         QCOMPARE(saved.status.monitor.RD_Baudrate, 115200.0);
     }
 
+    // The selected unit's own file names that unit in [RegistInfo] once saved,
+    // though the file held nothing there before.
+    void parametersNameTheSelectedUnitInItsOwnFile() {
+        const SelectedUnit unit{0x14D2, 0x11, "SZ000042", "bench"};
+        const std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+        std::filesystem::copy_file(Working(), path,
+                                   std::filesystem::copy_options::overwrite_existing);
+        SetSelectedUnit(unit);
+        MonitorParamsDialog dlg(*m_cmn, path);
+        dlg.show();
+        Answer(QMessageBox::No);
+        Click(dlg.OkButton());
+        SetSelectedUnit({});
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        const std::string text = Bytes(path);
+        QVERIFY2(text.find("Product=QV-SZ2\r\n") != std::string::npos, text.c_str());
+        QVERIFY2(text.find("SerialNumber=SZ000042\r\n") != std::string::npos, text.c_str());
+        QVERIFY2(text.find("Alias=bench\r\n") != std::string::npos, text.c_str());
+    }
+
+    // A stored RS-530 line is shown as RS-422/485/530 and saved unchanged,
+    // with a rate RS-232 could not carry.
+    void anRs530LineKeepsItsCodeAndRates() {
+        QVERIFY(Qvtool({"settings", "set", "Line=530", "SD_Baudrate=3000000", "RD_Baudrate=SD"}));
+        std::filesystem::copy_file(Twin(), Working(),
+                                   std::filesystem::copy_options::overwrite_existing);
+        MonitorParamsDialog dlg(*m_cmn, Working());
+        dlg.show();
+        QCOMPARE(dlg.LineBox()->currentText(), QString("RS-422/485/530"));
+        QCOMPARE(dlg.SdSpeedBox()->currentText(), QString("3,000,000"));
+        Answer(QMessageBox::No);
+        Click(dlg.OkButton());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        StatusSet saved = Load(Working());
+        QCOMPARE(int(saved.status.monitor.Line), int(kLineRs530));
+        QCOMPARE(saved.status.monitor.SD_Baudrate, 3000000.0);
+    }
+
     void typedValuesOutOfRangeAreRefusedWhereTyped() {
         std::string before = Bytes(Working());
         MonitorParamsDialog dlg(*m_cmn, Working());

@@ -62,46 +62,52 @@ class WindowRegistryTest : public QObject {
 
   private slots:
     // A capture whose run was killed: opening it offers recovery in a real
-    // message box; No leaves it as it is, Yes makes its records readable.
+    // message box; No leaves it as it is (the open then fails and says so),
+    // Yes makes every record its chunk file holds readable.
     void openingAKilledCaptureOffersRecovery() {
-        const std::string index = BuildCapture(m_home->file("KILLED"), 120);
         const std::string folder = m_home->file("KILLED");
+        const std::string index = BuildCapture(folder, 120);
+        // What a killed run leaves: the chunk under its temporary name and
+        // no entry for it in the index.
         std::filesystem::rename(folder + "/000000001.qvd", folder + "/t000000001.qvd");
         IniFile ini;
         ini.SetPath(index);
         ini.DeleteKey("DataFile", "1");
         QtPrompt prompt(m_frame.get());
         m_cmn->SetPrompt(&prompt);
-        // Answers the question with `button` and acknowledges any message
-        // box that follows (the open failure after a No).
-        QString asked;
-        QMessageBox::StandardButton button = QMessageBox::No;
-        QTimer boxes;
-        QObject::connect(&boxes, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            if (box->button(QMessageBox::Yes)) {
-                asked = box->text();
-                QTest::mouseClick(box->button(button), Qt::LeftButton);
-            } else if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
-                QTest::mouseClick(ok, Qt::LeftButton);
-            }
+
+        QString asked, told;
+        test::WhenShown<QMessageBox>([&](QMessageBox* box) {
+            asked = box->text();
+            QAbstractButton* no = box->button(QMessageBox::No);
+            QVERIFY(no && box->button(QMessageBox::Yes));
+            test::WhenShown<QMessageBox>([&](QMessageBox* failure) {
+                told = failure->text();
+                QTest::keyClick(failure, Qt::Key_Return);
+            });
+            QTest::mouseClick(no, Qt::LeftButton);
         });
-        boxes.start(50);
-        auto answer = [&button](QMessageBox::StandardButton b) { button = b; };
-        answer(QMessageBox::No);
         QVERIFY(Ctrl().OpenCapture(index) < 0);
         QVERIFY2(asked.contains(QString::fromUtf8("復旧しますか")), qPrintable(asked));
+        QVERIFY2(told.contains(QString::fromUtf8("ウィンドウオープンに失敗しました")), qPrintable(told));
         QVERIFY(std::filesystem::exists(folder + "/t000000001.qvd"));
+        QVERIFY(!std::filesystem::exists(folder + "/000000001.qvd"));
+
         asked.clear();
-        answer(QMessageBox::Yes);
+        test::WhenShown<QMessageBox>([&](QMessageBox* box) {
+            asked = box->text();
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        });
         const int slot = Ctrl().OpenCapture(index);
-        QVERIFY(!asked.isEmpty());
+        QVERIFY2(asked.contains(QString::fromUtf8("復旧しますか")), qPrintable(asked));
         QVERIFY(slot >= 0);
         QCOMPARE(Ctrl().Slot(slot).reader->GetTotalRecords(), uint64_t{120});
         QVERIFY(std::filesystem::exists(folder + "/000000001.qvd"));
-        boxes.stop();
+        // Recovered once, the capture opens without a question.
         m_cmn->SetPrompt(&m_prompt);
+        Ctrl().CloseAllWindows();
+        QVERIFY(Ctrl().OpenCapture(index) >= 0);
+        QVERIFY(m_prompt.questions.empty());
     }
 
     void initTestCase() {

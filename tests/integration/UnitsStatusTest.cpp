@@ -42,6 +42,22 @@ TEST_F(UnitsAndStatus, TwoUnitsListedSelectedAndNamed) {
     EXPECT_NE(ReadBytes(home.file("ActiveUnitInfo.txt")).find("0001,14d2,0011"), std::string::npos);
 }
 
+// A unit's own status file names its unit in [RegistInfo] (product, serial,
+// and the name the user gave it), whatever the file held before.
+TEST_F(UnitsAndStatus, AUnitsStatusFileNamesItsUnit) {
+    StartSim({"--model", "QV-SZ2", "--serial", "SZ000042"});
+    ASSERT_EQ(Tool({"units", "select", "SZ000042"}).status, 0);
+    ASSERT_EQ(Tool({"units", "name", "SZ000042", "bench"}).status, 0);
+    const std::string file = home.file("QvStatus_14D2_0011_SZ000042.qvs");
+    WriteBytes(file, "[RegistInfo]\r\nProduct=\r\nSerialNumber=\r\nAlias=\r\n");
+    RunResult r = Tool({"settings", "set", "Protocol=ASYNC"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = ReadBytes(file);
+    EXPECT_NE(text.find("Product=QV-SZ2\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("SerialNumber=SZ000042\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Alias=bench\r\n"), std::string::npos) << text;
+}
+
 // A unit the user may not open is listed as attached-but-inaccessible with
 // what to do, instead of "no unit attached".
 TEST_F(UnitsAndStatus, UnitWithoutPermissionIsListedWithAdvice) {

@@ -15,8 +15,14 @@ TEST(BitRates, TypedRatesAreReducedAndLimitedPerLineType) {
     EXPECT_EQ(ParseBitRateText("", kLineTypeRs232), 10);
     EXPECT_EQ(ParseBitRateText("9600bps", kLineTypeRs232), 9600);
     EXPECT_EQ(ParseBitRateText("134.5", kLineTypeRs232), 134.5);
-    EXPECT_EQ(EditorLineType(kLineRs530), kLineTypeRs232);
+    // RS-530 is differential: edited and limited as RS-422/485/530, and kept
+    // as RS-530 while that type stays chosen.
+    EXPECT_EQ(EditorLineType(kLineRs530), kLineTypeRs422);
     EXPECT_EQ(EditorLineType(kLineRs422), kLineTypeRs422);
+    EXPECT_EQ(EditorLineType(7), kLineTypeRs232);
+    EXPECT_EQ(EditedLineCode(kLineTypeRs422, kLineRs530), kLineRs530);
+    EXPECT_EQ(EditedLineCode(kLineTypeRs422, kLineRs232), kLineRs422);
+    EXPECT_EQ(EditedLineCode(kLineTypeRs232, kLineRs530), kLineRs232);
     EXPECT_EQ(BitRateText(9600, kLineTypeRs232), "9,600");
     EXPECT_EQ(BitRateText(3'000'000, kLineTypeRs232), "1,500,000");
     EXPECT_EQ(BitRateText(134.5, kLineTypeRs232), "134.5");

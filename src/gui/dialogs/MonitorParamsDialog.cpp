@@ -15,6 +15,7 @@
 #include <ctime>
 
 #include "core/AppContext.h"
+#include "device/UnitList.h"
 #include "dialogs/DisplayFormatDialog.h"
 #include "dialogs/LineSelectDialog.h"
 #include "dialogs/ReasonLabel.h"
@@ -274,7 +275,7 @@ void MonitorParamsDialog::SettingsToControls() {
     const MonitorSettings& m = m_set.status.monitor;
     bool filling = m_filling;
     m_filling = true;
-    Select(m_line, m.Line == 1 ? 1 : 0);
+    Select(m_line, EditorLineType(m.Line) == kLineTypeRs422 ? 1 : 0);
     Select(m_protocol, m.Protocol == kProtocolLogic ? kProtocolLogic : kProtocolAsync);
     Select(m_memory, m.Memory == kMemoryFix ? kMemoryFix : kMemoryRing);
     m_shownProtocol = -1;  // the character controls are refilled from the copy
@@ -368,7 +369,7 @@ QString MonitorParamsDialog::Reason() const {
 bool MonitorParamsDialog::ControlsToSettings(bool check) {
     if (check && !m_reason->Show(Problem())) return false;
     MonitorSettings& m = m_set.status.monitor;
-    m.Line = static_cast<uint8_t>(Code(m_line));
+    m.Line = EditedLineCode(LineType(), m.Line);
     m.Protocol = static_cast<uint8_t>(Code(m_protocol));
     if (m_shownProtocol == kProtocolAsync) {
         int type = m_shownLineType;
@@ -461,7 +462,12 @@ void MonitorParamsDialog::accept() {
     }
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool saved = SaveStatusSet(m_path, m_set) == 0;
+    StatusFile file;
+    bool saved = file.OpenStatusFile(m_path) == 0;
+    if (saved) {
+        file.SetUnit(StatusUnitFor(m_path, GetSelectedUnit(), ReadStatusUnit(file)));
+        saved = SaveStatusSet(file, m_set) == 0;
+    }
     if (saved) {
         m_cmn.SetSaveDirectory(m_folder->text().toStdString());
         if (m_frameLimit->isEnabled())

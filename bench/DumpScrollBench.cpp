@@ -35,11 +35,14 @@ struct Fixture {
         file.ReadFormatRows(rows);
         view->SetFormatRows(&rows, false);
         view->SetCodes(qv::kDumpDual, qv::kDisplayAscii);
-        std::string text;
-        uint64_t ticks = 0;
+        qv::DayTime first;
         file.GoToFrame(0);
-        file.GetEndTime(text, ticks);
-        ok = view->ShowAtTime(text, &file) == 0;
+        file.GetEndRecordTime(first);
+        // The view pages with a reader of its own.
+        auto own = std::make_unique<qv::CaptureReader>(cmn);
+        if (own->Open(path) != 0) return;
+        view->SetReader(std::move(own));
+        ok = view->ShowAtTime(first) == 0;
     }
     int LastLine() const { return view->ScrollBar()->maximum(); }
 };

@@ -46,15 +46,14 @@ struct Fixture {
         canvas->resize(kWidth, kHeight);
         ok = ShowAt(0.5) == 0;
     }
-    std::string TextAt(double fraction) {
+    qv::DayTime TimeAt(double fraction) {
         const uint64_t total = file.GetTotalRecords();
         file.GoToFrame(std::min<uint64_t>(total - 1, static_cast<uint64_t>(fraction * total)));
-        std::string text;
-        uint64_t ticks = 0;
-        file.GetEndTime(text, ticks);
-        return text;
+        qv::DayTime when;
+        file.GetEndRecordTime(when);
+        return when;
     }
-    int ShowAt(double fraction) { return model->ShowAtTime(file, TextAt(fraction)); }
+    int ShowAt(double fraction) { return model->ShowAtTime(file, TimeAt(fraction)); }
     // Moves the reader far away, so that the next load reads its chunks again.
     void Evict(double fraction) {
         const uint64_t total = file.GetTotalRecords();
@@ -73,12 +72,12 @@ void BM_LoadAroundFrame(benchmark::State& state) {
     auto& f = Get();
     if (!f.ok) return state.SkipWithError("set QVORT_BENCH_CAPTURE to a capture index");
     const double at = static_cast<double>(state.range(0)) / 100;
-    const std::string text = f.TextAt(at);
+    const qv::DayTime when = f.TimeAt(at);
     for (auto _ : state) {
         state.PauseTiming();
         f.Evict(at);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(f.model->ShowAtTime(f.file, text));
+        benchmark::DoNotOptimize(f.model->ShowAtTime(f.file, when));
     }
     state.SetLabel(std::to_string(state.range(0)) + "% of " + std::to_string(f.file.GetTotalRecords()) +
                    " records, " + std::to_string(f.model->Data().recordTimes.size()) + " loaded");

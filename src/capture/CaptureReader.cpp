@@ -321,19 +321,18 @@ uint64_t CaptureReader::SlotEndTicks(uint32_t slot) const {
     return ReadLe48(r + (frame ? 7 : 2));
 }
 
+DayTime CaptureReader::LoggedDayTime(uint32_t slot, int64_t ticks) const {
+    int date = DateNumber(SlotChunkNumber(slot));
+    if (auto moved = NormaliseDayTime(date, ticks)) return *moved;
+    m_cmn.WriteLog("ERR", "QvrFile", __LINE__, "CTimeコンストラクタＮＧ！");
+    return DayTime{date, ticks < 0 ? 0 : static_cast<uint64_t>(ticks)};
+}
+
 int CaptureReader::TimeText(uint32_t slot, int64_t ticks, std::string& text,
                             uint64_t& adjusted) const {
-    int date = DateNumber(SlotChunkNumber(slot));
-    auto moved = NormaliseDayTime(date, ticks);
-    if (!moved) {
-        m_cmn.WriteLog("ERR", "QvrFile", __LINE__, "CTimeコンストラクタＮＧ！");
-        uint64_t raw = ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
-        text = FormatRecordTimeText(date, raw);
-        adjusted = raw;
-        return kQvrOk;
-    }
-    text = FormatRecordTimeText(moved->date, moved->ticks);
-    adjusted = moved->ticks;
+    const DayTime t = LoggedDayTime(slot, ticks);
+    text = FormatRecordTimeText(t);
+    adjusted = t.ticks;
     return kQvrOk;
 }
 
@@ -374,6 +373,14 @@ int CaptureReader::GetEndTime(std::string& text, uint64_t& ticks) const {
     ticks = 0;
     if (!HasRecord()) return kQvrNoRecord;
     return TimeText(m_cursor, static_cast<int64_t>(SlotEndTicks(m_cursor)), text, ticks);
+}
+
+int CaptureReader::GetEndRecordTime(DayTime& out) const {
+    if (!HasRecord()) return kQvrNoRecord;
+    out = LoggedDayTime(m_cursor, static_cast<int64_t>(SlotEndTicks(m_cursor)));
+    // The text shows a damaged stamp past 24 h at 24 h; the value says the same.
+    out.ticks = std::min(out.ticks, kTicksPerDay);
+    return kQvrOk;
 }
 
 int CaptureReader::GetEndTimeShifted(uint64_t offset, std::string& text) const {

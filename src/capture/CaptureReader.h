@@ -22,6 +22,7 @@
 #include "core/IniFile.h"
 #include "settings/FormatEntry.h"
 #include "settings/MonitorSettings.h"
+#include "settings/TriggerSetting.h"
 
 namespace qv {
 
@@ -110,6 +111,8 @@ class CaptureReader {
     int GetStartTime(std::string& text, uint64_t& ticks) const;
     int GetEndTime(std::string& text, uint64_t& ticks) const;
     int GetEndTimeShifted(uint64_t offset, std::string& text) const;
+    // The end time as a value: exactly the time GetEndTime's text spells.
+    int GetEndRecordTime(DayTime& out) const;
     // The same start and end as dates and times of day, without making texts:
     // for callers that read thousands of records at a time.
     int GetDayTimes(DayTime& start, DayTime& end) const;
@@ -127,6 +130,7 @@ class CaptureReader {
     int GoToFrame(uint64_t frame);
     int GoToChunkRecord(uint32_t chunk, uint32_t index);
     int GoToTime(std::string_view date, uint64_t ticks);
+    int GoToTime(const DayTime& when) { return GoToDateTime(when.date, when.ticks); }
     // Moving within the loaded pair of chunks is the step of every record of
     // a long read, so that much is kept inline.
     int NextRecord() {
@@ -157,10 +161,10 @@ class CaptureReader {
     int ReadFormatRows(std::vector<FormatEntry>& rows);
     int WriteFormatRows(const std::vector<FormatEntry>& rows);
     int GetMonitorSettings(MonitorSettings& m, SamplingSettings& s) const;
+    // The triggers 1..5 the capture was made with, as its index keeps them.
+    void ReadTriggers(std::array<TriggerSetting, kTriggerCount>& out) const;
 
     const AsyncCharTiming& GetCharTiming() const { return m_timing; }
-    // Character times for captures opened without their settings (tests).
-    void SetCharTiming(const AsyncCharTiming& t) { m_timing = t; }
 
   private:
     struct Saved {
@@ -189,6 +193,10 @@ class CaptureReader {
     }
 
     int NextRecordAcrossChunks();
+    int GoToDateTime(int64_t date, uint64_t ticks);
+    // The date and time of day of a record time (with the day moved when it
+    // runs past midnight); logs a date that is no calendar date.
+    DayTime LoggedDayTime(uint32_t slot, int64_t ticks) const;
     int LoadPair(uint32_t first);
     int Bring(size_t which, uint32_t number);
     Saved Save() const { return {m_pair[0].Number(), m_cursor}; }

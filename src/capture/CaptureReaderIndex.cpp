@@ -81,6 +81,13 @@ int CaptureReader::WriteFormatRows(const std::vector<FormatEntry>& rows) {
     return m_index.EndBatch() == 0 ? kQvrOk : kQvrNoIndex;
 }
 
+void CaptureReader::ReadTriggers(std::array<TriggerSetting, kTriggerCount>& out) const {
+    StatusFile index;
+    index.SetPath(m_indexPath);
+    for (int n = 1; n <= kTriggerCount; ++n)
+        index.ReadTrigger(out[static_cast<size_t>(n - 1)], n);
+}
+
 int CaptureReader::GetMonitorSettings(MonitorSettings& m, SamplingSettings& s) const {
     if (m_chunks.empty()) return kQvrNoIndex;
     m = m_settings;

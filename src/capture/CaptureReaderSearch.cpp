@@ -26,7 +26,10 @@ uint64_t TypeCounter(const ChunkEntry& e, int jumpType) {
 }  // namespace
 
 int CaptureReader::GoToTime(std::string_view date, uint64_t ticks) {
-    const int64_t wanted = ParseLeadingInt(date);
+    return GoToDateTime(ParseLeadingInt(date), ticks);
+}
+
+int CaptureReader::GoToDateTime(int64_t wanted, uint64_t ticks) {
     const uint32_t count = GetChunkCount();
     Saved saved = Save();
     // The next chunk after `c` that holds records, or 0: an empty chunk (a

@@ -42,11 +42,6 @@ std::optional<DayTime> ChartClock::FromChart(double chartTicks) const {
     return NormaliseDayTime(m_startDate, static_cast<int64_t>(std::floor(chartTicks)));
 }
 
-std::string ChartClock::RecordTimeText(double chartTicks) const {
-    auto t = FromChart(chartTicks);
-    return t ? FormatRecordTimeText(t->date, t->ticks) : std::string();
-}
-
 std::string ChartClock::FieldText(double chartTicks) const {
     auto t = FromChart(chartTicks);
     if (!t) return {};

@@ -26,9 +26,6 @@ class ChartClock {
     // nullopt outside the years 2000..2099.
     std::optional<DayTime> FromChart(double chartTicks) const;
 
-    // "YY/MM/DD hh:mm:ss mmmmuuuTT0n": the record time text the windows
-    // exchange, so that the chart can ask for a reload around a time.
-    std::string RecordTimeText(double chartTicks) const;
     // A time field: "%y/%m/%d", a space and the time of day
     // ("13:05:09 004m210u560n"); empty when the time has no date.
     std::string FieldText(double chartTicks) const;

@@ -64,8 +64,8 @@ int DumpLines::ByteAtCursor(uint64_t& byte) const {
     return kQvrOk;
 }
 
-int DumpLines::LocateTime(std::string_view date, uint64_t ticks, uint64_t& byte) {
-    int rc = m_reader.GoToTime(date, ticks);
+int DumpLines::LocateTime(const DayTime& when, uint64_t& byte) {
+    int rc = m_reader.GoToTime(when);
     return rc == kQvrOk ? SettleOnShown(byte) : rc;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "capture/RecordTime.h"
 #include "core/CaptureRecord.h"
 
 namespace qv {
@@ -64,7 +65,7 @@ class DumpLines {
     // view: at or after the time in SD or RD mode, at or before it in DUAL
     // mode, and the other way when there is none on that side. `byte` gets
     // its number. The reader's code, or -12 when no byte is shown at all.
-    int LocateTime(std::string_view date, uint64_t ticks, uint64_t& byte);
+    int LocateTime(const DayTime& when, uint64_t& byte);
     // The same from a record: the record itself when it is a shown byte,
     // else the nearest shown byte by the same rule.
     int LocateFrame(uint64_t frame, uint64_t& byte);

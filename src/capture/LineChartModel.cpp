@@ -11,7 +11,6 @@
 namespace qv {
 
 namespace {
-constexpr int kBadTimeText = -11;
 
 int DateOf(const CaptureTime& t) {
     return static_cast<int>(ParseLeadingInt(t.date));
@@ -61,20 +60,17 @@ void LineChartModel::ReadMarks() {
     }
 }
 
-int LineChartModel::ShowAtTime(CaptureReader& reader, const std::string& timeText) {
-    auto when = ParseRecordTime(timeText);
-    if (!when) return kBadTimeText;
+int LineChartModel::ShowAtTime(CaptureReader& reader, const DayTime& when) {
     if (m_reader != &reader) {
         m_reader = &reader;
         m_first = true;
         ReadCapture();
     }
-    int rc = reader.GoToTime(when->date, when->ticks);
+    int rc = reader.GoToTime(when);
     if (rc != 0) return rc;
     CursorPosition pos;
     rc = reader.GetCursor(pos);
     if (rc != 0) return rc;
-    m_shownText = timeText;
     return Load(pos.frame);
 }
 
@@ -106,8 +102,8 @@ int LineChartModel::Load(uint64_t frame) {
     return 0;
 }
 
-std::string LineChartModel::ShiftText(int direction) const {
-    return m_clock.RecordTimeText(m_view.ShiftedCentre(direction, m_captureFirst, m_captureLast));
+std::optional<DayTime> LineChartModel::ShiftTime(int direction) const {
+    return m_clock.FromChart(m_view.ShiftedCentre(direction, m_captureFirst, m_captureLast));
 }
 
 bool LineChartModel::SnapCursor(double t, double maxTicks, int trace) {

@@ -36,17 +36,18 @@ class LineChartModel {
     void SetFormatRows(const std::vector<FormatEntry>& table);
     const ChartLayout& Layout() const { return m_layout; }
 
-    // Loads around the record at this record time text of the reader, which
-    // must outlive the model. The first call also reads the capture's start
-    // date, first and last record times and marks, fills the division list and
-    // fits. 0, -11 for a text that is not a record time, or the reader's code.
-    int ShowAtTime(CaptureReader& reader, const std::string& timeText);
+    // Loads around the record at this record time of the reader, which must
+    // outlive the model. The first call also reads the capture's start date,
+    // first and last record times and marks, fills the division list and
+    // fits. 0, or the reader's code.
+    int ShowAtTime(CaptureReader& reader, const DayTime& when);
+    // Lets go of the reader (about to be replaced); the chart stays as it is
+    // until the next ShowAtTime.
+    void DropReader() { m_reader = nullptr; }
     // Loads again around the same frame (after a display format change).
     int Reload();
     bool Loaded() const { return m_reader != nullptr && !m_data.Empty(); }
     int Protocol() const { return m_protocol; }
-    // The text the chart was last shown at, as the window reports it.
-    const std::string& ShownText() const { return m_shownText; }
 
     const ChartData& Data() const { return m_data; }
     const ChartClock& Clock() const { return m_clock; }
@@ -60,8 +61,9 @@ class LineChartModel {
     std::string CentreText() const { return m_clock.FieldText(m_view.Centre()); }
     std::string RightText() const { return m_clock.FieldText(m_view.Right()); }
 
-    // The record time text of the centre Shift+Left/Right moves to.
-    std::string ShiftText(int direction) const;
+    // The record time of the centre Shift+Left/Right moves to; nullopt
+    // outside the years the chart can date.
+    std::optional<DayTime> ShiftTime(int direction) const;
 
     // --- the measurement cursors
     ChartCursor Active() const { return m_active; }
@@ -101,7 +103,6 @@ class LineChartModel {
     ChartData m_data;
     ChartViewport m_view;
     int m_offered = 1;
-    std::string m_shownText;
     std::array<double, 2> m_cursor{};
     ChartCursor m_active = ChartCursor::kX;
     std::array<std::optional<double>, kMarks> m_marks;

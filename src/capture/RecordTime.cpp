@@ -53,13 +53,28 @@ std::optional<DayTime> NormaliseDayTime(int yymmdd, int64_t ticks) {
                    static_cast<uint64_t>(ticks - shift * day)};
 }
 
-std::string FormatRecordTimeText(int yymmdd, uint64_t ticks) {
+std::string DateDigits(int yymmdd) {
     char date[16];
     std::snprintf(date, sizeof date, "%02d%02d%02d", yymmdd / 10000 % 100, yymmdd / 100 % 100,
                   yymmdd % 100);
+    return date;
+}
+
+DayTime MakeDayTime(std::string_view date, uint64_t ticks) {
+    return DayTime{static_cast<int>(ParseLeadingInt(date)), ticks};
+}
+
+std::string FormatRecordTimeText(int yymmdd, uint64_t ticks) {
     // A stamp beyond 24 h only comes from a damaged chunk; show it at 24 h
     // rather than not at all.
-    return FormatRecordTime(date, ticks > kTicksPerDay ? kTicksPerDay : ticks).value_or("");
+    return FormatRecordTime(DateDigits(yymmdd), ticks > kTicksPerDay ? kTicksPerDay : ticks)
+        .value_or("");
+}
+
+std::optional<DayTime> ParseRecordTimeText(std::string_view text) {
+    auto t = ParseRecordTime(text);
+    if (!t) return std::nullopt;
+    return MakeDayTime(t->date, t->ticks);
 }
 
 }  // namespace qv

@@ -30,18 +30,32 @@ struct AsyncCharTiming {
     double Rate(bool sd) const;
 };
 
-// A date (YYMMDD as a number) and a signed time of day in ticks, normalised
-// into the day it falls in: before midnight moves to the previous day, past
-// 24 h to the next. Exactly 24 h stays on its day. nullopt when the date is
-// not a calendar date.
+// A date (YYMMDD as a number) and a time of day in ticks. It is also the
+// record time that windows and commands hand each other: text is made from
+// it only to be shown or written.
 struct DayTime {
     int date = 0;        // YYMMDD number
     uint64_t ticks = 0;  // 0 .. 24 h
+    friend bool operator==(const DayTime&, const DayTime&) = default;
 };
+
+// A signed time of day in ticks normalised into the day it falls in: before
+// midnight moves to the previous day, past 24 h to the next. Exactly 24 h
+// stays on its day. nullopt when the date is not a calendar date.
 std::optional<DayTime> NormaliseDayTime(int yymmdd, int64_t ticks);
+
+// The six date digits "YYMMDD" of a date number.
+std::string DateDigits(int yymmdd);
+// A date text's leading number (its digits "YYMMDD") and a time of day.
+DayTime MakeDayTime(std::string_view date, uint64_t ticks);
 
 // The record time text of a date number and a time of day up to 24 h; the
 // date is split as a number, whatever it holds.
 std::string FormatRecordTimeText(int yymmdd, uint64_t ticks);
+inline std::string FormatRecordTimeText(const DayTime& t) {
+    return FormatRecordTimeText(t.date, t.ticks);
+}
+// The record time a record time text spells; nullopt when it is not one.
+std::optional<DayTime> ParseRecordTimeText(std::string_view text);
 
 }  // namespace qv

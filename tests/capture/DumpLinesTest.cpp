@@ -147,7 +147,7 @@ TEST_F(DumpLinesTest, LastFullPageEndsWithThePartlyFilledLastLine) {
     EXPECT_EQ(lines.FillPage(0, page), 0u);
     EXPECT_TRUE(page.empty());
     uint64_t byte = 0;
-    EXPECT_EQ(lines.LocateTime("241106", 105, byte), -12);
+    EXPECT_EQ(lines.LocateTime({241106, 105}, byte), -12);
 }
 
 TEST_F(DumpLinesTest, TimeBetweenBytesLooksBackInDualAndForwardInOneDirection) {
@@ -164,20 +164,20 @@ TEST_F(DumpLinesTest, TimeBetweenBytesLooksBackInDualAndForwardInOneDirection) {
     CursorPosition pos;
 
     lines.SetShape(kDumpDual, 8, 2);
-    ASSERT_EQ(lines.LocateTime("241106", 400, byte), 0);
+    ASSERT_EQ(lines.LocateTime({241106, 400}, byte), 0);
     EXPECT_EQ(byte, 1u);  // the RD byte before the line change
     ASSERT_EQ(f.GetCursor(pos), 0);
     EXPECT_EQ(pos.frame, 1u);
 
     lines.SetShape(kDumpSd, 8, 2);
-    ASSERT_EQ(lines.LocateTime("241106", 300, byte), 0);
+    ASSERT_EQ(lines.LocateTime({241106, 300}, byte), 0);
     EXPECT_EQ(byte, 1u);  // the next SD byte
     ASSERT_EQ(f.GetCursor(pos), 0);
     EXPECT_EQ(pos.frame, 4u);
 
     // Nothing of the direction after the time: the last one before it.
     lines.SetShape(kDumpRd, 8, 2);
-    ASSERT_EQ(lines.LocateTime("241106", 450, byte), 0);
+    ASSERT_EQ(lines.LocateTime({241106, 450}, byte), 0);
     EXPECT_EQ(byte, 0u);
     ASSERT_EQ(f.GetCursor(pos), 0);
     EXPECT_EQ(pos.frame, 1u);

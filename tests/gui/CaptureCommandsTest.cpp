@@ -343,7 +343,7 @@ class CaptureCommandsTest : public QObject {
         });
         m_frame->Action(kCmdSearch)->trigger();
         QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{101});
-        QVERIFY(QString::fromStdString(Ctrl().Slot(0).frameText).startsWith("09/12/05 13:00:00 102m"));
+        QVERIFY(QString::fromStdString(test::Text(Ctrl().Slot(0).frameTime)).startsWith("09/12/05 13:00:00 102m"));
         // From the last record ("最後へ"), upwards.
         m_frame->Action(kCmdLast)->trigger();
         WhenShown<SearchDialog>([](SearchDialog* dlg) {
@@ -373,7 +373,7 @@ class CaptureCommandsTest : public QObject {
         QVERIFY(m_frame->Action(MarkJumpCommand(3))->isEnabled());
         QVERIFY(m_frame->Action(MarkJumpCommand(3))->text().startsWith("マーク3 : 09/12/05 13:00:00 251m"));
         QCOMPARE(Qvtool({"marks", QString::fromStdString(cap)}).section("  ", 1, 1),
-                 QString::fromStdString(Ctrl().Slot(0).frameText));
+                 QString::fromStdString(test::Text(Ctrl().Slot(0).frameTime)));
 
         // With synchronised windows, a second window on the capture follows
         // a mark jump made in the first.
@@ -386,7 +386,7 @@ class CaptureCommandsTest : public QObject {
         QCOMPARE(Ctrl().CurrentSlot(), 0);
         m_frame->Action(MarkJumpCommand(3))->trigger();
         QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{250});
-        QCOMPARE(Ctrl().Slot(1).frameText, Ctrl().Slot(0).frameText);
+        QCOMPARE(test::Text(Ctrl().Slot(1).frameTime), test::Text(Ctrl().Slot(0).frameTime));
     }
 
     void triggerJumpListsTheRecordsAndJumps() {
@@ -409,7 +409,7 @@ class CaptureCommandsTest : public QObject {
             QTest::mouseClick(dlg->JumpButton(), Qt::LeftButton);
         });
         m_frame->Action(kCmdTriggerJump)->trigger();
-        QVERIFY(QString::fromStdString(Ctrl().Slot(0).frameText).startsWith("09/12/05 13:00:00 300m"));
+        QVERIFY(QString::fromStdString(test::Text(Ctrl().Slot(0).frameTime)).startsWith("09/12/05 13:00:00 300m"));
     }
 
     void saveBetweenTwoMarksAsQvtoolDoes() {
@@ -633,7 +633,7 @@ class CaptureCommandsTest : public QObject {
         m_frame->Action(kCmdMonitorStart)->trigger();
         // No instrument answers: the card run's dialog reports it, and no
         // monitoring window is opened.
-        QCOMPARE(Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 0);
         QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorIdle));
         QVERIFY(!m_prompt.messages.empty());
         QVERIFY(m_prompt.messages.back().find("QVと接続できません。(2)") != std::string::npos ||

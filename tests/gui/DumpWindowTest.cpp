@@ -57,12 +57,11 @@ std::string BuildCapture(const std::string& folder, int n) {
     return b.Finish();
 }
 
-std::string TimeOfFrame(CaptureReader& f, uint64_t frame) {
-    std::string text;
-    uint64_t ticks = 0;
+DayTime TimeOfFrame(CaptureReader& f, uint64_t frame) {
+    DayTime when;
     f.GoToFrame(frame);
-    f.GetEndTime(text, ticks);
-    return text;
+    f.GetEndRecordTime(when);
+    return when;
 }
 
 std::string Cell(const DumpWindow& v, int gridRow, int column) {
@@ -95,7 +94,8 @@ class DumpWindowTest : public QObject {
         v->SetWindowId(0x0003, nullptr);
         v->SetFormatRows(&rows, false);
         v->SetCodes(kDumpDual, kDisplayAscii);
-        if (v->ShowAtTime(TimeOfFrame(reader, 1), &reader) != 0) return nullptr;
+        v->SetReader(test::OwnReader(*m_cmn, reader));
+        if (v->ShowAtTime(TimeOfFrame(reader, 1)) != 0) return nullptr;
         return v;
     }
 
@@ -319,14 +319,14 @@ class DumpWindowTest : public QObject {
         ClickCell(*v, 2, 3);
         QCOMPARE(*v->SelectedByte(), uint64_t{2});
         QCOMPARE(reports.count(), 1);
-        QCOMPARE(reports.last().at(1).toString().toStdString(), TimeOfFrame(f, 2));
+        QCOMPARE(test::ReportedText(reports.last()), test::Text(TimeOfFrame(f, 2)));
         CursorPosition pos;
-        QCOMPARE(f.GetCursor(pos), 0);
+        QCOMPARE(v->Reader()->GetCursor(pos), 0);
         QCOMPARE(pos.frame, uint64_t{2});  // the reader stands on the selection
 
         QTest::keyClick(v->Grid(), Qt::Key_Right);
         QCOMPARE(*v->SelectedByte(), uint64_t{3});
-        QCOMPARE(reports.last().at(1).toString().toStdString(), TimeOfFrame(f, 3));
+        QCOMPARE(test::ReportedText(reports.last()), test::Text(TimeOfFrame(f, 3)));
         QTest::keyClick(v->Grid(), Qt::Key_Left);
         QTest::keyClick(v->Grid(), Qt::Key_Left);
         QTest::keyClick(v->Grid(), Qt::Key_Left);
@@ -402,10 +402,11 @@ class DumpWindowTest : public QObject {
 
     void aMissingReaderIsRefused() {
         DumpWindow v(*m_cmn);
-        QCOMPARE(v.ShowAtTime("09/12/05 13:00:00 000m100u000n", nullptr), -15);
+        QCOMPARE(v.ShowAtTime(DayTime{91205, 10'000}), -15);
         CaptureReader f(*m_cmn);
         QCOMPARE(f.Open(m_small), 0);
-        QCOMPARE(v.ShowAtTime("09/12/05", &f), -11);
+        v.SetReader(test::OwnReader(*m_cmn, f));
+        QCOMPARE(v.ShowAtTime(std::nullopt), -11);
         QVERIFY(!v.SelectedByte());
     }
 
@@ -432,7 +433,7 @@ class DumpWindowTest : public QObject {
         QWidget* button = bar->widgetForAction(frame->Action(kCmdDumpWindow));
         QVERIFY(button && button->isVisible() && button->isEnabled());
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(c.OpenWindowCount(), 2);
+        QCOMPARE(test::OpenWindowCount(c), 2);
         const int dump = c.CurrentSlot();
         QCOMPARE(WindowIdKind(c.Slot(dump).windowId), int(kKindDump));
         QCOMPARE(c.Slot(dump).code, int(kDisplayAscii));

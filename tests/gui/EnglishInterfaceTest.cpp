@@ -280,7 +280,7 @@ class EnglishInterfaceTest : public QObject {
         QVERIFY(ctrl.OpenCapture(cap) >= 0);
         frame.UpdateCommands();
         frame.Action(kCmdDumpWindow)->trigger();
-        QCOMPARE(ctrl.OpenWindowCount(), 2);
+        QCOMPARE(test::OpenWindowCount(ctrl), 2);
         frame.MdiArea()->tileSubWindows();
         frame.UpdateCommands();
         QApplication::processEvents();

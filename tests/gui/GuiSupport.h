@@ -18,12 +18,37 @@
 #include <string>
 #include <vector>
 
+#include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/CaptureIndexText.h"
 #include "core/CaptureRecord.h"
 #include "core/Prompt.h"
 #include "device/LiveMonitor.h"
 
 namespace qv::test {
+
+// A reader of its own on the capture `of` reads, for a view to page with.
+inline std::unique_ptr<CaptureReader> OwnReader(AppContext& cmn, const CaptureReader& of) {
+    auto r = std::make_unique<CaptureReader>(cmn);
+    return r->Open(of.GetIndexPath()) == 0 ? std::move(r) : nullptr;
+}
+
+// The windows a registry has open.
+template <class Registry>
+int OpenWindowCount(const Registry& r) {
+    int n = 0;
+    for (int i = 0; i < Registry::kSlots; ++i) n += r.Slot(i).Free() ? 0 : 1;
+    return n;
+}
+
+// A record time as the windows show it; empty for none.
+inline std::string Text(const std::optional<DayTime>& when) {
+    return when ? FormatRecordTimeText(*when) : std::string();
+}
+// The record time a frameReported signal carried.
+inline std::string ReportedText(const QList<QVariant>& report) {
+    return Text(report.at(1).value<DayTime>());
+}
 
 // Runs `act` on the next visible modal widget of type T, from the nested
 // event loop of the code under test. A modal widget of another type that

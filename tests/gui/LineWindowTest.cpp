@@ -108,7 +108,7 @@ class LineWindowTest : public QObject {
         QVERIFY(!m_frame->Action(kCmdLineWindow)->isEnabled());
         LineWindow* w = OpenLine();
         QVERIFY(w);
-        QCOMPARE(Ctrl().OpenWindowCount(), 2);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 2);
         QCOMPARE(w->Caption(), QString("PLC - Line"));
         QVERIFY(w->Model().Loaded());
         // 100 records each side of the first frame: from the first record.
@@ -150,7 +150,7 @@ class LineWindowTest : public QObject {
         QCOMPARE(w->Model().Viewport().Division(), 0);  // stops at "10ns"
 
         m_frame->Action(kCmdFileClose)->trigger();
-        QCOMPARE(Ctrl().OpenWindowCount(), 1);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 1);
     }
 
     void scrollsByButtonsAndKeysAndSwitchesLayouts() {

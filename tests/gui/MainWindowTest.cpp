@@ -192,7 +192,7 @@ class MainWindowTest : public QObject {
         // A click on it changes nothing.
         QTest::mouseClick(live, Qt::LeftButton, {}, box.center());
         QApplication::processEvents();
-        QCOMPARE(ctrl.OpenWindowCount(), 2);
+        QCOMPARE(test::OpenWindowCount(ctrl), 2);
 
         ctrl.StopMonitoring();
         QApplication::processEvents();

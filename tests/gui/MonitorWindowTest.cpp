@@ -22,12 +22,11 @@ namespace {
 
 constexpr uint64_t kBase = 13ull * 360000000000ull;  // 13:00 in ticks
 
-std::string FirstTimeText(CaptureReader& f) {
-    std::string text;
-    uint64_t ticks = 0;
+DayTime FirstTime(CaptureReader& f) {
+    DayTime when;
     f.GoToFrame(0);
-    f.GetEndTime(text, ticks);
-    return text;
+    f.GetEndRecordTime(when);
+    return when;
 }
 
 std::string Cell(const MonitorWindow& v, int row, int col) {
@@ -53,7 +52,8 @@ class MonitorWindowTest : public QObject {
         v->SetWindowId(0x0001, nullptr);
         v->SetFormatRows(&rows, false);
         v->SetCodes(0, kDisplayHex);
-        if (v->ShowAtTime(FirstTimeText(reader), &reader) != 0) return nullptr;
+        v->SetReader(test::OwnReader(*m_cmn, reader));
+        if (v->ShowAtTime(FirstTime(reader)) != 0) return nullptr;
         return v;
     }
 
@@ -150,11 +150,12 @@ class MonitorWindowTest : public QObject {
         QTest::keyClick(v->Grid(), Qt::Key_Up);
         QCOMPARE(v->Page().start, uint64_t(rows));
         QVERIFY(reports.count() >= 2 * rows);
-        // The report carries the selected record's time: the reader sits on it.
+        // The report carries the selected record's time: the view's reader
+        // sits on it.
         std::string text;
         uint64_t ticks = 0;
-        f.GetEndTime(text, ticks);
-        QCOMPARE(reports.last().at(1).toString().toStdString(), text);
+        v->Reader()->GetEndTime(text, ticks);
+        QCOMPARE(test::ReportedText(reports.last()), text);
     }
 
     void clickSelectsAndReportsTheRecord() {
@@ -169,7 +170,7 @@ class MonitorWindowTest : public QObject {
         QCOMPARE(v->Page().selected, uint64_t{4});
         QCOMPARE(reports.count(), 1);
         QCOMPARE(reports[0][0].toInt(), 0x0001);
-        QCOMPARE(reports[0][1].toString().toStdString(), Cell(*v, 3, kColDate));
+        QCOMPARE(test::ReportedText(reports[0]), Cell(*v, 3, kColDate));
     }
 
     void smallCaptureLeavesRowsEmptyAndRefusesThem() {
@@ -314,7 +315,8 @@ class MonitorWindowTest : public QObject {
         QVERIFY(!Cell(*v, 0, kColTr).empty());
         QVERIFY(fits(*v));
         v->SetMonitorState(3, nullptr);
-        QCOMPARE(v->ShowAtTime(FirstTimeText(f), &f), 0);
+        v->SetReader(test::OwnReader(*m_cmn, f));
+        QCOMPARE(v->ShowAtTime(FirstTime(f)), 0);
         QTest::keyClick(v->Grid(), Qt::Key_End);
         QVERIFY(fits(*v));
     }

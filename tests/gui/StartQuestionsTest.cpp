@@ -230,7 +230,7 @@ class StartQuestionsTest : public QObject {
         QVERIFY(PressStart(app, answerer));
         QTRY_COMPARE(app.Ctrl().GetMonitorState(), kMonitorIdle);
         QCOMPARE(answerer.seen.size(), 2);
-        QCOMPARE(app.Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(test::OpenWindowCount(app.Ctrl()), 0);
         QVERIFY(app.frame.Action(kCmdMonitorStart)->isEnabled());
     }
 
@@ -277,7 +277,7 @@ class StartQuestionsTest : public QObject {
         QVERIFY(PressStart(app, answerer));
         QTRY_COMPARE(app.Ctrl().GetMonitorState(), kMonitorIdle);
         QCOMPARE(answerer.seen.size(), 2);
-        QCOMPARE(app.Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(test::OpenWindowCount(app.Ctrl()), 0);
     }
 };
 

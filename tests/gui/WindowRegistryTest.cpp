@@ -141,14 +141,14 @@ class WindowRegistryTest : public QObject {
         Application app;
         int windowsWhenAsked = -1;
         app.SetUnitChooser([&](const SelectedUnit&) {
-            windowsWhenAsked = app.Frame()->Controller()->OpenWindowCount();
+            windowsWhenAsked = test::OpenWindowCount(*app.Frame()->Controller());
             return SelectedUnit{0x14D2, 0x10, "A0000001", "bench"};
         });
         QCOMPARE(app.InitInstance({QString::fromStdString(m_capA)}), 0);
         QCOMPARE(windowsWhenAsked, 0);
         QVERIFY(std::filesystem::exists(m_home->file("QvStatus.qvs")));
         auto& c = *app.Frame()->Controller();
-        QCOMPARE(c.OpenWindowCount(), 1);
+        QCOMPARE(test::OpenWindowCount(c), 1);
         QCOMPARE(WindowIdKind(c.Slot(0).windowId), int(kKindMonitorFile));
         QCOMPARE(MonitorView(c, 0)->Caption(), QString("CAPA - Monitor"));
         QCOMPARE(app.Common()->GetStartupFile(), m_capA);
@@ -192,9 +192,9 @@ class WindowRegistryTest : public QObject {
         QCOMPARE(Ctrl().Slot(0).code, int(kDisplayAscii));
         // Synchronised windows toggle on each use.
         m_frame->Action(kCmdSync)->trigger();
-        QVERIFY(Ctrl().SyncOn());
+        QVERIFY(Ctrl().Context().syncOn);
         m_frame->Action(kCmdSync)->trigger();
-        QVERIFY(!Ctrl().SyncOn());
+        QVERIFY(!Ctrl().Context().syncOn);
         // Status panes of a stored capture.
         QCOMPARE(m_frame->PaneText(1), QString("[ A0000001 ]"));
         QVERIFY(m_frame->PaneText(2).startsWith("09/12/05 13:00:00"));
@@ -207,7 +207,7 @@ class WindowRegistryTest : public QObject {
         m_frame->Action(kCmdFirst)->trigger();
         QCOMPARE(MonitorView(Ctrl(), 0)->Page().start, uint64_t{0});
         m_frame->Action(kCmdFileClose)->trigger();
-        QCOMPARE(Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 0);
         QVERIFY(!m_frame->Action(kCmdFileClose)->isEnabled());
     }
 
@@ -220,7 +220,7 @@ class WindowRegistryTest : public QObject {
         QCOMPARE(Ctrl().OpenWindow(kKindMonitorFile, m_capA), -8);
         QCOMPARE(Ctrl().OpenCapture(m_capA), -8);
         QVERIFY(m_prompt.messages.back().starts_with("ウィンドウオープンに失敗しました！"));
-        QCOMPARE(Ctrl().OpenWindowCount(), 8);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 8);
         // A freed slot is used again.
         Ctrl().CloseSlot(3);
         QCOMPARE(Ctrl().OpenCapture(m_capB), 3);
@@ -230,12 +230,12 @@ class WindowRegistryTest : public QObject {
         QCOMPARE(Ctrl().OpenWindow(kKindMonitorFile, ""), -15);
         QVERIFY(Ctrl().OpenCapture(m_home->file("nothing/nothing.qvr")) < 0);
         QVERIFY(m_prompt.messages.back().starts_with("ウィンドウオープンに失敗しました！"));
-        QCOMPARE(Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 0);
         // A capture without records is closed again.
         std::string empty = BuildCapture(m_home->file("EMPTY"), 0);
         QVERIFY(Ctrl().OpenCapture(empty) < 0);
         QCOMPARE(m_prompt.messages.back(), std::string("モニタデータがありません！"));
-        QCOMPARE(Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 0);
     }
 
     void synchronisedWindowsFollowASelection() {
@@ -255,10 +255,28 @@ class WindowRegistryTest : public QObject {
         // the earlier one, frame 101.
         QCOMPARE(vb->Page().start, uint64_t{101});
         QCOMPARE(vb->Page().selected, uint64_t{102});
-        QVERIFY(Ctrl().LastTimeText().rfind("09/12/05 13:00:00 103m", 0) == 0);
+        QVERIFY(test::Text(Ctrl().Slot(a).frameTime).rfind("09/12/05 13:00:00 103m", 0) == 0);
         // Within 500 ms of a synchronisation further reports do not move B.
         QVERIFY(va->SelectRow(0));
         QCOMPARE(vb->Page().start, uint64_t{101});
+    }
+
+    void commandsReadingTheCaptureLeaveTheWindowWhereItIs() {
+        int a = Ctrl().OpenCapture(m_capA);
+        QVERIFY(a >= 0);
+        auto* va = MonitorView(Ctrl(), a);
+        va->ThumbReleased(100);
+        QVERIFY(va->SelectRow(2));  // record 103, 13:00:00.103
+        const QString shown = QString::fromStdString(Ctrl().StatusBarTexts()[2]);
+        QVERIFY(shown.contains("09/12/05 13:00:00 103m"));
+        // A command that reads the capture elsewhere (a mark list, a print
+        // range, a search start) moves only its own reader.
+        CaptureReader* commands = Ctrl().CurrentReader();
+        QCOMPARE(commands->GoToFrame(commands->GetTotalRecords() - 1), 0);
+        QCOMPARE(QString::fromStdString(Ctrl().StatusBarTexts()[2]), shown);
+        CursorPosition pos;
+        QCOMPARE(va->Reader()->GetCursor(pos), 0);
+        QCOMPARE(pos.frame, uint64_t{102});
     }
 
     void liveMonitoringShowsPausesResumesAndStops() {
@@ -267,6 +285,7 @@ class WindowRegistryTest : public QObject {
         fake->indexPath = m_capB;
         int stops = 0;
         fake->stopCount = &stops;
+        fake->runStatus.status.monitor.DataLen = 7;
         Ctrl().SetMonitorFactory([fake] { return std::unique_ptr<ILiveMonitor>(fake); });
         Ctrl().StartMonitoring();
         QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorRunning));
@@ -282,6 +301,9 @@ class WindowRegistryTest : public QObject {
         Ctrl().DeferredStart(slot);
         Ctrl().DeferredStart(slot);
         QCOMPARE(fake->starts, 1);
+        // The status bar shows the settings the run started with, whatever
+        // the working status file says (8 data bits by default).
+        QVERIFY(Ctrl().StatusBarTexts()[6].starts_with("\t7,"));
 
         auto* v = MonitorView(Ctrl(), slot);
         QCOMPARE(v->GetMode(), MonitorWindow::kLive);
@@ -352,7 +374,7 @@ class WindowRegistryTest : public QObject {
         int slot = Ctrl().CurrentSlot();
         Ctrl().DeferredStart(slot);
         QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorIdle));
-        QCOMPARE(Ctrl().OpenWindowCount(), 0);
+        QCOMPARE(test::OpenWindowCount(Ctrl()), 0);
         QVERIFY(!m_frame->IsLocked());
         QCOMPARE(m_frame->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
         QCOMPARE(m_prompt.messages.back(), std::string("ＱＶ本体が接続されていません！"));

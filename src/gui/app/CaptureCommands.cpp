@@ -23,13 +23,12 @@ namespace {
 constexpr int kNoReader = -15;
 constexpr int kBadMark = -8;
 
-// Moves the reader to a time and returns the reached record's time text;
-// empty when it cannot move there.
-std::string MoveTo(CaptureReader& reader, const std::string& date, uint64_t ticks) {
-    if (reader.GoToTime(date, ticks) != 0) return {};
-    std::string text;
-    uint64_t end = 0;
-    return reader.GetEndTime(text, end) == 0 ? text : std::string();
+// Moves the reader to a time and returns the reached record's time; none
+// when it cannot move there.
+std::optional<DayTime> MoveTo(CaptureReader& reader, const std::string& date, uint64_t ticks) {
+    DayTime reached;
+    if (reader.GoToTime(date, ticks) != 0 || reader.GetEndRecordTime(reached) != 0) return {};
+    return reached;
 }
 
 }  // namespace
@@ -69,15 +68,17 @@ void CaptureCommands::Search() {
     const auto& slot = m_ctrl.Slot(m_ctrl.CurrentSlot());
     SearchDialog::Setup setup;
     setup.indexPath = reader->GetIndexPath();
-    setup.currentText = slot.frameText;
-    if (!slot.frameText.empty()) setup.currentFrame = slot.frameNumber;
+    setup.current = slot.frameTime;
+    if (slot.frameTime) setup.currentFrame = slot.frameNumber;
     setup.code = slot.code;
     setup.rows = slot.rows;
     MonitorSettings m;
     SamplingSettings sampling;
     if (reader->GetMonitorSettings(m, sampling) == 0) setup.line = m.Line;
     SearchDialog dlg(setup, m_ctrl.Common()->GetCodeTable(),
-                     [this](const SearchResult& r) { m_ctrl.ShowCurrentAt(r.timeText, true); },
+                     [this](const SearchResult& r) {
+                         m_ctrl.ShowCurrentAt(MakeDayTime(r.date, r.ticks), true);
+                     },
                      m_ctrl.Owner());
     dlg.exec();
 }
@@ -85,11 +86,11 @@ void CaptureCommands::Search() {
 void CaptureCommands::FrameJump() {
     CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader) return;
-    auto now = ParseRecordTime(m_ctrl.Slot(m_ctrl.CurrentSlot()).frameText);
-    TimeEntryDialog dlg(now ? now->date : std::string(), now ? now->ticks : 0, m_ctrl.Owner());
+    const auto& now = m_ctrl.Slot(m_ctrl.CurrentSlot()).frameTime;
+    TimeEntryDialog dlg(now ? DateDigits(now->date) : std::string(), now ? now->ticks : 0,
+                        m_ctrl.Owner());
     if (dlg.exec() != QDialog::Accepted) return;
-    const std::string text = MoveTo(*reader, dlg.Date(), dlg.Ticks());
-    if (!text.empty()) m_ctrl.ShowCurrentAt(text, true);
+    if (auto reached = MoveTo(*reader, dlg.Date(), dlg.Ticks())) m_ctrl.ShowCurrentAt(*reached, true);
 }
 
 void CaptureCommands::TriggerJump() {
@@ -98,9 +99,8 @@ void CaptureCommands::TriggerJump() {
     TriggerJumpDialog dlg(reader->GetIndexPath(), m_ctrl.Owner());
     if (dlg.exec() != QDialog::Accepted) return;
     if (qv::JumpToTrigger(*reader, dlg.Chosen()) != 0) return;
-    std::string text;
-    uint64_t ticks = 0;
-    if (reader->GetEndTime(text, ticks) == 0) m_ctrl.ShowCurrentAt(text, true);
+    DayTime reached;
+    if (reader->GetEndRecordTime(reached) == 0) m_ctrl.ShowCurrentAt(reached, true);
 }
 
 int CaptureCommands::JumpToMark(int n) {
@@ -109,10 +109,9 @@ int CaptureCommands::JumpToMark(int n) {
     if (!reader) return kNoReader;
     int rc = qv::JumpToMark(*reader, n);
     if (rc != 0) return rc;
-    std::string text;
-    uint64_t ticks = 0;
-    if ((rc = reader->GetEndTime(text, ticks)) != 0) return rc;
-    m_ctrl.ShowCurrentAt(text, true);
+    DayTime reached;
+    if ((rc = reader->GetEndRecordTime(reached)) != 0) return rc;
+    m_ctrl.ShowCurrentAt(reached, true);
     return 0;
 }
 
@@ -122,8 +121,8 @@ int CaptureCommands::SetMark(int n) {
     if (!reader) return kNoReader;
     // The window's current record, which paging may have moved the reader from.
     const auto& slot = m_ctrl.Slot(m_ctrl.CurrentSlot());
-    if (auto t = ParseRecordTime(slot.frameText))
-        if (reader->GoToFrame(slot.frameNumber) != 0) reader->GoToTime(t->date, t->ticks);
+    if (slot.frameTime)
+        if (reader->GoToFrame(slot.frameNumber) != 0) reader->GoToTime(*slot.frameTime);
     return SetMarkHere(*reader, n);
 }
 

@@ -48,11 +48,6 @@ inline std::string Stem(const std::string& path) {
     return std::filesystem::path(path).stem().string();
 }
 
-inline int DateNumber(const std::string& text) {
-    auto t = ParseRecordTime(text);
-    return t ? std::atoi(t->date.c_str()) : -1;
-}
-
 // The first three characters of a line name (which may be Japanese).
 inline std::string ShortLabel(const std::string& name) {
     return QString::fromStdString(name).left(3).toStdString();

@@ -55,13 +55,6 @@ int WindowRegistry::FreeSlot() const {
     return -1;
 }
 
-int WindowRegistry::OpenWindowCount() const {
-    int n = 0;
-    for (const auto& s : m_slots)
-        n += s.Free() ? 0 : 1;
-    return n;
-}
-
 int WindowRegistry::LiveSlot() const {
     for (int i = 0; i < kSlots; ++i)
         if (!m_slots[i].Free() && m_slots[i].monitor) return i;
@@ -72,6 +65,13 @@ void WindowRegistry::ReadStatusFileRows(std::vector<FormatEntry>& rows) const {
     StatusFile status;
     status.SetPath(WorkingStatusFilePath());
     status.ReadFormatTable(rows);
+}
+
+std::unique_ptr<CaptureReader> WindowRegistry::OpenReader(const std::string& path, int& rc) const {
+    auto reader = std::make_unique<CaptureReader>(*m_cmn);
+    rc = reader->Open(path);
+    if (rc != 0) reader.reset();
+    return reader;
 }
 
 const std::vector<FormatEntry>& WindowRegistry::CurrentFormatRows() const {
@@ -91,12 +91,12 @@ CaptureReader* WindowRegistry::CurrentReader() const {
     return ValidSlot(m_current) ? m_slots[m_current].reader.get() : nullptr;
 }
 
-void WindowRegistry::ShowCurrentAt(const std::string& timeText, bool follow) {
+void WindowRegistry::ShowCurrentAt(const DayTime& when, bool follow) {
     if (!ValidSlot(m_current) || !m_slots[m_current].reader) return;
     auto& s = m_slots[m_current];
-    m_lastTime = timeText;
-    ShowAtTime(m_current, timeText, s.reader.get());
-    if (follow && m_sync) FollowOthers(m_current, timeText);
+    m_lastTime = when;
+    ShowAtTime(m_current, when);
+    if (follow && m_sync) FollowOthers(m_current, when);
 }
 
 // --- windows ---------------------------------------------------------------
@@ -112,11 +112,14 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
         return -14;
 
     WindowSlot fresh;
+    std::unique_ptr<CaptureReader> viewReader;
     if (kind != kKindMonitorLive) {
-        // Every window has a reader of its own, so each keeps its position.
-        fresh.reader = std::make_unique<CaptureReader>(*m_cmn);
-        int rc = fresh.reader->Open(path);
-        if (rc != 0) return rc;
+        // The commands and the view each have a reader of their own, so that
+        // neither moves the other's position.
+        int rc = 0;
+        fresh.reader = OpenReader(path, rc);
+        if (fresh.reader) viewReader = OpenReader(path, rc);
+        if (!viewReader) return rc;
         fresh.code = kind == kKindDump ? kDisplayAscii : kDisplayHex;
         fresh.path = path;
         fresh.reader->ReadFormatRows(fresh.rows);
@@ -159,6 +162,7 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     sub->resize(std::max(480, area.width() * 3 / 4), std::max(320, area.height() * 3 / 4));
     sub->move(24 * slot, 24 * slot);  // cascaded by slot
     sub->show();
+    if (viewReader) view->SetReader(std::move(viewReader));
     view->SetWindowId(s.windowId, frame);
     view->SetFormatRows(&s.rows, false);
     view->SetCodes(s.direction, s.code);
@@ -169,7 +173,7 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
 void WindowRegistry::ConnectView(CaptureView* view) {
     connect(view, &CaptureView::activated, this, &WindowRegistry::OnActivated);
     connect(view, &CaptureView::frameReported, this,
-            [this](int id, const QString& text) { OnFrameReport(id, text.toStdString()); });
+            &WindowRegistry::OnFrameReport);
     connect(view, &CaptureView::switchWindowRequested, this,
             [this](int n, int) { SwitchToWindow(n); });
     connect(view, &CaptureView::liveRefreshed, this, &WindowRegistry::OnLiveRefreshed);
@@ -227,40 +231,38 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
 
 void WindowRegistry::ShowFirstFrame(int slot) {
     auto& s = m_slots[slot];
-    std::string text;
-    uint64_t ticks = 0;
-    if (s.reader->GoToFrame(0) == 0 && s.reader->GetEndTime(text, ticks) == 0) {
-        m_lastTime = text;
-        ShowAtTime(slot, text, s.reader.get());
+    DayTime when;
+    if (s.reader->GoToFrame(0) == 0 && s.reader->GetEndRecordTime(when) == 0) {
+        m_lastTime = when;
+        ShowAtTime(slot, when);
     }
 }
 
-void WindowRegistry::ShowAtTime(int slot, const std::string& timeText, CaptureReader* reader) {
+void WindowRegistry::ShowAtTime(int slot, const std::optional<DayTime>& when) {
     if (!ValidSlot(slot) || !m_slots[slot].view) return;
-    if (m_cmn) m_cmn->WriteLog("DBG", kSource, __LINE__, timeText, false);
+    if (m_cmn)
+        m_cmn->WriteLog("DBG", kSource, __LINE__, when ? FormatRecordTimeText(*when) : "", false);
     auto& s = m_slots[slot];
-    s.frameText = timeText;
-    s.positioned = !timeText.empty();
+    s.frameTime = when;
     // The frame number of that record, where a search from the current
-    // record starts; the view pages on with the reader afterwards.
+    // record starts; the view finds the record again with its own reader.
     CursorPosition pos;
-    if (auto when = ParseRecordTime(timeText); when && reader &&
-        reader->GoToTime(when->date, when->ticks) == 0 && reader->GetCursor(pos) == 0)
+    if (when && s.reader && s.reader->GoToTime(*when) == 0 && s.reader->GetCursor(pos) == 0)
         s.frameNumber = pos.frame;
-    s.view->ShowAtTime(timeText, reader);
+    s.view->ShowAtTime(when);
     emit stateChanged();
 }
 
 int WindowRegistry::OpenLineWindow() {
     if (!ValidSlot(m_current) || m_slots[m_current].path.empty()) return -15;
     const std::string path = m_slots[m_current].path;
-    const std::string text = m_lastTime.empty() ? m_slots[m_current].frameText : m_lastTime;
+    const std::optional<DayTime> when = m_lastTime ? m_lastTime : m_slots[m_current].frameTime;
     int slot = OpenWindow(kKindLine, path);
     if (slot < 0) {
         Log(__LINE__, kMsgOpenFailed);
         return slot;
     }
-    ShowAtTime(slot, text, m_slots[slot].reader.get());
+    ShowAtTime(slot, when);
     return slot;
 }
 

@@ -1,5 +1,5 @@
 // The window controller: owns the eight capture window slots, opens and
-// closes the windows, positions them by record time texts, keeps
+// closes the windows, positions them at record times, keeps
 // synchronised windows together, fills the status bar, and starts, pauses
 // and stops monitoring. The main frame forwards every command to it.
 #pragma once
@@ -9,12 +9,14 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "app/CommandTable.h"
 #include "app/StatusPanes.h"
+#include "capture/RecordTime.h"
 #include "settings/FormatEntry.h"
 
 class QMdiArea;
@@ -47,6 +49,8 @@ class WindowRegistry : public QObject {
     struct WindowSlot {
         QPointer<ChildFrame> frame;
         CaptureView* view = nullptr;
+        // The commands' reader of the window's capture (marks, jumps, search
+        // starts, following); the view pages with a reader of its own.
         std::unique_ptr<CaptureReader> reader;
         std::unique_ptr<ILiveMonitor> monitor;
         std::string path;
@@ -54,8 +58,7 @@ class WindowRegistry : public QObject {
         int direction = 0;
         int code = 1;
         int windowId = 0;
-        bool positioned = false;
-        std::string frameText;  // the time text the window was last shown at or reported
+        std::optional<DayTime> frameTime;  // where the window was last shown or reported
         uint64_t frameNumber = 0;
         bool Free() const { return frame.isNull(); }
     };
@@ -94,14 +97,14 @@ class WindowRegistry : public QObject {
     // so that its capture is finished on disk.
     void CloseAllWindows();
     // Positions the slot's window on the record at this time.
-    void ShowAtTime(int slot, const std::string& timeText, CaptureReader* reader);
+    void ShowAtTime(int slot, const std::optional<DayTime>& when);
     // Every window on a stored capture re-reads its capture's display table
     // and redraws with it (after the table was edited).
     void ReloadFormatRows();
 
     // --- reports of the windows
     void OnActivated(int windowId);
-    void OnFrameReport(int windowId, const std::string& timeText);
+    void OnFrameReport(int windowId, const DayTime& when);
     void OnSubWindowActivated(QMdiSubWindow* frame);
     void OnLiveRefreshed(int windowId);
     // Ctrl+1..Ctrl+8: activates window n (1-based) unless monitoring runs.
@@ -126,7 +129,6 @@ class WindowRegistry : public QObject {
     // ends by signalling stateChanged. Execute runs it at once.
     std::function<void()> Handler(int id);
     void Execute(int id);
-    bool SyncOn() const { return m_sync; }
     void SetSync(bool on) { m_sync = on; }
 
     // --- status bar
@@ -135,8 +137,6 @@ class WindowRegistry : public QObject {
     // --- inspection
     int CurrentSlot() const { return m_current; }
     const WindowSlot& Slot(int i) const { return m_slots[i]; }
-    int OpenWindowCount() const;
-    const std::string& LastTimeText() const { return m_lastTime; }
     const std::vector<FormatEntry>& CurrentFormatRows() const;
     // The names of the current capture's marks 1..5; empty for a mark not set.
     std::array<std::string, 5> CurrentMarkNames() const;
@@ -144,7 +144,7 @@ class WindowRegistry : public QObject {
     CaptureReader* CurrentReader() const;
     // Shows the current window at a record time; with `follow`, the other
     // windows come along when synchronised windows are on.
-    void ShowCurrentAt(const std::string& timeText, bool follow);
+    void ShowCurrentAt(const DayTime& when, bool follow);
 
   signals:
     // Something the menus, tool bar or status bar show may have changed.
@@ -170,8 +170,10 @@ class WindowRegistry : public QObject {
     void MoveCurrentTo(bool last);
     void ShowFirstFrame(int slot);
     void ReadStatusFileRows(std::vector<FormatEntry>& rows) const;
+    // A reader of the capture at `path`, or null with the reader's Open code.
+    std::unique_ptr<CaptureReader> OpenReader(const std::string& path, int& rc) const;
     int LiveSlot() const;
-    void FollowOthers(int slot, const std::string& timeText);
+    void FollowOthers(int slot, const DayTime& when);
     int StartCardRetrieval(ILiveMonitor& monitor);
     // One handler per command this registry carries out itself.
     void BuildHandlers();
@@ -192,7 +194,7 @@ class WindowRegistry : public QObject {
     std::unordered_map<int, std::function<void()>> m_handlers;
     int m_pendingStart = -1;       // the slot whose deferred start is due
     bool m_pendingResume = false;  // ... and whether it resumes a paused run
-    std::string m_lastTime;
+    std::optional<DayTime> m_lastTime;
     std::string m_sdLabel = "SD", m_rdLabel = "RD";
     std::string m_livePane2, m_livePane3;
 };

@@ -71,7 +71,7 @@ void WindowRegistry::OpenDumpWindow() {
         Log(__LINE__, kMsgOpenFailed);
         return;
     }
-    ShowAtTime(slot, m_lastTime, m_slots[slot].reader.get());
+    ShowAtTime(slot, m_lastTime);
 }
 
 void WindowRegistry::PickColor(int id) {
@@ -113,11 +113,10 @@ void WindowRegistry::MoveCurrentTo(bool last) {
     auto& s = m_slots[m_current];
     if (!s.reader || s.reader->GetTotalRecords() == 0) return;
     if (s.reader->GoToFrame(last ? s.reader->GetTotalRecords() - 1 : 0) != 0) return;
-    std::string text;
-    uint64_t ticks = 0;
-    if (s.reader->GetEndTime(text, ticks) != 0) return;
-    m_lastTime = text;
-    ShowAtTime(m_current, text, s.reader.get());
+    DayTime when;
+    if (s.reader->GetEndRecordTime(when) != 0) return;
+    m_lastTime = when;
+    ShowAtTime(m_current, when);
 }
 
 void WindowRegistry::BuildHandlers() {

@@ -171,8 +171,10 @@ void WindowRegistry::StopMonitoring() {
     QApplication::restoreOverrideCursor();
     s.view->SetMonitorState(3, s.monitor.get());
     std::string path = s.monitor->GetIndexPath();
-    auto reader = std::make_unique<CaptureReader>(*m_cmn);
-    if (path.empty() || reader->Open(path) != 0) {
+    int rc = -1;
+    auto reader = path.empty() ? nullptr : OpenReader(path, rc);
+    auto viewReader = reader ? OpenReader(path, rc) : nullptr;
+    if (!viewReader) {
         CloseSlot(slot);
         Log(__LINE__, kMsgReadFailed);
         return;
@@ -189,6 +191,7 @@ void WindowRegistry::StopMonitoring() {
     s.reader->ReadFormatRows(s.rows);
     s.windowId = MakeWindowId(slot, kKindMonitorFile);
     s.frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Monitor"));
+    s.view->SetReader(std::move(viewReader));
     s.view->SetWindowId(s.windowId, s.frame);
     s.view->SetFormatRows(&s.rows, false);
     ShowFirstFrame(slot);

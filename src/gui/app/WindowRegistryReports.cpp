@@ -18,6 +18,7 @@
 #include "device/UnitList.h"
 #include "lineview/LineWindow.h"
 #include "settings/StatusFile.h"
+#include "settings/StatusSet.h"
 #include "views/DumpWindow.h"
 #include "views/MonitorWindow.h"
 
@@ -45,50 +46,41 @@ void WindowRegistry::OnSubWindowActivated(QMdiSubWindow* frame) {
     }
 }
 
-void WindowRegistry::OnFrameReport(int windowId, const std::string& timeText) {
+void WindowRegistry::OnFrameReport(int windowId, const DayTime& when) {
     int slot = WindowIdSlot(windowId);
     if (!ValidSlot(slot) || m_slots[slot].Free()) return;
     auto& s = m_slots[slot];
-    m_lastTime = timeText;
-    if (timeText.empty()) {
-        s.positioned = false;
-        return;
-    }
-    s.positioned = true;
-    auto when = ParseRecordTime(timeText);
-    if (!m_sync || m_syncBlocked || !s.reader || !when) {
+    m_lastTime = when;
+    if (!m_sync || m_syncBlocked || !s.reader) {
         CursorPosition pos;
         if (s.reader && s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
-        s.frameText = timeText;
+        s.frameTime = when;
         emit stateChanged();
         return;
     }
-    s.reader->GoToTime(when->date, when->ticks);
+    s.reader->GoToTime(when);
     CursorPosition pos;
     if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
-    s.frameText = timeText;
-    FollowOthers(slot, timeText);
+    s.frameTime = when;
+    FollowOthers(slot, when);
     m_syncBlocked = true;
     QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
     emit stateChanged();
 }
 
 // The other windows with a reader go to the same time, unless their capture
-// lies days away from it.
-void WindowRegistry::FollowOthers(int slot, const std::string& timeText) {
-    auto when = ParseRecordTime(timeText);
-    if (!when) return;
-    int reportedDate = std::atoi(when->date.c_str());
+// lies days away from it (or they were never positioned).
+void WindowRegistry::FollowOthers(int slot, const DayTime& when) {
     for (int i = 0; i < kSlots; ++i) {
         auto& o = m_slots[i];
-        if (i == slot || o.Free() || !o.reader) continue;
-        int date = DateNumber(o.frameText);
-        if (date < 0 || std::abs(date - reportedDate) >= 2) continue;
-        if (o.reader->GoToTime(when->date, when->ticks) != 0) continue;
-        std::string text;
-        uint64_t ticks = 0;
-        if (o.reader->GetEndTime(text, ticks) != 0) continue;
-        ShowAtTime(i, text, o.reader.get());
+        if (i == slot || o.Free() || !o.reader || !o.frameTime) continue;
+        // Date numbers YYMMDD: "two apart" is counted on the number, as the
+        // windows always have.
+        if (std::abs(o.frameTime->date - when.date) >= 2) continue;
+        if (o.reader->GoToTime(when) != 0) continue;
+        DayTime reached;
+        if (o.reader->GetEndRecordTime(reached) != 0) continue;
+        ShowAtTime(i, reached);
     }
 }
 
@@ -123,13 +115,23 @@ StatusTexts WindowRegistry::StatusBarTexts() const {
     MonitorSettings m;
     SamplingSettings sampling;
     if (s.reader) {
+        // The record the window itself stands on.
+        const CaptureReader* shown = s.view && s.view->Reader() ? s.view->Reader() : s.reader.get();
         std::string text;
         uint64_t ticks = 0;
-        if (s.reader->GetEndTime(text, ticks) == 0) t[2] = "\t" + text;
+        if (shown->GetEndTime(text, ticks) == 0) t[2] = "\t" + text;
         uint8_t header = 0;
-        t[3] = s.reader->GetHeaderByte(header) == 0 ? ErrorPaneText(header) : "\t   ";
+        t[3] = shown->GetHeaderByte(header) == 0 ? ErrorPaneText(header) : "\t   ";
         s.reader->GetMonitorSettings(m, sampling);
+    } else if (StatusSet run; s.monitor && s.monitor->GetRunStatus(run)) {
+        // A run shows the settings it was started with, whatever the status
+        // files on disk say by now.
+        m = run.status.monitor;
+        sampling = run.status.sampling;
+        if (!m_livePane2.empty()) t[2] = m_livePane2;
+        if (!m_livePane3.empty()) t[3] = m_livePane3;
     } else {
+        // Before the run has started: the settings it is about to use.
         StatusFile status;
         status.SetPath(WorkingStatusFilePath());
         SyncSetting sync = 0;

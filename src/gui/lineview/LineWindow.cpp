@@ -160,23 +160,31 @@ void LineWindow::SetCaption(const QString& caption) {
     if (m_frame) m_frame->setWindowTitle(caption);
 }
 
-int LineWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader) {
+int LineWindow::ShowAtTime(const std::optional<DayTime>& when) {
+    CaptureReader* reader = OwnReader();
     if (!reader) {
         m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
     }
     const bool first = m_reader != reader;
     m_reader = reader;
-    const int rc = m_model.ShowAtTime(*reader, timeText);
+    const int rc = when ? m_model.ShowAtTime(*reader, *when) : -11;
     if (rc != 0) {
-        m_cmn.WriteLog("ERR", kSource, __LINE__, "no record at " + timeText, false);
+        m_cmn.WriteLog("ERR", kSource, __LINE__,
+                       "no record at " + (when ? FormatRecordTimeText(*when) : std::string()),
+                       false);
         return rc;
     }
     SetCaption(CutExtension(reader->GetFileName()) + " - Line");
     if (first) FillDivisionList();
     AfterMove();
-    emit frameReported(m_windowId, QString::fromStdString(timeText));
+    emit frameReported(m_windowId, *when);
     return 0;
+}
+
+void LineWindow::DropReader() {
+    m_model.DropReader();
+    m_reader = nullptr;
 }
 
 void LineWindow::FillDivisionList() {
@@ -273,12 +281,12 @@ void LineWindow::OnWheel(int steps, bool ctrl) {
 }
 
 void LineWindow::ReloadAround(int direction) {
-    const std::string text = m_model.ShiftText(direction);
-    if (text.empty() || !m_reader) return;
+    const std::optional<DayTime> when = m_model.ShiftTime(direction);
+    if (!when || !m_reader) return;
     // Queued, as a message to itself, so the key press returns first and the
     // reload follows the same path as a time handed in by the controller.
-    QTimer::singleShot(0, this, [this, text] {
-        if (m_reader) ShowAtTime(text, m_reader);
+    QTimer::singleShot(0, this, [this, when] {
+        if (m_reader) ShowAtTime(when);
     });
 }
 

@@ -27,7 +27,7 @@ class LineWindow : public CaptureView {
   public:
     explicit LineWindow(AppContext& cmn, QWidget* parent = nullptr);
 
-    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
+    int ShowAtTime(const std::optional<DayTime>& when) override;
     void Zoom(int direction) override;
     void SetCodes(int, int) override;
     void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;
@@ -41,6 +41,9 @@ class LineWindow : public CaptureView {
     QString Caption() const { return m_caption; }
     // Which of the two control layouts is in use (Insert switches).
     bool ControlsOnTop() const { return m_controlsOnTop; }
+
+  protected:
+    void DropReader() override;
 
   private:
     QWidget* BuildControls();

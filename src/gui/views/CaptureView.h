@@ -4,18 +4,22 @@
 // the views answer with signals.
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <QWidget>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "settings/FormatEntry.h"
 
 class QMdiSubWindow;
 
 namespace qv {
 
-class CaptureReader;
 class ILiveMonitor;
 
 // Which pop-up menu a view asks for.
@@ -35,9 +39,19 @@ class CaptureView : public QWidget {
     int WindowId() const { return m_windowId; }
     QMdiSubWindow* Frame() const { return m_frame; }
 
-    // Positions the view on the record at this record time text of `reader`.
-    // 0, or the reader's failure code.
-    virtual int ShowAtTime(const std::string& timeText, CaptureReader* reader) = 0;
+    // Hands the view a reader of its own on the capture it shows, replacing
+    // any before. Only the view moves it: commands, searches, saves and the
+    // other windows work with readers of their own.
+    void SetReader(std::unique_ptr<CaptureReader> reader) {
+        DropReader();
+        m_file = std::move(reader);
+    }
+    // The view's reader, to read where it stands; null without one.
+    const CaptureReader* Reader() const { return m_file.get(); }
+    // Positions the view on the record at this record time of its reader
+    // (none: the view takes up its reader but stays where it is). 0, -15
+    // without a reader, -11 without a time, or the reader's failure code.
+    virtual int ShowAtTime(const std::optional<DayTime>& when) = 0;
     // 1 zoom in, 2 zoom out.
     virtual void Zoom(int) {}
     // Direction mode (0 DUAL, 1 SD, 2 RD) and display code; also sent when the
@@ -52,8 +66,8 @@ class CaptureView : public QWidget {
   signals:
     // The view got the focus (or its id).
     void activated(int windowId);
-    // The view's current record changed: its record time text.
-    void frameReported(int windowId, const QString& timeText);
+    // The view's current record changed: its record time.
+    void frameReported(int windowId, qv::DayTime when);
     // Ctrl+1..Ctrl+8.
     void switchWindowRequested(int number, int windowId);
     // A live refresh happened; the status bar counters may follow.
@@ -63,8 +77,17 @@ class CaptureView : public QWidget {
     void popupRequested(qv::ViewPopup which, const QPoint& globalPos);
 
   protected:
+    CaptureReader* OwnReader() const { return m_file.get(); }
+    // Forgets whatever refers to the reader about to be replaced.
+    virtual void DropReader() {}
+
     int m_windowId = 0;
     QMdiSubWindow* m_frame = nullptr;
+
+  private:
+    std::unique_ptr<CaptureReader> m_file;
 };
 
 }  // namespace qv
+
+Q_DECLARE_METATYPE(qv::DayTime)

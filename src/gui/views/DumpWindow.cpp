@@ -106,7 +106,8 @@ DumpWindow::~DumpWindow() = default;
 
 // --- messages of the controller ---------------------------------------------
 
-int DumpWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader) {
+int DumpWindow::ShowAtTime(const std::optional<DayTime>& when) {
+    CaptureReader* reader = OwnReader();
     if (!reader) {
         m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
@@ -126,11 +127,9 @@ int DumpWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader) {
     }
     m_selected.reset();
     m_selectedFrame.reset();
-    if (timeText.size() < 30) return -11;
-    auto when = ParseRecordTime(timeText);
     if (!when) return -11;
     uint64_t byte = 0;
-    int rc = m_lines->LocateTime(when->date, when->ticks, byte);
+    int rc = m_lines->LocateTime(*when, byte);
     if (rc != 0) {
         Fill(m_pageLine);
         return rc;
@@ -139,9 +138,8 @@ int DumpWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader) {
     MoveSelection(byte, false);
     // The byte shown may stand at another time than the one asked for (a line
     // change or an event there); the other windows are told where it is.
-    std::string shown;
-    uint64_t ticks = 0;
-    if (m_reader->GetEndTime(shown, ticks) == 0 && shown != timeText) ReportSelection();
+    DayTime shown;
+    if (m_reader->GetEndRecordTime(shown) == 0 && shown != *when) ReportSelection();
     return 0;
 }
 
@@ -170,6 +168,11 @@ void DumpWindow::SetCodes(int direction, int code) {
     } else {
         Fill(0);
     }
+}
+
+void DumpWindow::DropReader() {
+    m_lines.reset();
+    m_reader = nullptr;
 }
 
 void DumpWindow::SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) {
@@ -258,10 +261,9 @@ void DumpWindow::HighlightSelection() {
 void DumpWindow::ReportSelection() {
     if (!m_reader || !m_selectedFrame) return;
     if (m_reader->GoToFrame(*m_selectedFrame) != 0) return;
-    std::string text;
-    uint64_t ticks = 0;
-    if (m_reader->GetEndTime(text, ticks) != 0) return;
-    emit frameReported(m_windowId, QString::fromStdString(text));
+    DayTime when;
+    if (m_reader->GetEndRecordTime(when) != 0) return;
+    emit frameReported(m_windowId, when);
 }
 
 // --- scrolling and keys ------------------------------------------------------------------

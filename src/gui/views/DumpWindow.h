@@ -47,7 +47,7 @@ class DumpWindow : public CaptureView {
     explicit DumpWindow(AppContext& cmn, QWidget* parent = nullptr);
     ~DumpWindow() override;
 
-    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
+    int ShowAtTime(const std::optional<DayTime>& when) override;
     void SetCodes(int direction, int code) override;
     void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;
 
@@ -101,6 +101,7 @@ class DumpWindow : public CaptureView {
     void ReportSelection();
     void UpdateScrollBar();
     void SetCaption(const QString& caption);
+    void DropReader() override;
 
     AppContext& m_cmn;
     CaptureReader* m_reader = nullptr;

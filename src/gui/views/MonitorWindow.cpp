@@ -139,7 +139,8 @@ MonitorWindow::~MonitorWindow() = default;
 
 // --- messages of the controller ---------------------------------------------
 
-int MonitorWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader) {
+int MonitorWindow::ShowAtTime(const std::optional<DayTime>& when) {
+    CaptureReader* reader = OwnReader();
     if (!reader) {
         m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
@@ -149,10 +150,8 @@ int MonitorWindow::ShowAtTime(const std::string& timeText, CaptureReader* reader
     if (!m_haveFormatRows) reader->ReadFormatRows(m_formatRows);
     RebuildNames();
     m_page.selected = 0;
-    if (timeText.size() < 30) return -11;
-    auto when = ParseRecordTime(timeText);
     if (!when) return -11;
-    int rc = reader->GoToTime(when->date, when->ticks);
+    int rc = reader->GoToTime(*when);
     if (rc != 0) return rc;
     CursorPosition pos;
     rc = reader->GetCursor(pos);
@@ -245,6 +244,10 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
     }
 }
 
+void MonitorWindow::DropReader() {
+    m_reader = nullptr;
+}
+
 // --- file mode ----------------------------------------------------------------
 
 int MonitorWindow::FillPageAt(uint64_t start) {
@@ -308,10 +311,9 @@ bool MonitorWindow::SelectRow(int row) {
 void MonitorWindow::ReportSelection() {
     if (!m_reader || m_page.selected == 0) return;
     if (m_reader->GoToFrame(m_page.selected - 1) != 0) return;
-    std::string text;
-    uint64_t ticks = 0;
-    if (m_reader->GetEndTime(text, ticks) != 0) return;
-    emit frameReported(m_windowId, QString::fromStdString(text));
+    DayTime when;
+    if (m_reader->GetEndRecordTime(when) != 0) return;
+    emit frameReported(m_windowId, when);
 }
 
 void MonitorWindow::MoveTo(MonitorPageState state, bool report) {

@@ -54,7 +54,7 @@ class MonitorWindow : public CaptureView {
     explicit MonitorWindow(AppContext& cmn, QWidget* parent = nullptr);
     ~MonitorWindow() override;
 
-    int ShowAtTime(const std::string& timeText, CaptureReader* reader) override;
+    int ShowAtTime(const std::optional<DayTime>& when) override;
     void SetCodes(int direction, int code) override;
     void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) override;
     void SetMonitorState(int code, ILiveMonitor* monitor) override;
@@ -94,6 +94,9 @@ class MonitorWindow : public CaptureView {
     void resizeEvent(QResizeEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+
+  protected:
+    void DropReader() override;
 
   private:
     void ShowLiveCaption();

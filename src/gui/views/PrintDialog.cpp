@@ -22,7 +22,6 @@
 #include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
 #include "core/AppContext.h"
-#include "settings/StatusFile.h"
 #include "views/ListingPainter.h"
 #include "views/PrintProgressDialog.h"
 #include "views/RangeTimeFields.h"
@@ -62,6 +61,7 @@ PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidg
       m_progress(new PrintProgressDialog(this)),
       m_timer(new QTimer(this)) {
     setWindowTitle(tr("印刷"));
+    reader.ReadTriggers(m_triggers);
     // The default printer; without one the listing goes to a PDF file.
     const QString printer = QPrinterInfo::defaultPrinterName();
     m_printerName->setText(printer);
@@ -172,10 +172,7 @@ PrintListingInput PrintDialog::Input() const {
     in.codeMode = m_code;
     in.frequency = m_cmn.GetFrequency();
     // The triggers the capture was made with, which its index carries.
-    StatusFile index;
-    index.SetPath(m_indexPath);
-    for (int n = 1; n <= kTriggerCount; ++n)
-        index.ReadTrigger(in.triggers[static_cast<size_t>(n - 1)], n);
+    in.triggers = m_triggers;
     PrintRangeChoice choice;
     if (m_byTime->isChecked())
         choice.times = {PickedTimeKey(m_fromDate->date(), m_fromTime->time(), false),

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "settings/TriggerSetting.h"
 #include "print/PrintJob.h"
 
 class QCheckBox;
@@ -81,6 +83,7 @@ class PrintDialog : public QDialog {
     bool m_valid = false;
     RangeTimeKey m_captureStart, m_captureEnd;
     std::vector<RangeTimeKey> m_markKeys;
+    std::array<TriggerSetting, kTriggerCount> m_triggers{};  // the capture's own
 
     std::unique_ptr<QPrinter> m_printer;  // the job's printer while it runs
     std::unique_ptr<ListingPainter> m_painter;

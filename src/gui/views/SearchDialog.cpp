@@ -285,9 +285,9 @@ bool SearchDialog::StartSearch(SearchDirection direction) {
         default: {
             start.from = SearchFrom::kCurrent;
             start.frame = m_setup.currentFrame;
-            if (auto t = ParseRecordTime(m_setup.currentText)) {
-                start.date = t->date;
-                start.ticks = t->ticks;
+            if (m_setup.current) {
+                start.date = DateDigits(m_setup.current->date);
+                start.ticks = m_setup.current->ticks;
             }
             break;
         }
@@ -344,7 +344,7 @@ void SearchDialog::Finish(const SearchResult& result) {
         case SearchReport::kFound:
             m_status->clear();
             // The found record is where the next search starts.
-            m_setup.currentText = result.timeText;
+            m_setup.current = MakeDayTime(result.date, result.ticks);
             m_setup.currentFrame = result.frame;
             m_start->setCurrentIndex(kFromCurrent);
             if (m_onFound) m_onFound(result);

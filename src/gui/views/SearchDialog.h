@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/RecordTime.h"
 #include "capture/SearchWorker.h"
 #include "settings/FormatEntry.h"
 
@@ -42,7 +43,7 @@ class SearchDialog : public QDialog, private ISearchReport {
 
     struct Setup {
         std::string indexPath;
-        std::string currentText;             // the calling window's record time text
+        std::optional<DayTime> current;      // the calling window's record time
         std::optional<uint64_t> currentFrame;  // its frame number, when known
         int code = 1;                          // the window's display code
         int line = 0;                          // the capture's line setting

@@ -75,6 +75,7 @@ int CaptureFiles::Start(const CaptureStartInfo& info) {
     m_sink.Reset(config);
     m_writer.SetFolder(m_folder);
 
+    m_runLock.TryTake(IndexPath());  // a fresh folder: nobody else holds it
     if (m_index.OpenIndex(IndexPath()) != 0) return kErrCaptureFiles;
     m_index.SetUnit(info.unit);
     // The settings of the run, in one rewrite of the index.
@@ -167,7 +168,9 @@ int CaptureFiles::Stop(std::time_t stopClock) {
     ChunkEntry first;
     if (m_index.ReadChunkEntry(1, first) == 0 && IsValidDateText(DateFieldText(first.date)))
         m_index.WriteStartTime(DateFieldText(first.date), first.startTime);
-    return m_index.EndBatch() == 0 ? 0 : -1;
+    const int rc = m_index.EndBatch() == 0 ? 0 : -1;
+    m_runLock.Release();
+    return rc;
 }
 
 }  // namespace qv

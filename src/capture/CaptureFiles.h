@@ -15,6 +15,7 @@
 #include "capture/CaptureIndex.h"
 #include "capture/ChunkSink.h"
 #include "capture/ChunkWriter.h"
+#include "core/FileUtil.h"
 #include "core/RunNotice.h"
 #include "settings/StatusSet.h"
 
@@ -97,6 +98,9 @@ class CaptureFiles {
     ChunkWriter m_writer;
     ChunkSink m_sink;
     CaptureIndex m_index;
+    // Held from Start to Stop: a run still going is not a killed one, and
+    // recovery leaves its files alone.
+    BusyLock m_runLock;
     std::string m_folder;
     std::string m_folderName;
     std::string m_startDate;  // YYMMDD of the start clock

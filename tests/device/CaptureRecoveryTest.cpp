@@ -176,7 +176,7 @@ TEST_F(RecoveryTest, ARunStillGoingIsLeftAlone) {
     // The run ends as usual and holds every record it was sent.
     ASSERT_EQ(live.Stop(Noon(17)), 0);
     EXPECT_FALSE(CaptureNeedsRecovery(index));
-    EXPECT_EQ(AllRecords(index).size(), live.Decoder().Totals().records);
+    EXPECT_EQ(AllRecords(index).size(), live.Capture().Totals().records);
 }
 
 // In RING mode the slots are reused; recovery puts them back in the order

@@ -16,7 +16,7 @@ namespace qv {
 namespace {
 
 // Reads the whole file into `out` (keeping its capacity for the next chunk).
-int ReadFile(const std::string& path, std::vector<uint8_t>& out) {
+int ReadFile(const std::string& path, ChunkBytes& out) {
     // A FIFO or device in a chunk's place would block the open or never end.
     int fd = OpenRegularFile(path, O_RDONLY);
     if (fd < 0) return kQvrChunkOpen;
@@ -27,7 +27,7 @@ int ReadFile(const std::string& path, std::vector<uint8_t>& out) {
     }
     size_t size = static_cast<size_t>(st.st_size);
     try {
-        out.resize(size + 8);  // room to complete a short last record with zeros
+        out.resize(size + 8);  // room to complete a short last record
     } catch (const std::bad_alloc&) {
         ::close(fd);
         return kQvrNoMemory;
@@ -101,19 +101,28 @@ int ChunkData::Load(const std::string& path, uint32_t chunkNumber, int protocol)
         uint64_t records = (size - kLeading + 7) / 8;
         if (records > kMaxChunkRecords) return kQvrChunkTooLarge;
         // Complete a short last record with zeros.
-        m_bytes.resize(kLeading + records * 8, 0);
+        m_bytes.resize(kLeading + records * 8);
+        std::fill(m_bytes.begin() + static_cast<ptrdiff_t>(size), m_bytes.end(), uint8_t{0});
         m_lineStates.resize(records);
+        m_checkpoints.clear();
         const bool async = protocol == kProtocolAsync;
-        for (uint32_t i = 0; i < records; ++i) {
-            const uint8_t* r = m_bytes.data() + kLeading + size_t{i} * 8;
-            // LOGIC records carry their own sample; ASYNC data and events take
-            // the line state of the latest line change.
-            if (!async || HeaderKind(r[0]) == RecordKind::kLineChange) lineState = r[1];
-            m_lineStates[i] = lineState;
+        // One pass gives each record's line state and the kind checkpoints.
+        std::array<uint32_t, 4> counts{};
+        const uint8_t* r = m_bytes.data() + kLeading;
+        for (uint32_t base = 0; base < records; base += kCheckpointStep) {
+            m_checkpoints.push_back(counts);
+            const uint32_t end = std::min<uint32_t>(static_cast<uint32_t>(records), base + kCheckpointStep);
+            for (uint32_t i = base; i < end; ++i, r += 8) {
+                const RecordKind kind = HeaderKind(r[0]);
+                ++counts[static_cast<size_t>(kind)];
+                // LOGIC records carry their own sample; ASYNC data and events
+                // take the line state of the latest line change.
+                if (!async || kind == RecordKind::kLineChange) lineState = r[1];
+                m_lineStates[i] = lineState;
+            }
         }
         m_count = static_cast<uint32_t>(records);
         m_number = chunkNumber;
-        AddCheckpoints();
         return kQvrOk;
     }
 

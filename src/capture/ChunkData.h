@@ -6,10 +6,35 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv {
+
+// An allocator whose resize leaves new bytes uninitialised: a chunk's buffer
+// is filled by the read right after, so zeroing it first would only cost a
+// pass over memory per chunk.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using ChunkBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
 
 // Result codes of capture reading (0 is success).
 enum ReaderCode : int {
@@ -63,7 +88,7 @@ class ChunkData {
     uint32_t m_number = 0;
     uint32_t m_count = 0;
     bool m_frames = false;
-    std::vector<uint8_t> m_bytes;
+    ChunkBytes m_bytes;
     std::vector<uint32_t> m_offsets;  // SYNC/HDLC only: offset of record i
     std::vector<uint8_t> m_lineStates;
     static constexpr uint32_t kCheckpointStep = 256;

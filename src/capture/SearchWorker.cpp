@@ -2,7 +2,8 @@
 
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 
 namespace qv {
 
@@ -133,11 +134,12 @@ void SearchWorker::Wait() {
 void SearchWorker::Run(std::string indexPath, SearchCondition condition, SearchStart start,
                         SearchDirection direction) {
     {
-        // A reader and common services of its own: opening a reader reloads
-        // the settings values, which the window's objects must not see
+        // A reader and settings store of its own: opening a reader reloads
+        // the store's values, which the window's objects must not see
         // change under them from another thread.
-        AppContext cmn;
-        CaptureReader file(cmn);
+        SettingsStore store;
+        Log log;
+        CaptureReader file(store, log);
         int rc = file.Open(indexPath);
         SearchResult result;
         if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord()))

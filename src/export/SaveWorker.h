@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "core/AppContext.h"
+#include "core/SettingsStore.h"
 #include "export/SaveRange.h"
 
 namespace qv {
@@ -18,7 +18,7 @@ class SaveWorker {
   public:
     // `fileRecords`: records per chunk or rows per CSV file.
     SaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex, std::string folder,
-                uint64_t fileRecords = AppContext::kFileRecords);
+               uint64_t fileRecords = SettingsStore::kFileRecords);
     ~SaveWorker() { Stop(); }
     SaveWorker(const SaveWorker&) = delete;
     SaveWorker& operator=(const SaveWorker&) = delete;

@@ -82,6 +82,9 @@ int LineChartModel::Reload() {
 int LineChartModel::Load(uint64_t frame) {
     int rc = LoadChart(*m_reader, m_clock, m_layout, frame, m_n, m_data);
     if (rc != 0) return rc;
+    // Loading walks to the end of the span; the reader goes back to the
+    // chosen record, which is the one the window stands on.
+    m_reader->GoToFrame(frame);
     const double frameTime = m_data.FrameTime(frame);
     m_view.SetSpan(m_data.spanStart, m_data.spanEnd, frameTime);
     if (m_first) {

@@ -112,44 +112,33 @@ SearchResult RunSearch(CaptureReader& file, const SearchCondition& condition, co
 
 int SearchWorker::Start(const std::string& indexPath, const SearchCondition& condition,
                          const SearchStart& start, SearchDirection direction) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_running.load()) return -1;
-    if (m_thread.joinable()) m_thread.join();  // a finished search's thread
-    m_cancel = false;
-    m_running = true;
-    m_thread = std::thread(&SearchWorker::Run, this, indexPath, condition, start, direction);
-    return 0;
+    return m_thread.Start(
+        [=, this](const std::atomic<bool>& cancel) {
+            Run(indexPath, condition, start, direction, cancel);
+        },
+        [this] { m_sink.OnSearchReport(Ending(SearchReport::kEnded)); });
 }
 
-void SearchWorker::Stop() {
-    m_cancel = true;
-    Wait();
-}
+void SearchWorker::Stop() { m_thread.Stop(); }
 
-void SearchWorker::Wait() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_thread.joinable()) m_thread.join();
-}
+void SearchWorker::Wait() { m_thread.Wait(); }
 
-void SearchWorker::Run(std::string indexPath, SearchCondition condition, SearchStart start,
-                        SearchDirection direction) {
-    {
-        // A reader and settings store of its own: opening a reader reloads
-        // the store's values, which the window's objects must not see
-        // change under them from another thread.
-        SettingsStore store;
-        Log log;
-        CaptureReader file(store, log);
-        int rc = file.Open(indexPath);
-        SearchResult result;
-        if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord()))
-            result = Ending(SearchReport::kError, rc);
-        else
-            result = RunSearch(file, condition, start, direction, &m_sink, m_cancel);
-        if (result.report != SearchReport::kEnded) m_sink.OnSearchReport(result);
-    }
-    m_running = false;
-    m_sink.OnSearchReport(Ending(SearchReport::kEnded));
+void SearchWorker::Run(const std::string& indexPath, const SearchCondition& condition,
+                        const SearchStart& start, SearchDirection direction,
+                        const std::atomic<bool>& cancel) {
+    // A reader and settings store of its own: opening a reader reloads the
+    // store's values, which the window's objects must not see change under
+    // them from another thread.
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
+    int rc = file.Open(indexPath);
+    SearchResult result;
+    if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord()))
+        result = Ending(SearchReport::kError, rc);
+    else
+        result = RunSearch(file, condition, start, direction, &m_sink, cancel);
+    if (result.report != SearchReport::kEnded) m_sink.OnSearchReport(result);
 }
 
 }  // namespace qv

@@ -6,13 +6,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "capture/SearchCondition.h"
 #include "core/MessageText.h"
+#include "core/WorkerThread.h"
 
 namespace qv {
 
@@ -91,17 +90,14 @@ class SearchWorker {
     void Stop();
     // Waits for the running search to end by itself.
     void Wait();
-    bool Running() const { return m_running.load(); }
+    bool Running() const { return m_thread.Running(); }
 
   private:
-    void Run(std::string indexPath, SearchCondition condition, SearchStart start,
-             SearchDirection direction);
+    void Run(const std::string& indexPath, const SearchCondition& condition,
+             const SearchStart& start, SearchDirection direction, const std::atomic<bool>& cancel);
 
     ISearchReport& m_sink;
-    std::mutex m_lock;  // guards m_thread between Start, Stop and Wait
-    std::thread m_thread;
-    std::atomic<bool> m_cancel{false};
-    std::atomic<bool> m_running{false};
+    WorkerThread m_thread;
 };
 
 }  // namespace qv

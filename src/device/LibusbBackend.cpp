@@ -233,18 +233,13 @@ void LibusbBackend::StartWatching(PlugCallback callback) {
         m_hotplugRegistered = true;
         m_thread = std::thread([this] { EventLoop(); });
     } else {
-        // The devices present now are the starting point, taken before
-        // returning, so that a change right after this call is reported.
-        m_known.clear();
-        for (auto& r : Enumerate())
-            m_known.insert(r.key);
-        m_thread = std::thread([this] { PollLoop(); });
+        m_poller.Start([this] { return KeysOf(Enumerate()); }, m_callback, kPollInterval);
     }
 }
 
 void LibusbBackend::StopWatching() {
     m_stop = true;
-    m_wake.notify_all();
+    m_poller.Stop();
     if (m_hotplugRegistered) {
         // Deregistering also wakes the event loop so that it sees the stop flag.
         libusb_hotplug_deregister_callback(m_ctx, m_hotplugHandle);
@@ -257,24 +252,6 @@ void LibusbBackend::EventLoop() {
     while (!m_stop) {
         timeval tv{0, 200000};
         libusb_handle_events_timeout_completed(m_ctx, &tv, nullptr);
-    }
-}
-
-void LibusbBackend::PollLoop() {
-    auto keys = [this] {
-        std::set<std::string> s;
-        for (auto& r : Enumerate())
-            s.insert(r.key);
-        return s;
-    };
-    std::set<std::string> known = std::move(m_known);
-    std::unique_lock lock(m_mutex);
-    while (!m_wake.wait_for(lock, kPollInterval, [this] { return m_stop.load(); })) {
-        lock.unlock();
-        std::set<std::string> now = keys();
-        ReportPlugChanges(known, now, m_callback);
-        known = std::move(now);
-        lock.lock();
     }
 }
 

@@ -6,13 +6,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 
 #include "device/DeviceBackend.h"
+#include "device/PlugPoller.h"
 
 struct libusb_context;
 
@@ -36,15 +34,12 @@ class LibusbBackend : public IDeviceBackend {
     static constexpr const char* kKeyPrefix = "usb:";
 
   private:
-    void PollLoop();
     void EventLoop();
 
     libusb_context* m_ctx = nullptr;
     PlugCallback m_callback;
     std::thread m_thread;
-    std::mutex m_mutex;
-    std::set<std::string> m_known;  // handed from StartWatching to the watcher
-    std::condition_variable m_wake;
+    PlugPoller m_poller;  // where libusb has no hotplug callbacks
     std::atomic<bool> m_stop{false};
     int m_hotplugHandle = 0;
     bool m_hotplugRegistered = false;

@@ -207,44 +207,9 @@ std::unique_ptr<IDeviceLink> SimSocketBackend::Open(const DeviceRef& ref, OpenFa
 }
 
 void SimSocketBackend::StartWatching(PlugCallback callback) {
-    StopWatching();
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = false;
-    }
-    // The devices present now are the starting point, taken before returning,
-    // so that a change right after this call is reported.
-    m_known.clear();
-    for (auto& r : Enumerate())
-        m_known.insert(r.key);
-    m_watcher = std::thread([this, cb = std::move(callback)] { WatchLoop(cb); });
+    m_poller.Start([this] { return KeysOf(Enumerate()); }, std::move(callback), kWatchInterval);
 }
 
-void SimSocketBackend::StopWatching() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
-    m_wake.notify_all();
-    if (m_watcher.joinable()) m_watcher.join();
-}
-
-void SimSocketBackend::WatchLoop(PlugCallback callback) {
-    auto keys = [this] {
-        std::set<std::string> s;
-        for (auto& r : Enumerate())
-            s.insert(r.key);
-        return s;
-    };
-    std::set<std::string> known = std::move(m_known);
-    std::unique_lock lock(m_mutex);
-    while (!m_wake.wait_for(lock, kWatchInterval, [this] { return m_stop; })) {
-        lock.unlock();
-        std::set<std::string> now = keys();
-        ReportPlugChanges(known, now, callback);
-        known = std::move(now);
-        lock.lock();
-    }
-}
+void SimSocketBackend::StopWatching() { m_poller.Stop(); }
 
 }  // namespace qv

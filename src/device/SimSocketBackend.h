@@ -5,13 +5,10 @@
 // transfer to an unplugged device does.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
-#include <set>
 #include <string>
-#include <thread>
 
 #include "device/DeviceBackend.h"
+#include "device/PlugPoller.h"
 
 namespace qv {
 
@@ -31,14 +28,9 @@ class SimSocketBackend : public IDeviceBackend {
 
   private:
     std::string Folder() const;
-    void WatchLoop(PlugCallback callback);
 
     std::string m_folder;
-    std::thread m_watcher;
-    std::mutex m_mutex;
-    std::set<std::string> m_known;  // handed from StartWatching to the watcher
-    std::condition_variable m_wake;
-    bool m_stop = false;
+    PlugPoller m_poller;
 };
 
 }  // namespace qv

@@ -5,11 +5,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "core/SettingsStore.h"
+#include "core/WorkerThread.h"
 #include "export/SaveRange.h"
 
 namespace qv {
@@ -32,7 +31,7 @@ class SaveWorker {
     // next record with its files complete. The thread is never killed.
     void Stop();
     void Wait();
-    bool Running() const { return m_running.load(); }
+    bool Running() const { return m_thread.Running(); }
 
     // After the pass: records copied or rows written, and files made.
     uint64_t Written() const { return m_written.load(); }
@@ -44,19 +43,16 @@ class SaveWorker {
     void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
 
   private:
-    void Run(RangeTimeKey a, RangeTimeKey b);
+    void Run(RangeTimeKey a, RangeTimeKey b, const std::atomic<bool>& cancel);
 
     ISaveReport& m_sink;
     SaveKind m_kind;
     std::string m_source, m_folder;
     uint64_t m_fileRecords;
-    std::mutex m_lock;  // guards m_thread between Start, Stop and Wait
-    std::thread m_thread;
-    std::atomic<bool> m_cancel{false};
-    std::atomic<bool> m_running{false};
     std::atomic<uint64_t> m_written{0}, m_files{0};
     std::string m_unreadable;  // written by the pass, read after Wait
     bool m_overwrite = false;
+    WorkerThread m_thread;  // last: its pass uses the members above
 };
 
 }  // namespace qv

@@ -55,26 +55,17 @@ void RunPrintListing(CaptureReader& file, const CodeTable& table, const PrintLis
 }
 
 int PrintJob::Start(const std::string& indexPath, const PrintListingInput& input) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_running.load()) return -1;
-    if (m_thread.joinable()) m_thread.join();
-    m_cancel = false;
-    m_running = true;
-    m_thread = std::thread(&PrintJob::Run, this, indexPath, input);
-    return 0;
+    return m_thread.Start([=, this](const std::atomic<bool>& cancel) {
+        Run(indexPath, input, cancel);
+    });
 }
 
-void PrintJob::Cancel() {
-    m_cancel = true;
-    Wait();
-}
+void PrintJob::Cancel() { m_thread.Stop(); }
 
-void PrintJob::Wait() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_thread.joinable()) m_thread.join();
-}
+void PrintJob::Wait() { m_thread.Wait(); }
 
-void PrintJob::Run(std::string indexPath, PrintListingInput input) {
+void PrintJob::Run(const std::string& indexPath, PrintListingInput input,
+                   const std::atomic<bool>& cancel) {
     // A settings store of its own, as printing has always had: the reader
     // reloads the store's values through it.
     SettingsStore store;
@@ -82,14 +73,12 @@ void PrintJob::Run(std::string indexPath, PrintListingInput input) {
     CaptureReader file(store, log);
     int rc = file.Open(indexPath);
     if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord())) {
-        m_running = false;
         m_report.OnPrintFailed(MessageText(MessageId::kPrintBadArgument));
         m_report.OnPrintEnded(false);
         return;
     }
     if (input.frequency == 0) input.frequency = store.GetFrequency();
-    RunPrintListing(file, DisplayCodeTable(), input, m_report, m_cancel);
-    m_running = false;
+    RunPrintListing(file, DisplayCodeTable(), input, m_report, cancel);
 }
 
 }  // namespace qv

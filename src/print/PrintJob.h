@@ -5,13 +5,12 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/MessageText.h"
+#include "core/WorkerThread.h"
 #include "print/PrintListing.h"
 
 namespace qv {
@@ -63,16 +62,14 @@ class PrintJob {
     // Sets the cancel flag and waits for the thread to end.
     void Cancel();
     void Wait();
-    bool Running() const { return m_running.load(); }
+    bool Running() const { return m_thread.Running(); }
 
   private:
-    void Run(std::string indexPath, PrintListingInput input);
+    void Run(const std::string& indexPath, PrintListingInput input,
+             const std::atomic<bool>& cancel);
 
     IPrintReport& m_report;
-    std::mutex m_lock;
-    std::thread m_thread;
-    std::atomic<bool> m_cancel{false};
-    std::atomic<bool> m_running{false};
+    WorkerThread m_thread;
 };
 
 }  // namespace qv

@@ -42,6 +42,7 @@
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 #include "views/FileBrowserDialog.h"
+#include "views/MonitorWindow.h"
 #include "views/PrintDialog.h"
 #include "views/PrintProgressDialog.h"
 #include "views/SaveProgressDialog.h"
@@ -386,6 +387,41 @@ class CaptureCommandsTest : public QObject {
         m_frame->Action(MarkJumpCommand(3))->trigger();
         QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{250});
         QCOMPARE(test::Text(Ctrl().Slot(1).frameTime), test::Text(Ctrl().Slot(0).frameTime));
+    }
+
+    // Without synchronised windows a click still makes the clicked record
+    // the window's own: a mark set next goes on it, and the status bar
+    // shows its time, not the record the window was opened or jumped at.
+    void aMarkGoesOnTheRecordClickedWithoutSynchronisation() {
+        const std::string cap = FreshCapture("CLICKMARK");
+        QVERIFY(Ctrl().OpenCapture(cap) >= 0);
+        QVERIFY(!m_frame->Action(kCmdSync)->isChecked());
+        WhenShown<TimeEntryDialog>([](TimeEntryDialog* dlg) {
+            dlg->MilliBox()->setValue(251);
+            QTest::keyClick(dlg, Qt::Key_Return);
+        });
+        m_frame->Action(kCmdFrameJump)->trigger();
+        QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{250});
+
+        auto* view = dynamic_cast<MonitorWindow*>(Ctrl().Slot(0).view);
+        QVERIFY(view);
+        const int row = view->SelectedRow() + 3;
+        QTest::mouseClick(view->Grid()->viewport(), Qt::LeftButton, {},
+                          view->Grid()->visualRect(view->Model().index(row, 0)).center());
+        QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{253});
+        const std::string clicked = test::Text(Ctrl().Slot(0).frameTime);
+        QCOMPARE(Ctrl().StatusBarTexts()[2], "\t" + clicked);
+
+        m_frame->Action(MarkSetCommand(1))->trigger();
+        QCOMPARE(Qvtool({"marks", QString::fromStdString(cap)}).section("  ", 1, 1),
+                 QString::fromStdString(clicked));
+
+        // A Line window opened there shows the same record's time, though
+        // its view has loaded the records around it.
+        const int line = Ctrl().OpenLineWindow();
+        QVERIFY(line > 0);
+        QCOMPARE(Ctrl().CurrentSlot(), line);
+        QCOMPARE(Ctrl().StatusBarTexts()[2], "\t" + clicked);
     }
 
     void triggerJumpListsTheRecordsAndJumps() {

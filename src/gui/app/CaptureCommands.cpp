@@ -36,35 +36,6 @@ std::optional<DayTime> MoveTo(CaptureReader& reader, const std::string& date, ui
 
 }  // namespace
 
-bool CaptureCommands::Execute(int id) {
-    if (int n = MarkOfCommand(id)) {
-        if (id >= kCmdMarkSet1 && id < kCmdMarkSet1 + 5)
-            SetMark(n);
-        else
-            JumpToMark(n);
-        return true;
-    }
-    switch (id) {
-        case kCmdSearch:
-            Search();
-            return true;
-        case kCmdFrameJump:
-            FrameJump();
-            return true;
-        case kCmdTriggerJump:
-            TriggerJump();
-            return true;
-        case kCmdFileSave:
-            Save();
-            return true;
-        case kCmdPrint:
-            Print();
-            return true;
-        default:
-            return false;
-    }
-}
-
 void CaptureCommands::Search() {
     CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader || !m_ctrl.Services()) return;

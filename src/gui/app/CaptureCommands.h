@@ -12,9 +12,6 @@ class CaptureCommands {
   public:
     explicit CaptureCommands(WindowRegistry& ctrl) : m_ctrl(ctrl) {}
 
-    // Carries out one of the commands above; false for any other id.
-    bool Execute(int id);
-
     void Search();
     void FrameJump();
     void TriggerJump();

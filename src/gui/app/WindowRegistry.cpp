@@ -99,7 +99,6 @@ CaptureReader* WindowRegistry::CurrentReader() const {
 
 void WindowRegistry::ShowCurrentAt(const DayTime& when, bool follow) {
     if (!ValidSlot(m_current) || !m_slots[m_current].reader) return;
-    auto& s = m_slots[m_current];
     m_lastTime = when;
     ShowAtTime(m_current, when);
     if (follow && m_sync) FollowOthers(m_current, when);

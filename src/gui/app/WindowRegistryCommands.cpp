@@ -167,17 +167,24 @@ void WindowRegistry::BuildHandlers() {
     };
     h[kCmdDisplayFormat] = [this] { RunDisplayFormat(*this); };
     h[kCmdProperty] = [this] { RunProperties(*this); };
+    // The commands on the current window's capture.
+    CaptureCommands& c = *m_commands;
+    h[kCmdSearch] = [&c] { c.Search(); };
+    h[kCmdFrameJump] = [&c] { c.FrameJump(); };
+    h[kCmdTriggerJump] = [&c] { c.TriggerJump(); };
+    h[kCmdFileSave] = [&c] { c.Save(); };
+    h[kCmdPrint] = [&c] { c.Print(); };
+    for (int n = 1; n <= kMarkCount; ++n) {
+        h[MarkSetCommand(n)] = [&c, n] { c.SetMark(n); };
+        h[MarkJumpCommand(n)] = [&c, n] { c.JumpToMark(n); };
+    }
 }
 
 std::function<void()> WindowRegistry::Handler(int id) {
     if (m_handlers.empty()) BuildHandlers();
     auto it = m_handlers.find(id);
-    std::function<void()> run;
-    if (it != m_handlers.end())
-        run = it->second;
-    else
-        // The capture commands (search, jumps, marks, save, print) have theirs.
-        run = [this, id] { m_commands->Execute(id); };
+    if (it == m_handlers.end()) return [] {};
+    std::function<void()> run = it->second;
     // Whatever a command did, the menus and status bar look again.
     return [this, run = std::move(run)] {
         run();

@@ -53,20 +53,20 @@ void WindowRegistry::OnFrameReport(int windowId, const DayTime& when) {
     if (!ValidSlot(slot) || m_slots[slot].Free()) return;
     auto& s = m_slots[slot];
     m_lastTime = when;
-    if (!m_sync || m_syncBlocked || !s.reader) {
+    // The window's second reader stands on the reported record, whether or
+    // not the windows are synchronised: marks, the search start and the
+    // status bar take the window's record from it.
+    if (s.reader) {
+        s.reader->GoToTime(when);
         CursorPosition pos;
-        if (s.reader && s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
-        s.frameTime = when;
-        emit stateChanged();
-        return;
+        if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
     }
-    s.reader->GoToTime(when);
-    CursorPosition pos;
-    if (s.reader->GetCursor(pos) == 0) s.frameNumber = pos.frame;
     s.frameTime = when;
-    FollowOthers(slot, when);
-    m_syncBlocked = true;
-    QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
+    if (m_sync && !m_syncBlocked && s.reader) {
+        FollowOthers(slot, when);
+        m_syncBlocked = true;
+        QTimer::singleShot(kSyncIntervalMs, this, [this] { m_syncBlocked = false; });
+    }
     emit stateChanged();
 }
 

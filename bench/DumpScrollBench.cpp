@@ -14,21 +14,25 @@
 #include <memory>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "views/DumpWindow.h"
 
 namespace {
 
 struct Fixture {
-    qv::AppContext cmn;
-    qv::CaptureReader file{cmn};
+    qv::SettingsStore store;
+    qv::Log log;
+    qv::ViewConf conf{log};
+    qv::CaptureReader file{store, log};
     std::unique_ptr<qv::DumpWindow> view;
     bool ok = false;
 
     Fixture() {
         const char* path = std::getenv("QVORT_BENCH_CAPTURE");
         if (!path || file.Open(path) != 0) return;
-        view = std::make_unique<qv::DumpWindow>(cmn);
+        view = std::make_unique<qv::DumpWindow>(conf, log);
         view->resize(1000, 700);
         view->show();
         std::vector<qv::FormatEntry> rows;
@@ -39,7 +43,7 @@ struct Fixture {
         file.GoToFrame(0);
         file.GetEndRecordTime(first);
         // The view pages with a reader of its own.
-        auto own = std::make_unique<qv::CaptureReader>(cmn);
+        auto own = std::make_unique<qv::CaptureReader>(store, log);
         if (own->Open(path) != 0) return;
         view->SetReader(std::move(own));
         ok = view->ShowAtTime(first) == 0;

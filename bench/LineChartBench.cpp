@@ -16,7 +16,8 @@
 #include "capture/ChartScale.h"
 #include "capture/LineChartModel.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "lineview/LineChartCanvas.h"
 #ifdef QVORT_BENCH_QCUSTOMPLOT
 #include <qcustomplot.h>
@@ -27,8 +28,9 @@ namespace {
 constexpr int kWidth = 1600, kHeight = 800;
 
 struct Fixture {
-    qv::AppContext cmn;
-    qv::CaptureReader file{cmn};
+    qv::SettingsStore store;
+    qv::Log log;
+    qv::CaptureReader file{store, log};
     std::unique_ptr<qv::LineChartModel> model;
     std::unique_ptr<qv::LineChartCanvas> canvas;
     bool ok = false;

@@ -16,7 +16,8 @@
 #include "capture/CaptureReader.h"
 #include "capture/SearchWorker.h"
 #include "core/CaptureIndexText.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "capture/CaptureIndex.h"
 #include "capture/ChunkWriter.h"
@@ -61,15 +62,16 @@ uint64_t g_csvBytes = 0, g_csvRows = 0;
 void BM_CsvExport(benchmark::State& state) {
     if (Env("QVORT_BENCH_CAPTURE").empty() || Env("QVORT_BENCH_OUT").empty())
         return state.SkipWithError("set QVORT_BENCH_CAPTURE and QVORT_BENCH_OUT");
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     uint64_t rows = 0, bytes = 0;
     std::atomic<bool> cancel{false};
     for (auto _ : state) {
-        CaptureReader f(cmn);
+        CaptureReader f(store, log);
         if (f.Open(Env("QVORT_BENCH_CAPTURE")) != 0) return state.SkipWithError("cannot open");
         auto [a, b] = WholeCapture(f);
         std::string out = Scratch("csv");
-        CsvExporter csv(f, out, AppContext::kFileRecords);
+        CsvExporter csv(f, out, SettingsStore::kFileRecords);
         csv.Run(a, b, nullptr, cancel);
         rows += csv.RowsWritten();
         state.PauseTiming();
@@ -98,7 +100,7 @@ void BM_PlainWriteOfCsvBytes(benchmark::State& state) {
         std::FILE* f = nullptr;
         uint64_t left = total;
         for (uint64_t i = 0; left > 0; ++i) {
-            if (i % AppContext::kFileRecords == 0) {
+            if (i % SettingsStore::kFileRecords == 0) {
                 if (f) std::fclose(f);
                 f = std::fopen((out + "/" + std::to_string(i) + ".csv").c_str(), "wb");
             }
@@ -122,15 +124,16 @@ BENCHMARK(BM_PlainWriteOfCsvBytes)->Unit(benchmark::kSecond)->Iterations(1);
 void BM_RangeCopy(benchmark::State& state) {
     if (Env("QVORT_BENCH_CAPTURE").empty() || Env("QVORT_BENCH_OUT").empty())
         return state.SkipWithError("set QVORT_BENCH_CAPTURE and QVORT_BENCH_OUT");
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     uint64_t records = 0;
     std::atomic<bool> cancel{false};
     for (auto _ : state) {
-        CaptureReader f(cmn);
+        CaptureReader f(store, log);
         if (f.Open(Env("QVORT_BENCH_CAPTURE")) != 0) return state.SkipWithError("cannot open");
         auto [a, b] = WholeCapture(f);
         std::string out = Scratch("copy");
-        RangeCopier copier(f, out, AppContext::kFileRecords);
+        RangeCopier copier(f, out, SettingsStore::kFileRecords);
         copier.Run(a, b, nullptr, cancel);
         records += copier.FramesCopied();
         state.PauseTiming();
@@ -143,7 +146,8 @@ BENCHMARK(BM_RangeCopy)->Unit(benchmark::kSecond)->Iterations(1);
 
 void BM_SearchFindsNothing(benchmark::State& state) {
     if (Env("QVORT_BENCH_CAPTURE").empty()) return state.SkipWithError("set QVORT_BENCH_CAPTURE");
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     SearchCondition c;
     c.sd = *ParsePattern("FF FE FD FC");
     SearchStart s;
@@ -151,7 +155,7 @@ void BM_SearchFindsNothing(benchmark::State& state) {
     std::atomic<bool> cancel{false};
     uint64_t records = 0;
     for (auto _ : state) {
-        CaptureReader f(cmn);
+        CaptureReader f(store, log);
         if (f.Open(Env("QVORT_BENCH_CAPTURE")) != 0) return state.SkipWithError("cannot open");
         SearchResult r = RunSearch(f, c, s, SearchDirection::kForward, nullptr, cancel);
         if (r.report != SearchReport::kEndOfCapture) state.SkipWithError("found something");
@@ -182,8 +186,8 @@ std::string MakeSkipCapture() {
         ChunkEntry e;
         SetDateField(e.date, "241106");
         e.startTime = t;
-        for (uint32_t i = 0; i < AppContext::kFileRecords; ++i, t += 10) {
-            const bool rd = c == chunks && i == AppContext::kFileRecords - 1;
+        for (uint32_t i = 0; i < SettingsStore::kFileRecords; ++i, t += 10) {
+            const bool rd = c == chunks && i == SettingsStore::kFileRecords - 1;
             w.AppendShort(MakeHeader(rd ? RecordKind::kRdData : RecordKind::kSdData), 0x41, t);
             rd ? ++e.rdRecords : ++e.sdRecords;
         }
@@ -199,19 +203,20 @@ std::string MakeSkipCapture() {
 void BM_SearchSkipsChunksWithoutTheType(benchmark::State& state) {
     if (Env("QVORT_BENCH_OUT").empty()) return state.SkipWithError("set QVORT_BENCH_OUT");
     std::string path = MakeSkipCapture();
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     SearchCondition c;
     c.rd = *ParsePattern("41");
     SearchStart s;
     s.from = SearchFrom::kFirst;
     std::atomic<bool> cancel{false};
     for (auto _ : state) {
-        CaptureReader f(cmn);
+        CaptureReader f(store, log);
         if (f.Open(path) != 0) return state.SkipWithError("cannot open");
         SearchResult r = RunSearch(f, c, s, SearchDirection::kForward, nullptr, cancel);
         if (r.report != SearchReport::kFound) state.SkipWithError("not found");
     }
-    state.counters["records_in_capture"] = 200.0 * AppContext::kFileRecords;
+    state.counters["records_in_capture"] = 200.0 * SettingsStore::kFileRecords;
 }
 BENCHMARK(BM_SearchSkipsChunksWithoutTheType)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 
 namespace {
 
@@ -23,9 +24,10 @@ size_t HeapInUse() { return mallinfo2().uordblks; }
 void BM_Open(benchmark::State& state) {
     std::string path = CapturePath();
     if (path.empty()) return state.SkipWithError("set QVORT_BENCH_CAPTURE");
-    qv::AppContext cmn;
+    qv::SettingsStore store;
+    qv::Log log;
     for (auto _ : state) {
-        qv::CaptureReader f(cmn);
+        qv::CaptureReader f(store, log);
         if (f.Open(path) != 0) return state.SkipWithError("cannot open the capture");
         benchmark::DoNotOptimize(f.GetTotalRecords());
     }
@@ -35,8 +37,9 @@ BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(20);
 void BM_RandomGoToFrame(benchmark::State& state) {
     std::string path = CapturePath();
     if (path.empty()) return state.SkipWithError("set QVORT_BENCH_CAPTURE");
-    qv::AppContext cmn;
-    qv::CaptureReader f(cmn);
+    qv::SettingsStore store;
+    qv::Log log;
+    qv::CaptureReader f(store, log);
     if (f.Open(path) != 0) return state.SkipWithError("cannot open the capture");
     std::mt19937_64 rng(1);
     const uint64_t total = f.GetTotalRecords();
@@ -54,12 +57,13 @@ BENCHMARK(BM_RandomGoToFrame)
 void BM_WalkNextRecord(benchmark::State& state) {
     std::string path = CapturePath();
     if (path.empty()) return state.SkipWithError("set QVORT_BENCH_CAPTURE");
-    qv::AppContext cmn;
+    qv::SettingsStore store;
+    qv::Log log;
     size_t heapBefore = HeapInUse();
     size_t heapPeak = 0;
     uint64_t records = 0;
     for (auto _ : state) {
-        qv::CaptureReader f(cmn);
+        qv::CaptureReader f(store, log);
         if (f.Open(path) != 0) return state.SkipWithError("cannot open the capture");
         uint64_t n = 1;
         uint8_t x = 0, h = 0;

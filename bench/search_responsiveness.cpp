@@ -15,7 +15,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "views/SearchDialog.h"
 
 using namespace qv;
@@ -28,10 +30,11 @@ int main(int argc, char** argv) {
     }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
     const bool idle = argc > 3 && std::string(argv[3]) == "idle";
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     SearchDialog::Setup setup;
     setup.indexPath = argv[1];
-    SearchDialog dlg(setup, cmn.GetCodeTable(), nullptr);
+    SearchDialog dlg(setup, DisplayCodeTable(), nullptr);
     dlg.show();
     // Sixteen bytes in a row that the generated traffic never carries.
     for (int i = 0; i < 16; ++i)

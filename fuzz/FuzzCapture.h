@@ -9,7 +9,8 @@
 #include <string>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 
 namespace qv::fuzz {
 

@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::WriteFile(folder + "/000000001.qvd", data + 1, size - 1);
     fuzz::WriteFile(folder + "/000000002.qvd", data + 1, (size - 1) / 2);
     (void)protocols;
-    static AppContext cmn;  // one per process: building it reads the conf file
-    CaptureReader f(cmn);
+    static SettingsStore store;  // one per process, as the application has
+    static Log log;
+    CaptureReader f(store, log);
     fuzz::Walk(f, index);
     return 0;
 }

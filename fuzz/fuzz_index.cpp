@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     const std::string index = folder + "/20240101000000.qvr";
     fuzz::WriteFile(index, data, size);
-    static AppContext cmn;  // one per process: building it reads the conf file
-    CaptureReader f(cmn);
+    static SettingsStore store;  // one per process, as the application has
+    static Log log;
+    CaptureReader f(store, log);
     fuzz::Walk(f, index);
     uint32_t chunk;
     std::string text, comment;

@@ -10,8 +10,7 @@
 #include "capture/RecordTime.h"
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
-#include "core/Prompt.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
 #include "core/TimeText.h"
 #include "capture/CaptureRecovery.h"
 
@@ -33,8 +32,8 @@ void LocalDateAndTicks(std::time_t t, std::string& date, uint64_t& ticks) {
     ticks = FieldsToTicks(local.tm_hour, local.tm_min, local.tm_sec, 0, 0, 0);
 }
 
-CaptureFiles::CaptureFiles(AppContext* cmn, RunNoticeSink* notices)
-    : m_cmn(cmn), m_writer(cmn), m_sink(m_writer, notices, cmn) {}
+CaptureFiles::CaptureFiles(Log* log, RunNoticeSink* notices)
+    : m_log(log), m_writer(log), m_sink(m_writer, notices, log) {}
 
 CaptureFiles::~CaptureFiles() = default;
 
@@ -43,10 +42,7 @@ std::string CaptureFiles::IndexPath() const {
 }
 
 int CaptureFiles::Fail(int code, const std::string& message) {
-    if (m_cmn) {
-        m_cmn->WriteLog("ERR", "MonitorWnd", __LINE__, message);
-        if (IPrompt* prompt = m_cmn->GetPrompt()) prompt->ShowMessage(message);
-    }
+    if (m_log) m_log->Write("ERR", "MonitorWnd", __LINE__, message, true);
     return code;
 }
 

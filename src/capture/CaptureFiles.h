@@ -21,7 +21,7 @@
 
 namespace qv {
 
-class AppContext;
+class Log;
 
 // Codes of Start beyond -1.
 inline constexpr int kErrTriggerWrite = -5;    // trigger 5 could not be written to the index
@@ -48,8 +48,8 @@ void LocalDateAndTicks(std::time_t t, std::string& date, uint64_t& ticks);
 
 class CaptureFiles {
   public:
-    // `cmn` (log, prompt) and `notices` may be null.
-    CaptureFiles(AppContext* cmn, RunNoticeSink* notices);
+    // `log` (which also shows failures through its prompt) and `notices` may be null.
+    CaptureFiles(Log* log, RunNoticeSink* notices);
     ~CaptureFiles();
     CaptureFiles(const CaptureFiles&) = delete;
     CaptureFiles& operator=(const CaptureFiles&) = delete;
@@ -94,7 +94,7 @@ class CaptureFiles {
     std::string ReservePath() const;
     void ReserveIndexSpace();
 
-    AppContext* m_cmn;
+    Log* m_log;
     ChunkWriter m_writer;
     ChunkSink m_sink;
     CaptureIndex m_index;

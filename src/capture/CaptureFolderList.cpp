@@ -7,7 +7,7 @@
 
 #include "core/CaptureIndexText.h"
 #include "core/IniFile.h"
-#include "core/AppContext.h"
+#include "core/TimeText.h"
 
 namespace qv {
 
@@ -61,11 +61,10 @@ CaptureFolderEntry ReadCaptureFolderEntry(const std::string& parent, const std::
     CaptureTime start;
     if (ini.ReadString("DataFile", "StartTime", value) == 0 && ParseIndexTime(value, start) &&
         start.date.size() >= 6) {
-        std::string tod;
-        if (AppContext::TicksToText(start.ticks, tod) == 0) {
+        if (auto tod = TicksToLetteredText(start.ticks)) {
             const std::string& d = start.date;
             e.startText = d.substr(0, 2) + "/" + d.substr(2, 2) + "/" + d.substr(4, 2) + " " +
-                          tod.substr(0, 8);
+                          tod->substr(0, 8);
         }
     }
     return e;

@@ -5,7 +5,6 @@
 
 #include "capture/MonitorRows.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
 #include "settings/SamplingEntry.h"
 
 namespace qv {

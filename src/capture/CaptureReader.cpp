@@ -4,7 +4,8 @@
 #include <cstdio>
 
 #include "capture/RecordStart.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "settings/StatusFile.h"
 
@@ -31,7 +32,8 @@ uint32_t ChunkCounterValue(const ChunkEntry& e, int field) {
     }
 }
 
-CaptureReader::CaptureReader(AppContext& cmn) : m_cmn(cmn), m_cursor(UINT32_MAX) {}
+CaptureReader::CaptureReader(SettingsStore& store, Log& log)
+    : m_store(store), m_log(log), m_cursor(UINT32_MAX) {}
 
 std::string CaptureReader::ChunkPath(uint32_t chunk) const {
     char name[32];
@@ -41,7 +43,7 @@ std::string CaptureReader::ChunkPath(uint32_t chunk) const {
 
 int CaptureReader::Open(const std::string& indexPath) {
     // The clock frequency gives character times when a capture has no baud rate.
-    m_cmn.LoadRegistrySettings();
+    m_store.Load();
     m_chunks.clear();
     m_chunkStart.assign(1, 0);
     m_kindStart.assign(1, {});
@@ -69,7 +71,7 @@ int CaptureReader::Open(const std::string& indexPath) {
     SyncSetting sync = 0;
     status.ReadMonitorStatus(ms, m_sampling, sync);
     if (!IsValidProtocol(ms.Protocol)) return kQvrBadProtocol;
-    m_timing = CharTimingOf(ms, m_cmn.GetFrequency());
+    m_timing = CharTimingOf(ms, m_store.GetFrequency());
 
     for (uint64_t n = 1;; ++n) {
         std::string value;
@@ -324,7 +326,7 @@ uint64_t CaptureReader::SlotEndTicks(uint32_t slot) const {
 DayTime CaptureReader::LoggedDayTime(uint32_t slot, int64_t ticks) const {
     int date = DateNumber(SlotChunkNumber(slot));
     if (auto moved = NormaliseDayTime(date, ticks)) return *moved;
-    m_cmn.WriteLog("ERR", "QvrFile", __LINE__, "CTimeコンストラクタＮＧ！");
+    m_log.Write("ERR", "QvrFile", __LINE__, "CTimeコンストラクタＮＧ！");
     return DayTime{date, ticks < 0 ? 0 : static_cast<uint64_t>(ticks)};
 }
 

@@ -26,7 +26,8 @@
 
 namespace qv {
 
-class AppContext;
+class Log;
+class SettingsStore;
 
 // Counters of a chunk entry, numbered as its fields 3 to 16.
 enum ChunkCounter : int {
@@ -64,9 +65,9 @@ struct CursorPosition {
 
 class CaptureReader {
   public:
-    // `cmn` gives the clock frequency (character times when no baud rate is
-    // set) and the log; it must outlive the reader.
-    explicit CaptureReader(AppContext& cmn);
+    // `store` gives the clock frequency (character times when no baud rate
+    // is set; reloaded at each Open); both must outlive the reader.
+    CaptureReader(SettingsStore& store, Log& log);
 
     int Open(const std::string& indexPath);
     int GetProtocol() const { return m_protocol; }
@@ -210,7 +211,8 @@ class CaptureReader {
     DayTime SlotDayTime(uint32_t slot, int64_t ticks) const;
     int ReadIndexTime(const char* key, std::string& text);
 
-    AppContext& m_cmn;
+    SettingsStore& m_store;
+    Log& m_log;
     int m_protocol = 0;
     uint32_t m_cursor = 0;
     uint64_t m_pairBase = 0;  // frame number of slot 0

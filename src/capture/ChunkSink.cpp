@@ -4,7 +4,7 @@
 
 #include "capture/ChunkScan.h"
 #include "capture/ChunkWriter.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
 #include "core/FileUtil.h"
 
 namespace qv {
@@ -17,8 +17,8 @@ uint64_t SubtractFloor(uint64_t a, uint64_t b) {
 
 }  // namespace
 
-ChunkSink::ChunkSink(ChunkWriter& writer, RunNoticeSink* notices, AppContext* cmn)
-    : m_writer(writer), m_notices(notices), m_cmn(cmn) {
+ChunkSink::ChunkSink(ChunkWriter& writer, RunNoticeSink* notices, Log* log)
+    : m_writer(writer), m_notices(notices), m_log(log) {
     Reset(ChunkConfig{});
 }
 
@@ -255,7 +255,7 @@ void ChunkSink::NewDay(std::string_view yymmdd, bool started) {
 }
 
 void ChunkSink::BufferFull() {
-    if (m_cmn) m_cmn->WriteLog("DBG", "MonitorWnd", __LINE__, "SDRAM Buffer Full!!");
+    if (m_log) m_log->Write("DBG", "MonitorWnd", __LINE__, "SDRAM Buffer Full!!");
 }
 
 void ChunkSink::Trigger(uint8_t code, uint64_t time) {

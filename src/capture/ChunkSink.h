@@ -19,7 +19,7 @@
 
 namespace qv {
 
-class AppContext;
+class Log;
 class ChunkWriter;
 
 // A FIX run keeps at most this many records, whatever FrameMax says.
@@ -42,8 +42,8 @@ struct CaptureTotals {
 
 class ChunkSink final : public DecodeSink {
   public:
-    // `writer` must outlive the sink; `notices` and `cmn` (log) may be null.
-    ChunkSink(ChunkWriter& writer, RunNoticeSink* notices, AppContext* cmn = nullptr);
+    // `writer` must outlive the sink; `notices` and `log` may be null.
+    ChunkSink(ChunkWriter& writer, RunNoticeSink* notices, Log* log = nullptr);
 
     // Clears the whole state for a new run and builds the chunk table.
     void Reset(const ChunkConfig& config);
@@ -99,7 +99,7 @@ class ChunkSink final : public DecodeSink {
 
     ChunkWriter& m_writer;
     RunNoticeSink* m_notices;
-    AppContext* m_cmn;
+    Log* m_log;
     ChunkConfig m_config;
 
     CaptureTotals m_totals;

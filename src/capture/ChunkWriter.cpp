@@ -7,11 +7,11 @@
 #include <cstdio>
 
 #include "core/FileUtil.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
 
 namespace qv {
 
-ChunkWriter::ChunkWriter(AppContext* cmn) : m_cmn(cmn), m_buffer(new uint8_t[kBufferSize]) {}
+ChunkWriter::ChunkWriter(qv::Log* log) : m_log(log), m_buffer(new uint8_t[kBufferSize]) {}
 
 ChunkWriter::~ChunkWriter() {
     if (m_fd >= 0) ::close(m_fd);
@@ -37,7 +37,7 @@ std::string ChunkWriter::FinalChunkName(uint64_t n) {
 }
 
 void ChunkWriter::Log(int line, const char* message) {
-    if (m_cmn) m_cmn->WriteLog("ERR", kLogSource, line, message);
+    if (m_log) m_log->Write("ERR", kLogSource, line, message);
 }
 
 void ChunkWriter::SetIndexReserve(const std::string& path, uint64_t base,

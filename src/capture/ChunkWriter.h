@@ -17,7 +17,7 @@
 
 namespace qv {
 
-class AppContext;
+class Log;
 
 class ChunkWriter {
   public:
@@ -25,8 +25,8 @@ class ChunkWriter {
     static constexpr const char* kChunkExtension = ".qvd";
     static constexpr const char* kLogSource = "MonitorFileCtrl";
 
-    // `cmn` receives the log entries; without one nothing is logged.
-    explicit ChunkWriter(AppContext* cmn = nullptr);
+    // `log` receives the log entries; without one nothing is logged.
+    explicit ChunkWriter(qv::Log* log = nullptr);
     ~ChunkWriter();
     ChunkWriter(const ChunkWriter&) = delete;
     ChunkWriter& operator=(const ChunkWriter&) = delete;
@@ -123,7 +123,7 @@ class ChunkWriter {
     int WriteAll(const uint8_t* bytes, size_t length);
     void Log(int line, const char* message);
 
-    AppContext* m_cmn;
+    qv::Log* m_log;
     std::string m_folder;
     std::string m_chunkName;
     std::unique_ptr<uint8_t[]> m_buffer;

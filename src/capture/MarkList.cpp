@@ -3,7 +3,6 @@
 #include "capture/MonitorRows.h"
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "settings/StatusFile.h"
 #include "settings/TriggerSummary.h"
@@ -57,8 +56,7 @@ std::vector<TriggerRecordInfo> ReadTriggerRecords(const std::string& indexPath) 
             line += date[i];
         }
         line += "  ";
-        std::string time;
-        if (AppContext::TicksToText(r.event.time, time) == 0) line += time;
+        if (auto time = TicksToLetteredText(r.event.time)) line += *time;
         r.listText = std::move(line);
         out.push_back(std::move(r));
     }

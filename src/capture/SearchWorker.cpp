@@ -2,7 +2,8 @@
 
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 
 namespace qv {
 
@@ -125,11 +126,12 @@ void SearchWorker::Wait() { m_thread.Wait(); }
 void SearchWorker::Run(const std::string& indexPath, const SearchCondition& condition,
                         const SearchStart& start, SearchDirection direction,
                         const std::atomic<bool>& cancel) {
-    // A reader and common services of its own: opening a reader reloads the
-    // settings values, which the window's objects must not see change under
+    // A reader and settings store of its own: opening a reader reloads the
+    // store's values, which the window's objects must not see change under
     // them from another thread.
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     int rc = file.Open(indexPath);
     SearchResult result;
     if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord()))

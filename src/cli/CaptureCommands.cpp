@@ -13,7 +13,9 @@
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "settings/ValueText.h"
 
@@ -125,8 +127,9 @@ void PrintInfoStructured(CaptureReader& file, OutputFormat format) {
 }
 
 void PrintInfo(const std::string& capture, OutputFormat format) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, capture);
     if (format != OutputFormat::kText) {
         PrintInfoStructured(file, format);
@@ -301,8 +304,9 @@ void StructuredRow(CaptureReader& file, OutputFormat format, bool withDelta, Jso
 void List(const ListOptions& o) {
     int code = CodeNumber(o.code);
     const OutputFormat format = FormatOf(o.format);
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, o.capture);
     if (!o.time.empty()) {
         auto t = ParseRecordTime(o.time);
@@ -324,7 +328,7 @@ void List(const ListOptions& o) {
     std::vector<FormatEntry> rows;
     file.ReadFormatRows(rows);
     LineNames names = MonitorLineNames(rows, m.Line);
-    MonitorRowFiller filler(cmn.GetCodeTable(), names, m.Line, file.GetProtocol(), code);
+    MonitorRowFiller filler(DisplayCodeTable(), names, m.Line, file.GetProtocol(), code);
     filler.Begin(file);
     bool logic = file.GetProtocol() == kProtocolLogic;
     OutputBuffer out;

@@ -9,7 +9,9 @@
 #include "cli/Commands.h"
 #include "core/AppPaths.h"
 #include "core/FileUtil.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 
 namespace qv::cli {
 
@@ -23,28 +25,30 @@ std::string ColorText(uint32_t c) {
 }
 
 void ShowConfig() {
-    AppContext cmn;
-    if (cmn.LoadRegistrySettings() != 0)
+    Log log;
+    SettingsStore store;
+    ViewConf conf(log);
+    if (store.Load() != 0)
         throw CommandError{kExitFailure,
-                           "cannot open or create the settings store " + cmn.GetStorePath()};
+                           "cannot open or create the settings store " + store.GetPath()};
     std::cout << "Application folder: " << AppFolder() << "\n"
-              << "Settings store:     " << cmn.GetStorePath() << "\n"
-              << "Conf file:          " << cmn.GetConfPath() << "\n"
-              << "Log:                " << cmn.GetLogPath() << "\n\n";
-    std::printf("Frequency   %.17g Hz\n", cmn.GetFrequency());
-    std::printf("FrameMax    %llu\n", static_cast<unsigned long long>(cmn.GetFrameMax()));
+              << "Settings store:     " << store.GetPath() << "\n"
+              << "Conf file:          " << conf.GetPath() << "\n"
+              << "Log:                " << log.Path() << "\n\n";
+    std::printf("Frequency   %.17g Hz\n", store.GetFrequency());
+    std::printf("FrameMax    %llu\n", static_cast<unsigned long long>(store.GetFrameMax()));
     std::printf("FileRecords %llu (records per data file)\n",
-                static_cast<unsigned long long>(cmn.GetFileRecords()));
-    std::printf("Vender_ID   %d\n", cmn.GetVendorId());
-    std::printf("Product_ID  %d\n", cmn.GetProductId());
-    std::printf("Directory   %s\n", cmn.GetSaveDirectory().c_str());
+                static_cast<unsigned long long>(store.GetFileRecords()));
+    std::printf("Vender_ID   %d\n", store.GetVendorId());
+    std::printf("Product_ID  %d\n", store.GetProductId());
+    std::printf("Directory   %s\n", conf.GetSaveDirectory().c_str());
     for (int i = 0; i < kViewColorCount; ++i) {
         auto c = static_cast<ViewColor>(i);
         std::printf("%-11s %s\n", std::string(ViewColorKey(c)).c_str(),
-                    ColorText(cmn.GetColor(c)).c_str());
+                    ColorText(conf.GetColor(c)).c_str());
     }
-    std::printf("FrameNums   %d (Line window frame count %d)\n", cmn.GetLineFrameCount() / 100,
-                cmn.GetLineFrameCount());
+    std::printf("FrameNums   %d (Line window frame count %d)\n", conf.GetLineFrameCount() / 100,
+                conf.GetLineFrameCount());
 }
 
 [[noreturn]] void BadValue(const std::string& name, const std::string& value,
@@ -83,35 +87,37 @@ std::optional<uint32_t> ParseColor(const std::string& text) {
 }
 
 void SetConfig(const std::string& name, const std::string& value) {
-    AppContext cmn;
+    Log log;
+    SettingsStore store;
+    ViewConf conf(log);
     int rc = 0;
     if (name == "Frequency") {
         char* end = nullptr;
         double hz = std::strtod(value.c_str(), &end);
         if (value.empty() || *end != '\0' || !(hz > 0) || hz > 1e12)
             BadValue(name, value, "a frequency in Hz greater than 0");
-        rc = cmn.SetFrequency(hz);
+        rc = store.SetFrequency(hz);
     } else if (name == "FrameMax") {
         auto v = ParseUnsigned(value);
         if (!v || *v == 0) BadValue(name, value, "a whole number of frames from 1");
-        rc = cmn.SetFrameMax(*v);
+        rc = store.SetFrameMax(*v);
     } else if (name == "SaveDevice") {
         int index = (value == "0" || value == "PC") ? 0 : (value == "1" || value == "CF") ? 1 : -1;
         if (index < 0) BadValue(name, value, "0 (PC) or 1 (CF)");
-        rc = cmn.SetSaveDevice(index);
+        rc = store.SetSaveDevice(index);
     } else if (name == "Directory") {
         if (!IsDirectory(value)) BadValue(name, value, "an existing folder");
-        rc = cmn.SetSaveDirectory(value);
-        if (std::string why = cmn.SaveDirectoryProblem(value); rc != 0 && !why.empty())
+        rc = conf.SetSaveDirectory(value);
+        if (std::string why = conf.SaveDirectoryProblem(value); rc != 0 && !why.empty())
             throw CommandError{kExitUsage, "cannot store \"" + value + "\" as " + name + ": " + why};
     } else if (name == "FrameNums") {
         auto v = ParseUnsigned(value);
         if (!v || *v > 100) BadValue(name, value, "a number of hundreds from 0 to 100");
-        rc = cmn.SetLineFrameNums(static_cast<int>(*v));
+        rc = conf.SetLineFrameNums(static_cast<int>(*v));
     } else if (auto color = ViewColorFromKey(name)) {
         auto c = ParseColor(value);
         if (!c) BadValue(name, value, "a colour: decimal 0..16777215 or #RRGGBB");
-        rc = cmn.SetColor(*color, *c);
+        rc = conf.SetColor(*color, *c);
     } else {
         throw CommandError{kExitUsage,
                            "unknown name \"" + name +

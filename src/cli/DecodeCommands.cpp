@@ -14,7 +14,8 @@
 #include "cli/Commands.h"
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "core/RunNotice.h"
 #include "device/CaptureSession.h"
@@ -97,12 +98,12 @@ void Decode(const DecodeArgs& a) {
     if (!a.date.empty() && !IsValidDateText(a.date))
         throw CommandError{kExitUsage, "bad value \"" + a.date + "\" for --date: YYMMDD"};
 
-    AppContext cmn;
-    cmn.LoadRegistrySettings();
+    SettingsStore store;
+    store.Load();
     CaptureStartInfo info;
     info.directory = a.out;
-    info.frameMax = cmn.GetFrameMax();
-    info.fileRecords = AppContext::kFileRecords;
+    info.frameMax = store.GetFrameMax();
+    info.fileRecords = SettingsStore::kFileRecords;
     if (!a.settings.empty() && ImportStatusSet(a.settings, info.settings, std::time(nullptr)) != 0)
         throw CommandError{kExitFailure, "cannot read the status file " + a.settings};
     MonitorSettings& m = info.settings.status.monitor;
@@ -121,7 +122,8 @@ void Decode(const DecodeArgs& a) {
     info.folderTime = info.startClock = now;
 
     StderrNotices notices;
-    CaptureSession session(&cmn, &notices);
+    Log log;
+    CaptureSession session(&log, &notices);
     const int rc = session.Start(info);
     if (rc == kErrCaptureFolder)
         throw CommandError{kExitFailure,

@@ -13,7 +13,8 @@
 #include "cli/PcapngSave.h"
 #include "cli/RangeArgs.h"
 #include "core/FileUtil.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "export/RangeCopier.h"
 #include "export/SaveWorker.h"
 
@@ -61,8 +62,9 @@ void Save(const SaveOptions& o) {
         return;
     }
     if (o.out.empty()) throw CommandError{kExitUsage, "give --out FOLDER or --pcapng FILE"};
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, o.capture);
     auto [a, b] = ResolveRange(file, o.range);
     // Refused before the folder is made, so that a refused range leaves nothing.

@@ -9,7 +9,8 @@
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
 #include "cli/Commands.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/FileUtil.h"
 #include "export/PcapngExport.h"
 #include "settings/MonitorSettings.h"
@@ -68,8 +69,9 @@ class OutputFile {
 }  // namespace
 
 void SavePcapng(const PcapngArgs& a) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, a.capture);
     MonitorSettings m;
     SamplingSettings s;

@@ -9,7 +9,9 @@
 #include "cli/CaptureOpen.h"
 #include "cli/Commands.h"
 #include "cli/RangeArgs.h"
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "print/PrintJob.h"
 #include "settings/StatusFile.h"
 
@@ -44,12 +46,13 @@ class PageWriter : public IPrintReport {
 
 void Print(const PrintOptions& o) {
     const int code = CodeNumber(o.code);
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, o.capture);
     PrintListingInput input;
     input.codeMode = code;
-    input.frequency = cmn.GetFrequency();
+    input.frequency = store.GetFrequency();
     // The triggers the capture was made with, which its index carries.
     StatusFile index;
     index.SetPath(file.GetIndexPath());
@@ -72,7 +75,7 @@ void Print(const PrintOptions& o) {
     }
     PageWriter writer(toStdout ? std::cout : file_out);
     std::atomic<bool> cancel{false};
-    RunPrintListing(file, cmn.GetCodeTable(), input, writer, cancel);
+    RunPrintListing(file, DisplayCodeTable(), input, writer, cancel);
     if (!writer.failure.empty()) throw CommandError{kExitFailure, writer.failure};
     // A chunk file that is gone ends the listing early: not a success.
     if (file.GetFailedCode() == kQvrChunkOpen)

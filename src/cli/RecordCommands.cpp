@@ -12,7 +12,10 @@
 #include "capture/CaptureReader.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/NumberText.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "device/CardRun.h"
 #include "device/MonitoringRun.h"
 
@@ -91,21 +94,21 @@ std::string StartError(int rc) {
 void PrintCounters(const MonitoringRun& mon, bool final) {
     const bool tty = ShowProgress();
     if (!tty && !final) return;
-    std::fprintf(stderr, "%s SD %s  RD %s  records %s%s%s", tty ? "\r" : "",
-                 AppContext::FormatThousands(
-                     static_cast<int32_t>(std::min<uint64_t>(mon.Total(kCountSd), INT32_MAX)))
-                     .c_str(),
-                 AppContext::FormatThousands(
-                     static_cast<int32_t>(std::min<uint64_t>(mon.Total(kCountRd), INT32_MAX)))
-                     .c_str(),
-                 std::to_string(mon.RecordTotal()).c_str(), mon.BufferFull() ? "  full" : "",
-                 final ? "\n" : "");
+    std::fprintf(
+        stderr, "%s SD %s  RD %s  records %s%s%s", tty ? "\r" : "",
+        FormatThousands(static_cast<int32_t>(std::min<uint64_t>(mon.Total(kCountSd), INT32_MAX)))
+            .c_str(),
+        FormatThousands(static_cast<int32_t>(std::min<uint64_t>(mon.Total(kCountRd), INT32_MAX)))
+            .c_str(),
+        std::to_string(mon.RecordTotal()).c_str(), mon.BufferFull() ? "  full" : "",
+        final ? "\n" : "");
     std::fflush(stderr);
 }
 
 void PrintCapture(MonitoringRun& mon) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     std::string index = mon.IndexPath();
     std::cout << index << "\n";
     if (file.Open(index) != 0 && !file.HasRecord()) {
@@ -123,11 +126,13 @@ void PrintCapture(MonitoringRun& mon) {
 void Run(const RunOptions& o, bool retrieval) {
     SelectUnitForRun(o.unit);
     FlagPrompt prompt(o.yes, o.no);
-    AppContext cmn;
-    cmn.SetPrompt(&prompt);
+    SettingsStore store;
+    Log log;
+    ViewConf conf(log);
+    log.SetPrompt(&prompt);
     RunEvents events;
     // Only counts reach the terminal: the run keeps no ring of live records.
-    MonitoringRun mon(cmn, &prompt, &events, MonitoringRun::View::kNotShown);
+    MonitoringRun mon(store, conf, log, &prompt, &events, MonitoringRun::View::kNotShown);
     SignalsEndRun signals;
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
     if (rc != 0 && !mon.Running()) throw CommandError{kExitFailure, StartError(rc)};
@@ -183,9 +188,9 @@ void AddRecordCommands(CLI::App& app) {
     start->callback([so] {
         SelectUnitForRun(so->unit);
         FlagPrompt prompt(so->yes, so->no);
-        AppContext cmn;
+        Log log;
         CardRunResult r =
-            RunCardStart(cmn, &prompt, [](const std::string& s) { std::cerr << s << "\n"; });
+            RunCardStart(log, &prompt, [](const std::string& s) { std::cerr << s << "\n"; });
         if (r.code != 0)
             throw CommandError{kExitFailure,
                                r.message.empty() ? "the card run was not set up" : r.message};

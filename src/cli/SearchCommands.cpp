@@ -15,7 +15,8 @@
 #include "cli/CaptureWalk.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/CaptureIndexText.h"
 
 namespace qv::cli {
@@ -184,8 +185,9 @@ void SearchAll(CaptureReader& file, const SearchCondition& c, SearchStart start,
 
 void Search(const SearchOptions& o) {
     SearchCondition c = BuildCondition(o);
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, o.capture);  // refuse a bad capture before the thread starts
     SearchStart start;
     if (o.frame > 0) {
@@ -235,8 +237,9 @@ void Search(const SearchOptions& o) {
 }
 
 void Mark(const std::string& capture, int n, uint64_t frame) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, capture);
     if (frame > 0 && file.GoToFrame(frame - 1) != kQvrOk)
         throw CommandError{kExitUsage, "no record " + std::to_string(frame) +
@@ -245,7 +248,7 @@ void Mark(const std::string& capture, int n, uint64_t frame) {
     if (SetMarkHere(file, n) != kQvrOk) {
         const std::string message =
             "cannot write mark " + std::to_string(n) + " to " + file.GetIndexPath();
-        cmn.WriteLog("ERR", "SearchCommands", __LINE__, message);
+        log.Write("ERR", "SearchCommands", __LINE__, message);
         throw CommandError{kExitFailure, message};
     }
     for (const auto& m : ReadMarks(file))
@@ -253,8 +256,9 @@ void Mark(const std::string& capture, int n, uint64_t frame) {
 }
 
 void Marks(const std::string& capture, OutputFormat format) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, capture);
     if (format != OutputFormat::kText) {
         OutputBuffer out;

@@ -11,7 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
 #include "device/UnitList.h"
 #include "settings/EditorRules.h"
 #include "settings/StatusFile.h"
@@ -78,8 +78,7 @@ void Save(StatusFile& file, StatusSet& set) {
     int rc = SaveStatusSet(file, set);
     if (file.EndBatch() != 0) rc = -1;
     if (rc != 0) {
-        AppContext cmn;
-        cmn.WriteLog("ERR", "SettingsCommands", __LINE__, "cannot write " + file.GetPath());
+        Log().Write("ERR", "SettingsCommands", __LINE__, "cannot write " + file.GetPath());
         throw CommandError{kExitFailure, "cannot write " + file.GetPath()};
     }
 }

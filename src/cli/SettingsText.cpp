@@ -7,7 +7,7 @@
 
 #include "cli/CliSupport.h"
 #include "core/CaptureIndexText.h"
-#include "core/AppContext.h"
+#include "core/NumberText.h"
 #include "settings/EditorRules.h"
 #include "settings/TriggerSummary.h"
 
@@ -35,8 +35,7 @@ std::string LineText(uint8_t line) {
 std::string CycleText(uint32_t ns) {
     return ns == 0
                ? "off"
-               : AppContext::FormatThousands(static_cast<int32_t>(std::min<uint32_t>(ns, INT32_MAX))) +
-                     " ns";
+               : FormatThousands(static_cast<int32_t>(std::min<uint32_t>(ns, INT32_MAX))) + " ns";
 }
 
 std::string OnOff(uint32_t v) {

@@ -9,7 +9,8 @@
 #include "cli/CaptureOpen.h"
 #include "cli/CaptureWalk.h"
 #include "cli/Commands.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "export/LineClock.h"
 #include "export/LineStats.h"
 #include "settings/MonitorSettings.h"
@@ -141,8 +142,9 @@ bool Walk(CaptureReader& file, RecordWalk& walk, Add add, Gap gap) {
 }
 
 void Messages(const TrafficOptions& o) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, o.capture);
     RecordWalk walk(file);
     BeginWalk(file, o.range, walk);
@@ -352,8 +354,9 @@ void PrintStatsCsv(const LineStats& s, int64_t thresholds[2]) {
 }
 
 void Stats(const TrafficOptions& o) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     OpenOrFail(file, o.capture);
     RecordWalk walk(file);
     BeginWalk(file, o.range, walk);

@@ -233,4 +233,9 @@ std::string_view CodeTable::CellText(uint8_t byte, DirectionCodes& codes, DataDi
     return cell;
 }
 
+const CodeTable& DisplayCodeTable() {
+    static const CodeTable table;
+    return table;
+}
+
 }  // namespace qv

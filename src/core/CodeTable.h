@@ -89,4 +89,7 @@ class CodeTable {
     std::array<Row, 256> cell_;
 };
 
+// The one table every view, listing and search shares; built on first use.
+const CodeTable& DisplayCodeTable();
+
 }  // namespace qv

@@ -343,6 +343,11 @@ int MakeDirectories(const std::string& path) {
     return IsDirectory(path) ? 0 : -1;
 }
 
+int EnsureFolder(const std::string& path) {
+    if (PathExists(path)) return 0;
+    return MakeDirectories(path);
+}
+
 std::string DirName(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";

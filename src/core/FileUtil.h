@@ -119,6 +119,9 @@ bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 // Creates the folder and any missing parents. 0 or -1.
 int MakeDirectories(const std::string& path);
+// Creates the folder when nothing exists at the path; anything already there,
+// a file too, is accepted. 0 or -1.
+int EnsureFolder(const std::string& path);
 // The folder part of a path ("." when it has none).
 std::string DirName(const std::string& path);
 // The last piece of a path (empty when the path ends in "/").

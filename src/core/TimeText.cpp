@@ -38,20 +38,6 @@ std::optional<std::string> TicksToColonText(uint64_t ticks) {
     return std::string(buf);
 }
 
-int64_t ParseLeadingInt(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value > (INT64_MAX - 9) / 10) break;  // saturate rather than overflow
-        value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
-}
-
 namespace {
 // A field at fixed positions [pos, pos+len); characters past the text's end are absent.
 uint64_t FieldAt(std::string_view text, size_t pos, size_t len) {

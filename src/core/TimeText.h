@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/NumberText.h"
+
 namespace qv {
 
 // 10 ns ticks in one unit of time.
@@ -40,9 +42,5 @@ uint64_t TextToTicks(std::string_view text);
 // h*3.6e11 + m*6e9 + s*1e8 + ms*1e5 + us*100 + ns/10, without range checks.
 uint64_t FieldsToTicks(uint64_t hours, uint64_t minutes, uint64_t seconds, uint64_t millis,
                        uint64_t micros, uint64_t nanos);
-
-// Reads a decimal number the way atoi does: leading blanks and a sign, then
-// digits as far as they go; anything else reads as 0.
-int64_t ParseLeadingInt(std::string_view text);
 
 }  // namespace qv

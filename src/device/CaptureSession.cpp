@@ -2,8 +2,8 @@
 
 namespace qv {
 
-CaptureSession::CaptureSession(AppContext* cmn, RunNoticeSink* notices)
-    : m_files(cmn, notices),
+CaptureSession::CaptureSession(Log* log, RunNoticeSink* notices)
+    : m_files(log, notices),
       m_buffer(std::make_unique<ReceiveBuffer>()),
       m_decoder(m_files.Sink(), notices) {}
 

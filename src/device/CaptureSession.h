@@ -15,12 +15,12 @@
 
 namespace qv {
 
-class AppContext;
+class Log;
 
 class CaptureSession {
   public:
-    // `cmn` (log, prompt) and `notices` may be null.
-    CaptureSession(AppContext* cmn, RunNoticeSink* notices);
+    // `log` (which also shows failures through its prompt) and `notices` may be null.
+    CaptureSession(Log* log, RunNoticeSink* notices);
     ~CaptureSession();
     CaptureSession(const CaptureSession&) = delete;
     CaptureSession& operator=(const CaptureSession&) = delete;

@@ -1,14 +1,14 @@
 #include "device/CaptureThread.h"
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
 #include "core/TimeText.h"
 
 namespace qv {
 
-CaptureThread::CaptureThread(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices,
-                             bool liveRing)
-    : m_cmn(cmn), m_wnd(std::make_unique<RunControl>(cmn, prompt, notices, liveRing)) {
+CaptureThread::CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
+                             RunNoticeSink* notices, bool liveRing)
+    : m_log(log), m_wnd(std::make_unique<RunControl>(store, conf, log, prompt, notices, liveRing)) {
     m_thread = std::thread([this] { Loop(); });
 }
 
@@ -159,7 +159,7 @@ int CaptureThread::LiveRecord(int i, LiveRow& out, bool frozen) const {
     auto text = [&](int64_t t, uint64_t& value) {
         auto moved = NormaliseDayTime(date, t);
         if (!moved) {
-            m_cmn.WriteLog("ERR", "CommThread", __LINE__, "CTimeコンストラクタＮＧ！");
+            m_log.Write("ERR", "CommThread", __LINE__, "CTimeコンストラクタＮＧ！");
             value = t < 0 ? 0 : static_cast<uint64_t>(t);
             return FormatRecordTimeText(date, value);
         }

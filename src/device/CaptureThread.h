@@ -37,7 +37,8 @@ class CaptureThread {
     static constexpr int kStepMs = 50;
 
     // `liveRing`: a view shows the run's newest records (LiveRecord).
-    CaptureThread(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
+    CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
+                  RunNoticeSink* notices, bool liveRing);
     ~CaptureThread();  // stops a run still going, then ends the thread
 
     // Resumes a paused run, else starts one.
@@ -70,7 +71,7 @@ class CaptureThread {
     void Loop();
     void Started(int rc);
 
-    AppContext& m_cmn;
+    Log& m_log;
     std::unique_ptr<RunControl> m_wnd;
     mutable std::mutex m_stepMutex;   // one read step, or one Start/Pause/Stop
     mutable std::mutex m_stateMutex;  // what the accessors read

@@ -7,7 +7,7 @@
 
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
 #include "device/CommandEncoding.h"
 #include "device/RunPrecheck.h"
 #include "device/UnitList.h"
@@ -33,17 +33,17 @@ int StoreSettingsInCard(DeviceCommand& cmd, const std::string& path, bool fixMem
     return written == static_cast<long>(block.size()) ? 0 : -2;
 }
 
-CardRunResult RunCardStart(AppContext& cmn, IPrompt* prompt,
+CardRunResult RunCardStart(Log& log, IPrompt* prompt,
                            const std::function<void(const std::string&)>& status) {
     auto fail = [&](const std::string& text) {
         if (prompt) prompt->ShowMessage(text);
-        cmn.WriteLog("ERR", "CardRun", __LINE__, text);
+        log.Write("ERR", "CardRun", __LINE__, text);
         return CardRunResult{-1, false, text};
     };
     // The log keeps the Japanese of a catalogue message.
     auto failWith = [&](MessageId id) {
         if (prompt) prompt->ShowMessage(MessageText(id));
-        cmn.WriteLog("ERR", "CardRun", __LINE__, MessageText(id, UiLanguage::kJapanese));
+        log.Write("ERR", "CardRun", __LINE__, MessageText(id, UiLanguage::kJapanese));
         return CardRunResult{-1, false, MessageText(id)};
     };
     auto show = [&](const char* text) {

@@ -11,7 +11,7 @@
 namespace qv {
 
 class IPrompt;
-class AppContext;
+class Log;
 class DeviceCommand;
 
 // Sets the card memory mode and writes the status file at `path` into card
@@ -27,7 +27,7 @@ struct CardRunResult {
 
 // Runs the sequence; `status` receives the status texts as they change.
 // Failures come back with their numbered message in `message`.
-CardRunResult RunCardStart(AppContext& cmn, IPrompt* prompt,
+CardRunResult RunCardStart(Log& log, IPrompt* prompt,
                            const std::function<void(const std::string&)>& status);
 
 }  // namespace qv

@@ -5,8 +5,10 @@
 
 namespace qv {
 
-MonitoringRun::MonitoringRun(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices, View view)
-    : m_thread(std::make_unique<CaptureThread>(cmn, prompt, notices, view == View::kShown)) {}
+MonitoringRun::MonitoringRun(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
+                             RunNoticeSink* notices, View view)
+    : m_thread(std::make_unique<CaptureThread>(store, conf, log, prompt, notices,
+                                               view == View::kShown)) {}
 
 MonitoringRun::~MonitoringRun() = default;
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "core/FileUtil.h"
 #include "core/Prompt.h"
 #include "device/CardRun.h"
@@ -19,8 +21,14 @@ constexpr size_t kFirstRead = 512;
 constexpr uint32_t kBigRead = 0x100000;  // 1 MiB: the most one status-driven read takes
 }  // namespace
 
-RunControl::RunControl(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices, bool liveRing)
-    : m_cmn(cmn), m_prompt(prompt), m_notices(notices), m_liveRing(liveRing) {}
+RunControl::RunControl(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
+                       RunNoticeSink* notices, bool liveRing)
+    : m_store(store),
+      m_conf(conf),
+      m_log(log),
+      m_prompt(prompt),
+      m_notices(notices),
+      m_liveRing(liveRing) {}
 
 RunControl::~RunControl() {
     if (m_running) Stop();
@@ -33,13 +41,13 @@ std::string RunControl::ChunkName() const {
 
 int RunControl::Message(int code, MessageId id) {
     if (m_prompt) m_prompt->ShowMessage(MessageText(id));
-    m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, MessageText(id, UiLanguage::kJapanese));
+    m_log.Write("ERR", "MonitorWnd", __LINE__, MessageText(id, UiLanguage::kJapanese));
     return code;
 }
 
 int RunControl::Message(int code, const std::string& text) {
     if (m_prompt) m_prompt->ShowMessage(text);
-    m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, text);
+    m_log.Write("ERR", "MonitorWnd", __LINE__, text);
     return code;
 }
 
@@ -90,14 +98,15 @@ std::time_t RunControl::InstrumentClock() {
 int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     if (forceFix) m_set.status.monitor.Memory = kMemoryFix;
     CaptureStartInfo info;
-    info.directory = m_cmn.GetSaveDirectory();
+    info.directory = m_conf.GetSaveDirectory();
     info.folderTime = std::time(nullptr);
     info.settings = m_set;
-    info.frameMax = m_cmn.GetFrameMax();
-    info.fileRecords = m_cmn.GetFileRecords() ? m_cmn.GetFileRecords() : AppContext::kFileRecords;
+    info.frameMax = m_store.GetFrameMax();
+    info.fileRecords =
+        m_store.GetFileRecords() ? m_store.GetFileRecords() : SettingsStore::kFileRecords;
     const SelectedUnit unit = GetSelectedUnit();
     info.unit = StatusUnit{unit.productId, unit.serial, unit.name};
-    auto session = std::make_unique<CaptureSession>(&m_cmn, m_notices);
+    auto session = std::make_unique<CaptureSession>(&m_log, m_notices);
     session->KeepLiveRing(m_liveRing);
     // The start time is the instrument's when it answers: records carry its clock.
     info.startClock = InstrumentClock();
@@ -109,7 +118,7 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     m_frozenTotal = 0;
     m_bytesRead = 0;
     const MonitorSettings& m = m_set.status.monitor;
-    m_recordStart = RecordStart(m.Protocol, CharTimingOf(m, m_cmn.GetFrequency()));
+    m_recordStart = RecordStart(m.Protocol, CharTimingOf(m, m_store.GetFrequency()));
     return 0;
 }
 
@@ -118,7 +127,7 @@ int RunControl::Start(bool resume, std::mutex& stateMutex) {
     // A run in progress is refused before anything reaches the instrument:
     // the pre-check would otherwise offer to stop our own run.
     if (m_running) return kErrAlreadyRunning;
-    m_cmn.LoadRegistrySettings();
+    m_store.Load();
     if (int rc = OpenUnit(); rc != 0) return rc;
     if (int rc = PrecheckInstrument(*m_cmd, m_prompt, std::time(nullptr)); rc != 0) return rc;
     if (int rc = LoadAndConfigure(true); rc != 0) return rc;
@@ -146,7 +155,7 @@ int RunControl::Start(bool resume, std::mutex& stateMutex) {
 
 int RunControl::StartRetrieval(std::mutex& stateMutex) {
     if (m_running) return kErrAlreadyRunning;
-    m_cmn.LoadRegistrySettings();
+    m_store.Load();
     if (int rc = OpenUnit(); rc != 0) return rc;
     if (int rc = PrecheckInstrument(*m_cmd, m_prompt, std::time(nullptr)); rc != 0) return rc;
     if (CheckCard(*m_cmd, m_prompt, CardUse::kRetrieval) != 0) return -1;
@@ -193,11 +202,11 @@ void RunControl::Reopen() {
     if (m_device) {
         m_device->Close();
         if (FindUnit(*m_device, GetSelectedUnit().Identity(), true))
-            m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, "USBDevice Close -> Open.");
+            m_log.Write("ERR", "MonitorWnd", __LINE__, "USBDevice Close -> Open.");
     } else {
         m_device = CreateDeviceObject();
         if (m_device && FindUnit(*m_device, GetSelectedUnit().Identity(), true))
-            m_cmn.WriteLog("ERR", "MonitorWnd", __LINE__, "USBDevice Initialize -> Open.");
+            m_log.Write("ERR", "MonitorWnd", __LINE__, "USBDevice Initialize -> Open.");
         m_cmd = std::make_unique<DeviceCommand>(m_device);
     }
 }

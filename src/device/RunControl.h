@@ -26,7 +26,9 @@
 
 namespace qv {
 
-class AppContext;
+class Log;
+class SettingsStore;
+class ViewConf;
 class IPrompt;
 
 // Codes of Start and Pause beyond those of the capture files.
@@ -41,11 +43,13 @@ inline constexpr int kErrUnitNotFound = -22;
 
 class RunControl {
   public:
-    // `cmn` gives the save folder, FrameMax and the log; `prompt` answers the
-    // questions of a start (null: every question is answered No);
+    // `store` gives FrameMax and the clock, `conf` the save folder, `log`
+    // takes the failures; `prompt` answers the questions of a start (null:
+    // every question is answered No);
     // `events` receives the decoder's reports to the main window;
     // `liveRing`: a view shows the run, so its decoder keeps the live ring.
-    RunControl(AppContext& cmn, IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
+    RunControl(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
+               RunNoticeSink* notices, bool liveRing);
     ~RunControl();
 
     // Both lock `stateMutex` only to publish the new capture, never while
@@ -88,7 +92,9 @@ class RunControl {
     // Shows the message in the user's language and logs its Japanese.
     int Message(int code, MessageId id);
 
-    AppContext& m_cmn;
+    SettingsStore& m_store;
+    ViewConf& m_conf;
+    Log& m_log;
     IPrompt* m_prompt;
     RunNoticeSink* m_notices;
     std::shared_ptr<UsbDevice> m_device;

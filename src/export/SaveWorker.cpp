@@ -1,6 +1,7 @@
 #include "export/SaveWorker.h"
 
 #include "capture/CaptureReader.h"
+#include "core/Log.h"
 #include "export/CsvExporter.h"
 #include "export/RangeCopier.h"
 
@@ -27,10 +28,11 @@ void SaveWorker::Stop() { m_thread.Stop(); }
 void SaveWorker::Wait() { m_thread.Wait(); }
 
 void SaveWorker::Run(RangeTimeKey a, RangeTimeKey b, const std::atomic<bool>& cancel) {
-    // Its own reader and common services: opening a reader reloads the
-    // settings values, which must not change under the dialog's objects.
-    AppContext cmn;
-    CaptureReader file(cmn);
+    // Its own reader and settings store: opening a reader reloads the
+    // store's values, which must not change under the dialog's objects.
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     int rc = file.Open(m_source);
     SaveReport result = SaveReport::kStartRefused;
     if (rc == kQvrOk || (rc == kQvrChunkRead && file.HasRecord())) {

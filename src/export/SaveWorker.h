@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/AppContext.h"
+#include "core/SettingsStore.h"
 #include "core/WorkerThread.h"
 #include "export/SaveRange.h"
 
@@ -17,7 +17,7 @@ class SaveWorker {
   public:
     // `fileRecords`: records per chunk or rows per CSV file.
     SaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex, std::string folder,
-                uint64_t fileRecords = AppContext::kFileRecords);
+               uint64_t fileRecords = SettingsStore::kFileRecords);
     ~SaveWorker() { Stop(); }
     SaveWorker(const SaveWorker&) = delete;
     SaveWorker& operator=(const SaveWorker&) = delete;

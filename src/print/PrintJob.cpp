@@ -1,7 +1,9 @@
 #include "print/PrintJob.h"
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -64,18 +66,19 @@ void PrintJob::Wait() { m_thread.Wait(); }
 
 void PrintJob::Run(const std::string& indexPath, PrintListingInput input,
                    const std::atomic<bool>& cancel) {
-    // A transient common-services object, as printing has always built one:
-    // the reader reloads the settings values through it.
-    AppContext cmn;
-    CaptureReader file(cmn);
+    // A settings store of its own, as printing has always had: the reader
+    // reloads the store's values through it.
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     int rc = file.Open(indexPath);
     if (rc != kQvrOk && !(rc == kQvrChunkRead && file.HasRecord())) {
         m_report.OnPrintFailed(MessageText(MessageId::kPrintBadArgument));
         m_report.OnPrintEnded(false);
         return;
     }
-    if (input.frequency == 0) input.frequency = cmn.GetFrequency();
-    RunPrintListing(file, cmn.GetCodeTable(), input, m_report, cancel);
+    if (input.frequency == 0) input.frequency = store.GetFrequency();
+    RunPrintListing(file, DisplayCodeTable(), input, m_report, cancel);
 }
 
 }  // namespace qv

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/AppContext.h"
+#include "core/NumberText.h"
 
 namespace qv {
 
@@ -59,7 +59,7 @@ std::string ConditionSettingText(const TriggerSetting& t, const TriggerOption& o
         case ConditionGroup::Time:
             return LocalTimeGroups(o.times[i]);
         case ConditionGroup::Count:
-            return AppContext::FormatThousands(o.counts[i]);
+            return FormatThousands(o.counts[i]);
         case ConditionGroup::SdString:
         case ConditionGroup::RdString: {
             auto s = static_cast<size_t>(OptionStringIndex(c));

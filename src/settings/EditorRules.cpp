@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "core/AppContext.h"
+#include "core/NumberText.h"
 #include "core/TimeText.h"
 #include "settings/FormatEntry.h"
 
@@ -92,7 +92,7 @@ constexpr size_t kRs232Rates = 56;
 // takes; such values come only from hand-edited files and show as the largest.
 std::string Thousands(double value) {
     constexpr double kMax = INT32_MAX;
-    return AppContext::FormatThousands(static_cast<int32_t>(value > kMax ? kMax : value));
+    return FormatThousands(static_cast<int32_t>(value > kMax ? kMax : value));
 }
 
 }  // namespace

@@ -1,14 +1,14 @@
 #include "settings/EntryChecks.h"
 
-#include "core/AppContext.h"
+#include "core/NumberText.h"
 #include "settings/EditorRules.h"
 #include "settings/ValueText.h"
 
 namespace qv {
 
 std::string RangeReason(int64_t min, int64_t max) {
-    return AppContext::FormatThousands(static_cast<int32_t>(min)) + "～" +
-           AppContext::FormatThousands(static_cast<int32_t>(max)) + "の範囲で入力してください";
+    return FormatThousands(static_cast<int32_t>(min)) + "～" +
+           FormatThousands(static_cast<int32_t>(max)) + "の範囲で入力してください";
 }
 
 bool ParseGroupedWhole(std::string_view text, int64_t& value) {

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/NumberText.h"
+
 namespace qv {
 
 std::optional<std::string_view> WordOf(WordTable table, int code) {
@@ -73,11 +75,8 @@ uint32_t ParseHex32(std::string_view text) {
 }
 
 double ParseLeadingDouble(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const size_t i = SkipBlanksAndSign(text, negative);
     double value = 0;
     auto [ptr, ec] = std::from_chars(text.data() + i, text.data() + text.size(), value,
                                      std::chars_format::general);

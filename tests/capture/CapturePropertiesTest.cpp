@@ -8,7 +8,8 @@
 #include <map>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -79,8 +80,9 @@ TEST(CaptureProperties, ReadFromAStoredCapture) {
     b.Add(RecordKind::kSdData, 0x42, 2000);
     b.Add(RecordKind::kRdData, 0x43, 3000);
     std::string index = b.Finish();
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     ASSERT_EQ(file.Open(index), 0);
     CaptureFacts f = ReadCaptureFacts(file);
     auto g = AsMap(GeneralProperties(f));

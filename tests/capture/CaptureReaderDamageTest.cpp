@@ -8,7 +8,8 @@
 
 #include "capture/CaptureReader.h"
 #include "core/IniFile.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "export/SaveRange.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -22,7 +23,8 @@ using test::CaptureBuilder;
 class DamageTest : public ::testing::Test {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::string folder = Make("20241106100000");
 
     std::string Make(const std::string& name) {
@@ -42,7 +44,7 @@ class DamageTest : public ::testing::Test {
 };
 
 TEST_F(DamageTest, IndexProblems) {
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     EXPECT_EQ(f.Open(folder + "/x.qvs"), kQvrNoIndex);
     EXPECT_FALSE(f.HasRecord());
 
@@ -74,7 +76,7 @@ TEST_F(DamageTest, ChunkEntryWithWrongCommasCountsNothing) {
     IniFile ini;
     ini.SetPath(index);
     ini.WriteString("DataFile", "1", "241106,00:00:00 000:000:000,10,0,0");
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     EXPECT_EQ(f.GetChunkCount(), 2u);
     EXPECT_EQ(f.GetTotalRecords(), 10u);
@@ -89,7 +91,7 @@ TEST_F(DamageTest, MissingAndTruncatedChunks) {
     CaptureBuilder b(folder, kProtocolAsync);
     std::string index = Build(b);
     std::filesystem::remove(b.ChunkPath(2));
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     ASSERT_EQ(f.GoToFrame(9), 0);
     EXPECT_EQ(f.NextRecord(), kQvrChunkOpen);  // not the end: records are missing
@@ -122,7 +124,7 @@ TEST_F(DamageTest, FrameLengthRunningPastTheEnd) {
     b.AddFrame(RecordKind::kRdData, 30, 40, std::vector<uint8_t>(600, 0x55));
     b.AddFrame(RecordKind::kSdData, 50, 60, {});
     std::string index = b.Finish();
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     ASSERT_EQ(f.GoToFrame(1), 0);
     EXPECT_EQ(f.GetDataLength(), 600u);
@@ -145,7 +147,7 @@ TEST_F(DamageTest, ChunkWithMoreRecordsThanTheSlotsIsRefused) {
     b.StartChunk("241106", 0);
     for (uint32_t i = 0; i <= kMaxChunkRecords; ++i)
         b.Add(RecordKind::kSdData, 0, i);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     EXPECT_EQ(f.Open(b.Finish()), kQvrChunkTooLarge);
     EXPECT_FALSE(f.HasRecord());
 }
@@ -156,7 +158,7 @@ TEST_F(DamageTest, EntryClaimingMoreRecordsThanTheFileHolds) {
     for (int i = 0; i < 10; ++i)
         b.Add(RecordKind::kSdData, 0, i);
     b.entries()[0].sdRecords = 40000;
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(b.Finish()), 0);
     EXPECT_EQ(f.GoToFrame(20000), kQvrNotFound);
     EXPECT_EQ(f.GoToNthOfDirection(30000, 1), kQvrNoRecord);
@@ -181,7 +183,7 @@ TEST_F(DamageTest, RandomChunkBytesNeverReadOutOfBounds) {
             std::ofstream(b.ChunkPath(1), std::ios::binary)
                 .write(reinterpret_cast<const char*>(junk.data()),
                        static_cast<std::streamsize>(junk.size()));
-            CaptureReader f(cmn);
+            CaptureReader f(store, log);
             f.Open(index);
             std::vector<uint8_t> data;
             std::string text;
@@ -214,7 +216,7 @@ TEST_F(DamageTest, EmptyLastChunkIsPassedOverByEveryPositioning) {
     b.StartChunk("241106", 0);
     b.entries()[2].startTime = b.entries()[1].startTime;
     const std::string index = b.Finish();
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), kQvrOk);
     ASSERT_EQ(f.GetChunkCount(), 3u);
     CursorPosition pos;
@@ -254,7 +256,7 @@ TEST_F(DamageTest, MissingChunkIsAFailureNotTheEnd) {
         }
         const std::string index = b.Finish();
         std::filesystem::remove(b.ChunkPath(gone));
-        CaptureReader f(cmn);
+        CaptureReader f(store, log);
         ASSERT_EQ(f.Open(index), kQvrOk);
         ASSERT_EQ(f.GoToFrame(gone * 10 - 11), kQvrOk);
         EXPECT_EQ(f.NextRecord(), kQvrChunkOpen);

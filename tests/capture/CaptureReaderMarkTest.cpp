@@ -4,7 +4,8 @@
 
 #include "capture/CaptureReader.h"
 #include "core/IniFile.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -13,7 +14,8 @@ namespace {
 
 TEST(CaptureReaderMarks, SetReadAndKeepTheName) {
     test::AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::string folder = home.file("20241106090000");
     std::filesystem::create_directories(folder);
     test::CaptureBuilder b(folder, kProtocolAsync);
@@ -27,7 +29,7 @@ TEST(CaptureReaderMarks, SetReadAndKeepTheName) {
     ini.SetPath(index);
     ini.WriteString("Mark", "M2", "名前,1,241106,00:00:00 000:000:000,SD_DATA,old");
 
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     ASSERT_EQ(f.GoToFrame(2), 0);
     std::string comment = "ここ";

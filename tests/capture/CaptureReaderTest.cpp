@@ -5,7 +5,8 @@
 #include <filesystem>
 #include <random>
 
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -77,7 +78,8 @@ void ExpectRecord(const CaptureReader& f, const WrittenRecord& w) {
 class ReaderTest : public ::testing::TestWithParam<int> {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::string Folder(const std::string& name) {
         std::string f = home.file(name);
         std::filesystem::create_directories(f);
@@ -89,7 +91,7 @@ TEST_P(ReaderTest, WalksEveryRecordForwardAndBackAcrossChunks) {
     CaptureBuilder b(Folder("20241106120000"), GetParam());
     std::string index = BuildRandom(b, 4, 300, 7);
     const auto& recs = b.records();
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     EXPECT_EQ(f.GetChunkCount(), 4u);
     EXPECT_EQ(f.GetTotalRecords(), recs.size());
@@ -110,7 +112,7 @@ TEST_P(ReaderTest, GoToFrameChunkRecordAndTheirFailures) {
     CaptureBuilder b(Folder("20241106120001"), GetParam());
     std::string index = BuildRandom(b, 5, 200, 11);
     const auto& recs = b.records();
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     std::mt19937 rng(3);
     for (int i = 0; i < 300; ++i) {
@@ -134,7 +136,7 @@ TEST_P(ReaderTest, GoToTimeMatchesABruteForceScan) {
     CaptureBuilder b(Folder("20241106120002"), GetParam());
     std::string index = BuildRandom(b, 4, 150, 5);
     const auto& recs = b.records();
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     // On one date: the first record ending exactly at t, else the last one
     // ending before t, else the date's first record.
@@ -168,7 +170,7 @@ TEST_P(ReaderTest, DirectionOrdinalsTypeSearchesAndKindCounts) {
     CaptureBuilder b(Folder("20241106120003"), GetParam());
     std::string index = BuildRandom(b, 4, 250, 21);
     const auto& recs = b.records();
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     const int proto = GetParam();
 

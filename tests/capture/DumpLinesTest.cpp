@@ -7,7 +7,8 @@
 
 #include "capture/DumpPageText.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -33,8 +34,9 @@ class DumpLinesTest : public ::testing::Test {
     }
 
     AppHome m_home;
-    AppContext m_cmn;
-    CaptureReader m_reader{m_cmn};
+    SettingsStore m_store;
+    Log m_log;
+    CaptureReader m_reader{m_store, m_log};
 };
 
 // A capture of random SD, RD, line-change and event records over several

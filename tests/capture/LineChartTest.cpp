@@ -10,7 +10,8 @@
 #include "capture/ChartPlot.h"
 #include "capture/ChartScale.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -137,7 +138,8 @@ TEST(ChartLayoutTest, ShownRowsStackInTableOrderAndAHiddenRowStopsTheStack) {
 class ChartCaptureTest : public ::testing::Test {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
 
     std::string Folder(const std::string& name) {
         std::string f = home.file(name);
@@ -170,7 +172,7 @@ class ChartCaptureTest : public ::testing::Test {
 
 TEST_F(ChartCaptureTest, LoadsNEachSideOrFromTheFirstRecord) {
     std::string index = Alternating(1000);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     ChartLayout layout = MakeChartLayout(FourRows());
     ChartClock clock(241106);
@@ -197,7 +199,7 @@ TEST_F(ChartCaptureTest, LoadsNEachSideOrFromTheFirstRecord) {
 
 TEST_F(ChartCaptureTest, CharactersArePulsesWithLabelsAndLinesAreSteps) {
     std::string index = Alternating(30);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     ChartData d;
     ASSERT_EQ(LoadChart(f, ChartClock(241106), MakeChartLayout(FourRows()), 0, 100, d), 0);
@@ -232,7 +234,7 @@ TEST_F(ChartCaptureTest, CharactersArePulsesWithLabelsAndLinesAreSteps) {
 
 TEST_F(ChartCaptureTest, HiddenDirectionsAndLinesAddNothing) {
     std::string index = Alternating(30);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     ChartData d;
     // SD and RS only: RD characters and CS changes are not loaded.
@@ -252,7 +254,7 @@ TEST_F(ChartCaptureTest, LogicRecordsCarryEveryLevel) {
     b.Add(RecordKind::kSdData, 0x80, 200, kFlagLogicSdLevel);    // SD and RS rise
     b.Add(RecordKind::kSdData, 0x80, 300, kFlagLogicSdLevel);    // nothing changes
     b.Add(RecordKind::kSdData, 0x00, 400, kFlagLogicRdLevel);    // SD, RS fall; RD rises
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(b.Finish()), 0);
     ChartData d;
     ASSERT_EQ(LoadChart(f, ChartClock(241106), MakeChartLayout(FourRows()), 0, 100, d), 0);
@@ -273,7 +275,7 @@ TEST_F(ChartCaptureTest, SyncCaptureShowsFlatTitledTraces) {
     b.AddFrame(RecordKind::kSdData, 1000, 2000, {1, 2, 3});
     b.Add(RecordKind::kLineChange, 0x40, 3000);
     b.AddFrame(RecordKind::kRdData, 4000, 5000, {4});
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(b.Finish()), 0);
     LineChartModel m(100);
     m.SetFormatRows(FourRows());
@@ -447,7 +449,7 @@ TEST_F(ChartCaptureTest, ModelShowsAcrossMidnightAndMeasuresBetweenCursors) {
     b.StartChunk("241107", 0x00);
     b.Add(RecordKind::kRdData, 0x42, 20'000);
     b.Add(RecordKind::kRdData, 0x43, 40'000);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(b.Finish()), 0);
     ASSERT_EQ(f.GoToFrame(2), 0);
     ASSERT_EQ(f.SetMark(3, nullptr), 0);  // M3 on the last record, after midnight

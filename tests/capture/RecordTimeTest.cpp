@@ -5,7 +5,8 @@
 #include <filesystem>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -50,7 +51,8 @@ TEST(RecordTime, MidnightMovesTheDate) {
 
 TEST(RecordTime, AsyncStartTimeCrossesMidnightAndBadDatesAreLogged) {
     test::AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::string folder = home.file("20241106000000");
     std::filesystem::create_directories(folder);
     test::CaptureBuilder b(folder, kProtocolAsync);
@@ -58,7 +60,7 @@ TEST(RecordTime, AsyncStartTimeCrossesMidnightAndBadDatesAreLogged) {
     b.StartChunk("241106", 0);
     b.Add(RecordKind::kSdData, 0x41, 500);  // stamped 5 us after midnight
     b.Add(RecordKind::kLineChange, 0x80, 600);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(b.Finish()), 0);
     std::string text;
     uint64_t ticks;

@@ -5,7 +5,8 @@
 #include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
 #include "capture/SearchWorker.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -123,7 +124,8 @@ SearchCondition Pattern(const char* sd, const char* rd = nullptr) {
 class SearchTest : public ::testing::Test {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::atomic<bool> cancel{false};
 
     // Every result of `c` from many start positions, both directions,
@@ -131,7 +133,7 @@ class SearchTest : public ::testing::Test {
     // Returns how many searches found a record.
     int CheckAgainstOracle(CaptureBuilder& b, const std::string& index, const SearchCondition& c) {
         int found = 0;
-        CaptureReader f(cmn);
+        CaptureReader f(store, log);
         EXPECT_EQ(f.Open(index), 0);
         const auto& r = b.records();
         for (long from = 0; from < static_cast<long>(r.size()); from += 37) {
@@ -204,7 +206,7 @@ TEST_F(SearchTest, LogicLevelsAndNoErrorsInOtherProtocols) {
     EXPECT_GT(CheckAgainstOracle(b, index, c), 0);
     SearchCondition errors;
     errors.parity = true;
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     SearchStart s;
     s.from = SearchFrom::kFirst;
@@ -222,7 +224,7 @@ TEST_F(SearchTest, StartPositionsAndRepeatedSearches) {
     b.Add(RecordKind::kSdData, 0x41, 300);
     b.Add(RecordKind::kSdData, 0x42, 400);  // frame 4
     std::string index = b.Finish();
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     SearchCondition c = Pattern("41 42");
     // From the start, a match on the very first record is found.
@@ -322,7 +324,7 @@ TEST_F(SearchTest, MarksAndTriggerRecords) {
     ini.SetPath(index);
     ini.WriteString("TriggerRecord", "1", "1,241106,00:00:00 000:050:000,2");
     ini.WriteString("TriggerRecord", "2", "1,241106,00:00:00 000:008:000,255");
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     ASSERT_EQ(f.GoToFrame(6), 0);
     EXPECT_EQ(SetMarkHere(f, 3), 0);

@@ -122,5 +122,14 @@ TEST(SafeFiles, ALockFileThatCannotBeMadeLeavesTheLockUnheld) {
     EXPECT_FALSE(lock.Held());
 }
 
+TEST(SafeFiles, EnsureFolderAcceptsWhatExists) {
+    TempDir dir;
+    EXPECT_EQ(EnsureFolder(dir.file("a/b")), 0);
+    EXPECT_TRUE(IsDirectory(dir.file("a/b")));
+    WriteBytes(dir.file("f"), "x");
+    EXPECT_EQ(EnsureFolder(dir.file("f")), 0);
+    EXPECT_EQ(EnsureFolder(dir.file("f/sub")), -1);
+}
+
 }  // namespace
 }  // namespace qv

@@ -11,7 +11,8 @@
 
 #include "capture/CaptureReader.h"
 #include "core/FileUtil.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "device/CaptureSession.h"
 #include "sim/LineTraffic.h"
@@ -60,8 +61,9 @@ CaptureStartInfo Info(const std::string& dir, int protocol, int memory, uint64_t
 
 // Every record as its raw bytes and its record time text (which has the date).
 std::vector<std::string> AllRecords(const std::string& index) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     std::vector<std::string> out;
     EXPECT_EQ(file.Open(index), 0);
     if (!file.HasRecord()) return out;
@@ -113,8 +115,9 @@ TEST_F(RecoveryTest, KilledRunHoldsThePrefixThatReachedTheDisk) {
         const std::string folder = killed.substr(0, killed.find_last_of('/') + 1);
         EXPECT_TRUE(std::filesystem::exists(folder + "t000000001.qvd"));
         EXPECT_TRUE(CaptureNeedsRecovery(killed));
-        AppContext cmn;
-        CaptureReader before(cmn);
+        SettingsStore store;
+        Log log;
+        CaptureReader before(store, log);
         EXPECT_EQ(before.Open(killed), kQvrNoIndex);  // nothing can read it yet
 
         // The write that was going on when the process died left half a record.
@@ -187,8 +190,9 @@ TEST_F(RecoveryTest, RingRunComesBackInWrittenOrder) {
     auto [done, killed] = Runs(kProtocolAsync, kMemoryRing, 8000, kTicksPerDay / 2);
     RecoveryResult r;
     ASSERT_EQ(RecoverCapture(killed, r), 0) << r.message;
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     ASSERT_EQ(file.Open(killed), 0);
     EXPECT_EQ(file.GetChunkCount(), r.chunks);
     EXPECT_GE(r.chunks, 3u);

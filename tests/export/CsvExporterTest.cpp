@@ -6,7 +6,8 @@
 
 #include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TextCodec.h"
 #include "core/TimeText.h"
 #include "export/ExportCaptures.h"
@@ -79,7 +80,8 @@ std::string ExpectedRow(int protocol, const WrittenRecord& r, const std::string&
 class CsvExporterTest : public ::testing::TestWithParam<int> {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::atomic<bool> cancel{false};
 };
 
@@ -87,7 +89,7 @@ TEST_P(CsvExporterTest, RowsMatchTheCaptureRecordByRecord) {
     const int protocol = GetParam();
     CaptureBuilder b(home.file("cap"), protocol);
     std::string index = test::BuildExportCapture(b, 3, 120, 7);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     std::filesystem::create_directories(home.file("out"));
     CsvExporter csv(f, home.file("out"), 100);
@@ -99,7 +101,7 @@ TEST_P(CsvExporterTest, RowsMatchTheCaptureRecordByRecord) {
     ASSERT_EQ(csv.RowsWritten(), recs.size());
     ASSERT_EQ(csv.FilesWritten(), 4u);  // 360 rows, 100 a file
 
-    CaptureReader times(cmn);
+    CaptureReader times(store, log);
     ASSERT_EQ(times.Open(index), 0);
     size_t n = 0;
     for (uint64_t file = 1; file <= 4; ++file) {
@@ -131,14 +133,15 @@ INSTANTIATE_TEST_SUITE_P(Protocols, CsvExporterTest,
 class CsvRangeTest : public ::testing::Test {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::atomic<bool> cancel{false};
 };
 
 TEST_F(CsvRangeTest, PartOfARangeAndRefusals) {
     CaptureBuilder b(home.file("cap"), kProtocolAsync);
     std::string index = test::BuildExportCapture(b, 2, 50, 3);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     const auto& r = b.records();
     std::string out = home.file("out");
@@ -174,7 +177,7 @@ TEST_F(CsvRangeTest, PartOfARangeAndRefusals) {
 TEST_F(CsvRangeTest, ALinkAtAFileNameIsNotWrittenThrough) {
     CaptureBuilder b(home.file("cap"), kProtocolAsync);
     std::string index = test::BuildExportCapture(b, 1, 200, 5);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     const std::string out = home.file("shared");
     std::filesystem::create_directories(out);
@@ -195,7 +198,7 @@ TEST_F(CsvRangeTest, ALinkAtAFileNameIsNotWrittenThrough) {
 TEST_F(CsvRangeTest, CancelLeavesCompleteFiles) {
     CaptureBuilder b(home.file("cap"), kProtocolAsync);
     std::string index = test::BuildExportCapture(b, 1, 500, 9);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     std::string out = home.file("out");
     std::filesystem::create_directories(out);

@@ -8,7 +8,8 @@
 #include <random>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "export/LineClock.h"
 #include "export/RecordWalk.h"
 #include "support/AppHome.h"
@@ -74,8 +75,9 @@ TEST(LineStats, AHandBuiltExchangeGivesTheValuesWorkedOutByHand) {
     b.Add(RecordKind::kEvent, 0, 3'600'000);
     b.Add(RecordKind::kSdData, 0x06, 4'000'000);
     b.Add(RecordKind::kLineChange, 0, 4'500'000);
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     ASSERT_EQ(file.Open(b.Finish()), 0);
     const int64_t ct = static_cast<int64_t>(file.GetCharTiming().CharTicks(true));
 

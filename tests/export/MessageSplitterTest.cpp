@@ -7,7 +7,8 @@
 #include <filesystem>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "export/LineClock.h"
 #include "export/RecordWalk.h"
 #include "support/AppHome.h"
@@ -182,8 +183,9 @@ TEST_F(Walk, FramesAreOneMessageEachAndDatesRunOn) {
     b.AddFrame(RecordKind::kSdData, 8'639'999'200'000, 8'639'999'300'000, {4}, kFlagFcsError);
     b.StartChunk("240502", 0);
     b.AddFrame(RecordKind::kRdData, 100, 200, {5, 6});
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     ASSERT_EQ(file.Open(b.Finish()), 0);
     RecordWalk walk(file);
     walk.BeginAll();
@@ -209,8 +211,9 @@ TEST_F(Walk, AMissingChunkIsAGapAndTheWalkGoesOn) {
     }
     const std::string index = b.Finish();
     std::filesystem::remove(b.ChunkPath(2));
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     ASSERT_EQ(file.Open(index), 0);
     RecordWalk walk(file);
     walk.BeginAll();

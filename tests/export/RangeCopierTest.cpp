@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "capture/CaptureIndex.h"
 #include "export/ExportCaptures.h"
@@ -49,7 +50,8 @@ void ExpectSameRecords(CaptureReader& src, CaptureReader& copy, uint64_t first, 
 class RangeCopierTest : public ::testing::TestWithParam<int> {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::atomic<bool> cancel{false};
 };
 
@@ -58,7 +60,7 @@ TEST_P(RangeCopierTest, CopyOpensAndMatchesTheSourceRecordByRecord) {
     CaptureBuilder b(home.file("cap"), protocol);
     b.settings().SD_Baudrate = 19200;
     std::string index = test::BuildExportCapture(b, 3, 150, 21);
-    CaptureReader src(cmn);
+    CaptureReader src(store, log);
     ASSERT_EQ(src.Open(index), 0);
     const auto& r = b.records();
     const std::string out = home.file("copy");
@@ -72,7 +74,7 @@ TEST_P(RangeCopierTest, CopyOpensAndMatchesTheSourceRecordByRecord) {
     EXPECT_EQ(copier.IndexPath(), out + "/copy.qvr");
     EXPECT_FALSE(sink.progress.empty());
 
-    CaptureReader copy(cmn);
+    CaptureReader copy(store, log);
     ASSERT_EQ(copy.Open(copier.IndexPath()), 0);
     ExpectSameRecords(src, copy, 30, r.size() - 30);
     MonitorSettings ms, mc;
@@ -111,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(Protocols, RangeCopierTest,
 class CopyEndingsTest : public ::testing::Test {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
     std::atomic<bool> cancel{false};
 };
 
@@ -127,14 +130,14 @@ TEST_F(CopyEndingsTest, TypeSearchesFindEveryLineChangeInTheCopy) {
     b.Add(RecordKind::kLineChange, 0x00, 2000);  // RS off, in the copy's 2nd chunk
     b.Add(RecordKind::kSdData, 0x30, 2001);
     std::string index = b.Finish();
-    CaptureReader src(cmn);
+    CaptureReader src(store, log);
     ASSERT_EQ(src.Open(index), 0);
     std::string out = home.file("copy");
     std::filesystem::create_directories(out);
     RangeCopier copier(src, out, 10);
     ASSERT_EQ(copier.Run(Key("241106", 0), Key("241106", 5000), nullptr, cancel),
               SaveReport::kCaptureEnd);
-    CaptureReader copy(cmn);
+    CaptureReader copy(store, log);
     ASSERT_EQ(copy.Open(copier.IndexPath()), 0);
     ASSERT_EQ(copy.GetChunkCount(), 2u);
     ASSERT_EQ(copy.GoToFrame(0), 0);
@@ -166,7 +169,7 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
     {
         std::string out = home.file("part");
         std::filesystem::create_directories(out);
-        CaptureReader src(cmn);
+        CaptureReader src(store, log);
         ASSERT_EQ(src.Open(index), 0);
         class Canceller : public ISaveReport {
           public:
@@ -178,7 +181,7 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
         EXPECT_EQ(copier.Run(Key("241106", 0), Key("241107", 0), &canceller, cancel),
                   SaveReport::kEnded);
         EXPECT_EQ(copier.FramesCopied(), 40u);
-        CaptureReader copy(cmn);
+        CaptureReader copy(store, log);
         ASSERT_EQ(copy.Open(copier.IndexPath()), 0);
         ExpectSameRecords(src, copy, 0, 40);
         cancel = false;

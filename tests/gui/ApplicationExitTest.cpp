@@ -15,7 +15,8 @@
 #include "app/WindowRegistry.h"
 #include "app/SignalWatcher.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "device/LiveMonitor.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
@@ -159,8 +160,9 @@ class ApplicationExitTest : public QObject {
         // The run was stopped: the capture reads back whole, and the unit is
         // no longer marked as in use.
         QCOMPARE(ctrl.GetMonitorState(), int(kMonitorIdle));
-        AppContext cmn;
-        CaptureReader file(cmn);
+        SettingsStore store;
+        Log log;
+        CaptureReader file(store, log);
         QCOMPARE(file.Open(index), 0);
         QVERIFY(file.GetTotalRecords() > 1000);
         QVERIFY(!UnitMarkedSelected("EXIT0001"));

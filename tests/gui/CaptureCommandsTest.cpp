@@ -37,7 +37,6 @@
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
 #include "core/IniFile.h"
-#include "core/AppContext.h"
 #include "device/UnitList.h"
 #include "settings/StatusFile.h"
 #include "support/AppHome.h"
@@ -130,7 +129,7 @@ class CaptureCommandsTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<AppContext> m_cmn;
+    std::unique_ptr<test::TestServices> m_env;
     std::unique_ptr<MainFrame> m_frame;
     test::ScriptedPrompt m_prompt;
     std::string m_cap;
@@ -150,18 +149,18 @@ class CaptureCommandsTest : public QObject {
 
     void init() {
         m_prompt = {};
-        m_cmn = std::make_unique<AppContext>();
-        m_cmn->SetPrompt(&m_prompt);
+        m_env = std::make_unique<test::TestServices>();
+        m_env->log.SetPrompt(&m_prompt);
         m_frame = std::make_unique<MainFrame>();
         m_frame->resize(1000, 700);
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-        Ctrl().SetCommon(m_cmn.get());
+        Ctrl().SetServices(&m_env->services);
     }
 
     void cleanup() {
         m_frame.reset();
-        m_cmn.reset();
+        m_env.reset();
     }
 
     void everyCommandReachesAMenuTheToolBarOrAPopup() {
@@ -271,11 +270,11 @@ class CaptureCommandsTest : public QObject {
 
         SearchDialog::Setup setup;
         setup.indexPath = m_cap;
-        CaptureReader reader(*m_cmn);
+        CaptureReader reader(m_env->store, m_env->log);
         QCOMPARE(reader.Open(m_cap), 0);
         reader.ReadFormatRows(setup.rows);
         std::vector<SearchResult> moves;
-        SearchDialog dlg(setup, m_cmn->GetCodeTable(),
+        SearchDialog dlg(setup, DisplayCodeTable(),
                          [&](const SearchResult& r) { moves.push_back(r); });
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -451,14 +450,14 @@ class CaptureCommandsTest : public QObject {
     void saveBetweenTwoMarksAsQvtoolDoes() {
         const std::string cap = FreshCapture("SAVE");
         {
-            CaptureReader r(*m_cmn);
+            CaptureReader r(m_env->store, m_env->log);
             QCOMPARE(r.Open(cap), 0);
             QCOMPARE(r.GoToFrame(120), 0);
             QCOMPARE(r.SetMark(1, nullptr), 0);
             QCOMPARE(r.GoToFrame(480), 0);
             QCOMPARE(r.SetMark(2, nullptr), 0);
         }
-        CaptureReader reader(*m_cmn);
+        CaptureReader reader(m_env->store, m_env->log);
         QCOMPARE(reader.Open(cap), 0);
         for (bool csv : {false, true}) {
             const std::string name = csv ? "OUTCSV" : "OUTCAP";
@@ -486,7 +485,7 @@ class CaptureCommandsTest : public QObject {
             QCOMPARE(browser.Folder(), mine);
             auto [a, b] = browser.SaveKeys();
             SaveProgressDialog progress(csv ? SaveKind::kCsv : SaveKind::kCopy, cap,
-                                        browser.Folder(), a, b, m_cmn->GetFileRecords());
+                                        browser.Folder(), a, b, m_env->store.GetFileRecords());
             QCOMPARE(progress.windowTitle(), QString("保存中..."));
             progress.exec();
             QCOMPARE(progress.Outcome(), SaveReport::kRangeDone);
@@ -511,7 +510,7 @@ class CaptureCommandsTest : public QObject {
     void cancellingALongSaveLeavesCompleteFiles() {
         const std::string cap = test::DecodeCapture(m_home->file("LONG"), "ASYNC", 600000);
         QVERIFY(!cap.empty());
-        CaptureReader reader(*m_cmn);
+        CaptureReader reader(m_env->store, m_env->log);
         QCOMPARE(reader.Open(cap), 0);
         std::string s, e;
         reader.GetCaptureStartText(s);
@@ -548,7 +547,7 @@ class CaptureCommandsTest : public QObject {
         QVERIFY(!cap.empty());
         SearchDialog::Setup setup;
         setup.indexPath = cap;
-        SearchDialog dlg(setup, m_cmn->GetCodeTable(), nullptr);
+        SearchDialog dlg(setup, DisplayCodeTable(), nullptr);
         dlg.show();
         // A string that the generated traffic never carries.
         for (int i = 0; i < 16; ++i)
@@ -579,9 +578,9 @@ class CaptureCommandsTest : public QObject {
         const int pages = static_cast<int>(listing.count('\f')) + 1;
         QVERIFY(pages >= 2);
 
-        CaptureReader reader(*m_cmn);
+        CaptureReader reader(m_env->store, m_env->log);
         QCOMPARE(reader.Open(m_cap), 0);
-        PrintDialog dlg(*m_cmn, reader, kDisplayAscii);
+        PrintDialog dlg(m_env->store, m_env->log, reader, kDisplayAscii);
         QVERIFY(dlg.Valid());
         const std::string pdf = m_home->file("whole.pdf");
         dlg.PdfBox()->setEnabled(true);
@@ -599,7 +598,7 @@ class CaptureCommandsTest : public QObject {
         // A range between two marks, as qvtool prints it.
         const std::string marked = FreshCapture("PRINTMARKS", 2000);
         {
-            CaptureReader r(*m_cmn);
+            CaptureReader r(m_env->store, m_env->log);
             QCOMPARE(r.Open(marked), 0);
             QCOMPARE(r.GoToFrame(120), 0);
             QCOMPARE(r.SetMark(1, nullptr), 0);
@@ -608,9 +607,9 @@ class CaptureCommandsTest : public QObject {
         }
         listing = Qvtool({"print", QString::fromStdString(marked), "--from-mark", "1",
                           "--to-mark", "2"});
-        CaptureReader markedReader(*m_cmn);
+        CaptureReader markedReader(m_env->store, m_env->log);
         QCOMPARE(markedReader.Open(marked), 0);
-        PrintDialog part(*m_cmn, markedReader, kDisplayAscii);
+        PrintDialog part(m_env->store, m_env->log, markedReader, kDisplayAscii);
         part.show();
         QVERIFY(QTest::qWaitForWindowExposed(&part));
         part.PdfBox()->setEnabled(true);
@@ -679,9 +678,9 @@ class CaptureCommandsTest : public QObject {
     }
 
     void aPrinterThatCannotStartShowsTheFailureBox() {
-        CaptureReader reader(*m_cmn);
+        CaptureReader reader(m_env->store, m_env->log);
         QCOMPARE(reader.Open(m_cap), 0);
-        PrintDialog dlg(*m_cmn, reader, kDisplayAscii);
+        PrintDialog dlg(m_env->store, m_env->log, reader, kDisplayAscii);
         dlg.PdfBox()->setEnabled(true);
         dlg.PdfBox()->setChecked(true);
         dlg.PdfField()->setText("/nonexistent-folder/x.pdf");

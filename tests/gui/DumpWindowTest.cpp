@@ -19,7 +19,6 @@
 #include "app/MainFrame.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 #include "views/DumpLayout.h"
@@ -81,11 +80,11 @@ class DumpWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<AppContext> m_cmn;
+    std::unique_ptr<test::TestServices> m_env;
     std::string m_small, m_large;
 
     std::unique_ptr<DumpWindow> MakeView(CaptureReader& reader, QSize size = {800, 400}) {
-        auto v = std::make_unique<DumpWindow>(*m_cmn);
+        auto v = std::make_unique<DumpWindow>(m_env->conf, m_env->log);
         v->resize(size);
         v->show();
         if (!QTest::qWaitForWindowExposed(v.get())) return nullptr;
@@ -94,7 +93,7 @@ class DumpWindowTest : public QObject {
         v->SetWindowId(0x0003, nullptr);
         v->SetFormatRows(&rows, false);
         v->SetCodes(kDumpDual, kDisplayAscii);
-        v->SetReader(test::OwnReader(*m_cmn, reader));
+        v->SetReader(test::OwnReader(*m_env, reader));
         if (v->ShowAtTime(TimeOfFrame(reader, 1)) != 0) return nullptr;
         return v;
     }
@@ -110,13 +109,13 @@ class DumpWindowTest : public QObject {
         // Odd rows pale red, even rows pale blue, the boundary black.
         std::ofstream(m_home->file("QV-ORT.conf"))
             << "[c]\ndco=" << 0xE0E0FF << "\ndce=" << 0xFFE0E0 << "\ndcs=0\n";
-        m_cmn = std::make_unique<AppContext>();
+        m_env = std::make_unique<test::TestServices>();
         m_small = BuildCapture(m_home->file("SMALL"), 10);   // 8 bytes
         m_large = BuildCapture(m_home->file("LARGE"), 4003);  // 3203 bytes
     }
 
     void cleanupTestCase() {
-        m_cmn.reset();
+        m_env.reset();
         m_home.reset();
     }
 
@@ -190,7 +189,7 @@ class DumpWindowTest : public QObject {
     // --- the window
 
     void dualModeInterleavesInEveryDisplayCode() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_small), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -241,7 +240,7 @@ class DumpWindowTest : public QObject {
     }
 
     void rdModeShowsOnlyReceivedBytes() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_large), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -267,7 +266,7 @@ class DumpWindowTest : public QObject {
     }
 
     void lastFullPageEndsWithTheLastPartLine() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_large), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -305,7 +304,7 @@ class DumpWindowTest : public QObject {
     }
 
     void clicksKeysAndWheelMoveTheSelection() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_large), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -375,7 +374,7 @@ class DumpWindowTest : public QObject {
     }
 
     void switchingModesKeepsTheSelectedRecord() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_large), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -401,11 +400,11 @@ class DumpWindowTest : public QObject {
     }
 
     void aMissingReaderIsRefused() {
-        DumpWindow v(*m_cmn);
+        DumpWindow v(m_env->conf, m_env->log);
         QCOMPARE(v.ShowAtTime(DayTime{91205, 10'000}), -15);
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_small), 0);
-        v.SetReader(test::OwnReader(*m_cmn, f));
+        v.SetReader(test::OwnReader(*m_env, f));
         QCOMPARE(v.ShowAtTime(std::nullopt), -11);
         QVERIFY(!v.SelectedByte());
     }
@@ -414,13 +413,13 @@ class DumpWindowTest : public QObject {
 
     void opensBesideTheMonitorWindowAndFollowsIt() {
         test::ScriptedPrompt prompt;
-        m_cmn->SetPrompt(&prompt);
+        m_env->log.SetPrompt(&prompt);
         auto frame = std::make_unique<MainFrame>();
         frame->resize(1200, 800);
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         WindowRegistry& c = *frame->Controller();
-        c.SetCommon(m_cmn.get());
+        c.SetServices(&m_env->services);
         int mon = c.OpenCapture(m_large);
         QVERIFY(mon >= 0);
         frame->UpdateCommands();
@@ -485,7 +484,7 @@ class DumpWindowTest : public QObject {
         QTRY_COMPARE(d->PageLine(), d->ScrollBar()->maximum() > 0
                                         ? static_cast<uint64_t>(d->ScrollBar()->maximum())
                                         : uint64_t{0});
-        m_cmn->SetPrompt(nullptr);
+        m_env->log.SetPrompt(nullptr);
     }
 };
 

@@ -27,7 +27,6 @@
 #include "capture/CaptureProperties.h"
 #include "capture/CaptureReader.h"
 #include "capture/OpenFailure.h"
-#include "core/AppContext.h"
 #include "core/MessageText.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/CapturePropertiesDialog.h"
@@ -168,12 +167,12 @@ class EnglishInterfaceTest : public QObject {
 
     void everyDialogAndWindowSpeaksEnglish() {
         test::AppHome home;
-        AppContext cmn;
-        cmn.LoadRegistrySettings();
+        test::TestServices env;
+        env.store.Load();
         test::ScriptedPrompt prompt;
         const std::string cap = test::DecodeCapture(home.file("CAP"), "ASYNC", 300);
         QVERIFY(!cap.empty());
-        CaptureReader reader(cmn);
+        CaptureReader reader(env.store, env.log);
         QCOMPARE(reader.Open(cap), 0);
 
         MainFrame frame;
@@ -199,7 +198,7 @@ class EnglishInterfaceTest : public QObject {
         TimeEntryDialog time("091205", 0);
         VERIFY_ENGLISH(&time);
 
-        MonitorParamsDialog params(cmn, home.file("QvStatus.qvs"));
+        MonitorParamsDialog params(env.store, env.conf, home.file("QvStatus.qvs"));
         VERIFY_ENGLISH(&params);
         SamplingSettings sampling;
         LineSelectDialog lines(kLineTypeRs232, sampling, DefaultFormatTable());
@@ -228,9 +227,9 @@ class EnglishInterfaceTest : public QObject {
         SearchDialog::Setup setup;
         setup.indexPath = cap;
         reader.ReadFormatRows(setup.rows);
-        SearchDialog search(setup, cmn.GetCodeTable(), nullptr);
+        SearchDialog search(setup, DisplayCodeTable(), nullptr);
         VERIFY_ENGLISH(&search);
-        PrintDialog print(cmn, reader, kDisplayAscii);
+        PrintDialog print(env.store, env.log, reader, kDisplayAscii);
         VERIFY_ENGLISH(&print);
         PrintProgressDialog printing;
         printing.SetProgress(10, 2);
@@ -241,9 +240,9 @@ class EnglishInterfaceTest : public QObject {
         QVERIFY(!HasJapanese(saving.OutcomeText()));
         TriggerJumpDialog jump(cap);
         VERIFY_ENGLISH(&jump);
-        DumpWindow dump(cmn);
+        DumpWindow dump(env.conf, env.log);
         VERIFY_ENGLISH(&dump);
-        LineWindow line(cmn);
+        LineWindow line(env.conf, env.log);
         VERIFY_ENGLISH(&line);
     }
 
@@ -266,15 +265,15 @@ class EnglishInterfaceTest : public QObject {
     // QVORT_SCREENSHOTS set (scripts/screenshots.sh) it is kept as a picture.
     void mainWindowWithACaptureSpeaksEnglish() {
         test::AppHome home;
-        AppContext cmn;
+        test::TestServices env;
         test::ScriptedPrompt prompt;
-        cmn.SetPrompt(&prompt);
+        env.log.SetPrompt(&prompt);
         MainFrame frame;
         frame.resize(1200, 760);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         WindowRegistry& ctrl = *frame.Controller();
-        ctrl.SetCommon(&cmn);
+        ctrl.SetServices(&env.services);
         const std::string cap = test::DecodeCapture(home.file("CAP"), "ASYNC", 2000);
         QVERIFY(!cap.empty());
         QVERIFY(ctrl.OpenCapture(cap) >= 0);

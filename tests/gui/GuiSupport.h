@@ -19,17 +19,31 @@
 #include <vector>
 
 #include "capture/CaptureReader.h"
+#include "app/AppServices.h"
 #include "capture/RecordTime.h"
 #include "core/CaptureIndexText.h"
 #include "core/CaptureRecord.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
 #include "core/Prompt.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "device/LiveMonitor.h"
 
 namespace qv::test {
 
+// The log, settings store and conf the application builds at start-up, for a
+// test that stands in for it.
+struct TestServices {
+    Log log;
+    SettingsStore store;
+    ViewConf conf{log};
+    AppServices services{store, conf, log};
+};
+
 // A reader of its own on the capture `of` reads, for a view to page with.
-inline std::unique_ptr<CaptureReader> OwnReader(AppContext& cmn, const CaptureReader& of) {
-    auto r = std::make_unique<CaptureReader>(cmn);
+inline std::unique_ptr<CaptureReader> OwnReader(TestServices& env, const CaptureReader& of) {
+    auto r = std::make_unique<CaptureReader>(env.store, env.log);
     return r->Open(of.GetIndexPath()) == 0 ? std::move(r) : nullptr;
 }
 

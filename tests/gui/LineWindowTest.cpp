@@ -18,7 +18,6 @@
 #include "app/MainFrame.h"
 #include "app/WindowRegistry.h"
 #include "capture/ChartScale.h"
-#include "core/AppContext.h"
 #include "lineview/LineChartCanvas.h"
 #include "lineview/LineWindow.h"
 #include "support/AppHome.h"
@@ -63,7 +62,7 @@ class LineWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<AppContext> m_cmn;
+    std::unique_ptr<test::TestServices> m_env;
     std::unique_ptr<MainFrame> m_frame;
     std::string m_capture;
 
@@ -88,19 +87,19 @@ class LineWindowTest : public QObject {
     }
 
     void init() {
-        m_cmn = std::make_unique<AppContext>();
+        m_env = std::make_unique<test::TestServices>();
         m_frame = std::make_unique<MainFrame>();
         m_frame->resize(1400, 900);
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
         m_frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
-        Ctrl().SetCommon(m_cmn.get());
+        Ctrl().SetServices(&m_env->services);
     }
 
     void cleanup() {
         m_frame.reset();
-        m_cmn.reset();
+        m_env.reset();
     }
 
     void opensFromTheMonitorWindowWithItsCommands() {

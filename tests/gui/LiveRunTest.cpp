@@ -12,7 +12,6 @@
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
 #include "capture/MonitorRows.h"
-#include "core/AppContext.h"
 #include "device/MonitoringRun.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
@@ -49,19 +48,20 @@ class LiveRunTest : public QObject {
     }
 
     void liveRowsPauseResumeAndTheStoredCapture() {
-        AppContext cmn;
+        test::TestServices env;
         test::ScriptedPrompt prompt;
-        cmn.SetPrompt(&prompt);
+        env.log.SetPrompt(&prompt);
         MainFrame frame;
         frame.resize(1000, 700);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         WindowRegistry& ctrl = *frame.Controller();
-        ctrl.SetCommon(&cmn);
+        ctrl.SetServices(&env.services);
         MonitorEventsBridge events(&frame);
         MonitoringRun* monitor = nullptr;
         ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
-            auto m = std::make_unique<MonitoringRun>(cmn, &prompt, &events);
+            auto m =
+                std::make_unique<MonitoringRun>(env.store, env.conf, env.log, &prompt, &events);
             monitor = m.get();
             return m;
         });
@@ -116,7 +116,7 @@ class LiveRunTest : public QObject {
         // window's code is HEX, which live rows always show).
         const uint64_t firstLive = livePage.front()[kColTr].trimmed().toULongLong();
         QVERIFY(firstLive >= 1);
-        MonitorRowFiller filler(cmn.GetCodeTable(), MonitorLineNames({}, 0), 0, kProtocolAsync,
+        MonitorRowFiller filler(DisplayCodeTable(), MonitorLineNames({}, 0), 0, kProtocolAsync,
                                 kDisplayHex);
         QCOMPARE(reader->GoToFrame(firstLive - 1), 0);
         QCOMPARE(filler.Begin(*reader), 0);

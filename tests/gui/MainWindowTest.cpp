@@ -23,7 +23,6 @@
 #include "app/QtTranslations.h"
 #include "app/WindowRegistry.h"
 #include "app/WindowPlacement.h"
-#include "core/AppContext.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -114,13 +113,13 @@ class MainWindowTest : public QObject {
     }
 
     void statusPanesShowTheirWholeTexts() {
-        AppContext cmn;
+        test::TestServices env;
         test::ScriptedPrompt prompt;
-        cmn.SetPrompt(&prompt);
+        env.log.SetPrompt(&prompt);
         MainFrame frame;
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        frame.Controller()->SetCommon(&cmn);
+        frame.Controller()->SetServices(&env.services);
         std::string path = BuildCapture(m_home->file("FAST"), 20, 12500000);
         QVERIFY(frame.Controller()->OpenCapture(path) >= 0);
         frame.UpdateCommands();
@@ -158,15 +157,15 @@ class MainWindowTest : public QObject {
     }
 
     void monitoringWindowCloseBoxIsGreyed() {
-        AppContext cmn;
+        test::TestServices env;
         test::ScriptedPrompt prompt;
-        cmn.SetPrompt(&prompt);
+        env.log.SetPrompt(&prompt);
         MainFrame frame;
         frame.resize(900, 600);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         WindowRegistry& ctrl = *frame.Controller();
-        ctrl.SetCommon(&cmn);
+        ctrl.SetServices(&env.services);
         ctrl.SetMonitorFactory([] { return std::make_unique<test::FakeLiveMonitor>(); });
         std::string path = BuildCapture(m_home->file("PLAIN"), 20, 9600);
         const int fileSlot = ctrl.OpenCapture(path);
@@ -204,13 +203,13 @@ class MainWindowTest : public QObject {
     }
 
     void failedOpenNamesThePathAndTheReason() {
-        AppContext cmn;
+        test::TestServices env;
         MainFrame frame;
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QtPrompt prompt(&frame);
-        cmn.SetPrompt(&prompt);
-        frame.Controller()->SetCommon(&cmn);
+        env.log.SetPrompt(&prompt);
+        frame.Controller()->SetServices(&env.services);
 
         struct Case {
             std::string path;

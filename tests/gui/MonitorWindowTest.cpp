@@ -11,7 +11,6 @@
 
 #include "GuiSupport.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 #include "views/MonitorWindow.h"
@@ -39,11 +38,11 @@ class MonitorWindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<AppContext> m_cmn;
+    std::unique_ptr<test::TestServices> m_env;
     std::string m_asyncIndex, m_bigIndex;
 
     std::unique_ptr<MonitorWindow> MakeView(CaptureReader& reader, int height = 420) {
-        auto v = std::make_unique<MonitorWindow>(*m_cmn);
+        auto v = std::make_unique<MonitorWindow>(m_env->conf, m_env->log);
         v->resize(900, height);
         v->show();
         if (!QTest::qWaitForWindowExposed(v.get())) return nullptr;
@@ -52,7 +51,7 @@ class MonitorWindowTest : public QObject {
         v->SetWindowId(0x0001, nullptr);
         v->SetFormatRows(&rows, false);
         v->SetCodes(0, kDisplayHex);
-        v->SetReader(test::OwnReader(*m_cmn, reader));
+        v->SetReader(test::OwnReader(*m_env, reader));
         if (v->ShowAtTime(FirstTime(reader)) != 0) return nullptr;
         return v;
     }
@@ -62,7 +61,7 @@ class MonitorWindowTest : public QObject {
         m_home = std::make_unique<test::AppHome>();
         // The Monitor colours come from the conf file: SD rows red.
         std::ofstream(m_home->file("QV-ORT.conf")) << "[c]\nmcs=255\n";
-        m_cmn = std::make_unique<AppContext>();
+        m_env = std::make_unique<test::TestServices>();
         m_asyncIndex = test::DecodeCapture(m_home->file("async"), "ASYNC", 3000);
         QVERIFY(!m_asyncIndex.empty());
         // More than two chunks of 50000 records, so pages cross pair loads.
@@ -71,12 +70,12 @@ class MonitorWindowTest : public QObject {
     }
 
     void cleanupTestCase() {
-        m_cmn.reset();
+        m_env.reset();
         m_home.reset();
     }
 
     void fillsPagesOfACaptureLargerThanAPage() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_asyncIndex), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -126,7 +125,7 @@ class MonitorWindowTest : public QObject {
     }
 
     void keyboardMovesTheSelectionAndScrollsAtTheEdges() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_asyncIndex), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -159,7 +158,7 @@ class MonitorWindowTest : public QObject {
     }
 
     void clickSelectsAndReportsTheRecord() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_asyncIndex), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -185,7 +184,7 @@ class MonitorWindowTest : public QObject {
         b.Add(RecordKind::kLineChange, 0xA4, kBase + 400);
         b.Add(RecordKind::kEvent, 0x80, kBase + 500);
         std::string index = b.Finish();
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(index), 0);
         auto v = MakeView(f);
         QVERIFY(v);
@@ -223,7 +222,7 @@ class MonitorWindowTest : public QObject {
         logic.StartChunk("091205", 0);
         logic.Add(RecordKind::kLineChange, 0x81, kBase + 10, kFlagLogicSdLevel);
         std::string logicIndex = logic.Finish();
-        CaptureReader lf(*m_cmn);
+        CaptureReader lf(m_env->store, m_env->log);
         QCOMPARE(lf.Open(logicIndex), 0);
         auto lv = MakeView(lf);
         QVERIFY(lv);
@@ -239,7 +238,7 @@ class MonitorWindowTest : public QObject {
         r422.StartChunk("091205", 0);
         r422.Add(RecordKind::kLineChange, 0x81, kBase + 10);
         std::string rIndex = r422.Finish();
-        CaptureReader rf(*m_cmn);
+        CaptureReader rf(m_env->store, m_env->log);
         QCOMPARE(rf.Open(rIndex), 0);
         auto rv = MakeView(rf);
         QVERIFY(rv);
@@ -248,7 +247,7 @@ class MonitorWindowTest : public QObject {
     }
 
     void pagesAcrossChunksOfALongCapture() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_bigIndex), 0);
         QVERIFY(f.GetChunkCount() >= 3);
         auto v = MakeView(f, 300);
@@ -256,11 +255,11 @@ class MonitorWindowTest : public QObject {
         const int rows = v->PageRows();
         const uint64_t total = f.GetTotalRecords();
         // A page that straddles the first chunk boundary reads both chunks.
-        v->ThumbReleased(static_cast<int>(AppContext::kFileRecords - 2));
+        v->ThumbReleased(static_cast<int>(SettingsStore::kFileRecords - 2));
         QCOMPARE(Cell(*v, 0, kColTr),
-                 QString("%1").arg(AppContext::kFileRecords - 1, 10).toStdString());
+                 QString("%1").arg(SettingsStore::kFileRecords - 1, 10).toStdString());
         QCOMPARE(Cell(*v, rows - 1, kColTr),
-                 QString("%1").arg(AppContext::kFileRecords - 2 + rows, 10).toStdString());
+                 QString("%1").arg(SettingsStore::kFileRecords - 2 + rows, 10).toStdString());
         QTest::keyClick(v->Grid(), Qt::Key_End);
         QCOMPARE(Cell(*v, rows - 1, kColTr), QString("%1").arg(total, 10).toStdString());
         // Going back from the end reloads the first pair.
@@ -292,7 +291,7 @@ class MonitorWindowTest : public QObject {
             }
             return true;
         };
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_bigIndex), 0);
         QVERIFY(f.GetTotalRecords() >= 100000);
         auto v = MakeView(f, 300);
@@ -315,14 +314,14 @@ class MonitorWindowTest : public QObject {
         QVERIFY(!Cell(*v, 0, kColTr).empty());
         QVERIFY(fits(*v));
         v->SetMonitorState(3, nullptr);
-        v->SetReader(test::OwnReader(*m_cmn, f));
+        v->SetReader(test::OwnReader(*m_env, f));
         QCOMPARE(v->ShowAtTime(FirstTime(f)), 0);
         QTest::keyClick(v->Grid(), Qt::Key_End);
         QVERIFY(fits(*v));
     }
 
     void resizingChangesThePageSize() {
-        CaptureReader f(*m_cmn);
+        CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_asyncIndex), 0);
         auto v = MakeView(f, 300);
         QVERIFY(v);

@@ -34,7 +34,6 @@
 #include "core/CaptureIndexText.h"
 #include "core/CodeTable.h"
 #include "core/FileUtil.h"
-#include "core/AppContext.h"
 #include "core/TimeText.h"
 #include "device/UnitList.h"
 #include "dialogs/CapturePropertiesDialog.h"
@@ -151,7 +150,7 @@ class SettingsDialogsTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<AppContext> m_cmn;
+    std::unique_ptr<test::TestServices> m_env;
 
     std::string Working() const { return m_home->file("QvStatus.qvs"); }
     // A copy of the working file that qvtool edits for comparison.
@@ -171,8 +170,8 @@ class SettingsDialogsTest : public QObject {
         m_home = std::make_unique<test::AppHome>();
         // As at start-up: the settings store and the working file exist. The
         // trigger times are set, so files saved at different moments agree.
-        m_cmn = std::make_unique<AppContext>();
-        m_cmn->LoadRegistrySettings();
+        m_env = std::make_unique<test::TestServices>();
+        m_env->store.Load();
         SetSelectedUnit({});
         QVERIFY(test::RunQvtool({"settings", "trigger", "1", "--time", "Time1=2020-01-01 00:00:00",
                                  "--time", "Time2=2020-01-02 00:00:00", "--time",
@@ -182,14 +181,14 @@ class SettingsDialogsTest : public QObject {
     }
 
     void cleanup() {
-        m_cmn.reset();
+        m_env.reset();
         m_home.reset();
     }
 
     // --- モニタパラメータ設定
 
     void parametersSaveTheSameFileAsQvtoolSet() {
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         QCOMPARE(dlg.windowTitle(), QString("モニタパラメータ設定"));
         QCOMPARE(dlg.LineButton()->text(), QString("ライン選択"));
@@ -226,7 +225,7 @@ class SettingsDialogsTest : public QObject {
         std::filesystem::copy_file(Working(), path,
                                    std::filesystem::copy_options::overwrite_existing);
         SetSelectedUnit(unit);
-        MonitorParamsDialog dlg(*m_cmn, path);
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, path);
         dlg.show();
         Answer(QMessageBox::No);
         Click(dlg.OkButton());
@@ -244,7 +243,7 @@ class SettingsDialogsTest : public QObject {
         QVERIFY(Qvtool({"settings", "set", "Line=530", "SD_Baudrate=3000000", "RD_Baudrate=SD"}));
         std::filesystem::copy_file(Twin(), Working(),
                                    std::filesystem::copy_options::overwrite_existing);
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         QCOMPARE(dlg.LineBox()->currentText(), QString("RS-422/485/530"));
         QCOMPARE(dlg.SdSpeedBox()->currentText(), QString("3,000,000"));
@@ -258,7 +257,7 @@ class SettingsDialogsTest : public QObject {
 
     void typedValuesOutOfRangeAreRefusedWhereTyped() {
         std::string before = Bytes(Working());
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         // A rate RS-232 cannot carry is refused, not lowered.
         TypeInto(dlg.RdSpeedBox()->lineEdit(), "2,000,000");
@@ -291,7 +290,7 @@ class SettingsDialogsTest : public QObject {
         Answer(QMessageBox::No);
         Click(dlg.OkButton());
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QCOMPARE(m_cmn->GetFrameMax(), uint64_t{50'000});
+        QCOMPARE(m_env->store.GetFrameMax(), uint64_t{50'000});
         StatusSet saved = Load(Working());
         QCOMPARE(saved.status.monitor.Line, uint8_t{kLineRs422});
         QCOMPARE(saved.status.monitor.RD_Baudrate, 2'000'000.0);
@@ -300,7 +299,7 @@ class SettingsDialogsTest : public QObject {
 
     void logicKeepsTheCharacterFormat() {
         QVERIFY(test::RunQvtool({"settings", "set", "DataLen=6", "Parity=ODD", "SD_Baudrate=300"}));
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         Choose(dlg.ProtocolBox(), "LOGIC");
         QVERIFY(!dlg.DataBitsBox()->isEnabled());
@@ -316,7 +315,7 @@ class SettingsDialogsTest : public QObject {
 
     void cancelLeavesEveryFileUnchanged() {
         auto before = Snapshot(m_home->path());
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         TypeInto(dlg.SdSpeedBox()->lineEdit(), "300");
         Choose(dlg.LineBox(), "RS-422/485/530");
@@ -352,7 +351,7 @@ class SettingsDialogsTest : public QObject {
         b.Add(RecordKind::kSdData, 0x41, 1000);
         std::string index = b.Finish();
 
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         // The file classes take only lower-case extensions.
         std::string upper = m_home->file("COPY.QVR");
@@ -375,7 +374,7 @@ class SettingsDialogsTest : public QObject {
     }
 
     void exportWritesTheDialogsCopy() {
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         TypeInto(dlg.SdSpeedBox()->lineEdit(), "4,800");
         std::string out = m_home->file("out.qvs");
         QVERIFY(dlg.Export(out));
@@ -389,7 +388,7 @@ class SettingsDialogsTest : public QObject {
         for (QString n : {"1", "2", "3", "4", "5"})
             QVERIFY(test::RunQvtool({"settings", "trigger", n, "--enable"}));
         std::string before = Bytes(Working());
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         QString title, text;
         Answer(QMessageBox::Cancel, &title, &text);
@@ -407,7 +406,7 @@ class SettingsDialogsTest : public QObject {
     }
 
     void triggerCheckYesInsertsWhatQvtoolCheckYesInserts() {
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         Answer(QMessageBox::Yes);
         Click(dlg.OkButton());
@@ -424,7 +423,7 @@ class SettingsDialogsTest : public QObject {
                                  "--action1",
                                  QString::fromStdString(*ActionLabel(kActionStartStoring,
                                                                      kNoOption))}));
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         bool asked = false;
         QPointer<QTimer> guard = WhenShown<QMessageBox>([&](QMessageBox* box) {
@@ -440,7 +439,7 @@ class SettingsDialogsTest : public QObject {
     // --- the trigger editors
 
     void triggerMadeInTheEditorsMatchesQvtoolTrigger() {
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         QString summary;
         WhenShown<TriggerListDialog>([&](TriggerListDialog* list) {
@@ -638,7 +637,7 @@ class SettingsDialogsTest : public QObject {
     }
 
     void lineSelectionReachesTheStatusFile() {
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         WhenShown<LineSelectDialog>([](LineSelectDialog* l) {
             Click(l->LineBox(kCI));  // CI not recorded
@@ -700,7 +699,7 @@ class SettingsDialogsTest : public QObject {
     void displaySettingsOfTheStatusFileRoundTrip() {
         // With no capture window the command edits the status file.
         MainFrame frame;
-        frame.Controller()->SetCommon(m_cmn.get());
+        frame.Controller()->SetServices(&m_env->services);
         WhenShown<DisplayFormatDialog>([](DisplayFormatDialog* d) {
             d->SelectRow(0);
             TypeInto(d->NameField(), "TX");
@@ -713,7 +712,7 @@ class SettingsDialogsTest : public QObject {
         QCOMPARE(saved.format[0].comment, std::string("host side"));
         QCOMPARE(saved.format[10], DefaultFormatTable()[10]);
         // The parameter dialog labels the SD speed with the new name.
-        MonitorParamsDialog dlg(*m_cmn, Working());
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         QCOMPARE(dlg.SdSpeedLabel()->text(), QString("TX"));
         QCOMPARE(dlg.RdSpeedBox()->itemText(0), QString("(TXと同じ)"));
     }
@@ -735,7 +734,7 @@ class SettingsDialogsTest : public QObject {
         frame.resize(900, 600);
         frame.show();
         WindowRegistry& ctrl = *frame.Controller();
-        ctrl.SetCommon(m_cmn.get());
+        ctrl.SetServices(&m_env->services);
         int slot = ctrl.OpenCapture(index);
         QVERIFY(slot >= 0);
 
@@ -759,7 +758,7 @@ class SettingsDialogsTest : public QObject {
             Click(Button(d, "OK"));
         });
         ctrl.Execute(kCmdDisplayFormat);
-        CaptureReader reread(*m_cmn);
+        CaptureReader reread(m_env->store, m_env->log);
         QCOMPARE(reread.Open(index), 0);
         FormatEntry row;
         QCOMPARE(reread.ReadFormatRow(1, row), 0);

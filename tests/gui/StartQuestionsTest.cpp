@@ -21,7 +21,6 @@
 #include "app/QtPrompt.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
 #include "core/IniFile.h"
 #include "device/DeviceCommand.h"
 #include "device/MonitoringRun.h"
@@ -136,19 +135,20 @@ class StartQuestionsTest : public QObject {
 
     // The application as the program builds it, with the real message boxes.
     struct App {
-        AppContext cmn;
+        test::TestServices env;
         MainFrame frame;
         QtPrompt prompt{&frame};
         MonitorEventsBridge events{&frame};
         MonitoringRun* run = nullptr;
 
         App() {
-            cmn.SetPrompt(&prompt);
+            env.log.SetPrompt(&prompt);
             frame.resize(1000, 700);
             frame.show();
-            Ctrl().SetCommon(&cmn);
+            Ctrl().SetServices(&env.services);
             Ctrl().SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
-                auto m = std::make_unique<MonitoringRun>(cmn, &prompt, &events);
+                auto m =
+                    std::make_unique<MonitoringRun>(env.store, env.conf, env.log, &prompt, &events);
                 run = m.get();
                 return m;
             });

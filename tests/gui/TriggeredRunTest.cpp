@@ -21,7 +21,6 @@
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
 #include "capture/CaptureFrame.h"
-#include "core/AppContext.h"
 #include "device/MonitoringRun.h"
 #include "device/UnitList.h"
 #include "dialogs/ConditionDialog.h"
@@ -91,16 +90,16 @@ class TriggeredRunTest : public QObject {
     }
 
     void parametersAndTriggerFromTheDialogDriveTheRun() {
-        AppContext cmn;
-        cmn.LoadRegistrySettings();
+        test::TestServices env;
+        env.store.Load();
         test::ScriptedPrompt prompt;
-        cmn.SetPrompt(&prompt);
+        env.log.SetPrompt(&prompt);
         MainFrame frame;
         frame.resize(1000, 700);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         WindowRegistry& ctrl = *frame.Controller();
-        ctrl.SetCommon(&cmn);
+        ctrl.SetServices(&env.services);
 
         // "モニタパラメータ設定" from the menu, on the unit's own status file.
         WhenShown<MonitorParamsDialog>([](MonitorParamsDialog* dlg) {
@@ -152,7 +151,8 @@ class TriggeredRunTest : public QObject {
         MonitorEventsBridge events(&frame);
         MonitoringRun* monitor = nullptr;
         ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
-            auto m = std::make_unique<MonitoringRun>(cmn, &prompt, &events);
+            auto m =
+                std::make_unique<MonitoringRun>(env.store, env.conf, env.log, &prompt, &events);
             monitor = m.get();
             return m;
         });

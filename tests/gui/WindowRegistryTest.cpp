@@ -20,7 +20,6 @@
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
 #include "core/IniFile.h"
-#include "core/AppContext.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -53,7 +52,7 @@ class WindowRegistryTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppHome> m_home;
-    std::unique_ptr<AppContext> m_cmn;
+    std::unique_ptr<test::TestServices> m_env;
     std::unique_ptr<MainFrame> m_frame;
     test::ScriptedPrompt m_prompt;
     std::string m_capA, m_capB;
@@ -74,7 +73,7 @@ class WindowRegistryTest : public QObject {
         ini.SetPath(index);
         ini.DeleteKey("DataFile", "1");
         QtPrompt prompt(m_frame.get());
-        m_cmn->SetPrompt(&prompt);
+        m_env->log.SetPrompt(&prompt);
 
         QString asked, told;
         test::WhenShown<QMessageBox>([&](QMessageBox* box) {
@@ -104,7 +103,7 @@ class WindowRegistryTest : public QObject {
         QCOMPARE(Ctrl().Slot(slot).reader->GetTotalRecords(), uint64_t{120});
         QVERIFY(std::filesystem::exists(folder + "/000000001.qvd"));
         // Recovered once, the capture opens without a question.
-        m_cmn->SetPrompt(&m_prompt);
+        m_env->log.SetPrompt(&m_prompt);
         Ctrl().CloseAllWindows();
         QVERIFY(Ctrl().OpenCapture(index) >= 0);
         QVERIFY(m_prompt.questions.empty());
@@ -118,19 +117,19 @@ class WindowRegistryTest : public QObject {
 
     void init() {
         m_prompt = {};
-        m_cmn = std::make_unique<AppContext>();
-        m_cmn->SetPrompt(&m_prompt);
+        m_env = std::make_unique<test::TestServices>();
+        m_env->log.SetPrompt(&m_prompt);
         m_frame = std::make_unique<MainFrame>();
         m_frame->resize(1000, 700);
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-        Ctrl().SetCommon(m_cmn.get());
+        Ctrl().SetServices(&m_env->services);
         SetSelectedUnit({});
     }
 
     void cleanup() {
         m_frame.reset();
-        m_cmn.reset();
+        m_env.reset();
     }
 
     void startUpOpensTheCommandLineCaptureAfterTheUnitChoice() {
@@ -151,7 +150,7 @@ class WindowRegistryTest : public QObject {
         QCOMPARE(test::OpenWindowCount(c), 1);
         QCOMPARE(WindowIdKind(c.Slot(0).windowId), int(kKindMonitorFile));
         QCOMPARE(MonitorView(c, 0)->Caption(), QString("CAPA - Monitor"));
-        QCOMPARE(app.Common()->GetStartupFile(), m_capA);
+        QCOMPARE(app.StartupFile(), m_capA);
         // The unit pane names the chosen unit.
         QCOMPARE(app.Frame()->PaneText(1), QString("[ bench ]"));
         app.Frame()->close();

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/IniFile.h"
 #include "device/DeviceCommand.h"
 #include "device/SimSocketBackend.h"
@@ -80,8 +81,9 @@ class Bench : public ::testing::Test {
         uint64_t frameNum =
             std::strtoull(ini.ReadValue("DataFile", "FrameNum").c_str(), nullptr, 10);
         ::setenv("QVORT_HOME", home.path().c_str(), 1);
-        AppContext cmn;
-        CaptureReader file(cmn);
+        SettingsStore store;
+        Log log;
+        CaptureReader file(store, log);
         EXPECT_EQ(file.Open(index), 0);
         EXPECT_EQ(file.GetTotalRecords(), frameNum);
         uint64_t walked = file.HasRecord() ? 1 : 0;

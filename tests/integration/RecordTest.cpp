@@ -14,7 +14,9 @@
 #include "core/FileUtil.h"
 #include "core/IniFile.h"
 #include "core/Prompt.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "core/TimeText.h"
 #include "capture/ChunkWriter.h"
 #include "device/MonitoringRun.h"
@@ -90,9 +92,11 @@ TEST_F(Record, PauseResumeStopAndTheirCodes) {
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
     ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
     SetSelectedUnit(SelectedUnitFromFile());
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
+    ViewConf conf(log);
     Scripted prompt;
-    MonitoringRun mon(cmn, &prompt, nullptr);
+    MonitoringRun mon(store, conf, log, &prompt, nullptr);
     EXPECT_EQ(mon.Stop(), 0);    // no run: nothing to do
     EXPECT_EQ(mon.Pause(), -7);  // no run to pause
     ASSERT_EQ(mon.Start(), 0);
@@ -121,9 +125,11 @@ TEST_F(Record, StartWhileRunningIsRefusedWithoutTouchingTheRun) {
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
     ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
     SetSelectedUnit(SelectedUnitFromFile());
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
+    ViewConf conf(log);
     Scripted prompt;
-    CaptureThread run(cmn, &prompt, nullptr, false);
+    CaptureThread run(store, conf, log, &prompt, nullptr, false);
     ASSERT_EQ(run.Start(), 0);
     prompt.asked.clear();
     // Refused before anything reaches the instrument: no question offers to
@@ -174,8 +180,9 @@ TEST_F(Record, UnplugAndReplugDuringARun) {
 // The header and value bytes of every record: what the line carried,
 // whatever clock stamped it.
 std::string RecordBytes(const std::string& index, uint64_t limit) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     std::string out;
     if (file.Open(index) != 0 || !file.HasRecord()) return out;
     for (uint64_t n = 0; n < limit; ++n) {
@@ -257,8 +264,9 @@ TEST_F(Record, RingModeWrapsAndNamesTheChunksInOrder) {
     EXPECT_LE(kept, 150000u + 50000u);
     // Chunk files 1..N, oldest first: each starts no earlier than the one before.
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     ASSERT_EQ(file.Open(index), 0);
     ASSERT_GE(file.GetChunkCount(), 3u);
     for (uint32_t c = 1; c <= file.GetChunkCount(); ++c) {
@@ -287,8 +295,9 @@ TEST_F(Record, ARunAcrossMidnightStartsAChunkWithTheNewDate) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::string index = IndexOf(r);
     CheckConsistent(index);
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     ASSERT_EQ(file.Open(index), 0);
     // The first chunk of the new date starts just after midnight.
     std::string text;

@@ -5,7 +5,9 @@
 #include <filesystem>
 
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "print/PrintJob.h"
 #include "settings/StatusFile.h"
@@ -21,7 +23,8 @@ using test::CaptureBuilder;
 class PrintListingTest : public ::testing::Test {
   protected:
     AppHome home;
-    AppContext cmn;
+    SettingsStore store;
+    Log log;
 
     // SD "A" with a parity error, a line change, RD "1", then `more` SD bytes.
     std::string Build(int more) {
@@ -53,14 +56,14 @@ class PrintListingTest : public ::testing::Test {
 
 TEST_F(PrintListingTest, HeaderAndRowsLineByLine) {
     std::string index = Build(12);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     PrintListingInput in = WholeDay();
     in.codeMode = kDisplayHex;  // prints ASCII characters
     in.triggers[1].enabled = 1;
     in.triggers[1].action1 = 16;
     in.triggers[1].action2 = 113;
-    PrintListing listing(f, cmn.GetCodeTable(), in);
+    PrintListing listing(f, DisplayCodeTable(), in);
     ASSERT_EQ(listing.Begin(), 0);
     EXPECT_EQ(listing.Rows(), 2u);  // 14 data records
     std::vector<std::string> page;
@@ -103,9 +106,9 @@ TEST_F(PrintListingTest, HeaderAndRowsLineByLine) {
 
 TEST_F(PrintListingTest, PagesKeepEveryRowWholeAndRepeatTheModeLine) {
     std::string index = Build(400);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
-    PrintListing listing(f, cmn.GetCodeTable(), WholeDay());
+    PrintListing listing(f, DisplayCodeTable(), WholeDay());
     ASSERT_EQ(listing.Begin(), 0);
     const uint64_t rows = listing.Rows();  // 402 data records: 41 rows
     EXPECT_EQ(rows, 41u);
@@ -131,11 +134,11 @@ TEST_F(PrintListingTest, PagesKeepEveryRowWholeAndRepeatTheModeLine) {
 
 TEST_F(PrintListingTest, RangeWithoutDataPrintsTheHeaderOnly) {
     std::string index = Build(5);
-    CaptureReader f(cmn);
+    CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     PrintListingInput in = WholeDay();
     in.end = MakeRangeTimeKey("241106", 1000);
-    PrintListing listing(f, cmn.GetCodeTable(), in);
+    PrintListing listing(f, DisplayCodeTable(), in);
     ASSERT_EQ(listing.Begin(), 0);
     EXPECT_EQ(listing.Rows(), 0u);
     std::vector<std::string> page;

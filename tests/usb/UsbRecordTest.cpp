@@ -57,8 +57,9 @@ class UsbRecord : public Bench {
 
 // The characters of SD and of RD in a capture, in order.
 void CaptureTexts(const std::string& index, std::string& sd, std::string& rd) {
-    AppContext cmn;
-    CaptureReader file(cmn);
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
     ASSERT_EQ(file.Open(index), 0);
     if (!file.HasRecord()) return;
     do {

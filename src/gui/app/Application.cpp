@@ -5,16 +5,29 @@
 #include "app/MainFrame.h"
 #include "app/WindowRegistry.h"
 #include "core/AppPaths.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "device/MonitoringRun.h"
 #include "dialogs/UnitSelectDialog.h"
 
 namespace qv {
 
+struct Application::ServiceObjects {
+    Log log;
+    SettingsStore store;
+    ViewConf conf{log};
+    AppServices services{store, conf, log};
+};
+
 Application::Application() = default;
 
+AppServices* Application::Services() const {
+    return m_objects ? &m_objects->services : nullptr;
+}
+
 Application::~Application() {
-    // The frame's windows use the common services: close them first.
+    // The frame's windows use the services: close them first.
     m_frame.reset();
 }
 
@@ -30,17 +43,18 @@ int Application::InitInstance(const QStringList& args) {
     }
     m_frame->show();
 
-    m_cmn = std::make_unique<AppContext>();
-    m_cmn->SetPrompt(&m_prompt);
+    m_objects = std::make_unique<ServiceObjects>();
+    m_objects->log.SetPrompt(&m_prompt);
     m_status.OpenStatusFile(WorkingStatusFilePath());
-    m_cmn->LoadRegistrySettings();
-    m_frame->Controller()->SetCommon(m_cmn.get());
+    m_objects->store.Load();
+    m_frame->Controller()->SetServices(&m_objects->services);
     // Monitor windows of a running monitoring get a monitoring run of their own.
     m_events = std::make_unique<MonitorEventsBridge>(m_frame.get());
     m_frame->Controller()->SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
-        return std::make_unique<MonitoringRun>(*m_cmn, &m_prompt, m_events.get());
+        return std::make_unique<MonitoringRun>(m_objects->store, m_objects->conf, m_objects->log,
+                                               &m_prompt, m_events.get());
     });
-    if (!startupFile.isEmpty()) m_cmn->SetStartupFile(startupFile.toStdString());
+    if (!startupFile.isEmpty()) m_startupFile = startupFile.toStdString();
 
     m_appFolder = AppFolder();
 
@@ -65,19 +79,19 @@ int Application::InitInstance(const QStringList& args) {
 int Application::ExitInstance() {
     if (m_frame) {
         m_frame->SavePlacement();
-        // The run and the readers use the common services: end them first.
+        // The run and the readers use the services: end them first.
         m_frame->Controller()->CloseAllWindows();
-        m_frame->Controller()->SetCommon(nullptr);
+        m_frame->Controller()->SetServices(nullptr);
     }
-    m_cmn.reset();
+    m_objects.reset();
     UnitList list(GetSelectedUnit());
     return list.ReleaseAtExit();
 }
 
 void Application::EndBySignal(int signalNumber) {
-    if (m_cmn)
-        m_cmn->WriteLog("INF", "Application", __LINE__,
-                        "ending on signal " + std::to_string(signalNumber), false);
+    if (m_objects)
+        m_objects->log.Write("INF", "Application", __LINE__,
+                             "ending on signal " + std::to_string(signalNumber), false);
     m_endCode = 128 + signalNumber;
     // Every running event loop returns, the nested ones of open dialogs too;
     // the work of ending happens after they have unwound.

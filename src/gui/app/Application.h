@@ -1,7 +1,7 @@
 // The application: start-up and exit in their fixed order. Start-up shows the
-// main frame, creates the common services, binds the working status file,
-// reads the settings store, asks for the monitor unit and then opens a
-// capture named on the command line. Exit releases the unit in the unit list.
+// main frame, creates the log, settings store and conf, binds the working
+// status file, reads the settings store, asks for the monitor unit and then
+// opens a capture named on the command line. Exit releases the unit in the unit list.
 #pragma once
 
 #include <QStringList>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/AppServices.h"
 #include "app/MonitorEventsBridge.h"
 #include "app/QtPrompt.h"
 #include "device/UnitList.h"
@@ -17,7 +18,6 @@
 namespace qv {
 
 class MainFrame;
-class AppContext;
 
 class Application {
   public:
@@ -43,13 +43,19 @@ class Application {
     int EndCode() const { return m_endCode; }
 
     MainFrame* Frame() const { return m_frame.get(); }
-    AppContext* Common() const { return m_cmn.get(); }
+    // The services while the application runs; null before start-up and after exit.
+    AppServices* Services() const;
+    // The capture named on the command line; empty when none was.
+    const std::string& StartupFile() const { return m_startupFile; }
     const std::string& AppFolderPath() const { return m_appFolder; }
     StatusFile& WorkingStatus() { return m_status; }
 
   private:
     std::unique_ptr<MainFrame> m_frame;
-    std::unique_ptr<AppContext> m_cmn;
+    // The log, settings store and conf, made at start-up and ended at exit.
+    struct ServiceObjects;
+    std::unique_ptr<ServiceObjects> m_objects;
+    std::string m_startupFile;
     StatusFile m_status;
     QtPrompt m_prompt;
     std::unique_ptr<MonitorEventsBridge> m_events;

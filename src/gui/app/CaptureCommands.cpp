@@ -8,7 +8,10 @@
 #include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "dialogs/TimeEntryDialog.h"
 #include "views/FileBrowserDialog.h"
 #include "views/PrintDialog.h"
@@ -35,7 +38,7 @@ std::optional<DayTime> MoveTo(CaptureReader& reader, const std::string& date, ui
 
 void CaptureCommands::Search() {
     CaptureReader* reader = m_ctrl.CurrentReader();
-    if (!reader || !m_ctrl.Common()) return;
+    if (!reader || !m_ctrl.Services()) return;
     const auto& slot = m_ctrl.Slot(m_ctrl.CurrentSlot());
     SearchDialog::Setup setup;
     setup.indexPath = reader->GetIndexPath();
@@ -46,11 +49,10 @@ void CaptureCommands::Search() {
     MonitorSettings m;
     SamplingSettings sampling;
     if (reader->GetMonitorSettings(m, sampling) == 0) setup.line = m.Line;
-    SearchDialog dlg(setup, m_ctrl.Common()->GetCodeTable(),
-                     [this](const SearchResult& r) {
-                         m_ctrl.ShowCurrentAt(MakeDayTime(r.date, r.ticks), true);
-                     },
-                     m_ctrl.Owner());
+    SearchDialog dlg(
+        setup, DisplayCodeTable(),
+        [this](const SearchResult& r) { m_ctrl.ShowCurrentAt(MakeDayTime(r.date, r.ticks), true); },
+        m_ctrl.Owner());
     dlg.exec();
 }
 
@@ -99,15 +101,16 @@ int CaptureCommands::SetMark(int n) {
 
 void CaptureCommands::Save() {
     CaptureReader* reader = m_ctrl.CurrentReader();
-    AppContext* cmn = m_ctrl.Common();
-    if (!reader || !cmn) return;
-    FileBrowserDialog browser(FileBrowserDialog::kSaveMode, cmn->GetSaveDirectory(), m_ctrl.Owner());
+    AppServices* services = m_ctrl.Services();
+    if (!reader || !services) return;
+    FileBrowserDialog browser(FileBrowserDialog::kSaveMode, services->conf.GetSaveDirectory(),
+                              m_ctrl.Owner());
     browser.SetSaveSource(*reader);
     if (browser.exec() != QDialog::Accepted) return;
     auto [a, b] = browser.SaveKeys();
     SaveProgressDialog progress(browser.CsvChosen() ? SaveKind::kCsv : SaveKind::kCopy,
                                 reader->GetIndexPath(), browser.Folder(), a, b,
-                                cmn->GetFileRecords(), m_ctrl.Owner());
+                                services->store.GetFileRecords(), m_ctrl.Owner());
     progress.exec();
     const bool complete = progress.Outcome() == SaveReport::kRangeDone ||
                           progress.Outcome() == SaveReport::kCaptureEnd;
@@ -119,9 +122,10 @@ void CaptureCommands::Save() {
 
 void CaptureCommands::Print() {
     CaptureReader* reader = m_ctrl.CurrentReader();
-    AppContext* cmn = m_ctrl.Common();
-    if (!reader || !cmn) return;
-    PrintDialog dlg(*cmn, *reader, m_ctrl.Slot(m_ctrl.CurrentSlot()).code, m_ctrl.Owner());
+    AppServices* services = m_ctrl.Services();
+    if (!reader || !services) return;
+    PrintDialog dlg(services->store, services->log, *reader, m_ctrl.Slot(m_ctrl.CurrentSlot()).code,
+                    m_ctrl.Owner());
     if (!dlg.Valid()) return;
     dlg.exec();
 }

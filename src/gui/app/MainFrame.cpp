@@ -22,7 +22,7 @@
 #include "app/ManualPath.h"
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
 #include "core/Prompt.h"
 #include "dialogs/AboutDialog.h"
 #include "settings/FormatEntry.h"
@@ -346,8 +346,8 @@ void MainFrame::ShowPopup(PopupMenu which, const QPoint& pos) {
 bool MainFrame::OpenManual() {
     const QString path = QString::fromStdString(FindManual());
     if (!path.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
-    if (auto* cmn = m_ctrl->Common())
-        cmn->WriteLog("ERR", "MainFrm", __LINE__, "manual.pdf を開けませんでした", true);
+    if (auto* services = m_ctrl->Services())
+        services->log.Write("ERR", "MainFrm", __LINE__, "manual.pdf を開けませんでした", true);
     return false;
 }
 

@@ -5,7 +5,8 @@
 #include "app/WindowRegistry.h"
 #include "capture/CaptureProperties.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "core/TimeText.h"
 #include "device/UnitList.h"
 #include "dialogs/CapturePropertiesDialog.h"
@@ -51,8 +52,9 @@ CaptureReader* CurrentReader(WindowRegistry& ctrl) {
 }  // namespace
 
 void RunMonitorParams(WindowRegistry& ctrl) {
-    if (!ctrl.Common()) return;
-    MonitorParamsDialog dlg(*ctrl.Common(), SelectedStatusPath(), ctrl.Owner());
+    AppServices* services = ctrl.Services();
+    if (!services) return;
+    MonitorParamsDialog dlg(services->store, services->conf, SelectedStatusPath(), ctrl.Owner());
     dlg.exec();
 }
 

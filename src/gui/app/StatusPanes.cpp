@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "core/CaptureRecord.h"
-#include "core/AppContext.h"
+#include "core/NumberText.h"
 
 namespace qv {
 
@@ -51,7 +51,7 @@ void FillSettingsPanes(StatusTexts& t, const MonitorSettings& m, double frequenc
             double r = ShownBaudRate(m, frequency, sd);
             if (r < 0) r = 0;
             if (r > INT32_MAX) r = INT32_MAX;
-            return "\t" + AppContext::FormatThousands(static_cast<int32_t>(r)) + "bps";
+            return "\t" + FormatThousands(static_cast<int32_t>(r)) + "bps";
         };
         t[4] = rate(true);
         t[5] = rate(false);

@@ -11,7 +11,9 @@
 #include "capture/CaptureReader.h"
 #include "capture/MarkList.h"
 #include "capture/OpenFailure.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "core/CaptureIndexText.h"
 #include "core/Prompt.h"
 #include "capture/CaptureRecovery.h"
@@ -43,10 +45,14 @@ WindowRegistry::~WindowRegistry() {
         if (m_slots[i].monitor && m_state != kMonitorIdle) m_slots[i].monitor->Stop();
 }
 
+IPrompt* WindowRegistry::Prompt() const {
+    return m_services ? m_services->log.GetPrompt() : nullptr;
+}
+
 void WindowRegistry::Log(int line, const std::string& message, bool show) {
-    if (!m_cmn) return;
-    m_cmn->WriteLog("ERR", kSource, line, message, false);
-    if (IPrompt* p = show ? m_cmn->GetPrompt() : nullptr) p->ShowMessage(Shown(message.c_str()));
+    if (!m_services) return;
+    m_services->log.Write("ERR", kSource, line, message, false);
+    if (IPrompt* p = show ? Prompt() : nullptr) p->ShowMessage(Shown(message.c_str()));
 }
 
 int WindowRegistry::FreeSlot() const {
@@ -68,7 +74,7 @@ void WindowRegistry::ReadStatusFileRows(std::vector<FormatEntry>& rows) const {
 }
 
 std::unique_ptr<CaptureReader> WindowRegistry::OpenReader(const std::string& path, int& rc) const {
-    auto reader = std::make_unique<CaptureReader>(*m_cmn);
+    auto reader = std::make_unique<CaptureReader>(m_services->store, m_services->log);
     rc = reader->Open(path);
     if (rc != 0) reader.reset();
     return reader;
@@ -101,7 +107,7 @@ void WindowRegistry::ShowCurrentAt(const DayTime& when, bool follow) {
 // --- windows ---------------------------------------------------------------
 
 int WindowRegistry::OpenWindow(int kind, const std::string& path) {
-    if (!m_cmn) return -15;
+    if (!m_services) return -15;
     int slot = FreeSlot();
     if (slot < 0) return -8;
     if (kind != kKindMonitorLive && path.empty()) return -15;
@@ -133,11 +139,11 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
     auto* frame = new ChildFrame(this);
     CaptureView* view = nullptr;
     if (kind == kKindLine)
-        view = new LineWindow(*m_cmn);
+        view = new LineWindow(m_services->conf, m_services->log);
     else if (kind == kKindDump)
-        view = new DumpWindow(*m_cmn);
+        view = new DumpWindow(m_services->conf, m_services->log);
     else
-        view = new MonitorWindow(*m_cmn);
+        view = new MonitorWindow(m_services->conf, m_services->log);
     frame->setWidget(view);
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     fresh.frame = frame;
@@ -189,17 +195,18 @@ void WindowRegistry::ConnectView(CaptureView* view) {
 }
 
 int WindowRegistry::OpenCapture(const std::string& givenPath) {
-    if (!m_cmn) return -15;
+    if (!m_services) return -15;
     std::string path = givenPath;
     if (path.empty()) {
-        FileBrowserDialog dlg(FileBrowserDialog::kOpenMode, m_cmn->GetSaveDirectory(), m_owner);
+        FileBrowserDialog dlg(FileBrowserDialog::kOpenMode, m_services->conf.GetSaveDirectory(),
+                              m_owner);
         if (dlg.exec() != QDialog::Accepted) return 0;
         path = dlg.IndexPath();
     }
     // A capture whose run ended without Stop cannot be read until its
     // chunk files are recovered; the user decides.
     if (CaptureNeedsRecovery(path)) {
-        IPrompt* prompt = m_cmn->GetPrompt();
+        IPrompt* prompt = Prompt();
         if (prompt && prompt->AskYesNo(Shown(kAskRecover))) {
             RecoveryResult result;
             if (RecoverCapture(path, result) != 0) prompt->ShowMessage(result.message);
@@ -215,8 +222,7 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
         Log(__LINE__, std::string(kMsgOpenFailed) + " " + path + ": " + reason, false);
         const std::string shown =
             slot == -8 ? Shown(kMsgTooManyWindows) : CaptureOpenFailureReason(path, slot);
-        if (auto* p = m_cmn->GetPrompt())
-            p->ShowMessage(Shown(kMsgOpenFailed) + "\n" + path + "\n" + shown);
+        if (auto* p = Prompt()) p->ShowMessage(Shown(kMsgOpenFailed) + "\n" + path + "\n" + shown);
         return slot;
     }
     if (m_slots[slot].reader->GetTotalRecords() == 0) {
@@ -239,8 +245,9 @@ void WindowRegistry::ShowFirstFrame(int slot) {
 
 void WindowRegistry::ShowAtTime(int slot, const std::optional<DayTime>& when) {
     if (!ValidSlot(slot) || !m_slots[slot].view) return;
-    if (m_cmn)
-        m_cmn->WriteLog("DBG", kSource, __LINE__, when ? FormatRecordTimeText(*when) : "", false);
+    if (m_services)
+        m_services->log.Write("DBG", kSource, __LINE__, when ? FormatRecordTimeText(*when) : "",
+                              false);
     auto& s = m_slots[slot];
     s.frameTime = when;
     // The frame number of that record, where a search from the current

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/AppServices.h"
 #include "app/CommandTable.h"
 #include "app/StatusPanes.h"
 #include "capture/RecordTime.h"
@@ -28,7 +29,7 @@ namespace qv {
 class CaptureCommands;
 class CaptureView;
 class ChildFrame;
-class AppContext;
+class IPrompt;
 class CaptureReader;
 class ILiveMonitor;
 
@@ -66,9 +67,11 @@ class WindowRegistry : public QObject {
     WindowRegistry(QMdiArea* area, QWidget* owner);
     ~WindowRegistry() override;
 
-    // The common services arrive after the frame exists (start-up order).
-    void SetCommon(AppContext* cmn) { m_cmn = cmn; }
-    AppContext* Common() const { return m_cmn; }
+    // The services arrive after the frame exists (start-up order).
+    void SetServices(AppServices* services) { m_services = services; }
+    AppServices* Services() const { return m_services; }
+    // The prompt that answers the user's questions; null without services.
+    IPrompt* Prompt() const;
     // The window the controller's dialogs belong to.
     QWidget* Owner() const { return m_owner; }
     // How a monitor object is made for a running monitoring; none by default.
@@ -181,7 +184,7 @@ class WindowRegistry : public QObject {
 
     QMdiArea* m_area;
     QWidget* m_owner;
-    AppContext* m_cmn = nullptr;
+    AppServices* m_services = nullptr;
     MonitorFactory m_factory;
     RetrievalStarter m_retrievalStarter;
     std::array<WindowSlot, kSlots> m_slots;

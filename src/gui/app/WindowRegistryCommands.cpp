@@ -11,7 +11,9 @@
 #include "app/SettingsCommandHandlers.h"
 #include "capture/CaptureReader.h"
 #include "capture/MarkList.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "device/MonitoringRun.h"
 #include "device/UnitList.h"
 #include "dialogs/CardRunDialog.h"
@@ -75,7 +77,7 @@ void WindowRegistry::OpenDumpWindow() {
 }
 
 void WindowRegistry::PickColor(int id) {
-    if (!m_cmn) return;
+    if (!m_services) return;
     ViewColor which = ViewColor::MonitorSd;
     switch (id) {
         case kCmdColorSd:
@@ -100,10 +102,10 @@ void WindowRegistry::PickColor(int id) {
             which = ViewColor::DumpBoundary;
             break;
     }
-    uint32_t c = m_cmn->GetColor(which);
+    uint32_t c = m_services->conf.GetColor(which);
     QColor chosen = QColorDialog::getColor(ToQColor(c), m_owner);
     if (!chosen.isValid()) return;
-    m_cmn->SetColor(which, FromQColor(chosen));
+    m_services->conf.SetColor(which, FromQColor(chosen));
     for (auto& s : m_slots)
         if (s.view) s.view->SetCodes(s.direction, s.code);
 }
@@ -147,19 +149,15 @@ void WindowRegistry::BuildHandlers() {
         h[id] = [this, id] { PickColor(id); };
     h[kCmdSelectUnit] = [this] {
         if (m_state != kMonitorIdle) return;
-        UnitSelectDialog dlg(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
+        UnitSelectDialog dlg(GetSelectedUnit(), Prompt(), m_owner);
         dlg.exec();
         SetSelectedUnit(dlg.Selected());
     };
     h[kCmdMonitorStart] = [this] { StartMonitoring(); };
     h[kCmdMonitorPause] = [this] { PauseMonitoring(); };
     h[kCmdMonitorStop] = [this] { StopMonitoring(); };
-    h[kCmdUnitStatus] = [this] {
-        UnitInfoDialog::Run(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
-    };
-    h[kCmdUnitClock] = [this] {
-        ClockDialog::Run(GetSelectedUnit(), m_cmn ? m_cmn->GetPrompt() : nullptr, m_owner);
-    };
+    h[kCmdUnitStatus] = [this] { UnitInfoDialog::Run(GetSelectedUnit(), Prompt(), m_owner); };
+    h[kCmdUnitClock] = [this] { ClockDialog::Run(GetSelectedUnit(), Prompt(), m_owner); };
     h[kCmdSync] = [this] { m_sync = !m_sync; };
     h[kCmdCascade] = [this] { m_area->cascadeSubWindows(); };
     h[kCmdTile] = [this] { m_area->tileSubWindows(); };

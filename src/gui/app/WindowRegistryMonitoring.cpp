@@ -11,7 +11,9 @@
 #include "app/SettingsCommandHandlers.h"
 #include "capture/CaptureReader.h"
 #include "capture/MarkList.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "core/Prompt.h"
 #include "device/LiveMonitor.h"
 #include "device/MonitoringRun.h"
@@ -35,7 +37,7 @@ void WindowRegistry::LockMonitorFrame(int slot, bool lock) {
 }
 
 void WindowRegistry::StartMonitoring() {
-    if (!m_cmn || m_state == kMonitorRunning) return;
+    if (!m_services || m_state == kMonitorRunning) return;
     int slot = -1;
     if (m_state == kMonitorPaused) {
         slot = LiveSlot();
@@ -47,11 +49,11 @@ void WindowRegistry::StartMonitoring() {
         SamplingSettings s;
         SyncSetting sync = 0;
         status.ReadMonitorStatus(m, s, sync);
-        m_cmn->LoadRegistrySettings();
+        m_services->store.Load();
         if (m.SaveDevice == kSaveDeviceCf) {
             // The unit stores this run on its own card: configure and start
             // it there; no window follows it.
-            CardRunDialog dlg(*m_cmn, m_cmn->GetPrompt(), m_owner);
+            CardRunDialog dlg(m_services->log, Prompt(), m_owner);
             dlg.exec();
             emit stateChanged();
             return;
@@ -87,8 +89,8 @@ int WindowRegistry::StartCardRetrieval(ILiveMonitor& monitor) {
 }
 
 void WindowRegistry::StartRetrieval() {
-    if (!m_cmn || m_state != kMonitorIdle) return;
-    m_cmn->LoadRegistrySettings();
+    if (!m_services || m_state != kMonitorIdle) return;
+    m_services->store.Load();
     int slot = OpenWindow(kKindMonitorLive, "");
     if (slot < 0) {
         Log(__LINE__, kMsgOpenFailed);
@@ -123,7 +125,7 @@ void WindowRegistry::DeferredStart(int slot) {
         if (rc == kErrNotConnected) {
             Log(__LINE__, kMsgNotConnected);
         } else if (rc == kErrParameters) {
-            if (auto* p = m_cmn->GetPrompt())
+            if (auto* p = Prompt())
                 p->ShowMessage(
                     QCoreApplication::translate("qv::WindowRegistry", kMsgParametersRefused)
                         .arg(-rc)

@@ -11,7 +11,9 @@
 #include "app/RegistryTexts.h"
 #include "app/SettingsCommandHandlers.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "core/CaptureIndexText.h"
 #include "device/LiveMonitor.h"
 #include "device/MonitoringRun.h"
@@ -111,7 +113,7 @@ StatusTexts WindowRegistry::StatusBarTexts() const {
     const auto& s = m_slots[m_current];
     SelectedUnit unit = GetSelectedUnit();
     t[1] = UnitPaneText(unit.serial, unit.name);
-    double frequency = m_cmn ? m_cmn->GetFrequency() : 0;
+    double frequency = m_services ? m_services->store.GetFrequency() : 0;
     MonitorSettings m;
     SamplingSettings sampling;
     if (s.reader) {

@@ -8,8 +8,12 @@
 
 namespace qv {
 
-CardRunDialog::CardRunDialog(AppContext& cmn, IPrompt* prompt, QWidget* parent)
-    : QDialog(parent), m_cmn(cmn), m_prompt(prompt), m_status(new QLabel), m_ok(new QPushButton("OK")) {
+CardRunDialog::CardRunDialog(Log& log, IPrompt* prompt, QWidget* parent)
+    : QDialog(parent),
+      m_log(log),
+      m_prompt(prompt),
+      m_status(new QLabel),
+      m_ok(new QPushButton("OK")) {
     setWindowTitle("QV-ORT");
     m_status->setMinimumWidth(360);
     m_status->setWordWrap(true);
@@ -30,7 +34,7 @@ void CardRunDialog::showEvent(QShowEvent* e) {
 
 void CardRunDialog::Run() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_result = RunCardStart(m_cmn, m_prompt, [this](const std::string& text) {
+    m_result = RunCardStart(m_log, m_prompt, [this](const std::string& text) {
         m_status->setText(QString::fromStdString(text));
         m_status->repaint();  // the steps talk to the instrument before returning
     });

@@ -13,13 +13,13 @@ class QPushButton;
 
 namespace qv {
 
-class AppContext;
+class Log;
 class IPrompt;
 
 class CardRunDialog : public QDialog {
     Q_OBJECT
   public:
-    CardRunDialog(AppContext& cmn, IPrompt* prompt, QWidget* parent = nullptr);
+    CardRunDialog(Log& log, IPrompt* prompt, QWidget* parent = nullptr);
 
     const CardRunResult& Result() const { return m_result; }
     bool Done() const { return m_done; }
@@ -32,7 +32,7 @@ class CardRunDialog : public QDialog {
   private:
     void Run();
 
-    AppContext& m_cmn;
+    Log& m_log;
     IPrompt* m_prompt;
     CardRunResult m_result;
     bool m_started = false;

@@ -14,7 +14,8 @@
 #include <QVBoxLayout>
 #include <ctime>
 
-#include "core/AppContext.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "device/UnitList.h"
 #include "dialogs/DisplayFormatDialog.h"
 #include "dialogs/LineSelectDialog.h"
@@ -81,8 +82,9 @@ QString Q(const std::string& s) {
 
 }  // namespace
 
-MonitorParamsDialog::MonitorParamsDialog(AppContext& cmn, std::string statusPath, QWidget* parent)
-    : QDialog(parent), m_cmn(cmn), m_path(std::move(statusPath)) {
+MonitorParamsDialog::MonitorParamsDialog(SettingsStore& store, ViewConf& conf,
+                                         std::string statusPath, QWidget* parent)
+    : QDialog(parent), m_store(store), m_conf(conf), m_path(std::move(statusPath)) {
     setWindowTitle(tr("モニタパラメータ設定"));
     BuildControls();
 
@@ -98,12 +100,12 @@ MonitorParamsDialog::MonitorParamsDialog(AppContext& cmn, std::string statusPath
     SettingsToControls();
     ApplyLineAndProtocol();
 
-    m_cmn.LoadRegistrySettings();
-    m_folder->setText(Q(m_cmn.GetSaveDirectory()));
+    m_store.Load();
+    m_folder->setText(Q(m_conf.GetSaveDirectory()));
     // The store keeps the device as last written; the status file's copy is
     // what a run and qvtool read, so the dialog shows that one.
     Select(m_saveDevice, static_cast<int>(m_set.status.monitor.SaveDevice));
-    m_frameLimit->setText(Q(FrameLimitText(m_cmn.GetFrameMax())));
+    m_frameLimit->setText(Q(FrameLimitText(m_store.GetFrameMax())));
     m_filling = false;
     ApplyMemoryAndDevice();
 }
@@ -469,11 +471,11 @@ void MonitorParamsDialog::accept() {
         saved = SaveStatusSet(file, m_set) == 0;
     }
     if (saved) {
-        m_cmn.SetSaveDirectory(m_folder->text().toStdString());
+        m_conf.SetSaveDirectory(m_folder->text().toStdString());
         if (m_frameLimit->isEnabled())
-            m_cmn.SetFrameMax(FrameLimitFromText(m_frameLimit->text().toStdString()));
-        m_cmn.SetSaveDevice(Code(m_saveDevice));
-        m_cmn.LoadRegistrySettings();
+            m_store.SetFrameMax(FrameLimitFromText(m_frameLimit->text().toStdString()));
+        m_store.SetSaveDevice(Code(m_saveDevice));
+        m_store.Load();
     }
     QApplication::restoreOverrideCursor();
     if (!saved) {

@@ -18,15 +18,18 @@ class QPushButton;
 
 namespace qv {
 
-class AppContext;
+class SettingsStore;
+class ViewConf;
 class ReasonLabel;
 
 class MonitorParamsDialog : public QDialog {
     Q_OBJECT
   public:
     // `statusPath`: the status file to edit (created from the template when
-    // missing). `cmn` holds the save folder, frame limit and save device.
-    MonitorParamsDialog(AppContext& cmn, std::string statusPath, QWidget* parent = nullptr);
+    // missing). `store` holds the frame limit and save device, `conf` the
+    // save folder.
+    MonitorParamsDialog(SettingsStore& store, ViewConf& conf, std::string statusPath,
+                        QWidget* parent = nullptr);
 
     const std::string& StatusPath() const { return m_path; }
     // The working copy as the controls would leave it.
@@ -85,7 +88,8 @@ class MonitorParamsDialog : public QDialog {
     // The first refused field's reason, or "".
     std::string Problem() const;
 
-    AppContext& m_cmn;
+    SettingsStore& m_store;
+    ViewConf& m_conf;
     std::string m_path;
     StatusSet m_set;
     // The protocol the character controls show, so that a switch reads them

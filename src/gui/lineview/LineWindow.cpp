@@ -15,7 +15,8 @@
 
 #include "capture/ChartScale.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/Log.h"
+#include "core/ViewConf.h"
 #include "lineview/LineChartCanvas.h"
 
 namespace qv {
@@ -34,10 +35,10 @@ QString CutExtension(const std::string& name) {
 
 }  // namespace
 
-LineWindow::LineWindow(AppContext& cmn, QWidget* parent)
+LineWindow::LineWindow(ViewConf& conf, Log& log, QWidget* parent)
     : CaptureView(parent),
-      m_cmn(cmn),
-      m_model(static_cast<uint64_t>(std::max(1, cmn.GetLineFrameCount()))) {
+      m_log(log),
+      m_model(static_cast<uint64_t>(std::max(1, conf.GetLineFrameCount()))) {
     m_canvas = new LineChartCanvas(m_model, this);
     m_controls = BuildControls();
     m_layout = new QVBoxLayout(this);
@@ -163,16 +164,15 @@ void LineWindow::SetCaption(const QString& caption) {
 int LineWindow::ShowAtTime(const std::optional<DayTime>& when) {
     CaptureReader* reader = OwnReader();
     if (!reader) {
-        m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
+        m_log.Write("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
     }
     const bool first = m_reader != reader;
     m_reader = reader;
     const int rc = when ? m_model.ShowAtTime(*reader, *when) : -11;
     if (rc != 0) {
-        m_cmn.WriteLog("ERR", kSource, __LINE__,
-                       "no record at " + (when ? FormatRecordTimeText(*when) : std::string()),
-                       false);
+        m_log.Write("ERR", kSource, __LINE__,
+                    "no record at " + (when ? FormatRecordTimeText(*when) : std::string()), false);
         return rc;
     }
     SetCaption(CutExtension(reader->GetFileName()) + " - Line");

@@ -18,14 +18,15 @@ class QPushButton;
 
 namespace qv {
 
-class AppContext;
+class Log;
+class ViewConf;
 class CaptureReader;
 class LineChartCanvas;
 
 class LineWindow : public CaptureView {
     Q_OBJECT
   public:
-    explicit LineWindow(AppContext& cmn, QWidget* parent = nullptr);
+    LineWindow(ViewConf& conf, Log& log, QWidget* parent = nullptr);
 
     int ShowAtTime(const std::optional<DayTime>& when) override;
     void Zoom(int direction) override;
@@ -59,7 +60,7 @@ class LineWindow : public CaptureView {
     void ReloadAround(int direction);
     void SetCaption(const QString& caption);
 
-    AppContext& m_cmn;
+    Log& m_log;
     LineChartModel m_model;
     CaptureReader* m_reader = nullptr;
     LineChartCanvas* m_canvas = nullptr;

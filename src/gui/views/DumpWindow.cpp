@@ -14,7 +14,10 @@
 #include "capture/MonitorRows.h"
 #include "capture/CaptureReader.h"
 #include "core/CaptureIndexText.h"
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "views/Twips.h"
 #include "views/StoredColour.h"
 
@@ -45,9 +48,10 @@ void DumpGrid::mouseDoubleClickEvent(QMouseEvent* e) {
 // ---------------------------------------------------------------------------
 // DumpWindow
 
-DumpWindow::DumpWindow(AppContext& cmn, QWidget* parent)
+DumpWindow::DumpWindow(ViewConf& conf, Log& log, QWidget* parent)
     : CaptureView(parent),
-      m_cmn(cmn),
+      m_conf(conf),
+      m_log(log),
       m_model(new DumpTableModel(this)),
       m_grid(new DumpGrid(this)),
       m_bar(new QScrollBar(Qt::Vertical, this)),
@@ -109,13 +113,13 @@ DumpWindow::~DumpWindow() = default;
 int DumpWindow::ShowAtTime(const std::optional<DayTime>& when) {
     CaptureReader* reader = OwnReader();
     if (!reader) {
-        m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
+        m_log.Write("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
     }
     if (reader != m_reader || !m_lines) {
         m_reader = reader;
         m_lines = std::make_unique<DumpLines>(*reader);
-        m_lines->SetScrollStep(m_cmn.GetFileRecords());
+        m_lines->SetScrollStep(SettingsStore::kFileRecords);
         const std::string& name = reader->GetFileName();
         // The index name without its ".qvr"; a name too short to carry one
         // is shown whole.
@@ -177,7 +181,7 @@ void DumpWindow::DropReader() {
 
 void DumpWindow::SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) {
     if (!rows && !m_reader) {
-        m_cmn.WriteLog("ERR", kSource, __LINE__, "display format without rows");
+        m_log.Write("ERR", kSource, __LINE__, "display format without rows");
         return;
     }
     if (rows)
@@ -201,7 +205,7 @@ void DumpWindow::Fill(uint64_t line) {
     uint64_t start = m_lines->FillPage(line, m_page);
     m_pageLine = start == UINT64_MAX ? m_lines->ClampLine(line) : start;
     DumpTextOptions options{m_mode, m_layout.BytesPerLine(), m_code, m_sdName, m_rdName};
-    m_model->SetTexts(DumpPageTexts(m_page, options, m_cmn.GetCodeTable()));
+    m_model->SetTexts(DumpPageTexts(m_page, options, DisplayCodeTable()));
     // The reader stays on the selected record: the status bar and the
     // commands of the window read it there.
     if (m_selectedFrame) m_reader->GoToFrame(*m_selectedFrame);
@@ -449,9 +453,9 @@ void DumpWindow::RebuildNames() {
 }
 
 void DumpWindow::ReloadColors() {
-    const QColor odd = ToQColor(m_cmn.GetColor(ViewColor::DumpOdd));
-    const QColor even = ToQColor(m_cmn.GetColor(ViewColor::DumpEven));
-    const QColor boundary = ToQColor(m_cmn.GetColor(ViewColor::DumpBoundary));
+    const QColor odd = ToQColor(m_conf.GetColor(ViewColor::DumpOdd));
+    const QColor even = ToQColor(m_conf.GetColor(ViewColor::DumpEven));
+    const QColor boundary = ToQColor(m_conf.GetColor(ViewColor::DumpBoundary));
     m_model->SetColors({odd, even, boundary});
     // What lies below the last row is the boundary colour too.
     QPalette p = m_grid->palette();

@@ -23,7 +23,8 @@ class QScrollBar;
 
 namespace qv {
 
-class AppContext;
+class Log;
+class ViewConf;
 class CaptureReader;
 
 // The grid: a table view that leaves movement and selection to the window.
@@ -44,7 +45,7 @@ class DumpGrid : public PageGrid {
 class DumpWindow : public CaptureView {
     Q_OBJECT
   public:
-    explicit DumpWindow(AppContext& cmn, QWidget* parent = nullptr);
+    DumpWindow(ViewConf& conf, Log& log, QWidget* parent = nullptr);
     ~DumpWindow() override;
 
     int ShowAtTime(const std::optional<DayTime>& when) override;
@@ -103,7 +104,8 @@ class DumpWindow : public CaptureView {
     void SetCaption(const QString& caption);
     void DropReader() override;
 
-    AppContext& m_cmn;
+    ViewConf& m_conf;
+    Log& m_log;
     CaptureReader* m_reader = nullptr;
     std::unique_ptr<DumpLines> m_lines;
 

@@ -15,7 +15,10 @@
 
 #include "app/CommandTable.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
+#include "core/ViewConf.h"
 #include "core/CaptureIndexText.h"
 #include "device/LiveMonitor.h"
 #include "views/Twips.h"
@@ -60,9 +63,10 @@ void MonitorGrid::mouseDoubleClickEvent(QMouseEvent* e) {
 // ---------------------------------------------------------------------------
 // MonitorWindow
 
-MonitorWindow::MonitorWindow(AppContext& cmn, QWidget* parent)
+MonitorWindow::MonitorWindow(ViewConf& conf, Log& log, QWidget* parent)
     : CaptureView(parent),
-      m_cmn(cmn),
+      m_conf(conf),
+      m_log(log),
       m_model(new MonitorTableModel(this)),
       m_grid(new MonitorGrid(this)),
       m_bar(new QScrollBar(Qt::Vertical, this)) {
@@ -142,7 +146,7 @@ MonitorWindow::~MonitorWindow() = default;
 int MonitorWindow::ShowAtTime(const std::optional<DayTime>& when) {
     CaptureReader* reader = OwnReader();
     if (!reader) {
-        m_cmn.WriteLog("ERR", kSource, __LINE__, "show at time without a capture reader");
+        m_log.Write("ERR", kSource, __LINE__, "show at time without a capture reader");
         return -15;
     }
     m_reader = reader;
@@ -240,7 +244,7 @@ void MonitorWindow::SetMonitorState(int code, ILiveMonitor* monitor) {
             FitCounterColumns(0);
             return;
         default:
-            m_cmn.WriteLog("ERR", kSource, __LINE__, "monitoring state message without a state");
+            m_log.Write("ERR", kSource, __LINE__, "monitoring state message without a state");
     }
 }
 
@@ -258,7 +262,7 @@ int MonitorWindow::FillPageAt(uint64_t start) {
     FitCounterColumns(m_reader->GetTotalRecords());
     const int rows = m_layout.Rows();
     m_layout.Set(m_reader->GetTotalRecords(), rows, m_reader->GetChunkCount(),
-                 AppContext::kFileRecords);
+                 SettingsStore::kFileRecords);
     start = m_layout.Clamp(start);
     if (m_layout.Total() == 0) {
         m_page = {};
@@ -268,7 +272,7 @@ int MonitorWindow::FillPageAt(uint64_t start) {
     }
     int rc = m_reader->GoToFrame(start);
     if (rc != 0) return rc;
-    MonitorRowFiller filler(m_cmn.GetCodeTable(), m_names, m_line, m_protocol, m_code);
+    MonitorRowFiller filler(DisplayCodeTable(), m_names, m_line, m_protocol, m_code);
     rc = filler.Begin(*m_reader);
     if (rc != 0) return rc;
     std::vector<MonitorGridRow> page;
@@ -555,7 +559,7 @@ void MonitorWindow::ApplyPageSize() {
     if (rows == m_layout.Rows() && m_model->rowCount() == rows) return;
     m_model->SetPageRows(rows);
     m_layout.Set(m_layout.Total(), rows, m_reader ? m_reader->GetChunkCount() : 0,
-                 AppContext::kFileRecords);
+                 SettingsStore::kFileRecords);
     if (m_mode == kFile && m_reader)
         FillPageAt(m_page.start);
     else if (m_mode == kPaused)
@@ -610,10 +614,10 @@ void MonitorWindow::FitCounterColumns(uint64_t largest) {
 }
 
 void MonitorWindow::ReloadColors() {
-    m_colors[0] = m_cmn.GetColor(ViewColor::MonitorSd);
-    m_colors[1] = m_cmn.GetColor(ViewColor::MonitorRd);
-    m_colors[2] = m_cmn.GetColor(ViewColor::MonitorControl);
-    m_colors[3] = m_cmn.GetColor(ViewColor::MonitorOther);
+    m_colors[0] = m_conf.GetColor(ViewColor::MonitorSd);
+    m_colors[1] = m_conf.GetColor(ViewColor::MonitorRd);
+    m_colors[2] = m_conf.GetColor(ViewColor::MonitorControl);
+    m_colors[3] = m_conf.GetColor(ViewColor::MonitorOther);
 }
 
 QColor MonitorWindow::ColorOf(uint8_t header) const {

@@ -23,7 +23,8 @@ class QScrollBar;
 
 namespace qv {
 
-class AppContext;
+class Log;
+class ViewConf;
 class CaptureReader;
 class ILiveMonitor;
 
@@ -51,7 +52,7 @@ class MonitorWindow : public CaptureView {
     static constexpr int kLiveIntervalMs = 1000;
     static constexpr int kPauseIntervalMs = 100;
 
-    explicit MonitorWindow(AppContext& cmn, QWidget* parent = nullptr);
+    MonitorWindow(ViewConf& conf, Log& log, QWidget* parent = nullptr);
     ~MonitorWindow() override;
 
     int ShowAtTime(const std::optional<DayTime>& when) override;
@@ -122,7 +123,8 @@ class MonitorWindow : public CaptureView {
     void StartLiveTimer();
     void SetCaption(const QString& caption);
 
-    AppContext& m_cmn;
+    ViewConf& m_conf;
+    Log& m_log;
     Mode m_mode = kFile;
     CaptureReader* m_reader = nullptr;
     ILiveMonitor* m_live = nullptr;

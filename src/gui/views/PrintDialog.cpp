@@ -21,7 +21,9 @@
 
 #include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
-#include "core/AppContext.h"
+#include "core/CodeTable.h"
+#include "core/Log.h"
+#include "core/SettingsStore.h"
 #include "views/ListingPainter.h"
 #include "views/PrintProgressDialog.h"
 #include "views/RangeTimeFields.h"
@@ -40,9 +42,11 @@ std::optional<RangeTimeKey> KeyOf(const std::string& recordTime) {
 
 }  // namespace
 
-PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidget* parent)
+PrintDialog::PrintDialog(SettingsStore& store, Log& log, CaptureReader& reader, int code,
+                         QWidget* parent)
     : QDialog(parent),
-      m_cmn(cmn),
+      m_store(store),
+      m_log(log),
       m_indexPath(reader.GetIndexPath()),
       m_code(code == kDisplayHex ? kDisplayAscii : code),
       m_printerName(new QLineEdit),
@@ -78,8 +82,8 @@ PrintDialog::PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidg
     if (reader.GetCaptureStartText(startText) == 0) start = KeyOf(startText);
     if (reader.GetCaptureEndText(endText) == 0) end = KeyOf(endText);
     if (!start || !end) {
-        m_cmn.WriteLog("ERR", kSource, __LINE__,
-                       MessageText(MessageId::kPrintBadFormat, UiLanguage::kJapanese));
+        m_log.Write("ERR", kSource, __LINE__,
+                    MessageText(MessageId::kPrintBadFormat, UiLanguage::kJapanese));
         QMessageBox::warning(this, windowTitle(), MessageText(MessageId::kPrintBadFormat));
     } else {
         m_valid = true;
@@ -170,7 +174,7 @@ PrintDialog::~PrintDialog() {
 PrintListingInput PrintDialog::Input() const {
     PrintListingInput in;
     in.codeMode = m_code;
-    in.frequency = m_cmn.GetFrequency();
+    in.frequency = m_store.GetFrequency();
     // The triggers the capture was made with, which its index carries.
     in.triggers = m_triggers;
     PrintRangeChoice choice;
@@ -218,12 +222,13 @@ void PrintDialog::Preview() {
     QPrintPreviewDialog dlg(&printer, this);
     connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
         // The preview draws on this thread with a reader of its own.
-        AppContext cmn;
-        CaptureReader file(cmn);
+        SettingsStore store;
+        Log log;
+        CaptureReader file(store, log);
         if (file.Open(m_indexPath) != 0) return;
         ListingPainter painter(*p);
         std::atomic<bool> cancel{false};
-        RunPrintListing(file, m_cmn.GetCodeTable(), Input(), painter, cancel);
+        RunPrintListing(file, DisplayCodeTable(), Input(), painter, cancel);
     });
     dlg.exec();
 }

@@ -24,7 +24,8 @@ class QTimer;
 
 namespace qv {
 
-class AppContext;
+class Log;
+class SettingsStore;
 class CaptureReader;
 class ListingPainter;
 class PrintProgressDialog;
@@ -37,7 +38,9 @@ class PrintDialog : public QDialog {
 
     // `reader` is the window's reader; it is read here only, the job opens
     // its own. `code` is the window's display code.
-    PrintDialog(AppContext& cmn, CaptureReader& reader, int code, QWidget* parent = nullptr);
+    // `store` gives the clock frequency, `log` takes the failures.
+    PrintDialog(SettingsStore& store, Log& log, CaptureReader& reader, int code,
+                QWidget* parent = nullptr);
     ~PrintDialog() override;
 
     // False when the capture has no start or end time (the dialog has then
@@ -77,7 +80,8 @@ class PrintDialog : public QDialog {
     void Poll();
     void JobEnded();
 
-    AppContext& m_cmn;
+    SettingsStore& m_store;
+    Log& m_log;
     std::string m_indexPath;
     int m_code;
     bool m_valid = false;

@@ -1,18 +1,43 @@
-#include "core/TraceLog.h"
+#include "core/Log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+
+#include "core/AppPaths.h"
+#include "core/Prompt.h"
 
 namespace qv {
 
-TraceLog::TraceLog(std::string path, uint64_t limit) : m_path(std::move(path)), m_limit(limit) {}
+Log::Log() : Log(AppFile("qv-ort.log")) {}
 
-int TraceLog::Write(std::string_view kind, std::string_view source, int line,
-                    std::string_view message) {
+Log::Log(std::string path, uint64_t limit) : m_path(std::move(path)), m_limit(limit) {}
+
+int Log::Write(std::string_view kind, std::string_view source, int line, std::string_view message,
+               bool showBox) {
+    int status = Append(kind, source, line, message);
+    if (showBox && m_prompt) m_prompt->ShowMessage(std::string(message));
+    return status;
+}
+
+int Log::WriteSystemError(int code) {
+    char buf[256];
+    // GNU strerror_r may return a static string instead of filling buf.
+    const char* text = strerror_r(code, buf, sizeof buf);
+    return Write("ERR", "QvrCmn", __LINE__, text, false);
+}
+
+int Log::WriteLastSystemError() {
+    return WriteSystemError(errno);
+}
+
+int Log::Append(std::string_view kind, std::string_view source, int line,
+                std::string_view message) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     tm local{};

@@ -1,0 +1,71 @@
+// "QV-ORT.conf" in the application folder: the seven view colours, the Line
+// window frame count and the folder captures are saved under. Constructing
+// reads the file; each setter writes its value at once.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/IniFile.h"
+
+namespace qv {
+
+class Log;
+
+// The seven view colours. A colour holds red in the low byte, green in the
+// second and blue in the third (top byte 0).
+enum class ViewColor {
+    DumpOdd,
+    DumpEven,
+    DumpBoundary,
+    MonitorSd,
+    MonitorRd,
+    MonitorControl,
+    MonitorOther
+};
+inline constexpr int kViewColorCount = 7;
+
+// The conf key of a colour ("dco", "dce", "dcs", "mcs", "mcr", "mcc", "mco").
+std::string_view ViewColorKey(ViewColor c);
+uint32_t ViewColorDefault(ViewColor c);
+std::optional<ViewColor> ViewColorFromKey(std::string_view key);
+
+class ViewConf {
+  public:
+    // `log` takes the reasons a save folder is refused.
+    explicit ViewConf(Log& log);
+    ViewConf(const ViewConf&) = delete;
+    ViewConf& operator=(const ViewConf&) = delete;
+
+    uint32_t GetColor(ViewColor c) const { return m_colors[static_cast<int>(c)]; }
+    // Stores the colour and writes it to the conf file at once. 0 or -1.
+    int SetColor(ViewColor c, uint32_t value);
+    // Line window frame count (the conf file holds it in hundreds, 0..100).
+    int GetLineFrameCount() const { return m_lineFrameCount; }
+    int SetLineFrameNums(int hundreds);
+
+    // The folder captures are saved under. SetSaveDirectory stores the path and
+    // writes it to the conf file; -1 (logged) for a path SaveDirectoryProblem
+    // names, or when the file cannot be written.
+    int SetSaveDirectory(const std::string& path);
+    // Why a path cannot be kept as the save folder, for a message: a
+    // character the conf file's encoding (CP932) has no form for, or a path
+    // too long to be read back whole. Empty when it can.
+    std::string SaveDirectoryProblem(const std::string& path);
+    // The stored folder, or the application folder when the stored one is not
+    // a folder; no trailing "/" except for "/" itself.
+    std::string GetSaveDirectory();
+
+    std::string GetPath() const { return m_conf.GetPath(); }
+
+  private:
+    Log& m_log;
+    uint32_t m_colors[kViewColorCount];
+    int m_lineFrameCount = 100;
+    std::string m_saveDirectory;
+    IniFile m_conf;
+};
+
+}  // namespace qv

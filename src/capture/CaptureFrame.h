@@ -17,8 +17,7 @@ class CaptureFrame {
   public:
     // Fills from the record at `record` of a capture with `protocol`. Inline:
     // a long read fills one frame for every record.
-    void Assign(int protocol, const uint8_t* record, uint8_t lineState) {
-        m_protocol = protocol;
+    void Assign(Protocol protocol, const uint8_t* record, uint8_t lineState) {
         m_lineState = lineState;
         m_frame = UsesFrameRecords(protocol) && IsDataKind(HeaderKind(record[0]));
         if (m_frame) {
@@ -32,7 +31,6 @@ class CaptureFrame {
         }
     }
 
-    int Protocol() const { return m_protocol; }
     uint8_t Header() const { return m_raw[0]; }
     RecordKind Kind() const { return HeaderKind(m_raw[0]); }
     uint8_t LineState() const { return m_lineState; }
@@ -55,7 +53,6 @@ class CaptureFrame {
     }
 
   private:
-    int m_protocol = 0;
     bool m_frame = false;
     uint8_t m_lineState = 0;
     uint8_t m_raw[kFrameHeaderSize] = {};

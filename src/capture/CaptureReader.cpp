@@ -70,7 +70,8 @@ int CaptureReader::Open(const std::string& indexPath) {
     m_sampling = {};
     SyncSetting sync = 0;
     status.ReadMonitorStatus(ms, m_sampling, sync);
-    if (!IsValidProtocol(ms.Protocol)) return kQvrBadProtocol;
+    const std::optional<Protocol> protocol = ProtocolFromCode(ms.Protocol);
+    if (!protocol) return kQvrBadProtocol;
     m_timing = CharTimingOf(ms, m_store.GetFrequency());
 
     for (uint64_t n = 1;; ++n) {
@@ -92,7 +93,7 @@ int CaptureReader::Open(const std::string& indexPath) {
             m_totals[static_cast<size_t>(f - kCountSd)] += ChunkCounterValue(entry, f);
     }
     if (m_chunks.empty()) return kQvrNoIndex;
-    m_protocol = ms.Protocol;
+    m_protocol = *protocol;
     m_pairBase = 0;
     int rc = LoadPair(1);
     if (PairCount() > 0) {
@@ -306,13 +307,13 @@ int CaptureReader::GetLineState(uint8_t& out) const {
 
 uint8_t CaptureReader::SlotEventByte(uint32_t slot) const {
     const uint8_t* r = SlotRecord(slot);
-    return (m_protocol == kProtocolAsync && HeaderKind(r[0]) == RecordKind::kEvent) ? r[1] : 0;
+    return (m_protocol == Protocol::kAsync && HeaderKind(r[0]) == RecordKind::kEvent) ? r[1] : 0;
 }
 
 int CaptureReader::GetEventByte(uint8_t& out) const {
     out = 0;
     if (!HasRecord()) return kQvrNoRecord;
-    if (m_protocol != kProtocolAsync) return kQvrBadProtocol;
+    if (m_protocol != Protocol::kAsync) return kQvrBadProtocol;
     out = SlotEventByte(m_cursor);
     return kQvrOk;
 }
@@ -352,7 +353,7 @@ int CaptureReader::GetDayTimes(DayTime& start, DayTime& end) const {
     RecordKind kind = HeaderKind(r[0]);
     bool frame = UsesFrameRecords(m_protocol) && IsDataKind(kind);
     int64_t t = static_cast<int64_t>(ReadLe48(r + (frame ? 1 : 2)));
-    if (m_protocol == kProtocolAsync && IsDataKind(kind))
+    if (m_protocol == Protocol::kAsync && IsDataKind(kind))
         t -= static_cast<int64_t>(m_timing.CharTicks(kind == RecordKind::kSdData));
     start = SlotDayTime(m_cursor, t);
     end = SlotDayTime(m_cursor, static_cast<int64_t>(SlotEndTicks(m_cursor)));

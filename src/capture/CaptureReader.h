@@ -70,7 +70,7 @@ class CaptureReader {
     CaptureReader(SettingsStore& store, Log& log);
 
     int Open(const std::string& indexPath);
-    int GetProtocol() const { return m_protocol; }
+    Protocol GetProtocol() const { return m_protocol; }
     const std::string& GetFileName() const { return m_fileName; }
     // The capture folder, ending in "/".
     const std::string& GetFolder() const { return m_folder; }
@@ -213,7 +213,7 @@ class CaptureReader {
 
     SettingsStore& m_store;
     Log& m_log;
-    int m_protocol = 0;
+    Protocol m_protocol = Protocol::kAsync;
     uint32_t m_cursor = 0;
     uint64_t m_pairBase = 0;  // frame number of slot 0
     std::string m_indexPath, m_fileName, m_folder;

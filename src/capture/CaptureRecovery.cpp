@@ -78,7 +78,7 @@ int64_t ModifiedNs(const std::string& path) {
 // the one after which the records go back in time.
 std::vector<std::string> WrittenOrder(const std::string& folder,
                                       const std::map<uint64_t, std::string>& slots,
-                                      int protocol, bool ring) {
+                                      Protocol protocol, bool ring) {
     std::vector<std::string> names;
     for (const auto& [slot, name] : slots)
         names.push_back(name);
@@ -159,7 +159,8 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     SamplingSettings sampling;
     SyncSetting sync = 0;
     index.ReadMonitorStatus(monitor, sampling, sync);
-    if (!IsValidProtocol(monitor.Protocol))
+    const std::optional<Protocol> protocol = ProtocolFromCode(monitor.Protocol);
+    if (!protocol)
         return fail("the index names no protocol the chunk files could be read with");
 
     const FolderChunks found = ListChunks(folder);
@@ -177,7 +178,8 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     std::vector<std::string> order;
     for (uint64_t n = 1; found.numbered.count(n); ++n)
         order.push_back(found.numbered.at(n));
-    for (const std::string& name : WrittenOrder(folder, found.temporary, monitor.Protocol, monitor.Memory == kMemoryRing))
+    for (const std::string& name : WrittenOrder(folder, found.temporary, *protocol,
+                                                   monitor.Memory == kMemoryRing))
         order.push_back(name);
 
     // The first chunk's date: from the index's entry 1 when it has one, else
@@ -203,7 +205,7 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     for (size_t i = 0; i < order.size(); ++i) {
         const std::string path = JoinPath(folder, order[i]);
         ChunkScan scan;
-        if (!ScanChunkFile(path, monitor.Protocol, event, scan))
+        if (!ScanChunkFile(path, *protocol, event, scan))
             return fail(path + " cannot be read");
         if (!kept.empty() && scan.Records() > 0 &&
             (!scan.RotatedLeading() || scan.firstTicks < lastTicks))

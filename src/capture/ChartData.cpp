@@ -67,9 +67,9 @@ uint64_t ChartData::FrameAt(double t) const {
 
 int LoadChart(CaptureReader& reader, const ChartClock& clock, const ChartLayout& layout, uint64_t frame,
               uint64_t n, ChartData& out) {
-    const int protocol = reader.GetProtocol();
-    const bool async = protocol == kProtocolAsync;
-    const bool logic = protocol == kProtocolLogic;
+    const Protocol protocol = reader.GetProtocol();
+    const bool async = protocol == Protocol::kAsync;
+    const bool logic = protocol == Protocol::kLogic;
 
     out.labels.clear();
     out.recordTimes.clear();

@@ -81,7 +81,7 @@ std::array<uint32_t, 4> ChunkData::KindCountsBefore(uint32_t n) const {
     return counts;
 }
 
-int ChunkData::Load(const std::string& path, uint32_t chunkNumber, int protocol) {
+int ChunkData::Load(const std::string& path, uint32_t chunkNumber, Protocol protocol) {
     Clear();
     m_frames = UsesFrameRecords(protocol);
     int rc = ReadFile(path, m_bytes);
@@ -105,7 +105,7 @@ int ChunkData::Load(const std::string& path, uint32_t chunkNumber, int protocol)
         std::fill(m_bytes.begin() + static_cast<ptrdiff_t>(size), m_bytes.end(), uint8_t{0});
         m_lineStates.resize(records);
         m_checkpoints.clear();
-        const bool async = protocol == kProtocolAsync;
+        const bool async = protocol == Protocol::kAsync;
         // One pass gives each record's line state and the kind checkpoints.
         std::array<uint32_t, 4> counts{};
         const uint8_t* r = m_bytes.data() + kLeading;

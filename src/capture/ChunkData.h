@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/CaptureRecord.h"
+
 namespace qv {
 
 // An allocator whose resize leaves new bytes uninitialised: a chunk's buffer
@@ -60,7 +62,7 @@ class ChunkData {
     // A frame record whose length runs past the end of the file ends the
     // chunk with kQvrChunkRead (the records before it stay); a short last
     // record of an ASYNC/LOGIC chunk is completed with zero bytes.
-    int Load(const std::string& path, uint32_t chunkNumber, int protocol);
+    int Load(const std::string& path, uint32_t chunkNumber, Protocol protocol);
     void Clear();
 
     uint32_t Number() const { return m_number; }

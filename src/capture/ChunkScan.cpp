@@ -8,7 +8,8 @@ bool ChunkScan::RotatedLeading() const {
     return hasLeading && leading[0] == kRotatedLeadingHeader && ReadLe48(leading + 2) == 0;
 }
 
-bool ScanChunkFile(const std::string& path, int protocol, uint8_t eventBefore, ChunkScan& out) {
+bool ScanChunkFile(const std::string& path, Protocol protocol, uint8_t eventBefore,
+                   ChunkScan& out) {
     out = ChunkScan{};
     out.lastEvent = eventBefore;
     std::optional<std::string> text = ReadWholeFile(path);

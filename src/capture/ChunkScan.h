@@ -37,6 +37,7 @@ struct ChunkScan {
 // `eventBefore` is the event byte in force before the chunk (event changes
 // count against it); the line state comes from the leading record. false
 // when the file cannot be read.
-bool ScanChunkFile(const std::string& path, int protocol, uint8_t eventBefore, ChunkScan& out);
+bool ScanChunkFile(const std::string& path, Protocol protocol, uint8_t eventBefore,
+                   ChunkScan& out);
 
 }  // namespace qv

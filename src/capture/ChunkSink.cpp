@@ -43,7 +43,7 @@ ChunkEntry ChunkSink::ClosedChunkEntry() {
     if (m_writeFailures == m_chunkFailuresBefore) return entry;
     ChunkScan scan;
     ScanChunkFile(JoinPath(m_writer.GetFolder(), m_writer.GetChunkName()),
-                  ProtocolCode(m_config.protocol), m_chunkEventBefore, scan);
+                  m_config.protocol, m_chunkEventBefore, scan);
     ChunkEntry disk = scan.entry;
     std::copy(entry.date, entry.date + kDateFieldSize, disk.date);
     disk.startTime = disk.RecordCount() > 0 ? disk.startTime : entry.startTime;

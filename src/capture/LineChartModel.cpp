@@ -25,7 +25,6 @@ void LineChartModel::SetFormatRows(const std::vector<FormatEntry>& table) {
 
 void LineChartModel::ReadCapture() {
     CaptureReader& r = *m_reader;
-    m_protocol = r.GetProtocol();
     MonitorSettings settings;
     SamplingSettings sampling;
     m_line = r.GetMonitorSettings(settings, sampling) == 0 ? settings.Line : 0;

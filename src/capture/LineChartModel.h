@@ -47,7 +47,6 @@ class LineChartModel {
     // Loads again around the same frame (after a display format change).
     int Reload();
     bool Loaded() const { return m_reader != nullptr && !m_data.Empty(); }
-    int Protocol() const { return m_protocol; }
 
     const ChartData& Data() const { return m_data; }
     const ChartClock& Clock() const { return m_clock; }
@@ -96,7 +95,6 @@ class LineChartModel {
     int m_line = 0;  // the capture's line type: 0 RS-232
     ChartLayout m_layout;
     CaptureReader* m_reader = nullptr;
-    int m_protocol = 0;
     bool m_first = true;
     ChartClock m_clock;
     double m_captureFirst = 0, m_captureLast = 0;

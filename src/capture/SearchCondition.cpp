@@ -106,9 +106,9 @@ bool SearchMatcher::MatchString(CaptureReader& file, const SearchPattern& p, boo
 bool SearchMatcher::Test(CaptureReader& file, std::optional<uint8_t> neighbourLine) {
     if (file.GetFrame(m_frame) != kQvrOk) return false;
     const uint8_t header = m_frame.Header();
-    const int protocol = file.GetProtocol();
-    const bool logic = protocol == kProtocolLogic;
-    const bool async = protocol == kProtocolAsync;
+    const Protocol protocol = file.GetProtocol();
+    const bool logic = protocol == Protocol::kLogic;
+    const bool async = protocol == Protocol::kAsync;
 
     // The tests that look at this record alone, in a fixed order.
     struct Local {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "capture/CaptureProperties.h"
 #include "capture/MarkList.h"
 #include "capture/MonitorRows.h"
 #include "capture/CaptureReader.h"
@@ -31,16 +32,10 @@ constexpr const char* kCountKeys[] = {
     "sd_data",    "rd_data",    "line_changes", "events",     "rs_changes",
     "cs_changes", "er_changes", "dr_changes",   "cd_changes", "ci_changes",
     "in_changes", "out_changes", "sd_break_changes", "rd_break_changes"};
-constexpr const char* kProtocolNames[] = {"ASYNC", "SYNC", "HDLC", "LOGIC"};
 
 // info as JSON, or as CSV rows "field,value" (lists numbered: mark.1.time).
-void PrintInfoStructured(CaptureReader& file, OutputFormat format) {
-    MonitorSettings m;
-    SamplingSettings s;
-    file.GetMonitorSettings(m, s);
-    std::string start, end;
-    file.GetCaptureStartText(start);
-    file.GetCaptureEndText(end);
+void PrintInfoStructured(CaptureReader& file, const CaptureFacts& facts, OutputFormat format) {
+    const MonitorSettings& m = facts.monitor;
     LocalCalendar cal;
     OutputBuffer out;
     JsonWriter j(out.Text());
@@ -69,7 +64,7 @@ void PrintInfoStructured(CaptureReader& file, OutputFormat format) {
     else
         out.Text() += "field,value\n";
     field("capture", file.GetIndexPath());
-    field("protocol", kProtocolNames[(m.Protocol / 16) & 3]);
+    field("protocol", std::string(ProtocolName(file.GetProtocol())));
     field("line_format", LineSummary(m));
     if (json) {
         j.Field("sd_baudrate", m.SD_Baudrate).Field("rd_baudrate", m.RD_Baudrate);
@@ -79,8 +74,8 @@ void PrintInfoStructured(CaptureReader& file, OutputFormat format) {
         csv.Field("rd_baudrate").Number(m.RD_Baudrate).End();
         csv.Field("data_bits").UInt(m.DataLen).End();
     }
-    iso("start", start);
-    iso("end", end);
+    iso("start", facts.startText);
+    iso("end", facts.endText);
     number("chunks", file.GetChunkCount());
     number("records", file.GetTotalRecords());
     if (json) j.Key("counts").BeginObject();
@@ -131,23 +126,16 @@ void PrintInfo(const std::string& capture, OutputFormat format) {
     Log log;
     CaptureReader file(store, log);
     OpenOrFail(file, capture);
+    const CaptureFacts facts = ReadCaptureFacts(file);
     if (format != OutputFormat::kText) {
-        PrintInfoStructured(file, format);
+        PrintInfoStructured(file, facts, format);
         return;
     }
-    MonitorSettings m;
-    SamplingSettings s;
-    file.GetMonitorSettings(m, s);
-    std::string start, end;
-    file.GetCaptureStartText(start);
-    file.GetCaptureEndText(end);
-    std::vector<FormatEntry> rows;
-    file.ReadFormatRows(rows);
-    LineNames names = MonitorLineNames(rows, m.Line);
     std::cout << "Capture:     " << file.GetIndexPath() << "\n";
-    PrintMonitorSettings(std::cout, m, s, 0, names[0], names[1]);
-    std::cout << "Start:       " << start << "\n"
-              << "End:         " << end << "\n"
+    PrintMonitorSettings(std::cout, facts.monitor, facts.sampling, 0, facts.names[0],
+                         facts.names[1]);
+    std::cout << "Start:       " << facts.startText << "\n"
+              << "End:         " << facts.endText << "\n"
               << "Chunks:      " << file.GetChunkCount() << "\n";
     std::printf("Records:     %" PRIu64 "\n", file.GetTotalRecords());
     // The counts come from the index; say which of them no file holds.
@@ -271,11 +259,11 @@ void StructuredRow(CaptureReader& file, OutputFormat format, bool withDelta, Jso
     const int64_t b = LineTicks(DayIndexOf(end.date), static_cast<int64_t>(end.ticks));
     const RecordKind kind = frame.Kind();
     std::string data, errors, event;
-    if (IsDataKind(kind) && file.GetProtocol() != kProtocolLogic) {
+    if (IsDataKind(kind) && file.GetProtocol() != Protocol::kLogic) {
         AppendHexBytes(data, frame.Data());
         errors = ErrorNames(RecordErrors(file.GetProtocol(), frame.Header()));
     }
-    if (kind == RecordKind::kEvent && file.GetProtocol() == kProtocolAsync) {
+    if (kind == RecordKind::kEvent && file.GetProtocol() == Protocol::kAsync) {
         if (frame.Value() & kEventSdBreak) event = "SD_BREAK";
         if (frame.Value() & kEventRdBreak) event += event.empty() ? "RD_BREAK" : " RD_BREAK";
     }
@@ -328,9 +316,9 @@ void List(const ListOptions& o) {
     std::vector<FormatEntry> rows;
     file.ReadFormatRows(rows);
     LineNames names = MonitorLineNames(rows, m.Line);
-    MonitorRowFiller filler(DisplayCodeTable(), names, m.Line, file.GetProtocol(), code);
+    MonitorRowFiller filler(DisplayCodeTable(), names, m.Line, ProtocolCode(file.GetProtocol()), code);
     filler.Begin(file);
-    bool logic = file.GetProtocol() == kProtocolLogic;
+    bool logic = file.GetProtocol() == Protocol::kLogic;
     OutputBuffer out;
     JsonWriter json(out.Text());
     LocalCalendar cal;

@@ -63,8 +63,8 @@ MessageRule RuleOf(const MessageArgs& args) {
     return rule;
 }
 
-void CheckSplittable(int protocol, bool canSplit) {
-    if (protocol == kProtocolLogic)
+void CheckSplittable(Protocol protocol, bool canSplit) {
+    if (protocol == Protocol::kLogic)
         throw CommandError{kExitFailure,
                            "a LOGIC capture holds line samples, not characters: it has no messages"};
     if (!canSplit)

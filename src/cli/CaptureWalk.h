@@ -3,7 +3,9 @@
 // the --format option and the texts of times and gaps.
 #pragma once
 
+#include <cstdio>
 #include <string>
+#include <type_traits>
 
 #include <CLI/CLI.hpp>
 
@@ -38,7 +40,7 @@ void AddMessageOptions(CLI::App& cmd, MessageArgs& args, bool payload);
 MessageRule RuleOf(const MessageArgs& args);
 // Throws a CommandError when the capture's character times are unknown and
 // no gap was given as a time, or the capture holds no characters (LOGIC).
-void CheckSplittable(int protocol, bool canSplit);
+void CheckSplittable(Protocol protocol, bool canSplit);
 
 // "records 12 to 40 are missing: 000000002.qvd: <reason>", for stderr.
 std::string GapText(const CaptureReader& file, const WalkGap& gap);
@@ -72,5 +74,34 @@ class WalkProgress {
     uint64_t m_calls = 0;
     int m_shown = -1;
 };
+
+// Walks the capture with progress, feeding every record to `add`; a gap is
+// said on stderr and passed to `gap`. An `add` that returns false ends the
+// walk (an output that can take no more). true when records were missing.
+template <class Add, class Gap>
+bool WalkRecords(CaptureReader& file, RecordWalk& walk, Add add, Gap gap) {
+    WalkProgress progress(walk);
+    WalkRecord r;
+    bool missing = false;
+    for (;;) {
+        const RecordWalk::Step step = walk.Next(r);
+        if (step == RecordWalk::Step::kEnd) break;
+        if (step == RecordWalk::Step::kGap) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "qvtool: %s\n", GapText(file, walk.Gap()).c_str());
+            gap(walk.Gap());
+            missing = true;
+            continue;
+        }
+        bool more = true;
+        if constexpr (std::is_same_v<decltype(add(r)), bool>)
+            more = add(r);
+        else
+            add(r);
+        progress.Step();
+        if (!more) break;
+    }
+    return missing;
+}
 
 }  // namespace qv::cli

@@ -91,24 +91,15 @@ void SavePcapng(const PcapngArgs& a) {
     PcapngExport exporter(writer, file.GetProtocol(), file.GetCharTiming(), options);
     CheckSplittable(file.GetProtocol(), exporter.CanSplit());
     exporter.Begin();
-    WalkProgress progress(walk);
-    WalkRecord r;
-    bool missing = false;
-    for (;;) {
-        const RecordWalk::Step step = walk.Next(r);
-        if (step == RecordWalk::Step::kEnd) break;
-        if (step == RecordWalk::Step::kGap) {
-            const std::string text = GapText(file, walk.Gap());
-            std::fprintf(stderr, "qvtool: %s\n", text.c_str());
-            exporter.AddGap(walk.Gap(), file.ChunkPath(walk.Gap().chunk) + ": " +
-                                            ReaderError(walk.Gap().code));
-            missing = true;
-            continue;
-        }
-        exporter.Add(r);
-        progress.Step();
-        if (!writer.Ok()) break;
-    }
+    const bool missing = WalkRecords(
+        file, walk,
+        [&](const WalkRecord& r) {
+            exporter.Add(r);
+            return writer.Ok();
+        },
+        [&](const WalkGap& gap) {
+            exporter.AddGap(gap, file.ChunkPath(gap.chunk) + ": " + ReaderError(gap.code));
+        });
     exporter.Finish();
     if (!writer.Flush() || !out.Commit())
         throw CommandError{kExitFailure, "writing " + a.file + " failed; no file was made"};

@@ -118,29 +118,6 @@ class MessagePrinter : public IMessageSink {
     LocalCalendar m_calendar;
 };
 
-// Walks the capture, feeding every record to `add`; a gap is said on
-// stderr and passed to `gap`. true when records were missing.
-template <class Add, class Gap>
-bool Walk(CaptureReader& file, RecordWalk& walk, Add add, Gap gap) {
-    WalkProgress progress(walk);
-    WalkRecord r;
-    bool missing = false;
-    for (;;) {
-        const RecordWalk::Step step = walk.Next(r);
-        if (step == RecordWalk::Step::kEnd) break;
-        if (step == RecordWalk::Step::kGap) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "qvtool: %s\n", GapText(file, walk.Gap()).c_str());
-            gap(walk.Gap());
-            missing = true;
-            continue;
-        }
-        add(r);
-        progress.Step();
-    }
-    return missing;
-}
-
 void Messages(const TrafficOptions& o) {
     SettingsStore store;
     Log log;
@@ -153,7 +130,7 @@ void Messages(const TrafficOptions& o) {
     MessageSplitter splitter(file.GetProtocol(), file.GetCharTiming(), RuleOf(o.message), printer);
     CheckSplittable(file.GetProtocol(), splitter.CanSplit());
     uint8_t events = 0;
-    const bool missing = Walk(
+    const bool missing = WalkRecords(
         file, walk,
         [&](const WalkRecord& r) {
             if (IsDataKind(r.kind)) {
@@ -161,7 +138,7 @@ void Messages(const TrafficOptions& o) {
                 return;
             }
             splitter.Idle(r.end);
-            if (r.kind == RecordKind::kEvent && file.GetProtocol() == kProtocolAsync) {
+            if (r.kind == RecordKind::kEvent && file.GetProtocol() == Protocol::kAsync) {
                 const uint8_t began = static_cast<uint8_t>(r.value & ~events);
                 if (began & kEventSdBreak) splitter.Break(kDirSd);
                 if (began & kEventRdBreak) splitter.Break(kDirRd);
@@ -364,7 +341,7 @@ void Stats(const TrafficOptions& o) {
     LineStats stats(file.GetProtocol(), file.GetCharTiming(), rule);
     CheckSplittable(file.GetProtocol(), stats.CanSplit());
     int64_t thresholds[2] = {stats.Threshold(kDirSd), stats.Threshold(kDirRd)};
-    const bool missing = Walk(
+    const bool missing = WalkRecords(
         file, walk, [&](const WalkRecord& r) { stats.Add(r); },
         [&](const WalkGap& g) { stats.AddMissing(g.to - g.from); });
     stats.Finish();

@@ -175,6 +175,21 @@ constexpr std::optional<Protocol> ProtocolFromCode(int code) {
     }
 }
 
+// The protocol's name as settings and listings write it ("ASYNC", ...).
+constexpr std::string_view ProtocolName(Protocol protocol) {
+    switch (protocol) {
+        case Protocol::kAsync:
+            return "ASYNC";
+        case Protocol::kSync:
+            return "SYNC";
+        case Protocol::kHdlc:
+            return "HDLC";
+        case Protocol::kLogic:
+            return "LOGIC";
+    }
+    return {};
+}
+
 // How the records of a protocol's capture are laid out and read.
 struct RecordLayout {
     // SYNC and HDLC store data as frame records; line changes stay short records.

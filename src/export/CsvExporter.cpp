@@ -63,7 +63,7 @@ char* WriteData(char* p, std::span<const uint8_t> data) {
 
 // Writes the row of one record after its two time texts, from the comma that
 // follows the stop time to the line end. At most kMaxRowSize bytes.
-char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
+char* WriteRowCells(char* p, Protocol protocol, const CaptureFrame& f) {
     // The sixteen cells, each after its comma: ",c,c,...,c".
     char cells[2 * kCells];
     for (size_t i = 0; i < kCells; ++i) {
@@ -79,7 +79,7 @@ char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
     };
     std::span<const uint8_t> sd, rd;
     char sdLevel = 0, rdLevel = 0;
-    if (protocol == kProtocolAsync) {
+    if (protocol == Protocol::kAsync) {
         cell(kCellFraming, Bit(h, kFlagFramingError));
         cell(kCellOverrun, Bit(h, kFlagOverrunError));
         cell(kCellParity, Bit(h, kFlagParityError));
@@ -91,7 +91,7 @@ char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
             cell(kCellSdBreak, Bit(f.Value(), kEventSdBreak));
             cell(kCellRdBreak, Bit(f.Value(), kEventRdBreak));
         }
-    } else if (protocol == kProtocolLogic) {
+    } else if (protocol == Protocol::kLogic) {
         sdLevel = Bit(h, kFlagLogicSdLevel);
         rdLevel = Bit(h, kFlagLogicRdLevel);
         lines(f.Value());
@@ -124,7 +124,7 @@ char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
 // after that.
 class RowEnds {
   public:
-    explicit RowEnds(int protocol) : m_protocol(protocol), m_ends(1 << 16) {}
+    explicit RowEnds(Protocol protocol) : m_protocol(protocol), m_ends(1 << 16) {}
 
     char* Write(char* p, const CaptureFrame& f) {
         if (f.IsFrameRecord()) return WriteRowCells(p, m_protocol, f);
@@ -142,11 +142,11 @@ class RowEnds {
         uint8_t size = 0;  // 0: not made yet
         char text[47];
     };
-    int m_protocol;
+    Protocol m_protocol;
     std::vector<End> m_ends;  // by header << 8 | value
 };
 
-char* WriteRow(char* p, int protocol, const CaptureFrame& f, std::string_view start,
+char* WriteRow(char* p, Protocol protocol, const CaptureFrame& f, std::string_view start,
                std::string_view stop) {
     std::memcpy(p, start.data(), start.size());
     p += start.size();
@@ -184,7 +184,7 @@ std::string CsvHeaderLine(const std::array<std::string, 10>& titles) {
     return out;
 }
 
-std::string CsvRowText(int protocol, const CaptureFrame& frame, std::string_view startText,
+std::string CsvRowText(Protocol protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText) {
     std::string out(startText.size() + stopText.size() + kMaxRowSize, '\0');
     char* end = WriteRow(out.data(), protocol, frame, startText, stopText);
@@ -247,8 +247,7 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
                             const std::atomic<bool>& cancel) {
     SaveRange range;
     if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;
-    const int protocol = m_file.GetProtocol();
-    if (!IsValidProtocol(protocol)) return SaveReport::kStartRefused;
+    const Protocol protocol = m_file.GetProtocol();
 
     MonitorSettings m;
     SamplingSettings s;

@@ -29,7 +29,7 @@ std::string CsvHeaderLine(const std::array<std::string, 10>& titles);
 
 // The row of one record (ending in " \r\n"). `startText` and `stopText` are
 // record time texts; `protocol` the capture's protocol byte.
-std::string CsvRowText(int protocol, const CaptureFrame& frame, std::string_view startText,
+std::string CsvRowText(Protocol protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText);
 
 class CsvExporter {

@@ -580,7 +580,7 @@ void MonitorWindow::RebuildNames() {
         if (!m_haveFormatRows) m_formatRows.assign(run.format.begin(), run.format.end());
     }
     m_line = m.Line;
-    m_protocol = m_reader && m_mode == kFile ? m_reader->GetProtocol() : m.Protocol;
+    m_protocol = m_reader && m_mode == kFile ? ProtocolCode(m_reader->GetProtocol()) : m.Protocol;
     m_names = MonitorLineNames(m_formatRows, m_line);
     ApplyColumns();
 }

@@ -55,16 +55,16 @@ for p in ASYNC SYNC HDLC LOGIC; do
   # pcapng file names the capture by its path: the temporary folder and the
   # time-stamped index name are replaced by texts of the same length, so
   # that the blocks keep their lengths.
-  fix() { sed "s#$work/cap/[0-9]\{14\}#CAPTURE#g; s#[0-9]\{14\}\.qvr#NAME.qvr#g; s#$qvtool#QVTOOL#g"; }
+  fix() { sed "s#$work/cap/[0-9]\{14\}#CAPTURE#g; s#[0-9]\{14\}\.qvr#NAME.qvr#g; s#$qvtool#QVTOOL#g; s#$work#WORK#g"; }
   for f in json csv; do
-    "$qvtool" info "$index" --format "$f" 2>&1 | fix > "$d/info-$f.txt"
+    "$qvtool" info "$index" --format "$f" 2>&1 | fix > "$d/info-$f.txt" || true
   done
   for f in text json csv; do
     "$qvtool" messages "$index" --format "$f" 2>&1 | fix > "$d/messages-$f.txt" || true
     "$qvtool" stats "$index" --format "$f" 2>&1 | fix > "$d/stats-$f.txt" || true
   done
   if "$qvtool" save "$index" --pcapng "$work/p.pcapng" > "$d/save-pcapng.txt" 2>&1; then
-    LC_ALL=C sed "s#$work#$(echo "$work" | tr -c '/\n' 'W')#g; s#[0-9]\{14\}\.qvr#SSSSSSSSSSSSSS.qvr#g" \
+    LC_ALL=C sed "s#$work#$(echo "$work" | tr -c '/\n' 'W')#g; s#[0-9]\{14\}#SSSSSSSSSSSSSS#g" \
         "$work/p.pcapng" > "$d/capture.pcapng"
   fi
   fix < "$d/save-pcapng.txt" > "$d/save-pcapng.fixed" && mv "$d/save-pcapng.fixed" "$d/save-pcapng.txt"

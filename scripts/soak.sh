@@ -98,7 +98,7 @@ while [ "$left" -gt 0 ]; do
     sent=$(sed -n 's/^records sent: \([0-9]*\)/\1/p' "$dir/sim.out")
     frames=$(sed -n 's/^FrameNum=\([0-9]*\).*/\1/p' "$index" | tr -d '\r')
     bytes=$(find "$(dirname "$index")" -name '*.qvd' -printf '%s\n' | awk '{ s += $1 } END { printf "%.0f", s }')
-    grep -q "  full" "$dir/rec.err" && fail "segment $n: the instrument's buffer overflowed"
+    grep -q "  full" "$dir/rec.err" && fail "segment $n: the instrument's buffer overflowed: $(cat "$dir/rec.err")"
     [ -n "$stored" ] && [ -n "$sent" ] || fail "segment $n: no counts ($(cat "$dir/rec.out" "$dir/sim.out"))"
     [ "$frames" = "$stored" ] || fail "segment $n: index FrameNum $frames, qvtool $stored"
     # Each chunk holds its leading record and its share of the records, 8 bytes each.

@@ -328,7 +328,8 @@ void List(const ListOptions& o) {
     std::vector<FormatEntry> rows;
     file.ReadFormatRows(rows);
     LineNames names = MonitorLineNames(rows, m.Line);
-    MonitorRowFiller filler(DisplayCodeTable(), names, m.Line, file.GetProtocol(), code);
+    MonitorRowFiller filler(DisplayCodeTable(), names, m.Line,
+                            ProtocolFromCode(file.GetProtocol()).value_or(Protocol::kAsync), code);
     filler.Begin(file);
     bool logic = file.GetProtocol() == kProtocolLogic;
     OutputBuffer out;

@@ -117,8 +117,6 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     m_indexName = m_session->FolderName() + ".qvr";
     m_frozenTotal = 0;
     m_bytesRead = 0;
-    const MonitorSettings& m = m_set.status.monitor;
-    m_recordStart = RecordStart(m.Protocol, CharTimingOf(m, m_store.GetFrequency()));
     return 0;
 }
 

@@ -18,7 +18,6 @@
 #include <mutex>
 #include <string>
 
-#include "capture/RecordStart.h"
 #include "core/MessageText.h"
 #include "device/CaptureSession.h"
 #include "device/DeviceCommand.h"
@@ -78,8 +77,6 @@ class RunControl {
     uint64_t BytesRead() const { return m_bytesRead; }
     const MonitorSettings& Settings() const { return m_set.status.monitor; }
     const StatusSet& Status() const { return m_set; }
-    // When a record of the capture being written began.
-    const RecordStart& RecordStarts() const { return m_recordStart; }
 
   private:
     int OpenUnit();
@@ -104,7 +101,6 @@ class RunControl {
     std::string m_folder, m_indexName;
     std::atomic<bool> m_running{false};
     bool m_liveRing;
-    RecordStart m_recordStart;
     uint64_t m_frozenTotal = 0;
     uint64_t m_bytesRead = 0;
     std::atomic<bool> m_arrived{false}, m_removed{false};

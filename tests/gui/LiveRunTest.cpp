@@ -116,7 +116,7 @@ class LiveRunTest : public QObject {
         // window's code is HEX, which live rows always show).
         const uint64_t firstLive = livePage.front()[kColTr].trimmed().toULongLong();
         QVERIFY(firstLive >= 1);
-        MonitorRowFiller filler(DisplayCodeTable(), MonitorLineNames({}, 0), 0, kProtocolAsync,
+        MonitorRowFiller filler(DisplayCodeTable(), MonitorLineNames({}, 0), 0, Protocol::kAsync,
                                 kDisplayHex);
         QCOMPARE(reader->GoToFrame(firstLive - 1), 0);
         QCOMPARE(filler.Begin(*reader), 0);

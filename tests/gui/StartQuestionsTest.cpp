@@ -163,7 +163,8 @@ class StartQuestionsTest : public QObject {
             // A failed start has closed its window, and the run with it.
             if (!app.run || app.Ctrl().GetMonitorState() == kMonitorIdle) return;
             app.run->GetRecordTotal(false);
-            app.run->SelectSlot(0, false);
+            std::vector<LiveRow> rows;
+            app.run->LiveRows(false, 0, kLiveRingSlots, rows);
             app.run->BytesRead();
         };
         app.frame.Action(kCmdMonitorStart)->trigger();

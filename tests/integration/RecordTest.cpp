@@ -104,10 +104,10 @@ TEST_F(Record, PauseResumeStopAndTheirCodes) {
     ASSERT_TRUE(WaitFor([&] { return mon.RecordTotal() > 1000; }, 60));
     ASSERT_EQ(mon.Pause(), 0);
     uint64_t frozen = mon.RecordTotal(true);
-    LiveRow row;
-    EXPECT_EQ(mon.LiveRecord(0, row), 0);
-    EXPECT_EQ(row.endText.size(), 30u);
-    EXPECT_EQ(mon.LiveRecord(200, row), kQvrNoRecord);
+    std::vector<LiveRow> rows;
+    EXPECT_EQ(mon.LiveRows(true, 0, kLiveRingSlots, rows), 0);
+    EXPECT_EQ(rows.size(), size_t{kLiveRingSlots});
+    EXPECT_EQ(mon.LiveRows(true, kLiveRingSlots, 1, rows), kQvrNoRecord);
     // Capturing goes on while the display is frozen.
     ASSERT_TRUE(WaitFor([&] { return mon.RecordTotal() > frozen + 1000; }, 60));
     EXPECT_EQ(mon.RecordTotal(true), frozen);

@@ -141,7 +141,7 @@ int CaptureThread::LiveRows(bool frozen, int first, int count, std::vector<LiveR
     const CaptureSession* d = m_wnd->Session();
     if (!d) return kErrNotRunning;
     const LiveRing* ring = d->Ring();
-    if (!ring || first < 0 || first >= kLiveRingSlots) return kQvrNoRecord;
+    if (!ring || first < 0 || first >= LiveRing::kSlots) return kQvrNoRecord;
     const int end = std::min(ring->Count(frozen), first + std::max(count, 0));
     if (end > first) out.reserve(static_cast<size_t>(end - first));
     const int date = static_cast<int>(ParseLeadingInt(d->Decoder().DateText()));

@@ -7,8 +7,10 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 #include <string>
 
+#include "core/CaptureRecord.h"
 #include "settings/StatusSet.h"
 
 class QComboBox;
@@ -83,6 +85,8 @@ class MonitorParamsDialog : public QDialog {
     void ApplyMemoryAndDevice();
     void OnLineOrProtocolChanged();
     int LineType() const;
+    // The protocol the mode combo shows.
+    Protocol ChosenProtocol() const;
     std::string SdName() const;
     std::string RdName() const;
     // The first refused field's reason, or "".
@@ -94,7 +98,7 @@ class MonitorParamsDialog : public QDialog {
     StatusSet m_set;
     // The protocol the character controls show, so that a switch reads them
     // back only when they hold values.
-    int m_shownProtocol = -1;
+    std::optional<Protocol> m_shownProtocol;
     // The line type the speed lists were filled for: typed rates are read
     // with its limits even after the line combo changed.
     int m_shownLineType = 0;

@@ -8,9 +8,11 @@
 
 namespace qv {
 
-CaptureThread::CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-                             RunNoticeSink* notices, bool liveRing)
-    : m_log(log), m_wnd(std::make_unique<RunControl>(store, conf, log, prompt, notices, liveRing)) {
+CaptureThread::CaptureThread(SettingsStore& store, ViewConf& conf, Log& log,
+                             DeviceAccess& devices, IPrompt* prompt, RunNoticeSink* notices,
+                             bool liveRing)
+    : m_log(log),
+      m_wnd(std::make_unique<RunControl>(store, conf, log, devices, prompt, notices, liveRing)) {
     m_thread = std::thread([this] { Loop(); });
 }
 

@@ -26,8 +26,8 @@ class CaptureThread {
     static constexpr int kStepMs = 50;
 
     // `liveRing`: a view shows the run's newest records (LiveRows).
-    CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-                  RunNoticeSink* notices, bool liveRing);
+    CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
+                  IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
     ~CaptureThread();  // stops a run still going, then ends the thread
 
     // Resumes a paused run, else starts one.

@@ -5,9 +5,10 @@
 
 namespace qv {
 
-MonitoringRun::MonitoringRun(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-                             RunNoticeSink* notices, View view)
-    : m_thread(std::make_unique<CaptureThread>(store, conf, log, prompt, notices,
+MonitoringRun::MonitoringRun(SettingsStore& store, ViewConf& conf, Log& log,
+                             DeviceAccess& devices, IPrompt* prompt, RunNoticeSink* notices,
+                             View view)
+    : m_thread(std::make_unique<CaptureThread>(store, conf, log, devices, prompt, notices,
                                                view == View::kShown)) {}
 
 MonitoringRun::~MonitoringRun() = default;

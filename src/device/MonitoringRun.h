@@ -15,8 +15,8 @@ namespace qv {
 class MonitoringRun : public ILiveMonitor {
   public:
     enum class View { kShown, kNotShown };
-    MonitoringRun(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-                  RunNoticeSink* notices, View view = View::kShown);
+    MonitoringRun(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
+                  IPrompt* prompt, RunNoticeSink* notices, View view = View::kShown);
     ~MonitoringRun();
 
     int Start() override { return m_thread ? m_thread->Start() : kErrNotRunning; }

@@ -84,8 +84,13 @@ QString Q(const std::string& s) {
 }  // namespace
 
 MonitorParamsDialog::MonitorParamsDialog(SettingsStore& store, ViewConf& conf,
-                                         std::string statusPath, QWidget* parent)
-    : QDialog(parent), m_store(store), m_conf(conf), m_path(std::move(statusPath)) {
+                                         std::string statusPath, SelectedUnit unit,
+                                         QWidget* parent)
+    : QDialog(parent),
+      m_store(store),
+      m_conf(conf),
+      m_path(std::move(statusPath)),
+      m_unit(std::move(unit)) {
     setWindowTitle(tr("モニタパラメータ設定"));
     BuildControls();
 
@@ -474,7 +479,7 @@ void MonitorParamsDialog::accept() {
     StatusFile file;
     bool saved = file.OpenStatusFile(m_path) == 0;
     if (saved) {
-        file.SetUnit(StatusUnitFor(m_path, GetSelectedUnit(), ReadStatusUnit(file)));
+        file.SetUnit(StatusUnitFor(m_path, m_unit, ReadStatusUnit(file)));
         saved = SaveStatusSet(file, m_set) == 0;
     }
     if (saved) {

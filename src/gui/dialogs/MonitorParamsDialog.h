@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/CaptureRecord.h"
+#include "device/DeviceAccess.h"
 #include "settings/StatusSet.h"
 
 class QComboBox;
@@ -29,9 +30,10 @@ class MonitorParamsDialog : public QDialog {
   public:
     // `statusPath`: the status file to edit (created from the template when
     // missing). `store` holds the frame limit and save device, `conf` the
-    // save folder.
+    // save folder. `unit`: the selected unit, which its own file names when
+    // saved (none: the file keeps the unit it names).
     MonitorParamsDialog(SettingsStore& store, ViewConf& conf, std::string statusPath,
-                        QWidget* parent = nullptr);
+                        SelectedUnit unit = {}, QWidget* parent = nullptr);
 
     const std::string& StatusPath() const { return m_path; }
     // The working copy as the controls would leave it.
@@ -95,6 +97,7 @@ class MonitorParamsDialog : public QDialog {
     SettingsStore& m_store;
     ViewConf& m_conf;
     std::string m_path;
+    SelectedUnit m_unit;
     StatusSet m_set;
     // The protocol the character controls show, so that a switch reads them
     // back only when they hold values.

@@ -28,6 +28,7 @@
 #include "core/Prompt.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
+#include "device/DeviceAccess.h"
 #include "device/LiveMonitor.h"
 
 namespace qv::test {
@@ -38,7 +39,8 @@ struct TestServices {
     Log log;
     SettingsStore store;
     ViewConf conf{log};
-    AppServices services{store, conf, log};
+    DeviceAccess devices;
+    AppServices services{store, conf, log, devices};
 };
 
 // A reader of its own on the capture `of` reads, for a view to page with.

@@ -122,7 +122,6 @@ class StartQuestionsTest : public QObject {
         }
         if (!test::RunQvtool({"units", "select", serial})) return false;
         if (storing && !test::RunQvtool({"settings", "check", "--yes"})) return false;
-        SetSelectedUnit(SelectedUnitFromFile());
         return true;
     }
 
@@ -142,13 +141,15 @@ class StartQuestionsTest : public QObject {
         MonitoringRun* run = nullptr;
 
         App() {
+            env.devices.Select(SelectedUnitFromFile());
             env.log.SetPrompt(&prompt);
             frame.resize(1000, 700);
             frame.show();
             Ctrl().SetServices(&env.services);
             Ctrl().SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
                 auto m =
-                    std::make_unique<MonitoringRun>(env.store, env.conf, env.log, &prompt, &events);
+                    std::make_unique<MonitoringRun>(env.store, env.conf, env.log, env.devices, &prompt,
+                                                 &events);
                 run = m.get();
                 return m;
             });
@@ -249,9 +250,10 @@ class StartQuestionsTest : public QObject {
     void stopTheInstrumentQuestionAnsweredYesStartsTheRun() {
         QVERIFY(Plug("QBUSY001", {}, true));
         {
-            auto device = CreateDeviceObject();
+            DeviceAccess devices;
+            auto device = devices.CreateDevice();
             QVERIFY(device);
-            QVERIFY(FindUnit(*device, GetSelectedUnit().Identity(), true));
+            QVERIFY(FindUnit(*device, SelectedUnitFromFile().Identity(), true));
             DeviceCommand cmd(device);
             QCOMPARE(cmd.StartToComputer(), 0);
             device->Close();
@@ -267,7 +269,7 @@ class StartQuestionsTest : public QObject {
     // then the start's own failure message.
     void messagesInsideTheStartAreShownAndTheWindowCloses() {
         QVERIFY(Plug("QBADPAR1", {}, true));
-        const SelectedUnit unit = GetSelectedUnit();
+        const SelectedUnit unit = SelectedUnitFromFile();
         IniFile status;
         QCOMPARE(status.Open(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial)), 0);
         QCOMPARE(status.WriteString(kRegistInfoSection, "SaveDevice", "7"), 0);

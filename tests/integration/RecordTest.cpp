@@ -91,12 +91,13 @@ TEST_F(Record, PauseResumeStopAndTheirCodes) {
     Prepare("P1");
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
     ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
-    SetSelectedUnit(SelectedUnitFromFile());
+    DeviceAccess devices;
+    devices.Select(SelectedUnitFromFile());
     SettingsStore store;
     Log log;
     ViewConf conf(log);
     Scripted prompt;
-    MonitoringRun mon(store, conf, log, &prompt, nullptr);
+    MonitoringRun mon(store, conf, log, devices, &prompt, nullptr);
     EXPECT_EQ(mon.Stop(), 0);    // no run: nothing to do
     EXPECT_EQ(mon.Pause(), -7);  // no run to pause
     ASSERT_EQ(mon.Start(), 0);
@@ -124,12 +125,13 @@ TEST_F(Record, StartWhileRunningIsRefusedWithoutTouchingTheRun) {
     Prepare("S1");
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
     ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
-    SetSelectedUnit(SelectedUnitFromFile());
+    DeviceAccess devices;
+    devices.Select(SelectedUnitFromFile());
     SettingsStore store;
     Log log;
     ViewConf conf(log);
     Scripted prompt;
-    CaptureThread run(store, conf, log, &prompt, nullptr, false);
+    CaptureThread run(store, conf, log, devices, &prompt, nullptr, false);
     ASSERT_EQ(run.Start(), 0);
     prompt.asked.clear();
     // Refused before anything reaches the instrument: no question offers to

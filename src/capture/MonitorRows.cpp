@@ -91,8 +91,9 @@ void ComposeLiveMonitorRow(const LiveRow& live, const LineNames& names, int line
                            Protocol protocol, MonitorRow& row) {
     MonitorRowFacts f;
     f.header = live.header;
-    f.lineState = live.lineState;
-    f.eventByte = live.value;
+    // Line states show only on line-change and LOGIC rows, whose one byte is
+    // the line state.
+    f.lineState = f.eventByte = live.value;
     f.time = live.time;
     f.tr = live.tr;
     f.sd = live.sd;

@@ -56,8 +56,9 @@ void ComposeMonitorRow(const MonitorRowFacts& facts, const LineNames& names, int
 // One of a running monitor's newest records, whole, as values.
 struct LiveRow {
     uint8_t header = 0;     // kind and error bits
-    uint8_t value = 0;      // the data character (a frame's first byte), line state or event byte
-    uint8_t lineState = 0;  // line state in force for this record
+    // The record's one byte: the data character (a frame's first byte), the
+    // new line state, the event byte, or a LOGIC sample's line state.
+    uint8_t value = 0;
     DayTime time;           // the record's end time
     uint64_t tr = 0, sd = 0, rd = 0;  // 1-based ordinals among all, SD and RD records
     friend bool operator==(const LiveRow&, const LiveRow&) = default;

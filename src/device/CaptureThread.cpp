@@ -154,7 +154,6 @@ int CaptureThread::LiveRows(bool frozen, int first, int count, std::vector<LiveR
         LiveRow row;
         row.header = r.header;
         row.value = r.value;
-        row.lineState = r.lineState;
         row.tr = c.records;
         row.sd = c.sd;
         row.rd = c.rd;

@@ -225,7 +225,7 @@ class FakeLiveMonitor : public ILiveMonitor {
             const Rec& r = all[n];
             LiveRow row;
             row.header = r.header;
-            row.value = row.lineState = r.value;
+            row.value = r.value;
             row.time = DayTime{91205, 13 * 360000000000ull + r.ticks};
             row.tr = r.tr;
             row.sd = r.sd;

@@ -181,7 +181,8 @@ TEST_F(LiveRows, QuestionsOfAStartAreAskedWithTheRunFree) {
         // The clock is set by the first Yes: later starts ask only about the trigger.
         EXPECT_GE(prompt.asked.size(), pass == 0 ? 2u : 1u);
         EXPECT_EQ(prompt.blocked, 0);
-        ASSERT_TRUE(WaitFor([&] { return run.RecordTotal() > 500; }, 60));
+        // Nothing stores without a storing trigger; the capture exists all the same.
+        EXPECT_TRUE(run.Running());
         ASSERT_EQ(run.Stop(), 0);
     }
     sim.Signal(SIGTERM);

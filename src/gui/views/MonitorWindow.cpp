@@ -10,8 +10,6 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 
 #include "app/CommandTable.h"
 #include "capture/CaptureReader.h"

@@ -159,7 +159,6 @@ class WindowRegistryTest : public QObject {
         QCOMPARE(units.size(), size_t{2});
         QCOMPARE(units[0].flags & kUnitSelected, 0u);
         QCOMPARE(units[1].serial, std::string("42"));
-        m_env->devices.Select({});
         init();
     }
 

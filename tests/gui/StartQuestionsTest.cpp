@@ -147,12 +147,13 @@ class StartQuestionsTest : public QObject {
             frame.show();
             Ctrl().SetServices(&env.services);
             Ctrl().SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
-                auto m =
-                    std::make_unique<MonitoringRun>(env.store, env.conf, env.log, env.devices, &prompt,
-                                                 &events);
+                auto m = std::make_unique<MonitoringRun>(env.store, env.conf, env.log,
+                                                         env.devices, &prompt, &events);
                 run = m.get();
                 return m;
             });
+            // The frame was built before its services named a unit.
+            frame.UpdateCommands();
         }
         WindowRegistry& Ctrl() { return *frame.Controller(); }
     };

@@ -42,8 +42,8 @@ std::string EventText(uint8_t e) {
     return buf;
 }
 
-MonitorRowFiller::MonitorRowFiller(const CodeTable& table, LineNames names, int line, int protocol,
-                                   int code)
+MonitorRowFiller::MonitorRowFiller(const CodeTable& table, LineNames names, int line,
+                                   Protocol protocol, int code)
     : m_table(table), m_names(std::move(names)), m_line(line), m_protocol(protocol), m_code(code) {
     m_codes.Select(code);
 }
@@ -66,14 +66,14 @@ std::string CounterCellText(uint64_t value) {
     return num;
 }
 
-void ComposeMonitorRow(const MonitorRowFacts& f, const LineNames& names, int line, int protocol,
-                       MonitorRow& row) {
+void ComposeMonitorRow(const MonitorRowFacts& f, const LineNames& names, int line,
+                       Protocol protocol, MonitorRow& row) {
     for (auto& cell : row)
         cell.clear();
-    row[kColDate] = f.timeText;
+    row[kColDate] = FormatRecordTimeText(f.time);
     row[kColTr] = CounterCellText(f.tr);
     const RecordKind kind = HeaderKind(f.header);
-    const bool logic = protocol == kProtocolLogic;
+    const bool logic = protocol == Protocol::kLogic;
     if (IsDataKind(kind) && !logic) {
         const bool sd = kind == RecordKind::kSdData;
         row[sd ? kColSd : kColRd] = CounterCellText(sd ? f.sd : f.rd);
@@ -87,18 +87,36 @@ void ComposeMonitorRow(const MonitorRowFacts& f, const LineNames& names, int lin
     }
 }
 
+void ComposeLiveMonitorRow(const LiveRow& live, const LineNames& names, int line,
+                           Protocol protocol, MonitorRow& row) {
+    MonitorRowFacts f;
+    f.header = live.header;
+    // Line states show only on line-change and LOGIC rows, whose one byte is
+    // the line state.
+    f.lineState = f.eventByte = live.value;
+    f.time = live.time;
+    f.tr = live.tr;
+    f.sd = live.sd;
+    f.rd = live.rd;
+    if (IsDataKind(HeaderKind(live.header))) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", live.value);
+        f.dataText = hex;
+    }
+    ComposeMonitorRow(f, names, line, protocol, row);
+}
+
 int MonitorRowFiller::Fill(const CaptureReader& file, MonitorRow& row) {
     MonitorRowFacts f;
     int rc = file.GetHeaderByte(f.header);
     if (rc != 0) return rc;
     file.GetLineState(f.lineState);
-    uint64_t ticks = 0;
-    file.GetEndTime(f.timeText, ticks);
+    file.GetEndRecordTime(f.time);
     if (!m_first) ++m_tr;
     f.tr = m_tr;
     const RecordKind kind = HeaderKind(f.header);
     // LOGIC rows show neither characters nor counts.
-    if (m_protocol != kProtocolLogic && (IsDataKind(kind) || kind == RecordKind::kEvent)) {
+    if (m_protocol != Protocol::kLogic && (IsDataKind(kind) || kind == RecordKind::kEvent)) {
         std::vector<uint8_t> data;
         file.GetData(data);
         if (IsDataKind(kind)) {

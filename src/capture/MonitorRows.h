@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/RecordTime.h"
 #include "core/CaptureRecord.h"
 #include "core/CodeTable.h"
 #include "settings/FormatEntry.h"
@@ -43,19 +44,37 @@ struct MonitorRowFacts {
     uint8_t header = 0;      // kind and error bits
     uint8_t lineState = 0;   // line state in force (line-change rows)
     uint8_t eventByte = 0;   // event rows
-    std::string timeText;    // "YY/MM/DD hh:mm:ss mmmmuuuTTn"
+    DayTime time;            // the record's end time
     uint64_t tr = 0, sd = 0, rd = 0;
     std::string dataText;    // a data row's character in the chosen code
 };
-// The one layout of a Monitor row: which facts go to which cell by kind.
+// The one layout of a Monitor row: which facts go to which cell by kind. The
+// time becomes text here and nowhere else on the way to the screen.
 void ComposeMonitorRow(const MonitorRowFacts& facts, const LineNames& names, int line,
-                       int protocol, MonitorRow& row);
+                       Protocol protocol, MonitorRow& row);
+
+// One of a running monitor's newest records, whole, as values.
+struct LiveRow {
+    uint8_t header = 0;     // kind and error bits
+    // The record's one byte: the data character (a frame's first byte), the
+    // new line state, the event byte, or a LOGIC sample's line state.
+    uint8_t value = 0;
+    DayTime time;           // the record's end time
+    uint64_t tr = 0, sd = 0, rd = 0;  // 1-based ordinals among all, SD and RD records
+    friend bool operator==(const LiveRow&, const LiveRow&) = default;
+};
+// A live record's row. Its data cell shows the byte in hex: a character in
+// the display code needs the shift state of every record before it, which a
+// window of the newest records cannot know.
+void ComposeLiveMonitorRow(const LiveRow& live, const LineNames& names, int line,
+                           Protocol protocol, MonitorRow& row);
 
 // Fills rows from a reader, keeping the running TR/SD/RD counts and the
 // per-direction JIS7 shift state from one row to the next.
 class MonitorRowFiller {
   public:
-    MonitorRowFiller(const CodeTable& table, LineNames names, int line, int protocol, int code);
+    MonitorRowFiller(const CodeTable& table, LineNames names, int line, Protocol protocol,
+                     int code);
     // Starts the counters at the reader's current record.
     int Begin(const CaptureReader& file);
     // The row of the reader's current record; advances the counters.
@@ -64,7 +83,8 @@ class MonitorRowFiller {
   private:
     const CodeTable& m_table;
     LineNames m_names;
-    int m_line, m_protocol;
+    int m_line;
+    Protocol m_protocol;
     DirectionCodes m_codes;
     int m_code;
     uint64_t m_tr = 0, m_sd = 0, m_rd = 0;

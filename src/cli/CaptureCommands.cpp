@@ -316,7 +316,7 @@ void List(const ListOptions& o) {
     std::vector<FormatEntry> rows;
     file.ReadFormatRows(rows);
     LineNames names = MonitorLineNames(rows, m.Line);
-    MonitorRowFiller filler(DisplayCodeTable(), names, m.Line, ProtocolCode(file.GetProtocol()), code);
+    MonitorRowFiller filler(DisplayCodeTable(), names, m.Line, file.GetProtocol(), code);
     filler.Begin(file);
     bool logic = file.GetProtocol() == Protocol::kLogic;
     OutputBuffer out;

@@ -41,10 +41,10 @@ bool FlagPrompt::AskYesNo(const std::string& text) {
     return m_yes;
 }
 
-UnitIdentity ChosenUnit(const std::string& serial) {
+UnitIdentity ChosenUnit(DeviceAccess& devices, const std::string& serial) {
     if (serial.empty()) return SelectedUnitFromFile().Identity();
     UnitList list(SelectedUnit{});
-    list.Reload(CreateDeviceObject().get());
+    list.Reload(devices.CreateDevice().get());
     auto i = list.FindBySerial(serial);
     // A serial that names no unit is a wrong argument, not a failure.
     if (!i) throw CommandError{kExitUsage, MessageText(MessageId::kNotConnected)};
@@ -53,13 +53,13 @@ UnitIdentity ChosenUnit(const std::string& serial) {
                         u.serial};
 }
 
-UnitIdentity SelectUnitForRun(const std::string& serial) {
-    UnitIdentity id = ChosenUnit(serial);
+UnitIdentity SelectUnitForRun(DeviceAccess& devices, const std::string& serial) {
+    UnitIdentity id = ChosenUnit(devices, serial);
     SelectedUnit unit;
     unit.vendorId = id.vendorId;
     unit.productId = id.productId;
     unit.serial = id.serial;
-    SetSelectedUnit(unit);
+    devices.Select(unit);
     return id;
 }
 

@@ -8,6 +8,10 @@
 #include "core/UiLanguage.h"
 #include "device/UsbTypes.h"
 
+namespace qv {
+class DeviceAccess;
+}
+
 namespace qv::cli {
 
 // The language of qvtool's own texts (QVORT_LANG, else the locale), read
@@ -39,10 +43,10 @@ class FlagPrompt : public IPrompt {
 // The unit a command works on: the one with this serial in the unit list, or,
 // without a serial, the one "qvtool units select" marked. Throws when a serial
 // names no known unit.
-UnitIdentity ChosenUnit(const std::string& serial);
+UnitIdentity ChosenUnit(DeviceAccess& devices, const std::string& serial);
 
-// Makes the chosen unit the process-wide selected unit (what a monitoring
+// Makes the chosen unit the selected unit of `devices` (what a monitoring
 // run opens), and returns it.
-UnitIdentity SelectUnitForRun(const std::string& serial);
+UnitIdentity SelectUnitForRun(DeviceAccess& devices, const std::string& serial);
 
 }  // namespace qv::cli

@@ -4,6 +4,10 @@
 
 #include <CLI/CLI.hpp>
 
+namespace qv {
+class DeviceAccess;
+}
+
 namespace qv::cli {
 
 // Exit status for a bad command line, unknown name or bad value: nothing changed.
@@ -19,11 +23,13 @@ struct CommandError {
 
 void AddConfigCommands(CLI::App& app);
 void AddCaptureCommands(CLI::App& app);
-void AddRecordCommands(CLI::App& app);
-void AddSettingsCommands(CLI::App& app);
+// The commands that open an instrument reach it through `devices`, which
+// outlives the parse.
+void AddRecordCommands(CLI::App& app, DeviceAccess& devices);
+void AddSettingsCommands(CLI::App& app, DeviceAccess& devices);
 void AddDecodeCommands(CLI::App& app);
 // units, status, clock, stop.
-void AddDeviceCommands(CLI::App& app);
+void AddDeviceCommands(CLI::App& app, DeviceAccess& devices);
 void AddSearchCommands(CLI::App& app);
 void AddExportCommands(CLI::App& app);
 void AddPrintCommands(CLI::App& app);

@@ -86,8 +86,8 @@ void PrintRows(const UnitList& list, bool all, OutputFormat format) {
                      MessageText(MessageId::kNoAccessHint));
 }
 
-std::shared_ptr<UsbDevice> Open(StatusUse use, const std::string& serial) {
-    StatusOpen o = OpenForStatus(use, ChosenUnit(serial));
+std::shared_ptr<UsbDevice> Open(DeviceAccess& devices, StatusUse use, const std::string& serial) {
+    StatusOpen o = OpenForStatus(devices, use, ChosenUnit(devices, serial));
     if (!o.message.empty()) throw CommandError{kExitFailure, o.message};
     return o.device;
 }
@@ -116,7 +116,7 @@ std::optional<size_t> UnitBySerial(UnitList& list, const std::string& serial) {
 
 }  // namespace
 
-void AddDeviceCommands(CLI::App& app) {
+void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
     // --- units
     auto* units = app.add_subcommand("units", "List the instruments seen, choose one, name one");
     static bool all = false;
@@ -124,10 +124,10 @@ void AddDeviceCommands(CLI::App& app) {
     units->add_flag("--all", all, "include units not attached now");
     AddFormatOption(*units, unitsFormat);
     units->require_subcommand(0, 1);
-    units->callback([units] {
+    units->callback([&devices, units] {
         if (!units->get_subcommands().empty()) return;
         UnitList list(SelectedUnitFromFile());
-        list.Reload(CreateDeviceObject().get());
+        list.Reload(devices.CreateDevice().get());
         WarnRefused(list);
         PrintRows(list, all, FormatOf(unitsFormat));
     });
@@ -138,8 +138,8 @@ void AddDeviceCommands(CLI::App& app) {
     sel->add_option("SERIAL", selSerial, "the unit's serial text")->required();
     auto* yesFlag = sel->add_flag("--yes", yes, "answer Yes when another copy uses the unit");
     sel->add_flag("--no", no, "answer No")->excludes(yesFlag);
-    sel->callback([] {
-        auto dev = CreateDeviceObject();
+    sel->callback([&devices] {
+        auto dev = devices.CreateDevice();
         UnitList list(SelectedUnitFromFile());
         list.Reload(dev.get());
         auto i = UnitBySerial(list, selSerial);
@@ -157,8 +157,8 @@ void AddDeviceCommands(CLI::App& app) {
     });
 
     auto* rel = units->add_subcommand("release", "Release the selected unit");
-    rel->callback([] {
-        auto dev = CreateDeviceObject();
+    rel->callback([&devices] {
+        auto dev = devices.CreateDevice();
         SelectedUnit current = SelectedUnitFromFile();
         UnitList list(current);
         list.Reload(dev.get());
@@ -175,8 +175,8 @@ void AddDeviceCommands(CLI::App& app) {
     auto* name = units->add_subcommand("name", "Give a unit a name");
     name->add_option("SERIAL", nameSerial, "the unit's serial text")->required();
     name->add_option("NAME", newName, "the new name (empty to clear)")->required();
-    name->callback([] {
-        auto dev = CreateDeviceObject();
+    name->callback([&devices] {
+        auto dev = devices.CreateDevice();
         UnitList list(SelectedUnitFromFile());
         list.Reload(dev.get());
         auto i = UnitBySerial(list, nameSerial);
@@ -192,8 +192,8 @@ void AddDeviceCommands(CLI::App& app) {
     status->add_flag("--extended", extended, "also the firmware and card memory rows");
     AddFormatOption(*status, statusFormat);
     status->add_option("--unit", unitSerial, "this unit instead of the selected one");
-    status->callback([] {
-        auto dev = Open(StatusUse::kUnitInfo, unitSerial);
+    status->callback([&devices] {
+        auto dev = Open(devices, StatusUse::kUnitInfo, unitSerial);
         DeviceCommand cmd(dev);
         std::vector<StatusRow> rows;
         if (ReadStatusRows(cmd, dev->GetDeviceRelease(), extended, rows) != 0)
@@ -229,7 +229,7 @@ void AddDeviceCommands(CLI::App& app) {
     auto* clock = app.add_subcommand("clock", "Show or set the selected instrument's clock");
     clock->add_option("--set", setText, "now (the computer's clock) or \"YYYY/MM/DD hh:mm:ss\"");
     clock->add_option("--unit", unitSerial, "this unit instead of the selected one");
-    clock->callback([] {
+    clock->callback([&devices] {
         std::optional<uint32_t> value;
         if (!setText.empty()) {
             value = setText == "now"
@@ -238,7 +238,7 @@ void AddDeviceCommands(CLI::App& app) {
             if (!value)
                 throw CommandError{kExitUsage, "--set needs now or \"YYYY/MM/DD hh:mm:ss\""};
         }
-        auto dev = Open(StatusUse::kClock, unitSerial);
+        auto dev = Open(devices, StatusUse::kClock, unitSerial);
         DeviceCommand cmd(dev);
         uint32_t monitoring = 0, builtIn = 0;
         if (cmd.ReadClocks(monitoring, builtIn) != 0)
@@ -256,8 +256,8 @@ void AddDeviceCommands(CLI::App& app) {
     // --- stop
     auto* stop = app.add_subcommand("stop", "Stop monitoring on the selected instrument");
     stop->add_option("--unit", unitSerial, "this unit instead of the selected one");
-    stop->callback([] {
-        auto dev = Open(StatusUse::kUnitInfo, unitSerial);
+    stop->callback([&devices] {
+        auto dev = Open(devices, StatusUse::kUnitInfo, unitSerial);
         DeviceCommand cmd(dev);
         if (cmd.Stop() != 0)
             throw CommandError{kExitFailure, "the instrument did not take the stop"};

@@ -123,8 +123,8 @@ void PrintCapture(MonitoringRun& mon) {
                 static_cast<unsigned long long>(file.GetTotal(kCountEvents)), file.GetChunkCount());
 }
 
-void Run(const RunOptions& o, bool retrieval) {
-    SelectUnitForRun(o.unit);
+void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
+    SelectUnitForRun(devices, o.unit);
     FlagPrompt prompt(o.yes, o.no);
     SettingsStore store;
     Log log;
@@ -132,7 +132,8 @@ void Run(const RunOptions& o, bool retrieval) {
     log.SetPrompt(&prompt);
     RunEvents events;
     // Only counts reach the terminal: the run keeps no ring of live records.
-    MonitoringRun mon(store, conf, log, &prompt, &events, MonitoringRun::View::kNotShown);
+    MonitoringRun mon(store, conf, log, devices, &prompt, &events,
+                      MonitoringRun::View::kNotShown);
     SignalsEndRun signals;
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
     if (rc != 0 && !mon.Running()) throw CommandError{kExitFailure, StartError(rc)};
@@ -171,26 +172,27 @@ void AddRunOptions(CLI::App* cmd, RunOptions& o) {
 
 }  // namespace
 
-void AddRecordCommands(CLI::App& app) {
+void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
     auto* record = app.add_subcommand(
         "record", "Monitor the selected unit: record a capture, showing the counters");
     auto ro = std::make_shared<RunOptions>();
     AddRunOptions(record, *ro);
     record->add_option("--duration", ro->duration, "Stop after this many seconds (default: Ctrl+C)")
         ->check(CLI::NonNegativeNumber);
-    record->callback([ro] { Run(*ro, false); });
+    record->callback([&devices, ro] { Run(devices, *ro, false); });
 
     auto* card = app.add_subcommand("card", "Runs stored on the instrument's memory card");
     card->require_subcommand(1);
     auto* start = card->add_subcommand("start", "Set up a card run from the unit's status file");
     auto so = std::make_shared<RunOptions>();
     AddRunOptions(start, *so);
-    start->callback([so] {
-        SelectUnitForRun(so->unit);
+    start->callback([&devices, so] {
+        SelectUnitForRun(devices, so->unit);
         FlagPrompt prompt(so->yes, so->no);
         Log log;
         CardRunResult r =
-            RunCardStart(log, &prompt, [](const std::string& s) { std::cerr << s << "\n"; });
+            RunCardStart(devices, log, &prompt,
+                         [](const std::string& s) { std::cerr << s << "\n"; });
         if (r.code != 0)
             throw CommandError{kExitFailure,
                                r.message.empty() ? "the card run was not set up" : r.message};
@@ -204,7 +206,7 @@ void AddRecordCommands(CLI::App& app) {
     fetch->add_option("--idle", fo->idle, "Stop when no record came for this many seconds")
         ->capture_default_str()
         ->check(CLI::NonNegativeNumber);
-    fetch->callback([fo] { Run(*fo, true); });
+    fetch->callback([&devices, fo] { Run(devices, *fo, true); });
 }
 
 }  // namespace qv::cli

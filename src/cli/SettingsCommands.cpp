@@ -32,11 +32,12 @@ namespace {
 struct Target {
     std::string file;
     std::string unit;
+    DeviceAccess* devices = nullptr;
 };
 
 std::string TargetPath(const Target& target) {
     if (target.file.empty()) {
-        UnitIdentity id = ChosenUnit(target.unit);
+        UnitIdentity id = ChosenUnit(*target.devices, target.unit);
         if (id.IsNone()) return WorkingStatusFilePath();
         return UnitStatusFilePath(id.vendorId, id.productId, id.serial);
     }
@@ -58,7 +59,7 @@ StatusSet LoadTarget(StatusFile& file, const Target& target) {
     // own fields, which a new file has empty.
     StatusUnit unit = ReadStatusUnit(file);
     if (target.file.empty()) {
-        const UnitIdentity id = ChosenUnit(target.unit);
+        const UnitIdentity id = ChosenUnit(*target.devices, target.unit);
         if (!id.IsNone()) {
             unit.productId = id.productId;
             unit.serial = id.serial;
@@ -393,11 +394,12 @@ int CheckCommand(const Target& target, bool yes) {
 
 }  // namespace
 
-void AddSettingsCommands(CLI::App& app) {
+void AddSettingsCommands(CLI::App& app, DeviceAccess& devices) {
     auto* settings = app.add_subcommand("settings", "Show and edit status files (.qvs)");
     settings->require_subcommand(1);
     // Shared by the edit commands: which status file they work on.
     auto target = std::make_shared<Target>();
+    target->devices = &devices;
     auto addFileOption = [target](CLI::App* cmd) {
         auto* file =
             cmd->add_option("--file", target->file,

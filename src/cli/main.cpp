@@ -6,7 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/UsageFailure.h"
 #include "core/MessageText.h"
-#include "core/MessageText.h"
+#include "device/DeviceAccess.h"
 
 int main(int argc, char** argv) {
     // The core's messages speak the language qvtool's own texts do.
@@ -28,10 +28,12 @@ int main(int argc, char** argv) {
 
     qv::cli::AddConfigCommands(app);
     qv::cli::AddCaptureCommands(app);
-    qv::cli::AddRecordCommands(app);
-    qv::cli::AddSettingsCommands(app);
+    // The one way to the instruments that every command of this run shares.
+    qv::DeviceAccess devices;
+    qv::cli::AddRecordCommands(app, devices);
+    qv::cli::AddSettingsCommands(app, devices);
     qv::cli::AddDecodeCommands(app);
-    qv::cli::AddDeviceCommands(app);
+    qv::cli::AddDeviceCommands(app, devices);
     qv::cli::AddSearchCommands(app);
     qv::cli::AddExportCommands(app);
     qv::cli::AddPrintCommands(app);

@@ -1,14 +1,18 @@
 #include "device/CaptureThread.h"
 
+#include <algorithm>
+
 #include "capture/CaptureReader.h"
 #include "core/Log.h"
 #include "core/TimeText.h"
 
 namespace qv {
 
-CaptureThread::CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-                             RunNoticeSink* notices, bool liveRing)
-    : m_log(log), m_wnd(std::make_unique<RunControl>(store, conf, log, prompt, notices, liveRing)) {
+CaptureThread::CaptureThread(SettingsStore& store, ViewConf& conf, Log& log,
+                             DeviceAccess& devices, IPrompt* prompt, RunNoticeSink* notices,
+                             bool liveRing)
+    : m_log(log),
+      m_wnd(std::make_unique<RunControl>(store, conf, log, devices, prompt, notices, liveRing)) {
     m_thread = std::thread([this] { Loop(); });
 }
 
@@ -126,11 +130,6 @@ uint64_t CaptureThread::BytesRead() const {
     return m_wnd->BytesRead();
 }
 
-bool CaptureThread::Decoding() const {
-    std::lock_guard state(m_stateMutex);
-    return m_wnd->Session() != nullptr;
-}
-
 bool CaptureThread::RunStatus(StatusSet& out) const {
     std::lock_guard state(m_stateMutex);
     if (!m_wnd->Session()) return false;
@@ -138,36 +137,37 @@ bool CaptureThread::RunStatus(StatusSet& out) const {
     return true;
 }
 
-int CaptureThread::LiveRecord(int i, LiveRow& out, bool frozen) const {
+int CaptureThread::LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const {
+    out.clear();
     std::lock_guard state(m_stateMutex);
     const CaptureSession* d = m_wnd->Session();
     if (!d) return kErrNotRunning;
     const LiveRing* ring = d->Ring();
-    if (!ring) return kQvrNoRecord;
-    const qv::LiveRecord* r = ring->At(i, frozen);
-    const CountTriple* c = ring->TripleAt(i, frozen);
-    if (!r || !c) return kQvrNoRecord;
-    out.header = r->header;
-    out.lineState = r->lineState;
-    out.value = r->value;
-    out.length = r->length;
-    out.data = r->data;
-    out.counts = *c;
+    if (!ring || first < 0 || first >= LiveRing::kSlots) return kQvrNoRecord;
+    const int end = std::min(ring->Count(frozen), first + std::max(count, 0));
+    if (end > first) out.reserve(static_cast<size_t>(end - first));
     const int date = static_cast<int>(ParseLeadingInt(d->Decoder().DateText()));
-    const int64_t start =
-        m_wnd->RecordStarts().Of(HeaderKind(r->header), static_cast<int64_t>(r->start));
-    auto text = [&](int64_t t, uint64_t& value) {
-        auto moved = NormaliseDayTime(date, t);
-        if (!moved) {
+    for (int i = first; i < end; ++i) {
+        const int slot = ring->SlotOfOldest(i, frozen);
+        const qv::LiveRecord& r = *ring->At(slot, frozen);
+        const CountTriple& c = *ring->TripleAt(slot, frozen);
+        LiveRow row;
+        row.header = r.header;
+        row.value = r.value;
+        row.tr = c.records;
+        row.sd = c.sd;
+        row.rd = c.rd;
+        // The end time moved into the day it falls in, as the stored
+        // capture will show it.
+        const int64_t ticks = static_cast<int64_t>(r.end);
+        if (auto moved = NormaliseDayTime(date, ticks)) {
+            row.time = *moved;
+        } else {
             m_log.Write("ERR", "CommThread", __LINE__, "CTimeコンストラクタＮＧ！");
-            value = t < 0 ? 0 : static_cast<uint64_t>(t);
-            return FormatRecordTimeText(date, value);
+            row.time = DayTime{date, ticks < 0 ? 0 : static_cast<uint64_t>(ticks)};
         }
-        value = moved->ticks;
-        return FormatRecordTimeText(moved->date, moved->ticks);
-    };
-    out.startText = text(start, out.start);
-    out.endText = text(static_cast<int64_t>(r->end), out.end);
+        out.push_back(row);
+    }
     return 0;
 }
 

@@ -15,30 +15,19 @@
 #include <thread>
 #include <vector>
 
-#include "capture/RecordTime.h"
+#include "capture/MonitorRows.h"
 #include "device/LiveRing.h"
 #include "device/RunControl.h"
 
 namespace qv {
 
-// One record of the live (or, while paused, the frozen) ring, with its times
-// as record time texts.
-struct LiveRow {
-    uint8_t header = 0, lineState = 0, value = 0;
-    uint16_t length = 0;
-    std::vector<uint8_t> data;  // frame payload
-    uint64_t start = 0, end = 0;
-    std::string startText, endText;
-    CountTriple counts;
-};
-
 class CaptureThread {
   public:
     static constexpr int kStepMs = 50;
 
-    // `liveRing`: a view shows the run's newest records (LiveRecord).
-    CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-                  RunNoticeSink* notices, bool liveRing);
+    // `liveRing`: a view shows the run's newest records (LiveRows).
+    CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
+                  IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
     ~CaptureThread();  // stops a run still going, then ends the thread
 
     // Resumes a paused run, else starts one.
@@ -55,12 +44,12 @@ class CaptureThread {
     uint64_t Total(int field) const;
     bool BufferFull() const;
     uint64_t BytesRead() const;
-    // Slot i (0..199) of the live ring, or of the frozen one while paused.
-    // -8 outside 0..199 or without a live ring, -7 without a run.
-    int LiveRecord(int i, LiveRow& out) const { return LiveRecord(i, out, m_paused); }
-    int LiveRecord(int i, LiveRow& out, bool frozen) const;
-    // Whether a capture is being (or was last) decoded: the ring has content.
-    bool Decoding() const;
+    // Rows first..first+count-1 of the newest records (at most 200, oldest
+    // first) of the live ring, or of the frozen one the last pause took, all
+    // copied under one hold of the state lock; fewer where the ring holds
+    // fewer. -7 without a run; -8 without a live ring or for a `first`
+    // outside 0..199.
+    int LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const;
     // The settings the run started with; false before a run has begun.
     bool RunStatus(StatusSet& out) const;
     std::string CaptureFolder() const;

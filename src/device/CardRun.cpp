@@ -33,7 +33,7 @@ int StoreSettingsInCard(DeviceCommand& cmd, const std::string& path, bool fixMem
     return written == static_cast<long>(block.size()) ? 0 : -2;
 }
 
-CardRunResult RunCardStart(Log& log, IPrompt* prompt,
+CardRunResult RunCardStart(DeviceAccess& devices, Log& log, IPrompt* prompt,
                            const std::function<void(const std::string&)>& status) {
     auto fail = [&](const std::string& text) {
         if (prompt) prompt->ShowMessage(text);
@@ -51,10 +51,9 @@ CardRunResult RunCardStart(Log& log, IPrompt* prompt,
     };
 
     show(MessageText(MessageId::kCardConnecting));
-    auto device = GetDeviceObject();
-    if (!device) device = CreateDeviceObject();
+    auto device = devices.DeviceOrNew();
     if (!device) return fail("USB初期化に失敗しました。(1)");
-    const SelectedUnit unit = GetSelectedUnit();
+    const SelectedUnit unit = devices.Selected();
     if (!FindUnit(*device, unit.Identity(), true)) return fail("QVと接続できません。(2)");
     DeviceCommand cmd(device);
     if (PrecheckInstrument(cmd, prompt, std::time(nullptr)) != 0) return {-1, false, ""};

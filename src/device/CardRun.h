@@ -13,6 +13,7 @@ namespace qv {
 class IPrompt;
 class Log;
 class DeviceCommand;
+class DeviceAccess;
 
 // Sets the card memory mode and writes the status file at `path` into card
 // memory (32 KiB, zero-filled; a longer file is cut). 0; -1 when the file or
@@ -27,7 +28,7 @@ struct CardRunResult {
 
 // Runs the sequence; `status` receives the status texts as they change.
 // Failures come back with their numbered message in `message`.
-CardRunResult RunCardStart(Log& log, IPrompt* prompt,
+CardRunResult RunCardStart(DeviceAccess& devices, Log& log, IPrompt* prompt,
                            const std::function<void(const std::string&)>& status);
 
 }  // namespace qv

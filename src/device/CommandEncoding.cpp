@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/CaptureRecord.h"
+
 namespace qv {
 
 namespace {
@@ -46,17 +48,18 @@ std::array<uint32_t, 7> EncodeLineConfig(const MonitorSettings& m) {
     std::array<uint32_t, 7> w{};
     uint32_t p1 = 0;
     if (m.Line == 1 || m.Line == 2) p1 |= 0x800;
-    switch (m.Protocol) {
-        case 16:
+    // The protocol field; ASYNC, like a code that names no protocol, sets no bit.
+    switch (ProtocolFromCode(m.Protocol).value_or(Protocol::kAsync)) {
+        case Protocol::kSync:
             p1 |= 0x2000;
             break;
-        case 32:
+        case Protocol::kHdlc:
             p1 |= 0x3000;
             break;
-        case 48:
+        case Protocol::kLogic:
             p1 |= 0x1000;
             break;
-        default:
+        case Protocol::kAsync:
             break;
     }
     if (m.SDDataLogic == 0) p1 |= 0x200;

@@ -7,9 +7,9 @@
 
 namespace qv {
 
-StatusOpen OpenForStatus(StatusUse use, const UnitIdentity& selected) {
+StatusOpen OpenForStatus(DeviceAccess& devices, StatusUse use, const UnitIdentity& selected) {
     StatusOpen r;
-    r.device = CreateDeviceObject();
+    r.device = devices.CreateDevice();
     if (!r.device) {
         r.message = MessageText(MessageId::kUsbInitFailed);
         return r;

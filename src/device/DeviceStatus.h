@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/MessageText.h"
+#include "device/DeviceAccess.h"
 #include "device/DeviceCommand.h"
 #include "device/UsbDevice.h"
 
@@ -24,9 +25,9 @@ struct StatusOpen {
     std::shared_ptr<UsbDevice> device;  // open on the unit when message is empty
     std::string message;
 };
-// Creates the device object and finds the selected unit (for the
+// Creates a device object anew and finds the unit `selected` (for the
 // master/slave use any attached instrument will do).
-StatusOpen OpenForStatus(StatusUse use, const UnitIdentity& selected);
+StatusOpen OpenForStatus(DeviceAccess& devices, StatusUse use, const UnitIdentity& selected);
 
 struct StatusRow {
     std::string label;

@@ -4,14 +4,16 @@
 // interface, so the window and the window controller can be driven by a
 // scripted source in tests.
 //
-// Codes: 0 success; -7 while no run is going; -8 for a ring slot outside
+// Codes: 0 success; -7 while no run is going; -8 for a first row outside
 // 0..199. All calls come from the thread that owns the windows; an
 // implementation whose capture work runs on another thread takes its own lock.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "capture/MonitorRows.h"
 #include "settings/StatusSet.h"
 
 namespace qv {
@@ -36,15 +38,12 @@ class ILiveMonitor {
     // True once the instrument reported its buffer full.
     virtual bool IsBufferFull() const = 0;
 
-    // Chooses ring slot 0..199 for the record accessors; `frozen` reads the
-    // ring the last pause copied (oldest first) instead of the live one.
-    virtual int SelectSlot(int slot, bool frozen) = 0;
-    virtual int GetHeaderByte(uint8_t& header) const = 0;
-    virtual int GetDataByte(uint8_t& value) const = 0;
-    // The record time text "YY/MM/DD hh:mm:ss mmmmuuuTT0n" and its ticks.
-    virtual int GetRecordTime(std::string& text, uint64_t& ticks) const = 0;
-    // 1-based ordinals of the record among all records, SD and RD records.
-    virtual int GetCounters(uint64_t& tr, uint64_t& sd, uint64_t& rd) const = 0;
+    // Rows first..first+count-1 of the run's newest records (at most 200,
+    // oldest first): of the live ring, or with `frozen` of the copy the last
+    // pause took. The rows are copied whole in one go, so no row mixes two
+    // records and no row is newer than a later one; fewer come where the
+    // ring holds fewer.
+    virtual int LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const = 0;
 
     // The index file name of the capture being written ("20240102030405.qvr")
     // and its full path, for reopening the capture after Stop.

@@ -18,6 +18,7 @@ void LiveRing::Clear() {
     }
     m_pos = 0;
     m_seen = 0;
+    m_frozenCount = 0;
 }
 
 void LiveRing::Freeze() {
@@ -28,6 +29,20 @@ void LiveRing::Freeze() {
         m_frozen[i] = m_live[src];
         m_frozenCounts[i] = m_liveCounts[src];
     }
+    m_frozenCount = Count(false);
+}
+
+int LiveRing::Count(bool frozen) const {
+    if (frozen) return m_frozenCount;
+    return m_seen < kSlots ? static_cast<int>(m_seen) : kSlots;
+}
+
+int LiveRing::SlotOfOldest(int i, bool frozen) const {
+    if (i < 0 || i >= Count(frozen)) return -1;
+    // The frozen ring is already oldest first; the live one starts at the
+    // slot the next record goes to once it has wrapped.
+    if (frozen || m_seen < kSlots) return i;
+    return (m_pos + i) % kSlots;
 }
 
 const LiveRecord* LiveRing::At(int i, bool frozen) const {

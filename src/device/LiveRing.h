@@ -54,7 +54,12 @@ class LiveRing {
     // Copies the live ring into the frozen one, oldest first.
     void Freeze();
 
-    // Record i (0..199) of the live or frozen ring; nullptr outside the range.
+    // Records the live ring holds now, or the frozen one took: at most kSlots.
+    int Count(bool frozen) const;
+    // The ring slot of the i-th oldest of those records; -1 outside 0..Count-1.
+    int SlotOfOldest(int i, bool frozen) const;
+
+    // Slot i (0..199) of the live or frozen ring; nullptr outside the range.
     const LiveRecord* At(int i, bool frozen) const;
     const CountTriple* TripleAt(int i, bool frozen) const;
 
@@ -65,6 +70,7 @@ class LiveRing {
     std::array<CountTriple, kSlots> m_frozenCounts{};
     int m_pos = 0;
     uint64_t m_seen = 0;
+    int m_frozenCount = 0;
 };
 
 }  // namespace qv

@@ -25,16 +25,15 @@ class LiveRingSink final : public DecodeSink {
         live.start = record.start;
         live.end = record.end;
         live.length = record.length;
-        if (record.stored) {
+        if (record.stored)
             live.data.assign(record.data, record.data + (record.data ? record.length : 0));
-        } else {
-            // The record's own numbers (1-based), as the stored capture numbers it.
-            const RecordKind kind = HeaderKind(record.header);
-            CountTriple& triple = m_ring.NextTriple();
-            triple.records = m_totals.records + 1;
-            triple.sd = kind == RecordKind::kSdData ? m_totals.kinds[0] + 1 : 0;
-            triple.rd = kind == RecordKind::kRdData ? m_totals.kinds[1] + 1 : 0;
-        }
+        // The record's own numbers (1-based), as the stored capture numbers
+        // it; a frame is numbered like any other record.
+        const RecordKind kind = HeaderKind(record.header);
+        CountTriple& triple = m_ring.NextTriple();
+        triple.records = m_totals.records + 1;
+        triple.sd = kind == RecordKind::kSdData ? m_totals.kinds[0] + 1 : 0;
+        triple.rd = kind == RecordKind::kRdData ? m_totals.kinds[1] + 1 : 0;
         m_ring.Advance();
         return false;
     }

@@ -15,8 +15,8 @@ namespace qv {
 class MonitoringRun : public ILiveMonitor {
   public:
     enum class View { kShown, kNotShown };
-    MonitoringRun(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-                  RunNoticeSink* notices, View view = View::kShown);
+    MonitoringRun(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
+                  IPrompt* prompt, RunNoticeSink* notices, View view = View::kShown);
     ~MonitoringRun();
 
     int Start() override { return m_thread ? m_thread->Start() : kErrNotRunning; }
@@ -35,26 +35,23 @@ class MonitoringRun : public ILiveMonitor {
     uint64_t Total(int field) const { return m_thread ? m_thread->Total(field) : 0; }
     bool BufferFull() const { return m_thread && m_thread->BufferFull(); }
     uint64_t BytesRead() const { return m_thread ? m_thread->BytesRead() : 0; }
-    int LiveRecord(int slot, LiveRow& out) const {
-        return m_thread ? m_thread->LiveRecord(slot, out) : kErrNotRunning;
-    }
     std::string CaptureFolder() const { return m_thread ? m_thread->CaptureFolder() : ""; }
     std::string IndexName() const { return m_thread ? m_thread->IndexName() : ""; }
     std::string ChunkName() const { return m_thread ? m_thread->ChunkName() : ""; }
     // The index path of the capture being written (or just finished).
     std::string IndexPath() const;
 
-    // --- the live views' questions, slot by slot
+    // --- the live views' questions
     uint64_t GetRecordTotal(bool frozen) const override { return RecordTotal(frozen); }
     uint64_t GetCounterTotal(int field) const override { return Total(field); }
     bool IsBufferFull() const override { return BufferFull(); }
-    // Reads slot 0..199 of the live ring, or of the frozen one with `frozen`.
-    int SelectSlot(int slot, bool frozen) override;
-    int GetHeaderByte(uint8_t& header) const override;
-    int GetDataByte(uint8_t& value) const override;
-    // The end time of the selected record, as the stored capture will show it.
-    int GetRecordTime(std::string& text, uint64_t& ticks) const override;
-    int GetCounters(uint64_t& tr, uint64_t& sd, uint64_t& rd) const override;
+    int LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const override {
+        if (!m_thread) {
+            out.clear();
+            return kErrNotRunning;
+        }
+        return m_thread->LiveRows(frozen, first, count, out);
+    }
     int GetCaptureName(std::string& name) const override;
     std::string GetIndexPath() const override { return IndexPath(); }
     bool GetRunStatus(StatusSet& out) const override {
@@ -63,8 +60,6 @@ class MonitoringRun : public ILiveMonitor {
 
   private:
     std::unique_ptr<CaptureThread> m_thread;
-    LiveRow m_row;  // the selected slot, copied under the run's lock
-    bool m_selected = false;
 };
 
 }  // namespace qv

@@ -21,11 +21,12 @@ constexpr size_t kFirstRead = 512;
 constexpr uint32_t kBigRead = 0x100000;  // 1 MiB: the most one status-driven read takes
 }  // namespace
 
-RunControl::RunControl(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-                       RunNoticeSink* notices, bool liveRing)
+RunControl::RunControl(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
+                       IPrompt* prompt, RunNoticeSink* notices, bool liveRing)
     : m_store(store),
       m_conf(conf),
       m_log(log),
+      m_devices(devices),
       m_prompt(prompt),
       m_notices(notices),
       m_liveRing(liveRing) {}
@@ -52,10 +53,10 @@ int RunControl::Message(int code, const std::string& text) {
 }
 
 int RunControl::OpenUnit() {
-    m_device = GetDeviceObject();
-    if (!m_device) m_device = CreateDeviceObject();
+    m_unit = m_devices.Selected();
+    m_device = m_devices.DeviceOrNew();
     if (!m_device) return kErrNoDeviceObject;
-    if (!FindUnit(*m_device, GetSelectedUnit().Identity(), true)) return kErrUnitNotFound;
+    if (!FindUnit(*m_device, m_unit.Identity(), true)) return kErrUnitNotFound;
     m_cmd = std::make_unique<DeviceCommand>(m_device);
     m_device->SetPlugListener([this](PlugEvent e, const std::string&) { OnPlug(e); });
     return 0;
@@ -64,7 +65,7 @@ int RunControl::OpenUnit() {
 // Loads the unit's status file into the run's settings and, when `send`,
 // configures the instrument from it. Stops at the first failure.
 int RunControl::LoadAndConfigure(bool send) {
-    const SelectedUnit unit = GetSelectedUnit();
+    const SelectedUnit& unit = m_unit;
     StatusFile status;
     if (status.OpenStatusFile(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial)) != 0)
         return kErrStatusFile;
@@ -104,8 +105,7 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     info.frameMax = m_store.GetFrameMax();
     info.fileRecords =
         m_store.GetFileRecords() ? m_store.GetFileRecords() : SettingsStore::kFileRecords;
-    const SelectedUnit unit = GetSelectedUnit();
-    info.unit = StatusUnit{unit.productId, unit.serial, unit.name};
+    info.unit = StatusUnit{m_unit.productId, m_unit.serial, m_unit.name};
     auto session = std::make_unique<CaptureSession>(&m_log, m_notices);
     session->KeepLiveRing(m_liveRing);
     // The start time is the instrument's when it answers: records carry its clock.
@@ -117,8 +117,6 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     m_indexName = m_session->FolderName() + ".qvr";
     m_frozenTotal = 0;
     m_bytesRead = 0;
-    const MonitorSettings& m = m_set.status.monitor;
-    m_recordStart = RecordStart(m.Protocol, CharTimingOf(m, m_store.GetFrequency()));
     return 0;
 }
 
@@ -135,9 +133,9 @@ int RunControl::Start(bool resume, std::mutex& stateMutex) {
     const uint32_t saveDevice = m_set.status.monitor.SaveDevice;
     if (saveDevice == kSaveDeviceCf) {
         // The instrument stores the run on its card; nothing comes to the computer.
-        const SelectedUnit unit = GetSelectedUnit();
         int rc = StoreSettingsInCard(*m_cmd,
-                                     UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial),
+                                     UnitStatusFilePath(m_unit.vendorId, m_unit.productId,
+                                                        m_unit.serial),
                                      m_set.status.monitor.Memory == kMemoryFix);
         if (rc == -1) return kErrCommand;
         if (rc != 0) return kErrCardWrite;
@@ -166,8 +164,8 @@ int RunControl::StartRetrieval(std::mutex& stateMutex) {
     if (m_cmd->ReadCardBlocks(kCardSettingsAddress, kCardSettingsBytes / 512, block) > 0) {
         size_t end = std::find(block.begin(), block.end(), uint8_t{0}) - block.begin();
         if (end > 0) {
-            const SelectedUnit unit = GetSelectedUnit();
-            std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+            std::string path =
+                UnitStatusFilePath(m_unit.vendorId, m_unit.productId, m_unit.serial);
             FileLock lock(path);
             // Written over the start of the old file, which keeps any tail
             // beyond the new text, as the instrument's own tools expect.
@@ -201,11 +199,11 @@ int RunControl::Stop() {
 void RunControl::Reopen() {
     if (m_device) {
         m_device->Close();
-        if (FindUnit(*m_device, GetSelectedUnit().Identity(), true))
+        if (FindUnit(*m_device, m_unit.Identity(), true))
             m_log.Write("ERR", "MonitorWnd", __LINE__, "USBDevice Close -> Open.");
     } else {
-        m_device = CreateDeviceObject();
-        if (m_device && FindUnit(*m_device, GetSelectedUnit().Identity(), true))
+        m_device = m_devices.CreateDevice();
+        if (m_device && FindUnit(*m_device, m_unit.Identity(), true))
             m_log.Write("ERR", "MonitorWnd", __LINE__, "USBDevice Initialize -> Open.");
         m_cmd = std::make_unique<DeviceCommand>(m_device);
     }

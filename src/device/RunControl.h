@@ -18,9 +18,9 @@
 #include <mutex>
 #include <string>
 
-#include "capture/RecordStart.h"
 #include "core/MessageText.h"
 #include "device/CaptureSession.h"
+#include "device/DeviceAccess.h"
 #include "device/DeviceCommand.h"
 #include "settings/StatusSet.h"
 
@@ -44,12 +44,13 @@ inline constexpr int kErrUnitNotFound = -22;
 class RunControl {
   public:
     // `store` gives FrameMax and the clock, `conf` the save folder, `log`
-    // takes the failures; `prompt` answers the questions of a start (null:
+    // takes the failures; `devices` gives the device object and the unit to
+    // open (taken once at each start); `prompt` answers the questions of a start (null:
     // every question is answered No);
     // `events` receives the decoder's reports to the main window;
     // `liveRing`: a view shows the run, so its decoder keeps the live ring.
-    RunControl(SettingsStore& store, ViewConf& conf, Log& log, IPrompt* prompt,
-               RunNoticeSink* notices, bool liveRing);
+    RunControl(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
+               IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
     ~RunControl();
 
     // Both lock `stateMutex` only to publish the new capture, never while
@@ -78,8 +79,6 @@ class RunControl {
     uint64_t BytesRead() const { return m_bytesRead; }
     const MonitorSettings& Settings() const { return m_set.status.monitor; }
     const StatusSet& Status() const { return m_set; }
-    // When a record of the capture being written began.
-    const RecordStart& RecordStarts() const { return m_recordStart; }
 
   private:
     int OpenUnit();
@@ -95,16 +94,17 @@ class RunControl {
     SettingsStore& m_store;
     ViewConf& m_conf;
     Log& m_log;
+    DeviceAccess& m_devices;
     IPrompt* m_prompt;
     RunNoticeSink* m_notices;
     std::shared_ptr<UsbDevice> m_device;
+    SelectedUnit m_unit;  // the unit the run was started on
     std::unique_ptr<DeviceCommand> m_cmd;
     std::unique_ptr<CaptureSession> m_session;
     StatusSet m_set;
     std::string m_folder, m_indexName;
     std::atomic<bool> m_running{false};
     bool m_liveRing;
-    RecordStart m_recordStart;
     uint64_t m_frozenTotal = 0;
     uint64_t m_bytesRead = 0;
     std::atomic<bool> m_arrived{false}, m_removed{false};

@@ -16,9 +16,6 @@ namespace qv {
 
 namespace {
 
-std::mutex g_selectedMutex;
-SelectedUnit g_selected;
-
 std::string Trim(std::string s) {
     size_t b = s.find_first_not_of(" \t");
     size_t e = s.find_last_not_of(" \t\r");
@@ -36,16 +33,6 @@ bool ParseHex(const std::string& text, uint32_t& out) {
 }
 
 }  // namespace
-
-SelectedUnit GetSelectedUnit() {
-    std::lock_guard lock(g_selectedMutex);
-    return g_selected;
-}
-
-void SetSelectedUnit(const SelectedUnit& unit) {
-    std::lock_guard lock(g_selectedMutex);
-    g_selected = unit;
-}
 
 std::string UnitListPath() {
     return AppFile(kUnitListFileName);

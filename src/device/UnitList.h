@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/MessageText.h"
+#include "device/DeviceAccess.h"
 #include "device/UsbDevice.h"
 #include "settings/StatusFile.h"
 
@@ -37,22 +38,6 @@ struct UnitInfo {
         return vendorId == v && productId == p && serial == s;
     }
 };
-
-// The process-wide selected unit; all zero or empty when none is selected.
-struct SelectedUnit {
-    uint32_t vendorId = 0;
-    uint32_t productId = 0;
-    std::string serial;
-    std::string name;
-
-    bool IsNone() const { return vendorId == 0 && productId == 0 && serial.empty(); }
-    UnitIdentity Identity() const {
-        return UnitIdentity{static_cast<uint16_t>(vendorId), static_cast<uint16_t>(productId),
-                            serial};
-    }
-};
-SelectedUnit GetSelectedUnit();
-void SetSelectedUnit(const SelectedUnit& unit);
 
 // One line of the file: "%04x,%04x,%04x,%8s,%s" (flags, vendor id, product id
 // in lower-case hex, the serial right-aligned in 8 characters, the name).
@@ -92,8 +77,8 @@ struct UnitRow {
 
 class UnitList {
   public:
-    // Starts from the selected unit it is given (the current process-wide one).
-    explicit UnitList(SelectedUnit selected = GetSelectedUnit());
+    // Starts from the selected unit it is given.
+    explicit UnitList(SelectedUnit selected);
 
     // Reads the file, scans the device object's devices (none when it is
     // null) marking attached units and appending new ones, and writes the

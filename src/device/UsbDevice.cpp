@@ -158,52 +158,11 @@ void UsbDevice::SetPlugListener(PlugCallback callback) {
     m_watching = true;
 }
 
-namespace {
-
-std::mutex g_mutex;
-std::shared_ptr<UsbDevice> g_device;
-BackendFactory g_factory;
-
-}  // namespace
-
 std::vector<std::unique_ptr<IDeviceBackend>> MakeDefaultBackends() {
     std::vector<std::unique_ptr<IDeviceBackend>> v;
     v.push_back(std::make_unique<LibusbBackend>());
     v.push_back(std::make_unique<SimSocketBackend>());
     return v;
-}
-
-void SetBackendFactory(BackendFactory factory) {
-    std::lock_guard lock(g_mutex);
-    g_factory = std::move(factory);
-}
-
-std::shared_ptr<UsbDevice> CreateDeviceObject(PlugCallback plug) {
-    BackendFactory factory;
-    {
-        std::lock_guard lock(g_mutex);
-        factory = g_factory;
-    }
-    auto dev = std::make_shared<UsbDevice>(factory ? factory() : MakeDefaultBackends());
-    if (plug) dev->SetPlugListener(std::move(plug));
-    if (dev->GetDeviceCount() > 0) dev->Open(0);
-    std::lock_guard lock(g_mutex);
-    g_device = dev;
-    return dev;
-}
-
-std::shared_ptr<UsbDevice> GetDeviceObject() {
-    std::lock_guard lock(g_mutex);
-    return g_device;
-}
-
-void DestroyDeviceObject() {
-    std::shared_ptr<UsbDevice> old;
-    {
-        std::lock_guard lock(g_mutex);
-        old.swap(g_device);
-    }
-    if (old) old->Close();
 }
 
 }  // namespace qv

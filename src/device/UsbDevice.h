@@ -4,8 +4,8 @@
 // for real units, sockets for emulated ones) into one list, so a caller sees
 // indices 0..count-1 and never which backend carries a device.
 //
-// One object serves the process (CreateDeviceObject); callers hold it by
-// shared_ptr, so replacing it never pulls it from under a user.
+// DeviceAccess makes it; callers hold it by shared_ptr, so replacing it never
+// pulls it from under a user.
 #pragma once
 
 #include <array>
@@ -96,20 +96,9 @@ class UsbDevice {
 // 0x86, 100 ms for 0x88, 1000 ms otherwise).
 unsigned DefaultTimeoutMs(uint8_t address);
 
-// The backends a new device object gets. Tests replace the factory; the
-// default gives libusb and the emulator sockets.
+// The backends a new device object gets: tests give their own; the default
+// is libusb and the emulator sockets.
 using BackendFactory = std::function<std::vector<std::unique_ptr<IDeviceBackend>>()>;
-void SetBackendFactory(BackendFactory factory);
 std::vector<std::unique_ptr<IDeviceBackend>> MakeDefaultBackends();
-
-// Creates the process-wide device object, replacing the previous one (which
-// lives on while someone holds it), starts plug notifications when a callback
-// is given, and opens device 0 when there is one. nullptr only when the
-// object cannot be built.
-std::shared_ptr<UsbDevice> CreateDeviceObject(PlugCallback plug = {});
-// The process-wide object, or nullptr.
-std::shared_ptr<UsbDevice> GetDeviceObject();
-// Closes and drops the process-wide object.
-void DestroyDeviceObject();
 
 }  // namespace qv

@@ -631,7 +631,7 @@ class CaptureCommandsTest : public QObject {
     }
 
     void cardRetrievalRunsThroughAMonitoringWindow() {
-        SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
+        m_env->devices.Select({0x14D2, 0x10, "A0000001", ""});
         auto* fake = new test::FakeLiveMonitor;
         fake->indexPath = m_cap;
         Ctrl().SetMonitorFactory([fake] { return std::unique_ptr<ILiveMonitor>(fake); });
@@ -648,11 +648,11 @@ class CaptureCommandsTest : public QObject {
         m_frame->Action(kCmdMonitorStop)->trigger();
         QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorIdle));
         QCOMPARE(WindowIdKind(Ctrl().Slot(slot).windowId), int(kKindMonitorFile));
-        SetSelectedUnit({});
+        m_env->devices.Select({});
     }
 
     void monitorStartWithTheCardAsSaveDeviceStartsACardRun() {
-        SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
+        m_env->devices.Select({0x14D2, 0x10, "A0000001", ""});
         {
             StatusFile status;
             status.SetPath(WorkingStatusFilePath());
@@ -673,7 +673,7 @@ class CaptureCommandsTest : public QObject {
         QVERIFY(!m_prompt.messages.empty());
         QVERIFY(m_prompt.messages.back().find("QVと接続できません。(2)") != std::string::npos ||
                 m_prompt.messages.back().find("USB初期化に失敗しました。(1)") != std::string::npos);
-        SetSelectedUnit({});
+        m_env->devices.Select({});
         std::filesystem::remove(WorkingStatusFilePath());
     }
 

@@ -52,10 +52,11 @@ class DialogsTest : public QObject {
     std::unique_ptr<sim::SimInstrument> m_a, m_b;
     std::unique_ptr<sim::SimServer> m_sa, m_sb;
     test::ScriptedPrompt m_prompt;
+    std::unique_ptr<DeviceAccess> m_devices;  // the emulated units of this test only
 
     std::shared_ptr<UsbDevice> OpenUnit(const std::string& serial) {
-        StatusOpen o =
-            OpenForStatus(StatusUse::kUnitInfo, UnitIdentity{kQvVendorId, kProductQvS1, serial});
+        StatusOpen o = OpenForStatus(*m_devices, StatusUse::kUnitInfo,
+                                     UnitIdentity{kQvVendorId, kProductQvS1, serial});
         return o.message.empty() ? o.device : nullptr;
     }
 
@@ -64,7 +65,7 @@ class DialogsTest : public QObject {
         m_home = std::make_unique<test::AppHome>();
         m_simDir = std::make_unique<test::TempDir>();
         std::string folder = m_simDir->path();
-        SetBackendFactory([folder] {
+        m_devices = std::make_unique<DeviceAccess>([folder] {
             std::vector<std::unique_ptr<IDeviceBackend>> b;
             b.push_back(std::make_unique<SimSocketBackend>(folder));
             return b;
@@ -79,16 +80,16 @@ class DialogsTest : public QObject {
     }
 
     void cleanupTestCase() {
-        DestroyDeviceObject();
+        m_devices.reset();
         m_sa.reset();
         m_sb.reset();
         m_a.reset();
         m_b.reset();
-        SetBackendFactory({});
     }
 
     void init() {
         m_prompt = {};
+        m_devices->Select({});
         std::filesystem::remove(m_home->file("ActiveUnitInfo.txt"));
     }
 
@@ -167,7 +168,7 @@ class DialogsTest : public QObject {
     // --- unit selection
 
     void unitDialogSelectsAndReleases() {
-        UnitSelectDialog dlg(SelectedUnit{}, &m_prompt);
+        UnitSelectDialog dlg(*m_devices, &m_prompt);
         QCOMPARE(dlg.windowTitle(), QString("モニタ機器選択"));
         QCOMPARE(dlg.Rows().size(), size_t{2});
         QVERIFY(!dlg.ApplyButton()->isEnabled());
@@ -181,7 +182,8 @@ class DialogsTest : public QObject {
         QVERIFY(std::filesystem::exists(m_home->file("ActiveUnitInfo.txt")));
 
         // Choosing the selected unit offers to release it, and releases it.
-        UnitSelectDialog again(dlg.Selected(), &m_prompt);
+        m_devices->Select(dlg.Selected());
+        UnitSelectDialog again(*m_devices, &m_prompt);
         QCOMPARE(again.List()->topLevelItem(row)->text(4), QString(" ◎"));
         again.ChooseRow(row);
         QCOMPARE(again.ApplyButton()->text(), QString("解除"));
@@ -198,7 +200,7 @@ class DialogsTest : public QObject {
         std::string err;
         QVERIFY2(server.Plug(err), err.c_str());
 
-        UnitSelectDialog dlg(SelectedUnit{}, &m_prompt);
+        UnitSelectDialog dlg(*m_devices, &m_prompt);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QCOMPARE(dlg.Rows().size(), size_t{3});
@@ -232,7 +234,7 @@ class DialogsTest : public QObject {
         // unit another copy has selected.
         std::ofstream(m_home->file("ActiveUnitInfo.txt"))
             << "0008,14d2,0010,DETACHED,old\n0008,14d2,0011,      42,bench\n";
-        UnitSelectDialog dlg(SelectedUnit{}, &m_prompt);
+        UnitSelectDialog dlg(*m_devices, &m_prompt);
         QCOMPARE(dlg.Rows().size(), size_t{2});  // the two attached units
         for (const auto& r : dlg.Rows())
             QVERIFY(r.serial != "DETACHED");
@@ -276,9 +278,9 @@ class DialogsTest : public QObject {
         QCOMPARE(dlg.List()->topLevelItem(13)->text(1), QString("1.11"));
 
         // Without a selected unit the dialogs only tell why.
-        UnitInfoDialog::Run(SelectedUnit{}, &m_prompt, nullptr);
+        UnitInfoDialog::Run(*m_devices, &m_prompt, nullptr);
         QCOMPARE(m_prompt.messages.back(), std::string("QVが接続されていません"));
-        ClockDialog::Run(SelectedUnit{}, &m_prompt, nullptr);
+        ClockDialog::Run(*m_devices, &m_prompt, nullptr);
         QCOMPARE(m_prompt.messages.back(), std::string("時刻情報取得できませんでした"));
     }
 

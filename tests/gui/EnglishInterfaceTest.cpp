@@ -187,7 +187,8 @@ class EnglishInterfaceTest : public QObject {
         VERIFY_ENGLISH(&mode);
         UnitInfoDialog info(nullptr, &prompt);
         VERIFY_ENGLISH(&info);
-        UnitSelectDialog units(SelectedUnit{}, &prompt);
+        DeviceAccess devices;
+        UnitSelectDialog units(devices, &prompt);
         VERIFY_ENGLISH(&units);
         NickNameDialog nick("rack");
         VERIFY_ENGLISH(&nick);
@@ -254,7 +255,8 @@ class EnglishInterfaceTest : public QObject {
         QCOMPARE(QString(MessageText(MessageId::kNotConnected, UiLanguage::kJapanese)),
                  QString("QVが接続されていません"));
         test::ScriptedPrompt prompt;
-        UnitInfoDialog::Run(SelectedUnit{}, &prompt, nullptr);
+        DeviceAccess devices;
+        UnitInfoDialog::Run(devices, &prompt, nullptr);
         QCOMPARE(prompt.messages.back(), std::string("No unit is connected"));
         QCOMPARE(CaptureOpenFailureReason("/nonexistent/x.qvr", -1), std::string("No such file"));
         QCOMPARE(CaptureOpenFailureReason("/nonexistent/x.qvr", -1, UiLanguage::kJapanese),

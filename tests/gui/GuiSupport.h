@@ -28,6 +28,7 @@
 #include "core/Prompt.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
+#include "device/DeviceAccess.h"
 #include "device/LiveMonitor.h"
 
 namespace qv::test {
@@ -38,7 +39,8 @@ struct TestServices {
     Log log;
     SettingsStore store;
     ViewConf conf{log};
-    AppServices services{store, conf, log};
+    DeviceAccess devices;
+    AppServices services{store, conf, log, devices};
 };
 
 // A reader of its own on the capture `of` reads, for a view to page with.
@@ -212,40 +214,25 @@ class FakeLiveMonitor : public ILiveMonitor {
         return n;
     }
     bool IsBufferFull() const override { return false; }
-    int SelectSlot(int slot, bool frozen) override {
-        if (slot < 0 || slot >= kLiveRingSlots) return -8;
-        uint64_t total = frozen ? frozenTotal : all.size();
-        if (frozen) {
-            // Oldest first: slot 0 is the oldest of the newest 200.
-            uint64_t first = total > 200 ? total - 200 : 0;
-            selected = first + slot;
-        } else {
-            // Slot s holds the newest record n with n mod 200 == s.
-            uint64_t n = slot;
-            while (n + 200 < total)
-                n += 200;
-            selected = n;
+    int LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const override {
+        out.clear();
+        if (first < 0 || first >= kLiveRingSlots) return -8;
+        // The newest 200 of the records so far (or at the pause), oldest first.
+        const uint64_t total = frozen ? frozenTotal : all.size();
+        const uint64_t oldest = total > 200 ? total - 200 : 0;
+        for (uint64_t n = oldest + first; n < total && out.size() < static_cast<size_t>(count);
+             ++n) {
+            const Rec& r = all[n];
+            LiveRow row;
+            row.header = r.header;
+            row.value = r.value;
+            row.time = DayTime{91205, 13 * 360000000000ull + r.ticks};
+            row.tr = r.tr;
+            row.sd = r.sd;
+            row.rd = r.rd;
+            out.push_back(row);
         }
-        return selected < total ? 0 : -8;
-    }
-    int GetHeaderByte(uint8_t& h) const override {
-        return Get([&](const Rec& r) { h = r.header; });
-    }
-    int GetDataByte(uint8_t& v) const override {
-        return Get([&](const Rec& r) { v = r.value; });
-    }
-    int GetRecordTime(std::string& text, uint64_t& ticks) const override {
-        return Get([&](const Rec& r) {
-            ticks = r.ticks;
-            text = *FormatRecordTime("091205", 13 * 360000000000ull + r.ticks);
-        });
-    }
-    int GetCounters(uint64_t& tr, uint64_t& sd, uint64_t& rd) const override {
-        return Get([&](const Rec& r) {
-            tr = r.tr;
-            sd = r.sd;
-            rd = r.rd;
-        });
+        return 0;
     }
     int GetCaptureName(std::string& name) const override {
         name = "20091205134512.qvr";
@@ -261,15 +248,6 @@ class FakeLiveMonitor : public ILiveMonitor {
 
     std::vector<Rec> all;
     uint64_t frozenTotal = 0;
-    uint64_t selected = 0;
-
-  private:
-    template <class F>
-    int Get(F f) const {
-        if (selected >= all.size()) return -8;
-        f(all[selected]);
-        return 0;
-    }
 };
 
 }  // namespace qv::test

@@ -39,7 +39,6 @@ class LiveRunTest : public QObject {
                                  20000);
         QVERIFY(test::RunQvtool({"units", "select", "LIVE0001"}));
         QVERIFY(test::RunQvtool({"settings", "check", "--yes"}));
-        SetSelectedUnit(SelectedUnitFromFile());
     }
 
     void cleanupTestCase() {
@@ -49,6 +48,7 @@ class LiveRunTest : public QObject {
 
     void liveRowsPauseResumeAndTheStoredCapture() {
         test::TestServices env;
+        env.devices.Select(SelectedUnitFromFile());
         test::ScriptedPrompt prompt;
         env.log.SetPrompt(&prompt);
         MainFrame frame;
@@ -61,7 +61,8 @@ class LiveRunTest : public QObject {
         MonitoringRun* monitor = nullptr;
         ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
             auto m =
-                std::make_unique<MonitoringRun>(env.store, env.conf, env.log, &prompt, &events);
+                std::make_unique<MonitoringRun>(env.store, env.conf, env.log, env.devices, &prompt,
+                                                 &events);
             monitor = m.get();
             return m;
         });
@@ -116,7 +117,7 @@ class LiveRunTest : public QObject {
         // window's code is HEX, which live rows always show).
         const uint64_t firstLive = livePage.front()[kColTr].trimmed().toULongLong();
         QVERIFY(firstLive >= 1);
-        MonitorRowFiller filler(DisplayCodeTable(), MonitorLineNames({}, 0), 0, kProtocolAsync,
+        MonitorRowFiller filler(DisplayCodeTable(), MonitorLineNames({}, 0), 0, Protocol::kAsync,
                                 kDisplayHex);
         QCOMPARE(reader->GoToFrame(firstLive - 1), 0);
         QCOMPARE(filler.Begin(*reader), 0);

@@ -172,7 +172,7 @@ class SettingsDialogsTest : public QObject {
         // trigger times are set, so files saved at different moments agree.
         m_env = std::make_unique<test::TestServices>();
         m_env->store.Load();
-        SetSelectedUnit({});
+        m_env->devices.Select({});
         QVERIFY(test::RunQvtool({"settings", "trigger", "1", "--time", "Time1=2020-01-01 00:00:00",
                                  "--time", "Time2=2020-01-02 00:00:00", "--time",
                                  "Time3=2020-01-03 00:00:00", "--time",
@@ -224,12 +224,10 @@ class SettingsDialogsTest : public QObject {
         const std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
         std::filesystem::copy_file(Working(), path,
                                    std::filesystem::copy_options::overwrite_existing);
-        SetSelectedUnit(unit);
-        MonitorParamsDialog dlg(m_env->store, m_env->conf, path);
+        MonitorParamsDialog dlg(m_env->store, m_env->conf, path, unit);
         dlg.show();
         Answer(QMessageBox::No);
         Click(dlg.OkButton());
-        SetSelectedUnit({});
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         const std::string text = Bytes(path);
         QVERIFY2(text.find("Product=QV-SZ2\r\n") != std::string::npos, text.c_str());

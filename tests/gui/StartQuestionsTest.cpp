@@ -122,7 +122,6 @@ class StartQuestionsTest : public QObject {
         }
         if (!test::RunQvtool({"units", "select", serial})) return false;
         if (storing && !test::RunQvtool({"settings", "check", "--yes"})) return false;
-        SetSelectedUnit(SelectedUnitFromFile());
         return true;
     }
 
@@ -142,16 +141,19 @@ class StartQuestionsTest : public QObject {
         MonitoringRun* run = nullptr;
 
         App() {
+            env.devices.Select(SelectedUnitFromFile());
             env.log.SetPrompt(&prompt);
             frame.resize(1000, 700);
             frame.show();
             Ctrl().SetServices(&env.services);
             Ctrl().SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
-                auto m =
-                    std::make_unique<MonitoringRun>(env.store, env.conf, env.log, &prompt, &events);
+                auto m = std::make_unique<MonitoringRun>(env.store, env.conf, env.log,
+                                                         env.devices, &prompt, &events);
                 run = m.get();
                 return m;
             });
+            // The frame was built before its services named a unit.
+            frame.UpdateCommands();
         }
         WindowRegistry& Ctrl() { return *frame.Controller(); }
     };
@@ -163,7 +165,8 @@ class StartQuestionsTest : public QObject {
             // A failed start has closed its window, and the run with it.
             if (!app.run || app.Ctrl().GetMonitorState() == kMonitorIdle) return;
             app.run->GetRecordTotal(false);
-            app.run->SelectSlot(0, false);
+            std::vector<LiveRow> rows;
+            app.run->LiveRows(false, 0, kLiveRingSlots, rows);
             app.run->BytesRead();
         };
         app.frame.Action(kCmdMonitorStart)->trigger();
@@ -248,9 +251,10 @@ class StartQuestionsTest : public QObject {
     void stopTheInstrumentQuestionAnsweredYesStartsTheRun() {
         QVERIFY(Plug("QBUSY001", {}, true));
         {
-            auto device = CreateDeviceObject();
+            DeviceAccess devices;
+            auto device = devices.CreateDevice();
             QVERIFY(device);
-            QVERIFY(FindUnit(*device, GetSelectedUnit().Identity(), true));
+            QVERIFY(FindUnit(*device, SelectedUnitFromFile().Identity(), true));
             DeviceCommand cmd(device);
             QCOMPARE(cmd.StartToComputer(), 0);
             device->Close();
@@ -266,7 +270,7 @@ class StartQuestionsTest : public QObject {
     // then the start's own failure message.
     void messagesInsideTheStartAreShownAndTheWindowCloses() {
         QVERIFY(Plug("QBADPAR1", {}, true));
-        const SelectedUnit unit = GetSelectedUnit();
+        const SelectedUnit unit = SelectedUnitFromFile();
         IniFile status;
         QCOMPARE(status.Open(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial)), 0);
         QCOMPARE(status.WriteString(kRegistInfoSection, "SaveDevice", "7"), 0);

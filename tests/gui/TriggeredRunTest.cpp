@@ -81,7 +81,6 @@ class TriggeredRunTest : public QObject {
                                       .isEmpty(),
                                  20000);
         QVERIFY(test::RunQvtool({"units", "select", "TRIG0001"}));
-        SetSelectedUnit(SelectedUnitFromFile());
     }
 
     void cleanupTestCase() {
@@ -91,6 +90,7 @@ class TriggeredRunTest : public QObject {
 
     void parametersAndTriggerFromTheDialogDriveTheRun() {
         test::TestServices env;
+        env.devices.Select(SelectedUnitFromFile());
         env.store.Load();
         test::ScriptedPrompt prompt;
         env.log.SetPrompt(&prompt);
@@ -138,7 +138,7 @@ class TriggeredRunTest : public QObject {
         });
         frame.Action(kCmdMonitorParams)->trigger();
 
-        SelectedUnit unit = GetSelectedUnit();
+        SelectedUnit unit = env.devices.Selected();
         StatusSet saved;
         StatusFile file;
         file.SetPath(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial));
@@ -152,7 +152,8 @@ class TriggeredRunTest : public QObject {
         MonitoringRun* monitor = nullptr;
         ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
             auto m =
-                std::make_unique<MonitoringRun>(env.store, env.conf, env.log, &prompt, &events);
+                std::make_unique<MonitoringRun>(env.store, env.conf, env.log, env.devices, &prompt,
+                                                 &events);
             monitor = m.get();
             return m;
         });

@@ -124,7 +124,7 @@ class WindowRegistryTest : public QObject {
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
         Ctrl().SetServices(&m_env->services);
-        SetSelectedUnit({});
+        m_env->devices.Select({});
     }
 
     void cleanup() {
@@ -159,7 +159,6 @@ class WindowRegistryTest : public QObject {
         QCOMPARE(units.size(), size_t{2});
         QCOMPARE(units[0].flags & kUnitSelected, 0u);
         QCOMPARE(units[1].serial, std::string("42"));
-        SetSelectedUnit({});
         init();
     }
 
@@ -174,7 +173,7 @@ class WindowRegistryTest : public QObject {
         QVERIFY(m_frame->Action(kCmdSelectUnit)->isEnabled());
         QVERIFY(!m_frame->Action(kCmdModeSet));  // never offered
         QCOMPARE(m_frame->Action(kCmdFileOpen)->text(), QString("ファイルを開く(&O)...\tCtrl+O"));
-        SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
+        m_env->devices.Select({0x14D2, 0x10, "A0000001", ""});
         m_frame->UpdateCommands();
         QVERIFY(m_frame->Action(kCmdMonitorStart)->isEnabled());
         QVERIFY(m_frame->Action(kCmdUnitStatus)->isEnabled());
@@ -211,7 +210,7 @@ class WindowRegistryTest : public QObject {
     }
 
     void aNinthWindowIsRefused() {
-        SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
+        m_env->devices.Select({0x14D2, 0x10, "A0000001", ""});
         for (int i = 0; i < WindowRegistry::kSlots; ++i)
             QCOMPARE(Ctrl().OpenCapture(m_capA), i);
         m_frame->UpdateCommands();
@@ -279,7 +278,7 @@ class WindowRegistryTest : public QObject {
     }
 
     void liveMonitoringShowsPausesResumesAndStops() {
-        SetSelectedUnit({0x14D2, 0x10, "A0000001", ""});
+        m_env->devices.Select({0x14D2, 0x10, "A0000001", ""});
         auto* fake = new test::FakeLiveMonitor;
         fake->indexPath = m_capB;
         int stops = 0;

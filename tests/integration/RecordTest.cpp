@@ -91,12 +91,13 @@ TEST_F(Record, PauseResumeStopAndTheirCodes) {
     Prepare("P1");
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
     ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
-    SetSelectedUnit(SelectedUnitFromFile());
+    DeviceAccess devices;
+    devices.Select(SelectedUnitFromFile());
     SettingsStore store;
     Log log;
     ViewConf conf(log);
     Scripted prompt;
-    MonitoringRun mon(store, conf, log, &prompt, nullptr);
+    MonitoringRun mon(store, conf, log, devices, &prompt, nullptr);
     EXPECT_EQ(mon.Stop(), 0);    // no run: nothing to do
     EXPECT_EQ(mon.Pause(), -7);  // no run to pause
     ASSERT_EQ(mon.Start(), 0);
@@ -104,10 +105,10 @@ TEST_F(Record, PauseResumeStopAndTheirCodes) {
     ASSERT_TRUE(WaitFor([&] { return mon.RecordTotal() > 1000; }, 60));
     ASSERT_EQ(mon.Pause(), 0);
     uint64_t frozen = mon.RecordTotal(true);
-    LiveRow row;
-    EXPECT_EQ(mon.LiveRecord(0, row), 0);
-    EXPECT_EQ(row.endText.size(), 30u);
-    EXPECT_EQ(mon.LiveRecord(200, row), kQvrNoRecord);
+    std::vector<LiveRow> rows;
+    EXPECT_EQ(mon.LiveRows(true, 0, kLiveRingSlots, rows), 0);
+    EXPECT_EQ(rows.size(), size_t{kLiveRingSlots});
+    EXPECT_EQ(mon.LiveRows(true, kLiveRingSlots, 1, rows), kQvrNoRecord);
     // Capturing goes on while the display is frozen.
     ASSERT_TRUE(WaitFor([&] { return mon.RecordTotal() > frozen + 1000; }, 60));
     EXPECT_EQ(mon.RecordTotal(true), frozen);
@@ -124,12 +125,13 @@ TEST_F(Record, StartWhileRunningIsRefusedWithoutTouchingTheRun) {
     Prepare("S1");
     ::setenv("QVORT_HOME", home.path().c_str(), 1);
     ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
-    SetSelectedUnit(SelectedUnitFromFile());
+    DeviceAccess devices;
+    devices.Select(SelectedUnitFromFile());
     SettingsStore store;
     Log log;
     ViewConf conf(log);
     Scripted prompt;
-    CaptureThread run(store, conf, log, &prompt, nullptr, false);
+    CaptureThread run(store, conf, log, devices, &prompt, nullptr, false);
     ASSERT_EQ(run.Start(), 0);
     prompt.asked.clear();
     // Refused before anything reaches the instrument: no question offers to

@@ -6,6 +6,7 @@
 
 namespace qv {
 
+class DeviceAccess;
 class Log;
 class SettingsStore;
 class ViewConf;
@@ -14,6 +15,7 @@ struct AppServices {
     SettingsStore& store;
     ViewConf& conf;
     Log& log;
+    DeviceAccess& devices;  // the device object and the selected unit
 };
 
 }  // namespace qv

@@ -8,7 +8,9 @@
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
+#include "device/DeviceAccess.h"
 #include "device/MonitoringRun.h"
+#include "device/UnitList.h"
 #include "dialogs/UnitSelectDialog.h"
 
 namespace qv {
@@ -17,7 +19,8 @@ struct Application::ServiceObjects {
     Log log;
     SettingsStore store;
     ViewConf conf{log};
-    AppServices services{store, conf, log};
+    DeviceAccess devices;
+    AppServices services{store, conf, log, devices};
 };
 
 Application::Application() = default;
@@ -52,7 +55,7 @@ int Application::InitInstance(const QStringList& args) {
     m_events = std::make_unique<MonitorEventsBridge>(m_frame.get());
     m_frame->Controller()->SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
         return std::make_unique<MonitoringRun>(m_objects->store, m_objects->conf, m_objects->log,
-                                               &m_prompt, m_events.get());
+                                               m_objects->devices, &m_prompt, m_events.get());
     });
     if (!startupFile.isEmpty()) m_startupFile = startupFile.toStdString();
 
@@ -63,11 +66,11 @@ int Application::InitInstance(const QStringList& args) {
     if (m_chooser) {
         chosen = m_chooser(none);
     } else {
-        UnitSelectDialog dlg(none, &m_prompt, m_frame.get());
+        UnitSelectDialog dlg(m_objects->devices, &m_prompt, m_frame.get());
         dlg.exec();
         chosen = dlg.Selected();
     }
-    SetSelectedUnit(chosen);
+    m_objects->devices.Select(chosen);
 
     // The capture named on the command line opens once the unit is chosen,
     // unless a signal ended the selection.
@@ -83,8 +86,9 @@ int Application::ExitInstance() {
         m_frame->Controller()->CloseAllWindows();
         m_frame->Controller()->SetServices(nullptr);
     }
+    const SelectedUnit selected = m_objects ? m_objects->devices.Selected() : SelectedUnit{};
     m_objects.reset();
-    UnitList list(GetSelectedUnit());
+    UnitList list(selected);
     return list.ReleaseAtExit();
 }
 

@@ -18,8 +18,8 @@ namespace qv {
 
 namespace {
 
-std::string SelectedStatusPath() {
-    SelectedUnit u = GetSelectedUnit();
+std::string SelectedStatusPath(const WindowRegistry& ctrl) {
+    SelectedUnit u = ctrl.Unit();
     return UnitStatusFilePath(u.vendorId, u.productId, u.serial);
 }
 
@@ -54,7 +54,8 @@ CaptureReader* CurrentReader(WindowRegistry& ctrl) {
 void RunMonitorParams(WindowRegistry& ctrl) {
     AppServices* services = ctrl.Services();
     if (!services) return;
-    MonitorParamsDialog dlg(services->store, services->conf, SelectedStatusPath(), ctrl.Owner());
+    MonitorParamsDialog dlg(services->store, services->conf, SelectedStatusPath(ctrl), ctrl.Unit(),
+                            ctrl.Owner());
     dlg.exec();
 }
 
@@ -76,7 +77,7 @@ void RunDisplayFormat(WindowRegistry& ctrl) {
         return;
     }
     StatusFile status;
-    if (status.OpenStatusFile(SelectedStatusPath()) != 0) return;
+    if (status.OpenStatusFile(SelectedStatusPath(ctrl)) != 0) return;
     std::vector<FormatEntry> rows;
     status.ReadFormatTable(rows);
     MonitorSettings m;

@@ -44,7 +44,7 @@ double ShownBaudRate(const MonitorSettings& m, double frequency, bool sd) {
 }
 
 void FillSettingsPanes(StatusTexts& t, const MonitorSettings& m, double frequency) {
-    if (m.Protocol == kProtocolLogic) {
+    if (ProtocolFromCode(m.Protocol) == Protocol::kLogic) {
         t[4] = t[5] = t[6] = "\t-";
     } else {
         auto rate = [&](bool sd) {

@@ -49,6 +49,10 @@ IPrompt* WindowRegistry::Prompt() const {
     return m_services ? m_services->log.GetPrompt() : nullptr;
 }
 
+SelectedUnit WindowRegistry::Unit() const {
+    return m_services ? m_services->devices.Selected() : SelectedUnit{};
+}
+
 void WindowRegistry::Log(int line, const std::string& message, bool show) {
     if (!m_services) return;
     m_services->log.Write("ERR", kSource, line, message, false);

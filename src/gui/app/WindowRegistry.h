@@ -18,6 +18,7 @@
 #include "app/CommandTable.h"
 #include "app/StatusPanes.h"
 #include "capture/RecordTime.h"
+#include "device/DeviceAccess.h"
 #include "settings/FormatEntry.h"
 
 class QMdiArea;
@@ -72,6 +73,8 @@ class WindowRegistry : public QObject {
     AppServices* Services() const { return m_services; }
     // The prompt that answers the user's questions; null without services.
     IPrompt* Prompt() const;
+    // The unit the user selected; none without services.
+    SelectedUnit Unit() const;
     // The window the controller's dialogs belong to.
     QWidget* Owner() const { return m_owner; }
     // How a monitor object is made for a running monitoring; none by default.

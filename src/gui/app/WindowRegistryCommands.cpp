@@ -35,7 +35,7 @@ CommandContext WindowRegistry::Context() const {
     CommandContext c;
     c.monitorState = m_state;
     c.slotFree = FreeSlot() >= 0;
-    c.unitSelected = !GetSelectedUnit().IsNone();
+    c.unitSelected = !Unit().IsNone();
     c.syncOn = m_sync;
     if (ValidSlot(m_current) && m_slots[m_current].view) {
         const auto& s = m_slots[m_current];
@@ -148,16 +148,20 @@ void WindowRegistry::BuildHandlers() {
                    kCmdColorDumpEven, kCmdColorDumpBoundary})
         h[id] = [this, id] { PickColor(id); };
     h[kCmdSelectUnit] = [this] {
-        if (m_state != kMonitorIdle) return;
-        UnitSelectDialog dlg(GetSelectedUnit(), Prompt(), m_owner);
+        if (m_state != kMonitorIdle || !m_services) return;
+        UnitSelectDialog dlg(m_services->devices, Prompt(), m_owner);
         dlg.exec();
-        SetSelectedUnit(dlg.Selected());
+        m_services->devices.Select(dlg.Selected());
     };
     h[kCmdMonitorStart] = [this] { StartMonitoring(); };
     h[kCmdMonitorPause] = [this] { PauseMonitoring(); };
     h[kCmdMonitorStop] = [this] { StopMonitoring(); };
-    h[kCmdUnitStatus] = [this] { UnitInfoDialog::Run(GetSelectedUnit(), Prompt(), m_owner); };
-    h[kCmdUnitClock] = [this] { ClockDialog::Run(GetSelectedUnit(), Prompt(), m_owner); };
+    h[kCmdUnitStatus] = [this] {
+        if (m_services) UnitInfoDialog::Run(m_services->devices, Prompt(), m_owner);
+    };
+    h[kCmdUnitClock] = [this] {
+        if (m_services) ClockDialog::Run(m_services->devices, Prompt(), m_owner);
+    };
     h[kCmdSync] = [this] { m_sync = !m_sync; };
     h[kCmdCascade] = [this] { m_area->cascadeSubWindows(); };
     h[kCmdTile] = [this] { m_area->tileSubWindows(); };

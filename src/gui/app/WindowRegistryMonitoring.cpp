@@ -53,7 +53,7 @@ void WindowRegistry::StartMonitoring() {
         if (m.SaveDevice == kSaveDeviceCf) {
             // The unit stores this run on its own card: configure and start
             // it there; no window follows it.
-            CardRunDialog dlg(m_services->log, Prompt(), m_owner);
+            CardRunDialog dlg(m_services->devices, m_services->log, Prompt(), m_owner);
             dlg.exec();
             emit stateChanged();
             return;

@@ -111,7 +111,7 @@ StatusTexts WindowRegistry::StatusBarTexts() const {
     StatusTexts t = EmptyStatusTexts();
     if (!ValidSlot(m_current) || m_slots[m_current].Free()) return t;
     const auto& s = m_slots[m_current];
-    SelectedUnit unit = GetSelectedUnit();
+    SelectedUnit unit = Unit();
     t[1] = UnitPaneText(unit.serial, unit.name);
     double frequency = m_services ? m_services->store.GetFrequency() : 0;
     MonitorSettings m;

@@ -8,8 +8,9 @@
 
 namespace qv {
 
-CardRunDialog::CardRunDialog(Log& log, IPrompt* prompt, QWidget* parent)
+CardRunDialog::CardRunDialog(DeviceAccess& devices, Log& log, IPrompt* prompt, QWidget* parent)
     : QDialog(parent),
+      m_devices(devices),
       m_log(log),
       m_prompt(prompt),
       m_status(new QLabel),
@@ -34,7 +35,7 @@ void CardRunDialog::showEvent(QShowEvent* e) {
 
 void CardRunDialog::Run() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_result = RunCardStart(m_log, m_prompt, [this](const std::string& text) {
+    m_result = RunCardStart(m_devices, m_log, m_prompt, [this](const std::string& text) {
         m_status->setText(QString::fromStdString(text));
         m_status->repaint();  // the steps talk to the instrument before returning
     });

@@ -13,13 +13,14 @@ class QPushButton;
 
 namespace qv {
 
+class DeviceAccess;
 class Log;
 class IPrompt;
 
 class CardRunDialog : public QDialog {
     Q_OBJECT
   public:
-    CardRunDialog(Log& log, IPrompt* prompt, QWidget* parent = nullptr);
+    CardRunDialog(DeviceAccess& devices, Log& log, IPrompt* prompt, QWidget* parent = nullptr);
 
     const CardRunResult& Result() const { return m_result; }
     bool Done() const { return m_done; }
@@ -32,6 +33,7 @@ class CardRunDialog : public QDialog {
   private:
     void Run();
 
+    DeviceAccess& m_devices;
     Log& m_log;
     IPrompt* m_prompt;
     CardRunResult m_result;

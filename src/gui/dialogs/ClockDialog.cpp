@@ -15,8 +15,8 @@
 
 namespace qv {
 
-void ClockDialog::Run(const SelectedUnit& unit, IPrompt* prompt, QWidget* parent) {
-    StatusOpen o = OpenForStatus(StatusUse::kClock, unit.Identity());
+void ClockDialog::Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent) {
+    StatusOpen o = OpenForStatus(devices, StatusUse::kClock, devices.Selected().Identity());
     if (!o.message.empty()) {
         if (prompt) prompt->ShowMessage(o.message);
         return;

@@ -19,7 +19,8 @@ class IPrompt;
 class ClockDialog : public QDialog {
     Q_OBJECT
   public:
-    static void Run(const SelectedUnit& unit, IPrompt* prompt, QWidget* parent);
+    // Opens the unit `devices` has selected.
+    static void Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent);
 
     ClockDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt, QWidget* parent = nullptr);
     // Reads the instrument clock into the pickers; false after the message.

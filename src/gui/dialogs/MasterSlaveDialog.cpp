@@ -10,8 +10,8 @@
 
 namespace qv {
 
-void MasterSlaveDialog::Run(const SelectedUnit& unit, IPrompt* prompt, QWidget* parent) {
-    StatusOpen o = OpenForStatus(StatusUse::kMasterSlave, unit.Identity());
+void MasterSlaveDialog::Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent) {
+    StatusOpen o = OpenForStatus(devices, StatusUse::kMasterSlave, devices.Selected().Identity());
     if (!o.message.empty()) {
         if (prompt) prompt->ShowMessage(o.message);
         return;

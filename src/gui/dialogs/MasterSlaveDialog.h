@@ -18,7 +18,8 @@ class IPrompt;
 class MasterSlaveDialog : public QDialog {
     Q_OBJECT
   public:
-    static void Run(const SelectedUnit& unit, IPrompt* prompt, QWidget* parent);
+    // Opens the unit `devices` has selected.
+    static void Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent);
 
     MasterSlaveDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt, QWidget* parent = nullptr);
     // Reads the state and preselects the mode; false after the message.

@@ -38,7 +38,8 @@ struct Item {
 // The combo words and the codes they store, in the order the lists show them.
 // Words are shown translated; the codes are what the settings keep.
 constexpr Item kLineItems[] = {{"RS-232", 0}, {"RS-422/485/530", 1}};
-constexpr Item kProtocolItems[] = {{"ASYNC", kProtocolAsync}, {"LOGIC", kProtocolLogic}};
+constexpr Item kProtocolItems[] = {{"ASYNC", ProtocolCode(Protocol::kAsync)},
+                                   {"LOGIC", ProtocolCode(Protocol::kLogic)}};
 constexpr Item kDataBitItems[] = {{QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "8ビット"), 8},
                                   {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "7ビット"), 7},
                                   {QT_TRANSLATE_NOOP("qv::MonitorParamsDialog", "6ビット"), 6},
@@ -83,8 +84,13 @@ QString Q(const std::string& s) {
 }  // namespace
 
 MonitorParamsDialog::MonitorParamsDialog(SettingsStore& store, ViewConf& conf,
-                                         std::string statusPath, QWidget* parent)
-    : QDialog(parent), m_store(store), m_conf(conf), m_path(std::move(statusPath)) {
+                                         std::string statusPath, SelectedUnit unit,
+                                         QWidget* parent)
+    : QDialog(parent),
+      m_store(store),
+      m_conf(conf),
+      m_path(std::move(statusPath)),
+      m_unit(std::move(unit)) {
     setWindowTitle(tr("モニタパラメータ設定"));
     BuildControls();
 
@@ -278,9 +284,11 @@ void MonitorParamsDialog::SettingsToControls() {
     bool filling = m_filling;
     m_filling = true;
     Select(m_line, EditorLineType(m.Line) == kLineTypeRs422 ? 1 : 0);
-    Select(m_protocol, m.Protocol == kProtocolLogic ? kProtocolLogic : kProtocolAsync);
+    // The dialog offers ASYNC and LOGIC; any other stored protocol shows as ASYNC.
+    const bool logic = ProtocolFromCode(m.Protocol) == Protocol::kLogic;
+    Select(m_protocol, ProtocolCode(logic ? Protocol::kLogic : Protocol::kAsync));
     Select(m_memory, m.Memory == kMemoryFix ? kMemoryFix : kMemoryRing);
-    m_shownProtocol = -1;  // the character controls are refilled from the copy
+    m_shownProtocol.reset();  // the character controls are refilled from the copy
     m_filling = filling;
 }
 
@@ -293,7 +301,7 @@ void MonitorParamsDialog::ApplyLineAndProtocol() {
     m_rdLabel->setText(Q(RdName()));
     QList<QComboBox*> character = {m_sdSpeed,  m_rdSpeed,    m_dataBits,  m_parity,
                                    m_stopBits, m_bitOrder,   m_sdPolarity, m_rdPolarity};
-    if (Code(m_protocol) == kProtocolLogic) {
+    if (ChosenProtocol() == Protocol::kLogic) {
         for (QComboBox* b : character) {
             b->clear();
             b->setEnabled(false);
@@ -324,7 +332,7 @@ void MonitorParamsDialog::ApplyLineAndProtocol() {
         for (QComboBox* b : character)
             b->setEnabled(true);
     }
-    m_shownProtocol = Code(m_protocol);
+    m_shownProtocol = ChosenProtocol();
     m_shownLineType = type;
     m_filling = filling;
 }
@@ -350,7 +358,7 @@ void MonitorParamsDialog::ApplyMemoryAndDevice() {
 }
 
 std::string MonitorParamsDialog::Problem() const {
-    if (m_shownProtocol == kProtocolAsync) {
+    if (m_shownProtocol == Protocol::kAsync) {
         int type = m_shownLineType;
         std::string why = BitRateProblem(m_sdSpeed->currentText().toStdString(), type);
         if (!why.empty()) return SdName() + " " + why;
@@ -364,6 +372,10 @@ std::string MonitorParamsDialog::Problem() const {
     return {};
 }
 
+Protocol MonitorParamsDialog::ChosenProtocol() const {
+    return ProtocolFromCode(Code(m_protocol)).value_or(Protocol::kAsync);
+}
+
 QString MonitorParamsDialog::Reason() const {
     return m_reason->isVisible() ? m_reason->text() : QString();
 }
@@ -372,8 +384,8 @@ bool MonitorParamsDialog::ControlsToSettings(bool check) {
     if (check && !m_reason->Show(Problem())) return false;
     MonitorSettings& m = m_set.status.monitor;
     m.Line = EditedLineCode(LineType(), m.Line);
-    m.Protocol = static_cast<uint8_t>(Code(m_protocol));
-    if (m_shownProtocol == kProtocolAsync) {
+    m.Protocol = static_cast<uint8_t>(ProtocolCode(ChosenProtocol()));
+    if (m_shownProtocol == Protocol::kAsync) {
         int type = m_shownLineType;
         std::string sd = m_sdSpeed->currentText().toStdString();
         std::string rd = m_rdSpeed->currentText().toStdString();
@@ -467,7 +479,7 @@ void MonitorParamsDialog::accept() {
     StatusFile file;
     bool saved = file.OpenStatusFile(m_path) == 0;
     if (saved) {
-        file.SetUnit(StatusUnitFor(m_path, GetSelectedUnit(), ReadStatusUnit(file)));
+        file.SetUnit(StatusUnitFor(m_path, m_unit, ReadStatusUnit(file)));
         saved = SaveStatusSet(file, m_set) == 0;
     }
     if (saved) {

@@ -7,8 +7,11 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 #include <string>
 
+#include "core/CaptureRecord.h"
+#include "device/DeviceAccess.h"
 #include "settings/StatusSet.h"
 
 class QComboBox;
@@ -27,9 +30,10 @@ class MonitorParamsDialog : public QDialog {
   public:
     // `statusPath`: the status file to edit (created from the template when
     // missing). `store` holds the frame limit and save device, `conf` the
-    // save folder.
+    // save folder. `unit`: the selected unit, which its own file names when
+    // saved (none: the file keeps the unit it names).
     MonitorParamsDialog(SettingsStore& store, ViewConf& conf, std::string statusPath,
-                        QWidget* parent = nullptr);
+                        SelectedUnit unit = {}, QWidget* parent = nullptr);
 
     const std::string& StatusPath() const { return m_path; }
     // The working copy as the controls would leave it.
@@ -83,6 +87,8 @@ class MonitorParamsDialog : public QDialog {
     void ApplyMemoryAndDevice();
     void OnLineOrProtocolChanged();
     int LineType() const;
+    // The protocol the mode combo shows.
+    Protocol ChosenProtocol() const;
     std::string SdName() const;
     std::string RdName() const;
     // The first refused field's reason, or "".
@@ -91,10 +97,11 @@ class MonitorParamsDialog : public QDialog {
     SettingsStore& m_store;
     ViewConf& m_conf;
     std::string m_path;
+    SelectedUnit m_unit;
     StatusSet m_set;
     // The protocol the character controls show, so that a switch reads them
     // back only when they hold values.
-    int m_shownProtocol = -1;
+    std::optional<Protocol> m_shownProtocol;
     // The line type the speed lists were filled for: typed rates are read
     // with its limits even after the line combo changed.
     int m_shownLineType = 0;

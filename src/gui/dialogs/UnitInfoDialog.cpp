@@ -12,8 +12,8 @@
 
 namespace qv {
 
-void UnitInfoDialog::Run(const SelectedUnit& unit, IPrompt* prompt, QWidget* parent) {
-    StatusOpen o = OpenForStatus(StatusUse::kUnitInfo, unit.Identity());
+void UnitInfoDialog::Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent) {
+    StatusOpen o = OpenForStatus(devices, StatusUse::kUnitInfo, devices.Selected().Identity());
     if (!o.message.empty()) {
         if (prompt) prompt->ShowMessage(o.message);
         return;

@@ -20,7 +20,8 @@ class UnitInfoDialog : public QDialog {
   public:
     // Opens the selected unit and shows the dialog; an opening failure is
     // only told through the prompt.
-    static void Run(const SelectedUnit& unit, IPrompt* prompt, QWidget* parent);
+    // Opens the unit `devices` has selected.
+    static void Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent);
 
     UnitInfoDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt,
                      QWidget* parent = nullptr);

@@ -13,8 +13,8 @@
 
 namespace qv {
 
-UnitSelectDialog::UnitSelectDialog(SelectedUnit current, IPrompt* prompt, QWidget* parent)
-    : QDialog(parent), m_prompt(prompt), m_list(std::move(current)) {
+UnitSelectDialog::UnitSelectDialog(DeviceAccess& devices, IPrompt* prompt, QWidget* parent)
+    : QDialog(parent), m_devices(devices), m_prompt(prompt), m_list(devices.Selected()) {
     setWindowTitle(tr("モニタ機器選択"));
     m_view = new QTreeWidget;
     m_view->setRootIsDecorated(false);
@@ -63,7 +63,7 @@ UnitSelectDialog::UnitSelectDialog(SelectedUnit current, IPrompt* prompt, QWidge
 UnitSelectDialog::~UnitSelectDialog() = default;
 
 void UnitSelectDialog::Reload() {
-    m_device = CreateDeviceObject();
+    m_device = m_devices.CreateDevice();
     m_list.Reload(m_device.get());
     Fill();
 }

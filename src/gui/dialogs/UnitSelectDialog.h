@@ -22,7 +22,9 @@ class IPrompt;
 class UnitSelectDialog : public QDialog {
     Q_OBJECT
   public:
-    UnitSelectDialog(SelectedUnit current, IPrompt* prompt, QWidget* parent = nullptr);
+    // Starts from the unit `devices` has selected and scans its devices; the
+    // caller takes Selected() back when the dialog has closed.
+    UnitSelectDialog(DeviceAccess& devices, IPrompt* prompt, QWidget* parent = nullptr);
     ~UnitSelectDialog() override;
 
     // The selected unit when the dialog closed (none when released).
@@ -51,6 +53,7 @@ class UnitSelectDialog : public QDialog {
     void Fill();
     void EditName();
 
+    DeviceAccess& m_devices;
     IPrompt* m_prompt;
     std::shared_ptr<UsbDevice> m_device;
     UnitList m_list;

@@ -10,8 +10,6 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 
 #include "app/CommandTable.h"
 #include "capture/CaptureReader.h"
@@ -457,26 +455,11 @@ void MonitorWindow::StartLiveTimer() {
     m_timer.start(kLiveIntervalMs);
 }
 
-bool MonitorWindow::ReadLiveRow(int slot, bool frozen, MonitorGridRow& row) {
-    if (!m_live || m_live->SelectSlot(slot, frozen) != 0) return false;
-    MonitorRowFacts f;
-    uint8_t value = 0;
-    uint64_t ticks = 0;
-    if (m_live->GetHeaderByte(f.header) != 0 || m_live->GetDataByte(value) != 0 ||
-        m_live->GetRecordTime(f.timeText, ticks) != 0 || m_live->GetCounters(f.tr, f.sd, f.rd) != 0)
-        return false;
-    // A live record carries one byte: the character, line state or event.
-    f.lineState = f.eventByte = value;
-    if (IsDataKind(HeaderKind(f.header))) {
-        // Live rows show the raw byte: the display code needs a shift state
-        // that a window of the newest records cannot know.
-        char num[4];
-        std::snprintf(num, sizeof num, "%02X", value);
-        f.dataText = num;
-    }
-    ComposeMonitorRow(f, m_names, m_line, m_protocol, row.cells);
-    row.color = ColorOf(f.header);
-    return true;
+MonitorGridRow MonitorWindow::LiveGridRow(const LiveRow& live) const {
+    MonitorGridRow row;
+    ComposeLiveMonitorRow(live, m_names, m_line, m_protocol, row.cells);
+    row.color = ColorOf(live.header);
+    return row;
 }
 
 void MonitorWindow::RefreshLive() {
@@ -484,18 +467,14 @@ void MonitorWindow::RefreshLive() {
     uint64_t total = m_live->GetRecordTotal(false);
     // First, as in FillPageAt: fitting the columns may change the page size.
     FitCounterColumns(std::max(total, kLiveCountSpan));
-    uint64_t shown = std::min<uint64_t>(
-        {total, static_cast<uint64_t>(m_layout.Rows()), static_cast<uint64_t>(kLiveRingSlots)});
-    // The ring holds record n in slot n mod 200; the newest `shown` records
-    // begin at slot (total - shown) mod 200 and may wrap past slot 199.
-    int first = static_cast<int>((total - shown) % kLiveRingSlots);
+    // The newest records that fit the page, taken in one snapshot.
+    std::vector<LiveRow> live;
+    if (m_live->LiveRows(false, 0, kLiveRingSlots, live) != 0) live.clear();
+    const size_t shown = std::min(live.size(), static_cast<size_t>(m_layout.Rows()));
     std::vector<MonitorGridRow> rows;
     rows.reserve(shown);
-    for (uint64_t i = 0; i < shown; ++i) {
-        MonitorGridRow row;
-        if (!ReadLiveRow(static_cast<int>((first + i) % kLiveRingSlots), false, row)) break;
-        rows.push_back(std::move(row));
-    }
+    for (size_t i = live.size() - shown; i < live.size(); ++i)
+        rows.push_back(LiveGridRow(live[i]));
     m_model->SetPage(rows);
     m_grid->clearSelection();
     emit liveRefreshed(m_windowId);
@@ -507,12 +486,11 @@ void MonitorWindow::RunPauseTimer() {
     if (m_mode == kLive) {
         m_mode = kPaused;
         m_snapshot.clear();
-        uint64_t frozen = m_live ? m_live->GetRecordTotal(true) : 0;
-        int count = static_cast<int>(std::min<uint64_t>(frozen, kLiveRingSlots));
-        for (int i = 0; i < count; ++i) {
-            MonitorGridRow row;
-            if (!ReadLiveRow(i, true, row)) break;
-            m_snapshot.push_back(std::move(row));
+        std::vector<LiveRow> frozen;
+        if (m_live && m_live->LiveRows(true, 0, kLiveRingSlots, frozen) == 0) {
+            m_snapshot.reserve(frozen.size());
+            for (const LiveRow& r : frozen)
+                m_snapshot.push_back(LiveGridRow(r));
         }
         m_layout.Set(m_snapshot.size(), m_layout.Rows());
         m_page = {m_layout.LastPageStart(), 0};
@@ -580,7 +558,10 @@ void MonitorWindow::RebuildNames() {
         if (!m_haveFormatRows) m_formatRows.assign(run.format.begin(), run.format.end());
     }
     m_line = m.Line;
-    m_protocol = m_reader && m_mode == kFile ? ProtocolCode(m_reader->GetProtocol()) : m.Protocol;
+    // A stored code that names no protocol is shown as ASYNC, as the decoder takes it.
+    m_protocol = m_reader && m_mode == kFile
+                     ? m_reader->GetProtocol()
+                     : ProtocolFromCode(m.Protocol).value_or(Protocol::kAsync);
     m_names = MonitorLineNames(m_formatRows, m_line);
     ApplyColumns();
 }
@@ -588,7 +569,7 @@ void MonitorWindow::RebuildNames() {
 void MonitorWindow::ApplyColumns() {
     m_model->SetHeaders({"DATE", "TR", QString::fromStdString(m_names[0]),
                          QString::fromStdString(m_names[1]), "ERR", "CH", "DATA"});
-    bool logic = m_protocol == kProtocolLogic;
+    bool logic = m_protocol == Protocol::kLogic;
     for (int c = kColSd; c <= kColCh; ++c)
         m_grid->setColumnHidden(c, logic);
     // New line names may need wider SD and RD columns.

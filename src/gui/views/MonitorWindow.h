@@ -119,7 +119,7 @@ class MonitorWindow : public CaptureView {
     // Moves to a new page/selection in file or paused mode.
     void MoveTo(MonitorPageState state, bool report);
     void FillSnapshotPage();
-    bool ReadLiveRow(int slot, bool frozen, MonitorGridRow& row);
+    MonitorGridRow LiveGridRow(const LiveRow& live) const;
     void StartLiveTimer();
     void SetCaption(const QString& caption);
 
@@ -140,7 +140,7 @@ class MonitorWindow : public CaptureView {
     bool m_haveFormatRows = false;
     LineNames m_names;
     int m_line = 0;
-    int m_protocol = 0;
+    Protocol m_protocol = Protocol::kAsync;
     uint32_t m_colors[4] = {};  // SD, RD, line changes, events
 
     MonitorPageLayout m_layout;

@@ -273,7 +273,7 @@ void StructuredRow(CaptureReader& file, OutputFormat format, bool withDelta, Jso
     std::string data, errors, event;
     if (IsDataKind(kind) && file.GetProtocol() != kProtocolLogic) {
         AppendHexBytes(data, frame.Data());
-        errors = ErrorNames(RecordErrors(file.GetProtocol(), frame.Header()));
+        errors = ErrorNames(RecordErrors(RecordProtocolOf(file.GetProtocol()), frame.Header()));
     }
     if (kind == RecordKind::kEvent && file.GetProtocol() == kProtocolAsync) {
         if (frame.Value() & kEventSdBreak) event = "SD_BREAK";

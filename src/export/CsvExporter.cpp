@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "capture/CaptureFrame.h"
 #include "capture/CaptureReader.h"
@@ -13,6 +14,7 @@
 #include "core/FileUtil.h"
 #include "core/TextCodec.h"
 #include "core/TimeText.h"
+#include "export/SaveRangeWalk.h"
 
 namespace qv {
 
@@ -63,7 +65,7 @@ char* WriteData(char* p, std::span<const uint8_t> data) {
 
 // Writes the row of one record after its two time texts, from the comma that
 // follows the stop time to the line end. At most kMaxRowSize bytes.
-char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
+char* WriteRowCells(char* p, Protocol protocol, const CaptureFrame& f) {
     // The sixteen cells, each after its comma: ",c,c,...,c".
     char cells[2 * kCells];
     for (size_t i = 0; i < kCells; ++i) {
@@ -79,7 +81,7 @@ char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
     };
     std::span<const uint8_t> sd, rd;
     char sdLevel = 0, rdLevel = 0;
-    if (protocol == kProtocolAsync) {
+    if (protocol == Protocol::kAsync) {
         cell(kCellFraming, Bit(h, kFlagFramingError));
         cell(kCellOverrun, Bit(h, kFlagOverrunError));
         cell(kCellParity, Bit(h, kFlagParityError));
@@ -91,7 +93,7 @@ char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
             cell(kCellSdBreak, Bit(f.Value(), kEventSdBreak));
             cell(kCellRdBreak, Bit(f.Value(), kEventRdBreak));
         }
-    } else if (protocol == kProtocolLogic) {
+    } else if (protocol == Protocol::kLogic) {
         sdLevel = Bit(h, kFlagLogicSdLevel);
         rdLevel = Bit(h, kFlagLogicRdLevel);
         lines(f.Value());
@@ -124,7 +126,7 @@ char* WriteRowCells(char* p, int protocol, const CaptureFrame& f) {
 // after that.
 class RowEnds {
   public:
-    explicit RowEnds(int protocol) : m_protocol(protocol), m_ends(1 << 16) {}
+    explicit RowEnds(Protocol protocol) : m_protocol(protocol), m_ends(1 << 16) {}
 
     char* Write(char* p, const CaptureFrame& f) {
         if (f.IsFrameRecord()) return WriteRowCells(p, m_protocol, f);
@@ -142,11 +144,11 @@ class RowEnds {
         uint8_t size = 0;  // 0: not made yet
         char text[47];
     };
-    int m_protocol;
+    Protocol m_protocol;
     std::vector<End> m_ends;  // by header << 8 | value
 };
 
-char* WriteRow(char* p, int protocol, const CaptureFrame& f, std::string_view start,
+char* WriteRow(char* p, Protocol protocol, const CaptureFrame& f, std::string_view start,
                std::string_view stop) {
     std::memcpy(p, start.data(), start.size());
     p += start.size();
@@ -184,7 +186,7 @@ std::string CsvHeaderLine(const std::array<std::string, 10>& titles) {
     return out;
 }
 
-std::string CsvRowText(int protocol, const CaptureFrame& frame, std::string_view startText,
+std::string CsvRowText(Protocol protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText) {
     std::string out(startText.size() + stopText.size() + kMaxRowSize, '\0');
     char* end = WriteRow(out.data(), protocol, frame, startText, stopText);
@@ -247,8 +249,9 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
                             const std::atomic<bool>& cancel) {
     SaveRange range;
     if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;
-    const int protocol = m_file.GetProtocol();
-    if (!IsValidProtocol(protocol)) return SaveReport::kStartRefused;
+    // Only a capture of a known protocol has rows.
+    const std::optional<Protocol> protocol = ProtocolFromCode(m_file.GetProtocol());
+    if (!protocol) return SaveReport::kStartRefused;
 
     MonitorSettings m;
     SamplingSettings s;
@@ -267,48 +270,22 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         Close();
         return SaveReport::kStartRefused;
     }
-    uint64_t total = 0;
-    if (!CountSaveRange(m_file, range, false, total)) {
+    SaveRangeWalk walk(m_file);
+    if (!walk.Begin(range, false, sink)) {
         Close();
         return SaveReport::kStartRefused;
     }
 
-    const RecordStart recordStart(protocol, m_file.GetCharTiming());
-    CaptureFrame frame;
-    CursorPosition pos;
-    uint32_t chunk = 0;
-    int date = 0;
-    SaveProgress progress(sink, total);
+    const RecordStart recordStart(*protocol, m_file.GetCharTiming());
     RecordTimeTextWriter startText, stopText;
-    RowEnds rowEnds(protocol);
-    auto finish = [&](SaveReport r) {
-        if (!Close() && r != SaveReport::kFailed) r = SaveReport::kFailed;
-        return r;
-    };
-    for (;;) {
-        if (cancel.load(std::memory_order_relaxed)) return finish(SaveReport::kEnded);
-        if (m_file.GetFrame(frame) != kQvrOk || m_file.GetCursor(pos) != kQvrOk)
-            return finish(SaveReport::kFailed);
-        if (pos.chunk != chunk) {
-            std::string text;
-            ChunkEntry entry;
-            if (m_file.GetChunkInfo(pos.chunk, text, entry) != kQvrOk)
-                return finish(SaveReport::kFailed);
-            chunk = pos.chunk;
-            date = static_cast<int>(ParseLeadingInt(DateFieldText(entry.date)));
-        }
-        const RangePoint at{date, frame.EndTicks()};
-        if (at < range.startPoint) {
-            if (auto end = NextSaveRecord(m_file)) return finish(*end);
-            continue;
-        }
-        if (range.endPoint < at) return finish(SaveReport::kRangeDone);
-
+    RowEnds rowEnds(*protocol);
+    SaveReport r = walk.Run(cancel, [&](const SaveRecord& rec) {
+        const CaptureFrame& frame = rec.frame;
         char* const row = m_buffer.get() + m_fill;
         const int64_t startTicks =
             recordStart.Of(frame.Kind(), static_cast<int64_t>(frame.StartTicks()));
         const int64_t stopTicks = static_cast<int64_t>(frame.EndTicks());
-        char* p = startText.Write(row, date, startTicks);
+        char* p = startText.Write(row, rec.date, startTicks);
         *p++ = ',';
         // Line changes, events and LOGIC samples begin when they end: the
         // stop time text is the start's.
@@ -316,21 +293,20 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
             std::memcpy(p, row, kRecordTimeTextSize);
             p += kRecordTimeTextSize;
         } else {
-            p = stopText.Write(p, date, stopTicks);
+            p = stopText.Write(p, rec.date, stopTicks);
         }
         p = rowEnds.Write(p, frame);
         m_fill = static_cast<size_t>(p - m_buffer.get());
         ++m_rows;
         ++m_rowsInFile;
-        if (m_fill >= kFlushSize && !Flush()) return finish(SaveReport::kFailed);
+        if (m_fill >= kFlushSize && !Flush()) return false;
         // A limit of 2^32 or more means one file for everything.
-        if (m_fileRecords < (uint64_t{1} << 32) && m_rowsInFile >= m_fileRecords) {
-            if (!Close()) return finish(SaveReport::kFailed);
-            if (!OpenNext()) return finish(SaveReport::kFailed);
-        }
-        progress.Update(m_rows);
-        if (auto end = NextSaveRecord(m_file)) return finish(*end);
-    }
+        if (m_fileRecords < (uint64_t{1} << 32) && m_rowsInFile >= m_fileRecords)
+            return Close() && OpenNext();
+        return true;
+    });
+    if (!Close() && r != SaveReport::kFailed) r = SaveReport::kFailed;
+    return r;
 }
 
 }  // namespace qv

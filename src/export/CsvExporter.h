@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CaptureRecord.h"
 #include "export/SaveRange.h"
 #include "settings/FormatEntry.h"
 
@@ -27,9 +28,9 @@ std::array<std::string, 10> CsvLineTitles(const std::vector<FormatEntry>& rows, 
 // The header line (UTF-8, ending in CR LF).
 std::string CsvHeaderLine(const std::array<std::string, 10>& titles);
 
-// The row of one record (ending in " \r\n"). `startText` and `stopText` are
-// record time texts; `protocol` the capture's protocol byte.
-std::string CsvRowText(int protocol, const CaptureFrame& frame, std::string_view startText,
+// The row of one record (ending in " \r\n") of a capture of `protocol`.
+// `startText` and `stopText` are record time texts.
+std::string CsvRowText(Protocol protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText);
 
 class CsvExporter {

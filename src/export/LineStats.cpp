@@ -2,7 +2,7 @@
 
 namespace qv {
 
-LineStats::LineStats(int protocol, const AsyncCharTiming& timing, const MessageRule& rule)
+LineStats::LineStats(Protocol protocol, const AsyncCharTiming& timing, const MessageRule& rule)
     : m_protocol(protocol), m_splitter(protocol, timing, rule, *this) {}
 
 void LineStats::Add(const WalkRecord& r) {
@@ -39,7 +39,7 @@ void LineStats::Add(const WalkRecord& r) {
         }
         case RecordKind::kEvent: {
             m_splitter.Idle(r.end);
-            if (m_protocol == kProtocolAsync) {
+            if (m_protocol == Protocol::kAsync) {
                 const uint8_t began = static_cast<uint8_t>(r.value & ~m_event);
                 if (began & kEventSdBreak) {
                     ++m_dir[kDirSd].breaks;

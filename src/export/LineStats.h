@@ -24,7 +24,7 @@ struct DirectionStats {
 
 class LineStats : private IMessageSink {
   public:
-    LineStats(int protocol, const AsyncCharTiming& timing, const MessageRule& rule);
+    LineStats(Protocol protocol, const AsyncCharTiming& timing, const MessageRule& rule);
 
     bool CanSplit() const { return m_splitter.CanSplit(); }
     int64_t Threshold(int dir) const { return m_splitter.Threshold(dir); }
@@ -47,7 +47,7 @@ class LineStats : private IMessageSink {
   private:
     void OnMessage(const Message& m) override;
 
-    int m_protocol;
+    Protocol m_protocol;
     MessageSplitter m_splitter;
     std::array<DirectionStats, 2> m_dir;
     std::array<uint64_t, 8> m_lineChanges{};

@@ -4,9 +4,9 @@
 
 namespace qv {
 
-uint8_t RecordErrors(int protocol, uint8_t header) {
+uint8_t RecordErrors(Protocol protocol, uint8_t header) {
     uint8_t e = 0;
-    if (protocol == kProtocolAsync) {
+    if (protocol == Protocol::kAsync) {
         if (header & kFlagParityError) e |= kErrParity;
         if (header & kFlagFramingError) e |= kErrFraming;
         if (header & kFlagOverrunError) e |= kErrOverrun;
@@ -28,15 +28,15 @@ std::string ErrorNames(uint8_t errors) {
     return out;
 }
 
-MessageSplitter::MessageSplitter(int protocol, const AsyncCharTiming& timing,
+MessageSplitter::MessageSplitter(Protocol protocol, const AsyncCharTiming& timing,
                                  const MessageRule& rule, IMessageSink& sink)
     : m_protocol(protocol), m_rule(rule), m_sink(sink) {
     for (int dir : {kDirSd, kDirRd}) {
         const double bit = timing.BitTicks(dir == kDirSd);
-        m_halfBit[dir] = protocol == kProtocolAsync ? std::llround(bit / 2) : 0;
+        m_halfBit[dir] = protocol == Protocol::kAsync ? std::llround(bit / 2) : 0;
         if (rule.gapTicks > 0)
             m_threshold[dir] = rule.gapTicks;
-        else if (protocol == kProtocolAsync)
+        else if (protocol == Protocol::kAsync)
             m_threshold[dir] = std::llround(rule.gapChars * timing.Bits() * bit);
         else
             m_threshold[dir] = INT64_MAX;  // frames are messages of their own

@@ -33,7 +33,7 @@ enum MessageError : uint8_t {
     kErrAbort = 0x10,  // SYNC/HDLC frame aborted
 };
 // The line errors a data record's header byte carries in this protocol.
-uint8_t RecordErrors(int protocol, uint8_t header);
+uint8_t RecordErrors(Protocol protocol, uint8_t header);
 // "parity,framing,..." in bit order; empty for none.
 std::string ErrorNames(uint8_t errors);
 
@@ -78,7 +78,7 @@ class IMessageSink {
 
 class MessageSplitter {
   public:
-    MessageSplitter(int protocol, const AsyncCharTiming& timing, const MessageRule& rule,
+    MessageSplitter(Protocol protocol, const AsyncCharTiming& timing, const MessageRule& rule,
                     IMessageSink& sink);
 
     // False when the gap cannot be counted in characters: an ASYNC capture
@@ -102,7 +102,7 @@ class MessageSplitter {
     void Emit();
     bool Dnp3Complete() const;
 
-    int m_protocol;
+    Protocol m_protocol;
     MessageRule m_rule;
     IMessageSink& m_sink;
     int64_t m_threshold[2] = {0, 0};

@@ -53,7 +53,7 @@ struct PcapngOptions {
 
 class PcapngExport : private IMessageSink {
   public:
-    PcapngExport(PcapngWriter& out, int protocol, const AsyncCharTiming& timing,
+    PcapngExport(PcapngWriter& out, Protocol protocol, const AsyncCharTiming& timing,
                  const PcapngOptions& options);
 
     bool CanSplit() const { return m_splitter.CanSplit(); }
@@ -82,7 +82,7 @@ class PcapngExport : private IMessageSink {
     void FlushWaiting();
 
     PcapngWriter& m_out;
-    int m_protocol;
+    Protocol m_protocol;
     PcapngOptions m_options;
     MessageSplitter m_splitter;
     LocalCalendar m_calendar;

@@ -17,6 +17,13 @@ namespace qv {
 class CaptureReader;
 struct SaveRange;
 
+// The protocol whose records a capture of the stored code `code` holds, as
+// the reader reads them: a code no protocol has gives short records without
+// character times or line errors, which is how LOGIC samples read.
+inline Protocol RecordProtocolOf(int code) {
+    return ProtocolFromCode(code).value_or(Protocol::kLogic);
+}
+
 struct WalkRecord {
     uint64_t frame = 0;  // 0-based ordinal in the capture
     RecordKind kind = RecordKind::kSdData;
@@ -56,7 +63,7 @@ class RecordWalk {
     // Records expected in the walk (for progress) and records given so far.
     uint64_t Expected() const { return m_expected; }
     uint64_t Given() const { return m_given; }
-    int Protocol() const { return m_protocol; }
+    qv::Protocol Protocol() const { return m_protocol; }
     const RecordStart& Starts() const { return m_starts; }
 
   private:
@@ -66,7 +73,7 @@ class RecordWalk {
     Step GapAt(uint64_t frame, int code);
 
     CaptureReader& m_file;
-    int m_protocol;
+    qv::Protocol m_protocol;
     RecordStart m_starts;
     CaptureFrame m_frame;
     uint64_t m_next = 0;        // the frame to give next

@@ -81,7 +81,7 @@ TEST(LineStats, AHandBuiltExchangeGivesTheValuesWorkedOutByHand) {
     ASSERT_EQ(file.Open(b.Finish()), 0);
     const int64_t ct = static_cast<int64_t>(file.GetCharTiming().CharTicks(true));
 
-    LineStats stats(file.GetProtocol(), file.GetCharTiming(), MessageRule{});
+    LineStats stats(RecordProtocolOf(file.GetProtocol()), file.GetCharTiming(), MessageRule{});
     RecordWalk walk(file);
     walk.BeginAll();
     WalkRecord r;

@@ -31,7 +31,7 @@ struct Collect : IMessageSink {
 
 class Feed {
   public:
-    explicit Feed(MessageRule rule = {}) : splitter(kProtocolAsync, Timing(), rule, sink) {}
+    explicit Feed(MessageRule rule = {}) : splitter(Protocol::kAsync, Timing(), rule, sink) {}
     // One character stamped at `stamp` (the stamp is its end less half a bit).
     void Char(int dir, uint8_t byte, int64_t stamp, uint8_t flags = 0) {
         WalkRecord r;
@@ -158,11 +158,11 @@ TEST(MessageSplitter, AnEndlessRunIsCutIntoBoundedMessages) {
 
 TEST(MessageSplitter, WithoutABaudRateOnlyAGapInTimeSplits) {
     Collect sink;
-    MessageSplitter none(kProtocolAsync, AsyncCharTiming{}, MessageRule{}, sink);
+    MessageSplitter none(Protocol::kAsync, AsyncCharTiming{}, MessageRule{}, sink);
     EXPECT_FALSE(none.CanSplit());
     MessageRule rule;
     rule.gapTicks = 1000;
-    MessageSplitter timed(kProtocolAsync, AsyncCharTiming{}, rule, sink);
+    MessageSplitter timed(Protocol::kAsync, AsyncCharTiming{}, rule, sink);
     EXPECT_TRUE(timed.CanSplit());
     EXPECT_EQ(timed.Threshold(kDirRd), 1000);
 }
@@ -190,7 +190,7 @@ TEST_F(Walk, FramesAreOneMessageEachAndDatesRunOn) {
     RecordWalk walk(file);
     walk.BeginAll();
     Collect sink;
-    MessageSplitter splitter(kProtocolHdlc, file.GetCharTiming(), MessageRule{}, sink);
+    MessageSplitter splitter(Protocol::kHdlc, file.GetCharTiming(), MessageRule{}, sink);
     WalkRecord r;
     while (walk.Next(r) == RecordWalk::Step::kRecord)
         splitter.AddData(r);

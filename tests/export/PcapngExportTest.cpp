@@ -112,7 +112,7 @@ class Pcapng : public ::testing::Test {
             o.application = "qvtool test";
             o.source = "C.qvr";
             o.lineSummary = "ASYNC 10000 bit/s 8N1";
-            PcapngExport ex(writer, kProtocolAsync, t, o);
+            PcapngExport ex(writer, Protocol::kAsync, t, o);
             ex.Begin();
             feed(ex);
             ex.Finish();

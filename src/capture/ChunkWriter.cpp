@@ -11,10 +11,60 @@
 
 namespace qv {
 
-ChunkWriter::ChunkWriter(qv::Log* log) : m_log(log), m_buffer(new uint8_t[kBufferSize]) {}
+ChunkWriter::ChunkWriter(qv::Log* log)
+    : m_log(log),
+      m_buffers{std::make_unique<uint8_t[]>(kBufferSize), std::make_unique<uint8_t[]>(kBufferSize)},
+      m_buffer(m_buffers[0].get()) {}
 
 ChunkWriter::~ChunkWriter() {
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
     if (m_fd >= 0) ::close(m_fd);
+}
+
+void ChunkWriter::WriteBehind() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_piecePending || m_stop; });
+        if (!m_piecePending) return;
+        const uint8_t* piece = m_piece;
+        const size_t size = m_pieceSize;
+        lock.unlock();
+        const int rc = WriteAll(piece, size);
+        lock.lock();
+        m_pieceResult = rc;
+        m_piecePending = false;
+        m_done.notify_one();
+    }
+}
+
+int ChunkWriter::WaitForPiece() {
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [this] { return !m_piecePending; });
+    const int rc = m_pieceResult;
+    m_pieceResult = 0;
+    return rc;
+}
+
+int ChunkWriter::HandOnPiece() {
+    const int rc = WaitForPiece();
+    if (!m_thread.joinable()) m_thread = std::thread([this] { WriteBehind(); });
+    {
+        std::lock_guard lock(m_mutex);
+        m_piece = m_buffer;
+        m_pieceSize = m_count;
+        m_piecePending = true;
+    }
+    m_wake.notify_one();
+    m_buffer = m_buffer == m_buffers[0].get() ? m_buffers[1].get() : m_buffers[0].get();
+    m_count = 0;
+    return rc;
 }
 
 const std::string& ChunkWriter::SetFolder(const std::string& path) {
@@ -66,6 +116,8 @@ void ChunkWriter::DropIndexReserve() {
 }
 
 int ChunkWriter::OpenChunk() {
+    // What the old file still had coming is of no use once it is replaced.
+    if (WaitForPiece() != 0) Log(__LINE__, "File Write Error.");
     if (!m_reservePath.empty()) GrowIndexReserve();
     if (m_fd >= 0) {
         ::close(m_fd);
@@ -110,22 +162,18 @@ int ChunkWriter::WriteAll(const uint8_t* bytes, size_t length) {
 }
 
 int ChunkWriter::AppendSlow(const uint8_t* bytes, size_t length) {
-    if (m_count > 0) {
-        const int rc = WriteAll(m_buffer.get(), m_count);
-        m_count = 0;
-        if (rc != 0) {
-            Log(__LINE__, "File Write Error.");
-            return -1;
-        }
+    if (m_count > 0 && HandOnPiece() != 0) {
+        Log(__LINE__, "File Write Error.");
+        return -1;
     }
     if (length <= kBufferSize) {
-        std::memcpy(m_buffer.get(), bytes, length);
+        std::memcpy(m_buffer, bytes, length);
         m_count = static_cast<uint32_t>(length);
         return 0;
     }
     // An assembled frame of up to 16 + 65 535 bytes: written whole, in order,
     // straight after what the buffer held.
-    if (WriteAll(bytes, length) != 0) {
+    if (WaitForPiece() != 0 || WriteAll(bytes, length) != 0) {
         Log(__LINE__, "File Write Error.");
         return -1;
     }
@@ -133,8 +181,8 @@ int ChunkWriter::AppendSlow(const uint8_t* bytes, size_t length) {
 }
 
 int ChunkWriter::FlushAndClose(bool reset) {
-    int rc = 0;
-    if (m_count > 0 && WriteAll(m_buffer.get(), m_count) != 0) rc = -1;
+    int rc = WaitForPiece();
+    if (m_count > 0 && WriteAll(m_buffer, m_count) != 0) rc = -1;
     if (reset) m_count = 0;
     if (m_fd >= 0) {
         if (::close(m_fd) != 0) rc = -1;

@@ -1,7 +1,10 @@
 // The chunk file writer of a monitoring run: records go into a 64 KiB buffer
-// and reach the open chunk file in 64 KiB pieces. Chunks are written under
-// temporary names ("t000000001.qvd") and get their final, chronological
-// names when the run stops.
+// and reach the open chunk file in 64 KiB pieces. A full piece is written by
+// a thread of the writer's own while the records after it fill a second
+// buffer, so that decoding and writing overlap; a piece whose write failed is
+// reported by the next call that hands on a piece, or by the close. Chunks
+// are written under temporary names ("t000000001.qvd") and get their final,
+// chronological names when the run stops.
 //
 // A failed write never leaves a torn record behind: the file is cut back to
 // the end of the last piece that was written whole, so everything already in
@@ -9,11 +12,14 @@
 #pragma once
 
 #include <bit>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace qv {
 
@@ -48,12 +54,13 @@ class ChunkWriter {
     bool IsOpen() const { return m_fd >= 0; }
 
     // Appends one whole record. When it does not fit behind the buffered
-    // bytes, the buffer is written first; if that fails the buffered bytes and
-    // this record are lost ("File Write Error." is logged) and -1 comes back.
-    // A record longer than the buffer is written directly after the buffer.
+    // bytes, the buffer is handed on to be written first; if the piece
+    // handed on before it failed, its bytes and this record are lost ("File
+    // Write Error." is logged) and -1 comes back. A record longer than the
+    // buffer is written directly after the buffer.
     int Append(const uint8_t* bytes, size_t length) {
         if (m_count + length <= kBufferSize) {
-            std::memcpy(m_buffer.get() + m_count, bytes, length);
+            std::memcpy(m_buffer + m_count, bytes, length);
             m_count += static_cast<uint32_t>(length);
             return 0;
         }
@@ -67,7 +74,7 @@ class ChunkWriter {
         if constexpr (std::endian::native == std::endian::little) {
             if (m_count + 8 <= kBufferSize) {
                 const uint64_t word = header | (uint64_t{value} << 8) | (time << 16);
-                std::memcpy(m_buffer.get() + m_count, &word, 8);
+                std::memcpy(m_buffer + m_count, &word, 8);
                 m_count += 8;
                 return 0;
             }
@@ -89,13 +96,14 @@ class ChunkWriter {
     // the buffer out first.
     uint8_t* FreeSpace(size_t& bytes) {
         bytes = kBufferSize - m_count;
-        return m_buffer.get() + m_count;
+        return m_buffer + m_count;
     }
     void Appended(size_t bytes) { m_count += static_cast<uint32_t>(bytes); }
 
-    // Writes the buffered bytes, empties the buffer when `reset` is set and
-    // closes the file. On any failure "File Write or Close Error." is logged
-    // and -1 returned; the file is closed in either case.
+    // Waits for the piece being written, writes the buffered bytes, empties
+    // the buffer when `reset` is set and closes the file. On any failure
+    // "File Write or Close Error." is logged and -1 returned; the file is
+    // closed in either case.
     int FlushAndClose(bool reset = true);
 
     // Renames the temporary chunk files to their final names: slot `oldest`
@@ -117,6 +125,12 @@ class ChunkWriter {
 
   private:
     int AppendSlow(const uint8_t* bytes, size_t length);
+    // Hands the buffered bytes to the write thread and goes on in the other
+    // buffer; returns the result of the piece handed on before (0 or -1).
+    int HandOnPiece();
+    // Waits until the piece handed on is written: 0, or -1 when it failed.
+    int WaitForPiece();
+    void WriteBehind();
     void GrowIndexReserve();
     // Writes all bytes to the open file; on failure cuts the file back to
     // where it was. 0 or -1 (errno set).
@@ -126,10 +140,23 @@ class ChunkWriter {
     qv::Log* m_log;
     std::string m_folder;
     std::string m_chunkName;
-    std::unique_ptr<uint8_t[]> m_buffer;
+    std::unique_ptr<uint8_t[]> m_buffers[2];
+    uint8_t* m_buffer;  // the one being filled
     uint32_t m_count = 0;
+    // The file and its size are the write thread's while a piece is pending.
     int m_fd = -1;
     uint64_t m_fileSize = 0;  // bytes of whole pieces in the open file
+
+    // The piece handed to the write thread, its result, and the thread.
+    std::mutex m_mutex;
+    std::condition_variable m_wake;  // a piece or the end for the thread
+    std::condition_variable m_done;  // the piece is written
+    const uint8_t* m_piece = nullptr;
+    size_t m_pieceSize = 0;
+    bool m_piecePending = false;
+    int m_pieceResult = 0;
+    bool m_stop = false;
+    std::thread m_thread;  // started with the first piece
     static constexpr uint64_t kReserveAhead = 64;  // chunks a growth of the reserve covers
     std::string m_reservePath;
     uint64_t m_reserved = 0;       // bytes the reserve file holds

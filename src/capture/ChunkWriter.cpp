@@ -17,54 +17,16 @@ ChunkWriter::ChunkWriter(qv::Log* log)
       m_buffer(m_buffers[0].get()) {}
 
 ChunkWriter::~ChunkWriter() {
-    if (m_thread.joinable()) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_wake.notify_one();
-        m_thread.join();
-    }
+    // The file stays the write thread's until its piece is written.
+    WaitForPiece();
     if (m_fd >= 0) ::close(m_fd);
 }
 
-void ChunkWriter::WriteBehind() {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this] { return m_piecePending || m_stop; });
-        if (!m_piecePending) return;
-        const uint8_t* piece = m_piece;
-        const size_t size = m_pieceSize;
-        lock.unlock();
-        const int rc = WriteAll(piece, size);
-        lock.lock();
-        m_pieceResult = rc;
-        m_piecePending = false;
-        m_done.notify_one();
-    }
-}
-
-int ChunkWriter::WaitForPiece() {
-    std::unique_lock lock(m_mutex);
-    m_done.wait(lock, [this] { return !m_piecePending; });
-    const int rc = m_pieceResult;
-    m_pieceResult = 0;
-    return rc;
-}
-
 int ChunkWriter::HandOnPiece() {
-    const int rc = WaitForPiece();
-    if (!m_thread.joinable()) m_thread = std::thread([this] { WriteBehind(); });
-    {
-        std::lock_guard lock(m_mutex);
-        m_piece = m_buffer;
-        m_pieceSize = m_count;
-        m_piecePending = true;
-    }
-    m_wake.notify_one();
+    const bool ok = m_behind.HandOn(m_buffer, m_count);
     m_buffer = m_buffer == m_buffers[0].get() ? m_buffers[1].get() : m_buffers[0].get();
     m_count = 0;
-    return rc;
+    return ok ? 0 : -1;
 }
 
 const std::string& ChunkWriter::SetFolder(const std::string& path) {

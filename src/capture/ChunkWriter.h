@@ -12,14 +12,13 @@
 #pragma once
 
 #include <bit>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
+
+#include "core/WriteBehind.h"
 
 namespace qv {
 
@@ -129,8 +128,7 @@ class ChunkWriter {
     // buffer; returns the result of the piece handed on before (0 or -1).
     int HandOnPiece();
     // Waits until the piece handed on is written: 0, or -1 when it failed.
-    int WaitForPiece();
-    void WriteBehind();
+    int WaitForPiece() { return m_behind.Wait() ? 0 : -1; }
     void GrowIndexReserve();
     // Writes all bytes to the open file; on failure cuts the file back to
     // where it was. 0 or -1 (errno set).
@@ -146,17 +144,9 @@ class ChunkWriter {
     // The file and its size are the write thread's while a piece is pending.
     int m_fd = -1;
     uint64_t m_fileSize = 0;  // bytes of whole pieces in the open file
-
-    // The piece handed to the write thread, its result, and the thread.
-    std::mutex m_mutex;
-    std::condition_variable m_wake;  // a piece or the end for the thread
-    std::condition_variable m_done;  // the piece is written
-    const uint8_t* m_piece = nullptr;
-    size_t m_pieceSize = 0;
-    bool m_piecePending = false;
-    int m_pieceResult = 0;
-    bool m_stop = false;
-    std::thread m_thread;  // started with the first piece
+    WriteBehind m_behind{[this](const void* bytes, size_t size) {
+        return WriteAll(static_cast<const uint8_t*>(bytes), size) == 0;
+    }};
     static constexpr uint64_t kReserveAhead = 64;  // chunks a growth of the reserve covers
     std::string m_reservePath;
     uint64_t m_reserved = 0;       // bytes the reserve file holds

@@ -218,15 +218,28 @@ bool CsvExporter::WriteOut(const char* bytes, size_t size) {
     return true;
 }
 
+bool CsvExporter::Settle() {
+    if (!m_behind.Wait()) m_failed = true;
+    if (!m_failed) m_rows += m_pendingRows;
+    m_pendingRows = 0;
+    return !m_failed;
+}
+
 bool CsvExporter::Flush() {
-    const bool ok = WriteOut(m_buffer.get(), m_fill);
+    if (!Settle()) return false;
+    if (m_fill == 0) return true;
+    m_behind.HandOn(m_buffer.get(), m_fill);
+    m_pendingRows = m_pieceRows;
+    m_pieceRows = 0;
+    std::swap(m_buffer, m_spare);
     m_fill = 0;
-    return ok;
+    return true;
 }
 
 bool CsvExporter::Close() {
     if (m_fd < 0) return true;
-    bool ok = Flush();
+    // The file is the write thread's until its last piece is written.
+    const bool ok = Flush() && Settle();
     ::close(m_fd);  // close errors are ignored, as at every rollover
     m_fd = -1;
     return ok;
@@ -242,6 +255,7 @@ bool CsvExporter::OpenNext() {
     m_flushed = 0;
     m_rowsInFile = 0;
     m_fill = 0;
+    m_pieceRows = 0;
     return WriteOut(m_header.data(), m_header.size());
 }
 
@@ -266,6 +280,8 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
     // Rows are written straight into the buffer; one more always fits behind
     // anything short of a flush.
     if (!m_buffer) m_buffer.reset(new char[kFlushSize + kMaxRowSize]);
+    if (!m_spare) m_spare.reset(new char[kFlushSize + kMaxRowSize]);
+    m_failed = false;
     if (!OpenNext()) {
         Close();
         return SaveReport::kStartRefused;
@@ -297,7 +313,7 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         }
         p = rowEnds.Write(p, frame);
         m_fill = static_cast<size_t>(p - m_buffer.get());
-        ++m_rows;
+        ++m_pieceRows;
         ++m_rowsInFile;
         if (m_fill >= kFlushSize && !Flush()) return false;
         // A limit of 2^32 or more means one file for everything.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/CaptureRecord.h"
+#include "core/WriteBehind.h"
 #include "export/SaveRange.h"
 #include "settings/FormatEntry.h"
 
@@ -41,10 +42,13 @@ class CsvExporter {
     // One export pass over the range between keys a and b (either order).
     // Progress goes to `sink` (may be null); the ending is returned. A set
     // `cancel` ends the pass before the next record with kEnded, leaving
-    // every file complete up to its last row.
+    // every file complete up to its last row. Rows are written in pieces
+    // behind the formatting; after a piece that failed nothing more is
+    // written, and its file is cut back to the last whole row.
     SaveReport Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
                    const std::atomic<bool>& cancel);
 
+    // Rows the files hold.
     uint64_t RowsWritten() const { return m_rows; }
     uint64_t FilesWritten() const { return m_fileNumber; }
     // "<folder>/<n>.csv".
@@ -55,7 +59,12 @@ class CsvExporter {
     // Writes bytes of whole rows to the open file; a failure cuts the file
     // back to its last whole row.
     bool WriteOut(const char* bytes, size_t size);
+    // Hands the buffered rows on to be written and goes on in the other
+    // buffer. false once a piece failed: nothing is handed on after it.
     bool Flush();
+    // Waits for the piece being written and counts its rows when it was.
+    // false once a piece failed.
+    bool Settle();
     bool Close();
 
     CaptureReader& m_file;
@@ -63,12 +72,21 @@ class CsvExporter {
     uint64_t m_fileRecords;
     std::string m_header;  // CP932
     uint64_t m_fileNumber = 0;
-    uint64_t m_rows = 0;
-    uint64_t m_rowsInFile = 0;
+    uint64_t m_rows = 0;        // rows in pieces written
+    uint64_t m_rowsInFile = 0;  // rows made for the open file
+    // The open file and the bytes it holds are the write thread's while a
+    // piece is being written.
     int m_fd = -1;
     uint64_t m_flushed = 0;  // bytes of whole rows in the open file
-    std::unique_ptr<char[]> m_buffer;  // rows not yet written
+    std::unique_ptr<char[]> m_buffer;  // rows being made
+    std::unique_ptr<char[]> m_spare;   // the piece being written
     size_t m_fill = 0;
+    uint64_t m_pieceRows = 0;    // rows in m_buffer
+    uint64_t m_pendingRows = 0;  // rows in the piece being written
+    bool m_failed = false;       // a piece failed
+    WriteBehind m_behind{[this](const void* bytes, size_t size) {
+        return WriteOut(static_cast<const char*>(bytes), size);
+    }};
 };
 
 }  // namespace qv

@@ -15,13 +15,12 @@ WriteBehind::~WriteBehind() {
 void WriteBehind::Run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        // A piece handed on before the end is still written.
+        // A write handed on before the end still runs.
         m_wake.wait(lock, [this] { return m_pending || m_stop; });
         if (!m_pending) return;
-        const void* bytes = m_bytes;
-        const size_t size = m_size;
+        Write write = std::move(m_write);
         lock.unlock();
-        const bool ok = m_write(bytes, size);
+        const bool ok = write();
         lock.lock();
         m_result = ok;
         m_pending = false;
@@ -37,13 +36,12 @@ bool WriteBehind::Wait() {
     return ok;
 }
 
-bool WriteBehind::HandOn(const void* bytes, size_t size) {
+bool WriteBehind::HandOn(Write write) {
     const bool ok = Wait();
     if (!m_thread.joinable()) m_thread = std::thread([this] { Run(); });
     {
         std::lock_guard lock(m_mutex);
-        m_bytes = bytes;
-        m_size = size;
+        m_write = std::move(write);
         m_pending = true;
     }
     m_wake.notify_one();

@@ -84,9 +84,7 @@ class CsvExporter {
     uint64_t m_pieceRows = 0;    // rows in m_buffer
     uint64_t m_pendingRows = 0;  // rows in the piece being written
     bool m_failed = false;       // a piece failed
-    WriteBehind m_behind{[this](const void* bytes, size_t size) {
-        return WriteOut(static_cast<const char*>(bytes), size);
-    }};
+    WriteBehind m_behind;
 };
 
 }  // namespace qv

@@ -154,7 +154,7 @@ class ChunkWriter {
     Pieces m_buffers[2];
     Pieces* m_filling = &m_buffers[0];
     uint8_t* m_piece = m_buffers[0].bytes.get();  // the piece being filled
-    uint32_t m_count = 0;                          // its bytes
+    uint32_t m_count = 0;                         // its bytes
     // The file and its size are the write thread's while pieces are on
     // their way.
     int m_fd = -1;

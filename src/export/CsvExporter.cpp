@@ -228,7 +228,8 @@ bool CsvExporter::Settle() {
 bool CsvExporter::Flush() {
     if (!Settle()) return false;
     if (m_fill == 0) return true;
-    m_behind.HandOn([this, bytes = m_buffer.get(), size = m_fill] { return WriteOut(bytes, size); });
+    m_behind.HandOn(
+        [this, bytes = m_buffer.get(), size = m_fill] { return WriteOut(bytes, size); });
     m_pendingRows = m_pieceRows;
     m_pieceRows = 0;
     std::swap(m_buffer, m_spare);

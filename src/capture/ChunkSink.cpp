@@ -105,7 +105,7 @@ ChunkEntry ChunkSink::CurrentChunkEntry() const {
 }
 
 void ChunkSink::FinishChunk() {
-    if (m_writer.FlushAndClose() != 0) ReportWriteFailure();
+    if (m_writer.FlushAndClose(true) != 0) ReportWriteFailure();
     m_table.Add(ClosedChunkEntry());
 }
 
@@ -269,7 +269,7 @@ void ChunkSink::Trigger(uint8_t code, uint64_t time) {
 }
 
 int ChunkSink::FinishRun() {
-    const int rc = m_writer.FlushAndClose();
+    const int rc = m_writer.FlushAndClose(true);
     if (rc != 0) ReportWriteFailure();
     // A FIX run stopped at its limit already put its last chunk in the table.
     if (!AtFixLimit()) m_table.Add(ClosedChunkEntry());

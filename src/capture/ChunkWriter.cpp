@@ -11,48 +11,10 @@
 
 namespace qv {
 
-ChunkWriter::ChunkWriter(qv::Log* log) : m_log(log) {}
+ChunkWriter::ChunkWriter(qv::Log* log) : m_log(log), m_buffer(new uint8_t[kBufferSize]) {}
 
 ChunkWriter::~ChunkWriter() {
-    // The file stays the write thread's until its pieces are written.
-    m_behind.Wait();
     if (m_fd >= 0) ::close(m_fd);
-}
-
-void ChunkWriter::ClearPieces() {
-    m_filling->ended = 0;
-    m_piece = m_filling->bytes.get();
-    m_count = 0;
-}
-
-void ChunkWriter::EndPiece() {
-    m_filling->sizes[m_filling->ended++] = m_count;
-    m_piece += m_count;
-    m_count = 0;
-}
-
-bool ChunkWriter::WritePieces(const Pieces& pieces) {
-    bool ok = true;
-    const uint8_t* p = pieces.bytes.get();
-    for (uint32_t i = 0; i < pieces.ended; p += pieces.sizes[i++])
-        if (WriteAll(p, pieces.sizes[i]) != 0) ok = false;
-    return ok;
-}
-
-int ChunkWriter::HandOnPieces() {
-    const Pieces* full = m_filling;
-    const bool ok = m_behind.HandOn([this, full] { return WritePieces(*full); });
-    m_filling = full == &m_buffers[0] ? &m_buffers[1] : &m_buffers[0];
-    ClearPieces();
-    return ok ? 0 : -1;
-}
-
-int ChunkWriter::WriteBuffered() {
-    int rc = m_behind.Wait() ? 0 : -1;
-    if (m_count > 0) EndPiece();
-    if (!WritePieces(*m_filling)) rc = -1;
-    ClearPieces();
-    return rc;
 }
 
 const std::string& ChunkWriter::SetFolder(const std::string& path) {
@@ -104,14 +66,12 @@ void ChunkWriter::DropIndexReserve() {
 }
 
 int ChunkWriter::OpenChunk() {
-    // What the old file still had coming is of no use once it is replaced.
-    if (!m_behind.Wait()) Log(__LINE__, "File Write Error.");
     if (!m_reservePath.empty()) GrowIndexReserve();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
     }
-    ClearPieces();
+    m_count = 0;
     m_fileSize = 0;
     const std::string path = JoinPath(m_folder, m_chunkName);
     // Whatever is at the name (a chunk of an earlier lap of a ring, or a link
@@ -150,28 +110,32 @@ int ChunkWriter::WriteAll(const uint8_t* bytes, size_t length) {
 }
 
 int ChunkWriter::AppendSlow(const uint8_t* bytes, size_t length) {
-    if (length <= kBufferSize) {
-        if (m_count > 0) EndPiece();
-        const bool handOn = m_filling->ended == kPiecesPerHandOn;
-        if (handOn && HandOnPieces() != 0) {
+    if (m_count > 0) {
+        const int rc = WriteAll(m_buffer.get(), m_count);
+        m_count = 0;
+        if (rc != 0) {
             Log(__LINE__, "File Write Error.");
             return -1;
         }
-        std::memcpy(m_piece, bytes, length);
+    }
+    if (length <= kBufferSize) {
+        std::memcpy(m_buffer.get(), bytes, length);
         m_count = static_cast<uint32_t>(length);
         return 0;
     }
     // An assembled frame of up to 16 + 65 535 bytes: written whole, in order,
-    // straight after what the pieces held.
-    if (WriteBuffered() != 0 || WriteAll(bytes, length) != 0) {
+    // straight after what the buffer held.
+    if (WriteAll(bytes, length) != 0) {
         Log(__LINE__, "File Write Error.");
         return -1;
     }
     return 0;
 }
 
-int ChunkWriter::FlushAndClose() {
-    int rc = WriteBuffered();
+int ChunkWriter::FlushAndClose(bool reset) {
+    int rc = 0;
+    if (m_count > 0 && WriteAll(m_buffer.get(), m_count) != 0) rc = -1;
+    if (reset) m_count = 0;
     if (m_fd >= 0) {
         if (::close(m_fd) != 0) rc = -1;
         m_fd = -1;

@@ -1,11 +1,7 @@
-// The chunk file writer of a monitoring run: records go into 64 KiB pieces
-// that reach the open chunk file one write each. Every eight full pieces are
-// written by a thread of the writer's own while the records after them fill
-// a second buffer, so that decoding and writing overlap at the cost of one
-// hand-over per half MiB; a failed piece is reported by the next call that
-// hands pieces on, or by the close. Chunks are written under temporary names
-// ("t000000001.qvd") and get their final, chronological names when the run
-// stops.
+// The chunk file writer of a monitoring run: records go into a 64 KiB buffer
+// and reach the open chunk file in 64 KiB pieces. Chunks are written under
+// temporary names ("t000000001.qvd") and get their final, chronological
+// names when the run stops.
 //
 // A failed write never leaves a torn record behind: the file is cut back to
 // the end of the last piece that was written whole, so everything already in
@@ -18,8 +14,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include "core/WriteBehind.h"
 
 namespace qv {
 
@@ -53,15 +47,13 @@ class ChunkWriter {
     int OpenChunk();
     bool IsOpen() const { return m_fd >= 0; }
 
-    // Appends one whole record. When it does not fit behind the piece's
-    // bytes, the piece is ended first and a new one begun; when pieces are
-    // handed on to be written and one handed on before them failed, its
-    // bytes and this record are lost ("File Write Error." is logged) and -1
-    // comes back. A record longer than a piece is written directly after the
-    // pieces before it.
+    // Appends one whole record. When it does not fit behind the buffered
+    // bytes, the buffer is written first; if that fails the buffered bytes and
+    // this record are lost ("File Write Error." is logged) and -1 comes back.
+    // A record longer than the buffer is written directly after the buffer.
     int Append(const uint8_t* bytes, size_t length) {
         if (m_count + length <= kBufferSize) {
-            std::memcpy(m_piece + m_count, bytes, length);
+            std::memcpy(m_buffer.get() + m_count, bytes, length);
             m_count += static_cast<uint32_t>(length);
             return 0;
         }
@@ -75,7 +67,7 @@ class ChunkWriter {
         if constexpr (std::endian::native == std::endian::little) {
             if (m_count + 8 <= kBufferSize) {
                 const uint64_t word = header | (uint64_t{value} << 8) | (time << 16);
-                std::memcpy(m_piece + m_count, &word, 8);
+                std::memcpy(m_buffer.get() + m_count, &word, 8);
                 m_count += 8;
                 return 0;
             }
@@ -91,20 +83,20 @@ class ChunkWriter {
         return Append(record, sizeof record);
     }
 
-    // For records built in place: the free room behind the piece's bytes
+    // For records built in place: the free room behind the buffered bytes
     // (its size in `bytes`), and Appended to count what was put there. A
-    // record that does not fit the room goes through Append, which ends the
-    // piece first.
+    // record that does not fit the room goes through Append, which writes
+    // the buffer out first.
     uint8_t* FreeSpace(size_t& bytes) {
         bytes = kBufferSize - m_count;
-        return m_piece + m_count;
+        return m_buffer.get() + m_count;
     }
     void Appended(size_t bytes) { m_count += static_cast<uint32_t>(bytes); }
 
-    // Waits for the pieces being written, writes the buffered ones, empties
-    // the buffer and closes the file. On any failure "File Write or Close
-    // Error." is logged and -1 returned; the file is closed in either case.
-    int FlushAndClose();
+    // Writes the buffered bytes, empties the buffer when `reset` is set and
+    // closes the file. On any failure "File Write or Close Error." is logged
+    // and -1 returned; the file is closed in either case.
+    int FlushAndClose(bool reset = true);
 
     // Renames the temporary chunk files to their final names: slot `oldest`
     // becomes chunk file 1, the following slots (wrapping after `count` to
@@ -112,6 +104,8 @@ class ChunkWriter {
     // are named; the files of the rest are removed (a last chunk that holds
     // no record). Rename failures are ignored. 0.
     int FinalNames(uint64_t oldest, uint64_t count, uint64_t keep = UINT64_MAX);
+
+    uint32_t BufferedBytes() const { return m_count; }
 
     // Holds back disk space for the index of the run in the file `path`:
     // `base` bytes, and `perChunk` more for every chunk opened from now on,
@@ -122,26 +116,7 @@ class ChunkWriter {
     void DropIndexReserve();
 
   private:
-    static constexpr uint32_t kPiecesPerHandOn = 8;
-    // Pieces filled one after the other, and the size of each that ended.
-    struct Pieces {
-        std::unique_ptr<uint8_t[]> bytes{new uint8_t[kPiecesPerHandOn * kBufferSize]};
-        uint32_t sizes[kPiecesPerHandOn] = {};
-        uint32_t ended = 0;
-    };
-
     int AppendSlow(const uint8_t* bytes, size_t length);
-    // Ends the piece being filled and begins the next behind it.
-    void EndPiece();
-    // Hands the ended pieces to the write thread and goes on in the other
-    // buffer; returns the result of the pieces handed on before (0 or -1).
-    int HandOnPieces();
-    // Waits for the pieces handed on, then writes the buffered ones here and
-    // empties the buffer: 0, or -1 when any of them failed.
-    int WriteBuffered();
-    // One write per piece, each cut back on failure; false when any failed.
-    bool WritePieces(const Pieces& pieces);
-    void ClearPieces();
     void GrowIndexReserve();
     // Writes all bytes to the open file; on failure cuts the file back to
     // where it was. 0 or -1 (errno set).
@@ -151,15 +126,10 @@ class ChunkWriter {
     qv::Log* m_log;
     std::string m_folder;
     std::string m_chunkName;
-    Pieces m_buffers[2];
-    Pieces* m_filling = &m_buffers[0];
-    uint8_t* m_piece = m_buffers[0].bytes.get();  // the piece being filled
-    uint32_t m_count = 0;                         // its bytes
-    // The file and its size are the write thread's while pieces are on
-    // their way.
+    std::unique_ptr<uint8_t[]> m_buffer;
+    uint32_t m_count = 0;
     int m_fd = -1;
     uint64_t m_fileSize = 0;  // bytes of whole pieces in the open file
-    WriteBehind m_behind;
     static constexpr uint64_t kReserveAhead = 64;  // chunks a growth of the reserve covers
     std::string m_reservePath;
     uint64_t m_reserved = 0;       // bytes the reserve file holds

@@ -218,29 +218,18 @@ bool CsvExporter::WriteOut(const char* bytes, size_t size) {
     return true;
 }
 
-bool CsvExporter::Settle() {
-    if (!m_behind.Wait()) m_failed = true;
-    if (!m_failed) m_rows += m_pendingRows;
-    m_pendingRows = 0;
-    return !m_failed;
-}
-
 bool CsvExporter::Flush() {
-    if (!Settle()) return false;
-    if (m_fill == 0) return true;
-    m_behind.HandOn(
-        [this, bytes = m_buffer.get(), size = m_fill] { return WriteOut(bytes, size); });
-    m_pendingRows = m_pieceRows;
-    m_pieceRows = 0;
-    std::swap(m_buffer, m_spare);
+    const bool ok = WriteOut(m_buffer.get(), m_fill);
+    // Rows of a piece that failed were cut off again: they do not count.
+    if (ok) m_rows += m_pieceRows;
     m_fill = 0;
-    return true;
+    m_pieceRows = 0;
+    return ok;
 }
 
 bool CsvExporter::Close() {
     if (m_fd < 0) return true;
-    // The file is the write thread's until its last piece is written.
-    const bool ok = Flush() && Settle();
+    bool ok = Flush();
     ::close(m_fd);  // close errors are ignored, as at every rollover
     m_fd = -1;
     return ok;
@@ -281,8 +270,6 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
     // Rows are written straight into the buffer; one more always fits behind
     // anything short of a flush.
     if (!m_buffer) m_buffer.reset(new char[kFlushSize + kMaxRowSize]);
-    if (!m_spare) m_spare.reset(new char[kFlushSize + kMaxRowSize]);
-    m_failed = false;
     if (!OpenNext()) {
         Close();
         return SaveReport::kStartRefused;

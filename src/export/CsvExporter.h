@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "core/CaptureRecord.h"
-#include "core/WriteBehind.h"
 #include "export/SaveRange.h"
 #include "settings/FormatEntry.h"
 
@@ -42,9 +41,9 @@ class CsvExporter {
     // One export pass over the range between keys a and b (either order).
     // Progress goes to `sink` (may be null); the ending is returned. A set
     // `cancel` ends the pass before the next record with kEnded, leaving
-    // every file complete up to its last row. Rows are written in pieces
-    // behind the formatting; after a piece that failed nothing more is
-    // written, and its file is cut back to the last whole row.
+    // every file complete up to its last row. After a piece of rows that
+    // failed nothing more is written, and its file is cut back to the last
+    // whole row.
     SaveReport Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
                    const std::atomic<bool>& cancel);
 
@@ -59,12 +58,8 @@ class CsvExporter {
     // Writes bytes of whole rows to the open file; a failure cuts the file
     // back to its last whole row.
     bool WriteOut(const char* bytes, size_t size);
-    // Hands the buffered rows on to be written and goes on in the other
-    // buffer. false once a piece failed: nothing is handed on after it.
+    // Writes the buffered rows and counts them when they reached the file.
     bool Flush();
-    // Waits for the piece being written and counts its rows when it was.
-    // false once a piece failed.
-    bool Settle();
     bool Close();
 
     CaptureReader& m_file;
@@ -72,19 +67,13 @@ class CsvExporter {
     uint64_t m_fileRecords;
     std::string m_header;  // CP932
     uint64_t m_fileNumber = 0;
-    uint64_t m_rows = 0;        // rows in pieces written
+    uint64_t m_rows = 0;        // rows written to the files
     uint64_t m_rowsInFile = 0;  // rows made for the open file
-    // The open file and the bytes it holds are the write thread's while a
-    // piece is being written.
     int m_fd = -1;
     uint64_t m_flushed = 0;  // bytes of whole rows in the open file
-    std::unique_ptr<char[]> m_buffer;  // rows being made
-    std::unique_ptr<char[]> m_spare;   // the piece being written
+    std::unique_ptr<char[]> m_buffer;  // rows not yet written
     size_t m_fill = 0;
-    uint64_t m_pieceRows = 0;    // rows in m_buffer
-    uint64_t m_pendingRows = 0;  // rows in the piece being written
-    bool m_failed = false;       // a piece failed
-    WriteBehind m_behind;
+    uint64_t m_pieceRows = 0;  // rows in the buffer
 };
 
 }  // namespace qv

@@ -155,36 +155,52 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
         if (m_roomLeft == 0) return 0;
     }
     if (m_sweep.records == 0) m_sweep.lineBefore = m_lineState;
-    const uint64_t count = std::min<uint64_t>(n / kShortItemSize, m_roomLeft);
+    const uint64_t room = m_roomLeft;
     uint8_t* out = m_room + m_sweep.records * kShortRecordSize;
+    const uint8_t* in = p;
+    const uint8_t* const inEnd = p + n;
 
     // The counters stay in registers for the sweep and are added once. The
     // kinds and the line bits vary from record to record as the line does,
     // so they are counted without branches, in lanes of one register each:
     // four 16-bit lanes of kind counts, eight byte lanes of line-bit changes
     // (lane n for bit n), emptied every 255 records before a lane can wrap.
+    // A time item between data items only sets the running time, so the
+    // sweep takes it too rather than end there: on a quiet line one comes
+    // every few characters.
     uint64_t running = m_running;
     uint8_t lineState = m_lineState, eventByte = m_eventByte;
     uint64_t kinds[4] = {};
     uint64_t lineBits[8] = {};
     uint64_t eventBits[2] = {};
-    uint64_t i = 0;
-    bool other = false;  // stopped in front of an item that is no data item
-    while (i < count && !other) {
-        const uint64_t blockEnd = i + std::min<uint64_t>(count - i, 255);
+    uint64_t i = 0;      // records written
+    bool other = false;  // stopped in front of an item the sweep does not take
+    while (i < room && !other) {
+        const uint64_t blockEnd = i + std::min<uint64_t>(room - i, 255);
         uint64_t kindLanes = 0, bitLanes = 0;
-        for (; i < blockEnd; ++i) {
-            uint32_t item;  // header, value, 16-bit step: little-endian
-            std::memcpy(&item, p + i * kShortItemSize, sizeof item);
-            const uint32_t header = item & 0xFF;
-            if (header < 0x80) {
+        while (i < blockEnd) {
+            if (inEnd - in < static_cast<ptrdiff_t>(kShortItemSize)) {
                 other = true;
                 break;
             }
+            uint32_t item;  // header, value, 16-bit step: little-endian
+            std::memcpy(&item, in, sizeof item);
+            const uint32_t header = item & 0xFF;
+            if (header < 0x80) {
+                if (header == kItemTime && inEnd - in >= static_cast<ptrdiff_t>(kWideItemSize)) {
+                    running = ReadLe48(in + 2);
+                    in += kWideItemSize;
+                    continue;
+                }
+                other = true;
+                break;
+            }
+            in += kShortItemSize;
             running += item >> 16;
             // The 8-byte short record: header, value, 48-bit time.
             const uint64_t record = (item & 0xFFFF) | (running << 16);
             std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
+            ++i;
             kindLanes += kByHeader.lane[header];
             // The line bits a line change turns (none for other records),
             // each counted in its byte lane. Tables rather than tests keep
@@ -206,7 +222,7 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
         for (size_t b = 0; b < 8; ++b)
             lineBits[b] += (bitLanes >> (8 * (7 - b))) & 0xFF;
     }
-    if (i == 0) return 0;
+    if (in == p) return 0;
     m_running = running;
     m_lineState = lineState;
     m_eventByte = eventByte;
@@ -221,7 +237,7 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
     // A used-up room may end the chunk: it rotates right after its last
     // record, as item by item.
     if (m_roomLeft == 0) FlushSweep();
-    return i * kShortItemSize;
+    return static_cast<size_t>(in - p);
 }
 
 void StreamDecoder::HandleLineChange8(const uint8_t* raw, const StreamItem& item) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "capture/CaptureFrame.h"
 #include "capture/CaptureReader.h"
@@ -13,6 +14,7 @@
 #include "core/FileUtil.h"
 #include "core/TextCodec.h"
 #include "core/TimeText.h"
+#include "export/SaveRangeWalk.h"
 
 namespace qv {
 
@@ -218,7 +220,10 @@ bool CsvExporter::WriteOut(const char* bytes, size_t size) {
 
 bool CsvExporter::Flush() {
     const bool ok = WriteOut(m_buffer.get(), m_fill);
+    // Rows of a piece that failed were cut off again: they do not count.
+    if (ok) m_rows += m_pieceRows;
     m_fill = 0;
+    m_pieceRows = 0;
     return ok;
 }
 
@@ -240,6 +245,7 @@ bool CsvExporter::OpenNext() {
     m_flushed = 0;
     m_rowsInFile = 0;
     m_fill = 0;
+    m_pieceRows = 0;
     return WriteOut(m_header.data(), m_header.size());
 }
 
@@ -266,48 +272,22 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         Close();
         return SaveReport::kStartRefused;
     }
-    uint64_t total = 0;
-    if (!CountSaveRange(m_file, range, false, total)) {
+    SaveRangeWalk walk(m_file);
+    if (!walk.Begin(range, false, sink)) {
         Close();
         return SaveReport::kStartRefused;
     }
 
     const RecordStart recordStart(protocol, m_file.GetCharTiming());
-    CaptureFrame frame;
-    CursorPosition pos;
-    uint32_t chunk = 0;
-    int date = 0;
-    SaveProgress progress(sink, total);
     RecordTimeTextWriter startText, stopText;
     RowEnds rowEnds(protocol);
-    auto finish = [&](SaveReport r) {
-        if (!Close() && r != SaveReport::kFailed) r = SaveReport::kFailed;
-        return r;
-    };
-    for (;;) {
-        if (cancel.load(std::memory_order_relaxed)) return finish(SaveReport::kEnded);
-        if (m_file.GetFrame(frame) != kQvrOk || m_file.GetCursor(pos) != kQvrOk)
-            return finish(SaveReport::kFailed);
-        if (pos.chunk != chunk) {
-            std::string text;
-            ChunkEntry entry;
-            if (m_file.GetChunkInfo(pos.chunk, text, entry) != kQvrOk)
-                return finish(SaveReport::kFailed);
-            chunk = pos.chunk;
-            date = static_cast<int>(ParseLeadingInt(DateFieldText(entry.date)));
-        }
-        const RangePoint at{date, frame.EndTicks()};
-        if (at < range.startPoint) {
-            if (auto end = NextSaveRecord(m_file)) return finish(*end);
-            continue;
-        }
-        if (range.endPoint < at) return finish(SaveReport::kRangeDone);
-
+    SaveReport r = walk.Run(cancel, [&](const SaveRecord& rec) {
+        const CaptureFrame& frame = rec.frame;
         char* const row = m_buffer.get() + m_fill;
         const int64_t startTicks =
             recordStart.Of(frame.Kind(), static_cast<int64_t>(frame.StartTicks()));
         const int64_t stopTicks = static_cast<int64_t>(frame.EndTicks());
-        char* p = startText.Write(row, date, startTicks);
+        char* p = startText.Write(row, rec.date, startTicks);
         *p++ = ',';
         // Line changes, events and LOGIC samples begin when they end: the
         // stop time text is the start's.
@@ -315,21 +295,20 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
             std::memcpy(p, row, kRecordTimeTextSize);
             p += kRecordTimeTextSize;
         } else {
-            p = stopText.Write(p, date, stopTicks);
+            p = stopText.Write(p, rec.date, stopTicks);
         }
         p = rowEnds.Write(p, frame);
         m_fill = static_cast<size_t>(p - m_buffer.get());
-        ++m_rows;
+        ++m_pieceRows;
         ++m_rowsInFile;
-        if (m_fill >= kFlushSize && !Flush()) return finish(SaveReport::kFailed);
+        if (m_fill >= kFlushSize && !Flush()) return false;
         // A limit of 2^32 or more means one file for everything.
-        if (m_fileRecords < (uint64_t{1} << 32) && m_rowsInFile >= m_fileRecords) {
-            if (!Close()) return finish(SaveReport::kFailed);
-            if (!OpenNext()) return finish(SaveReport::kFailed);
-        }
-        progress.Update(m_rows);
-        if (auto end = NextSaveRecord(m_file)) return finish(*end);
-    }
+        if (m_fileRecords < (uint64_t{1} << 32) && m_rowsInFile >= m_fileRecords)
+            return Close() && OpenNext();
+        return true;
+    });
+    if (!Close() && r != SaveReport::kFailed) r = SaveReport::kFailed;
+    return r;
 }
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CaptureRecord.h"
 #include "export/SaveRange.h"
 #include "settings/FormatEntry.h"
 
@@ -27,8 +28,8 @@ std::array<std::string, 10> CsvLineTitles(const std::vector<FormatEntry>& rows, 
 // The header line (UTF-8, ending in CR LF).
 std::string CsvHeaderLine(const std::array<std::string, 10>& titles);
 
-// The row of one record (ending in " \r\n"). `startText` and `stopText` are
-// record time texts; `protocol` the capture's protocol byte.
+// The row of one record (ending in " \r\n") of a capture of `protocol`.
+// `startText` and `stopText` are record time texts.
 std::string CsvRowText(Protocol protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText);
 
@@ -40,10 +41,13 @@ class CsvExporter {
     // One export pass over the range between keys a and b (either order).
     // Progress goes to `sink` (may be null); the ending is returned. A set
     // `cancel` ends the pass before the next record with kEnded, leaving
-    // every file complete up to its last row.
+    // every file complete up to its last row. After a piece of rows that
+    // failed nothing more is written, and its file is cut back to the last
+    // whole row.
     SaveReport Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
                    const std::atomic<bool>& cancel);
 
+    // Rows the files hold.
     uint64_t RowsWritten() const { return m_rows; }
     uint64_t FilesWritten() const { return m_fileNumber; }
     // "<folder>/<n>.csv".
@@ -54,6 +58,7 @@ class CsvExporter {
     // Writes bytes of whole rows to the open file; a failure cuts the file
     // back to its last whole row.
     bool WriteOut(const char* bytes, size_t size);
+    // Writes the buffered rows and counts them when they reached the file.
     bool Flush();
     bool Close();
 
@@ -62,12 +67,13 @@ class CsvExporter {
     uint64_t m_fileRecords;
     std::string m_header;  // CP932
     uint64_t m_fileNumber = 0;
-    uint64_t m_rows = 0;
-    uint64_t m_rowsInFile = 0;
+    uint64_t m_rows = 0;        // rows written to the files
+    uint64_t m_rowsInFile = 0;  // rows made for the open file
     int m_fd = -1;
     uint64_t m_flushed = 0;  // bytes of whole rows in the open file
     std::unique_ptr<char[]> m_buffer;  // rows not yet written
     size_t m_fill = 0;
+    uint64_t m_pieceRows = 0;  // rows in the buffer
 };
 
 }  // namespace qv

@@ -11,6 +11,7 @@
 #include "core/TimeText.h"
 #include "capture/CaptureIndex.h"
 #include "capture/ChunkWriter.h"
+#include "export/SaveRangeWalk.h"
 #include "settings/MonitorSettings.h"
 
 namespace qv {
@@ -143,53 +144,20 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
     m_writer->SetChunkName(ChunkWriter::FinalChunkName(1));
     if (m_writer->OpenChunk() != 0) return SaveReport::kStartRefused;
 
-    uint64_t total = 0;
-    if (!CountSaveRange(m_file, range, true, total)) {
+    SaveRangeWalk walk(m_file);
+    if (!walk.Begin(range, true, sink)) {
         m_writer->FlushAndClose();
         return SaveReport::kStartRefused;
     }
 
-    CaptureFrame frame;
-    CursorPosition pos;
-    uint32_t chunk = 0;
-    ChunkEntry source;
-    int64_t date = 0;
-    SaveProgress progress(sink, total);
     uint8_t lastLine = 0;
     bool first = true;
     CaptureTime firstTime;
     char lastDate[kDateFieldSize] = {};
     uint64_t lastEnd = 0;
-    auto finish = [&](SaveReport r) {
-        if (m_writer->IsOpen() && m_chunk == 0) m_writer->FlushAndClose();  // nothing copied
-        if (!EndChunk() && r != SaveReport::kFailed) r = SaveReport::kFailed;
-        m_index->BeginBatch();
-        if (m_frames > 0) {
-            m_index->WriteStartTime(firstTime.date, firstTime.ticks);
-            m_index->WriteEndTime(DateFieldText(lastDate), lastEnd);
-        }
-        m_index->WriteFrameNum(m_frames);
-        if (m_index->EndBatch() != 0 && r != SaveReport::kFailed) r = SaveReport::kFailed;
-        return r;
-    };
-    for (;;) {
-        if (cancel.load(std::memory_order_relaxed)) return finish(SaveReport::kEnded);
-        if (m_file.GetFrame(frame) != kQvrOk || m_file.GetCursor(pos) != kQvrOk)
-            return finish(SaveReport::kFailed);
-        if (pos.chunk != chunk) {
-            std::string text;
-            if (m_file.GetChunkInfo(pos.chunk, text, source) != kQvrOk)
-                return finish(SaveReport::kFailed);
-            chunk = pos.chunk;
-            date = ParseLeadingInt(DateFieldText(source.date));
-        }
-        const RangePoint at{date, frame.EndTicks()};
-        if (at < range.startPoint) {
-            if (auto end = NextSaveRecord(m_file)) return finish(*end);
-            continue;
-        }
-        if (range.endPoint < at) return finish(SaveReport::kRangeDone);
-
+    SaveReport r = walk.Run(cancel, [&](const SaveRecord& rec) {
+        const CaptureFrame& frame = rec.frame;
+        const auto& date = rec.chunk.date;  // the date field of the record's chunk
         const RecordKind kind = frame.Kind();
         if (first) {
             // The state in force before the first record: its own unless it
@@ -201,15 +169,14 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
             }
             m_writer->FlushAndClose();  // the empty file made at the start
             m_chunk = 0;
-            if (!OpenChunk(source.date, lastLine)) return finish(SaveReport::kFailed);
-            firstTime = {std::string(DateFieldText(source.date)), frame.StartTicks()};
+            if (!OpenChunk(date, lastLine)) return false;
+            firstTime = {std::string(DateFieldText(date)), frame.StartTicks()};
             first = false;
         } else if (m_entry.RecordCount() >= m_fileRecords ||
-                   ParseLeadingInt(DateFieldText(m_entry.date)) != date) {
+                   ParseLeadingInt(DateFieldText(m_entry.date)) != rec.date) {
             // A full chunk, or a new date: a chunk holds the records of one
             // date only, since its records carry no date of their own.
-            if (!EndChunk() || !OpenChunk(source.date, lastLine))
-                return finish(SaveReport::kFailed);
+            if (!EndChunk() || !OpenChunk(date, lastLine)) return false;
         }
         if (m_entry.RecordCount() == 0) m_entry.startTime = frame.StartTicks();
 
@@ -219,7 +186,7 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
             wrc = m_writer->Append(frame.Data().data(), frame.Data().size());
         if (wrc != 0) {
             m_writeFailed = true;
-            return finish(SaveReport::kFailed);
+            return false;
         }
         switch (kind) {
             case RecordKind::kSdData:
@@ -238,12 +205,23 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
                 break;
         }
         lastLine = frame.LineState();
-        std::copy(source.date, source.date + kDateFieldSize, lastDate);
+        std::copy(date, date + kDateFieldSize, lastDate);
         lastEnd = frame.EndTicks();
         ++m_frames;
-        progress.Update(m_frames);
-        if (auto end = NextSaveRecord(m_file)) return finish(*end);
+        return true;
+    });
+
+    // Every ending leaves a readable capture of what was copied.
+    if (m_writer->IsOpen() && m_chunk == 0) m_writer->FlushAndClose();  // nothing copied
+    if (!EndChunk() && r != SaveReport::kFailed) r = SaveReport::kFailed;
+    m_index->BeginBatch();
+    if (m_frames > 0) {
+        m_index->WriteStartTime(firstTime.date, firstTime.ticks);
+        m_index->WriteEndTime(DateFieldText(lastDate), lastEnd);
     }
+    m_index->WriteFrameNum(m_frames);
+    if (m_index->EndBatch() != 0 && r != SaveReport::kFailed) r = SaveReport::kFailed;
+    return r;
 }
 
 }  // namespace qv

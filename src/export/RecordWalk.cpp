@@ -10,7 +10,7 @@ namespace qv {
 RecordWalk::RecordWalk(CaptureReader& file)
     : m_file(file),
       m_protocol(file.GetProtocol()),
-      m_starts(file.GetProtocol(), file.GetCharTiming()) {}
+      m_starts(m_protocol, file.GetCharTiming()) {}
 
 void RecordWalk::BeginAll() {
     m_ranged = false;

@@ -107,6 +107,22 @@ if mount -t tmpfs -o size=256k tmpfs "$mnt" 2>/dev/null; then
     listed=$(($("$qvtool" list "$mnt/full" --count 0 | wc -l) - 1))
     [ "$framenum" -gt 0 ] && [ "$framenum" -eq "$listed" ] ||
         fail "the copy claims $framenum records and holds $listed"
+    rm -rf "$mnt/full"
+    # A CSV export that fills the disk fails; its files end on whole rows, and
+    # the rows it says stay are the rows they hold.
+    set +e
+    "$qvtool" save "$cap" --out "$mnt/csv" --csv >/dev/null 2>err.txt; rc=$?
+    set -e
+    [ "$rc" -eq 1 ] || fail "a CSV export onto a full disk gave status $rc"
+    said=$(sed -n 's/.*failed after \([0-9]*\) records.*/\1/p' err.txt)
+    held=0
+    for f in "$mnt"/csv/*.csv; do
+        [ "$(tail -c 2 "$f" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "$f does not end on a whole row"
+        held=$((held + $(wc -l <"$f") - 1))
+    done
+    [ -n "$said" ] && [ "$said" -eq "$held" ] ||
+        fail "the CSV export says $said rows stay, its files hold $held"
+    rm -rf "$mnt/csv"
     # A decode that fills the disk fails, and what reached it stays readable.
     set +e
     out=$("$qvtool" decode s.bin --out "$mnt" 2>err.txt); rc=$?

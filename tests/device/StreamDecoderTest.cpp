@@ -293,6 +293,45 @@ void ExpectSameCapture(DecoderHarness& a, DecoderHarness& b) {
     EXPECT_EQ(a.decoder.LineState(), b.decoder.LineState());
 }
 
+// Time items among the data items of a quiet line: decoded in one sweep over
+// a whole buffer, they must leave the capture that items arriving one byte at
+// a time leave, chunk rotations, times set backwards and a time item as the
+// last bytes of the stream included.
+TEST(StreamDecoderTest, TimeItemsAmongDataItemsGiveTheSameCaptureWholeOrByteByByte) {
+    Stream s;
+    s.Add(StreamItem::Date(24, 3, 31));
+    const uint8_t headers[] = {kSd, kRd, kSd | 0x04, kLines, kRd, kEvent, kSd, kLines};
+    uint64_t time = 36'000'000'000;
+    for (int i = 0; i < 2000; ++i) {
+        const uint8_t value = static_cast<uint8_t>(i * 37);
+        s.Add(StreamItem::Data(headers[i % 8], value, static_cast<uint16_t>(100 + i % 50)));
+        // One to three time items after every few data items, some of them
+        // setting the clock back.
+        if (i % (1 + i % 5) == 0) {
+            for (int k = 0; k <= i % 3; ++k) {
+                time = (i % 7 == 0) ? time - 12'345 : time + 1'000'000 + static_cast<uint64_t>(k);
+                s.Add(StreamItem::Time(time));
+            }
+        }
+    }
+    s.Add(StreamItem::Time(time + 777));
+
+    for (uint64_t fileRecords : {uint64_t{101}, uint64_t{50000}}) {
+        SCOPED_TRACE(fileRecords);
+        DecoderHarness whole(Async(fileRecords));
+        whole.Feed(s.bytes);
+        DecoderHarness bytewise(Async(fileRecords));
+        for (uint8_t b : s.bytes)
+            bytewise.Feed({b});
+        EXPECT_EQ(whole.decoder.RunningTime(), time + 777);
+        whole.capture.FinishRun();
+        bytewise.capture.FinishRun();
+        ExpectSameCapture(whole, bytewise);
+        EXPECT_EQ(whole.capture.Totals().records, 1999u);  // the first is the leading record
+        EXPECT_EQ(whole.buffer.Fill(), 0u);
+    }
+}
+
 TEST(StreamDecoderTest, ALiveRingChangesNothingOnDiskAndHoldsTheNewestRecords) {
     for (Protocol protocol : {Protocol::kAsync, Protocol::kLogic, Protocol::kHdlc}) {
         const std::vector<uint8_t> stream = GeneratedStream(protocol, 12000, 11);

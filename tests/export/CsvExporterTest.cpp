@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
@@ -12,6 +14,7 @@
 #include "core/TimeText.h"
 #include "export/ExportCaptures.h"
 #include "support/AppHome.h"
+#include "support/TempDir.h"
 
 namespace qv {
 namespace {
@@ -223,6 +226,42 @@ TEST_F(CsvRangeTest, CancelLeavesCompleteFiles) {
         rows += Lines(bytes).size() - 1;
     }
     EXPECT_EQ(rows, 150u);
+}
+
+// A disk that fills during the export: the pass fails, every file it left
+// ends on a whole row, no file comes after the one that failed, and the rows
+// it says it wrote are the rows the files hold.
+TEST_F(CsvRangeTest, AFullDiskEndsThePassAndTheCountIsWhatTheFilesHold) {
+    CaptureBuilder b(home.file("cap"), kProtocolAsync);
+    std::string index = test::BuildExportCapture(b, 4, 2500, 11);
+    CaptureReader f(store, log);
+    ASSERT_EQ(f.Open(index), 0);
+    for (uint64_t fileRecords : {uint64_t{700}, uint64_t{50000}}) {
+        SCOPED_TRACE(fileRecords);
+        test::TempDir disk;
+        if (::geteuid() != 0 || ::mount("tmpfs", disk.path().c_str(), "tmpfs", 0, "size=256k") != 0)
+            GTEST_SKIP() << "cannot mount a small tmpfs here";
+        CsvExporter csv(f, disk.path(), fileRecords);
+        EXPECT_EQ(csv.Run(Key("241106", 0), Key("241107", 8'640'000'000'000), nullptr, cancel),
+                  SaveReport::kFailed);
+        const std::string header = Lines(test::ReadBytes(csv.FilePath(1))).at(0);
+        uint64_t rows = 0;
+        for (uint64_t n = 1; n <= csv.FilesWritten(); ++n) {
+            const std::string bytes = test::ReadBytes(csv.FilePath(n));
+            const std::vector<std::string> lines = Lines(bytes);
+            ASSERT_FALSE(lines.empty()) << "file " << n;
+            EXPECT_EQ(lines[0], header) << "file " << n;
+            EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << "file " << n;
+            if (n < csv.FilesWritten()) {
+                EXPECT_EQ(lines.size() - 1, fileRecords) << "file " << n;
+            }
+            rows += lines.size() - 1;
+        }
+        EXPECT_FALSE(std::filesystem::exists(csv.FilePath(csv.FilesWritten() + 1)));
+        EXPECT_LT(rows, 10'000u);
+        EXPECT_EQ(csv.RowsWritten(), rows);
+        ::umount(disk.path().c_str());
+    }
 }
 
 TEST(CsvTextTest, HeaderTitlesAndTimeTexts) {

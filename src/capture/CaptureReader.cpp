@@ -94,6 +94,7 @@ int CaptureReader::Open(const std::string& indexPath) {
     }
     if (m_chunks.empty()) return kQvrNoIndex;
     m_protocol = *protocol;
+    m_starts = RecordStart(m_protocol, m_timing);
     m_pairBase = 0;
     int rc = LoadPair(1);
     if (PairCount() > 0) {
@@ -352,10 +353,8 @@ int CaptureReader::GetDayTimes(DayTime& start, DayTime& end) const {
     const uint8_t* r = SlotRecord(m_cursor);
     RecordKind kind = HeaderKind(r[0]);
     bool frame = UsesFrameRecords(m_protocol) && IsDataKind(kind);
-    int64_t t = static_cast<int64_t>(ReadLe48(r + (frame ? 1 : 2)));
-    if (m_protocol == Protocol::kAsync && IsDataKind(kind))
-        t -= static_cast<int64_t>(m_timing.CharTicks(kind == RecordKind::kSdData));
-    start = SlotDayTime(m_cursor, t);
+    const int64_t t = static_cast<int64_t>(ReadLe48(r + (frame ? 1 : 2)));
+    start = SlotDayTime(m_cursor, m_starts.Of(kind, t));
     end = SlotDayTime(m_cursor, static_cast<int64_t>(SlotEndTicks(m_cursor)));
     return kQvrOk;
 }
@@ -368,7 +367,7 @@ int CaptureReader::GetStartTime(std::string& text, uint64_t& ticks) const {
     RecordKind kind = HeaderKind(r[0]);
     bool frame = UsesFrameRecords(m_protocol) && IsDataKind(kind);
     int64_t t = static_cast<int64_t>(ReadLe48(r + (frame ? 1 : 2)));
-    return TimeText(m_cursor, RecordStart(m_protocol, m_timing).Of(kind, t), text, ticks);
+    return TimeText(m_cursor, m_starts.Of(kind, t), text, ticks);
 }
 
 int CaptureReader::GetEndTime(std::string& text, uint64_t& ticks) const {

@@ -16,6 +16,7 @@
 
 #include "capture/ChunkData.h"
 #include "capture/CaptureFrame.h"
+#include "capture/RecordStart.h"
 #include "capture/RecordTime.h"
 #include "core/CaptureIndexText.h"
 #include "core/CaptureRecord.h"
@@ -218,6 +219,7 @@ class CaptureReader {
     uint64_t m_pairBase = 0;  // frame number of slot 0
     std::string m_indexPath, m_fileName, m_folder;
     AsyncCharTiming m_timing;
+    RecordStart m_starts;  // when a record began, from the two above
     MonitorSettings m_settings;
     SamplingSettings m_sampling;
     IniFile m_index;

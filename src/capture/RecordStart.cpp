@@ -15,8 +15,4 @@ RecordStart::RecordStart(Protocol protocol, const AsyncCharTiming& timing) {
     m_rd = timing.CharTicks(false);
 }
 
-RecordStart::RecordStart(int protocol, const AsyncCharTiming& timing) {
-    if (const std::optional<Protocol> p = ProtocolFromCode(protocol)) *this = RecordStart(*p, timing);
-}
-
 }  // namespace qv

@@ -23,8 +23,6 @@ class RecordStart {
   public:
     RecordStart() = default;
     RecordStart(Protocol protocol, const AsyncCharTiming& timing);
-    // Of a stored protocol code: an unknown one shifts nothing.
-    RecordStart(int protocol, const AsyncCharTiming& timing);
     int64_t Of(RecordKind kind, int64_t stamp) const {
         if (!IsDataKind(kind)) return stamp;
         return stamp - static_cast<int64_t>(kind == RecordKind::kSdData ? m_sd : m_rd);

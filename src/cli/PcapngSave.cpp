@@ -88,7 +88,7 @@ void SavePcapng(const PcapngArgs& a) {
 
     OutputFile out(a.file, a.overwrite);
     PcapngWriter writer(out.Fd());
-    PcapngExport exporter(writer, walk.Protocol(), file.GetCharTiming(), options);
+    PcapngExport exporter(writer, file.GetProtocol(), file.GetCharTiming(), options);
     CheckSplittable(file.GetProtocol(), exporter.CanSplit());
     exporter.Begin();
     const bool missing = WalkRecords(

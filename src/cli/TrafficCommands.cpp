@@ -127,7 +127,7 @@ void Messages(const TrafficOptions& o) {
     BeginWalk(file, o.range, walk);
     OutputBuffer out;
     MessagePrinter printer(FormatOf(o.format), out);
-    MessageSplitter splitter(walk.Protocol(), file.GetCharTiming(), RuleOf(o.message), printer);
+    MessageSplitter splitter(file.GetProtocol(), file.GetCharTiming(), RuleOf(o.message), printer);
     CheckSplittable(file.GetProtocol(), splitter.CanSplit());
     uint8_t events = 0;
     const bool missing = WalkRecords(
@@ -338,7 +338,7 @@ void Stats(const TrafficOptions& o) {
     RecordWalk walk(file);
     BeginWalk(file, o.range, walk);
     const MessageRule rule = RuleOf(o.message);
-    LineStats stats(walk.Protocol(), file.GetCharTiming(), rule);
+    LineStats stats(file.GetProtocol(), file.GetCharTiming(), rule);
     CheckSplittable(file.GetProtocol(), stats.CanSplit());
     int64_t thresholds[2] = {stats.Threshold(kDirSd), stats.Threshold(kDirRd)};
     const bool missing = WalkRecords(

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 #include "capture/CaptureFrame.h"
 #include "capture/CaptureReader.h"

@@ -56,7 +56,6 @@ class RecordWalk {
     // Records expected in the walk (for progress) and records given so far.
     uint64_t Expected() const { return m_expected; }
     uint64_t Given() const { return m_given; }
-    qv::Protocol Protocol() const { return m_protocol; }
     const RecordStart& Starts() const { return m_starts; }
 
   private:
@@ -66,7 +65,7 @@ class RecordWalk {
     Step GapAt(uint64_t frame, int code);
 
     CaptureReader& m_file;
-    qv::Protocol m_protocol;
+    Protocol m_protocol;
     RecordStart m_starts;
     CaptureFrame m_frame;
     uint64_t m_next = 0;        // the frame to give next

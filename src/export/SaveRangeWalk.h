@@ -37,9 +37,6 @@ class SaveRangeWalk {
     template <class Take>
     SaveReport Run(const std::atomic<bool>& cancel, Take&& take);
 
-    // Records handed on so far.
-    uint64_t Taken() const { return m_taken; }
-
   private:
     // The entry of chunk `chunk` and its date number. false: unreadable.
     bool EnterChunk(uint32_t chunk);

@@ -113,7 +113,9 @@ TEST_F(LiveRows, ALiveRowReadsAsTheStoredRowOfTheSameRecordInEveryProtocol) {
         for (size_t i = 0; i < frozen.size(); ++i) {
             SCOPED_TRACE(i);
             EXPECT_EQ(frozen[i].tr, frozen.front().tr + i);
-            if (i > 0) ASSERT_EQ(file.NextRecord(), 0);
+            if (i > 0) {
+                ASSERT_EQ(file.NextRecord(), 0);
+            }
             MonitorRow stored, live;
             ASSERT_EQ(filler.Fill(file, stored), 0);
             ComposeLiveMonitorRow(frozen[i], names, m.Line, protocol, live);

@@ -16,6 +16,7 @@
 #include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
+#include "core/StreamReadAhead.h"
 #include "core/TimeText.h"
 #include "core/RunNotice.h"
 #include "device/CaptureSession.h"
@@ -43,9 +44,6 @@ std::time_t StreamClock(const StreamDecoder& d) {
     std::time_t t = std::mktime(&tm);
     return t == static_cast<std::time_t>(-1) ? std::time(nullptr) : t;
 }
-
-// One read of a stream file; the monitoring run reads at most 1 MiB at once.
-constexpr size_t kReadSize = 1 << 20;
 
 const std::map<std::string, int> kProtocols = {{"ASYNC", kProtocolAsync},
                                                {"SYNC", kProtocolSync},
@@ -141,18 +139,20 @@ void Decode(const DecodeArgs& a) {
                                           static_cast<uint8_t>(std::stoi(a.date.substr(4, 2)))));
         session.Feed(date);
     }
-    ReceiveBuffer& buffer = session.Buffer();
+    // Blocks read ahead on their own thread are decoded where they lie; the
+    // bytes of an item cut at a block's end go in front of the next block.
+    StreamDecoder& decoder = session.Decoder();
+    StreamReadAhead input(fileno(in.get()));
+    size_t carried = 0;
     uint64_t bytesRead = 0;
-    for (;;) {
-        const size_t want = std::min(kReadSize, buffer.FreeSize());
-        if (want == 0) break;  // decoding stopped in front of a full buffer
-        const size_t got = std::fread(buffer.FreeSpace(), 1, want, in.get());
-        if (got == 0) break;
-        buffer.Commit(got);
-        bytesRead += got;
-        session.Decode();
+    for (std::span<const uint8_t> bytes; !(bytes = input.Next(bytes.last(carried))).empty();) {
+        bytesRead += bytes.size() - carried;
+        carried = bytes.size() - decoder.Decode(bytes.data(), bytes.size());
+        // More than an item left over: decoding stopped in front of an item
+        // it will never take (a FIX run that is full takes no new day).
+        if (carried > StreamReadAhead::kCarryRoom) break;
     }
-    const bool readError = std::ferror(in.get()) != 0;
+    const bool readError = input.Failed();
     // A dump ends with its last record, not when it was decoded: the capture's
     // end time is taken from the stream's own clock when it has one.
     const int stopRc = session.Stop(StreamClock(session.Decoder()));
@@ -169,7 +169,7 @@ void Decode(const DecodeArgs& a) {
     std::printf("chunks %llu, trigger events %zu%s, stream bytes %llu, left undecoded %zu\n",
                 static_cast<unsigned long long>(capture.Table().Used()), capture.TriggerEvents().size(),
                 d.BufferFull() ? " (instrument memory overflowed)" : "",
-                static_cast<unsigned long long>(bytesRead), buffer.Fill());
+                static_cast<unsigned long long>(bytesRead), carried);
     if (notices.Notices() > 0)
         std::printf("notices %llu\n", static_cast<unsigned long long>(notices.Notices()));
     if (readError) throw CommandError{kExitFailure, "read error in " + a.stream};

@@ -179,42 +179,47 @@ size_t StreamDecoder::DecodeDataRun(const uint8_t* p, size_t n) {
         const uint64_t blockEnd = i + std::min<uint64_t>(room - i, 255);
         uint64_t kindLanes = 0, bitLanes = 0;
         while (i < blockEnd) {
-            if (inEnd - in < static_cast<ptrdiff_t>(kShortItemSize)) {
-                other = true;
-                break;
-            }
-            uint32_t item;  // header, value, 16-bit step: little-endian
-            std::memcpy(&item, in, sizeof item);
-            const uint32_t header = item & 0xFF;
-            if (header < 0x80) {
-                if (header == kItemTime && inEnd - in >= static_cast<ptrdiff_t>(kWideItemSize)) {
-                    running = ReadLe48(in + 2);
-                    in += kWideItemSize;
-                    continue;
-                }
-                other = true;
-                break;
-            }
-            in += kShortItemSize;
-            running += item >> 16;
-            // The 8-byte short record: header, value, 48-bit time.
-            const uint64_t record = (item & 0xFFFF) | (running << 16);
-            std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
-            ++i;
-            kindLanes += kByHeader.lane[header];
-            // The line bits a line change turns (none for other records),
-            // each counted in its byte lane. Tables rather than tests keep
-            // this free of branches, which the line would mispredict.
-            const uint8_t changed = (lineState ^ (item >> 8)) & kByHeader.lineMask[header];
-            lineState ^= changed;
-            bitLanes += kSpreadBits[changed];
-            if (header >= 0xE0) [[unlikely]] {  // an event record
+            // Records that fit both the block and the bytes left, so that the
+            // loop below checks neither; a time item among them ends it early.
+            const uint64_t stop =
+                i + std::min<uint64_t>(blockEnd - i,
+                                       static_cast<uint64_t>(inEnd - in) / kShortItemSize);
+            for (; i < stop; ++i) {
+                uint32_t item;  // header, value, 16-bit step: little-endian
+                std::memcpy(&item, in, sizeof item);
+                const uint32_t header = item & 0xFF;
+                if (header < 0x80) break;
+                in += kShortItemSize;
+                running += item >> 16;
+                // The 8-byte short record: header, value, 48-bit time.
+                const uint64_t record = (item & 0xFFFF) | (running << 16);
+                std::memcpy(out + i * kShortRecordSize, &record, sizeof record);
+                kindLanes += kByHeader.lane[header];
+                // The line bits a line change turns (none for other records),
+                // each counted in its byte lane. Tables and a select rather
+                // than tests keep this free of branches, which the line would
+                // mispredict.
                 const uint8_t value = static_cast<uint8_t>(item >> 8);
-                const uint8_t changedEvents = eventByte ^ value;
-                eventBits[0] += (changedEvents & kEventSdBreak) ? 1 : 0;
-                eventBits[1] += (changedEvents & kEventRdBreak) ? 1 : 0;
-                eventByte = value;
+                const uint8_t lineMask = kByHeader.lineMask[header];
+                const uint8_t changed = (lineState ^ value) & lineMask;
+                lineState = lineMask ? value : lineState;
+                bitLanes += kSpreadBits[changed];
+                if (header >= 0xE0) [[unlikely]] {  // an event record
+                    const uint8_t changedEvents = eventByte ^ value;
+                    eventBits[0] += (changedEvents & kEventSdBreak) ? 1 : 0;
+                    eventBits[1] += (changedEvents & kEventRdBreak) ? 1 : 0;
+                    eventByte = value;
+                }
             }
+            if (i == blockEnd) break;
+            // In front of an item that is no data item, or of too few bytes.
+            if (inEnd - in >= static_cast<ptrdiff_t>(kWideItemSize) && in[0] == kItemTime) {
+                running = ReadLe48(in + 2);
+                in += kWideItemSize;
+                continue;
+            }
+            other = true;
+            break;
         }
         for (size_t k = 0; k < 4; ++k)
             kinds[k] += (kindLanes >> (16 * k)) & 0xFFFF;
@@ -386,16 +391,19 @@ bool StreamDecoder::HandleControl(const StreamItem& item) {
 }
 
 void StreamDecoder::Decode(ReceiveBuffer& buffer) {
-    // The capture may have changed between reads (a new run, a FinishRun).
-    m_full = m_capture.Full();
-    DecodeItems(buffer);
-    // Whatever was decoded has reached the capture when Decode returns.
-    FlushSweep();
+    buffer.Consume(Decode(buffer.Data(), buffer.Fill()));
 }
 
-void StreamDecoder::DecodeItems(ReceiveBuffer& buffer) {
-    const uint8_t* p = buffer.Data();
-    const size_t n = buffer.Fill();
+size_t StreamDecoder::Decode(const uint8_t* bytes, size_t n) {
+    // The capture may have changed between reads (a new run, a FinishRun).
+    m_full = m_capture.Full();
+    const size_t taken = DecodeItems(bytes, n);
+    // Whatever was decoded has reached the capture when Decode returns.
+    FlushSweep();
+    return taken;
+}
+
+size_t StreamDecoder::DecodeItems(const uint8_t* p, size_t n) {
     size_t pos = 0;
     StreamItem item;
     while (pos < n) {
@@ -433,14 +441,11 @@ void StreamDecoder::DecodeItems(ReceiveBuffer& buffer) {
             case ItemType::kUnknown:
                 break;
             default:
-                if (!HandleControl(item)) {
-                    buffer.Consume(pos);
-                    return;
-                }
+                if (!HandleControl(item)) return pos;
         }
         pos += size;
     }
-    buffer.Consume(pos);
+    return pos;
 }
 
 void StreamDecoder::Feed(ReceiveBuffer& buffer, std::span<const uint8_t> bytes) {

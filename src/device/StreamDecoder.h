@@ -66,6 +66,10 @@ class StreamDecoder {
 
     // Decodes every complete item at the front of the buffer and removes it.
     void Decode(ReceiveBuffer& buffer);
+    // The same over bytes held elsewhere (a mapped stream file): returns how
+    // many it took; the rest starts with an incomplete item, or with the item
+    // decoding stopped in front of.
+    size_t Decode(const uint8_t* bytes, size_t n);
     // Convenience for tools and tests: appends the bytes to the buffer,
     // decoding whenever it fills, then decodes.
     void Feed(ReceiveBuffer& buffer, std::span<const uint8_t> bytes);
@@ -82,7 +86,7 @@ class StreamDecoder {
   private:
     // A capture at its frame limit drops the record (true).
     bool DropAtLimit();
-    void DecodeItems(ReceiveBuffer& buffer);
+    size_t DecodeItems(const uint8_t* p, size_t n);
     // Returns false when decoding must stop in front of this item.
     bool HandleControl(const StreamItem& item);
     void HandleShortData(uint8_t header, uint8_t value, uint16_t step);

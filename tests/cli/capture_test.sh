@@ -31,6 +31,25 @@ for proto in ASYNC SYNC HDLC LOGIC; do
     [ "$last" -eq 1 ] || fail "$proto: listing from the last record"
 done
 
+# A stream of several read blocks through a pipe, in pieces of odd sizes,
+# leaves the capture the file leaves: every chunk byte, every listed record.
+"$qvtool" gen-stream "$work/big.bin" --events 2500000 --seed 9 >/dev/null
+mkdir -p "$work/from-file" "$work/from-pipe"
+from_file=$("$qvtool" decode "$work/big.bin" --out "$work/from-file")
+from_pipe=$(dd if="$work/big.bin" bs=12347 status=none | "$qvtool" decode - --out "$work/from-pipe")
+[ "$(tail -n +2 <<<"$from_file")" = "$(tail -n +2 <<<"$from_pipe")" ] ||
+    fail "decode from a pipe reported otherwise: $from_pipe"
+file_dir=$(dirname "$(head -n 1 <<<"$from_file")") pipe_dir=$(dirname "$(head -n 1 <<<"$from_pipe")")
+chunks=0
+for f in "$file_dir"/*.qvd; do
+    cmp -s "$f" "$pipe_dir/$(basename "$f")" || fail "chunk $(basename "$f") differs when piped"
+    chunks=$((chunks + 1))
+done
+[ "$chunks" -gt 20 ] || fail "only $chunks chunks from the large stream"
+cmp -s <("$qvtool" list "$(head -n 1 <<<"$from_file")" --count 0 | tail -n +2) \
+       <("$qvtool" list "$(head -n 1 <<<"$from_pipe")" --count 0 | tail -n +2) ||
+    fail "the piped capture lists other records"
+
 set +e
 "$qvtool" list "$async_index" --frame 999999999 >/dev/null 2>&1; rc=$?
 [ "$rc" -eq 2 ] || fail "a record beyond the capture gave status $rc"

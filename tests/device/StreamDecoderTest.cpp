@@ -332,6 +332,66 @@ TEST(StreamDecoderTest, TimeItemsAmongDataItemsGiveTheSameCaptureWholeOrByteByBy
     }
 }
 
+// Data items of every kind in random mixes, from lines that never change to
+// lines that change with every item, with line states that repeat, events
+// and time items: decoded many items at once they must leave what they leave
+// arriving one byte at a time (each item then decoded on its own), the line
+// bits counted included. Small chunks and a FIX limit cut the runs of items
+// at every place.
+TEST(StreamDecoderTest, RandomMixesOfKindsGiveTheSameCaptureWholeOrByteByByte) {
+    struct Mix {
+        unsigned linesPer256, eventsPer256, timesPer256;
+    };
+    const Mix mixes[] = {{0, 0, 0},   {64, 0, 0},   {64, 2, 20}, {128, 16, 40},
+                         {256, 0, 0}, {200, 50, 0}, {8, 0, 128}};
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (const Mix& mix : mixes) {
+        Stream s;
+        s.Add(StreamItem::Date(24, 6, 1));
+        uint64_t time = 1'000'000;
+        for (int i = 0; i < 3000; ++i) {
+            const unsigned pick = next() & 0xFF;
+            uint8_t header = (next() & 1) ? kSd : kRd;
+            if (pick < mix.linesPer256)
+                header = kLines;
+            else if (pick < mix.linesPer256 + mix.eventsPer256)
+                header = kEvent;
+            header |= static_cast<uint8_t>(next() & 0x1F);
+            // Line states from a few values, so that many changes turn no bit.
+            const uint8_t value = static_cast<uint8_t>(
+                header >= kLines && header < kEvent ? (next() & 3) * 0x55 : next());
+            s.Add(StreamItem::Data(header, value, static_cast<uint16_t>(next())));
+            if ((next() & 0xFF) < mix.timesPer256) {
+                time += next() & 0xFFFFFF;
+                s.Add(StreamItem::Time(time));
+            }
+        }
+        for (ChunkConfig cfg : {Async(7), Async(101), Async(50000, kMemoryFix, 2222)}) {
+            SCOPED_TRACE(testing::Message()
+                         << "lines " << mix.linesPer256 << " events " << mix.eventsPer256
+                         << " times " << mix.timesPer256 << " chunk " << cfg.fileRecords);
+            DecoderHarness whole(cfg);
+            whole.Feed(s.bytes);
+            DecoderHarness bytewise(cfg);
+            for (uint8_t b : s.bytes)
+                bytewise.Feed({b});
+            whole.capture.FinishRun();
+            bytewise.capture.FinishRun();
+            ExpectSameCapture(whole, bytewise);
+            if (mix.linesPer256 > 0) {
+                uint64_t turned = 0;
+                for (uint64_t c : whole.capture.Totals().changes)
+                    turned += c;
+                EXPECT_GT(turned, 0u);
+            }
+        }
+    }
+}
+
 TEST(StreamDecoderTest, ALiveRingChangesNothingOnDiskAndHoldsTheNewestRecords) {
     for (Protocol protocol : {Protocol::kAsync, Protocol::kLogic, Protocol::kHdlc}) {
         const std::vector<uint8_t> stream = GeneratedStream(protocol, 12000, 11);

@@ -60,28 +60,35 @@ declare -a t_dd_csv t_csv t_csv_b t_dd_dec t_dec t_dec_b
 csv_bytes=0
 csv_rows=0
 dec_bytes=0
+# Each raw write runs with the same files on the disk as the command it is
+# set against, that command's output gone: on a virtual machine a write into
+# memory the guest never used before costs several times one into memory it
+# used and freed.
 for ((r = 1; r <= rounds; ++r)); do
     t_csv+=("$(timed export_csv "$qvtool" "$dir/csv-after")")
     csv_bytes=$(bytes_of "$dir/csv-after")
     # Every file starts with its header line, which is no row.
     csv_rows=$(( $(cat "$dir"/csv-after/*.csv | wc -l) - $(ls "$dir/csv-after" | wc -l) ))
-    t_dd_csv+=("$(timed raw_write "$csv_bytes")")
-    rm -f "$dir/dd.out"
     if [ -n "$before" ]; then
+        if [ "$r" -eq 1 ]; then
+            export_csv "$before" "$dir/csv-before" >/dev/null 2>&1
+            diff -r "$dir/csv-before" "$dir/csv-after" >/dev/null ||
+                { echo "CSV files differ between the two qvtools" >&2; exit 1; }
+            rm -rf "$dir/csv-before"
+        fi
+        rm -rf "$dir/csv-after"
         t_csv_b+=("$(timed export_csv "$before" "$dir/csv-before")")
-        [ "$r" -eq 1 ] && { diff -r "$dir/csv-before" "$dir/csv-after" >/dev/null ||
-            { echo "CSV files differ between the two qvtools" >&2; exit 1; }; }
         rm -rf "$dir/csv-before"
     fi
     rm -rf "$dir/csv-after"
+    t_dd_csv+=("$(timed raw_write "$csv_bytes")")
+    rm -f "$dir/dd.out"
 
     t_dec+=("$(timed decode "$qvtool" "$dir/dec-after")")
     dec_bytes=$(find "$dir/dec-after" -name '*.qvd' -printf '%s\n' | awk '{ s += $1 } END { printf "%.0f", s }')
-    t_dd_dec+=("$(timed raw_write "$dec_bytes")")
-    rm -f "$dir/dd.out"
     if [ -n "$before" ]; then
-        t_dec_b+=("$(timed decode "$before" "$dir/dec-before")")
         if [ "$r" -eq 1 ]; then
+            decode "$before" "$dir/dec-before" >/dev/null 2>&1
             # The capture folders are named after the second they started in;
             # their files are compared by name.
             a=$(ls -d "$dir"/dec-after/*/) b=$(ls -d "$dir"/dec-before/*/)
@@ -93,10 +100,15 @@ for ((r = 1; r <= rounds; ++r)); do
                 esac || { echo "decoded capture differs in $name" >&2; exit 1; }
             done
             [ "$(ls "$a" | wc -l)" -eq "$(ls "$b" | wc -l)" ] || { echo "decoded captures differ in their files" >&2; exit 1; }
+            rm -rf "$dir/dec-before"
         fi
+        rm -rf "$dir/dec-after"
+        t_dec_b+=("$(timed decode "$before" "$dir/dec-before")")
         rm -rf "$dir/dec-before"
     fi
     rm -rf "$dir/dec-after"
+    t_dd_dec+=("$(timed raw_write "$dec_bytes")")
+    rm -f "$dir/dd.out"
 done
 
 report() {  # LABEL "WALL CPU" "DD_WALL DD_CPU" COUNT UNIT

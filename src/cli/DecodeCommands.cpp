@@ -89,7 +89,9 @@ std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenFile(const std::string& path
 
 void Decode(const DecodeArgs& a) {
     auto in = OpenFile(a.stream, "rb");
-    if (!in) throw CommandError{kExitFailure, "cannot read " + a.stream};
+    // A folder opens but gives no byte: refused before a capture is made.
+    if (!in || (a.stream != "-" && IsDirectory(a.stream)))
+        throw CommandError{kExitFailure, "cannot read " + a.stream};
     // A missing folder is made, as save makes its own.
     if (!IsDirectory(a.out) && MakeDirectories(a.out) != 0)
         throw CommandError{kExitFailure, "cannot make the folder " + a.out};

@@ -57,4 +57,8 @@ set +e
 [ "$rc" -eq 1 ] || fail "a missing capture gave status $rc"
 "$qvtool" list "$async_index" --code KLINGON >/dev/null 2>&1; rc=$?
 [ "$rc" -eq 2 ] || fail "a bad code gave status $rc"
+# A folder given as the stream is refused before any capture is made.
+"$qvtool" decode "$work/ASYNC" --out "$work/from-folder" >/dev/null 2>&1; rc=$?
+[ "$rc" -eq 1 ] || fail "decoding a folder gave status $rc"
+[ -z "$(ls -A "$work/from-folder" 2>/dev/null)" ] || fail "decoding a folder left a capture"
 echo ok

@@ -1,6 +1,7 @@
 #include "capture/CaptureProperties.h"
 
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "capture/MonitorRows.h"
@@ -67,11 +68,8 @@ PropertyRows GeneralProperties(const CaptureFacts& f) {
     PropertyRows r;
     r.emplace_back("インタフェース",
                    Pick({{0, "RS-232"}, {1, "RS-422/485/530"}, {2, "RS-422/485/530"}}, m.Line));
-    r.emplace_back("モード", Pick({{kProtocolAsync, "ASYNC"},
-                                 {kProtocolLogic, "LOGIC"},
-                                 {kProtocolSync, "SYNC"},
-                                 {kProtocolHdlc, "HDLC"}},
-                                m.Protocol));
+    const std::optional<Protocol> protocol = ProtocolFromCode(m.Protocol);
+    r.emplace_back("モード", std::string(protocol ? ProtocolName(*protocol) : kUnknown));
     r.emplace_back(sd + " スピード(bps)", Rate(m.SD_Baudrate));
     r.emplace_back(rd + " スピード(bps)", Rate(m.RD_Baudrate));
     r.emplace_back("データビット", m.DataLen >= 5 && m.DataLen <= 8 ? std::to_string(m.DataLen)

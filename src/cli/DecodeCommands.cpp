@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <iostream>
-#include <map>
+#include <vector>
 #include <memory>
 #include <thread>
 
@@ -45,10 +45,17 @@ std::time_t StreamClock(const StreamDecoder& d) {
     return t == static_cast<std::time_t>(-1) ? std::time(nullptr) : t;
 }
 
-const std::map<std::string, int> kProtocols = {{"ASYNC", kProtocolAsync},
-                                               {"SYNC", kProtocolSync},
-                                               {"HDLC", kProtocolHdlc},
-                                               {"LOGIC", kProtocolLogic}};
+// The --protocol words: the names of the protocols.
+std::vector<std::string> ProtocolNames() {
+    std::vector<std::string> names;
+    for (Protocol p : kEveryProtocol)
+        names.emplace_back(ProtocolName(p));
+    return names;
+}
+// The stored code of a --protocol word the option accepted.
+int CodeOfName(const std::string& name) {
+    return ProtocolCode(ProtocolFromName(name).value_or(Protocol::kAsync));
+}
 
 // The run's notices: the stop notices counted, the status texts shown once
 // each on stderr.
@@ -108,7 +115,7 @@ void Decode(const DecodeArgs& a) {
         throw CommandError{kExitFailure, "cannot read the status file " + a.settings};
     MonitorSettings& m = info.settings.status.monitor;
     if (m.Memory != kMemoryRing) m.Memory = kMemoryFix;  // what a new status file carries
-    if (!a.protocol.empty()) m.Protocol = static_cast<uint8_t>(kProtocols.at(a.protocol));
+    if (!a.protocol.empty()) m.Protocol = static_cast<uint8_t>(CodeOfName(a.protocol));
     if (!IsValidProtocol(m.Protocol))
         throw CommandError{kExitFailure, "the settings name no protocol a capture can have"};
 
@@ -198,7 +205,7 @@ void Generate(const GenArgs& a) {
     if (!IsValidDateText(a.date))
         throw CommandError{kExitUsage, "bad value \"" + a.date + "\" for --date: YYMMDD"};
     sim::GeneratorOptions g;
-    g.traffic.protocol = kProtocols.at(a.protocol);
+    g.traffic.protocol = CodeOfName(a.protocol);
     g.traffic.seed = a.seed;
     g.traffic.sdBaudrate = g.traffic.rdBaudrate = a.baud;
     g.traffic.startTicks = TextToTicks(a.start + " 000:000:000");
@@ -230,14 +237,14 @@ void AddDecodeCommands(CLI::App& app) {
                   "status file (.qvs) with the settings of the run; defaults otherwise");
     d->add_option("--date", dec->date, "YYMMDD of the records before the stream's first date item");
     d->add_option("--protocol", dec->protocol, "overrides the protocol of the settings")
-        ->check(CLI::IsMember({"ASYNC", "SYNC", "HDLC", "LOGIC"}));
+        ->check(CLI::IsMember(ProtocolNames()));
     d->callback([dec] { Decode(*dec); });
 
     auto gen = std::make_shared<GenArgs>();
     CLI::App* g = app.add_subcommand("gen-stream", "Write a generated capture stream for tests");
     g->add_option("OUT", gen->out, "stream file to write (- for standard output)")->required();
     g->add_option("--protocol", gen->protocol, "ASYNC, SYNC, HDLC or LOGIC")
-        ->check(CLI::IsMember({"ASYNC", "SYNC", "HDLC", "LOGIC"}));
+        ->check(CLI::IsMember(ProtocolNames()));
     g->add_option("--events", gen->events, "line events to generate");
     g->add_option("--seed", gen->seed, "seed of the line traffic");
     g->add_option("--baud", gen->baud, "bit rate of both lines")->check(CLI::Range(10.0, 12.5e6));

@@ -189,6 +189,14 @@ constexpr std::string_view ProtocolName(Protocol protocol) {
     }
     return {};
 }
+inline constexpr Protocol kEveryProtocol[] = {Protocol::kAsync, Protocol::kSync, Protocol::kHdlc,
+                                              Protocol::kLogic};
+// The protocol of a name ProtocolName gives; nothing for any other text.
+constexpr std::optional<Protocol> ProtocolFromName(std::string_view name) {
+    for (Protocol p : kEveryProtocol)
+        if (ProtocolName(p) == name) return p;
+    return std::nullopt;
+}
 
 // How the records of a protocol's capture are laid out and read.
 struct RecordLayout {

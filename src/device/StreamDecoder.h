@@ -66,9 +66,9 @@ class StreamDecoder {
 
     // Decodes every complete item at the front of the buffer and removes it.
     void Decode(ReceiveBuffer& buffer);
-    // The same over bytes held elsewhere (a mapped stream file): returns how
-    // many it took; the rest starts with an incomplete item, or with the item
-    // decoding stopped in front of.
+    // The same over bytes held elsewhere (a block of a stream file read
+    // ahead): returns how many it took; the rest starts with an incomplete
+    // item, or with the item decoding stopped in front of.
     size_t Decode(const uint8_t* bytes, size_t n);
     // Convenience for tools and tests: appends the bytes to the buffer,
     // decoding whenever it fills, then decodes.

@@ -1,5 +1,7 @@
 #include "settings/MonitorSettings.h"
 
+#include <array>
+#include <iterator>
 #include <variant>
 
 #include "core/TimeText.h"
@@ -9,7 +11,12 @@ namespace qv {
 namespace {
 
 constexpr CodeWord kLine[] = {{0, "232"}, {1, "422/485"}, {2, "530"}};
-constexpr CodeWord kProtocol[] = {{0, "ASYNC"}, {16, "SYNC"}, {32, "HDLC"}, {48, "LOGIC"}};
+constexpr auto kProtocol = [] {
+    std::array<CodeWord, std::size(kEveryProtocol)> t{};
+    for (size_t i = 0; i < t.size(); ++i)
+        t[i] = {ProtocolCode(kEveryProtocol[i]), ProtocolName(kEveryProtocol[i])};
+    return t;
+}();
 constexpr CodeWord kParity[] = {{0, "NON"},  {1, "ODD"},   {2, "EVEN"},
                                 {3, "MARK"}, {4, "SPACE"}, {5, "MP"}};
 constexpr CodeWord kStopBit[] = {{0, "NON"}, {10, "1"}, {15, "1.5"}, {20, "2"}};

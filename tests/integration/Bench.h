@@ -15,6 +15,7 @@
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/IniFile.h"
+#include "core/Prompt.h"
 #include "device/DeviceCommand.h"
 #include "device/SimSocketBackend.h"
 #include "integration/Processes.h"
@@ -28,6 +29,18 @@ inline uint64_t Counted(const std::string& out, const std::string& label) {
     return at == std::string::npos ? UINT64_MAX
                                    : std::strtoull(out.c_str() + at + label.size(), nullptr, 10);
 }
+
+// Answers every question of a run with `answer` and keeps what was asked
+// and shown.
+struct ScriptedPrompt : IPrompt {
+    bool answer = true;
+    std::vector<std::string> asked, shown;
+    void ShowMessage(const std::string& t) override { shown.push_back(t); }
+    bool AskYesNo(const std::string& t) override {
+        asked.push_back(t);
+        return answer;
+    }
+};
 
 class Bench : public ::testing::Test {
   protected:
@@ -93,11 +106,17 @@ class Bench : public ::testing::Test {
         return frameNum;
     }
 
-    std::shared_ptr<UsbDevice> Device() const {
-        std::vector<std::unique_ptr<IDeviceBackend>> b;
-        b.push_back(std::make_unique<SimSocketBackend>(sims.path()));
-        return std::make_shared<UsbDevice>(std::move(b));
+    // The backends that reach the emulated instruments of this bench only.
+    BackendFactory SimBackends() const {
+        const std::string folder = sims.path();
+        return [folder] {
+            std::vector<std::unique_ptr<IDeviceBackend>> b;
+            b.push_back(std::make_unique<SimSocketBackend>(folder));
+            return b;
+        };
     }
+
+    std::shared_ptr<UsbDevice> Device() const { return std::make_shared<UsbDevice>(SimBackends()()); }
 
     // Opens the instrument with this serial on a device object of the test's own.
     std::shared_ptr<UsbDevice> OpenUnit(const std::string& serial) const {

@@ -44,25 +44,6 @@ class LiveRows : public Bench {
         devices.Select(SelectedUnitFromFile());
         ASSERT_FALSE(devices.Selected().IsNone());
     }
-
-    // The emulated instruments of this bench only.
-    BackendFactory SimBackends() const {
-        const std::string folder = sims.path();
-        return [folder] {
-            std::vector<std::unique_ptr<IDeviceBackend>> b;
-            b.push_back(std::make_unique<SimSocketBackend>(folder));
-            return b;
-        };
-    }
-};
-
-struct YesPrompt : IPrompt {
-    std::vector<std::string> asked, shown;
-    void ShowMessage(const std::string& t) override { shown.push_back(t); }
-    bool AskYesNo(const std::string& t) override {
-        asked.push_back(t);
-        return true;
-    }
 };
 
 TEST_F(LiveRows, ALiveRowReadsAsTheStoredRowOfTheSameRecordInEveryProtocol) {
@@ -75,7 +56,7 @@ TEST_F(LiveRows, ALiveRowReadsAsTheStoredRowOfTheSameRecordInEveryProtocol) {
         SettingsStore store;
         Log log;
         ViewConf conf(log);
-        YesPrompt prompt;
+        ScriptedPrompt prompt;
         MonitoringRun run(store, conf, log, devices, &prompt, nullptr);
         ASSERT_EQ(run.Start(), 0);
         ASSERT_TRUE(WaitFor([&] { return run.RecordTotal() > 1000; }, 60));

@@ -58,16 +58,6 @@ TEST_F(Record, CaptureHoldsExactlyWhatTheEmulatorSentInEveryProtocol) {
     }
 }
 
-struct Scripted : IPrompt {
-    bool answer = true;
-    std::vector<std::string> asked, shown;
-    void ShowMessage(const std::string& t) override { shown.push_back(t); }
-    bool AskYesNo(const std::string& t) override {
-        asked.push_back(t);
-        return answer;
-    }
-};
-
 // Both lines busy without a pause, at the line's own pace: the emulator
 // hands the records over as its clock reaches them, and every one arrives.
 TEST_F(Record, AFloodAtTheLinePaceArrivesWhole) {
@@ -96,7 +86,7 @@ TEST_F(Record, PauseResumeStopAndTheirCodes) {
     SettingsStore store;
     Log log;
     ViewConf conf(log);
-    Scripted prompt;
+    ScriptedPrompt prompt;
     MonitoringRun mon(store, conf, log, devices, &prompt, nullptr);
     EXPECT_EQ(mon.Stop(), 0);    // no run: nothing to do
     EXPECT_EQ(mon.Pause(), -7);  // no run to pause
@@ -130,7 +120,7 @@ TEST_F(Record, StartWhileRunningIsRefusedWithoutTouchingTheRun) {
     SettingsStore store;
     Log log;
     ViewConf conf(log);
-    Scripted prompt;
+    ScriptedPrompt prompt;
     CaptureThread run(store, conf, log, devices, &prompt, nullptr, false);
     ASSERT_EQ(run.Start(), 0);
     prompt.asked.clear();

@@ -63,11 +63,13 @@ class Bench : public ::testing::Test {
         return p;
     }
 
+    // The socket under the name it gets once it listens: qvsim binds it as
+    // "….sock.new" first, and a test that took that name for it could look
+    // for the unit before it takes connections.
     bool SocketFor(const std::string& serial) const {
         std::error_code ec;
         for (auto& e : std::filesystem::directory_iterator(sims.path(), ec))
-            if (e.path().filename().string().find("-" + serial + ".sock") != std::string::npos)
-                return true;
+            if (e.path().filename().string().ends_with("-" + serial + ".sock")) return true;
         return false;
     }
 

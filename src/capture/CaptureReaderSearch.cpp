@@ -62,7 +62,9 @@ int CaptureReader::GoToDateTime(int64_t wanted, uint64_t ticks) {
             end = m_chunks[next - 1].startTime;
             if (DateNumber(next) > chunkDate) end += kTicksPerDay;
         }
-        if (ticks >= end) continue;
+        // At exactly the next chunk's start this chunk may still end with
+        // records of that tick, and the first of equal records is the one.
+        if (ticks > end) continue;
         int rc = LoadPair(c);
         if (!IsOk(rc)) {
             Restore(saved);
@@ -75,6 +77,8 @@ int CaptureReader::GoToDateTime(int64_t wanted, uint64_t ticks) {
         while (slot < n && SlotEndTicks(slot) < ticks)
             ++slot;
         if (slot == n) {
+            // None at the next chunk's start time here: that chunk's first record.
+            if (ticks == end) continue;
             // Past the chunk's last record: the latest record before the time.
             if (n == 0) {
                 Restore(saved);

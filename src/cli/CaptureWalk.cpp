@@ -39,8 +39,9 @@ void BeginWalk(CaptureReader& file, const RangeArgs& range, RecordWalk& walk) {
 
 void AddMessageOptions(CLI::App& cmd, MessageArgs& args, bool payload) {
     auto* gap = cmd.add_option("--gap", args.gapChars,
-                               "Idle character times that end a message (ASYNC; default 3.5, "
-                               "the Modbus RTU rule)")
+                               "Idle character times that end a message (ASYNC; by default the "
+                               "Modbus RTU rule)")
+                    ->capture_default_str()
                     ->check(CLI::Range(0.01, 1e6));
     cmd.add_option("--gap-us", args.gapMicros,
                    "The idle time that ends a message, in microseconds, instead of --gap")

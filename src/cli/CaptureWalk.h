@@ -32,7 +32,7 @@ void BeginWalk(CaptureReader& file, const RangeArgs& range, RecordWalk& walk);
 
 // --gap CHARS, --gap-us MICROSECONDS and --payload none|modbus-rtu|dnp3.
 struct MessageArgs {
-    double gapChars = 3.5;
+    double gapChars = MessageRule{}.gapChars;  // the library's rule, never a copy of it
     double gapMicros = 0;
     std::string payload = "none";
 };

@@ -151,7 +151,8 @@ void ApplySetting(MonitorStatus& st, const MonitorKey& key, const std::string& v
         case MonitorKey::Kind::Hex8: {
             auto n = ParseWholeNumber(value);
             if (!n || (*n != 0 && (*n < kMinSamplingCycle || *n > kMaxSamplingCycle)))
-                bad("nanoseconds, 0 (not sampled) or 10 to 10000000");
+                bad("nanoseconds, 0 (not sampled) or " + std::to_string(kMinSamplingCycle) +
+                    " to " + std::to_string(kMaxSamplingCycle));
             for (int i = 0; i < kSampledLines; ++i)
                 if (SamplingCycleKey(i) == name)
                     st.sampling.cycles[static_cast<size_t>(i)] = static_cast<uint32_t>(*n);
@@ -340,7 +341,8 @@ void TriggerCommand(const Target& target, const TriggerEdit& ed) {
         if (i < 0) Usage("unknown counter \"" + k + "\" (Cnt1 to Cnt4)");
         auto n = ParseWholeNumber(v);
         if (!n || *n < kMinTriggerCount || *n > kMaxTriggerCount)
-            Usage("bad count \"" + v + "\": 1 to 1000000000");
+            Usage("bad count \"" + v + "\": " + std::to_string(kMinTriggerCount) + " to " +
+                  std::to_string(kMaxTriggerCount));
         set.option.counts[static_cast<size_t>(i)] = static_cast<int32_t>(*n);
     }
     for (const std::string& item : ed.strings) {

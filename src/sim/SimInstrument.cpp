@@ -4,19 +4,18 @@
 #include <cstring>
 #include <ctime>
 
-#include "device/DeviceCommand.h"
 #include "device/SimWire.h"
+#include "sim/SimProtocol.h"
 
 namespace qv::sim {
 
 namespace {
 
 using namespace simwire;
+using namespace wire;
 
-// Replies carry word 0 (the command, sub-command and a result: 0 done,
-// 1 refused) and 15 more words, 64 bytes in all.
+// Replies carry word 0 and 15 more words, 64 bytes in all.
 constexpr size_t kReplyWords = 16;
-constexpr uint32_t kRefused = 1;
 
 std::u16string Utf16(const std::string& s) {
     return std::u16string(s.begin(), s.end());
@@ -113,11 +112,11 @@ void SimInstrument::Reply(uint8_t cmd, uint8_t sub, std::initializer_list<uint32
                           uint32_t status) {
     std::string r(kReplyWords * 4, '\0');
     auto* p = reinterpret_cast<uint8_t*>(r.data());
-    PutBe32(p, (uint32_t{cmd} << 24) | (uint32_t{sub} << 16) | status);
+    wire::PutBe32(p, (uint32_t{cmd} << 24) | (uint32_t{sub} << 16) | status);
     size_t i = 1;
     for (uint32_t w : words) {
         if (i >= kReplyWords) break;
-        PutBe32(p + 4 * i++, w);
+        wire::PutBe32(p + 4 * i++, w);
     }
     m_replies.push_back(std::move(r));
 }
@@ -159,141 +158,130 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
     const uint8_t cmd = p[2], sub = p[3];
     auto word = [&](int i) -> uint32_t {
         size_t off = static_cast<size_t>(4 * i);
-        return off + 4 <= n ? GetBe32(p + off) : 0;
+        return off + 4 <= n ? Be32(p + off) : 0;
     };
-    switch (cmd) {
-        case kCmdReadClock: {
+    const wire::Command* row = FindCommand(cmd, sub);
+    // An unknown command, or a packet shorter than its parameters, is
+    // answered and refused; the instrument never reads words it was not sent.
+    if (!row || n < 4u + row->paramBytes) {
+        Reply(cmd, sub, {}, kRefused);
+        return;
+    }
+    switch (row->op) {
+        case Op::kReadClock: {
             uint32_t now = Clock();
             Reply(cmd, sub, {now, now});
-            break;
+            return;
         }
-        case kCmdSetClock:
+        case Op::kSetClock:
             if (m_clockFixed >= 0)
                 m_clockFixed = word(1);
             else
                 m_clockOffset =
                     static_cast<int64_t>(word(1)) - static_cast<int64_t>(std::time(nullptr));
-            Reply(cmd, sub, {});
             break;
-        case kCmdStop:
+        case Op::kStop:
             StopRun();
-            Reply(cmd, sub, {});
             break;
-        case kCmdStart:
-            if (sub == kSubStartToComputer) {
-                StartRun(RunMode::kToComputer);
-            } else if (sub == kSubStartToCard) {
-                // Storing in the card needs external power and a sound card.
-                if (!m_cfg.acPower || !m_cfg.cardInserted || m_cfg.cardFault) {
-                    Reply(cmd, sub, {}, kRefused);
-                    break;
-                }
-                StartRun(RunMode::kToCard);
-            } else if (sub == kSubStartRetrieval) {
-                StartRun(RunMode::kRetrieval);
-            } else {
+        case Op::kStartToComputer:
+            StartRun(RunMode::kToComputer);
+            break;
+        case Op::kStartToCard:
+            // Storing in the card needs external power and a sound card.
+            if (!m_cfg.acPower || !m_cfg.cardInserted || m_cfg.cardFault) {
                 Reply(cmd, sub, {}, kRefused);
-                break;
+                return;
             }
-            Reply(cmd, sub, {});
+            StartRun(RunMode::kToCard);
             break;
-        case kCmdMasterSlave:
-            // Mode code 2 with sub-command 1 makes the instrument the master.
-            m_master = word(1) == 2 && sub == 1;
-            Reply(cmd, sub, {});
+        case Op::kStartRetrieval:
+            StartRun(RunMode::kRetrieval);
             break;
-        case kCmdLineConfig:
+        case Op::kMasterSlave:
+            m_master = word(1) == kMasterCode && sub == 1;
+            break;
+        case Op::kLineConfig:
             for (int i = 0; i < 7; ++i)
                 m_line[static_cast<size_t>(i)] = word(i + 1);
-            Reply(cmd, sub, {});
             break;
-        case kCmdSampling:
+        case Op::kSampling:
             for (int i = 0; i < 10; ++i)
                 m_sampling[static_cast<size_t>(i)] = word(i + 1);
-            Reply(cmd, sub, {});
             break;
-        case kCmdTriggerString: {
-            int index = sub < 4 ? sub : (sub >= 16 && sub < 20 ? 4 + (sub - 16) : -1);
-            if (index < 0 || n < 36) {
-                Reply(cmd, sub, {}, kRefused);
-                break;
-            }
-            std::memcpy(m_patterns[static_cast<size_t>(index)].data(), p + 4, 16);
-            std::memcpy(m_scopes[static_cast<size_t>(index)].data(), p + 20, 16);
-            Reply(cmd, sub, {});
+        case Op::kSdString:
+        case Op::kRdString: {
+            // SD1..SD4 keep places 0..3, RD1..RD4 places 4..7.
+            size_t index = (row->op == Op::kSdString ? 0u : 4u) + (sub - row->subFirst);
+            std::memcpy(m_patterns[index].data(), p + 4, 16);
+            std::memcpy(m_scopes[index].data(), p + 20, 16);
             break;
         }
-        case kCmdTrigger:
-            if (sub > 4) {
-                Reply(cmd, sub, {}, kRefused);
-                break;
-            }
+        case Op::kTrigger:
             for (int i = 0; i < 6; ++i)
                 m_triggers[sub][static_cast<size_t>(i)] = word(i + 1);
-            Reply(cmd, sub, {});
             break;
-        case kCmdTimers:
+        case Op::kTimers:
             for (int i = 0; i < 4; ++i)
                 m_timers[static_cast<size_t>(i)] = word(i + 1);
-            Reply(cmd, sub, {});
             break;
-        case kCmdCounters:
+        case Op::kCounters:
             for (int i = 0; i < 4; ++i)
                 m_counters[static_cast<size_t>(i)] = word(i + 1);
-            Reply(cmd, sub, {});
             break;
-        case kCmdCardMode:
+        case Op::kCardMode:
             m_cardMode = word(1);
-            Reply(cmd, sub, {});
             break;
-        case kCmdQuery: {
-            if (sub == kSubRunStatus) {
-                uint32_t waiting = m_run ? m_run->Waiting() : 0;
-                uint32_t runBits = m_run ? m_run->RunBits() : 0;
-                Reply(cmd, sub, {waiting, runBits, static_cast<uint32_t>(ItemsSentLocked())});
-            } else if (sub == kSubVersion) {
-                Reply(cmd, sub, {kSimVersion, kSimFirmware, kSimFpga});
-            } else if (sub == kSubState) {
-                Reply(cmd, sub, {StateBitsLocked()});
-            } else if (sub == kSubCardFigures) {
-                auto f = m_card.GetFigures();
-                Reply(cmd, sub,
-                      {f.minSector, f.maxSector, f.cfStarts, f.ringLaps, f.lastSector, f.created,
-                       f.lastWrite});
-            } else {
-                Reply(cmd, sub, {}, kRefused);
-            }
-            break;
+        case Op::kRunStatus: {
+            uint32_t waiting = m_run ? m_run->Waiting() : 0;
+            uint32_t runBits = m_run ? m_run->RunBits() : 0;
+            Reply(cmd, sub, {waiting, runBits, static_cast<uint32_t>(ItemsSentLocked())});
+            return;
         }
-        case kCmdCardBlocks: {
+        case Op::kVersion:
+            Reply(cmd, sub, {kSimVersion, kSimFirmware, kSimFpga});
+            return;
+        case Op::kState:
+            Reply(cmd, sub, {StateBitsLocked()});
+            return;
+        case Op::kCardFigures: {
+            auto f = m_card.GetFigures();
+            Reply(cmd, sub,
+                  {f.minSector, f.maxSector, f.cfStarts, f.ringLaps, f.lastSector, f.created,
+                   f.lastWrite});
+            return;
+        }
+        case Op::kCardRead: {
             uint32_t address = word(1), blocks = word(2);
-            bool card = m_cfg.cardInserted && !m_cfg.cardFault && m_card.Ok();
-            if (sub == kSubCardRead) {
-                Reply(cmd, sub, {}, card ? 0 : kRefused);
-                uint8_t block[CardMemory::kBlockSize];
-                uint32_t read = 0;
-                for (; card && read < blocks; ++read) {
-                    if (!m_card.ReadBlock(address + read, block)) break;
-                    m_replies.emplace_back(reinterpret_cast<char*>(block), sizeof block);
-                }
-                // A short answer ends the computer's block reads at once
-                // instead of after a read time-out per missing block.
-                if (read < blocks) m_replies.emplace_back(4, '\0');
-            } else if (sub == kSubCardWrite) {
-                Reply(cmd, sub, {}, card ? 0 : kRefused);
-                if (card) {
-                    m_writeAddress = address;
-                    m_writeBlocks = blocks;
-                }
-            } else {
-                Reply(cmd, sub, {}, kRefused);
+            bool card = CardUsable();
+            Reply(cmd, sub, {}, card ? kDone : kRefused);
+            uint8_t block[CardMemory::kBlockSize];
+            uint32_t read = 0;
+            for (; card && read < blocks; ++read) {
+                if (!m_card.ReadBlock(address + read, block)) break;
+                m_replies.emplace_back(reinterpret_cast<char*>(block), sizeof block);
             }
-            break;
+            // A short answer ends the computer's block reads at once
+            // instead of after a read time-out per missing block.
+            if (read < blocks) m_replies.emplace_back(4, '\0');
+            return;
         }
-        default:
-            Reply(cmd, sub, {}, kRefused);
-            break;
+        case Op::kCardWrite: {
+            bool card = CardUsable();
+            Reply(cmd, sub, {}, card ? kDone : kRefused);
+            if (card) {
+                m_writeAddress = word(1);
+                m_writeBlocks = word(2);
+                m_writeCmd = cmd;
+                m_writeSub = sub;
+            }
+            return;
+        }
     }
+    Reply(cmd, sub, {});
+}
+
+bool SimInstrument::CardUsable() const {
+    return m_cfg.cardInserted && !m_cfg.cardFault && m_card.Ok();
 }
 
 uint8_t SimInstrument::Out(uint8_t endpoint, const uint8_t* data, size_t n, size_t& taken) {
@@ -305,7 +293,7 @@ uint8_t SimInstrument::Out(uint8_t endpoint, const uint8_t* data, size_t n, size
         uint32_t value = uint32_t{data[0]} | (uint32_t{data[1]} << 8) | (uint32_t{data[2]} << 16) |
                          (uint32_t{data[3]} << 24);
         // The reset word drops stream bytes nobody has read yet.
-        if (value == kControlWordReset && m_run) m_run->Discard();
+        if (value == kControlReset && m_run) m_run->Discard();
         taken = n;
         return kStatusOk;
     }
@@ -318,13 +306,13 @@ uint8_t SimInstrument::Out(uint8_t endpoint, const uint8_t* data, size_t n, size
             m_writeBlocks = 0;
             return kStatusError;
         }
-        Reply(kCmdCardBlocks, kSubCardWrite, {});
+        Reply(m_writeCmd, m_writeSub, {});
         taken = n;
         m_cv.notify_all();
         return kStatusOk;
     }
     m_writeBlocks = 0;  // anything else ends a block write
-    if (n < 4 || data[0] != kPacketMagic0 || data[1] != kPacketMagic1) return kStatusError;
+    if (n < 4 || data[0] != kMagic0 || data[1] != kMagic1) return kStatusError;
     Command(data, n);
     taken = n;
     m_cv.notify_all();

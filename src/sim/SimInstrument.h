@@ -77,6 +77,7 @@ class SimInstrument {
     RunSetup Setup() const;
     uint32_t StateBitsLocked();
     uint64_t ItemsSentLocked();
+    bool CardUsable() const;
 
     SimConfig m_cfg;
     CardMemory m_card;
@@ -90,6 +91,7 @@ class SimInstrument {
     // Card block writes in progress: blocks still expected and the next address.
     uint32_t m_writeBlocks = 0;
     uint32_t m_writeAddress = 0;
+    uint8_t m_writeCmd = 0, m_writeSub = 0;  // each block is answered as the command was
     // The configuration the computer sent, kept until the next run starts.
     std::array<uint32_t, 7> m_line{};
     std::array<uint32_t, 10> m_sampling{};

@@ -9,6 +9,7 @@
 #include "core/SettingsStore.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
+#include "support/EqualTimes.h"
 
 namespace qv {
 namespace {
@@ -164,6 +165,37 @@ TEST_P(ReaderTest, GoToTimeMatchesABruteForceScan) {
     ExpectRecord(f, recs.front());
     ASSERT_EQ(f.GoToTime("241231", 0), 0);
     ExpectRecord(f, recs.back());
+}
+
+TEST_P(ReaderTest, GoToTimeOnEqualTimesTakesTheFirstOfThem) {
+    CaptureBuilder b(Folder("20241106120004"), GetParam());
+    std::string index = test::BuildEqualTimes(b, 4, 120, 21);
+    const auto& recs = b.records();
+    // The generator made what this test is about: SD and RD in one tick, and
+    // a chunk beginning at the tick the one before it ended.
+    bool sdRdTie = false, chunkTie = false;
+    for (size_t i = 1; i < recs.size(); ++i) {
+        if (recs[i].end != recs[i - 1].end || recs[i].date != recs[i - 1].date) continue;
+        sdRdTie |= HeaderKind(recs[i].header) != HeaderKind(recs[i - 1].header) &&
+                   HeaderKind(recs[i].header) <= RecordKind::kRdData &&
+                   HeaderKind(recs[i - 1].header) <= RecordKind::kRdData;
+        chunkTie |= recs[i].chunk != recs[i - 1].chunk;
+    }
+    ASSERT_TRUE(sdRdTie);
+    ASSERT_TRUE(chunkTie);
+    CaptureReader f(store, log);
+    ASSERT_EQ(f.Open(index), 0);
+    for (size_t i = 0; i < recs.size(); ++i) {
+        for (int d : {0, -1, 1}) {
+            if (d < 0 && recs[i].end == 0) continue;
+            const uint64_t t = recs[i].end + static_cast<uint64_t>(d);
+            ASSERT_EQ(f.GoToTime(recs[i].date, t), 0);
+            CursorPosition pos;
+            f.GetCursor(pos);
+            ASSERT_EQ(pos.frame, test::ScanForTime(recs, recs[i].date, t))
+                << recs[i].date << " " << t << " (record " << i << ")";
+        }
+    }
 }
 
 TEST_P(ReaderTest, DirectionOrdinalsTypeSearchesAndKindCounts) {

@@ -9,6 +9,7 @@
 #include "core/SettingsStore.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
+#include "support/EqualTimes.h"
 
 namespace qv {
 namespace {
@@ -191,6 +192,47 @@ TEST_F(SearchTest, ConditionsMatchABruteForceScan) {
             EXPECT_EQ(found, 0);
         else
             EXPECT_GT(found, 0);
+    }
+}
+
+TEST_F(SearchTest, EqualTimesFromAFrameAndFromATime) {
+    for (int protocol : {kProtocolAsync, kProtocolLogic}) {
+        SCOPED_TRACE(protocol);
+        CaptureBuilder b(home.file("eq" + std::to_string(protocol)), protocol);
+        std::string index = test::BuildEqualTimes(b, 3, 400, 17);
+        const auto& r = b.records();
+        SearchCondition either = Pattern("43 43", "41 42");
+        either.andMode = false;
+        SearchCondition lines;
+        lines.lineEnabled[1] = true;
+        lines.lineLevel[1] = 1;
+        for (const SearchCondition& c : {Pattern("41 42"), Pattern(nullptr, "42 ** 41"), either,
+                                         lines}) {
+            EXPECT_GT(CheckAgainstOracle(b, index, c), 0);
+            // From a window's record time: the search starts on the first
+            // record of that tick and tests the ones after it.
+            CaptureReader f(store, log);
+            ASSERT_EQ(f.Open(index), 0);
+            for (size_t i = 0; i < r.size(); i += 7) {
+                SearchStart s;
+                s.date = r[i].date;
+                s.ticks = r[i].end;
+                const long from = static_cast<long>(test::ScanForTime(r, s.date, s.ticks));
+                for (bool forward : {true, false}) {
+                    SearchResult got = RunSearch(
+                        f, c, s, forward ? SearchDirection::kForward : SearchDirection::kBackward,
+                        nullptr, cancel);
+                    long want = Oracle(r, c, b.protocol(), from, forward, false);
+                    SCOPED_TRACE(testing::Message() << "time " << s.ticks << " fwd " << forward);
+                    if (want < 0) {
+                        EXPECT_EQ(got.report, SearchReport::kEndOfCapture);
+                    } else {
+                        ASSERT_EQ(got.report, SearchReport::kFound);
+                        EXPECT_EQ(got.frame, static_cast<uint64_t>(want));
+                    }
+                }
+            }
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <vector>
 
+#include "support/AsUser.h"
 #include "support/TempDir.h"
 
 namespace qv {
@@ -252,23 +253,25 @@ TEST_F(IniFileTest, BatchWritesTheFileOnce) {
 }
 
 TEST_F(IniFileTest, ReadOnlyFileIsNotReplaced) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
     WriteBytes(path, "[A]\nx=1\n");
     ::chmod(path.c_str(), 0444);
-    IniFile ini;
-    ini.Open(path);
-    EXPECT_EQ(ini.WriteString("A", "x", "2"), -1);
+    test::AsUser(dir.path(), [&] {
+        IniFile ini;
+        ini.Open(path);
+        EXPECT_EQ(ini.WriteString("A", "x", "2"), -1);
+    });
     EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
 }
 
 TEST_F(IniFileTest, UnwritableFolderFailsAndKeepsTheFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write any folder";
     WriteBytes(path, "[A]\nx=1\n");
     ::chmod(dir.path().c_str(), 0555);
-    IniFile ini;
-    ini.Open(path);
-    EXPECT_EQ(ini.WriteString("A", "x", "2"), -1);
-    EXPECT_EQ(ini.ReadValue("A", "x"), "1");
+    test::AsUser(dir.path(), [&] {
+        IniFile ini;
+        ini.Open(path);
+        EXPECT_EQ(ini.WriteString("A", "x", "2"), -1);
+        EXPECT_EQ(ini.ReadValue("A", "x"), "1");
+    });
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
 }

@@ -116,26 +116,46 @@ TEST(TriggerString, WithoutEndOrEmpty) {
     EXPECT_EQ(pat[0], 0);
 }
 
-TEST(TriggerAction, BitsOfEveryKind) {
-    struct Case {
-        uint8_t code;
-        uint16_t option;
-        uint32_t p5, p6;
-    } cases[] = {
-        {0x00, 255, 0, 0},        {0x10, 255, 1u << 0, 0},  {0x20, 255, 1u << 1, 0},
-        {0x40, 255, 1u << 4, 0},  {0x41, 255, 1u << 5, 0},  {0x90, 255, 1u << 6, 0},
-        {0x91, 255, 1u << 7, 0},  {0x30, 1, 1u << 16, 0},   {0x30, 3, 1u << 18, 0},
-        {0x30, 4, 0, 0},          {0x31, 2, 1u << 21, 0},   {0x71, 255, 1u << 24, 0},
-        {0x74, 255, 1u << 27, 0}, {0x81, 255, 1u << 28, 0}, {0x84, 255, 1u << 31, 0},
-        {0x50, 1, 0, 1u << 0},    {0x51, 8, 0, 1u << 15},   {0x60, 3, 0, 1u << 18},
-        {0x61, 8, 0, 1u << 31},   {0x51, 255, 0, 1u << 8},  {0x77, 255, 0, 0},
+// Every action code with every option against the protocol's table of
+// action bits: the rows below are the table, and every (code, option) pair,
+// not only the listed ones, must set exactly the bit the table gives, or none.
+TEST(TriggerAction, EveryCodeAndOptionAgainstTheActionTable) {
+    struct Row {
+        int codeFirst, codeLast;  // a run of codes, one bit apart each
+        int firstBit;
+        bool p6;           // event codes go to p6
+        bool numbered;     // option 1..n selects the bit, first + option - 1
+        int options;       // numbered: how many options are valid
     };
-    for (const auto& c : cases) {
-        uint32_t p5 = 0, p6 = 0;
-        EncodeTriggerAction(c.code, c.option, p5, p6);
-        EXPECT_EQ(p5, c.p5) << std::hex << int(c.code) << " " << c.option;
-        EXPECT_EQ(p6, c.p6) << std::hex << int(c.code) << " " << c.option;
-    }
+    const Row table[] = {
+        {0x10, 0x10, 0, false, false, 0},  {0x20, 0x20, 1, false, false, 0},
+        {0x40, 0x40, 4, false, false, 0},  {0x41, 0x41, 5, false, false, 0},
+        {0x90, 0x90, 6, false, false, 0},  {0x91, 0x91, 7, false, false, 0},
+        {0x30, 0x30, 16, false, true, 3},  {0x31, 0x31, 20, false, true, 3},
+        {0x71, 0x74, 24, false, false, 0}, {0x81, 0x84, 28, false, false, 0},
+        {0x50, 0x50, 0, true, true, 8},    {0x51, 0x51, 8, true, true, 8},
+        {0x60, 0x60, 16, true, true, 8},   {0x61, 0x61, 24, true, true, 8},
+    };
+    for (int code = 0; code < 256; ++code)
+        for (int option : {0, 1, 2, 3, 4, 5, 7, 8, 9, 255, 65535}) {
+            uint32_t want5 = 0, want6 = 0;
+            for (const Row& r : table) {
+                if (code < r.codeFirst || code > r.codeLast) continue;
+                int bit = r.firstBit + (code - r.codeFirst);
+                if (r.numbered) {
+                    // Event codes take option 1..8 as event n and any other
+                    // as event 1; LEDs take only options 1..3.
+                    bool valid = option >= 1 && option <= r.options;
+                    if (!valid && !r.p6) continue;
+                    bit += valid ? option - 1 : 0;
+                }
+                (r.p6 ? want6 : want5) |= 1u << bit;
+            }
+            uint32_t p5 = 0, p6 = 0;
+            EncodeTriggerAction(static_cast<uint8_t>(code), static_cast<uint16_t>(option), p5, p6);
+            EXPECT_EQ(p5, want5) << std::hex << code << std::dec << " option " << option;
+            EXPECT_EQ(p6, want6) << std::hex << code << std::dec << " option " << option;
+        }
 }
 
 TEST(Trigger, ConditionsStatesAndActions) {

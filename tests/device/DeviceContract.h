@@ -167,6 +167,10 @@ TYPED_TEST_P(DeviceContract, FindsTheFamilyInAStableOrderAndNamesEachUnit) {
     EXPECT_EQ(n, 0u);
 }
 
+// The emulator keeps its own table of the protocol, so this is the computer's
+// command code against an independent peer; the state bits are the protocol's
+// numbers: 0x04 to card, 0x08 external power, 0x10 card inserted, 0x80 master,
+// bits 1-0 the run (1 waiting, 3 storing).
 TYPED_TEST_P(DeviceContract, EveryCommandIsAnswered) {
     auto dev = this->bench.Device();
     dev->GetDeviceCount();
@@ -174,7 +178,7 @@ TYPED_TEST_P(DeviceContract, EveryCommandIsAnswered) {
     DeviceCommand cmd(dev);
     uint32_t bits = 0;
     ASSERT_EQ(cmd.QueryState(bits), 0);
-    EXPECT_EQ(bits, kStateAcPower | kStateCardInserted);
+    EXPECT_EQ(bits, 0x08u | 0x10u);
     ASSERT_EQ(cmd.SetClock(1'700'000'000), 0);
     uint32_t monitoring = 0, clock = 0;
     ASSERT_EQ(cmd.ReadClocks(monitoring, clock), 0);
@@ -187,7 +191,7 @@ TYPED_TEST_P(DeviceContract, EveryCommandIsAnswered) {
     EXPECT_EQ(cmd.QueryCardFigures(figures), 0);
     ASSERT_EQ(cmd.SetMasterSlave(1, 1), 0);
     ASSERT_EQ(cmd.QueryState(bits), 0);
-    EXPECT_TRUE(bits & kStateMaster);
+    EXPECT_TRUE(bits & 0x80u);
     EXPECT_EQ(cmd.SetMasterSlave(3, 0), -1);
 
     // The configuration of a run, every command of it.
@@ -200,16 +204,16 @@ TYPED_TEST_P(DeviceContract, EveryCommandIsAnswered) {
     // Each way of starting, seen in the state bits, and stopping.
     ASSERT_EQ(cmd.StartToCard(), 0);
     ASSERT_EQ(cmd.QueryState(bits), 0);
-    EXPECT_EQ(bits & (kStateToCard | kStateMonitoring), kStateToCard | kStateMonitoring);
+    EXPECT_EQ(bits & 0x05u, 0x05u);
     ASSERT_EQ(cmd.Stop(), 0);
     ASSERT_EQ(cmd.StartToComputer(), 0);
     ASSERT_EQ(cmd.QueryState(bits), 0);
-    EXPECT_EQ(bits & (kStateToCard | kStateMonitoring), kStateMonitoring);
+    EXPECT_EQ(bits & 0x05u, 0x01u);
     uint32_t waiting = 0;
     EXPECT_EQ(cmd.QueryRunStatus(waiting), 0);
     ASSERT_EQ(cmd.Stop(), 0);
     ASSERT_EQ(cmd.QueryState(bits), 0);
-    EXPECT_EQ(bits & kStateMonitoring, 0u);
+    EXPECT_EQ(bits & 0x01u, 0u);
     EXPECT_EQ(cmd.StartCardRetrieval(), 0);
     EXPECT_EQ(cmd.Stop(), 0);
     EXPECT_EQ(cmd.SendControlWord(), 0);

@@ -110,6 +110,8 @@ TEST_F(Units, UnitsThisUserMayNotOpenAreShownApart) {
     }
 }
 
+// Bit 3 (0x08) of a unit's flags marks it selected by some copy of the
+// application; the question is the one the user is asked, word for word.
 TEST_F(Units, SelectReleaseAndTheInUseQuestion) {
     auto dev = Devices({{kProductQvS1, "A1"}, {kProductQvSz2, "B2"}});
     test::WriteBytes(home.file("QvStatus_14D2_0011_B2.qvs"), "[RegistInfo]\r\n");
@@ -127,20 +129,21 @@ TEST_F(Units, SelectReleaseAndTheInUseQuestion) {
     ScriptedPrompt no(false);
     EXPECT_EQ(other.Apply(1, &no, dev.get()), UnitList::ApplyResult::kDeclined);
     ASSERT_EQ(no.asked.size(), 1u);
-    EXPECT_EQ(no.asked[0], MessageText(MessageId::kUnitInUseQuestion));
+    EXPECT_EQ(no.asked[0],
+              "他のアプリケーションが使用している場合、不具合が生じる可能性がありますが実行しますか?");
     EXPECT_TRUE(other.Selected().IsNone());
 
     // Selecting the selected unit releases it; then no unit is selected.
     EXPECT_EQ(list.Apply(1, nullptr, dev.get()), UnitList::ApplyResult::kReleased);
     EXPECT_TRUE(list.Selected().IsNone());
-    EXPECT_EQ(ReadUnitFile(UnitListPath())[1].flags & kUnitSelected, 0u);
+    EXPECT_EQ(ReadUnitFile(UnitListPath())[1].flags & 0x08u, 0u);
 
     // Choosing another unit clears the previous one's bit 3.
     list.Apply(0, nullptr, dev.get());
     list.Apply(1, nullptr, dev.get());
     auto units = ReadUnitFile(UnitListPath());
-    EXPECT_EQ(units[0].flags & kUnitSelected, 0u);
-    EXPECT_EQ(units[1].flags & kUnitSelected, kUnitSelected);
+    EXPECT_EQ(units[0].flags & 0x08u, 0u);
+    EXPECT_EQ(units[1].flags & 0x08u, 0x08u);
     EXPECT_EQ(SelectedUnitFromFile().serial, "B2");
     list.ReleaseAtExit();
     EXPECT_TRUE(SelectedUnitFromFile().IsNone());

@@ -4,6 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "support/AsUser.h"
 #include "support/TempDir.h"
 
 namespace qv {
@@ -202,7 +207,24 @@ TEST_F(StatusFileTest, MissingSectionAndOddValuesReadByTheirRules) {
     EXPECT_EQ(s.cycles[kCS], 10u);
 }
 
-TEST_F(StatusFileTest, EveryWriterReadsBackWhatItWrote) {
+// The text of one section as it stands in the file, header to the next one.
+std::string SectionText(const std::string& file, const std::string& section) {
+    size_t pos = file.find("[" + section + "]");
+    if (pos == std::string::npos) return "";
+    size_t end = file.find("\n[", pos);
+    return file.substr(pos, end == std::string::npos ? std::string::npos : end + 1 - pos);
+}
+
+// Key lines as a writer leaves them: a rewritten key ends in CR LF, a key of
+// the template nobody wrote keeps its bare line feed.
+std::string Written(std::initializer_list<std::string> lines) {
+    std::string t;
+    for (const std::string& l : lines)
+        t += l.back() == '=' ? l + "\n" : l + "\r\n";
+    return t;
+}
+
+TEST_F(StatusFileTest, EveryWriterWritesItsSectionByteForByte) {
     ASSERT_EQ(file.OpenStatusFile(path), 0);
     MonitorSettings m;
     m.SaveDevice = 1;
@@ -227,11 +249,23 @@ TEST_F(StatusFileTest, EveryWriterReadsBackWhatItWrote) {
     s.RDEnable = 0;
     s.cycles = {0, 1, 10'000'000, 0xFFFFFFFF, 5, 6, 7, 8, 9, 0x1234abcd};
     ASSERT_EQ(file.WriteMonitorStatus(m, s, 1), 0);
-    std::string bytes = ReadBytes(path);
-    EXPECT_NE(bytes.find("SD_Baudrate=134.5\r\n"), std::string::npos);
-    EXPECT_NE(bytes.find("SyncChar1=0a\r\n"), std::string::npos);
-    EXPECT_NE(bytes.find("EXTOUTSamplingCycle=1234abcd\r\n"), std::string::npos);
-
+    EXPECT_EQ(SectionText(ReadBytes(path), "MonitorStatus"),
+              "[MonitorStatus]\n" +
+                  Written({"Line=530", "Protocol=HDLC", "SD_Baudrate=134.5",
+                           "RD_Baudrate=12500000.0", "DataLen=8", "Parity=MP", "StopBit=1.5",
+                           "FCS=CRC6", "SyncCharCnt=0", "SyncChar1=0a", "SyncChar2=00",
+                           "SyncReleaseCnt=0", "SyncReleaseChar=ff", "TransParent=ON",
+                           "TransParentChar=00", "BitOrder=MSB", "SDDataLogic=PositiveLogic",
+                           "RDDataLogic=NegativeLogic", "DataFormat=NRZI", "Clock=RT",
+                           "SD_ClockRate=1/1", "RD_ClockRate=1/64", "Padding=ON", "PaddingChar=00",
+                           "SyncSetting=ALWAYS", "SDEnable=Y", "RDEnable=N",
+                           "SDSamplingCycle=00000000", "RDSamplingCycle=00000001",
+                           "RSSamplingCycle=00989680", "CSSamplingCycle=ffffffff",
+                           "ERSamplingCycle=00000005", "DRSamplingCycle=00000006",
+                           "CDSamplingCycle=00000007", "CISamplingCycle=00000008",
+                           "EXTINSamplingCycle=00000009", "EXTOUTSamplingCycle=1234abcd",
+                           "Memory=RING"}));
+    EXPECT_NE(ReadBytes(path).find("SaveDevice=1\r\n"), std::string::npos);
     MonitorSettings m2;
     SamplingSettings s2;
     SyncSetting sync = 0;
@@ -240,8 +274,21 @@ TEST_F(StatusFileTest, EveryWriterReadsBackWhatItWrote) {
     EXPECT_EQ(s2, s);
     EXPECT_EQ(sync, 1);
 
+    // Times are local calendar times, written as twelve digits.
+    auto local = [](int y, int mo, int d, int h, int mi, int se) {
+        std::tm tm{};
+        tm.tm_year = y - 1900;
+        tm.tm_mon = mo - 1;
+        tm.tm_mday = d;
+        tm.tm_hour = h;
+        tm.tm_min = mi;
+        tm.tm_sec = se;
+        tm.tm_isdst = -1;
+        return static_cast<int64_t>(std::mktime(&tm));
+    };
     TriggerOption o;
-    o.times = {1'000'000'000, 1'700'000'000, 4'000'000'000, 2'000'000'000};
+    o.times = {local(2024, 11, 6, 12, 34, 56), local(2001, 1, 2, 3, 4, 5),
+               local(2037, 12, 31, 23, 59, 59), local(2024, 2, 29, 0, 0, 0)};
     o.counts = {-5, 1, 1'000'000'000, INT32_MAX};
     for (int i = 0; i < kOptionStrings; ++i)
         for (int b = 0; b < kStringBytes; ++b) {
@@ -249,11 +296,30 @@ TEST_F(StatusFileTest, EveryWriterReadsBackWhatItWrote) {
             o.scopes[i][b] = static_cast<uint8_t>((i + b) % 6);
         }
     ASSERT_EQ(file.WriteTriggerOption(o), 0);
+    std::string option = "[TriggerOption]\n" + Written({"Time1=241106123456", "Time2=010102030405",
+                                            "Time3=371231235959", "Time4=240229000000",
+                                            "Cnt1=-5", "Cnt2=1", "Cnt3=1000000000",
+                                            "Cnt4=2147483647"});
+    const char* scopeWords[] = {"NONE", "NOT", "ALL", "OVER", "UNDER", "END"};
+    for (int i = 0; i < 8; ++i) {
+        std::string key = (i < 4 ? "SDStr" : "RDStr") + std::to_string(i % 4 + 1);
+        char hex[4];
+        option += key + "=";
+        for (int b = 0; b < 16; ++b) {
+            std::snprintf(hex, sizeof hex, b < 15 ? "%02x " : "%02x", (i * 31 + b * 17) & 0xFF);
+            option += hex;
+        }
+        option += "\r\n";
+        for (int b = 0; b < 16; ++b)
+            option += key + "_Scope" + std::to_string(b + 1) + "=" + scopeWords[(i + b) % 6] +
+                      "\r\n";
+    }
+    EXPECT_EQ(SectionText(ReadBytes(path), "TriggerOption"), option);
     TriggerOption o2;
     file.ReadTriggerOption(o2, 99);
     EXPECT_EQ(o2, o);
 
-    // Every field of a trigger set to something other than its default.
+    // Every group of a trigger with something other than its default.
     TriggerSetting t;
     t.enabled = 1;
     t.lines[9] = 1;
@@ -275,14 +341,54 @@ TEST_F(StatusFileTest, EveryWriterReadsBackWhatItWrote) {
     t.option2 = 65535;
     for (int n = 1; n <= 5; ++n)
         ASSERT_EQ(file.WriteTrigger(t, n), 0);
+    auto onOff = [](const std::string& prefix, int count, int on, const std::string& suffix = "") {
+        std::string lines;
+        for (int i = 1; i <= count; ++i)
+            lines += prefix + std::to_string(i) + suffix + (i == on ? "=ON\r\n" : "=OFF\r\n");
+        return lines;
+    };
+    std::string trigger =
+        Written({"SD=OFF", "RD=OFF", "RS=OFF", "CS=OFF", "ER=OFF", "DR=OFF", "CD=OFF", "CI=OFF",
+                 "ExtIn=OFF", "ExtOut=ON"}) +
+        onOff("Time", 4, 4) + onOff("Cnt", 4, 3) + onOff("SDStr", 4, 2) + onOff("RDStr", 4, 4) +
+        onOff("Event", 8, 8) + onOff("Sync", 8, 1) +
+        Written({"SD_State=HIGH", "RD_State=LOW", "RS_State=LOW", "CS_State=LOW", "ER_State=LOW",
+                 "DR_State=LOW", "CD_State=LOW", "CI_State=LOW", "ExtIN_State=LOW",
+                 "ExtOUT_State=HIGH", "ERROR_State="}) +
+        onOff("Event", 8, 3, "_State") + onOff("Sync", 8, 8, "_State") +
+        Written({"AND/OR=OR", "Action1=31", "Option1=2", "Action2=ab", "Option2=65535",
+                 "Enabled=ON", "SDError=ON", "RDError=ON", "SDBreak=ON", "RDBreak=ON",
+                 "BufferFull=ON"});
+    const std::string bytes = ReadBytes(path);
     for (int n = 1; n <= 5; ++n) {
+        EXPECT_EQ(SectionText(bytes, "Trigger" + std::to_string(n)),
+                  "[Trigger" + std::to_string(n) + "]\n" + trigger)
+            << n;
         TriggerSetting t2;
         file.ReadTrigger(t2, n);
         EXPECT_EQ(t2, t) << n;
     }
+    EXPECT_EQ(SectionText(bytes, "Trigger6"), SectionText(ExpectedTemplate(), "Trigger6"));
     EXPECT_EQ(file.WriteTrigger(t, 0), -1);
     EXPECT_EQ(file.WriteTrigger(t, 9), -1);
     EXPECT_EQ(file.ReadTrigger(t, 9), -1);
+
+    // The display table: red, green, blue from the low byte up; ON or OFF.
+    FormatTable rows = DefaultFormatTable();
+    rows[0] = FormatEntry{"mk", 1, "ABC", 0x00CC8844, 1, "コメント"};
+    rows[19] = FormatEntry{"", 255, "", 0x00010203, 0, ""};
+    ASSERT_EQ(file.WriteFormatTable(rows, 20), 0);
+    std::string format = SectionText(ExpectedTemplate(), "Format");
+    std::string cp932Comment = "\x83\x52\x83\x81\x83\x93\x83\x67";
+    format.replace(format.find("1=,SD,SD,0,255,0,ON,Send Data\n"),
+                   std::strlen("1=,SD,SD,0,255,0,ON,Send Data\n"),
+                   "1=mk,RD_DATA,ABC,68,136,204,ON," + cp932Comment + "\n");
+    format.replace(format.find("20=,CI,,0,255,0,OFF,\n"), std::strlen("20=,CI,,0,255,0,OFF,\n"),
+                   "20=,NON,,3,2,1,OFF,\n");
+    for (size_t at = format.find('\n', format.find('\n') + 1); at != std::string::npos;
+         at = format.find('\n', at + 2))
+        format.insert(at, "\r");
+    EXPECT_EQ(SectionText(ReadBytes(path), "Format"), format);
 }
 
 TEST_F(StatusFileTest, TriggerValuesReadByTheirRules) {
@@ -375,14 +481,15 @@ TEST_F(StatusFileTest, WritersStopAtTheFirstRowThatCannotBeWritten) {
 }
 
 TEST_F(StatusFileTest, AFailedRewriteLeavesTheOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write any folder";
     ASSERT_EQ(file.OpenStatusFile(path), 0);
     std::string before = ReadBytes(path);
     ::chmod(dir.path().c_str(), 0555);
-    TriggerSetting t;
-    t.enabled = 1;
-    EXPECT_EQ(file.WriteTrigger(t, 1), -1);
-    EXPECT_EQ(file.WriteMonitorStatus({}, {}, 0), -1);
+    test::AsUser(dir.path(), [&] {
+        TriggerSetting t;
+        t.enabled = 1;
+        EXPECT_EQ(file.WriteTrigger(t, 1), -1);
+        EXPECT_EQ(file.WriteMonitorStatus({}, {}, 0), -1);
+    });
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(ReadBytes(path), before);
     TriggerSetting back;

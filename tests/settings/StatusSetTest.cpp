@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "settings/StatusFile.h"
 #include "support/TempDir.h"
 
@@ -12,21 +17,82 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-TEST(MonitorKeys, EveryWordOfEveryFieldRoundTripsAndOthersGiveTheUnknownCode) {
-    for (const MonitorKey& k : MonitorKeys()) {
-        ASSERT_EQ(FindMonitorKey(k.key), &k);
-        if (k.kind != MonitorKey::Kind::Word) continue;
-        for (const CodeWord& cw : k.words) {
+// Every enumerated key with its codes and words as the settings files carry
+// them, and the code an unknown word reads as; written out here so that a
+// word, a code or a case slipped in the key table shows.
+TEST(MonitorKeys, EveryWordReadsAsItsCodeAndIsWrittenBack) {
+    using Get = unsigned (*)(const MonitorStatus&);
+    struct Row {
+        const char* key;
+        Get get;
+        std::vector<std::pair<unsigned, const char*>> words;
+        unsigned unknown;
+    };
+    const Row rows[] = {
+        {"Line", [](const MonitorStatus& s) -> unsigned { return s.monitor.Line; },
+         {{0, "232"}, {1, "422/485"}, {2, "530"}}, 255},
+        {"Protocol", [](const MonitorStatus& s) -> unsigned { return s.monitor.Protocol; },
+         {{0, "ASYNC"}, {16, "SYNC"}, {32, "HDLC"}, {48, "LOGIC"}}, 255},
+        {"Parity", [](const MonitorStatus& s) -> unsigned { return s.monitor.Parity; },
+         {{0, "NON"}, {1, "ODD"}, {2, "EVEN"}, {3, "MARK"}, {4, "SPACE"}, {5, "MP"}}, 255},
+        {"StopBit", [](const MonitorStatus& s) -> unsigned { return s.monitor.StopBit; },
+         {{0, "NON"}, {10, "1"}, {15, "1.5"}, {20, "2"}}, 255},
+        {"FCS", [](const MonitorStatus& s) -> unsigned { return s.monitor.FCS; },
+         {{0, "NON"}, {1, "CRC-CCIT"}, {2, "CRC16"}, {3, "CRC12"}, {4, "CRC6"}}, 255},
+        {"TransParent", [](const MonitorStatus& s) -> unsigned { return s.monitor.TransParent; },
+         {{1, "ON"}, {0, "OFF"}}, 0},
+        {"BitOrder", [](const MonitorStatus& s) -> unsigned { return s.monitor.BitOrder; },
+         {{1, "LSB"}, {0, "MSB"}}, 255},
+        {"SDDataLogic", [](const MonitorStatus& s) -> unsigned { return s.monitor.SDDataLogic; },
+         {{1, "PositiveLogic"}, {0, "NegativeLogic"}}, 255},
+        {"RDDataLogic", [](const MonitorStatus& s) -> unsigned { return s.monitor.RDDataLogic; },
+         {{1, "PositiveLogic"}, {0, "NegativeLogic"}}, 255},
+        {"DataFormat", [](const MonitorStatus& s) -> unsigned { return s.monitor.DataFormat; },
+         {{0, "NRZ"}, {1, "NRZI"}}, 255},
+        {"Clock", [](const MonitorStatus& s) -> unsigned { return s.monitor.Clock; },
+         {{0, "INT"}, {1, "ST1"}, {2, "ST2"}, {3, "RT"}}, 255},
+        {"SD_ClockRate", [](const MonitorStatus& s) -> unsigned { return s.monitor.SD_ClockRate; },
+         {{0, "1/1"}, {1, "1/16"}, {2, "1/32"}, {3, "1/64"}}, 255},
+        {"RD_ClockRate", [](const MonitorStatus& s) -> unsigned { return s.monitor.RD_ClockRate; },
+         {{0, "1/1"}, {1, "1/16"}, {2, "1/32"}, {3, "1/64"}}, 255},
+        {"Padding", [](const MonitorStatus& s) -> unsigned { return s.monitor.Padding; },
+         {{1, "ON"}, {0, "OFF"}}, 0},
+        {"Memory", [](const MonitorStatus& s) -> unsigned { return s.monitor.Memory; },
+         {{1, "FIX"}, {2, "RING"}}, 1},
+        {"SDEnable", [](const MonitorStatus& s) -> unsigned { return s.sampling.SDEnable; },
+         {{1, "Y"}, {0, "N"}}, 255},
+        {"RDEnable", [](const MonitorStatus& s) -> unsigned { return s.sampling.RDEnable; },
+         {{1, "Y"}, {0, "N"}}, 255},
+        {"SyncSetting", [](const MonitorStatus& s) -> unsigned { return s.sync; },
+         {{0, "NONE"}, {1, "ALWAYS"}, {2, "ONCE"}}, 255},
+    };
+    std::set<std::string> listed;
+    for (const Row& r : rows) {
+        const MonitorKey* k = FindMonitorKey(r.key);
+        ASSERT_NE(k, nullptr) << r.key;
+        EXPECT_EQ(k->key, r.key);
+        listed.insert(r.key);
+        for (auto [code, word] : r.words) {
             MonitorStatus s;
-            ApplyMonitorKeyText(s, k, cw.word);
-            EXPECT_EQ(MonitorKeyText(s, k), cw.word) << k.key;
+            ApplyMonitorKeyText(s, *k, word);
+            EXPECT_EQ(r.get(s), code) << r.key << " " << word;
+            EXPECT_EQ(MonitorKeyText(s, *k), word) << r.key;
+            // Words are compared exactly: another case or a trailing blank is unknown.
+            std::string lower = word;
+            for (char& c : lower)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (const std::string& odd : {std::string(word) + " ", lower}) {
+                if (odd == word) continue;
+                MonitorStatus u;
+                ApplyMonitorKeyText(u, *k, odd);
+                EXPECT_EQ(r.get(u), r.unknown) << r.key << " '" << odd << "'";
+            }
         }
-        MonitorStatus s;
-        ApplyMonitorKeyText(s, k, std::string(k.words[0].word) + " ");
-        MonitorStatus u;
-        ApplyMonitorKeyText(u, k, "nonsense");
-        EXPECT_EQ(MonitorKeyText(s, k), MonitorKeyText(u, k)) << k.key;
     }
+    // No enumerated key goes unlisted above.
+    for (const MonitorKey& k : MonitorKeys())
+        if (k.kind == MonitorKey::Kind::Word)
+            EXPECT_EQ(listed.count(std::string(k.key)), 1u) << k.key;
     EXPECT_EQ(FindMonitorKey("sd_baudrate")->key, "SD_Baudrate");
     EXPECT_EQ(FindMonitorKey("Product"), nullptr);
     // Codes without a word are written as empty values.

@@ -72,7 +72,12 @@ void TapTimeline::Lines(uint8_t state, uint64_t ticks) {
 }
 
 void TapTimeline::Release(std::deque<LineEvent>& out) {
-    const uint64_t final = std::min(m_empty[kSd], m_empty[kRd]);
+    // A line's next event comes after the moment it was found empty and
+    // after its last character's successor could end.
+    auto settled = [&](int line) {
+        return std::max(m_empty[line], m_any[line] ? m_last[line] + m_char[line] - 1 : 0);
+    };
+    const uint64_t final = std::min(settled(kSd), settled(kRd));
     for (;;) {
         // The earliest front; SD before RD before the control lines at one time.
         int pick = -1;

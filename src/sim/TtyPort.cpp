@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,6 +41,10 @@ double RateOf(const termios2& t) {
         if (s.code == code) return s.rate;
     return 0;
 }
+
+// Device numbers of the pseudo-terminals' slave sides (Unix 98 ptys).
+constexpr unsigned kPtySlaveMajor = 136;
+constexpr unsigned kPtySlaveMajors = 8;
 
 // A receiver samples within its bit; a rate this far off still reads
 // whole characters, so a driver's rounding (14 400 to 14 406) is taken.
@@ -116,8 +122,14 @@ bool TtyPort::Open(const std::string& path, const PortFormat& f, std::string& er
     if (!(std::fabs(rate - f.baudrate) <= f.baudrate * kRateTolerance))
         return fail("the port cannot receive at " + std::to_string(wanted) + " bit/s (it gives " +
                     std::to_string(static_cast<long long>(rate)) + ")");
-    const tcflag_t kFormat = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
-    if ((got.c_cflag & kFormat & ~CSTOPB) != (c & kFormat & ~CSTOPB)) {
+    // A pseudo-terminal carries bytes, not characters on a wire: it keeps
+    // no data bits and no parity check (it reads back as 8 bits, no parity).
+    struct stat st {};
+    const bool pseudo = ::fstat(m_fd, &st) == 0 && S_ISCHR(st.st_mode) &&
+                        major(st.st_rdev) >= kPtySlaveMajor &&
+                        major(st.st_rdev) < kPtySlaveMajor + kPtySlaveMajors;
+    const tcflag_t kFormat = (pseudo ? 0 : CSIZE | PARENB) | PARODD | CMSPAR;
+    if ((got.c_cflag & kFormat) != (c & kFormat)) {
         if ((got.c_cflag & CSIZE) != (c & CSIZE))
             return fail("the port cannot take " + std::to_string(f.dataLen) + " data bits");
         return fail("the port cannot take " + ParityName(f.parity) + " parity");

@@ -44,6 +44,11 @@ std::string TtyFormatRefusal(const LineFormat& f) {
 TtySource::TtySource(const LineFormat& format, const LiveClockAnchor& clock)
     : m_format(format), m_clock(clock) {}
 
+TtySource::~TtySource() {
+    m_quit = true;
+    if (m_reader.joinable()) m_reader.join();
+}
+
 bool TtySource::Open(const std::string& sdPath, const std::string& rdPath, std::string& error) {
     if (std::string why = TtyFormatRefusal(m_format); !why.empty()) {
         error = why;
@@ -60,7 +65,9 @@ bool TtySource::Open(const std::string& sdPath, const std::string& rdPath, std::
             CharacterTicks(rates[line], m_format.dataLen, m_format.parity, m_format.stopBit);
     }
     PollLines();  // the state found at opening is the initial state
+    m_initialLines = m_lines;
     m_timeline = std::make_unique<TapTimeline>(charTicks, NowTicks());
+    m_reader = std::thread([this] { ReadLoop(); });
     return true;
 }
 
@@ -158,20 +165,17 @@ void TtySource::RaisePriority() {
                      "their times can come late\n");
 }
 
-bool TtySource::Next(LineEvent& ev, const std::atomic<bool>& stop) {
-    if (!m_priorityAsked) {
-        m_priorityAsked = true;
-        RaisePriority();
-    }
-    while (m_ready.empty()) {
-        if (stop) return false;
+void TtySource::ReadLoop() {
+    RaisePriority();
+    std::deque<LineEvent> out;
+    while (!m_quit) {
         // A hung-up port (a pseudo-terminal without a writer) would end every
         // wait at once; it stays out of it and is read again after each one.
         pollfd p[2];
         for (int line : {TapTimeline::kSd, TapTimeline::kRd})
             p[line] = {m_hungUp[line] ? -1 : m_ports[line].Fd(), POLLIN, 0};
         const int rc = ::poll(p, 2, kPollMs);
-        if (rc < 0 && errno != EINTR) return false;
+        if (rc < 0 && errno != EINTR) break;
         PollLines();
         // Both ports are read at every wake-up: a port found empty moves its
         // line's moment on, which lets the other line's events out. A few
@@ -179,12 +183,38 @@ bool TtySource::Next(LineEvent& ev, const std::atomic<bool>& stop) {
         for (int round = 0; round < 3; ++round) {
             ReadPort(TapTimeline::kSd);
             ReadPort(TapTimeline::kRd);
-            m_timeline->Release(m_ready);
+            m_timeline->Release(out);
             if (!m_timeline->Holding()) break;
         }
+        if (out.empty()) continue;
+        {
+            std::lock_guard lock(m_mutex);
+            m_ready.insert(m_ready.end(), out.begin(), out.end());
+        }
+        out.clear();
+        m_arrived.notify_one();
     }
-    ev = m_ready.front();
-    m_ready.pop_front();
+    {
+        std::lock_guard lock(m_mutex);
+        m_readerEnded = true;
+    }
+    m_arrived.notify_one();
+}
+
+bool TtySource::Next(LineEvent& ev, const std::atomic<bool>& stop) {
+    while (m_taken.empty()) {
+        if (stop) return false;
+        std::unique_lock lock(m_mutex);
+        // Looked at again after a while for the stop flag.
+        m_arrived.wait_for(lock, std::chrono::milliseconds(kPollMs),
+                           [this] { return !m_ready.empty() || m_readerEnded; });
+        if (!m_ready.empty())
+            m_taken.swap(m_ready);
+        else if (m_readerEnded)
+            return false;
+    }
+    ev = m_taken.front();
+    m_taken.pop_front();
     return true;
 }
 

@@ -5,13 +5,15 @@ two taps that hear what each side sends, as a line monitor's two ports would.
 Four pseudo-terminals: one for the master, one for the slave and one tap per
 direction. A relay carries each frame from one side to the other as a line at
 the given rate would: a frame of n characters is handed over n character
-times after it began, and a frame begins no sooner than 3.5 character times
-after the last one ended (the silence that separates RTU frames). The tap
-gets the frame at the moment the far side does. Every hand-over is logged
-with the real time just after the tap's write, so that a capture's stamps can
-be compared with it.
+times after it began, and a frame begins no sooner than --gap-ms (at least
+the 3.5 character times of silence that separate RTU frames) after the last
+one ended, as a device's turnaround time holds it back. The tap gets the
+frame at the moment the far side does. Every hand-over is logged with the
+real time just after the tap's write, so that a capture's stamps can be
+compared with it.
 
   modbus_line.py --taps FILE --go FILE --log FILE [--count N] [--baud RATE]
+                 [--gap-ms MS]
 
 Once the slave answers, writes "SD_TAP RD_TAP" to --taps, waits until --go
 exists, then taps the line and runs N transactions of mixed function codes (one in six answered with an exception),
@@ -54,11 +56,12 @@ def pty_pair():
 
 
 class Relay(threading.Thread):
-    def __init__(self, master_side, slave_side, tap_sd, tap_rd, char_s):
+    def __init__(self, master_side, slave_side, tap_sd, tap_rd, char_s, gap_s):
         super().__init__(daemon=True)
         self.ends = {master_side: (slave_side, tap_sd, "SD"),
                      slave_side: (master_side, tap_rd, "RD")}
         self.char_s = char_s
+        self.gap_s = max(gap_s, 3.5 * char_s)
         self.line_free = 0.0  # monotonic time the last frame ended
         self.tapping = False
         self.log = []
@@ -72,7 +75,7 @@ class Relay(threading.Thread):
                 for fd in ready:
                     data = os.read(fd, 4096)
                     peer, tap, name = self.ends[fd]
-                    begin = max(time.monotonic(), self.line_free + 3.5 * self.char_s)
+                    begin = max(time.monotonic(), self.line_free + self.gap_s)
                     end = begin + len(data) * self.char_s
                     delay = end - time.monotonic()
                     if delay > 0:
@@ -119,6 +122,7 @@ def main():
     ap.add_argument("--log")
     ap.add_argument("--count", type=int, default=2000)
     ap.add_argument("--baud", type=int, default=115200)
+    ap.add_argument("--gap-ms", type=float, default=0)
     ap.add_argument("--serve")
     a = ap.parse_args()
     if a.serve:
@@ -133,7 +137,8 @@ def main():
 
     server = subprocess.Popen([sys.executable, __file__, "--serve", s_path,
                                "--baud", str(a.baud)])
-    relay = Relay(m_master, s_master, sd_master, rd_master, 10.0 / a.baud)
+    relay = Relay(m_master, s_master, sd_master, rd_master, 10.0 / a.baud,
+                  a.gap_ms / 1000.0)
     relay.start()
     client = ModbusSerialClient(port=m_path, framer=ModbusRtuFramer,
                                 baudrate=a.baud, timeout=2, retries=0)

@@ -1,12 +1,15 @@
 // The tty tap's pieces without ports: the driver's error marks undone, and
 // the times and order of what two lines receive.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
 
 #include <vector>
 
 #include "core/CaptureRecord.h"
 #include "sim/TapTimeline.h"
 #include "sim/TtyMarks.h"
+#include "sim/TtySource.h"
 
 namespace qv::sim {
 namespace {
@@ -147,6 +150,65 @@ TEST(TapTimeline, BreakBeginsWhereReportedAndEndsBeforeTheLinesNextCharacter) {
     EXPECT_EQ(out[1].time, 900'000 - kChar);
     EXPECT_EQ(out[2].header, MakeHeader(RecordKind::kRdData, kFlagParityError));
     EXPECT_EQ(out[2].time, 900'000u);
+}
+
+TEST(TtySource, RefusesWhatNoSerialPortReceives) {
+    LineFormat ok;
+    EXPECT_EQ(TtyFormatRefusal(ok), "");
+    struct Case {
+        void (*change)(LineFormat&);
+        const char* says;
+    };
+    const Case cases[] = {
+        {[](LineFormat& f) { f.protocol = kProtocolHdlc; }, "ASYNC"},
+        {[](LineFormat& f) { f.protocol = kProtocolLogic; }, "ASYNC"},
+        {[](LineFormat& f) { f.stopBit = 0; }, "without a stop bit"},
+        {[](LineFormat& f) { f.rdInverted = true; }, "inverted RD"},
+    };
+    for (const Case& c : cases) {
+        LineFormat f;
+        c.change(f);
+        EXPECT_NE(TtyFormatRefusal(f).find(c.says), std::string::npos) << c.says;
+        TtySource source(f, {});
+        std::string error;
+        EXPECT_FALSE(source.Open("/dev/null", "/dev/null", error));
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    }
+    // A port that does not open, and a file that is no port, are named.
+    TtySource source(ok, {});
+    std::string error;
+    EXPECT_FALSE(source.Open("/nonexistent/sd", "/dev/null", error));
+    EXPECT_EQ(error, "/nonexistent/sd: No such file or directory");
+    TtySource file(ok, {});
+    EXPECT_FALSE(file.Open("/dev/null", "/dev/null", error));
+    EXPECT_EQ(error, "/dev/null: not a serial port");
+}
+
+TEST(TtySource, ReceivedFfComesOnceThroughTheDriversErrorMarking) {
+    int master[2], slave[2];
+    char name[2][64];
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(openpty(&master[i], &slave[i], name[i], nullptr, nullptr), 0);
+    {
+        TtySource source(LineFormat{}, {});
+        std::string error;
+        ASSERT_TRUE(source.Open(name[0], name[1], error)) << error;
+        const uint8_t bytes[] = {0x41, 0xFF, 0x00, 0xFF, 0x42};
+        ASSERT_EQ(::write(master[0], bytes, sizeof bytes), static_cast<ssize_t>(sizeof bytes));
+        std::atomic<bool> stop{false};
+        std::vector<uint8_t> got;
+        LineEvent ev;
+        while (got.size() < sizeof bytes && source.Next(ev, stop)) {
+            ASSERT_EQ(ev.kind, LineEventKind::kData);
+            EXPECT_EQ(ev.header, MakeHeader(RecordKind::kSdData));
+            got.push_back(ev.value);
+        }
+        EXPECT_EQ(got, std::vector<uint8_t>(bytes, bytes + sizeof bytes));
+    }
+    for (int i = 0; i < 2; ++i) {
+        ::close(master[i]);
+        ::close(slave[i]);
+    }
 }
 
 }  // namespace

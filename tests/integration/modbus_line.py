@@ -9,15 +9,16 @@ times after it began, and a frame begins no sooner than --gap-ms (at least
 the 3.5 character times of silence that separate RTU frames) after the last
 one ended, as a device's turnaround time holds it back. The tap gets the
 frame at the moment the far side does. Every hand-over is logged with the
-real time just after the tap's write, so that a capture's stamps can be
-compared with it.
+real time just before and just after the tap's write, so that a capture's
+stamps can be compared with it.
 
   modbus_line.py --taps FILE --go FILE --log FILE [--count N] [--baud RATE]
                  [--gap-ms MS]
 
 Once the slave answers, writes "SD_TAP RD_TAP" to --taps, waits until --go
 exists, then taps the line and runs N transactions of mixed function codes (one in six answered with an exception),
-writes the log ("SD|RD <ns since 1970> <hex bytes>" per frame) and exits 0 when
+writes the log ("SD|RD <ns before> <ns after> <hex bytes>" per frame, ns
+since 1970) and exits 0 when
 every answer was right.
 """
 
@@ -81,9 +82,10 @@ class Relay(threading.Thread):
                     if delay > 0:
                         time.sleep(delay)
                     if self.tapping:
+                        before = time.time_ns()
                         os.write(tap, data)
                         written = time.time_ns()
-                        self.log.append(f"{name} {written} {data.hex(' ')}")
+                        self.log.append(f"{name} {before} {written} {data.hex(' ')}")
                     os.write(peer, data)
                     self.line_free = time.monotonic()
         except Exception as e:  # reported by the master's side

@@ -18,6 +18,8 @@ PACKAGES=(
   umockdev libumockdev-dev gir1.2-umockdev-1.0
   # reads the pcapng exports in the tests
   tshark
+  # a real Modbus RTU master and slave for the serial-port tap's test
+  python3-pymodbus
   # the Debian package and its checks (scripts/package.sh)
   dpkg-dev file lintian debootstrap
 )

@@ -82,6 +82,9 @@ std::string StartError(int rc) {
             return "a run is already going";
         case kErrUnitNotFound:
             return "the selected unit is not connected";
+        case kErrNotMonitoring:
+            return "the instrument did not start monitoring (an emulated instrument says why "
+                   "on its standard error, such as a port it cannot open)";
         case kErrCaptureFolder:
             return "the capture folder cannot be made";
         case kErrCaptureFiles:
@@ -144,9 +147,17 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     auto begin = std::chrono::steady_clock::now();
     auto lastChange = begin;
     uint64_t lastTotal = 0;
+    bool storing = false;
     while (!g_interrupted && !events.stop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         auto now = std::chrono::steady_clock::now();
+        // The instrument sends a stream once it stores: from then on a
+        // script may start the line's traffic.
+        if (!storing && mon.BytesRead() > 0) {
+            storing = true;
+            std::fprintf(stderr, "%sstoring into %s\n", ShowProgress() ? "\r" : "",
+                         mon.CaptureFolder().c_str());
+        }
         PrintCounters(mon, false);
         uint64_t total = mon.RecordTotal();
         if (total != lastTotal) lastTotal = total, lastChange = now;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "core/Log.h"
 #include "core/SettingsStore.h"
@@ -147,6 +148,17 @@ int RunControl::Start(bool resume, std::mutex& stateMutex) {
     if (int rc = OpenCapture(false, stateMutex); rc != 0) return rc;
     m_cmd->Stop();
     int rc = m_cmd->StartToComputer();
+    // An instrument that did not take the start (an emulated one whose ports
+    // cannot be opened) is still stopped: the run fails rather than record
+    // nothing, and its empty capture goes.
+    uint32_t state = 0;
+    if (rc == 0 && m_cmd->QueryState(state) == 0 && !(state & kStateMonitoring)) {
+        m_session->Stop(InstrumentClock());
+        std::error_code ec;
+        std::filesystem::remove_all(m_folder, ec);
+        m_log.Write("ERR", "MonitorWnd", __LINE__, "the instrument did not start monitoring");
+        return kErrNotMonitoring;
+    }
     m_running = true;
     return rc;
 }

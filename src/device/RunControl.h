@@ -40,6 +40,7 @@ inline constexpr int kErrCommand = -9;
 inline constexpr int kErrCardWrite = -10;
 inline constexpr int kErrAlreadyRunning = -18;
 inline constexpr int kErrUnitNotFound = -22;
+inline constexpr int kErrNotMonitoring = -23;  // the instrument refused the start
 
 class RunControl {
   public:

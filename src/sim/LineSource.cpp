@@ -80,7 +80,8 @@ bool ParseSourceSelection(const std::string& text, SourceSelection& out, std::st
 }
 
 std::unique_ptr<ILineSource> MakeLineSource(const SourceSelection& sel, const LineFormat& format,
-                                            uint64_t startTicks, std::string& error) {
+                                            uint64_t startTicks, const LiveClockAnchor& clock,
+                                            std::string& error) {
     switch (sel.kind) {
         case SourceSelection::Kind::kSynth:
             return std::make_unique<SynthSource>(format, sel.seed, startTicks);
@@ -92,7 +93,7 @@ std::unique_ptr<ILineSource> MakeLineSource(const SourceSelection& sel, const Li
             return s;
         }
         case SourceSelection::Kind::kTty: {
-            auto s = std::make_unique<TtySource>(format, startTicks);
+            auto s = std::make_unique<TtySource>(format, clock);
             if (!s->Open(sel.sdPath, sel.rdPath, error)) return nullptr;
             return s;
         }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,6 +37,16 @@ struct LineFormat {
     int dataLen = 8;
     int parity = 0;
     int stopBit = 10;
+    bool msbFirst = false;                      // characters sent most significant bit first
+    bool sdInverted = false, rdInverted = false;  // data logic inverted on the line
+};
+
+// The instrument's clock for a live source: the time of day (10 ns ticks from
+// midnight of the run's first day) at one instant of the steady clock, to
+// full resolution; a live source counts on from it.
+struct LiveClockAnchor {
+    uint64_t ticks = 0;
+    std::chrono::steady_clock::time_point at{};
 };
 
 class ILineSource {
@@ -52,8 +63,10 @@ class ILineSource {
 
 // Makes the source; nullptr with a reason when it cannot be opened (a
 // missing script, a port that does not open). `startTicks` is the time of
-// day the run starts at.
+// day the run starts at, in whole seconds; `clock` the same moment to full
+// resolution, for a live source.
 std::unique_ptr<ILineSource> MakeLineSource(const SourceSelection& sel, const LineFormat& format,
-                                            uint64_t startTicks, std::string& error);
+                                            uint64_t startTicks, const LiveClockAnchor& clock,
+                                            std::string& error);
 
 }  // namespace qv::sim

@@ -1,6 +1,7 @@
 #include "sim/SimInstrument.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -129,7 +130,14 @@ RunSetup SimInstrument::Setup() const {
     s.triggers.words = m_triggers;
     s.triggers.times = m_timers;
     s.triggers.counts = m_counters;
-    s.startClock = Clock();
+    // The computer's clock to full resolution, and the steady clock with it:
+    // a live source stamps what it hears on the computer's time.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    s.startSteady = std::chrono::steady_clock::now();
+    s.startClock = m_clockFixed >= 0 ? static_cast<uint32_t>(m_clockFixed)
+                                     : static_cast<uint32_t>(now.tv_sec + m_clockOffset);
+    s.startNanos = m_clockFixed >= 0 ? 0 : static_cast<uint32_t>(now.tv_nsec);
     return s;
 }
 
@@ -142,16 +150,25 @@ void SimInstrument::StopRun() {
     m_run.reset();
 }
 
-void SimInstrument::StartRun(RunMode mode) {
+bool SimInstrument::StartRun(RunMode mode) {
     StopRun();
     SimRun::Options opt;
     opt.rateMax = m_cfg.rateMax;
     opt.bufferBytes = m_cfg.bufferBytes;
     RunSetup setup = Setup();
+    auto run = std::make_unique<SimRun>(mode, setup, m_cfg.source, opt, m_card,
+                                        [this] { m_cv.notify_all(); });
+    if (!run->SourceError().empty()) {
+        // The instrument stays stopped, which is what the computer sees; the
+        // reason is for whoever runs the emulator.
+        std::fprintf(stderr, "qvsim: the run cannot start: %s\n", run->SourceError().c_str());
+        return false;
+    }
     if (mode == RunMode::kToCard)
         m_card.BeginRun(setup.startClock, DecodeLineConfig(setup.line).protocol);
-    m_run = std::make_unique<SimRun>(mode, setup, m_cfg.source, opt, m_card,
-                                     [this] { m_cv.notify_all(); });
+    m_run = std::move(run);
+    m_run->Begin();
+    return true;
 }
 
 void SimInstrument::Command(const uint8_t* p, size_t n) {
@@ -184,18 +201,24 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
             StopRun();
             break;
         case Op::kStartToComputer:
-            StartRun(RunMode::kToComputer);
-            break;
-        case Op::kStartToCard:
-            // Storing in the card needs external power and a sound card.
-            if (!m_cfg.acPower || !m_cfg.cardInserted || m_cfg.cardFault) {
+            if (!StartRun(RunMode::kToComputer)) {
                 Reply(cmd, sub, {}, kRefused);
                 return;
             }
-            StartRun(RunMode::kToCard);
+            break;
+        case Op::kStartToCard:
+            // Storing in the card needs external power and a sound card.
+            if (!m_cfg.acPower || !m_cfg.cardInserted || m_cfg.cardFault ||
+                !StartRun(RunMode::kToCard)) {
+                Reply(cmd, sub, {}, kRefused);
+                return;
+            }
             break;
         case Op::kStartRetrieval:
-            StartRun(RunMode::kRetrieval);
+            if (!StartRun(RunMode::kRetrieval)) {
+                Reply(cmd, sub, {}, kRefused);
+                return;
+            }
             break;
         case Op::kMasterSlave:
             m_master = word(1) == kMasterCode && sub == 1;

@@ -72,7 +72,8 @@ class SimInstrument {
     void Command(const uint8_t* p, size_t n);
     void Reply(uint8_t cmd, uint8_t sub, std::initializer_list<uint32_t> words,
                uint32_t status = 0);
-    void StartRun(RunMode mode);
+    // False when the run's source cannot be opened: the instrument stays stopped.
+    bool StartRun(RunMode mode);
     void StopRun();
     RunSetup Setup() const;
     uint32_t StateBitsLocked();

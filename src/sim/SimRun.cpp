@@ -31,6 +31,9 @@ LineFormat DecodeLineConfig(const std::array<uint32_t, 7>& w) {
             f.protocol = kProtocolAsync;
             break;
     }
+    f.sdInverted = w[0] & 0x200;
+    f.rdInverted = w[0] & 0x100;
+    f.msbFirst = w[1] & 0x800000;
     uint32_t len = (w[1] >> 24) & 0xF;
     f.dataLen = len >= 5 && len <= 8 ? static_cast<int>(len) : 8;
     switch ((w[1] >> 20) & 7) {
@@ -84,7 +87,23 @@ SimRun::SimRun(RunMode mode, RunSetup setup, const SourceSelection& source, Opti
       m_notify(std::move(notify)) {
     m_format = DecodeLineConfig(setup.line);
     if (mode == RunMode::kRetrieval) m_format.protocol = m_card.GetFigures().protocol;
-    m_thread = std::thread([this] { Loop(); });
+    time_t start = static_cast<time_t>(m_setup.startClock);
+    tm local{};
+    localtime_r(&start, &local);
+    m_firstDay = StreamDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    m_startTicks =
+        FieldsToTicks(static_cast<uint64_t>(local.tm_hour), static_cast<uint64_t>(local.tm_min),
+                      static_cast<uint64_t>(local.tm_sec), 0, 0, 0);
+    if (mode != RunMode::kRetrieval) {
+        // Opened before the start is answered, so that a port that cannot be
+        // opened refuses the start instead of making a silent run.
+        const LiveClockAnchor clock{m_startTicks + m_setup.startNanos / 10, m_setup.startSteady};
+        m_source = MakeLineSource(m_sourceSel, m_format, m_startTicks, clock, m_sourceError);
+    }
+}
+
+void SimRun::Begin() {
+    if (!m_thread.joinable() && m_sourceError.empty()) m_thread = std::thread([this] { Loop(); });
 }
 
 SimRun::~SimRun() {
@@ -334,19 +353,10 @@ void SimRun::Retrieve() {
 
 void SimRun::Loop() {
     m_t0 = std::chrono::steady_clock::now();
-    time_t start = static_cast<time_t>(m_setup.startClock);
-    tm local{};
-    localtime_r(&start, &local);
-    m_firstDay = StreamDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
-    m_startTicks =
-        FieldsToTicks(static_cast<uint64_t>(local.tm_hour), static_cast<uint64_t>(local.tm_min),
-                      static_cast<uint64_t>(local.tm_sec), 0, 0, 0);
     if (m_mode == RunMode::kRetrieval) {
         Retrieve();
         return;
     }
-    m_source = MakeLineSource(m_sourceSel, m_format, m_startTicks, m_sourceError);
-    if (!m_source) return;
     m_triggers.Reset(m_setup.triggers);
     m_lines = m_source->InitialLines();
     m_encoder = std::make_unique<StreamEncoder>(m_format.protocol, m_firstDay);

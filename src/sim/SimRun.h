@@ -33,6 +33,10 @@ struct RunSetup {
     // The instrument's clock at the start: seconds since 1970, and the same
     // moment as local calendar day and ticks since local midnight.
     uint32_t startClock = 0;
+    // The fraction of that second (0 for a clock that stands still), and the
+    // steady clock at the same moment: live sources time their events from it.
+    uint32_t startNanos = 0;
+    std::chrono::steady_clock::time_point startSteady{};
 };
 
 // The line format the words of the line configuration command describe.
@@ -45,10 +49,13 @@ class SimRun {
         size_t bufferBytes = 8u << 20;
     };
 
-    // Starts the run's thread. `notify` is called (without locks held) when
-    // bytes become available.
+    // Opens the run's source (a source that cannot be opened says why in
+    // SourceError()). `notify` is called (without locks held) when bytes
+    // become available.
     SimRun(RunMode mode, RunSetup setup, const SourceSelection& source, Options options,
            CardMemory& card, std::function<void()> notify);
+    // Starts the run's thread, unless the source failed.
+    void Begin();
     ~SimRun();
     SimRun(const SimRun&) = delete;
     SimRun& operator=(const SimRun&) = delete;

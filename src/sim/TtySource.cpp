@@ -1,13 +1,14 @@
 #include "sim/TtySource.h"
 
-#include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <cstdio>
+#include <vector>
 
 #include "core/CaptureRecord.h"
 
@@ -15,110 +16,128 @@ namespace qv::sim {
 
 namespace {
 
-// How long one wait for bytes lasts before the modem lines and the stop
-// flag are looked at again.
+// How long one wait for bytes lasts before the modem lines, the stop flag and
+// the events held for the other line are looked at again.
 constexpr int kPollMs = 20;
 
-speed_t SpeedOf(double baud) {
-    struct Pair {
-        double baud;
-        speed_t code;
-    };
-    static const Pair kSpeeds[] = {
-        {50, B50},         {75, B75},           {110, B110},        {134, B134},
-        {150, B150},       {200, B200},         {300, B300},        {600, B600},
-        {1200, B1200},     {1800, B1800},       {2400, B2400},      {4800, B4800},
-        {9600, B9600},     {19200, B19200},     {38400, B38400},    {57600, B57600},
-        {115200, B115200}, {230400, B230400},   {460800, B460800},  {500000, B500000},
-        {921600, B921600}, {1000000, B1000000}, {1500000, B1500000}};
-    for (const auto& s : kSpeeds)
-        if (s.baud == baud) return s.code;
-    return B9600;
-}
-
-bool Configure(int fd, const LineFormat& f) {
-    termios t{};
-    if (::tcgetattr(fd, &t) != 0) return false;
-    ::cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
-    t.c_cflag &= ~CSIZE;
-    t.c_cflag |= f.dataLen == 5 ? CS5 : f.dataLen == 6 ? CS6 : f.dataLen == 7 ? CS7 : CS8;
-    if (f.parity == 1 || f.parity == 2) {
-        t.c_cflag |= PARENB;
-        if (f.parity == 1) t.c_cflag |= PARODD;
-    }
-    if (f.stopBit >= 15) t.c_cflag |= CSTOPB;
-    speed_t sp = SpeedOf(f.sdBaudrate);
-    ::cfsetispeed(&t, sp);
-    ::cfsetospeed(&t, sp);
-    return ::tcsetattr(fd, TCSANOW, &t) == 0;
+// A character's data bits in the order they were sent, for a line that sends
+// the most significant bit first (a port receives the least significant first).
+uint8_t Reversed(uint8_t v, int bits) {
+    uint8_t r = 0;
+    for (int i = 0; i < bits; ++i)
+        if (v & (1u << i)) r |= static_cast<uint8_t>(1u << (bits - 1 - i));
+    return r;
 }
 
 }  // namespace
 
-TtySource::TtySource(const LineFormat& format, uint64_t startTicks)
-    : m_format(format), m_start(startTicks), m_t0(std::chrono::steady_clock::now()) {}
+std::string TtyFormatRefusal(const LineFormat& f) {
+    if (f.protocol != kProtocolAsync)
+        return "a serial port receives asynchronous (ASYNC) lines only";
+    if (f.stopBit == 0) return "a serial port cannot receive characters without a stop bit";
+    if (f.sdInverted || f.rdInverted)
+        return std::string("a serial port cannot receive an inverted ") +
+               (f.sdInverted ? "SD" : "RD") + " line";
+    return {};
+}
+
+TtySource::TtySource(const LineFormat& format, const LiveClockAnchor& clock)
+    : m_format(format), m_clock(clock) {}
 
 TtySource::~TtySource() {
-    if (m_sd >= 0) ::close(m_sd);
-    if (m_rd >= 0) ::close(m_rd);
+    m_quit = true;
+    if (m_reader.joinable()) m_reader.join();
 }
 
 bool TtySource::Open(const std::string& sdPath, const std::string& rdPath, std::string& error) {
-    for (auto [path, fd] : {std::pair{&sdPath, &m_sd}, std::pair{&rdPath, &m_rd}}) {
-        *fd = ::open(path->c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (*fd < 0) {
-            error = *path + ": " + std::strerror(errno);
-            return false;
-        }
-        // A pseudo-terminal takes the settings too; a plain file would not,
-        // and is refused because it never delivers line traffic.
-        if (!::isatty(*fd)) {
-            error = *path + ": not a serial port";
-            return false;
-        }
-        Configure(*fd, m_format);
+    if (std::string why = TtyFormatRefusal(m_format); !why.empty()) {
+        error = why;
+        return false;
     }
-    m_t0 = std::chrono::steady_clock::now();
-    PollLines();
-    m_pending.clear();  // the state found at opening is the initial state
+    const std::string* paths[2] = {&sdPath, &rdPath};
+    const double rates[2] = {m_format.sdBaudrate, m_format.rdBaudrate};
+    std::array<uint64_t, 2> charTicks{};
+    for (int line : {TapTimeline::kSd, TapTimeline::kRd}) {
+        PortFormat pf{rates[line], m_format.dataLen, m_format.parity, m_format.stopBit};
+        if (!m_ports[line].Open(*paths[line], pf, error)) return false;
+        m_counted[line] = m_ports[line].ErrorCounts(m_counts[line]);
+        charTicks[line] =
+            CharacterTicks(rates[line], m_format.dataLen, m_format.parity, m_format.stopBit);
+    }
+    PollLines();  // the state found at opening is the initial state
+    m_initialLines = m_lines;
+    m_timeline = std::make_unique<TapTimeline>(charTicks, NowTicks());
+    m_reader = std::thread([this] { ReadLoop(); });
     return true;
 }
 
 uint64_t TtySource::NowTicks() const {
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                  std::chrono::steady_clock::now() - m_t0)
-                  .count();
-    return m_start + static_cast<uint64_t>(ns / 10);
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::steady_clock::now() - m_clock.at)
+                        .count();
+    return m_clock.ticks + static_cast<uint64_t>(std::max<int64_t>(ns, 0) / 10);
 }
 
-void TtySource::ReadPort(int fd, bool sd) {
+void TtySource::ReadPort(int line) {
+    const int fd = m_ports[line].Fd();
+    std::vector<TapChar> chars;
     uint8_t buf[4096];
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n <= 0) return;
-    uint64_t step = CharacterTicks(sd ? m_format.sdBaudrate : m_format.rdBaudrate, m_format.dataLen,
-                                   m_format.parity, m_format.stopBit);
-    // The bytes of one read arrived no later than now; stamp them backwards
-    // from now, one character time apart, but never before an earlier event.
-    uint64_t now = NowTicks();
-    uint64_t first =
-        now >= step * static_cast<uint64_t>(n - 1) ? now - step * static_cast<uint64_t>(n - 1) : 0;
-    if (first <= m_lastTime) first = m_lastTime + 1;
-    for (ssize_t i = 0; i < n; ++i) {
-        LineEvent ev;
-        ev.kind = LineEventKind::kData;
-        ev.header = MakeHeader(sd ? RecordKind::kSdData : RecordKind::kRdData);
-        ev.value = buf[i];
-        ev.time = first + step * static_cast<uint64_t>(i);
-        m_lastTime = ev.time;
-        m_pending.push_back(ev);
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) m_marks[line].Feed(buf, static_cast<size_t>(n), chars);
+        // A pseudo-terminal whose other side is closed reads as an error
+        // until a writer comes back.
+        if (n < 0 && errno == EIO) m_hungUp[line] = true;
+        if (n > 0) m_hungUp[line] = false;
+        if (n < static_cast<ssize_t>(sizeof buf)) break;
     }
+    const uint64_t now = NowTicks();
+    if (chars.empty()) {
+        m_timeline->Read(line, {}, now);
+        return;
+    }
+    // The driver marks parity and framing errors alike; its counters tell
+    // them apart where it keeps them. Without counters a marked character
+    // is a parity error when the line has parity, else a framing error.
+    PortErrorCounts grew{};
+    bool counted = false;
+    if (m_counted[line]) {
+        PortErrorCounts c;
+        if (m_ports[line].ErrorCounts(c)) {
+            grew = {c.frame - m_counts[line].frame, c.parity - m_counts[line].parity,
+                    c.overrun - m_counts[line].overrun, c.brk - m_counts[line].brk};
+            m_counts[line] = c;
+            counted = true;
+        }
+    }
+    const bool framing = counted ? grew.frame > 0 && grew.parity == 0 : m_format.parity == 0;
+    const uint8_t markFlag = framing               ? kFlagFramingError
+                             : m_format.parity == 5 ? kFlagMpBit
+                                                    : kFlagParityError;
+    std::vector<TapInput> inputs;
+    inputs.reserve(chars.size());
+    // Characters were lost before this read when the port overran.
+    bool overrun = counted && grew.overrun > 0;
+    for (const TapChar& c : chars) {
+        TapInput in;
+        // A break and an error on a NUL are marked alike; the break counter
+        // tells them apart where the driver keeps one.
+        in.brk = c.kind == TapCharKind::kBreak && !(counted && grew.brk == 0);
+        if (!in.brk) {
+            in.value = m_format.msbFirst ? Reversed(c.value, m_format.dataLen) : c.value;
+            if (c.kind != TapCharKind::kData) in.flags = markFlag;
+            if (overrun) in.flags |= kFlagOverrunError;
+            overrun = false;
+        }
+        inputs.push_back(in);
+    }
+    m_timeline->Read(line, inputs, now);
 }
 
 void TtySource::PollLines() {
     if (!m_modemLines) return;
     int bits = 0;
-    if (::ioctl(m_sd, TIOCMGET, &bits) != 0) {
+    if (::ioctl(m_ports[TapTimeline::kSd].Fd(), TIOCMGET, &bits) != 0) {
         m_modemLines = false;  // a pseudo-terminal has no modem lines
         return;
     }
@@ -131,32 +150,71 @@ void TtySource::PollLines() {
     if (bits & TIOCM_RI) s |= kLineCi;
     if (s == m_lines) return;
     m_lines = s;
-    LineEvent ev;
-    ev.kind = LineEventKind::kLines;
-    ev.value = s;
-    ev.time = std::max(NowTicks(), m_lastTime + 1);
-    m_lastTime = ev.time;
-    m_pending.push_back(ev);
+    if (m_timeline) m_timeline->Lines(s, NowTicks());
+}
+
+void TtySource::RaisePriority() {
+    // The host's delay in reading is what can make two frames of a line run
+    // together; the reading thread asks to run before ordinary work where it
+    // may (root, or a real-time limit granted to the user).
+    sched_param p{};
+    p.sched_priority = 1;
+    if (::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &p) != 0)
+        std::fprintf(stderr,
+                     "qvsim: the ports are read at normal priority; on a busy computer "
+                     "their times can come late\n");
+}
+
+void TtySource::ReadLoop() {
+    RaisePriority();
+    std::deque<LineEvent> out;
+    while (!m_quit) {
+        // A hung-up port (a pseudo-terminal without a writer) would end every
+        // wait at once; it stays out of it and is read again after each one.
+        pollfd p[2];
+        for (int line : {TapTimeline::kSd, TapTimeline::kRd})
+            p[line] = {m_hungUp[line] ? -1 : m_ports[line].Fd(), POLLIN, 0};
+        const int rc = ::poll(p, 2, kPollMs);
+        if (rc < 0 && errno != EINTR) break;
+        PollLines();
+        // Both ports are read at every wake-up: a port found empty moves its
+        // line's moment on, which lets the other line's events out. A few
+        // rounds settle what one round leaves held.
+        for (int round = 0; round < 3; ++round) {
+            ReadPort(TapTimeline::kSd);
+            ReadPort(TapTimeline::kRd);
+            m_timeline->Release(out);
+            if (!m_timeline->Holding()) break;
+        }
+        if (out.empty()) continue;
+        {
+            std::lock_guard lock(m_mutex);
+            m_ready.insert(m_ready.end(), out.begin(), out.end());
+        }
+        out.clear();
+        m_arrived.notify_one();
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_readerEnded = true;
+    }
+    m_arrived.notify_one();
 }
 
 bool TtySource::Next(LineEvent& ev, const std::atomic<bool>& stop) {
-    while (m_pending.empty()) {
+    while (m_taken.empty()) {
         if (stop) return false;
-        pollfd p[2] = {{m_sd, POLLIN, 0}, {m_rd, POLLIN, 0}};
-        int rc = ::poll(p, 2, kPollMs);
-        if (rc < 0 && errno != EINTR) return false;
-        // Read SD first when both have bytes: within one wake-up the order
-        // between the two lines is not known anyway.
-        if (rc > 0 && (p[0].revents & POLLIN)) ReadPort(m_sd, true);
-        if (rc > 0 && (p[1].revents & POLLIN)) ReadPort(m_rd, false);
-        // A pseudo-terminal whose other end is closed reports POLLHUP at once;
-        // wait instead of spinning until a writer comes back.
-        if (rc > 0 && ((p[0].revents | p[1].revents) & (POLLHUP | POLLERR)) && m_pending.empty())
-            ::usleep(kPollMs * 1000);
-        PollLines();
+        std::unique_lock lock(m_mutex);
+        // Looked at again after a while for the stop flag.
+        m_arrived.wait_for(lock, std::chrono::milliseconds(kPollMs),
+                           [this] { return !m_ready.empty() || m_readerEnded; });
+        if (!m_ready.empty())
+            m_taken.swap(m_ready);
+        else if (m_readerEnded)
+            return false;
     }
-    ev = m_pending.front();
-    m_pending.pop_front();
+    ev = m_taken.front();
+    m_taken.pop_front();
     return true;
 }
 

@@ -32,6 +32,11 @@ int OpenRegularFile(const std::string& path, int flags, bool followLink) {
     return fd;
 }
 
+bool IsRegularFileNoFollow(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int CreateFileExclusive(const std::string& path, mode_t mode) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                   mode);
@@ -42,8 +47,8 @@ int MakeDirectoryExclusive(const std::string& path, mode_t mode) {
     return ::mkdir(path.c_str(), mode) == 0 ? 0 : -1;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    int fd = OpenRegularFile(path, O_RDONLY);
+std::optional<std::string> ReadWholeFile(const std::string& path, bool followLink) {
+    int fd = OpenRegularFile(path, O_RDONLY, followLink);
     if (fd < 0) return std::nullopt;
     std::string data;
     struct stat st {};

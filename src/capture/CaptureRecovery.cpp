@@ -277,8 +277,11 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     for (uint64_t n = kept.size() + 1; n <= entries; ++n)
         index.DeleteKey(CaptureIndex::kDataFile, std::to_string(n));
     index.WriteFrameNum(records);
+    // A run killed before its first record keeps the start time it was
+    // given at its start; a chunk without records has none to tell.
     const ChunkEntry& head = kept.front().scan.entry;
-    index.WriteStartTime(DateFieldText(head.date), head.startTime);
+    if (kept.front().scan.Records() > 0)
+        index.WriteStartTime(DateFieldText(head.date), head.startTime);
     const ChunkScan* last = nullptr;
     for (const Kept& k : kept)
         if (k.scan.Records() > 0) last = &k.scan;

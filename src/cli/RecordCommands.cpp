@@ -82,6 +82,8 @@ std::string StartError(int rc) {
             return "a run is already going";
         case kErrUnitNotFound:
             return "the selected unit is not connected";
+        case kErrUnitBusy:
+            return "the unit is busy: another run records from it now";
         case kErrCaptureFolder:
             return "the capture folder cannot be made";
         case kErrCaptureFiles:
@@ -162,6 +164,10 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
                  seconds > 0 ? static_cast<double>(mon.BytesRead()) / seconds / (1 << 20) : 0.0);
     if (rc != 0) throw CommandError{kExitFailure, "the capture's index could not be written"};
     PrintCapture(mon);
+    if (const uint64_t failures = mon.WriteFailures(); failures > 0)
+        throw CommandError{kExitFailure,
+                           "writing the capture data failed " + std::to_string(failures) +
+                               " times (disk full?); the capture holds only what reached the disk"};
 }
 
 void AddRunOptions(CLI::App* cmd, RunOptions& o) {

@@ -54,7 +54,7 @@ IniDocument& IniFile::Document() {
     std::optional<std::string> bytes = exists ? ReadWholeFile(m_path) : std::nullopt;
     // Section and key names are ASCII, and no CP932 trail byte is a line
     // end, "=" or a blank, so the lines can be parsed in the file's own bytes.
-    m_utf8 = bytes && !IsAscii(*bytes) && IsValidUtf8(*bytes);
+    m_utf8 = bytes && ReadsAsUtf8(*bytes);
     *m_doc = IniDocument::Parse(bytes ? *bytes : std::string());
     m_loaded = true;
     m_statValid = exists && bytes.has_value();

@@ -97,6 +97,10 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
     return Convert("UTF-8", "CP932", cp932, false);
 }
 
+bool ReadsAsUtf8(std::string_view bytes) {
+    return !IsAscii(bytes) && IsValidUtf8(bytes);
+}
+
 std::string DecodeFileText(std::string_view bytes) {
     if (IsAscii(bytes) || IsValidUtf8(bytes)) return std::string(bytes);
     auto text = Convert("UTF-8", "CP932", bytes, true);

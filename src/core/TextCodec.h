@@ -11,6 +11,10 @@ namespace qv {
 
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
+// Whether a file's bytes are taken as UTF-8: valid UTF-8 with a non-ASCII
+// byte. Such a file may keep characters CP932 lacks; any other file takes
+// only text with a CP932 form.
+bool ReadsAsUtf8(std::string_view bytes);
 // True when every byte is below 0x80 (such text is the same in both encodings).
 bool IsAscii(std::string_view bytes);
 

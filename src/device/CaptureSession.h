@@ -42,6 +42,8 @@ class CaptureSession {
     void Feed(std::span<const uint8_t> bytes) { m_decoder.Feed(*m_buffer, bytes); }
     // Decodes what the buffer holds.
     void Decode() { m_decoder.Decode(*m_buffer); }
+    // Writes the records buffered for the chunk file to disk now.
+    void FlushBuffered() { m_files.Sink().FlushBuffered(); }
 
     // The capture's side: totals, chunk table, trigger events, write failures.
     const ChunkSink& Capture() const { return m_files.Sink(); }

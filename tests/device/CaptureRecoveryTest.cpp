@@ -260,6 +260,32 @@ TEST_F(RecoveryTest, ALinkInAChunksPlaceIsRefusedUntouched) {
     EXPECT_FALSE(file.HasRecord());
 }
 
+// A run killed before its first record keeps the start time its index was
+// given, not midnight.
+TEST_F(RecoveryTest, ARunWithoutRecordsKeepsItsStartTime) {
+    std::filesystem::create_directories(home.file("empty"));
+    std::string index;
+    {
+        CaptureSession killed(nullptr, nullptr);
+        ASSERT_EQ(killed.Start(Info(home.file("empty"), kProtocolAsync, kMemoryFix, 100'000'000)), 0);
+        index = killed.IndexPath();
+    }
+    CaptureIndex before;
+    CaptureTime start;
+    ASSERT_EQ(before.OpenIndex(index), 0);
+    ASSERT_EQ(before.ReadStartTime(start), 0);
+    ASSERT_NE(start.ticks, 0u);
+    RecoveryResult r;
+    ASSERT_EQ(RecoverCapture(index, r), 0) << r.message;
+    EXPECT_EQ(r.records, 0u);
+    CaptureIndex after;
+    CaptureTime kept;
+    ASSERT_EQ(after.OpenIndex(index), 0);
+    ASSERT_EQ(after.ReadStartTime(kept), 0);
+    EXPECT_EQ(kept.date, start.date);
+    EXPECT_EQ(kept.ticks, start.ticks);
+}
+
 TEST_F(RecoveryTest, FinishedCaptureNeedsNothing) {
     auto [done, killed] = Runs(kProtocolAsync, kMemoryFix, 100'000'000, kCrossesMidnight);
     EXPECT_FALSE(CaptureNeedsRecovery(done));

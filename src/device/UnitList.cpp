@@ -127,7 +127,7 @@ int WriteUnitFile(const std::string& path, const std::vector<UnitInfo>& units) {
     // CP932 like the other settings files. Text with no CP932 form goes
     // only into a file already kept as UTF-8; a CP932 file refuses it and
     // stays as it was, rather than change its encoding behind the user.
-    if (auto cp932 = Utf8ToCp932(text)) return WriteFileAtomically(path, *cp932);
+    if (auto bytes = SettingsFileBytes(text)) return WriteFileAtomically(path, *bytes);
     const auto old = ReadWholeFile(path);
     if (old && ReadsAsUtf8(*old)) return WriteFileAtomically(path, text);
     errno = EILSEQ;

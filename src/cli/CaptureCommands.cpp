@@ -10,6 +10,7 @@
 #include "capture/MonitorRows.h"
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CliSupport.h"
 #include "cli/CaptureWalk.h"
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
@@ -423,7 +424,9 @@ void AddCaptureCommands(CLI::App& app) {
             ->check(CLI::PositiveNumber);
     list->add_option("--time", o->time, "Start at a record time \"YY/MM/DD hh:mm:ss 000m000u000n\"")
         ->excludes(frame);
-    list->add_option("--count", o->count, "Records to list (0: to the end)")->capture_default_str();
+    list->add_option("--count", o->count, "Records to list (0: to the end)")
+        ->capture_default_str()
+        ->check(CountOf(UINT64_MAX / 2));
     list->add_option("--code", o->code, "Data code: HEX ASCII JIS7 JIS8 EBCDIC SJIS")
         ->capture_default_str();
     list->add_flag("--delta", o->delta,

@@ -318,7 +318,17 @@ int WriteFileInPlace(const std::string& path, std::string_view bytes) {
 int ReserveSpace(const std::string& path, uint64_t bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return -1;
-    const int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    if (err == ENOSPC || err == EDQUOT) {
+        // Less is free than asked for: hold what there is, a page at a time
+        // (a failed allocation may give back all it took), since a part of
+        // the space still lets a smaller rewrite through.
+        constexpr off_t kStep = 4096;
+        struct stat st {};
+        off_t have = ::fstat(fd, &st) == 0 ? st.st_size : 0;
+        while (have < static_cast<off_t>(bytes) && ::posix_fallocate(fd, have, kStep) == 0)
+            have += kStep;
+    }
     ::close(fd);
     if (err != 0) {
         errno = err;

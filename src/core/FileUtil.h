@@ -114,7 +114,8 @@ class BusyLock {
 int WriteFileInPlace(const std::string& path, std::string_view bytes);
 
 // Holds `bytes` of disk space in a file of its own (made or grown), so that
-// a later write can have it back by removing the file. 0 or -1 (errno set).
+// a later write can have it back by removing the file. 0 or -1 (errno set);
+// on a disk with less free the file holds what there was.
 int ReserveSpace(const std::string& path, uint64_t bytes);
 
 // True when something (file or folder) exists at the path.

@@ -52,6 +52,7 @@ class CaptureSession {
     const LiveRing* Ring() const { return m_live ? &m_live->Ring() : nullptr; }
 
     bool Running() const { return m_files.Running(); }
+    uint64_t KeptChunks() const { return m_files.KeptChunks(); }
     const std::string& FolderPath() const { return m_files.FolderPath(); }
     const std::string& FolderName() const { return m_files.FolderName(); }
     std::string IndexPath() const { return m_files.IndexPath(); }

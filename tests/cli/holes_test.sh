@@ -5,7 +5,12 @@
 set -euo pipefail
 qvtool=$1
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+mnt=""
+cleanup() {
+    [ -n "$mnt" ] && umount "$mnt" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
 export QVORT_HOME="$work/home"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 cd "$work"
@@ -72,4 +77,38 @@ eindex=$(head -n 1 <<<"$out")
 [ "$("$qvtool" list "$eindex" --format csv | wc -l)" -eq 1 ] ||
     fail "csv of an empty capture: $("$qvtool" list "$eindex" --format csv)"
 [ "$("$qvtool" list "$eindex" | wc -l)" -eq 1 ] || fail "text of an empty capture"
+# A decode onto a disk with a little room left: it fails, and what it leaves
+# is either a capture whose index reads, lists what its files hold and says
+# the chunks stdout said, or one the message says to recover (and recover
+# then makes readable).
+mnt=$work/small
+mkdir "$mnt"
+if mount -t tmpfs -o size=2m tmpfs "$mnt" 2>/dev/null; then
+    for free_kb in 60 80 100 140; do
+        avail=$(df -k --output=avail "$mnt" | tail -n 1)
+        dd if=/dev/zero of="$mnt/filler" bs=1k count=$((avail - free_kb)) status=none 2>/dev/null || true
+        set +e
+        out=$("$qvtool" decode s.bin --out "$mnt/caps" 2>err.txt); rc=$?
+        set -e
+        [ "$rc" -eq 1 ] || fail "a decode with $free_kb KB free gave status $rc"
+        index=$(head -n 1 <<<"$out")
+        if "$qvtool" info "$index" >info.txt 2>/dev/null; then
+            said=$(sed -n 's/^chunks \([0-9]*\),.*/\1/p' <<<"$out")
+            listed=$(grep -c '^[0-9][0-9]*=' <(tr -d '\r' <"$index" | sed -n '/^\[DataFile\]/,/^\[/p') || true)
+            [ "$said" = "$listed" ] || fail "decode said chunks $said, the index lists $listed"
+        else
+            grep -q 'qvtool recover' err.txt || fail "an unreadable capture without advice: $(cat err.txt)"
+            "$qvtool" recover "$(dirname "$index")" >/dev/null || fail "recover after a full disk"
+        fi
+        framenum=$(tr -d '\r' <"$index" | sed -n 's/^FrameNum=//p')
+        held=$(($("$qvtool" list "$index" --count 0 --format csv | wc -l) - 1))
+        [ "$framenum" -eq "$held" ] || fail "with $free_kb KB free: FrameNum $framenum, $held listed"
+        rm -rf "$mnt/caps" "$mnt/filler"
+    done
+    umount "$mnt"
+else
+    echo "SKIP: cannot mount a small tmpfs here (decode onto a full disk not tested)"
+fi
+mnt=""
+
 echo ok

@@ -127,6 +127,7 @@ int CaptureFiles::Stop(std::time_t stopClock) {
     uint64_t keep = table.Used();
     if (keep > 1 && table.Chronological(keep - 1).RecordCount() == 0) --keep;
     m_writer.FinalNames(table.OldestSlot(), table.Used(), keep);
+    m_keptChunks = keep;
 
     std::string date;
     uint64_t ticks = 0;

@@ -77,6 +77,8 @@ class CaptureFiles {
     int Stop(std::time_t stopClock);
 
     bool Running() const { return m_running; }
+    // The chunk files the finished capture keeps (its index lists them).
+    uint64_t KeptChunks() const { return m_keptChunks; }
     const std::string& FolderPath() const { return m_folder; }
     const std::string& FolderName() const { return m_folderName; }
     std::string IndexPath() const;
@@ -105,6 +107,7 @@ class CaptureFiles {
     std::string m_folderName;
     std::string m_startDate;  // YYMMDD of the start clock
     bool m_running = false;
+    uint64_t m_keptChunks = 0;
 };
 
 }  // namespace qv

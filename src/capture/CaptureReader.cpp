@@ -154,7 +154,14 @@ int CaptureReader::LoadPair(uint32_t first) {
 
 void CaptureReader::Restore(const Saved& s) {
     if (s.pairFirst == 0) return;
+    // Going back may read a damaged neighbour again; the failure to report
+    // stays the one of the movement that failed, so that a caller stepping
+    // past a gap moves on instead of hearing of the same chunk forever.
+    const uint32_t failedChunk = m_failedChunk;
+    const int failedCode = m_failedCode;
     if (m_pair[0].Number() != s.pairFirst) LoadPair(s.pairFirst);
+    m_failedChunk = failedChunk;
+    m_failedCode = failedCode;
     m_cursor = s.cursor < PairCount() ? s.cursor : UINT32_MAX;
 }
 

@@ -1,6 +1,7 @@
 #include "capture/CaptureRecovery.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ namespace {
 struct FolderChunks {
     std::map<uint64_t, std::string> temporary;  // slot -> name
     std::map<uint64_t, std::string> numbered;   // chunk number -> name
+    std::vector<std::string> foreign;  // chunk names that are not regular files
     bool reserve = false;
 };
 
@@ -49,9 +51,15 @@ FolderChunks ListChunks(const std::string& folder) {
         if (name == kIndexReserveName) out.reserve = true;
         if (!name.ends_with(ext)) continue;
         const std::string_view stem = name.substr(0, name.size() - ext.size());
-        if (stem.size() == 10 && stem[0] == 't' && NineDigits(stem.substr(1), n))
+        const bool temporary = stem.size() == 10 && stem[0] == 't' && NineDigits(stem.substr(1), n);
+        if (!temporary && !NineDigits(stem, n)) continue;
+        // A link (or anything but a file) in a chunk's place is not the
+        // run's: cutting or renaming it would change what it points to.
+        if (!IsRegularFileNoFollow(JoinPath(folder, name)))
+            out.foreign.emplace_back(name);
+        else if (temporary)
             out.temporary[n] = std::string(name);
-        else if (NineDigits(stem, n))
+        else
             out.numbered[n] = std::string(name);
     }
     ::closedir(dir);
@@ -113,6 +121,15 @@ std::vector<std::string> WrittenOrder(const std::string& folder,
     return names;
 }
 
+// Cuts the file to `bytes` without following a link at its path.
+bool CutFile(const std::string& path, uint64_t bytes) {
+    const int fd = OpenRegularFile(path, O_WRONLY, false);
+    if (fd < 0) return false;
+    const bool ok = ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
+    ::close(fd);
+    return ok;
+}
+
 int NextDay(int yymmdd) {
     auto moved = NormaliseDayTime(yymmdd, static_cast<int64_t>(kTicksPerDay) + 1);
     return moved ? moved->date : yymmdd;
@@ -164,6 +181,10 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
         return fail("the index names no protocol the chunk files could be read with");
 
     const FolderChunks found = ListChunks(folder);
+    if (!found.foreign.empty())
+        return fail(JoinPath(folder, found.foreign.front()) +
+                    " is not a regular file (a link or other); a chunk must be the run's own "
+                    "file, so nothing was changed");
     const uint64_t entries = IndexEntries(index);
     const bool extraNumbered = !found.numbered.empty() && found.numbered.rbegin()->first > entries;
     if (found.temporary.empty() && !extraNumbered) {
@@ -213,7 +234,7 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
         SetDateField(scan.entry.date, DateText(date));
         if (scan.wholeBytes < scan.fileBytes) {
             // A record the write cut short: no reader can use its bytes.
-            if (::truncate(path.c_str(), static_cast<off_t>(scan.wholeBytes)) != 0)
+            if (!CutFile(path, scan.wholeBytes))
                 return fail(path + " cannot be cut back to its last whole record");
             result.tornBytes += scan.fileBytes - scan.wholeBytes;
         }
@@ -256,8 +277,11 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     for (uint64_t n = kept.size() + 1; n <= entries; ++n)
         index.DeleteKey(CaptureIndex::kDataFile, std::to_string(n));
     index.WriteFrameNum(records);
+    // A run killed before its first record keeps the start time it was
+    // given at its start; a chunk without records has none to tell.
     const ChunkEntry& head = kept.front().scan.entry;
-    index.WriteStartTime(DateFieldText(head.date), head.startTime);
+    if (kept.front().scan.Records() > 0)
+        index.WriteStartTime(DateFieldText(head.date), head.startTime);
     const ChunkScan* last = nullptr;
     for (const Kept& k : kept)
         if (k.scan.Records() > 0) last = &k.scan;

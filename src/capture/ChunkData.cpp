@@ -17,8 +17,9 @@ namespace {
 
 // Reads the whole file into `out` (keeping its capacity for the next chunk).
 int ReadFile(const std::string& path, ChunkBytes& out) {
-    // A FIFO or device in a chunk's place would block the open or never end.
-    int fd = OpenRegularFile(path, O_RDONLY);
+    // A FIFO or device in a chunk's place would block the open or never end;
+    // a link could make any file of the machine read as records.
+    int fd = OpenRegularFile(path, O_RDONLY, false);
     if (fd < 0) return kQvrChunkOpen;
     struct stat st {};
     if (::fstat(fd, &st) != 0) {

@@ -12,7 +12,7 @@ bool ScanChunkFile(const std::string& path, Protocol protocol, uint8_t eventBefo
                    ChunkScan& out) {
     out = ChunkScan{};
     out.lastEvent = eventBefore;
-    std::optional<std::string> text = ReadWholeFile(path);
+    std::optional<std::string> text = ReadWholeFile(path, false);
     if (!text) return false;
     out.opened = true;
     const auto* bytes = reinterpret_cast<const uint8_t*>(text->data());

@@ -85,6 +85,10 @@ void ChunkSink::ReportWriteFailure() {
     if (m_notices) m_notices->OnNotice(RunNotice::kWriteFailed);
 }
 
+void ChunkSink::FlushBuffered() {
+    if (m_writer.Flush() != 0) ReportWriteFailure();
+}
+
 void ChunkSink::Write(const uint8_t* bytes, size_t length) {
     if (m_writer.Append(bytes, length) != 0) ReportWriteFailure();
 }

@@ -64,6 +64,9 @@ class ChunkSink final : public DecodeSink {
     ChunkEntry CurrentChunkEntry() const;
     // Write failures reported during the run.
     uint64_t WriteFailures() const { return m_writeFailures; }
+    // Writes what the chunk buffer holds to disk now (a failure is reported
+    // as any write failure).
+    void FlushBuffered();
 
     // DecodeSink
     bool Full() const override {

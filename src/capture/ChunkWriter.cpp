@@ -132,6 +132,14 @@ int ChunkWriter::AppendSlow(const uint8_t* bytes, size_t length) {
     return 0;
 }
 
+int ChunkWriter::Flush() {
+    if (m_count == 0 || m_fd < 0) return 0;
+    const int rc = WriteAll(m_buffer.get(), m_count);
+    m_count = 0;
+    if (rc != 0) Log(__LINE__, "File Write Error.");
+    return rc;
+}
+
 int ChunkWriter::FlushAndClose(bool reset) {
     int rc = 0;
     if (m_count > 0 && WriteAll(m_buffer.get(), m_count) != 0) rc = -1;

@@ -93,6 +93,13 @@ class ChunkWriter {
     }
     void Appended(size_t bytes) { m_count += static_cast<uint32_t>(bytes); }
 
+    // Writes the buffered bytes (whole records) to the open chunk and keeps
+    // the file open, so that a crash or power loss later costs only what
+    // came after: a slow line may take minutes to fill the buffer. On
+    // failure the bytes are lost as in Append ("File Write Error.") and -1
+    // comes back.
+    int Flush();
+
     // Writes the buffered bytes, empties the buffer when `reset` is set and
     // closes the file. On any failure "File Write or Close Error." is logged
     // and -1 returned; the file is closed in either case.

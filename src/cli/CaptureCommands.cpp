@@ -10,6 +10,7 @@
 #include "capture/MonitorRows.h"
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CliSupport.h"
 #include "cli/CaptureWalk.h"
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
@@ -337,7 +338,8 @@ void List(const ListOptions& o) {
                     names[0].c_str(), names[1].c_str(), "ERR", "CH", "DATA");
     MonitorRow row;
     bool gap = false;
-    for (uint64_t i = 0; o.count == 0 || i < o.count; ++i) {
+    // A capture without a record (an empty stream decoded) lists none.
+    for (uint64_t i = 0; file.HasRecord() && (o.count == 0 || i < o.count); ++i) {
         std::optional<int64_t> delta;
         if (o.delta) {
             uint8_t header = 0;
@@ -360,12 +362,21 @@ void List(const ListOptions& o) {
                             row[kColRd].c_str(), row[kColErr].c_str(), row[kColCh].c_str(),
                             row[kColData].c_str());
         }
+        CursorPosition at;
+        file.GetCursor(at);
         int rc = file.NextRecord();
         // A chunk that cannot be read is a gap, said where it is; the
-        // listing goes on with the chunks after it.
+        // listing goes on with the chunks after it. Each gap starts past the
+        // one before, so the walk ends whatever holes the capture has.
+        uint64_t want = at.frame + 1;
         while (rc != kQvrOk && rc != kQvrNotFound && file.GetFailedChunk() != 0) {
-            const uint32_t bad = file.GetFailedChunk();
-            const uint64_t from = file.ChunkFirstFrame(bad);
+            uint32_t bad = file.GetFailedChunk();
+            if (file.ChunkFirstFrame(bad) > want ||
+                (bad < file.GetChunkCount() && file.ChunkFirstFrame(bad + 1) <= want)) {
+                for (bad = 1; bad < file.GetChunkCount() && file.ChunkFirstFrame(bad + 1) <= want;)
+                    ++bad;
+            }
+            const uint64_t from = want;
             const uint64_t to = bad < file.GetChunkCount() ? file.ChunkFirstFrame(bad + 1)
                                                             : file.GetTotalRecords();
             out.Flush();
@@ -379,6 +390,7 @@ void List(const ListOptions& o) {
                 rc = kQvrNotFound;
                 break;
             }
+            want = to;
             rc = file.GoToFrame(to);
             if (rc == kQvrOk) filler.Begin(file);
         }
@@ -412,7 +424,9 @@ void AddCaptureCommands(CLI::App& app) {
             ->check(CLI::PositiveNumber);
     list->add_option("--time", o->time, "Start at a record time \"YY/MM/DD hh:mm:ss 000m000u000n\"")
         ->excludes(frame);
-    list->add_option("--count", o->count, "Records to list (0: to the end)")->capture_default_str();
+    list->add_option("--count", o->count, "Records to list (0: to the end)")
+        ->capture_default_str()
+        ->check(CountOf(UINT64_MAX / 2));
     list->add_option("--code", o->code, "Data code: HEX ASCII JIS7 JIS8 EBCDIC SJIS")
         ->capture_default_str();
     list->add_flag("--delta", o->delta,

@@ -3,7 +3,10 @@
 #include <iostream>
 
 #include "capture/CaptureFolderList.h"
+#include "capture/CaptureFiles.h"
 #include "capture/CaptureReader.h"
+#include "capture/CaptureRecovery.h"
+#include "device/RunControl.h"
 #include "cli/Commands.h"
 #include "core/CodeTable.h"
 #include "core/FileUtil.h"
@@ -37,12 +40,51 @@ std::string ReaderError(int rc) {
 }
 
 void OpenOrFail(CaptureReader& file, const std::string& capture) {
-    int rc = file.Open(IndexPathOf(capture));
+    const std::string index = IndexPathOf(capture);
+    int rc = file.Open(index);
+    if (rc == kQvrNoIndex && BusyLock::HeldElsewhere(index))
+        throw CommandError{kExitFailure,
+                           capture + ": the capture is being recorded now; it can be read "
+                                     "once its run stops"};
     // A damaged chunk still lets the records before the damage be read.
     if (rc != 0 && !(rc == kQvrChunkRead && file.HasRecord()))
-        throw CommandError{kExitFailure, capture + ": " + ReaderError(rc)};
+        throw CommandError{kExitFailure, capture + ": " + ReaderError(rc) + RecoverHint(index)};
     if (rc == kQvrChunkRead)
         std::cerr << "qvtool: warning: " << capture << ": " << ReaderError(rc) << "\n";
+}
+
+std::string StartError(int rc) {
+    switch (rc) {
+        case kErrNoDeviceObject:
+            return "the run was not started (declined, or no USB access)";
+        case kErrStatusFile:
+            return "the unit's status file cannot be loaded";
+        case kErrCommand:
+            return "the instrument did not take its settings";
+        case kErrCardWrite:
+            return "the settings could not be written to the card";
+        case kErrAlreadyRunning:
+            return "a run is already going";
+        case kErrUnitNotFound:
+            return "the selected unit is not connected";
+        case kErrUnitBusy:
+            return "the unit is busy: another run records from it now";
+        case kErrNotMonitoring:
+            return "the instrument did not start monitoring (an emulated instrument says why "
+                   "on its standard error, such as a port it cannot open)";
+        case kErrCaptureFolder:
+            return "the capture folder cannot be made";
+        case kErrCaptureFiles:
+            return "the capture files cannot be made";
+        default:
+            return "the run could not start (code " + std::to_string(rc) + ")";
+    }
+}
+
+std::string RecoverHint(const std::string& index) {
+    if (!CaptureNeedsRecovery(index)) return {};
+    return "; the capture's run did not end in order: \"qvtool recover " +
+           index.substr(0, index.find_last_of('/') + 1) + "\" makes it readable";
 }
 
 int CodeNumber(const std::string& name) {

@@ -18,6 +18,12 @@ std::string ReaderError(int rc);
 // since the records before the damage can still be read.
 void OpenOrFail(CaptureReader& file, const std::string& capture);
 
+// The code of a run's or capture's start as a sentence for the user.
+std::string StartError(int rc);
+// "" for a capture that reads as it is; else the advice to recover it, to
+// follow a failure's message ("; ... qvtool recover FOLDER ...").
+std::string RecoverHint(const std::string& index);
+
 // The display code named HEX, ASCII, JIS7, JIS8, EBCDIC or SJIS; throws a
 // CommandError for any other name.
 int CodeNumber(const std::string& name);

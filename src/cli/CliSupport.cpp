@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/Commands.h"
@@ -10,6 +12,43 @@
 #include "device/UsbDevice.h"
 
 namespace qv::cli {
+
+CLI::Validator CountOf(uint64_t max) {
+    return CLI::Validator(
+        [max](std::string& text) -> std::string {
+            if (text.empty() || text.size() > 19 ||
+                text.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoull(text) > max)
+                return "a count from 0 to " + std::to_string(max) + " is wanted, not \"" + text +
+                       "\"";
+            return {};
+        },
+        "COUNT");
+}
+
+const CLI::Validator kFiniteNumber(
+    [](std::string& text) -> std::string {
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(v))
+            return "a finite number is wanted, not \"" + text + "\"";
+        return {};
+    },
+    "NUMBER");
+
+void RefuseEmptyValues(CLI::App& app) {
+    static const CLI::Validator notEmpty(
+        [](std::string& text) -> std::string {
+            return text.empty() ? std::string("an empty value is not one") : std::string();
+        },
+        "");
+    for (CLI::Option* opt : app.get_options()) {
+        if (opt->get_type_size() == 0 || opt->get_lnames().empty()) continue;
+        opt->check(notEmpty);
+    }
+    for (CLI::App* sub : app.get_subcommands({}))
+        RefuseEmptyValues(*sub);
+}
 
 UiLanguage CliLanguage() {
     static const UiLanguage language = ChosenUiLanguage();

@@ -2,6 +2,9 @@
 // --yes/--no, and choosing the unit a command works on.
 #pragma once
 
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
 #include <string>
 
 #include "core/Prompt.h"
@@ -22,6 +25,17 @@ UiLanguage CliLanguage();
 inline const char* Say(const char* japanese, const char* english) {
     return InUiLanguage(CliLanguage(), japanese, english);
 }
+
+// Options whose value is a count: decimal digits only (no sign, no blank,
+// not empty), at most `max`.
+CLI::Validator CountOf(uint64_t max);
+// Options whose value is a finite number (NaN and infinities are refused;
+// CLI::Range lets NaN through).
+extern const CLI::Validator kFiniteNumber;
+// Every "--name VALUE" option of the app and its subcommands refuses an
+// empty value: an empty --unit, --time or --from would otherwise read as
+// if the option had not been given.
+void RefuseEmptyValues(CLI::App& app);
 
 // Progress lines (counters, frames searched, records saved) go to stderr
 // when it is a terminal, unless --quiet asked for silence.

@@ -2,6 +2,7 @@
 // settings store and "QV-ORT.conf" in force. A Linux user has no registry
 // editor; `config set` changes one value through the same setters the
 // desktop application uses.
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -107,8 +108,13 @@ void SetConfig(const std::string& name, const std::string& value) {
         rc = store.SetSaveDevice(index);
     } else if (name == "Directory") {
         if (!IsDirectory(value)) BadValue(name, value, "an existing folder");
-        rc = conf.SetSaveDirectory(value);
-        if (std::string why = conf.SaveDirectoryProblem(value); rc != 0 && !why.empty())
+        // Stored absolute: the programs that read it start in other folders.
+        std::error_code ec;
+        const std::string absolute = std::filesystem::weakly_canonical(
+                                         std::filesystem::absolute(value, ec), ec).string();
+        if (ec || absolute.empty()) BadValue(name, value, "a folder whose path can be found");
+        rc = conf.SetSaveDirectory(absolute);
+        if (std::string why = conf.SaveDirectoryProblem(absolute); rc != 0 && !why.empty())
             throw CommandError{kExitUsage, "cannot store \"" + value + "\" as " + name + ": " + why};
     } else if (name == "FrameNums") {
         auto v = ParseUnsigned(value);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "cli/CaptureOpen.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/CaptureIndexText.h"
@@ -138,7 +139,7 @@ void Decode(const DecodeArgs& a) {
                                        ": the capture index could not be created.")};
     if (rc != 0)
         throw CommandError{kExitFailure, "cannot create the capture in " + session.FolderPath() +
-                                             " (code " + std::to_string(rc) + ")"};
+                                             ": " + StartError(rc) + RecoverHint(session.IndexPath())};
     if (!a.date.empty()) {
         // A dump cut from a running capture has no date item before its data.
         std::vector<uint8_t> date;
@@ -176,17 +177,19 @@ void Decode(const DecodeArgs& a) {
         static_cast<unsigned long long>(t.kinds[1]), static_cast<unsigned long long>(t.kinds[2]),
         static_cast<unsigned long long>(t.kinds[3]));
     std::printf("chunks %llu, trigger events %zu%s, stream bytes %llu, left undecoded %zu\n",
-                static_cast<unsigned long long>(capture.Table().Used()), capture.TriggerEvents().size(),
+                static_cast<unsigned long long>(session.KeptChunks()), capture.TriggerEvents().size(),
                 d.BufferFull() ? " (instrument memory overflowed)" : "",
                 static_cast<unsigned long long>(bytesRead), carried);
     if (notices.Notices() > 0)
         std::printf("notices %llu\n", static_cast<unsigned long long>(notices.Notices()));
     if (readError) throw CommandError{kExitFailure, "read error in " + a.stream};
     if (stopRc != 0)
-        throw CommandError{kExitFailure, "cannot write the index " + session.IndexPath()};
+        throw CommandError{kExitFailure, "cannot write the index " + session.IndexPath() +
+                                             RecoverHint(session.IndexPath())};
     if (capture.WriteFailures() > 0)
-        throw CommandError{kExitFailure,
-                           std::to_string(capture.WriteFailures()) + " chunk writes failed"};
+        throw CommandError{kExitFailure, std::to_string(capture.WriteFailures()) +
+                                             " chunk writes failed (disk full?)" +
+                                             RecoverHint(session.IndexPath())};
 }
 
 struct GenArgs {
@@ -204,6 +207,12 @@ struct GenArgs {
 void Generate(const GenArgs& a) {
     if (!IsValidDateText(a.date))
         throw CommandError{kExitUsage, "bad value \"" + a.date + "\" for --date: YYMMDD"};
+    unsigned h = 0, m = 0, s = 0;
+    char tail = 0;
+    if (a.start.size() != 8 ||
+        std::sscanf(a.start.c_str(), "%2u:%2u:%2u%c", &h, &m, &s, &tail) != 3 || h > 23 ||
+        m > 59 || s > 59)
+        throw CommandError{kExitUsage, "bad value \"" + a.start + "\" for --start: HH:MM:SS"};
     sim::GeneratorOptions g;
     g.traffic.protocol = CodeOfName(a.protocol);
     g.traffic.seed = a.seed;
@@ -245,9 +254,13 @@ void AddDecodeCommands(CLI::App& app) {
     g->add_option("OUT", gen->out, "stream file to write (- for standard output)")->required();
     g->add_option("--protocol", gen->protocol, "ASYNC, SYNC, HDLC or LOGIC")
         ->check(CLI::IsMember(ProtocolNames()));
-    g->add_option("--events", gen->events, "line events to generate");
+    // The stream is built in memory before it is written: a bound keeps a
+    // mistyped count from taking all of it.
+    g->add_option("--events", gen->events, "line events to generate (at most 50,000,000)")
+        ->check(CountOf(50'000'000));
     g->add_option("--seed", gen->seed, "seed of the line traffic");
-    g->add_option("--baud", gen->baud, "bit rate of both lines")->check(CLI::Range(10.0, 12.5e6));
+    g->add_option("--baud", gen->baud, "bit rate of both lines")
+        ->check(kFiniteNumber & CLI::Range(10.0, 12.5e6));
     g->add_option("--date", gen->date, "YYMMDD of the first day");
     g->add_option("--start", gen->start, "HH:MM:SS of the first event");
     g->add_option("--fillers", gen->fillers, "a filler item after one event in N (0: none)");

@@ -1,7 +1,9 @@
 // qvtool units, status, clock and stop: the unit list and the instrument's
 // status outside a run. The selected unit is the one a previous
 // "qvtool units select" marked in the unit list (or --unit SERIAL).
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <memory>
@@ -114,6 +116,12 @@ std::optional<size_t> UnitBySerial(UnitList& list, const std::string& serial) {
     return i;
 }
 
+[[noreturn]] void ThrowUnitListWrite(const char* what) {
+    throw CommandError{kExitFailure, std::string(what) + ": the unit list (ActiveUnitInfo.txt) "
+                                                         "could not be written: " +
+                                         std::strerror(errno)};
+}
+
 }  // namespace
 
 void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
@@ -149,8 +157,10 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
         }
         FlagPrompt prompt(yes, no);
         // Another unit this tool selected earlier is released by the selection.
-        if (list.Apply(*i, &prompt, dev.get()) == UnitList::ApplyResult::kDeclined)
+        const auto result = list.Apply(*i, &prompt, dev.get());
+        if (result == UnitList::ApplyResult::kDeclined)
             throw CommandError{kExitFailure, "not selected: the unit is in use by another copy"};
+        if (result == UnitList::ApplyResult::kWriteFailed) ThrowUnitListWrite("not selected");
         std::printf("selected %s %s\n",
                     ModelName(static_cast<uint16_t>(list.Units()[*i].productId)),
                     selSerial.c_str());
@@ -167,7 +177,8 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
             return;
         }
         auto i = UnitBySerial(list, current.serial);
-        list.Apply(*i, nullptr, dev.get());
+        if (list.Apply(*i, nullptr, dev.get()) == UnitList::ApplyResult::kWriteFailed)
+            ThrowUnitListWrite("not released");
         std::printf("released %s\n", current.serial.c_str());
     });
 
@@ -181,7 +192,12 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
         list.Reload(dev.get());
         auto i = UnitBySerial(list, nameSerial);
         if (!list.Rename(*i, newName, dev.get()))
-            throw CommandError{kExitFailure, "the unit list could not be written"};
+            throw CommandError{kExitFailure,
+                               errno == EILSEQ
+                                   ? "the name has a character the unit list (kept in CP932) "
+                                     "cannot hold; nothing was changed"
+                                   : std::string("the unit list could not be written: ") +
+                                         std::strerror(errno)};
     });
 
     // --- status

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "capture/CaptureReader.h"
+#include "cli/CaptureOpen.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/Log.h"
@@ -67,32 +68,6 @@ struct RunOptions {
     double idle = 0;      // seconds without new records that end the run (retrieval)
     bool yes = false, no = false;
 };
-
-std::string StartError(int rc) {
-    switch (rc) {
-        case kErrNoDeviceObject:
-            return "the run was not started (declined, or no USB access)";
-        case kErrStatusFile:
-            return "the unit's status file cannot be loaded";
-        case kErrCommand:
-            return "the instrument did not take its settings";
-        case kErrCardWrite:
-            return "the settings could not be written to the card";
-        case kErrAlreadyRunning:
-            return "a run is already going";
-        case kErrUnitNotFound:
-            return "the selected unit is not connected";
-        case kErrNotMonitoring:
-            return "the instrument did not start monitoring (an emulated instrument says why "
-                   "on its standard error, such as a port it cannot open)";
-        case kErrCaptureFolder:
-            return "the capture folder cannot be made";
-        case kErrCaptureFiles:
-            return "the capture files cannot be made";
-        default:
-            return "the run could not start (code " + std::to_string(rc) + ")";
-    }
-}
 
 void PrintCounters(const MonitoringRun& mon, bool final) {
     const bool tty = ShowProgress();
@@ -171,8 +146,14 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     std::fprintf(stderr, "stream %llu bytes in %.1f s (%.2f MiB/s)\n",
                  static_cast<unsigned long long>(mon.BytesRead()), seconds,
                  seconds > 0 ? static_cast<double>(mon.BytesRead()) / seconds / (1 << 20) : 0.0);
-    if (rc != 0) throw CommandError{kExitFailure, "the capture's index could not be written"};
+    if (rc != 0)
+        throw CommandError{kExitFailure,
+                           "the capture's index could not be written" + RecoverHint(mon.IndexPath())};
     PrintCapture(mon);
+    if (const uint64_t failures = mon.WriteFailures(); failures > 0)
+        throw CommandError{kExitFailure,
+                           "writing the capture data failed " + std::to_string(failures) +
+                               " times (disk full?); the capture holds only what reached the disk"};
 }
 
 void AddRunOptions(CLI::App* cmd, RunOptions& o) {

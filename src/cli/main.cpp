@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     qv::cli::AddPrintCommands(app);
     qv::cli::AddRecoverCommands(app);
     qv::cli::AddTrafficCommands(app);
+    qv::cli::RefuseEmptyValues(app);
 
     try {
         app.parse(argc, argv);

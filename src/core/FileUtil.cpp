@@ -32,6 +32,11 @@ int OpenRegularFile(const std::string& path, int flags, bool followLink) {
     return fd;
 }
 
+bool IsRegularFileNoFollow(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int CreateFileExclusive(const std::string& path, mode_t mode) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                   mode);
@@ -42,8 +47,8 @@ int MakeDirectoryExclusive(const std::string& path, mode_t mode) {
     return ::mkdir(path.c_str(), mode) == 0 ? 0 : -1;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    int fd = OpenRegularFile(path, O_RDONLY);
+std::optional<std::string> ReadWholeFile(const std::string& path, bool followLink) {
+    int fd = OpenRegularFile(path, O_RDONLY, followLink);
     if (fd < 0) return std::nullopt;
     std::string data;
     struct stat st {};
@@ -313,7 +318,17 @@ int WriteFileInPlace(const std::string& path, std::string_view bytes) {
 int ReserveSpace(const std::string& path, uint64_t bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return -1;
-    const int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    if (err == ENOSPC || err == EDQUOT) {
+        // Less is free than asked for: hold what there is, a page at a time
+        // (a failed allocation may give back all it took), since a part of
+        // the space still lets a smaller rewrite through.
+        constexpr off_t kStep = 4096;
+        struct stat st {};
+        off_t have = ::fstat(fd, &st) == 0 ? st.st_size : 0;
+        while (have < static_cast<off_t>(bytes) && ::posix_fallocate(fd, have, kStep) == 0)
+            have += kStep;
+    }
     ::close(fd);
     if (err != 0) {
         errno = err;

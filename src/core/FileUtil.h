@@ -14,8 +14,12 @@ namespace qv {
 struct FileLockEntry;
 
 // The whole content of a regular file; nullopt when it cannot be read or is
-// not a regular file (a FIFO or device would block or never end).
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// not a regular file (a FIFO or device would block or never end). With
+// `followLink` false a symbolic link at the path is refused as well.
+std::optional<std::string> ReadWholeFile(const std::string& path, bool followLink = true);
+
+// True when the path itself (a link not followed) is a regular file.
+bool IsRegularFileNoFollow(const std::string& path);
 
 // Opens an existing regular file without ever blocking in the open itself:
 // a FIFO, device, socket or folder at the path gives -1 (errno EINVAL for
@@ -110,7 +114,8 @@ class BusyLock {
 int WriteFileInPlace(const std::string& path, std::string_view bytes);
 
 // Holds `bytes` of disk space in a file of its own (made or grown), so that
-// a later write can have it back by removing the file. 0 or -1 (errno set).
+// a later write can have it back by removing the file. 0 or -1 (errno set);
+// on a disk with less free the file holds what there was.
 int ReserveSpace(const std::string& path, uint64_t bytes);
 
 // True when something (file or folder) exists at the path.

@@ -47,21 +47,18 @@ IniDocument IniDocument::Parse(std::string_view text) {
     doc.m_sections.emplace_back();
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
+        // CR LF, LF and a lone CR (an old editor's line end) all end a line;
+        // no CP932 trail byte is either of them.
+        const size_t end = text.find_first_of("\r\n", pos);
         Line line;
-        if (nl == std::string_view::npos) {
+        if (end == std::string_view::npos) {
             line.text = std::string(text.substr(pos));
             pos = text.size();
         } else {
-            size_t end = nl;
-            if (end > pos && text[end - 1] == '\r') {
-                --end;
-                line.eol = "\r\n";
-            } else {
-                line.eol = "\n";
-            }
+            const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+            line.eol = crlf ? "\r\n" : text[end] == '\r' ? "\r" : "\n";
             line.text = std::string(text.substr(pos, end - pos));
-            pos = nl + 1;
+            pos = end + line.eol.size();
         }
         if (auto name = HeaderName(line.text)) {
             Section s;

@@ -54,7 +54,7 @@ IniDocument& IniFile::Document() {
     std::optional<std::string> bytes = exists ? ReadWholeFile(m_path) : std::nullopt;
     // Section and key names are ASCII, and no CP932 trail byte is a line
     // end, "=" or a blank, so the lines can be parsed in the file's own bytes.
-    m_utf8 = bytes && !IsAscii(*bytes) && IsValidUtf8(*bytes);
+    m_utf8 = bytes && ReadsAsUtf8(*bytes);
     *m_doc = IniDocument::Parse(bytes ? *bytes : std::string());
     m_loaded = true;
     m_statValid = exists && bytes.has_value();
@@ -68,10 +68,18 @@ int IniFile::Flush() {
     if (m_utf8) {
         // A file saved as UTF-8 goes back to CP932 when all of it has a CP932
         // form; otherwise it stays UTF-8 rather than lose a character.
-        if (std::optional<std::string> cp932 = Utf8ToCp932(bytes)) {
+        if (std::optional<std::string> cp932 = SettingsFileBytes(bytes); cp932 && *cp932 != bytes) {
             bytes = std::move(*cp932);
             *m_doc = IniDocument::Parse(bytes);
             m_utf8 = false;
+        }
+    } else if (ReadsAsUtf8(bytes)) {
+        // CP932 bytes that would read back as UTF-8, that is as other text:
+        // the file is kept in UTF-8, which reads back as written.
+        if (std::optional<std::string> utf8 = Cp932ToUtf8(bytes)) {
+            bytes = std::move(*utf8);
+            *m_doc = IniDocument::Parse(bytes);
+            m_utf8 = true;
         }
     }
     bool written = !m_path.empty() && WriteFileAtomically(m_path, bytes) == 0;
@@ -227,7 +235,7 @@ void IniFile::WriteLine(std::string_view text) {
 }
 
 int IniFile::EndNewFile() {
-    std::optional<std::string> bytes = Utf8ToCp932(m_newFile);
+    std::optional<std::string> bytes = SettingsFileBytes(m_newFile);
     m_newFile.clear();
     if (m_batchDepth == 0) Invalidate();
     if (!bytes || m_path.empty()) return -1;

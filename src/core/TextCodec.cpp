@@ -97,6 +97,16 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
     return Convert("UTF-8", "CP932", cp932, false);
 }
 
+bool ReadsAsUtf8(std::string_view bytes) {
+    return !IsAscii(bytes) && IsValidUtf8(bytes);
+}
+
+std::optional<std::string> SettingsFileBytes(std::string_view utf8) {
+    std::optional<std::string> cp932 = Utf8ToCp932(utf8);
+    if (cp932 && ReadsAsUtf8(*cp932)) return std::string(utf8);
+    return cp932;
+}
+
 std::string DecodeFileText(std::string_view bytes) {
     if (IsAscii(bytes) || IsValidUtf8(bytes)) return std::string(bytes);
     auto text = Convert("UTF-8", "CP932", bytes, true);

@@ -11,6 +11,15 @@ namespace qv {
 
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
+// Whether a file's bytes are taken as UTF-8: valid UTF-8 with a non-ASCII
+// byte. Such a file may keep characters CP932 lacks; any other file takes
+// only text with a CP932 form.
+bool ReadsAsUtf8(std::string_view bytes);
+// The bytes a settings file keeps for UTF-8 text: its CP932 form, unless
+// those bytes would read back as UTF-8 (and so as other text; a few CP932
+// pairs such as 0xDF 0x84 are valid UTF-8), in which case the UTF-8 itself,
+// which reads back unchanged. nullopt when CP932 lacks a character.
+std::optional<std::string> SettingsFileBytes(std::string_view utf8);
 // True when every byte is below 0x80 (such text is the same in both encodings).
 bool IsAscii(std::string_view bytes);
 

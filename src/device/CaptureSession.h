@@ -42,6 +42,8 @@ class CaptureSession {
     void Feed(std::span<const uint8_t> bytes) { m_decoder.Feed(*m_buffer, bytes); }
     // Decodes what the buffer holds.
     void Decode() { m_decoder.Decode(*m_buffer); }
+    // Writes the records buffered for the chunk file to disk now.
+    void FlushBuffered() { m_files.Sink().FlushBuffered(); }
 
     // The capture's side: totals, chunk table, trigger events, write failures.
     const ChunkSink& Capture() const { return m_files.Sink(); }
@@ -50,6 +52,7 @@ class CaptureSession {
     const LiveRing* Ring() const { return m_live ? &m_live->Ring() : nullptr; }
 
     bool Running() const { return m_files.Running(); }
+    uint64_t KeptChunks() const { return m_files.KeptChunks(); }
     const std::string& FolderPath() const { return m_files.FolderPath(); }
     const std::string& FolderName() const { return m_files.FolderName(); }
     std::string IndexPath() const { return m_files.IndexPath(); }

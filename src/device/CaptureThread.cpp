@@ -125,6 +125,12 @@ bool CaptureThread::BufferFull() const {
     return d && d->Decoder().BufferFull();
 }
 
+uint64_t CaptureThread::WriteFailures() const {
+    std::lock_guard state(m_stateMutex);
+    const CaptureSession* d = m_wnd->Session();
+    return d ? d->Capture().WriteFailures() : 0;
+}
+
 uint64_t CaptureThread::BytesRead() const {
     std::lock_guard state(m_stateMutex);
     return m_wnd->BytesRead();

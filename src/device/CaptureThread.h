@@ -44,6 +44,8 @@ class CaptureThread {
     uint64_t Total(int field) const;
     bool BufferFull() const;
     uint64_t BytesRead() const;
+    // Chunk writes of the run that failed (their records are lost).
+    uint64_t WriteFailures() const;
     // Rows first..first+count-1 of the newest records (at most 200, oldest
     // first) of the live ring, or of the frozen one the last pause took, all
     // copied under one hold of the state lock; fewer where the ring holds

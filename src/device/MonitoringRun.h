@@ -35,6 +35,7 @@ class MonitoringRun : public ILiveMonitor {
     uint64_t Total(int field) const { return m_thread ? m_thread->Total(field) : 0; }
     bool BufferFull() const { return m_thread && m_thread->BufferFull(); }
     uint64_t BytesRead() const { return m_thread ? m_thread->BytesRead() : 0; }
+    uint64_t WriteFailures() const { return m_thread ? m_thread->WriteFailures() : 0; }
     std::string CaptureFolder() const { return m_thread ? m_thread->CaptureFolder() : ""; }
     std::string IndexName() const { return m_thread ? m_thread->IndexName() : ""; }
     std::string ChunkName() const { return m_thread ? m_thread->ChunkName() : ""; }

@@ -1,6 +1,7 @@
 #include "device/RunControl.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -20,6 +21,7 @@ namespace qv {
 namespace {
 constexpr size_t kFirstRead = 512;
 constexpr uint32_t kBigRead = 0x100000;  // 1 MiB: the most one status-driven read takes
+constexpr auto kFlushInterval = std::chrono::seconds(1);
 }  // namespace
 
 RunControl::RunControl(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
@@ -118,7 +120,13 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     m_indexName = m_session->FolderName() + ".qvr";
     m_frozenTotal = 0;
     m_bytesRead = 0;
+    m_lastFlush = std::chrono::steady_clock::now();
     return 0;
+}
+
+bool RunControl::TakeUnit() {
+    const SelectedUnit unit = m_devices.Selected();
+    return m_unitBusy.TryTake(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial));
 }
 
 int RunControl::Start(bool resume, std::mutex& stateMutex) {
@@ -126,6 +134,15 @@ int RunControl::Start(bool resume, std::mutex& stateMutex) {
     // A run in progress is refused before anything reaches the instrument:
     // the pre-check would otherwise offer to stop our own run.
     if (m_running) return kErrAlreadyRunning;
+    // So is another program's run on the unit: its pre-check's "stop it?"
+    // answered Yes would take the stream from under that run.
+    if (!TakeUnit()) return kErrUnitBusy;
+    const int rc = StartOnUnit(stateMutex);
+    if (!m_running) m_unitBusy.Release();
+    return rc;
+}
+
+int RunControl::StartOnUnit(std::mutex& stateMutex) {
     m_store.Load();
     if (int rc = OpenUnit(); rc != 0) return rc;
     if (int rc = PrecheckInstrument(*m_cmd, m_prompt, std::time(nullptr)); rc != 0) return rc;
@@ -165,6 +182,13 @@ int RunControl::Start(bool resume, std::mutex& stateMutex) {
 
 int RunControl::StartRetrieval(std::mutex& stateMutex) {
     if (m_running) return kErrAlreadyRunning;
+    if (!TakeUnit()) return kErrUnitBusy;
+    const int rc = StartRetrievalOnUnit(stateMutex);
+    if (!m_running) m_unitBusy.Release();
+    return rc;
+}
+
+int RunControl::StartRetrievalOnUnit(std::mutex& stateMutex) {
     m_store.Load();
     if (int rc = OpenUnit(); rc != 0) return rc;
     if (int rc = PrecheckInstrument(*m_cmd, m_prompt, std::time(nullptr)); rc != 0) return rc;
@@ -205,7 +229,9 @@ int RunControl::Stop() {
     if (!m_running) return 0;
     if (m_cmd) m_cmd->Stop();
     m_running = false;
-    return m_session ? m_session->Stop(InstrumentClock()) : 0;
+    const int rc = m_session ? m_session->Stop(InstrumentClock()) : 0;
+    m_unitBusy.Release();
+    return rc;
 }
 
 void RunControl::Reopen() {
@@ -245,8 +271,20 @@ bool RunControl::ReadAndDecode(size_t want, std::mutex& stateMutex) {
     return true;
 }
 
+// A slow line takes minutes to fill the chunk buffer; what it holds reaches
+// the disk at least once per kFlushInterval, so that a killed program or a
+// power loss costs at most that much of the run.
+void RunControl::FlushWhenDue(std::mutex& stateMutex) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastFlush < kFlushInterval) return;
+    m_lastFlush = now;
+    std::lock_guard lock(stateMutex);
+    m_session->FlushBuffered();
+}
+
 bool RunControl::ReadStep(std::mutex& stateMutex) {
     if (!m_running || !m_session) return false;
+    FlushWhenDue(stateMutex);
     if (m_removed.exchange(false) && m_device) m_device->Close();
     if (m_arrived.exchange(false) && m_device && !m_device->IsOpen()) Reopen();
 

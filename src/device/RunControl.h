@@ -12,12 +12,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "core/FileUtil.h"
 #include "core/MessageText.h"
 #include "device/CaptureSession.h"
 #include "device/DeviceAccess.h"
@@ -41,6 +43,8 @@ inline constexpr int kErrCardWrite = -10;
 inline constexpr int kErrAlreadyRunning = -18;
 inline constexpr int kErrUnitNotFound = -22;
 inline constexpr int kErrNotMonitoring = -23;  // the instrument refused the start
+// Another run (of this program or another) records from the unit now.
+inline constexpr int kErrUnitBusy = -24;
 
 class RunControl {
   public:
@@ -82,6 +86,11 @@ class RunControl {
     const StatusSet& Status() const { return m_set; }
 
   private:
+    // Takes the selected unit for this run; false when another run has it.
+    bool TakeUnit();
+    void FlushWhenDue(std::mutex& stateMutex);
+    int StartOnUnit(std::mutex& stateMutex);
+    int StartRetrievalOnUnit(std::mutex& stateMutex);
     int OpenUnit();
     int LoadAndConfigure(bool send);
     int OpenCapture(bool forceFix, std::mutex& stateMutex);
@@ -105,9 +114,13 @@ class RunControl {
     StatusSet m_set;
     std::string m_folder, m_indexName;
     std::atomic<bool> m_running{false};
+    // Held from a start until Stop: one run per unit, as a USB claim would
+    // have it, whatever a start's questions are answered.
+    BusyLock m_unitBusy;
     bool m_liveRing;
     uint64_t m_frozenTotal = 0;
     uint64_t m_bytesRead = 0;
+    std::chrono::steady_clock::time_point m_lastFlush;
     std::atomic<bool> m_arrived{false}, m_removed{false};
 };
 

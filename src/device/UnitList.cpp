@@ -1,6 +1,7 @@
 #include "device/UnitList.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -123,10 +124,14 @@ int WriteUnitFile(const std::string& path, const std::vector<UnitInfo>& units) {
     std::string text;
     for (const auto& u : units)
         text += UnitLine(u);
-    // CP932 like the other settings files; a name with no CP932 form keeps
-    // the file in UTF-8, which reading accepts as well.
-    auto cp932 = Utf8ToCp932(text);
-    return WriteFileAtomically(path, cp932 ? *cp932 : text);
+    // CP932 like the other settings files. Text with no CP932 form goes
+    // only into a file already kept as UTF-8; a CP932 file refuses it and
+    // stays as it was, rather than change its encoding behind the user.
+    if (auto bytes = SettingsFileBytes(text)) return WriteFileAtomically(path, *bytes);
+    const auto old = ReadWholeFile(path);
+    if (old && ReadsAsUtf8(*old)) return WriteFileAtomically(path, text);
+    errno = EILSEQ;
+    return -1;
 }
 
 UnitList::UnitList(SelectedUnit selected) : m_selected(std::move(selected)) {}
@@ -252,7 +257,10 @@ UnitList::ApplyResult UnitList::Apply(size_t index, IPrompt* prompt, UsbDevice* 
         std::string unitFile = UnitStatusFilePath(chosen.vendorId, chosen.productId, chosen.serial);
         if (auto bytes = ReadWholeFile(unitFile)) {
             FileLock working(WorkingStatusFilePath());
-            WriteFileAtomically(WorkingStatusFilePath(), *bytes);
+            if (WriteFileAtomically(WorkingStatusFilePath(), *bytes) != 0) {
+                m_selected = previous;
+                return ApplyResult::kWriteFailed;
+            }
         }
     }
     {
@@ -274,7 +282,15 @@ UnitList::ApplyResult UnitList::Apply(size_t index, IPrompt* prompt, UsbDevice* 
             unit->flags &= ~kUnitSelected;
         else
             unit->flags |= kUnitSelected;
-        WriteUnitFile(path, units);
+        if (WriteUnitFile(path, units) != 0) {
+            // Later commands read the selection from the file: saying
+            // "selected" now would have them act on the old unit.
+            const int why = errno;
+            m_selected = previous;
+            Reload(device);
+            errno = why;
+            return ApplyResult::kWriteFailed;
+        }
     }
     Reload(device);
     return release ? ApplyResult::kReleased : ApplyResult::kSelected;
@@ -300,7 +316,9 @@ bool UnitList::Rename(size_t index, const std::string& name, UsbDevice* device) 
             units.push_back(m_units[index]);
         rc = WriteUnitFile(path, units);
     }
+    const int why = errno;
     Reload(device);
+    errno = why;
     return rc == 0;
 }
 

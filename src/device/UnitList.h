@@ -101,7 +101,9 @@ class UnitList {
     // True when the unit is the one selected here (applying releases it).
     bool IsSelected(size_t index) const;
 
-    enum class ApplyResult { kSelected, kReleased, kDeclined, kNoSuchUnit };
+    // kWriteFailed: the unit list could not be written (errno says why);
+    // the selection stays as it was.
+    enum class ApplyResult { kSelected, kReleased, kDeclined, kNoSuchUnit, kWriteFailed };
     // Selects the unit, or releases it when it is the selected one. Selecting
     // a unit another copy has selected asks first (No changes nothing). A
     // selection copies the unit's status file over the working status file.

@@ -74,6 +74,25 @@ TEST_F(IniFileTest, AppendsAfterALastLineWithoutLineEnd) {
     EXPECT_EQ(ReadBytes(path), "[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
 }
 
+// A lone CR ends a line as CR LF and LF do: a key is found and changed in
+// place, never appended a second time.
+TEST_F(IniFileTest, EveryKindOfLineEndEndsALine) {
+    for (const char* eol : {"\r", "\n", "\r\n"}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(eol)));
+        const std::string e = eol;
+        WriteBytes(path, "[A]" + e + "x=1" + e + "y=2" + e);
+        IniFile ini;
+        ini.Open(path);
+        EXPECT_EQ(ini.ReadValue("A", "x"), "1");
+        EXPECT_EQ(ini.ReadValue("A", "y"), "2");
+        ASSERT_EQ(ini.WriteString("A", "x", "3"), 0);
+        const std::string text = ReadBytes(path);
+        EXPECT_EQ(text.find("x="), text.rfind("x=")) << text;
+        EXPECT_EQ(text.find("x=3"), 3 + e.size()) << text;
+        EXPECT_NE(text.find("y=2" + e), std::string::npos) << text;
+    }
+}
+
 TEST_F(IniFileTest, FirstOfDuplicatesWins) {
     WriteBytes(path, "[A]\nk=first\nk=second\n[a]\nk=third\n");
     IniFile ini;

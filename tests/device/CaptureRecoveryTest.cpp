@@ -217,6 +217,75 @@ TEST_F(RecoveryTest, RingRunComesBackInWrittenOrder) {
         ASSERT_EQ(got[i], *(at + static_cast<std::ptrdiff_t>(i))) << "record " << i;
 }
 
+// A link (or a folder) planted in a chunk's place is not the run's file:
+// recovery refuses the capture and neither the link nor what it points to
+// changes; no reader takes the link's target for records either.
+TEST_F(RecoveryTest, ALinkInAChunksPlaceIsRefusedUntouched) {
+    auto [done, killed] = Runs(kProtocolAsync, kMemoryFix, 100'000'000, kCrossesMidnight);
+    const std::string folder = killed.substr(0, killed.find_last_of('/') + 1);
+    const std::string victim = home.file("victim.bin");
+    const std::string victimText(8 * 100 + 5, '\x81');  // not whole records
+    test::WriteBytes(victim, victimText);
+    for (bool folderInPlace : {false, true}) {
+        SCOPED_TRACE(folderInPlace);
+        const std::string planted = folder + "t000000099.qvd";
+        if (folderInPlace)
+            std::filesystem::create_directory(planted);
+        else
+            std::filesystem::create_symlink(victim, planted);
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        RecoveryResult r;
+        EXPECT_EQ(RecoverCapture(killed, r), -1);
+        EXPECT_NE(r.message.find("t000000099.qvd"), std::string::npos) << r.message;
+        EXPECT_EQ(test::ReadBytes(victim), victimText);
+        std::vector<std::string> after;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            after.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(after, names);
+        std::filesystem::remove(planted);
+    }
+    // Under a final name, a link reads as a chunk that cannot be opened.
+    RecoveryResult r;
+    ASSERT_EQ(RecoverCapture(killed, r), 0) << r.message;
+    std::filesystem::rename(folder + "000000001.qvd", home.file("moved.qvd"));
+    std::filesystem::create_symlink(home.file("moved.qvd"), folder + "000000001.qvd");
+    SettingsStore store;
+    Log log;
+    CaptureReader file(store, log);
+    EXPECT_NE(file.Open(killed), kQvrOk);
+    EXPECT_FALSE(file.HasRecord());
+}
+
+// A run killed before its first record keeps the start time its index was
+// given, not midnight.
+TEST_F(RecoveryTest, ARunWithoutRecordsKeepsItsStartTime) {
+    std::filesystem::create_directories(home.file("empty"));
+    std::string index;
+    {
+        CaptureSession killed(nullptr, nullptr);
+        ASSERT_EQ(killed.Start(Info(home.file("empty"), kProtocolAsync, kMemoryFix, 100'000'000)), 0);
+        index = killed.IndexPath();
+    }
+    CaptureIndex before;
+    CaptureTime start;
+    ASSERT_EQ(before.OpenIndex(index), 0);
+    ASSERT_EQ(before.ReadStartTime(start), 0);
+    ASSERT_NE(start.ticks, 0u);
+    RecoveryResult r;
+    ASSERT_EQ(RecoverCapture(index, r), 0) << r.message;
+    EXPECT_EQ(r.records, 0u);
+    CaptureIndex after;
+    CaptureTime kept;
+    ASSERT_EQ(after.OpenIndex(index), 0);
+    ASSERT_EQ(after.ReadStartTime(kept), 0);
+    EXPECT_EQ(kept.date, start.date);
+    EXPECT_EQ(kept.ticks, start.ticks);
+}
+
 TEST_F(RecoveryTest, FinishedCaptureNeedsNothing) {
     auto [done, killed] = Runs(kProtocolAsync, kMemoryFix, 100'000'000, kCrossesMidnight);
     EXPECT_FALSE(CaptureNeedsRecovery(done));

@@ -2,11 +2,14 @@
 // releasing and naming, and the state rows of the unit information.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "core/Prompt.h"
 #include "device/DeviceStatus.h"
 #include "device/FakeBackend.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
+#include "support/TempDir.h"
 
 namespace qv {
 namespace {
@@ -157,6 +160,25 @@ TEST_F(Units, RenameKeepsTheNameOnOneLine) {
     auto units = ReadUnitFile(UnitListPath());
     ASSERT_EQ(units.size(), 1u);
     EXPECT_EQ(units[0].name, "newline, 名前");
+}
+
+// A name the CP932 unit list cannot hold is refused and the file stays as
+// it was; a list already kept as UTF-8 takes it.
+TEST_F(Units, ANameWithoutACp932FormNeverChangesTheFilesEncoding) {
+    auto dev = Devices({{kProductQvS1, "A1"}, {kProductQvSz2, "B2"}});
+    UnitList list{SelectedUnit{}};
+    list.Reload(dev.get());
+    ASSERT_TRUE(list.Rename(1, "テスト", dev.get()));
+    const std::string cp932 = test::ReadBytes(UnitListPath());
+    EXPECT_EQ(cp932.find("テスト"), std::string::npos);  // stored as CP932 bytes
+    EXPECT_FALSE(list.Rename(0, "😀x", dev.get()));
+    EXPECT_EQ(errno, EILSEQ);
+    EXPECT_EQ(test::ReadBytes(UnitListPath()), cp932);
+
+    test::WriteBytes(UnitListPath(), "0001,14d2,0010,      A1,😀\n0001,14d2,0011,      B2,\n");
+    list.Reload(dev.get());
+    ASSERT_TRUE(list.Rename(1, "😀y", dev.get()));
+    EXPECT_NE(test::ReadBytes(UnitListPath()).find(",😀y\n"), std::string::npos);
 }
 
 TEST_F(Units, FindUnitByIdentityOrTheLastOneSeen) {

@@ -1,4 +1,5 @@
 #include "settings/StatusFile.h"
+#include "settings/StatusSet.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -495,6 +496,25 @@ TEST_F(StatusFileTest, AFailedRewriteLeavesTheOldFile) {
     TriggerSetting back;
     file.ReadTrigger(back, 1);
     EXPECT_EQ(back.enabled, 0u);
+}
+
+// Text whose CP932 bytes happen to be valid UTF-8 (U+FF9F U+0415 are DF 84
+// 45 in CP932) is saved so that it reads back as itself: an exported file
+// imports into another, and the second save reads back the same.
+TEST_F(StatusFileTest, TextWhoseCp932BytesLookLikeUtf8ReadsBackAsWritten) {
+    StatusSet set;
+    set.format[0].name = "\xEF\xBE\x9F\xD0\x95";  // "ﾟЕ"
+    const std::string exported = dir.file("exported.qvs");
+    ASSERT_EQ(SaveStatusSet(exported, set), 0);
+    StatusSet imported;
+    ASSERT_EQ(ImportStatusSet(exported, imported, 0), 0);
+    EXPECT_EQ(imported.format[0].name, set.format[0].name);
+    const std::string target = dir.file("target.qvs");
+    WriteBytes(target, "[RegistInfo]\r\nAlias=\x83\x65\x83\x58\x83\x67\r\n");  // "テスト"
+    ASSERT_EQ(SaveStatusSet(target, imported), 0);
+    StatusSet again;
+    ASSERT_EQ(ImportStatusSet(target, again, 0), 0);
+    EXPECT_EQ(again.format[0].name, set.format[0].name);
 }
 
 TEST(StatusFileNames, UnitFilesAreNamedByIdsAndSerial) {

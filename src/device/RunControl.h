@@ -104,6 +104,7 @@ class RunControl {
     StatusSet m_set;
     std::string m_folder, m_indexName;
     std::atomic<bool> m_running{false};
+    bool m_cardRun = false;  // the start left the instrument storing to its card
     bool m_liveRing;
     uint64_t m_frozenTotal = 0;
     uint64_t m_bytesRead = 0;

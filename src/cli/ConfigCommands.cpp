@@ -1,7 +1,7 @@
 // qvtool config: where the application keeps its files, and the values of the
-// settings store and "QV-ORT.conf" in force. A Linux user has no registry
-// editor; `config set` changes one value through the same setters the
-// desktop application uses.
+// settings store and "QV-ORT.conf" in force, with the save device of the
+// status file a run starts from. A Linux user has no registry editor;
+// `config set` changes one value where the desktop application keeps it.
 #include <filesystem>
 #include <cstdio>
 #include <iostream>
@@ -13,6 +13,9 @@
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
+#include "device/UnitList.h"
+#include "settings/MonitorSettings.h"
+#include "settings/StatusFile.h"
 
 namespace qv::cli {
 
@@ -43,6 +46,16 @@ void ShowConfig() {
     std::printf("Vender_ID   %d\n", store.GetVendorId());
     std::printf("Product_ID  %d\n", store.GetProductId());
     std::printf("Directory   %s\n", conf.GetSaveDirectory().c_str());
+    // Where the selected unit's runs go, from the file they start from.
+    StatusFile status;
+    status.SetPath(SettingsHome(SelectedUnitFromFile()));
+    MonitorSettings m;
+    SamplingSettings s;
+    SyncSetting sync = 0;
+    status.ReadMonitorStatus(m, s, sync);
+    std::printf("SaveDevice  %s (in %s)\n",
+                m.SaveDevice == kSaveDeviceCf ? "CF" : m.SaveDevice == kSaveDevicePc ? "PC" : "?",
+                status.GetPath().c_str());
     for (int i = 0; i < kViewColorCount; ++i) {
         auto c = static_cast<ViewColor>(i);
         std::printf("%-11s %s\n", std::string(ViewColorKey(c)).c_str(),
@@ -105,7 +118,11 @@ void SetConfig(const std::string& name, const std::string& value) {
     } else if (name == "SaveDevice") {
         int index = (value == "0" || value == "PC") ? 0 : (value == "1" || value == "CF") ? 1 : -1;
         if (index < 0) BadValue(name, value, "0 (PC) or 1 (CF)");
-        rc = store.SetSaveDevice(index);
+        // Its one home is the status file a run of the selected unit starts
+        // from, where the parameter dialog and qvtool settings keep it.
+        StatusFile status;
+        rc = status.OpenStatusFile(SettingsHome(SelectedUnitFromFile()));
+        if (rc == 0) rc = status.WriteString(kRegistInfoSection, "SaveDevice", std::to_string(index));
     } else if (name == "Directory") {
         if (!IsDirectory(value)) BadValue(name, value, "an existing folder");
         // Stored absolute: the programs that read it start in other folders.

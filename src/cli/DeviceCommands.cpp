@@ -247,12 +247,16 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
     clock->add_option("--unit", unitSerial, "this unit instead of the selected one");
     clock->callback([&devices] {
         std::optional<uint32_t> value;
-        if (!setText.empty()) {
-            value = setText == "now"
-                        ? std::optional<uint32_t>(static_cast<uint32_t>(std::time(nullptr)))
-                        : ParseClockText(setText);
-            if (!value)
+        if (setText == "now") {
+            value = static_cast<uint32_t>(std::time(nullptr));
+        } else if (!setText.empty()) {
+            std::optional<int64_t> local = ParseLocalTimeText(setText);
+            if (!local)
                 throw CommandError{kExitUsage, "--set needs now or \"YYYY/MM/DD hh:mm:ss\""};
+            // A well-formed time the clock cannot hold is refused for that.
+            if (std::string why = ClockRangeProblem(*local); !why.empty())
+                throw CommandError{kExitUsage, "--set " + setText + ": " + why};
+            value = static_cast<uint32_t>(*local);
         }
         auto dev = Open(devices, StatusUse::kClock, unitSerial);
         DeviceCommand cmd(dev);

@@ -221,9 +221,22 @@ void IniFile::BeginBatch() {
 int IniFile::EndBatch() {
     if (m_batchDepth == 0) return 0;
     if (--m_batchDepth > 0) return 0;
-    int rc = m_dirty ? Flush() : 0;
+    int rc = 0;
+    if (m_cancelled) {
+        // The document holds the dropped changes: read the file afresh next time.
+        m_cancelled = false;
+        m_dirty = false;
+        Invalidate();
+        rc = -1;
+    } else if (m_dirty) {
+        rc = Flush();
+    }
     m_lock.Release();
     return rc;
+}
+
+void IniFile::CancelBatch() {
+    if (m_batchDepth > 0) m_cancelled = true;
 }
 
 void IniFile::BeginNewFile() {

@@ -83,6 +83,10 @@ class IniFile {
     // back. A batch stays on the thread that began it.
     void BeginBatch();
     int EndBatch();
+    // Drops the changes of the open batch: the outermost EndBatch then
+    // writes nothing, leaves the file as it was and gives -1. For a change
+    // made of many writes that must land whole or not at all.
+    void CancelBatch();
 
     // When the disk has no room for the temporary copy, write over the file
     // in place instead of not at all (see WriteFileInPlace).
@@ -117,6 +121,7 @@ class IniFile {
     bool m_statValid = false;
     int m_batchDepth = 0;
     bool m_dirty = false;
+    bool m_cancelled = false;  // CancelBatch was called in the open batch
     bool m_utf8 = false;    // the file was read as UTF-8 (the document holds UTF-8)
     FileLock m_lock;        // held while a batch is open
     bool m_inPlaceFallback = false;

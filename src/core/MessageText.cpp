@@ -18,6 +18,8 @@ constexpr Entry kEntries[] = {
     {MessageId::kUsbInitFailed, "USB初期化に失敗しました", "USB initialisation failed"},
     {MessageId::kNotConnected, "QVが接続されていません", "No unit is connected"},
     {MessageId::kClockFailed, "時刻情報取得できませんでした", "Could not read the unit's clock"},
+    {MessageId::kClockOutOfRange, "本体の時計はこの時刻を保持できません。設定できる範囲:",
+     "The unit's clock cannot hold this time. It holds"},
     {MessageId::kParamFailed, "パラメータ取得に失敗しました",
      "Could not read the unit's parameters"},
     {MessageId::kStateFailed, "QVステータス取得に失敗しました", "Could not read the unit's status"},

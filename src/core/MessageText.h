@@ -13,6 +13,7 @@ enum class MessageId {
     kUsbInitFailed,
     kNotConnected,
     kClockFailed,
+    kClockOutOfRange,
     kParamFailed,
     kStateFailed,
     kMonitoringNoChange,

@@ -71,10 +71,6 @@ int SettingsStore::SetFrameMax(uint64_t value) {
     return 0;
 }
 
-int SettingsStore::SetSaveDevice(int index) {
-    return m_store.WriteString(kStoreSection, kSaveDevice, std::to_string(index));
-}
-
 int SettingsStore::SetFrequency(double hz) {
     if (m_store.WriteString(kStoreSection, kFrequency, FormatDouble(hz)) != 0) return -1;
     m_frequency = hz;

@@ -1,7 +1,9 @@
 // The settings store: the machine-wide values "Frequency", "FrameMax",
-// "FileRecords", "Vender_ID", "Product_ID" and "SaveDevice", kept in section
-// "QV-S" of "settings.ini" in the application folder. Constructing reads
-// nothing; Load reads the values, writing the default of each missing one.
+// "FileRecords", "Vender_ID" and "Product_ID", kept in section "QV-S" of
+// "settings.ini" in the application folder. Constructing reads nothing; Load
+// reads the values, writing the default of each missing one. The save device
+// is not kept here: it lives in the status file a run starts from, which is
+// what every reader of it reads.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +23,6 @@ class SettingsStore {
     static constexpr const char* kFileRecordsName = "FileRecords";
     static constexpr const char* kVenderId = "Vender_ID";
     static constexpr const char* kProductId = "Product_ID";
-    static constexpr const char* kSaveDevice = "SaveDevice";
 
     SettingsStore();
     SettingsStore(const SettingsStore&) = delete;
@@ -32,8 +33,6 @@ class SettingsStore {
     // cannot be opened or created; then nothing changes.
     int Load();
     int SetFrameMax(uint64_t value);
-    // The save device (0 PC, 1 CF); written, never read back.
-    int SetSaveDevice(int index);
     // Not a setter the dialogs have; lets a Linux user change the value that
     // the registry editor would change elsewhere.
     int SetFrequency(double hz);

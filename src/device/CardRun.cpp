@@ -60,7 +60,7 @@ CardRunResult RunCardStart(DeviceAccess& devices, Log& log, IPrompt* prompt,
     if (CheckCard(cmd, prompt, CardUse::kCardRun) != 0) return {-1, false, ""};
 
     show(MessageText(MessageId::kCardSetting));
-    const std::string path = UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+    const std::string path = SettingsHome(unit);
     StatusFile file;
     if (file.OpenStatusFile(path) != 0) return fail(BadParameter(3));
     StatusSet set;

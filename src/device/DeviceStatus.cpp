@@ -40,14 +40,14 @@ std::string ClockText(uint32_t seconds) {
     return buf;
 }
 
-std::optional<uint32_t> ParseClockText(const std::string& text) {
+std::optional<int64_t> ParseLocalTimeText(const std::string& text) {
     int y, mo, d, h, mi, s;
     char tail;
     if (std::sscanf(text.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) !=
         6)
         return std::nullopt;
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59 || h < 0 || mi < 0 ||
-        s < 0 || y < 1970)
+        s < 0 || y < 1)
         return std::nullopt;
     tm t{};
     t.tm_year = y - 1900;
@@ -59,9 +59,20 @@ std::optional<uint32_t> ParseClockText(const std::string& text) {
     t.tm_isdst = -1;
     time_t v = std::mktime(&t);
     // mktime moves 31 February to March; such a date is not a date.
-    if (v == static_cast<time_t>(-1) || t.tm_mday != d || t.tm_mon != mo - 1) return std::nullopt;
-    if (v < 0 || v > static_cast<time_t>(UINT32_MAX)) return std::nullopt;
-    return static_cast<uint32_t>(v);
+    if (t.tm_mday != d || t.tm_mon != mo - 1) return std::nullopt;
+    return static_cast<int64_t>(v);
+}
+
+std::string ClockRangeProblem(int64_t seconds) {
+    if (seconds >= 0 && seconds <= static_cast<int64_t>(UINT32_MAX)) return {};
+    return std::string(MessageText(MessageId::kClockOutOfRange)) + " " + ClockText(0) + " - " +
+           ClockText(UINT32_MAX);
+}
+
+std::optional<uint32_t> ParseClockText(const std::string& text) {
+    std::optional<int64_t> v = ParseLocalTimeText(text);
+    if (!v || !ClockRangeProblem(*v).empty()) return std::nullopt;
+    return static_cast<uint32_t>(*v);
 }
 
 std::vector<StatusRow> StateRows(uint32_t bits) {

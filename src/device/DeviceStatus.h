@@ -36,8 +36,16 @@ struct StatusRow {
 
 // "%Y/%m/%d %H:%M:%S" of seconds since 1970, in local time.
 std::string ClockText(uint32_t seconds);
-// Reads "YYYY/MM/DD hh:mm:ss" as local time; nullopt for a text that is not
-// such a time or lies outside the 32-bit range of the instrument's clock.
+// Reads "YYYY/MM/DD hh:mm:ss" as local time, in seconds since 1970; nullopt
+// for a text that is not such a time (a date that does not exist included).
+std::optional<int64_t> ParseLocalTimeText(const std::string& text);
+// Why seconds since 1970 cannot be set on the instrument's clock, which
+// counts them in 32 bits (a later time would come back as one in 1970 or
+// after): the message with the range it holds, in local time. Empty when
+// they can.
+std::string ClockRangeProblem(int64_t seconds);
+// Both: nullopt for a text that is not such a time or that the clock
+// cannot hold.
 std::optional<uint32_t> ParseClockText(const std::string& text);
 
 // The rows of the state bits (0-6).

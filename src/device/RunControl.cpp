@@ -70,7 +70,7 @@ int RunControl::OpenUnit() {
 int RunControl::LoadAndConfigure(bool send) {
     const SelectedUnit& unit = m_unit;
     StatusFile status;
-    if (status.OpenStatusFile(UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial)) != 0)
+    if (status.OpenStatusFile(SettingsHome(unit)) != 0)
         return kErrStatusFile;
     LoadStatusSet(status, m_set, std::time(nullptr));
     if (!send) return 0;
@@ -151,13 +151,14 @@ int RunControl::StartOnUnit(std::mutex& stateMutex) {
     const uint32_t saveDevice = m_set.status.monitor.SaveDevice;
     if (saveDevice == kSaveDeviceCf) {
         // The instrument stores the run on its card; nothing comes to the computer.
-        int rc = StoreSettingsInCard(*m_cmd,
-                                     UnitStatusFilePath(m_unit.vendorId, m_unit.productId,
-                                                        m_unit.serial),
+        int rc = StoreSettingsInCard(*m_cmd, SettingsHome(m_unit),
                                      m_set.status.monitor.Memory == kMemoryFix);
         if (rc == -1) return kErrCommand;
         if (rc != 0) return kErrCardWrite;
         m_cmd->Stop();
+        // Whoever stops this run stops the card's run too: a window that
+        // was opened for it must not leave the instrument storing.
+        m_cardRun = true;
         return m_cmd->StartToCard();
     }
     if (saveDevice != kSaveDevicePc) return Message(-1, MessageId::kBadMonitorParameter);
@@ -200,8 +201,7 @@ int RunControl::StartRetrievalOnUnit(std::mutex& stateMutex) {
     if (m_cmd->ReadCardBlocks(kCardSettingsAddress, kCardSettingsBytes / 512, block) > 0) {
         size_t end = std::find(block.begin(), block.end(), uint8_t{0}) - block.begin();
         if (end > 0) {
-            std::string path =
-                UnitStatusFilePath(m_unit.vendorId, m_unit.productId, m_unit.serial);
+            std::string path = SettingsHome(m_unit);
             FileLock lock(path);
             // Written over the start of the old file, which keeps any tail
             // beyond the new text, as the instrument's own tools expect.
@@ -226,6 +226,8 @@ int RunControl::Pause() {
 }
 
 int RunControl::Stop() {
+    if (m_cardRun && m_cmd) m_cmd->Stop();
+    m_cardRun = false;
     if (!m_running) return 0;
     if (m_cmd) m_cmd->Stop();
     m_running = false;

@@ -117,6 +117,7 @@ class RunControl {
     // Held from a start until Stop: one run per unit, as a USB claim would
     // have it, whatever a start's questions are answered.
     BusyLock m_unitBusy;
+    bool m_cardRun = false;  // the start left the instrument storing to its card
     bool m_liveRing;
     uint64_t m_frozenTotal = 0;
     uint64_t m_bytesRead = 0;

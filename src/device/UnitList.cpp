@@ -338,6 +338,10 @@ SelectedUnit SelectedUnitFromFile() {
     return {};
 }
 
+std::string SettingsHome(const SelectedUnit& unit) {
+    return UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+}
+
 StatusUnit StatusUnitFor(const std::string& statusPath, const SelectedUnit& selected,
                          const StatusUnit& fromFile) {
     if (selected.IsNone() ||

@@ -132,6 +132,14 @@ class UnitList {
 // "qvtool units select" left. None when no unit carries the bit.
 SelectedUnit SelectedUnitFromFile();
 
+// The one home of the monitor settings (SaveDevice included) while `unit` is
+// selected: the unit's own status file, which the parameter dialog edits, a
+// run and a card run start from, and qvtool's settings commands change; the
+// working file "QvStatus.qvs" when no unit is selected. Selecting a unit
+// copies its file over the working file; nothing reads that copy while the
+// unit stays selected.
+std::string SettingsHome(const SelectedUnit& unit);
+
 // The unit a status file names in [RegistInfo]: the selected unit's own file
 // names that unit (product, serial and the user's name for it), since a new
 // file has those fields empty; any other file keeps what it says.

@@ -47,7 +47,7 @@ int OptionStringIndex(ConditionRef c) {
 }
 
 std::string ConditionSettingText(const TriggerSetting& t, const TriggerOption& o, ConditionRef c) {
-    if (TakesPart(t, c) == 0) return "-";
+    if (!IsTakingPart(t, c)) return "-";
     auto i = static_cast<size_t>(c.index);
     switch (c.group) {
         case ConditionGroup::Line:

@@ -196,7 +196,7 @@ int StatusFile::WriteTrigger(const TriggerSetting& t, int n) {
     std::vector<Item> items;
     auto onOff = [](uint32_t v) { return WordText(kOnOffWords, static_cast<int>(v)); };
     auto cond = [&](ConditionGroup g, int i) {
-        items.push_back({sec, ConditionKey({g, i}), onOff(TakesPart(t, {g, i}))});
+        items.push_back({sec, ConditionKey({g, i}), onOff(IsTakingPart(t, {g, i}) ? 1 : 0)});
     };
     items.push_back({sec, "Enabled", onOff(t.enabled)});
     for (int i = 0; i < kTriggerLines; ++i)
@@ -249,6 +249,8 @@ int StatusFile::WriteFormatTable(std::span<const FormatEntry> entries, int count
             break;
         }
     }
+    // A table half rewritten would pair new names with old rows.
+    if (rc != 0) CancelBatch();
     int flushed = EndBatch();
     return rc != 0 ? rc : flushed;
 }

@@ -66,7 +66,8 @@ class StatusFile : public IniFile {
     // Key n of [Format]; -1 when n is outside 1 to 20 or the row cannot be
     // written (FormatLineText).
     int WriteFormatEntry(const FormatEntry& entry, int n);
-    // Rows 1 to count (at most the rows given), stopping at the first failure.
+    // Rows 1 to count (at most the rows given); all of them or, when one
+    // cannot be written, none (-1).
     int WriteFormatTable(std::span<const FormatEntry> entries, int count);
 
     // Readers start from the defaults and never fail because of content: absent

@@ -1,6 +1,7 @@
 #include "settings/StatusSet.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/FileUtil.h"
 #include "settings/EditorRules.h"
@@ -53,8 +54,43 @@ int SaveStatusSet(StatusFile& file, StatusSet& set) {
         rc = file.WriteTrigger(set.triggers[static_cast<size_t>(n - 1)], n);
     if (rc == 0) rc = file.WriteTriggerOption(set.option);
     if (rc == 0) rc = file.WriteFormatTable(set.format, kFormatRows);
+    // A status half old and half new would start runs from settings nobody chose.
+    if (rc != 0) file.CancelBatch();
     int flushed = file.EndBatch();
     return rc != 0 ? rc : flushed;
+}
+
+namespace {
+
+// Why a text value cannot be stored; empty when it can.
+std::string TextProblem(StatusFile& file, const std::string& text) {
+    for (char c : text)
+        if (c == ',' || c == '\r' || c == '\n') return "カンマや改行は保存できません";
+    if (!file.CanStore(text))
+        return "ステータスファイルの文字コード (CP932/Shift-JIS) で表せない文字があります";
+    return {};
+}
+
+}  // namespace
+
+std::string StatusSetProblem(StatusFile& file, const StatusSet& set) {
+    // The unit note is not asked: a nickname the file cannot hold is left
+    // out without stopping the settings.
+    return FormatTableProblem(file, set.format);
+}
+
+std::string FormatTableProblem(StatusFile& file, const FormatTable& table) {
+    for (size_t i = 0; i < table.size(); ++i) {
+        const FormatEntry& e = table[i];
+        const std::string row = "表示設定 " + std::to_string(i + 1) + "行目";
+        for (auto [field, text] : {std::pair<const char*, const std::string*>{"名前", &e.name},
+                                   {"コメント", &e.comment},
+                                   {"マーク", &e.mark}})
+            if (std::string why = TextProblem(file, *text); !why.empty())
+                return row + "の" + field + "「" + *text + "」: " + why;
+        if (!FormatLineText(e)) return row + ": ライン番号 " + std::to_string(e.line) + " は保存できません";
+    }
+    return {};
 }
 
 int SaveStatusSet(const std::string& path, StatusSet& set) {

@@ -40,12 +40,22 @@ void LoadStatusSet(StatusFile& file, StatusSet& set, int64_t now);
 // or for a file that does not exist: importing never creates a file.
 int ImportStatusSet(const std::string& path, StatusSet& set, int64_t now);
 
+// The first value of the set that the status file cannot hold, named with
+// the reason, in the editors' language; empty when every value can be
+// stored. Text values are the ones at risk: a display row's name or comment
+// with a comma, a line break or a character the file's CP932 text has no
+// code for.
+std::string StatusSetProblem(StatusFile& file, const StatusSet& set);
+// The same for the rows of a display table alone.
+std::string FormatTableProblem(StatusFile& file, const FormatTable& table);
+
 // Save: lowers the data lines' sampling cycles to half a bit time when the
 // protocol is ASYNC (in the set, as the dialog's copy is), then writes the
 // monitor status, triggers 1 to 5, the trigger operands and the 20 display
 // rows to the status file at `path` (created from the template when missing;
-// the unit note it holds is kept), stopping at the first failure. All of it is one rewrite of the
-// file. 0 or -1.
+// the unit note it holds is kept). All of it is one rewrite of the file, made
+// whole or not at all: when any value cannot be written the file keeps its
+// old content. 0 or -1.
 int SaveStatusSet(const std::string& path, StatusSet& set);
 // The same on an already bound file (its unit note is kept).
 int SaveStatusSet(StatusFile& file, StatusSet& set);

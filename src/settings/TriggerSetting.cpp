@@ -221,10 +221,10 @@ uint32_t* TakesPart(TriggerSetting& t, ConditionRef c) {
     return nullptr;
 }
 
-uint32_t TakesPart(const TriggerSetting& t, ConditionRef c) {
+bool IsTakingPart(const TriggerSetting& t, ConditionRef c) {
     TriggerSetting copy = t;
-    uint32_t* p = TakesPart(copy, c);
-    return p ? *p : 0;
+    const uint32_t* p = TakesPart(copy, c);
+    return p && *p != 0;
 }
 
 uint32_t* StateOf(TriggerSetting& t, ConditionRef c) {

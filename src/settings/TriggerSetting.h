@@ -164,9 +164,13 @@ struct ConditionRef {
     bool operator==(const ConditionRef&) const = default;
 };
 
-// The taking-part field of a condition; nullptr for an index out of range.
+// The taking-part field of a condition, to change it; nullptr for an index out
+// of range.
 uint32_t* TakesPart(TriggerSetting& t, ConditionRef c);
-uint32_t TakesPart(const TriggerSetting& t, ConditionRef c);
+// Whether the condition takes part (false for an index out of range). A name
+// of its own: an overload would be chosen by the constness of the trigger,
+// and a pointer tested where the value was meant is always "taking part".
+bool IsTakingPart(const TriggerSetting& t, ConditionRef c);
 // The state field of a line, event or external event condition; nullptr for others.
 uint32_t* StateOf(TriggerSetting& t, ConditionRef c);
 // The key of the condition in a trigger section ("SD", "Event3", "SDStr1",

@@ -17,7 +17,7 @@ std::string Pad(std::string_view text, size_t columns) {
 }
 
 std::string Mark(const TriggerSetting& t, ConditionRef c) {
-    if (TakesPart(t, c) == 0) return std::string(kNotTakingPart);
+    if (!IsTakingPart(t, c)) return std::string(kNotTakingPart);
     TriggerSetting copy = t;
     if (uint32_t* state = StateOf(copy, c)) {
         if (c.group == ConditionGroup::Line) return *state == kLevelHigh ? "HIGH" : "LOW";

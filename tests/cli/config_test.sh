@@ -22,7 +22,16 @@ grep -q '^mcr         3153936 (#102030)$' <<<"$out" || fail "colour not changed:
 grep -q 'Line window frame count 500' <<<"$out" || fail "FrameNums not changed"
 grep -q "^Directory   $QVORT_HOME/caps\$" <<<"$out" || fail "Directory not changed"
 
-before=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" | md5sum)
+# The save device has one home, the status file a run starts from: what
+# config sets is what settings show (and a run) reads, and config lists it.
+"$qvtool" config set SaveDevice CF >/dev/null
+"$qvtool" settings show | grep -q 'save device CF' || fail "config set SaveDevice not seen by settings"
+grep -q '^SaveDevice  CF (in .*QvStatus.qvs)$' <<<"$("$qvtool" config)" || fail "config does not list SaveDevice"
+"$qvtool" settings set SaveDevice=PC >/dev/null
+grep -q '^SaveDevice  PC ' <<<"$("$qvtool" config)" || fail "config does not show the settings' SaveDevice"
+if grep -q SaveDevice "$QVORT_HOME/settings.ini"; then fail "SaveDevice kept in the settings store too"; fi
+
+before=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" "$QVORT_HOME/QvStatus.qvs" | md5sum)
 for args in "FrameMax 0" "FrameMax -5" "FrameMax 1e9" "Frequency abc" "SaveDevice 2" \
             "mcs #GG0000" "mcs 16777216" "FrameNums 101" "Directory /no/such/folder" "Nope 1"; do
     set +e
@@ -34,7 +43,7 @@ for args in "FrameMax 0" "FrameMax -5" "FrameMax 1e9" "Frequency abc" "SaveDevic
     [ -s err.txt ] || fail "config set $args gave no message"
 done
 rm -f err.txt
-after=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" | md5sum)
+after=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" "$QVORT_HOME/QvStatus.qvs" | md5sum)
 [ "$before" = "$after" ] || fail "a refused value changed a file"
 
 "$qvtool" --version | grep -q '^qvtool ' || fail "--version"

@@ -93,6 +93,23 @@ TEST_F(IniFileTest, EveryKindOfLineEndEndsALine) {
     }
 }
 
+// A cancelled batch writes nothing, and the file reads as it was.
+TEST_F(IniFileTest, ACancelledBatchLeavesTheFileAsItWas) {
+    WriteBytes(path, "[A]\nx=1\n");
+    IniFile ini;
+    ini.SetPath(path);
+    ini.BeginBatch();
+    ASSERT_EQ(ini.WriteString("A", "x", "2"), 0);
+    ASSERT_EQ(ini.WriteString("B", "y", "3"), 0);
+    ini.CancelBatch();
+    EXPECT_EQ(ini.EndBatch(), -1);
+    EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
+    EXPECT_EQ(ini.ReadValue("A", "x"), "1");
+    EXPECT_EQ(ini.ReadValue("B", "y"), "NOKEY");
+    ASSERT_EQ(ini.WriteString("A", "x", "4"), 0);  // the next write is not cancelled
+    EXPECT_EQ(ini.ReadValue("A", "x"), "4");
+}
+
 TEST_F(IniFileTest, FirstOfDuplicatesWins) {
     WriteBytes(path, "[A]\nk=first\nk=second\n[a]\nk=third\n");
     IniFile ini;

@@ -53,8 +53,6 @@ TEST(SettingsStoreTest, StoredValuesAreReadAndChunkSizeStaysFixed) {
 
     ASSERT_EQ(store.SetFrameMax(20000000000ULL), 0);
     ASSERT_EQ(store.SetFrequency(3686400.5), 0);
-    ASSERT_EQ(store.SetSaveDevice(1), 0);
-    EXPECT_EQ(StoreValue(home, "SaveDevice"), "1");
     SettingsStore again;
     again.Load();
     EXPECT_EQ(again.GetFrameMax(), 20000000000ULL);

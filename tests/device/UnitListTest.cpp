@@ -221,6 +221,13 @@ TEST(StatusRows, ClockTextsBothWays) {
     EXPECT_FALSE(ParseClockText("2024/01/01 00:00"));
     EXPECT_FALSE(ParseClockText("2024/01/01 00:00:00x"));
     EXPECT_FALSE(ParseClockText("2200/01/01 00:00:00"));  // beyond the 32-bit clock
+    // Well formed but beyond the clock: read, and refused with the range.
+    auto late = ParseLocalTimeText("2110/01/01 00:00:00");
+    ASSERT_TRUE(late.has_value());
+    EXPECT_GT(*late, int64_t{UINT32_MAX});
+    EXPECT_NE(ClockRangeProblem(*late).find(ClockText(UINT32_MAX)), std::string::npos);
+    EXPECT_EQ(ClockRangeProblem(*ParseClockText("2106/02/06 00:00:00")), "");
+    EXPECT_NE(ClockRangeProblem(-1), "");
 }
 
 TEST(StatusRows, ReadingStopsAtTheFirstFailingCommand) {

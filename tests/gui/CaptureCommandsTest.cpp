@@ -48,6 +48,7 @@
 #include "views/SaveProgressDialog.h"
 #include "views/SearchDialog.h"
 #include "dialogs/TimeEntryDialog.h"
+#include "dialogs/MonitorParamsDialog.h"
 #include "views/TriggerJumpDialog.h"
 
 using namespace qv;
@@ -436,6 +437,14 @@ class CaptureCommandsTest : public QObject {
         ini.WriteString("TriggerRecord", "1", "1,091205,13:00:00 300:000:000,2");
         QVERIFY(Ctrl().OpenCapture(cap) >= 0);
         WhenShown<TriggerJumpDialog>([](TriggerJumpDialog* dlg) {
+            // It opens with nothing chosen, also once the list has the focus
+            // (which makes its first line current).
+            QVERIFY(QTest::qWaitForWindowActive(dlg));
+            dlg->List()->setFocus();
+            QTRY_VERIFY(dlg->List()->hasFocus());
+            QVERIFY(dlg->List()->selectedItems().isEmpty());
+            QVERIFY(!dlg->JumpButton()->isEnabled());
+            QCOMPARE(dlg->windowTitle(), QString("トリガジャンプ"));
             QCOMPARE(dlg->List()->count(), 1);
             QCOMPARE(dlg->List()->item(0)->text(), QString("09/12/05  13:00:00 300m000u000n"));
             dlg->List()->setCurrentRow(0);
@@ -564,7 +573,10 @@ class CaptureCommandsTest : public QObject {
         QCOMPARE(ended.count(), 1);
         QCOMPARE(dlg.LastResult().report, SearchReport::kEnded);
         QVERIFY(dlg.DownButton()->isEnabled());
-        QTest::qWait(300);
+        // The cancel has joined the worker: every report it made is queued
+        // by now, and delivering them must show nothing.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         QVERIFY(message.isEmpty());
         QCOMPARE(ended.count(), 1);
         QVERIFY(dlg.StatusLabel()->text().isEmpty());
@@ -651,18 +663,22 @@ class CaptureCommandsTest : public QObject {
         m_env->devices.Select({});
     }
 
+    // The card chosen in the parameter dialog is what the start reads: the
+    // card run's dialog comes, not a monitoring window.
     void monitorStartWithTheCardAsSaveDeviceStartsACardRun() {
-        m_env->devices.Select({0x14D2, 0x10, "A0000001", ""});
-        {
-            StatusFile status;
-            status.SetPath(WorkingStatusFilePath());
-            MonitorSettings m;
-            SamplingSettings s;
-            SyncSetting sync = 0;
-            status.ReadMonitorStatus(m, s, sync);
-            m.SaveDevice = kSaveDeviceCf;
-            QCOMPARE(status.WriteMonitorStatus(m, s, sync), 0);
-        }
+        const SelectedUnit unit{0x14D2, 0x10, "A0000001", ""};
+        m_env->devices.Select(unit);
+        m_frame->UpdateCommands();
+        QVERIFY(m_frame->Action(kCmdMonitorParams)->isEnabled());
+        WhenShown<MonitorParamsDialog>([](MonitorParamsDialog* dlg) {
+            dlg->SaveDeviceBox()->setCurrentIndex(dlg->SaveDeviceBox()->findText("CF"));
+            // No trigger stores: the question of OK is answered No.
+            WhenShown<QMessageBox>([](QMessageBox* box) {
+                QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+            });
+            QTest::mouseClick(dlg->OkButton(), Qt::LeftButton);
+        });
+        m_frame->Action(kCmdMonitorParams)->trigger();
         m_frame->UpdateCommands();
         QVERIFY(m_frame->Action(kCmdMonitorStart)->isEnabled());
         m_frame->Action(kCmdMonitorStart)->trigger();
@@ -674,7 +690,7 @@ class CaptureCommandsTest : public QObject {
         QVERIFY(m_prompt.messages.back().find("QVと接続できません。(2)") != std::string::npos ||
                 m_prompt.messages.back().find("USB初期化に失敗しました。(1)") != std::string::npos);
         m_env->devices.Select({});
-        std::filesystem::remove(WorkingStatusFilePath());
+        std::filesystem::remove(SettingsHome(unit));
     }
 
     void aPrinterThatCannotStartShowsTheFailureBox() {

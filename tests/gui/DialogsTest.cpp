@@ -14,7 +14,14 @@
 #include <fstream>
 #include <memory>
 
+#include <QMessageBox>
+#include <QScopeGuard>
+
 #include "GuiSupport.h"
+#include "app/CommandTable.h"
+#include "app/MainFrame.h"
+#include "app/QtPrompt.h"
+#include "app/WindowRegistry.h"
 #include "device/DeviceCommand.h"
 #include "device/DeviceStatus.h"
 #include "device/SimSocketBackend.h"
@@ -303,6 +310,91 @@ class DialogsTest : public QObject {
         QCOMPARE(dlg.SetClock(), 0);
         QCOMPARE(cmd.ReadClocks(monitoring, clock), 0);
         QVERIFY(std::llabs(int64_t(clock) - int64_t(std::time(nullptr))) < 5);
+    }
+
+    // A date past what the instrument's 32-bit clock holds is refused in a
+    // message box that names the range; the clock keeps its time and the
+    // dialog stays open for another date.
+    void clockDialogRefusesDatesTheClockCannotHold() {
+        auto dev = OpenUnit("A0000001");
+        QVERIFY(dev);
+        DeviceCommand cmd(dev);
+        QCOMPARE(cmd.SetClock(*ParseClockText("2030/01/02 03:04:05")), 0);
+        QtPrompt prompt;
+        ClockDialog dlg(dev, &prompt);
+        QVERIFY(dlg.ReadClock());
+        dlg.show();
+        dlg.DatePicker()->setDate(QDate(2110, 1, 1));
+        QCOMPARE(dlg.DatePicker()->date(), QDate(2110, 1, 1));
+        QString text;
+        test::WhenShown<QMessageBox>([&](QMessageBox* box) {
+            text = box->text();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        for (auto* b : dlg.findChildren<QPushButton*>())
+            if (b->text() == "設定") QTest::mouseClick(b, Qt::LeftButton);
+        QVERIFY2(text.contains(QString::fromStdString(ClockText(UINT32_MAX))), qPrintable(text));
+        QVERIFY(dlg.isVisible());
+        uint32_t monitoring = 0, clock = 0;
+        QCOMPARE(cmd.ReadClocks(monitoring, clock), 0);
+        QCOMPARE(ClockText(clock).substr(0, 10), std::string("2030/01/02"));
+    }
+
+    // The state shown follows the instrument: after "モニタ停止", and when
+    // the application's run starts or ends while the dialog is open.
+    void unitInformationFollowsTheRun() {
+        auto dev = OpenUnit("A0000001");
+        QVERIFY(dev);
+        DeviceCommand cmd(dev);
+        QCOMPARE(cmd.StartToComputer(), 0);
+        UnitInfoDialog dlg(dev, &m_prompt);
+        QVERIFY(dlg.ReadRows());
+        dlg.show();
+        QVERIFY(dlg.List()->topLevelItem(0)->text(1).startsWith("モニタ中"));
+        for (auto* b : dlg.findChildren<QPushButton*>())
+            if (b->text() == "モニタ停止") QTest::mouseClick(b, Qt::LeftButton);
+        QCOMPARE(dlg.List()->topLevelItem(0)->text(1), QString("停止中"));
+        dlg.close();
+
+        // Through the application: a run of the selected unit starts and
+        // stops while the dialog is open.
+        test::TestServices env;
+        AppServices services{env.store, env.conf, env.log, *m_devices};
+        m_devices->Select({kQvVendorId, kProductQvS1, "A0000001", ""});
+        MainFrame frame;
+        frame.show();
+        WindowRegistry& ctrl = *frame.Controller();
+        ctrl.SetServices(&services);
+        ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
+            // The run the instrument sees: it starts and stops the unit.
+            struct Run : test::FakeLiveMonitor {
+                DeviceCommand* unit;
+                int Start() override { return unit->StartToComputer() != 0 ? -1 : FakeLiveMonitor::Start(); }
+                int Stop() override {
+                    unit->Stop();
+                    return FakeLiveMonitor::Stop();
+                }
+            };
+            auto r = std::make_unique<Run>();
+            r->unit = &cmd;
+            return r;
+        });
+        QStringList shown;
+        test::WhenShown<UnitInfoDialog>([&](UnitInfoDialog* info) {
+            auto close = qScopeGuard([info] { info->reject(); });
+            auto state = [info] { return info->List()->topLevelItem(0)->text(1); };
+            shown << state();
+            ctrl.StartMonitoring();  // the run starts once its window is drawn
+            QTRY_COMPARE_WITH_TIMEOUT(state(), QString("モニタ中（トリガ待ち）"), 30000);
+            shown << state();
+            ctrl.StopMonitoring();
+            shown << state();
+        });
+        ctrl.Execute(kCmdUnitStatus);
+        QCOMPARE(shown, QStringList({"停止中", "モニタ中（トリガ待ち）", "停止中"}));
+        ctrl.CloseAllWindows();
+        ctrl.SetServices(nullptr);
+        m_devices->Select({});
     }
 
     void modeDialogRefusesWhileMonitoring() {

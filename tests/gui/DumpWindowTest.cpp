@@ -2,6 +2,7 @@
 // captures: DUAL interleaving in every display code, one-direction modes,
 // scrolling, keys, clicks, the Edit pop-up, and synchronisation with a
 // Monitor window through the window controller and the main frame's menus.
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -299,7 +300,7 @@ class DumpWindowTest : public QObject {
         // Too narrow: the old layout stays.
         const DumpLayout before = v->Layout();
         v->resize(60, 400);
-        QTest::qWait(20);
+        QTRY_COMPARE(v->width(), std::max(60, v->minimumWidth()));
         QVERIFY(v->Layout() == before);
     }
 
@@ -457,8 +458,9 @@ class DumpWindowTest : public QObject {
         const uint64_t frameNo = d->Page()[0].frame;
         auto* m = MonitorView(c, mon);
         QCOMPARE(m->Page().selected, frameNo + 1);
-        // And the Monitor window's selection moves the Dump window back.
-        QTest::qWait(WindowRegistry::kSyncIntervalMs + 100);
+        // And the Monitor window's selection moves the Dump window back, once
+        // the interval that keeps windows from following too often is over.
+        QTRY_VERIFY_WITH_TIMEOUT(!c.SyncHeld(), 30000);
         m->ThumbReleased(100);
         QVERIFY(m->SelectRow(0));  // record 100, an SD byte
         QCOMPARE(d->Page()[*d->SelectedByte() - d->PageLine() * d->Layout().BytesPerLine()].frame,
@@ -466,7 +468,6 @@ class DumpWindowTest : public QObject {
 
         // The Edit pop-up on the right button is the real menu; its "最後へ"
         // takes the Dump window to its last page.
-        QTest::qWait(WindowRegistry::kSyncIntervalMs + 100);
         c.SetSync(false);
         QString chosen;
         QTimer::singleShot(100, [&] {

@@ -449,7 +449,7 @@ class SettingsDialogsTest : public QObject {
                 Choose(trg->CategoryBox(), "文字列指定");
                 QCOMPARE(trg->List()->topLevelItem(0)->text(0), QString("SD文字列1"));
                 WhenShown<ConditionDialog>([&](ConditionDialog* cond) {
-                    Click(cond->TakePartBox());
+                    test::ClickCheckBox(cond->TakePartBox());
                     WhenShown<StringInputDialog>([](StringInputDialog* s) {
                         QTest::keyClicks(s->Field(), "AB");
                         QTest::keyClick(s->Field(), Qt::Key_Return);
@@ -498,7 +498,7 @@ class SettingsDialogsTest : public QObject {
         // A line condition: HIGH.
         ConditionDialog line(ConditionKind::Level, {ConditionGroup::Line, 2}, "RS", t, o);
         line.show();
-        Click(line.TakePartBox());
+        test::ClickCheckBox(line.TakePartBox());
         Click(line.SecondStateButton());
         Click(Button(&line, "OK"));
         QCOMPARE(line.Trigger().lines[2], 1u);

@@ -114,7 +114,7 @@ class TriggeredRunTest : public QObject {
                     Click(trg->EnableBox());
                     trg->CategoryBox()->setCurrentIndex(0);  // 文字列指定: SD文字列1 first
                     WhenShown<ConditionDialog>([](ConditionDialog* cond) {
-                        Click(cond->TakePartBox());
+                        test::ClickCheckBox(cond->TakePartBox());
                         WhenShown<StringInputDialog>([](StringInputDialog* s) {
                             QTest::keyClicks(s->Field(), "AB");
                             Click(Button(s, "OK"));

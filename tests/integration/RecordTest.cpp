@@ -158,7 +158,15 @@ TEST_F(Record, UnplugAndReplugDuringARun) {
     Prepare("U1");
     Process record({QVTOOL_PATH, "record", "--duration", "8", "--yes"},
                    TestEnv(home.path(), sims.path()), work.file("rec.out"), work.file("rec.err"));
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // Unplugged once records are flowing: a chunk file holds some.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            std::error_code ec;
+            for (auto& e : std::filesystem::recursive_directory_iterator(home.path(), ec))
+                if (e.path().extension() == ".qvd" && e.file_size(ec) > 0) return true;
+            return false;
+        },
+        60));
     sim.Signal(SIGUSR1);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     sim.Signal(SIGUSR2);
@@ -350,6 +358,33 @@ TEST_F(Record, CardRunStoredThenFetchedAsACapture) {
     ini.SetPath(index);
     EXPECT_EQ(ini.ReadValue("MonitorStatus", "Memory"), "FIX");
     EXPECT_EQ(ini.ReadValue("RegistInfo", "SaveDevice"), "1");  // CF
+}
+
+// A run whose status sends it to the card leaves the instrument storing
+// there on its own; the run's Stop stops it all the same.
+TEST_F(Record, StopEndsARunTheCardStores) {
+    StartSim({"--serial", "K2", "--source", "synth:3"});
+    Prepare("K2");
+    ASSERT_EQ(Tool({"settings", "set", "SaveDevice=CF"}).status, 0);
+    ::setenv("QVORT_HOME", home.path().c_str(), 1);
+    ::setenv("QVORT_SIM_DIR", sims.path().c_str(), 1);
+    DeviceAccess devices;
+    devices.Select(SelectedUnitFromFile());
+    SettingsStore store;
+    Log log;
+    ViewConf conf(log);
+    ScriptedPrompt prompt;
+    MonitoringRun mon(store, conf, log, devices, &prompt, nullptr);
+    ASSERT_EQ(mon.Start(), 0);
+    EXPECT_FALSE(mon.Running());  // nothing comes to the computer
+    auto dev = OpenUnit("K2");
+    DeviceCommand cmd(dev);
+    uint32_t bits = 0;
+    ASSERT_EQ(cmd.QueryState(bits), 0);
+    EXPECT_NE(bits & kStateRunMask, 0u);
+    EXPECT_EQ(mon.Stop(), 0);
+    ASSERT_EQ(cmd.QueryState(bits), 0);
+    EXPECT_EQ(bits & kStateRunMask, 0u);
 }
 
 // Ctrl+C, a kill and a closed terminal each end a recording in order: the

@@ -116,6 +116,14 @@ TEST_F(UnitsAndStatus, ClockSetAndReadBack) {
     ASSERT_EQ(cmd.ReadClocks(mon, clock), 0);
     EXPECT_LT(std::abs(static_cast<long>(clock) - static_cast<long>(std::time(nullptr))), 60);
     EXPECT_EQ(Tool({"clock", "--set", "2030/02/31 00:00:00"}).status, 2);
+    // A well-formed time past what the 32-bit clock holds is refused for
+    // that, and the clock keeps its time.
+    r = Tool({"clock", "--set", "2110/01/01 00:00:00"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find("needs now"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("2106/02/0"), std::string::npos) << r.err;
+    ASSERT_EQ(cmd.ReadClocks(mon, clock), 0);
+    EXPECT_LT(std::abs(static_cast<long>(clock) - static_cast<long>(std::time(nullptr))), 60);
 }
 
 TEST_F(UnitsAndStatus, StopEndsARun) {

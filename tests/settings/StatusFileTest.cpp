@@ -458,19 +458,22 @@ TEST_F(StatusFileTest, FormatRowsStopAtTheFirstUnreadableLine) {
     EXPECT_NE(ReadBytes(path).find("5=m,RD_DATA,R,1,2,3,ON,c\r\n"), std::string::npos);
 }
 
-TEST_F(StatusFileTest, WritersStopAtTheFirstRowThatCannotBeWritten) {
+TEST_F(StatusFileTest, ATableWithARowThatCannotBeWrittenIsNotWrittenAtAll) {
     ASSERT_EQ(file.OpenStatusFile(path), 0);
-    FormatTable rows = DefaultFormatTable();
-    for (FormatEntry& r : rows)
-        r.comment = "new";
-    rows[4].name = "A,B";  // would add a field and hide every later row
-    rows[9].line = 12;     // no word
-    EXPECT_EQ(file.WriteFormatTable(rows, 20), -1);
-    std::vector<FormatEntry> back;
-    ASSERT_EQ(file.ReadFormatTable(back), 20);
-    EXPECT_EQ(back[3].comment, "new");
-    EXPECT_EQ(back[4].comment, "Equipment Ready");
-    EXPECT_EQ(back[5].comment, "Dataset Ready");
+    const std::string before = ReadBytes(path);
+    for (auto spoil : {+[](FormatEntry& r) { r.name = "A,B"; },  // would hide every later row
+                       +[](FormatEntry& r) { r.line = 12; },     // no word
+                       +[](FormatEntry& r) { r.comment = "€"; }}) {  // no CP932 code
+        FormatTable rows = DefaultFormatTable();
+        for (FormatEntry& r : rows)
+            r.comment = "new";
+        spoil(rows[4]);
+        EXPECT_EQ(file.WriteFormatTable(rows, 20), -1);
+        EXPECT_EQ(ReadBytes(path), before);
+        std::vector<FormatEntry> back;
+        ASSERT_EQ(file.ReadFormatTable(back), 20);
+        EXPECT_EQ(back[3].comment, DefaultFormatTable()[3].comment);
+    }
 
     // A unit alias that has no CP932 form does not stop the settings.
     file.SetUnit({16, "AB123456", "😀"});

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/FileUtil.h"
 #include "settings/StatusFile.h"
 #include "support/TempDir.h"
 
@@ -177,6 +178,23 @@ TEST_F(StatusSetTest, ImportKeepsRowsThatCannotBeRead) {
     EXPECT_EQ(set.format[1].name, "kept");
     EXPECT_EQ(set.format[2].name, "C");  // unlike the table read, import goes on
     EXPECT_EQ(set.format[3], DefaultFormatTable()[3]);
+}
+
+// A save lands whole or not at all, and the value that stops it is named.
+TEST_F(StatusSetTest, ASetWithAValueTheFileCannotHoldChangesNothing) {
+    std::string path = dir.file("w.qvs");
+    StatusFile file;
+    ASSERT_EQ(file.OpenStatusFile(path), 0);
+    const std::string before = ReadWholeFile(path).value_or("");
+    StatusSet s = Changed();
+    EXPECT_EQ(StatusSetProblem(file, s), "");
+    s.format[11].comment = "host €";
+    const std::string why = StatusSetProblem(file, s);
+    EXPECT_NE(why.find("12行目"), std::string::npos) << why;
+    EXPECT_NE(why.find("host €"), std::string::npos) << why;
+    EXPECT_NE(why.find("CP932"), std::string::npos) << why;
+    EXPECT_EQ(SaveStatusSet(path, s), -1);
+    EXPECT_EQ(ReadWholeFile(path).value_or(""), before);  // Line=422/485 not written either
 }
 
 TEST_F(StatusSetTest, SavingKeepsTheUnitNoteOfTheFile) {

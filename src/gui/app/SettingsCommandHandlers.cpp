@@ -1,5 +1,6 @@
 #include "app/SettingsCommandHandlers.h"
 
+#include <QCoreApplication>
 #include <vector>
 
 #include "app/WindowRegistry.h"
@@ -12,15 +13,16 @@
 #include "dialogs/CapturePropertiesDialog.h"
 #include "dialogs/DisplayFormatDialog.h"
 #include "dialogs/MonitorParamsDialog.h"
+#include "core/Prompt.h"
 #include "settings/StatusFile.h"
+#include "settings/StatusSet.h"
 
 namespace qv {
 
 namespace {
 
 std::string SelectedStatusPath(const WindowRegistry& ctrl) {
-    SelectedUnit u = ctrl.Unit();
-    return UnitStatusFilePath(u.vendorId, u.productId, u.serial);
+    return SettingsHome(ctrl.Unit());
 }
 
 // The first 20 rows of a table as read (rows a file lacks keep the defaults).
@@ -89,7 +91,15 @@ void RunDisplayFormat(WindowRegistry& ctrl) {
     DisplayFormatDialog dlg(FormatHalfOf(table, type), s, type, ctrl.Owner());
     if (dlg.exec() != QDialog::Accepted) return;
     SetFormatHalf(table, type, dlg.Rows());
-    status.WriteFormatTable(table, kFormatRows);
+    // The table is written whole or not at all, and a refusal names the row.
+    std::string why = FormatTableProblem(status, table);
+    if (why.empty() && status.WriteFormatTable(table, kFormatRows) == 0) return;
+    if (IPrompt* prompt = ctrl.Prompt())
+        prompt->ShowMessage(QCoreApplication::translate("qv::MonitorParamsDialog",
+                                                        "ステータスファイルに書き込めませんでした\n%1")
+                                .arg(QString::fromStdString(status.GetPath()))
+                                .toStdString() +
+                            (why.empty() ? "" : "\n" + why));
 }
 
 void RunProperties(WindowRegistry& ctrl) {

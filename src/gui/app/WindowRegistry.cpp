@@ -73,7 +73,7 @@ int WindowRegistry::LiveSlot() const {
 
 void WindowRegistry::ReadStatusFileRows(std::vector<FormatEntry>& rows) const {
     StatusFile status;
-    status.SetPath(WorkingStatusFilePath());
+    status.SetPath(SettingsHome(Unit()));
     status.ReadFormatTable(rows);
 }
 
@@ -299,6 +299,7 @@ void WindowRegistry::CloseSlot(int slot) {
         s.monitor->Stop();
         m_state = kMonitorIdle;
         emit frameLockChanged(false);
+        emit runStateChanged();
     }
     if (s.frame) {
         s.frame->disconnect(this);

@@ -136,6 +136,9 @@ class WindowRegistry : public QObject {
     std::function<void()> Handler(int id);
     void Execute(int id);
     void SetSync(bool on) { m_sync = on; }
+    // True for kSyncIntervalMs after windows followed a report: a report
+    // now moves only its own window.
+    bool SyncHeld() const { return m_syncBlocked; }
 
     // --- status bar
     StatusTexts StatusBarTexts() const;
@@ -157,6 +160,9 @@ class WindowRegistry : public QObject {
     void stateChanged();
     // Lock (true) or unlock the main frame while monitoring runs.
     void frameLockChanged(bool locked);
+    // A run (or a card run) was started on the instrument or ended: what the
+    // instrument reports of its state may have changed.
+    void runStateChanged();
     void helpRequested();
     void exitRequested();
     // The commands a view's pop-up menu should offer, at a screen position.

@@ -157,7 +157,12 @@ void WindowRegistry::BuildHandlers() {
     h[kCmdMonitorPause] = [this] { PauseMonitoring(); };
     h[kCmdMonitorStop] = [this] { StopMonitoring(); };
     h[kCmdUnitStatus] = [this] {
-        if (m_services) UnitInfoDialog::Run(m_services->devices, Prompt(), m_owner);
+        if (!m_services) return;
+        // The dialog follows the run: it reads the instrument again when a
+        // run starts or ends while it is open.
+        UnitInfoDialog::Run(m_services->devices, Prompt(), m_owner, [this](UnitInfoDialog& dlg) {
+            connect(this, &WindowRegistry::runStateChanged, &dlg, [&dlg] { dlg.ReadRows(); });
+        });
     };
     h[kCmdUnitClock] = [this] {
         if (m_services) ClockDialog::Run(m_services->devices, Prompt(), m_owner);

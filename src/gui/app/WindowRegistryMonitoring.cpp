@@ -17,6 +17,7 @@
 #include "core/Prompt.h"
 #include "device/LiveMonitor.h"
 #include "device/MonitoringRun.h"
+#include "device/UnitList.h"
 #include "dialogs/CardRunDialog.h"
 #include "dialogs/UnitInfoDialog.h"
 #include "lineview/LineWindow.h"
@@ -43,8 +44,10 @@ void WindowRegistry::StartMonitoring() {
         slot = LiveSlot();
         if (slot < 0) return;
     } else {
+        // The settings the run is about to start from, in the file the
+        // parameter dialog saved them to.
         StatusFile status;
-        status.SetPath(WorkingStatusFilePath());
+        status.SetPath(SettingsHome(Unit()));
         MonitorSettings m;
         SamplingSettings s;
         SyncSetting sync = 0;
@@ -55,6 +58,7 @@ void WindowRegistry::StartMonitoring() {
             // it there; no window follows it.
             CardRunDialog dlg(m_services->devices, m_services->log, Prompt(), m_owner);
             dlg.exec();
+            emit runStateChanged();
             emit stateChanged();
             return;
         }
@@ -118,6 +122,7 @@ void WindowRegistry::DeferredStart(int slot) {
     int rc = m_retrieval ? StartCardRetrieval(*m_slots[slot].monitor) : m_slots[slot].monitor->Start();
     m_retrieval = false;
     QApplication::restoreOverrideCursor();
+    emit runStateChanged();
     if (rc != 0) {
         m_state = kMonitorIdle;
         CloseSlot(slot);
@@ -171,6 +176,7 @@ void WindowRegistry::StopMonitoring() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     s.monitor->Stop();
     QApplication::restoreOverrideCursor();
+    emit runStateChanged();
     s.view->SetMonitorState(3, s.monitor.get());
     std::string path = s.monitor->GetIndexPath();
     int rc = -1;

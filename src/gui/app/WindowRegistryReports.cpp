@@ -135,7 +135,7 @@ StatusTexts WindowRegistry::StatusBarTexts() const {
     } else {
         // Before the run has started: the settings it is about to use.
         StatusFile status;
-        status.SetPath(WorkingStatusFilePath());
+        status.SetPath(SettingsHome(Unit()));
         SyncSetting sync = 0;
         status.ReadMonitorStatus(m, sampling, sync);
         if (!m_livePane2.empty()) t[2] = m_livePane2;

@@ -55,8 +55,8 @@ ClockDialog::ClockDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt, QWi
         m_time->setEnabled(!on);
     });
     connect(set, &QPushButton::clicked, this, [this] {
-        SetClock();
-        accept();
+        // A refused time keeps the dialog open for another.
+        if (SetClock() != kOutOfRange) accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -74,14 +74,19 @@ bool ClockDialog::ReadClock() {
     return true;
 }
 
-uint32_t ClockDialog::ChosenSeconds() const {
-    if (m_pcClock->isChecked()) return static_cast<uint32_t>(std::time(nullptr));
-    return static_cast<uint32_t>(QDateTime(m_date->date(), m_time->time()).toSecsSinceEpoch());
+int64_t ClockDialog::ChosenSeconds() const {
+    if (m_pcClock->isChecked()) return static_cast<int64_t>(std::time(nullptr));
+    return QDateTime(m_date->date(), m_time->time()).toSecsSinceEpoch();
 }
 
 int ClockDialog::SetClock() {
+    const int64_t seconds = ChosenSeconds();
+    if (std::string why = ClockRangeProblem(seconds); !why.empty()) {
+        if (m_prompt) m_prompt->ShowMessage(why);
+        return kOutOfRange;
+    }
     DeviceCommand cmd(m_device);
-    return cmd.SetClock(ChosenSeconds());
+    return cmd.SetClock(static_cast<uint32_t>(seconds));
 }
 
 }  // namespace qv

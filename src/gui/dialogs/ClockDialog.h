@@ -25,10 +25,14 @@ class ClockDialog : public QDialog {
     ClockDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt, QWidget* parent = nullptr);
     // Reads the instrument clock into the pickers; false after the message.
     bool ReadClock();
-    // "設定": sends the clock; 0 or the command's code.
+    // "設定": sends the clock; 0 or the command's code. A time the
+    // instrument's clock cannot hold is not sent: the message says why and
+    // kOutOfRange comes back.
+    static constexpr int kOutOfRange = -2;
     int SetClock();
-    // Seconds since 1970 the dialog would send now.
-    uint32_t ChosenSeconds() const;
+    // Seconds since 1970 the dialog would send now (the pickers' local time
+    // may lie outside what the clock holds).
+    int64_t ChosenSeconds() const;
 
     QDateEdit* DatePicker() const { return m_date; }
     QTimeEdit* TimePicker() const { return m_time; }

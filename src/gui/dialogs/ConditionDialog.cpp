@@ -49,7 +49,7 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
       m_takePart(new QCheckBox(tr("トリガ条件とする"), this)),
       m_reason(new ReasonLabel(this)) {
     setWindowTitle(tr("トリガ設定"));
-    m_takePart->setChecked(TakesPart(m_trigger, m_ref) != 0);
+    m_takePart->setChecked(IsTakingPart(m_trigger, m_ref));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QString::fromStdString(name), this));
     layout->addWidget(m_takePart);
@@ -108,6 +108,7 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
             m_date->setDateRange(kFirstDate, kLastDate);
             m_time = new QTimeEdit(t.time(), this);
             m_time->setDisplayFormat("HH:mm:ss");
+            m_shownTime = QDateTime(m_date->date(), m_time->time());
             auto* row = new QHBoxLayout;
             row->addWidget(m_date);
             row->addWidget(m_time);
@@ -122,6 +123,7 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
             uint32_t* state = StateOf(m_trigger, m_ref);
             bool second = state && (level ? *state == kLevelHigh : *state != 1);
             (second ? m_second : m_first)->setChecked(true);
+            m_shownSecond = second;
             auto* row = new QHBoxLayout;
             row->addWidget(m_first);
             row->addWidget(m_second);
@@ -136,6 +138,7 @@ ConditionDialog::ConditionDialog(ConditionKind kind, ConditionRef ref, const std
             m_count->setGroupSeparatorShown(false);
             m_count->setValue(m_option.counts[i] < kMinTriggerCount ? kMinTriggerCount
                                                                     : m_option.counts[i]);
+            m_shownCount = m_count->value();
             connect(m_count, &QSpinBox::textChanged, this, [this] {
                 if (m_reason->isVisible())
                     m_reason->Show(WholeNumberProblem(m_count->text().toStdString(),
@@ -245,11 +248,14 @@ QString ConditionDialog::Reason() const {
 
 void ConditionDialog::accept() {
     auto i = static_cast<size_t>(m_ref.index);
+    // Only what the user changed is taken: a control shows a stored value
+    // it cannot hold (a count of 0, a time outside its range) as the nearest
+    // one it can, and looking at a condition must not change it.
     if (m_count) {
         if (!m_reason->Show(WholeNumberProblem(m_count->text().toStdString(), kMinTriggerCount,
                                                kMaxTriggerCount)))
             return;
-        m_option.counts[i] = m_count->value();
+        if (m_count->value() != m_shownCount) m_option.counts[i] = m_count->value();
     }
     if (uint32_t* part = TakesPart(m_trigger, m_ref)) *part = m_takePart->isChecked() ? 1 : 0;
     if (m_grid && m_string >= 0) {
@@ -257,9 +263,9 @@ void ConditionDialog::accept() {
         m_option.strings[s] = m_pattern.bytes;
         m_option.scopes[s] = m_pattern.scopes;
     }
-    if (m_date)
+    if (m_date && QDateTime(m_date->date(), m_time->time()) != m_shownTime)
         m_option.times[i] = QDateTime(m_date->date(), m_time->time()).toSecsSinceEpoch();
-    if (m_first) {
+    if (m_first && m_second->isChecked() != m_shownSecond) {
         if (uint32_t* state = StateOf(m_trigger, m_ref)) {
             bool second = m_second->isChecked();
             *state = m_kind == ConditionKind::Level ? (second ? kLevelHigh : kLevelLow)

@@ -3,6 +3,7 @@
 // Works on copies of the trigger and of the shared operands.
 #pragma once
 
+#include <QDateTime>
 #include <QDialog>
 #include <string>
 
@@ -64,6 +65,10 @@ class ConditionDialog : public QDialog {
     TriggerOption m_option;
     Pattern m_pattern;
     int m_string = -1;  // the shared string edited (0-7), for string conditions
+    // What the controls showed on opening, to tell the user's changes.
+    int m_shownCount = 0;
+    QDateTime m_shownTime;
+    bool m_shownSecond = false;
 
     QCheckBox* m_takePart;
     QTableWidget* m_grid = nullptr;

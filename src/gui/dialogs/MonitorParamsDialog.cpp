@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <ctime>
 
+#include "core/FileUtil.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
 #include "device/UnitList.h"
@@ -108,10 +109,11 @@ MonitorParamsDialog::MonitorParamsDialog(SettingsStore& store, ViewConf& conf,
 
     m_store.Load();
     m_folder->setText(Q(m_conf.GetSaveDirectory()));
-    // The store keeps the device as last written; the status file's copy is
-    // what a run and qvtool read, so the dialog shows that one.
+    // The save device lives in the status file, with the other settings a
+    // run starts from.
     Select(m_saveDevice, static_cast<int>(m_set.status.monitor.SaveDevice));
     m_frameLimit->setText(Q(FrameLimitText(m_store.GetFrameMax())));
+    m_shownFrameLimit = m_frameLimit->text();
     m_filling = false;
     ApplyMemoryAndDevice();
 }
@@ -422,9 +424,16 @@ bool MonitorParamsDialog::Import(const std::string& path) {
 
 bool MonitorParamsDialog::Export(const std::string& path) {
     if (!ControlsToSettings(true)) return false;
-    if (SaveStatusSet(path, m_set) == 0) return true;
+    StatusFile file;
+    std::string why;
+    if (file.OpenStatusFile(path) == 0) {
+        file.SetUnit(ReadStatusUnit(file));
+        why = StatusSetProblem(file, m_set);
+        if (why.empty() && SaveStatusSet(file, m_set) == 0) return true;
+    }
     QMessageBox::warning(this, "QV-ORT",
-                         tr("ステータスファイルに書き込めませんでした\n%1").arg(Q(path)));
+                         tr("ステータスファイルに書き込めませんでした\n%1").arg(Q(path)) +
+                             (why.empty() ? QString() : "\n" + Q(why)));
     return false;
 }
 
@@ -459,8 +468,18 @@ bool MonitorParamsDialog::EditDisplay() {
 
 void MonitorParamsDialog::accept() {
     if (!ControlsToSettings(true)) return;
+    const bool toComputer = Code(m_saveDevice) == static_cast<int>(kSaveDevicePc);
+    const std::string folder = m_folder->text().toStdString();
+    // The folder is only asked of a run to the computer; with the card it is
+    // hidden and kept when it cannot be stored.
+    const QString folderWhy = FolderProblem(folder);
+    if (toComputer && !m_reason->Show(folderWhy.toStdString())) {
+        m_folder->setFocus();
+        return;
+    }
 
     TriggerCheck check = CheckTriggers(m_set.triggers, m_set.option, std::time(nullptr));
+    StatusSet set = m_set;
     if (check.outcome == TriggerCheckOutcome::AskOkCancel) {
         QMessageBox box(QMessageBox::Question, Q(std::string(kTriggerCheckOkCancelCaption)),
                         Q(std::string(kTriggerCheckOkCancelText)),
@@ -472,31 +491,47 @@ void MonitorParamsDialog::accept() {
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
         int answer = box.exec();
         if (answer == QMessageBox::Cancel || answer == QMessageBox::Escape) return;
-        if (answer == QMessageBox::Yes) ApplyStartStoringTrigger(m_set.triggers, check);
+        if (answer == QMessageBox::Yes) ApplyStartStoringTrigger(set.triggers, check);
     }
 
+    // OK changes every file or none: what cannot be stored is found before
+    // anything is written, and a write that fails puts back what was written.
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::optional<std::string> before = ReadWholeFile(m_path);
     StatusFile file;
+    std::string why;
     bool saved = file.OpenStatusFile(m_path) == 0;
     if (saved) {
         file.SetUnit(StatusUnitFor(m_path, m_unit, ReadStatusUnit(file)));
-        saved = SaveStatusSet(file, m_set) == 0;
+        why = StatusSetProblem(file, set);
+        saved = why.empty() && SaveStatusSet(file, set) == 0;
     }
-    if (saved) {
-        m_conf.SetSaveDirectory(m_folder->text().toStdString());
-        if (m_frameLimit->isEnabled())
-            m_store.SetFrameMax(FrameLimitFromText(m_frameLimit->text().toStdString()));
-        m_store.SetSaveDevice(Code(m_saveDevice));
-        m_store.Load();
-    }
+    const bool statusWritten = saved;
+    if (saved && folderWhy.isEmpty()) saved = m_conf.SetSaveDirectory(folder) == 0;
+    // The limit is written only when it was edited: the field shows the
+    // stored value in whole units, which need not give it back exactly.
+    if (saved && m_frameLimit->isEnabled() && m_frameLimit->text() != m_shownFrameLimit)
+        saved = m_store.SetFrameMax(FrameLimitFromText(m_frameLimit->text().toStdString())) == 0;
+    if (!saved && statusWritten && before) WriteFileAtomically(m_path, *before);
+    m_store.Load();
     QApplication::restoreOverrideCursor();
     if (!saved) {
         // Closing as if saved would start the next run from old settings.
         QMessageBox::warning(this, "QV-ORT",
-                             tr("ステータスファイルに書き込めませんでした\n%1").arg(Q(m_path)));
+                             tr("ステータスファイルに書き込めませんでした\n%1").arg(Q(m_path)) +
+                                 (why.empty() ? QString() : "\n" + Q(why)));
         return;
     }
+    m_set = set;
     QDialog::accept();
+}
+
+QString MonitorParamsDialog::FolderProblem(const std::string& folder) {
+    if (!IsDirectory(folder))
+        return tr("データ保存先「%1」はフォルダとしてありません").arg(Q(folder));
+    if (std::string why = m_conf.SaveDirectoryProblem(folder); !why.empty())
+        return tr("データ保存先「%1」は保存できません: %2").arg(Q(folder), Q(why));
+    return {};
 }
 
 }  // namespace qv

@@ -1,9 +1,10 @@
 // "モニタパラメータ設定": edits one complete status (line and character
 // settings, sampling, triggers, display table) of the selected unit's status
-// file, or of the working file when no unit is selected, and the save folder,
-// frame limit and save device of the application. It opens the trigger, line
-// selection and display settings editors on its own copy; nothing reaches a
-// file before OK (or an explicit export).
+// file, or of the working file when no unit is selected (the save device
+// among them), and the save folder and frame limit of the application. It
+// opens the trigger, line selection and display settings editors on its own
+// copy; nothing reaches a file before OK (or an explicit export), and OK
+// changes all of them or, naming the value that cannot be stored, none.
 #pragma once
 
 #include <QDialog>
@@ -29,8 +30,8 @@ class MonitorParamsDialog : public QDialog {
     Q_OBJECT
   public:
     // `statusPath`: the status file to edit (created from the template when
-    // missing). `store` holds the frame limit and save device, `conf` the
-    // save folder. `unit`: the selected unit, which its own file names when
+    // missing), which also holds the save device. `store` holds the frame
+    // limit, `conf` the save folder. `unit`: the selected unit, which its own file names when
     // saved (none: the file keeps the unit it names).
     MonitorParamsDialog(SettingsStore& store, ViewConf& conf, std::string statusPath,
                         SelectedUnit unit = {}, QWidget* parent = nullptr);
@@ -93,6 +94,9 @@ class MonitorParamsDialog : public QDialog {
     std::string RdName() const;
     // The first refused field's reason, or "".
     std::string Problem() const;
+    // Why the save folder cannot be kept (it is no folder, or the conf file
+    // cannot hold its name); empty when it can.
+    QString FolderProblem(const std::string& folder);
 
     SettingsStore& m_store;
     ViewConf& m_conf;
@@ -106,6 +110,7 @@ class MonitorParamsDialog : public QDialog {
     // with its limits even after the line combo changed.
     int m_shownLineType = 0;
     bool m_filling = false;
+    QString m_shownFrameLimit;  // the frame limit as the field showed it on opening
 
     QComboBox *m_line, *m_protocol, *m_sdSpeed, *m_rdSpeed, *m_dataBits, *m_parity, *m_stopBits,
         *m_bitOrder, *m_sdPolarity, *m_rdPolarity, *m_memory, *m_saveDevice;

@@ -12,7 +12,8 @@
 
 namespace qv {
 
-void UnitInfoDialog::Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent) {
+void UnitInfoDialog::Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent,
+                         const std::function<void(UnitInfoDialog&)>& beforeShow) {
     StatusOpen o = OpenForStatus(devices, StatusUse::kUnitInfo, devices.Selected().Identity());
     if (!o.message.empty()) {
         if (prompt) prompt->ShowMessage(o.message);
@@ -20,6 +21,7 @@ void UnitInfoDialog::Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent
     }
     UnitInfoDialog dlg(o.device, prompt, parent);
     if (!dlg.ReadRows()) return;
+    if (beforeShow) beforeShow(dlg);
     dlg.exec();
 }
 
@@ -67,7 +69,9 @@ bool UnitInfoDialog::ReadRows() {
 
 int UnitInfoDialog::StopMonitoring() {
     DeviceCommand cmd(m_device);
-    return cmd.Stop();
+    int rc = cmd.Stop();
+    ReadRows();
+    return rc;
 }
 
 void UnitInfoDialog::keyPressEvent(QKeyEvent* e) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 #include "device/UnitList.h"
@@ -18,10 +19,11 @@ class IPrompt;
 class UnitInfoDialog : public QDialog {
     Q_OBJECT
   public:
-    // Opens the selected unit and shows the dialog; an opening failure is
-    // only told through the prompt.
-    // Opens the unit `devices` has selected.
-    static void Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent);
+    // Opens the unit `devices` has selected and shows the dialog; an opening
+    // failure is only told through the prompt. `beforeShow` may connect the
+    // dialog to what it should follow.
+    static void Run(DeviceAccess& devices, IPrompt* prompt, QWidget* parent,
+                    const std::function<void(UnitInfoDialog&)>& beforeShow = {});
 
     UnitInfoDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt,
                      QWidget* parent = nullptr);
@@ -29,7 +31,8 @@ class UnitInfoDialog : public QDialog {
     bool ReadRows();
     bool Extended() const { return m_extended; }
     QTreeWidget* List() const { return m_list; }
-    // "モニタ停止": stops monitoring on the instrument.
+    // "モニタ停止": stops monitoring on the instrument and shows its state
+    // as it is then.
     int StopMonitoring();
 
   protected:

@@ -766,6 +766,14 @@
         <translation>Could not write the status file
 %1</translation>
     </message>
+    <message>
+        <source>データ保存先「%1」はフォルダとしてありません</source>
+        <translation>The save folder &quot;%1&quot; is not an existing folder</translation>
+    </message>
+    <message>
+        <source>データ保存先「%1」は保存できません: %2</source>
+        <translation>The save folder &quot;%1&quot; cannot be stored: %2</translation>
+    </message>
 </context>
 <context>
     <name>qv::NickNameDialog</name>

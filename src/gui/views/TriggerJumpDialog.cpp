@@ -37,7 +37,13 @@ TriggerJumpDialog::TriggerJumpDialog(const std::string& indexPath, QWidget* pare
     layout->addWidget(m_text, 1);
     layout->addLayout(buttons);
 
-    connect(m_list, &QListWidget::currentRowChanged, this, &TriggerJumpDialog::Select);
+    // A choice is a selected line: the list makes its first line current
+    // (not selected) as soon as it takes the focus, and the dialog opens with
+    // nothing chosen.
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> chosen = m_list->selectedItems();
+        Select(chosen.isEmpty() ? -1 : m_list->row(chosen.front()));
+    });
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this] {
         if (m_chosen >= 0) accept();
     });
@@ -46,7 +52,11 @@ TriggerJumpDialog::TriggerJumpDialog(const std::string& indexPath, QWidget* pare
 }
 
 void TriggerJumpDialog::Select(int row) {
-    if (row < 0 || row >= static_cast<int>(m_records.size())) return;
+    if (row < 0 || row >= static_cast<int>(m_records.size())) {
+        m_chosen = -1;
+        m_jump->setEnabled(false);
+        return;
+    }
     m_chosen = row;
     const int code = m_records[row].event.code;
     m_text->setPlainText(QString::fromStdString(TriggerRecordDescription(m_indexPath, code)));

@@ -12,6 +12,7 @@
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/FileUtil.h"
+#include "core/Leftovers.h"
 #include "export/PcapngExport.h"
 #include "settings/MonitorSettings.h"
 
@@ -39,6 +40,8 @@ class OutputFile {
         if (PathExists(path) && !overwrite)
             throw CommandError{kExitUsage, path + " exists; give --overwrite to replace it"};
         if (IsDirectory(path)) throw CommandError{kExitUsage, path + " is a folder"};
+        // A killed export's part file (up to the size of the export) goes first.
+        RemoveLeftovers(DirName(path), BaseName(path) + ".part");
         m_temp = path + ".part" + std::to_string(::getpid());
         m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd < 0) throw CommandError{kExitFailure, "cannot write " + path};

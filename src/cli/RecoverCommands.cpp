@@ -16,6 +16,15 @@ void Recover(const std::string& capture) {
     const bool needed = CaptureNeedsRecovery(index);
     RecoveryResult r;
     if (RecoverCapture(index, r) != 0) throw CommandError{kExitFailure, r.message};
+    if (!needed && r.chunks == 0) {
+        // What a copy or run killed before its first chunk leaves: an index
+        // alone. Nothing can be recovered, and "nothing to recover" would
+        // read as if the capture were whole.
+        throw CommandError{kExitFailure, index + ": the capture holds no chunk file and its "
+                                                 "index lists none; there are no records to "
+                                                 "recover (a copy or run ended before its first "
+                                                 "chunk?)"};
+    }
     if (!needed) {
         std::printf("%s: nothing to recover (%" PRIu64 " records in %" PRIu64 " chunk files)\n",
                     index.c_str(), r.records, r.chunks);
@@ -45,7 +54,10 @@ void AddRecoverCommands(CLI::App& app) {
         "the run's start date, a day later for each chunk that a new day opened.\n"
         "Trigger records of the run are not in the chunk files and cannot be recovered.\n"
         "A capture that needs nothing is left as it is, and one still being recorded is\n"
-        "refused. Exit status 0 on success, 1 when the capture cannot be recovered.");
+        "refused, as is a link or anything but a file in a chunk's place (nothing is\n"
+        "changed then). A folder whose index lists no chunk and that holds no chunk\n"
+        "file has nothing to recover: that is a failure, not \"nothing to recover\".\n"
+        "Exit status 0 on success, 1 when the capture cannot be recovered.");
     auto capture = std::make_shared<std::string>();
     recover->add_option("CAPTURE", *capture, "The capture's .qvr index or its folder")
         ->required();

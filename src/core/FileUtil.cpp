@@ -1,5 +1,7 @@
 #include "core/FileUtil.h"
 
+#include "core/Leftovers.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 namespace qv {
 
@@ -104,6 +107,18 @@ std::string TemporaryName() {
 }
 }  // namespace
 
+// The temporary copies a killed writer left in a folder go the first time
+// this process rewrites a file there.
+static void RemoveDeadCopiesOnce(const std::string& folder) {
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard lock(mutex);
+        if (!swept.insert(folder).second) return;
+    }
+    RemoveLeftovers(folder, ".qvtmp.");
+}
+
 int WriteFileAtomically(const std::string& path, std::string_view bytes) {
     const std::string base = BaseName(path);
     if (base.empty() || base == "." || base == "..") {
@@ -134,6 +149,7 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes) {
         mode = 0666 & ~mask;
     }
 
+    RemoveDeadCopiesOnce(DirName(path));
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {

@@ -77,6 +77,28 @@ eindex=$(head -n 1 <<<"$out")
 [ "$("$qvtool" list "$eindex" --format csv | wc -l)" -eq 1 ] ||
     fail "csv of an empty capture: $("$qvtool" list "$eindex" --format csv)"
 [ "$("$qvtool" list "$eindex" | wc -l)" -eq 1 ] || fail "text of an empty capture"
+# A folder with an index alone (a copy killed before its first chunk):
+# recover says there is nothing in it to recover, as a failure.
+mkdir -p lone/20240101120000
+awk '/^\[/ { s = $0 } !(s ~ /^\[DataFile\]/ && /^[0-9]+=/)' "$index" \
+    >lone/20240101120000/20240101120000.qvr
+set +e
+"$qvtool" recover lone/20240101120000 >out.txt 2>err.txt; rc=$?
+set -e
+[ "$rc" -eq 1 ] && grep -q 'no chunk file' err.txt || fail "recover of an index alone ($rc): $(cat out.txt err.txt)"
+
+# Temporary copies a killed program left (named after its process) go when
+# the same kind of work runs next; a live process's copy stays.
+dead=$(sh -c 'echo $$')
+printf x >"$QVORT_HOME/.qvtmp.$dead.0.1f"
+printf x >"$QVORT_HOME/.qvtmp.$$.0.1f"
+printf x >"out.pcapng.part$dead"
+"$qvtool" settings set SD_Baudrate=9600 >/dev/null
+"$qvtool" save "$cap" --pcapng out.pcapng >/dev/null 2>&1 || true
+[ ! -e "$QVORT_HOME/.qvtmp.$dead.0.1f" ] || fail "a dead writer's copy stayed"
+[ -e "$QVORT_HOME/.qvtmp.$$.0.1f" ] || fail "a live writer's copy was removed"
+[ ! -e "out.pcapng.part$dead" ] || fail "a killed export's part file stayed"
+
 # A decode onto a disk with a little room left: it fails, and what it leaves
 # is either a capture whose index reads, lists what its files hold and says
 # the chunks stdout said, or one the message says to recover (and recover

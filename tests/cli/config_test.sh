@@ -5,6 +5,7 @@ set -euo pipefail
 qvtool=$1
 export QVORT_HOME=$(mktemp -d)
 trap 'rm -rf "$QVORT_HOME"' EXIT
+cd "$QVORT_HOME"  # err.txt below is this test's own
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 out=$("$qvtool" config)
@@ -25,7 +26,7 @@ grep -q "^Directory   $QVORT_HOME/caps\$" <<<"$out" || fail "Directory not chang
 # The save device has one home, the status file a run starts from: what
 # config sets is what settings show (and a run) reads, and config lists it.
 "$qvtool" config set SaveDevice CF >/dev/null
-"$qvtool" settings show | grep -q 'save device CF' || fail "config set SaveDevice not seen by settings"
+grep -q 'save device CF' <<<"$("$qvtool" settings show)" || fail "config set SaveDevice not seen by settings"
 grep -q '^SaveDevice  CF (in .*QvStatus.qvs)$' <<<"$("$qvtool" config)" || fail "config does not list SaveDevice"
 "$qvtool" settings set SaveDevice=PC >/dev/null
 grep -q '^SaveDevice  PC ' <<<"$("$qvtool" config)" || fail "config does not show the settings' SaveDevice"

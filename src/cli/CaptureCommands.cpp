@@ -336,7 +336,7 @@ void List(const ListOptions& o) {
         std::printf("%-30s %10s %s%10s %10s %-3s %-4s %s\n", "DATE", "TR", deltaHead.c_str(),
                     names[0].c_str(), names[1].c_str(), "ERR", "CH", "DATA");
     MonitorRow row;
-    bool gap = false;
+    bool gap = false, atEnd = false;
     for (uint64_t i = 0; o.count == 0 || i < o.count; ++i) {
         std::optional<int64_t> delta;
         if (o.delta) {
@@ -382,7 +382,10 @@ void List(const ListOptions& o) {
             rc = file.GoToFrame(to);
             if (rc == kQvrOk) filler.Begin(file);
         }
-        if (rc != kQvrOk) break;
+        if (rc != kQvrOk) {
+            atEnd = rc == kQvrNotFound;
+            break;
+        }
     }
     if (format == OutputFormat::kJson) {
         json.EndArray();
@@ -390,6 +393,10 @@ void List(const ListOptions& o) {
     }
     out.Flush();
     if (gap) throw CommandError{kExitFailure, "the listing has gaps where chunk files are missing"};
+    // The records after a malformed chunk entry cannot be placed: the
+    // listing that reached it is not the whole capture.
+    if (atEnd && file.GetMalformedEntry() != 0)
+        throw CommandError{kExitFailure, "the listing stops early: " + MalformedEntryText(file)};
 }
 
 }  // namespace

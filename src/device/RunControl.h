@@ -108,6 +108,7 @@ class RunControl {
     uint64_t m_frozenTotal = 0;
     uint64_t m_bytesRead = 0;
     std::atomic<bool> m_arrived{false}, m_removed{false};
+    bool m_reopening = false;  // a reopen found no unit: the loss is logged already
 };
 
 }  // namespace qv

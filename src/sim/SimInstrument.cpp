@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <iostream>
 #include <ctime>
 
 #include "device/DeviceCommand.h"
@@ -30,6 +31,7 @@ SimInstrument::SimInstrument(SimConfig config)
              static_cast<uint32_t>(std::time(nullptr) + m_cfg.clockOffset)),
       m_clockOffset(m_cfg.clockOffset),
       m_clockFixed(m_cfg.clockFixed),
+      m_monitorOffset(m_cfg.monitorClockOffset),
       m_master(m_cfg.master) {}
 
 SimInstrument::~SimInstrument() {
@@ -60,6 +62,10 @@ DeviceDescriptors SimInstrument::Descriptors() const {
 uint32_t SimInstrument::Clock() const {
     if (m_clockFixed >= 0) return static_cast<uint32_t>(m_clockFixed);
     return static_cast<uint32_t>(std::time(nullptr) + m_clockOffset);
+}
+
+uint32_t SimInstrument::MonitoringClock() const {
+    return static_cast<uint32_t>(static_cast<int64_t>(Clock()) + m_monitorOffset);
 }
 
 uint32_t SimInstrument::StateBits() {
@@ -130,7 +136,7 @@ RunSetup SimInstrument::Setup() const {
     s.triggers.words = m_triggers;
     s.triggers.times = m_timers;
     s.triggers.counts = m_counters;
-    s.startClock = Clock();
+    s.startClock = MonitoringClock();
     return s;
 }
 
@@ -143,8 +149,17 @@ void SimInstrument::StopRun() {
     m_run.reset();
 }
 
-void SimInstrument::StartRun(RunMode mode) {
+bool SimInstrument::StartRun(RunMode mode) {
     StopRun();
+    if (mode != RunMode::kRetrieval && m_cfg.source.kind == SourceSelection::Kind::kReplay) {
+        // A script whose characters overlap at the rate now configured: say
+        // which line and why, and take no run that would send nothing.
+        std::string error;
+        if (!MakeLineSource(m_cfg.source, DecodeLineConfig(m_line), 0, error)) {
+            std::cerr << "qvsim: run refused: " << error << std::endl;
+            return false;
+        }
+    }
     SimRun::Options opt;
     opt.rateMax = m_cfg.rateMax;
     opt.bufferBytes = m_cfg.bufferBytes;
@@ -153,6 +168,7 @@ void SimInstrument::StartRun(RunMode mode) {
         m_card.BeginRun(setup.startClock, DecodeLineConfig(setup.line).protocol);
     m_run = std::make_unique<SimRun>(mode, setup, m_cfg.source, opt, m_card,
                                      [this] { m_cv.notify_all(); });
+    return true;
 }
 
 void SimInstrument::Command(const uint8_t* p, size_t n) {
@@ -163,11 +179,11 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
     };
     switch (cmd) {
         case kCmdReadClock: {
-            uint32_t now = Clock();
-            Reply(cmd, sub, {now, now});
+            Reply(cmd, sub, {MonitoringClock(), Clock()});
             break;
         }
         case kCmdSetClock:
+            m_monitorOffset = 0;
             if (m_clockFixed >= 0)
                 m_clockFixed = word(1);
             else
@@ -181,14 +197,17 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
             break;
         case kCmdStart:
             if (sub == kSubStartToComputer) {
-                StartRun(RunMode::kToComputer);
-            } else if (sub == kSubStartToCard) {
-                // Storing in the card needs external power and a sound card.
-                if (!m_cfg.acPower || !m_cfg.cardInserted || m_cfg.cardFault) {
+                if (!StartRun(RunMode::kToComputer)) {
                     Reply(cmd, sub, {}, kRefused);
                     break;
                 }
-                StartRun(RunMode::kToCard);
+            } else if (sub == kSubStartToCard) {
+                // Storing in the card needs external power and a sound card.
+                if (!m_cfg.acPower || !m_cfg.cardInserted || m_cfg.cardFault ||
+                    !StartRun(RunMode::kToCard)) {
+                    Reply(cmd, sub, {}, kRefused);
+                    break;
+                }
             } else if (sub == kSubStartRetrieval) {
                 StartRun(RunMode::kRetrieval);
             } else {

@@ -18,8 +18,8 @@ cap=$(ls -d caps/*)
 [ "$("$qvtool" info "$cap" | sed -n 's/^Chunks: *//p')" = 3 ] || fail "the capture is not three chunks"
 
 # The rate of a generated stream reaches the capture decoded from it.
-"$qvtool" info "$cap" | grep -q '^Rates: *SD 115,200 bit/s, RD 115,200 bit/s' ||
-    fail "rate: $("$qvtool" info "$cap" | grep '^Rates')"
+info=$("$qvtool" info "$cap")
+grep -q '^Rates: *SD 115,200 bit/s, RD 115,200 bit/s' <<<"$info" || fail "rate: $info"
 # A capture folder keeps no lock file once nothing holds it.
 "$qvtool" mark "$cap" 1 --frame 10 >/dev/null
 [ -z "$(ls -A "$cap" | grep '^\.' || true)" ] || fail "hidden files stay: $(ls -A "$cap")"

@@ -37,6 +37,22 @@ std::string CaptureIndexPathOf(const std::string& folder) {
     return JoinFolder(f, name + ".qvr");
 }
 
+std::string FindCaptureIndex(const std::string& folder) {
+    const std::string named = CaptureIndexPathOf(folder);
+    std::error_code ec;
+    if (fs::is_regular_file(named, ec)) return named;
+    std::string found;
+    int count = 0;
+    for (const auto& e : fs::directory_iterator(folder, ec)) {
+        const std::string name = e.path().filename().string();
+        // Hidden files are the lock files beside an index, never an index.
+        if (name.starts_with(".") || !name.ends_with(".qvr") || !e.is_regular_file(ec)) continue;
+        found = e.path().string();
+        ++count;
+    }
+    return count == 1 ? found : named;
+}
+
 CaptureFolderEntry ReadCaptureFolderEntry(const std::string& parent, const std::string& name) {
     CaptureFolderEntry e;
     e.name = name;

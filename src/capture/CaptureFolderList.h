@@ -18,6 +18,11 @@ struct CaptureFolderEntry {
 
 // The index path of a capture folder: "<folder>/<name>.qvr".
 std::string CaptureIndexPathOf(const std::string& folder);
+// The index a capture folder holds, found by its content: "<name>.qvr" when
+// it is there, else the folder's one index file (a capture folder renamed
+// after it was made keeps its index's old name). CaptureIndexPathOf when
+// the folder holds none or several.
+std::string FindCaptureIndex(const std::string& folder);
 
 // Reads one sub-folder's entry (whether it holds a capture, and its details).
 CaptureFolderEntry ReadCaptureFolderEntry(const std::string& parent, const std::string& name);

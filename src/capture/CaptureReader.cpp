@@ -56,6 +56,7 @@ int CaptureReader::Open(const std::string& indexPath) {
     m_cursor = UINT32_MAX;
     m_failedChunk = 0;
     m_failedCode = kQvrOk;
+    m_malformedEntry = 0;
     if (indexPath.find(".qvr") == std::string::npos) return kQvrNoIndex;
     m_indexPath = indexPath;
     size_t slash = indexPath.find_last_of('/');
@@ -78,9 +79,13 @@ int CaptureReader::Open(const std::string& indexPath) {
         std::string value;
         if (m_index.ReadString("DataFile", std::to_string(n), value) != 0) break;
         ChunkEntry entry;
-        // An entry with the wrong number of fields still counts as a chunk,
-        // with the fields it could not give left at zero.
-        ParseChunkEntry(value, entry);
+        // The table ends at an entry that does not parse: read as a chunk of
+        // zero counters it would put the records after it at wrong frame
+        // numbers and dates. The caller can say where the table ended.
+        if (!ParseChunkEntry(value, entry)) {
+            m_malformedEntry = n;
+            break;
+        }
         m_chunks.push_back(entry);
         m_chunkStart.push_back(m_chunkStart.back() + entry.RecordCount());
         auto kinds = m_kindStart.back();

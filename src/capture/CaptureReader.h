@@ -83,6 +83,10 @@ class CaptureReader {
     // The latest chunk that could not be read (0: none) and its code, so that
     // a failure can name the file.
     uint32_t GetFailedChunk() const { return m_failedChunk; }
+    // The number of the index's chunk entry the chunk table stopped at
+    // because it does not parse (0: none); the capture is read up to the
+    // chunk before it.
+    uint64_t GetMalformedEntry() const { return m_malformedEntry; }
     int GetFailedCode() const { return m_failedCode; }
     // The first record (0-based) of chunk `chunk` and the records it counts.
     uint64_t ChunkFirstFrame(uint32_t chunk) const { return m_chunkStart[chunk - 1]; }
@@ -146,6 +150,9 @@ class CaptureReader {
     int PrevRecord();
     // The n-th (0-based) data record of direction 1 SD, 2 RD, else either.
     int GoToNthOfDirection(uint64_t n, int direction);
+    // The next / previous record of a jump type; -12 when there is none. A
+    // chunk that may hold one and cannot be read ends the search with the
+    // load's code, the cursor where it was.
     int NextOfType(int jumpType);
     int PrevOfType(int jumpType);
 
@@ -232,6 +239,7 @@ class CaptureReader {
     size_t m_nextSpare = 0;
     uint32_t m_failedChunk = 0;
     int m_failedCode = kQvrOk;
+    uint64_t m_malformedEntry = 0;
 };
 
 }  // namespace qv

@@ -187,7 +187,12 @@ int CaptureReader::NextOfType(int jumpType) {
     }
     for (uint32_t c = chunk + 1; c <= GetChunkCount(); ++c) {
         if (TypeCounter(m_chunks[c - 1], jumpType) == 0) continue;
-        if (!IsOk(LoadPair(c))) continue;
+        // A chunk that cannot be read may hold the record looked for: passing
+        // over it would report a later record, or none, as the next one.
+        if (const int rc = LoadPair(c); !IsOk(rc)) {
+            Restore(saved);
+            return rc;
+        }
         for (uint32_t s = 0; s < m_pair[0].Count(); ++s) {
             if (SlotMatches(s, jumpType, startLine, startEvent)) {
                 m_cursor = s;
@@ -214,7 +219,10 @@ int CaptureReader::PrevOfType(int jumpType) {
     }
     for (uint32_t c = chunk; c-- > 1;) {
         if (TypeCounter(m_chunks[c - 1], jumpType) == 0) continue;
-        if (!IsOk(LoadPair(c))) continue;
+        if (const int rc = LoadPair(c); !IsOk(rc)) {
+            Restore(saved);
+            return rc;
+        }
         for (uint32_t s = m_pair[0].Count(); s-- > 0;) {
             if (SlotMatches(s, jumpType, startLine, startEvent)) {
                 m_cursor = s;

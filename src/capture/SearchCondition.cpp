@@ -98,12 +98,18 @@ bool SearchMatcher::MatchString(CaptureReader& file, const SearchPattern& p, boo
             ++pos;
         }
         if (pos >= length) return compared;
-        if (file.NextOfType(sd ? kJumpSd : kJumpRd) != kQvrOk) return false;
+        if (const int rc = file.NextOfType(sd ? kJumpSd : kJumpRd); rc != kQvrOk) {
+            // The end of the capture only means no match; anything else is a
+            // string that may go on where the reader cannot see.
+            if (rc != kQvrNotFound) m_readError = rc;
+            return false;
+        }
         if (file.GetFrame(m_frame) != kQvrOk) return false;
     }
 }
 
 bool SearchMatcher::Test(CaptureReader& file, std::optional<uint8_t> neighbourLine) {
+    m_readError = 0;
     if (file.GetFrame(m_frame) != kQvrOk) return false;
     const uint8_t header = m_frame.Header();
     const Protocol protocol = file.GetProtocol();

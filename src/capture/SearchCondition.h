@@ -70,6 +70,9 @@ class SearchMatcher {
     // reader is left on the string's last record, otherwise it may have
     // moved and the caller puts it back.
     bool Test(CaptureReader& file, std::optional<uint8_t> neighbourLine);
+    // The reader's code when the last Test could not read the records it
+    // needed (a string running into a chunk that cannot be read); 0 else.
+    int ReadError() const { return m_readError; }
 
     // The jump type (CaptureReader.h) that every record able to match has, so the
     // search can step with the type searches and pass over chunks that hold
@@ -81,6 +84,7 @@ class SearchMatcher {
 
     SearchCondition m_c;
     CaptureFrame m_frame;
+    int m_readError = 0;
 };
 
 }  // namespace qv

@@ -73,6 +73,7 @@ SearchResult RunSearch(CaptureReader& file, const SearchCondition& condition, co
         if (file.GetCursor(pos) != kQvrOk) return Ending(SearchReport::kError, kQvrNoRecord);
         const uint64_t matchStart = pos.frame;
         const bool hit = matcher.Test(file, neighbour);
+        if (matcher.ReadError() != 0) return Ending(SearchReport::kError, matcher.ReadError());
         if (!hit || !forward) {
             CursorPosition now;
             if (file.GetCursor(now) != kQvrOk || now.frame != matchStart) {

@@ -337,7 +337,7 @@ void List(const ListOptions& o) {
         std::printf("%-30s %10s %s%10s %10s %-3s %-4s %s\n", "DATE", "TR", deltaHead.c_str(),
                     names[0].c_str(), names[1].c_str(), "ERR", "CH", "DATA");
     MonitorRow row;
-    bool gap = false;
+    bool gap = false, atEnd = !file.HasRecord();
     // A capture without a record (an empty stream decoded) lists none.
     for (uint64_t i = 0; file.HasRecord() && (o.count == 0 || i < o.count); ++i) {
         std::optional<int64_t> delta;
@@ -394,7 +394,10 @@ void List(const ListOptions& o) {
             rc = file.GoToFrame(to);
             if (rc == kQvrOk) filler.Begin(file);
         }
-        if (rc != kQvrOk) break;
+        if (rc != kQvrOk) {
+            atEnd = rc == kQvrNotFound;
+            break;
+        }
     }
     if (format == OutputFormat::kJson) {
         json.EndArray();
@@ -402,6 +405,10 @@ void List(const ListOptions& o) {
     }
     out.Flush();
     if (gap) throw CommandError{kExitFailure, "the listing has gaps where chunk files are missing"};
+    // The records after a malformed chunk entry cannot be placed: the
+    // listing that reached it is not the whole capture.
+    if (atEnd && file.GetMalformedEntry() != 0)
+        throw CommandError{kExitFailure, "the listing stops early: " + MalformedEntryText(file)};
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include "capture/CaptureFiles.h"
 #include "capture/CaptureReader.h"
 #include "capture/CaptureRecovery.h"
+#include "capture/OpenFailure.h"
+#include "cli/CliSupport.h"
 #include "device/RunControl.h"
 #include "cli/Commands.h"
 #include "core/CodeTable.h"
@@ -17,7 +19,7 @@ namespace qv::cli {
 std::string IndexPathOf(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    return IsDirectory(path) ? CaptureIndexPathOf(path) : path;
+    return IsDirectory(path) ? FindCaptureIndex(path) : path;
 }
 
 std::string ReaderError(int rc) {
@@ -39,6 +41,13 @@ std::string ReaderError(int rc) {
     }
 }
 
+std::string MalformedEntryText(const CaptureReader& file) {
+    const uint64_t n = file.GetMalformedEntry();
+    return "the index's chunk entry " + std::to_string(n) +
+           " is malformed: the capture is read up to chunk " + std::to_string(n - 1) +
+           " (records " + std::to_string(file.GetTotalRecords()) + ")";
+}
+
 void OpenOrFail(CaptureReader& file, const std::string& capture) {
     const std::string index = IndexPathOf(capture);
     int rc = file.Open(index);
@@ -47,10 +56,20 @@ void OpenOrFail(CaptureReader& file, const std::string& capture) {
                            capture + ": the capture is being recorded now; it can be read "
                                      "once its run stops"};
     // A damaged chunk still lets the records before the damage be read.
-    if (rc != 0 && !(rc == kQvrChunkRead && file.HasRecord()))
-        throw CommandError{kExitFailure, capture + ": " + ReaderError(rc) + RecoverHint(index)};
+    if (rc != 0 && !(rc == kQvrChunkRead && file.HasRecord())) {
+        // The reason looks at the file itself: a missing file is not a
+        // damaged index.
+        std::string reason = rc == kQvrNoIndex && file.GetMalformedEntry() == 1
+                                 ? MalformedEntryText(file)
+                             : IsDirectory(capture) && !PathExists(index)
+                                 ? "the folder holds no capture index (.qvr)"
+                                 : CaptureOpenFailureReason(index, rc, CliLanguage());
+        throw CommandError{kExitFailure, capture + ": " + reason + RecoverHint(index)};
+    }
     if (rc == kQvrChunkRead)
         std::cerr << "qvtool: warning: " << capture << ": " << ReaderError(rc) << "\n";
+    if (file.GetMalformedEntry() != 0)
+        std::cerr << "qvtool: warning: " << capture << ": " << MalformedEntryText(file) << "\n";
 }
 
 std::string StartError(int rc) {

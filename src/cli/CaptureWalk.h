@@ -9,6 +9,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "capture/CaptureReader.h"
+#include "cli/CaptureOpen.h"
 #include "cli/RangeArgs.h"
 #include "export/LineClock.h"
 #include "export/MessageSplitter.h"
@@ -16,7 +18,6 @@
 #include "export/StructuredOutput.h"
 
 namespace qv {
-class CaptureReader;
 struct MonitorSettings;
 }  // namespace qv
 
@@ -85,7 +86,16 @@ bool WalkRecords(CaptureReader& file, RecordWalk& walk, Add add, Gap gap) {
     bool missing = false;
     for (;;) {
         const RecordWalk::Step step = walk.Next(r);
-        if (step == RecordWalk::Step::kEnd) break;
+        if (step == RecordWalk::Step::kEnd) {
+            // A chunk table cut at a malformed entry: the records after it
+            // are missing as surely as a lost chunk's.
+            if (walk.ReachedCaptureEnd() && file.GetMalformedEntry() != 0) {
+                std::fflush(stdout);
+                std::fprintf(stderr, "qvtool: %s\n", MalformedEntryText(file).c_str());
+                missing = true;
+            }
+            break;
+        }
         if (step == RecordWalk::Step::kGap) {
             std::fflush(stdout);
             std::fprintf(stderr, "qvtool: %s\n", GapText(file, walk.Gap()).c_str());

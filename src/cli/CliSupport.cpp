@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "core/AppPaths.h"
 #include "device/DeviceStatus.h"
 #include "device/UnitList.h"
 #include "device/UsbDevice.h"
@@ -67,6 +70,15 @@ bool ShowProgress() {
     return !g_quiet && ::isatty(STDERR_FILENO) != 0;
 }
 
+bool StandardOutputWritten() {
+    std::cout.flush();
+    errno = 0;
+    bool ok = !std::cout.fail();
+    if (std::fflush(stdout) != 0) ok = false;
+    if (std::ferror(stdout)) ok = false;
+    return ok;
+}
+
 void FlagPrompt::ShowMessage(const std::string& text) {
     std::cerr << text << "\n";
 }
@@ -80,8 +92,21 @@ bool FlagPrompt::AskYesNo(const std::string& text) {
     return m_yes;
 }
 
+namespace {
+// Beside the unit list, in the application folder.
+constexpr const char* kToolSelectionFile = "qvtool-selection.txt";
+}  // namespace
+
+SelectedUnit ToolSelection() {
+    return ReadOwnSelection(AppFile(kToolSelectionFile));
+}
+
+int SetToolSelection(const SelectedUnit& unit) {
+    return WriteOwnSelection(AppFile(kToolSelectionFile), unit);
+}
+
 UnitIdentity ChosenUnit(DeviceAccess& devices, const std::string& serial) {
-    if (serial.empty()) return SelectedUnitFromFile().Identity();
+    if (serial.empty()) return ToolSelection().Identity();
     UnitList list(SelectedUnit{});
     list.Reload(devices.CreateDevice().get());
     auto i = list.FindBySerial(serial);

@@ -9,6 +9,7 @@
 
 #include "core/Prompt.h"
 #include "core/UiLanguage.h"
+#include "device/DeviceAccess.h"
 #include "device/UsbTypes.h"
 
 namespace qv {
@@ -42,6 +43,10 @@ void RefuseEmptyValues(CLI::App& app);
 void SetQuiet(bool quiet);
 bool ShowProgress();
 
+// Flushes standard output; false when anything written to it was lost
+// (errno then says why, when the flush was what failed).
+bool StandardOutputWritten();
+
 // Answers questions from --yes/--no; without either, a question is shown on
 // stderr and answered No, so that nothing changes unasked.
 class FlagPrompt : public IPrompt {
@@ -54,9 +59,14 @@ class FlagPrompt : public IPrompt {
     bool m_yes, m_no;
 };
 
+// qvtool's own selection, the unit "qvtool units select" chose; another
+// copy's choice (bit 3 of the unit list) is never taken for it.
+SelectedUnit ToolSelection();
+int SetToolSelection(const SelectedUnit& unit);
+
 // The unit a command works on: the one with this serial in the unit list, or,
-// without a serial, the one "qvtool units select" marked. Throws when a serial
-// names no known unit.
+// without a serial, qvtool's own selection. Throws when a serial names no
+// known unit.
 UnitIdentity ChosenUnit(DeviceAccess& devices, const std::string& serial);
 
 // Makes the chosen unit the selected unit of `devices` (what a monitoring

@@ -22,6 +22,7 @@
 #include "core/RunNotice.h"
 #include "device/CaptureSession.h"
 #include "settings/MonitorSettings.h"
+#include "settings/StatusFile.h"
 #include "settings/StatusSet.h"
 #include "sim/StreamGenerator.h"
 
@@ -79,6 +80,11 @@ class StderrNotices : public RunNoticeSink {
     uint64_t m_notices = 0;
 };
 
+// The status file of a stream's line settings: "<stream>.qvs".
+std::string SettingsBeside(const std::string& stream) {
+    return stream + ".qvs";
+}
+
 struct DecodeArgs {
     std::string stream;
     std::string out;
@@ -112,8 +118,14 @@ void Decode(const DecodeArgs& a) {
     info.directory = a.out;
     info.frameMax = store.GetFrameMax();
     info.fileRecords = SettingsStore::kFileRecords;
-    if (!a.settings.empty() && ImportStatusSet(a.settings, info.settings, std::time(nullptr)) != 0)
-        throw CommandError{kExitFailure, "cannot read the status file " + a.settings};
+    // Without --settings, the line settings a stream carries beside it (what
+    // gen-stream writes): a rate left at the default would put wrong
+    // character times, gaps and packet times into everything read later.
+    std::string settings = a.settings;
+    if (settings.empty() && a.stream != "-" && PathExists(SettingsBeside(a.stream)))
+        settings = SettingsBeside(a.stream);
+    if (!settings.empty() && ImportStatusSet(settings, info.settings, std::time(nullptr)) != 0)
+        throw CommandError{kExitFailure, "cannot read the status file " + settings};
     MonitorSettings& m = info.settings.status.monitor;
     if (m.Memory != kMemoryRing) m.Memory = kMemoryFix;  // what a new status file carries
     if (!a.protocol.empty()) m.Protocol = static_cast<uint8_t>(CodeOfName(a.protocol));
@@ -229,6 +241,16 @@ void Generate(const GenArgs& a) {
     if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size() ||
         std::fflush(out.get()) != 0)
         throw CommandError{kExitFailure, "cannot write " + a.out};
+    if (a.out != "-") {
+        // The line settings go beside the stream, where decode finds them.
+        MonitorSettings m;
+        m.Protocol = static_cast<uint8_t>(g.traffic.protocol);
+        m.SD_Baudrate = m.RD_Baudrate = a.baud;
+        StatusFile status;
+        status.SetPath(SettingsBeside(a.out));
+        if (status.WriteMonitorStatus(m, SamplingSettings{}, 0) != 0)
+            throw CommandError{kExitFailure, "cannot write " + SettingsBeside(a.out)};
+    }
     // The summary leaves standard output to the stream when that is where it went.
     std::fprintf(a.out == "-" ? stderr : stdout, "%s: %zu bytes, %llu data items\n",
                  a.out.c_str(), bytes.size(), static_cast<unsigned long long>(items));
@@ -243,7 +265,8 @@ void AddDecodeCommands(CLI::App& app) {
     d->add_option("STREAM", dec->stream, "stream file (- for standard input)")->required();
     d->add_option("--out", dec->out, "folder the capture folder is made in")->required();
     d->add_option("--settings", dec->settings,
-                  "status file (.qvs) with the settings of the run; defaults otherwise");
+                  "status file (.qvs) with the settings of the run; default: STREAM.qvs when "
+                  "there (gen-stream writes it), else a new status file's settings");
     d->add_option("--date", dec->date, "YYMMDD of the records before the stream's first date item");
     d->add_option("--protocol", dec->protocol, "overrides the protocol of the settings")
         ->check(CLI::IsMember(ProtocolNames()));
@@ -251,7 +274,10 @@ void AddDecodeCommands(CLI::App& app) {
 
     auto gen = std::make_shared<GenArgs>();
     CLI::App* g = app.add_subcommand("gen-stream", "Write a generated capture stream for tests");
-    g->add_option("OUT", gen->out, "stream file to write (- for standard output)")->required();
+    g->add_option("OUT", gen->out,
+                  "stream file to write (- for standard output); its line settings go to "
+                  "OUT.qvs, where decode finds them")
+        ->required();
     g->add_option("--protocol", gen->protocol, "ASYNC, SYNC, HDLC or LOGIC")
         ->check(CLI::IsMember(ProtocolNames()));
     // The stream is built in memory before it is written: a bound keeps a

@@ -1,6 +1,7 @@
 // qvtool units, status, clock and stop: the unit list and the instrument's
 // status outside a run. The selected unit is the one a previous
-// "qvtool units select" marked in the unit list (or --unit SERIAL).
+// "qvtool units select" chose (or --unit SERIAL); another copy's choice is
+// shown as another's and never acted on unasked.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -134,7 +135,7 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
     units->require_subcommand(0, 1);
     units->callback([&devices, units] {
         if (!units->get_subcommands().empty()) return;
-        UnitList list(SelectedUnitFromFile());
+        UnitList list(ToolSelection());
         list.Reload(devices.CreateDevice().get());
         WarnRefused(list);
         PrintRows(list, all, FormatOf(unitsFormat));
@@ -148,7 +149,7 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
     sel->add_flag("--no", no, "answer No")->excludes(yesFlag);
     sel->callback([&devices] {
         auto dev = devices.CreateDevice();
-        UnitList list(SelectedUnitFromFile());
+        UnitList list(ToolSelection());
         list.Reload(dev.get());
         auto i = UnitBySerial(list, selSerial);
         if (list.IsSelected(*i)) {
@@ -161,6 +162,8 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
         if (result == UnitList::ApplyResult::kDeclined)
             throw CommandError{kExitFailure, "not selected: the unit is in use by another copy"};
         if (result == UnitList::ApplyResult::kWriteFailed) ThrowUnitListWrite("not selected");
+        if (SetToolSelection(list.Selected()) != 0)
+            throw CommandError{kExitFailure, "the selection could not be kept"};
         std::printf("selected %s %s\n",
                     ModelName(static_cast<uint16_t>(list.Units()[*i].productId)),
                     selSerial.c_str());
@@ -169,7 +172,7 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
     auto* rel = units->add_subcommand("release", "Release the selected unit");
     rel->callback([&devices] {
         auto dev = devices.CreateDevice();
-        SelectedUnit current = SelectedUnitFromFile();
+        SelectedUnit current = ToolSelection();
         UnitList list(current);
         list.Reload(dev.get());
         if (current.IsNone()) {
@@ -179,6 +182,7 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
         auto i = UnitBySerial(list, current.serial);
         if (list.Apply(*i, nullptr, dev.get()) == UnitList::ApplyResult::kWriteFailed)
             ThrowUnitListWrite("not released");
+        SetToolSelection(SelectedUnit{});
         std::printf("released %s\n", current.serial.c_str());
     });
 
@@ -188,7 +192,7 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
     name->add_option("NAME", newName, "the new name (empty to clear)")->required();
     name->callback([&devices] {
         auto dev = devices.CreateDevice();
-        UnitList list(SelectedUnitFromFile());
+        UnitList list(ToolSelection());
         list.Reload(dev.get());
         auto i = UnitBySerial(list, nameSerial);
         if (!list.Rename(*i, newName, dev.get()))
@@ -198,6 +202,7 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
                                      "cannot hold; nothing was changed"
                                    : std::string("the unit list could not be written: ") +
                                          std::strerror(errno)};
+        if (!list.Selected().IsNone()) SetToolSelection(list.Selected());
     });
 
     // --- status
@@ -274,11 +279,22 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
     });
 
     // --- stop
+    static bool stopYes = false;
     auto* stop = app.add_subcommand("stop", "Stop monitoring on the selected instrument");
     stop->add_option("--unit", unitSerial, "this unit instead of the selected one");
+    stop->add_flag("--yes", stopYes, "stop it even when another copy has selected the unit");
     stop->callback([&devices] {
+        const UnitIdentity unit = ChosenUnit(devices, unitSerial);
         auto dev = Open(devices, StatusUse::kUnitInfo, unitSerial);
         DeviceCommand cmd(dev);
+        // A run of a unit another copy has chosen is most likely that copy's:
+        // stopping it unasked would end someone else's recording.
+        uint32_t state = 0;
+        if (!stopYes && SelectedByAnother(unit, ToolSelection()) && cmd.QueryState(state) == 0 &&
+            (state & kStateMonitoring))
+            throw CommandError{kExitFailure, "the unit " + unit.serial +
+                                                 " is monitoring for another copy that selected "
+                                                 "it; give --yes to stop that run"};
         if (cmd.Stop() != 0)
             throw CommandError{kExitFailure, "the instrument did not take the stop"};
         std::printf("stopped\n");

@@ -15,6 +15,7 @@
 #include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
+#include "export/CsvExporter.h"
 #include "export/RangeCopier.h"
 #include "export/SaveWorker.h"
 
@@ -62,6 +63,11 @@ void Save(const SaveOptions& o) {
         return;
     }
     if (o.out.empty()) throw CommandError{kExitUsage, "give --out FOLDER or --pcapng FILE"};
+    // Unlike --pcapng -, a save makes several files: "-" would be a folder
+    // named "-", not standard output.
+    if (o.out == "-")
+        throw CommandError{kExitUsage, "--out names a folder; standard output takes "
+                                       "--pcapng - only"};
     SettingsStore store;
     Log log;
     CaptureReader file(store, log);
@@ -85,6 +91,10 @@ void Save(const SaveOptions& o) {
                 break;
         }
     }
+    if (o.csv && !o.overwrite && HoldsCsvExport(o.out))
+        throw CommandError{kExitUsage, o.out +
+                                           " already holds the CSV files of an export; give "
+                                           "--overwrite to replace them"};
     if (!IsDirectory(o.out) && MakeDirectories(o.out) != 0)
         throw CommandError{kExitFailure, "cannot make the folder " + o.out};
     SaveSink sink;
@@ -130,7 +140,8 @@ void AddExportCommands(CLI::App& app) {
     auto* csv =
         save->add_flag("--csv", o->csv, "Write CSV files 1.csv, 2.csv, ... instead of a capture");
     save->add_flag("--overwrite", o->overwrite,
-                   "Replace a capture the destination folder already holds, or the pcapng file");
+                   "Replace a capture or the CSV files the destination folder already holds, or "
+                   "the pcapng file");
     save->add_option("--pcapng", o->pcapng,
                      "Write a pcapng file (- for standard output): one packet per message, "
                      "RTAC serial link type, for Wireshark and tshark")

@@ -60,8 +60,13 @@ void AddRangeOptions(CLI::App& cmd, RangeArgs& args) {
 }
 
 std::pair<RangeTimeKey, RangeTimeKey> ResolveRange(CaptureReader& file, const RangeArgs& args) {
-    if (!args.from.empty())
+    if (!args.from.empty()) {
+        // Put in order first, then widen the later one to its whole second:
+        // widening "…:46" and then swapping it with "…:45" would leave a range
+        // of a few nanoseconds instead of the two seconds meant.
+        if (!NotLaterThan(TimeKey(args.from, false, "--from"), TimeKey(args.to, false, "--to"))) return {TimeKey(args.to, false, "--to"), TimeKey(args.from, true, "--from")};
         return {TimeKey(args.from, false, "--from"), TimeKey(args.to, true, "--to")};
+    }
     if (args.fromMark > 0) return {MarkKey(file, args.fromMark), MarkKey(file, args.toMark)};
     return {CaptureKey(file, false), CaptureKey(file, true)};
 }

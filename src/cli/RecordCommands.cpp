@@ -67,7 +67,30 @@ struct RunOptions {
     double duration = 0;  // seconds; 0: until Ctrl+C
     double idle = 0;      // seconds without new records that end the run (retrieval)
     bool yes = false, no = false;
+    bool storeNothing = false;
 };
+
+// --yes answers the start's questions, except whether to run when no trigger
+// starts storing: a run that stores nothing is never what "record" is for,
+// so only --store-nothing says yes to it.
+class RunPrompt : public FlagPrompt {
+  public:
+    explicit RunPrompt(const RunOptions& o) : FlagPrompt(o.yes, o.no), m_storeNothing(o.storeNothing) {}
+    bool AskYesNo(const std::string& text) override {
+        if (text != MessageText(MessageId::kAskNoStoreTrigger)) return FlagPrompt::AskYesNo(text);
+        std::cerr << text << (m_storeNothing ? " -> yes (--store-nothing)" : " -> no") << "\n";
+        declinedNoStore = !m_storeNothing;
+        return m_storeNothing;
+    }
+    bool declinedNoStore = false;
+
+  private:
+    bool m_storeNothing;
+};
+
+constexpr const char* kStoresNothing =
+    "no enabled trigger starts storing (蓄積開始), so the run would store nothing; make one "
+    "with \"qvtool settings check --yes\", or give --store-nothing to run anyway";
 
 void PrintCounters(const MonitoringRun& mon, bool final) {
     const bool tty = ShowProgress();
@@ -103,7 +126,7 @@ void PrintCapture(MonitoringRun& mon) {
 
 void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     SelectUnitForRun(devices, o.unit);
-    FlagPrompt prompt(o.yes, o.no);
+    RunPrompt prompt(o);
     SettingsStore store;
     Log log;
     ViewConf conf(log);
@@ -114,7 +137,8 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
                       MonitoringRun::View::kNotShown);
     SignalsEndRun signals;
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
-    if (rc != 0 && !mon.Running()) throw CommandError{kExitFailure, StartError(rc)};
+    if (rc != 0 && !mon.Running())
+        throw CommandError{kExitFailure, prompt.declinedNoStore ? kStoresNothing : StartError(rc)};
     if (!mon.Running()) {
         std::cout << "the instrument stores this run on its memory card\n";
         return;
@@ -162,6 +186,13 @@ void AddRunOptions(CLI::App* cmd, RunOptions& o) {
     cmd->add_flag("--no", o.no, "Answer No to the questions of a start")->excludes(yes);
 }
 
+// Only the runs that monitor: fetching a card's run sends no trigger.
+void AddStoreOption(CLI::App* cmd, RunOptions& o) {
+    cmd->add_flag("--store-nothing", o.storeNothing,
+                  "Run even when no trigger starts storing, so nothing is stored (without it "
+                  "such a run is refused; \"qvtool settings check --yes\" makes a trigger store)");
+}
+
 }  // namespace
 
 void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
@@ -169,6 +200,7 @@ void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
         "record", "Monitor the selected unit: record a capture, showing the counters");
     auto ro = std::make_shared<RunOptions>();
     AddRunOptions(record, *ro);
+    AddStoreOption(record, *ro);
     record->add_option("--duration", ro->duration, "Stop after this many seconds (default: Ctrl+C)")
         ->check(CLI::NonNegativeNumber);
     record->callback([&devices, ro] { Run(devices, *ro, false); });
@@ -178,16 +210,18 @@ void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
     auto* start = card->add_subcommand("start", "Set up a card run from the unit's status file");
     auto so = std::make_shared<RunOptions>();
     AddRunOptions(start, *so);
+    AddStoreOption(start, *so);
     start->callback([&devices, so] {
         SelectUnitForRun(devices, so->unit);
-        FlagPrompt prompt(so->yes, so->no);
+        RunPrompt prompt(*so);
         Log log;
         CardRunResult r =
             RunCardStart(devices, log, &prompt,
                          [](const std::string& s) { std::cerr << s << "\n"; });
         if (r.code != 0)
-            throw CommandError{kExitFailure,
-                               r.message.empty() ? "the card run was not set up" : r.message};
+            throw CommandError{kExitFailure, prompt.declinedNoStore ? kStoresNothing
+                                             : r.message.empty()    ? "the card run was not set up"
+                                                                    : r.message};
     });
     auto* fetch = card->add_subcommand("fetch", "Bring the card's stored run back as a capture");
     auto fo = std::make_shared<RunOptions>();

@@ -63,7 +63,7 @@ StatusSet LoadTarget(StatusFile& file, const Target& target) {
         if (!id.IsNone()) {
             unit.productId = id.productId;
             unit.serial = id.serial;
-            const SelectedUnit selected = SelectedUnitFromFile();
+            const SelectedUnit selected = ToolSelection();
             if (selected.Identity().serial == id.serial && selected.productId == id.productId)
                 unit.alias = selected.name;
         }

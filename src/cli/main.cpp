@@ -1,5 +1,7 @@
 // qvtool: the command-line companion of the line monitor.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "cli/CliSupport.h"
@@ -52,5 +54,12 @@ int main(int argc, char** argv) {
         return e.status;
     }
     if (app.get_subcommands().empty()) std::fputs(app.help().c_str(), stdout);
+    // What a command wrote to a full disk or a closed pipe is lost: that is a
+    // failure, whichever command it was, not a success with a short output.
+    if (!qv::cli::StandardOutputWritten()) {
+        std::cerr << "qvtool: cannot write to standard output"
+                  << (errno ? std::string(": ") + std::strerror(errno) : std::string()) << "\n";
+        return qv::cli::kExitFailure;
+    }
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/TextCodec.h"
+
 namespace qv {
 
 namespace {
@@ -109,9 +111,9 @@ std::string Jis8Text(uint8_t byte) {
 // sequence counts as one byte of width one so that fitting always moves forward.
 void MeasureChar(std::string_view s, size_t i, size_t& len, int& width) {
     auto u = static_cast<unsigned char>(s[i]);
-    len = u < 0x80 ? 1 : (u >> 5) == 0x6 ? 2 : (u >> 4) == 0xE ? 3 : (u >> 3) == 0x1E ? 4 : 1;
-    if (i + len > s.size()) len = 1;
-    if (len == 1) {
+    len = Utf8SequenceLength(s, i);
+    if (len <= 1) {
+        len = 1;
         width = 1;
         return;
     }

@@ -178,6 +178,7 @@ struct FileLockEntry {
     std::recursive_mutex mutex;  // other threads of this process wait here
     int fd = -1;                 // the lock file, flock'ed while depth > 0
     int depth = 0;               // nesting within the owning thread
+    std::string path;            // the lock file's path
 };
 
 namespace {
@@ -186,30 +187,43 @@ FileLockEntry* LockEntryFor(const std::string& lockPath) {
     static std::map<std::string, std::unique_ptr<FileLockEntry>> registry;
     std::lock_guard<std::mutex> guard(registryMutex);
     auto& slot = registry[lockPath];
-    if (!slot) slot = std::make_unique<FileLockEntry>();
+    if (!slot) {
+        slot = std::make_unique<FileLockEntry>();
+        slot->path = lockPath;
+    }
     return slot.get();
 }
 
+// The lock file is removed by whoever gives the lock back (a capture folder
+// must not carry it along when copied), so a lock taken on a file that was
+// removed or replaced meanwhile is no lock: it is taken again on the file
+// the name holds now.
 int OpenLockFile(const std::string& lockPath) {
     const int common = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | common, 0666);
-    // A lock file another user made, in a folder we share: reading is enough to lock.
-    if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | common);
-    if (fd < 0) return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    for (;;) {
+        int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | common, 0666);
+        // A lock file another user made, in a folder we share: reading is enough to lock.
+        if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | common);
+        if (fd < 0) return -1;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return -1;
+        }
+        int rc;
+        do {
+            rc = ::flock(fd, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) {
+            ::close(fd);
+            return -1;
+        }
+        struct stat now {};
+        if (::lstat(lockPath.c_str(), &now) == 0 && now.st_dev == st.st_dev &&
+            now.st_ino == st.st_ino)
+            return fd;
         ::close(fd);
-        return -1;
     }
-    int rc;
-    do {
-        rc = ::flock(fd, LOCK_EX);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 }  // namespace
 
@@ -288,6 +302,10 @@ bool FileLock::Held() const {
 void FileLock::Release() {
     if (!m_entry) return;
     if (--m_entry->depth == 0 && m_entry->fd >= 0) {
+        // Removed while still held, so nobody can take the lock on it after
+        // this; one who opened it meanwhile sees it gone and opens anew. A
+        // file of another user's stays (no right to remove it).
+        ::unlink(m_entry->path.c_str());
         ::close(m_entry->fd);  // gives the flock back
         m_entry->fd = -1;
     }

@@ -50,7 +50,8 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // An exclusive advisory lock (flock) on a lock file beside `path`
 // (".<name>.lock" in the same folder), held from construction to
-// destruction. Every program takes it around each read-modify-write of a
+// destruction; the lock file is removed when the lock is given back, so that
+// no folder (a capture copied elsewhere) keeps one. Every program takes it around each read-modify-write of a
 // shared file, so two of them never both read the old content and each write
 // back their own change. Locks of one path nest within a thread and exclude
 // other threads of the process as well as other processes. When the lock

@@ -13,35 +13,39 @@ bool IsAscii(std::string_view bytes) {
     return true;
 }
 
+size_t Utf8SequenceLength(std::string_view s, size_t i) {
+    if (i >= s.size()) return 0;
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) return 1;
+    size_t len;
+    uint32_t cp;
+    if ((c & 0xE0) == 0xC0)
+        len = 2, cp = c & 0x1F;
+    else if ((c & 0xF0) == 0xE0)
+        len = 3, cp = c & 0x0F;
+    else if ((c & 0xF8) == 0xF0)
+        len = 4, cp = c & 0x07;
+    else
+        return 0;
+    if (i + len > s.size()) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const auto cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF (which F5..F7 lead
+    // bytes give) are not UTF-8.
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+        (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+        return 0;
+    return len;
+}
+
 bool IsValidUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        size_t len;
-        uint32_t cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2, cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3, cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > s.size()) return false;
-        for (size_t k = 1; k < len; ++k) {
-            auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        // Reject overlong forms, surrogates and values past U+10FFFF.
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-            (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-            return false;
-        i += len;
+    for (size_t i = 0; i < s.size();) {
+        const size_t n = Utf8SequenceLength(s, i);
+        if (n == 0) return false;
+        i += n;
     }
     return true;
 }

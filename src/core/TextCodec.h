@@ -9,6 +9,11 @@
 
 namespace qv {
 
+// The length (1 to 4) of the well-formed UTF-8 character at s[i], or 0 when
+// the bytes there are not one: a stray continuation byte, a lead byte C0, C1
+// or F5..FF, a cut sequence, an overlong form, a surrogate (U+D800..DFFF) or
+// a value past U+10FFFF. The one rule of the tree for what UTF-8 is.
+size_t Utf8SequenceLength(std::string_view s, size_t i);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 // Whether a file's bytes are taken as UTF-8: valid UTF-8 with a non-ASCII

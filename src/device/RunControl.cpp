@@ -90,9 +90,10 @@ int RunControl::LoadAndConfigure(bool send) {
 }
 
 std::time_t RunControl::InstrumentClock() {
-    uint32_t monitoring = 0, clock = 0;
-    if (m_cmd && m_cmd->ReadClocks(monitoring, clock) == 0 && clock != 0)
-        return static_cast<std::time_t>(clock);
+    // The monitoring time (reply word 1), not the built-in clock.
+    uint32_t monitoring = 0, builtIn = 0;
+    if (m_cmd && m_cmd->ReadClocks(monitoring, builtIn) == 0 && monitoring != 0)
+        return static_cast<std::time_t>(monitoring);
     return std::time(nullptr);
 }
 
@@ -237,16 +238,21 @@ int RunControl::Stop() {
 }
 
 void RunControl::Reopen() {
+    // The failed transfer is logged whether or not the unit is back yet, but
+    // once per loss: while it stays away every read step tries again.
+    const bool log = !m_reopening;
+    bool found = false;
     if (m_device) {
         m_device->Close();
-        if (FindUnit(*m_device, m_unit.Identity(), true))
-            m_log.Write("ERR", "MonitorWnd", __LINE__, "USBDevice Close -> Open.");
+        found = FindUnit(*m_device, m_unit.Identity(), true);
+        if (log) m_log.Write("ERR", "MonitorWnd", __LINE__, "USBDevice Close -> Open.");
     } else {
         m_device = m_devices.CreateDevice();
-        if (m_device && FindUnit(*m_device, m_unit.Identity(), true))
-            m_log.Write("ERR", "MonitorWnd", __LINE__, "USBDevice Initialize -> Open.");
+        found = m_device && FindUnit(*m_device, m_unit.Identity(), true);
+        if (log) m_log.Write("ERR", "MonitorWnd", __LINE__, "USBDevice Initialize -> Open.");
         m_cmd = std::make_unique<DeviceCommand>(m_device);
     }
+    m_reopening = !found;
 }
 
 void RunControl::OnPlug(PlugEvent event) {

@@ -123,6 +123,7 @@ class RunControl {
     uint64_t m_bytesRead = 0;
     std::chrono::steady_clock::time_point m_lastFlush;
     std::atomic<bool> m_arrived{false}, m_removed{false};
+    bool m_reopening = false;  // a reopen found no unit: the loss is logged already
 };
 
 }  // namespace qv

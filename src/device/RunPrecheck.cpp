@@ -19,11 +19,13 @@ int PrecheckInstrument(DeviceCommand& cmd, IPrompt* prompt, int64_t now) {
         if (!prompt || !prompt->AskYesNo(MessageText(MessageId::kAskStopRunning))) return -1;
         cmd.Stop();
     }
-    uint32_t monitoring = 0, clock = 0;
-    if (cmd.ReadClocks(monitoring, clock) == 0) {
-        int64_t diff = static_cast<int64_t>(clock) - now;
+    // The monitoring time is what a run's start and stop go by, so it is the
+    // one that must agree with the computer; the built-in clock only shows.
+    uint32_t monitoring = 0, builtIn = 0;
+    if (cmd.ReadClocks(monitoring, builtIn) == 0) {
+        int64_t diff = static_cast<int64_t>(monitoring) - now;
         if ((diff > kClockTolerance || diff < -kClockTolerance) && prompt &&
-            prompt->AskYesNo(ClockQuestion(clock, now)))
+            prompt->AskYesNo(ClockQuestion(monitoring, now)))
             cmd.SetClock(static_cast<uint32_t>(now));
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "device/UnitList.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -340,6 +342,27 @@ SelectedUnit SelectedUnitFromFile() {
 
 std::string SettingsHome(const SelectedUnit& unit) {
     return UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
+}
+
+SelectedUnit ReadOwnSelection(const std::string& path) {
+    const auto units = ReadUnitFile(path);
+    if (units.empty()) return {};
+    const UnitInfo& u = units.front();
+    return SelectedUnit{u.vendorId, u.productId, u.serial, u.name};
+}
+
+int WriteOwnSelection(const std::string& path, const SelectedUnit& unit) {
+    if (unit.IsNone()) return ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : -1;
+    return WriteUnitFile(path, {UnitInfo{kUnitSelected, unit.vendorId, unit.productId,
+                                         unit.serial, unit.name}});
+}
+
+bool SelectedByAnother(const UnitIdentity& unit, const SelectedUnit& own) {
+    if (unit.IsNone() || (!own.IsNone() && own.Identity() == unit)) return false;
+    for (const auto& u : ReadUnitFile(UnitListPath()))
+        if ((u.flags & kUnitSelected) && u.SameUnit(unit.vendorId, unit.productId, unit.serial))
+            return true;
+    return false;
 }
 
 StatusUnit StatusUnitFor(const std::string& statusPath, const SelectedUnit& selected,

@@ -128,8 +128,8 @@ class UnitList {
     SelectedUnit m_selected;
 };
 
-// The first unit of the file with bit 3 set: the choice a previous
-// "qvtool units select" left. None when no unit carries the bit.
+// The first unit of the file with bit 3 set, whichever copy selected it.
+// None when no unit carries the bit.
 SelectedUnit SelectedUnitFromFile();
 
 // The one home of the monitor settings (SaveDevice included) while `unit` is
@@ -139,6 +139,16 @@ SelectedUnit SelectedUnitFromFile();
 // copies its file over the working file; nothing reads that copy while the
 // unit stays selected.
 std::string SettingsHome(const SelectedUnit& unit);
+// A copy whose every command is a process of its own (qvtool) keeps its
+// selection in a file of its own: bit 3 of the unit list says only that some
+// copy selected a unit, so reading the selection back from there would take
+// another copy's choice for this one's. One unit line; none when the file is
+// missing or empty. Writing none removes the file.
+SelectedUnit ReadOwnSelection(const std::string& path);
+int WriteOwnSelection(const std::string& path, const SelectedUnit& unit);
+// True when the unit list marks `unit` selected (bit 3) and it is not `own`:
+// another copy has chosen it.
+bool SelectedByAnother(const UnitIdentity& unit, const SelectedUnit& own);
 
 // The unit a status file names in [RegistInfo]: the selected unit's own file
 // names that unit (product, serial and the user's name for it), since a new

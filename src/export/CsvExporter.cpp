@@ -1,5 +1,6 @@
 #include "export/CsvExporter.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -193,6 +194,31 @@ std::string CsvRowText(Protocol protocol, const CaptureFrame& frame, std::string
     return out;
 }
 
+namespace {
+// Calls `each` with the name of every numbered CSV file ("<n>.csv", n from 1,
+// no leading zero) of the folder.
+template <class Each>
+void ForNumberedCsv(const std::string& folder, Each each) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (name.size() < 5 || !name.ends_with(".csv")) continue;
+        const std::string_view number = name.substr(0, name.size() - 4);
+        if (number[0] == '0' || number.find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        each(name);
+    }
+    ::closedir(dir);
+}
+}  // namespace
+
+bool HoldsCsvExport(const std::string& folder) {
+    bool any = false;
+    ForNumberedCsv(folder, [&](std::string_view) { any = true; });
+    return any;
+}
+
 CsvExporter::CsvExporter(CaptureReader& file, std::string folder, uint64_t fileRecords)
     : m_file(file), m_folder(std::move(folder)), m_fileRecords(fileRecords) {}
 
@@ -267,6 +293,12 @@ SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
     // Rows are written straight into the buffer; one more always fits behind
     // anything short of a flush.
     if (!m_buffer) m_buffer.reset(new char[kFlushSize + kMaxRowSize]);
+    if (HoldsCsvExport(m_folder)) {
+        if (!m_overwrite) return SaveReport::kStartRefused;
+        ForNumberedCsv(m_folder, [this](std::string_view name) {
+            ::unlink(JoinPath(m_folder, name).c_str());
+        });
+    }
     if (!OpenNext()) {
         Close();
         return SaveReport::kStartRefused;

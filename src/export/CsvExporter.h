@@ -33,10 +33,19 @@ std::string CsvHeaderLine(const std::array<std::string, 10>& titles);
 std::string CsvRowText(Protocol protocol, const CaptureFrame& frame, std::string_view startText,
                        std::string_view stopText);
 
+// Whether a folder holds numbered CSV files ("1.csv", "2.csv", ...) of an
+// export: a new export there would mix its files with the old ones.
+bool HoldsCsvExport(const std::string& folder);
+
 class CsvExporter {
   public:
     // `file` is an opened reader, used by this object alone during Run.
     CsvExporter(CaptureReader& file, std::string folder, uint64_t fileRecords);
+
+    // Without it, a folder that holds an export is refused (kStartRefused);
+    // with it, that export's numbered files are removed first, so the
+    // folder holds the new export's files only.
+    void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
 
     // One export pass over the range between keys a and b (either order).
     // Progress goes to `sink` (may be null); the ending is returned. A set
@@ -65,6 +74,7 @@ class CsvExporter {
     CaptureReader& m_file;
     std::string m_folder;
     uint64_t m_fileRecords;
+    bool m_overwrite = false;
     std::string m_header;  // CP932
     uint64_t m_fileNumber = 0;
     uint64_t m_rows = 0;        // rows written to the files

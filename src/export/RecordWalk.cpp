@@ -14,6 +14,7 @@ RecordWalk::RecordWalk(CaptureReader& file)
 
 void RecordWalk::BeginAll() {
     m_ranged = false;
+    m_pastRange = false;
     m_next = 0;
     m_onPrevious = false;
     m_given = 0;
@@ -60,6 +61,10 @@ RecordWalk::Step RecordWalk::GapAt(uint64_t frame, int code) {
     return Step::kGap;
 }
 
+bool RecordWalk::ReachedCaptureEnd() const {
+    return m_next >= m_file.GetTotalRecords() && !m_pastRange;
+}
+
 RecordWalk::Step RecordWalk::Next(WalkRecord& out) {
     for (;;) {
         const Step step = Take(out);
@@ -93,6 +98,7 @@ RecordWalk::Step RecordWalk::Take(WalkRecord& out) {
         if (end < m_from) return Step::kBefore;
         if (end > m_to) {
             m_next = m_file.GetTotalRecords();
+            m_pastRange = true;
             return Step::kEnd;
         }
     }

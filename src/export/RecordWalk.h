@@ -52,6 +52,9 @@ class RecordWalk {
     // The next record, or a gap (then Gap() says which), or the end.
     Step Next(WalkRecord& out);
     const WalkGap& Gap() const { return m_gap; }
+    // After kEnd: whether the walk ran to the capture's last record (not to
+    // the end of its range).
+    bool ReachedCaptureEnd() const;
 
     // Records expected in the walk (for progress) and records given so far.
     uint64_t Expected() const { return m_expected; }
@@ -76,6 +79,7 @@ class RecordWalk {
     uint32_t m_chunk = 0;  // the chunk whose day is m_day
     int64_t m_day = 0;
     WalkGap m_gap;
+    bool m_pastRange = false;  // ended at a record after the range
 };
 
 }  // namespace qv

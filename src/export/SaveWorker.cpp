@@ -38,6 +38,7 @@ void SaveWorker::Run(RangeTimeKey a, RangeTimeKey b, const std::atomic<bool>& ca
     if (rc == kQvrOk || (rc == kQvrChunkRead && file.HasRecord())) {
         if (m_kind == SaveKind::kCsv) {
             CsvExporter csv(file, m_folder, m_fileRecords);
+            csv.SetOverwrite(m_overwrite);
             result = csv.Run(a, b, &m_sink, cancel);
             m_written = csv.RowsWritten();
             m_files = csv.FilesWritten();

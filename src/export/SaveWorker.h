@@ -39,7 +39,8 @@ class SaveWorker {
     // After a failed pass: the chunk file of the source that could not be
     // read, or empty.
     const std::string& UnreadableChunk() const { return m_unreadable; }
-    // A copy may replace a capture the folder holds (see RangeCopier).
+    // A copy may replace a capture the folder holds, an export the CSV files
+    // of an earlier export (see RangeCopier, CsvExporter).
     void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
 
   private:

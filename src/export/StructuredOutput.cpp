@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/TextCodec.h"
+
 namespace qv {
 
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
@@ -25,21 +27,6 @@ void AppendHexBytes(std::string& out, std::span<const uint8_t> bytes) {
     }
 }
 
-namespace {
-
-// Length of the UTF-8 sequence at s[i], 0 when it is not one.
-size_t Utf8Length(std::string_view s, size_t i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    if (n == 2 && c < 0xC2) return 0;  // overlong
-    return n;
-}
-
-}  // namespace
-
 void AppendJsonString(std::string& out, std::string_view s) {
     static const char kHex[] = "0123456789abcdef";
     out += '"';
@@ -60,10 +47,13 @@ void AppendJsonString(std::string& out, std::string_view s) {
         } else if (c < 0x80) {
             out += static_cast<char>(c);
             ++i;
-        } else if (size_t n = Utf8Length(s, i)) {
+        } else if (size_t n = Utf8SequenceLength(s, i)) {
             out.append(s.substr(i, n));
             i += n;
         } else {
+            // A byte that is not UTF-8 (a file name's stray bytes) becomes
+            // U+FFFD: a JSON text must be UTF-8 throughout, or readers refuse
+            // all of it.
             out += "\xEF\xBF\xBD";
             ++i;
         }

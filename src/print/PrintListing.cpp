@@ -1,10 +1,12 @@
 #include "print/PrintListing.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
 #include "capture/CaptureReader.h"
 #include "capture/CaptureFrame.h"
+#include "core/TextCodec.h"
 #include "core/TimeText.h"
 #include "export/SaveRange.h"
 #include "settings/TriggerSummary.h"
@@ -21,14 +23,7 @@ class TextLine {
     void Put(size_t col, std::string_view text) {
         size_t i = 0;
         while (i < text.size() && col < m_cols.size()) {
-            size_t len = 1;
-            const unsigned char c = static_cast<unsigned char>(text[i]);
-            if (c >= 0xF0)
-                len = 4;
-            else if (c >= 0xE0)
-                len = 3;
-            else if (c >= 0xC0)
-                len = 2;
+            const size_t len = std::max<size_t>(Utf8SequenceLength(text, i), 1);
             std::string ch(text.substr(i, len));
             i += len;
             const size_t width = DisplayWidth(ch);
@@ -85,52 +80,14 @@ int PrintedBaud(double baud, bool bothZero, int clockRate, double frequency) {
 
 }  // namespace
 
-std::string_view PrintActionName(uint8_t code) {
-    switch (code) {
-        case 0:
-            return "NO ACT";
-        case 16:
-            return "STOP";
-        case 32:
-            return "START";
-        case 48:
-            return "LED OFF";
-        case 49:
-            return "LED ON";
-        case 64:
-            return "BUZZ OFF";
-        case 65:
-            return "BUZZ ON";
-        case 80:
-            return "EVENTOFF";
-        case 81:
-            return "EVENTON";
-        case 97:
-            return "MSG OFF";
-        case 98:
-            return "MSG ON";
-        case 113:
-            return "CNT1 INC";
-        case 114:
-            return "CNT2 INC";
-        case 115:
-            return "CNT3 INC";
-        case 116:
-            return "CNT4 INC";
-        case 129:
-        case 145:
-            return "CNT1 RST";
-        case 130:
-            return "CNT2 RST";
-        case 131:
-            return "CNT3 RST";
-        case 132:
-            return "CNT4 RST";
-        case 144:
-            return "EXT OFF";
-        default:
-            return "";
-    }
+std::string PrintActionName(uint8_t code, uint16_t option) {
+    // The trigger editor's own label, number included, from the one action
+    // table; a pair the table does not hold shows its code, never a blank
+    // or another action's name.
+    if (auto label = ActionLabel(code, option)) return *label;
+    char text[8];
+    std::snprintf(text, sizeof text, "?%02X", code);
+    return text;
 }
 
 std::string PrintLineTitle(const std::vector<FormatEntry>& rows, int line, uint8_t code) {
@@ -145,8 +102,8 @@ std::string PrintTriggerLine(int n, const TriggerSetting& t) {
     if (n == 2) l.Put(0, "*TRIGGER     *  ");
     l.Put(20, std::to_string(n));
     l.Put(22, t.enabled ? "ON" : "OFF");
-    l.Put(34, PrintActionName(t.action1));
-    l.Put(67, PrintActionName(t.action2));
+    l.Put(34, PrintActionName(t.action1, t.option1));
+    l.Put(67, PrintActionName(t.action2, t.option2));
     return l.Text();
 }
 

@@ -25,9 +25,10 @@ inline constexpr int kPrintLinesPerPage = 60;
 inline constexpr int kPrintLineWidth = 103;  // display columns of a built line
 inline constexpr int kPrintBytesPerRow = 10;
 
-// The name of an action code on a trigger line ("NO ACT", "STOP", ...);
-// empty for a code without one.
-std::string_view PrintActionName(uint8_t code);
+// The name of an action (code and option) on a trigger line: its label in the
+// action table ("蓄積停止", "LED-2　ON", ...); "?XX" (the code in hex) for a
+// pair the table does not hold.
+std::string PrintActionName(uint8_t code, uint16_t option);
 // The title of line code 2 (SD) or 3 (RD): the name of the first display
 // format row with that code, from row 1 (line type 0) or row 11 (others) on;
 // empty when none.

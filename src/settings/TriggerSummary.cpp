@@ -1,5 +1,9 @@
 #include "settings/TriggerSummary.h"
 
+#include <algorithm>
+
+#include "core/TextCodec.h"
+
 namespace qv {
 
 namespace {
@@ -32,9 +36,10 @@ size_t DisplayWidth(std::string_view text) {
     size_t width = 0;
     for (size_t i = 0; i < text.size();) {
         auto c = static_cast<unsigned char>(text[i]);
-        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        // A byte that is not UTF-8 takes one column, as the text shows it.
+        size_t len = std::max<size_t>(Utf8SequenceLength(text, i), 1);
         uint32_t cp = 0;
-        if (len == 3 && i + 2 < text.size())
+        if (len == 3)
             cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
                  (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
         // ASCII and half-width katakana (U+FF61..U+FF9F) take one column.

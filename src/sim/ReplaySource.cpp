@@ -145,6 +145,15 @@ bool ReplaySource::Parse(const std::string& text, std::string& error) {
     return true;
 }
 
+bool CheckReplayScript(const std::string& path, std::string& error) {
+    LineFormat fastest;
+    // One tick per character (the least a character takes), whatever the
+    // format the computer sends later.
+    fastest.sdBaudrate = fastest.rdBaudrate = 1e12;
+    ReplaySource probe(fastest, 0);
+    return probe.Load(path, error);
+}
+
 bool ReplaySource::Next(LineEvent& ev, const std::atomic<bool>& stop) {
     if (stop || m_next >= m_events.size()) return false;
     ev = m_events[m_next++];

@@ -41,4 +41,9 @@ class ReplaySource : public ILineSource {
     size_t m_next = 0;
 };
 
+// Whether the script at `path` can be replayed at all: read at the fastest
+// rate, so that what fails here fails at every rate (a bad line, a time
+// that goes back). False with "FILE:LINE: reason".
+bool CheckReplayScript(const std::string& path, std::string& error);
+
 }  // namespace qv::sim

@@ -30,6 +30,7 @@ SimInstrument::SimInstrument(SimConfig config)
              static_cast<uint32_t>(std::time(nullptr) + m_cfg.clockOffset)),
       m_clockOffset(m_cfg.clockOffset),
       m_clockFixed(m_cfg.clockFixed),
+      m_monitorOffset(m_cfg.monitorClockOffset),
       m_master(m_cfg.master) {}
 
 SimInstrument::~SimInstrument() {
@@ -60,6 +61,10 @@ DeviceDescriptors SimInstrument::Descriptors() const {
 uint32_t SimInstrument::Clock() const {
     if (m_clockFixed >= 0) return static_cast<uint32_t>(m_clockFixed);
     return static_cast<uint32_t>(std::time(nullptr) + m_clockOffset);
+}
+
+uint32_t SimInstrument::MonitoringClock() const {
+    return static_cast<uint32_t>(static_cast<int64_t>(Clock()) + m_monitorOffset);
 }
 
 uint32_t SimInstrument::StateBits() {
@@ -135,8 +140,8 @@ RunSetup SimInstrument::Setup() const {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     s.startSteady = std::chrono::steady_clock::now();
-    s.startClock = m_clockFixed >= 0 ? static_cast<uint32_t>(m_clockFixed)
-                                     : static_cast<uint32_t>(now.tv_sec + m_clockOffset);
+    s.startClock = m_clockFixed >= 0 ? static_cast<uint32_t>(m_clockFixed + m_monitorOffset)
+                                     : static_cast<uint32_t>(now.tv_sec + m_clockOffset + m_monitorOffset);
     s.startNanos = m_clockFixed >= 0 ? 0 : static_cast<uint32_t>(now.tv_nsec);
     return s;
 }
@@ -186,11 +191,11 @@ void SimInstrument::Command(const uint8_t* p, size_t n) {
     }
     switch (row->op) {
         case Op::kReadClock: {
-            uint32_t now = Clock();
-            Reply(cmd, sub, {now, now});
+            Reply(cmd, sub, {MonitoringClock(), Clock()});
             return;
         }
         case Op::kSetClock:
+            m_monitorOffset = 0;
             if (m_clockFixed >= 0)
                 m_clockFixed = word(1);
             else

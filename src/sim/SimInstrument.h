@@ -27,6 +27,10 @@ struct SimConfig {
     // it moves it there), so that runs of the same script come out the same
     // byte for byte whenever they are made.
     int64_t clockFixed = -1;
+    // Seconds the monitoring clock (the one records, the run's start and stop
+    // and time triggers go by) runs ahead of the built-in clock; setting the
+    // clock sets both.
+    int64_t monitorClockOffset = 0;
     bool acPower = true;
     bool cardInserted = true;
     bool cardFault = false;
@@ -60,8 +64,10 @@ class SimInstrument {
     // While detached every waiting transfer ends at once with an error.
     void SetAttached(bool attached);
 
-    // Seconds since 1970 on the instrument's clock.
+    // Seconds since 1970 on the instrument's built-in clock and on its
+    // monitoring clock.
     uint32_t Clock() const;
+    uint32_t MonitoringClock() const;
     uint32_t StateBits();
     // Stream items the computer has taken over endpoint 0x88.
     uint64_t ItemsSent();
@@ -88,6 +94,7 @@ class SimInstrument {
     std::deque<std::string> m_replies;  // answers waiting on endpoint 0x86
     int64_t m_clockOffset;
     int64_t m_clockFixed;
+    int64_t m_monitorOffset;
     bool m_master;
     // Card block writes in progress: blocks still expected and the next address.
     uint32_t m_writeBlocks = 0;

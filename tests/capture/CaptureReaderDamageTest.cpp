@@ -70,21 +70,34 @@ TEST_F(DamageTest, IndexProblems) {
     EXPECT_EQ(f.Open(eightIndex), kQvrBadProtocol);
 }
 
-TEST_F(DamageTest, ChunkEntryWithWrongCommasCountsNothing) {
+// The chunk table ends at an entry with the wrong number of fields: read as
+// an empty chunk it would give the records after it frame numbers the totals
+// do not count and the date of no chunk ("00/00/00").
+TEST_F(DamageTest, TheChunkTableEndsAtAnEntryWithWrongCommas) {
     CaptureBuilder b(folder, kProtocolAsync);
     std::string index = Build(b);
     IniFile ini;
     ini.SetPath(index);
-    ini.WriteString("DataFile", "1", "241106,00:00:00 000:000:000,10,0,0");
+    ini.WriteString("DataFile", "2", "241106,00:00:00 000:000:000,10,0,0");
     CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
-    EXPECT_EQ(f.GetChunkCount(), 2u);
+    EXPECT_EQ(f.GetMalformedEntry(), 2u);
+    EXPECT_EQ(f.GetChunkCount(), 1u);
     EXPECT_EQ(f.GetTotalRecords(), 10u);
-    // The file's records are still walked; no read beyond them.
     int steps = 0;
-    while (f.NextRecord() == 0)
-        ++steps;
-    EXPECT_EQ(steps, 19);
+    do {
+        std::string text;
+        uint64_t ticks = 0;
+        ASSERT_EQ(f.GetEndTime(text, ticks), 0);
+        EXPECT_EQ(text.substr(0, 8), "24/11/06");
+    } while (f.NextRecord() == 0 && ++steps < 100);
+    EXPECT_EQ(steps, 9);
+    EXPECT_EQ(f.GoToFrame(10), kQvrNotFound);
+
+    // Malformed from the first entry: no chunk at all.
+    ini.WriteString("DataFile", "1", "241106,00:00:00 000:000:000,10");
+    EXPECT_EQ(f.Open(index), kQvrNoIndex);
+    EXPECT_EQ(f.GetMalformedEntry(), 1u);
 }
 
 TEST_F(DamageTest, MissingAndTruncatedChunks) {

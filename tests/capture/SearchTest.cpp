@@ -300,6 +300,52 @@ TEST_F(SearchTest, StartPositionsAndRepeatedSearches) {
               SearchReport::kBadParameters);
 }
 
+// A chunk that cannot be read stops every search there with the reader's
+// code: a record beyond it is never reported as the next match, whether the
+// search steps by record type (strings, errors alone) or record by record,
+// or a string runs into the chunk.
+TEST_F(SearchTest, AMissingChunkStopsEverySearchThatReachesIt) {
+    std::filesystem::create_directories(home.file("m"));
+    CaptureBuilder b(home.file("m"), kProtocolAsync);
+    uint64_t t = 100;
+    for (int c = 0; c < 3; ++c) {
+        b.StartChunk("241106", 0);
+        b.Add(RecordKind::kSdData, 0x41, t += 100);
+        b.Add(RecordKind::kSdData, static_cast<uint8_t>(c == 1 ? 0x0A : 0x30), t += 100,
+              kFlagParityError);
+        b.Add(RecordKind::kSdData, 0x0A, t += 100, kFlagParityError);
+    }
+    std::string index = b.Finish();
+    std::filesystem::remove(b.ChunkPath(2));
+    struct Case {
+        const char* name;
+        SearchCondition condition;
+        SearchDirection direction;
+        uint64_t from;
+    };
+    SearchCondition parity;
+    parity.parity = true;
+    SearchCondition line;
+    line.lineEnabled[0] = true;
+    const Case cases[] = {
+        {"string forward", Pattern("0a"), SearchDirection::kForward, 2},
+        {"string running into it", Pattern("0a 41"), SearchDirection::kForward, 1},
+        {"string backward", Pattern("0a"), SearchDirection::kBackward, 6},
+        {"error forward", parity, SearchDirection::kForward, 2},
+        {"line forward", line, SearchDirection::kForward, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureReader f(store, log);
+        ASSERT_EQ(f.Open(index), 0);
+        SearchStart s;
+        s.frame = c.from;
+        SearchResult r = RunSearch(f, c.condition, s, c.direction, nullptr, cancel);
+        EXPECT_EQ(r.report, SearchReport::kError);
+        EXPECT_EQ(r.code, kQvrChunkOpen);
+    }
+}
+
 TEST(SearchPatternTest, ParsesBytesAndWildcards) {
     auto p = ParsePattern("41 ** 43");
     ASSERT_TRUE(p);

@@ -24,9 +24,11 @@ cap=$(ls -d caps/*)
 # the whole second, from its first tick at the start to its last at the end.
 expected() {
     local from=$1 to=$2
+    # A reversed range is put in order first; then its later end, given to
+    # the second, takes the whole second.
+    if [[ "$to" < "$from" ]]; then local t=$from; from=$to; to=$t; fi
     [ ${#from} -eq 17 ] && from="$from 000m000u000n"
     [ ${#to} -eq 17 ] && to="$to 999m999u990n"
-    if [[ "$to" < "$from" ]]; then local t=$from; from=$to; to=$t; fi
     awk -v a="$from" -v b="$to" '$0 >= a && $0 <= b' times.txt | wc -l
 }
 

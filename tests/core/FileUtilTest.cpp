@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "support/TempDir.h"
@@ -112,6 +114,23 @@ TEST(SafeFiles, ALockExcludesOtherProcessesAndThreadsAndNestsWithinOne) {
     }
     EXPECT_TRUE(LockFreeForAnotherProcess(path));
     EXPECT_EQ(FileLock::LockPathFor("/a/b/index.qvr"), "/a/b/.index.qvr.lock");
+}
+
+// A lock given back leaves no lock file in the folder (a capture folder
+// copied later would carry it along), and the next lock is a lock again.
+TEST(SafeFiles, AGivenBackLockLeavesNoFile) {
+    TempDir dir;
+    const std::string path = dir.file("cap.qvr");
+    const std::string lockPath = FileLock::LockPathFor(path);
+    for (int i = 0; i < 2; ++i) {
+        {
+            FileLock lock(path);
+            EXPECT_TRUE(lock.Held());
+            EXPECT_TRUE(std::filesystem::exists(lockPath));
+            EXPECT_FALSE(LockFreeForAnotherProcess(path));
+        }
+        EXPECT_FALSE(std::filesystem::exists(lockPath));
+    }
 }
 
 TEST(SafeFiles, ALockFileThatCannotBeMadeLeavesTheLockUnheld) {

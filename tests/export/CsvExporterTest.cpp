@@ -188,14 +188,43 @@ TEST_F(CsvRangeTest, ALinkAtAFileNameIsNotWrittenThrough) {
     test::WriteBytes(victim, "precious\n");
     CsvExporter first(f, out, 70);
     std::filesystem::create_symlink(victim, first.FilePath(2));
-    EXPECT_EQ(first.Run(Key("241106", 0), Key("241107", 0), nullptr, cancel), SaveReport::kFailed);
-    EXPECT_EQ(test::ReadBytes(victim), "precious\n");
-    // An earlier export's own files are replaced as usual.
-    std::filesystem::remove(first.FilePath(2));
-    CsvExporter again(f, out, 70);
-    EXPECT_EQ(again.Run(Key("241106", 0), Key("241107", 0), nullptr, cancel),
+    first.SetOverwrite(true);
+    // Replacing the folder's export removes the link, never its target.
+    EXPECT_EQ(first.Run(Key("241106", 0), Key("241107", 0), nullptr, cancel),
               SaveReport::kCaptureEnd);
-    EXPECT_EQ(again.FilesWritten(), 3u);
+    EXPECT_EQ(test::ReadBytes(victim), "precious\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(first.FilePath(2)));
+    EXPECT_EQ(first.FilesWritten(), 3u);
+}
+
+// A second export into a folder that holds one would leave the first's
+// later files beside the new ones: refused unless asked to replace, and then
+// the folder holds the new export's files only.
+TEST_F(CsvRangeTest, AFolderHoldingAnExportIsReplacedOnlyWhenAsked) {
+    CaptureBuilder b(home.file("cap"), kProtocolAsync);
+    std::string index = test::BuildExportCapture(b, 1, 200, 5);
+    CaptureReader f(store, log);
+    ASSERT_EQ(f.Open(index), 0);
+    const std::string out = home.file("out");
+    std::filesystem::create_directories(out);
+    CsvExporter whole(f, out, 70);
+    ASSERT_EQ(whole.Run(Key("241106", 0), Key("241107", 0), nullptr, cancel),
+              SaveReport::kCaptureEnd);
+    ASSERT_EQ(whole.FilesWritten(), 3u);
+    EXPECT_TRUE(HoldsCsvExport(out));
+    const std::string before = test::ReadBytes(whole.FilePath(1));
+
+    CsvExporter part(f, out, 70);
+    EXPECT_EQ(part.Run(Key("241106", 0), Key("241106", 2'000'000), nullptr, cancel),
+              SaveReport::kStartRefused);
+    EXPECT_EQ(test::ReadBytes(whole.FilePath(1)), before);
+    part.SetOverwrite(true);
+    EXPECT_EQ(part.Run(Key("241106", 0), Key("241106", 2'000'000), nullptr, cancel),
+              SaveReport::kRangeDone);
+    EXPECT_EQ(part.FilesWritten(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(part.FilePath(1)));
+    EXPECT_FALSE(std::filesystem::exists(part.FilePath(2)));
+    EXPECT_FALSE(std::filesystem::exists(part.FilePath(3)));
 }
 
 TEST_F(CsvRangeTest, CancelLeavesCompleteFiles) {

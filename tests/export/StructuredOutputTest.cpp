@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/TextCodec.h"
 #include "support/JsonValue.h"
 
 namespace qv {
@@ -34,6 +35,36 @@ TEST(StructuredOutput, JsonDocumentsParseBackWithTheirValues) {
     EXPECT_EQ(o["list"].items.size(), 2u);
     // Each element of the outer array on its own line.
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4);
+}
+
+// Bytes that are not UTF-8 never reach a JSON text: each becomes U+FFFD,
+// whatever kind of malformation it is, and well-formed characters of every
+// length pass unchanged. (A folder name holding such bytes is in every
+// listing's JSON.)
+TEST(StructuredOutput, EveryByteThatIsNotUtf8BecomesAReplacementCharacter) {
+    const std::string r = "\xEF\xBF\xBD";
+    const struct {
+        const char* name;
+        std::string in, out;
+    } cases[] = {
+        {"lead F5 (past U+10FFFF)", "\xF5\x80\x80\x80", r + r + r + r},
+        {"lead F7", "\xF7\xBF\xBF\xBF", r + r + r + r},
+        {"surrogate U+D800", "\xED\xA0\x80", r + r + r},
+        {"overlong three bytes", "\xE0\x80\xAF", r + r + r},
+        {"overlong four bytes", "\xF0\x80\x80\xAF", r + r + r + r},
+        {"overlong two bytes", "\xC0\xAF", r + r},
+        {"cut sequence", "a\xE6\x97", "a" + r + r},
+        {"stray continuation", "\x80z", r + "z"},
+        {"U+10FFFF", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+        {"U+E000 after the surrogates", "\xEE\x80\x80", "\xEE\x80\x80"},
+        {"two bytes", "\xC3\xA9", "\xC3\xA9"},
+    };
+    for (const auto& c : cases) {
+        std::string json;
+        AppendJsonString(json, c.in);
+        EXPECT_EQ(json, "\"" + c.out + "\"") << c.name;
+        EXPECT_EQ(IsValidUtf8(c.in), c.in == c.out) << c.name;
+    }
 }
 
 TEST(StructuredOutput, CsvFieldsAreQuotedOnlyWhenTheyMustBe) {

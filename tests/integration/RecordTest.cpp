@@ -146,11 +146,64 @@ TEST_F(Record, InstrumentAlreadyMonitoringAndNoCreatesNothing) {
             << e.path();
 }
 
+// A fresh unit has no trigger that starts storing: --yes does not make
+// "record" run for nothing. It fails with the way out, stores nothing and
+// leaves no folder, unless --store-nothing asks for exactly that.
+TEST_F(Record, ARunThatWouldStoreNothingIsRefusedUnlessAskedFor) {
+    StartSim({"--serial", "F1", "--source", "synth:5"});
+    ASSERT_EQ(Tool({"units", "select", "F1"}).status, 0);
+    auto r = Tool({"record", "--duration", "1", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("settings check --yes"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--store-nothing"), std::string::npos) << r.err;
+    for (auto& e : std::filesystem::directory_iterator(home.path()))
+        EXPECT_FALSE(e.is_directory() && e.path().filename().string().starts_with("20"))
+            << e.path();
+    r = Tool({"record", "--duration", "1", "--yes", "--store-nothing"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("records 0"), std::string::npos) << r.out;
+}
+
 TEST_F(Record, ClockOffByMoreThanTwoMinutesAsks) {
     StartSim({"--serial", "C1", "--source", "synth:6", "--clock-offset", "600"});
     Prepare("C1");
     auto r = Tool({"record", "--duration", "1", "--no"});
     EXPECT_NE(r.err.find("QVの時計とパソコンの時計がずれています。"), std::string::npos) << r.err;
+}
+
+// The run goes by the instrument's monitoring time (reply word 1 of the clock
+// read), not by its built-in clock: that is the clock compared with the
+// computer's before the start and the one the capture's times come from.
+TEST_F(Record, TheRunGoesByTheMonitoringClockNotTheBuiltInOne) {
+    // Built-in clock right, monitoring clock ten minutes ahead: asked.
+    StartSim({"--serial", "M1", "--source", "synth:6", "--monitor-clock-offset", "600"});
+    Prepare("M1");
+    auto r = Tool({"record", "--duration", "1", "--no"});
+    EXPECT_NE(r.err.find("QVの時計とパソコンの時計がずれています。"), std::string::npos) << r.err;
+    // Built-in clock ten minutes ahead, monitoring clock right: not asked.
+    StartSim({"--serial", "M2", "--source", "synth:6", "--clock-offset", "600",
+              "--monitor-clock-offset", "-600"});
+    Prepare("M2");
+    r = Tool({"record", "--duration", "1", "--no"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("QVの時計とパソコンの時計がずれています。"), std::string::npos) << r.err;
+
+    // Monitoring clock three days behind, answered No: the capture's end
+    // time is of the monitoring clock's day, as its records are.
+    StartSim({"--serial", "M3", "--source", "synth:6", "--monitor-clock-offset", "-259200"});
+    Prepare("M3");
+    r = Tool({"record", "--duration", "1", "--no"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    IniFile ini;
+    ini.SetPath(IndexOf(r));
+    const std::string end = ini.ReadValue("DataFile", "EndTime");
+    const std::string first = ini.ReadValue("DataFile", "1");
+    ASSERT_GE(first.size(), 6u) << first;
+    EXPECT_EQ(end.substr(0, 6), first.substr(0, 6)) << end << " / " << first;
+    char today[8];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(today, sizeof today, "%y%m%d", std::localtime(&now));
+    EXPECT_NE(end.substr(0, 6), today) << end;
 }
 
 TEST_F(Record, UnplugAndReplugDuringARun) {
@@ -175,6 +228,36 @@ TEST_F(Record, UnplugAndReplugDuringARun) {
     EXPECT_NE(log.find("USBDevice Close -> Open."), std::string::npos) << log;
     std::string out = record.Out();
     CheckConsistent(out.substr(0, out.find('\n')));
+}
+
+// A unit lost during a run is logged when its loss is found, not only once
+// it is back; and once, however many read steps fail meanwhile.
+TEST_F(Record, ALostUnitIsLoggedWhileItIsAway) {
+    Process& sim = StartSim({"--serial", "L1", "--source", "synth:8"});
+    Prepare("L1");
+    Process record({QVTOOL_PATH, "record", "--yes"}, TestEnv(home.path(), sims.path()),
+                   work.file("rec.out"), work.file("rec.err"));
+    auto chunkFiles = [&] {
+        std::error_code ec;
+        for (auto& e : std::filesystem::recursive_directory_iterator(home.path(), ec))
+            if (e.path().extension() == ".qvd") return true;
+        return false;
+    };
+    ASSERT_TRUE(WaitFor(chunkFiles)) << record.Err();
+    sim.Signal(SIGUSR1);
+    auto lines = [&] {
+        const std::string log = ReadBytes(home.file("qv-ort.log"));
+        size_t n = 0;
+        for (size_t at = log.find("USBDevice Close -> Open."); at != std::string::npos;
+             at = log.find("USBDevice Close -> Open.", at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_TRUE(WaitFor([&] { return lines() > 0; }, 30));
+    sim.Signal(SIGUSR2);
+    record.Signal(SIGINT);
+    ASSERT_EQ(record.Wait(120), 0) << record.Err();
+    EXPECT_EQ(lines(), 1u);
 }
 
 // The header and value bytes of every record: what the line carried,

@@ -69,6 +69,35 @@ TEST_F(Stream, ReplayScriptArrivesAsTimedItemsAndNothingIsLost) {
     EXPECT_EQ(ItemsSentAtExit(sim), r.items);
 }
 
+// A replay script that cannot be replayed says where and why: one that goes
+// back in time at any rate keeps qvsim from starting; one whose characters
+// overlap at the rate the computer configured refuses that run, instead of
+// runs that silently store nothing.
+TEST_F(Stream, ABadReplayScriptIsReportedWithItsLine) {
+    WriteBytes(work.file("back.txt"), "1000 SD 41\n900 RD 06\n");
+    Process refused({QVSIM_PATH, "--serial", "B1", "--source", "replay:" + work.file("back.txt")},
+                    TestEnv(home.path(), sims.path()), work.file("b.out"), work.file("b.err"));
+    EXPECT_EQ(refused.Wait(60), 2);
+    EXPECT_NE(refused.Err().find("back.txt:2: goes back in time"), std::string::npos)
+        << refused.Err();
+
+    // Three SD characters at 115200 bit/s take 260 us: the RD line 10 us on
+    // overlaps them.
+    WriteBytes(work.file("overlap.txt"), "1000 SD 41 42 43\n1010 RD 06\n");
+    Process& sim = StartSim({"--serial", "B2", "--source", "replay:" + work.file("overlap.txt")});
+    auto dev = OpenUnit("B2");
+    DeviceCommand cmd(dev);
+    Configure(cmd, StoreFromStart());
+    cmd.StartToComputer();
+    EXPECT_EQ(cmd.ReplyWord(0) & 0xFFFF, 1u);  // the start is refused
+    uint32_t bits = 0;
+    ASSERT_EQ(cmd.QueryState(bits), 0);
+    EXPECT_EQ(bits & kStateRunMask, 0u);
+    EXPECT_TRUE(WaitFor([&] {
+        return sim.Err().find("overlap.txt:2: goes back in time") != std::string::npos;
+    })) << sim.Err();
+}
+
 TEST_F(Stream, WithoutAStartStoringTriggerNothingIsSent) {
     WriteBytes(work.file("line.txt"), "10 SD \"ABC\"\n");
     StartSim({"--serial", "P2", "--source", "replay:" + work.file("line.txt"), "--rate", "max"});

@@ -141,6 +141,51 @@ TEST_F(UnitsAndStatus, StopEndsARun) {
     EXPECT_EQ(bits & kStateRunMask, 0u);
 }
 
+// Another copy of the application selecting a unit (bit 3 of its line) does
+// not make it this copy's: qvtool goes on showing and using its own choice,
+// and does not stop the other copy's run without being told to.
+TEST_F(UnitsAndStatus, AnotherCopysSelectionStaysAnothers) {
+    StartSim({"--serial", "AB12", "--clock-fixed", "1000000000"});
+    StartSim({"--serial", "CD34", "--clock-fixed", "2000000000"});
+    ASSERT_EQ(Tool({"units", "select", "AB12"}).status, 0);
+    // The other copy selects CD34 (its line first, so that a reader taking
+    // the first selected line would take it).
+    WriteBytes(home.file("ActiveUnitInfo.txt"),
+               "0009,14d2,0010,    CD34,\n0009,14d2,0010,    AB12,\n");
+    RunResult r = Tool({"units", "--format", "csv"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("QV-S1,AB12,,yes,yes,here\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("QV-S1,CD34,,yes,yes,other\n"), std::string::npos) << r.out;
+    // The clock shown is AB12's (2001), not CD34's (2033).
+    r = Tool({"clock"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\t2001/09/"), std::string::npos) << r.out;
+
+    // CD34 monitors for the other copy: stopping it needs --yes.
+    auto dev = OpenUnit("CD34");
+    DeviceCommand cmd(dev);
+    ASSERT_EQ(cmd.StartToComputer(), 0);
+    uint32_t bits = 0;
+    EXPECT_EQ(Tool({"stop"}).status, 0);  // this copy's AB12
+    ASSERT_EQ(cmd.QueryState(bits), 0);
+    EXPECT_NE(bits & kStateRunMask, 0u);
+    r = Tool({"stop", "--unit", "CD34"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("another copy"), std::string::npos) << r.err;
+    ASSERT_EQ(cmd.QueryState(bits), 0);
+    EXPECT_NE(bits & kStateRunMask, 0u);
+    r = Tool({"stop", "--unit", "CD34", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(cmd.QueryState(bits), 0);
+    EXPECT_EQ(bits & kStateRunMask, 0u);
+
+    // Released, qvtool has no unit; the other copy's stays the other's.
+    ASSERT_EQ(Tool({"units", "release"}).status, 0);
+    EXPECT_EQ(Tool({"clock"}).status, 1);
+    EXPECT_NE(ReadBytes(home.file("ActiveUnitInfo.txt")).find("0009,14d2,0010,    CD34"),
+              std::string::npos);
+}
+
 TEST_F(UnitsAndStatus, UnplugDuringATransferAndReplug) {
     Process& sim = StartSim({"--serial", "U1"});
     ASSERT_EQ(Tool({"units", "select", "U1"}).status, 0);

@@ -80,11 +80,11 @@ TEST_F(PrintListingTest, HeaderAndRowsLineByLine) {
         "*MONITOR MODE*  BAUD RATE  TxD:9600  RxD:9600",
         "                DATA BIT-8  PARITY-NONE",
         "",
-        "                TRIG1-OFF    ACT1-NO ACT                      ACT2-NO ACT",
-        "*TRIGGER     *  TRIG2-ON     ACT1-STOP                        ACT2-CNT1 INC",
-        "                TRIG3-OFF    ACT1-NO ACT                      ACT2-NO ACT",
-        "                TRIG4-OFF    ACT1-NO ACT                      ACT2-NO ACT",
-        "                TRIG5-OFF    ACT1-NO ACT                      ACT2-NO ACT",
+        "                TRIG1-OFF    ACT1-何もしない                  ACT2-何もしない",
+        "*TRIGGER     *  TRIG2-ON     ACT1-蓄積停止                    ACT2-カウンタ1をインクリメント",
+        "                TRIG3-OFF    ACT1-何もしない                  ACT2-何もしない",
+        "                TRIG4-OFF    ACT1-何もしない                  ACT2-何もしない",
+        "                TRIG5-OFF    ACT1-何もしない                  ACT2-何もしない",
         "",
         "*DATA COUNT  *  TOTAL 15  TxD 13   RxD 1",
         "",
@@ -183,6 +183,37 @@ TEST_F(PrintListingTest, JobReportsPagesAndFailures) {
     job3.Start(home.file("none.qvr"), WholeDay());
     job3.Wait();
     EXPECT_EQ(missing.failed, MessageText(MessageId::kPrintBadArgument));
+}
+
+// A trigger line names each action as the trigger editor does, from the one
+// action table: codes the listing once mislabelled (external output high as
+// a counter reset, external events as messages) and numbered actions.
+TEST(PrintActionTest, ActionsAreNamedByTheActionTable) {
+    const struct {
+        uint8_t code;
+        uint16_t option;
+        const char* name;
+    } cases[] = {
+        {0x91, kNoOption, "EXT OUT HIGH"},
+        {0x90, kNoOption, "EXT OUT LOW"},
+        {0x60, 3, "外部イベント3 OFF"},
+        {0x61, 8, "外部イベント8 ON"},
+        {0x51, 2, "イベント2 ON"},
+        {0x31, 2, "LED-2　ON"},
+        {0x84, kNoOption, "カウンタ4をリセット"},
+        {0x62, kNoOption, "?62"},
+        {0x30, 4, "?30"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PrintActionName(c.code, c.option), c.name) << int(c.code);
+    TriggerSetting t;
+    t.enabled = 1;
+    t.action1 = 0x61;
+    t.option1 = 1;
+    t.action2 = 0x91;
+    t.option2 = kNoOption;
+    EXPECT_EQ(PrintTriggerLine(1, t),
+              "                TRIG1-ON     ACT1-外部イベント1 ON            ACT2-EXT OUT HIGH");
 }
 
 TEST(PrintRangeTest, TimesAndMarksNarrowTheCaptureSpan) {

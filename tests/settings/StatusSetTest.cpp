@@ -91,9 +91,11 @@ TEST(MonitorKeys, EveryWordReadsAsItsCodeAndIsWrittenBack) {
         }
     }
     // No enumerated key goes unlisted above.
-    for (const MonitorKey& k : MonitorKeys())
-        if (k.kind == MonitorKey::Kind::Word)
+    for (const MonitorKey& k : MonitorKeys()) {
+        if (k.kind == MonitorKey::Kind::Word) {
             EXPECT_EQ(listed.count(std::string(k.key)), 1u) << k.key;
+        }
+    }
     EXPECT_EQ(FindMonitorKey("sd_baudrate")->key, "SD_Baudrate");
     EXPECT_EQ(FindMonitorKey("Product"), nullptr);
     // Codes without a word are written as empty values.

@@ -14,6 +14,7 @@
 #include "cli/UsageFailure.h"
 
 #include "device/SimWire.h"
+#include "sim/ReplaySource.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimServer.h"
 
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
     app.add_option("--clock-fixed", cfg.clockFixed,
                    "the instrument's clock stands at these seconds since 1970 (reproducible runs)")
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--monitor-clock-offset", cfg.monitorClockOffset,
+                   "seconds the monitoring clock (what runs go by) is ahead of the built-in "
+                   "clock (negative: behind); setting the clock sets both");
     app.add_flag("--no-ac", noAc, "no external (AC) power");
     app.add_flag("--no-card", noCard, "no memory card inserted");
     app.add_flag("--card-fault", cfg.cardFault, "the memory card is faulty");
@@ -79,6 +83,13 @@ int main(int argc, char** argv) {
     cfg.rateMax = rate == "max";
     std::string error;
     if (!qv::sim::ParseSourceSelection(source, cfg.source, error)) {
+        std::cerr << "qvsim: " << error << "\n";
+        return 2;
+    }
+    // A script that cannot be replayed at any rate is refused now, with its
+    // line: found only at a run's start it would make every run store nothing.
+    if (cfg.source.kind == qv::sim::SourceSelection::Kind::kReplay &&
+        !qv::sim::CheckReplayScript(cfg.source.path, error)) {
         std::cerr << "qvsim: " << error << "\n";
         return 2;
     }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/CaptureGaps.h"
 #include "capture/ChunkTable.h"
 #include "capture/DecodeSink.h"
 #include "core/CaptureRecord.h"
@@ -64,6 +65,10 @@ class ChunkSink final : public DecodeSink {
     ChunkEntry CurrentChunkEntry() const;
     // Write failures reported during the run.
     uint64_t WriteFailures() const { return m_writeFailures; }
+    // The instrument's overflows and the time they lost.
+    const CaptureGaps& Gaps() const { return m_gaps; }
+    // The run ended at `yymmdd`, `ticks`: a gap still open ends there.
+    void EndGaps(int yymmdd, uint64_t ticks) { m_gaps.End(yymmdd, ticks); }
 
     // DecodeSink
     bool Full() const override {
@@ -71,7 +76,7 @@ class ChunkSink final : public DecodeSink {
     }
     bool TakesNewDay() const override { return !AtFixLimit(); }
     void NewDay(std::string_view yymmdd, bool started) override;
-    void DateSet(std::string_view yymmdd) override { m_date = yymmdd; }
+    void DateSet(std::string_view yymmdd) override { SetDate(yymmdd); }
     void LeadingRecord(const DecodedRecord& record) override;
     bool Record(const DecodedRecord& record) override;
     uint8_t* ShortRoom(uint64_t& records) override;
@@ -80,6 +85,7 @@ class ChunkSink final : public DecodeSink {
     void Trigger(uint8_t code, uint64_t time) override;
 
   private:
+    void SetDate(std::string_view yymmdd);
     bool AtFixLimit() const {
         return m_config.memory == kMemoryFix && m_totals.records >= kFixFrameMax;
     }
@@ -104,6 +110,7 @@ class ChunkSink final : public DecodeSink {
 
     CaptureTotals m_totals;
     std::string m_date;         // YYMMDD of the records now arriving
+    int m_dateNumber = 0;       // the same as a number
     uint64_t m_chunkStart = 0;  // time of the current chunk's first record
     uint8_t m_lineState = 0;    // as the decoder last told it
     uint8_t m_eventByte = 0;
@@ -116,6 +123,7 @@ class ChunkSink final : public DecodeSink {
 
     ChunkTable m_table;
     std::vector<TriggerEvent> m_triggers;
+    CaptureGaps m_gaps;
 };
 
 }  // namespace qv

@@ -42,6 +42,11 @@ class CaptureSession {
     void Feed(std::span<const uint8_t> bytes) { m_decoder.Feed(*m_buffer, bytes); }
     // Decodes what the buffer holds.
     void Decode() { m_decoder.Decode(*m_buffer); }
+    // Decodes `n` bytes read from the instrument, held elsewhere (a block
+    // handed over by the reading side). Most are decoded where they lie:
+    // only an item split between two blocks, and what waits behind an item
+    // decoding stopped in front of, go through the receive buffer.
+    void DecodeBlock(const uint8_t* bytes, size_t n);
 
     // The capture's side: totals, chunk table, trigger events, write failures.
     const ChunkSink& Capture() const { return m_files.Sink(); }

@@ -115,7 +115,6 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     m_session = std::move(session);
     m_folder = m_session->FolderPath();
     m_indexName = m_session->FolderName() + ".qvr";
-    m_frozenTotal = 0;
     m_bytesRead = 0;
     return 0;
 }
@@ -182,18 +181,43 @@ int RunControl::StartRetrieval(std::mutex& stateMutex) {
     return rc;
 }
 
+size_t RunControl::ReadQueueBytes() {
+    m_store.Load();
+    const uint64_t mib = m_store.GetReadQueueMiB();
+    const size_t bytes = mib ? static_cast<size_t>(mib) << 20 : DefaultReadQueueBytes();
+    m_log.Write("INF", "CommThread", __LINE__,
+                "read queue " + std::to_string(bytes >> 20) + " MiB" +
+                    (mib ? " (ReadQueueMB)" : " (from the machine's memory)"));
+    return bytes;
+}
+
 int RunControl::Pause() {
-    if (!m_running || !m_session) return kErrNotRunning;
-    m_frozenTotal = m_session->Capture().Totals().records;
-    if (LiveRing* ring = m_session->Ring()) ring->Freeze();
-    return 0;
+    return m_running && m_session ? 0 : kErrNotRunning;
+}
+
+std::time_t RunControl::StopReading(BlockQueue& queue) {
+    if (m_cmd) m_cmd->Stop();
+    m_running = false;
+    HandOver(queue);
+    return InstrumentClock();
+}
+
+int RunControl::FinishCapture(std::time_t stopClock) {
+    return m_session ? m_session->Stop(stopClock) : 0;
 }
 
 int RunControl::Stop() {
     if (!m_running) return 0;
-    if (m_cmd) m_cmd->Stop();
-    m_running = false;
-    return m_session ? m_session->Stop(InstrumentClock()) : 0;
+    // Without a writing thread: whatever the block holds is decoded here.
+    BlockQueue queue(2 * StreamBlock::kCapacity);
+    const std::time_t clock = StopReading(queue);
+    std::unique_ptr<StreamBlock> block;
+    queue.Close();
+    while (queue.Pop(block) == BlockQueue::Got::kBlock) {
+        DecodeBlock(*block);
+        queue.Done(std::move(block), 0);
+    }
+    return FinishCapture(clock);
 }
 
 void RunControl::Reopen() {
@@ -213,48 +237,51 @@ void RunControl::OnPlug(PlugEvent event) {
     (event == PlugEvent::kArrival ? m_arrived : m_removed) = true;
 }
 
-// Reads up to `want` bytes of the stream into the receive buffer and decodes
-// them; false when the transfer failed (the unit has been reopened then) or
-// brought nothing.
-bool RunControl::ReadAndDecode(size_t want, std::mutex& stateMutex) {
-    ReceiveBuffer& buffer = m_session->Buffer();
-    size_t got = want;
-    TransferStatus st = m_device ? m_device->Transfer(kEpStream, buffer.FreeSpace(), got)
+void RunControl::HandOver(BlockQueue& queue) {
+    if (m_block) queue.Push(std::move(m_block));
+}
+
+bool RunControl::Read(size_t want) {
+    size_t got = std::min(want, m_block->FreeSize());
+    TransferStatus st = m_device ? m_device->Transfer(kEpStream, m_block->FreeSpace(), got)
                                  : TransferStatus::kNoDevice;
     if (st == TransferStatus::kNoDevice || st == TransferStatus::kError) {
         Reopen();
         return false;
     }
     if (got == 0) return false;
-    buffer.Commit(got);
-    std::lock_guard lock(stateMutex);
+    m_block->size += std::min(got, m_block->FreeSize());
     m_bytesRead += got;
-    m_session->Decode();
     return true;
 }
 
-bool RunControl::ReadStep(std::mutex& stateMutex) {
+bool RunControl::ReadStep(BlockQueue& queue) {
     if (!m_running || !m_session) return false;
     if (m_removed.exchange(false) && m_device) m_device->Close();
     if (m_arrived.exchange(false) && m_device && !m_device->IsOpen()) Reopen();
 
-    ReceiveBuffer& buffer = m_session->Buffer();
-    if (buffer.FreeSize() < kFirstRead) return false;
-    if (!ReadAndDecode(kFirstRead, stateMutex)) return false;
-
-    // The instrument says how much more waits: take it in 512-byte multiples,
-    // at most 1 MiB a step, and never more than the buffer holds.
-    uint32_t waiting = 0;
-    if (m_cmd->QueryRunStatus(waiting) != 0 || waiting == 0) return false;
-    size_t want;
-    if (waiting >= kBigRead + 1)
-        want = kBigRead;
-    else if (waiting > buffer.FreeSize())
-        want = buffer.FreeSize();
-    else
-        want = waiting / 512 * 512;
-    if (want == 0 || !ReadAndDecode(want, stateMutex)) return false;
-    return waiting > want + kFirstRead;
+    if (m_block && m_block->FreeSize() < kFirstRead) HandOver(queue);
+    if (!m_block) m_block = queue.Take();
+    if (!m_block) return false;  // the queue is full: the instrument holds the stream
+    bool more = false;
+    if (Read(kFirstRead)) {
+        // The instrument says how much more waits: take it in 512-byte
+        // multiples, at most 1 MiB a step, and never more than the block holds.
+        uint32_t waiting = 0;
+        if (m_cmd->QueryRunStatus(waiting) == 0 && waiting != 0) {
+            const size_t room = m_block->FreeSize() / 512 * 512;
+            const size_t want = waiting >= kBigRead + 1 ? kBigRead : waiting / 512 * 512;
+            const size_t take = std::min(want, room);
+            if (take > 0 && Read(take)) more = waiting > take + kFirstRead;
+        }
+    }
+    // A block goes over at once while the writing side waits for work, so
+    // that the live views follow the line; while it is busy, small reads
+    // gather in the block, so that a quiet line does not take a block a step.
+    if (m_block && m_block->size > 0 &&
+        (m_block->size >= StreamBlock::kCapacity / 2 || queue.WriterIdle()))
+        HandOver(queue);
+    return more;
 }
 
 }  // namespace qv

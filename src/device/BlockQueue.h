@@ -1,0 +1,93 @@
+// The bytes read from the instrument on their way to decoding and the disk:
+// whole read steps (blocks of up to 1 MiB + 512 bytes), handed from the
+// capture thread, which reads, to the writing thread, which decodes and
+// writes the chunk files. Reading thus never waits for the disk; only when
+// the queue is full does the instrument's own buffer take the strain.
+//
+// The queue is bounded twice: by memory (the limit given, a setting) and by
+// time, so that what waits never takes much more than a second to write at
+// the pace the writing side has lately kept. The second bound keeps the live
+// rows close to the line and lets a stop finish promptly on a slow disk; on
+// a disk that keeps up it lets a short stall fill the whole memory bound.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace qv {
+
+struct StreamBlock {
+    static constexpr size_t kCapacity = 0x100000 + 512;  // one 512-byte read and one of 1 MiB
+    StreamBlock() : bytes(new uint8_t[kCapacity]) {}
+    uint8_t* FreeSpace() { return bytes.get() + size; }
+    size_t FreeSize() const { return kCapacity - size; }
+
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+};
+
+class BlockQueue {
+  public:
+    // How long what waits may take to write, at the writer's recent pace.
+    static constexpr double kDrainSeconds = 0.5;
+    // What may always wait, whatever the pace: one block.
+    static constexpr size_t kMinBytes = StreamBlock::kCapacity;
+
+    // `limitBytes`: the memory the blocks may take (at least two blocks).
+    explicit BlockQueue(size_t limitBytes);
+
+    // A new run: empty, open, the pace forgotten, `limitBytes` the new bound.
+    void Reset(size_t limitBytes);
+    size_t LimitBytes() const;
+
+    // --- the reading side
+    // An empty block to read into; null while the queue is full.
+    std::unique_ptr<StreamBlock> Take();
+    // Hands a block over; an empty one goes back to the spares.
+    void Push(std::unique_ptr<StreamBlock> block);
+    // Whether the writing side waits for a block: hand over at once.
+    bool WriterIdle() const;
+    // No more blocks: the writing side finishes after the last.
+    void Close();
+
+    // --- the writing side
+    enum class Got { kBlock, kClosed, kQuit };
+    // Waits for a block (kBlock), for the close once every block before it
+    // was taken (kClosed, once per close), or for Quit.
+    Got Pop(std::unique_ptr<StreamBlock>& block);
+    // A block taken by Pop is done; it took `seconds` to decode and write.
+    void Done(std::unique_ptr<StreamBlock> block, double seconds);
+    void Quit();
+
+    // Bytes handed over and not yet written.
+    uint64_t QueuedBytes() const;
+    // Read steps skipped because the queue was full.
+    uint64_t TimesFull() const;
+
+  private:
+    size_t TimeBoundLocked() const;
+
+    size_t m_maxBlocks;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<std::unique_ptr<StreamBlock>> m_blocks;
+    std::vector<std::unique_ptr<StreamBlock>> m_spares;
+    size_t m_allocated = 0;  // blocks in existence: queued, spare, being read or written
+    uint64_t m_queuedBytes = 0;
+    bool m_writing = false;  // the writer holds a block
+    bool m_closing = false;
+    bool m_quit = false;
+    double m_pace = 0;  // bytes per second of the writer's work; 0 unknown
+    uint64_t m_timesFull = 0;
+};
+
+// The default memory bound: a sixteenth of the machine's memory, between
+// 32 MiB and 1 GiB.
+size_t DefaultReadQueueBytes();
+
+}  // namespace qv

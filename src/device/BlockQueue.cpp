@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace qv {
 
@@ -10,8 +11,6 @@ namespace {
 // Spare blocks kept for the next reads; more go back to the system, so that
 // a burst does not leave the memory bound taken for the rest of the run.
 constexpr size_t kSpares = 4;
-// Weight of the newest block in the writer's pace.
-constexpr double kPaceWeight = 0.25;
 }  // namespace
 
 size_t DefaultReadQueueBytes() {
@@ -48,13 +47,30 @@ void BlockQueue::Reset(size_t limitBytes) {
     }
     m_queuedBytes = 0;
     m_closing = false;
-    m_pace = 0;
+    m_pace = m_paceBytes = m_paceSeconds = 0;
     m_timesFull = 0;
 }
 
 size_t BlockQueue::TimeBoundLocked() const {
-    if (m_pace <= 0) return SIZE_MAX;
-    return std::max(kMinBytes, static_cast<size_t>(m_pace * kDrainSeconds));
+    double pace = m_pace;
+    // A block the writer has been on for a while says the disk is slow now,
+    // before the block is done.
+    if (m_writing) {
+        const double busy = std::chrono::duration<double>(Clock::now() - m_writingSince).count();
+        if (busy > kDrainSeconds / 4) {
+            const double now = static_cast<double>(m_writingBytes) / busy;
+            pace = pace <= 0 ? now : std::min(pace, now);
+        }
+    }
+    if (pace <= 0) return SIZE_MAX;
+    return std::max(kMinBytes, static_cast<size_t>(pace * kDrainSeconds));
+}
+
+size_t BlockQueue::Room(size_t pending) const {
+    std::lock_guard lock(m_mutex);
+    const size_t bound = TimeBoundLocked();
+    const uint64_t held = m_queuedBytes + pending;
+    return held >= bound ? 0 : bound == SIZE_MAX ? SIZE_MAX : static_cast<size_t>(bound - held);
 }
 
 std::unique_ptr<StreamBlock> BlockQueue::Take() {
@@ -116,6 +132,8 @@ BlockQueue::Got BlockQueue::Pop(std::unique_ptr<StreamBlock>& block) {
         block = std::move(m_blocks.front());
         m_blocks.pop_front();
         m_writing = true;
+        m_writingSince = Clock::now();
+        m_writingBytes = block->size;
         return Got::kBlock;
     }
     if (m_closing) {
@@ -130,10 +148,13 @@ void BlockQueue::Done(std::unique_ptr<StreamBlock> block, double seconds) {
     m_writing = false;
     if (!block) return;
     m_queuedBytes -= std::min<uint64_t>(m_queuedBytes, block->size);
-    // A block decoded in no measurable time says nothing of the disk.
-    if (seconds > 0) {
-        const double pace = static_cast<double>(block->size) / seconds;
-        m_pace = m_pace <= 0 ? pace : m_pace + kPaceWeight * (pace - m_pace);
+    // A small block says little of the disk unless it took long; one
+    // decoded in no measurable time says nothing.
+    if (seconds > 0 && (block->size >= kMinBytes || seconds >= kDrainSeconds / 4)) {
+        const double keep = std::exp(-seconds / kPaceWindow);
+        m_paceBytes = m_paceBytes * keep + static_cast<double>(block->size);
+        m_paceSeconds = m_paceSeconds * keep + seconds;
+        m_pace = m_paceBytes / m_paceSeconds;
     }
     block->size = 0;
     if (m_spares.size() < kSpares)

@@ -11,6 +11,7 @@
 // a disk that keeps up it lets a short stall fill the whole memory bound.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +36,8 @@ class BlockQueue {
   public:
     // How long what waits may take to write, at the writer's recent pace.
     static constexpr double kDrainSeconds = 0.5;
-    // What may always wait, whatever the pace: one block.
-    static constexpr size_t kMinBytes = StreamBlock::kCapacity;
+    // What may always wait, whatever the pace.
+    static constexpr size_t kMinBytes = 64 * 1024;
 
     // `limitBytes`: the memory the blocks may take (at least two blocks).
     explicit BlockQueue(size_t limitBytes);
@@ -48,6 +49,9 @@ class BlockQueue {
     // --- the reading side
     // An empty block to read into; null while the queue is full.
     std::unique_ptr<StreamBlock> Take();
+    // How many more bytes may be read now, besides `pending` read into a
+    // block not yet handed over.
+    size_t Room(size_t pending) const;
     // Hands a block over; an empty one goes back to the spares.
     void Push(std::unique_ptr<StreamBlock> block);
     // Whether the writing side waits for a block: hand over at once.
@@ -70,6 +74,7 @@ class BlockQueue {
     uint64_t TimesFull() const;
 
   private:
+    using Clock = std::chrono::steady_clock;
     size_t TimeBoundLocked() const;
 
     size_t m_maxBlocks;
@@ -82,7 +87,15 @@ class BlockQueue {
     bool m_writing = false;  // the writer holds a block
     bool m_closing = false;
     bool m_quit = false;
-    double m_pace = 0;  // bytes per second of the writer's work; 0 unknown
+    // The writer's pace: bytes written per second of its work, over about
+    // the last kPaceWindow seconds of it (older work counts less and less),
+    // so that a disk which takes some writes into memory at once and makes
+    // others wait is judged by what it does over time. 0: unknown.
+    static constexpr double kPaceWindow = 2.0;
+    double m_paceBytes = 0, m_paceSeconds = 0;
+    double m_pace = 0;
+    Clock::time_point m_writingSince;  // when the writer took its block
+    size_t m_writingBytes = 0;
     uint64_t m_timesFull = 0;
 };
 

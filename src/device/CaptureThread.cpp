@@ -41,6 +41,9 @@ void CaptureThread::ReadLoop() {
             // once it has written everything read before.
             m_stopClock = m_wnd->StopReading(m_queue);
             m_bytesAtStop = m_queue.QueuedBytes();
+            m_log.Write("INF", "CommThread", __LINE__,
+                        "stopped: " + std::to_string(m_bytesAtStop) + " bytes read to write, " +
+                            std::to_string(m_queue.TimesFull()) + " steps found the queue full");
             m_queue.Close();
             backlog = false;
             continue;

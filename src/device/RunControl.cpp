@@ -263,13 +263,17 @@ bool RunControl::ReadStep(BlockQueue& queue) {
     if (m_block && m_block->FreeSize() < kFirstRead) HandOver(queue);
     if (!m_block) m_block = queue.Take();
     if (!m_block) return false;  // the queue is full: the instrument holds the stream
+    // What the writing side can take in good time; the rest stays in the
+    // instrument's buffer.
+    const size_t allowed = queue.Room(m_block->size);
     bool more = false;
-    if (Read(kFirstRead)) {
+    if (allowed >= kFirstRead && Read(kFirstRead)) {
         // The instrument says how much more waits: take it in 512-byte
-        // multiples, at most 1 MiB a step, and never more than the block holds.
+        // multiples, at most 1 MiB a step, and never more than the block
+        // holds or the queue takes.
         uint32_t waiting = 0;
         if (m_cmd->QueryRunStatus(waiting) == 0 && waiting != 0) {
-            const size_t room = m_block->FreeSize() / 512 * 512;
+            const size_t room = std::min(m_block->FreeSize(), allowed - kFirstRead) / 512 * 512;
             const size_t want = waiting >= kBigRead + 1 ? kBigRead : waiting / 512 * 512;
             const size_t take = std::min(want, room);
             if (take > 0 && Read(take)) more = waiting > take + kFirstRead;

@@ -212,6 +212,9 @@ TEST(ReadQueueTest, TheQueueIsBoundedByMemoryAndByTheWritersPace) {
     queue.Done(std::move(block), 1.0);
     ASSERT_EQ(queue.Pop(block), BlockQueue::Got::kBlock);
     queue.Done(std::move(block), 1.0);
+    // Half a second of that pace may be read ahead now, less what is held.
+    EXPECT_EQ(queue.Room(0), StreamBlock::kCapacity / 2);
+    EXPECT_EQ(queue.Room(1000), StreamBlock::kCapacity / 2 - 1000);
     EXPECT_TRUE(queue.Take());
     EXPECT_EQ(queue.Pop(block), BlockQueue::Got::kClosed);
 

@@ -82,7 +82,7 @@ void CaptureThread::WriteLoop() {
 
 void CaptureThread::Prepare() {
     m_queue.Reset(m_wnd->ReadQueueBytes());
-    m_snapshot.Clear();
+    m_snapshot.Clear(m_wnd->KeepsLiveRing());
 }
 
 // A start runs on the caller's thread with no lock held while it asks its

@@ -84,6 +84,7 @@ class RunControl {
     void OnPlug(PlugEvent event);
 
     bool Running() const { return m_running; }
+    bool KeepsLiveRing() const { return m_liveRing; }
     // The decoder of the run (valid while a capture exists, also after Stop
     // until the next Start).
     const CaptureSession* Session() const { return m_session.get(); }

@@ -12,14 +12,14 @@
 
 namespace qv {
 
-void RunSnapshot::Clear() {
+void RunSnapshot::Clear(bool ring) {
     for (auto& t : m_totals)
         t.store(0, std::memory_order_relaxed);
     m_bufferFull = false;
     m_overflows = m_gapTicks = m_frozenTotal = 0;
     std::lock_guard lock(m_ringMutex);
     m_ring.Clear();
-    m_hasRing = false;
+    m_hasRing = ring;
     m_date.clear();
 }
 
@@ -37,7 +37,6 @@ void RunSnapshot::Publish(const CaptureSession& session) {
     const LiveRing* ring = session.Ring();
     if (!ring) return;
     std::lock_guard lock(m_ringMutex);
-    m_hasRing = true;
     m_ring.TakeNewest(*ring);
     if (m_date != session.Decoder().DateText()) m_date = session.Decoder().DateText();
 }

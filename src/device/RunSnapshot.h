@@ -23,8 +23,8 @@ class Log;
 
 class RunSnapshot {
   public:
-    // A new run: nothing seen yet.
-    void Clear();
+    // A new run: nothing seen yet; `ring`: the run keeps the newest records.
+    void Clear(bool ring);
     // The writing thread: the session's totals, gaps and newest records now.
     void Publish(const CaptureSession& session);
 

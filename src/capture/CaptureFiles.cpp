@@ -11,6 +11,7 @@
 #include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
 #include "core/Log.h"
+#include "core/NumberText.h"
 #include "core/TimeText.h"
 #include "capture/CaptureRecovery.h"
 
@@ -122,16 +123,18 @@ int CaptureFiles::Stop(std::time_t stopClock) {
     m_running = false;
     m_sink.FinishRun();
 
+    std::string date;
+    uint64_t ticks = 0;
+    LocalDateAndTicks(stopClock, date, ticks);
+    // An overflow the stream never recovered from lost everything up to the stop.
+    m_sink.EndGaps(static_cast<int>(ParseLeadingInt(date)), ticks);
+
     const ChunkTable& table = m_sink.Table();
     // A last chunk without a record gives readers nothing to land on.
     uint64_t keep = table.Used();
     if (keep > 1 && table.Chronological(keep - 1).RecordCount() == 0) --keep;
     m_writer.FinalNames(table.OldestSlot(), table.Used(), keep);
     m_keptChunks = keep;
-
-    std::string date;
-    uint64_t ticks = 0;
-    LocalDateAndTicks(stopClock, date, ticks);
 
     // The reserve's space is what the rewrite below needs on a full disk.
     m_writer.DropIndexReserve();

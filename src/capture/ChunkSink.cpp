@@ -6,6 +6,7 @@
 #include "capture/ChunkWriter.h"
 #include "core/Log.h"
 #include "core/FileUtil.h"
+#include "core/NumberText.h"
 
 namespace qv {
 
@@ -26,7 +27,8 @@ void ChunkSink::Reset(const ChunkConfig& config) {
     m_config = config;
     if (m_config.fileRecords == 0) m_config.fileRecords = 1;
     m_totals = CaptureTotals{};
-    m_date.clear();
+    SetDate("");
+    m_gaps.Clear();
     m_chunkStart = 0;
     m_lineState = m_eventByte = 0;
     m_chunkRecords = 0;
@@ -183,6 +185,7 @@ void ChunkSink::LeadingRecord(const DecodedRecord& record) {
 
 bool ChunkSink::Record(const DecodedRecord& record) {
     if (m_chunkRecords == 0) m_chunkStart = record.start;
+    m_gaps.Resumed(m_dateNumber, record.start);
     Store(record);
     // Data records, the bulk of every capture, are counted right here.
     const RecordKind kind = HeaderKind(record.header);
@@ -222,6 +225,8 @@ uint8_t* ChunkSink::ShortRoom(uint64_t& records) {
 }
 
 bool ChunkSink::ShortWritten(const ShortSweep& sweep) {
+    if (m_gaps.Open() && sweep.records > 0)
+        m_gaps.Resumed(m_dateNumber, DecodeShortRecord(sweep.stored).time);
     m_writer.Appended(sweep.records * kShortRecordSize);
     m_lineState = sweep.lineState;
     m_eventByte = sweep.eventByte;
@@ -254,8 +259,13 @@ void ChunkSink::NewDay(std::string_view yymmdd, bool started) {
         // the new day's leading record is its first record.
         if (m_writer.OpenChunk() != 0) ReportWriteFailure();
     }
-    m_date = yymmdd;
+    SetDate(yymmdd);
     m_chunkStart = 0;
+}
+
+void ChunkSink::SetDate(std::string_view yymmdd) {
+    m_date = yymmdd;
+    m_dateNumber = static_cast<int>(ParseLeadingInt(m_date));
 }
 
 void ChunkSink::BufferFull() {
@@ -263,6 +273,7 @@ void ChunkSink::BufferFull() {
 }
 
 void ChunkSink::Trigger(uint8_t code, uint64_t time) {
+    if (code == kTriggerCodeMemoryOverflow) m_gaps.Overflow(m_dateNumber, time);
     if (m_triggers.size() >= kMaxTriggerEvents) return;
     TriggerEvent ev;
     ev.chunk = m_table.CurrentSlot();

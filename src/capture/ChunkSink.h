@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/CaptureGaps.h"
 #include "capture/ChunkTable.h"
 #include "capture/DecodeSink.h"
 #include "core/CaptureRecord.h"
@@ -67,6 +68,10 @@ class ChunkSink final : public DecodeSink {
     // Writes what the chunk buffer holds to disk now (a failure is reported
     // as any write failure).
     void FlushBuffered();
+    // The instrument's overflows and the time they lost.
+    const CaptureGaps& Gaps() const { return m_gaps; }
+    // The run ended at `yymmdd`, `ticks`: a gap still open ends there.
+    void EndGaps(int yymmdd, uint64_t ticks) { m_gaps.End(yymmdd, ticks); }
 
     // DecodeSink
     bool Full() const override {
@@ -74,7 +79,7 @@ class ChunkSink final : public DecodeSink {
     }
     bool TakesNewDay() const override { return !AtFixLimit(); }
     void NewDay(std::string_view yymmdd, bool started) override;
-    void DateSet(std::string_view yymmdd) override { m_date = yymmdd; }
+    void DateSet(std::string_view yymmdd) override { SetDate(yymmdd); }
     void LeadingRecord(const DecodedRecord& record) override;
     bool Record(const DecodedRecord& record) override;
     uint8_t* ShortRoom(uint64_t& records) override;
@@ -83,6 +88,7 @@ class ChunkSink final : public DecodeSink {
     void Trigger(uint8_t code, uint64_t time) override;
 
   private:
+    void SetDate(std::string_view yymmdd);
     bool AtFixLimit() const {
         return m_config.memory == kMemoryFix && m_totals.records >= kFixFrameMax;
     }
@@ -107,6 +113,7 @@ class ChunkSink final : public DecodeSink {
 
     CaptureTotals m_totals;
     std::string m_date;         // YYMMDD of the records now arriving
+    int m_dateNumber = 0;       // the same as a number
     uint64_t m_chunkStart = 0;  // time of the current chunk's first record
     uint8_t m_lineState = 0;    // as the decoder last told it
     uint8_t m_eventByte = 0;
@@ -119,6 +126,7 @@ class ChunkSink final : public DecodeSink {
 
     ChunkTable m_table;
     std::vector<TriggerEvent> m_triggers;
+    CaptureGaps m_gaps;
 };
 
 }  // namespace qv

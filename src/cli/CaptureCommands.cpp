@@ -13,6 +13,7 @@
 #include "cli/CliSupport.h"
 #include "cli/CaptureWalk.h"
 #include "cli/Commands.h"
+#include "cli/GapList.h"
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
 #include "core/CodeTable.h"
@@ -176,6 +177,8 @@ void PrintInfo(const std::string& capture, OutputFormat format) {
         ++shown;
     }
     if (shown == 0) std::cout << "  -\n";
+    std::cout.flush();
+    PrintCaptureGaps(file);
 }
 
 struct ListOptions {

@@ -14,6 +14,9 @@ namespace qv::cli {
 inline constexpr int kExitUsage = 2;
 // Exit status when the work itself failed (file not readable, device error).
 inline constexpr int kExitFailure = 1;
+// Exit status of record when the capture was made but the instrument
+// overflowed: the capture has gaps (listed by info and stats).
+inline constexpr int kExitGaps = 3;
 
 // Thrown by a command's action to end qvtool with a message and status.
 struct CommandError {

@@ -147,8 +147,14 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     auto lastChange = begin;
     uint64_t lastTotal = 0;
     bool storing = false;
+    const auto step = std::chrono::milliseconds(200);
+    const auto end = begin + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 std::chrono::duration<double>(o.duration));
     while (!g_interrupted && !events.stop) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // The counters are read without waiting for the capture, so the
+        // duration ends on time whatever the disk does.
+        const auto wake = std::chrono::steady_clock::now() + step;
+        std::this_thread::sleep_until(o.duration > 0 ? std::min(wake, end) : wake);
         auto now = std::chrono::steady_clock::now();
         // The instrument sends a stream once it stores: from then on a
         // script may start the line's traffic.
@@ -160,12 +166,17 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
         PrintCounters(mon, false);
         uint64_t total = mon.RecordTotal();
         if (total != lastTotal) lastTotal = total, lastChange = now;
-        double elapsed = std::chrono::duration<double>(now - begin).count();
-        if (o.duration > 0 && elapsed >= o.duration) break;
+        if (o.duration > 0 && now >= end) break;
         if (o.idle > 0 && std::chrono::duration<double>(now - lastChange).count() >= o.idle) break;
     }
-    rc = mon.Stop();
+    mon.BeginStop();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    while (mon.Finishing()) {
+        if (ShowProgress())
+            std::fprintf(stderr, "\r finishing the capture %3.0f%%", 100 * mon.FinishedFraction());
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    rc = mon.WaitFinished();
     PrintCounters(mon, true);
     std::fprintf(stderr, "stream %llu bytes in %.1f s (%.2f MiB/s)\n",
                  static_cast<unsigned long long>(mon.BytesRead()), seconds,
@@ -174,10 +185,18 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
         throw CommandError{kExitFailure,
                            "the capture's index could not be written" + RecoverHint(mon.IndexPath())};
     PrintCapture(mon);
+    if (mon.Overflows() > 0)
+        std::printf("gaps %llu (the instrument overflowed), %.6f s of the line not recorded\n",
+                    static_cast<unsigned long long>(mon.Overflows()),
+                    static_cast<double>(mon.GapTicks()) / 1e8);
+    // Records lost to the disk weigh more than the instrument's gaps, which
+    // the capture itself marks.
     if (const uint64_t failures = mon.WriteFailures(); failures > 0)
         throw CommandError{kExitFailure,
                            "writing the capture data failed " + std::to_string(failures) +
                                " times (disk full?); the capture holds only what reached the disk"};
+    if (mon.Overflows() > 0)
+        throw CommandError{kExitGaps, "recorded, with gaps: the instrument overflowed"};
 }
 
 void AddRunOptions(CLI::App* cmd, RunOptions& o) {
@@ -203,6 +222,8 @@ void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
     AddStoreOption(record, *ro);
     record->add_option("--duration", ro->duration, "Stop after this many seconds (default: Ctrl+C)")
         ->check(CLI::NonNegativeNumber);
+    record->footer("Exit status 3: recorded, with gaps (the instrument overflowed; the gaps are\n"
+                   "counted above and listed by info and stats).");
     record->callback([&devices, ro] { Run(devices, *ro, false); });
 
     auto* card = app.add_subcommand("card", "Runs stored on the instrument's memory card");

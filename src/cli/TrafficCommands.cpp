@@ -9,6 +9,7 @@
 #include "cli/CaptureOpen.h"
 #include "cli/CaptureWalk.h"
 #include "cli/Commands.h"
+#include "cli/GapList.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "export/LineClock.h"
@@ -348,6 +349,8 @@ void Stats(const TrafficOptions& o) {
     switch (FormatOf(o.format)) {
         case OutputFormat::kText:
             PrintStatsText(stats, rule, thresholds[0], thresholds[1]);
+            std::fflush(stdout);
+            PrintCaptureGaps(file);
             break;
         case OutputFormat::kJson:
             PrintStatsJson(stats, rule, thresholds);

@@ -62,6 +62,10 @@ int SettingsStore::Load() {
     m_fileRecords = kFileRecords;
     m_vendorId = static_cast<int>(ParseLeadingInt(values[3]));
     m_productId = static_cast<int>(ParseLeadingInt(values[4]));
+    std::string queue;
+    m_readQueueMiB = m_store.ReadString(kStoreSection, kReadQueueMb, queue) == 0
+                         ? FloatTextToU64(queue)
+                         : 0;
     return 0;
 }
 

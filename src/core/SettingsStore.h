@@ -4,6 +4,8 @@
 // reads the values, writing the default of each missing one. The save device
 // is not kept here: it lives in the status file a run starts from, which is
 // what every reader of it reads.
+// "ReadQueueMB" (the memory a monitoring run may hold between reading the
+// instrument and writing the disk) is read when present and never written.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,7 @@ class SettingsStore {
     static constexpr const char* kFileRecordsName = "FileRecords";
     static constexpr const char* kVenderId = "Vender_ID";
     static constexpr const char* kProductId = "Product_ID";
+    static constexpr const char* kReadQueueMb = "ReadQueueMB";
 
     SettingsStore();
     SettingsStore(const SettingsStore&) = delete;
@@ -44,6 +47,9 @@ class SettingsStore {
     uint64_t GetFileRecords() const { return m_fileRecords; }
     int GetVendorId() const { return m_vendorId; }
     int GetProductId() const { return m_productId; }
+    // MiB from "ReadQueueMB"; 0 when absent or not a positive number (the
+    // run then sizes the queue from the machine's memory).
+    uint64_t GetReadQueueMiB() const { return m_readQueueMiB; }
 
     std::string GetPath() const { return m_store.GetPath(); }
 
@@ -51,6 +57,7 @@ class SettingsStore {
     double m_frequency = 0.0;
     uint64_t m_frameMax = 0;
     uint64_t m_fileRecords = 0;
+    uint64_t m_readQueueMiB = 0;
     int m_vendorId = 1204;
     int m_productId = 4100;
     IniFile m_store;

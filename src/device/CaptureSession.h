@@ -44,6 +44,11 @@ class CaptureSession {
     void Decode() { m_decoder.Decode(*m_buffer); }
     // Writes the records buffered for the chunk file to disk now.
     void FlushBuffered() { m_files.Sink().FlushBuffered(); }
+    // Decodes `n` bytes read from the instrument, held elsewhere (a block
+    // handed over by the reading side). Most are decoded where they lie:
+    // only an item split between two blocks, and what waits behind an item
+    // decoding stopped in front of, go through the receive buffer.
+    void DecodeBlock(const uint8_t* bytes, size_t n);
 
     // The capture's side: totals, chunk table, trigger events, write failures.
     const ChunkSink& Capture() const { return m_files.Sink(); }

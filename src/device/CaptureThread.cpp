@@ -1,10 +1,8 @@
 #include "device/CaptureThread.h"
 
-#include <algorithm>
+#include <chrono>
 
-#include "capture/CaptureReader.h"
 #include "core/Log.h"
-#include "core/TimeText.h"
 
 namespace qv {
 
@@ -12,31 +10,86 @@ CaptureThread::CaptureThread(SettingsStore& store, ViewConf& conf, Log& log,
                              DeviceAccess& devices, IPrompt* prompt, RunNoticeSink* notices,
                              bool liveRing)
     : m_log(log),
-      m_wnd(std::make_unique<RunControl>(store, conf, log, devices, prompt, notices, liveRing)) {
-    m_thread = std::thread([this] { Loop(); });
+      m_wnd(std::make_unique<RunControl>(store, conf, log, devices, prompt, notices, liveRing)),
+      m_queue(0) {
+    m_reader = std::thread([this] { ReadLoop(); });
+    m_writer = std::thread([this] { WriteLoop(); });
 }
 
 CaptureThread::~CaptureThread() {
-    Stop();
+    BeginStop();
+    WaitFinished();
     m_quit = true;
     m_wake.notify_all();
-    if (m_thread.joinable()) m_thread.join();
+    m_queue.Quit();
+    if (m_reader.joinable()) m_reader.join();
+    if (m_writer.joinable()) m_writer.join();
 }
 
-void CaptureThread::Loop() {
+void CaptureThread::ReadLoop() {
     bool backlog = false;
     while (!m_quit) {
-        // A step that left data waiting in the instrument is followed at once;
-        // the step lock is released in between so Pause and Stop get in.
+        // A step that left data waiting in the instrument is followed at once.
         if (!backlog) {
             std::unique_lock lock(m_wakeMutex);
             m_wake.wait_for(lock, std::chrono::milliseconds(kStepMs),
-                            [this] { return m_quit.load(); });
+                            [this] { return m_quit.load() || m_stopAsked.load(); });
         }
         if (m_quit) break;
-        std::lock_guard step(m_stepMutex);
-        backlog = m_wnd->Running() && m_wnd->ReadStep(m_stateMutex);
+        if (m_stopAsked.exchange(false)) {
+            // The reading ends here; the writing thread finishes the capture
+            // once it has written everything read before.
+            m_stopClock = m_wnd->StopReading(m_queue);
+            m_bytesAtStop = m_queue.QueuedBytes();
+            m_log.Write("INF", "CommThread", __LINE__,
+                        "stopped: " + std::to_string(m_bytesAtStop) + " bytes read to write, " +
+                            std::to_string(m_queue.TimesFull()) + " steps found the queue full");
+            m_queue.Close();
+            backlog = false;
+            continue;
+        }
+        backlog = m_wnd->Running() && m_wnd->ReadStep(m_queue);
     }
+}
+
+void CaptureThread::WriteLoop() {
+    using Clock = std::chrono::steady_clock;
+    for (;;) {
+        std::unique_ptr<StreamBlock> block;
+        // Woken at least a few times a second, so that a quiet line's
+        // records reach the disk within the flush interval.
+        const BlockQueue::Got got = m_queue.Pop(block, std::chrono::milliseconds(250));
+        if (got == BlockQueue::Got::kQuit) break;
+        const CaptureSession* session = m_wnd->Session();
+        if (got == BlockQueue::Got::kTimedOut) {
+            m_wnd->FlushWhenDue();
+            continue;
+        }
+        if (got == BlockQueue::Got::kBlock) {
+            const auto begin = Clock::now();
+            m_wnd->DecodeBlock(*block);
+            m_wnd->FlushWhenDue();
+            if (session) m_snapshot.Publish(*session);
+            m_queue.Done(std::move(block),
+                         std::chrono::duration<double>(Clock::now() - begin).count());
+            continue;
+        }
+        const int rc = m_wnd->FinishCapture(m_stopClock);
+        // The finish may still change the totals (a chunk that lost records
+        // to a failed write) and ends a gap still open.
+        if (session) m_snapshot.Publish(*session);
+        {
+            std::lock_guard lock(m_finishMutex);
+            m_finishCode = rc;
+            m_finishing = false;
+        }
+        m_finished.notify_all();
+    }
+}
+
+void CaptureThread::Prepare() {
+    m_queue.Reset(m_wnd->ReadQueueBytes());
+    m_snapshot.Clear(m_wnd->KeepsLiveRing());
 }
 
 // A start runs on the caller's thread with no lock held while it asks its
@@ -46,13 +99,14 @@ void CaptureThread::Loop() {
 // last. Another Start, Pause or Stop arriving from inside that event loop is
 // answered at once instead of waiting for the start that is still asking.
 int CaptureThread::Start() {
+    if (m_finishing) return kErrAlreadyRunning;
     if (m_starting.exchange(true)) return kErrAlreadyRunning;
     int rc;
     if (m_paused) {
-        std::lock_guard step(m_stepMutex);
         m_paused = false;
         rc = m_wnd->Start(true, m_stateMutex);
     } else {
+        if (!m_wnd->Running()) Prepare();
         rc = m_wnd->Start(false, m_stateMutex);
         Started(rc);
     }
@@ -61,8 +115,10 @@ int CaptureThread::Start() {
 }
 
 int CaptureThread::StartRetrieval() {
+    if (m_finishing) return kErrAlreadyRunning;
     if (m_starting.exchange(true)) return kErrAlreadyRunning;
     m_paused = false;
+    if (!m_wnd->Running()) Prepare();
     int rc = m_wnd->StartRetrieval(m_stateMutex);
     Started(rc);
     m_starting = false;
@@ -72,29 +128,48 @@ int CaptureThread::StartRetrieval() {
 // Carries out a Stop that arrived while the start was asking.
 void CaptureThread::Started(int rc) {
     if (!m_stopWhileStarting.exchange(false) || rc != 0) return;
-    std::lock_guard step(m_stepMutex);
-    std::lock_guard state(m_stateMutex);
-    m_wnd->Stop();
+    m_starting = false;
+    BeginStop();
 }
 
 int CaptureThread::Pause() {
     if (m_starting) return kErrNotRunning;
-    std::lock_guard step(m_stepMutex);
-    std::lock_guard state(m_stateMutex);
     int rc = m_wnd->Pause();
-    if (rc == 0) m_paused = true;
+    if (rc == 0) {
+        m_snapshot.Freeze();
+        m_paused = true;
+    }
     return rc;
 }
 
-int CaptureThread::Stop() {
+int CaptureThread::BeginStop() {
     if (m_starting) {
         m_stopWhileStarting = true;
         return 0;
     }
-    std::lock_guard step(m_stepMutex);
-    std::lock_guard state(m_stateMutex);
     m_paused = false;
-    return m_wnd->Stop();
+    if (!m_wnd->Running()) {
+        // A run on the instrument's card has no capture to finish here.
+        if (!m_finishing) m_wnd->StopCardRun();
+        return 0;
+    }
+    if (m_finishing.exchange(true)) return 0;
+    m_stopAsked = true;
+    m_wake.notify_all();
+    return 0;
+}
+
+int CaptureThread::WaitFinished() {
+    std::unique_lock lock(m_finishMutex);
+    m_finished.wait(lock, [this] { return !m_finishing; });
+    return m_finishCode;
+}
+
+int CaptureThread::Stop() {
+    if (m_starting) return BeginStop();
+    const bool wait = m_wnd->Running() || m_finishing;
+    BeginStop();
+    return wait ? WaitFinished() : 0;
 }
 
 bool CaptureThread::Running() const {
@@ -102,38 +177,7 @@ bool CaptureThread::Running() const {
 }
 
 uint64_t CaptureThread::RecordTotal(bool frozen) const {
-    std::lock_guard state(m_stateMutex);
-    if (frozen) return m_wnd->FrozenTotal();
-    const CaptureSession* d = m_wnd->Session();
-    return d ? d->Capture().Totals().records : 0;
-}
-
-uint64_t CaptureThread::Total(int field) const {
-    std::lock_guard state(m_stateMutex);
-    const CaptureSession* d = m_wnd->Session();
-    if (!d) return 0;
-    const CaptureTotals& t = d->Capture().Totals();
-    if (field >= kCountSd && field <= kCountEvents) return t.kinds[field - kCountSd];
-    if (field >= kCountBit7Changes && field <= kCountEventBit6Changes)
-        return t.changes[field - kCountBit7Changes];
-    return 0;
-}
-
-bool CaptureThread::BufferFull() const {
-    std::lock_guard state(m_stateMutex);
-    const CaptureSession* d = m_wnd->Session();
-    return d && d->Decoder().BufferFull();
-}
-
-uint64_t CaptureThread::WriteFailures() const {
-    std::lock_guard state(m_stateMutex);
-    const CaptureSession* d = m_wnd->Session();
-    return d ? d->Capture().WriteFailures() : 0;
-}
-
-uint64_t CaptureThread::BytesRead() const {
-    std::lock_guard state(m_stateMutex);
-    return m_wnd->BytesRead();
+    return frozen ? m_snapshot.FrozenTotal() : m_snapshot.Records();
 }
 
 bool CaptureThread::RunStatus(StatusSet& out) const {
@@ -144,37 +188,14 @@ bool CaptureThread::RunStatus(StatusSet& out) const {
 }
 
 int CaptureThread::LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const {
-    out.clear();
-    std::lock_guard state(m_stateMutex);
-    const CaptureSession* d = m_wnd->Session();
-    if (!d) return kErrNotRunning;
-    const LiveRing* ring = d->Ring();
-    if (!ring || first < 0 || first >= LiveRing::kSlots) return kQvrNoRecord;
-    const int end = std::min(ring->Count(frozen), first + std::max(count, 0));
-    if (end > first) out.reserve(static_cast<size_t>(end - first));
-    const int date = static_cast<int>(ParseLeadingInt(d->Decoder().DateText()));
-    for (int i = first; i < end; ++i) {
-        const int slot = ring->SlotOfOldest(i, frozen);
-        const qv::LiveRecord& r = *ring->At(slot, frozen);
-        const CountTriple& c = *ring->TripleAt(slot, frozen);
-        LiveRow row;
-        row.header = r.header;
-        row.value = r.value;
-        row.tr = c.records;
-        row.sd = c.sd;
-        row.rd = c.rd;
-        // The end time moved into the day it falls in, as the stored
-        // capture will show it.
-        const int64_t ticks = static_cast<int64_t>(r.end);
-        if (auto moved = NormaliseDayTime(date, ticks)) {
-            row.time = *moved;
-        } else {
-            m_log.Write("ERR", "CommThread", __LINE__, "CTimeコンストラクタＮＧ！");
-            row.time = DayTime{date, ticks < 0 ? 0 : static_cast<uint64_t>(ticks)};
+    {
+        std::lock_guard state(m_stateMutex);
+        if (!m_wnd->Session()) {
+            out.clear();
+            return kErrNotRunning;
         }
-        out.push_back(row);
     }
-    return 0;
+    return m_snapshot.Rows(frozen, first, count, out, m_log);
 }
 
 std::string CaptureThread::CaptureFolder() const {

@@ -1,14 +1,18 @@
-// The capture thread of a monitoring run. It owns the run's RunControl and
-// calls its read step every 50 ms while the run is active, so that reading
-// the instrument, decoding and writing never wait for the user interface.
-// Start, Pause and Stop come from the user-interface thread; the live
-// accessors may be called from any thread while the capture goes on, also
-// while a start waits for the user's answer.
+// The threads of a monitoring run. The capture thread owns the run's
+// RunControl and calls its read step every 50 ms while the run is active;
+// the writing thread decodes what was read and writes the chunk files. The
+// two meet only at a BlockQueue, so reading the instrument never waits for
+// the disk, and the windows read a RunSnapshot, so they never wait for
+// either. Start, Pause and Stop come from the user-interface thread and
+// return at once (a start's questions aside); the live accessors may be
+// called from any thread while the capture goes on, also while a start
+// waits for the user's answer.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,8 +20,10 @@
 #include <vector>
 
 #include "capture/MonitorRows.h"
+#include "device/BlockQueue.h"
 #include "device/LiveRing.h"
 #include "device/RunControl.h"
+#include "device/RunSnapshot.h"
 
 namespace qv {
 
@@ -28,29 +34,44 @@ class CaptureThread {
     // `liveRing`: a view shows the run's newest records (LiveRows).
     CaptureThread(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
                   IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
-    ~CaptureThread();  // stops a run still going, then ends the thread
+    ~CaptureThread();  // stops a run still going and waits until it is finished
 
-    // Resumes a paused run, else starts one.
+    // Resumes a paused run, else starts one (-18 while the last one finishes).
     int Start();
     int StartRetrieval();
     int Pause();
+    // Ends the run: the instrument stops and the reading ends at once, then
+    // the writing thread writes what was read and finishes the capture
+    // (last chunk, final names, index) while Finishing() is true. Returns 0
+    // at once.
+    int BeginStop();
+    // Stop and wait until the capture is finished: 0, or the index's failure code.
     int Stop();
+    bool Finishing() const { return m_finishing; }
+    // Waits until no capture is finishing; the code of the last finish.
+    int WaitFinished();
+    // While finishing: bytes read and still to be written, and how many
+    // there were when the reading ended.
+    uint64_t BytesToWrite() const { return m_queue.QueuedBytes(); }
+    uint64_t BytesToWriteAtStop() const { return m_bytesAtStop; }
     bool Paused() const { return m_paused; }
     bool Running() const;
 
     // Totals of the run (0 without one): records, and the kind and change
     // counters numbered like a chunk entry's fields 3..16.
     uint64_t RecordTotal(bool frozen) const;
-    uint64_t Total(int field) const;
-    bool BufferFull() const;
-    uint64_t BytesRead() const;
+    uint64_t Total(int field) const { return m_snapshot.Total(field); }
+    bool BufferFull() const { return m_snapshot.BufferFull(); }
+    // The instrument's overflows and the time their gaps cover (10 ns ticks).
+    uint64_t Overflows() const { return m_snapshot.Overflows(); }
+    uint64_t GapTicks() const { return m_snapshot.GapTicks(); }
+    uint64_t BytesRead() const { return m_wnd->BytesRead(); }
     // Chunk writes of the run that failed (their records are lost).
-    uint64_t WriteFailures() const;
+    uint64_t WriteFailures() const { return m_snapshot.WriteFailures(); }
     // Rows first..first+count-1 of the newest records (at most 200, oldest
     // first) of the live ring, or of the frozen one the last pause took, all
-    // copied under one hold of the state lock; fewer where the ring holds
-    // fewer. -7 without a run; -8 without a live ring or for a `first`
-    // outside 0..199.
+    // copied in one go; fewer where the ring holds fewer. -7 without a run;
+    // -8 without a live ring or for a `first` outside 0..199.
     int LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const;
     // The settings the run started with; false before a run has begun.
     bool RunStatus(StatusSet& out) const;
@@ -59,20 +80,31 @@ class CaptureThread {
     std::string ChunkName() const;
 
   private:
-    void Loop();
+    void ReadLoop();
+    void WriteLoop();
     void Started(int rc);
+    // Readies the queue and the snapshot for a new run.
+    void Prepare();
 
     Log& m_log;
     std::unique_ptr<RunControl> m_wnd;
-    mutable std::mutex m_stepMutex;   // one read step, or one Start/Pause/Stop
-    mutable std::mutex m_stateMutex;  // what the accessors read
+    BlockQueue m_queue;
+    RunSnapshot m_snapshot;
+    mutable std::mutex m_stateMutex;  // the session and its names, swapped at a start
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;
     std::atomic<bool> m_quit{false};
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_starting{false};  // a Start is asking or setting up
     std::atomic<bool> m_stopWhileStarting{false};
-    std::thread m_thread;
+    std::atomic<bool> m_stopAsked{false};  // for the capture thread
+    std::atomic<bool> m_finishing{false};
+    std::atomic<uint64_t> m_bytesAtStop{0};
+    std::time_t m_stopClock = 0;  // set by the capture thread before the queue closes
+    std::mutex m_finishMutex;
+    std::condition_variable m_finished;
+    int m_finishCode = 0;
+    std::thread m_reader, m_writer;
 };
 
 }  // namespace qv

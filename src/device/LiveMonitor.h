@@ -28,7 +28,16 @@ class ILiveMonitor {
     // while paused resumes the live display without a new capture.
     virtual int Start() = 0;
     virtual int Pause() = 0;
+    // Stops and waits until the capture is finished on disk.
     virtual int Stop() = 0;
+    // Stops and returns at once; the capture is finished on disk once
+    // Finishing() is false. By default a Stop that finishes at once.
+    virtual int BeginStop() { return Stop(); }
+    virtual bool Finishing() const { return false; }
+    // While finishing: how much of it is done, 0..1.
+    virtual double FinishedFraction() const { return 1.0; }
+    // The result of the last finish: 0, or the index's failure code.
+    virtual int FinishCode() const { return 0; }
 
     // Records decoded so far; with `frozen`, the total at the last pause.
     virtual uint64_t GetRecordTotal(bool frozen) const = 0;
@@ -37,6 +46,10 @@ class ILiveMonitor {
     virtual uint64_t GetCounterTotal(int counterField) const = 0;
     // True once the instrument reported its buffer full.
     virtual bool IsBufferFull() const = 0;
+    // The instrument's overflows so far, and the time (10 ns ticks) the
+    // records lost to them cover.
+    virtual uint64_t GetOverflows() const { return 0; }
+    virtual uint64_t GetGapTicks() const { return 0; }
 
     // Rows first..first+count-1 of the run's newest records (at most 200,
     // oldest first): of the live ring, or with `frozen` of the copy the last

@@ -1,5 +1,7 @@
 #include "device/LiveRing.h"
 
+#include <algorithm>
+
 namespace qv {
 
 void LiveRing::Clear() {
@@ -30,6 +32,18 @@ void LiveRing::Freeze() {
         m_frozenCounts[i] = m_liveCounts[src];
     }
     m_frozenCount = Count(false);
+}
+
+void LiveRing::TakeNewest(const LiveRing& from) {
+    const uint64_t fresh =
+        from.m_seen >= m_seen ? std::min<uint64_t>(from.m_seen - m_seen, kSlots) : kSlots;
+    for (uint64_t k = 0; k < fresh; ++k) {
+        const int slot = static_cast<int>((from.m_pos + kSlots - 1 - k % kSlots) % kSlots);
+        m_live[slot] = from.m_live[slot];
+        m_liveCounts[slot] = from.m_liveCounts[slot];
+    }
+    m_pos = from.m_pos;
+    m_seen = from.m_seen;
 }
 
 int LiveRing::Count(bool frozen) const {

@@ -53,6 +53,9 @@ class LiveRing {
 
     // Copies the live ring into the frozen one, oldest first.
     void Freeze();
+    // Makes this live ring the same as `from`'s, copying only the slots
+    // written since the last time (all of them after a Clear of either).
+    void TakeNewest(const LiveRing& from);
 
     // Records the live ring holds now, or the frozen one took: at most kSlots.
     int Count(bool frozen) const;

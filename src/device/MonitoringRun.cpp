@@ -1,5 +1,7 @@
 #include "device/MonitoringRun.h"
 
+#include <algorithm>
+
 #include "capture/ChunkData.h"
 #include "core/FileUtil.h"
 
@@ -12,6 +14,14 @@ MonitoringRun::MonitoringRun(SettingsStore& store, ViewConf& conf, Log& log,
                                                view == View::kShown)) {}
 
 MonitoringRun::~MonitoringRun() = default;
+
+double MonitoringRun::FinishedFraction() const {
+    if (!m_thread || !m_thread->Finishing()) return 1.0;
+    const uint64_t total = m_thread->BytesToWriteAtStop();
+    if (total == 0) return 0.0;
+    const uint64_t left = std::min(m_thread->BytesToWrite(), total);
+    return static_cast<double>(total - left) / static_cast<double>(total);
+}
 
 std::string MonitoringRun::IndexPath() const {
     std::string folder = CaptureFolder();

@@ -22,7 +22,14 @@ class MonitoringRun : public ILiveMonitor {
     int Start() override { return m_thread ? m_thread->Start() : kErrNotRunning; }
     int StartRetrieval() { return m_thread ? m_thread->StartRetrieval() : kErrNotRunning; }
     int Pause() override { return m_thread ? m_thread->Pause() : kErrNotRunning; }
+    // Stops and waits until the capture is finished on disk.
     int Stop() override { return m_thread ? m_thread->Stop() : kErrNotRunning; }
+    int BeginStop() override { return m_thread ? m_thread->BeginStop() : kErrNotRunning; }
+    bool Finishing() const override { return m_thread && m_thread->Finishing(); }
+    double FinishedFraction() const override;
+    int FinishCode() const override { return m_thread ? m_thread->WaitFinished() : 0; }
+    // Waits until the capture is finished; 0 or the index's failure code.
+    int WaitFinished() { return m_thread ? m_thread->WaitFinished() : 0; }
     bool Running() const { return m_thread && m_thread->Running(); }
     bool Paused() const { return m_thread && m_thread->Paused(); }
 
@@ -34,6 +41,8 @@ class MonitoringRun : public ILiveMonitor {
     // event-bit changes, numbered as a chunk entry's fields 3..16.
     uint64_t Total(int field) const { return m_thread ? m_thread->Total(field) : 0; }
     bool BufferFull() const { return m_thread && m_thread->BufferFull(); }
+    uint64_t Overflows() const { return m_thread ? m_thread->Overflows() : 0; }
+    uint64_t GapTicks() const { return m_thread ? m_thread->GapTicks() : 0; }
     uint64_t BytesRead() const { return m_thread ? m_thread->BytesRead() : 0; }
     uint64_t WriteFailures() const { return m_thread ? m_thread->WriteFailures() : 0; }
     std::string CaptureFolder() const { return m_thread ? m_thread->CaptureFolder() : ""; }
@@ -46,6 +55,8 @@ class MonitoringRun : public ILiveMonitor {
     uint64_t GetRecordTotal(bool frozen) const override { return RecordTotal(frozen); }
     uint64_t GetCounterTotal(int field) const override { return Total(field); }
     bool IsBufferFull() const override { return BufferFull(); }
+    uint64_t GetOverflows() const override { return Overflows(); }
+    uint64_t GetGapTicks() const override { return GapTicks(); }
     int LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const override {
         if (!m_thread) {
             out.clear();

@@ -119,7 +119,6 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     m_session = std::move(session);
     m_folder = m_session->FolderPath();
     m_indexName = m_session->FolderName() + ".qvr";
-    m_frozenTotal = 0;
     m_bytesRead = 0;
     m_lastFlush = std::chrono::steady_clock::now();
     return 0;
@@ -219,22 +218,51 @@ int RunControl::StartRetrievalOnUnit(std::mutex& stateMutex) {
     return rc;
 }
 
+size_t RunControl::ReadQueueBytes() {
+    m_store.Load();
+    const uint64_t mib = m_store.GetReadQueueMiB();
+    const size_t bytes = mib ? static_cast<size_t>(mib) << 20 : DefaultReadQueueBytes();
+    m_log.Write("INF", "CommThread", __LINE__,
+                "read queue " + std::to_string(bytes >> 20) + " MiB" +
+                    (mib ? " (ReadQueueMB)" : " (from the machine's memory)"));
+    return bytes;
+}
+
 int RunControl::Pause() {
-    if (!m_running || !m_session) return kErrNotRunning;
-    m_frozenTotal = m_session->Capture().Totals().records;
-    if (LiveRing* ring = m_session->Ring()) ring->Freeze();
-    return 0;
+    return m_running && m_session ? 0 : kErrNotRunning;
+}
+
+std::time_t RunControl::StopReading(BlockQueue& queue) {
+    if (m_cmd) m_cmd->Stop();
+    m_running = false;
+    HandOver(queue);
+    return InstrumentClock();
+}
+
+int RunControl::FinishCapture(std::time_t stopClock) {
+    const int rc = m_session ? m_session->Stop(stopClock) : 0;
+    m_unitBusy.Release();
+    return rc;
+}
+
+void RunControl::StopCardRun() {
+    if (m_cardRun && m_cmd) m_cmd->Stop();
+    m_cardRun = false;
 }
 
 int RunControl::Stop() {
-    if (m_cardRun && m_cmd) m_cmd->Stop();
-    m_cardRun = false;
+    StopCardRun();
     if (!m_running) return 0;
-    if (m_cmd) m_cmd->Stop();
-    m_running = false;
-    const int rc = m_session ? m_session->Stop(InstrumentClock()) : 0;
-    m_unitBusy.Release();
-    return rc;
+    // Without a writing thread: whatever the block holds is decoded here.
+    BlockQueue queue(2 * StreamBlock::kCapacity);
+    const std::time_t clock = StopReading(queue);
+    std::unique_ptr<StreamBlock> block;
+    queue.Close();
+    while (queue.Pop(block) == BlockQueue::Got::kBlock) {
+        DecodeBlock(*block);
+        queue.Done(std::move(block), 0);
+    }
+    return FinishCapture(clock);
 }
 
 void RunControl::Reopen() {
@@ -259,60 +287,67 @@ void RunControl::OnPlug(PlugEvent event) {
     (event == PlugEvent::kArrival ? m_arrived : m_removed) = true;
 }
 
-// Reads up to `want` bytes of the stream into the receive buffer and decodes
-// them; false when the transfer failed (the unit has been reopened then) or
-// brought nothing.
-bool RunControl::ReadAndDecode(size_t want, std::mutex& stateMutex) {
-    ReceiveBuffer& buffer = m_session->Buffer();
-    size_t got = want;
-    TransferStatus st = m_device ? m_device->Transfer(kEpStream, buffer.FreeSpace(), got)
+void RunControl::HandOver(BlockQueue& queue) {
+    if (m_block) queue.Push(std::move(m_block));
+}
+
+bool RunControl::Read(size_t want) {
+    size_t got = std::min(want, m_block->FreeSize());
+    TransferStatus st = m_device ? m_device->Transfer(kEpStream, m_block->FreeSpace(), got)
                                  : TransferStatus::kNoDevice;
     if (st == TransferStatus::kNoDevice || st == TransferStatus::kError) {
         Reopen();
         return false;
     }
     if (got == 0) return false;
-    buffer.Commit(got);
-    std::lock_guard lock(stateMutex);
+    m_block->size += std::min(got, m_block->FreeSize());
     m_bytesRead += got;
-    m_session->Decode();
     return true;
 }
 
 // A slow line takes minutes to fill the chunk buffer; what it holds reaches
 // the disk at least once per kFlushInterval, so that a killed program or a
-// power loss costs at most that much of the run.
-void RunControl::FlushWhenDue(std::mutex& stateMutex) {
+// power loss costs at most that much of the run. On the writing thread,
+// between blocks and while it waits for one.
+void RunControl::FlushWhenDue() {
+    if (!m_running || !m_session) return;
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastFlush < kFlushInterval) return;
     m_lastFlush = now;
-    std::lock_guard lock(stateMutex);
     m_session->FlushBuffered();
 }
 
-bool RunControl::ReadStep(std::mutex& stateMutex) {
+bool RunControl::ReadStep(BlockQueue& queue) {
     if (!m_running || !m_session) return false;
-    FlushWhenDue(stateMutex);
     if (m_removed.exchange(false) && m_device) m_device->Close();
     if (m_arrived.exchange(false) && m_device && !m_device->IsOpen()) Reopen();
 
-    ReceiveBuffer& buffer = m_session->Buffer();
-    if (buffer.FreeSize() < kFirstRead) return false;
-    if (!ReadAndDecode(kFirstRead, stateMutex)) return false;
-
-    // The instrument says how much more waits: take it in 512-byte multiples,
-    // at most 1 MiB a step, and never more than the buffer holds.
-    uint32_t waiting = 0;
-    if (m_cmd->QueryRunStatus(waiting) != 0 || waiting == 0) return false;
-    size_t want;
-    if (waiting >= kBigRead + 1)
-        want = kBigRead;
-    else if (waiting > buffer.FreeSize())
-        want = buffer.FreeSize();
-    else
-        want = waiting / 512 * 512;
-    if (want == 0 || !ReadAndDecode(want, stateMutex)) return false;
-    return waiting > want + kFirstRead;
+    if (m_block && m_block->FreeSize() < kFirstRead) HandOver(queue);
+    if (!m_block) m_block = queue.Take();
+    if (!m_block) return false;  // the queue is full: the instrument holds the stream
+    // What the writing side can take in good time; the rest stays in the
+    // instrument's buffer.
+    const size_t allowed = queue.Room(m_block->size);
+    bool more = false;
+    if (allowed >= kFirstRead && Read(kFirstRead)) {
+        // The instrument says how much more waits: take it in 512-byte
+        // multiples, at most 1 MiB a step, and never more than the block
+        // holds or the queue takes.
+        uint32_t waiting = 0;
+        if (m_cmd->QueryRunStatus(waiting) == 0 && waiting != 0) {
+            const size_t room = std::min(m_block->FreeSize(), allowed - kFirstRead) / 512 * 512;
+            const size_t want = waiting >= kBigRead + 1 ? kBigRead : waiting / 512 * 512;
+            const size_t take = std::min(want, room);
+            if (take > 0 && Read(take)) more = waiting > take + kFirstRead;
+        }
+    }
+    // A block goes over at once while the writing side waits for work, so
+    // that the live views follow the line; while it is busy, small reads
+    // gather in the block, so that a quiet line does not take a block a step.
+    if (m_block && m_block->size > 0 &&
+        (m_block->size >= StreamBlock::kCapacity / 2 || queue.WriterIdle()))
+        HandOver(queue);
+    return more;
 }
 
 }  // namespace qv

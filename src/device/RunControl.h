@@ -3,7 +3,10 @@
 // into the decoder, Pause, Stop, the retrieval of a card run, and the reopening
 // of an instrument that was unplugged. It holds no thread of its own;
 // CaptureThread calls the read step every 50 ms on the capture thread and the
-// other operations from the user-interface thread.
+// other operations from the user-interface thread. The read step only
+// reads: it hands what it read to the writing side through a BlockQueue,
+// whose thread decodes it into the capture (DecodeBlock) and, after a stop,
+// finishes the capture (FinishCapture).
 //
 // A start asks the user questions and may show messages; it does so holding
 // no lock, because the prompt may run an event loop in which the live views
@@ -21,6 +24,7 @@
 
 #include "core/FileUtil.h"
 #include "core/MessageText.h"
+#include "device/BlockQueue.h"
 #include "device/CaptureSession.h"
 #include "device/DeviceAccess.h"
 #include "device/DeviceCommand.h"
@@ -63,32 +67,50 @@ class RunControl {
     int Start(bool resume, std::mutex& stateMutex);
     int StartRetrieval(std::mutex& stateMutex);
     int Pause();
+    // Stops the instrument and ends the reading: the block being filled is
+    // handed over. Returns the clock of the stop, for FinishCapture. On the
+    // capture thread.
+    std::time_t StopReading(BlockQueue& queue);
+    // After every block read has been decoded: closes the last chunk, names
+    // the chunk files and writes the index. 0, or the index's failure code.
+    // On the writing thread.
+    int FinishCapture(std::time_t stopClock);
+    // Stop in one go: StopReading, decoding what was read, FinishCapture.
     int Stop();
-    // One read step: read the stream and decode it. Called every 50 ms while
-    // the run is active, and at once again while it returns true: the
-    // instrument still held more than one step takes, so waiting would let
-    // its buffer fill on a busy line. The transfers run unlocked; decoding,
-    // which changes what the live accessors read, holds `stateMutex`.
-    bool ReadStep(std::mutex& stateMutex);
+    // Stops a run the instrument keeps on its card (no capture here).
+    void StopCardRun();
+    // Writes what the chunk buffer holds once a second at most, while the
+    // run is active (the writing thread).
+    void FlushWhenDue();
+    // One read step: read the stream into a block and hand the block over.
+    // Called every 50 ms while the run is active, and at once again while it
+    // returns true: the instrument still held more than one step takes, so
+    // waiting would let its buffer fill on a busy line. Nothing is read while
+    // the queue is full.
+    bool ReadStep(BlockQueue& queue);
+    // Decodes a block read from the instrument into the capture (the writing thread).
+    void DecodeBlock(const StreamBlock& block) { m_session->DecodeBlock(block.bytes.get(), block.size); }
     // Plugging, from the device object's listener (any thread).
     void OnPlug(PlugEvent event);
 
     bool Running() const { return m_running; }
+    bool KeepsLiveRing() const { return m_liveRing; }
     // The decoder of the run (valid while a capture exists, also after Stop
     // until the next Start).
     const CaptureSession* Session() const { return m_session.get(); }
     const std::string& CaptureFolder() const { return m_folder; }
     std::string IndexName() const { return m_indexName; }
     std::string ChunkName() const;
-    uint64_t FrozenTotal() const { return m_frozenTotal; }
     uint64_t BytesRead() const { return m_bytesRead; }
+    // The memory the blocks read and not yet written may take: the settings
+    // store's ReadQueueMB, else a share of the machine's memory. Logged.
+    size_t ReadQueueBytes();
     const MonitorSettings& Settings() const { return m_set.status.monitor; }
     const StatusSet& Status() const { return m_set; }
 
   private:
     // Takes the selected unit for this run; false when another run has it.
     bool TakeUnit();
-    void FlushWhenDue(std::mutex& stateMutex);
     int StartOnUnit(std::mutex& stateMutex);
     int StartRetrievalOnUnit(std::mutex& stateMutex);
     int OpenUnit();
@@ -96,7 +118,10 @@ class RunControl {
     int OpenCapture(bool forceFix, std::mutex& stateMutex);
     std::time_t InstrumentClock();
     void Reopen();
-    bool ReadAndDecode(size_t want, std::mutex& stateMutex);
+    // Reads up to `want` bytes into the block being filled; false when the
+    // transfer failed (the unit is reopened then) or brought nothing.
+    bool Read(size_t want);
+    void HandOver(BlockQueue& queue);
     int Message(int code, const std::string& text);
     // Shows the message in the user's language and logs its Japanese.
     int Message(int code, MessageId id);
@@ -119,9 +144,9 @@ class RunControl {
     BusyLock m_unitBusy;
     bool m_cardRun = false;  // the start left the instrument storing to its card
     bool m_liveRing;
-    uint64_t m_frozenTotal = 0;
-    uint64_t m_bytesRead = 0;
-    std::chrono::steady_clock::time_point m_lastFlush;
+    std::atomic<uint64_t> m_bytesRead{0};
+    std::unique_ptr<StreamBlock> m_block;  // being filled by the read steps
+    std::chrono::steady_clock::time_point m_lastFlush;  // the writing thread's
     std::atomic<bool> m_arrived{false}, m_removed{false};
     bool m_reopening = false;  // a reopen found no unit: the loss is logged already
 };

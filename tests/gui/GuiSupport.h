@@ -170,6 +170,10 @@ class FakeLiveMonitor : public ILiveMonitor {
     std::string indexPath;
     bool running = false;
     int* stopCount = nullptr;  // outlives the monitor, which the window owns
+    // A stop that finishes its capture later: Finishing() until `*finishing`
+    // (which outlives the monitor) turns false.
+    bool* finishing = nullptr;
+    uint64_t overflows = 0, gapTicks = 0;
 
     void AddRecords(int n) {
         for (int i = 0; i < n; ++i) {
@@ -219,7 +223,16 @@ class FakeLiveMonitor : public ILiveMonitor {
                  (field == 4 && HeaderKind(r.header) == RecordKind::kRdData);
         return n;
     }
-    bool IsBufferFull() const override { return false; }
+    bool IsBufferFull() const override { return overflows > 0; }
+    int BeginStop() override {
+        Stop();
+        if (finishing) *finishing = true;
+        return 0;
+    }
+    bool Finishing() const override { return finishing && *finishing; }
+    double FinishedFraction() const override { return 0.25; }
+    uint64_t GetOverflows() const override { return overflows; }
+    uint64_t GetGapTicks() const override { return gapTicks; }
     int LiveRows(bool frozen, int first, int count, std::vector<LiveRow>& out) const override {
         out.clear();
         if (first < 0 || first >= kLiveRingSlots) return -8;

@@ -106,6 +106,8 @@ class LiveRunTest : public QObject {
         ctrl.DeferredStart(slot);
         QCOMPARE(v->GetMode(), MonitorWindow::kLive);
         frame.Action(kCmdMonitorStop)->trigger();
+        // Stop returns at once; the capture is finished off the window's thread.
+        QTRY_VERIFY_WITH_TIMEOUT(ctrl.Slot(slot).reader, 60000);
         QCOMPARE(v->GetMode(), MonitorWindow::kFile);
         CaptureReader* reader = ctrl.Slot(slot).reader.get();
         QVERIFY(reader);

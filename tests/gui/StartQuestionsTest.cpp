@@ -193,8 +193,8 @@ class StartQuestionsTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(
             !v->Model().CellText(v->PageRows() - 1, kColTr).trimmed().isEmpty(), 60000);
         app.frame.Action(kCmdMonitorStop)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(app.Ctrl().Slot(slot).reader, 60000);
         QCOMPARE(v->GetMode(), MonitorWindow::kFile);
-        QVERIFY(app.Ctrl().Slot(slot).reader);
         QVERIFY(app.Ctrl().Slot(slot).reader->GetTotalRecords() > 0);
     }
 
@@ -222,7 +222,7 @@ class StartQuestionsTest : public QObject {
         BoxAnswerer after({{"", QMessageBox::Ok}});
         app.frame.Action(kCmdMonitorStop)->trigger();
         QCOMPARE(app.Ctrl().GetMonitorState(), kMonitorIdle);
-        QVERIFY(after.Done());
+        QTRY_VERIFY_WITH_TIMEOUT(after.Done(), 60000);
     }
 
     // Declined, the start fails with its message and the window goes away.

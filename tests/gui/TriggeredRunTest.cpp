@@ -165,6 +165,7 @@ class TriggeredRunTest : public QObject {
         // The script ends 5 ms into the run; "44" is its last character.
         QTRY_VERIFY_WITH_TIMEOUT(monitor->GetCounterTotal(3) >= 3, 20000);
         frame.Action(kCmdMonitorStop)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(ctrl.Slot(slot).reader, 60000);
         CaptureReader* reader = ctrl.Slot(slot).reader.get();
         QVERIFY(reader);
 

@@ -363,6 +363,49 @@ class WindowRegistryTest : public QObject {
         QVERIFY(Ctrl().Slot(slot).reader);
     }
 
+    // Stop returns at once: while the run's capture is finished the window
+    // waits and the message pane says so; then the capture shows, and the
+    // gaps the instrument's overflows left, shown in the status bar during
+    // the run, are told in a message.
+    void aStopReturnsAtOnceAndTellsTheGapsOnceTheCaptureIsFinished() {
+        m_env->devices.Select({0x14D2, 0x10, "A0000001", ""});
+        m_env->log.SetPrompt(&m_prompt);
+        m_prompt.messages.clear();
+        auto* fake = new test::FakeLiveMonitor;
+        fake->indexPath = m_capB;
+        bool finishing = false;
+        fake->finishing = &finishing;
+        fake->overflows = 2;
+        fake->gapTicks = 150'000'000;  // 1.5 s
+        Ctrl().SetMonitorFactory([fake] { return std::unique_ptr<ILiveMonitor>(fake); });
+        Ctrl().StartMonitoring();
+        const int slot = Ctrl().CurrentSlot();
+        Ctrl().DeferredStart(slot);
+        fake->AddRecords(20);
+        Ctrl().OnLiveRefreshed(Ctrl().Slot(slot).windowId);
+        QCOMPARE(QString::fromStdString(Ctrl().StatusBarTexts()[3]), QString("\tfull 2"));
+
+        m_frame->Action(kCmdMonitorStop)->trigger();
+        QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorIdle));
+        QVERIFY(!m_frame->IsLocked());
+        QVERIFY(Ctrl().Finishing());
+        QVERIFY(m_frame->PaneText(0).contains("25%"));
+        QCOMPARE(WindowIdKind(Ctrl().Slot(slot).windowId), int(kKindMonitorLive));
+        // No new run while the last one's capture is being finished.
+        Ctrl().StartMonitoring();
+        QCOMPARE(Ctrl().GetMonitorState(), int(kMonitorIdle));
+        QVERIFY(m_prompt.messages.empty());
+
+        finishing = false;
+        QTRY_COMPARE(WindowIdKind(Ctrl().Slot(slot).windowId), int(kKindMonitorFile));
+        QVERIFY(!Ctrl().Finishing());
+        QVERIFY(m_frame->PaneText(0).isEmpty());
+        QCOMPARE(m_prompt.messages.size(), size_t{1});
+        const QString told = QString::fromStdString(m_prompt.messages[0]);
+        QVERIFY2(told.contains(QString::fromUtf8("2か所")) && told.contains("1.500"), qPrintable(told));
+        Ctrl().CloseAllWindows();
+    }
+
     void aFailedStartClosesTheWindowAndUnlocksTheFrame() {
         auto* fake = new test::FakeLiveMonitor;
         fake->startCode = -22;

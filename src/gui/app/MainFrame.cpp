@@ -121,6 +121,7 @@ MainFrame::MainFrame(QWidget* parent)
     connect(m_ctrl, &WindowRegistry::helpRequested, this, [this] { OpenManual(); });
     connect(m_ctrl, &WindowRegistry::exitRequested, this, &QWidget::close);
     connect(m_ctrl, &WindowRegistry::popupMenuRequested, this, &MainFrame::ShowPopup);
+    connect(m_ctrl, &WindowRegistry::messageChanged, this, &MainFrame::SetMessage);
     connect(m_area, &QMdiArea::subWindowActivated, m_ctrl, &WindowRegistry::OnSubWindowActivated);
     UpdateCommands();
 }

@@ -31,6 +31,11 @@ inline constexpr const char* kMsgNoDataAfterStop =
     QT_TRANSLATE_NOOP("qv::WindowRegistry", "モニタデータがありませんでした！");
 inline constexpr const char* kMsgTooManyWindows =
     QT_TRANSLATE_NOOP("qv::WindowRegistry", "開けるウィンドウは8つまでです");
+inline constexpr const char* kMsgFinishing =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry", "モニタデータの書き込みを終えています... %1%");
+inline constexpr const char* kMsgRecordedWithGaps =
+    QT_TRANSLATE_NOOP("qv::WindowRegistry",
+                      "モニタ中にQVのバッファがあふれました。モニタデータに%1か所の欠落があります(計%2秒)。");
 inline constexpr const char* kMsgParametersRefused =
     QT_TRANSLATE_NOOP("qv::WindowRegistry", "パラメータ設定できませんでした(%1)");
 

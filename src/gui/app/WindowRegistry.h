@@ -121,7 +121,11 @@ class WindowRegistry : public QObject {
     // --- monitoring
     void StartMonitoring();
     void PauseMonitoring();
+    // Stops the run at once; its capture is finished on disk off this
+    // thread, the status bar saying so, and then shown in the same window.
     void StopMonitoring();
+    // Whether a stopped run's capture is still being finished.
+    bool Finishing() const { return m_finishingSlot >= 0; }
     // Brings back the run stored on the instrument's card through a
     // monitoring window, as a monitoring run whose source is the card.
     void StartRetrieval();
@@ -167,6 +171,8 @@ class WindowRegistry : public QObject {
     void exitRequested();
     // The commands a view's pop-up menu should offer, at a screen position.
     void popupMenuRequested(qv::PopupMenu which, const QPoint& globalPos);
+    // A text for the message pane (empty: clear it).
+    void messageChanged(const QString& text);
 
   private:
     int FreeSlot() const;
@@ -185,6 +191,10 @@ class WindowRegistry : public QObject {
     // A reader of the capture at `path`, or null with the reader's Open code.
     std::unique_ptr<CaptureReader> OpenReader(const std::string& path, int& rc) const;
     int LiveSlot() const;
+    // Looks again, every 100 ms, whether the stopped run's capture is finished.
+    void PollFinishing();
+    // The finished capture of a stopped run, shown in its window.
+    void ShowFinishedCapture(int slot);
     void FollowOthers(int slot, const DayTime& when);
     int StartCardRetrieval(ILiveMonitor& monitor);
     // One handler per command this registry carries out itself.
@@ -209,6 +219,7 @@ class WindowRegistry : public QObject {
     std::optional<DayTime> m_lastTime;
     std::string m_sdLabel = "SD", m_rdLabel = "RD";
     std::string m_livePane2, m_livePane3;
+    int m_finishingSlot = -1;  // the stopped run whose capture is being finished
 };
 
 }  // namespace qv

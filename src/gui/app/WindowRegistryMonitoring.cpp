@@ -38,7 +38,8 @@ void WindowRegistry::LockMonitorFrame(int slot, bool lock) {
 }
 
 void WindowRegistry::StartMonitoring() {
-    if (!m_services || m_state == kMonitorRunning) return;
+    // The next run waits until the last one's capture is finished.
+    if (!m_services || m_state == kMonitorRunning || Finishing()) return;
     int slot = -1;
     if (m_state == kMonitorPaused) {
         slot = LiveSlot();
@@ -93,7 +94,7 @@ int WindowRegistry::StartCardRetrieval(ILiveMonitor& monitor) {
 }
 
 void WindowRegistry::StartRetrieval() {
-    if (!m_services || m_state != kMonitorIdle) return;
+    if (!m_services || m_state != kMonitorIdle || Finishing()) return;
     m_services->store.Load();
     int slot = OpenWindow(kKindMonitorLive, "");
     if (slot < 0) {
@@ -173,11 +174,47 @@ void WindowRegistry::StopMonitoring() {
     m_state = kMonitorIdle;
     if (slot < 0) return;
     auto& s = m_slots[slot];
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    s.monitor->Stop();
-    QApplication::restoreOverrideCursor();
-    emit runStateChanged();
+    // Returns at once: writing what was read, naming the chunks and writing
+    // the index go on off this thread, however slow the disk.
+    s.monitor->BeginStop();
     s.view->SetMonitorState(3, s.monitor.get());
+    m_finishingSlot = slot;
+    PollFinishing();
+    emit stateChanged();
+}
+
+void WindowRegistry::PollFinishing() {
+    const int slot = m_finishingSlot;
+    if (!ValidSlot(slot) || !m_slots[slot].monitor) {
+        // The window was closed meanwhile; closing it waited for the capture.
+        m_finishingSlot = -1;
+        emit messageChanged(QString());
+        return;
+    }
+    const ILiveMonitor& m = *m_slots[slot].monitor;
+    if (m.Finishing()) {
+        emit messageChanged(QCoreApplication::translate("qv::WindowRegistry", kMsgFinishing)
+                                .arg(static_cast<int>(100 * m.FinishedFraction())));
+        QTimer::singleShot(100, this, [this] { PollFinishing(); });
+        return;
+    }
+    m_finishingSlot = -1;
+    emit messageChanged(QString());
+    emit runStateChanged();  // the unit is free again
+    const uint64_t overflows = m.GetOverflows(), gapTicks = m.GetGapTicks();
+    ShowFinishedCapture(slot);
+    // A capture with gaps is never taken for a whole one.
+    if (overflows > 0)
+        if (auto* p = Prompt())
+            p->ShowMessage(QCoreApplication::translate("qv::WindowRegistry", kMsgRecordedWithGaps)
+                               .arg(overflows)
+                               .arg(static_cast<double>(gapTicks) / 1e8, 0, 'f', 3)
+                               .toStdString());
+    emit stateChanged();
+}
+
+void WindowRegistry::ShowFinishedCapture(int slot) {
+    auto& s = m_slots[slot];
     std::string path = s.monitor->GetIndexPath();
     int rc = -1;
     auto reader = path.empty() ? nullptr : OpenReader(path, rc);
@@ -203,7 +240,6 @@ void WindowRegistry::StopMonitoring() {
     s.view->SetWindowId(s.windowId, s.frame);
     s.view->SetFormatRows(&s.rows, false);
     ShowFirstFrame(slot);
-    emit stateChanged();
 }
 
 }  // namespace qv

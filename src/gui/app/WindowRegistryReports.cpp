@@ -92,7 +92,11 @@ void WindowRegistry::OnLiveRefreshed(int windowId) {
     auto& m = *m_slots[slot].monitor;
     m_livePane2 = MonitorCountPaneText(m_sdLabel, m.GetCounterTotal(kCountSd), m_rdLabel,
                                        m.GetCounterTotal(kCountRd));
-    m_livePane3 = m.IsBufferFull() ? "\tfull" : "\t   ";
+    // The overflows so far: the records they lost are missing from the capture.
+    const uint64_t overflows = m.GetOverflows();
+    m_livePane3 = overflows > 0     ? "\tfull " + std::to_string(overflows)
+                  : m.IsBufferFull() ? "\tfull"
+                                     : "\t   ";
     emit stateChanged();
 }
 

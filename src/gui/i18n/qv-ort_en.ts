@@ -1233,5 +1233,13 @@ Clear the condition?</translation>
         <source>パラメータ設定できませんでした(%1)</source>
         <translation>Could not set the parameters (%1)</translation>
     </message>
+    <message>
+        <source>モニタデータの書き込みを終えています... %1%</source>
+        <translation>Finishing the capture... %1%</translation>
+    </message>
+    <message>
+        <source>モニタ中にQVのバッファがあふれました。モニタデータに%1か所の欠落があります(計%2秒)。</source>
+        <translation>The instrument's buffer overflowed during monitoring: the capture has %1 gaps (%2 s in all).</translation>
+    </message>
 </context>
 </TS>

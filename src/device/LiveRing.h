@@ -20,6 +20,7 @@ struct LiveRecord {
     uint64_t end = 0;           // 10 ns ticks; equal to start for short records
     uint16_t length = 0;        // data bytes: 1 for short records
     uint8_t value = 0;          // short records: data, line state or event byte
+    int date = 0;               // YYMMDD of the day `start` and `end` count from
     std::vector<uint8_t> data;  // frame records: `length` bytes
 };
 

@@ -5,6 +5,7 @@
 
 #include "capture/ChunkSink.h"
 #include "capture/DecodeSink.h"
+#include "core/NumberText.h"
 #include "device/LiveRing.h"
 
 namespace qv {
@@ -17,8 +18,14 @@ class LiveRingSink final : public DecodeSink {
     LiveRing& Ring() { return m_ring; }
     const LiveRing& Ring() const { return m_ring; }
 
+    // A record's ticks count from the day in force when it was decoded; a
+    // run that crosses midnight holds records of two days in the ring.
+    void NewDay(std::string_view yymmdd, bool) override { SetDate(yymmdd); }
+    void DateSet(std::string_view yymmdd) override { SetDate(yymmdd); }
+
     bool Record(const DecodedRecord& record) override {
         LiveRecord& live = m_ring.NextSlot();
+        live.date = m_date;
         live.header = record.header;
         live.value = record.value;
         live.lineState = record.lineState;
@@ -67,6 +74,7 @@ class LiveRingSink final : public DecodeSink {
             const RecordKind recordKind = HeaderKind(s.header);
             if (recordKind == RecordKind::kLineChange) line = s.value;
             LiveRecord& live = m_ring.NextSlot();
+            live.date = m_date;
             live.header = s.header;
             live.value = s.value;
             live.lineState = line;
@@ -82,7 +90,10 @@ class LiveRingSink final : public DecodeSink {
     }
 
   private:
+    void SetDate(std::string_view yymmdd) { m_date = static_cast<int>(ParseLeadingInt(yymmdd)); }
+
     const CaptureTotals& m_totals;
+    int m_date = 0;
     LiveRing m_ring;
 };
 

@@ -7,7 +7,6 @@
 #include "capture/RecordTime.h"
 #include "core/CaptureRecord.h"
 #include "core/Log.h"
-#include "core/NumberText.h"
 #include "device/CaptureSession.h"
 
 namespace qv {
@@ -20,7 +19,6 @@ void RunSnapshot::Clear(bool ring) {
     std::lock_guard lock(m_ringMutex);
     m_ring.Clear();
     m_hasRing = ring;
-    m_date.clear();
 }
 
 void RunSnapshot::Publish(const CaptureSession& session) {
@@ -39,7 +37,6 @@ void RunSnapshot::Publish(const CaptureSession& session) {
     if (!ring) return;
     std::lock_guard lock(m_ringMutex);
     m_ring.TakeNewest(*ring);
-    if (m_date != session.Decoder().DateText()) m_date = session.Decoder().DateText();
 }
 
 uint64_t RunSnapshot::Total(int field) const {
@@ -63,7 +60,6 @@ int RunSnapshot::Rows(bool frozen, int first, int count, std::vector<LiveRow>& o
     if (!m_hasRing || first < 0 || first >= LiveRing::kSlots) return kQvrNoRecord;
     const int end = std::min(m_ring.Count(frozen), first + std::max(count, 0));
     if (end > first) out.reserve(static_cast<size_t>(end - first));
-    const int date = static_cast<int>(ParseLeadingInt(m_date));
     for (int i = first; i < end; ++i) {
         const int slot = m_ring.SlotOfOldest(i, frozen);
         const LiveRecord& r = *m_ring.At(slot, frozen);
@@ -75,7 +71,9 @@ int RunSnapshot::Rows(bool frozen, int first, int count, std::vector<LiveRow>& o
         row.sd = c.sd;
         row.rd = c.rd;
         // The end time moved into the day it falls in, as the stored
-        // capture will show it.
+        // capture will show it; each record keeps the day its ticks count
+        // from, since a run that crossed midnight holds two.
+        const int date = r.date;
         const int64_t ticks = static_cast<int64_t>(r.end);
         if (auto moved = NormaliseDayTime(date, ticks)) {
             row.time = *moved;

@@ -55,10 +55,9 @@ class RunSnapshot {
     std::atomic<bool> m_bufferFull{false};
     std::atomic<uint64_t> m_overflows{0}, m_gapTicks{0}, m_writeFailures{0}, m_frozenTotal{0};
 
-    mutable std::mutex m_ringMutex;  // the ring copy and its date
+    mutable std::mutex m_ringMutex;  // the ring copy
     bool m_hasRing = false;
     LiveRing m_ring;
-    std::string m_date;  // YYMMDD of the newest records
 };
 
 }  // namespace qv

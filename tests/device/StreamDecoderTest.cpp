@@ -94,6 +94,31 @@ TEST(StreamDecoderTest, DateChangeStartsANewChunkWithTheNewDate) {
     EXPECT_EQ(h.decoder.LineState(), 0);
 }
 
+// A live record keeps the day its ticks count from: after midnight the ring
+// still holds the evening's records, which must not move to the new day.
+TEST(StreamDecoderTest, LiveRecordsKeepTheDayTheirTimesCountFrom) {
+    DecoderHarness h(Async());
+    LiveRing& ring = h.Watch();
+    Stream s;
+    s.Add(StreamItem::Date(24, 12, 31))
+        .Add(StreamItem::Data(kLines, 0x30, 0))
+        .Add(StreamItem::Time(kTicksPerDay - 100))
+        .Add(StreamItem::Data(kSd, 'a', 50))
+        .Add(StreamItem::Date(25, 1, 1))
+        .Add(StreamItem::Data(kRd, 'b', 40))
+        .Add(StreamItem::Data(kRd, 'c', 40));
+    h.Feed(s.bytes);
+    int evening = 0, morning = 0;
+    for (int i = 0; i < ring.Count(false); ++i) {
+        const LiveRecord& r = *ring.At(ring.SlotOfOldest(i, false), false);
+        const bool before = r.value == 'a' || r.value == 0x30;
+        EXPECT_EQ(r.date, before ? 241231 : 250101) << "record " << r.value;
+        (before ? evening : morning) += 1;
+    }
+    EXPECT_GE(evening, 1);
+    EXPECT_GE(morning, 1);
+}
+
 TEST(StreamDecoderTest, DateRightAfterALeadingRecordDoesNotStackLeadingRecords) {
     DecoderHarness h(Async(1));
     Stream s;

@@ -348,7 +348,7 @@ uint8_t SimInstrument::Out(uint8_t endpoint, const uint8_t* data, size_t n, size
 }
 
 uint8_t SimInstrument::In(uint8_t endpoint, size_t maxLength, unsigned timeoutMs,
-                          std::string& out) {
+                          std::string& out, const std::function<bool()>& requesterGone) {
     out.clear();
     std::unique_lock lock(m_mutex);
     auto ready = [&] {
@@ -359,6 +359,7 @@ uint8_t SimInstrument::In(uint8_t endpoint, size_t maxLength, unsigned timeoutMs
     if (endpoint != kEpReply && endpoint != kEpStream) return kStatusError;
     if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) return kStatusTimeout;
     if (!m_attached) return kStatusGone;
+    if (requesterGone && requesterGone()) return kStatusGone;
     if (endpoint == kEpReply) {
         out = std::move(m_replies.front());
         m_replies.pop_front();

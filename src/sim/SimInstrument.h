@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,7 +60,11 @@ class SimInstrument {
 
     // One transfer each; the result is a status of the socket wire.
     uint8_t Out(uint8_t endpoint, const uint8_t* data, size_t n, size_t& taken);
-    uint8_t In(uint8_t endpoint, size_t maxLength, unsigned timeoutMs, std::string& out);
+    // `requesterGone` says whether the program that asked has gone meanwhile:
+    // a dead program's transfer takes nothing, as a host cancels a killed
+    // process's transfers, so the next program's run loses none of its start.
+    uint8_t In(uint8_t endpoint, size_t maxLength, unsigned timeoutMs, std::string& out,
+               const std::function<bool()>& requesterGone = {});
 
     // While detached every waiting transfer ends at once with an error.
     void SetAttached(bool attached);

@@ -116,6 +116,17 @@ void SimServer::AcceptLoop(int listenFd) {
     }
 }
 
+namespace {
+
+// The program at the other end closed its connection (it exited or was
+// killed): nothing it asked for can reach it any more.
+bool PeerClosed(int fd) {
+    pollfd p{fd, POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+}  // namespace
+
 void SimServer::Serve(int fd) {
     std::string data;
     for (;;) {
@@ -137,7 +148,8 @@ void SimServer::Serve(int fd) {
                                            data.size(), taken);
             resp.length = static_cast<uint32_t>(taken);
         } else if (req.op == kOpIn) {
-            resp.status = m_instrument.In(req.endpoint, req.length, req.timeoutMs, payload);
+            resp.status = m_instrument.In(req.endpoint, req.length, req.timeoutMs, payload,
+                                          [fd] { return PeerClosed(fd); });
         } else {
             break;
         }

@@ -5,13 +5,17 @@
 #include <pty.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
 #include "device/CommandEncoding.h"
+#include "device/SimWire.h"
 #include "device/StreamItem.h"
 #include "integration/Bench.h"
 #include "support/StreamReader.h"
@@ -67,6 +71,38 @@ TEST_F(Stream, ReplayScriptArrivesAsTimedItemsAndNothingIsLost) {
     EXPECT_EQ(bits & kStateRunMask, 3u);
     ASSERT_EQ(cmd.Stop(), 0);
     EXPECT_EQ(ItemsSentAtExit(sim), r.items);
+}
+
+// A program killed while it waited for the stream leaves its read behind in
+// the emulator; the next program's run must still get its stream from the
+// start, date and trigger included, as a host cancels a dead process's
+// transfers. (The stale read asks for everything, with a long time-out.)
+TEST_F(Stream, AReadLeftByAKilledProgramTakesNothingOfTheNextRun) {
+    WriteBytes(work.file("line.txt"), "1000 SD \"HELLO\"\n");
+    StartSim({"--serial", "K1", "--source", "replay:" + work.file("line.txt"), "--rate", "max"});
+    std::string socketPath;
+    for (auto& e : std::filesystem::directory_iterator(sims.path()))
+        if (e.path().filename().string().ends_with("-K1.sock")) socketPath = e.path();
+    ASSERT_FALSE(socketPath.empty());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const std::string ask =
+        simwire::EncodeRequestHeader({simwire::kOpIn, kEpStream, 1u << 20, 30000});
+    ASSERT_EQ(::write(fd, ask.data(), ask.size()), static_cast<ssize_t>(ask.size()));
+    ::close(fd);
+
+    auto dev = OpenUnit("K1");
+    DeviceCommand cmd(dev);
+    Configure(cmd, StoreFromStart());
+    ASSERT_EQ(cmd.StartToComputer(), 0);
+    StreamReader r;
+    ASSERT_TRUE(ReadStream(*dev, r, [&] { return r.data.size() >= 6; })) << r.data.size();
+    EXPECT_EQ(r.Text(RecordKind::kSdData), "HELLO");
+    EXPECT_EQ(r.triggers, std::vector<uint8_t>{1});
+    EXPECT_GE(r.dates, 1);
 }
 
 // A replay script that cannot be replayed says where and why: one that goes

@@ -79,14 +79,24 @@ PY
 ids=$(grep -Eo '^[A-Z][0-9]+ ' "$list" | tr -d ' ')
 [ -z "$only" ] || ids=$(tr ',' '\n' <<<"$only")
 
-# The copy: tracked and new files of the working tree, their times kept, so
-# that files that did not change are not compiled again.
+# The copy: tracked and new files of the working tree. Only a file whose
+# content differs from the copy's is written (and so dated now): keeping the
+# tree's own times would leave an object built from another tree's newer
+# file looking up to date, and writing every file would compile everything.
 mkdir -p "$scratch/src"
 for f in "$scratch"/original.*; do
     [ -e "$f" ] && { echo "a fault of an interrupted run is still planted; remove $scratch" >&2; exit 2; }
 done
+rm -rf "$scratch/stage" && mkdir -p "$scratch/stage"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard |
-    tar --null --ignore-failed-read -T - -cf -) | tar -xpf - -C "$scratch/src"
+    tar --null --ignore-failed-read -T - -cf -) | tar -xpf - -C "$scratch/stage"
+(cd "$scratch/stage" && find . -type f -print0) |
+    while IFS= read -r -d '' f; do
+        cmp -s "$scratch/stage/$f" "$scratch/src/$f" && continue
+        mkdir -p "$(dirname "$scratch/src/$f")"
+        cp "$scratch/stage/$f" "$scratch/src/$f"
+    done
+rm -rf "$scratch/stage"
 
 if [ "$check" = 1 ]; then
     for id in $ids; do

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/Commands.h"
+#include "cli/CliSupport.h"
 #include "core/AppPaths.h"
 #include "core/FileUtil.h"
 #include "core/Log.h"
@@ -47,15 +48,11 @@ void ShowConfig() {
     std::printf("Product_ID  %d\n", store.GetProductId());
     std::printf("Directory   %s\n", conf.GetSaveDirectory().c_str());
     // Where the selected unit's runs go, from the file they start from.
-    StatusFile status;
-    status.SetPath(SettingsHome(SelectedUnitFromFile()));
-    MonitorSettings m;
-    SamplingSettings s;
-    SyncSetting sync = 0;
-    status.ReadMonitorStatus(m, s, sync);
+    const HomeSettings home = ReadSettingsHome(ToolSelection());
+    const uint32_t device = home.monitor.SaveDevice;
     std::printf("SaveDevice  %s (in %s)\n",
-                m.SaveDevice == kSaveDeviceCf ? "CF" : m.SaveDevice == kSaveDevicePc ? "PC" : "?",
-                status.GetPath().c_str());
+                device == kSaveDeviceCf ? "CF" : device == kSaveDevicePc ? "PC" : "?",
+                home.path.c_str());
     for (int i = 0; i < kViewColorCount; ++i) {
         auto c = static_cast<ViewColor>(i);
         std::printf("%-11s %s\n", std::string(ViewColorKey(c)).c_str(),
@@ -118,10 +115,10 @@ void SetConfig(const std::string& name, const std::string& value) {
     } else if (name == "SaveDevice") {
         int index = (value == "0" || value == "PC") ? 0 : (value == "1" || value == "CF") ? 1 : -1;
         if (index < 0) BadValue(name, value, "0 (PC) or 1 (CF)");
-        // Its one home is the status file a run of the selected unit starts
-        // from, where the parameter dialog and qvtool settings keep it.
+        // Its one home is the status file a run of qvtool's selected unit
+        // starts from, where the parameter dialog and qvtool settings keep it.
         StatusFile status;
-        rc = status.OpenStatusFile(SettingsHome(SelectedUnitFromFile()));
+        rc = status.OpenStatusFile(SettingsHome(ToolSelection()));
         if (rc == 0) rc = status.WriteString(kRegistInfoSection, "SaveDevice", std::to_string(index));
     } else if (name == "Directory") {
         if (!IsDirectory(value)) BadValue(name, value, "an existing folder");

@@ -344,6 +344,16 @@ std::string SettingsHome(const SelectedUnit& unit) {
     return UnitStatusFilePath(unit.vendorId, unit.productId, unit.serial);
 }
 
+HomeSettings ReadSettingsHome(const SelectedUnit& unit) {
+    HomeSettings home;
+    StatusFile status;
+    status.SetPath(SettingsHome(unit));
+    SyncSetting sync = 0;
+    status.ReadMonitorStatus(home.monitor, home.sampling, sync);
+    home.path = status.GetPath();
+    return home;
+}
+
 SelectedUnit ReadOwnSelection(const std::string& path) {
     const auto units = ReadUnitFile(path);
     if (units.empty()) return {};

@@ -139,6 +139,14 @@ SelectedUnit SelectedUnitFromFile();
 // copies its file over the working file; nothing reads that copy while the
 // unit stays selected.
 std::string SettingsHome(const SelectedUnit& unit);
+// The settings a run of `unit` starts from, as read from its home (defaults
+// for what the file lacks), and the file they came from.
+struct HomeSettings {
+    MonitorSettings monitor;
+    SamplingSettings sampling;
+    std::string path;
+};
+HomeSettings ReadSettingsHome(const SelectedUnit& unit);
 // A copy whose every command is a process of its own (qvtool) keeps its
 // selection in a file of its own: bit 3 of the unit list says only that some
 // copy selected a unit, so reading the selection back from there would take

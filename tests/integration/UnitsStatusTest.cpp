@@ -160,6 +160,16 @@ TEST_F(UnitsAndStatus, AnotherCopysSelectionStaysAnothers) {
     r = Tool({"clock"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\t2001/09/"), std::string::npos) << r.out;
+    // The save device qvtool shows and sets is AB12's, not the other copy's.
+    ASSERT_EQ(Tool({"config", "set", "SaveDevice", "CF"}).status, 0);
+    EXPECT_NE(ReadBytes(home.file("QvStatus_14D2_0010_AB12.qvs")).find("SaveDevice=1"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes(home.file("QvStatus_14D2_0010_CD34.qvs")).find("SaveDevice=1"),
+              std::string::npos);
+    r = Tool({"config"});
+    EXPECT_NE(r.out.find("SaveDevice  CF (in " + home.file("QvStatus_14D2_0010_AB12.qvs")),
+              std::string::npos) << r.out;
+    ASSERT_EQ(Tool({"config", "set", "SaveDevice", "PC"}).status, 0);
 
     // CD34 monitors for the other copy: stopping it needs --yes.
     auto dev = OpenUnit("CD34");

@@ -47,14 +47,9 @@ void WindowRegistry::StartMonitoring() {
     } else {
         // The settings the run is about to start from, in the file the
         // parameter dialog saved them to.
-        StatusFile status;
-        status.SetPath(SettingsHome(Unit()));
-        MonitorSettings m;
-        SamplingSettings s;
-        SyncSetting sync = 0;
-        status.ReadMonitorStatus(m, s, sync);
+        const HomeSettings home = ReadSettingsHome(Unit());
         m_services->store.Load();
-        if (m.SaveDevice == kSaveDeviceCf) {
+        if (home.monitor.SaveDevice == kSaveDeviceCf) {
             // The unit stores this run on its own card: configure and start
             // it there; no window follows it.
             CardRunDialog dlg(m_services->devices, m_services->log, Prompt(), m_owner);

@@ -138,10 +138,9 @@ StatusTexts WindowRegistry::StatusBarTexts() const {
         if (!m_livePane3.empty()) t[3] = m_livePane3;
     } else {
         // Before the run has started: the settings it is about to use.
-        StatusFile status;
-        status.SetPath(SettingsHome(Unit()));
-        SyncSetting sync = 0;
-        status.ReadMonitorStatus(m, sampling, sync);
+        const HomeSettings home = ReadSettingsHome(Unit());
+        m = home.monitor;
+        sampling = home.sampling;
         if (!m_livePane2.empty()) t[2] = m_livePane2;
         if (!m_livePane3.empty()) t[3] = m_livePane3;
     }

@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "core/AppPaths.h"
 #include "core/FileUtil.h"
+#include "core/NumberText.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
@@ -106,9 +107,11 @@ void SetConfig(const std::string& name, const std::string& value) {
     ViewConf conf(log);
     int rc = 0;
     if (name == "Frequency") {
-        char* end = nullptr;
-        double hz = std::strtod(value.c_str(), &end);
-        if (value.empty() || *end != '\0' || !(hz > 0) || hz > 1e12)
+        // Digits and one point only: strtod alone would also take blanks,
+        // hex and exponents.
+        const auto plain = UngroupNumberText(value, true);
+        const double hz = plain ? std::strtod(plain->c_str(), nullptr) : 0;
+        if (!plain || !(hz > 0) || hz > 1e12)
             BadValue(name, value, "a frequency in Hz greater than 0");
         rc = store.SetFrequency(hz);
     } else if (name == "FrameMax") {

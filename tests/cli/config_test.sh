@@ -33,7 +33,7 @@ grep -q '^SaveDevice  PC ' <<<"$("$qvtool" config)" || fail "config does not sho
 if grep -q SaveDevice "$QVORT_HOME/settings.ini"; then fail "SaveDevice kept in the settings store too"; fi
 
 before=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" "$QVORT_HOME/QvStatus.qvs" | md5sum)
-for args in "FrameMax 0" "FrameMax -5" "FrameMax 1e9" "Frequency abc" "SaveDevice 2" \
+for args in "FrameMax 0" "FrameMax -5" "FrameMax 1e9" "Frequency abc" "Frequency 1,0,0" "Frequency 0x10" "Frequency 1e6" "SaveDevice 2" \
             "mcs #GG0000" "mcs 16777216" "FrameNums 101" "Directory /no/such/folder" "Nope 1"; do
     set +e
     # shellcheck disable=SC2086

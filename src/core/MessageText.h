@@ -52,6 +52,7 @@ enum class MessageId {
     kOpenNoPermission,
     kOpenNotIndex,
     kOpenNoChunks,
+    kOpenIndexAlone,
     kOpenBadProtocol,
     kOpenChunkMissing,
     kOpenChunkDamaged,

@@ -390,6 +390,34 @@ class CaptureCommandsTest : public QObject {
         QCOMPARE(test::Text(Ctrl().Slot(1).frameTime), test::Text(Ctrl().Slot(0).frameTime));
     }
 
+    // A mark qvtool sets while the window is open is in the Jump-to-mark
+    // menu when it next shows, and the jump reaches it.
+    void aMarkSetElsewhereShowsInTheJumpMenu() {
+        const std::string cap = FreshCapture("MARKELSEWHERE");
+        QVERIFY(Ctrl().OpenCapture(cap) >= 0);
+        QAction* jump = m_frame->Action(MarkJumpCommand(2));
+        QVERIFY(!jump->isEnabled());
+        int rc = -1;
+        Qvtool({"mark", QString::fromStdString(cap), "2", "--frame", "300"}, &rc);
+        QCOMPARE(rc, 0);
+        QMenu* menu = nullptr;
+        std::function<void(const QList<QAction*>&)> find = [&](const QList<QAction*>& actions) {
+            for (QAction* a : actions) {
+                if (QMenu* sub = a->menu()) {
+                    if (sub->actions().contains(jump)) menu = sub;
+                    find(sub->actions());
+                }
+            }
+        };
+        find(m_frame->menuBar()->actions());
+        QVERIFY(menu);
+        emit menu->aboutToShow();
+        QVERIFY(jump->isEnabled());
+        QVERIFY2(jump->text().startsWith("マーク2 : 09/12/05 13:00:00 300m"), qPrintable(jump->text()));
+        jump->trigger();
+        QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{299});
+    }
+
     // Without synchronised windows a click still makes the clicked record
     // the window's own: a mark set next goes on it, and the status bar
     // shows its time, not the record the window was opened or jumped at.

@@ -73,6 +73,7 @@ constexpr Entry kEntries[] = {
      "Debug:\nthe search reported an error"},
     {MessageId::kPrintFailed, "印刷に失敗しました", "Printing failed"},
     {MessageId::kPrinterUnreachable, "プリンタに接続できません", "Cannot reach the printer"},
+    {MessageId::kPrintFileUnwritable, "出力ファイルに書き込めません", "Cannot write the output file"},
     {MessageId::kPrintBadArgument, "無効な引数を受け取りました", "Invalid print arguments"},
     {MessageId::kPrintBadFormat, "ファイルフォーマットが正しくありません",
      "The file format is not valid"},

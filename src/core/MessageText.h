@@ -43,6 +43,7 @@ enum class MessageId {
     // Printing.
     kPrintFailed,
     kPrinterUnreachable,
+    kPrintFileUnwritable,  // followed by the file and the system's reason
     kPrintBadArgument,
     kPrintBadFormat,
     // Why a capture did not open.

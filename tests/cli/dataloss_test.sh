@@ -125,6 +125,21 @@ if mount -t tmpfs -o size=4m tmpfs "$mnt" 2>/dev/null; then
         fail "a failed save into a given folder ($rc): $(ls -A "$mnt/given")"
     rm -rf "$mnt/given" "$mnt/ballast"
     mount -o remount,size=256k "$mnt"
+    # A listing that fills the disk names the file and the system's reason,
+    # not an unreachable printer, and leaves no cut listing behind; so does
+    # one whose standard output takes nothing.
+    dd if=/dev/zero of="$mnt/ballast" bs=4k 2>/dev/null || true
+    set +e
+    QVORT_LANG=en "$qvtool" print "$cap" --out "$mnt/listing.txt" >/dev/null 2>err.txt; rc=$?
+    set -e
+    [ "$rc" -eq 1 ] && grep -q "Cannot write the output file $mnt/listing.txt: No space left on device" err.txt &&
+        ! grep -q 'printer' err.txt || fail "print onto a full disk ($rc): $(cat err.txt)"
+    [ ! -e "$mnt/listing.txt" ] || fail "a failed print left its cut listing"
+    rm "$mnt/ballast"
+    set +e
+    QVORT_LANG=en "$qvtool" print "$cap" >/dev/full 2>err.txt; rc=$?
+    set -e
+    [ "$rc" -eq 1 ] && grep -q 'No space left on device' err.txt || fail "print to /dev/full ($rc): $(cat err.txt)"
     # A CSV export that fills the disk fails; its files end on whole rows, and
     # the rows it says stay are the rows they hold.
     set +e

@@ -155,6 +155,17 @@ bool CaptureNeedsRecovery(const std::string& indexPath) {
     return chunks.numbered.rbegin()->first > IndexEntries(index);
 }
 
+bool CaptureIsIndexAlone(const std::string& indexPath) {
+    if (indexPath.find(".qvr") == std::string::npos || !PathExists(indexPath)) return false;
+    if (BusyLock::HeldElsewhere(indexPath)) return false;
+    const FolderChunks chunks = ListChunks(FolderOf(indexPath));
+    if (!chunks.temporary.empty() || !chunks.numbered.empty() || !chunks.foreign.empty())
+        return false;
+    CaptureIndex index;
+    index.SetPath(indexPath);
+    return IndexEntries(index) == 0;
+}
+
 int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     result = RecoveryResult{};
     auto fail = [&](std::string message) {

@@ -31,6 +31,12 @@ struct RecoveryResult {
 // entry describes, or a space reserve left behind.
 bool CaptureNeedsRecovery(const std::string& indexPath);
 
+// Whether the capture is an index alone: its index lists no chunk and its
+// folder holds no chunk file, as a copy or run killed before its first
+// chunk leaves it. It has no records, and recovery cannot make any; a run
+// still going is not one.
+bool CaptureIsIndexAlone(const std::string& indexPath);
+
 // Recovers the capture. 0 (also when there was nothing to do), or -1 with
 // result.message set; nothing is removed before the new index is written,
 // except torn bytes no reader could use.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "capture/CaptureRecovery.h"
 #include "capture/ChunkData.h"
 
 namespace qv {
@@ -20,6 +21,7 @@ MessageId ReasonOf(const std::string& indexPath, int code) {
     switch (code) {
         case kQvrNoIndex:
             if (indexPath.find(".qvr") == std::string::npos) return MessageId::kOpenNotIndex;
+            if (CaptureIsIndexAlone(indexPath)) return MessageId::kOpenIndexAlone;
             return MessageId::kOpenNoChunks;
         case kQvrBadProtocol:
             return MessageId::kOpenBadProtocol;

@@ -301,7 +301,7 @@ void List(const ListOptions& o) {
     CaptureReader file(store, log);
     OpenOrFail(file, o.capture);
     if (!o.time.empty()) {
-        auto t = ParseRecordTime(o.time);
+        auto t = ParseTypedRecordTime(o.time);
         if (!t)
             throw CommandError{
                 kExitUsage, "bad time \"" + o.time + "\"; use \"YY/MM/DD hh:mm:ss 000m000u000n\""};

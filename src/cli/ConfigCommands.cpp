@@ -2,6 +2,7 @@
 // settings store and "QV-ORT.conf" in force, with the save device of the
 // status file a run starts from. A Linux user has no registry editor;
 // `config set` changes one value where the desktop application keeps it.
+#include <cstring>
 #include <filesystem>
 #include <cstdio>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include "cli/CliSupport.h"
 #include "core/AppPaths.h"
 #include "core/FileUtil.h"
+#include "core/NumberText.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
@@ -102,16 +104,24 @@ void SetConfig(const std::string& name, const std::string& value) {
     SettingsStore store;
     ViewConf conf(log);
     int rc = 0;
+    // Where the value went and the system's reason when it could not: said
+    // here, since a log on the same full disk may not have kept it.
+    std::string where;
+    int error = 0;
     if (name == "Frequency") {
-        char* end = nullptr;
-        double hz = std::strtod(value.c_str(), &end);
-        if (value.empty() || *end != '\0' || !(hz > 0) || hz > 1e12)
+        // Digits and one point only: strtod alone would also take blanks,
+        // hex and exponents.
+        const auto plain = UngroupNumberText(value, true);
+        const double hz = plain ? std::strtod(plain->c_str(), nullptr) : 0;
+        if (!plain || !(hz > 0) || hz > 1e12)
             BadValue(name, value, "a frequency in Hz greater than 0");
         rc = store.SetFrequency(hz);
+        where = store.GetPath(), error = store.LastWriteError();
     } else if (name == "FrameMax") {
         auto v = ParseUnsigned(value);
         if (!v || *v == 0) BadValue(name, value, "a whole number of frames from 1");
         rc = store.SetFrameMax(*v);
+        where = store.GetPath(), error = store.LastWriteError();
     } else if (name == "SaveDevice") {
         int index = (value == "0" || value == "PC") ? 0 : (value == "1" || value == "CF") ? 1 : -1;
         if (index < 0) BadValue(name, value, "0 (PC) or 1 (CF)");
@@ -120,6 +130,7 @@ void SetConfig(const std::string& name, const std::string& value) {
         StatusFile status;
         rc = status.OpenStatusFile(SettingsHome(ToolSelection()));
         if (rc == 0) rc = status.WriteString(kRegistInfoSection, "SaveDevice", std::to_string(index));
+        where = status.GetPath(), error = status.LastWriteError();
     } else if (name == "Directory") {
         if (!IsDirectory(value)) BadValue(name, value, "an existing folder");
         // Stored absolute: the programs that read it start in other folders.
@@ -128,23 +139,29 @@ void SetConfig(const std::string& name, const std::string& value) {
                                          std::filesystem::absolute(value, ec), ec).string();
         if (ec || absolute.empty()) BadValue(name, value, "a folder whose path can be found");
         rc = conf.SetSaveDirectory(absolute);
+        where = conf.GetPath(), error = conf.LastWriteError();
         if (std::string why = conf.SaveDirectoryProblem(absolute); rc != 0 && !why.empty())
             throw CommandError{kExitUsage, "cannot store \"" + value + "\" as " + name + ": " + why};
     } else if (name == "FrameNums") {
         auto v = ParseUnsigned(value);
         if (!v || *v > 100) BadValue(name, value, "a number of hundreds from 0 to 100");
         rc = conf.SetLineFrameNums(static_cast<int>(*v));
+        where = conf.GetPath(), error = conf.LastWriteError();
     } else if (auto color = ViewColorFromKey(name)) {
         auto c = ParseColor(value);
         if (!c) BadValue(name, value, "a colour: decimal 0..16777215 or #RRGGBB");
         rc = conf.SetColor(*color, *c);
+        where = conf.GetPath(), error = conf.LastWriteError();
     } else {
         throw CommandError{kExitUsage,
                            "unknown name \"" + name +
                                "\"; known: Frequency FrameMax SaveDevice Directory FrameNums "
                                "dco dce dcs mcs mcr mcc mco"};
     }
-    if (rc != 0) throw CommandError{kExitFailure, "cannot write " + name + " (see the log)"};
+    if (rc != 0)
+        throw CommandError{kExitFailure, "cannot write " + name + " to " + where +
+                                             (error != 0 ? ": " + std::string(std::strerror(error))
+                                                         : std::string())};
     std::cout << name << " = " << value << "\n";
 }
 

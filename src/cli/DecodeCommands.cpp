@@ -219,11 +219,7 @@ struct GenArgs {
 void Generate(const GenArgs& a) {
     if (!IsValidDateText(a.date))
         throw CommandError{kExitUsage, "bad value \"" + a.date + "\" for --date: YYMMDD"};
-    unsigned h = 0, m = 0, s = 0;
-    char tail = 0;
-    if (a.start.size() != 8 ||
-        std::sscanf(a.start.c_str(), "%2u:%2u:%2u%c", &h, &m, &s, &tail) != 3 || h > 23 ||
-        m > 59 || s > 59)
+    if (!ParseClockText(a.start))
         throw CommandError{kExitUsage, "bad value \"" + a.start + "\" for --start: HH:MM:SS"};
     sim::GeneratorOptions g;
     g.traffic.protocol = CodeOfName(a.protocol);

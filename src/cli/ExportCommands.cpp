@@ -95,11 +95,15 @@ void Save(const SaveOptions& o) {
         throw CommandError{kExitUsage, o.out +
                                            " already holds the CSV files of an export; give "
                                            "--overwrite to replace them"};
-    if (!IsDirectory(o.out) && MakeDirectories(o.out) != 0)
+    const bool madeFolder = !IsDirectory(o.out);
+    if (madeFolder && MakeDirectories(o.out) != 0)
         throw CommandError{kExitFailure, "cannot make the folder " + o.out};
     SaveSink sink;
     SaveWorker worker(sink, o.csv ? SaveKind::kCsv : SaveKind::kCopy, file.GetIndexPath(), o.out);
     worker.SetOverwrite(o.overwrite);
+    // A copy that could not be written whole is taken back, so that the same
+    // command succeeds once there is room again.
+    worker.SetDiscardOnFailure(true, madeFolder);
     worker.Start(a, b);
     worker.Wait();
     switch (sink.ending) {
@@ -107,16 +111,19 @@ void Save(const SaveOptions& o) {
         case SaveReport::kCaptureEnd:
             break;
         case SaveReport::kStartRefused:
-            throw CommandError{kExitFailure, o.out + " takes no files"};
+            throw CommandError{kExitFailure, o.out + " takes no files; nothing was saved"};
         default:
             if (!worker.UnreadableChunk().empty())
                 throw CommandError{kExitFailure,
                                    worker.UnreadableChunk() + " cannot be read: the save stopped after " +
                                        std::to_string(worker.Written()) +
                                        " records; what was written stays"};
-            throw CommandError{kExitFailure, "writing to " + o.out + " failed after " +
-                                                 std::to_string(worker.Written()) +
-                                                 " records; what was written stays"};
+            throw CommandError{kExitFailure,
+                               "writing to " + o.out + " failed after " +
+                                   std::to_string(worker.Written()) + " records" +
+                                   (worker.Discarded() ? "; the partial copy was removed, "
+                                                         "nothing was saved"
+                                                       : "; what was written stays")};
     }
     if (o.csv)
         std::printf("%" PRIu64 " rows in %" PRIu64 " CSV files in %s\n", worker.Written(),

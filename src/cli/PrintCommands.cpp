@@ -1,15 +1,19 @@
 // qvtool print: the print listing of a capture as text, pages separated by a
 // form feed.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/RangeArgs.h"
 #include "core/CodeTable.h"
+#include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "print/PrintJob.h"
@@ -26,22 +30,42 @@ struct PrintOptions {
     std::string out;
 };
 
+// Writes the pages to a file or standard output and keeps the system's
+// reason for the first write that failed.
 class PageWriter : public IPrintReport {
   public:
-    explicit PageWriter(std::ostream& out) : m_out(out) {}
+    PageWriter(std::FILE* out, std::string name) : m_out(out), m_name(std::move(name)) {}
     bool OnPrintPage(int number, const std::vector<std::string>& lines) override {
-        if (number > 1) m_out << '\f';
-        for (const auto& l : lines)
-            m_out << l << '\n';
-        return static_cast<bool>(m_out);
+        if (number > 1) Put("\f");
+        for (const auto& l : lines) {
+            Put(l);
+            Put("\n");
+        }
+        return m_error == 0;
     }
+    std::string PageRefusal() const override { return Refusal(); }
     void OnPrintProgress(int, int) override {}
     void OnPrintFailed(std::string_view reason) override { failure = reason; }
     void OnPrintEnded(bool) override {}
+    // Flushes what is buffered: a full disk may show only here.
+    bool Finish() {
+        if (m_error == 0 && std::fflush(m_out) != 0) m_error = errno;
+        return m_error == 0;
+    }
+    std::string Refusal() const {
+        return std::string(MessageText(MessageId::kPrintFileUnwritable, CliLanguage())) + " " +
+               m_name + ": " + std::strerror(m_error);
+    }
     std::string failure;
 
   private:
-    std::ostream& m_out;
+    void Put(std::string_view s) {
+        if (m_error == 0 && std::fwrite(s.data(), 1, s.size(), m_out) != s.size())
+            m_error = errno != 0 ? errno : EIO;
+    }
+    std::FILE* m_out;
+    std::string m_name;
+    int m_error = 0;
 };
 
 void Print(const PrintOptions& o) {
@@ -66,17 +90,31 @@ void Print(const PrintOptions& o) {
     choice.marks = ResolveRange(file, o.range);
     std::tie(input.start, input.end) = ResolvePrintRange(capture.first, capture.second, choice);
 
-    std::ofstream file_out;
     // "-" is standard output, as no --out is.
     const bool toStdout = o.out.empty() || o.out == "-";
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> fileOut(nullptr, &std::fclose);
     if (!toStdout) {
-        file_out.open(o.out, std::ios::binary | std::ios::trunc);
-        if (!file_out) throw CommandError{kExitFailure, "cannot write " + o.out};
+        fileOut.reset(std::fopen(o.out.c_str(), "wb"));
+        if (!fileOut)
+            throw CommandError{kExitFailure, "cannot write " + o.out + ": " + std::strerror(errno)};
     }
-    PageWriter writer(toStdout ? std::cout : file_out);
+    std::cout.flush();
+    PageWriter writer(toStdout ? stdout : fileOut.get(), toStdout ? "(standard output)" : o.out);
     std::atomic<bool> cancel{false};
     RunPrintListing(file, DisplayCodeTable(), input, writer, cancel);
-    if (!writer.failure.empty()) throw CommandError{kExitFailure, writer.failure};
+    if (writer.failure.empty() && !writer.Finish()) writer.failure = writer.Refusal();
+    if (!toStdout && writer.failure.empty() && std::fclose(fileOut.release()) != 0)
+        writer.failure = std::string(MessageText(MessageId::kPrintFileUnwritable, CliLanguage())) +
+                         " " + o.out + ": " + std::strerror(errno);
+    if (!writer.failure.empty()) {
+        // A listing cut short is not left to pass for a whole one.
+        if (!toStdout) {
+            fileOut.reset();
+            // Only a file of ours: never a device such as /dev/full.
+            if (IsRegularFileNoFollow(o.out)) std::remove(o.out.c_str());
+        }
+        throw CommandError{kExitFailure, writer.failure};
+    }
     // A chunk file that is gone ends the listing early: not a success.
     if (file.GetFailedCode() == kQvrChunkOpen)
         throw CommandError{kExitFailure, file.ChunkPath(file.GetFailedChunk()) +

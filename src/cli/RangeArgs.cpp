@@ -13,8 +13,8 @@ constexpr size_t kSecondsTextSize = 17;  // "YY/MM/DD hh:mm:ss"
 RangeTimeKey TimeKey(const std::string& text, bool end, const char* option) {
     std::string full = text;
     if (full.size() == kSecondsTextSize) full += end ? " 999m999u990n" : " 000m000u000n";
-    auto t = ParseRecordTime(full);
-    if (!t || !IsValidDateText(t->date))
+    auto t = ParseTypedRecordTime(full);
+    if (!t)
         throw CommandError{kExitUsage, "bad time \"" + text + "\" for " + option +
                                            "; use \"YY/MM/DD hh:mm:ss[ 000m000u000n]\""};
     return MakeRangeTimeKey(t->date, t->ticks);

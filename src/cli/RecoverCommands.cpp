@@ -4,8 +4,10 @@
 #include <memory>
 
 #include "cli/CaptureOpen.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "capture/CaptureRecovery.h"
+#include "core/MessageText.h"
 
 namespace qv::cli {
 
@@ -13,18 +15,15 @@ namespace {
 
 void Recover(const std::string& capture) {
     const std::string index = IndexPathOf(capture);
+    // What a copy or run killed before its first chunk leaves: an index
+    // alone. Nothing can be recovered, and "nothing to recover" would read
+    // as if the capture were whole; the reading commands say the same.
+    if (CaptureIsIndexAlone(index))
+        throw CommandError{kExitFailure,
+                           index + ": " + MessageText(MessageId::kOpenIndexAlone, CliLanguage())};
     const bool needed = CaptureNeedsRecovery(index);
     RecoveryResult r;
     if (RecoverCapture(index, r) != 0) throw CommandError{kExitFailure, r.message};
-    if (!needed && r.chunks == 0) {
-        // What a copy or run killed before its first chunk leaves: an index
-        // alone. Nothing can be recovered, and "nothing to recover" would
-        // read as if the capture were whole.
-        throw CommandError{kExitFailure, index + ": the capture holds no chunk file and its "
-                                                 "index lists none; there are no records to "
-                                                 "recover (a copy or run ended before its first "
-                                                 "chunk?)"};
-    }
     if (!needed) {
         std::printf("%s: nothing to recover (%" PRIu64 " records in %" PRIu64 " chunk files)\n",
                     index.c_str(), r.records, r.chunks);

@@ -11,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
 #include "core/FileUtil.h"
+#include "core/NumberText.h"
 #include "core/Log.h"
 #include "device/UnitList.h"
 #include "settings/EditorRules.h"
@@ -118,11 +119,8 @@ void ApplySetting(MonitorStatus& st, const MonitorKey& key, const std::string& v
         return;
     }
     if (name == "SD_Baudrate" || name == "RD_Baudrate") {
-        bool digits = !value.empty();
-        for (char c : value)
-            if (!((c >= '0' && c <= '9') || c == '.' || c == ',')) digits = false;
-        if (!digits && !(name == "RD_Baudrate" && value == "SD"))
-            bad("a rate in bit/s (digits, \".\" and \",\")" +
+        if (!UngroupNumberText(value, true) && !(name == "RD_Baudrate" && value == "SD"))
+            bad("a rate in bit/s (digits, \",\" between groups of three, one \".\")" +
                 std::string(name == "RD_Baudrate" ? ", or SD for the SD rate" : ""));
         rates[std::string(name)] = value;
         return;

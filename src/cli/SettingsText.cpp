@@ -8,6 +8,7 @@
 #include "cli/CliSupport.h"
 #include "core/CaptureIndexText.h"
 #include "core/NumberText.h"
+#include "core/TimeText.h"
 #include "settings/EditorRules.h"
 #include "settings/TriggerSummary.h"
 
@@ -128,9 +129,9 @@ std::string PatternText(const DataString& bytes, const DataString& scopes) {
 std::optional<int64_t> ParseLocalTime(std::string_view text) {
     // YYYY-MM-DD HH:MM:SS: fixed positions, every other character a separator.
     if (text.size() != 19 || text[4] != '-' || text[7] != '-' ||
-        (text[10] != ' ' && text[10] != 'T') || text[13] != ':' || text[16] != ':')
+        (text[10] != ' ' && text[10] != 'T') || !ParseClockText(text.substr(11)))
         return std::nullopt;
-    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
         if (text[i] < '0' || text[i] > '9') return std::nullopt;
     if (text.substr(0, 2) != "20") return std::nullopt;  // stored with a two-digit year
     std::string digits;

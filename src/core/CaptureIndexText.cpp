@@ -209,6 +209,21 @@ std::optional<CaptureTime> ParseRecordTime(std::string_view text) {
     return t;
 }
 
+std::optional<CaptureTime> ParseTypedRecordTime(std::string_view text) {
+    constexpr std::string_view kShape = "00/00/00 00:00:00 000m000u000n";
+    if (text.size() != kShape.size()) return std::nullopt;
+    for (size_t i = 0; i < kShape.size(); ++i) {
+        const bool digit = IsDigit(text[i]);
+        if (kShape[i] == '0' ? !digit : text[i] != kShape[i]) return std::nullopt;
+    }
+    // The end of a day is a time the index writes, so it is taken back.
+    const bool dayEnd = text.substr(9) == "24:00:00 000m000u000n";
+    auto t = ParseRecordTime(text);
+    if (!t || !IsValidDateText(t->date) || (!dayEnd && !ParseClockText(text.substr(9, 8))))
+        return std::nullopt;
+    return t;
+}
+
 RangeTimeKey MakeRangeTimeKey(std::string_view date, uint64_t ticks) {
     RangeTimeKey key;
     SetDateField(key.date, date.substr(0, kDateFieldSize));

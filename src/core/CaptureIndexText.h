@@ -119,6 +119,11 @@ std::optional<std::string> FormatRecordTime(std::string_view date, uint64_t tick
 // Reads fixed positions; nullopt for a text shorter than the format or with a
 // non-digit in the date positions.
 std::optional<CaptureTime> ParseRecordTime(std::string_view text);
+// A record time a person typed: exactly that form, a calendar day, the
+// clock fields as ParseClockText takes them and three digits before each of
+// m, u and n (the last one truncated to whole ticks); the day's end
+// "24:00:00 000m000u000n" too. nullopt otherwise.
+std::optional<CaptureTime> ParseTypedRecordTime(std::string_view text);
 
 // ---------------------------------------------------------------------------
 // Position order

@@ -83,11 +83,13 @@ int IniFile::Flush() {
         }
     }
     bool written = !m_path.empty() && WriteFileAtomically(m_path, bytes) == 0;
+    m_writeError = written ? 0 : m_path.empty() ? ENOENT : errno;
     // On a full disk the temporary copy cannot be made; an index that must
     // stay readable is then rewritten where it stands.
     if (!written && !m_path.empty() && m_inPlaceFallback &&
         (errno == ENOSPC || errno == EDQUOT) && PathExists(m_path))
         written = WriteFileInPlace(m_path, bytes) == 0;
+    if (written) m_writeError = 0;
     if (!written) {
         // The document in memory no longer matches the file: read it again.
         Invalidate();
@@ -254,6 +256,7 @@ int IniFile::EndNewFile() {
     if (!bytes || m_path.empty()) return -1;
     FileLock lock(m_path);
     int rc = WriteFileAtomically(m_path, *bytes);
+    m_writeError = rc == 0 ? 0 : errno;
     if (m_batchDepth > 0) {
         // Inside a batch the new file is the document from here on.
         m_dirty = false;

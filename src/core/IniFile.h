@@ -88,6 +88,11 @@ class IniFile {
     // made of many writes that must land whole or not at all.
     void CancelBatch();
 
+    // The system's error number of the last rewrite that failed (ENOSPC on
+    // a full disk); 0 after one that worked. Callers say it themselves: a
+    // log on the same full disk could not keep it for them.
+    int LastWriteError() const { return m_writeError; }
+
     // When the disk has no room for the temporary copy, write over the file
     // in place instead of not at all (see WriteFileInPlace).
     void SetInPlaceFallback(bool on) { m_inPlaceFallback = on; }
@@ -125,6 +130,7 @@ class IniFile {
     bool m_utf8 = false;    // the file was read as UTF-8 (the document holds UTF-8)
     FileLock m_lock;        // held while a batch is open
     bool m_inPlaceFallback = false;
+    int m_writeError = 0;
     std::string m_newFile;  // the file being created by BeginNewFile/WriteLine
 };
 

@@ -73,6 +73,7 @@ constexpr Entry kEntries[] = {
      "Debug:\nthe search reported an error"},
     {MessageId::kPrintFailed, "印刷に失敗しました", "Printing failed"},
     {MessageId::kPrinterUnreachable, "プリンタに接続できません", "Cannot reach the printer"},
+    {MessageId::kPrintFileUnwritable, "出力ファイルに書き込めません", "Cannot write the output file"},
     {MessageId::kPrintBadArgument, "無効な引数を受け取りました", "Invalid print arguments"},
     {MessageId::kPrintBadFormat, "ファイルフォーマットが正しくありません",
      "The file format is not valid"},
@@ -87,6 +88,11 @@ constexpr Entry kEntries[] = {
     {MessageId::kOpenNoChunks,
      "インデックスファイルにデータファイルの記録がありません (壊れているか空です)",
      "The index file lists no data files (damaged or empty)"},
+    {MessageId::kOpenIndexAlone,
+     "キャプチャにデータファイル (.qvd) がなく、インデックスにも記録がありません。"
+     "最初のデータファイルの前に終わったコピーまたは記録の残りで、レコードはなく、復旧もできません",
+     "The capture holds no data file (.qvd) and its index lists none: a copy or run ended "
+     "before its first one. It has no records, and recovery cannot make any"},
     {MessageId::kOpenBadProtocol, "インデックスファイルのプロトコル設定が不正です (壊れています)",
      "The index file's protocol setting is invalid (damaged)"},
     {MessageId::kOpenChunkMissing, "データファイル (.qvd) が見つからないか開けません",

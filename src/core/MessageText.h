@@ -43,6 +43,7 @@ enum class MessageId {
     // Printing.
     kPrintFailed,
     kPrinterUnreachable,
+    kPrintFileUnwritable,  // followed by the file and the system's reason
     kPrintBadArgument,
     kPrintBadFormat,
     // Why a capture did not open.
@@ -52,6 +53,7 @@ enum class MessageId {
     kOpenNoPermission,
     kOpenNotIndex,
     kOpenNoChunks,
+    kOpenIndexAlone,
     kOpenBadProtocol,
     kOpenChunkMissing,
     kOpenChunkDamaged,

@@ -22,6 +22,31 @@ int64_t ParseLeadingInt(std::string_view text) {
     return negative ? -value : value;
 }
 
+std::optional<std::string> UngroupNumberText(std::string_view text, bool fraction) {
+    const size_t point = fraction ? text.find('.') : std::string_view::npos;
+    const std::string_view whole = text.substr(0, point);
+    if (point != std::string_view::npos) {
+        const std::string_view tail = text.substr(point + 1);
+        if (tail.empty()) return std::nullopt;
+        for (char c : tail)
+            if (c < '0' || c > '9') return std::nullopt;
+    }
+    const bool grouped = whole.find(',') != std::string_view::npos;
+    // Grouped, a text of 4n characters would begin with a separator.
+    if (grouped && whole.size() % 4 == 0) return std::nullopt;
+    std::string out;
+    for (size_t i = 0; i < whole.size(); ++i) {
+        const char c = whole[i];
+        // With separators, one stands before every third digit from the right.
+        const bool separatorHere = grouped && i > 0 && (whole.size() - i) % 4 == 0;
+        if (separatorHere ? c != ',' : (c < '0' || c > '9')) return std::nullopt;
+        if (c != ',') out += c;
+    }
+    if (out.empty()) return std::nullopt;
+    if (point != std::string_view::npos) out.append(text.substr(point));
+    return out;
+}
+
 std::string FormatThousands(int32_t value) {
     // Widen first: the magnitude of INT32_MIN does not fit in 32 bits.
     int64_t v = value;

@@ -52,6 +52,7 @@ class SettingsStore {
     uint64_t GetReadQueueMiB() const { return m_readQueueMiB; }
 
     std::string GetPath() const { return m_store.GetPath(); }
+    int LastWriteError() const { return m_store.LastWriteError(); }
 
   private:
     double m_frequency = 0.0;

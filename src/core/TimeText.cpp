@@ -52,6 +52,19 @@ uint64_t TextToTicks(std::string_view text) {
                          FieldAt(text, 9, 3), FieldAt(text, 13, 3), FieldAt(text, 17, 3));
 }
 
+std::optional<TimeFields> ParseClockText(std::string_view text) {
+    if (text.size() != 8 || text[2] != ':' || text[5] != ':') return std::nullopt;
+    for (size_t i : {0, 1, 3, 4, 6, 7})
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    auto two = [&](size_t i) { return (text[i] - '0') * 10 + (text[i + 1] - '0'); };
+    TimeFields f;
+    f.hours = two(0);
+    f.minutes = two(3);
+    f.seconds = two(6);
+    if (f.hours > 23 || f.minutes > 59 || f.seconds > 59) return std::nullopt;
+    return f;
+}
+
 uint64_t FieldsToTicks(uint64_t hours, uint64_t minutes, uint64_t seconds, uint64_t millis,
                        uint64_t micros, uint64_t nanos) {
     return hours * kTicksPerHour + minutes * kTicksPerMinute + seconds * kTicksPerSecond +

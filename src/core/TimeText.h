@@ -39,6 +39,11 @@ std::optional<std::string> TicksToColonText(uint64_t ticks);
 // C runtime's atoi would. Nanoseconds are truncated to whole ticks.
 uint64_t TextToTicks(std::string_view text);
 
+// A time of day a person typed, "hh:mm:ss": two digits each, hours 0-23,
+// minutes and seconds 0-59. Every typed date or time goes through this one
+// rule, so no command reads 12:00:61 as 12:01:01 while another refuses it.
+std::optional<TimeFields> ParseClockText(std::string_view text);
+
 // h*3.6e11 + m*6e9 + s*1e8 + ms*1e5 + us*100 + ns/10, without range checks.
 uint64_t FieldsToTicks(uint64_t hours, uint64_t minutes, uint64_t seconds, uint64_t millis,
                        uint64_t micros, uint64_t nanos);

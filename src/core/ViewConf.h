@@ -59,6 +59,7 @@ class ViewConf {
     std::string GetSaveDirectory();
 
     std::string GetPath() const { return m_conf.GetPath(); }
+    int LastWriteError() const { return m_conf.LastWriteError(); }
 
   private:
     Log& m_log;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/TimeText.h"
 #include "device/UnitList.h"
 
 namespace qv {
@@ -41,14 +42,17 @@ std::string ClockText(uint32_t seconds) {
 }
 
 std::optional<int64_t> ParseLocalTimeText(const std::string& text) {
-    int y, mo, d, h, mi, s;
-    char tail;
-    if (std::sscanf(text.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) !=
-        6)
-        return std::nullopt;
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59 || h < 0 || mi < 0 ||
-        s < 0 || y < 1)
-        return std::nullopt;
+    // "YYYY/MM/DD hh:mm:ss" by fixed positions; the clock part by the rule
+    // every typed time follows.
+    if (text.size() != 19 || text[4] != '/' || text[7] != '/' || text[10] != ' ') return std::nullopt;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    auto clock = ParseClockText(std::string_view(text).substr(11));
+    if (!clock) return std::nullopt;
+    const int y = std::stoi(text.substr(0, 4)), mo = std::stoi(text.substr(5, 2)),
+              d = std::stoi(text.substr(8, 2));
+    const int h = clock->hours, mi = clock->minutes, s = clock->seconds;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || y < 1) return std::nullopt;
     tm t{};
     t.tm_year = y - 1900;
     t.tm_mon = mo - 1;

@@ -67,6 +67,12 @@ void RemoveNumberedChunks(const std::string& folder) {
 
 }  // namespace
 
+void DiscardCopy(const std::string& folder, bool madeFolder) {
+    ::unlink(CaptureIndexPathOf(folder).c_str());
+    RemoveNumberedChunks(folder);
+    if (madeFolder) ::rmdir(folder.c_str());  // only when empty
+}
+
 CopyTarget CheckCopyTarget(const std::string& sourceIndex, const std::string& folder,
                            bool overwrite) {
     if (SameDirectory(FolderOf(sourceIndex), folder)) return CopyTarget::kSourceFolder;
@@ -131,24 +137,33 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
     if (CheckCopyTarget(m_file.GetIndexPath(), m_folder, m_overwrite) != CopyTarget::kFree)
         return SaveReport::kStartRefused;
     if (m_overwrite) RemoveNumberedChunks(m_folder);
+    if (!IsDirectory(m_folder)) m_madeFolder = true;
+    // From here on a refusal takes back whatever the copy made: "nothing was
+    // saved" must be true of the folder too.
+    auto refuse = [this] {
+        if (m_writer) m_writer->FlushAndClose();
+        m_writer.reset();
+        m_index.reset();
+        DiscardCopy(m_folder, m_madeFolder);
+        m_discarded = true;
+        m_frames = m_chunk = 0;
+        return SaveReport::kStartRefused;
+    };
     m_indexPath = CaptureIndexPathOf(m_folder);
     m_index = std::make_unique<CaptureIndex>();
     m_index->SetPath(m_indexPath);
     if (m_index->CreateNew() != 0 || CopyIndexSettings(m_file.GetIndexPath(), *m_index) != 0 ||
         m_index->WriteFilterFlag(1) != 0)
-        return SaveReport::kStartRefused;
+        return refuse();
     m_writer = std::make_unique<ChunkWriter>();
     m_writer->SetFolder(m_folder);
     // The first chunk file is made before anything is read, so that a folder
     // that takes no files is refused at once.
     m_writer->SetChunkName(ChunkWriter::FinalChunkName(1));
-    if (m_writer->OpenChunk() != 0) return SaveReport::kStartRefused;
+    if (m_writer->OpenChunk() != 0) return refuse();
 
     SaveRangeWalk walk(m_file);
-    if (!walk.Begin(range, true, sink)) {
-        m_writer->FlushAndClose();
-        return SaveReport::kStartRefused;
-    }
+    if (!walk.Begin(range, true, sink)) return refuse();
 
     uint8_t lastLine = 0;
     bool first = true;
@@ -169,14 +184,20 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
             }
             m_writer->FlushAndClose();  // the empty file made at the start
             m_chunk = 0;
-            if (!OpenChunk(date, lastLine)) return false;
+            if (!OpenChunk(date, lastLine)) {
+                m_writeFailed = true;
+                return false;
+            }
             firstTime = {std::string(DateFieldText(date)), frame.StartTicks()};
             first = false;
         } else if (m_entry.RecordCount() >= m_fileRecords ||
                    ParseLeadingInt(DateFieldText(m_entry.date)) != rec.date) {
             // A full chunk, or a new date: a chunk holds the records of one
             // date only, since its records carry no date of their own.
-            if (!EndChunk() || !OpenChunk(date, lastLine)) return false;
+            if (!EndChunk() || !OpenChunk(date, lastLine)) {
+                m_writeFailed = true;
+                return false;
+            }
         }
         if (m_entry.RecordCount() == 0) m_entry.startTime = frame.StartTicks();
 
@@ -211,16 +232,29 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
         return true;
     });
 
-    // Every ending leaves a readable capture of what was copied.
+    // Every ending leaves a readable capture of what was copied, unless the
+    // caller wants a failed write to leave nothing.
     if (m_writer->IsOpen() && m_chunk == 0) m_writer->FlushAndClose();  // nothing copied
-    if (!EndChunk() && r != SaveReport::kFailed) r = SaveReport::kFailed;
+    if (!EndChunk()) {
+        m_writeFailed = true;
+        r = SaveReport::kFailed;
+    }
     m_index->BeginBatch();
     if (m_frames > 0) {
         m_index->WriteStartTime(firstTime.date, firstTime.ticks);
         m_index->WriteEndTime(DateFieldText(lastDate), lastEnd);
     }
     m_index->WriteFrameNum(m_frames);
-    if (m_index->EndBatch() != 0 && r != SaveReport::kFailed) r = SaveReport::kFailed;
+    if (m_index->EndBatch() != 0) {
+        m_writeFailed = true;
+        r = SaveReport::kFailed;
+    }
+    if (r == SaveReport::kFailed && m_writeFailed && m_discardOnFailure) {
+        m_writer.reset();
+        m_index.reset();
+        DiscardCopy(m_folder, m_madeFolder);
+        m_discarded = true;
+    }
     return r;
 }
 

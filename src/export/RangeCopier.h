@@ -32,6 +32,12 @@ enum class CopyTarget { kFree, kSourceFolder, kHoldsCapture };
 CopyTarget CheckCopyTarget(const std::string& sourceIndex, const std::string& folder,
                            bool overwrite);
 
+// Removes what a copy made in `folder`: its index and its numbered chunk
+// files, then the folder itself when `madeFolder` and nothing else is in it.
+// A copy refused at its start, or one that could not be written whole, ends
+// here so that no skeleton is left for a retry to trip over.
+void DiscardCopy(const std::string& folder, bool madeFolder);
+
 class RangeCopier {
   public:
     // `file` is an opened reader, used by this object alone during Run.
@@ -49,6 +55,15 @@ class RangeCopier {
     // Lets the copy replace a capture the folder already holds (its
     // numbered chunk files are removed first, so none of them stays behind).
     void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
+    // A copy whose writing failed midway (full disk) is discarded too, not
+    // kept as a readable part. The caller made `folder` for this copy when
+    // `madeFolder`; a folder the copier had to make counts as made anyway.
+    void SetDiscardOnFailure(bool discard, bool madeFolder) {
+        m_discardOnFailure = discard;
+        m_madeFolder = madeFolder;
+    }
+    // After Run: the copy's files were removed (see DiscardCopy).
+    bool Discarded() const { return m_discarded; }
 
     uint64_t FramesCopied() const { return m_frames; }
     uint64_t ChunksWritten() const { return m_chunk; }
@@ -70,6 +85,7 @@ class RangeCopier {
     bool m_entryOpen = false;
     bool m_overwrite = false;
     bool m_writeFailed = false;
+    bool m_discardOnFailure = false, m_madeFolder = false, m_discarded = false;
     uint8_t m_eventBefore = 0;  // event byte in force when the open chunk began
     uint8_t m_prevLine = 0, m_prevEvent = 0;
 };

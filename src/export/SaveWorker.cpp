@@ -45,7 +45,9 @@ void SaveWorker::Run(RangeTimeKey a, RangeTimeKey b, const std::atomic<bool>& ca
         } else {
             RangeCopier copier(file, m_folder, m_fileRecords);
             copier.SetOverwrite(m_overwrite);
+            copier.SetDiscardOnFailure(m_discard, m_madeFolder);
             result = copier.Run(a, b, &m_sink, cancel);
+            m_discarded = copier.Discarded();
             m_written = copier.FramesCopied();
             m_files = copier.ChunksWritten();
         }

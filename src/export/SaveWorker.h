@@ -42,6 +42,14 @@ class SaveWorker {
     // A copy may replace a capture the folder holds, an export the CSV files
     // of an earlier export (see RangeCopier, CsvExporter).
     void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
+    // A copy whose writing fails midway leaves nothing (see RangeCopier);
+    // one refused at its start never leaves anything.
+    void SetDiscardOnFailure(bool discard, bool madeFolder) {
+        m_discard = discard;
+        m_madeFolder = madeFolder;
+    }
+    // After the pass: the copy's files were removed.
+    bool Discarded() const { return m_discarded; }
 
   private:
     void Run(RangeTimeKey a, RangeTimeKey b, const std::atomic<bool>& cancel);
@@ -53,6 +61,8 @@ class SaveWorker {
     std::atomic<uint64_t> m_written{0}, m_files{0};
     std::string m_unreadable;  // written by the pass, read after Wait
     bool m_overwrite = false;
+    bool m_discard = false, m_madeFolder = false;
+    bool m_discarded = false;  // written by the pass, read after Wait
     WorkerThread m_thread;  // last: its pass uses the members above
 };
 

@@ -44,7 +44,7 @@ void RunPrintListing(CaptureReader& file, const CodeTable& table, const PrintLis
         }
         if (!listing.NextPage(lines)) break;
         if (!report.OnPrintPage(++page, lines)) {
-            report.OnPrintFailed(MessageText(MessageId::kPrinterUnreachable));
+            report.OnPrintFailed(report.PageRefusal());
             report.OnPrintEnded(false);
             return;
         }

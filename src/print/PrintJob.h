@@ -24,8 +24,14 @@ class IPrintReport {
   public:
     virtual ~IPrintReport() = default;
     // One page of 60 lines, numbered from 1. Returning false fails the job
-    // (the printer took no more).
+    // (the printer or the output file took no more).
     virtual bool OnPrintPage(int number, const std::vector<std::string>& lines) = 0;
+    // Why the last page was refused, as the failure says it: a printer out
+    // of reach unless the report writes a file, which names the file and the
+    // system's reason (a full disk is not an unreachable printer).
+    virtual std::string PageRefusal() const {
+        return std::string(MessageText(MessageId::kPrinterUnreachable));
+    }
     // Pages estimated and pages done (1025).
     virtual void OnPrintProgress(int total, int printed) = 0;
     // The capture could not be read or a page was refused (1026).

@@ -12,16 +12,13 @@ std::string RangeReason(int64_t min, int64_t max) {
 }
 
 bool ParseGroupedWhole(std::string_view text, int64_t& value) {
+    auto digits = UngroupNumberText(text, false);
+    if (!digits) return false;
     int64_t v = 0;
-    bool digit = false;
-    for (char c : text) {
-        if (c == ',') continue;
-        if (c < '0' || c > '9') return false;
+    for (char c : *digits) {
         if (v > (INT64_MAX - 9) / 10) return false;
         v = v * 10 + (c - '0');
-        digit = true;
     }
-    if (!digit) return false;
     value = v;
     return true;
 }
@@ -34,20 +31,13 @@ std::string WholeNumberProblem(std::string_view text, int64_t min, int64_t max) 
 
 std::string BitRateProblem(std::string_view text, int lineType) {
     double max = lineType == 0 ? kMaxRs232BitRate : kMaxBitRate;
-    int points = 0;
-    bool digit = false;
-    for (char c : text) {
-        if (c == '.') ++points;
-        else if (c >= '0' && c <= '9') digit = true;
-        else if (c != ',') return "数字で入力してください";
-    }
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == ',')) return "数字で入力してください";
     std::string reason = "スピードは" + RangeReason(static_cast<int64_t>(kMinBitRate),
                                                    static_cast<int64_t>(max));
-    if (!digit || points > 1) return reason;
-    std::string plain;
-    for (char c : text)
-        if (c != ',') plain += c;
-    double rate = ParseLeadingDouble(plain);
+    auto plain = UngroupNumberText(text, true);
+    if (!plain) return reason;
+    double rate = ParseLeadingDouble(*plain);
     if (rate < kMinBitRate || rate > max) return reason;
     return {};
 }

@@ -25,6 +25,17 @@ gen-stream x.bin --baud nan
 gen-stream x.bin --baud inf
 gen-stream x.bin --start abc
 gen-stream x.bin --start 25:99:99
+gen-stream x.bin --start 10:00:61
+gen-stream x.bin --start +1:00:00
+list $cap --time '24/01/01 10:00:61 000m000u000n'
+list $cap --time '24/01/01 10:61:00 000m000u000n'
+save $cap --from '24/01/01 10:00:61' --to '24/01/01 10:00:02' --out o
+save $cap --from '24/01/01 10:00:00' --to '24/01/01 10:00:61 000m000u000n' --out o
+print $cap --from '24/01/01 10:00:00' --to '24/01/01 10:00:61' --out o.pdf
+stats $cap --from '24/01/01 10:00:00' --to '24/01/01 10:00:61'
+messages $cap --from '24/01/01 10:00:61' --to '24/01/01 10:00:62'
+settings trigger 1 --time 'Time1=2024-05-01 12:00:61'
+clock --set '2030/01/02 03:04:61'
 list $cap --count -1
 list $cap --count ''
 list $cap --count 1$(printf '0%.0s' $(seq 400))
@@ -35,6 +46,7 @@ status --unit ''
 LIST
 [ ! -e x.bin ] || fail "a refused gen-stream wrote its file"
 [ ! -e o ] || fail "a refused save made its folder"
+[ ! -e o.pdf ] || fail "a refused print wrote its file"
 
 # The save folder is stored as an absolute path: programs started elsewhere
 # find it.

@@ -42,7 +42,17 @@ refused 2 "$qvtool" settings set SD_Baudrate=99999999
 grep -q '10 to 1,500,000' err.txt || fail "no range in: $(cat err.txt)"
 refused 2 "$qvtool" settings set Line=422/485 RD_Baudrate=5
 grep -q '10 to 12,500,000' err.txt || fail "no RS-422 range in: $(cat err.txt)"
+# Separators only between groups of three: "1,2,3" is no rate, not 123.
+for rate in 1,2,3 96,00 9,600, ,9600 1.2.3 9600. .5 " 9600" 9600bps -9600 1e4; do
+    refused 2 "$qvtool" settings set "SD_Baudrate=$rate"
+    grep -q 'groups of three' err.txt || fail "SD_Baudrate=$rate: no reason in: $(cat err.txt)"
+done
 [ "$(md5sum <"$status")" = "$before" ] || fail "a refused rate changed the status file"
+cp "$status" kept.qvs
+"$qvtool" settings set SD_Baudrate=19,200 RD_Baudrate=134.5 >/dev/null
+"$qvtool" settings show | grep -q '19,200 bit/s.* 134.5 bit/s' ||
+    fail "grouped rates not stored: $("$qvtool" settings show | grep Rates)"
+cp kept.qvs "$status"
 
 # "-": a stream through a pipe; decode makes its missing folder.
 "$qvtool" gen-stream --protocol ASYNC --events 300 --seed 4 --date 091205 --start 10:00:00 - \

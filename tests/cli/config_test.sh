@@ -4,7 +4,12 @@
 set -euo pipefail
 qvtool=$1
 export QVORT_HOME=$(mktemp -d)
-trap 'rm -rf "$QVORT_HOME"' EXIT
+mnt=""
+cleanup() {
+    [ -n "$mnt" ] && umount "$mnt" 2>/dev/null
+    rm -rf "$QVORT_HOME"
+}
+trap cleanup EXIT
 cd "$QVORT_HOME"  # err.txt below is this test's own
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -33,7 +38,7 @@ grep -q '^SaveDevice  PC ' <<<"$("$qvtool" config)" || fail "config does not sho
 if grep -q SaveDevice "$QVORT_HOME/settings.ini"; then fail "SaveDevice kept in the settings store too"; fi
 
 before=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" "$QVORT_HOME/QvStatus.qvs" | md5sum)
-for args in "FrameMax 0" "FrameMax -5" "FrameMax 1e9" "Frequency abc" "SaveDevice 2" \
+for args in "FrameMax 0" "FrameMax -5" "FrameMax 1e9" "Frequency abc" "Frequency 1,0,0" "Frequency 0x10" "Frequency 1e6" "SaveDevice 2" \
             "mcs #GG0000" "mcs 16777216" "FrameNums 101" "Directory /no/such/folder" "Nope 1"; do
     set +e
     # shellcheck disable=SC2086
@@ -46,6 +51,28 @@ done
 rm -f err.txt
 after=$(cat "$QVORT_HOME/settings.ini" "$QVORT_HOME/QV-ORT.conf" "$QVORT_HOME/QvStatus.qvs" | md5sum)
 [ "$before" = "$after" ] || fail "a refused value changed a file"
+
+# A value that cannot be written (full disk) gives the system's reason
+# itself: the log it would point to sits on the same full disk.
+mnt=$(mktemp -d)
+if mount -t tmpfs -o size=1m tmpfs "$mnt" 2>/dev/null; then
+    QVORT_HOME="$mnt" "$qvtool" config >/dev/null
+    dd if=/dev/zero of="$mnt/ballast" bs=4k 2>/dev/null || true
+    for args in "FrameNums 7" "FrameMax 3000000" "SaveDevice PC" "mcr #203040"; do
+        set +e
+        # shellcheck disable=SC2086
+        QVORT_HOME="$mnt" QVORT_LANG=en "$qvtool" config set $args >/dev/null 2>err.txt
+        rc=$?
+        set -e
+        [ "$rc" -eq 1 ] && grep -q 'No space left on device' err.txt &&
+            ! grep -q 'see the log' err.txt || fail "config set $args on a full disk ($rc): $(cat err.txt)"
+    done
+    umount "$mnt"
+else
+    echo "SKIP: cannot mount a small tmpfs here (full-disk config set not tested)"
+fi
+rmdir "$mnt"
+mnt=""
 
 "$qvtool" --version | grep -q '^qvtool ' || fail "--version"
 "$qvtool" config --help | grep -q 'set' || fail "config --help"

@@ -96,18 +96,50 @@ grep -q '000000002.qvd.*records 50001 to 100000 are missing' err.txt ||
 grep -q '^Missing:.*000000002.qvd' info.txt || fail "info does not show the gap"
 mv missing.qvd "$cap/000000002.qvd"
 
-# A full disk during a save: the copy's index counts what its files hold.
+# A full disk during a save: the save fails and takes back what it wrote,
+# whether the disk filled before its first chunk or midway, so the same
+# command succeeds once there is room again.
 mnt=$(mktemp -d)
-if mount -t tmpfs -o size=256k tmpfs "$mnt" 2>/dev/null; then
+if mount -t tmpfs -o size=4m tmpfs "$mnt" 2>/dev/null; then
+    for free in 8 64 400; do
+        dd if=/dev/zero of="$mnt/ballast" bs=64k 2>/dev/null || true
+        truncate -s "-${free}k" "$mnt/ballast"
+        set +e
+        "$qvtool" save "$cap" --out "$mnt/full" >/dev/null 2>err.txt; rc=$?
+        set -e
+        [ "$rc" -eq 1 ] || fail "a save onto a full disk ($free KiB free) gave status $rc"
+        grep -q 'nothing was saved' err.txt || fail "$free KiB free: $(cat err.txt)"
+        [ ! -e "$mnt/full" ] || fail "a failed save left $(ls -R "$mnt/full")"
+        rm "$mnt/ballast"
+        "$qvtool" save "$cap" --out "$mnt/full" >/dev/null || fail "the retry with room failed"
+        rm -rf "$mnt/full"
+    done
+    # With an empty folder given, the folder stays and only the copy goes.
+    mkdir "$mnt/given"
+    dd if=/dev/zero of="$mnt/ballast" bs=64k 2>/dev/null || true
+    truncate -s -400k "$mnt/ballast"
     set +e
-    "$qvtool" save "$cap" --out "$mnt/full" >/dev/null 2>err.txt; rc=$?
+    "$qvtool" save "$cap" --out "$mnt/given" >/dev/null 2>err.txt; rc=$?
     set -e
-    [ "$rc" -eq 1 ] || fail "a save onto a full disk gave status $rc"
-    framenum=$(tr -d '\r' <"$mnt/full/full.qvr" | sed -n 's/^FrameNum=//p')
-    listed=$(($("$qvtool" list "$mnt/full" --count 0 | wc -l) - 1))
-    [ "$framenum" -gt 0 ] && [ "$framenum" -eq "$listed" ] ||
-        fail "the copy claims $framenum records and holds $listed"
-    rm -rf "$mnt/full"
+    [ "$rc" -eq 1 ] && [ -d "$mnt/given" ] && [ -z "$(ls -A "$mnt/given")" ] ||
+        fail "a failed save into a given folder ($rc): $(ls -A "$mnt/given")"
+    rm -rf "$mnt/given" "$mnt/ballast"
+    mount -o remount,size=256k "$mnt"
+    # A listing that fills the disk names the file and the system's reason,
+    # not an unreachable printer, and leaves no cut listing behind; so does
+    # one whose standard output takes nothing.
+    dd if=/dev/zero of="$mnt/ballast" bs=4k 2>/dev/null || true
+    set +e
+    QVORT_LANG=en "$qvtool" print "$cap" --out "$mnt/listing.txt" >/dev/null 2>err.txt; rc=$?
+    set -e
+    [ "$rc" -eq 1 ] && grep -q "Cannot write the output file $mnt/listing.txt: No space left on device" err.txt &&
+        ! grep -q 'printer' err.txt || fail "print onto a full disk ($rc): $(cat err.txt)"
+    [ ! -e "$mnt/listing.txt" ] || fail "a failed print left its cut listing"
+    rm "$mnt/ballast"
+    set +e
+    QVORT_LANG=en "$qvtool" print "$cap" >/dev/full 2>err.txt; rc=$?
+    set -e
+    [ "$rc" -eq 1 ] && grep -q 'No space left on device' err.txt || fail "print to /dev/full ($rc): $(cat err.txt)"
     # A CSV export that fills the disk fails; its files end on whole rows, and
     # the rows it says stay are the rows they hold.
     set +e

@@ -78,14 +78,29 @@ eindex=$(head -n 1 <<<"$out")
     fail "csv of an empty capture: $("$qvtool" list "$eindex" --format csv)"
 [ "$("$qvtool" list "$eindex" | wc -l)" -eq 1 ] || fail "text of an empty capture"
 # A folder with an index alone (a copy killed before its first chunk):
-# recover says there is nothing in it to recover, as a failure.
+# recover says there is nothing in it to recover, as a failure, and every
+# reading command says what the folder is, in the same words.
 mkdir -p lone/20240101120000
 awk '/^\[/ { s = $0 } !(s ~ /^\[DataFile\]/ && /^[0-9]+=/)' "$index" \
     >lone/20240101120000/20240101120000.qvr
-set +e
-"$qvtool" recover lone/20240101120000 >out.txt 2>err.txt; rc=$?
-set -e
-[ "$rc" -eq 1 ] && grep -q 'no chunk file' err.txt || fail "recover of an index alone ($rc): $(cat out.txt err.txt)"
+lone=lone/20240101120000
+while IFS= read -r args; do
+    set +e
+    eval "QVORT_LANG=en \"$qvtool\" $args" >out.txt 2>err.txt; rc=$?
+    set -e
+    [ "$rc" -eq 1 ] && grep -q 'holds no data file (.qvd) and its index lists none' err.txt &&
+        grep -q 'recovery cannot make any' err.txt ||
+        fail "qvtool $args on an index alone ($rc): $(cat out.txt err.txt)"
+done <<LIST
+recover $lone
+info $lone
+list $lone/20240101120000.qvr
+marks $lone
+stats $lone
+search $lone --sd 41
+save $lone --out lonecopy
+print $lone --out lone.txt
+LIST
 
 # Temporary copies a killed program left (named after its process) go when
 # the same kind of work runs next; a live process's copy stays.

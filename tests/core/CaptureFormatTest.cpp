@@ -487,6 +487,24 @@ TEST(CaptureIndexText, RecordTimeText) {
     EXPECT_FALSE(ParseRecordTime("").has_value());
 }
 
+// Typed times are refused, never normalised: a second 61 does not become the
+// next minute's first.
+TEST(CaptureIndexText, TypedRecordTimeTakesOnlyRealTimes) {
+    for (const char* good : {"24/03/15 13:05:09 004m210u560n", "24/02/29 23:59:59 999m999u990n",
+                             "24/03/15 24:00:00 000m000u000n", "00/01/01 00:00:00 000m000u000n"}) {
+        auto t = ParseTypedRecordTime(good);
+        ASSERT_TRUE(t.has_value()) << good;
+        EXPECT_EQ(t->ticks, ParseRecordTime(good)->ticks) << good;
+    }
+    for (const char* bad : {"24/11/06 12:00:61 000m000u000n", "24/11/06 12:00:60 000m000u000n",
+                            "24/11/06 12:60:00 000m000u000n", "24/11/06 25:00:00 000m000u000n",
+                            "24/11/06 24:00:01 000m000u000n", "23/02/29 12:00:00 000m000u000n",
+                            "24/11/06 12:0x:00 000m000u000n", "24/11/06 12:00:00 000m000u000nx",
+                            "24/11/06 12-00-00 000m000u000n", "24/11/06 12:00:00 000:000:000",
+                            "24/11/06 12:00:00", ""})
+        EXPECT_FALSE(ParseTypedRecordTime(bad).has_value()) << bad;
+}
+
 TEST(CaptureIndexText, PositionOrder) {
     const RangeTimeKey before = MakeRangeTimeKey("240315", kLastTickOfDay);
     const RangeTimeKey after = MakeRangeTimeKey("240316", 0);

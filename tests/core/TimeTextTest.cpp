@@ -40,6 +40,15 @@ TEST(TimeText, RoundTripEveryFieldBoundary) {
     }
 }
 
+TEST(TimeText, TypedClockTextIsInRange) {
+    auto t = ParseClockText("23:59:59");
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ(t->hours * 10000 + t->minutes * 100 + t->seconds, 235959);
+    for (const char* bad : {"12:00:61", "12:00:60", "12:60:00", "24:00:00", "+1:00:00", " 1:00:00",
+                            "1:00:00", "12:00:00 ", "12.00.00", ""})
+        EXPECT_FALSE(ParseClockText(bad).has_value()) << bad;
+}
+
 TEST(TimeText, LeadingIntLikeAtoi) {
     EXPECT_EQ(ParseLeadingInt("  42abc"), 42);
     EXPECT_EQ(ParseLeadingInt("-7"), -7);

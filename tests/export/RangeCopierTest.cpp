@@ -7,6 +7,7 @@
 #include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "capture/CaptureIndex.h"
+#include "capture/ChunkWriter.h"
 #include "export/ExportCaptures.h"
 #include "export/SaveWorker.h"
 #include "support/AppHome.h"
@@ -200,6 +201,29 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
         w.Wait();
         EXPECT_EQ(sink.endings.front(), SaveReport::kStartRefused);
     }
+}
+
+// A copy refused after it began (its first chunk file cannot be made: here
+// a folder stands in the chunk's place) takes back its index: "nothing was
+// saved" holds for the folder too, and a retry is not refused as a capture.
+TEST_F(CopyEndingsTest, ARefusedCopyLeavesNoIndex) {
+    CaptureBuilder b(home.file("cap"), kProtocolAsync);
+    std::string index = test::BuildExportCapture(b, 1, 400, 4);
+    const std::string out = home.file("NAME");
+    std::filesystem::create_directories(out + "/" + ChunkWriter::FinalChunkName(1));
+    SaveSink sink;
+    SaveWorker w(sink, SaveKind::kCopy, index, out);
+    w.SetOverwrite(true);
+    w.Start(Key("241106", 0), Key("241107", 0));
+    w.Wait();
+    ASSERT_EQ(sink.endings.front(), SaveReport::kStartRefused);
+    EXPECT_TRUE(w.Discarded());
+    EXPECT_FALSE(std::filesystem::exists(CaptureIndexPathOf(out)));
+    EXPECT_TRUE(std::filesystem::is_directory(out));  // not made by the copy: kept
+    std::filesystem::remove(out + "/" + ChunkWriter::FinalChunkName(1));
+    CaptureReader src(store, log);
+    ASSERT_EQ(src.Open(index), 0);
+    EXPECT_EQ(CheckCopyTarget(index, out, false), CopyTarget::kFree);
 }
 
 }  // namespace

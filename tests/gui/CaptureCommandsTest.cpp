@@ -3,6 +3,9 @@
 // trigger jumps, marks, saving a range as a capture and as CSV, and printing
 // to PDF. Also: every command of the table reaches a menu, the tool bar or a
 // pop-up, and the enabling follows the table of each window kind.
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -390,6 +393,34 @@ class CaptureCommandsTest : public QObject {
         QCOMPARE(test::Text(Ctrl().Slot(1).frameTime), test::Text(Ctrl().Slot(0).frameTime));
     }
 
+    // A mark qvtool sets while the window is open is in the Jump-to-mark
+    // menu when it next shows, and the jump reaches it.
+    void aMarkSetElsewhereShowsInTheJumpMenu() {
+        const std::string cap = FreshCapture("MARKELSEWHERE");
+        QVERIFY(Ctrl().OpenCapture(cap) >= 0);
+        QAction* jump = m_frame->Action(MarkJumpCommand(2));
+        QVERIFY(!jump->isEnabled());
+        int rc = -1;
+        Qvtool({"mark", QString::fromStdString(cap), "2", "--frame", "300"}, &rc);
+        QCOMPARE(rc, 0);
+        QMenu* menu = nullptr;
+        std::function<void(const QList<QAction*>&)> find = [&](const QList<QAction*>& actions) {
+            for (QAction* a : actions) {
+                if (QMenu* sub = a->menu()) {
+                    if (sub->actions().contains(jump)) menu = sub;
+                    find(sub->actions());
+                }
+            }
+        };
+        find(m_frame->menuBar()->actions());
+        QVERIFY(menu);
+        emit menu->aboutToShow();
+        QVERIFY(jump->isEnabled());
+        QVERIFY2(jump->text().startsWith("マーク2 : 09/12/05 13:00:00 300m"), qPrintable(jump->text()));
+        jump->trigger();
+        QCOMPARE(Ctrl().Slot(0).frameNumber, uint64_t{299});
+    }
+
     // Without synchronised windows a click still makes the clicked record
     // the window's own: a mark set next goes on it, and the status bar
     // shows its time, not the record the window was opened or jumped at.
@@ -706,8 +737,50 @@ class CaptureCommandsTest : public QObject {
         QSignalSpy finished(&dlg, &QDialog::finished);
         QTest::mouseClick(dlg.PrintButton(), Qt::LeftButton);
         QVERIFY(finished.wait(30000));
-        QCOMPARE(message, QString("印刷に失敗しました\nプリンタに接続できません"));
+        // A PDF file that cannot be made is not an unreachable printer.
+        QCOMPARE(message, QString("印刷に失敗しました\n出力ファイルに書き込めません "
+                                  "/nonexistent-folder/x.pdf: No such file or directory"));
         QVERIFY(dlg.Failed());
+    }
+
+    // A PDF that fills the disk names the file and the system's reason, and
+    // leaves no cut file behind.
+    void aPdfOntoAFullDiskSaysTheFileCouldNotBeWritten() {
+        const std::string mnt = m_home->file("small");
+        fs::create_directories(mnt);
+        if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k") != 0)
+            QSKIP("cannot mount a small tmpfs here (full-disk PDF not tested)");
+        struct Unmount {
+            std::string path;
+            ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+        } unmount{mnt};
+        {
+            // Fill the disk, then give back a little: the PDF starts, then
+            // runs out of room.
+            std::ofstream ballast(mnt + "/ballast", std::ios::binary);
+            const std::string block(4096, '\0');
+            while (ballast.write(block.data(), block.size())) {
+            }
+        }
+        QCOMPARE(::truncate((mnt + "/ballast").c_str(),
+                            static_cast<off_t>(fs::file_size(mnt + "/ballast")) - 8192), 0);
+        CaptureReader reader(m_env->store, m_env->log);
+        QCOMPARE(reader.Open(m_cap), 0);
+        PrintDialog dlg(m_env->store, m_env->log, reader, kDisplayAscii);
+        const std::string pdf = mnt + "/listing.pdf";
+        dlg.PdfBox()->setEnabled(true);
+        dlg.PdfBox()->setChecked(true);
+        dlg.PdfField()->setText(QString::fromStdString(pdf));
+        dlg.show();
+        QString message;
+        AnswerMessageBox(&message);
+        QSignalSpy finished(&dlg, &QDialog::finished);
+        QTest::mouseClick(dlg.PrintButton(), Qt::LeftButton);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(message, QString::fromStdString("印刷に失敗しました\n出力ファイルに書き込めません " + pdf +
+                                                 ": No space left on device"));
+        QVERIFY(dlg.Failed());
+        QVERIFY(!fs::exists(pdf));
     }
 };
 

@@ -21,7 +21,8 @@ TEST(EntryChecks, TypedValuesOutOfRangeAreRefusedWithTheRange) {
     int64_t v = 0;
     EXPECT_TRUE(ParseGroupedWhole("1,000,000", v));
     EXPECT_EQ(v, 1'000'000);
-    for (const char* bad : {"", ",", "-1", "1.5", " 7", "1e3", "99999999999999999999"})
+    for (const char* bad : {"", ",", "-1", "1.5", " 7", "1e3", "99999999999999999999", "1,2,3",
+                            "1,00", "1000,000", ",100", "100,"})
         EXPECT_FALSE(ParseGroupedWhole(bad, v)) << bad;
 
     EXPECT_EQ(WholeNumberProblem("10", 1, 10), "");
@@ -38,6 +39,9 @@ TEST(EntryChecks, TypedValuesOutOfRangeAreRefusedWithTheRange) {
     EXPECT_NE(BitRateProblem("5", kLineTypeRs422), "");
     EXPECT_NE(BitRateProblem("", kLineTypeRs232), "");
     EXPECT_NE(BitRateProblem("1.2.3", kLineTypeRs232), "");
+    EXPECT_NE(BitRateProblem("1,2,3", kLineTypeRs232), "");  // not 123
+    EXPECT_NE(BitRateProblem("96,00", kLineTypeRs232), "");
+    EXPECT_NE(BitRateProblem("9600.", kLineTypeRs232), "");
     EXPECT_NE(BitRateProblem("9600bps", kLineTypeRs232), "");
 
     // Frame limit: whole units of 10,000 frames, 1 to 200,000. What passes

@@ -193,7 +193,11 @@ void MainFrame::FillMenu(QMenu* menu, const MenuLayout& layout) {
             menu->addSeparator();
         } else if (e < 0) {
             const MenuLayout& sub = layout.subMenus[static_cast<size_t>(SubMenuIndex(e))];
-            FillMenu(menu->addMenu(QCoreApplication::translate("Menu", sub.title.c_str())), sub);
+            QMenu* subMenu = menu->addMenu(QCoreApplication::translate("Menu", sub.title.c_str()));
+            // Marks another program (qvtool) set meanwhile are in the
+            // capture's index: the items are read again as they show.
+            connect(subMenu, &QMenu::aboutToShow, this, &MainFrame::UpdateCommands);
+            FillMenu(subMenu, sub);
         } else if (QAction* a = Action(e)) {
             menu->addAction(a);
         }
@@ -210,6 +214,7 @@ void MainFrame::BuildMenus() {
             connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::FillWindowMenu);
             FillWindowMenu();
         } else {
+            connect(menu, &QMenu::aboutToShow, this, &MainFrame::UpdateCommands);
             FillMenu(menu, layout);
         }
     }

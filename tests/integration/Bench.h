@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <sstream>
 #include <vector>
 
 #include "capture/CaptureReader.h"
@@ -24,6 +25,15 @@ namespace qv::test {
 
 // The number after `label` in a program's output ("records sent: 123"), or
 // UINT64_MAX when the label is missing.
+// The non-empty lines of a program's output.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        if (!l.empty()) out.push_back(l);
+    return out;
+}
+
 inline uint64_t Counted(const std::string& out, const std::string& label) {
     auto at = out.find(label);
     return at == std::string::npos ? UINT64_MAX

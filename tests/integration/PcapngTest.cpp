@@ -30,14 +30,6 @@ std::string ModbusFrame(std::vector<uint8_t> b) {
     return out;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        if (!l.empty()) out.push_back(l);
-    return out;
-}
-
 class Modbus : public Bench {
   protected:
     // Replays three request/response pairs at 9600 bit/s 8E1 and records them.

@@ -36,14 +36,6 @@ struct Pty {
     }
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        if (!l.empty()) out.push_back(l);
-    return out;
-}
-
 class TtyTap : public Bench {
   protected:
     // Sets the unit's line settings; every pair is KEY=VALUE.

@@ -13,12 +13,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/FileUtil.h"
 #include "capture/ChunkSink.h"
 #include "capture/ChunkWriter.h"
+#include "core/FileUtil.h"
 #include "device/LiveRingSink.h"
 #include "device/StreamDecoder.h"
-#include "sim/StreamGenerator.h"
+#include "traffic/StreamGenerator.h"
 
 namespace {
 

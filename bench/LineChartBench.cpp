@@ -12,13 +12,13 @@
 #include <cstdlib>
 #include <memory>
 
-#include "capture/ChartPlot.h"
-#include "capture/ChartScale.h"
-#include "capture/LineChartModel.h"
 #include "capture/CaptureReader.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "lineview/LineChartCanvas.h"
+#include "present/ChartPlot.h"
+#include "present/ChartScale.h"
+#include "present/LineChartModel.h"
 #ifdef QVORT_BENCH_QCUSTOMPLOT
 #include <qcustomplot.h>
 #endif

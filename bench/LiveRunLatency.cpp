@@ -5,7 +5,8 @@
 // it up on a slow or a normal disk), on the offscreen platform.
 //   live_run_latency [SECONDS]
 // Prints the lateness (p50, p99, max) during the run and from Stop until the
-// finished capture is shown, how long Stop took to return, the records the
+// finished capture is shown, how long the window's call for the live rows
+// and totals takes while the run writes, how long Stop took to return, the records the
 // capture got per second and the instrument's overflows it lists.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,15 +22,15 @@
 #include "app/MonitorEventsBridge.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
-#include "capture/MarkList.h"
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "core/Log.h"
 #include "core/Prompt.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
 #include "device/DeviceAccess.h"
-#include "device/MonitoringRun.h"
+#include "device/LiveRun.h"
 #include "device/UnitList.h"
+#include "present/MarkList.h"
 
 namespace {
 
@@ -40,11 +41,11 @@ struct YesPrompt : qv::IPrompt {
 
 struct Lateness {
     std::vector<double> ms;
-    void Print(const char* what) {
+    void Print(const char* what, const char* measure = "lateness") {
         if (ms.empty()) return;
         std::sort(ms.begin(), ms.end());
         auto at = [&](double q) { return ms[static_cast<size_t>(q * static_cast<double>(ms.size() - 1))]; };
-        std::printf("%-6s lateness p50 %.2f ms  p99 %.2f ms  max %.2f ms  (%zu ticks)\n", what,
+        std::printf("%-6s %s p50 %.3f ms  p99 %.3f ms  max %.3f ms  (%zu ticks)\n", what, measure,
                     at(0.5), at(0.99), ms.back(), ms.size());
     }
 };
@@ -69,7 +70,8 @@ int main(int argc, char** argv) {
     ctrl.SetServices(&services);
     qv::MonitorEventsBridge events(&frame);
     ctrl.SetMonitorFactory([&]() -> std::unique_ptr<qv::ILiveMonitor> {
-        return std::make_unique<qv::MonitoringRun>(store, conf, log, devices, &prompt, &events);
+        return std::make_unique<qv::LiveRun>(
+            store, log, devices, qv::LiveRunRequest{conf.GetSaveDirectory(), &prompt, &events});
     });
 
     ctrl.StartMonitoring();
@@ -82,8 +84,9 @@ int main(int argc, char** argv) {
 
     // The probe: a tick every 10 ms, each one's lateness kept by phase.
     constexpr int kTickMs = 10;
-    Lateness run, stop;
+    Lateness run, stop, calls;
     Lateness* phase = &run;
+    std::vector<qv::LiveRow> rows;
     QElapsedTimer clock;
     clock.start();
     qint64 last = clock.nsecsElapsed();
@@ -93,6 +96,18 @@ int main(int argc, char** argv) {
         const qint64 now = clock.nsecsElapsed();
         phase->ms.push_back(std::max(0.0, static_cast<double>(now - last) / 1e6 - kTickMs));
         last = now;
+        // What a Monitor window asks of the run on each refresh: the newest
+        // rows and the totals. None of it may wait behind the writing.
+        if (phase == &run && ctrl.Slot(slot).monitor) {
+            const qv::ILiveMonitor& m = *ctrl.Slot(slot).monitor;
+            const qint64 begin = clock.nsecsElapsed();
+            m.LiveRows(false, 0, qv::kLiveRingSlots, rows);
+            uint64_t sum = m.GetRecordTotal(false);
+            for (int field = 3; field <= 16; ++field)
+                sum += m.GetCounterTotal(field);
+            calls.ms.push_back(static_cast<double>(clock.nsecsElapsed() - begin) / 1e6);
+            if (sum == UINT64_MAX) std::printf(" ");  // keeps the calls from being left out
+        }
     });
     probe.start(kTickMs);
 
@@ -129,5 +144,6 @@ int main(int argc, char** argv) {
     app.exec();
     run.Print("run");
     stop.Print("stop");
+    calls.Print("calls", "live rows + totals");
     return 0;
 }

@@ -13,16 +13,16 @@
 #include <filesystem>
 #include <string>
 
+#include "capture/CaptureIndex.h"
+#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
-#include "capture/SearchWorker.h"
-#include "core/CaptureIndexText.h"
+#include "capture/ChunkWriter.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/TimeText.h"
-#include "capture/CaptureIndex.h"
-#include "capture/ChunkWriter.h"
 #include "export/CsvExporter.h"
 #include "export/RangeCopier.h"
+#include "present/SearchWorker.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Index files of any content over a fixed, valid chunk file.
 #include "FuzzCapture.h"
-#include "core/CaptureIndexText.h"
+#include "capture/CaptureIndexText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace qv;

@@ -7,13 +7,13 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "capture/CaptureIndexText.h"
+#include "capture/CaptureRecovery.h"
 #include "capture/RecordTime.h"
-#include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/NumberText.h"
 #include "core/TimeText.h"
-#include "capture/CaptureRecovery.h"
 
 namespace qv {
 

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "core/CaptureIndexText.h"
-#include "core/IniFile.h"
+#include "capture/CaptureIndex.h"
+#include "capture/CaptureIndexText.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -64,19 +64,11 @@ CaptureFolderEntry ReadCaptureFolderEntry(const std::string& parent, const std::
     // rather than offered and then refused by the reader.
     if (!std::ifstream(index, std::ios::binary)) return e;
     e.capture = true;
-    IniFile ini;
+    CaptureIndex ini;
     ini.SetPath(index);
-    std::string value;
-    if (ini.ReadString("DataFile", "FrameNum", value) == 0) {
-        try {
-            e.frames = std::stoull(value);
-        } catch (...) {
-            e.frames = 0;
-        }
-    }
+    e.frames = ini.ReadFrameNum();
     CaptureTime start;
-    if (ini.ReadString("DataFile", "StartTime", value) == 0 && ParseIndexTime(value, start) &&
-        start.date.size() >= 6) {
+    if (ini.ReadStartTime(start) == 0 && start.date.size() >= 6) {
         if (auto tod = TicksToLetteredText(start.ticks)) {
             const std::string& d = start.date;
             e.startText = d.substr(0, 2) + "/" + d.substr(2, 2) + "/" + d.substr(4, 2) + " " +

@@ -1,9 +1,8 @@
 #include "capture/CaptureGaps.h"
 
+#include "capture/CaptureIndex.h"
 #include "capture/CaptureReader.h"
-#include "capture/ChartClock.h"
-#include "capture/MarkList.h"
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "core/NumberText.h"
 #include "core/TimeText.h"
 
@@ -42,11 +41,14 @@ std::vector<CaptureGap> ReadCaptureGaps(CaptureReader& file) {
     std::vector<CaptureGap> gaps;
     std::optional<DayTime> end;
     if (std::string text; file.GetCaptureEndText(text) == 0) end = ParseRecordTimeText(text);
-    for (const auto& t : ReadTriggerRecords(file.GetIndexPath())) {
-        if (t.event.code != kTriggerCodeMemoryOverflow) continue;
+    CaptureIndex index;
+    index.SetPath(file.GetIndexPath());
+    TriggerEvent event;
+    for (int n = 1; index.ReadTriggerRecord(n, event) == 0; ++n) {
+        if (event.code != kTriggerCodeMemoryOverflow) continue;
         CaptureGap gap;
-        gap.from = DayTime{static_cast<int>(ParseLeadingInt(DateFieldText(t.event.date))),
-                           t.event.time};
+        gap.from =
+            DayTime{static_cast<int>(ParseLeadingInt(DateFieldText(event.date))), event.time};
         gap.to = end.value_or(gap.from);
         // The reader lands on the last record at or before the overflow; the
         // gap ends at the first one after it.

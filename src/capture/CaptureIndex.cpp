@@ -97,7 +97,7 @@ int CaptureIndex::WriteChunkEntry(const ChunkEntry& entry, uint64_t n) {
 int CaptureIndex::ReadChunkEntry(uint64_t n, ChunkEntry& entry) {
     std::string v;
     if (ReadString(kDataFile, std::to_string(n), v) != 0) return -1;
-    return ParseChunkEntry(v, entry) ? 0 : -1;
+    return ParseChunkEntry(v, entry) ? 0 : -2;
 }
 
 int CaptureIndex::WriteTime(std::string_view key, std::string_view date, uint64_t ticks) {
@@ -166,7 +166,7 @@ int CaptureIndex::WriteTriggerRecord(const TriggerEvent& event, int n) {
 int CaptureIndex::ReadTriggerRecord(int n, TriggerEvent& event) {
     std::string v;
     if (ReadString(kTriggerRecord, std::to_string(n), v) != 0) return -1;
-    return ParseTriggerRecord(v, event) ? 0 : -1;
+    return ParseTriggerRecord(v, event) ? 0 : -2;
 }
 
 CaptureIndex::Totals CaptureIndex::ChunkTotals() {

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/CaptureIndexText.h"
-#include "core/CaptureRecord.h"
+#include "capture/CaptureIndexText.h"
+#include "capture/CaptureRecord.h"
 #include "settings/StatusFile.h"
 
 namespace qv {
@@ -20,6 +20,7 @@ class CaptureIndex : public StatusFile {
     static constexpr std::string_view kDataFile = "DataFile";
     static constexpr std::string_view kMark = "Mark";
     static constexpr std::string_view kTriggerRecord = "TriggerRecord";
+    static constexpr std::string_view kFormat = "Format";
     static constexpr int kIndexFormatRows = 30;
     static constexpr int kMarks = 5;
 
@@ -41,7 +42,8 @@ class CaptureIndex : public StatusFile {
 
     // DataFile key n (from 1). A start time over 24 h is written as 0.
     int WriteChunkEntry(const ChunkEntry& entry, uint64_t n);
-    // -1 when the key is absent, empty or has not exactly 15 commas.
+    // -1 when the key is absent, -2 when it is empty or has not exactly 15
+    // commas.
     int ReadChunkEntry(uint64_t n, ChunkEntry& entry);
 
     // DataFile StartTime / EndTime: date text and time of day (10 ns ticks);
@@ -63,7 +65,8 @@ class CaptureIndex : public StatusFile {
     // number or an absent mark.
     int MarkPosition(int n, std::string& date, uint64_t& time);
 
-    // TriggerRecord key n (from 1).
+    // TriggerRecord key n (from 1). Reading gives -1 when the key is absent
+    // (the list ends there), -2 when its value does not parse.
     int WriteTriggerRecord(const TriggerEvent& event, int n);
     int ReadTriggerRecord(int n, TriggerEvent& event);
 

@@ -76,13 +76,13 @@ int CaptureReader::Open(const std::string& indexPath) {
     m_timing = CharTimingOf(ms, m_store.GetFrequency());
 
     for (uint64_t n = 1;; ++n) {
-        std::string value;
-        if (m_index.ReadString("DataFile", std::to_string(n), value) != 0) break;
         ChunkEntry entry;
+        const int rc = m_index.ReadChunkEntry(n, entry);
+        if (rc == -1) break;
         // The table ends at an entry that does not parse: read as a chunk of
         // zero counters it would put the records after it at wrong frame
         // numbers and dates. The caller can say where the table ended.
-        if (!ParseChunkEntry(value, entry)) {
+        if (rc != 0) {
             m_malformedEntry = n;
             break;
         }
@@ -274,21 +274,19 @@ int CaptureReader::DateNumber(uint32_t chunk) const {
     return static_cast<int>(ParseLeadingInt(DateFieldText(m_chunks[chunk - 1].date)));
 }
 
-int CaptureReader::ReadIndexTime(const char* key, std::string& text) {
-    std::string value;
+int CaptureReader::ReadIndexTime(bool end, std::string& text) {
     CaptureTime t;
     text.clear();
-    if (m_index.ReadString("DataFile", key, value) != 0 || !ParseIndexTime(value, t))
-        return kQvrNoIndex;
+    if ((end ? m_index.ReadEndTime(t) : m_index.ReadStartTime(t)) != 0) return kQvrNoIndex;
     text = FormatRecordTimeText(static_cast<int>(ParseLeadingInt(t.date)), t.ticks);
     return kQvrOk;
 }
 
 int CaptureReader::GetCaptureStartText(std::string& text) {
-    return ReadIndexTime("StartTime", text);
+    return ReadIndexTime(false, text);
 }
 int CaptureReader::GetCaptureEndText(std::string& text) {
-    return ReadIndexTime("EndTime", text);
+    return ReadIndexTime(true, text);
 }
 
 int CaptureReader::GetKindOrdinals(KindOrdinals& out) const {
@@ -320,13 +318,13 @@ int CaptureReader::GetLineState(uint8_t& out) const {
 
 uint8_t CaptureReader::SlotEventByte(uint32_t slot) const {
     const uint8_t* r = SlotRecord(slot);
-    return (m_protocol == Protocol::kAsync && HeaderKind(r[0]) == RecordKind::kEvent) ? r[1] : 0;
+    return (TraitsOf(m_protocol).breakEvents && HeaderKind(r[0]) == RecordKind::kEvent) ? r[1] : 0;
 }
 
 int CaptureReader::GetEventByte(uint8_t& out) const {
     out = 0;
     if (!HasRecord()) return kQvrNoRecord;
-    if (m_protocol != Protocol::kAsync) return kQvrBadProtocol;
+    if (!TraitsOf(m_protocol).breakEvents) return kQvrBadProtocol;
     out = SlotEventByte(m_cursor);
     return kQvrOk;
 }

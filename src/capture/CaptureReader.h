@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "capture/ChunkData.h"
 #include "capture/CaptureFrame.h"
+#include "capture/CaptureIndex.h"
+#include "capture/CaptureIndexText.h"
+#include "capture/CaptureRecord.h"
+#include "capture/ChunkData.h"
 #include "capture/RecordStart.h"
 #include "capture/RecordTime.h"
-#include "core/CaptureIndexText.h"
-#include "core/CaptureRecord.h"
 #include "core/IniFile.h"
 #include "settings/FormatEntry.h"
 #include "settings/MonitorSettings.h"
@@ -217,7 +218,7 @@ class CaptureReader {
     uint8_t SlotEventByte(uint32_t slot) const;
     int TimeText(uint32_t slot, int64_t ticks, std::string& text, uint64_t& adjusted) const;
     DayTime SlotDayTime(uint32_t slot, int64_t ticks) const;
-    int ReadIndexTime(const char* key, std::string& text);
+    int ReadIndexTime(bool end, std::string& text);
 
     SettingsStore& m_store;
     Log& m_log;
@@ -229,7 +230,7 @@ class CaptureReader {
     RecordStart m_starts;  // when a record began, from the two above
     MonitorSettings m_settings;
     SamplingSettings m_sampling;
-    IniFile m_index;
+    CaptureIndex m_index;
     std::vector<ChunkEntry> m_chunks;
     std::vector<uint64_t> m_chunkStart;  // [i]: records in chunks 1..i; size chunks + 1
     std::vector<std::array<uint64_t, 4>> m_kindStart;  // [i]: records of each kind in chunks 1..i

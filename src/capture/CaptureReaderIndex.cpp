@@ -7,19 +7,14 @@
 namespace qv {
 
 namespace {
-constexpr int kMarks = 5;
-std::string MarkKey(int n) {
-    return "M" + std::to_string(n);
-}
+constexpr int kMarks = CaptureIndex::kMarks;
 }  // namespace
 
 int CaptureReader::ReadMark(int n, uint32_t& chunk, std::string& timeText, int& kind,
                        std::string& comment) {
     if (n < 1 || n > kMarks) return kQvrNoRecord;
-    std::string value;
     CaptureMark mark;
-    if (m_index.ReadString("Mark", MarkKey(n), value) != 0 || !ParseMark(value, mark))
-        return kQvrNoIndex;
+    if (m_index.ReadMark(n, mark) != 0) return kQvrNoIndex;
     chunk = mark.chunk;
     auto moved = NormaliseDayTime(static_cast<int>(ParseLeadingInt(mark.date)),
                                   static_cast<int64_t>(mark.time));
@@ -36,8 +31,7 @@ int CaptureReader::SetMark(int n, const std::string* comment) {
     // sets meanwhile is neither lost nor overwritten.
     IniBatch batch(m_index);
     CaptureMark mark;
-    std::string old;
-    if (m_index.ReadString("Mark", MarkKey(n), old) == 0) ParseMark(old, mark);  // keeps its name
+    if (m_index.ReadMark(n, mark) != 0) mark = {};  // an old mark keeps its name
     std::string text;
     uint64_t ticks = 0;
     GetEndTime(text, ticks);
@@ -48,9 +42,9 @@ int CaptureReader::SetMark(int n, const std::string* comment) {
     mark.time = ticks;
     mark.signal = static_cast<int8_t>(HeaderKind(SlotRecord(m_cursor)[0]));
     if (comment) mark.comment = *comment;
-    auto value = FormatMark(mark);
-    if (!value) return kQvrNoArgument;  // a comment that cannot be stored (a comma, a line break)
-    if (m_index.WriteString("Mark", MarkKey(n), *value) != 0) return kQvrNoIndex;
+    // A comment that cannot be stored (a comma, a line break).
+    if (!FormatMark(mark)) return kQvrNoArgument;
+    if (m_index.WriteMark(mark, n) != 0) return kQvrNoIndex;
     return batch.End() == 0 ? kQvrOk : kQvrNoIndex;
 }
 
@@ -77,7 +71,7 @@ int CaptureReader::WriteFormatRows(const std::vector<FormatEntry>& rows) {
     }
     m_index.BeginBatch();
     for (size_t i = 0; i < lines.size(); ++i)
-        m_index.WriteString("Format", std::to_string(i + 1), lines[i]);
+        m_index.WriteString(CaptureIndex::kFormat, std::to_string(i + 1), lines[i]);
     return m_index.EndBatch() == 0 ? kQvrOk : kQvrNoIndex;
 }
 

@@ -9,13 +9,13 @@
 #include <map>
 #include <vector>
 
+#include "capture/CaptureIndex.h"
+#include "capture/CaptureIndexText.h"
 #include "capture/ChunkScan.h"
+#include "capture/ChunkWriter.h"
 #include "capture/RecordTime.h"
-#include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
 #include "core/TimeText.h"
-#include "capture/CaptureIndex.h"
-#include "capture/ChunkWriter.h"
 #include "settings/MonitorSettings.h"
 
 namespace qv {

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <new>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "core/FileUtil.h"
 
 namespace qv {
@@ -106,7 +106,7 @@ int ChunkData::Load(const std::string& path, uint32_t chunkNumber, Protocol prot
         std::fill(m_bytes.begin() + static_cast<ptrdiff_t>(size), m_bytes.end(), uint8_t{0});
         m_lineStates.resize(records);
         m_checkpoints.clear();
-        const bool async = protocol == Protocol::kAsync;
+        const bool async = TraitsOf(protocol).startStopCharacters;
         // One pass gives each record's line state and the kind checkpoints.
         std::array<uint32_t, 4> counts{};
         const uint8_t* r = m_bytes.data() + kLeading;

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 
 namespace qv {
 

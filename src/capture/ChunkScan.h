@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 
 namespace qv {
 

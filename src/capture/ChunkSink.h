@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "capture/CaptureGaps.h"
+#include "capture/CaptureRecord.h"
 #include "capture/ChunkTable.h"
 #include "capture/DecodeSink.h"
-#include "core/CaptureRecord.h"
 #include "core/RunNotice.h"
 #include "settings/MonitorSettings.h"
 

@@ -10,7 +10,7 @@ AsyncCharTiming CharTimingOf(const MonitorSettings& m, double frequency) {
 }
 
 RecordStart::RecordStart(Protocol protocol, const AsyncCharTiming& timing) {
-    if (!LayoutOf(protocol).stampedAtStopBit) return;
+    if (!TraitsOf(protocol).startStopCharacters) return;
     m_sd = timing.CharTicks(true);
     m_rd = timing.CharTicks(false);
 }

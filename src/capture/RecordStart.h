@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "capture/CaptureRecord.h"
 #include "capture/RecordTime.h"
-#include "core/CaptureRecord.h"
 
 namespace qv {
 

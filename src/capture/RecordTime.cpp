@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "core/CaptureIndexText.h"
+#include "capture/CaptureIndexText.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -75,6 +75,16 @@ std::optional<DayTime> ParseRecordTimeText(std::string_view text) {
     auto t = ParseRecordTime(text);
     if (!t) return std::nullopt;
     return MakeDayTime(t->date, t->ticks);
+}
+
+std::optional<int64_t> DayNumber(int yymmdd) {
+    using namespace std::chrono;
+    if (yymmdd < 0) return std::nullopt;
+    year_month_day ymd{year(2000 + yymmdd / 10000),
+                       month(static_cast<unsigned>(yymmdd / 100 % 100)),
+                       day(static_cast<unsigned>(yymmdd % 100))};
+    if (!ymd.ok()) return std::nullopt;
+    return sys_days(ymd).time_since_epoch().count();
 }
 
 }  // namespace qv

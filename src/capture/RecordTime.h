@@ -58,4 +58,7 @@ inline std::string FormatRecordTimeText(const DayTime& t) {
 // The record time a record time text spells; nullopt when it is not one.
 std::optional<DayTime> ParseRecordTimeText(std::string_view text);
 
+// Days since 1970-01-01 of a YYMMDD number; nullopt when not a calendar date.
+std::optional<int64_t> DayNumber(int yymmdd);
+
 }  // namespace qv

@@ -5,26 +5,36 @@
 #include <memory>
 #include <optional>
 
-#include "capture/CaptureProperties.h"
-#include "capture/MarkList.h"
-#include "capture/MonitorRows.h"
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
-#include "cli/CliSupport.h"
 #include "cli/CaptureWalk.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/GapList.h"
 #include "cli/SettingsText.h"
-#include "core/FileUtil.h"
 #include "core/CodeTable.h"
+#include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/TimeText.h"
+#include "present/CaptureProperties.h"
+#include "present/MarkList.h"
+#include "present/MonitorColumns.h"
+#include "present/MonitorRows.h"
 #include "settings/ValueText.h"
 
 namespace qv::cli {
 
 namespace {
+
+// One line of `list`'s text listing on stdout; the line's buffer is reused.
+void PrintListingLine(const MonitorRow& cells, Protocol protocol, std::string_view afterTr) {
+    static std::string line;
+    line.clear();
+    AppendMonitorTextLine(line, cells, protocol, afterTr);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
 
 constexpr const char* kCountNames[] = {
     "SD data",    "RD data",     "line changes",     "events",          "RS changes",
@@ -162,14 +172,14 @@ void PrintInfo(const std::string& capture, OutputFormat format) {
             std::cout << "  M" << n << "  -\n";
     }
     std::cout << "Trigger records:\n";
-    IniFile index;
+    CaptureIndex index;
     index.SetPath(file.GetIndexPath());
     int shown = 0;
     for (int n = 1;; ++n) {
-        std::string value;
         TriggerEvent e;
-        if (index.ReadString("TriggerRecord", std::to_string(n), value) != 0) break;
-        if (!ParseTriggerRecord(value, e)) continue;
+        const int rc = index.ReadTriggerRecord(n, e);
+        if (rc == -1) break;
+        if (rc != 0) continue;
         std::string when =
             FormatRecordTimeText(static_cast<int>(ParseLeadingInt(DateFieldText(e.date))), e.time);
         std::printf("  %3d  %s  chunk %" PRIu64 "  code %d%s\n", n, when.c_str(), e.chunk, e.code,
@@ -263,11 +273,11 @@ void StructuredRow(CaptureReader& file, OutputFormat format, bool withDelta, Jso
     const int64_t b = LineTicks(DayIndexOf(end.date), static_cast<int64_t>(end.ticks));
     const RecordKind kind = frame.Kind();
     std::string data, errors, event;
-    if (IsDataKind(kind) && file.GetProtocol() != Protocol::kLogic) {
+    if (IsDataKind(kind) && TraitsOf(file.GetProtocol()).dataLines()) {
         AppendHexBytes(data, frame.Data());
         errors = ErrorNames(RecordErrors(file.GetProtocol(), frame.Header()));
     }
-    if (kind == RecordKind::kEvent && file.GetProtocol() == Protocol::kAsync) {
+    if (kind == RecordKind::kEvent && TraitsOf(file.GetProtocol()).breakEvents) {
         if (frame.Value() & kEventSdBreak) event = "SD_BREAK";
         if (frame.Value() & kEventRdBreak) event += event.empty() ? "RD_BREAK" : " RD_BREAK";
     }
@@ -322,7 +332,6 @@ void List(const ListOptions& o) {
     LineNames names = MonitorLineNames(rows, m.Line);
     MonitorRowFiller filler(DisplayCodeTable(), names, m.Line, file.GetProtocol(), code);
     filler.Begin(file);
-    bool logic = file.GetProtocol() == Protocol::kLogic;
     OutputBuffer out;
     JsonWriter json(out.Text());
     LocalCalendar cal;
@@ -334,11 +343,8 @@ void List(const ListOptions& o) {
     else if (format == OutputFormat::kCsv)
         out.Text() += std::string("record,start,end,kind,data,errors,lines,event") +
                       (o.delta ? ",delta_ns" : "") + "\n";
-    else if (logic)
-        std::printf("%-30s %10s %s %s\n", "DATE", "TR", deltaHead.c_str(), "DATA");
     else
-        std::printf("%-30s %10s %s%10s %10s %-3s %-4s %s\n", "DATE", "TR", deltaHead.c_str(),
-                    names[0].c_str(), names[1].c_str(), "ERR", "CH", "DATA");
+        PrintListingLine(MonitorHeaderRow(names), file.GetProtocol(), deltaHead);
     MonitorRow row;
     bool gap = false, atEnd = !file.HasRecord();
     // A capture without a record (an empty stream decoded) lists none.
@@ -356,14 +362,7 @@ void List(const ListOptions& o) {
             if (filler.Fill(file, row) != 0) break;
             std::string d = o.delta ? DeltaColumn::Text(delta) : "";
             if (o.delta) d.resize(std::max<size_t>(d.size(), 11), ' '), d += ' ';
-            if (logic)
-                std::printf("%-30s %10s %s %s\n", row[kColDate].c_str(), row[kColTr].c_str(),
-                            d.c_str(), row[kColData].c_str());
-            else
-                std::printf("%-30s %10s %s%10s %10s %-3s %-4s %s\n", row[kColDate].c_str(),
-                            row[kColTr].c_str(), d.c_str(), row[kColSd].c_str(),
-                            row[kColRd].c_str(), row[kColErr].c_str(), row[kColCh].c_str(),
-                            row[kColData].c_str());
+            PrintListingLine(row, file.GetProtocol(), d);
         }
         CursorPosition at;
         file.GetCursor(at);

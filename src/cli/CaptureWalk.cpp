@@ -4,14 +4,14 @@
 
 #include <cstdio>
 
+#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "core/TimeText.h"
 #include "export/LineClock.h"
 #include "export/SaveRange.h"
-#include "core/CaptureIndexText.h"
-#include "core/TimeText.h"
 #include "settings/MonitorSettings.h"
 
 namespace qv::cli {
@@ -65,9 +65,10 @@ MessageRule RuleOf(const MessageArgs& args) {
 }
 
 void CheckSplittable(Protocol protocol, bool canSplit) {
-    if (protocol == Protocol::kLogic)
-        throw CommandError{kExitFailure,
-                           "a LOGIC capture holds line samples, not characters: it has no messages"};
+    if (TraitsOf(protocol).lineSamples)
+        throw CommandError{kExitFailure, "a " + std::string(ProtocolName(protocol)) +
+                                             " capture holds line samples, not characters: it "
+                                             "has no messages"};
     if (!canSplit)
         throw CommandError{kExitFailure,
                            "the capture has no baud rate, so a character time is unknown; give "
@@ -81,28 +82,25 @@ std::string GapText(const CaptureReader& file, const WalkGap& gap) {
 
 std::string LineSummary(const MonitorSettings& m) {
     static constexpr const char* kParity = "NOEMSP";  // none, odd, even, mark, space, MP
+    const std::optional<Protocol> protocol = ProtocolFromCode(m.Protocol);
+    if (!protocol) return "protocol " + std::to_string(m.Protocol);
+    const ProtocolTraits& t = TraitsOf(*protocol);
+    const std::string name(t.name);
     char text[96];
-    switch (m.Protocol) {
-        case kProtocolAsync: {
-            const char parity = m.Parity <= 5 ? kParity[m.Parity] : '?';
-            const char* stop = m.StopBit == 15 ? "1.5" : m.StopBit == 20 ? "2" : m.StopBit == 0 ? "0" : "1";
-            if (m.SD_Baudrate == m.RD_Baudrate)
-                std::snprintf(text, sizeof text, "ASYNC %.0f bit/s %d%c%s", m.SD_Baudrate,
-                              m.DataLen, parity, stop);
-            else
-                std::snprintf(text, sizeof text, "ASYNC SD %.0f bit/s, RD %.0f bit/s %d%c%s",
-                              m.SD_Baudrate, m.RD_Baudrate, m.DataLen, parity, stop);
-            return text;
-        }
-        case kProtocolSync:
-            std::snprintf(text, sizeof text, "SYNC %.0f bit/s", m.SD_Baudrate);
-            return text;
-        case kProtocolHdlc:
-            std::snprintf(text, sizeof text, "HDLC %.0f bit/s", m.SD_Baudrate);
-            return text;
-        default:
-            return "LOGIC";
+    if (t.lineSamples) return name;
+    if (!t.startStopCharacters) {
+        std::snprintf(text, sizeof text, "%s %.0f bit/s", name.c_str(), m.SD_Baudrate);
+        return text;
     }
+    const char parity = m.Parity <= 5 ? kParity[m.Parity] : '?';
+    const char* stop = m.StopBit == 15 ? "1.5" : m.StopBit == 20 ? "2" : m.StopBit == 0 ? "0" : "1";
+    if (m.SD_Baudrate == m.RD_Baudrate)
+        std::snprintf(text, sizeof text, "%s %.0f bit/s %d%c%s", name.c_str(), m.SD_Baudrate,
+                      m.DataLen, parity, stop);
+    else
+        std::snprintf(text, sizeof text, "%s SD %.0f bit/s, RD %.0f bit/s %d%c%s", name.c_str(),
+                      m.SD_Baudrate, m.RD_Baudrate, m.DataLen, parity, stop);
+    return text;
 }
 
 std::string RecordTimeOf(int64_t lineTicks) {

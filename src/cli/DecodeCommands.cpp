@@ -10,21 +10,21 @@
 #include <memory>
 #include <thread>
 
+#include "capture/CaptureIndexText.h"
 #include "cli/CaptureOpen.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/CaptureIndexText.h"
 #include "core/FileUtil.h"
 #include "core/Log.h"
+#include "core/RunNotice.h"
 #include "core/SettingsStore.h"
 #include "core/StreamReadAhead.h"
 #include "core/TimeText.h"
-#include "core/RunNotice.h"
 #include "device/CaptureSession.h"
 #include "settings/MonitorSettings.h"
 #include "settings/StatusFile.h"
 #include "settings/StatusSet.h"
-#include "sim/StreamGenerator.h"
+#include "traffic/StreamGenerator.h"
 
 namespace qv::cli {
 

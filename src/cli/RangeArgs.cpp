@@ -1,8 +1,8 @@
 #include "cli/RangeArgs.h"
 
-#include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
 #include "cli/Commands.h"
+#include "present/MarkList.h"
 
 namespace qv::cli {
 

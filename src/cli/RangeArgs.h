@@ -7,7 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "core/CaptureIndexText.h"
+#include "capture/CaptureIndexText.h"
 
 namespace qv {
 class CaptureReader;

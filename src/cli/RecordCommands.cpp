@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -18,7 +19,7 @@
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
 #include "device/CardRun.h"
-#include "device/MonitoringRun.h"
+#include "device/LiveRun.h"
 
 namespace qv::cli {
 
@@ -64,6 +65,7 @@ class RunEvents : public RunNoticeSink {
 
 struct RunOptions {
     std::string unit;
+    std::string out;      // the folder the capture's folder is made in; empty: the saved one
     double duration = 0;  // seconds; 0: until Ctrl+C
     double idle = 0;      // seconds without new records that end the run (retrieval)
     bool yes = false, no = false;
@@ -92,7 +94,7 @@ constexpr const char* kStoresNothing =
     "no enabled trigger starts storing (蓄積開始), so the run would store nothing; make one "
     "with \"qvtool settings check --yes\", or give --store-nothing to run anyway";
 
-void PrintCounters(const MonitoringRun& mon, bool final) {
+void PrintCounters(const LiveRun& mon, bool final) {
     const bool tty = ShowProgress();
     if (!tty && !final) return;
     std::fprintf(
@@ -106,7 +108,7 @@ void PrintCounters(const MonitoringRun& mon, bool final) {
     std::fflush(stderr);
 }
 
-void PrintCapture(MonitoringRun& mon) {
+void PrintCapture(LiveRun& mon) {
     SettingsStore store;
     Log log;
     CaptureReader file(store, log);
@@ -124,6 +126,16 @@ void PrintCapture(MonitoringRun& mon) {
                 static_cast<unsigned long long>(file.GetTotal(kCountEvents)), file.GetChunkCount());
 }
 
+// The capture goes under --out when given, else under the folder the
+// configuration names (`qvtool config`, the window's save folder).
+std::string SaveFolderOf(const RunOptions& o, ViewConf& conf) {
+    if (o.out.empty()) return conf.GetSaveDirectory();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(o.out, ec))
+        throw CommandError{kExitFailure, "--out " + o.out + ": no such folder"};
+    return std::filesystem::absolute(o.out, ec).lexically_normal().string();
+}
+
 void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     SelectUnitForRun(devices, o.unit);
     RunPrompt prompt(o);
@@ -133,8 +145,8 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     log.SetPrompt(&prompt);
     RunEvents events;
     // Only counts reach the terminal: the run keeps no ring of live records.
-    MonitoringRun mon(store, conf, log, devices, &prompt, &events,
-                      MonitoringRun::View::kNotShown);
+    LiveRun mon(store, log, devices,
+                LiveRunRequest{SaveFolderOf(o, conf), &prompt, &events, /*shown=*/false});
     SignalsEndRun signals;
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
     if (rc != 0 && !mon.Running())
@@ -199,6 +211,13 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
         throw CommandError{kExitGaps, "recorded, with gaps: the instrument overflowed"};
 }
 
+// The runs that make a capture on the computer.
+void AddOutOption(CLI::App* cmd, RunOptions& o) {
+    cmd->add_option("--out", o.out,
+                    "Make the capture's folder in this folder (default: the save folder, "
+                    "\"qvtool config\")");
+}
+
 void AddRunOptions(CLI::App* cmd, RunOptions& o) {
     cmd->add_option("--unit", o.unit, "The unit with this serial instead of the selected one");
     auto* yes = cmd->add_flag("--yes", o.yes, "Answer Yes to the questions of a start");
@@ -220,6 +239,7 @@ void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
     auto ro = std::make_shared<RunOptions>();
     AddRunOptions(record, *ro);
     AddStoreOption(record, *ro);
+    AddOutOption(record, *ro);
     record->add_option("--duration", ro->duration, "Stop after this many seconds (default: Ctrl+C)")
         ->check(CLI::NonNegativeNumber);
     record->footer("Exit status 3: recorded, with gaps (the instrument overflowed; the gaps are\n"
@@ -248,6 +268,7 @@ void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
     auto fo = std::make_shared<RunOptions>();
     fo->idle = 3;
     AddRunOptions(fetch, *fo);
+    AddOutOption(fetch, *fo);
     fetch->add_option("--duration", fo->duration, "Stop after this many seconds")
         ->check(CLI::NonNegativeNumber);
     fetch->add_option("--idle", fo->idle, "Stop when no record came for this many seconds")

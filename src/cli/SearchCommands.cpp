@@ -8,16 +8,16 @@
 #include <map>
 #include <memory>
 
-#include "capture/MarkList.h"
+#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
-#include "capture/SearchWorker.h"
 #include "cli/CaptureOpen.h"
 #include "cli/CaptureWalk.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
-#include "core/CaptureIndexText.h"
+#include "present/MarkList.h"
+#include "present/SearchWorker.h"
 
 namespace qv::cli {
 

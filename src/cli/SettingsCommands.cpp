@@ -197,7 +197,7 @@ void SetCommand(const Target& target, const std::vector<std::string>& pairs) {
         ApplySetting(st, *key, pair.substr(eq + 1), rates);
     }
     // With LOGIC the editor leaves the character format and the rates alone.
-    if (st.monitor.Protocol == kProtocolLogic)
+    if (TraitsOfCode(st.monitor.Protocol).lineSamples)
         for (const std::string& k : given)
             if (IsCharacterFormatKey(k)) Usage(k + " is not edited with protocol LOGIC");
     const int type = EditorLineType(st.monitor.Line);
@@ -221,7 +221,7 @@ void SetCommand(const Target& target, const std::vector<std::string>& pairs) {
     // A change of line type limits the rates shown to the new type, as the
     // dialog's speed lists do when it saves.
     // A rate the user set is never lowered without a word.
-    if (given.count("Line") && st.monitor.Protocol == kProtocolAsync) {
+    if (given.count("Line") && TraitsOfCode(st.monitor.Protocol).startStopCharacters) {
         auto limit = [type](double& rate, const char* name) {
             const double limited = LimitBitRate(rate, type);
             if (limited != rate)

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "capture/CaptureIndexText.h"
 #include "cli/CliSupport.h"
-#include "core/CaptureIndexText.h"
 #include "core/NumberText.h"
 #include "core/TimeText.h"
 #include "settings/EditorRules.h"

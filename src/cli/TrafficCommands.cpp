@@ -139,7 +139,7 @@ void Messages(const TrafficOptions& o) {
                 return;
             }
             splitter.Idle(r.end);
-            if (r.kind == RecordKind::kEvent && file.GetProtocol() == Protocol::kAsync) {
+            if (r.kind == RecordKind::kEvent && TraitsOf(file.GetProtocol()).breakEvents) {
                 const uint8_t began = static_cast<uint8_t>(r.value & ~events);
                 if (began & kEventSdBreak) splitter.Break(kDirSd);
                 if (began & kEventRdBreak) splitter.Break(kDirRd);

@@ -6,7 +6,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "cli/UsageFailure.h"
+#include "cmdline/UsageFailure.h"
 #include "core/MessageText.h"
 #include "device/DeviceAccess.h"
 
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
         ->configurable(false)
         ->each([](const std::string&) { qv::cli::SetQuiet(true); });
     app.fallthrough();
-    app.failure_message(qv::cli::ShortFailureMessage);
+    app.failure_message(qv::cmdline::ShortFailureMessage);
 
     qv::cli::AddConfigCommands(app);
     qv::cli::AddCaptureCommands(app);

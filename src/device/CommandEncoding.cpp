@@ -2,8 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 
 namespace qv {
 
@@ -49,19 +50,10 @@ std::array<uint32_t, 7> EncodeLineConfig(const MonitorSettings& m) {
     uint32_t p1 = 0;
     if (m.Line == 1 || m.Line == 2) p1 |= 0x800;
     // The protocol field; ASYNC, like a code that names no protocol, sets no bit.
-    switch (ProtocolFromCode(m.Protocol).value_or(Protocol::kAsync)) {
-        case Protocol::kSync:
-            p1 |= 0x2000;
-            break;
-        case Protocol::kHdlc:
-            p1 |= 0x3000;
-            break;
-        case Protocol::kLogic:
-            p1 |= 0x1000;
-            break;
-        case Protocol::kAsync:
-            break;
-    }
+    static constexpr std::pair<Protocol, uint32_t> kProtocolField[] = {
+        {Protocol::kSync, 0x2000}, {Protocol::kHdlc, 0x3000}, {Protocol::kLogic, 0x1000}};
+    for (const auto& [protocol, bits] : kProtocolField)
+        if (ProtocolFromCode(m.Protocol) == protocol) p1 |= bits;
     if (m.SDDataLogic == 0) p1 |= 0x200;
     if (m.RDDataLogic == 0) p1 |= 0x100;
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/MonitorRows.h"
+#include "device/LiveRing.h"
 #include "settings/StatusSet.h"
 
 namespace qv {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "capture/RecordTime.h"
+
 namespace qv {
 
 struct LiveRecord {
@@ -22,6 +24,17 @@ struct LiveRecord {
     uint8_t value = 0;          // short records: data, line state or event byte
     int date = 0;               // YYMMDD of the day `start` and `end` count from
     std::vector<uint8_t> data;  // frame records: `length` bytes
+};
+
+// One of a running monitor's newest records, whole, as values.
+struct LiveRow {
+    uint8_t header = 0;  // kind and error bits
+    // The record's one byte: the data character (a frame's first byte), the
+    // new line state, the event byte, or a LOGIC sample's line state.
+    uint8_t value = 0;
+    DayTime time;                     // the record's end time
+    uint64_t tr = 0, sd = 0, rd = 0;  // 1-based ordinals among all, SD and RD records
+    friend bool operator==(const LiveRow&, const LiveRow&) = default;
 };
 
 struct CountTriple {

@@ -5,11 +5,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/Log.h"
-#include "core/SettingsStore.h"
-#include "core/ViewConf.h"
 #include "core/FileUtil.h"
+#include "core/Log.h"
 #include "core/Prompt.h"
+#include "core/SettingsStore.h"
 #include "device/CardRun.h"
 #include "device/CommandEncoding.h"
 #include "device/RunPrecheck.h"
@@ -24,10 +23,11 @@ constexpr uint32_t kBigRead = 0x100000;  // 1 MiB: the most one status-driven re
 constexpr auto kFlushInterval = std::chrono::seconds(1);
 }  // namespace
 
-RunControl::RunControl(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
-                       IPrompt* prompt, RunNoticeSink* notices, bool liveRing)
+RunControl::RunControl(SettingsStore& store, std::string saveFolder, Log& log,
+                       DeviceAccess& devices, IPrompt* prompt, RunNoticeSink* notices,
+                       bool liveRing)
     : m_store(store),
-      m_conf(conf),
+      m_saveFolder(std::move(saveFolder)),
       m_log(log),
       m_devices(devices),
       m_prompt(prompt),
@@ -103,7 +103,7 @@ std::time_t RunControl::InstrumentClock() {
 int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     if (forceFix) m_set.status.monitor.Memory = kMemoryFix;
     CaptureStartInfo info;
-    info.directory = m_conf.GetSaveDirectory();
+    info.directory = m_saveFolder;
     info.folderTime = std::time(nullptr);
     info.settings = m_set;
     info.frameMax = m_store.GetFrameMax();

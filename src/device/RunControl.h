@@ -2,7 +2,7 @@
 // instrument and open a capture), the read step that moves the capture stream
 // into the decoder, Pause, Stop, the retrieval of a card run, and the reopening
 // of an instrument that was unplugged. It holds no thread of its own;
-// CaptureThread calls the read step every 50 ms on the capture thread and the
+// LiveRun calls the read step every 50 ms on the capture thread and the
 // other operations from the user-interface thread. The read step only
 // reads: it hands what it read to the writing side through a BlockQueue,
 // whose thread decodes it into the capture (DecodeBlock) and, after a stop,
@@ -34,7 +34,6 @@ namespace qv {
 
 class Log;
 class SettingsStore;
-class ViewConf;
 class IPrompt;
 
 // Codes of Start and Pause beyond those of the capture files.
@@ -52,13 +51,14 @@ inline constexpr int kErrUnitBusy = -24;
 
 class RunControl {
   public:
-    // `store` gives FrameMax and the clock, `conf` the save folder, `log`
+    // `store` gives FrameMax and the clock, `saveFolder` the folder the
+    // capture's own folder is made in, `log`
     // takes the failures; `devices` gives the device object and the unit to
     // open (taken once at each start); `prompt` answers the questions of a start (null:
     // every question is answered No);
     // `events` receives the decoder's reports to the main window;
     // `liveRing`: a view shows the run, so its decoder keeps the live ring.
-    RunControl(SettingsStore& store, ViewConf& conf, Log& log, DeviceAccess& devices,
+    RunControl(SettingsStore& store, std::string saveFolder, Log& log, DeviceAccess& devices,
                IPrompt* prompt, RunNoticeSink* notices, bool liveRing);
     ~RunControl();
 
@@ -127,7 +127,7 @@ class RunControl {
     int Message(int code, MessageId id);
 
     SettingsStore& m_store;
-    ViewConf& m_conf;
+    const std::string m_saveFolder;
     Log& m_log;
     DeviceAccess& m_devices;
     IPrompt* m_prompt;

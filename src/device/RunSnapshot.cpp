@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "capture/CaptureReader.h"
+#include "capture/CaptureRecord.h"
 #include "capture/ChunkData.h"
 #include "capture/RecordTime.h"
-#include "core/CaptureRecord.h"
 #include "core/Log.h"
 #include "device/CaptureSession.h"
 

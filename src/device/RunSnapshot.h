@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "capture/MonitorRows.h"
 #include "device/LiveRing.h"
 
 namespace qv {

@@ -18,8 +18,8 @@
 #include <span>
 #include <string>
 
+#include "capture/CaptureRecord.h"
 #include "capture/DecodeSink.h"
-#include "core/CaptureRecord.h"
 #include "core/RunNotice.h"
 #include "device/StreamItem.h"
 

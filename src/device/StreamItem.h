@@ -17,7 +17,7 @@
 #include <span>
 #include <vector>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 
 namespace qv {
 

@@ -9,8 +9,8 @@
 
 #include "capture/CaptureFrame.h"
 #include "capture/CaptureReader.h"
+#include "capture/CaptureRecord.h"
 #include "capture/RecordStart.h"
-#include "core/CaptureRecord.h"
 #include "core/FileUtil.h"
 #include "core/TextCodec.h"
 #include "core/TimeText.h"
@@ -81,7 +81,7 @@ char* WriteRowCells(char* p, Protocol protocol, const CaptureFrame& f) {
     };
     std::span<const uint8_t> sd, rd;
     char sdLevel = 0, rdLevel = 0;
-    if (protocol == Protocol::kAsync) {
+    if (TraitsOf(protocol).characterErrors) {
         cell(kCellFraming, Bit(h, kFlagFramingError));
         cell(kCellOverrun, Bit(h, kFlagOverrunError));
         cell(kCellParity, Bit(h, kFlagParityError));
@@ -93,7 +93,7 @@ char* WriteRowCells(char* p, Protocol protocol, const CaptureFrame& f) {
             cell(kCellSdBreak, Bit(f.Value(), kEventSdBreak));
             cell(kCellRdBreak, Bit(f.Value(), kEventRdBreak));
         }
-    } else if (protocol == Protocol::kLogic) {
+    } else if (TraitsOf(protocol).lineSamples) {
         sdLevel = Bit(h, kFlagLogicSdLevel);
         rdLevel = Bit(h, kFlagLogicRdLevel);
         lines(f.Value());

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "export/SaveRange.h"
 #include "settings/FormatEntry.h"
 

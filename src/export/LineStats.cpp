@@ -39,7 +39,7 @@ void LineStats::Add(const WalkRecord& r) {
         }
         case RecordKind::kEvent: {
             m_splitter.Idle(r.end);
-            if (m_protocol == Protocol::kAsync) {
+            if (TraitsOf(m_protocol).breakEvents) {
                 const uint8_t began = static_cast<uint8_t>(r.value & ~m_event);
                 if (began & kEventSdBreak) {
                     ++m_dir[kDirSd].breaks;

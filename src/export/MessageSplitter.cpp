@@ -6,7 +6,7 @@ namespace qv {
 
 uint8_t RecordErrors(Protocol protocol, uint8_t header) {
     uint8_t e = 0;
-    if (protocol == Protocol::kAsync) {
+    if (TraitsOf(protocol).characterErrors) {
         if (header & kFlagParityError) e |= kErrParity;
         if (header & kFlagFramingError) e |= kErrFraming;
         if (header & kFlagOverrunError) e |= kErrOverrun;
@@ -33,10 +33,11 @@ MessageSplitter::MessageSplitter(Protocol protocol, const AsyncCharTiming& timin
     : m_protocol(protocol), m_rule(rule), m_sink(sink) {
     for (int dir : {kDirSd, kDirRd}) {
         const double bit = timing.BitTicks(dir == kDirSd);
-        m_halfBit[dir] = protocol == Protocol::kAsync ? std::llround(bit / 2) : 0;
+        const bool characters = TraitsOf(protocol).startStopCharacters;
+        m_halfBit[dir] = characters ? std::llround(bit / 2) : 0;
         if (rule.gapTicks > 0)
             m_threshold[dir] = rule.gapTicks;
-        else if (protocol == Protocol::kAsync)
+        else if (characters)
             m_threshold[dir] = std::llround(rule.gapChars * timing.Bits() * bit);
         else
             m_threshold[dir] = INT64_MAX;  // frames are messages of their own

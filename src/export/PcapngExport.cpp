@@ -141,7 +141,7 @@ void PcapngExport::Add(const WalkRecord& r) {
             const uint8_t errors = RecordErrors(m_protocol, r.header);
             // A character with a line error stays in its message (the bytes
             // are what the line carried) and is also shown where it came.
-            if (errors && m_protocol == Protocol::kAsync) {
+            if (errors && TraitsOf(m_protocol).characterErrors) {
                 const int dir = r.kind == RecordKind::kSdData ? kDirSd : kDirRd;
                 char text[64];
                 std::snprintf(text, sizeof text, "%s error in %s character 0x%02x",
@@ -170,7 +170,7 @@ void PcapngExport::Add(const WalkRecord& r) {
         }
         case RecordKind::kEvent: {
             m_splitter.Idle(r.end);
-            if (m_protocol != Protocol::kAsync) break;
+            if (!TraitsOf(m_protocol).breakEvents) break;
             const uint8_t changed = r.value ^ m_event;
             for (int dir : {kDirSd, kDirRd}) {
                 const uint8_t bit = dir == kDirSd ? kEventSdBreak : kEventRdBreak;

@@ -34,7 +34,7 @@ int CopyIndexSettings(const std::string& sourceIndex, CaptureIndex& target) {
     for (const MonitorKey& k : MonitorKeys())
         copy(k.section, k.key);
     for (int n = 1; n <= CaptureIndex::kIndexFormatRows; ++n)
-        copy("Format", std::to_string(n));
+        copy(CaptureIndex::kFormat, std::to_string(n));
     if (target.EndBatch() != 0) rc = -1;
     return rc;
 }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "capture/CaptureFolderList.h"  // CaptureIndexPathOf
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "export/SaveRange.h"
 
 namespace qv {

@@ -9,8 +9,8 @@
 #include <span>
 
 #include "capture/CaptureFrame.h"
+#include "capture/CaptureRecord.h"
 #include "capture/RecordStart.h"
-#include "core/CaptureRecord.h"
 
 namespace qv {
 

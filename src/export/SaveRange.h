@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
-#include "core/CaptureIndexText.h"
 #include "core/TimeText.h"
 
 namespace qv {

@@ -108,8 +108,8 @@ std::string PrintTriggerLine(int n, const TriggerSetting& t) {
 }
 
 char PrintErrorMark(uint8_t header) {
-    static constexpr char kMarks[] = {' ', 'p', 'o', 'q', 'f', 'j', 'i', 'x'};
-    return kMarks[(header >> 2) & 7];
+    const char letter = ErrorLetter(header);
+    return letter ? letter : ' ';
 }
 
 PrintListing::PrintListing(CaptureReader& file, const CodeTable& table, const PrintListingInput& input)

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/CaptureIndexText.h"
+#include "capture/CaptureIndexText.h"
 #include "core/CodeTable.h"
 #include "settings/FormatEntry.h"
 #include "settings/MonitorSettings.h"

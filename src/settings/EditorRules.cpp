@@ -152,7 +152,7 @@ void SetRdSameAsSd(MonitorSettings& m) {
 }
 
 void LowerSamplingToHalfBit(const MonitorSettings& m, SamplingSettings& s) {
-    if (m.Protocol != kProtocolAsync) return;
+    if (!TraitsOfCode(m.Protocol).startStopCharacters) return;
     auto lower = [](uint32_t& cycle, double rate) {
         if (!(rate > 0)) return;
         double half = std::floor(0.5 / rate * 1e9);

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/CaptureRecord.h"
+#include "core/ProtocolTraits.h"
 #include "settings/ValueText.h"
 
 namespace qv {

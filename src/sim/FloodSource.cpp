@@ -54,7 +54,7 @@ void FloodSource::PlanData(bool sd) {
     }
     ev.kind = LineEventKind::kData;
     ev.time = after + m_charTicks[sd ? 0 : 1];
-    if (m_protocol == kProtocolLogic) {
+    if (TraitsOfCode(m_protocol).lineSamples) {
         // A level change in every character time; the records of a LOGIC
         // capture carry the SD and RD levels in header bits 1 and 0.
         m_logic ^= static_cast<uint8_t>(1u << m_rnd.Range(0, 7));
@@ -77,7 +77,7 @@ void FloodSource::PlanLines() {
 bool FloodSource::Next(LineEvent& ev, const std::atomic<bool>& stop) {
     if (stop) return false;
     // A LOGIC capture samples both lines in one record stream: RD is idle.
-    const bool rdBusy = m_protocol != kProtocolLogic;
+    const bool rdBusy = TraitsOfCode(m_protocol).dataLines();
     const bool sd = !rdBusy || m_data[0].time <= m_data[1].time;
     LineEvent& next = m_data[sd ? 0 : 1];
     if (m_lineTime < next.time) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/LineTraffic.h"
+#include "traffic/LineTraffic.h"
 
 namespace qv::sim {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "core/FileUtil.h"
 
 namespace qv::sim {

@@ -20,7 +20,7 @@
 #include "sim/CardMemory.h"
 #include "sim/LineSource.h"
 #include "sim/SimTriggers.h"
-#include "sim/StreamEncoder.h"
+#include "traffic/StreamEncoder.h"
 
 namespace qv::sim {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 
 namespace qv::sim {
 

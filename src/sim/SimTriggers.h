@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/LineTraffic.h"
+#include "traffic/LineTraffic.h"
 
 namespace qv::sim {
 

@@ -21,7 +21,7 @@
 #include <deque>
 #include <span>
 
-#include "sim/LineTraffic.h"
+#include "traffic/LineTraffic.h"
 
 namespace qv::sim {
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 
 namespace qv::sim {
 
@@ -32,7 +32,7 @@ uint8_t Reversed(uint8_t v, int bits) {
 }  // namespace
 
 std::string TtyFormatRefusal(const LineFormat& f) {
-    if (f.protocol != kProtocolAsync)
+    if (!TraitsOfCode(f.protocol).startStopCharacters)
         return "a serial port receives asynchronous (ASYNC) lines only";
     if (f.stopBit == 0) return "a serial port cannot receive characters without a stop bit";
     if (f.sdInverted || f.rdInverted)

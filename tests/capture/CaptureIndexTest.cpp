@@ -65,7 +65,8 @@ TEST(CaptureIndexTest, EntriesRoundTripAndBadOnesAreRejected) {
     EXPECT_EQ(index.CounterTotal(6), 0u);
 
     index.WriteString("DataFile", "3", "240517,00:00:00 000:000:000,1,2");
-    EXPECT_EQ(index.ReadChunkEntry(3, e), -1);  // wrong comma count
+    EXPECT_EQ(index.ReadChunkEntry(3, e), -2);  // wrong comma count: malformed
+    EXPECT_EQ(index.ReadChunkEntry(4, e), -1);  // absent: the table ends
     EXPECT_EQ(index.CounterTotal(1), 14u);      // and the totals stop there
 
     EXPECT_EQ(index.WriteStartTime("240517", 8'640'000'000'001ULL), -1);

@@ -15,10 +15,10 @@
 #include "core/SettingsStore.h"
 #include "core/TimeText.h"
 #include "device/CaptureSession.h"
-#include "sim/LineTraffic.h"
-#include "sim/StreamEncoder.h"
 #include "support/AppHome.h"
 #include "support/TempDir.h"
+#include "traffic/LineTraffic.h"
+#include "traffic/StreamEncoder.h"
 
 namespace qv {
 namespace {

@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "capture/CaptureRecovery.h"
 #include "core/FileUtil.h"
 #include "core/TimeText.h"
-#include "capture/CaptureRecovery.h"
 #include "device/DecoderHarness.h"
-#include "sim/LineTraffic.h"
-#include "sim/StreamEncoder.h"
 #include "support/TempDir.h"
+#include "traffic/LineTraffic.h"
+#include "traffic/StreamEncoder.h"
 
 namespace qv {
 namespace {

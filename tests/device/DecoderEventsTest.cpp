@@ -9,8 +9,8 @@
 #include "capture/DecodeSink.h"
 #include "core/TimeText.h"
 #include "device/StreamDecoder.h"
-#include "sim/LineTraffic.h"
-#include "sim/StreamEncoder.h"
+#include "traffic/LineTraffic.h"
+#include "traffic/StreamEncoder.h"
 
 namespace qv {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "capture/CaptureRecord.h"
 #include "capture/ChunkSink.h"
 #include "capture/ChunkWriter.h"
-#include "core/CaptureRecord.h"
 #include "core/RunNotice.h"
 #include "device/LiveRingSink.h"
 #include "device/StreamDecoder.h"

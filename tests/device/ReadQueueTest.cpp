@@ -16,10 +16,10 @@
 #include "device/BlockQueue.h"
 #include "device/CaptureSession.h"
 #include "device/DecoderHarness.h"
-#include "sim/LineTraffic.h"
-#include "sim/StreamEncoder.h"
 #include "support/AppHome.h"
 #include "support/TempDir.h"
+#include "traffic/LineTraffic.h"
+#include "traffic/StreamEncoder.h"
 
 namespace qv {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "core/TimeText.h"
 #include "device/DecoderHarness.h"
-#include "sim/LineTraffic.h"
-#include "sim/StreamEncoder.h"
+#include "traffic/LineTraffic.h"
+#include "traffic/StreamEncoder.h"
 
 namespace qv {
 namespace {

@@ -10,16 +10,17 @@
 #include <memory>
 
 #include "GuiSupport.h"
-#include "app/MainFrame.h"
 #include "app/Application.h"
-#include "app/WindowRegistry.h"
+#include "app/MainFrame.h"
 #include "app/SignalWatcher.h"
+#include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "device/LiveMonitor.h"
 #include "device/UnitList.h"
 #include "support/AppHome.h"
+#include "support/Processes.h"
 
 using namespace qv;
 
@@ -70,25 +71,22 @@ class ApplicationExitTest : public QObject {
 
     std::unique_ptr<test::AppHome> m_home;
     std::unique_ptr<test::TempDir> m_sims;
-    QProcess m_sim;
+    std::unique_ptr<test::SimUnit> m_sim;
 
   private slots:
     void initTestCase() {
         m_home = std::make_unique<test::AppHome>();
         m_sims = std::make_unique<test::TempDir>();
         qputenv("QVORT_SIM_DIR", QByteArray::fromStdString(m_sims->path()));
-        m_sim.start(QVSIM_PATH, {"--serial", "EXIT0001", "--source", "synth:5", "--rate", "max"});
-        QVERIFY(m_sim.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(QString::fromStdString(m_sims->path()))
-                                      .entryList({"*EXIT0001.sock"}, QDir::System)
-                                      .isEmpty(),
-                                 20000);
+        m_sim = std::make_unique<test::SimUnit>(
+            QVSIM_PATH, m_home->path(), m_sims->path(),
+            std::vector<std::string>{"--serial", "EXIT0001", "--source", "synth:5", "--rate",
+                                     "max"},
+            m_home->file("qvsim"));
+        QVERIFY2(m_sim->Up(), m_sim->process().Err().c_str());
     }
 
-    void cleanupTestCase() {
-        m_sim.terminate();
-        m_sim.waitForFinished(20000);
-    }
+    void cleanupTestCase() { m_sim.reset(); }
 
     void helpAndVersionNeedNoDisplay() {
         Run help = RunQvOrt({"--help"}, NoDisplay());

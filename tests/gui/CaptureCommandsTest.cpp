@@ -37,10 +37,12 @@
 #include "app/CommandTable.h"
 #include "app/MainFrame.h"
 #include "app/WindowRegistry.h"
+#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
-#include "core/CaptureIndexText.h"
 #include "core/IniFile.h"
 #include "device/UnitList.h"
+#include "dialogs/MonitorParamsDialog.h"
+#include "dialogs/TimeEntryDialog.h"
 #include "settings/StatusFile.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -50,8 +52,6 @@
 #include "views/PrintProgressDialog.h"
 #include "views/SaveProgressDialog.h"
 #include "views/SearchDialog.h"
-#include "dialogs/TimeEntryDialog.h"
-#include "dialogs/MonitorParamsDialog.h"
 #include "views/TriggerJumpDialog.h"
 
 using namespace qv;
@@ -217,7 +217,7 @@ class CaptureCommandsTest : public QObject {
                                         kCmdHelp,         kCmdAbout,        kCmdModeSet};
         std::set<int> lineOff = {kCmdShiftJis, kCmdHex, kCmdMonitorStart, kCmdMonitorStop,
                                  kCmdMonitorPause, kCmdDumpWindow, kCmdLineWindow};
-        for (int id = kCmdDual; id <= kCmdEbcdic; ++id)
+        for (int id : {kCmdDual, kCmdDirSd, kCmdDirRd, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic})
             lineOff.insert(id);
         for (int n = 1; n <= 5; ++n)
             lineOff.insert(MarkSetCommand(n));

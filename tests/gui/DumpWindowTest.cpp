@@ -20,9 +20,9 @@
 #include "app/MainFrame.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
+#include "present/DumpLayout.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
-#include "views/DumpLayout.h"
 #include "views/DumpWindow.h"
 #include "views/MonitorWindow.h"
 

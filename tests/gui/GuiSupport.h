@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "capture/CaptureReader.h"
 #include "app/AppServices.h"
+#include "capture/CaptureIndexText.h"
+#include "capture/CaptureReader.h"
+#include "capture/CaptureRecord.h"
 #include "capture/RecordTime.h"
-#include "core/CaptureIndexText.h"
-#include "core/CaptureRecord.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/Prompt.h"

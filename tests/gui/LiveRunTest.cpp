@@ -2,7 +2,6 @@
 // a separate process) streams synthetic traffic, the window shows the newest
 // rows, pauses and resumes, and after Stop shows the capture the run wrote.
 #include <QAction>
-#include <QProcess>
 #include <QtTest>
 #include <memory>
 
@@ -11,10 +10,11 @@
 #include "app/MonitorEventsBridge.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
-#include "capture/MonitorRows.h"
-#include "device/MonitoringRun.h"
+#include "device/LiveRun.h"
 #include "device/UnitList.h"
+#include "present/MonitorRows.h"
 #include "support/AppHome.h"
+#include "support/Processes.h"
 #include "views/MonitorWindow.h"
 
 using namespace qv;
@@ -24,27 +24,24 @@ class LiveRunTest : public QObject {
 
     std::unique_ptr<test::AppHome> m_home;
     std::unique_ptr<test::TempDir> m_sims;
-    QProcess m_sim;
+    std::unique_ptr<test::SimUnit> m_sim;
 
   private slots:
     void initTestCase() {
         m_home = std::make_unique<test::AppHome>();
         m_sims = std::make_unique<test::TempDir>();
         qputenv("QVORT_SIM_DIR", QByteArray::fromStdString(m_sims->path()));
-        m_sim.start(QVSIM_PATH, {"--serial", "LIVE0001", "--source", "synth:3", "--rate", "max"});
-        QVERIFY(m_sim.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(QString::fromStdString(m_sims->path()))
-                                      .entryList({"*LIVE0001.sock"}, QDir::System)
-                                      .isEmpty(),
-                                 20000);
+        m_sim = std::make_unique<test::SimUnit>(
+            QVSIM_PATH, m_home->path(), m_sims->path(),
+            std::vector<std::string>{"--serial", "LIVE0001", "--source", "synth:3", "--rate",
+                                     "max"},
+            m_home->file("qvsim"));
+        QVERIFY2(m_sim->Up(), m_sim->process().Err().c_str());
         QVERIFY(test::RunQvtool({"units", "select", "LIVE0001"}));
         QVERIFY(test::RunQvtool({"settings", "check", "--yes"}));
     }
 
-    void cleanupTestCase() {
-        m_sim.terminate();
-        m_sim.waitForFinished(20000);
-    }
+    void cleanupTestCase() { m_sim.reset(); }
 
     void liveRowsPauseResumeAndTheStoredCapture() {
         test::TestServices env;
@@ -58,11 +55,11 @@ class LiveRunTest : public QObject {
         WindowRegistry& ctrl = *frame.Controller();
         ctrl.SetServices(&env.services);
         MonitorEventsBridge events(&frame);
-        MonitoringRun* monitor = nullptr;
+        LiveRun* monitor = nullptr;
         ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
-            auto m =
-                std::make_unique<MonitoringRun>(env.store, env.conf, env.log, env.devices, &prompt,
-                                                 &events);
+            auto m = std::make_unique<LiveRun>(
+                env.store, env.log, env.devices,
+                LiveRunRequest{env.conf.GetSaveDirectory(), &prompt, &events});
             monitor = m.get();
             return m;
         });

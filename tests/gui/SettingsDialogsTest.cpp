@@ -28,10 +28,10 @@
 
 #include "GuiSupport.h"
 #include "app/MainFrame.h"
-#include "app/WindowRegistry.h"
 #include "app/SettingsCommandHandlers.h"
+#include "app/WindowRegistry.h"
+#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
-#include "core/CaptureIndexText.h"
 #include "core/CodeTable.h"
 #include "core/FileUtil.h"
 #include "core/TimeText.h"

@@ -4,9 +4,9 @@
 
 #include "app/CommandTable.h"
 #include "app/StatusPanes.h"
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "core/CodeTable.h"
-#include "views/MonitorPage.h"
+#include "present/MonitorPage.h"
 
 using namespace qv;
 

@@ -23,7 +23,7 @@
 #include "capture/CaptureReader.h"
 #include "core/IniFile.h"
 #include "device/DeviceCommand.h"
-#include "device/MonitoringRun.h"
+#include "device/LiveRun.h"
 #include "device/RunPrecheck.h"
 #include "device/UnitList.h"
 #include "device/UsbDevice.h"
@@ -138,7 +138,7 @@ class StartQuestionsTest : public QObject {
         MainFrame frame;
         QtPrompt prompt{&frame};
         MonitorEventsBridge events{&frame};
-        MonitoringRun* run = nullptr;
+        LiveRun* run = nullptr;
 
         App() {
             env.devices.Select(SelectedUnitFromFile());
@@ -147,8 +147,9 @@ class StartQuestionsTest : public QObject {
             frame.show();
             Ctrl().SetServices(&env.services);
             Ctrl().SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
-                auto m = std::make_unique<MonitoringRun>(env.store, env.conf, env.log,
-                                                         env.devices, &prompt, &events);
+                auto m = std::make_unique<LiveRun>(
+                    env.store, env.log, env.devices,
+                    LiveRunRequest{env.conf.GetSaveDirectory(), &prompt, &events});
                 run = m.get();
                 return m;
             });

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -19,9 +18,9 @@
 #include "app/MainFrame.h"
 #include "app/MonitorEventsBridge.h"
 #include "app/WindowRegistry.h"
-#include "capture/CaptureReader.h"
 #include "capture/CaptureFrame.h"
-#include "device/MonitoringRun.h"
+#include "capture/CaptureReader.h"
+#include "device/LiveRun.h"
 #include "device/UnitList.h"
 #include "dialogs/ConditionDialog.h"
 #include "dialogs/MonitorParamsDialog.h"
@@ -30,6 +29,7 @@
 #include "dialogs/TriggerListDialog.h"
 #include "settings/StatusFile.h"
 #include "support/AppHome.h"
+#include "support/Processes.h"
 
 using namespace qv;
 using qv::test::WhenShown;
@@ -59,7 +59,7 @@ class TriggeredRunTest : public QObject {
 
     std::unique_ptr<test::AppHome> m_home;
     std::unique_ptr<test::TempDir> m_sims;
-    QProcess m_sim;
+    std::unique_ptr<test::SimUnit> m_sim;
 
   private slots:
     void initTestCase() {
@@ -73,20 +73,15 @@ class TriggeredRunTest : public QObject {
                                  "4000 RD 15\n"
                                  "5000 SD 44\n";
         qputenv("QVORT_SIM_DIR", QByteArray::fromStdString(m_sims->path()));
-        m_sim.start(QVSIM_PATH, {"--serial", "TRIG0001", "--source",
-                                 QString::fromStdString("replay:" + script)});
-        QVERIFY(m_sim.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(QString::fromStdString(m_sims->path()))
-                                      .entryList({"*TRIG0001.sock"}, QDir::System)
-                                      .isEmpty(),
-                                 20000);
+        m_sim = std::make_unique<test::SimUnit>(
+            QVSIM_PATH, m_home->path(), m_sims->path(),
+            std::vector<std::string>{"--serial", "TRIG0001", "--source", "replay:" + script},
+            m_home->file("qvsim"));
+        QVERIFY2(m_sim->Up(), m_sim->process().Err().c_str());
         QVERIFY(test::RunQvtool({"units", "select", "TRIG0001"}));
     }
 
-    void cleanupTestCase() {
-        m_sim.terminate();
-        m_sim.waitForFinished(20000);
-    }
+    void cleanupTestCase() { m_sim.reset(); }
 
     void parametersAndTriggerFromTheDialogDriveTheRun() {
         test::TestServices env;
@@ -149,11 +144,11 @@ class TriggeredRunTest : public QObject {
         QVERIFY(StartsStoring(saved.triggers[0]));
 
         MonitorEventsBridge events(&frame);
-        MonitoringRun* monitor = nullptr;
+        LiveRun* monitor = nullptr;
         ctrl.SetMonitorFactory([&]() -> std::unique_ptr<ILiveMonitor> {
-            auto m =
-                std::make_unique<MonitoringRun>(env.store, env.conf, env.log, env.devices, &prompt,
-                                                 &events);
+            auto m = std::make_unique<LiveRun>(
+                env.store, env.log, env.devices,
+                LiveRunRequest{env.conf.GetSaveDirectory(), &prompt, &events});
             monitor = m.get();
             return m;
         });

@@ -13,18 +13,16 @@
 #include <vector>
 
 #include "capture/CaptureReader.h"
-#include "core/Log.h"
-#include "core/SettingsStore.h"
 #include "core/IniFile.h"
+#include "core/Log.h"
 #include "core/Prompt.h"
+#include "core/SettingsStore.h"
 #include "device/DeviceCommand.h"
 #include "device/SimSocketBackend.h"
-#include "integration/Processes.h"
+#include "support/Processes.h"
 
 namespace qv::test {
 
-// The number after `label` in a program's output ("records sent: 123"), or
-// UINT64_MAX when the label is missing.
 // The non-empty lines of a program's output.
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
@@ -34,6 +32,8 @@ inline std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
+// The number after `label` in a program's output ("records sent: 123"), or
+// UINT64_MAX when the label is missing.
 inline uint64_t Counted(const std::string& out, const std::string& label) {
     auto at = out.find(label);
     return at == std::string::npos ? UINT64_MAX
@@ -59,29 +59,15 @@ class Bench : public ::testing::Test {
 
     // Starts qvsim and waits for its socket.
     Process& StartSim(std::vector<std::string> args) {
-        std::string serial = "00000001";
-        for (size_t i = 0; i + 1 < args.size(); ++i)
-            if (args[i] == "--serial") serial = args[i + 1];
-        args.insert(args.begin(), QVSIM_PATH);
-        int n = ++counter;
-        m_sims.push_back(std::make_unique<Process>(args, TestEnv(home.path(), sims.path()),
-                                                   work.file("sim" + std::to_string(n) + ".out"),
-                                                   work.file("sim" + std::to_string(n) + ".err")));
-        Process& p = *m_sims.back();
-        bool up = WaitFor([&] { return SocketFor(serial); });
-        EXPECT_TRUE(up) << "qvsim did not come up: " << p.Err();
-        return p;
+        const std::string log = work.file("sim" + std::to_string(++counter));
+        m_sims.push_back(
+            std::make_unique<SimUnit>(QVSIM_PATH, home.path(), sims.path(), std::move(args), log));
+        SimUnit& sim = *m_sims.back();
+        EXPECT_TRUE(sim.Up()) << "qvsim did not come up: " << sim.process().Err();
+        return sim.process();
     }
 
-    // The socket under the name it gets once it listens: qvsim binds it as
-    // "….sock.new" first, and a test that took that name for it could look
-    // for the unit before it takes connections.
-    bool SocketFor(const std::string& serial) const {
-        std::error_code ec;
-        for (auto& e : std::filesystem::directory_iterator(sims.path(), ec))
-            if (e.path().filename().string().ends_with("-" + serial + ".sock")) return true;
-        return false;
-    }
+    bool SocketFor(const std::string& serial) const { return SimSocketUp(sims.path(), serial); }
 
     RunResult Tool(std::vector<std::string> args) {
         args.insert(args.begin(), QVTOOL_PATH);
@@ -141,7 +127,7 @@ class Bench : public ::testing::Test {
     }
 
   private:
-    std::vector<std::unique_ptr<Process>> m_sims;
+    std::vector<std::unique_ptr<SimUnit>> m_sims;
 };
 
 }  // namespace qv::test

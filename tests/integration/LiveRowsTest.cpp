@@ -11,17 +11,17 @@
 #include <future>
 
 #include "capture/CaptureReader.h"
-#include "capture/MonitorRows.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/Prompt.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
 #include "device/DeviceAccess.h"
-#include "device/MonitoringRun.h"
+#include "device/LiveRun.h"
 #include "device/SimSocketBackend.h"
 #include "device/UnitList.h"
 #include "integration/Bench.h"
+#include "present/MonitorRows.h"
 
 namespace qv::test {
 namespace {
@@ -57,7 +57,7 @@ TEST_F(LiveRows, ALiveRowReadsAsTheStoredRowOfTheSameRecordInEveryProtocol) {
         Log log;
         ViewConf conf(log);
         ScriptedPrompt prompt;
-        MonitoringRun run(store, conf, log, devices, &prompt, nullptr);
+        LiveRun run(store, log, devices, LiveRunRequest{conf.GetSaveDirectory(), &prompt, nullptr});
         ASSERT_EQ(run.Start(), 0);
         ASSERT_TRUE(WaitFor([&] { return run.RecordTotal() > 1000; }, 60));
         ASSERT_EQ(run.Pause(), 0);
@@ -116,7 +116,7 @@ TEST_F(LiveRows, ALiveRowReadsAsTheStoredRowOfTheSameRecordInEveryProtocol) {
 // must find the run's state free, also while an earlier capture of the same
 // run is still there to be shown.
 struct ProbingPrompt : IPrompt {
-    MonitoringRun* run = nullptr;
+    LiveRun* run = nullptr;
     std::vector<std::string> asked, shown;
     int blocked = 0;
 
@@ -155,7 +155,7 @@ TEST_F(LiveRows, QuestionsOfAStartAreAskedWithTheRunFree) {
     ViewConf conf(log);
     ProbingPrompt prompt;
     log.SetPrompt(&prompt);
-    MonitoringRun run(store, conf, log, devices, &prompt, nullptr);
+    LiveRun run(store, log, devices, LiveRunRequest{conf.GetSaveDirectory(), &prompt, nullptr});
     prompt.run = &run;
     for (int pass = 0; pass < 2; ++pass) {
         SCOPED_TRACE(pass);

@@ -11,15 +11,15 @@
 
 #include "capture/CaptureFolderList.h"
 #include "capture/CaptureReader.h"
+#include "capture/ChunkWriter.h"
 #include "core/FileUtil.h"
 #include "core/IniFile.h"
-#include "core/Prompt.h"
 #include "core/Log.h"
+#include "core/Prompt.h"
 #include "core/SettingsStore.h"
-#include "core/ViewConf.h"
 #include "core/TimeText.h"
-#include "capture/ChunkWriter.h"
-#include "device/MonitoringRun.h"
+#include "core/ViewConf.h"
+#include "device/LiveRun.h"
 #include "device/UnitList.h"
 #include "integration/Bench.h"
 
@@ -58,6 +58,29 @@ TEST_F(Record, CaptureHoldsExactlyWhatTheEmulatorSentInEveryProtocol) {
     }
 }
 
+// --out puts the capture where the command says, not in the configured save
+// folder, and a folder that is not there is refused before the instrument is
+// touched.
+TEST_F(Record, OutNamesTheFolderTheCaptureGoesTo) {
+    StartSim({"--serial", "OUT1", "--source", "synth:5", "--rate", "max"});
+    Prepare("OUT1");
+    const std::string out = work.file("elsewhere");
+    std::filesystem::create_directories(out);
+    auto r = Tool({"record", "--duration", "1", "--yes", "--out", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string index = IndexOf(r);
+    EXPECT_EQ(std::filesystem::path(index).parent_path().parent_path(), out) << index;
+    EXPECT_GT(CheckConsistent(index), 0u);
+    for (auto& e : std::filesystem::directory_iterator(home.path()))
+        EXPECT_FALSE(e.is_directory() && e.path().filename().string().starts_with("20"))
+            << e.path();
+
+    r = Tool({"record", "--duration", "1", "--yes", "--out", work.file("missing")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no such folder"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(work.file("missing")));
+}
+
 // Both lines busy without a pause, at the line's own pace: the emulator
 // hands the records over as its clock reaches them, and every one arrives.
 TEST_F(Record, AFloodAtTheLinePaceArrivesWhole) {
@@ -87,7 +110,7 @@ TEST_F(Record, PauseResumeStopAndTheirCodes) {
     Log log;
     ViewConf conf(log);
     ScriptedPrompt prompt;
-    MonitoringRun mon(store, conf, log, devices, &prompt, nullptr);
+    LiveRun mon(store, log, devices, LiveRunRequest{conf.GetSaveDirectory(), &prompt, nullptr});
     EXPECT_EQ(mon.Stop(), 0);    // no run: nothing to do
     EXPECT_EQ(mon.Pause(), -7);  // no run to pause
     ASSERT_EQ(mon.Start(), 0);
@@ -121,7 +144,8 @@ TEST_F(Record, StartWhileRunningIsRefusedWithoutTouchingTheRun) {
     Log log;
     ViewConf conf(log);
     ScriptedPrompt prompt;
-    CaptureThread run(store, conf, log, devices, &prompt, nullptr, false);
+    LiveRun run(store, log, devices,
+                LiveRunRequest{conf.GetSaveDirectory(), &prompt, nullptr, false});
     ASSERT_EQ(run.Start(), 0);
     prompt.asked.clear();
     // Refused before anything reaches the instrument: no question offers to
@@ -467,7 +491,7 @@ TEST_F(Record, StopEndsARunTheCardStores) {
     Log log;
     ViewConf conf(log);
     ScriptedPrompt prompt;
-    MonitoringRun mon(store, conf, log, devices, &prompt, nullptr);
+    LiveRun mon(store, log, devices, LiveRunRequest{conf.GetSaveDirectory(), &prompt, nullptr});
     ASSERT_EQ(mon.Start(), 0);
     EXPECT_FALSE(mon.Running());  // nothing comes to the computer
     auto dev = OpenUnit("K2");

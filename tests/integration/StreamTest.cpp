@@ -19,7 +19,7 @@
 #include "device/StreamItem.h"
 #include "integration/Bench.h"
 #include "support/StreamReader.h"
-#include "sim/LineTraffic.h"
+#include "traffic/LineTraffic.h"
 
 namespace qv::test {
 namespace {

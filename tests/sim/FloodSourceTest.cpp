@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 
 namespace qv::sim {
 namespace {

@@ -1,7 +1,7 @@
 // The emulated instrument's trigger evaluation and its replay scripts.
 #include <gtest/gtest.h>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "sim/LineSource.h"
 #include "sim/ReplaySource.h"
 #include "sim/SimTriggers.h"

@@ -1,4 +1,4 @@
-#include "sim/StreamEncoder.h"
+#include "traffic/StreamEncoder.h"
 
 #include <gtest/gtest.h>
 

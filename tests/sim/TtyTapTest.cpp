@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "sim/TapTimeline.h"
 #include "sim/TtyMarks.h"
 #include "sim/TtySource.h"

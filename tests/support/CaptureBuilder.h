@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/CaptureIndexText.h"
-#include "core/CaptureRecord.h"
+#include "capture/CaptureIndexText.h"
+#include "capture/CaptureRecord.h"
 #include "core/IniFile.h"
 #include "settings/MonitorSettings.h"
 #include "settings/StatusFile.h"

@@ -9,7 +9,7 @@
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
 #include "device/DeviceAccess.h"
-#include "device/MonitoringRun.h"
+#include "device/LiveRun.h"
 #include "device/UnitList.h"
 #include "dialogs/UnitSelectDialog.h"
 
@@ -54,8 +54,9 @@ int Application::InitInstance(const QStringList& args) {
     // Monitor windows of a running monitoring get a monitoring run of their own.
     m_events = std::make_unique<MonitorEventsBridge>(m_frame.get());
     m_frame->Controller()->SetMonitorFactory([this]() -> std::unique_ptr<ILiveMonitor> {
-        return std::make_unique<MonitoringRun>(m_objects->store, m_objects->conf, m_objects->log,
-                                               m_objects->devices, &m_prompt, m_events.get());
+        return std::make_unique<LiveRun>(
+            m_objects->store, m_objects->log, m_objects->devices,
+            LiveRunRequest{m_objects->conf.GetSaveDirectory(), &m_prompt, m_events.get()});
     });
     if (!startupFile.isEmpty()) m_startupFile = startupFile.toStdString();
 

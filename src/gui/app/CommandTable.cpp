@@ -21,14 +21,14 @@ const std::vector<CommandInfo>& CommandTexts() {
         {kCmdTriggerJump, QT_TRANSLATE_NOOP("Menu", "トリガJUMP(&T)...")},
         {kCmdMarkJump1, QT_TRANSLATE_NOOP("Menu", "マーク1")},
         {kCmdMarkJump2, QT_TRANSLATE_NOOP("Menu", "マーク2")},
-        {kCmdMarkJump2 + 1, QT_TRANSLATE_NOOP("Menu", "マーク3")},
-        {kCmdMarkJump2 + 2, QT_TRANSLATE_NOOP("Menu", "マーク4")},
-        {kCmdMarkJump2 + 3, QT_TRANSLATE_NOOP("Menu", "マーク5")},
+        {kCmdMarkJump3, QT_TRANSLATE_NOOP("Menu", "マーク3")},
+        {kCmdMarkJump4, QT_TRANSLATE_NOOP("Menu", "マーク4")},
+        {kCmdMarkJump5, QT_TRANSLATE_NOOP("Menu", "マーク5")},
         {kCmdMarkSet1, QT_TRANSLATE_NOOP("Menu", "マーク1")},
-        {kCmdMarkSet1 + 1, QT_TRANSLATE_NOOP("Menu", "マーク2")},
-        {kCmdMarkSet1 + 2, QT_TRANSLATE_NOOP("Menu", "マーク3")},
-        {kCmdMarkSet1 + 3, QT_TRANSLATE_NOOP("Menu", "マーク4")},
-        {kCmdMarkSet1 + 4, QT_TRANSLATE_NOOP("Menu", "マーク5")},
+        {kCmdMarkSet2, QT_TRANSLATE_NOOP("Menu", "マーク2")},
+        {kCmdMarkSet3, QT_TRANSLATE_NOOP("Menu", "マーク3")},
+        {kCmdMarkSet4, QT_TRANSLATE_NOOP("Menu", "マーク4")},
+        {kCmdMarkSet5, QT_TRANSLATE_NOOP("Menu", "マーク5")},
         {kCmdProperty, QT_TRANSLATE_NOOP("Menu", "プロパティ(&P)...")},
         {kCmdDisplayFormat, QT_TRANSLATE_NOOP("Menu", "表示設定(&D)...")},
         {kCmdDual, QT_TRANSLATE_NOOP("Menu", "DUAL(&D)\tF2")},
@@ -81,13 +81,10 @@ bool In(int id, std::initializer_list<int> ids) {
 }
 
 bool IsMarkJump(int id) {
-    return id == kCmdMarkJump1 || (id >= kCmdMarkJump2 && id < kCmdMarkJump2 + 4);
-}
-int MarkJumpIndex(int id) {
-    return id == kCmdMarkJump1 ? 0 : id - kCmdMarkJump2 + 1;
+    return id >= kCmdMarkJump1 && id <= kCmdMarkJump5;
 }
 bool IsMarkSet(int id) {
-    return id >= kCmdMarkSet1 && id < kCmdMarkSet1 + 5;
+    return id >= kCmdMarkSet1 && id <= kCmdMarkSet5;
 }
 
 // Commands of the main frame itself, which work with or without a window.
@@ -114,8 +111,9 @@ bool EnabledByKind(int id, int kind) {
             return !In(id, {kCmdHex, kCmdMonitorStart, kCmdMonitorStop, kCmdMonitorPause,
                             kCmdZoomIn, kCmdZoomOut});
         case kKindLine:
-            return !(IsMarkSet(id) || (id >= kCmdDual && id <= kCmdEbcdic) ||
-                     In(id, {kCmdShiftJis, kCmdHex, kCmdMonitorStart, kCmdMonitorStop,
+            return !(IsMarkSet(id) ||
+                     In(id, {kCmdDual, kCmdDirSd, kCmdDirRd, kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8,
+                             kCmdEbcdic, kCmdShiftJis, kCmdMonitorStart, kCmdMonitorStop,
                              kCmdMonitorPause, kCmdDumpWindow, kCmdLineWindow}));
         default:
             return false;
@@ -126,7 +124,7 @@ bool EnabledByKind(int id, int kind) {
 
 int MarkJumpCommand(int n) {
     if (n < 1 || n > 5) return 0;
-    return n == 1 ? kCmdMarkJump1 : kCmdMarkJump2 + n - 2;
+    return kCmdMarkJump1 + n - 1;
 }
 
 int MarkSetCommand(int n) {
@@ -134,7 +132,7 @@ int MarkSetCommand(int n) {
 }
 
 int MarkOfCommand(int id) {
-    if (IsMarkJump(id)) return MarkJumpIndex(id) + 1;
+    if (IsMarkJump(id)) return id - kCmdMarkJump1 + 1;
     if (IsMarkSet(id)) return id - kCmdMarkSet1 + 1;
     return 0;
 }
@@ -267,7 +265,7 @@ CommandUiState EvaluateCommand(int id, const CommandContext& c) {
             if (id == kCmdJis8) s.checked = c.code == kDisplayJis8;
             if (id == kCmdEbcdic) s.checked = c.code == kDisplayEbcdic;
             if (id == kCmdShiftJis) s.checked = c.code == kDisplayShiftJis;
-            if (IsMarkJump(id)) s.enabled = s.enabled && c.marks[MarkJumpIndex(id)];
+            if (IsMarkJump(id)) s.enabled = s.enabled && c.marks[id - kCmdMarkJump1];
             if (id == kCmdMonitorStart)
                 s.enabled = c.monitorState == kMonitorPaused ||
                             (c.monitorState == kMonitorIdle && c.slotFree);

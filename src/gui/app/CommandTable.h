@@ -8,59 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace qv {
+#include "common/CommandId.h"
 
-enum CommandId : int {
-    kCmdFileOpen = 57601,
-    kCmdFileClose = 57605,
-    kCmdFileSave = 57606,
-    kCmdPrint = 57715,
-    kCmdAppExit = 57665,
-    kCmdFirst = 57701,
-    kCmdLast = 57668,
-    kCmdSearch = 57636,
-    kCmdFrameJump = 57695,
-    kCmdTriggerJump = 57696,
-    kCmdMarkJump1 = 57703,  // 57676..57679 are marks 2..5
-    kCmdMarkJump2 = 57676,
-    kCmdMarkSet1 = 57685,  // ..57689
-    kCmdProperty = 57713,
-    kCmdDisplayFormat = 57714,
-    kCmdDual = 57704,
-    kCmdDirSd = 57705,
-    kCmdDirRd = 57706,
-    kCmdHex = 57716,
-    kCmdAscii = 57707,
-    kCmdJis7 = 57708,
-    kCmdJis8 = 57709,
-    kCmdEbcdic = 57710,
-    kCmdShiftJis = 57712,
-    kCmdColorSd = 32816,
-    kCmdColorRd = 32817,
-    kCmdColorControl = 32818,
-    kCmdColorOther = 32819,
-    kCmdColorDumpOdd = 32807,
-    kCmdColorDumpEven = 32809,
-    kCmdColorDumpBoundary = 32810,
-    kCmdSelectUnit = 32831,
-    kCmdMonitorParams = 57802,
-    kCmdModeSet = 32821,
-    kCmdMonitorStart = 57800,
-    kCmdMonitorPause = 57803,
-    kCmdMonitorStop = 57801,
-    kCmdCardRetrieve = 32823,
-    kCmdUnitStatus = 32825,
-    kCmdUnitClock = 32828,
-    kCmdSync = 57804,
-    kCmdDumpWindow = 57805,
-    kCmdLineWindow = 57806,
-    kCmdZoomIn = 57807,
-    kCmdZoomOut = 57808,
-    kCmdCascade = 57650,
-    kCmdTile = 57651,
-    kCmdHelp = 57666,
-    kCmdAbout = 57664,
-};
+namespace qv {
 
 // Window kinds, the low byte of a window id.
 enum WindowKind : int {

@@ -18,10 +18,10 @@
 #include <algorithm>
 
 #include "app/CommandTable.h"
-#include "app/Icons.h"
 #include "app/ManualPath.h"
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
+#include "common/Icons.h"
 #include "core/Log.h"
 #include "core/Prompt.h"
 #include "dialogs/AboutDialog.h"

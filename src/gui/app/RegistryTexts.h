@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/CaptureIndexText.h"
+#include "capture/CaptureIndexText.h"
 
 namespace qv::registry {
 

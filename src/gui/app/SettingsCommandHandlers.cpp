@@ -4,16 +4,16 @@
 #include <vector>
 
 #include "app/WindowRegistry.h"
-#include "capture/CaptureProperties.h"
 #include "capture/CaptureReader.h"
+#include "core/Prompt.h"
 #include "core/SettingsStore.h"
-#include "core/ViewConf.h"
 #include "core/TimeText.h"
+#include "core/ViewConf.h"
 #include "device/UnitList.h"
 #include "dialogs/CapturePropertiesDialog.h"
 #include "dialogs/DisplayFormatDialog.h"
 #include "dialogs/MonitorParamsDialog.h"
-#include "core/Prompt.h"
+#include "present/CaptureProperties.h"
 #include "settings/StatusFile.h"
 #include "settings/StatusSet.h"
 

@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "core/NumberText.h"
 
 namespace qv {
@@ -23,9 +23,14 @@ std::string UnitPaneText(const std::string& serial, const std::string& name) {
 std::string ErrorPaneText(uint8_t header) {
     if (!IsDataKind(HeaderKind(header))) return "\t   ";
     std::string t = "\t";
-    t += (header & kFlagMpBit) ? 'm' : (header & kFlagFramingError) ? 'f' : ' ';
-    t += (header & kFlagOverrunError) ? 'o' : ' ';
-    t += (header & kFlagParityError) ? 'p' : ' ';
+    // One place per flag, each shown by its own letter.
+    auto letter = [header](uint8_t flag) {
+        const char c = ErrorLetter(header & flag);
+        return c ? c : ' ';
+    };
+    t += (header & kFlagMpBit) ? 'm' : letter(kFlagFramingError);
+    t += letter(kFlagOverrunError);
+    t += letter(kFlagParityError);
     return t;
 }
 
@@ -44,7 +49,7 @@ double ShownBaudRate(const MonitorSettings& m, double frequency, bool sd) {
 }
 
 void FillSettingsPanes(StatusTexts& t, const MonitorSettings& m, double frequency) {
-    if (ProtocolFromCode(m.Protocol) == Protocol::kLogic) {
+    if (TraitsOfCode(m.Protocol).lineSamples) {
         t[4] = t[5] = t[6] = "\t-";
     } else {
         auto rate = [&](bool sd) {

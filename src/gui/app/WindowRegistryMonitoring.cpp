@@ -10,17 +10,17 @@
 #include "app/RegistryTexts.h"
 #include "app/SettingsCommandHandlers.h"
 #include "capture/CaptureReader.h"
-#include "capture/MarkList.h"
 #include "core/Log.h"
+#include "core/Prompt.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
-#include "core/Prompt.h"
 #include "device/LiveMonitor.h"
-#include "device/MonitoringRun.h"
+#include "device/LiveRun.h"
 #include "device/UnitList.h"
 #include "dialogs/CardRunDialog.h"
 #include "dialogs/UnitInfoDialog.h"
 #include "lineview/LineWindow.h"
+#include "present/MarkList.h"
 #include "settings/StatusFile.h"
 #include "views/DumpWindow.h"
 #include "views/FileBrowserDialog.h"
@@ -84,7 +84,7 @@ void WindowRegistry::StartMonitoring() {
 int WindowRegistry::StartCardRetrieval(ILiveMonitor& monitor) {
     if (m_retrievalStarter) return m_retrievalStarter(monitor);
     // Only a run on an instrument can bring back its card.
-    auto* run = dynamic_cast<MonitoringRun*>(&monitor);
+    auto* run = dynamic_cast<LiveRun*>(&monitor);
     return run ? run->StartRetrieval() : kErrNoRun;
 }
 

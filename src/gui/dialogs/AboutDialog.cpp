@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/Icons.h"
+#include "common/Icons.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "capture/CaptureProperties.h"
+#include "present/CaptureProperties.h"
 
 class QTabWidget;
 class QTreeWidget;

@@ -287,7 +287,7 @@ void MonitorParamsDialog::SettingsToControls() {
     m_filling = true;
     Select(m_line, EditorLineType(m.Line) == kLineTypeRs422 ? 1 : 0);
     // The dialog offers ASYNC and LOGIC; any other stored protocol shows as ASYNC.
-    const bool logic = ProtocolFromCode(m.Protocol) == Protocol::kLogic;
+    const bool logic = TraitsOfCode(m.Protocol).lineSamples;
     Select(m_protocol, ProtocolCode(logic ? Protocol::kLogic : Protocol::kAsync));
     Select(m_memory, m.Memory == kMemoryFix ? kMemoryFix : kMemoryRing);
     m_shownProtocol.reset();  // the character controls are refilled from the copy
@@ -303,7 +303,7 @@ void MonitorParamsDialog::ApplyLineAndProtocol() {
     m_rdLabel->setText(Q(RdName()));
     QList<QComboBox*> character = {m_sdSpeed,  m_rdSpeed,    m_dataBits,  m_parity,
                                    m_stopBits, m_bitOrder,   m_sdPolarity, m_rdPolarity};
-    if (ChosenProtocol() == Protocol::kLogic) {
+    if (TraitsOf(ChosenProtocol()).lineSamples) {
         for (QComboBox* b : character) {
             b->clear();
             b->setEnabled(false);
@@ -360,7 +360,7 @@ void MonitorParamsDialog::ApplyMemoryAndDevice() {
 }
 
 std::string MonitorParamsDialog::Problem() const {
-    if (m_shownProtocol == Protocol::kAsync) {
+    if (ShowsCharacterControls()) {
         int type = m_shownLineType;
         std::string why = BitRateProblem(m_sdSpeed->currentText().toStdString(), type);
         if (!why.empty()) return SdName() + " " + why;
@@ -372,6 +372,10 @@ std::string MonitorParamsDialog::Problem() const {
     }
     if (m_frameLimit->isEnabled()) return FrameLimitProblem(m_frameLimit->text().toStdString());
     return {};
+}
+
+bool MonitorParamsDialog::ShowsCharacterControls() const {
+    return m_shownProtocol && TraitsOf(*m_shownProtocol).startStopCharacters;
 }
 
 Protocol MonitorParamsDialog::ChosenProtocol() const {
@@ -387,7 +391,7 @@ bool MonitorParamsDialog::ControlsToSettings(bool check) {
     MonitorSettings& m = m_set.status.monitor;
     m.Line = EditedLineCode(LineType(), m.Line);
     m.Protocol = static_cast<uint8_t>(ProtocolCode(ChosenProtocol()));
-    if (m_shownProtocol == Protocol::kAsync) {
+    if (ShowsCharacterControls()) {
         int type = m_shownLineType;
         std::string sd = m_sdSpeed->currentText().toStdString();
         std::string rd = m_rdSpeed->currentText().toStdString();

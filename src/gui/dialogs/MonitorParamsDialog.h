@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "core/CaptureRecord.h"
+#include "capture/CaptureRecord.h"
 #include "device/DeviceAccess.h"
 #include "settings/StatusSet.h"
 
@@ -90,6 +90,8 @@ class MonitorParamsDialog : public QDialog {
     int LineType() const;
     // The protocol the mode combo shows.
     Protocol ChosenProtocol() const;
+    // The character format and rates are edited (a start-stop protocol is shown).
+    bool ShowsCharacterControls() const;
     std::string SdName() const;
     std::string RdName() const;
     // The first refused field's reason, or "".

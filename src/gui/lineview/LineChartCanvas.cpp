@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "capture/ChartScale.h"
-#include "capture/LineChartModel.h"
+#include "present/ChartScale.h"
+#include "present/LineChartModel.h"
 #include "views/StoredColour.h"
 
 namespace qv {

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "capture/ChartPlot.h"
+#include "present/ChartPlot.h"
 
 namespace qv {
 

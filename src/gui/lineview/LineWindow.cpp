@@ -13,11 +13,11 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "capture/ChartScale.h"
 #include "capture/CaptureReader.h"
 #include "core/Log.h"
 #include "core/ViewConf.h"
 #include "lineview/LineChartCanvas.h"
+#include "present/ChartScale.h"
 
 namespace qv {
 

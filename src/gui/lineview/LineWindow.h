@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/LineChartModel.h"
+#include "present/LineChartModel.h"
 #include "views/CaptureView.h"
 
 class QBoxLayout;

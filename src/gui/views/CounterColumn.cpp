@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "capture/MonitorRows.h"
+#include "present/MonitorRows.h"
 
 namespace qv {
 

@@ -10,8 +10,8 @@
 #include <array>
 #include <vector>
 
-#include "capture/DumpPageText.h"
-#include "views/DumpLayout.h"
+#include "present/DumpLayout.h"
+#include "present/DumpPageText.h"
 
 namespace qv {
 

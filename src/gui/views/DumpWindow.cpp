@@ -10,16 +10,16 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "app/CommandTable.h"
-#include "capture/MonitorRows.h"
+#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
-#include "core/CaptureIndexText.h"
+#include "common/CommandId.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
-#include "views/Twips.h"
+#include "present/MonitorRows.h"
 #include "views/StoredColour.h"
+#include "views/Twips.h"
 
 namespace qv {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/DumpLines.h"
+#include "present/DumpLayout.h"
+#include "present/DumpLines.h"
 #include "views/CaptureView.h"
-#include "views/DumpLayout.h"
 #include "views/DumpTableModel.h"
 #include "views/PageGrid.h"
 

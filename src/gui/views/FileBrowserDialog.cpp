@@ -20,9 +20,9 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "app/Icons.h"
-#include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
+#include "common/Icons.h"
+#include "present/MarkList.h"
 #include "views/RangeTimeFields.h"
 
 namespace qv {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "capture/CaptureFolderList.h"
-#include "core/CaptureIndexText.h"
+#include "capture/CaptureIndexText.h"
 
 class QCheckBox;
 class QComboBox;

@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "capture/MonitorRows.h"
+#include "present/MonitorRows.h"
 
 namespace qv {
 

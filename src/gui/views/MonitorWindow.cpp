@@ -11,17 +11,18 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "app/CommandTable.h"
+#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "common/CommandId.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
-#include "core/CaptureIndexText.h"
 #include "device/LiveMonitor.h"
-#include "views/Twips.h"
+#include "present/MonitorColumns.h"
 #include "views/CounterColumn.h"
 #include "views/StoredColour.h"
+#include "views/Twips.h"
 
 namespace qv {
 
@@ -31,7 +32,6 @@ constexpr const char* kSource = "QvrMonitorMain";
 
 // Grid sizes are kept in twips as the window's layout gives them.
 constexpr int kRowTwips = 240;
-constexpr int kColumnTwips[kMonitorColumns] = {3000, 1005, 1005, 1005, 495, 495, 5005};
 // The live scroll range: the thumb rests at its end while the display follows
 // the newest records.
 constexpr int kLiveScrollRange = 20000;
@@ -91,8 +91,8 @@ MonitorWindow::MonitorWindow(ViewConf& conf, Log& log, QWidget* parent)
     m_grid->verticalHeader()->setMinimumSectionSize(rowHeight);
     m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    for (int c = 0; c < kMonitorColumns; ++c)
-        m_grid->setColumnWidth(c, TwipsToPixels(kColumnTwips[c]));
+    for (const MonitorColumnSpec& c : MonitorColumns())
+        m_grid->setColumnWidth(c.column, TwipsToPixels(c.twips));
     // The time column must show a whole record time text in the font in use,
     // which may be wider than the one the twips were chosen for.
     int timeWidth = m_grid->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12;
@@ -559,19 +559,19 @@ void MonitorWindow::RebuildNames() {
     }
     m_line = m.Line;
     // A stored code that names no protocol is shown as ASYNC, as the decoder takes it.
-    m_protocol = m_reader && m_mode == kFile
-                     ? m_reader->GetProtocol()
-                     : ProtocolFromCode(m.Protocol).value_or(Protocol::kAsync);
+    m_protocol =
+        m_reader && m_mode == kFile ? m_reader->GetProtocol() : TraitsOfCode(m.Protocol).protocol;
     m_names = MonitorLineNames(m_formatRows, m_line);
     ApplyColumns();
 }
 
 void MonitorWindow::ApplyColumns() {
-    m_model->SetHeaders({"DATE", "TR", QString::fromStdString(m_names[0]),
-                         QString::fromStdString(m_names[1]), "ERR", "CH", "DATA"});
-    bool logic = m_protocol == Protocol::kLogic;
-    for (int c = kColSd; c <= kColCh; ++c)
-        m_grid->setColumnHidden(c, logic);
+    QStringList headers;
+    for (const std::string& title : MonitorHeaderRow(m_names))
+        headers << QString::fromStdString(title);
+    m_model->SetHeaders(headers);
+    for (const MonitorColumnSpec& c : MonitorColumns())
+        m_grid->setColumnHidden(c.column, !MonitorColumnShown(c.column, m_protocol));
     // New line names may need wider SD and RD columns.
     m_counterWidth = 0;
     FitCounterColumns(m_counterLargest);

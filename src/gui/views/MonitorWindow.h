@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/MonitorRows.h"
+#include "present/MonitorPage.h"
+#include "present/MonitorRows.h"
 #include "views/CaptureView.h"
-#include "views/MonitorPage.h"
 #include "views/MonitorTableModel.h"
 #include "views/PageGrid.h"
 

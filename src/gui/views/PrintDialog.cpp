@@ -21,11 +21,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "capture/MarkList.h"
 #include "capture/CaptureReader.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
+#include "present/MarkList.h"
 #include "views/ListingPainter.h"
 #include "views/PrintProgressDialog.h"
 #include "views/RangeTimeFields.h"

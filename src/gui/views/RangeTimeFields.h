@@ -6,7 +6,7 @@
 #include <QDateTime>
 #include <string>
 
-#include "core/CaptureIndexText.h"
+#include "capture/CaptureIndexText.h"
 
 namespace qv {
 

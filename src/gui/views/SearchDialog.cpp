@@ -16,9 +16,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "capture/MonitorRows.h"
-#include "core/CaptureIndexText.h"
+#include "capture/CaptureIndexText.h"
 #include "core/CodeTable.h"
+#include "present/MonitorRows.h"
 
 namespace qv {
 

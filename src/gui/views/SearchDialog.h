@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "capture/RecordTime.h"
-#include "capture/SearchWorker.h"
+#include "present/SearchWorker.h"
 #include "settings/FormatEntry.h"
 
 class QCheckBox;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/MarkList.h"
+#include "present/MarkList.h"
 
 class QListWidget;
 class QPlainTextEdit;

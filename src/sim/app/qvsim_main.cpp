@@ -11,7 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/UsageFailure.h"
+#include "cmdline/UsageFailure.h"
 
 #include "device/SimWire.h"
 #include "sim/ReplaySource.h"
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     app.add_option("--dir", folder, "socket folder (default $QVORT_SIM_DIR, ...)");
     // A wrong command line: the reason and the usage line, exit status 2.
     bool exitNow = false;
-    if (int rc = qv::cli::ParseOrExit(app, argc, argv, exitNow); exitNow) return rc;
+    if (int rc = qv::cmdline::ParseOrExit(app, argc, argv, exitNow); exitNow) return rc;
 
     ParseProduct(model, cfg.productId);
     try {

@@ -24,7 +24,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/UsageFailure.h"
+#include "cmdline/UsageFailure.h"
 
 #include "device/SimWire.h"
 #include "sim/umockdev/EmulatedUsbBus.h"
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     app.add_option("command", command, "the program and its arguments (after --)")->required();
     // A wrong command line: the reason and the usage line, exit status 2.
     bool exitNow = false;
-    if (int rc = qv::cli::ParseOrExit(app, argc, argv, exitNow); exitNow) return rc;
+    if (int rc = qv::cmdline::ParseOrExit(app, argc, argv, exitNow); exitNow) return rc;
     if (folder.empty()) folder = qv::simwire::SimSocketFolder();
 
     // Signals are taken by sigwait below; the bus's threads inherit the mask.

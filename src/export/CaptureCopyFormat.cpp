@@ -16,6 +16,7 @@ class CaptureCopy final : public ExportFormat {
   public:
     std::string_view Name() const override { return "capture"; }
     ExportText Label() const override { return {"キャプチャとして保存", "Save as a capture"}; }
+    ExportText OutputName() const override { return {"ファイル", "capture"}; }
     const char* Noun() const override { return "a new capture"; }
     const char* CommandHelp() const override { return "Write a new capture (the default)"; }
     Target Writes() const override { return Target::kFolder; }

@@ -82,6 +82,8 @@ class ExportFormat {
     virtual ~ExportFormat() = default;
     virtual std::string_view Name() const = 0;  // "capture", "csv", "pcapng"
     virtual ExportText Label() const = 0;       // for the save dialog
+    // What the save dialog says was written ("CSVファイル").
+    virtual ExportText OutputName() const = 0;
     virtual const char* Noun() const = 0;         // "CSV files", for the command line
     virtual const char* CommandHelp() const = 0;  // the command line's option
     virtual Target Writes() const = 0;

@@ -52,6 +52,7 @@
 #include "views/PrintDialog.h"
 #include "views/PrintProgressDialog.h"
 #include "views/SaveProgressDialog.h"
+#include "export/ExportRegistry.h"
 #include "views/SearchDialog.h"
 #include "views/TriggerJumpDialog.h"
 
@@ -235,8 +236,10 @@ class EnglishInterfaceTest : public QObject {
         PrintProgressDialog printing;
         printing.SetProgress(10, 2);
         VERIFY_ENGLISH(&printing);
-        SaveProgressDialog saving(SaveKind::kCsv, cap, home.file("OUT"), RangeTimeKey{},
-                                  RangeTimeKey{}, 0);
+        ExportRequest request;
+        request.source = cap;
+        request.destination = home.file("OUT");
+        SaveProgressDialog saving(*FindExportFormat("csv"), request);
         VERIFY_ENGLISH(&saving);
         QVERIFY(!HasJapanese(saving.OutcomeText()));
         TriggerJumpDialog jump(cap);

@@ -90,6 +90,9 @@ class ExportFormat {
     // The file name ending the save dialog adds to a file format's name.
     virtual std::string_view Extension() const { return {}; }
     virtual std::span<const ExportChoice> Choices() const { return {}; }
+    // Whether the capture can be saved in this format at all (a pcapng file
+    // needs characters to group into messages). `file` is opened.
+    virtual bool Takes(CaptureReader& /*file*/) const { return true; }
     // Refuses a request before anything is made: the range outside the
     // capture, or a destination it must not write (the capture's own
     // folder, an earlier output without `overwrite`). `file` is opened.

@@ -98,6 +98,14 @@ class Pcapng final : public ExportFormat {
     std::string_view Extension() const override { return ".pcapng"; }
     std::span<const ExportChoice> Choices() const override { return kChoices; }
 
+    bool Takes(CaptureReader& file) const override {
+        struct NoMessages : IMessageSink {
+            void OnMessage(const Message&) override {}
+        } none;
+        const MessageSplitter splitter(file.GetProtocol(), file.GetCharTiming(), MessageRule{}, none);
+        return UnsplittableReason(file.GetProtocol(), splitter.CanSplit()).empty();
+    }
+
     std::optional<ExportResult> Refusal(CaptureReader& file,
                                         const ExportRequest& r) const override {
         // Without a range the walk takes every record, whatever the index's span.

@@ -44,26 +44,49 @@ ExportResult Save(const ExportFormat& format, const ExportRequest& request) {
     return worker.Result();
 }
 
-TEST(ExportFormats, EachWritesWhatItSaysAndKeepsAnEarlierOutputUnlessAsked) {
+TEST(ExportFormats, NamesAreUnique) {
+    std::set<std::string_view> names;
+    for (const ExportFormat* f : ExportFormats()) {
+        EXPECT_TRUE(names.insert(f->Name()).second) << "a second format named " << f->Name();
+        EXPECT_EQ(FindExportFormat(f->Name()), f);
+    }
+    EXPECT_EQ(FindExportFormat("no such format"), nullptr);
+}
+
+class ExportFormatsTest : public ::testing::TestWithParam<int> {};
+
+INSTANTIATE_TEST_SUITE_P(Protocols, ExportFormatsTest,
+                         ::testing::Values(kProtocolAsync, kProtocolSync, kProtocolHdlc,
+                                           kProtocolLogic));
+
+TEST_P(ExportFormatsTest, EachWritesWhatItSaysAndKeepsAnEarlierOutputUnlessAsked) {
     test::AppHome home;
-    test::CaptureBuilder b(home.file("cap"), kProtocolAsync);
+    test::CaptureBuilder b(home.file("cap"), GetParam());
     const std::string index = test::BuildExportCapture(b, 2, 300, 5);
     SettingsStore store;
     Log log;
     CaptureReader file(store, log);
     ASSERT_EQ(file.Open(index), 0);
 
-    std::set<std::string_view> names;
     for (const ExportFormat* f : ExportFormats()) {
         SCOPED_TRACE(std::string(f->Name()));
-        EXPECT_TRUE(names.insert(f->Name()).second) << "a second format of this name";
-        EXPECT_EQ(FindExportFormat(f->Name()), f);
         const bool folder = f->Writes() == ExportFormat::Target::kFolder;
         ExportRequest r;
         r.source = index;
         r.destination = home.file("out-" + std::string(f->Name())) + std::string(f->Extension());
         r.fileRecords = 250;
         if (folder) fs::create_directories(r.destination);
+        if (!f->Takes(file)) {
+            // Refused at its start, with nothing written.
+            const ExportResult refused = Save(*f, r);
+            EXPECT_EQ(refused.ending, SaveReport::kStartRefused);
+            EXPECT_FALSE(refused.made);
+            EXPECT_FALSE(refused.error.empty());
+            EXPECT_TRUE(Contents(r.destination).empty());
+            for (const auto& e : fs::directory_iterator(home.path()))
+                EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
+            continue;
+        }
 
         ASSERT_FALSE(f->Refusal(file, r));
         const ExportResult first = Save(*f, r);
@@ -78,7 +101,9 @@ TEST(ExportFormats, EachWritesWhatItSaysAndKeepsAnEarlierOutputUnlessAsked) {
         EXPECT_EQ(folder ? fs::is_directory(r.destination) : fs::is_regular_file(r.destination),
                   true);
         const auto written = Contents(r.destination);
-        if (folder) EXPECT_GE(written.size(), first.files);
+        if (folder) {
+            EXPECT_GE(written.size(), first.files);
+        }
         for (const auto& e : fs::directory_iterator(home.path()))
             EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
 
@@ -95,7 +120,6 @@ TEST(ExportFormats, EachWritesWhatItSaysAndKeepsAnEarlierOutputUnlessAsked) {
         EXPECT_TRUE(Save(*f, r).made);
         EXPECT_EQ(Contents(r.destination), written);
     }
-    EXPECT_EQ(FindExportFormat("no such format"), nullptr);
 }
 
 }  // namespace

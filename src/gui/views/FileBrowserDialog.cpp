@@ -324,6 +324,8 @@ void FileBrowserDialog::SetDetailView(bool detail) {
 void FileBrowserDialog::SetSaveSource(CaptureReader& reader) {
     if (m_mode != kSaveMode) return;
     m_source = reader.GetIndexPath();
+    for (const auto& [f, button] : m_formats)
+        button->setEnabled(f->Takes(reader));
     std::string start, end;
     reader.GetCaptureStartText(start);
     reader.GetCaptureEndText(end);

@@ -22,32 +22,6 @@ std::string IndexPathOf(std::string path) {
     return IsDirectory(path) ? FindCaptureIndex(path) : path;
 }
 
-std::string ReaderError(int rc) {
-    switch (rc) {
-        case kQvrNoIndex:
-            return "not a capture index, or it lists no chunk";
-        case kQvrChunkOpen:
-            return "a chunk file of the capture cannot be opened";
-        case kQvrBadProtocol:
-            return "the capture's protocol is unknown";
-        case kQvrChunkRead:
-            return "a chunk file of the capture is damaged";
-        case kQvrChunkTooLarge:
-            return "a chunk holds more records than a capture may";
-        case kQvrNotFound:
-            return "no such record in the capture";
-        default:
-            return "cannot read the capture (code " + std::to_string(rc) + ")";
-    }
-}
-
-std::string MalformedEntryText(const CaptureReader& file) {
-    const uint64_t n = file.GetMalformedEntry();
-    return "the index's chunk entry " + std::to_string(n) +
-           " is malformed: the capture is read up to chunk " + std::to_string(n - 1) +
-           " (records " + std::to_string(file.GetTotalRecords()) + ")";
-}
-
 void OpenOrFail(CaptureReader& file, const std::string& capture) {
     const std::string index = IndexPathOf(capture);
     int rc = file.Open(index);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "export/CaptureTexts.h"
+
 namespace qv {
 class CaptureReader;
 }
@@ -12,15 +14,10 @@ namespace qv::cli {
 
 // A capture is named by its index file or by its folder.
 std::string IndexPathOf(std::string path);
-// The reader's code as a sentence for the user.
-std::string ReaderError(int rc);
 // Opens the capture or throws a CommandError; a damaged chunk or a chunk
 // table ending at a malformed index entry only warns, since the records
 // before the damage can still be read.
 void OpenOrFail(CaptureReader& file, const std::string& capture);
-// "the index's chunk entry N is malformed: ...", for a reader that stopped
-// its chunk table there.
-std::string MalformedEntryText(const CaptureReader& file);
 
 // The code of a run's or capture's start as a sentence for the user.
 std::string StartError(int rc);

@@ -65,42 +65,8 @@ MessageRule RuleOf(const MessageArgs& args) {
 }
 
 void CheckSplittable(Protocol protocol, bool canSplit) {
-    if (TraitsOf(protocol).lineSamples)
-        throw CommandError{kExitFailure, "a " + std::string(ProtocolName(protocol)) +
-                                             " capture holds line samples, not characters: it "
-                                             "has no messages"};
-    if (!canSplit)
-        throw CommandError{kExitFailure,
-                           "the capture has no baud rate, so a character time is unknown; give "
-                           "the idle time that ends a message with --gap-us"};
-}
-
-std::string GapText(const CaptureReader& file, const WalkGap& gap) {
-    return "records " + std::to_string(gap.from + 1) + " to " + std::to_string(gap.to) +
-           " are missing: " + file.ChunkPath(gap.chunk) + ": " + ReaderError(gap.code);
-}
-
-std::string LineSummary(const MonitorSettings& m) {
-    static constexpr const char* kParity = "NOEMSP";  // none, odd, even, mark, space, MP
-    const std::optional<Protocol> protocol = ProtocolFromCode(m.Protocol);
-    if (!protocol) return "protocol " + std::to_string(m.Protocol);
-    const ProtocolTraits& t = TraitsOf(*protocol);
-    const std::string name(t.name);
-    char text[96];
-    if (t.lineSamples) return name;
-    if (!t.startStopCharacters) {
-        std::snprintf(text, sizeof text, "%s %.0f bit/s", name.c_str(), m.SD_Baudrate);
-        return text;
-    }
-    const char parity = m.Parity <= 5 ? kParity[m.Parity] : '?';
-    const char* stop = m.StopBit == 15 ? "1.5" : m.StopBit == 20 ? "2" : m.StopBit == 0 ? "0" : "1";
-    if (m.SD_Baudrate == m.RD_Baudrate)
-        std::snprintf(text, sizeof text, "%s %.0f bit/s %d%c%s", name.c_str(), m.SD_Baudrate,
-                      m.DataLen, parity, stop);
-    else
-        std::snprintf(text, sizeof text, "%s SD %.0f bit/s, RD %.0f bit/s %d%c%s", name.c_str(),
-                      m.SD_Baudrate, m.RD_Baudrate, m.DataLen, parity, stop);
-    return text;
+    const std::string why = UnsplittableReason(protocol, canSplit);
+    if (!why.empty()) throw CommandError{kExitFailure, why};
 }
 
 std::string RecordTimeOf(int64_t lineTicks) {

@@ -43,12 +43,6 @@ MessageRule RuleOf(const MessageArgs& args);
 // no gap was given as a time, or the capture holds no characters (LOGIC).
 void CheckSplittable(Protocol protocol, bool canSplit);
 
-// "records 12 to 40 are missing: 000000002.qvd: <reason>", for stderr.
-std::string GapText(const CaptureReader& file, const WalkGap& gap);
-
-// "ASYNC 9600 bit/s 8E1" / "HDLC 64000 bit/s".
-std::string LineSummary(const MonitorSettings& m);
-
 // The record time text ("YY/MM/DD hh:mm:ss 000m000u000n") of line ticks.
 std::string RecordTimeOf(int64_t lineTicks);
 

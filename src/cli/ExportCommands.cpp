@@ -1,22 +1,21 @@
-// qvtool save: a time range of a capture as a new capture or as CSV files.
-#include <unistd.h>
-
-#include <cinttypes>
+// qvtool save: a time range of a capture in one of the export formats (a new
+// capture, CSV files, a pcapng file, ...). The options come from the format
+// list: a folder format is a flag beside --out, a file format an option that
+// names its file, and each format's choices an option of their own.
 #include <cstdio>
-#include <iostream>
+#include <map>
 #include <memory>
 
 #include "capture/CaptureReader.h"
 #include "cli/CaptureOpen.h"
+#include "cli/CaptureWalk.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "cli/PcapngSave.h"
 #include "cli/RangeArgs.h"
 #include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
-#include "export/CsvExporter.h"
-#include "export/RangeCopier.h"
+#include "export/ExportRegistry.h"
 #include "export/SaveWorker.h"
 
 namespace qv::cli {
@@ -27,13 +26,14 @@ struct SaveOptions {
     RangeArgs range;
     std::string capture;
     std::string out;
-    bool csv = false;
     bool overwrite = false;
-    std::string pcapng;
+    std::map<std::string, bool, std::less<>> folderFlags;         // --csv
+    std::map<std::string, std::string, std::less<>> fileOptions;  // --pcapng FILE
+    std::map<std::string, std::string, std::less<>> choices;      // --payload VALUE
     MessageArgs message;
 };
 
-// Shows a progress bar on a terminal and keeps the ending.
+// Shows a progress bar on a terminal, and what the pass could not read.
 class SaveSink : public ISaveReport {
   public:
     void OnSaveReport(SaveReport report, int percent) override {
@@ -45,116 +45,133 @@ class SaveSink : public ISaveReport {
             }
             return;
         }
-        if (report == SaveReport::kEnded) {
-            if (m_tty) std::fputs("\r\033[K", stderr);
-            return;
-        }
-        ending = report;
+        if (report == SaveReport::kEnded && m_tty) std::fputs("\r\033[K", stderr);
     }
-    SaveReport ending = SaveReport::kFailed;
+    void OnSaveNotice(const std::string& text) override {
+        std::fflush(stdout);
+        if (m_tty) std::fputs("\r\033[K", stderr);
+        std::fprintf(stderr, "qvtool: %s\n", text.c_str());
+    }
 
   private:
     bool m_tty = ShowProgress();
 };
 
-void Save(const SaveOptions& o) {
-    if (!o.pcapng.empty()) {
-        SavePcapng(PcapngArgs{o.capture, o.range, o.message, o.pcapng, o.overwrite});
-        return;
+// "--pcapng FILE" for every file format, joined by " or ".
+std::string FileOptionsText(const char* file) {
+    std::string out;
+    for (const ExportFormat* f : ExportFormats()) {
+        if (f->Writes() != ExportFormat::Target::kFile) continue;
+        if (!out.empty()) out += " or ";
+        out += "--" + std::string(f->Name()) + " " + file;
     }
-    if (o.out.empty()) throw CommandError{kExitUsage, "give --out FOLDER or --pcapng FILE"};
+    return out;
+}
+
+void Save(const SaveOptions& o) {
+    const ExportFormat* format = ExportFormats().front();
+    std::string destination = o.out;
+    for (const auto& [name, set] : o.folderFlags)
+        if (set) format = FindExportFormat(name);
+    for (const auto& [name, file] : o.fileOptions) {
+        if (file.empty()) continue;
+        format = FindExportFormat(name);
+        destination = file;
+    }
+    const bool toFolder = format->Writes() == ExportFormat::Target::kFolder;
+    if (toFolder && o.out.empty())
+        throw CommandError{kExitUsage, "give --out FOLDER or " + FileOptionsText("FILE")};
     // Unlike --pcapng -, a save makes several files: "-" would be a folder
     // named "-", not standard output.
-    if (o.out == "-")
-        throw CommandError{kExitUsage, "--out names a folder; standard output takes "
-                                       "--pcapng - only"};
+    if (toFolder && o.out == "-")
+        throw CommandError{kExitUsage, "--out names a folder; standard output takes " +
+                                           FileOptionsText("-") + " only"};
     SettingsStore store;
     Log log;
     CaptureReader file(store, log);
     OpenOrFail(file, o.capture);
-    auto [a, b] = ResolveRange(file, o.range);
-    // Refused before the folder is made, so that a refused range leaves nothing.
-    SaveRange range;
-    if (!CheckSaveRange(file, a, b, range))
-        throw CommandError{kExitFailure, "the range lies outside the capture"};
-    if (!o.csv) {
-        switch (CheckCopyTarget(file.GetIndexPath(), o.out, o.overwrite)) {
-            case CopyTarget::kSourceFolder:
-                throw CommandError{kExitUsage, o.out +
-                                                   " is the folder of the capture being saved; "
-                                                   "choose another folder"};
-            case CopyTarget::kHoldsCapture:
-                throw CommandError{kExitUsage, o.out +
-                                                   " already holds a capture; give --overwrite "
-                                                   "to replace it"};
-            case CopyTarget::kFree:
-                break;
-        }
+
+    ExportRequest request;
+    request.source = file.GetIndexPath();
+    if (!o.range.from.empty() || o.range.fromMark != 0) request.range = ResolveRange(file, o.range);
+    request.destination = destination;
+    request.overwrite = o.overwrite;
+    for (const auto& [name, value] : o.choices)
+        request.choices[name] = value;
+    request.rule = RuleOf(o.message);
+    request.application = std::string("qvtool ") + QVORT_VERSION;
+    // Refused before the folder is made, so that a refused save leaves nothing.
+    if (auto refused = format->Refusal(file, request))
+        throw CommandError{refused->usage ? kExitUsage : kExitFailure, refused->error};
+    if (toFolder) {
+        request.madeFolder = !IsDirectory(destination);
+        if (request.madeFolder && MakeDirectories(destination) != 0)
+            throw CommandError{kExitFailure, "cannot make the folder " + destination};
+        // A copy that could not be written whole is taken back, so that the
+        // same command succeeds once there is room again.
+        request.discardOnFailure = true;
     }
-    if (o.csv && !o.overwrite && HoldsCsvExport(o.out))
-        throw CommandError{kExitUsage, o.out +
-                                           " already holds the CSV files of an export; give "
-                                           "--overwrite to replace them"};
-    const bool madeFolder = !IsDirectory(o.out);
-    if (madeFolder && MakeDirectories(o.out) != 0)
-        throw CommandError{kExitFailure, "cannot make the folder " + o.out};
     SaveSink sink;
-    SaveWorker worker(sink, o.csv ? SaveKind::kCsv : SaveKind::kCopy, file.GetIndexPath(), o.out);
-    worker.SetOverwrite(o.overwrite);
-    // A copy that could not be written whole is taken back, so that the same
-    // command succeeds once there is room again.
-    worker.SetDiscardOnFailure(true, madeFolder);
-    worker.Start(a, b);
+    SaveWorker worker(sink, *format, std::move(request));
+    worker.Start();
     worker.Wait();
-    switch (sink.ending) {
-        case SaveReport::kRangeDone:
-        case SaveReport::kCaptureEnd:
-            break;
-        case SaveReport::kStartRefused:
-            throw CommandError{kExitFailure, o.out + " takes no files; nothing was saved"};
-        default:
-            if (!worker.UnreadableChunk().empty())
-                throw CommandError{kExitFailure,
-                                   worker.UnreadableChunk() + " cannot be read: the save stopped after " +
-                                       std::to_string(worker.Written()) +
-                                       " records; what was written stays"};
-            throw CommandError{kExitFailure,
-                               "writing to " + o.out + " failed after " +
-                                   std::to_string(worker.Written()) + " records" +
-                                   (worker.Discarded() ? "; the partial copy was removed, "
-                                                         "nothing was saved"
-                                                       : "; what was written stays")};
-    }
-    if (o.csv)
-        std::printf("%" PRIu64 " rows in %" PRIu64 " CSV files in %s\n", worker.Written(),
-                    worker.Files(), o.out.c_str());
-    else
-        std::printf("%" PRIu64 " records in %" PRIu64 " chunk files: %s\n", worker.Written(),
-                    worker.Files(), CaptureIndexPathOf(o.out).c_str());
+    const ExportResult& result = worker.Result();
+    if (result.made) std::fputs(result.summary.c_str(), destination == "-" ? stderr : stdout);
+    if (!result.error.empty())
+        throw CommandError{result.usage ? kExitUsage : kExitFailure, result.error};
 }
 
 }  // namespace
 
 void AddExportCommands(CLI::App& app) {
-    auto* save = app.add_subcommand(
-        "save",
-        "Save a time range of a capture as a new capture, as CSV files (--csv) or as a pcapng "
-        "file (--pcapng)");
+    // "as a new capture, as CSV files (--csv) or as a pcapng file (--pcapng)".
+    const auto formats = ExportFormats();
+    std::string what = "as " + std::string(formats.front()->Noun());
+    for (size_t i = 1; i < formats.size(); ++i)
+        what += std::string(i + 1 < formats.size() ? ", as " : " or as ") + formats[i]->Noun() +
+                " (--" + std::string(formats[i]->Name()) + ")";
+    auto* save = app.add_subcommand("save", "Save a time range of a capture " + what);
     auto o = std::make_shared<SaveOptions>();
     save->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")->required();
     AddRangeOptions(*save, o->range);
     auto* out = save->add_option("--out", o->out, "Destination folder (made when missing)");
-    auto* csv =
-        save->add_flag("--csv", o->csv, "Write CSV files 1.csv, 2.csv, ... instead of a capture");
+    std::vector<CLI::Option*> folderFlags, fileOptions;
+    for (const ExportFormat* f : ExportFormats().subspan(1)) {
+        const std::string name(f->Name());
+        if (f->Writes() == ExportFormat::Target::kFolder)
+            folderFlags.push_back(
+                save->add_flag("--" + name, o->folderFlags[name], f->CommandHelp()));
+    }
     save->add_flag("--overwrite", o->overwrite,
                    "Replace a capture or the CSV files the destination folder already holds, or "
                    "the pcapng file");
-    save->add_option("--pcapng", o->pcapng,
-                     "Write a pcapng file (- for standard output): one packet per message, "
-                     "RTAC serial link type, for Wireshark and tshark")
-        ->excludes(out)
-        ->excludes(csv);
-    AddMessageOptions(*save, o->message, true);
+    for (const ExportFormat* f : ExportFormats().subspan(1)) {
+        const std::string name(f->Name());
+        if (f->Writes() != ExportFormat::Target::kFile) continue;
+        auto* opt = save->add_option("--" + name, o->fileOptions[name], f->CommandHelp());
+        opt->excludes(out);
+        for (auto* flag : folderFlags)
+            opt->excludes(flag);
+        for (auto* other : fileOptions)
+            opt->excludes(other);
+        fileOptions.push_back(opt);
+    }
+    for (size_t i = 0; i < folderFlags.size(); ++i)
+        for (size_t j = i + 1; j < folderFlags.size(); ++j)
+            folderFlags[i]->excludes(folderFlags[j]);
+    AddMessageOptions(*save, o->message, false);
+    for (const ExportFormat* f : ExportFormats())
+        for (const ExportChoice& c : f->Choices()) {
+            const std::string name(c.name);
+            if (o->choices.count(name)) continue;
+            std::vector<std::string> values;
+            for (const auto& v : c.values)
+                values.emplace_back(v.name);
+            o->choices[name] = values.front();
+            save->add_option("--" + name, o->choices[name], c.help)
+                ->check(CLI::IsMember(values))
+                ->capture_default_str();
+        }
     save->callback([o] { Save(*o); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "capture/CaptureReader.h"
 #include "cli/Commands.h"
+#include "export/SaveRange.h"
 #include "present/MarkList.h"
 
 namespace qv::cli {
@@ -28,15 +29,6 @@ RangeTimeKey MarkKey(CaptureReader& file, int n) {
         throw CommandError{kExitFailure, "mark " + std::to_string(n) + " is not set"};
     auto t = ParseRecordTime(text);
     if (!t) throw CommandError{kExitFailure, "mark " + std::to_string(n) + " is unreadable"};
-    return MakeRangeTimeKey(t->date, t->ticks);
-}
-
-RangeTimeKey CaptureKey(CaptureReader& file, bool end) {
-    std::string text;
-    int rc = end ? file.GetCaptureEndText(text) : file.GetCaptureStartText(text);
-    auto t = ParseRecordTime(text);
-    if (rc != kQvrOk || !t)
-        throw CommandError{kExitFailure, "the capture's index holds no start or end time"};
     return MakeRangeTimeKey(t->date, t->ticks);
 }
 
@@ -68,7 +60,10 @@ std::pair<RangeTimeKey, RangeTimeKey> ResolveRange(CaptureReader& file, const Ra
         return {TimeKey(args.from, false, "--from"), TimeKey(args.to, true, "--to")};
     }
     if (args.fromMark > 0) return {MarkKey(file, args.fromMark), MarkKey(file, args.toMark)};
-    return {CaptureKey(file, false), CaptureKey(file, true)};
+    RangeTimeKey a, b;
+    if (!CaptureSpanKeys(file, a, b))
+        throw CommandError{kExitFailure, "the capture's index holds no start or end time"};
+    return {a, b};
 }
 
 }  // namespace qv::cli

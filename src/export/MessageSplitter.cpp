@@ -105,4 +105,14 @@ void MessageSplitter::Finish() {
     Emit();
 }
 
+std::string UnsplittableReason(Protocol protocol, bool canSplit) {
+    if (TraitsOf(protocol).lineSamples)
+        return "a " + std::string(ProtocolName(protocol)) +
+               " capture holds line samples, not characters: it has no messages";
+    if (!canSplit)
+        return "the capture has no baud rate, so a character time is unknown; give the idle "
+               "time that ends a message with --gap-us";
+    return {};
+}
+
 }  // namespace qv

@@ -114,4 +114,9 @@ class MessageSplitter {
     int m_lastDir = -1;
 };
 
+// Why a capture's characters cannot be grouped into messages: a LOGIC
+// capture holds none, or (`canSplit` false) the character time is unknown
+// and no gap was given as a time. Empty when they can.
+std::string UnsplittableReason(Protocol protocol, bool canSplit);
+
 }  // namespace qv

@@ -9,22 +9,14 @@
 
 namespace qv {
 
-int SaveMessageNumber(SaveKind kind, SaveReport report) {
-    if (report == SaveReport::kProgress) return 3030;
-    const int base = kind == SaveKind::kCsv ? 4024 : 3024;
-    switch (report) {
-        case SaveReport::kRangeDone:
-            return base;
-        case SaveReport::kStartRefused:
-            return base + 2;
-        case SaveReport::kEnded:
-            return base + 3;
-        case SaveReport::kCaptureEnd:
-            return base + 4;
-        case SaveReport::kFailed:
-        default:
-            return base + 5;
-    }
+bool CaptureSpanKeys(CaptureReader& file, RangeTimeKey& start, RangeTimeKey& end) {
+    std::string a, b;
+    if (file.GetCaptureStartText(a) != kQvrOk || file.GetCaptureEndText(b) != kQvrOk) return false;
+    auto ta = ParseRecordTime(a), tb = ParseRecordTime(b);
+    if (!ta || !tb) return false;
+    start = MakeRangeTimeKey(ta->date, ta->ticks);
+    end = MakeRangeTimeKey(tb->date, tb->ticks);
+    return true;
 }
 
 RangePoint RangePoint::Of(const RangeTimeKey& key) {

@@ -16,8 +16,7 @@
 
 namespace qv {
 
-// How a save pass ended, or its progress; the progress dialog knows each by
-// a message number (SaveMessageNumber).
+// How a save pass ended, or its progress.
 enum class SaveReport : int {
     kRangeDone,     // a record after the range end was reached
     kStartRefused,  // bad range, first file not created, or the range not found
@@ -27,12 +26,6 @@ enum class SaveReport : int {
     kProgress,      // percent in steps of 10
 };
 
-enum class SaveKind { kCopy, kCsv };
-
-// 3024..3029 for the copier, 4024..4029 for the exporter; progress is 3030
-// for both.
-int SaveMessageNumber(SaveKind kind, SaveReport report);
-
 // Receives progress during a pass; a worker also sends the ending and
 // kEnded. A worker calls it on its own thread.
 class ISaveReport {
@@ -40,6 +33,9 @@ class ISaveReport {
     virtual ~ISaveReport() = default;
     // `percent` is set for kProgress only.
     virtual void OnSaveReport(SaveReport report, int percent) = 0;
+    // A sentence about records the pass could not read ("records 12 to 40
+    // are missing: ..."); the pass goes on.
+    virtual void OnSaveNotice(const std::string& /*text*/) {}
 };
 
 // A position as two numbers, so that the per-record range test of a pass is
@@ -64,6 +60,10 @@ struct SaveRange {
 // between its first and last frame time (StartTime and EndTime of its index;
 // without them, its first and last record). false: refused.
 bool CheckSaveRange(CaptureReader& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out);
+
+// The keys of the capture's whole span, from its index's start and end
+// times; false when the index holds neither.
+bool CaptureSpanKeys(CaptureReader& file, RangeTimeKey& start, RangeTimeKey& end);
 
 // Moves the reader to the range start (the first record when that fails)
 // and returns the frames of the range, counted from there to the record at

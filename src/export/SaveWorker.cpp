@@ -2,24 +2,17 @@
 
 #include "capture/CaptureReader.h"
 #include "core/Log.h"
-#include "export/CsvExporter.h"
-#include "export/RangeCopier.h"
+#include "export/CaptureTexts.h"
 
 namespace qv {
 
-SaveWorker::SaveWorker(ISaveReport& sink, SaveKind kind, std::string sourceIndex,
-                         std::string folder, uint64_t fileRecords)
-    : m_sink(sink),
-      m_kind(kind),
-      m_source(std::move(sourceIndex)),
-      m_folder(std::move(folder)),
-      m_fileRecords(fileRecords) {}
+SaveWorker::SaveWorker(ISaveReport& sink, const ExportFormat& format, ExportRequest request)
+    : m_sink(sink), m_format(format), m_request(std::move(request)) {}
 
-int SaveWorker::Start(const RangeTimeKey& a, const RangeTimeKey& b) {
+int SaveWorker::Start() {
     if (m_thread.Running()) return -1;
-    m_written = 0;
-    m_files = 0;
-    return m_thread.Start([this, a, b](const std::atomic<bool>& cancel) { Run(a, b, cancel); },
+    m_result = ExportResult{};
+    return m_thread.Start([this](const std::atomic<bool>& cancel) { Run(cancel); },
                           [this] { m_sink.OnSaveReport(SaveReport::kEnded, 0); });
 }
 
@@ -27,33 +20,23 @@ void SaveWorker::Stop() { m_thread.Stop(); }
 
 void SaveWorker::Wait() { m_thread.Wait(); }
 
-void SaveWorker::Run(RangeTimeKey a, RangeTimeKey b, const std::atomic<bool>& cancel) {
+void SaveWorker::Run(const std::atomic<bool>& cancel) {
     // Its own reader and settings store: opening a reader reloads the
     // store's values, which must not change under the dialog's objects.
     SettingsStore store;
     Log log;
     CaptureReader file(store, log);
-    int rc = file.Open(m_source);
-    SaveReport result = SaveReport::kStartRefused;
+    const int rc = file.Open(m_request.source);
     if (rc == kQvrOk || (rc == kQvrChunkRead && file.HasRecord())) {
-        if (m_kind == SaveKind::kCsv) {
-            CsvExporter csv(file, m_folder, m_fileRecords);
-            csv.SetOverwrite(m_overwrite);
-            result = csv.Run(a, b, &m_sink, cancel);
-            m_written = csv.RowsWritten();
-            m_files = csv.FilesWritten();
-        } else {
-            RangeCopier copier(file, m_folder, m_fileRecords);
-            copier.SetOverwrite(m_overwrite);
-            copier.SetDiscardOnFailure(m_discard, m_madeFolder);
-            result = copier.Run(a, b, &m_sink, cancel);
-            m_discarded = copier.Discarded();
-            m_written = copier.FramesCopied();
-            m_files = copier.ChunksWritten();
-        }
+        if (auto refused = m_format.Refusal(file, m_request))
+            m_result = std::move(*refused);
+        else
+            m_result = m_format.Run(file, m_request, &m_sink, cancel);
+    } else {
+        m_result.ending = SaveReport::kStartRefused;
+        m_result.error = m_request.source + ": " + ReaderError(rc);
     }
-    m_unreadable = file.GetFailedChunk() != 0 ? file.ChunkPath(file.GetFailedChunk()) : "";
-    if (result != SaveReport::kEnded) m_sink.OnSaveReport(result, 0);
+    if (m_result.ending != SaveReport::kEnded) m_sink.OnSaveReport(m_result.ending, 0);
 }
 
 }  // namespace qv

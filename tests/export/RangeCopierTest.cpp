@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "capture/CaptureIndex.h"
 #include "capture/CaptureReader.h"
+#include "capture/ChunkWriter.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/TimeText.h"
-#include "capture/CaptureIndex.h"
-#include "capture/ChunkWriter.h"
 #include "export/ExportCaptures.h"
+#include "export/ExportRegistry.h"
 #include "export/SaveWorker.h"
 #include "support/AppHome.h"
 
@@ -19,6 +20,15 @@ using test::AppHome;
 using test::CaptureBuilder;
 using test::Key;
 using test::SaveSink;
+
+ExportRequest CopyRequest(const std::string& index, const std::string& out, RangeTimeKey a,
+                          RangeTimeKey b) {
+    ExportRequest r;
+    r.source = index;
+    r.destination = out;
+    r.range = {a, b};
+    return r;
+}
 
 // Every record of `copy` equals the source record `first + i`: bytes, line
 // state, times and date.
@@ -156,14 +166,13 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
         std::string out = home.file("none");
         std::filesystem::create_directories(out);
         SaveSink sink;
-        SaveWorker w(sink, SaveKind::kCopy, index, out);
-        w.Start(Key("231106", 0), Key("231106", 10));
+        SaveWorker w(sink, *FindExportFormat("capture"),
+                     CopyRequest(index, out, Key("231106", 0), Key("231106", 10)));
+        w.Start();
         w.Wait();
         EXPECT_EQ(sink.endings,
                   (std::vector<SaveReport>{SaveReport::kStartRefused, SaveReport::kEnded}));
         EXPECT_TRUE(std::filesystem::is_empty(out));
-        EXPECT_EQ(SaveMessageNumber(SaveKind::kCopy, SaveReport::kStartRefused), 3026);
-        EXPECT_EQ(SaveMessageNumber(SaveKind::kCsv, SaveReport::kEnded), 4027);
     }
     // Cancelled from the first progress report: a readable capture of what
     // was copied.
@@ -196,8 +205,9 @@ TEST_F(CopyEndingsTest, WorkerRefusesCancelsAndFails) {
         std::filesystem::permissions(
             out, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         SaveSink sink;
-        SaveWorker w(sink, SaveKind::kCopy, index, out);
-        w.Start(Key("241106", 0), Key("241107", 0));
+        SaveWorker w(sink, *FindExportFormat("capture"),
+                     CopyRequest(index, out, Key("241106", 0), Key("241107", 0)));
+        w.Start();
         w.Wait();
         EXPECT_EQ(sink.endings.front(), SaveReport::kStartRefused);
     }
@@ -212,12 +222,13 @@ TEST_F(CopyEndingsTest, ARefusedCopyLeavesNoIndex) {
     const std::string out = home.file("NAME");
     std::filesystem::create_directories(out + "/" + ChunkWriter::FinalChunkName(1));
     SaveSink sink;
-    SaveWorker w(sink, SaveKind::kCopy, index, out);
-    w.SetOverwrite(true);
-    w.Start(Key("241106", 0), Key("241107", 0));
+    ExportRequest request = CopyRequest(index, out, Key("241106", 0), Key("241107", 0));
+    request.overwrite = true;
+    SaveWorker w(sink, *FindExportFormat("capture"), request);
+    w.Start();
     w.Wait();
     ASSERT_EQ(sink.endings.front(), SaveReport::kStartRefused);
-    EXPECT_TRUE(w.Discarded());
+    EXPECT_TRUE(w.Result().discarded);
     EXPECT_FALSE(std::filesystem::exists(CaptureIndexPathOf(out)));
     EXPECT_TRUE(std::filesystem::is_directory(out));  // not made by the copy: kept
     std::filesystem::remove(out + "/" + ChunkWriter::FinalChunkName(1));

@@ -43,6 +43,7 @@
 #include "device/UnitList.h"
 #include "dialogs/MonitorParamsDialog.h"
 #include "dialogs/TimeEntryDialog.h"
+#include "export/ExportRegistry.h"
 #include "settings/StatusFile.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -78,6 +79,12 @@ std::string BuildCapture(const std::string& folder, int n) {
         b.Add(kind, v, kBase + kStep * (i + 1));
     }
     return b.Finish();
+}
+
+// Clicks a radio button on its mark: a button wider than its text takes no
+// click in the blank beside it.
+void ClickRadio(QRadioButton* b) {
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
 }
 
 // Runs qvtool; its standard output, or a failed test.
@@ -487,7 +494,7 @@ class CaptureCommandsTest : public QObject {
         QVERIFY(QString::fromStdString(test::Text(Ctrl().Slot(0).frameTime)).startsWith("09/12/05 13:00:00 300m"));
     }
 
-    void saveBetweenTwoMarksAsQvtoolDoes() {
+    void saveBetweenTwoMarksInEveryFormatAsQvtoolDoes() {
         const std::string cap = FreshCapture("SAVE");
         {
             CaptureReader r(m_env->store, m_env->log);
@@ -499,13 +506,26 @@ class CaptureCommandsTest : public QObject {
         }
         CaptureReader reader(m_env->store, m_env->log);
         QCOMPARE(reader.Open(cap), 0);
-        for (bool csv : {false, true}) {
-            const std::string name = csv ? "OUTCSV" : "OUTCAP";
-            const std::string mine = m_home->file(name);
-            const std::string theirs = m_home->file("TOOL" + name);
-            QStringList args{"save", QString::fromStdString(cap), "--from-mark", "1", "--to-mark",
-                             "2", "--out", QString::fromStdString(theirs)};
-            if (csv) args << "--csv";
+        // Every format of the list, pcapng with a payload: what the dialog
+        // writes is what qvtool writes for the same range, byte for byte
+        // (the pcapng file names its writing program).
+        for (std::string format : {"capture", "csv", "pcapng"}) {
+            const bool pcapng = format == "pcapng";
+            const std::string name = "OUT" + format;
+            const std::string mine = m_home->file(name) + (pcapng ? ".pcapng" : "");
+            const std::string theirs = m_home->file("TOOL" + name) + (pcapng ? ".pcapng" : "");
+            QStringList args{"save",
+                             QString::fromStdString(cap),
+                             "--from-mark",
+                             "1",
+                             "--to-mark",
+                             "2",
+                             pcapng ? "--pcapng" : "--out",
+                             QString::fromStdString(theirs)};
+            if (format == "csv") args << "--csv";
+            if (pcapng)
+                args << "--payload"
+                     << "modbus-rtu";
             int rc = -1;
             Qvtool(args, &rc);
             QCOMPARE(rc, 0);
@@ -519,27 +539,51 @@ class CaptureCommandsTest : public QObject {
             QVERIFY(browser.MarkChoice()->isChecked());
             browser.ToMark()->setCurrentIndex(1);
             QTest::keyClicks(browser.NameField(), QString::fromStdString(name));
-            if (csv) QTest::mouseClick(browser.CsvBox(), Qt::LeftButton);
+            ClickRadio(browser.FormatButton(format));
+            QComboBox* payload = browser.ChoiceBox("payload");
+            QCOMPARE(payload->isEnabled(), pcapng);
+            if (pcapng) payload->setCurrentIndex(payload->findText("Modbus RTU"));
             QTest::mouseClick(browser.OkButton(), Qt::LeftButton);
             QCOMPARE(browser.result(), int(QDialog::Accepted));
-            QCOMPARE(browser.Folder(), mine);
-            auto [a, b] = browser.SaveKeys();
-            SaveProgressDialog progress(csv ? SaveKind::kCsv : SaveKind::kCopy, cap,
-                                        browser.Folder(), a, b, m_env->store.GetFileRecords());
+            ExportRequest request = browser.SaveRequest();
+            QCOMPARE(request.destination, mine);
+            request.fileRecords = m_env->store.GetFileRecords();
+            SaveProgressDialog progress(browser.ChosenFormat(), request);
             QCOMPARE(progress.windowTitle(), QString("保存中..."));
             progress.exec();
             QCOMPARE(progress.Outcome(), SaveReport::kRangeDone);
+            if (pcapng) {
+                std::string tool = ReadAll(theirs);
+                const std::string by = std::string("qvtool ") + QVORT_VERSION;
+                QVERIFY(tool.find(by) != std::string::npos);
+                tool.replace(tool.find(by), by.size(), std::string("qv-ort ") + QVORT_VERSION);
+                QVERIFY(ReadAll(mine) == tool);
+                continue;
+            }
             QCOMPARE(progress.Written(), uint64_t{361});
-            const char* ext = csv ? ".csv" : ".qvd";
+            const char* ext = format == "csv" ? ".csv" : ".qvd";
             QCOMPARE(FilesIn(mine, ext), FilesIn(theirs, ext));
             for (const auto& f : FilesIn(mine, ext))
                 QVERIFY2(ReadAll(mine + "/" + f) == ReadAll(theirs + "/" + f), f.c_str());
+        }
+        // An existing pcapng file is not replaced.
+        {
+            FileBrowserDialog again(FileBrowserDialog::kSaveMode, m_home->path());
+            again.SetSaveSource(reader);
+            again.show();
+            QTest::keyClicks(again.NameField(), "OUTpcapng");
+            ClickRadio(again.FormatButton("pcapng"));
+            QString message;
+            AnswerMessageBox(&message);
+            QTest::mouseClick(again.OkButton(), Qt::LeftButton);
+            QVERIFY(message.contains("既にあります"));
+            QVERIFY(again.result() != QDialog::Accepted);
         }
         // A folder that already holds files is not saved into.
         FileBrowserDialog again(FileBrowserDialog::kSaveMode, m_home->path());
         again.SetSaveSource(reader);
         again.show();
-        QTest::keyClicks(again.NameField(), "OUTCAP");
+        QTest::keyClicks(again.NameField(), "OUTcapture");
         QString message;
         AnswerMessageBox(&message);
         QTest::mouseClick(again.OkButton(), Qt::LeftButton);
@@ -559,9 +603,13 @@ class CaptureCommandsTest : public QObject {
         const std::string out = m_home->file("CANCELLED");
         fs::create_directories(out);
         // Small files, so that several are finished before the cancel.
-        SaveProgressDialog progress(SaveKind::kCsv, cap, out,
-                                    MakeRangeTimeKey(from->date, from->ticks),
-                                    MakeRangeTimeKey(to->date, to->ticks), 1000);
+        ExportRequest request;
+        request.source = cap;
+        request.range = {MakeRangeTimeKey(from->date, from->ticks),
+                         MakeRangeTimeKey(to->date, to->ticks)};
+        request.destination = out;
+        request.fileRecords = 1000;
+        SaveProgressDialog progress(*FindExportFormat("csv"), request);
         QTimer::singleShot(0, &progress, [&] {
             // Cancel once the first files are on disk.
             QTRY_VERIFY_WITH_TIMEOUT(FilesIn(out, ".csv").size() >= 3, 20000);

@@ -43,6 +43,7 @@
 #include "dialogs/TriggerListDialog.h"
 #include "dialogs/UnitInfoDialog.h"
 #include "dialogs/UnitSelectDialog.h"
+#include "export/ExportRegistry.h"
 #include "lineview/LineWindow.h"
 #include "present/CaptureProperties.h"
 #include "settings/FormatEntry.h"
@@ -235,8 +236,10 @@ class EnglishInterfaceTest : public QObject {
         PrintProgressDialog printing;
         printing.SetProgress(10, 2);
         VERIFY_ENGLISH(&printing);
-        SaveProgressDialog saving(SaveKind::kCsv, cap, home.file("OUT"), RangeTimeKey{},
-                                  RangeTimeKey{}, 0);
+        ExportRequest request;
+        request.source = cap;
+        request.destination = home.file("OUT");
+        SaveProgressDialog saving(*FindExportFormat("csv"), request);
         VERIFY_ENGLISH(&saving);
         QVERIFY(!HasJapanese(saving.OutcomeText()));
         TriggerJumpDialog jump(cap);

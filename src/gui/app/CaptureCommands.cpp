@@ -107,10 +107,9 @@ void CaptureCommands::Save() {
                               m_ctrl.Owner());
     browser.SetSaveSource(*reader);
     if (browser.exec() != QDialog::Accepted) return;
-    auto [a, b] = browser.SaveKeys();
-    SaveProgressDialog progress(browser.CsvChosen() ? SaveKind::kCsv : SaveKind::kCopy,
-                                reader->GetIndexPath(), browser.Folder(), a, b,
-                                services->store.GetFileRecords(), m_ctrl.Owner());
+    ExportRequest request = browser.SaveRequest();
+    request.fileRecords = services->store.GetFileRecords();
+    SaveProgressDialog progress(browser.ChosenFormat(), std::move(request), m_ctrl.Owner());
     progress.exec();
     const bool complete = progress.Outcome() == SaveReport::kRangeDone ||
                           progress.Outcome() == SaveReport::kCaptureEnd;

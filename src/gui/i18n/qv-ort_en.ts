@@ -564,6 +564,14 @@
         <source>フォルダ「%1」は空ではありません。別の名前を指定してください。</source>
         <translation>The folder &quot;%1&quot; is not empty. Choose another name.</translation>
     </message>
+    <message>
+        <source>保存形式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>ファイル「%1」は既にあります。別の名前を指定してください。</source>
+        <translation>The file &quot;%1&quot; already exists. Choose another name.</translation>
+    </message>
 </context>
 <context>
     <name>qv::LineSelectDialog</name>
@@ -855,14 +863,6 @@
         <translation>Saving...</translation>
     </message>
     <message>
-        <source>CSVファイル</source>
-        <translation>CSV file</translation>
-    </message>
-    <message>
-        <source>ファイル</source>
-        <translation>capture</translation>
-    </message>
-    <message>
         <source>保存しました。
 %1 (%2件)</source>
         <translation>Saved.
@@ -883,6 +883,12 @@
 %3</source>
         <translation>Saving was cancelled. What was saved to the %1 so far (%2 records) is complete.
 %3</translation>
+    </message>
+    <message>
+        <source>保存中にエラーが発生しました。保存していません。
+%1</source>
+        <translation>An error occurred while saving. Nothing was saved.
+%1</translation>
     </message>
 </context>
 <context>

@@ -22,6 +22,9 @@
 
 #include "capture/CaptureReader.h"
 #include "common/Icons.h"
+#include "core/MessageText.h"
+#include "export/ExportFormat.h"
+#include "export/ExportRegistry.h"
 #include "present/MarkList.h"
 #include "views/RangeTimeFields.h"
 
@@ -122,6 +125,7 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
             m_fromMark->setEnabled(!on);
             m_toMark->setEnabled(!on);
         });
+        layout->addWidget(MakeFormatChoice());
         // A new folder's name is typed, not picked from the list.
         connect(m_name, &QLineEdit::textChanged, this,
                 [this](const QString& t) { m_ok->setEnabled(!t.trimmed().isEmpty()); });
@@ -129,8 +133,9 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
     layout->addWidget(m_csv);
     layout->addWidget(box);
 
-    // Open mode has no CSV choice; folder mode picks no index name.
-    m_csv->setVisible(mode != kOpenMode);
+    // Open mode has no CSV choice, save mode the list of formats instead;
+    // folder mode picks no index name.
+    m_csv->setVisible(mode == kFolderMode);
     m_nameLabel->setVisible(mode != kFolderMode);
     m_name->setVisible(mode != kFolderMode);
     m_ok->setEnabled(mode == kFolderMode);
@@ -172,8 +177,64 @@ QStringList FileBrowserDialog::VolumeTexts() const {
     return out;
 }
 
-bool FileBrowserDialog::CsvChosen() const {
-    return m_mode != kOpenMode && m_csv->isChecked();
+QGroupBox* FileBrowserDialog::MakeFormatChoice() {
+    const UiLanguage language = MessageLanguage();
+    auto* group = new QGroupBox(tr("保存形式"));
+    auto* g = new QGridLayout(group);
+    int row = 0;
+    for (const ExportFormat* f : ExportFormats()) {
+        auto* button = new QRadioButton(QString::fromUtf8(f->Label().In(language)));
+        g->addWidget(button, row++, 0, 1, 2);
+        m_formats.emplace_back(f, button);
+        for (const ExportChoice& c : f->Choices()) {
+            auto* label = new QLabel(QString::fromUtf8(c.label.In(language)));
+            auto* box = new QComboBox;
+            for (const ExportChoiceValue& v : c.values)
+                box->addItem(QString::fromUtf8(v.label.In(language)),
+                             QString::fromUtf8(v.name.data(), static_cast<int>(v.name.size())));
+            g->addWidget(label, row, 0, Qt::AlignRight);
+            g->addWidget(box, row++, 1);
+            m_choices.emplace_back(&c, box);
+            // A format's choices count only while it is chosen.
+            for (QWidget* w : {static_cast<QWidget*>(label), static_cast<QWidget*>(box)}) {
+                w->setEnabled(false);
+                connect(button, &QRadioButton::toggled, w, &QWidget::setEnabled);
+            }
+        }
+    }
+    m_formats.front().second->setChecked(true);
+    return group;
+}
+
+QRadioButton* FileBrowserDialog::FormatButton(std::string_view name) const {
+    for (const auto& [f, button] : m_formats)
+        if (f->Name() == name) return button;
+    return nullptr;
+}
+
+QComboBox* FileBrowserDialog::ChoiceBox(std::string_view name) const {
+    for (const auto& [c, box] : m_choices)
+        if (c->name == name) return box;
+    return nullptr;
+}
+
+const ExportFormat& FileBrowserDialog::ChosenFormat() const {
+    for (const auto& [f, button] : m_formats)
+        if (button->isChecked()) return *f;
+    return *ExportFormats().front();
+}
+
+ExportRequest FileBrowserDialog::SaveRequest() const {
+    ExportRequest r;
+    r.source = m_source;
+    r.range = SaveKeys();
+    r.destination = m_destination;
+    const ExportFormat& format = ChosenFormat();
+    for (const ExportChoice& c : format.Choices())
+        if (QComboBox* box = ChoiceBox(c.name))
+            r.choices[std::string(c.name)] = box->currentData().toString().toStdString();
+    r.application = std::string("qv-ort ") + QVORT_VERSION;
+    return r;
 }
 
 void FileBrowserDialog::ShowFailure() {
@@ -262,6 +323,9 @@ void FileBrowserDialog::SetDetailView(bool detail) {
 
 void FileBrowserDialog::SetSaveSource(CaptureReader& reader) {
     if (m_mode != kSaveMode) return;
+    m_source = reader.GetIndexPath();
+    for (const auto& [f, button] : m_formats)
+        button->setEnabled(f->Takes(reader));
     std::string start, end;
     reader.GetCaptureStartText(start);
     reader.GetCaptureEndText(end);
@@ -304,6 +368,23 @@ void FileBrowserDialog::accept() {
     }
     std::string name = m_name->text().trimmed().toStdString();
     if (path.empty() || name.empty()) return;
+    if (m_mode == kSaveMode && ChosenFormat().Writes() == ExportFormat::Target::kFile) {
+        // The range goes into a file of this name inside the listed folder.
+        const std::string_view ext = ChosenFormat().Extension();
+        std::string file = JoinFolder(path, name);
+        if (!file.ends_with(ext)) file += ext;
+        std::error_code ec;
+        if (std::filesystem::exists(file, ec)) {
+            QMessageBox::warning(this, windowTitle(),
+                                 tr("ファイル「%1」は既にあります。別の名前を指定してください。")
+                                     .arg(QString::fromStdString(file)));
+            return;
+        }
+        m_folder = path;
+        m_destination = file;
+        QDialog::accept();
+        return;
+    }
     if (m_mode == kSaveMode) {
         // The range goes into a folder of this name inside the listed one.
         std::string folder = JoinFolder(path, name);
@@ -322,6 +403,7 @@ void FileBrowserDialog::accept() {
             return;
         }
         m_folder = folder;
+        m_destination = folder;
         QDialog::accept();
         return;
     }

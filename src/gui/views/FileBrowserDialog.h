@@ -1,13 +1,14 @@
 // The capture file browser: lists the mounted volumes and the sub-folders of
 // a folder, marking those that hold a capture with its frame count and start
 // time. Open mode picks a capture's index; folder mode picks a folder; save
-// mode picks a new folder for a range of the open capture, the range by two
-// times or two marks, and whether it is saved as a capture or as CSV.
+// mode picks a new folder or file for a range of the open capture, the range
+// by two times or two marks, and the export format with its choices.
 #pragma once
 
 #include <QDialog>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "capture/CaptureFolderList.h"
@@ -27,6 +28,9 @@ class QTreeWidgetItem;
 namespace qv {
 
 class CaptureReader;
+class ExportFormat;
+struct ExportChoice;
+struct ExportRequest;
 
 class FileBrowserDialog : public QDialog {
     Q_OBJECT
@@ -39,7 +43,6 @@ class FileBrowserDialog : public QDialog {
     // mode, the index path.
     const std::string& Folder() const { return m_folder; }
     const std::string& IndexPath() const { return m_indexPath; }
-    bool CsvChosen() const;
 
     // Save mode: presets the range from the capture's start and end time and
     // its marks. Call before showing the dialog.
@@ -54,6 +57,14 @@ class FileBrowserDialog : public QDialog {
     QDateTimeEdit* ToTime() const { return m_to; }
     QComboBox* FromMark() const { return m_fromMark; }
     QComboBox* ToMark() const { return m_toMark; }
+    // Save mode: the button of each export format and the box of each of
+    // their choices (null for an unknown name).
+    QRadioButton* FormatButton(std::string_view name) const;
+    QComboBox* ChoiceBox(std::string_view name) const;
+    const ExportFormat& ChosenFormat() const;
+    // Save mode, once accepted: the pass the user asked for, all but the
+    // records per file.
+    ExportRequest SaveRequest() const;
 
     // --- the controls, and the actions a user takes on them
     const std::string& CurrentFolder() const { return m_current; }
@@ -76,6 +87,7 @@ class FileBrowserDialog : public QDialog {
     void accept() override;
 
   private:
+    QGroupBox* MakeFormatChoice();
     void FillVolumes();
     void FillList();
     void ShowFailure();
@@ -86,6 +98,7 @@ class FileBrowserDialog : public QDialog {
     std::vector<std::string> m_volumes;
     std::map<std::string, std::string> m_volumeFolder;  // the last folder listed on each volume
     std::string m_folder, m_indexPath;
+    std::string m_destination, m_source;  // save mode
 
     QComboBox* m_drives;
     QLineEdit* m_path;
@@ -103,6 +116,8 @@ class FileBrowserDialog : public QDialog {
     QComboBox* m_fromMark = nullptr;
     QComboBox* m_toMark = nullptr;
     std::vector<std::string> m_markTimes;  // record time texts of the listed marks
+    std::vector<std::pair<const ExportFormat*, QRadioButton*>> m_formats;
+    std::vector<std::pair<const ExportChoice*, QComboBox*>> m_choices;
 };
 
 // "[-/-]" for a volume mounted at "/".

@@ -5,18 +5,14 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "core/MessageText.h"
+
 namespace qv {
 
-SaveProgressDialog::SaveProgressDialog(SaveKind kind, const std::string& sourceIndex,
-                                       const std::string& folder, const RangeTimeKey& a,
-                                       const RangeTimeKey& b, uint64_t fileRecords,
+SaveProgressDialog::SaveProgressDialog(const ExportFormat& format, ExportRequest request,
                                        QWidget* parent)
     : QDialog(parent),
-      m_kind(kind),
-      m_worker(*this, kind, sourceIndex, folder, fileRecords),
-      m_a(a),
-      m_b(b),
-      m_folder(folder),
+      m_worker(*this, format, std::move(request)),
       m_bar(new QProgressBar),
       m_cancel(new QPushButton(tr("キャンセル"))),
       m_timer(new QTimer(this)) {
@@ -41,7 +37,7 @@ void SaveProgressDialog::showEvent(QShowEvent* e) {
     if (m_started) return;
     m_started = true;
     m_timer->start(kProgressIntervalMs);
-    if (m_worker.Start(m_a, m_b) != 0) {
+    if (m_worker.Start() != 0) {
         m_outcome = SaveReport::kStartRefused;
         QMetaObject::invokeMethod(this, &SaveProgressDialog::Ended, Qt::QueuedConnection);
     }
@@ -91,8 +87,8 @@ void SaveProgressDialog::reject() {
 }
 
 QString SaveProgressDialog::OutcomeText() const {
-    const QString where = QString::fromStdString(m_folder);
-    const QString what = m_kind == SaveKind::kCsv ? tr("CSVファイル") : tr("ファイル");
+    const QString where = QString::fromStdString(m_worker.Request().destination);
+    const QString what = QString::fromUtf8(m_worker.Format().OutputName().In(MessageLanguage()));
     switch (m_outcome) {
         case SaveReport::kRangeDone:
         case SaveReport::kCaptureEnd:
@@ -101,6 +97,10 @@ QString SaveProgressDialog::OutcomeText() const {
             return tr(
                 "指定された範囲のデータがないか、保存先を作成できませんでした。保存していません。");
         case SaveReport::kFailed:
+            // A file format writes its file whole or not at all.
+            if (m_worker.Format().Writes() == ExportFormat::Target::kFile &&
+                !m_worker.Result().made)
+                return tr("保存中にエラーが発生しました。保存していません。\n%1").arg(where);
             return tr("保存中にエラーが発生しました。それまでに保存した%1(%2件)"
                       "は完全な形で残っています。\n%3")
                 .arg(what)

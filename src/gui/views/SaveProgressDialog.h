@@ -1,5 +1,5 @@
-// The progress dialog of a range save: runs the range copier or the CSV
-// exporter on its worker, shows the percent done and cancels it. It closes
+// The progress dialog of a range save: runs an export format's pass on its
+// worker, shows the percent done and cancels it. It closes
 // when the worker ends; how the save ended is kept for the caller, who tells
 // the user.
 #pragma once
@@ -24,8 +24,7 @@ class SaveProgressDialog : public QDialog, private ISaveReport {
     // Progress is shown this often (ms).
     static constexpr int kProgressIntervalMs = 100;
 
-    SaveProgressDialog(SaveKind kind, const std::string& sourceIndex, const std::string& folder,
-                       const RangeTimeKey& a, const RangeTimeKey& b, uint64_t fileRecords,
+    SaveProgressDialog(const ExportFormat& format, ExportRequest request,
                        QWidget* parent = nullptr);
     ~SaveProgressDialog() override;
 
@@ -49,16 +48,13 @@ class SaveProgressDialog : public QDialog, private ISaveReport {
     void OnSaveReport(SaveReport report, int percent) override;
     void Ended();
 
-    SaveKind m_kind;
     SaveWorker m_worker;
-    RangeTimeKey m_a, m_b;
     bool m_started = false;
     bool m_cancelled = false;
     bool m_closed = false;
     std::atomic<int> m_percent{0};
     std::atomic<int> m_ending{-1};  // the SaveReport that ended the pass
     SaveReport m_outcome = SaveReport::kEnded;
-    std::string m_folder;
     QProgressBar* m_bar;
     QPushButton* m_cancel;
     QTimer* m_timer;

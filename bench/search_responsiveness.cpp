@@ -18,7 +18,7 @@
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
-#include "views/SearchDialog.h"
+#include "dialogs/SearchDialog.h"
 
 using namespace qv;
 

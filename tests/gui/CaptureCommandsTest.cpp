@@ -47,13 +47,13 @@
 #include "settings/StatusFile.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
-#include "views/FileBrowserDialog.h"
+#include "dialogs/FileBrowserDialog.h"
 #include "views/MonitorWindow.h"
-#include "views/PrintDialog.h"
-#include "views/PrintProgressDialog.h"
-#include "views/SaveProgressDialog.h"
-#include "views/SearchDialog.h"
-#include "views/TriggerJumpDialog.h"
+#include "dialogs/PrintDialog.h"
+#include "dialogs/PrintProgressDialog.h"
+#include "dialogs/SaveProgressDialog.h"
+#include "dialogs/SearchDialog.h"
+#include "dialogs/TriggerJumpDialog.h"
 
 using namespace qv;
 using qv::test::WhenShown;

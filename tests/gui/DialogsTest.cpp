@@ -35,7 +35,7 @@
 #include "sim/SimServer.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
-#include "views/FileBrowserDialog.h"
+#include "dialogs/FileBrowserDialog.h"
 
 using namespace qv;
 

@@ -49,12 +49,12 @@
 #include "settings/FormatEntry.h"
 #include "support/AppHome.h"
 #include "views/DumpWindow.h"
-#include "views/FileBrowserDialog.h"
-#include "views/PrintDialog.h"
-#include "views/PrintProgressDialog.h"
-#include "views/SaveProgressDialog.h"
-#include "views/SearchDialog.h"
-#include "views/TriggerJumpDialog.h"
+#include "dialogs/FileBrowserDialog.h"
+#include "dialogs/PrintDialog.h"
+#include "dialogs/PrintProgressDialog.h"
+#include "dialogs/SaveProgressDialog.h"
+#include "dialogs/SearchDialog.h"
+#include "dialogs/TriggerJumpDialog.h"
 
 using namespace qv;
 

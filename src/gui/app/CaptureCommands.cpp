@@ -13,11 +13,11 @@
 #include "core/ViewConf.h"
 #include "dialogs/TimeEntryDialog.h"
 #include "present/MarkList.h"
-#include "views/FileBrowserDialog.h"
-#include "views/PrintDialog.h"
-#include "views/SaveProgressDialog.h"
-#include "views/SearchDialog.h"
-#include "views/TriggerJumpDialog.h"
+#include "dialogs/FileBrowserDialog.h"
+#include "dialogs/PrintDialog.h"
+#include "dialogs/SaveProgressDialog.h"
+#include "dialogs/SearchDialog.h"
+#include "dialogs/TriggerJumpDialog.h"
 
 namespace qv {
 

@@ -27,7 +27,7 @@
 #include "present/MarkList.h"
 #include "settings/StatusFile.h"
 #include "views/DumpWindow.h"
-#include "views/FileBrowserDialog.h"
+#include "dialogs/FileBrowserDialog.h"
 #include "views/MonitorWindow.h"
 
 namespace qv {

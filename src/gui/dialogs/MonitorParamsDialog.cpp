@@ -25,7 +25,7 @@
 #include "settings/EditorRules.h"
 #include "settings/EntryChecks.h"
 #include "settings/StatusFile.h"
-#include "views/FileBrowserDialog.h"
+#include "dialogs/FileBrowserDialog.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "views/PrintDialog.h"
+#include "dialogs/PrintDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,7 +27,7 @@
 #include "core/SettingsStore.h"
 #include "present/MarkList.h"
 #include "views/ListingPainter.h"
-#include "views/PrintProgressDialog.h"
+#include "dialogs/PrintProgressDialog.h"
 #include "views/RangeTimeFields.h"
 
 namespace qv {

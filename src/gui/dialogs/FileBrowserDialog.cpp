@@ -1,4 +1,4 @@
-#include "views/FileBrowserDialog.h"
+#include "dialogs/FileBrowserDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "views/SaveProgressDialog.h"
+#include "dialogs/SaveProgressDialog.h"
 
 #include <QProgressBar>
 #include <QPushButton>

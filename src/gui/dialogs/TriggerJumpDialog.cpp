@@ -1,4 +1,4 @@
-#include "views/TriggerJumpDialog.h"
+#include "dialogs/TriggerJumpDialog.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>

@@ -1,4 +1,4 @@
-#include "views/PrintProgressDialog.h"
+#include "dialogs/PrintProgressDialog.h"
 
 #include <QLabel>
 #include <QProgressBar>

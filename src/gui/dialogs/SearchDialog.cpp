@@ -1,4 +1,4 @@
-#include "views/SearchDialog.h"
+#include "dialogs/SearchDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

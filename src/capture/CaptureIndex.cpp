@@ -65,7 +65,7 @@ int CaptureIndex::CreateNew() {
     Section(text, kMark);
     for (int i = 1; i <= kMarks; ++i)
         EmptyKey(text, "M" + std::to_string(i));
-    Section(text, "Format");
+    Section(text, kFormat);
     for (int i = 1; i <= kIndexFormatRows; ++i)
         EmptyKey(text, std::to_string(i));
     Section(text, "SyncRecord");

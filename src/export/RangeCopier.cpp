@@ -17,7 +17,7 @@
 namespace qv {
 
 int CopyIndexSettings(const std::string& sourceIndex, CaptureIndex& target) {
-    IniFile source;
+    CaptureIndex source;
     source.SetPath(sourceIndex);
     target.BeginBatch();
     int rc = 0;

@@ -1,7 +1,8 @@
-// The Dump window: its layout arithmetic, and the window itself over real
-// captures: DUAL interleaving in every display code, one-direction modes,
-// scrolling, keys, clicks, the Edit pop-up, and synchronisation with a
-// Monitor window through the window controller and the main frame's menus.
+// The Dump window over real captures (its layout arithmetic is tested
+// without a window, with the layout): DUAL interleaving in every display
+// code, one-direction modes, scrolling, keys, clicks, the Edit pop-up, and
+// synchronisation with a Monitor window through the window controller and
+// the main frame's menus.
 #include <algorithm>
 #include <QAction>
 #include <QApplication>
@@ -118,73 +119,6 @@ class DumpWindowTest : public QObject {
     void cleanupTestCase() {
         m_env.reset();
         m_home.reset();
-    }
-
-    // --- the layout arithmetic, without a window
-
-    void layoutFollowsTheWindowSizeInTwips() {
-        auto dual = DumpLayout::For(18000, 7200, kDumpDual);
-        QVERIFY(dual);
-        QCOMPARE(dual->Columns(), 29);  // 43 columns of 400 twips fit; 7/11 of them
-        QCOMPARE(dual->BytesPerLine(), 27);
-        QCOMPARE(dual->CharColumn(), 28);
-        QCOMPARE(dual->Lines(), 11);  // (7200 - 240) / (480 + 120)
-        QCOMPARE(dual->GridRows(), 45);
-        QCOMPARE(dual->PageLines(), 11);
-        QCOMPARE(dual->ColumnTwips(0), 500);
-        QCOMPARE(dual->ColumnTwips(1), 400);
-        QCOMPARE(dual->ColumnTwips(27), 400);
-        QCOMPARE(dual->ColumnTwips(28), 18000 - (27 * 400 + 740));
-        const int dualRows[] = {240, 240, 240, 120, 0, 240, 240, 120, 0};
-        for (int r = 0; r < 9; ++r)
-            QCOMPARE(dual->RowTwips(r), dualRows[r]);
-        QCOMPARE(dual->Shade(1), DumpRowShade::kOdd);
-        QCOMPARE(dual->Shade(2), DumpRowShade::kEven);
-        QCOMPARE(dual->Shade(3), DumpRowShade::kBoundary);
-
-        // SD and RD have no separator: more lines, each showing two of bytes.
-        auto sd = DumpLayout::For(18000, 7200, kDumpSd);
-        QVERIFY(sd);
-        QCOMPARE(sd->Lines(), 14);
-        QCOMPARE(sd->PageLines(), 28);
-        QCOMPARE(sd->RowTwips(3), 0);
-        // A taller font makes taller rows and fewer lines.
-        QCOMPARE(DumpLayout::For(18000, 7200, kDumpSd, 300)->Lines(), 11);
-
-        // Too narrow for one byte column, or too low for one line: nothing.
-        QVERIFY(!DumpLayout::For(1139, 7200, kDumpDual));
-        QVERIFY(!DumpLayout::For(1539, 7200, kDumpDual));
-        QCOMPARE(DumpLayout::For(1540, 7200, kDumpDual)->BytesPerLine(), 1);
-        QVERIFY(!DumpLayout::For(18000, 839, kDumpDual));
-        QCOMPARE(DumpLayout::For(18000, 840, kDumpDual)->Lines(), 1);
-        QVERIFY(!DumpLayout::For(0, 0, kDumpDual));
-        QCOMPARE(DumpLayout::Smallest().BytesPerLine(), 1);
-        QCOMPARE(DumpLayout::Smallest().Lines(), 1);
-        QVERIFY(!DumpLayout::For(-5000, 7200, kDumpDual));
-    }
-
-    void cellsMapToPageBytesBothWays() {
-        auto dual = *DumpLayout::For(18000, 7200, kDumpDual);
-        auto sd = *DumpLayout::For(18000, 7200, kDumpSd);
-        // Text rows 0, 1, 2, 3 lie on grid rows 1, 2, 5, 6.
-        QCOMPARE(DumpLayout::GridRowOfTextRow(2), 5);
-        QCOMPARE(DumpLayout::TextRowOfGridRow(6), 3);
-        QCOMPARE(DumpLayout::TextRowOfGridRow(3), -1);
-        QCOMPARE(DumpLayout::TextRowOfGridRow(0), -1);
-        // DUAL: both rows of line 1 hold bytes 27..53.
-        QCOMPARE(dual.PageIndexOfCell(5, 1), 27);
-        QCOMPARE(dual.PageIndexOfCell(6, 1), 27);
-        QCOMPARE(dual.CellOfPageIndex(28, false).gridRow, 6);
-        QCOMPARE(dual.CellOfPageIndex(28, false).column, 2);
-        // SD: every row its own 27 bytes.
-        QCOMPARE(sd.PageIndexOfCell(2, 1), 27);
-        QCOMPARE(sd.PageIndexOfCell(5, 3), 56);
-        QCOMPARE(sd.CellOfPageIndex(56, true).gridRow, 5);
-        // Neither the title nor the character column holds a byte.
-        QCOMPARE(dual.PageIndexOfCell(1, 0), -1);
-        QCOMPARE(dual.PageIndexOfCell(1, 28), -1);
-        QCOMPARE(dual.PageIndexOfCell(3, 1), -1);
-        QCOMPARE(dual.CellOfPageIndex(11 * 27, true).gridRow, -1);  // past the page
     }
 
     // --- the window

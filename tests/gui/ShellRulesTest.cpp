@@ -1,12 +1,10 @@
-// The shell's plain rules: page arithmetic of the Monitor window (including
-// captures beyond 2^31 records), command enabling, and status pane texts.
+// The shell's plain rules: command enabling and status pane texts.
 #include <QtTest>
 
 #include "app/CommandTable.h"
 #include "app/StatusPanes.h"
 #include "capture/CaptureRecord.h"
 #include "core/CodeTable.h"
-#include "present/MonitorPage.h"
 
 using namespace qv;
 
@@ -14,67 +12,6 @@ class ShellRulesTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void pageMovementsClampAtTheEnds() {
-        MonitorPageLayout l;
-        l.Set(100, 30);
-        QCOMPARE(l.LastPageStart(), uint64_t{70});
-        QCOMPARE(l.LineDown(69), uint64_t{70});
-        QCOMPARE(l.LineDown(70), uint64_t{70});
-        QCOMPARE(l.LineUp(0), uint64_t{0});
-        QCOMPARE(l.PageDown(50), uint64_t{70});
-        QCOMPARE(l.PageUp(20), uint64_t{0});
-        QCOMPARE(l.ScrollMaximum(), 70);
-        QVERIFY(l.ScrollEnabled());
-        // Fewer records than rows: one page, no scrolling.
-        l.Set(5, 30);
-        QCOMPARE(l.LastPageStart(), uint64_t{0});
-        QCOMPARE(l.PageDown(0), uint64_t{0});
-        QVERIFY(!l.ScrollEnabled());
-        QCOMPARE(l.KeyEnd(), (MonitorPageState{0, 5}));
-        l.Set(0, 30);
-        QCOMPARE(l.KeyHome(), MonitorPageState{});
-        QCOMPARE(MonitorPageLayout::RowsFor(5, 16), 1);
-        QCOMPARE(MonitorPageLayout::RowsFor(480, 16), 30);
-    }
-
-    void keysCarryTheSelection() {
-        MonitorPageLayout l;
-        l.Set(100, 10);
-        MonitorPageState s{0, 10};  // last row of the first page
-        s = l.KeyDown(s);
-        QCOMPARE(s, (MonitorPageState{1, 11}));
-        s = l.KeyPageDown({90, 95});
-        QCOMPARE(s, (MonitorPageState{90, 100}));
-        s = l.KeyDown(s);
-        QCOMPARE(s, (MonitorPageState{90, 100}));
-        s = l.KeyUp({5, 6});
-        QCOMPARE(s, (MonitorPageState{4, 5}));
-        s = l.KeyPageUp({5, 8});
-        QCOMPARE(s, (MonitorPageState{0, 1}));
-        // Without a selection the first key selects the page's first row.
-        QCOMPARE(l.KeyDown({40, 0}), (MonitorPageState{40, 41}));
-    }
-
-    void thumbStandsForChunksBeyondTwoToThe31() {
-        MonitorPageLayout l;
-        const uint64_t total = (uint64_t{1} << 31) + 12345;
-        const uint32_t chunks = static_cast<uint32_t>((total + 49999) / 50000);
-        l.Set(total, 40, chunks, 50000);
-        QVERIFY(l.ChunkScale());
-        QCOMPARE(l.ScrollMaximum(), static_cast<int>(chunks));
-        QCOMPARE(l.StartForThumb(3), uint64_t{150000});
-        QCOMPARE(l.ThumbFor(150000), 3);
-        QCOMPARE(l.ThumbFor(150001), 3);
-        // The end of the range is the last full page, not chunks x 50000.
-        QCOMPARE(l.StartForThumb(l.ScrollMaximum()), total - 40);
-        QCOMPARE(l.ThumbFor(total - 40), l.ScrollMaximum());
-        QVERIFY(l.StartForThumb(l.ScrollMaximum() - 1) < total - 40);
-        // Just below the limit one position is one record.
-        l.Set((uint64_t{1} << 31) - 1, 40, 42950, 50000);
-        QVERIFY(!l.ChunkScale());
-        QCOMPARE(l.ScrollMaximum(), static_cast<int>((uint64_t{1} << 31) - 41));
-        QCOMPARE(l.StartForThumb(1234567), uint64_t{1234567});
-    }
 
     void commandEnablingByWindowKind() {
         CommandContext none;

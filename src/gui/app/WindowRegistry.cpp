@@ -38,11 +38,12 @@ WindowRegistry::WindowRegistry(QMdiArea* area, QWidget* owner)
     : QObject(owner),
       m_area(area),
       m_owner(owner),
-      m_commands(std::make_unique<CaptureCommands>(*this)) {}
+      m_commands(std::make_unique<CaptureCommands>(*this)),
+      m_monitoring(new MonitoringControl(*this)) {}
 
 WindowRegistry::~WindowRegistry() {
     for (int i = 0; i < kSlots; ++i)
-        if (m_slots[i].monitor && m_state != kMonitorIdle) m_slots[i].monitor->Stop();
+        if (m_slots[i].monitor && m_monitoring->State() != kMonitorIdle) m_slots[i].monitor->Stop();
 }
 
 IPrompt* WindowRegistry::Prompt() const {
@@ -133,8 +134,7 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
         fresh.path = path;
         fresh.reader->ReadFormatRows(fresh.rows);
     } else {
-        if (!m_factory) return -21;
-        fresh.monitor = m_factory();
+        fresh.monitor = m_monitoring->MakeMonitor();
         if (!fresh.monitor) return -21;
         fresh.code = kDisplayHex;
         ReadStatusFileRows(fresh.rows);
@@ -292,15 +292,8 @@ void WindowRegistry::ReloadFormatRows() {
 
 void WindowRegistry::CloseSlot(int slot) {
     if (!ValidSlot(slot)) return;
+    m_monitoring->WindowClosing(slot);
     auto& s = m_slots[slot];
-    if (s.monitor && m_state != kMonitorIdle && slot == LiveSlot()) {
-        // Closing the window of a run ends the run first, so the capture is
-        // finished on disk rather than left with a chunk still open.
-        s.monitor->Stop();
-        m_state = kMonitorIdle;
-        emit frameLockChanged(false);
-        emit runStateChanged();
-    }
     if (s.frame) {
         s.frame->disconnect(this);
         if (s.view) s.view->disconnect(this);
@@ -318,11 +311,50 @@ void WindowRegistry::CloseSlot(int slot) {
 }
 
 void WindowRegistry::CloseAllWindows() {
-    m_pendingStart = -1;
+    m_monitoring->DropPendingStart();
     int live = LiveSlot();
     if (live >= 0) CloseSlot(live);
     for (int i = 0; i < kSlots; ++i)
         if (!m_slots[i].Free()) CloseSlot(i);
+}
+
+void WindowRegistry::ShowFinishedCapture(int slot) {
+    auto& s = m_slots[slot];
+    std::string path = s.monitor->GetIndexPath();
+    int rc = -1;
+    auto reader = path.empty() ? nullptr : OpenReader(path, rc);
+    auto viewReader = reader ? OpenReader(path, rc) : nullptr;
+    if (!viewReader) {
+        CloseSlot(slot);
+        Log(__LINE__, kMsgReadFailed);
+        return;
+    }
+    if (reader->GetTotalRecords() == 0) {
+        CloseSlot(slot);
+        Log(__LINE__, kMsgNoDataAfterStop);
+        return;
+    }
+    s.monitor.reset();
+    s.reader = std::move(reader);
+    s.path = path;
+    s.rows.clear();
+    s.reader->ReadFormatRows(s.rows);
+    s.windowId = MakeWindowId(slot, kKindMonitorFile);
+    s.frame->setWindowTitle(QString::fromStdString(Stem(path) + "-Monitor"));
+    s.view->SetReader(std::move(viewReader));
+    s.view->SetWindowId(s.windowId, s.frame);
+    s.view->SetFormatRows(&s.rows, false);
+    ShowFirstFrame(slot);
+}
+
+const std::vector<FormatEntry>& WindowRegistry::AdoptRunFormatRows(int slot) {
+    WindowSlot& w = m_slots[slot];
+    StatusSet run;
+    if (w.monitor && w.monitor->GetRunStatus(run)) {
+        w.rows.assign(run.format.begin(), run.format.end());
+        w.view->SetFormatRows(&w.rows, false);
+    }
+    return w.rows;
 }
 
 void WindowRegistry::CloseCurrent() {

@@ -1,7 +1,8 @@
 // The window controller: owns the eight capture window slots, opens and
 // closes the windows, positions them at record times, keeps
-// synchronised windows together, fills the status bar, and starts, pauses
-// and stops monitoring. The main frame forwards every command to it.
+// synchronised windows together and fills the status bar. The course of a
+// monitoring run through its window is the MonitoringControl's, which the
+// registry owns. The main frame forwards every command to it.
 #pragma once
 
 #include <QObject>
@@ -16,6 +17,7 @@
 
 #include "app/AppServices.h"
 #include "app/CommandTable.h"
+#include "app/MonitoringControl.h"
 #include "app/StatusPanes.h"
 #include "capture/RecordTime.h"
 #include "device/DeviceAccess.h"
@@ -41,12 +43,6 @@ class WindowRegistry : public QObject {
     static constexpr int kNoSlot = 8;
     // Synchronised windows follow a report at most this often (ms).
     static constexpr int kSyncIntervalMs = 500;
-    // The run starts this long after its window is open (ms), so that the
-    // window is drawn before the instrument is talked to.
-    static constexpr int kDeferredStartMs = 200;
-    static constexpr int kDeferredRetrievalMs = 400;
-
-    using MonitorFactory = std::function<std::unique_ptr<ILiveMonitor>()>;
 
     struct WindowSlot {
         QPointer<ChildFrame> frame;
@@ -77,12 +73,15 @@ class WindowRegistry : public QObject {
     SelectedUnit Unit() const;
     // The window the controller's dialogs belong to.
     QWidget* Owner() const { return m_owner; }
-    // How a monitor object is made for a running monitoring; none by default.
-    void SetMonitorFactory(MonitorFactory factory) { m_factory = std::move(factory); }
-    // How a monitor object starts bringing back the instrument's card; by
-    // default the monitoring run's own retrieval.
-    using RetrievalStarter = std::function<int(ILiveMonitor&)>;
-    void SetRetrievalStarter(RetrievalStarter starter) { m_retrievalStarter = std::move(starter); }
+    // The course of the monitoring run through the windows.
+    MonitoringControl& Monitoring() { return *m_monitoring; }
+    const MonitoringControl& Monitoring() const { return *m_monitoring; }
+    void SetMonitorFactory(MonitoringControl::MonitorFactory factory) {
+        m_monitoring->SetMonitorFactory(std::move(factory));
+    }
+    void SetRetrievalStarter(MonitoringControl::RetrievalStarter starter) {
+        m_monitoring->SetRetrievalStarter(std::move(starter));
+    }
 
     // --- windows
     // The slot opened (0..7), or -8 no slot free, -15 missing path or common
@@ -118,20 +117,27 @@ class WindowRegistry : public QObject {
     // A child frame's close box.
     void RequestClose(ChildFrame* frame);
 
-    // --- monitoring
-    void StartMonitoring();
-    void PauseMonitoring();
-    // Stops the run at once; its capture is finished on disk off this
-    // thread, the status bar saying so, and then shown in the same window.
-    void StopMonitoring();
-    // Whether a stopped run's capture is still being finished.
-    bool Finishing() const { return m_finishingSlot >= 0; }
-    // Brings back the run stored on the instrument's card through a
-    // monitoring window, as a monitoring run whose source is the card.
-    void StartRetrieval();
-    // The start of the run 200 ms (a retrieval: 400 ms) after its window opened.
-    void DeferredStart(int slot);
-    int GetMonitorState() const { return m_state; }
+    // --- monitoring (the MonitoringControl's, named here for the frame's commands)
+    void StartMonitoring() { m_monitoring->Start(); }
+    void PauseMonitoring() { m_monitoring->Pause(); }
+    void StopMonitoring() { m_monitoring->Stop(); }
+    bool Finishing() const { return m_monitoring->Finishing(); }
+    void StartRetrieval() { m_monitoring->StartRetrieval(); }
+    void DeferredStart(int slot) { m_monitoring->DeferredStart(slot); }
+    int GetMonitorState() const { return m_monitoring->State(); }
+
+    // --- for the monitoring control
+    WindowSlot& Slot(int i) { return m_slots[i]; }
+    static bool ValidSlot(int slot) { return slot >= 0 && slot < kSlots; }
+    // The slot of the window a run goes on; -1 without one.
+    int LiveSlot() const;
+    // The run's window and the status bar name the lines as the run's own
+    // settings do, whatever the status files on disk say by now; the rows.
+    const std::vector<FormatEntry>& AdoptRunFormatRows(int slot);
+    // The finished capture of a stopped run, shown in its window.
+    void ShowFinishedCapture(int slot);
+    // Logs a failure and, with `show`, tells the user.
+    void Log(int line, const std::string& message, bool show = true);
 
     // --- commands
     CommandContext Context() const;
@@ -176,10 +182,7 @@ class WindowRegistry : public QObject {
 
   private:
     int FreeSlot() const;
-    bool ValidSlot(int slot) const { return slot >= 0 && slot < kSlots; }
-    void Log(int line, const std::string& message, bool show = true);
     void ConnectView(CaptureView* view);
-    void LockMonitorFrame(int slot, bool lock);
     void SetCode(int code);
     void SetDirection(int direction);
     // A Dump window on the current window's capture, at the last time shown.
@@ -190,13 +193,7 @@ class WindowRegistry : public QObject {
     void ReadStatusFileRows(std::vector<FormatEntry>& rows) const;
     // A reader of the capture at `path`, or null with the reader's Open code.
     std::unique_ptr<CaptureReader> OpenReader(const std::string& path, int& rc) const;
-    int LiveSlot() const;
-    // Looks again, every 100 ms, whether the stopped run's capture is finished.
-    void PollFinishing();
-    // The finished capture of a stopped run, shown in its window.
-    void ShowFinishedCapture(int slot);
     void FollowOthers(int slot, const DayTime& when);
-    int StartCardRetrieval(ILiveMonitor& monitor);
     // One handler per command this registry carries out itself.
     void BuildHandlers();
     // A Dump or Line window on the current window's capture, at its time.
@@ -204,22 +201,14 @@ class WindowRegistry : public QObject {
     QMdiArea* m_area;
     QWidget* m_owner;
     AppServices* m_services = nullptr;
-    MonitorFactory m_factory;
-    RetrievalStarter m_retrievalStarter;
     std::array<WindowSlot, kSlots> m_slots;
     int m_current = kNoSlot;
-    int m_state = kMonitorIdle;
     bool m_sync = false;
     bool m_syncBlocked = false;
-    bool m_retrieval = false;  // the pending start brings back the card's run
     std::unique_ptr<CaptureCommands> m_commands;
+    MonitoringControl* m_monitoring;  // a child of the registry
     std::unordered_map<int, std::function<void()>> m_handlers;
-    int m_pendingStart = -1;       // the slot whose deferred start is due
-    bool m_pendingResume = false;  // ... and whether it resumes a paused run
     std::optional<DayTime> m_lastTime;
-    std::string m_sdLabel = "SD", m_rdLabel = "RD";
-    std::string m_livePane2, m_livePane3;
-    int m_finishingSlot = -1;  // the stopped run whose capture is being finished
 };
 
 }  // namespace qv

@@ -33,7 +33,7 @@ using namespace registry;
 
 CommandContext WindowRegistry::Context() const {
     CommandContext c;
-    c.monitorState = m_state;
+    c.monitorState = m_monitoring->State();
     c.slotFree = FreeSlot() >= 0;
     c.unitSelected = !Unit().IsNone();
     c.syncOn = m_sync;
@@ -126,7 +126,7 @@ void WindowRegistry::BuildHandlers() {
     h[kCmdFileOpen] = [this] { OpenCapture(""); };
     h[kCmdFileClose] = [this] { CloseCurrent(); };
     h[kCmdAppExit] = [this] {
-        if (m_state == kMonitorIdle) emit exitRequested();
+        if (m_monitoring->State() == kMonitorIdle) emit exitRequested();
     };
     h[kCmdFirst] = [this] { MoveCurrentTo(false); };
     h[kCmdLast] = [this] { MoveCurrentTo(true); };
@@ -148,7 +148,7 @@ void WindowRegistry::BuildHandlers() {
                    kCmdColorDumpEven, kCmdColorDumpBoundary})
         h[id] = [this, id] { PickColor(id); };
     h[kCmdSelectUnit] = [this] {
-        if (m_state != kMonitorIdle || !m_services) return;
+        if (m_monitoring->State() != kMonitorIdle || !m_services) return;
         UnitSelectDialog dlg(m_services->devices, Prompt(), m_owner);
         dlg.exec();
         m_services->devices.Select(dlg.Selected());
@@ -172,7 +172,7 @@ void WindowRegistry::BuildHandlers() {
     h[kCmdTile] = [this] { m_area->tileSubWindows(); };
     h[kCmdHelp] = [this] { emit helpRequested(); };
     h[kCmdMonitorParams] = [this] {
-        if (m_state == kMonitorIdle) RunMonitorParams(*this);
+        if (m_monitoring->State() == kMonitorIdle) RunMonitorParams(*this);
     };
     h[kCmdDisplayFormat] = [this] { RunDisplayFormat(*this); };
     h[kCmdProperty] = [this] { RunProperties(*this); };

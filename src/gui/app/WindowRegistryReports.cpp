@@ -87,21 +87,11 @@ void WindowRegistry::FollowOthers(int slot, const DayTime& when) {
 }
 
 void WindowRegistry::OnLiveRefreshed(int windowId) {
-    int slot = WindowIdSlot(windowId);
-    if (!ValidSlot(slot) || !m_slots[slot].monitor || m_state == kMonitorIdle) return;
-    auto& m = *m_slots[slot].monitor;
-    m_livePane2 = MonitorCountPaneText(m_sdLabel, m.GetCounterTotal(kCountSd), m_rdLabel,
-                                       m.GetCounterTotal(kCountRd));
-    // The overflows so far: the records they lost are missing from the capture.
-    const uint64_t overflows = m.GetOverflows();
-    m_livePane3 = overflows > 0     ? "\tfull " + std::to_string(overflows)
-                  : m.IsBufferFull() ? "\tfull"
-                                     : "\t   ";
-    emit stateChanged();
+    m_monitoring->LiveRefreshed(WindowIdSlot(windowId));
 }
 
 void WindowRegistry::SwitchToWindow(int number) {
-    if (m_state == kMonitorRunning) return;
+    if (m_monitoring->State() == kMonitorRunning) return;
     int slot = number - 1;
     if (!ValidSlot(slot) || m_slots[slot].Free()) return;
     m_current = slot;
@@ -134,15 +124,15 @@ StatusTexts WindowRegistry::StatusBarTexts() const {
         // files on disk say by now.
         m = run.status.monitor;
         sampling = run.status.sampling;
-        if (!m_livePane2.empty()) t[2] = m_livePane2;
-        if (!m_livePane3.empty()) t[3] = m_livePane3;
+        if (!m_monitoring->CountPane().empty()) t[2] = m_monitoring->CountPane();
+        if (!m_monitoring->OverflowPane().empty()) t[3] = m_monitoring->OverflowPane();
     } else {
         // Before the run has started: the settings it is about to use.
         const HomeSettings home = ReadSettingsHome(Unit());
         m = home.monitor;
         sampling = home.sampling;
-        if (!m_livePane2.empty()) t[2] = m_livePane2;
-        if (!m_livePane3.empty()) t[3] = m_livePane3;
+        if (!m_monitoring->CountPane().empty()) t[2] = m_monitoring->CountPane();
+        if (!m_monitoring->OverflowPane().empty()) t[3] = m_monitoring->OverflowPane();
     }
     FillSettingsPanes(t, m, frequency);
     return t;

@@ -61,15 +61,11 @@ void WindowRegistry::Log(int line, const std::string& message, bool show) {
 }
 
 int WindowRegistry::FreeSlot() const {
-    for (int i = 0; i < kSlots; ++i)
-        if (m_slots[i].Free()) return i;
-    return -1;
+    return m_slots.FirstFree();
 }
 
 int WindowRegistry::LiveSlot() const {
-    for (int i = 0; i < kSlots; ++i)
-        if (!m_slots[i].Free() && m_slots[i].monitor) return i;
-    return -1;
+    return m_slots.Live();
 }
 
 void WindowRegistry::ReadStatusFileRows(std::vector<FormatEntry>& rows) const {

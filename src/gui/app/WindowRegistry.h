@@ -19,6 +19,7 @@
 #include "app/CommandTable.h"
 #include "app/MonitoringControl.h"
 #include "app/StatusPanes.h"
+#include "app/WindowSlots.h"
 #include "capture/RecordTime.h"
 #include "device/DeviceAccess.h"
 #include "settings/FormatEntry.h"
@@ -39,27 +40,12 @@ class ILiveMonitor;
 class WindowRegistry : public QObject {
     Q_OBJECT
   public:
-    static constexpr int kSlots = 8;
-    static constexpr int kNoSlot = 8;
+    static constexpr int kSlots = WindowSlots::kCount;
+    static constexpr int kNoSlot = WindowSlots::kNone;
     // Synchronised windows follow a report at most this often (ms).
     static constexpr int kSyncIntervalMs = 500;
 
-    struct WindowSlot {
-        QPointer<ChildFrame> frame;
-        CaptureView* view = nullptr;
-        // The commands' reader of the window's capture (marks, jumps, search
-        // starts, following); the view pages with a reader of its own.
-        std::unique_ptr<CaptureReader> reader;
-        std::unique_ptr<ILiveMonitor> monitor;
-        std::string path;
-        std::vector<FormatEntry> rows;
-        int direction = 0;
-        int code = 1;
-        int windowId = 0;
-        std::optional<DayTime> frameTime;  // where the window was last shown or reported
-        uint64_t frameNumber = 0;
-        bool Free() const { return frame.isNull(); }
-    };
+    using WindowSlot = qv::WindowSlot;
 
     WindowRegistry(QMdiArea* area, QWidget* owner);
     ~WindowRegistry() override;
@@ -128,7 +114,7 @@ class WindowRegistry : public QObject {
 
     // --- for the monitoring control
     WindowSlot& Slot(int i) { return m_slots[i]; }
-    static bool ValidSlot(int slot) { return slot >= 0 && slot < kSlots; }
+    static bool ValidSlot(int slot) { return WindowSlots::Valid(slot); }
     // The slot of the window a run goes on; -1 without one.
     int LiveSlot() const;
     // The run's window and the status bar name the lines as the run's own
@@ -201,7 +187,7 @@ class WindowRegistry : public QObject {
     QMdiArea* m_area;
     QWidget* m_owner;
     AppServices* m_services = nullptr;
-    std::array<WindowSlot, kSlots> m_slots;
+    WindowSlots m_slots;
     int m_current = kNoSlot;
     bool m_sync = false;
     bool m_syncBlocked = false;

@@ -38,7 +38,7 @@ WindowRegistry::WindowRegistry(QMdiArea* area, QWidget* owner)
     : QObject(owner),
       m_area(area),
       m_owner(owner),
-      m_commands(std::make_unique<CaptureCommands>(*this)),
+      m_windowCommands(std::make_unique<WindowCommands>(*this)),
       m_monitoring(new MonitoringControl(*this)) {}
 
 WindowRegistry::~WindowRegistry() {

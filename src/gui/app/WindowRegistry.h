@@ -19,6 +19,7 @@
 #include "app/CommandTable.h"
 #include "app/MonitoringControl.h"
 #include "app/StatusPanes.h"
+#include "app/WindowCommands.h"
 #include "app/WindowSlots.h"
 #include "capture/RecordTime.h"
 #include "device/DeviceAccess.h"
@@ -112,7 +113,11 @@ class WindowRegistry : public QObject {
     void DeferredStart(int slot) { m_monitoring->DeferredStart(slot); }
     int GetMonitorState() const { return m_monitoring->State(); }
 
-    // --- for the monitoring control
+    // --- for the monitoring control and the commands
+    bool SlotFree() const { return FreeSlot() >= 0; }
+    // The record time last shown or reported (the next Dump or Line window's).
+    std::optional<DayTime> LastTime() const { return m_lastTime; }
+    QMdiArea* Area() const { return m_area; }
     WindowSlot& Slot(int i) { return m_slots[i]; }
     static bool ValidSlot(int slot) { return WindowSlots::Valid(slot); }
     // The slot of the window a run goes on; -1 without one.
@@ -126,12 +131,13 @@ class WindowRegistry : public QObject {
     void Log(int line, const std::string& message, bool show = true);
 
     // --- commands
-    CommandContext Context() const;
+    CommandContext Context() const { return m_windowCommands->Context(); }
     // The handler of command `id` (a menu, tool bar or pop-up entry); it
     // ends by signalling stateChanged. Execute runs it at once.
-    std::function<void()> Handler(int id);
-    void Execute(int id);
+    std::function<void()> Handler(int id) { return m_windowCommands->Handler(id); }
+    void Execute(int id) { Handler(id)(); }
     void SetSync(bool on) { m_sync = on; }
+    bool Sync() const { return m_sync; }
     // True for kSyncIntervalMs after windows followed a report: a report
     // now moves only its own window.
     bool SyncHeld() const { return m_syncBlocked; }
@@ -169,20 +175,11 @@ class WindowRegistry : public QObject {
   private:
     int FreeSlot() const;
     void ConnectView(CaptureView* view);
-    void SetCode(int code);
-    void SetDirection(int direction);
-    // A Dump window on the current window's capture, at the last time shown.
-    void OpenDumpWindow();
-    void PickColor(int id);
-    void MoveCurrentTo(bool last);
     void ShowFirstFrame(int slot);
     void ReadStatusFileRows(std::vector<FormatEntry>& rows) const;
     // A reader of the capture at `path`, or null with the reader's Open code.
     std::unique_ptr<CaptureReader> OpenReader(const std::string& path, int& rc) const;
     void FollowOthers(int slot, const DayTime& when);
-    // One handler per command this registry carries out itself.
-    void BuildHandlers();
-    // A Dump or Line window on the current window's capture, at its time.
 
     QMdiArea* m_area;
     QWidget* m_owner;
@@ -191,9 +188,8 @@ class WindowRegistry : public QObject {
     int m_current = kNoSlot;
     bool m_sync = false;
     bool m_syncBlocked = false;
-    std::unique_ptr<CaptureCommands> m_commands;
+    std::unique_ptr<WindowCommands> m_windowCommands;
     MonitoringControl* m_monitoring;  // a child of the registry
-    std::unordered_map<int, std::function<void()>> m_handlers;
     std::optional<DayTime> m_lastTime;
 };
 

@@ -27,9 +27,10 @@ namespace qv::cli {
 
 namespace {
 
-// One line of `list`'s text listing on stdout; the line's buffer is reused.
-void PrintListingLine(const MonitorRow& cells, Protocol protocol, std::string_view afterTr) {
-    static std::string line;
+// One line of `list`'s text listing on stdout, built in `line` (reused from
+// row to row).
+void PrintListingLine(std::string& line, const MonitorRow& cells, Protocol protocol,
+                      std::string_view afterTr) {
     line.clear();
     AppendMonitorTextLine(line, cells, protocol, afterTr);
     line += '\n';
@@ -338,13 +339,14 @@ void List(const ListOptions& o) {
     CaptureFrame frame;
     DeltaColumn deltas;
     const std::string deltaHead = o.delta ? " DELTA(s)   " : "";
+    std::string line;
     if (format == OutputFormat::kJson)
         json.BeginArray();
     else if (format == OutputFormat::kCsv)
         out.Text() += std::string("record,start,end,kind,data,errors,lines,event") +
                       (o.delta ? ",delta_ns" : "") + "\n";
     else
-        PrintListingLine(MonitorHeaderRow(names), file.GetProtocol(), deltaHead);
+        PrintListingLine(line, MonitorHeaderRow(names), file.GetProtocol(), deltaHead);
     MonitorRow row;
     bool gap = false, atEnd = !file.HasRecord();
     // A capture without a record (an empty stream decoded) lists none.
@@ -362,7 +364,7 @@ void List(const ListOptions& o) {
             if (filler.Fill(file, row) != 0) break;
             std::string d = o.delta ? DeltaColumn::Text(delta) : "";
             if (o.delta) d.resize(std::max<size_t>(d.size(), 11), ' '), d += ' ';
-            PrintListingLine(row, file.GetProtocol(), d);
+            PrintListingLine(line, row, file.GetProtocol(), d);
         }
         CursorPosition at;
         file.GetCursor(at);

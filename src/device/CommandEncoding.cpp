@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "capture/CaptureRecord.h"
@@ -52,8 +53,9 @@ std::array<uint32_t, 7> EncodeLineConfig(const MonitorSettings& m) {
     // The protocol field; ASYNC, like a code that names no protocol, sets no bit.
     static constexpr std::pair<Protocol, uint32_t> kProtocolField[] = {
         {Protocol::kSync, 0x2000}, {Protocol::kHdlc, 0x3000}, {Protocol::kLogic, 0x1000}};
-    for (const auto& [protocol, bits] : kProtocolField)
-        if (ProtocolFromCode(m.Protocol) == protocol) p1 |= bits;
+    const std::optional<Protocol> protocol = ProtocolFromCode(m.Protocol);
+    for (const auto& [p, bits] : kProtocolField)
+        if (protocol == p) p1 |= bits;
     if (m.SDDataLogic == 0) p1 |= 0x200;
     if (m.RDDataLogic == 0) p1 |= 0x100;
 

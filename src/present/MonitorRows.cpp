@@ -17,16 +17,10 @@ LineNames MonitorLineNames(const std::vector<FormatEntry>& rows, int line) {
     return out;
 }
 
-std::string_view ErrorText(uint8_t header) {
-    static const std::array<char, 8> kLetters = [] {
-        std::array<char, 8> t{};
-        for (int i = 0; i < 8; ++i)
-            t[static_cast<size_t>(i)] = ErrorLetter(static_cast<uint8_t>(i << 2));
-        return t;
-    }();
+std::string ErrorText(uint8_t header) {
     if (header & kFlagMpBit) return "mp";
-    const size_t i = (header >> 2) & 7;
-    return i ? std::string_view(&kLetters[i], 1) : std::string_view();
+    const char letter = ErrorLetter(header);
+    return letter ? std::string(1, letter) : std::string();
 }
 
 std::string LineStateText(const LineNames& n, int line, bool logic, uint8_t state, uint8_t header) {

@@ -25,7 +25,7 @@ LineNames MonitorLineNames(const std::vector<FormatEntry>& rows, int line);
 
 // "mp" for an MP bit; otherwise the parity/overrun/framing combination as
 // "", "p", "o", "q", "f", "j", "i", "x".
-std::string_view ErrorText(uint8_t header);
+std::string ErrorText(uint8_t header);
 // "RS:1 CS:1 ER:1 DR:0 CD:0 CI:0 IN:0 OUT:0" (four lines unless `line` is 0);
 // for LOGIC captures the SD and RD levels of the header come first.
 std::string LineStateText(const LineNames& names, int line, bool logic, uint8_t lineState,

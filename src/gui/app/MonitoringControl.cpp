@@ -144,11 +144,10 @@ void MonitoringControl::DeferredStart(int slot) {
     }
     // The window and the status bar name the lines as the run's own settings
     // do, whatever the status files on disk say by now.
-    const std::vector<FormatEntry>& rows = m_windows.AdoptRunFormatRows(slot);
     StatusSet run;
-    monitor.GetRunStatus(run);
+    if (monitor.GetRunStatus(run)) m_windows.AdoptRunFormatRows(slot, run);
     if (!m_pendingResume) m_windows.Slot(slot).view->SetMonitorState(1, &monitor);
-    auto names = MonitorLineNames(rows, run.status.monitor.Line);
+    auto names = MonitorLineNames(m_windows.Slot(slot).rows, run.status.monitor.Line);
     m_sdLabel = ShortLabel(names[0]);
     m_rdLabel = ShortLabel(names[1]);
     emit m_windows.stateChanged();

@@ -343,14 +343,10 @@ void WindowRegistry::ShowFinishedCapture(int slot) {
     ShowFirstFrame(slot);
 }
 
-const std::vector<FormatEntry>& WindowRegistry::AdoptRunFormatRows(int slot) {
+void WindowRegistry::AdoptRunFormatRows(int slot, const StatusSet& run) {
     WindowSlot& w = m_slots[slot];
-    StatusSet run;
-    if (w.monitor && w.monitor->GetRunStatus(run)) {
-        w.rows.assign(run.format.begin(), run.format.end());
-        w.view->SetFormatRows(&w.rows, false);
-    }
-    return w.rows;
+    w.rows.assign(run.format.begin(), run.format.end());
+    w.view->SetFormatRows(&w.rows, false);
 }
 
 void WindowRegistry::CloseCurrent() {

@@ -37,6 +37,7 @@ class ChildFrame;
 class IPrompt;
 class CaptureReader;
 class ILiveMonitor;
+struct StatusSet;
 
 class WindowRegistry : public QObject {
     Q_OBJECT
@@ -122,9 +123,8 @@ class WindowRegistry : public QObject {
     static bool ValidSlot(int slot) { return WindowSlots::Valid(slot); }
     // The slot of the window a run goes on; -1 without one.
     int LiveSlot() const;
-    // The run's window and the status bar name the lines as the run's own
-    // settings do, whatever the status files on disk say by now; the rows.
-    const std::vector<FormatEntry>& AdoptRunFormatRows(int slot);
+    // The run's window takes the display table the run started with.
+    void AdoptRunFormatRows(int slot, const StatusSet& run);
     // The finished capture of a stopped run, shown in its window.
     void ShowFinishedCapture(int slot);
     // Logs a failure and, with `show`, tells the user.

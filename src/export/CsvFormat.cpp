@@ -16,6 +16,7 @@ class Csv final : public ExportFormat {
     std::string_view Name() const override { return "csv"; }
     ExportText Label() const override { return {"CSV形式による保存", "Save as CSV"}; }
     ExportText OutputName() const override { return {"CSVファイル", "CSV file"}; }
+    ExportText CountUnit() const override { return {"件", " rows"}; }
     const char* Noun() const override { return "CSV files"; }
     const char* CommandHelp() const override {
         return "Write CSV files 1.csv, 2.csv, ... instead of a capture";

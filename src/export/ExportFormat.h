@@ -84,6 +84,9 @@ class ExportFormat {
     virtual ExportText Label() const = 0;       // for the save dialog
     // What the save dialog says was written ("CSVファイル").
     virtual ExportText OutputName() const = 0;
+    // What the count of ExportResult::written counts, put after the number
+    // ("件", " records").
+    virtual ExportText CountUnit() const { return {"件", " records"}; }
     virtual const char* Noun() const = 0;         // "CSV files", for the command line
     virtual const char* CommandHelp() const = 0;  // the command line's option
     virtual Target Writes() const = 0;

@@ -91,6 +91,7 @@ class Pcapng final : public ExportFormat {
     std::string_view Name() const override { return "pcapng"; }
     ExportText Label() const override { return {"pcapng形式による保存", "Save as pcapng"}; }
     ExportText OutputName() const override { return {"pcapngファイル", "pcapng file"}; }
+    ExportText CountUnit() const override { return {"件", " packets"}; }
     const char* Noun() const override { return "a pcapng file"; }
     const char* CommandHelp() const override {
         return "Write a pcapng file (- for standard output): one packet per message, RTAC "

@@ -242,6 +242,12 @@ class EnglishInterfaceTest : public QObject {
         SaveProgressDialog saving(*FindExportFormat("csv"), request);
         VERIFY_ENGLISH(&saving);
         QVERIFY(!HasJapanese(saving.OutcomeText()));
+        // A finished save says what its count counts: a pcapng file holds
+        // packets, not the capture's records.
+        request.destination = home.file("out.pcapng");
+        SaveProgressDialog pcapng(*FindExportFormat("pcapng"), request);
+        pcapng.exec();
+        QVERIFY2(pcapng.OutcomeText().endsWith(" packets)"), qPrintable(pcapng.OutcomeText()));
         TriggerJumpDialog jump(cap);
         VERIFY_ENGLISH(&jump);
         DumpWindow dump(env.conf, env.log);

@@ -89,10 +89,13 @@ void SaveProgressDialog::reject() {
 QString SaveProgressDialog::OutcomeText() const {
     const QString where = QString::fromStdString(m_worker.Request().destination);
     const QString what = QString::fromUtf8(m_worker.Format().OutputName().In(MessageLanguage()));
+    // The count with what it counts: records, rows or packets.
+    const QString count = QString::number(Written()) +
+                          QString::fromUtf8(m_worker.Format().CountUnit().In(MessageLanguage()));
     switch (m_outcome) {
         case SaveReport::kRangeDone:
         case SaveReport::kCaptureEnd:
-            return tr("保存しました。\n%1 (%2件)").arg(where).arg(Written());
+            return tr("保存しました。\n%1 (%2)").arg(where).arg(count);
         case SaveReport::kStartRefused:
             return tr(
                 "指定された範囲のデータがないか、保存先を作成できませんでした。保存していません。");
@@ -101,16 +104,15 @@ QString SaveProgressDialog::OutcomeText() const {
             if (m_worker.Format().Writes() == ExportFormat::Target::kFile &&
                 !m_worker.Result().made)
                 return tr("保存中にエラーが発生しました。保存していません。\n%1").arg(where);
-            return tr("保存中にエラーが発生しました。それまでに保存した%1(%2件)"
+            return tr("保存中にエラーが発生しました。それまでに保存した%1(%2)"
                       "は完全な形で残っています。\n%3")
                 .arg(what)
-                .arg(Written())
+                .arg(count)
                 .arg(where);
         default:
-            return tr("保存を中止しました。それまでに保存した%1(%2件)は完全な形で残っています。\n%"
-                      "3")
+            return tr("保存を中止しました。それまでに保存した%1(%2)は完全な形で残っています。\n%3")
                 .arg(what)
-                .arg(Written())
+                .arg(count)
                 .arg(where);
     }
 }

@@ -864,24 +864,24 @@
     </message>
     <message>
         <source>保存しました。
-%1 (%2件)</source>
+%1 (%2)</source>
         <translation>Saved.
-%1 (%2 records)</translation>
+%1 (%2)</translation>
     </message>
     <message>
         <source>指定された範囲のデータがないか、保存先を作成できませんでした。保存していません。</source>
         <translation>The range holds no data, or the destination could not be created. Nothing was saved.</translation>
     </message>
     <message>
-        <source>保存中にエラーが発生しました。それまでに保存した%1(%2件)は完全な形で残っています。
+        <source>保存中にエラーが発生しました。それまでに保存した%1(%2)は完全な形で残っています。
 %3</source>
-        <translation>An error occurred while saving. What was saved to the %1 so far (%2 records) is complete.
+        <translation>An error occurred while saving. What was saved to the %1 so far (%2) is complete.
 %3</translation>
     </message>
     <message>
-        <source>保存を中止しました。それまでに保存した%1(%2件)は完全な形で残っています。
+        <source>保存を中止しました。それまでに保存した%1(%2)は完全な形で残っています。
 %3</source>
-        <translation>Saving was cancelled. What was saved to the %1 so far (%2 records) is complete.
+        <translation>Saving was cancelled. What was saved to the %1 so far (%2) is complete.
 %3</translation>
     </message>
     <message>

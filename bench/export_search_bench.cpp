@@ -17,6 +17,7 @@
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
 #include "capture/ChunkWriter.h"
+#include "capture/RecordTime.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/TimeText.h"
@@ -40,12 +41,12 @@ std::string Scratch(const char* name) {
     return dir;
 }
 
-std::pair<RangeTimeKey, RangeTimeKey> WholeCapture(CaptureReader& f) {
+std::pair<DayTime, DayTime> WholeCapture(CaptureReader& f) {
     std::string a, b;
     f.GetCaptureStartText(a);
     f.GetCaptureEndText(b);
     auto s = ParseRecordTime(a), e = ParseRecordTime(b);
-    return {MakeRangeTimeKey(s->date, s->ticks), MakeRangeTimeKey(e->date, e->ticks)};
+    return {*s, *e};
 }
 
 uint64_t FolderBytes(const std::string& dir) {

@@ -127,7 +127,7 @@ int CaptureFiles::Stop(std::time_t stopClock) {
     uint64_t ticks = 0;
     LocalDateAndTicks(stopClock, date, ticks);
     // An overflow the stream never recovered from lost everything up to the stop.
-    m_sink.EndGaps(static_cast<int>(ParseLeadingInt(date)), ticks);
+    m_sink.EndGaps(DateTextNumber(date), ticks);
 
     const ChunkTable& table = m_sink.Table();
     // A last chunk without a record gives readers nothing to land on.
@@ -155,7 +155,7 @@ int CaptureFiles::Stop(std::time_t stopClock) {
     int written = 0;
     for (TriggerEvent ev : m_sink.TriggerEvents()) {
         if (ev.time > kTicksPerDay) {
-            const int day = static_cast<int>(ParseLeadingInt(DateFieldText(ev.date)));
+            const int day = DateTextNumber(DateFieldText(ev.date));
             if (auto moved = NormaliseDayTime(day, static_cast<int64_t>(ev.time))) {
                 char text[8];
                 std::snprintf(text, sizeof text, "%06d", moved->date);

@@ -67,7 +67,7 @@ CaptureFolderEntry ReadCaptureFolderEntry(const std::string& parent, const std::
     CaptureIndex ini;
     ini.SetPath(index);
     e.frames = ini.ReadFrameNum();
-    CaptureTime start;
+    IndexTime start;
     if (ini.ReadStartTime(start) == 0 && start.date.size() >= 6) {
         if (auto tod = TicksToLetteredText(start.ticks)) {
             const std::string& d = start.date;

@@ -40,15 +40,14 @@ void CaptureGaps::Close(const DayTime& to) {
 std::vector<CaptureGap> ReadCaptureGaps(CaptureReader& file) {
     std::vector<CaptureGap> gaps;
     std::optional<DayTime> end;
-    if (std::string text; file.GetCaptureEndText(text) == 0) end = ParseRecordTimeText(text);
+    if (std::string text; file.GetCaptureEndText(text) == 0) end = ParseRecordTime(text);
     CaptureIndex index;
     index.SetPath(file.GetIndexPath());
     TriggerEvent event;
     for (int n = 1; index.ReadTriggerRecord(n, event) == 0; ++n) {
         if (event.code != kTriggerCodeMemoryOverflow) continue;
         CaptureGap gap;
-        gap.from =
-            DayTime{static_cast<int>(ParseLeadingInt(DateFieldText(event.date))), event.time};
+        gap.from = DayTime{DateTextNumber(DateFieldText(event.date)), event.time};
         gap.to = end.value_or(gap.from);
         // The reader lands on the last record at or before the overflow; the
         // gap ends at the first one after it.

@@ -106,7 +106,7 @@ int CaptureIndex::WriteTime(std::string_view key, std::string_view date, uint64_
     return WriteString(kDataFile, key, *text);
 }
 
-int CaptureIndex::ReadTime(std::string_view key, CaptureTime& time) {
+int CaptureIndex::ReadTime(std::string_view key, IndexTime& time) {
     std::string v;
     if (ReadString(kDataFile, key, v) != 0) return -1;
     return ParseIndexTime(v, time) ? 0 : -1;
@@ -115,13 +115,13 @@ int CaptureIndex::ReadTime(std::string_view key, CaptureTime& time) {
 int CaptureIndex::WriteStartTime(std::string_view date, uint64_t ticks) {
     return WriteTime("StartTime", date, ticks);
 }
-int CaptureIndex::ReadStartTime(CaptureTime& time) {
+int CaptureIndex::ReadStartTime(IndexTime& time) {
     return ReadTime("StartTime", time);
 }
 int CaptureIndex::WriteEndTime(std::string_view date, uint64_t ticks) {
     return WriteTime("EndTime", date, ticks);
 }
-int CaptureIndex::ReadEndTime(CaptureTime& time) {
+int CaptureIndex::ReadEndTime(IndexTime& time) {
     return ReadTime("EndTime", time);
 }
 

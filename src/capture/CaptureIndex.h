@@ -49,9 +49,9 @@ class CaptureIndex : public StatusFile {
     // DataFile StartTime / EndTime: date text and time of day (10 ns ticks);
     // a time over 24 h is not written (-1).
     int WriteStartTime(std::string_view date, uint64_t ticks);
-    int ReadStartTime(CaptureTime& time);
+    int ReadStartTime(IndexTime& time);
     int WriteEndTime(std::string_view date, uint64_t ticks);
-    int ReadEndTime(CaptureTime& time);
+    int ReadEndTime(IndexTime& time);
 
     // DataFile FilterFlg: "ON" for 1, "OFF" for anything else. Reading gives 1
     // for "ON" and -1 for anything else.
@@ -86,7 +86,7 @@ class CaptureIndex : public StatusFile {
 
   private:
     int WriteTime(std::string_view key, std::string_view date, uint64_t ticks);
-    int ReadTime(std::string_view key, CaptureTime& time);
+    int ReadTime(std::string_view key, IndexTime& time);
 };
 
 }  // namespace qv

@@ -174,7 +174,7 @@ std::optional<std::string> FormatIndexTime(std::string_view date, uint64_t ticks
     return out;
 }
 
-bool ParseIndexTime(std::string_view text, CaptureTime& t) {
+bool ParseIndexTime(std::string_view text, IndexTime& t) {
     if (CountCommas(text) != 1) return false;
     ReadText(GetField(text, 1), t.date);
     ReadTicks(GetField(text, 2), t.ticks);
@@ -183,59 +183,6 @@ bool ParseIndexTime(std::string_view text, CaptureTime& t) {
 
 uint64_t IndexEndTicks(uint64_t stopTicks) {
     return std::min(stopTicks, kTicksPerDay - kEndTimeMargin) + kEndTimeMargin;
-}
-
-std::optional<std::string> FormatRecordTime(std::string_view date, uint64_t ticks) {
-    auto f = SplitTicks(ticks);
-    if (!f || !IsSixDigits(date)) return std::nullopt;
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%.2s/%.2s/%.2s %02d:%02d:%02d %03dm%03du%02d0n", date.data(),
-                  date.data() + 2, date.data() + 4, f->hours, f->minutes, f->seconds, f->millis,
-                  f->micros, f->nanos / 10);
-    return std::string(buf);
-}
-
-std::optional<CaptureTime> ParseRecordTime(std::string_view text) {
-    // "YY/MM/DD HH:MM:SS mmmmuuuuTT0n" is 30 characters.
-    constexpr size_t kLength = 30;
-    if (text.size() < kLength) return std::nullopt;
-    for (size_t pos : {0, 1, 3, 4, 6, 7})
-        if (!IsDigit(text[pos])) return std::nullopt;
-    CaptureTime t;
-    t.date = {text[0], text[1], text[3], text[4], text[6], text[7]};
-    // From position 9 the time sits where the lettered time text has it, and
-    // "TT0" read as nanoseconds gives back the TT ticks.
-    t.ticks = TextToTicks(text.substr(9));
-    return t;
-}
-
-std::optional<CaptureTime> ParseTypedRecordTime(std::string_view text) {
-    constexpr std::string_view kShape = "00/00/00 00:00:00 000m000u000n";
-    if (text.size() != kShape.size()) return std::nullopt;
-    for (size_t i = 0; i < kShape.size(); ++i) {
-        const bool digit = IsDigit(text[i]);
-        if (kShape[i] == '0' ? !digit : text[i] != kShape[i]) return std::nullopt;
-    }
-    // The end of a day is a time the index writes, so it is taken back.
-    const bool dayEnd = text.substr(9) == "24:00:00 000m000u000n";
-    auto t = ParseRecordTime(text);
-    if (!t || !IsValidDateText(t->date) || (!dayEnd && !ParseClockText(text.substr(9, 8))))
-        return std::nullopt;
-    return t;
-}
-
-RangeTimeKey MakeRangeTimeKey(std::string_view date, uint64_t ticks) {
-    RangeTimeKey key;
-    SetDateField(key.date, date.substr(0, kDateFieldSize));
-    key.ticks = ticks;
-    return key;
-}
-
-bool NotLaterThan(const RangeTimeKey& a, const RangeTimeKey& b) {
-    const int64_t da = ParseLeadingInt(DateFieldText(a.date));
-    const int64_t db = ParseLeadingInt(DateFieldText(b.date));
-    if (da != db) return da < db;
-    return a.ticks <= b.ticks;
 }
 
 }  // namespace qv

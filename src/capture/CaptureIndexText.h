@@ -1,6 +1,5 @@
 // Value texts of the capture index (.qvr): chunk entries, trigger records,
-// marks, start and end times, signal names, date texts, the record time text
-// that windows exchange, and the order of capture positions.
+// marks, start and end times, signal names and date texts.
 //
 // Every comma-separated value is accepted only with exactly its expected
 // number of commas; a rejected value leaves the target untouched. Within an
@@ -60,8 +59,10 @@ bool IsValidDateText(std::string_view text);
 // ---------------------------------------------------------------------------
 // Index values
 
-// A date with a time of day in 10 ns ticks.
-struct CaptureTime {
+// A start or end time as the index stores it: the date text as written
+// (DayTime is the time everything else works with) and a time of day in
+// 10 ns ticks.
+struct IndexTime {
     std::string date;
     uint64_t ticks = 0;
 };
@@ -102,45 +103,12 @@ bool ParseMark(std::string_view text, CaptureMark& mark);
 // date holds a comma.
 std::optional<std::string> FormatIndexTime(std::string_view date, uint64_t ticks);
 // Needs exactly 1 comma.
-bool ParseIndexTime(std::string_view text, CaptureTime& time);
+bool ParseIndexTime(std::string_view text, IndexTime& time);
 
 // The end time stored in the index: the stop time plus 99,999,999 ticks so that
 // the stop's last second is inside the capture, but never past 24 h, which no
 // time text can hold.
 inline constexpr uint64_t kEndTimeMargin = 99'999'999;
 uint64_t IndexEndTicks(uint64_t stopTicks);
-
-// ---------------------------------------------------------------------------
-// Record time text: "YY/MM/DD HH:MM:SS mmmmuuuuTT0n" where TT are the ticks
-// left after the microseconds (tens of nanoseconds).
-
-// nullopt when the date is not a valid YYMMDD text or the time is over 24 h.
-std::optional<std::string> FormatRecordTime(std::string_view date, uint64_t ticks);
-// Reads fixed positions; nullopt for a text shorter than the format or with a
-// non-digit in the date positions.
-std::optional<CaptureTime> ParseRecordTime(std::string_view text);
-// A record time a person typed: exactly that form, a calendar day, the
-// clock fields as ParseClockText takes them and three digits before each of
-// m, u and n (the last one truncated to whole ticks); the day's end
-// "24:00:00 000m000u000n" too. nullopt otherwise.
-std::optional<CaptureTime> ParseTypedRecordTime(std::string_view text);
-
-// ---------------------------------------------------------------------------
-// Position order
-
-// A capture position: a date text of at most 8 bytes, zero-padded, then the
-// time of day. 16 bytes, as other parts of the system exchange it.
-struct RangeTimeKey {
-    char date[kDateFieldSize] = {};
-    uint64_t ticks = 0;  // 10 ns ticks
-};
-static_assert(sizeof(RangeTimeKey) == 16);
-
-// A date text longer than 8 bytes is cut to its first 8.
-RangeTimeKey MakeRangeTimeKey(std::string_view date, uint64_t ticks);
-
-// True when a is not later than b: the numbers the date texts spell (an empty
-// text is 0), then the ticks.
-bool NotLaterThan(const RangeTimeKey& a, const RangeTimeKey& b);
 
 }  // namespace qv

@@ -271,14 +271,14 @@ int CaptureReader::GetChunkInfo(uint32_t chunk, std::string& startText, ChunkEnt
 }
 
 int CaptureReader::DateNumber(uint32_t chunk) const {
-    return static_cast<int>(ParseLeadingInt(DateFieldText(m_chunks[chunk - 1].date)));
+    return DateTextNumber(DateFieldText(m_chunks[chunk - 1].date));
 }
 
 int CaptureReader::ReadIndexTime(bool end, std::string& text) {
-    CaptureTime t;
+    IndexTime t;
     text.clear();
     if ((end ? m_index.ReadEndTime(t) : m_index.ReadStartTime(t)) != 0) return kQvrNoIndex;
-    text = FormatRecordTimeText(static_cast<int>(ParseLeadingInt(t.date)), t.ticks);
+    text = FormatRecordTimeText(DateTextNumber(t.date), t.ticks);
     return kQvrOk;
 }
 

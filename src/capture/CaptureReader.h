@@ -136,8 +136,7 @@ class CaptureReader {
     // --- movement
     int GoToFrame(uint64_t frame);
     int GoToChunkRecord(uint32_t chunk, uint32_t index);
-    int GoToTime(std::string_view date, uint64_t ticks);
-    int GoToTime(const DayTime& when) { return GoToDateTime(when.date, when.ticks); }
+    int GoToTime(const DayTime& when);
     // Moving within the loaded pair of chunks is the step of every record of
     // a long read, so that much is kept inline.
     int NextRecord() {
@@ -203,7 +202,6 @@ class CaptureReader {
     }
 
     int NextRecordAcrossChunks();
-    int GoToDateTime(int64_t date, uint64_t ticks);
     // The date and time of day of a record time (with the day moved when it
     // runs past midnight); logs a date that is no calendar date.
     DayTime LoggedDayTime(uint32_t slot, int64_t ticks) const;

@@ -16,8 +16,7 @@ int CaptureReader::ReadMark(int n, uint32_t& chunk, std::string& timeText, int& 
     CaptureMark mark;
     if (m_index.ReadMark(n, mark) != 0) return kQvrNoIndex;
     chunk = mark.chunk;
-    auto moved = NormaliseDayTime(static_cast<int>(ParseLeadingInt(mark.date)),
-                                  static_cast<int64_t>(mark.time));
+    auto moved = NormaliseDayTime(DateTextNumber(mark.date), static_cast<int64_t>(mark.time));
     timeText = moved ? FormatRecordTimeText(moved->date, moved->ticks) : "";
     kind = mark.signal;
     comment = mark.comment;
@@ -38,7 +37,7 @@ int CaptureReader::SetMark(int n, const std::string* comment) {
     auto when = ParseRecordTime(text);
     if (!when) return kQvrNoRecord;
     mark.chunk = SlotChunkNumber(m_cursor);
-    mark.date = when->date;
+    mark.date = DateDigits(when->date);
     mark.time = ticks;
     mark.signal = static_cast<int8_t>(HeaderKind(SlotRecord(m_cursor)[0]));
     if (comment) mark.comment = *comment;

@@ -25,11 +25,9 @@ uint64_t TypeCounter(const ChunkEntry& e, int jumpType) {
 }
 }  // namespace
 
-int CaptureReader::GoToTime(std::string_view date, uint64_t ticks) {
-    return GoToDateTime(ParseLeadingInt(date), ticks);
-}
-
-int CaptureReader::GoToDateTime(int64_t wanted, uint64_t ticks) {
+int CaptureReader::GoToTime(const DayTime& when) {
+    const int64_t wanted = when.date;
+    const uint64_t ticks = when.ticks;
     const uint32_t count = GetChunkCount();
     Saved saved = Save();
     // The next chunk after `c` that holds records, or 0: an empty chunk (a

@@ -220,11 +220,11 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     // backwards) is a day later.
     int date = 0;
     ChunkEntry first;
-    CaptureTime start;
+    IndexTime start;
     if (index.ReadChunkEntry(1, first) == 0)
-        date = static_cast<int>(ParseLeadingInt(DateFieldText(first.date)));
+        date = DateTextNumber(DateFieldText(first.date));
     else if (index.ReadStartTime(start) == 0)
-        date = static_cast<int>(ParseLeadingInt(start.date));
+        date = DateTextNumber(start.date);
     if (date <= 0) return fail("the index holds no start date to date the chunks by");
 
     struct Kept {

@@ -265,7 +265,7 @@ void ChunkSink::NewDay(std::string_view yymmdd, bool started) {
 
 void ChunkSink::SetDate(std::string_view yymmdd) {
     m_date = yymmdd;
-    m_dateNumber = static_cast<int>(ParseLeadingInt(m_date));
+    m_dateNumber = DateTextNumber(m_date);
 }
 
 void ChunkSink::BufferFull() {

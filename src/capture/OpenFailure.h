@@ -13,5 +13,8 @@ namespace qv {
 // an index). One line, in `language` (Japanese for a log).
 std::string CaptureOpenFailureReason(const std::string& indexPath, int code,
                                      UiLanguage language = MessageLanguage());
+// The reason for a reader code alone, where there is no file to look at: a
+// read or a move that failed once the capture was open.
+std::string ReaderCodeText(int code, UiLanguage language = MessageLanguage());
 
 }  // namespace qv

@@ -1,9 +1,11 @@
 #include "capture/RecordTime.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
-#include "capture/CaptureIndexText.h"
+#include "capture/CaptureRecord.h"
+#include "core/NumberText.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -60,8 +62,29 @@ std::string DateDigits(int yymmdd) {
     return date;
 }
 
+int DateTextNumber(std::string_view date) {
+    return static_cast<int>(ParseLeadingInt(date.substr(0, kDateFieldSize)));
+}
+
 DayTime MakeDayTime(std::string_view date, uint64_t ticks) {
-    return DayTime{static_cast<int>(ParseLeadingInt(date)), ticks};
+    return DayTime{DateTextNumber(date), ticks};
+}
+
+namespace {
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+}  // namespace
+
+std::optional<std::string> FormatRecordTime(std::string_view date, uint64_t ticks) {
+    auto f = SplitTicks(ticks);
+    if (!f || date.size() != 6 || !std::all_of(date.begin(), date.end(), IsDigit))
+        return std::nullopt;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.2s/%.2s/%.2s %02d:%02d:%02d %03dm%03du%02d0n", date.data(),
+                  date.data() + 2, date.data() + 4, f->hours, f->minutes, f->seconds, f->millis,
+                  f->micros, f->nanos / 10);
+    return std::string(buf);
 }
 
 std::string FormatRecordTimeText(int yymmdd, uint64_t ticks) {
@@ -71,10 +94,33 @@ std::string FormatRecordTimeText(int yymmdd, uint64_t ticks) {
         .value_or("");
 }
 
-std::optional<DayTime> ParseRecordTimeText(std::string_view text) {
+std::optional<DayTime> ParseRecordTime(std::string_view text) {
+    // "YY/MM/DD HH:MM:SS mmmmuuuuTT0n" is 30 characters.
+    constexpr size_t kLength = 30;
+    if (text.size() < kLength) return std::nullopt;
+    int date = 0;
+    for (size_t pos : {0, 1, 3, 4, 6, 7}) {
+        if (!IsDigit(text[pos])) return std::nullopt;
+        date = date * 10 + (text[pos] - '0');
+    }
+    // From position 9 the time sits where the lettered time text has it, and
+    // "TT0" read as nanoseconds gives back the TT ticks.
+    return DayTime{date, TextToTicks(text.substr(9))};
+}
+
+std::optional<DayTime> ParseTypedRecordTime(std::string_view text) {
+    constexpr std::string_view kShape = "00/00/00 00:00:00 000m000u000n";
+    if (text.size() != kShape.size()) return std::nullopt;
+    for (size_t i = 0; i < kShape.size(); ++i) {
+        const bool digit = IsDigit(text[i]);
+        if (kShape[i] == '0' ? !digit : text[i] != kShape[i]) return std::nullopt;
+    }
+    // The end of a day is a time the index writes, so it is taken back.
+    const bool dayEnd = text.substr(9) == "24:00:00 000m000u000n";
     auto t = ParseRecordTime(text);
-    if (!t) return std::nullopt;
-    return MakeDayTime(t->date, t->ticks);
+    if (!t || !DayNumber(t->date) || (!dayEnd && !ParseClockText(text.substr(9, 8))))
+        return std::nullopt;
+    return t;
 }
 
 std::optional<int64_t> DayNumber(int yymmdd) {

@@ -3,6 +3,7 @@
 // that ran past midnight or before it moved to the neighbouring day.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,13 +31,13 @@ struct AsyncCharTiming {
     double Rate(bool sd) const;
 };
 
-// A date (YYMMDD as a number) and a time of day in ticks. It is also the
-// record time that windows and commands hand each other: text is made from
-// it only to be shown or written.
+// The one record time: a date (YYMMDD as a number) and a time of day in
+// ticks. Windows, commands and ranges hand it to each other and compare it
+// (date first, then ticks); text is made from it only to be shown or written.
 struct DayTime {
     int date = 0;        // YYMMDD number
     uint64_t ticks = 0;  // 0 .. 24 h
-    friend bool operator==(const DayTime&, const DayTime&) = default;
+    friend auto operator<=>(const DayTime&, const DayTime&) = default;
 };
 
 // A signed time of day in ticks normalised into the day it falls in: before
@@ -46,17 +47,32 @@ std::optional<DayTime> NormaliseDayTime(int yymmdd, int64_t ticks);
 
 // The six date digits "YYMMDD" of a date number.
 std::string DateDigits(int yymmdd);
-// A date text's leading number (its digits "YYMMDD") and a time of day.
+// The number a stored date text spells: the leading number of its first 8
+// bytes, as every reader of the index takes it (an empty text is 0).
+int DateTextNumber(std::string_view date);
+// A stored date text and a time of day.
 DayTime MakeDayTime(std::string_view date, uint64_t ticks);
 
+// ---------------------------------------------------------------------------
+// Record time text: "YY/MM/DD HH:MM:SS mmmmuuuuTT0n" where TT are the ticks
+// left after the microseconds (tens of nanoseconds).
+
+// nullopt when the date is not a valid YYMMDD text or the time is over 24 h.
+std::optional<std::string> FormatRecordTime(std::string_view date, uint64_t ticks);
 // The record time text of a date number and a time of day up to 24 h; the
 // date is split as a number, whatever it holds.
 std::string FormatRecordTimeText(int yymmdd, uint64_t ticks);
 inline std::string FormatRecordTimeText(const DayTime& t) {
     return FormatRecordTimeText(t.date, t.ticks);
 }
-// The record time a record time text spells; nullopt when it is not one.
-std::optional<DayTime> ParseRecordTimeText(std::string_view text);
+// Reads fixed positions; nullopt for a text shorter than the format or with a
+// non-digit in the date positions.
+std::optional<DayTime> ParseRecordTime(std::string_view text);
+// A record time a person typed: exactly that form, a calendar day, the
+// clock fields as ParseClockText takes them and three digits before each of
+// m, u and n (the last one truncated to whole ticks); the day's end
+// "24:00:00 000m000u000n" too. nullopt otherwise.
+std::optional<DayTime> ParseTypedRecordTime(std::string_view text);
 
 // Days since 1970-01-01 of a YYMMDD number; nullopt when not a calendar date.
 std::optional<int64_t> DayNumber(int yymmdd);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "capture/CaptureReader.h"
+#include "capture/OpenFailure.h"
 #include "cli/CaptureOpen.h"
 #include "cli/CaptureWalk.h"
 #include "cli/CliSupport.h"
@@ -119,7 +120,7 @@ void PrintInfoStructured(CaptureReader& file, const CaptureFacts& facts, OutputF
     if (json) j.EndArray().Key("trigger_records").BeginArray();
     for (const auto& t : ReadTriggerRecords(file.GetIndexPath())) {
         const std::string p = "trigger." + std::to_string(t.number) + ".";
-        const int date = static_cast<int>(ParseLeadingInt(DateFieldText(t.event.date)));
+        const int date = DateTextNumber(DateFieldText(t.event.date));
         const std::string when = cal.Iso(LineTicks(DayIndexOf(date), static_cast<int64_t>(t.event.time)));
         if (json) j.BeginObject().Field("number", static_cast<int64_t>(t.number));
         field(json ? "time" : p + "time", when);
@@ -181,8 +182,7 @@ void PrintInfo(const std::string& capture, OutputFormat format) {
         const int rc = index.ReadTriggerRecord(n, e);
         if (rc == -1) break;
         if (rc != 0) continue;
-        std::string when =
-            FormatRecordTimeText(static_cast<int>(ParseLeadingInt(DateFieldText(e.date))), e.time);
+        std::string when = FormatRecordTimeText(DateTextNumber(DateFieldText(e.date)), e.time);
         std::printf("  %3d  %s  chunk %" PRIu64 "  code %d%s\n", n, when.c_str(), e.chunk, e.code,
                     e.code == kTriggerCodeMemoryOverflow ? " (instrument memory full)" : "");
         ++shown;
@@ -316,8 +316,8 @@ void List(const ListOptions& o) {
         if (!t)
             throw CommandError{
                 kExitUsage, "bad time \"" + o.time + "\"; use \"YY/MM/DD hh:mm:ss 000m000u000n\""};
-        int rc = file.GoToTime(t->date, t->ticks);
-        if (rc != 0) throw CommandError{kExitFailure, ReaderError(rc)};
+        int rc = file.GoToTime(*t);
+        if (rc != 0) throw CommandError{kExitFailure, ReaderCodeText(rc)};
     } else if (o.frame > 0) {
         int rc = file.GoToFrame(o.frame - 1);
         if (rc != 0)
@@ -386,7 +386,7 @@ void List(const ListOptions& o) {
             out.Flush();
             std::fflush(stdout);
             std::fprintf(stderr, "qvtool: %s: %s: records %llu to %llu are missing\n",
-                         file.ChunkPath(bad).c_str(), ReaderError(rc).c_str(),
+                         file.ChunkPath(bad).c_str(), ReaderCodeText(rc).c_str(),
                          static_cast<unsigned long long>(from + 1),
                          static_cast<unsigned long long>(to));
             gap = true;

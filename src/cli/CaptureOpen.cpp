@@ -41,7 +41,7 @@ void OpenOrFail(CaptureReader& file, const std::string& capture) {
         throw CommandError{kExitFailure, capture + ": " + reason + RecoverHint(index)};
     }
     if (rc == kQvrChunkRead)
-        std::cerr << "qvtool: warning: " << capture << ": " << ReaderError(rc) << "\n";
+        std::cerr << "qvtool: warning: " << capture << ": " << ReaderCodeText(rc) << "\n";
     if (file.GetMalformedEntry() != 0)
         std::cerr << "qvtool: warning: " << capture << ": " << MalformedEntryText(file) << "\n";
 }

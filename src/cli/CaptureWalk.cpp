@@ -6,6 +6,7 @@
 
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "cli/CaptureOpen.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
@@ -79,8 +80,7 @@ std::string RecordTimeOf(int64_t lineTicks) {
 std::string IsoOfRecordTime(LocalCalendar& calendar, const std::string& text) {
     auto t = ParseRecordTime(text);
     if (!t) return {};
-    return calendar.Iso(LineTicks(DayIndexOf(static_cast<int>(ParseLeadingInt(t->date))),
-                                  static_cast<int64_t>(t->ticks)));
+    return calendar.Iso(LineTicks(DayIndexOf(t->date), static_cast<int64_t>(t->ticks)));
 }
 
 std::string LineNamesOn(uint8_t lineState) {

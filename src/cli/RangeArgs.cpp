@@ -11,17 +11,17 @@ namespace {
 
 constexpr size_t kSecondsTextSize = 17;  // "YY/MM/DD hh:mm:ss"
 
-RangeTimeKey TimeKey(const std::string& text, bool end, const char* option) {
+DayTime TimeKey(const std::string& text, bool end, const char* option) {
     std::string full = text;
     if (full.size() == kSecondsTextSize) full += end ? " 999m999u990n" : " 000m000u000n";
     auto t = ParseTypedRecordTime(full);
     if (!t)
         throw CommandError{kExitUsage, "bad time \"" + text + "\" for " + option +
                                            "; use \"YY/MM/DD hh:mm:ss[ 000m000u000n]\""};
-    return MakeRangeTimeKey(t->date, t->ticks);
+    return *t;
 }
 
-RangeTimeKey MarkKey(CaptureReader& file, int n) {
+DayTime MarkKey(CaptureReader& file, int n) {
     uint32_t chunk = 0;
     int kind = 0;
     std::string text, comment;
@@ -29,7 +29,7 @@ RangeTimeKey MarkKey(CaptureReader& file, int n) {
         throw CommandError{kExitFailure, "mark " + std::to_string(n) + " is not set"};
     auto t = ParseRecordTime(text);
     if (!t) throw CommandError{kExitFailure, "mark " + std::to_string(n) + " is unreadable"};
-    return MakeRangeTimeKey(t->date, t->ticks);
+    return *t;
 }
 
 }  // namespace
@@ -51,17 +51,18 @@ void AddRangeOptions(CLI::App& cmd, RangeArgs& args) {
     to->excludes(toMark);
 }
 
-std::pair<RangeTimeKey, RangeTimeKey> ResolveRange(CaptureReader& file, const RangeArgs& args) {
+std::pair<DayTime, DayTime> ResolveRange(CaptureReader& file, const RangeArgs& args) {
     if (!args.from.empty()) {
         // Put in order first, then widen the later one to its whole second:
         // widening "…:46" and then swapping it with "…:45" would leave a range
         // of a few nanoseconds instead of the two seconds meant.
-        if (!NotLaterThan(TimeKey(args.from, false, "--from"), TimeKey(args.to, false, "--to"))) return {TimeKey(args.to, false, "--to"), TimeKey(args.from, true, "--from")};
+        if (TimeKey(args.from, false, "--from") > TimeKey(args.to, false, "--to"))
+            return {TimeKey(args.to, false, "--to"), TimeKey(args.from, true, "--from")};
         return {TimeKey(args.from, false, "--from"), TimeKey(args.to, true, "--to")};
     }
     if (args.fromMark > 0) return {MarkKey(file, args.fromMark), MarkKey(file, args.toMark)};
-    RangeTimeKey a, b;
-    if (!CaptureSpanKeys(file, a, b))
+    DayTime a, b;
+    if (!CaptureSpan(file, a, b))
         throw CommandError{kExitFailure, "the capture's index holds no start or end time"};
     return {a, b};
 }

@@ -7,7 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "capture/CaptureIndexText.h"
+#include "capture/RecordTime.h"
 
 namespace qv {
 class CaptureReader;
@@ -24,6 +24,6 @@ void AddRangeOptions(CLI::App& cmd, RangeArgs& args);
 // The two keys, in the order given. A time without its sub-second part means
 // the start of that second for --from and its end for --to. Throws a
 // CommandError for a bad time or a mark that is not set.
-std::pair<RangeTimeKey, RangeTimeKey> ResolveRange(CaptureReader& file, const RangeArgs& args);
+std::pair<DayTime, DayTime> ResolveRange(CaptureReader& file, const RangeArgs& args);
 
 }  // namespace qv::cli

@@ -10,6 +10,7 @@
 
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/OpenFailure.h"
 #include "cli/CaptureOpen.h"
 #include "cli/CaptureWalk.h"
 #include "cli/CliSupport.h"
@@ -170,7 +171,7 @@ void SearchAll(CaptureReader& file, const SearchCondition& c, SearchStart start,
                 throw CommandError{kExitUsage,
                                    std::string(MessageText(MessageId::kSearchBadParameters))};
             if (r.report == SearchReport::kError)
-                throw CommandError{kExitFailure, ReaderError(r.code)};
+                throw CommandError{kExitFailure, ReaderCodeText(r.code)};
             if (found == 0)
                 throw CommandError{kExitFailure,
                                    std::string(MessageText(MessageId::kSearchNotFound))};
@@ -232,7 +233,7 @@ void Search(const SearchOptions& o) {
             throw CommandError{kExitUsage,
                                std::string(MessageText(MessageId::kSearchBadParameters))};
         default:
-            throw CommandError{kExitFailure, ReaderError(r.code)};
+            throw CommandError{kExitFailure, ReaderCodeText(r.code)};
     }
 }
 

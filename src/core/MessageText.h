@@ -60,6 +60,7 @@ enum class MessageId {
     kOpenTooManyRecords,
     kOpenNoMemory,
     kOpenErrorCode,  // followed by the reader's code
+    kReadNoRecord,
     // Notices of a monitoring run.
     kRunCaptureFull,
     kRunWriteFailed,

@@ -40,7 +40,7 @@ class CaptureCopy final : public ExportFormat {
     ExportResult Run(CaptureReader& file, const ExportRequest& r, ISaveReport* sink,
                      const std::atomic<bool>& cancel) const override {
         ExportResult out;
-        RangeTimeKey a, b;
+        DayTime a, b;
         if (!KeysOf(file, r, a, b)) return StartRefused(file, r);
         RangeCopier copier(file, r.destination, r.fileRecords);
         copier.SetOverwrite(r.overwrite);

@@ -4,29 +4,11 @@
 #include <optional>
 
 #include "capture/CaptureReader.h"
+#include "capture/OpenFailure.h"
 #include "export/RecordWalk.h"
 #include "settings/MonitorSettings.h"
 
 namespace qv {
-
-std::string ReaderError(int rc) {
-    switch (rc) {
-        case kQvrNoIndex:
-            return "not a capture index, or it lists no chunk";
-        case kQvrChunkOpen:
-            return "a chunk file of the capture cannot be opened";
-        case kQvrBadProtocol:
-            return "the capture's protocol is unknown";
-        case kQvrChunkRead:
-            return "a chunk file of the capture is damaged";
-        case kQvrChunkTooLarge:
-            return "a chunk holds more records than a capture may";
-        case kQvrNotFound:
-            return "no such record in the capture";
-        default:
-            return "cannot read the capture (code " + std::to_string(rc) + ")";
-    }
-}
 
 std::string MalformedEntryText(const CaptureReader& file) {
     const uint64_t n = file.GetMalformedEntry();
@@ -37,7 +19,7 @@ std::string MalformedEntryText(const CaptureReader& file) {
 
 std::string GapText(const CaptureReader& file, const WalkGap& gap) {
     return "records " + std::to_string(gap.from + 1) + " to " + std::to_string(gap.to) +
-           " are missing: " + file.ChunkPath(gap.chunk) + ": " + ReaderError(gap.code);
+           " are missing: " + file.ChunkPath(gap.chunk) + ": " + ReaderCodeText(gap.code);
 }
 
 std::string LineSummary(const MonitorSettings& m) {

@@ -11,8 +11,6 @@ class CaptureReader;
 struct MonitorSettings;
 struct WalkGap;
 
-// The reader's code as a sentence for the user.
-std::string ReaderError(int rc);
 // "the index's chunk entry N is malformed: ...", for a reader that stopped
 // its chunk table there.
 std::string MalformedEntryText(const CaptureReader& file);

@@ -274,7 +274,7 @@ bool CsvExporter::OpenNext() {
     return WriteOut(m_header.data(), m_header.size());
 }
 
-SaveReport CsvExporter::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
+SaveReport CsvExporter::Run(const DayTime& a, const DayTime& b, ISaveReport* sink,
                             const std::atomic<bool>& cancel) {
     SaveRange range;
     if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;

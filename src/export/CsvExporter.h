@@ -53,7 +53,7 @@ class CsvExporter {
     // every file complete up to its last row. After a piece of rows that
     // failed nothing more is written, and its file is cut back to the last
     // whole row.
-    SaveReport Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
+    SaveReport Run(const DayTime& a, const DayTime& b, ISaveReport* sink,
                    const std::atomic<bool>& cancel);
 
     // Rows the files hold.

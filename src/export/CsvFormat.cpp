@@ -36,7 +36,7 @@ class Csv final : public ExportFormat {
     ExportResult Run(CaptureReader& file, const ExportRequest& r, ISaveReport* sink,
                      const std::atomic<bool>& cancel) const override {
         ExportResult out;
-        RangeTimeKey a, b;
+        DayTime a, b;
         if (!KeysOf(file, r, a, b)) return StartRefused(file, r);
         CsvExporter csv(file, r.destination, r.fileRecords);
         csv.SetOverwrite(r.overwrite);

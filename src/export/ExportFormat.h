@@ -46,7 +46,7 @@ struct ExportChoice {
 struct ExportRequest {
     std::string source;  // the capture's index
     // The range's two keys in either order; none: the whole capture.
-    std::optional<std::pair<RangeTimeKey, RangeTimeKey>> range;
+    std::optional<std::pair<DayTime, DayTime>> range;
     std::string destination;  // a folder, or a file ("-": standard output)
     bool overwrite = false;
     // A copy that could not be written whole is removed; the caller made its

@@ -12,15 +12,15 @@ ExportResult Refused(std::string why) {
     return out;
 }
 
-bool KeysOf(CaptureReader& file, const ExportRequest& r, RangeTimeKey& a, RangeTimeKey& b) {
-    if (!r.range) return CaptureSpanKeys(file, a, b);
+bool KeysOf(CaptureReader& file, const ExportRequest& r, DayTime& a, DayTime& b) {
+    if (!r.range) return CaptureSpan(file, a, b);
     a = r.range->first;
     b = r.range->second;
     return true;
 }
 
 std::optional<ExportResult> RefusedRange(CaptureReader& file, const ExportRequest& r) {
-    RangeTimeKey a, b;
+    DayTime a, b;
     SaveRange range;
     const bool keys = KeysOf(file, r, a, b);
     if (keys && CheckSaveRange(file, a, b, range)) return std::nullopt;

@@ -14,7 +14,7 @@ namespace qv {
 ExportResult Refused(std::string why);
 // The request's range keys, or the capture's whole span; false when it
 // names no range and the index holds no span.
-bool KeysOf(CaptureReader& file, const ExportRequest& r, RangeTimeKey& a, RangeTimeKey& b);
+bool KeysOf(CaptureReader& file, const ExportRequest& r, DayTime& a, DayTime& b);
 // The refusal of a range outside the capture (or of a capture without a
 // span when no range is given); none when the range holds records.
 std::optional<ExportResult> RefusedRange(CaptureReader& file, const ExportRequest& r);

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "capture/CaptureReader.h"
+#include "capture/OpenFailure.h"
 #include "core/FileUtil.h"
 #include "core/Leftovers.h"
 #include "export/CaptureTexts.h"
@@ -206,7 +207,7 @@ class Pcapng final : public ExportFormat {
             if (step == RecordWalk::Step::kGap) {
                 const WalkGap& gap = walk.Gap();
                 if (sink) sink->OnSaveNotice(GapText(file, gap));
-                exporter.AddGap(gap, file.ChunkPath(gap.chunk) + ": " + ReaderError(gap.code));
+                exporter.AddGap(gap, file.ChunkPath(gap.chunk) + ": " + ReaderCodeText(gap.code));
                 missing = true;
                 continue;
             }

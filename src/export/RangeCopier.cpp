@@ -130,8 +130,8 @@ bool RangeCopier::EndChunk() {
     return ok;
 }
 
-SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
-                             const std::atomic<bool>& cancel) {
+SaveReport RangeCopier::Run(const DayTime& a, const DayTime& b, ISaveReport* sink,
+                            const std::atomic<bool>& cancel) {
     SaveRange range;
     if (!CheckSaveRange(m_file, a, b, range)) return SaveReport::kStartRefused;
     if (CheckCopyTarget(m_file.GetIndexPath(), m_folder, m_overwrite) != CopyTarget::kFree)
@@ -167,7 +167,7 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
 
     uint8_t lastLine = 0;
     bool first = true;
-    CaptureTime firstTime;
+    IndexTime firstTime;
     char lastDate[kDateFieldSize] = {};
     uint64_t lastEnd = 0;
     SaveReport r = walk.Run(cancel, [&](const SaveRecord& rec) {
@@ -191,7 +191,7 @@ SaveReport RangeCopier::Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveR
             firstTime = {std::string(DateFieldText(date)), frame.StartTicks()};
             first = false;
         } else if (m_entry.RecordCount() >= m_fileRecords ||
-                   ParseLeadingInt(DateFieldText(m_entry.date)) != rec.date) {
+                   DateTextNumber(DateFieldText(m_entry.date)) != rec.date) {
             // A full chunk, or a new date: a chunk holds the records of one
             // date only, since its records carry no date of their own.
             if (!EndChunk() || !OpenChunk(date, lastLine)) {

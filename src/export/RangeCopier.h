@@ -49,7 +49,7 @@ class RangeCopier {
     // ending, cancellation (kEnded) included, writes the current chunk's
     // entry and closes its file, so the copy is a readable capture of the
     // records copied so far.
-    SaveReport Run(const RangeTimeKey& a, const RangeTimeKey& b, ISaveReport* sink,
+    SaveReport Run(const DayTime& a, const DayTime& b, ISaveReport* sink,
                    const std::atomic<bool>& cancel);
 
     // Lets the copy replace a capture the folder already holds (its

@@ -30,10 +30,8 @@ bool RecordWalk::BeginRange(const SaveRange& range) {
     m_ranged = true;
     m_next = pos.frame;
     m_expected = total;
-    m_from = LineTicks(DayIndexOf(static_cast<int>(range.startPoint.date)),
-                       static_cast<int64_t>(range.startPoint.ticks));
-    m_to = LineTicks(DayIndexOf(static_cast<int>(range.endPoint.date)),
-                     static_cast<int64_t>(range.endPoint.ticks));
+    m_from = LineTicks(DayIndexOf(range.start.date), static_cast<int64_t>(range.start.ticks));
+    m_to = LineTicks(DayIndexOf(range.end.date), static_cast<int64_t>(range.end.ticks));
     return true;
 }
 
@@ -89,7 +87,7 @@ RecordWalk::Step RecordWalk::Take(WalkRecord& out) {
         ChunkEntry entry;
         m_file.GetChunkInfo(pos.chunk, text, entry);
         m_chunk = pos.chunk;
-        m_day = DayIndexOf(static_cast<int>(ParseLeadingInt(DateFieldText(entry.date))));
+        m_day = DayIndexOf(DateTextNumber(DateFieldText(entry.date)));
     }
     m_onPrevious = true;
     ++m_next;

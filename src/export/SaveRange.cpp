@@ -1,5 +1,6 @@
 #include "export/SaveRange.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -9,72 +10,65 @@
 
 namespace qv {
 
-bool CaptureSpanKeys(CaptureReader& file, RangeTimeKey& start, RangeTimeKey& end) {
+bool CaptureSpan(CaptureReader& file, DayTime& start, DayTime& end) {
     std::string a, b;
     if (file.GetCaptureStartText(a) != kQvrOk || file.GetCaptureEndText(b) != kQvrOk) return false;
     auto ta = ParseRecordTime(a), tb = ParseRecordTime(b);
     if (!ta || !tb) return false;
-    start = MakeRangeTimeKey(ta->date, ta->ticks);
-    end = MakeRangeTimeKey(tb->date, tb->ticks);
+    start = *ta;
+    end = *tb;
     return true;
-}
-
-RangePoint RangePoint::Of(const RangeTimeKey& key) {
-    return {ParseLeadingInt(DateFieldText(key.date)), key.ticks};
 }
 
 namespace {
 
 // The position of the reader's current record by its end time.
-bool RecordPoint(CaptureReader& file, RangePoint& out) {
+bool RecordPoint(CaptureReader& file, DayTime& out) {
     std::string text;
     uint64_t ticks = 0;
     if (file.GetEndTime(text, ticks) != kQvrOk) return false;
     auto when = ParseRecordTime(text);
     if (!when) return false;
-    out = {ParseLeadingInt(when->date), when->ticks};
+    out = *when;
     return true;
 }
 
-bool IndexPoint(CaptureReader& file, bool start, RangePoint& out) {
+bool IndexPoint(CaptureReader& file, bool start, DayTime& out) {
     std::string text;
     if ((start ? file.GetCaptureStartText(text) : file.GetCaptureEndText(text)) != kQvrOk)
         return false;
     auto when = ParseRecordTime(text);
     if (!when) return false;
-    out = {ParseLeadingInt(when->date), when->ticks};
+    out = *when;
     return true;
 }
 
 }  // namespace
 
-bool CheckSaveRange(CaptureReader& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out) {
+bool CheckSaveRange(CaptureReader& file, const DayTime& a, const DayTime& b, SaveRange& out) {
     if (a.ticks > kTicksPerDay || b.ticks > kTicksPerDay) return false;
-    const bool inOrder = NotLaterThan(a, b);
-    out.start = inOrder ? a : b;
-    out.end = inOrder ? b : a;
-    out.startPoint = RangePoint::Of(out.start);
-    out.endPoint = RangePoint::Of(out.end);
+    out.start = std::min(a, b);
+    out.end = std::max(a, b);
     const uint64_t total = file.GetTotalRecords();
     if (total == 0) return false;
-    RangePoint first, last;
+    DayTime first, last;
     if (!IndexPoint(file, true, first)) {
         if (file.GoToFrame(0) != kQvrOk || !RecordPoint(file, first)) return false;
     }
     if (!IndexPoint(file, false, last)) {
         if (file.GoToFrame(total - 1) != kQvrOk || !RecordPoint(file, last)) return false;
     }
-    return !(out.endPoint < first) && !(last < out.startPoint);
+    return out.end >= first && last >= out.start;
 }
 
 bool CountSaveRange(CaptureReader& file, const SaveRange& range, bool endFallsBackToLast,
                     uint64_t& total) {
     CursorPosition pos;
-    int rc = file.GoToTime(DateFieldText(range.end.date), range.end.ticks);
+    int rc = file.GoToTime(range.end);
     if (rc != kQvrOk && endFallsBackToLast) rc = file.GoToFrame(file.GetTotalRecords() - 1);
     if (rc != kQvrOk || file.GetCursor(pos) != kQvrOk) return false;
     const uint64_t endFrame = pos.frame;
-    rc = file.GoToTime(DateFieldText(range.start.date), range.start.ticks);
+    rc = file.GoToTime(range.start);
     if (rc != kQvrOk) rc = file.GoToFrame(0);
     if (rc != kQvrOk || file.GetCursor(pos) != kQvrOk) return false;
     total = endFrame >= pos.frame ? endFrame + 1 - pos.frame : 0;

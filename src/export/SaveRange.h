@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -38,32 +38,19 @@ class ISaveReport {
     virtual void OnSaveNotice(const std::string& /*text*/) {}
 };
 
-// A position as two numbers, so that the per-record range test of a pass is
-// two integer comparisons rather than text parsing.
-struct RangePoint {
-    int64_t date = 0;    // YYMMDD as a number
-    uint64_t ticks = 0;  // 10 ns ticks
-
-    static RangePoint Of(const RangeTimeKey& key);
-    friend bool operator<(const RangePoint& a, const RangePoint& b) {
-        return a.date != b.date ? a.date < b.date : a.ticks < b.ticks;
-    }
-};
-
 struct SaveRange {
-    RangeTimeKey start, end;
-    RangePoint startPoint, endPoint;
+    DayTime start, end;  // in order
 };
 
-// The start checks: both times of day at most 24 h, the keys in order (a
+// The start checks: both times of day at most 24 h, the times in order (a
 // range given backwards is swapped) and the range meeting the capture
 // between its first and last frame time (StartTime and EndTime of its index;
 // without them, its first and last record). false: refused.
-bool CheckSaveRange(CaptureReader& file, const RangeTimeKey& a, const RangeTimeKey& b, SaveRange& out);
+bool CheckSaveRange(CaptureReader& file, const DayTime& a, const DayTime& b, SaveRange& out);
 
-// The keys of the capture's whole span, from its index's start and end
+// The times of the capture's whole span, from its index's start and end
 // times; false when the index holds neither.
-bool CaptureSpanKeys(CaptureReader& file, RangeTimeKey& start, RangeTimeKey& end);
+bool CaptureSpan(CaptureReader& file, DayTime& start, DayTime& end);
 
 // Moves the reader to the range start (the first record when that fails)
 // and returns the frames of the range, counted from there to the record at

@@ -9,8 +9,8 @@ namespace qv {
 bool SaveRangeWalk::Begin(const SaveRange& range, bool endFallsBackToLast, ISaveReport* sink) {
     uint64_t total = 0;
     if (!CountSaveRange(m_file, range, endFallsBackToLast, total)) return false;
-    m_start = range.startPoint;
-    m_end = range.endPoint;
+    m_start = range.start;
+    m_end = range.end;
     m_progress = SaveProgress(sink, total);
     m_taken = 0;
     m_chunk = 0;
@@ -21,7 +21,7 @@ bool SaveRangeWalk::EnterChunk(uint32_t chunk) {
     std::string text;
     if (m_file.GetChunkInfo(chunk, text, m_entry) != kQvrOk) return false;
     m_chunk = chunk;
-    m_date = static_cast<int>(ParseLeadingInt(DateFieldText(m_entry.date)));
+    m_date = DateTextNumber(DateFieldText(m_entry.date));
     return true;
 }
 

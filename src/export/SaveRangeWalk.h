@@ -42,7 +42,7 @@ class SaveRangeWalk {
     bool EnterChunk(uint32_t chunk);
 
     CaptureReader& m_file;
-    RangePoint m_start, m_end;
+    DayTime m_start, m_end;
     SaveProgress m_progress{nullptr, 0};
     uint64_t m_taken = 0;
     uint32_t m_chunk = 0;  // the chunk whose entry is kept; 0 none yet
@@ -59,10 +59,10 @@ SaveReport SaveRangeWalk::Run(const std::atomic<bool>& cancel, Take&& take) {
         if (m_file.GetFrame(frame) != kQvrOk || m_file.GetCursor(pos) != kQvrOk)
             return SaveReport::kFailed;
         if (pos.chunk != m_chunk && !EnterChunk(pos.chunk)) return SaveReport::kFailed;
-        const RangePoint at{m_date, frame.EndTicks()};
+        const DayTime at{m_date, frame.EndTicks()};
         // Records before the range start are passed over.
-        if (!(at < m_start)) {
-            if (m_end < at) return SaveReport::kRangeDone;
+        if (at >= m_start) {
+            if (at > m_end) return SaveReport::kRangeDone;
             if (!take(SaveRecord{frame, m_entry, m_date})) return SaveReport::kFailed;
             m_progress.Update(++m_taken);
         }

@@ -1,6 +1,7 @@
 #include "export/SaveWorker.h"
 
 #include "capture/CaptureReader.h"
+#include "capture/OpenFailure.h"
 #include "core/Log.h"
 #include "export/CaptureTexts.h"
 
@@ -34,7 +35,7 @@ void SaveWorker::Run(const std::atomic<bool>& cancel) {
             m_result = m_format.Run(file, m_request, &m_sink, cancel);
     } else {
         m_result.ending = SaveReport::kStartRefused;
-        m_result.error = m_request.source + ": " + ReaderError(rc);
+        m_result.error = m_request.source + ": " + ReaderCodeText(rc);
     }
     if (m_result.ending != SaveReport::kEnded) m_sink.OnSaveReport(m_result.ending, 0);
 }

@@ -3,19 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/TimeText.h"
 #include "present/ChartScale.h"
 
 namespace qv {
-
-namespace {
-
-int DateOf(const CaptureTime& t) {
-    return static_cast<int>(ParseLeadingInt(t.date));
-}
-}  // namespace
 
 void LineChartModel::SetFormatRows(const std::vector<FormatEntry>& table) {
     m_table = table;
@@ -31,14 +24,14 @@ void LineChartModel::ReadCapture() {
     if (!m_haveTable) r.ReadFormatRows(m_table);
     SetFormatRows(m_table);
     std::string text;
-    std::optional<CaptureTime> start;
+    std::optional<DayTime> start;
     if (r.GetCaptureStartText(text) == 0) start = ParseRecordTime(text);
     DayTime first, last, unused;
     const uint64_t total = r.GetTotalRecords();
     const bool haveFirst = total > 0 && r.GoToFrame(0) == 0 && r.GetDayTimes(first, unused) == 0;
     // The index's start time is the capture's own; a capture without one
     // counts from the date of its first record.
-    m_clock = ChartClock(start ? DateOf(*start) : haveFirst ? first.date : 101);
+    m_clock = ChartClock(start ? start->date : haveFirst ? first.date : 101);
     m_captureFirst = haveFirst ? m_clock.ToChart(first) : 0;
     m_captureLast = m_captureFirst;
     if (total > 0 && r.GoToFrame(total - 1) == 0 && r.GetDayTimes(last, unused) == 0)
@@ -55,8 +48,7 @@ void LineChartModel::ReadMarks() {
         std::string text, comment;
         int kind = 0;
         if (m_reader->ReadMark(i + 1, chunk, text, kind, comment) != 0) continue;
-        if (auto t = ParseRecordTime(text))
-            m_marks[static_cast<size_t>(i)] = m_clock.ToChart(DateOf(*t), t->ticks);
+        if (auto t = ParseRecordTime(text)) m_marks[static_cast<size_t>(i)] = m_clock.ToChart(*t);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "capture/CaptureIndex.h"
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/TimeText.h"
 #include "present/MonitorRows.h"
 #include "settings/StatusFile.h"
@@ -35,7 +36,7 @@ int JumpToMark(CaptureReader& file, int n) {
     if (file.ReadMark(n, m.chunk, m.timeText, m.kind, m.comment) != kQvrOk) return kQvrNoIndex;
     auto when = ParseRecordTime(m.timeText);
     if (!when) return kQvrNoIndex;
-    return file.GoToTime(when->date, when->ticks);
+    return file.GoToTime(*when);
 }
 
 std::vector<TriggerRecordInfo> ReadTriggerRecords(const std::string& indexPath) {
@@ -83,7 +84,7 @@ std::string TriggerJumpTitle(int code) {
 }
 
 int JumpToTrigger(CaptureReader& file, const TriggerRecordInfo& record) {
-    return file.GoToTime(DateFieldText(record.event.date), record.event.time);
+    return file.GoToTime(MakeDayTime(DateFieldText(record.event.date), record.event.time));
 }
 
 }  // namespace qv

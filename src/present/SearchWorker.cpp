@@ -1,7 +1,7 @@
 #include "present/SearchWorker.h"
 
-#include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 
@@ -20,7 +20,7 @@ int GoToStart(CaptureReader& file, const SearchStart& start) {
             break;
     }
     if (start.frame) return file.GoToFrame(*start.frame);
-    return file.GoToTime(start.date, start.ticks);
+    return file.GoToTime(start.at);
 }
 
 SearchResult Ending(SearchReport r, int code = 0) {
@@ -40,7 +40,7 @@ SearchResult RunSearch(CaptureReader& file, const SearchCondition& condition,
     // The limit: a forward match may not lie after the capture's end time, a
     // backward one not before its start time. Without the time, no limit.
     std::string limitText;
-    std::optional<CaptureTime> limit;
+    std::optional<DayTime> limit;
     if ((forward ? file.GetCaptureEndText(limitText) : file.GetCaptureStartText(limitText)) == 0)
         limit = ParseRecordTime(limitText);
 
@@ -98,14 +98,10 @@ SearchResult RunSearch(CaptureReader& file, const SearchCondition& condition,
     auto when = ParseRecordTime(text);
     if (!when) return Ending(SearchReport::kError, kQvrNoRecord);
     if (limit) {
-        RangeTimeKey at = MakeRangeTimeKey(when->date, when->ticks);
-        RangeTimeKey lim = MakeRangeTimeKey(limit->date, limit->ticks);
-        if (forward ? !NotLaterThan(at, lim) : !NotLaterThan(lim, at))
-            return Ending(SearchReport::kNotFound);
+        if (forward ? *when > *limit : *when < *limit) return Ending(SearchReport::kNotFound);
     }
     found.report = SearchReport::kFound;
-    found.date = when->date;
-    found.ticks = when->ticks;
+    found.at = *when;
     found.timeText = text;
     found.frame = pos.frame;
     return found;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "capture/RecordTime.h"
 #include "core/MessageText.h"
 #include "core/WorkerThread.h"
 #include "present/SearchCondition.h"
@@ -30,11 +31,10 @@ enum class SearchReport : int {
 
 struct SearchResult {
     SearchReport report = SearchReport::kNotFound;
-    // kFound: the record's six-digit date, its end time (10 ns ticks), its
-    // record time text and frame number. kProgress: the frame number of the
-    // record being tested. kError: the reader's code.
-    std::string date;
-    uint64_t ticks = 0;
+    // kFound: the record's end time, its record time text and frame number.
+    // kProgress: the frame number of the record being tested. kError: the
+    // reader's code.
+    DayTime at;
     std::string timeText;
     uint64_t frame = 0;
     int code = 0;
@@ -48,15 +48,14 @@ class ISearchReport {
 };
 
 enum class SearchFrom {
-    kCurrent,  // the calling window's record: `frame` when given, else `date`/`ticks`
+    kCurrent,  // the calling window's record: `frame` when given, else `at`
     kFirst,    // the capture's first record, which is tested too
     kLast,     // the capture's last record, which is tested too
 };
 
 struct SearchStart {
     SearchFrom from = SearchFrom::kCurrent;
-    std::string date;  // YYMMDD
-    uint64_t ticks = 0;
+    DayTime at;
     std::optional<uint64_t> frame;
 };
 

@@ -1,5 +1,7 @@
 #include "print/PrintJob.h"
 
+#include <algorithm>
+
 #include "capture/CaptureReader.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
@@ -8,22 +10,22 @@
 
 namespace qv {
 
-std::pair<RangeTimeKey, RangeTimeKey> ResolvePrintRange(const RangeTimeKey& captureStart,
-                                                        const RangeTimeKey& captureEnd,
-                                                        const PrintRangeChoice& choice) {
-    auto ordered = [](const std::pair<RangeTimeKey, RangeTimeKey>& p) {
-        return NotLaterThan(p.first, p.second) ? p : std::make_pair(p.second, p.first);
+std::pair<DayTime, DayTime> ResolvePrintRange(const DayTime& captureStart,
+                                              const DayTime& captureEnd,
+                                              const PrintRangeChoice& choice) {
+    auto ordered = [](const std::pair<DayTime, DayTime>& p) {
+        return p.first <= p.second ? p : std::make_pair(p.second, p.first);
     };
-    std::pair<RangeTimeKey, RangeTimeKey> byTime{captureStart, captureEnd};
+    std::pair<DayTime, DayTime> byTime{captureStart, captureEnd};
     if (choice.times) {
         byTime = ordered(*choice.times);
         // The picked end is a whole second: include all of it.
         byTime.second.ticks += TextToTicks("00:00:00 999m999u999n");
     }
-    std::pair<RangeTimeKey, RangeTimeKey> byMark{captureStart, captureEnd};
+    std::pair<DayTime, DayTime> byMark{captureStart, captureEnd};
     if (choice.marks) byMark = ordered(*choice.marks);
-    return {NotLaterThan(byTime.first, byMark.first) ? byMark.first : byTime.first,
-            NotLaterThan(byTime.second, byMark.second) ? byTime.second : byMark.second};
+    // The later start and the earlier end: the range both choices allow.
+    return {std::max(byTime.first, byMark.first), std::min(byTime.second, byMark.second)};
 }
 
 void RunPrintListing(CaptureReader& file, const CodeTable& table, const PrintListingInput& input,

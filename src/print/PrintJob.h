@@ -44,12 +44,12 @@ class IPrintReport {
 // the picked times (the end time taken to the end of its second) and by the
 // picked marks, each pair put in order first.
 struct PrintRangeChoice {
-    std::optional<std::pair<RangeTimeKey, RangeTimeKey>> times;
-    std::optional<std::pair<RangeTimeKey, RangeTimeKey>> marks;
+    std::optional<std::pair<DayTime, DayTime>> times;
+    std::optional<std::pair<DayTime, DayTime>> marks;
 };
-std::pair<RangeTimeKey, RangeTimeKey> ResolvePrintRange(const RangeTimeKey& captureStart,
-                                                        const RangeTimeKey& captureEnd,
-                                                        const PrintRangeChoice& choice);
+std::pair<DayTime, DayTime> ResolvePrintRange(const DayTime& captureStart,
+                                              const DayTime& captureEnd,
+                                              const PrintRangeChoice& choice);
 
 // Writes the listing of an opened reader, page by page, to `report`. Used by
 // the job's thread; also usable on the caller's thread.

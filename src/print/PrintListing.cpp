@@ -155,27 +155,26 @@ int PrintListing::Begin() {
 
     // Count the data records of the range, then come back to its start.
     auto goToStart = [&] {
-        if (m_file.GoToTime(DateFieldText(m_in.start.date), m_in.start.ticks) != kQvrOk)
-            m_file.GoToFrame(0);
+        if (m_file.GoToTime(m_in.start) != kQvrOk) m_file.GoToFrame(0);
     };
     goToStart();
     uint64_t count = 0;
-    const RangePoint start = RangePoint::Of(m_in.start), end = RangePoint::Of(m_in.end);
+    const DayTime start = m_in.start, end = m_in.end;
     CaptureFrame frame;
     CursorPosition pos;
     std::string text;
     ChunkEntry entry;
     uint32_t chunk = 0;
-    int64_t date = 0;
+    int date = 0;
     while (m_file.HasRecord() && m_file.GetFrame(frame) == kQvrOk &&
            m_file.GetCursor(pos) == kQvrOk) {
         if (pos.chunk != chunk && m_file.GetChunkInfo(pos.chunk, text, entry) == kQvrOk) {
             chunk = pos.chunk;
-            date = ParseLeadingInt(DateFieldText(entry.date));
+            date = DateTextNumber(DateFieldText(entry.date));
         }
-        const RangePoint at{date, frame.EndTicks()};
-        if (end < at) break;
-        if (!(at < start) && IsDataKind(frame.Kind())) ++count;
+        const DayTime at{date, frame.EndTicks()};
+        if (at > end) break;
+        if (at >= start && IsDataKind(frame.Kind())) ++count;
         if (m_file.NextRecord() != kQvrOk) break;
     }
     m_rows = (count + kPrintBytesPerRow - 1) / kPrintBytesPerRow;
@@ -191,7 +190,7 @@ bool PrintListing::BuildRow(std::string& sdOut, std::string& rdOut) {
     TextLine sd, rd;
     sd.Put(0, Format(" %06" PRIu64 " %s:", m_row + 1, m_sdTitle.c_str()));
     rd.Put(0, Format(" %06" PRIu64 " %s:", m_row + 1, m_rdTitle.c_str()));
-    const RangePoint start = RangePoint::Of(m_in.start), end = RangePoint::Of(m_in.end);
+    const DayTime start = m_in.start, end = m_in.end;
     CaptureFrame frame;
     CursorPosition pos;
     std::string text;
@@ -203,13 +202,13 @@ bool PrintListing::BuildRow(std::string& sdOut, std::string& rdOut) {
             m_ended = true;
             break;
         }
-        const RangePoint at{ParseLeadingInt(DateFieldText(entry.date)), frame.EndTicks()};
+        const DayTime at{DateTextNumber(DateFieldText(entry.date)), frame.EndTicks()};
         if (m_firstRecord && at < start) {
             if (m_file.NextRecord() != kQvrOk) m_ended = true;
             continue;
         }
         m_firstRecord = false;
-        if (at < start || end < at) {
+        if (at < start || at > end) {
             m_ended = true;
             break;
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "capture/CaptureIndexText.h"
+#include "capture/RecordTime.h"
 #include "core/CodeTable.h"
 #include "settings/FormatEntry.h"
 #include "settings/MonitorSettings.h"
@@ -41,7 +42,7 @@ char PrintErrorMark(uint8_t header);
 
 struct PrintListingInput {
     int codeMode = kDisplayAscii;  // the window's code; HEX (0) prints ASCII
-    RangeTimeKey start, end;       // the records listed: end times within
+    DayTime start, end;            // the records listed: end times within
     std::array<TriggerSetting, kTriggerCount> triggers{};
     double frequency = 0;  // Hz, for the baud rates of a capture without any
 };

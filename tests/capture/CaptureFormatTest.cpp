@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/RecordTime.h"
 #include "core/TimeText.h"
 
 namespace qv {
@@ -427,7 +428,7 @@ TEST(CaptureIndexText, StartAndEndTime) {
     EXPECT_EQ(FormatIndexTime("240315", kTicksPerDay).value(), "240315,24:00:00 000:000:000");
     EXPECT_FALSE(FormatIndexTime("240315", kTicksPerDay + 1).has_value());
 
-    CaptureTime t{"991231", 42};
+    IndexTime t{"991231", 42};
     ASSERT_TRUE(ParseIndexTime("240315,24:00:00 000:000:000", t));
     EXPECT_EQ(t.date, "240315");
     EXPECT_EQ(t.ticks, kTicksPerDay);
@@ -490,7 +491,7 @@ TEST(CaptureIndexText, RecordTimeText) {
          {uint64_t{0}, uint64_t{1}, uint64_t{99}, uint64_t{100}, t, kLastTickOfDay, kTicksPerDay}) {
         const auto back = ParseRecordTime(FormatRecordTime("240315", ticks).value());
         ASSERT_TRUE(back.has_value());
-        EXPECT_EQ(back->date, "240315");
+        EXPECT_EQ(back->date, 240315);
         EXPECT_EQ(back->ticks, ticks);
     }
     EXPECT_FALSE(ParseRecordTime("24/03/15 13:05:09 004m210u56").has_value());
@@ -516,23 +517,22 @@ TEST(CaptureIndexText, TypedRecordTimeTakesOnlyRealTimes) {
         EXPECT_FALSE(ParseTypedRecordTime(bad).has_value()) << bad;
 }
 
-TEST(CaptureIndexText, PositionOrder) {
-    const RangeTimeKey before = MakeRangeTimeKey("240315", kLastTickOfDay);
-    const RangeTimeKey after = MakeRangeTimeKey("240316", 0);
-    EXPECT_TRUE(NotLaterThan(before, after));
-    EXPECT_FALSE(NotLaterThan(after, before));
+TEST(RecordTime, OrderOfStoredDates) {
+    const DayTime before = MakeDayTime("240315", kLastTickOfDay);
+    const DayTime after = MakeDayTime("240316", 0);
+    EXPECT_LT(before, after);
     // Across a year end the date numbers, not the ticks, decide.
-    EXPECT_TRUE(NotLaterThan(MakeRangeTimeKey("241231", 5), MakeRangeTimeKey("250101", 1)));
-    // Same date: ticks decide, and equal positions are not later.
-    EXPECT_TRUE(NotLaterThan(MakeRangeTimeKey("240315", 7), MakeRangeTimeKey("240315", 7)));
-    EXPECT_TRUE(NotLaterThan(MakeRangeTimeKey("240315", 7), MakeRangeTimeKey("240315", 8)));
-    EXPECT_FALSE(NotLaterThan(MakeRangeTimeKey("240315", 8), MakeRangeTimeKey("240315", 7)));
+    EXPECT_LT(MakeDayTime("241231", 5), MakeDayTime("250101", 1));
+    // Same date: ticks decide.
+    EXPECT_EQ(MakeDayTime("240315", 7), MakeDayTime("240315", 7));
+    EXPECT_LT(MakeDayTime("240315", 7), MakeDayTime("240315", 8));
     // An absent date counts as 0, before every real date.
-    EXPECT_TRUE(NotLaterThan(MakeRangeTimeKey("", kTicksPerDay), MakeRangeTimeKey("000101", 0)));
-    EXPECT_TRUE(NotLaterThan(MakeRangeTimeKey("", 3), MakeRangeTimeKey("0", 3)));
-    // All 8 bytes used, no terminator.
-    EXPECT_TRUE(NotLaterThan(MakeRangeTimeKey("240315", 0), MakeRangeTimeKey("12345678", 0)));
-    EXPECT_EQ(DateFieldText(MakeRangeTimeKey("1234567890", 0).date), "12345678");
+    EXPECT_LT(MakeDayTime("", kTicksPerDay), MakeDayTime("000101", 0));
+    EXPECT_EQ(MakeDayTime("", 3), MakeDayTime("0", 3));
+    // A stored date is read to 8 bytes at most: an overlong one cannot
+    // overflow the number.
+    EXPECT_LT(MakeDayTime("240315", 0), MakeDayTime("12345678", 0));
+    EXPECT_EQ(MakeDayTime("1234567890", 0).date, 12345678);
 }
 
 }  // namespace

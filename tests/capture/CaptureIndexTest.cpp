@@ -71,7 +71,7 @@ TEST(CaptureIndexTest, EntriesRoundTripAndBadOnesAreRejected) {
 
     EXPECT_EQ(index.WriteStartTime("240517", 8'640'000'000'001ULL), -1);
     ASSERT_EQ(index.WriteEndTime("240518", 100), 0);
-    CaptureTime t;
+    IndexTime t;
     ASSERT_EQ(index.ReadEndTime(t), 0);
     EXPECT_EQ(t.date, "240518");
     EXPECT_EQ(t.ticks, 100u);

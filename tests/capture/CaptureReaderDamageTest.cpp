@@ -235,12 +235,12 @@ TEST_F(DamageTest, EmptyLastChunkIsPassedOverByEveryPositioning) {
     // Every time in the second chunk, and after it, lands on its records.
     for (uint64_t t : {1100u, 1105u, 1109u, 5000u}) {
         SCOPED_TRACE(t);
-        ASSERT_EQ(f.GoToTime("241106", t), kQvrOk);
+        ASSERT_EQ(f.GoToTime({241106, t}), kQvrOk);
         ASSERT_EQ(f.GetCursor(pos), kQvrOk);
         EXPECT_EQ(pos.chunk, 2u);
         EXPECT_EQ(pos.frame, t >= 1109 ? 19u : 10 + (t - 1100));
     }
-    ASSERT_EQ(f.GoToTime("241106", 1003), kQvrOk);
+    ASSERT_EQ(f.GoToTime({241106, 1003}), kQvrOk);
     ASSERT_EQ(f.GetCursor(pos), kQvrOk);
     EXPECT_EQ(pos.frame, 3u);
     // Walking off the end is the end, not a failure.

@@ -155,15 +155,15 @@ TEST_P(ReaderTest, GoToTimeMatchesABruteForceScan) {
     for (int i = 0; i < 400; ++i) {
         const auto& r = recs[rng() % recs.size()];
         uint64_t t = r.end + (i % 3 == 0 ? 0 : rng() % 3000) - (i % 3 == 2 ? 1500 : 0);
-        ASSERT_EQ(f.GoToTime(r.date, t), 0);
+        ASSERT_EQ(f.GoToTime(MakeDayTime(r.date, t)), 0);
         CursorPosition pos;
         f.GetCursor(pos);
         ASSERT_EQ(pos.frame, expected(r.date, t)) << r.date << " " << t;
     }
     // Before the capture: its first record; after it: its last.
-    ASSERT_EQ(f.GoToTime("241105", 0), 0);
+    ASSERT_EQ(f.GoToTime({241105, 0}), 0);
     ExpectRecord(f, recs.front());
-    ASSERT_EQ(f.GoToTime("241231", 0), 0);
+    ASSERT_EQ(f.GoToTime({241231, 0}), 0);
     ExpectRecord(f, recs.back());
 }
 
@@ -189,7 +189,7 @@ TEST_P(ReaderTest, GoToTimeOnEqualTimesTakesTheFirstOfThem) {
         for (int d : {0, -1, 1}) {
             if (d < 0 && recs[i].end == 0) continue;
             const uint64_t t = recs[i].end + static_cast<uint64_t>(d);
-            ASSERT_EQ(f.GoToTime(recs[i].date, t), 0);
+            ASSERT_EQ(f.GoToTime(MakeDayTime(recs[i].date, t)), 0);
             CursorPosition pos;
             f.GetCursor(pos);
             ASSERT_EQ(pos.frame, test::ScanForTime(recs, recs[i].date, t))

@@ -32,7 +32,7 @@ for cond in '--sd 0a' '--error parity'; do
     "$qvtool" search hole $cond --frame 49999 >out.txt 2>err.txt; rc=$?
     set -e
     [ "$rc" -eq 1 ] || fail "search $cond over a missing chunk gave status $rc: $(cat out.txt)"
-    grep -q 'chunk file of the capture cannot be opened' err.txt || fail "search $cond: $(cat err.txt)"
+    grep -q 'A data file (.qvd) is missing or cannot be opened' err.txt || fail "search $cond: $(cat err.txt)"
 done
 
 # A chunk entry cut to 14 commas ends the chunk table there, and is said.

@@ -145,10 +145,10 @@ TEST_F(RecoveryTest, KilledRunHoldsThePrefixThatReachedTheDisk) {
         CaptureIndex index;
         ASSERT_EQ(index.OpenIndex(killed), 0);
         EXPECT_EQ(index.ReadFrameNum(), got.size());
-        CaptureTime start;
+        IndexTime start;
         ASSERT_EQ(index.ReadStartTime(start), 0);
         EXPECT_EQ(start.date, "240517");
-        CaptureTime end;
+        IndexTime end;
         ASSERT_EQ(index.ReadEndTime(end), 0);
         EXPECT_EQ(end.date, "240518");  // the run went past midnight
 
@@ -271,7 +271,7 @@ TEST_F(RecoveryTest, ARunWithoutRecordsKeepsItsStartTime) {
         index = killed.IndexPath();
     }
     CaptureIndex before;
-    CaptureTime start;
+    IndexTime start;
     ASSERT_EQ(before.OpenIndex(index), 0);
     ASSERT_EQ(before.ReadStartTime(start), 0);
     ASSERT_NE(start.ticks, 0u);
@@ -279,7 +279,7 @@ TEST_F(RecoveryTest, ARunWithoutRecordsKeepsItsStartTime) {
     ASSERT_EQ(RecoverCapture(index, r), 0) << r.message;
     EXPECT_EQ(r.records, 0u);
     CaptureIndex after;
-    CaptureTime kept;
+    IndexTime kept;
     ASSERT_EQ(after.OpenIndex(index), 0);
     ASSERT_EQ(after.ReadStartTime(kept), 0);
     EXPECT_EQ(kept.date, start.date);

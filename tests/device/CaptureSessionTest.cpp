@@ -99,7 +99,7 @@ TEST(CaptureSessionTest, CaptureOnDiskMatchesItsIndex) {
         EXPECT_FALSE(std::filesystem::exists(JoinPath(session.FolderPath(), "t000000001.qvd")));
 
         // StartTime is chunk 1's; the day after midnight has its own chunk.
-        CaptureTime start, end;
+        IndexTime start, end;
         ASSERT_EQ(index.ReadStartTime(start), 0);
         ChunkEntry first, last;
         index.ReadChunkEntry(1, first);
@@ -297,7 +297,7 @@ TEST(CaptureSessionTest, RunsStartedInOneSecondHaveFoldersOfTheirOwn) {
     EXPECT_EQ(ia.ChunkTotals().records, 120u);
     EXPECT_EQ(ib.ReadFrameNum(), 0u);
     // A run that saw no date item still dates its capture by its start.
-    CaptureTime start;
+    IndexTime start;
     ASSERT_EQ(ib.ReadStartTime(start), 0);
     EXPECT_EQ(start.date, "240517");
 }
@@ -319,7 +319,7 @@ TEST(CaptureSessionTest, ARunWithoutADateItemIsDatedByItsStart) {
     ChunkEntry first;
     ASSERT_EQ(index.ReadChunkEntry(1, first), 0);
     EXPECT_EQ(DateFieldText(first.date), "240517");
-    CaptureTime start;
+    IndexTime start;
     ASSERT_EQ(index.ReadStartTime(start), 0);
     EXPECT_EQ(start.date, "240517");
 }

@@ -64,8 +64,8 @@ class SaveSink : public ISaveReport {
     std::vector<SaveReport> endings;
 };
 
-inline RangeTimeKey Key(const char* date, uint64_t ticks) {
-    return MakeRangeTimeKey(date, ticks);
+inline DayTime Key(const char* date, uint64_t ticks) {
+    return MakeDayTime(date, ticks);
 }
 
 }  // namespace qv::test

@@ -21,8 +21,7 @@ using test::CaptureBuilder;
 using test::Key;
 using test::SaveSink;
 
-ExportRequest CopyRequest(const std::string& index, const std::string& out, RangeTimeKey a,
-                          RangeTimeKey b) {
+ExportRequest CopyRequest(const std::string& index, const std::string& out, DayTime a, DayTime b) {
     ExportRequest r;
     r.source = index;
     r.destination = out;

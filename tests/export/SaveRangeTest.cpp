@@ -32,7 +32,7 @@ TEST(SaveRange, CountPassesOverAnEmptyLastChunk) {
 
     // The CSV exporter's range count starts from the range end's record.
     SaveRange range;
-    ASSERT_TRUE(CheckSaveRange(f, {"241106", 0}, {"241106", 8000}, range));
+    ASSERT_TRUE(CheckSaveRange(f, {241106, 0}, {241106, 8000}, range));
     uint64_t total = 0;
     ASSERT_TRUE(CountSaveRange(f, range, false, total));
     EXPECT_EQ(total, 20u);

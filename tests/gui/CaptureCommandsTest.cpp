@@ -39,21 +39,22 @@
 #include "app/WindowRegistry.h"
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/IniFile.h"
 #include "device/UnitList.h"
-#include "dialogs/MonitorParamsDialog.h"
-#include "dialogs/TimeEntryDialog.h"
-#include "export/ExportRegistry.h"
-#include "settings/StatusFile.h"
-#include "support/AppHome.h"
-#include "support/CaptureBuilder.h"
 #include "dialogs/FileBrowserDialog.h"
-#include "views/MonitorWindow.h"
+#include "dialogs/MonitorParamsDialog.h"
 #include "dialogs/PrintDialog.h"
 #include "dialogs/PrintProgressDialog.h"
 #include "dialogs/SaveProgressDialog.h"
 #include "dialogs/SearchDialog.h"
+#include "dialogs/TimeEntryDialog.h"
 #include "dialogs/TriggerJumpDialog.h"
+#include "export/ExportRegistry.h"
+#include "settings/StatusFile.h"
+#include "support/AppHome.h"
+#include "support/CaptureBuilder.h"
+#include "views/MonitorWindow.h"
 
 using namespace qv;
 using qv::test::WhenShown;
@@ -605,8 +606,7 @@ class CaptureCommandsTest : public QObject {
         // Small files, so that several are finished before the cancel.
         ExportRequest request;
         request.source = cap;
-        request.range = {MakeRangeTimeKey(from->date, from->ticks),
-                         MakeRangeTimeKey(to->date, to->ticks)};
+        request.range = {*from, *to};
         request.destination = out;
         request.fileRecords = 1000;
         SaveProgressDialog progress(*FindExportFormat("csv"), request);

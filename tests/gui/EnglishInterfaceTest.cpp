@@ -197,7 +197,7 @@ class EnglishInterfaceTest : public QObject {
         VERIFY_ENGLISH(&code);
         StringInputDialog string;
         VERIFY_ENGLISH(&string);
-        TimeEntryDialog time("091205", 0);
+        TimeEntryDialog time(DayTime{91205, 0});
         VERIFY_ENGLISH(&time);
 
         MonitorParamsDialog params(env.store, env.conf, home.file("QvStatus.qvs"));

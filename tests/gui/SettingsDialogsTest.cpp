@@ -32,6 +32,7 @@
 #include "app/WindowRegistry.h"
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/CodeTable.h"
 #include "core/FileUtil.h"
 #include "core/TimeText.h"
@@ -765,18 +766,15 @@ class SettingsDialogsTest : public QObject {
 
         // "フレームJUMP": the dialog opens on the current record; 13:00:20
         // is record 20.
-        std::string date;
-        uint64_t ticks = 0;
+        DayTime shown;
         WhenShown<TimeEntryDialog>([&](TimeEntryDialog* t) {
-            date = t->Date();
-            ticks = t->Ticks();
+            shown = t->Time();
             t->TimePicker()->setTime(QTime(13, 0, 20));
             Shot(t, "28-time-entry");
             Click(Button(t, "ジャンプ"));
         });
         ctrl.Execute(kCmdFrameJump);
-        QCOMPARE(date, std::string("091205"));
-        QCOMPARE(ticks, base);
+        QCOMPARE(shown, (DayTime{91205, base}));
         CaptureReader* reader = ctrl.Slot(slot).reader.get();
         CursorPosition pos;
         QCOMPARE(reader->GetCursor(pos), 0);
@@ -788,7 +786,7 @@ class SettingsDialogsTest : public QObject {
 
     void timeEntryTurnsItsFieldsIntoTicks() {
         uint64_t t = FieldsToTicks(13, 45, 12, 123, 456, 780);
-        TimeEntryDialog dlg("091205", t);
+        TimeEntryDialog dlg(DayTime{91205, t});
         dlg.show();
         QCOMPARE(dlg.windowTitle(), QString("時刻指定"));
         QCOMPARE(dlg.DatePicker()->date(), QDate(2009, 12, 5));
@@ -796,7 +794,7 @@ class SettingsDialogsTest : public QObject {
         QCOMPARE(dlg.MilliBox()->value(), 123);
         QCOMPARE(dlg.MicroBox()->value(), 456);
         QCOMPARE(dlg.NanoBox()->value(), 780);
-        QCOMPARE(dlg.Ticks(), t);
+        QCOMPARE(dlg.Time().ticks, t);
         dlg.DatePicker()->setDate(QDate(2024, 2, 29));
         dlg.TimePicker()->setTime(QTime(23, 59, 59));
         TypeInto(dlg.MilliBox(), "999");
@@ -808,13 +806,14 @@ class SettingsDialogsTest : public QObject {
         TypeInto(dlg.NanoBox(), "990");
         Click(Button(&dlg, "ジャンプ"));
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QCOMPARE(dlg.Date(), std::string("240229"));
-        QCOMPARE(dlg.Ticks(), 23 * kTicksPerHour + 59 * kTicksPerMinute + 59 * kTicksPerSecond +
-                                  999 * kTicksPerMilli + 1 * kTicksPerMicro + 99);
+        QCOMPARE(dlg.Time().date, 240229);
+        QCOMPARE(dlg.Time().ticks, 23 * kTicksPerHour + 59 * kTicksPerMinute +
+                                       59 * kTicksPerSecond + 999 * kTicksPerMilli +
+                                       1 * kTicksPerMicro + 99);
 
         auto when = ParseRecordTime("09/12/05 13:45:12 123m456u780n");
         QVERIFY(when);
-        QCOMPARE(when->date, std::string("091205"));
+        QCOMPARE(when->date, 91205);
         QCOMPARE(when->ticks, t);
     }
 };

@@ -137,14 +137,14 @@ TEST_F(RunEnd, AKilledSlowRunKeepsWhatCameBeforeTheKill) {
     const std::string folder = std::filesystem::path(chunk).parent_path().string();
     const std::string index = CaptureIndexPathOf(folder);
     CaptureIndex started;
-    CaptureTime startTime;
+    IndexTime startTime;
     ASSERT_EQ(started.OpenIndex(index), 0);
     ASSERT_EQ(started.ReadStartTime(startTime), 0);
     auto rec = Tool({"recover", folder});
     ASSERT_EQ(rec.status, 0) << rec.err;
     EXPECT_GT(CheckConsistent(index), 0u);
     CaptureIndex recovered;
-    CaptureTime after;
+    IndexTime after;
     ASSERT_EQ(recovered.OpenIndex(index), 0);
     ASSERT_EQ(recovered.ReadStartTime(after), 0);
     EXPECT_NE(after.ticks, 0u);

@@ -282,7 +282,7 @@ TEST_F(ChartCaptureTest, SyncCaptureShowsFlatTitledTraces) {
     ASSERT_EQ(f.Open(b.Finish()), 0);
     LineChartModel m(100);
     m.SetFormatRows(FourRows());
-    ASSERT_EQ(m.ShowAtTime(f, *ParseRecordTimeText("24/11/06 00:00:00 000m003u000n")), 0);
+    ASSERT_EQ(m.ShowAtTime(f, *ParseRecordTime("24/11/06 00:00:00 000m003u000n")), 0);
     for (int i = 0; i < kChartTraceCount; ++i)
         EXPECT_TRUE(m.Data().traces[static_cast<size_t>(i)].times.empty()) << i;
     EXPECT_TRUE(m.Data().labels.empty());
@@ -458,7 +458,7 @@ TEST_F(ChartCaptureTest, ModelShowsAcrossMidnightAndMeasuresBetweenCursors) {
     ASSERT_EQ(f.SetMark(3, nullptr), 0);  // M3 on the last record, after midnight
     LineChartModel m(100);
     m.SetFormatRows(FourRows());
-    ASSERT_EQ(m.ShowAtTime(f, *ParseRecordTimeText("24/11/07 00:00:00 000m200u000n")), 0);
+    ASSERT_EQ(m.ShowAtTime(f, *ParseRecordTime("24/11/07 00:00:00 000m200u000n")), 0);
     for (int i : {0, 1, 3, 4})
         EXPECT_FALSE(m.Marks()[static_cast<size_t>(i)]) << i;
     ASSERT_TRUE(m.Marks()[2]);

@@ -152,7 +152,7 @@ class SearchTest : public ::testing::Test {
                     EXPECT_EQ(got.report, SearchReport::kFound);
                     ++found;
                     EXPECT_EQ(got.frame, static_cast<uint64_t>(want));
-                    EXPECT_EQ(got.ticks, r[static_cast<size_t>(want)].end);
+                    EXPECT_EQ(got.at.ticks, r[static_cast<size_t>(want)].end);
                     CursorPosition pos;
                     f.GetCursor(pos);
                     EXPECT_EQ(pos.frame, got.frame);
@@ -215,15 +215,14 @@ TEST_F(SearchTest, EqualTimesFromAFrameAndFromATime) {
             ASSERT_EQ(f.Open(index), 0);
             for (size_t i = 0; i < r.size(); i += 7) {
                 SearchStart s;
-                s.date = r[i].date;
-                s.ticks = r[i].end;
-                const long from = static_cast<long>(test::ScanForTime(r, s.date, s.ticks));
+                s.at = MakeDayTime(r[i].date, r[i].end);
+                const long from = static_cast<long>(test::ScanForTime(r, r[i].date, r[i].end));
                 for (bool forward : {true, false}) {
                     SearchResult got = RunSearch(
                         f, c, s, forward ? SearchDirection::kForward : SearchDirection::kBackward,
                         nullptr, cancel);
                     long want = Oracle(r, c, b.protocol(), from, forward, false);
-                    SCOPED_TRACE(testing::Message() << "time " << s.ticks << " fwd " << forward);
+                    SCOPED_TRACE(testing::Message() << "time " << s.at.ticks << " fwd " << forward);
                     if (want < 0) {
                         EXPECT_EQ(got.report, SearchReport::kEndOfCapture);
                     } else {
@@ -284,8 +283,7 @@ TEST_F(SearchTest, StartPositionsAndRepeatedSearches) {
     EXPECT_EQ(r.frame, 4u);
     // The same by time: the window's record time text.
     s.frame.reset();
-    s.date = "241106";
-    s.ticks = 200;
+    s.at = {241106, 200};
     EXPECT_EQ(RunSearch(f, c, s, SearchDirection::kForward, nullptr, cancel).frame, 4u);
     // Backward from the end stops on a string's first record.
     s.from = SearchFrom::kLast;

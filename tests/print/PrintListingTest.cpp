@@ -48,8 +48,8 @@ class PrintListingTest : public ::testing::Test {
     }
     static PrintListingInput WholeDay() {
         PrintListingInput in;
-        in.start = MakeRangeTimeKey("241106", 0);
-        in.end = MakeRangeTimeKey("241106", kTicksPerDay);
+        in.start = MakeDayTime("241106", 0);
+        in.end = MakeDayTime("241106", kTicksPerDay);
         return in;
     }
 };
@@ -137,7 +137,7 @@ TEST_F(PrintListingTest, RangeWithoutDataPrintsTheHeaderOnly) {
     CaptureReader f(store, log);
     ASSERT_EQ(f.Open(index), 0);
     PrintListingInput in = WholeDay();
-    in.end = MakeRangeTimeKey("241106", 1000);
+    in.end = MakeDayTime("241106", 1000);
     PrintListing listing(f, DisplayCodeTable(), in);
     ASSERT_EQ(listing.Begin(), 0);
     EXPECT_EQ(listing.Rows(), 0u);
@@ -217,7 +217,7 @@ TEST(PrintActionTest, ActionsAreNamedByTheActionTable) {
 }
 
 TEST(PrintRangeTest, TimesAndMarksNarrowTheCaptureSpan) {
-    auto k = [](uint64_t t) { return MakeRangeTimeKey("241106", t); };
+    auto k = [](uint64_t t) { return MakeDayTime("241106", t); };
     PrintRangeChoice c;
     c.times = {k(500'000'000), k(100'000'000)};  // picked backwards
     auto r = ResolvePrintRange(k(0), k(1'000'000'000), c);

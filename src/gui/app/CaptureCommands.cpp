@@ -7,17 +7,18 @@
 #include "app/WindowRegistry.h"
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
-#include "dialogs/TimeEntryDialog.h"
-#include "present/MarkList.h"
 #include "dialogs/FileBrowserDialog.h"
 #include "dialogs/PrintDialog.h"
 #include "dialogs/SaveProgressDialog.h"
 #include "dialogs/SearchDialog.h"
+#include "dialogs/TimeEntryDialog.h"
 #include "dialogs/TriggerJumpDialog.h"
+#include "present/MarkList.h"
 
 namespace qv {
 
@@ -28,9 +29,9 @@ constexpr int kBadMark = -8;
 
 // Moves the reader to a time and returns the reached record's time; none
 // when it cannot move there.
-std::optional<DayTime> MoveTo(CaptureReader& reader, const std::string& date, uint64_t ticks) {
+std::optional<DayTime> MoveTo(CaptureReader& reader, const DayTime& at) {
     DayTime reached;
-    if (reader.GoToTime(date, ticks) != 0 || reader.GetEndRecordTime(reached) != 0) return {};
+    if (reader.GoToTime(at) != 0 || reader.GetEndRecordTime(reached) != 0) return {};
     return reached;
 }
 
@@ -51,8 +52,7 @@ void CaptureCommands::Search() {
     if (reader->GetMonitorSettings(m, sampling) == 0) setup.line = m.Line;
     SearchDialog dlg(
         setup, DisplayCodeTable(),
-        [this](const SearchResult& r) { m_ctrl.ShowCurrentAt(MakeDayTime(r.date, r.ticks), true); },
-        m_ctrl.Owner());
+        [this](const SearchResult& r) { m_ctrl.ShowCurrentAt(r.at, true); }, m_ctrl.Owner());
     dlg.exec();
 }
 
@@ -60,10 +60,9 @@ void CaptureCommands::FrameJump() {
     CaptureReader* reader = m_ctrl.CurrentReader();
     if (!reader) return;
     const auto& now = m_ctrl.Slot(m_ctrl.CurrentSlot()).frameTime;
-    TimeEntryDialog dlg(now ? DateDigits(now->date) : std::string(), now ? now->ticks : 0,
-                        m_ctrl.Owner());
+    TimeEntryDialog dlg(now.value_or(DayTime{}), m_ctrl.Owner());
     if (dlg.exec() != QDialog::Accepted) return;
-    if (auto reached = MoveTo(*reader, dlg.Date(), dlg.Ticks())) m_ctrl.ShowCurrentAt(*reached, true);
+    if (auto reached = MoveTo(*reader, dlg.Time())) m_ctrl.ShowCurrentAt(*reached, true);
 }
 
 void CaptureCommands::TriggerJump() {

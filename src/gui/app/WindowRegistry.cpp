@@ -12,6 +12,7 @@
 #include "capture/CaptureReader.h"
 #include "capture/CaptureRecovery.h"
 #include "capture/OpenFailure.h"
+#include "capture/RecordTime.h"
 #include "core/Log.h"
 #include "core/Prompt.h"
 #include "core/SettingsStore.h"
@@ -21,13 +22,13 @@
 #include "device/UnitList.h"
 #include "dialogs/CardRunDialog.h"
 #include "dialogs/ClockDialog.h"
+#include "dialogs/FileBrowserDialog.h"
 #include "dialogs/UnitInfoDialog.h"
 #include "dialogs/UnitSelectDialog.h"
 #include "lineview/LineWindow.h"
 #include "present/MarkList.h"
 #include "settings/StatusFile.h"
 #include "views/DumpWindow.h"
-#include "dialogs/FileBrowserDialog.h"
 #include "views/MonitorWindow.h"
 
 namespace qv {

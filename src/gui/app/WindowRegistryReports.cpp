@@ -12,6 +12,7 @@
 #include "app/SettingsCommandHandlers.h"
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"

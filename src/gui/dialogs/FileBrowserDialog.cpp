@@ -343,11 +343,11 @@ void FileBrowserDialog::SetSaveSource(CaptureReader& reader) {
     m_byMark->setEnabled(!m_markTimes.empty());
 }
 
-std::pair<RangeTimeKey, RangeTimeKey> FileBrowserDialog::SaveKeys() const {
+std::pair<DayTime, DayTime> FileBrowserDialog::SaveKeys() const {
     if (m_byMark && m_byMark->isChecked()) {
         auto key = [this](int i) {
-            auto t = ParseRecordTime(m_markTimes[static_cast<size_t>(std::max(0, i))]);
-            return t ? MakeRangeTimeKey(t->date, t->ticks) : RangeTimeKey{};
+            return ParseRecordTime(m_markTimes[static_cast<size_t>(std::max(0, i))])
+                .value_or(DayTime{});
         };
         if (!m_markTimes.empty())
             return {key(m_fromMark->currentIndex()), key(m_toMark->currentIndex())};

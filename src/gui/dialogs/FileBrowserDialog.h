@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "capture/CaptureFolderList.h"
-#include "capture/CaptureIndexText.h"
+#include "capture/RecordTime.h"
 
 class QCheckBox;
 class QComboBox;
@@ -50,7 +50,7 @@ class FileBrowserDialog : public QDialog {
     // Save mode, once accepted: the range's two keys in the order given. A
     // time range runs from the start of its first second to the end of its
     // last, so that a range preset with the capture's span holds all of it.
-    std::pair<RangeTimeKey, RangeTimeKey> SaveKeys() const;
+    std::pair<DayTime, DayTime> SaveKeys() const;
     QRadioButton* TimeChoice() const { return m_byTime; }
     QRadioButton* MarkChoice() const { return m_byMark; }
     QDateTimeEdit* FromTime() const { return m_from; }

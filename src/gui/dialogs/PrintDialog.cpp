@@ -36,12 +36,6 @@ namespace {
 
 constexpr const char* kSource = "QvrPrint";
 
-std::optional<RangeTimeKey> KeyOf(const std::string& recordTime) {
-    auto t = ParseRecordTime(recordTime);
-    if (!t) return std::nullopt;
-    return MakeRangeTimeKey(t->date, t->ticks);
-}
-
 }  // namespace
 
 PrintDialog::PrintDialog(SettingsStore& store, Log& log, CaptureReader& reader, int code,
@@ -80,9 +74,9 @@ PrintDialog::PrintDialog(SettingsStore& store, Log& log, CaptureReader& reader, 
     connect(m_toPdf, &QCheckBox::toggled, m_pdfPath, &QWidget::setEnabled);
 
     std::string startText, endText;
-    std::optional<RangeTimeKey> start, end;
-    if (reader.GetCaptureStartText(startText) == 0) start = KeyOf(startText);
-    if (reader.GetCaptureEndText(endText) == 0) end = KeyOf(endText);
+    std::optional<DayTime> start, end;
+    if (reader.GetCaptureStartText(startText) == 0) start = ParseRecordTime(startText);
+    if (reader.GetCaptureEndText(endText) == 0) end = ParseRecordTime(endText);
     if (!start || !end) {
         m_log.Write("ERR", kSource, __LINE__,
                     MessageText(MessageId::kPrintBadFormat, UiLanguage::kJapanese));
@@ -104,7 +98,7 @@ PrintDialog::PrintDialog(SettingsStore& store, Log& log, CaptureReader& reader, 
     m_toDate->setDate(to.date());
     m_toTime->setTime(to.time());
     for (const auto& m : ReadMarks(reader)) {
-        auto key = KeyOf(m.timeText);
+        auto key = ParseRecordTime(m.timeText);
         if (!key) continue;
         const QString line =
             tr("マーク%1: %2").arg(m.number).arg(QString::fromStdString(m.comment));

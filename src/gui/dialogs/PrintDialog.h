@@ -87,8 +87,8 @@ class PrintDialog : public QDialog {
     std::string m_indexPath;
     int m_code;
     bool m_valid = false;
-    RangeTimeKey m_captureStart, m_captureEnd;
-    std::vector<RangeTimeKey> m_markKeys;
+    DayTime m_captureStart, m_captureEnd;
+    std::vector<DayTime> m_markKeys;
     std::array<TriggerSetting, kTriggerCount> m_triggers{};  // the capture's own
 
     std::unique_ptr<QPrinter> m_printer;  // the job's printer while it runs

@@ -286,8 +286,7 @@ bool SearchDialog::StartSearch(SearchDirection direction) {
             start.from = SearchFrom::kCurrent;
             start.frame = m_setup.currentFrame;
             if (m_setup.current) {
-                start.date = DateDigits(m_setup.current->date);
-                start.ticks = m_setup.current->ticks;
+                start.at = *m_setup.current;
             }
             break;
         }
@@ -344,7 +343,7 @@ void SearchDialog::Finish(const SearchResult& result) {
         case SearchReport::kFound:
             m_status->clear();
             // The found record is where the next search starts.
-            m_setup.current = MakeDayTime(result.date, result.ticks);
+            m_setup.current = result.at;
             m_setup.currentFrame = result.frame;
             m_start->setCurrentIndex(kFromCurrent);
             if (m_onFound) m_onFound(result);

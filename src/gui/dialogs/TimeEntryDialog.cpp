@@ -14,7 +14,7 @@
 
 namespace qv {
 
-TimeEntryDialog::TimeEntryDialog(const std::string& date, uint64_t ticks, QWidget* parent)
+TimeEntryDialog::TimeEntryDialog(const DayTime& at, QWidget* parent)
     : QDialog(parent),
       m_date(new QDateEdit(this)),
       m_time(new QTimeEdit(this)),
@@ -32,12 +32,9 @@ TimeEntryDialog::TimeEntryDialog(const std::string& date, uint64_t ticks, QWidge
         b->setRange(0, 999);
     m_ns->setSingleStep(10);
 
-    auto field = [&date](size_t at) {
-        return date.size() >= 6 ? static_cast<int>(ParseLeadingInt(date.substr(at, 2))) : 0;
-    };
-    QDate d(2000 + field(0), field(2), field(4));
+    const QDate d(2000 + at.date / 10000, at.date / 100 % 100, at.date % 100);
     m_date->setDate(d.isValid() ? d : QDate::currentDate());
-    TimeFields f = SplitTicks(ticks).value_or(TimeFields{});
+    TimeFields f = SplitTicks(at.ticks).value_or(TimeFields{});
     // 24:00:00 exactly, the end of a day, shows as the last second of it.
     if (f.hours >= 24) f = {23, 59, 59, 999, 999, 990};
     m_time->setTime(QTime(f.hours, f.minutes, f.seconds));
@@ -81,19 +78,14 @@ void TimeEntryDialog::accept() {
     QDialog::accept();
 }
 
-std::string TimeEntryDialog::Date() const {
-    QDate d = m_date->date();
-    char b[16];
-    std::snprintf(b, sizeof b, "%02d%02d%02d", d.year() % 100, d.month(), d.day());
-    return b;
-}
-
-uint64_t TimeEntryDialog::Ticks() const {
-    QTime t = m_time->time();
-    return FieldsToTicks(static_cast<uint64_t>(t.hour()), static_cast<uint64_t>(t.minute()),
-                         static_cast<uint64_t>(t.second()), static_cast<uint64_t>(m_ms->value()),
-                         static_cast<uint64_t>(m_us->value()),
-                         static_cast<uint64_t>(m_ns->value()));
+DayTime TimeEntryDialog::Time() const {
+    const QDate d = m_date->date();
+    const QTime t = m_time->time();
+    return {
+        d.year() % 100 * 10000 + d.month() * 100 + d.day(),
+        FieldsToTicks(static_cast<uint64_t>(t.hour()), static_cast<uint64_t>(t.minute()),
+                      static_cast<uint64_t>(t.second()), static_cast<uint64_t>(m_ms->value()),
+                      static_cast<uint64_t>(m_us->value()), static_cast<uint64_t>(m_ns->value()))};
 }
 
 }  // namespace qv

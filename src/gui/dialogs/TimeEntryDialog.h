@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "capture/RecordTime.h"
+
 class QDateEdit;
 class QSpinBox;
 class QTimeEdit;
@@ -16,12 +18,11 @@ class ReasonLabel;
 class TimeEntryDialog : public QDialog {
     Q_OBJECT
   public:
-    // `date`: six digits YYMMDD; `ticks`: time of day in 10 ns ticks.
-    TimeEntryDialog(const std::string& date, uint64_t ticks, QWidget* parent = nullptr);
+    // Starts at `at`; a date that is no calendar day shows today.
+    explicit TimeEntryDialog(const DayTime& at, QWidget* parent = nullptr);
 
-    // The entered date as YYMMDD and time of day in ticks (after OK).
-    std::string Date() const;
-    uint64_t Ticks() const;
+    // The entered date and time of day (after OK).
+    DayTime Time() const;
 
     void accept() override;
 

@@ -12,6 +12,7 @@
 
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
+#include "capture/RecordTime.h"
 #include "common/CommandId.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"

@@ -6,7 +6,7 @@
 #include <QDateTime>
 #include <string>
 
-#include "capture/CaptureIndexText.h"
+#include "capture/RecordTime.h"
 
 namespace qv {
 
@@ -15,6 +15,6 @@ namespace qv {
 QDateTime RecordDateTime(const std::string& recordTime);
 // The key of a picked date and second: its first tick, or with `wholeSecond`
 // its last, so that a range ending there holds all of that second.
-RangeTimeKey PickedTimeKey(const QDate& date, const QTime& time, bool wholeSecond);
+DayTime PickedTimeKey(const QDate& date, const QTime& time, bool wholeSecond);
 
 }  // namespace qv

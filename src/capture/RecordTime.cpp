@@ -108,6 +108,41 @@ std::optional<DayTime> ParseRecordTime(std::string_view text) {
     return DayTime{date, TextToTicks(text.substr(9))};
 }
 
+std::optional<TypedTime> ParseTypedTime(std::string_view text) {
+    constexpr size_t kSeconds = 17;  // "YY/MM/DD hh:mm:ss"
+    if (text.size() == kSeconds) {
+        auto t = ParseTypedRecordTime(std::string(text) + " 000m000u000n");
+        if (!t) return std::nullopt;
+        return TypedTime{*t, true};
+    }
+    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T') {
+        auto t = ParseTypedRecordTime(text);
+        if (!t) return std::nullopt;
+        return TypedTime{*t, false};
+    }
+    // ISO 8601: "YYYY-MM-DDThh:mm:ss", then optionally '.' and 1 to 9 digits.
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (!IsDigit(text[i])) return std::nullopt;
+    if (text[0] != '2' || text[1] != '0') return std::nullopt;  // dates keep two-digit years
+    const int date = ((text[2] - '0') * 10 + (text[3] - '0')) * 10000 +
+                     ((text[5] - '0') * 10 + (text[6] - '0')) * 100 +
+                     (text[8] - '0') * 10 + (text[9] - '0');
+    auto clock = ParseClockText(text.substr(11, 8));
+    if (!DayNumber(date) || !clock) return std::nullopt;
+    uint64_t ticks = FieldsToTicks(static_cast<uint64_t>(clock->hours),
+                                   static_cast<uint64_t>(clock->minutes),
+                                   static_cast<uint64_t>(clock->seconds), 0, 0, 0);
+    std::string_view fraction = text.substr(19);
+    if (fraction.empty()) return TypedTime{{date, ticks}, true};
+    if (fraction[0] != '.' || fraction.size() < 2 || fraction.size() > 10) return std::nullopt;
+    uint64_t nanos = 0;
+    for (size_t i = 1; i < 10; ++i) {
+        if (i < fraction.size() && !IsDigit(fraction[i])) return std::nullopt;
+        nanos = nanos * 10 + (i < fraction.size() ? static_cast<uint64_t>(fraction[i] - '0') : 0);
+    }
+    return TypedTime{{date, ticks + nanos / 10}, false};
+}
+
 std::optional<DayTime> ParseTypedRecordTime(std::string_view text) {
     constexpr std::string_view kShape = "00/00/00 00:00:00 000m000u000n";
     if (text.size() != kShape.size()) return std::nullopt;

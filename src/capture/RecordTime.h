@@ -74,6 +74,21 @@ std::optional<DayTime> ParseRecordTime(std::string_view text);
 // "24:00:00 000m000u000n" too. nullopt otherwise.
 std::optional<DayTime> ParseTypedRecordTime(std::string_view text);
 
+// A time typed in any of the forms the commands take:
+//   "YY/MM/DD hh:mm:ss"                 (a whole second)
+//   "YY/MM/DD hh:mm:ss 000m000u000n"    (the record time text)
+//   "YYYY-MM-DDThh:mm:ss[.fraction]"    (ISO 8601 local time, years 2000-2099;
+//                                        a whole second without the fraction,
+//                                        which is cut to whole ticks)
+struct TypedTime {
+    DayTime at;
+    bool wholeSecond = false;  // no part of the second was given
+};
+std::optional<TypedTime> ParseTypedTime(std::string_view text);
+// The forms ParseTypedTime takes, for a message about a time it refused.
+inline constexpr const char* kTypedTimeForms =
+    "\"YY/MM/DD hh:mm:ss[ 000m000u000n]\" or \"YYYY-MM-DDThh:mm:ss[.fraction]\"";
+
 // Days since 1970-01-01 of a YYMMDD number; nullopt when not a calendar date.
 std::optional<int64_t> DayNumber(int yymmdd);
 

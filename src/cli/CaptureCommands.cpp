@@ -312,11 +312,11 @@ void List(const ListOptions& o) {
     CaptureReader file(store, log);
     OpenOrFail(file, o.capture);
     if (!o.time.empty()) {
-        auto t = ParseTypedRecordTime(o.time);
+        auto t = ParseTypedTime(o.time);
         if (!t)
-            throw CommandError{
-                kExitUsage, "bad time \"" + o.time + "\"; use \"YY/MM/DD hh:mm:ss 000m000u000n\""};
-        int rc = file.GoToTime(*t);
+            throw CommandError{kExitUsage,
+                               "bad time \"" + o.time + "\" for --time; use " + kTypedTimeForms};
+        int rc = file.GoToTime(t->at);
         if (rc != 0) throw CommandError{kExitFailure, ReaderCodeText(rc)};
     } else if (o.frame > 0) {
         int rc = file.GoToFrame(o.frame - 1);
@@ -433,7 +433,9 @@ void AddCaptureCommands(CLI::App& app) {
     auto* frame =
         list->add_option("--frame", o->frame, "Start at record N (1-based, the TR column)")
             ->check(CLI::PositiveNumber);
-    list->add_option("--time", o->time, "Start at a record time \"YY/MM/DD hh:mm:ss 000m000u000n\"")
+    list->add_option("--time", o->time,
+                     "Start at a record time \"YY/MM/DD hh:mm:ss[ 000m000u000n]\" or "
+                     "\"YYYY-MM-DDThh:mm:ss[.fraction]\"")
         ->excludes(frame);
     list->add_option("--count", o->count, "Records to list (0: to the end)")
         ->capture_default_str()

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/Prompt.h"
-#include "core/UiLanguage.h"
+#include "core/MessageText.h"
 #include "device/DeviceAccess.h"
 #include "device/UsbTypes.h"
 
@@ -21,11 +21,6 @@ namespace qv::cli {
 // The language of qvtool's own texts (QVORT_LANG, else the locale), read
 // once. What qvtool writes into files never depends on it.
 UiLanguage CliLanguage();
-
-// One of two texts of the same message, in qvtool's language.
-inline const char* Say(const char* japanese, const char* english) {
-    return InUiLanguage(CliLanguage(), japanese, english);
-}
 
 // Options whose value is a count: decimal digits only (no sign, no blank,
 // not empty), at most `max`.

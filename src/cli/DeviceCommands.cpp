@@ -217,24 +217,28 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
         auto dev = Open(devices, StatusUse::kUnitInfo, unitSerial);
         DeviceCommand cmd(dev);
         std::vector<StatusRow> rows;
-        if (ReadStatusRows(cmd, dev->GetDeviceRelease(), extended, rows) != 0)
-            throw CommandError{kExitFailure, MessageText(MessageId::kParamFailed)};
         const OutputFormat format = FormatOf(statusFormat);
+        // JSON is for scripts: its keys and values do not follow the language,
+        // and its times carry their zone's offset.
+        const UiLanguage language =
+            format == OutputFormat::kJson ? UiLanguage::kEnglish : MessageLanguage();
+        if (ReadStatusRows(cmd, dev->GetDeviceRelease(), extended, rows, language) != 0)
+            throw CommandError{kExitFailure, MessageText(MessageId::kParamFailed)};
         if (format != OutputFormat::kText) {
             OutputBuffer out;
             JsonWriter j(out.Text());
             if (format == OutputFormat::kJson)
-                j.BeginArray();
+                j.BeginObject();
             else
-                out.Text() += "label,value\n";
+                out.Text() += "key,label,value\n";
             for (const auto& r : rows) {
                 if (format == OutputFormat::kJson)
-                    j.BeginObject().Field("label", r.label).Field("value", r.value).EndObject();
+                    j.Field(r.key, r.seconds ? ClockIso(*r.seconds) : r.value);
                 else
-                    CsvLine(out.Text()).Field(r.label).Field(r.value).End();
+                    CsvLine(out.Text()).Field(r.key).Field(r.label).Field(r.value).End();
             }
             if (format == OutputFormat::kJson) {
-                j.EndArray();
+                j.EndObject();
                 j.End();
             }
             return;
@@ -248,7 +252,9 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
     // --- clock
     static std::string setText;
     auto* clock = app.add_subcommand("clock", "Show or set the selected instrument's clock");
-    clock->add_option("--set", setText, "now (the computer's clock) or \"YYYY/MM/DD hh:mm:ss\"");
+    clock->add_option("--set", setText,
+                      "now (the computer's clock), \"YYYY/MM/DD hh:mm:ss\" or "
+                      "\"YYYY-MM-DDThh:mm:ss\"");
     clock->add_option("--unit", unitSerial, "this unit instead of the selected one");
     clock->callback([&devices] {
         std::optional<uint32_t> value;
@@ -257,7 +263,9 @@ void AddDeviceCommands(CLI::App& app, DeviceAccess& devices) {
         } else if (!setText.empty()) {
             std::optional<int64_t> local = ParseLocalTimeText(setText);
             if (!local)
-                throw CommandError{kExitUsage, "--set needs now or \"YYYY/MM/DD hh:mm:ss\""};
+                throw CommandError{kExitUsage, "bad time \"" + setText +
+                                                   "\" for --set; use now, \"YYYY/MM/DD "
+                                                   "hh:mm:ss\" or \"YYYY-MM-DDThh:mm:ss\""};
             // A well-formed time the clock cannot hold is refused for that.
             if (std::string why = ClockRangeProblem(*local); !why.empty())
                 throw CommandError{kExitUsage, "--set " + setText + ": " + why};

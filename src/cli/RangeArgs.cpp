@@ -9,16 +9,14 @@ namespace qv::cli {
 
 namespace {
 
-constexpr size_t kSecondsTextSize = 17;  // "YY/MM/DD hh:mm:ss"
-
+// A range end given to the second holds all of that second.
 DayTime TimeKey(const std::string& text, bool end, const char* option) {
-    std::string full = text;
-    if (full.size() == kSecondsTextSize) full += end ? " 999m999u990n" : " 000m000u000n";
-    auto t = ParseTypedRecordTime(full);
+    auto t = ParseTypedTime(text);
     if (!t)
-        throw CommandError{kExitUsage, "bad time \"" + text + "\" for " + option +
-                                           "; use \"YY/MM/DD hh:mm:ss[ 000m000u000n]\""};
-    return *t;
+        throw CommandError{kExitUsage, "bad time \"" + text + "\" for " + option + "; use " +
+                                           kTypedTimeForms};
+    if (end && t->wholeSecond) t->at.ticks += kTicksPerSecond - 1;
+    return t->at;
 }
 
 DayTime MarkKey(CaptureReader& file, int n) {
@@ -35,8 +33,10 @@ DayTime MarkKey(CaptureReader& file, int n) {
 }  // namespace
 
 void AddRangeOptions(CLI::App& cmd, RangeArgs& args) {
-    auto* from = cmd.add_option("--from", args.from, "Range start \"YY/MM/DD hh:mm:ss[ ...]\"");
-    auto* to = cmd.add_option("--to", args.to, "Range end \"YY/MM/DD hh:mm:ss[ ...]\"");
+    auto* from = cmd.add_option("--from", args.from,
+                                "Range start \"YY/MM/DD hh:mm:ss[ 000m000u000n]\" or "
+                                "\"YYYY-MM-DDThh:mm:ss[.fraction]\"");
+    auto* to = cmd.add_option("--to", args.to, "Range end, in the same forms");
     auto* fromMark = cmd.add_option("--from-mark", args.fromMark, "Range start at mark N (1-5)")
                          ->check(CLI::Range(1, 5));
     auto* toMark = cmd.add_option("--to-mark", args.toMark, "Range end at mark N (1-5)")

@@ -91,7 +91,7 @@ class RunPrompt : public FlagPrompt {
 };
 
 constexpr const char* kStoresNothing =
-    "no enabled trigger starts storing (蓄積開始), so the run would store nothing; make one "
+    "no enabled trigger starts storing (\"Start storing\"), so the run would store nothing; make one "
     "with \"qvtool settings check --yes\", or give --store-nothing to run anyway";
 
 void PrintCounters(const LiveRun& mon, bool final) {

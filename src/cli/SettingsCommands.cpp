@@ -248,8 +248,7 @@ struct TriggerEdit {
 };
 
 std::pair<uint8_t, uint16_t> ParseAction(const std::string& text) {
-    for (const ActionEntry& e : ActionList())
-        if (e.label == text) return {e.code, e.option};
+    if (const ActionEntry* e = FindAction(text)) return {e->code, e->option};
     size_t slash = text.find('/');
     std::string codeText = text.substr(0, slash);
     size_t digits = 0;
@@ -369,7 +368,7 @@ int CheckCommand(const Target& target, bool yes) {
             std::cout << "ok: " << check.startStoring << " enabled trigger(s) start storing\n";
             return 0;
         case TriggerCheckOutcome::AskOkCancel:
-            std::cerr << kTriggerCheckOkCancelText << "\n"
+            std::cerr << TriggerCheckOkCancelText() << "\n"
                       << "(no trigger can be inserted: "
                       << (check.enabled == kTriggerCount ? "all five are enabled"
                                                          : "no trigger time is at or before now")
@@ -377,7 +376,7 @@ int CheckCommand(const Target& target, bool yes) {
             return kExitFailure;
         case TriggerCheckOutcome::AskYesNoCancel:
             if (!yes) {
-                std::cerr << kTriggerCheckYesNoText << "\n"
+                std::cerr << TriggerCheckYesNoText() << "\n"
                           << "(--yes makes trigger " << check.rewrite + 1
                           << " start storing at Time" << check.time + 1 << ")\n";
                 return kExitFailure;
@@ -489,7 +488,7 @@ void AddSettingsCommands(CLI::App& app, DeviceAccess& devices) {
             char code[16];
             std::snprintf(code, sizeof code, e.option == kNoOption ? "%02x" : "%02x/%u", e.code,
                           static_cast<unsigned>(e.option));
-            std::cout << code << std::string(8 - std::string_view(code).size(), ' ') << e.label
+            std::cout << code << std::string(8 - std::string_view(code).size(), ' ') << e.Shown()
                       << "\n";
         }
     });

@@ -76,4 +76,10 @@ const char* MessageText(MessageId id);
 void SetMessageLanguage(UiLanguage language);
 UiLanguage MessageLanguage();
 
+// One of two texts of the same words, in the message language: for texts
+// built from parts, which a table of whole messages cannot hold.
+inline const char* Say(const char* japanese, const char* english) {
+    return InUiLanguage(MessageLanguage(), japanese, english);
+}
+
 }  // namespace qv

@@ -17,10 +17,22 @@
 namespace qv {
 
 namespace {
-std::string BadParameter(int step) {
-    return "パラメータが不正です。モニタパラメータ設定を行ってください。(" + std::to_string(step) +
-           ")";
+
+// A failure of the card run in both languages: shown in the message
+// language, logged in Japanese. `step` tells which step failed.
+struct CardFailure {
+    std::string japanese, english;
+};
+CardFailure Failure(const char* japanese, const char* english, int step) {
+    const std::string n = "(" + std::to_string(step) + ")";
+    return {japanese + n, english + (" " + n)};
 }
+CardFailure BadParameter(int step) {
+    return Failure("パラメータが不正です。モニタパラメータ設定を行ってください。",
+                   "The monitoring parameters are not valid. Set them in Monitoring parameters.",
+                   step);
+}
+
 }  // namespace
 
 int StoreSettingsInCard(DeviceCommand& cmd, const std::string& path, bool fixMemory) {
@@ -35,9 +47,10 @@ int StoreSettingsInCard(DeviceCommand& cmd, const std::string& path, bool fixMem
 
 CardRunResult RunCardStart(DeviceAccess& devices, Log& log, IPrompt* prompt,
                            const std::function<void(const std::string&)>& status) {
-    auto fail = [&](const std::string& text) {
+    auto fail = [&](const CardFailure& f) {
+        const std::string& text = MessageLanguage() == UiLanguage::kJapanese ? f.japanese : f.english;
         if (prompt) prompt->ShowMessage(text);
-        log.Write("ERR", "CardRun", __LINE__, text);
+        log.Write("ERR", "CardRun", __LINE__, f.japanese);
         return CardRunResult{-1, false, text};
     };
     // The log keeps the Japanese of a catalogue message.
@@ -52,9 +65,9 @@ CardRunResult RunCardStart(DeviceAccess& devices, Log& log, IPrompt* prompt,
 
     show(MessageText(MessageId::kCardConnecting));
     auto device = devices.DeviceOrNew();
-    if (!device) return fail("USB初期化に失敗しました。(1)");
+    if (!device) return fail(Failure("USB初期化に失敗しました。", "USB could not be initialised.", 1));
     const SelectedUnit unit = devices.Selected();
-    if (!FindUnit(*device, unit.Identity(), true)) return fail("QVと接続できません。(2)");
+    if (!FindUnit(*device, unit.Identity(), true)) return fail(Failure("QVと接続できません。", "Cannot connect to the unit.", 2));
     DeviceCommand cmd(device);
     if (PrecheckInstrument(cmd, prompt, std::time(nullptr)) != 0) return {-1, false, ""};
     if (CheckCard(cmd, prompt, CardUse::kCardRun) != 0) return {-1, false, ""};
@@ -81,9 +94,11 @@ CardRunResult RunCardStart(DeviceAccess& devices, Log& log, IPrompt* prompt,
         case 0:
             break;
         case -1:
-            return fail("パラメータの設定に失敗しました。(7)");
+            return fail(Failure("パラメータの設定に失敗しました。",
+                                "The parameters could not be set.", 7));
         default:
-            return fail("パラメータの設定に失敗しました。(8)");
+            return fail(Failure("パラメータの設定に失敗しました。",
+                                "The parameters could not be set.", 8));
     }
 
     cmd.Stop();

@@ -41,10 +41,29 @@ std::string ClockText(uint32_t seconds) {
     return buf;
 }
 
+std::string ClockIso(int64_t seconds) {
+    time_t t = static_cast<time_t>(seconds);
+    tm local{};
+    localtime_r(&t, &local);
+    char buf[40];
+    size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff / 60;  // minutes east of UTC
+    const long a = offset < 0 ? -offset : offset;
+    std::snprintf(buf + n, sizeof buf - n, "%c%02ld:%02ld", offset < 0 ? '-' : '+', a / 60, a % 60);
+    return buf;
+}
+
 std::optional<int64_t> ParseLocalTimeText(const std::string& text) {
-    // "YYYY/MM/DD hh:mm:ss" by fixed positions; the clock part by the rule
-    // every typed time follows.
-    if (text.size() != 19 || text[4] != '/' || text[7] != '/' || text[10] != ' ') return std::nullopt;
+    // "YYYY/MM/DD hh:mm:ss" or ISO 8601 "YYYY-MM-DDThh:mm:ss[.fraction]" by
+    // fixed positions (the clock keeps whole seconds: a fraction is cut); the
+    // clock part by the rule every typed time follows.
+    const bool iso = text.size() >= 19 && text[4] == '-' && text[7] == '-' && text[10] == 'T';
+    const bool slashes = text.size() == 19 && text[4] == '/' && text[7] == '/' && text[10] == ' ';
+    if (!iso && !slashes) return std::nullopt;
+    if (iso && text.size() > 19 &&
+        (text[19] != '.' || text.size() == 20 || text.size() > 29 ||
+         text.find_first_not_of("0123456789", 20) != std::string::npos))
+        return std::nullopt;
     for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
         if (text[i] < '0' || text[i] > '9') return std::nullopt;
     auto clock = ParseClockText(std::string_view(text).substr(11));
@@ -79,19 +98,29 @@ std::optional<uint32_t> ParseClockText(const std::string& text) {
     return static_cast<uint32_t>(*v);
 }
 
-std::vector<StatusRow> StateRows(uint32_t bits) {
-    static const char* kRun[] = {"停止中", "モニタ中（トリガ待ち）", "停止中",
-                                 "モニタ中（蓄積中）"};
+std::vector<StatusRow> StateRows(uint32_t bits, UiLanguage l) {
+    auto say = [l](const char* ja, const char* en) { return std::string(InUiLanguage(l, ja, en)); };
+    const std::string stopped = say("停止中", "Stopped");
+    const std::string kRun[] = {stopped, say("モニタ中（トリガ待ち）", "Monitoring (waiting for a trigger)"),
+                                stopped, say("モニタ中（蓄積中）", "Monitoring (storing)")};
     const bool card = bits & kStateCardInserted;
     std::vector<StatusRow> rows;
-    rows.push_back({"ステータス", kRun[bits & kStateRunMask]});
-    rows.push_back({"保存先", (bits & kStateToCard) ? "CF" : "PC"});
-    rows.push_back({"AC電源供給", (bits & kStateAcPower) ? "あり" : "なし"});
-    rows.push_back({"CFカード", card ? "挿入済み" : "未挿入"});
-    rows.push_back({"CFカードの状態", card ? ((bits & kStateCardFault) ? "異常" : "正常") : "-"});
-    rows.push_back(
-        {"", card && (bits & kStateCardIndexDamaged) ? "管理ファイルが壊れています" : ""});
-    rows.push_back({"モード", (bits & kStateMaster) ? "マスタ" : "スレーブ"});
+    auto row = [&](const char* key, std::string label, std::string value) {
+        rows.push_back({key, std::move(label), std::move(value), std::nullopt});
+    };
+    row("status", say("ステータス", "Status"), kRun[bits & kStateRunMask]);
+    row("save_to", say("保存先", "Save to"), (bits & kStateToCard) ? "CF" : "PC");
+    row("ac_power", say("AC電源供給", "AC power"),
+        (bits & kStateAcPower) ? say("あり", "Yes") : say("なし", "No"));
+    row("card", say("CFカード", "CF card"),
+        card ? say("挿入済み", "Inserted") : say("未挿入", "Not inserted"));
+    row("card_state", say("CFカードの状態", "CF card state"),
+        card ? ((bits & kStateCardFault) ? say("異常", "Fault") : say("正常", "Good")) : "-");
+    row("card_index", "",
+        card && (bits & kStateCardIndexDamaged)
+            ? say("管理ファイルが壊れています", "The card's index file is damaged")
+            : "");
+    row("mode", say("モード", "Mode"), (bits & kStateMaster) ? say("マスタ", "Master") : say("スレーブ", "Slave"));
     return rows;
 }
 
@@ -106,37 +135,50 @@ std::string Hex8(uint32_t v) {
 }  // namespace
 
 int ReadStatusRows(DeviceCommand& cmd, uint16_t deviceRelease, bool extended,
-                   std::vector<StatusRow>& rows) {
+                   std::vector<StatusRow>& rows, UiLanguage l) {
+    auto say = [l](const char* ja, const char* en) { return std::string(InUiLanguage(l, ja, en)); };
+    auto row = [&rows](const char* key, std::string label, std::string value) {
+        rows.push_back({key, std::move(label), std::move(value), std::nullopt});
+    };
+    auto clockRow = [&rows](const char* key, std::string label, uint32_t seconds) {
+        rows.push_back({key, std::move(label), ClockText(seconds), seconds});
+    };
     rows.clear();
     uint32_t bits = 0;
     if (cmd.QueryState(bits) != 0) return -1;
-    rows = StateRows(bits);
+    rows = StateRows(bits, l);
     uint32_t monitoring = 0, clock = 0;
     if (cmd.ReadClocks(monitoring, clock) != 0) return -1;
-    rows.push_back({"モニタ用時刻", ClockText(monitoring)});
-    rows.push_back({"本体内蔵時計", ClockText(clock)});
+    clockRow("monitoring_clock", say("モニタ用時刻", "Monitoring clock"), monitoring);
+    clockRow("unit_clock", say("本体内蔵時計", "Unit clock"), clock);
     std::array<uint32_t, 3> version{};
     if (cmd.QueryVersion(version) != 0) return -1;
-    rows.push_back({"本体バージョン", Hex8(version[0])});
+    row("version", say("本体バージョン", "Unit version"), Hex8(version[0]));
     if (!extended) return 0;
     char release[8];
     std::snprintf(release, sizeof release, "%04X", deviceRelease);
-    rows.push_back({"ファーム", Hex8(version[1])});
-    rows.push_back({"FPGA", Hex8(version[2])});
-    rows.push_back({"FX2", release});
-    rows.push_back({"API", "1.11"});
-    rows.push_back({"メモ", ""});
+    row("firmware", say("ファーム", "Firmware"), Hex8(version[1]));
+    row("fpga", "FPGA", Hex8(version[2]));
+    row("fx2", "FX2", release);
+    row("api", "API", "1.11");
+    row("memo", say("メモ", "Memo"), "");
     std::array<uint32_t, 7> card{};
     if (cmd.QueryCardFigures(card) != 0) return -1;
-    static const char* kCardLabels[] = {
-        "データ記録セクター番号（最小）", "データ記録セクター番号（最大）",
-        "CFモード起動回数（最初の起動で1）", "Ring モード周回数（１周すると１）",
-        "最後にデータを記録したセクター番号"};
+    static const char* kCardKeys[] = {"card_sector_min", "card_sector_max", "card_starts",
+                                      "ring_laps", "card_last_sector"};
+    const std::string kCardLabels[] = {
+        say("データ記録セクター番号（最小）", "Data sector (lowest)"),
+        say("データ記録セクター番号（最大）", "Data sector (highest)"),
+        say("CFモード起動回数（最初の起動で1）", "CF mode starts (1 at the first)"),
+        say("Ring モード周回数（１周すると１）", "Ring mode laps (1 after one lap)"),
+        say("最後にデータを記録したセクター番号", "Last sector written")};
     for (int i = 0; i < 5; ++i)
-        rows.push_back(
-            {kCardLabels[i], std::to_string(static_cast<int32_t>(card[static_cast<size_t>(i)]))});
-    rows.push_back({"管理ファイルが作成された日時分秒", ClockText(card[5])});
-    rows.push_back({"最後のデータを書き込んだ日時分秒", ClockText(card[6])});
+        row(kCardKeys[i], kCardLabels[i],
+            std::to_string(static_cast<int32_t>(card[static_cast<size_t>(i)])));
+    clockRow("card_index_created", say("管理ファイルが作成された日時分秒", "Card index created"),
+             card[5]);
+    clockRow("card_last_written", say("最後のデータを書き込んだ日時分秒", "Last data written"),
+             card[6]);
     return 0;
 }
 

@@ -6,9 +6,11 @@
 namespace qv {
 
 std::string ClockQuestion(uint32_t instrument, int64_t computer) {
-    return std::string("QVの時計とパソコンの時計がずれています。\n") + "\nQV:\t" +
-           ClockText(instrument) + "\n" + "\nPC:\t" + ClockText(static_cast<uint32_t>(computer)) +
-           "\n" + "\nQVの時計をパソコンの時計に合わせますか?";
+    return std::string(Say("QVの時計とパソコンの時計がずれています。\n",
+                           "The unit's clock and the computer's clock differ.\n")) +
+           "\nQV:\t" + ClockText(instrument) + "\n" + "\nPC:\t" +
+           ClockText(static_cast<uint32_t>(computer)) + "\n" +
+           Say("\nQVの時計をパソコンの時計に合わせますか?", "\nSet the unit's clock to the computer's?");
 }
 
 int PrecheckInstrument(DeviceCommand& cmd, IPrompt* prompt, int64_t now) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/MessageText.h"
 #include "settings/MonitorSettings.h"
 #include "settings/TriggerSetting.h"
 
@@ -32,7 +33,7 @@ CaptureFacts ReadCaptureFacts(CaptureReader& file);
 
 using PropertyRows = std::vector<std::pair<std::string, std::string>>;
 // Values outside their lists show "---".
-PropertyRows GeneralProperties(const CaptureFacts& f);
-PropertyRows DetailProperties(const CaptureFacts& f);
+PropertyRows GeneralProperties(const CaptureFacts& f, UiLanguage language = MessageLanguage());
+PropertyRows DetailProperties(const CaptureFacts& f, UiLanguage language = MessageLanguage());
 
 }  // namespace qv

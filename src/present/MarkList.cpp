@@ -4,6 +4,7 @@
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
+#include "core/MessageText.h"
 #include "core/TimeText.h"
 #include "present/MonitorRows.h"
 #include "settings/StatusFile.h"
@@ -80,7 +81,7 @@ std::string TriggerRecordDescription(const std::string& indexPath, int code) {
 }
 
 std::string TriggerJumpTitle(int code) {
-    return "トリガジャンプ - トリガ" + std::to_string(code);
+    return Say("トリガジャンプ - トリガ", "Trigger jump - Trigger ") + std::to_string(code);
 }
 
 int JumpToTrigger(CaptureReader& file, const TriggerRecordInfo& record) {

@@ -84,7 +84,7 @@ std::string PrintActionName(uint8_t code, uint16_t option) {
     // The trigger editor's own label, number included, from the one action
     // table; a pair the table does not hold shows its code, never a blank
     // or another action's name.
-    if (auto label = ActionLabel(code, option)) return *label;
+    if (auto label = ActionLabel(code, option, UiLanguage::kJapanese)) return *label;
     char text[8];
     std::snprintf(text, sizeof text, "?%02X", code);
     return text;

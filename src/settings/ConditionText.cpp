@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/MessageText.h"
 #include "core/NumberText.h"
 
 namespace qv {
@@ -66,7 +67,7 @@ std::string ConditionSettingText(const TriggerSetting& t, const TriggerOption& o
             return StringGroups(o.strings[s], o.scopes[s]);
         }
         default:
-            return "条件とする";
+            return Say("条件とする", "Condition");
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "core/MessageText.h"
 #include "core/NumberText.h"
 #include "core/TimeText.h"
 #include "settings/FormatEntry.h"
@@ -144,7 +145,7 @@ std::string BitRateText(double rate, int lineType) {
 }
 
 std::string SameAsSdLabel(std::string_view sdName) {
-    return "(" + std::string(sdName) + "と同じ)";
+    return Say("(", "(same as ") + std::string(sdName) + Say("と同じ)", ")");
 }
 
 void SetRdSameAsSd(MonitorSettings& m) {

@@ -84,12 +84,20 @@ struct TriggerCheck {
     int rewrite = -1;      // the highest-numbered disabled trigger (0-4), for the Yes answer
 };
 inline constexpr std::string_view kTriggerCheckOkCancelCaption = "QV_ORT";
-inline constexpr std::string_view kTriggerCheckOkCancelText =
-    "トリガ条件に「蓄積開始]が設定されていないため、モニタデータは保存されませんがよろしいですか?";
+inline const char* TriggerCheckOkCancelText(UiLanguage l = MessageLanguage()) {
+    return InUiLanguage(
+        l, "トリガ条件に「蓄積開始]が設定されていないため、モニタデータは保存されませんがよろしいですか?",
+        "No trigger is set to start storing, so the monitoring data will not be saved. "
+        "Continue?");
+}
 inline constexpr std::string_view kTriggerCheckYesNoCaption = "QV-ORT";
-inline constexpr std::string_view kTriggerCheckYesNoText =
-    "トリガ条件に「蓄積開始」が設定されていないため、モニタデータの保存はされません。\n"
-    "モニタスタート時に蓄積開始するようトリガ条件を挿入しますか？";
+inline const char* TriggerCheckYesNoText(UiLanguage l = MessageLanguage()) {
+    return InUiLanguage(l,
+                        "トリガ条件に「蓄積開始」が設定されていないため、モニタデータの保存はされません。\n"
+                        "モニタスタート時に蓄積開始するようトリガ条件を挿入しますか？",
+                        "No trigger is set to start storing, so the monitoring data will not be "
+                        "saved.\nInsert a trigger that starts storing when monitoring starts?");
+}
 
 TriggerCheck CheckTriggers(const std::array<TriggerSetting, kTriggerCount>& triggers,
                            const TriggerOption& option, int64_t now);

@@ -1,5 +1,6 @@
 #include "settings/SamplingEntry.h"
 
+#include "core/MessageText.h"
 #include "settings/EntryChecks.h"
 
 namespace qv {
@@ -49,7 +50,7 @@ uint32_t CycleOfEntry(const CycleEntry& e) {
 std::string CycleEntryProblem(std::string_view text, CycleUnit unit) {
     CycleUnitRange r = RangeOf(unit);
     std::string why = WholeNumberProblem(text, r.min, r.max);
-    return why.empty() ? why : std::string(UnitText(unit)) + "は" + why;
+    return why.empty() ? why : std::string(UnitText(unit)) + Say("は", ": ") + why;
 }
 
 }  // namespace qv

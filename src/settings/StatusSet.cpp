@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/FileUtil.h"
+#include "core/MessageText.h"
 #include "settings/EditorRules.h"
 #include "settings/StatusFile.h"
 
@@ -65,9 +66,12 @@ namespace {
 // Why a text value cannot be stored; empty when it can.
 std::string TextProblem(StatusFile& file, const std::string& text) {
     for (char c : text)
-        if (c == ',' || c == '\r' || c == '\n') return "カンマや改行は保存できません";
+        if (c == ',' || c == '\r' || c == '\n')
+            return Say("カンマや改行は保存できません", "commas and line breaks cannot be saved");
     if (!file.CanStore(text))
-        return "ステータスファイルの文字コード (CP932/Shift-JIS) で表せない文字があります";
+        return Say("ステータスファイルの文字コード (CP932/Shift-JIS) で表せない文字があります",
+                   "it holds characters the settings file's encoding (CP932/Shift-JIS) cannot "
+                   "represent");
     return {};
 }
 
@@ -82,13 +86,18 @@ std::string StatusSetProblem(StatusFile& file, const StatusSet& set) {
 std::string FormatTableProblem(StatusFile& file, const FormatTable& table) {
     for (size_t i = 0; i < table.size(); ++i) {
         const FormatEntry& e = table[i];
-        const std::string row = "表示設定 " + std::to_string(i + 1) + "行目";
-        for (auto [field, text] : {std::pair<const char*, const std::string*>{"名前", &e.name},
-                                   {"コメント", &e.comment},
-                                   {"マーク", &e.mark}})
+        const std::string row = Say("表示設定 ", "Display row ") + std::to_string(i + 1) +
+                                Say("行目", "");
+        for (auto [field, text] :
+             {std::pair<const char*, const std::string*>{Say("名前", "name"), &e.name},
+              {Say("コメント", "comment"), &e.comment},
+              {Say("マーク", "mark"), &e.mark}})
             if (std::string why = TextProblem(file, *text); !why.empty())
-                return row + "の" + field + "「" + *text + "」: " + why;
-        if (!FormatLineText(e)) return row + ": ライン番号 " + std::to_string(e.line) + " は保存できません";
+                return row + Say("の", ", ") + field + Say("「", " \"") + *text +
+                       Say("」: ", "\": ") + why;
+        if (!FormatLineText(e))
+            return row + Say(": ライン番号 ", ": line number ") + std::to_string(e.line) +
+                   Say(" は保存できません", " cannot be saved");
     }
     return {};
 }

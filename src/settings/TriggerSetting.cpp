@@ -32,35 +32,38 @@ constexpr std::string_view kLineStateKeys[kTriggerLines] = {
 
 std::vector<ActionEntry> BuildActionList() {
     std::vector<ActionEntry> list;
-    auto add = [&](uint8_t code, uint16_t option, std::string label) {
-        list.push_back({code, option, std::move(label)});
+    auto add = [&](uint8_t code, uint16_t option, std::string label, std::string english) {
+        list.push_back({code, option, std::move(label), std::move(english)});
     };
-    add(0x00, kNoOption, "何もしない");
-    add(0x10, kNoOption, "蓄積停止");
-    add(0x20, kNoOption, "蓄積開始");
+    add(0x00, kNoOption, "何もしない", "Do nothing");
+    add(0x10, kNoOption, "蓄積停止", "Stop storing");
+    add(0x20, kNoOption, "蓄積開始", "Start storing");
     // The LED labels carry an ideographic space before ON and OFF.
     for (uint16_t n = 1; n <= 3; ++n)
-        add(0x30, n, "LED-" + std::to_string(n) + "　OFF");
+        add(0x30, n, "LED-" + std::to_string(n) + "　OFF", "LED-" + std::to_string(n) + " OFF");
     for (uint16_t n = 1; n <= 3; ++n)
-        add(0x31, n, "LED-" + std::to_string(n) + "　ON");
-    add(0x40, kNoOption, "ブザーOFF");
-    add(0x41, kNoOption, "ブザーON");
+        add(0x31, n, "LED-" + std::to_string(n) + "　ON", "LED-" + std::to_string(n) + " ON");
+    add(0x40, kNoOption, "ブザーOFF", "Buzzer OFF");
+    add(0x41, kNoOption, "ブザーON", "Buzzer ON");
     for (uint16_t n = 1; n <= 8; ++n)
-        add(0x50, n, "イベント" + std::to_string(n) + " OFF");
+        add(0x50, n, "イベント" + std::to_string(n) + " OFF", "Event " + std::to_string(n) + " OFF");
     for (uint16_t n = 1; n <= 8; ++n)
-        add(0x51, n, "イベント" + std::to_string(n) + " ON");
+        add(0x51, n, "イベント" + std::to_string(n) + " ON", "Event " + std::to_string(n) + " ON");
     for (uint16_t n = 1; n <= 8; ++n)
-        add(0x60, n, "外部イベント" + std::to_string(n) + " OFF");
+        add(0x60, n, "外部イベント" + std::to_string(n) + " OFF",
+            "External event " + std::to_string(n) + " OFF");
     for (uint16_t n = 1; n <= 8; ++n)
-        add(0x61, n, "外部イベント" + std::to_string(n) + " ON");
+        add(0x61, n, "外部イベント" + std::to_string(n) + " ON",
+            "External event " + std::to_string(n) + " ON");
     for (int n = 1; n <= 4; ++n)
         add(static_cast<uint8_t>(0x70 + n), kNoOption,
-            "カウンタ" + std::to_string(n) + "をインクリメント");
+            "カウンタ" + std::to_string(n) + "をインクリメント",
+            "Increment counter " + std::to_string(n));
     for (int n = 1; n <= 4; ++n)
-        add(static_cast<uint8_t>(0x80 + n), kNoOption,
-            "カウンタ" + std::to_string(n) + "をリセット");
-    add(0x90, kNoOption, "EXT OUT LOW");
-    add(0x91, kNoOption, "EXT OUT HIGH");
+        add(static_cast<uint8_t>(0x80 + n), kNoOption, "カウンタ" + std::to_string(n) + "をリセット",
+            "Reset counter " + std::to_string(n));
+    add(0x90, kNoOption, "EXT OUT LOW", "EXT OUT LOW");
+    add(0x91, kNoOption, "EXT OUT HIGH", "EXT OUT HIGH");
     return list;
 }
 
@@ -179,10 +182,16 @@ size_t ActionIndex(uint8_t code, uint16_t option) {
     return kActionEntries;
 }
 
-std::optional<std::string> ActionLabel(uint8_t code, uint16_t option) {
+const ActionEntry* FindAction(std::string_view label) {
+    for (const ActionEntry& e : ActionList())
+        if (e.label == label || EqualsNoCase(e.english, label)) return &e;
+    return nullptr;
+}
+
+std::optional<std::string> ActionLabel(uint8_t code, uint16_t option, UiLanguage language) {
     size_t i = ActionIndex(code, option);
     if (i >= ActionList().size()) return std::nullopt;
-    return ActionList()[i].label;
+    return ActionList()[i].In(language);
 }
 
 bool StartsStoring(const TriggerSetting& t) {
@@ -298,7 +307,9 @@ LineNames DefaultLineNames() {
     return {"SD", "RD", "RS", "CS", "ER", "DR", "CD", "CI", "Ext IN", "Ext OUT"};
 }
 
-std::vector<ConditionCategory> ConditionCatalogue(const LineNames* names) {
+std::vector<ConditionCategory> ConditionCatalogue(const LineNames* names, UiLanguage language) {
+    const bool en = language == UiLanguage::kEnglish;
+    auto say = [&](const char* ja, const char* english) { return en ? english : ja; };
     const LineNames lines = names ? *names : DefaultLineNames();
     auto numbered = [](ConditionGroup g, int count, const std::string& prefix) {
         std::vector<Condition> out;
@@ -306,34 +317,38 @@ std::vector<ConditionCategory> ConditionCatalogue(const LineNames* names) {
             out.push_back({{g, i}, prefix + std::to_string(i + 1)});
         return out;
     };
-    // Without a display table the labels keep a blank after the line name.
-    std::string sd = names ? lines[0] : "SD ";
-    std::string rd = names ? lines[1] : "RD ";
-    std::string brk = names ? "ラインブレーク" : "ブレーク";
+    // Without a display table the labels keep a blank after the line name;
+    // English words always stand apart from it.
+    const std::string gap = names && !en ? "" : " ";
+    const std::string sd = (names ? lines[0] : "SD") + gap;
+    const std::string rd = (names ? lines[1] : "RD") + gap;
+    std::string brk = names ? say("ラインブレーク", "line break") : say("ブレーク", "break");
 
     std::vector<ConditionCategory> cat;
-    std::vector<Condition> strings = numbered(ConditionGroup::SdString, 4, sd + "文字列");
-    for (Condition& c : numbered(ConditionGroup::RdString, 4, rd + "文字列"))
+    std::vector<Condition> strings =
+        numbered(ConditionGroup::SdString, 4, sd + say("文字列", "string "));
+    for (Condition& c : numbered(ConditionGroup::RdString, 4, rd + say("文字列", "string ")))
         strings.push_back(std::move(c));
-    cat.push_back({"文字列指定", ConditionKind::String, std::move(strings)});
-    cat.push_back({"時刻指定", ConditionKind::Time, numbered(ConditionGroup::Time, 4, "時刻")});
+    cat.push_back({say("文字列指定", "Strings"), ConditionKind::String, std::move(strings)});
+    cat.push_back({say("時刻指定", "Times"), ConditionKind::Time,
+                   numbered(ConditionGroup::Time, 4, say("時刻", "Time "))});
     std::vector<Condition> lineConds;
     for (int i = 0; i < kTriggerLines; ++i)
         lineConds.push_back({{ConditionGroup::Line, i}, lines[static_cast<size_t>(i)]});
-    cat.push_back({"制御線指定", ConditionKind::Level, std::move(lineConds)});
-    cat.push_back({"エラー指定",
+    cat.push_back({say("制御線指定", "Control lines"), ConditionKind::Level, std::move(lineConds)});
+    cat.push_back({say("エラー指定", "Errors"),
                    ConditionKind::Flag,
-                   {{{ConditionGroup::SdError, 0}, sd + "エラー"},
-                    {{ConditionGroup::RdError, 0}, rd + "エラー"},
-                    {{ConditionGroup::BufferFull, 0}, "バッファFull"}}});
+                   {{{ConditionGroup::SdError, 0}, sd + say("エラー", "error")},
+                    {{ConditionGroup::RdError, 0}, rd + say("エラー", "error")},
+                    {{ConditionGroup::BufferFull, 0}, say("バッファFull", "Buffer full")}}});
+    cat.push_back({say("カウンタ指定", "Counters"), ConditionKind::Count,
+                   numbered(ConditionGroup::Count, 4, say("カウンタ", "Counter "))});
+    cat.push_back({say("イベント指定", "Events"), ConditionKind::OnOff,
+                   numbered(ConditionGroup::Event, 8, say("イベント", "Event "))});
+    cat.push_back({say("外部イベント指定", "External events"), ConditionKind::OnOff,
+                   numbered(ConditionGroup::Sync, 8, say("外部イベント", "External event "))});
     cat.push_back(
-        {"カウンタ指定", ConditionKind::Count, numbered(ConditionGroup::Count, 4, "カウンタ")});
-    cat.push_back(
-        {"イベント指定", ConditionKind::OnOff, numbered(ConditionGroup::Event, 8, "イベント")});
-    cat.push_back({"外部イベント指定", ConditionKind::OnOff,
-                   numbered(ConditionGroup::Sync, 8, "外部イベント")});
-    cat.push_back(
-        {"ブレーク指定",
+        {say("ブレーク指定", "Breaks"),
          ConditionKind::Flag,
          {{{ConditionGroup::SdBreak, 0}, sd + brk}, {{ConditionGroup::RdBreak, 0}, rd + brk}}});
     return cat;

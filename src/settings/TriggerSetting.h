@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/MessageText.h"
 #include "settings/ValueText.h"
 
 namespace qv {
@@ -125,11 +126,16 @@ inline constexpr uint8_t kActionStartStoring = 0x20;
 // The option of an action that applies to no number.
 inline constexpr uint16_t kNoOption = 255;
 
-// One entry of the action lists the editors offer.
+// One entry of the action lists the editors offer. The Japanese label is
+// what files, logs and the print listing keep; either label is taken as
+// input.
 struct ActionEntry {
     uint8_t code;
     uint16_t option;  // kNoOption, or the number the action applies to
     std::string label;
+    std::string english;
+    const std::string& In(UiLanguage l) const { return l == UiLanguage::kJapanese ? label : english; }
+    const std::string& Shown() const { return In(MessageLanguage()); }
 };
 inline constexpr size_t kActionEntries = 53;
 std::span<const ActionEntry> ActionList();
@@ -137,8 +143,11 @@ std::span<const ActionEntry> ActionList();
 // the option is not one of the code's numbers (an index past the list, never
 // the index of another action).
 size_t ActionIndex(uint8_t code, uint16_t option);
-// The label of (code, option); nullopt when the pair is not in the list.
-std::optional<std::string> ActionLabel(uint8_t code, uint16_t option);
+// The label of (code, option) in `language`; nullopt when the pair is not in
+// the list.
+std::optional<std::string> ActionLabel(uint8_t code, uint16_t option, UiLanguage language);
+// The entry a label names, in either language; nullptr for none.
+const ActionEntry* FindAction(std::string_view label);
 
 // True when either action of the trigger starts storing.
 bool StartsStoring(const TriggerSetting& t);
@@ -209,10 +218,12 @@ using LineNames = std::array<std::string, kTriggerLines>;
 // The names used when no display table is at hand.
 LineNames DefaultLineNames();
 
-// The eight categories in the order the editors offer them. With line names
-// the string, error and break entries carry the SD and RD names ("TxD文字列1",
-// "TxDエラー", "TxDラインブレーク") and the line conditions their display
-// names; without, the fixed labels ("SD 文字列1", "SD エラー", "SD ブレーク").
-std::vector<ConditionCategory> ConditionCatalogue(const LineNames* names = nullptr);
+// The eight categories in the order the editors offer them, labelled in
+// `language`. With line names the string, error and break entries carry the
+// SD and RD names ("TxD文字列1", "TxDエラー", "TxDラインブレーク"; "TxD string 1")
+// and the line conditions their display names; without, the fixed labels
+// ("SD 文字列1", "SD エラー", "SD ブレーク"; "SD string 1").
+std::vector<ConditionCategory> ConditionCatalogue(const LineNames* names = nullptr,
+                                                  UiLanguage language = MessageLanguage());
 
 }  // namespace qv

@@ -8,7 +8,10 @@ namespace qv {
 
 namespace {
 
-constexpr std::string_view kNotTakingPart = "－";
+// A condition that takes no part: a full-width dash, a plain one in English.
+std::string_view NotTakingPart(UiLanguage l) {
+    return InUiLanguage(l, "－", "-");
+}
 constexpr std::string_view kTakingPart = "◎";
 
 // Pads the text with blanks to `columns` display columns (at least one blank
@@ -20,8 +23,8 @@ std::string Pad(std::string_view text, size_t columns) {
     return out;
 }
 
-std::string Mark(const TriggerSetting& t, ConditionRef c) {
-    if (!IsTakingPart(t, c)) return std::string(kNotTakingPart);
+std::string Mark(const TriggerSetting& t, ConditionRef c, UiLanguage l) {
+    if (!IsTakingPart(t, c)) return std::string(NotTakingPart(l));
     TriggerSetting copy = t;
     if (uint32_t* state = StateOf(copy, c)) {
         if (c.group == ConditionGroup::Line) return *state == kLevelHigh ? "HIGH" : "LOW";
@@ -49,10 +52,11 @@ size_t DisplayWidth(std::string_view text) {
     return width;
 }
 
-std::string TriggerSummary(const TriggerSetting& t, const LineNames* names) {
+std::string TriggerSummary(const TriggerSetting& t, const LineNames* names, UiLanguage language) {
     // The line conditions carry the display names; the others keep their
     // fixed labels ("SD 文字列1", "SD ブレーク"), which fit the columns.
-    std::vector<ConditionCategory> catalogue = ConditionCatalogue();
+    std::vector<ConditionCategory> catalogue = ConditionCatalogue(nullptr, language);
+    auto say = [language](const char* ja, const char* en) { return InUiLanguage(language, ja, en); };
     auto nameOf = [&](ConditionRef c) -> std::string {
         if (names && c.group == ConditionGroup::Line) return (*names)[static_cast<size_t>(c.index)];
         for (const ConditionCategory& cat : catalogue)
@@ -69,8 +73,8 @@ std::string TriggerSummary(const TriggerSetting& t, const LineNames* names) {
     };
     // Name at column 1, mark at 16, second name at 27, its mark at 42.
     auto pair = [&](ConditionRef a, std::optional<ConditionRef> b) {
-        std::string text = Pad(nameOf(a), 15) + Pad(Mark(t, a), 11);
-        if (b) text += Pad(nameOf(*b), 15) + Mark(t, *b);
+        std::string text = Pad(nameOf(a), 15) + Pad(Mark(t, a, language), 11);
+        if (b) text += Pad(nameOf(*b), 15) + Mark(t, *b, language);
         line(text);
     };
     auto pairs = [&](ConditionGroup g, int count) {
@@ -90,17 +94,18 @@ std::string TriggerSummary(const TriggerSetting& t, const LineNames* names) {
     pair({ConditionGroup::SdError, 0}, ConditionRef{ConditionGroup::RdError, 0});
     pair({ConditionGroup::SdBreak, 0}, ConditionRef{ConditionGroup::RdBreak, 0});
     pair({ConditionGroup::BufferFull, 0}, std::nullopt);
-    line(t.andOr == kAndOrOr ? "上記条件を一つでも満たしたときに"
-                             : "上記条件をすべて満たしたときに");
+    line(t.andOr == kAndOrOr
+             ? say("上記条件を一つでも満たしたときに", "When any condition above is met")
+             : say("上記条件をすべて満たしたときに", "When all conditions above are met"));
     if (t.enabled == 0) {
-        line("トリガ無効");
+        line(say("トリガ無効", "Trigger disabled"));
         return out;
     }
     const std::pair<uint8_t, uint16_t> actions[] = {{t.action1, t.option1}, {t.action2, t.option2}};
     for (int i = 0; i < 2; ++i) {
         auto [code, option] = actions[i];
-        line("アクション" + std::to_string(i + 1) + " " +
-             ActionLabel(code, option).value_or("---"));
+        line(say("アクション", "Action ") + std::to_string(i + 1) + " " +
+             ActionLabel(code, option, language).value_or("---"));
     }
     return out;
 }

@@ -12,7 +12,8 @@ namespace qv {
 // columns, as the monospaced Japanese font draws it. `names` gives the names
 // of the ten line conditions from the current display table; without it they
 // are "SD", "RD", ... "Ext IN", "Ext OUT". Other conditions keep fixed labels.
-std::string TriggerSummary(const TriggerSetting& trigger, const LineNames* names = nullptr);
+std::string TriggerSummary(const TriggerSetting& trigger, const LineNames* names = nullptr,
+                           UiLanguage language = MessageLanguage());
 
 // Display columns of a UTF-8 text: ASCII and half-width katakana one each,
 // other characters two.

@@ -517,6 +517,32 @@ TEST(CaptureIndexText, TypedRecordTimeTakesOnlyRealTimes) {
         EXPECT_FALSE(ParseTypedRecordTime(bad).has_value()) << bad;
 }
 
+// Every form a command takes names the same instant; a second given whole
+// says so, so that a range ending there can hold all of it.
+TEST(RecordTime, TypedTimesInEveryForm) {
+    const uint64_t at = FieldsToTicks(19, 25, 45, 0, 0, 0);
+    struct Case {
+        const char* text;
+        uint64_t ticks;
+        bool whole;
+    };
+    for (const Case& c : {Case{"26/12/07 19:25:45", at, true},
+                          Case{"26/12/07 19:25:45 123m456u780n", at + 1'234'567, false},
+                          Case{"2026-12-07T19:25:45", at, true},
+                          Case{"2026-12-07T19:25:45.5", at + 50'000'000, false},
+                          Case{"2026-12-07T19:25:45.123456789", at + 12'345'678, false}}) {
+        auto t = ParseTypedTime(c.text);
+        ASSERT_TRUE(t.has_value()) << c.text;
+        EXPECT_EQ(t->at, (DayTime{261207, c.ticks})) << c.text;
+        EXPECT_EQ(t->wholeSecond, c.whole) << c.text;
+    }
+    for (const char* bad : {"2026-12-07 19:25:45", "2026-12-07T19:25", "2026-02-30T00:00:00",
+                            "1999-12-31T23:59:59", "2100-01-01T00:00:00", "2026-12-07T19:25:45.",
+                            "2026-12-07T19:25:45.1234567890", "2026-12-07T19:25:45,5",
+                            "2026-12-07T19:25:45Z", "2026-12-07T24:00:01", "26/12/07 19:25"})
+        EXPECT_FALSE(ParseTypedTime(bad).has_value()) << bad;
+}
+
 TEST(RecordTime, OrderOfStoredDates) {
     const DayTime before = MakeDayTime("240315", kLastTickOfDay);
     const DayTime after = MakeDayTime("240316", 0);

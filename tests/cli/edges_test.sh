@@ -22,8 +22,25 @@ cap=$(ls -d caps/*)
 
 # The records whose time lies in [from, to]: a time without its fraction is
 # the whole second, from its first tick at the start to its last at the end.
+# An ISO 8601 time in the record time form:
+# 2024-11-06T12:00:01[.5] -> 24/11/06 12:00:01[ 500m000u000n]
+record_form() {
+    local t=$1
+    if [[ $t =~ ^20([0-9]{2})-([0-9]{2})-([0-9]{2})T([0-9:]{8})(\.([0-9]{1,9}))?$ ]]; then
+        local s="${BASH_REMATCH[1]}/${BASH_REMATCH[2]}/${BASH_REMATCH[3]} ${BASH_REMATCH[4]}"
+        if [ -n "${BASH_REMATCH[6]}" ]; then
+            local f="${BASH_REMATCH[6]}000000000"
+            s="$s ${f:0:3}m${f:3:3}u${f:6:2}0n"
+        fi
+        t=$s
+    fi
+    echo "$t"
+}
+
 expected() {
-    local from=$1 to=$2
+    local from to
+    from=$(record_form "$1")
+    to=$(record_form "$2")
     # A reversed range is put in order first; then its later end, given to
     # the second, takes the whole second.
     if [[ "$to" < "$from" ]]; then local t=$from; from=$to; to=$t; fi
@@ -54,6 +71,11 @@ done <<'EOF'
 24/11/06 12:00:06|24/11/06 12:00:06|0
 24/11/06 11:59:59|24/11/06 12:00:00|0
 24/11/06 13:00:00|24/11/06 13:00:00|1
+2024-11-06T12:00:01|2024-11-06T12:00:01|0
+2024-11-06T12:00:01.5|24/11/06 12:00:02|0
+24/11/06 12:00:00|2024-11-06T12:00:02.250000001|0
+2024-11-06T12:00|24/11/06 12:00:01|2
+2024-11-06 12:00:01|24/11/06 12:00:02|2
 24/11/06 12:00|24/11/06 12:00:01|2
 24/13/06 12:00:00|24/11/06 12:00:01|2
 24/11/06 12:00:00 5m|24/11/06 12:00:01|2

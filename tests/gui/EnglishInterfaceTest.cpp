@@ -4,12 +4,15 @@
 // messages and the command line's help and errors follow the same choice.
 // Japanese stays the source, untouched.
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -48,6 +51,7 @@
 #include "present/CaptureProperties.h"
 #include "settings/FormatEntry.h"
 #include "support/AppHome.h"
+#include "support/Processes.h"
 #include "views/DumpWindow.h"
 #include "dialogs/FileBrowserDialog.h"
 #include "dialogs/PrintDialog.h"
@@ -89,10 +93,22 @@ bool HasJapanese(const QString& text) {
     return false;
 }
 
-// Every fixed text of `root` and its children a user reads: window titles,
-// labels, buttons, group boxes, tabs, column headers, menu items, tool tips;
-// each with the widget's class, for the failure message. List and combo
-// entries are data (line names, the capture's rows) and are not walked.
+// Every cell of a model, children of tree rows included.
+void WalkModel(const QAbstractItemModel* m, const QModelIndex& parent,
+               const std::function<void(const QString&)>& see) {
+    for (int r = 0; r < m->rowCount(parent); ++r)
+        for (int c = 0; c < m->columnCount(parent); ++c) {
+            const QModelIndex i = m->index(r, c, parent);
+            see(m->data(i, Qt::DisplayRole).toString());
+            see(m->data(i, Qt::ToolTipRole).toString());
+            if (c == 0) WalkModel(m, i, see);
+        }
+}
+
+// Every text of `root` and its children a user reads: window titles,
+// labels, buttons, group boxes, tabs, column headers, menu items, tool tips,
+// combo entries and the cells of lists, trees and tables; each with the
+// widget's class, for the failure message.
 QStringList JapaneseTexts(QWidget* root) {
     QStringList found;
     auto check = [&found](const QObject* w, const QString& text) {
@@ -112,6 +128,10 @@ QStringList JapaneseTexts(QWidget* root) {
             for (int i = 0; i < h->count(); ++i)
                 check(h, h->model()->headerData(i, h->orientation()).toString());
         for (QAction* a : w->actions()) check(w, a->text());
+        if (auto* c = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < c->count(); ++i) check(c, c->itemText(i));
+        if (auto* v = qobject_cast<QAbstractItemView*>(w); v && v->model())
+            WalkModel(v->model(), {}, [&](const QString& t) { check(v, t); });
     }
     return found;
 }
@@ -199,6 +219,19 @@ class EnglishInterfaceTest : public QObject {
         VERIFY_ENGLISH(&string);
         TimeEntryDialog time(DayTime{91205, 0});
         VERIFY_ENGLISH(&time);
+        // A trigger that takes part and acts: its list line, its editor's
+        // categories, conditions and actions.
+        std::array<TriggerSetting, kTriggerCount> acting{};
+        acting[0].enabled = 1;
+        acting[0].lines[2] = 1;
+        acting[0].bufferFull = 1;
+        acting[0].action1 = kActionStartStoring;
+        acting[0].action2 = 0x31;
+        acting[0].option2 = 2;
+        TriggerListDialog actingList(acting, TriggerOption{}, DefaultLineNames());
+        VERIFY_ENGLISH(&actingList);
+        TriggerDialog actingTrigger(1, acting[0], TriggerOption{}, DefaultLineNames());
+        VERIFY_ENGLISH(&actingTrigger);
 
         MonitorParamsDialog params(env.store, env.conf, home.file("QvStatus.qvs"));
         VERIFY_ENGLISH(&params);
@@ -298,6 +331,57 @@ class EnglishInterfaceTest : public QObject {
         const QByteArray dir = qgetenv("QVORT_SCREENSHOTS");
         if (!dir.isEmpty())
             QVERIFY(frame.grab().save(QString::fromLocal8Bit(dir) + "/31-english-main-and-dump.png"));
+    }
+
+    // What a user meets with a unit attached: the unit information of a real
+    // (emulated) unit, the parameters dialog's reasons for a value it refuses
+    // and its question when no trigger stores.
+    void withAUnitEveryTextIsEnglish() {
+        test::AppHome home;
+        test::TempDir sims;
+        qputenv("QVORT_SIM_DIR", QByteArray::fromStdString(sims.path()));
+        test::SimUnit sim(QVSIM_PATH, home.path(), sims.path(), {"--serial", "ENGL0001"},
+                          home.file("qvsim"));
+        QVERIFY2(sim.Up(), sim.process().Err().c_str());
+        QVERIFY(test::RunQvtool({"units", "select", "ENGL0001"}));
+        QVERIFY(test::RunQvtool({"config", "set", "Directory", QString::fromStdString(home.path())}));
+        test::TestServices env;
+        env.store.Load();
+        env.devices.Select(SelectedUnitFromFile());
+        test::ScriptedPrompt prompt;
+
+        // The plain rows, then the extended ones a capital D brings.
+        QStringList japanese;
+        int rows = 0, extendedRows = 0;
+        WhenShown<UnitInfoDialog>([&](UnitInfoDialog* d) {
+            japanese = JapaneseTexts(d);
+            rows = d->List()->topLevelItemCount();
+            QTest::keyClick(d, Qt::Key_D, Qt::ShiftModifier);
+            japanese += JapaneseTexts(d);
+            extendedRows = d->List()->topLevelItemCount();
+            d->reject();
+        });
+        UnitInfoDialog::Run(env.devices, &prompt, nullptr);
+        QVERIFY2(rows > 5 && extendedRows > rows, "the unit information lists too few rows");
+        QVERIFY2(japanese.isEmpty(), qPrintable(japanese.join(" | ")));
+        QVERIFY2(prompt.messages.empty(), prompt.messages.back().c_str());
+
+        MonitorParamsDialog params(env.store, env.conf, SettingsHome(env.devices.Selected()));
+        params.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&params));
+        params.SdSpeedBox()->lineEdit()->setText("99,999,999");
+        QTest::mouseClick(params.OkButton(), Qt::LeftButton);
+        QVERIFY(params.isVisible());  // refused, with its reason on show
+        VERIFY_ENGLISH(&params);
+        params.SdSpeedBox()->lineEdit()->setText("9,600");
+        QString question;
+        WhenShown<QMessageBox>([&](QMessageBox* box) {
+            question = box->windowTitle() + " " + box->text() + " " + JapaneseTexts(box).join(" ");
+            box->reject();
+        });
+        QTest::mouseClick(params.OkButton(), Qt::LeftButton);
+        QVERIFY2(!question.isEmpty(), "no question about the trigger that stores");
+        QVERIFY2(!HasJapanese(question), qPrintable(question));
     }
 
     void commandLineFollowsTheChoice() {

@@ -209,7 +209,7 @@ class SettingsDialogsTest : public QObject {
         Click(dlg.OkButton());
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(title, QString("QV-ORT"));
-        QCOMPARE(text.toStdString(), std::string(kTriggerCheckYesNoText));
+        QCOMPARE(text.toStdString(), std::string(TriggerCheckYesNoText()));
 
         QVERIFY(Qvtool({"settings", "set", "SD_Baudrate=115200", "RD_Baudrate=SD", "DataLen=7",
                         "Parity=EVEN"}));
@@ -393,7 +393,7 @@ class SettingsDialogsTest : public QObject {
         Answer(QMessageBox::Cancel, &title, &text);
         Click(dlg.OkButton());
         QCOMPARE(title, QString("QV_ORT"));
-        QCOMPARE(text.toStdString(), std::string(kTriggerCheckOkCancelText));
+        QCOMPARE(text.toStdString(), std::string(TriggerCheckOkCancelText()));
         QVERIFY(dlg.isVisible());  // Cancel keeps the dialog and its edits
         QCOMPARE(Bytes(Working()), before);
         Answer(QMessageBox::Ok);

@@ -69,10 +69,18 @@ class Bench : public ::testing::Test {
 
     bool SocketFor(const std::string& serial) const { return SimSocketUp(sims.path(), serial); }
 
+    // The interface language qvtool runs in; empty keeps the test's own.
+    std::string language;
+
     RunResult Tool(std::vector<std::string> args) {
         args.insert(args.begin(), QVTOOL_PATH);
         int n = ++counter;
-        Process p(args, TestEnv(home.path(), sims.path()),
+        std::vector<std::string> env = TestEnv(home.path(), sims.path());
+        if (!language.empty()) {
+            std::erase_if(env, [](const std::string& e) { return e.starts_with("QVORT_LANG="); });
+            env.push_back("QVORT_LANG=" + language);
+        }
+        Process p(args, env,
                   work.file("tool" + std::to_string(n) + ".out"),
                   work.file("tool" + std::to_string(n) + ".err"));
         RunResult r;

@@ -115,12 +115,20 @@ TEST_F(UnitsAndStatus, ClockSetAndReadBack) {
     ASSERT_EQ(Tool({"clock", "--set", "now"}).status, 0);
     ASSERT_EQ(cmd.ReadClocks(mon, clock), 0);
     EXPECT_LT(std::abs(static_cast<long>(clock) - static_cast<long>(std::time(nullptr))), 60);
+    // The ISO 8601 form sets the same clock (a fraction is cut to the second).
+    ASSERT_EQ(Tool({"clock", "--set", "2030-01-02T03:04:05.9"}).status, 0);
+    ASSERT_EQ(cmd.ReadClocks(mon, clock), 0);
+    EXPECT_GE(clock, set);
+    EXPECT_LT(clock, set + 120);
     EXPECT_EQ(Tool({"clock", "--set", "2030/02/31 00:00:00"}).status, 2);
+    r = Tool({"clock", "--set", "2030-01-02 03:04"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("YYYY-MM-DDThh:mm:ss"), std::string::npos) << r.err;
     // A well-formed time past what the 32-bit clock holds is refused for
     // that, and the clock keeps its time.
     r = Tool({"clock", "--set", "2110/01/01 00:00:00"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err.find("needs now"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("bad time"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("2106/02/0"), std::string::npos) << r.err;
     ASSERT_EQ(cmd.ReadClocks(mon, clock), 0);
     EXPECT_LT(std::abs(static_cast<long>(clock) - static_cast<long>(std::time(nullptr))), 60);
@@ -250,3 +258,70 @@ TEST_F(UnitsAndStatus, CardBlocksWrittenAndReadBackAcrossRestarts) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace {
+
+// Kana, kanji, CJK punctuation and full-width forms in UTF-8 text: what the
+// English interface must not print.
+bool HasJapanese(const std::string& text) {
+    for (size_t i = 0; i + 2 < text.size(); ++i) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        if ((b0 & 0xF0) != 0xE0) continue;
+        const uint32_t cp = ((b0 & 0x0Fu) << 12) |
+                            ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+                            (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+        if ((cp >= 0x3000 && cp <= 0x30FF) || (cp >= 0x4E00 && cp <= 0x9FFF) ||
+            (cp >= 0xFF00 && cp <= 0xFFEF))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// In English, what qvtool prints about a unit, its settings and a capture
+// holds no Japanese; the words a user types are taken in either language;
+// JSON keeps its keys and values whatever the language, with zoned times.
+TEST_F(UnitsAndStatus, EnglishOutputAndLanguageFreeJson) {
+    StartSim({"--serial", "EN01", "--clock-fixed", "1000000000"});
+    ASSERT_EQ(Tool({"units", "select", "EN01"}).status, 0);
+    const std::string folder = work.file("caps");
+    std::filesystem::create_directories(folder);
+    const std::string stream = work.file("en.bin");
+    ASSERT_EQ(Tool({"gen-stream", stream, "--protocol", "ASYNC", "--events", "200"}).status, 0);
+    RunResult d = Tool({"decode", stream, "--protocol", "ASYNC", "--out", folder});
+    ASSERT_EQ(d.status, 0) << d.err;
+    const std::string capture = d.out.substr(0, d.out.find('\n'));
+
+    language = "en";
+    // An action named in English is stored as the file's own Japanese label.
+    ASSERT_EQ(Tool({"settings", "trigger", "1", "--enable", "--on", "RS", "--action1",
+                    "start storing", "--action2", "LED-2 ON"})
+                  .status,
+              0);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"status"},
+                                               {"status", "--extended"},
+                                               {"settings", "show"},
+                                               {"settings", "check"},
+                                               {"settings", "actions"},
+                                               {"info", capture}}) {
+        RunResult r = Tool(args);
+        EXPECT_FALSE(HasJapanese(r.out + r.err)) << args[0] << " " << args.back() << ":\n"
+                                                 << r.out << r.err;
+    }
+    EXPECT_NE(Tool({"settings", "show"}).out.find("Action 1 Start storing"), std::string::npos);
+    language = "ja";
+    EXPECT_NE(Tool({"settings", "show"}).out.find("アクション1 蓄積開始"), std::string::npos);
+    EXPECT_NE(Tool({"settings", "show"}).out.find("アクション2 LED-2　ON"), std::string::npos);
+
+    RunResult ja = Tool({"status", "--extended", "--format", "json"});
+    language = "en";
+    RunResult en = Tool({"status", "--extended", "--format", "json"});
+    ASSERT_EQ(ja.status, 0) << ja.err;
+    EXPECT_EQ(ja.out, en.out);
+    EXPECT_NE(en.out.find("\"status\":\"Stopped\""), std::string::npos) << en.out;
+    // 10^9 seconds since 1970, with the zone's offset.
+    EXPECT_NE(en.out.find("\"unit_clock\":\"2001-09-09T"), std::string::npos) << en.out;
+    EXPECT_NE(en.out.find(":46:40+"), std::string::npos) << en.out;
+}

@@ -11,9 +11,16 @@ TEST(ActionList, CodeAndOptionMapToTheirEntryAndBack) {
     // Every entry maps back to itself: no two entries share a (code, option).
     for (size_t i = 0; i < ActionList().size(); ++i)
         EXPECT_EQ(ActionIndex(ActionList()[i].code, ActionList()[i].option), i) << i;
-    EXPECT_EQ(ActionLabel(0x31, 2), "LED-2　ON");
-    EXPECT_EQ(ActionLabel(0x61, 8), "外部イベント8 ON");
-    EXPECT_EQ(ActionLabel(0x84, kNoOption), "カウンタ4をリセット");
+    constexpr UiLanguage ja = UiLanguage::kJapanese, en = UiLanguage::kEnglish;
+    EXPECT_EQ(ActionLabel(0x31, 2, ja), "LED-2　ON");
+    EXPECT_EQ(ActionLabel(0x61, 8, ja), "外部イベント8 ON");
+    EXPECT_EQ(ActionLabel(0x84, kNoOption, ja), "カウンタ4をリセット");
+    EXPECT_EQ(ActionLabel(0x84, kNoOption, en), "Reset counter 4");
+    // Either language names an entry; no English label is another's.
+    for (const ActionEntry& e : ActionList()) {
+        EXPECT_EQ(FindAction(e.label), &e) << e.label;
+        EXPECT_EQ(FindAction(e.english), &e) << e.english;
+    }
     // Entries without a number take any option.
     EXPECT_EQ(ActionIndex(0x20, 0), 2u);
     // A numbered code with a number it does not have is no entry at all,

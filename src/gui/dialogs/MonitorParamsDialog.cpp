@@ -486,12 +486,12 @@ void MonitorParamsDialog::accept() {
     StatusSet set = m_set;
     if (check.outcome == TriggerCheckOutcome::AskOkCancel) {
         QMessageBox box(QMessageBox::Question, Q(std::string(kTriggerCheckOkCancelCaption)),
-                        Q(std::string(kTriggerCheckOkCancelText)),
+                        Q(std::string(TriggerCheckOkCancelText())),
                         QMessageBox::Ok | QMessageBox::Cancel, this);
         if (box.exec() != QMessageBox::Ok) return;
     } else if (check.outcome == TriggerCheckOutcome::AskYesNoCancel) {
         QMessageBox box(QMessageBox::Question, Q(std::string(kTriggerCheckYesNoCaption)),
-                        Q(std::string(kTriggerCheckYesNoText)),
+                        Q(std::string(TriggerCheckYesNoText())),
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
         int answer = box.exec();
         if (answer == QMessageBox::Cancel || answer == QMessageBox::Escape) return;

@@ -47,7 +47,7 @@ TriggerDialog::TriggerDialog(int number, const TriggerSetting& trigger,
     m_list->setMinimumSize(440, 260);
     for (QComboBox* b : {m_action1, m_action2})
         for (const ActionEntry& e : ActionList())
-            b->addItem(QString::fromStdString(e.label));
+            b->addItem(QString::fromStdString(e.Shown()));
     (m_trigger.andOr == kAndOrOr ? m_or : m_and)->setChecked(true);
     SelectActions();
 

@@ -18,9 +18,32 @@ add_custom_target(package_changelog ALL DEPENDS ${_qvort_changelog_gz})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${_qvort_changelog_gz}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The manual in the system's catalogue of documentation (doc-base), where
+# documentation browsers find it.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/doc-base DESTINATION ${CMAKE_INSTALL_DATADIR}/doc-base
+        RENAME qv-ort-manual)
+
+# Binaries stripped as Debian strips them: the compiler's notes (.comment)
+# go with the symbols. The programs' own install rules, declared before this
+# one, have put and stripped them by now.
+set(_qvort_programs)
+foreach(_prog qv-ort qvtool qvsim)
+  if(TARGET ${_prog})
+    list(APPEND _qvort_programs $<TARGET_FILE_NAME:${_prog}>)
+  endif()
+endforeach()
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(_prog ${_qvort_programs})
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${_prog}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()")
+
 # AppStream metadata: software centres list the program, and the modalias
 # lines let them offer it when an instrument is plugged in.
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/appstream/qv-ort.metainfo.xml
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/appstream/org.example.qvort.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # cpack installs what is built without building the whole tree (tests and
@@ -30,7 +53,9 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qv-ort)
 set(CPACK_PACKAGE_VENDOR "QV-ORT developers")
-set(CPACK_PACKAGE_CONTACT "QV-ORT developers <maintainers@qv-ort.invalid>")
+# The project itself maintains the package; example.org is reserved for
+# addresses that reach no one else.
+set(CPACK_PACKAGE_CONTACT "QV-ORT developers <qv-ort@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "serial line monitor: capture, view, search and export")
 # The long description; CPack puts the summary above it and indents it.
@@ -53,7 +78,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk")
 # Qt's own dialogs in Japanese; the databases the file manager reads to open
 # a .qvr with the application (their packages' triggers refresh them).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, shared-mime-info, desktop-file-utils")
+# Help -> Contents opens the manual with xdg-open, which needs a PDF viewer
+# (any package that provides one).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "qt6-translations-l10n, shared-mime-info, desktop-file-utils, xdg-utils, evince | pdf-viewer")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_LIST_DIR}/debian/postinst ${CMAKE_CURRENT_LIST_DIR}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)

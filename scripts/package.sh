@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree and checks it:
 #   1. cpack -G DEB in build/ (the tree scripts/setup.sh configures);
-#   2. lintian: no errors;
+#   2. lintian, with the informational tags too: not one tag;
 #   3. the package's contents: stripped programs, library and font
-#      dependencies, the desktop, MIME, udev, AppStream files, the manual and
-#      the manual pages;
+#      dependencies, what Help -> Contents needs, the desktop, MIME, udev and
+#      AppStream files (appstreamcli validate-tree: not one remark), the manual
+#      and the manual pages;
 #   4. with --clean-root, an install into a fresh Debian 12 root made with
 #      debootstrap (network access to the Debian mirror only): apt installs
 #      the package with its dependencies, then qvtool --help, man qvtool and
@@ -21,7 +22,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --clean-root) clean_root=1 ;;
     --shots) shots=$(realpath -m "$2"); shift ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "usage: $0 [--clean-root] [--shots DIR]" >&2; exit 2 ;;
   esac
   shift
@@ -35,10 +36,11 @@ rm -f "$build"/qv-ort_*.deb
 deb=$(ls "$build"/qv-ort_*.deb)
 echo "package: $deb"
 
-# Errors fail the check; warnings are shown. The package is built by CPack
+# Any tag fails the check, down to the informational ones (hardening,
+# stripping, documentation registration). The package is built by CPack
 # rather than dpkg-buildpackage, so the tags about a Debian source package do
 # not apply to it.
-lintian --fail-on error --tag-display-limit 0 "$deb"
+lintian -I --fail-on error,warning,info --tag-display-limit 0 "$deb" || fail "lintian tags above"
 
 # The package as a user receives it.
 unpacked=$(mktemp -d "${TMPDIR:-/tmp}/qv-ort-deb.XXXXXX")
@@ -49,7 +51,7 @@ for f in usr/bin/qv-ort usr/bin/qvtool usr/bin/qvsim \
          usr/share/applications/qv-ort.desktop \
          usr/share/mime/packages/qv-ort-capture.xml \
          usr/share/icons/hicolor/scalable/apps/qv-ort.svg \
-         usr/share/metainfo/qv-ort.metainfo.xml \
+         usr/share/metainfo/org.example.qvort.metainfo.xml \
          usr/share/doc/qv-ort/manual.pdf usr/share/doc/qv-ort/copyright \
          usr/share/man/man1/qvtool.1.gz usr/share/man/man1/qvsim.1.gz \
          usr/share/man/man1/qv-ort.1.gz \
@@ -64,6 +66,14 @@ echo "Depends: $depends"
 for d in libqt6widgets6 libusb-1.0-0 'fonts-ipafont-gothic | fonts-noto-cjk'; do
   grep -qF -- "$d" <<<"$depends" || fail "no dependency on $d"
 done
+# Help -> Contents opens the manual with xdg-open and a PDF viewer.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for d in xdg-utils pdf-viewer; do
+  grep -qF -- "$d" <<<"$recommends" || fail "does not recommend $d"
+done
+# Software centres read the AppStream metadata with the desktop entry it
+# names; infos and pedantic hints count as failures too.
+appstreamcli validate-tree --no-net --strict --pedantic "$unpacked" || fail "appstreamcli validate-tree"
 echo "package contents: ok"
 
 [ $clean_root = 1 ] || exit 0

@@ -21,7 +21,7 @@ PACKAGES=(
   # a real Modbus RTU master and slave for the serial-port tap's test
   python3-pymodbus
   # the Debian package and its checks (scripts/package.sh)
-  dpkg-dev file lintian debootstrap
+  dpkg-dev file lintian appstream debootstrap
 )
 
 missing=()

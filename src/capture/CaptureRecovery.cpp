@@ -189,7 +189,7 @@ int RecoverCapture(const std::string& indexPath, RecoveryResult& result) {
     index.ReadMonitorStatus(monitor, sampling, sync);
     const std::optional<Protocol> protocol = ProtocolFromCode(monitor.Protocol);
     if (!protocol)
-        return fail("the index names no protocol the chunk files could be read with");
+        return fail("the chunk files cannot be read: the index names no protocol");
 
     const FolderChunks found = ListChunks(folder);
     if (!found.foreign.empty())

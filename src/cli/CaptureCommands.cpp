@@ -440,8 +440,7 @@ void AddCaptureCommands(CLI::App& app) {
     list->add_option("--count", o->count, "Records to list (0: to the end)")
         ->capture_default_str()
         ->check(CountOf(UINT64_MAX / 2));
-    list->add_option("--code", o->code, "Data code: HEX ASCII JIS7 JIS8 EBCDIC SJIS")
-        ->capture_default_str();
+    AddCodeOption(*list, o->code, "Data code");
     list->add_flag("--delta", o->delta,
                    "Add the time since the previous record of the same direction (SD, RD, line "
                    "change, event)");

@@ -80,15 +80,30 @@ std::string RecoverHint(const std::string& index) {
            index.substr(0, index.find_last_of('/') + 1) + "\" makes it readable";
 }
 
+namespace {
+
+struct CodeName {
+    const char* name;
+    int code;
+};
+constexpr CodeName kCodeNames[] = {{"HEX", kDisplayHex},     {"ASCII", kDisplayAscii},
+                                   {"JIS7", kDisplayJis7},   {"JIS8", kDisplayJis8},
+                                   {"EBCDIC", kDisplayEbcdic}, {"SJIS", kDisplayShiftJis}};
+
+}  // namespace
+
 int CodeNumber(const std::string& name) {
-    if (name == "HEX") return kDisplayHex;
-    if (name == "ASCII") return kDisplayAscii;
-    if (name == "JIS7") return kDisplayJis7;
-    if (name == "JIS8") return kDisplayJis8;
-    if (name == "EBCDIC") return kDisplayEbcdic;
-    if (name == "SJIS") return kDisplayShiftJis;
+    for (const auto& c : kCodeNames)
+        if (name == c.name) return c.code;
     throw CommandError{kExitUsage,
                        "unknown code \"" + name + "\"; use HEX ASCII JIS7 JIS8 EBCDIC SJIS"};
+}
+
+void AddCodeOption(CLI::App& cmd, std::string& code, const std::string& help) {
+    std::vector<std::string> names;
+    for (const auto& c : kCodeNames)
+        names.emplace_back(c.name);
+    cmd.add_option("--code", code, help)->check(CLI::IsMember(names))->capture_default_str();
 }
 
 }  // namespace qv::cli

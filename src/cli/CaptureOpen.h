@@ -6,6 +6,9 @@
 
 #include "export/CaptureTexts.h"
 
+namespace CLI {
+class App;
+}
 namespace qv {
 class CaptureReader;
 }
@@ -28,5 +31,8 @@ std::string RecoverHint(const std::string& index);
 // The display code named HEX, ASCII, JIS7, JIS8, EBCDIC or SJIS; throws a
 // CommandError for any other name.
 int CodeNumber(const std::string& name);
+// A command's --code option, which takes those names (its help lists them,
+// and the shell completion offers them from there).
+void AddCodeOption(CLI::App& cmd, std::string& code, const std::string& help);
 
 }  // namespace qv::cli

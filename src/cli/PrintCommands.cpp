@@ -129,8 +129,7 @@ void AddPrintCommands(CLI::App& app) {
     auto o = std::make_shared<PrintOptions>();
     print->add_option("CAPTURE", o->capture, "The capture's .qvr index or its folder")->required();
     AddRangeOptions(*print, o->range);
-    print->add_option("--code", o->code, "Character code: HEX ASCII JIS7 JIS8 EBCDIC SJIS")
-        ->capture_default_str();
+    AddCodeOption(*print, o->code, "Character code");
     print->add_option("--out", o->out, "Write to this file instead of standard output (- is standard output)");
     print->callback([o] { Print(*o); });
 }

@@ -6,6 +6,8 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cmdline/HelpFormat.h"
+#include "cmdline/ManPage.h"
 #include "cmdline/UsageFailure.h"
 #include "core/MessageText.h"
 #include "device/DeviceAccess.h"
@@ -17,7 +19,8 @@ int main(int argc, char** argv) {
     // was started by.
     CLI::App app{"qvtool - serial line monitor companion", "qvtool"};
     app.set_version_flag("--version", std::string("qvtool ") + QVORT_VERSION);
-    // Every subcommand's options on one page (the manual page is made from it).
+    // Every subcommand's options, nested ones too, on one page.
+    qv::cmdline::UseHelpFormatter(app);
     app.set_help_all_flag("--help-all", "Print the help of every subcommand and exit");
     app.require_subcommand(0, 1);
     // Global, so that it may stand after the subcommand too.
@@ -42,6 +45,7 @@ int main(int argc, char** argv) {
     qv::cli::AddRecoverCommands(app);
     qv::cli::AddTrafficCommands(app);
     qv::cli::RefuseEmptyValues(app);
+    qv::cmdline::AddManPageFlag(app);
 
     try {
         app.parse(argc, argv);

@@ -78,6 +78,9 @@ bool DecodeDescriptors(const uint8_t* p, size_t n, DeviceDescriptors& out);
 // The folder of the instrument sockets: $QVORT_SIM_DIR, else
 // $XDG_RUNTIME_DIR/qv-ort-sim, else /tmp/qv-ort-sim-<uid>.
 std::string SimSocketFolder();
+// That rule in words, for the help of the programs that take a folder.
+inline constexpr const char* kSimSocketFolderRule =
+    "$QVORT_SIM_DIR if set, else $XDG_RUNTIME_DIR/qv-ort-sim, else /tmp/qv-ort-sim-UID";
 
 // Why a folder of instrument sockets cannot be trusted, for a message; empty
 // when it can, or when nothing is there. Anyone who may put a socket in it

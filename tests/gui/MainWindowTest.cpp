@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include "GuiSupport.h"
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
+#include "app/ManualPath.h"
 #include "app/QtPrompt.h"
 #include "app/QtTranslations.h"
 #include "app/WindowRegistry.h"
@@ -241,6 +243,64 @@ class MainWindowTest : public QObject {
         }
         QVERIFY(frame.Controller()->OpenCapture(good) >= 0);
         frame.Controller()->CloseAllWindows();
+    }
+
+    // Help -> Contents hands the manual to xdg-open. When nothing can show
+    // it (xdg-open ends with a failure), the user is told where the file is;
+    // when a viewer takes it, nothing is said.
+    void manualNobodyCanOpenIsNamedByItsPath() {
+        test::TestServices env;
+        MainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QtPrompt prompt(&frame);
+        env.log.SetPrompt(&prompt);
+        frame.Controller()->SetServices(&env.services);
+        if (FindManual().empty()) std::ofstream(m_home->file("manual.pdf")) << "%PDF-1.4\n";
+        const QString manual = QString::fromStdString(FindManual());
+        QVERIFY(!manual.isEmpty());
+
+        // Stand-ins for xdg-open, first on the PATH; each notes what it was given.
+        const QString bin = QString::fromStdString(m_home->file("bin"));
+        const QString given = QString::fromStdString(m_home->file("given.txt"));
+        QVERIFY(QDir().mkpath(bin));
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", (bin + ":").toUtf8() + oldPath);
+        struct Case {
+            const char* exit;  // how the stand-in ends, as xdg-open does
+            bool told;
+        };
+        const Case cases[] = {{"exit 3", true}, {"exit 4", true}, {"exit 0", false}};
+        for (const Case& c : cases) {
+            QFile::remove(given);
+            QFile script(bin + "/xdg-open");
+            QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            script.write(QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n%2\n").arg(given, c.exit).toUtf8());
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+            QString text;
+            QTimer* watch = WhenShown<QMessageBox>([&](QMessageBox* box) {
+                text = box->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            });
+            QAction* help = frame.Action(kCmdHelp);
+            QVERIFY(help && help->isEnabled());
+            help->trigger();
+            // The stand-in has run and ended, and what it ended with was answered.
+            QTRY_VERIFY(QFile::exists(given));
+            QTRY_VERIFY(frame.findChildren<QProcess*>().isEmpty());
+            QFile seen(given);
+            QVERIFY(seen.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(seen.readAll()), manual);
+            if (c.told) {
+                QVERIFY2(text.contains(manual), qPrintable(c.exit + QString(": ") + text));
+            } else {
+                QVERIFY2(text.isEmpty(), qPrintable(text));
+                delete watch;
+            }
+        }
+        qputenv("PATH", oldPath);
     }
 };
 

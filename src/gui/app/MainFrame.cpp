@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -14,10 +13,10 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QUrl>
 #include <algorithm>
 
 #include "app/CommandTable.h"
+#include "app/ManualOpener.h"
 #include "app/ManualPath.h"
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
@@ -46,6 +45,14 @@ constexpr PaneSpec kPanes[kStatusPanes] = {
     {QT_TRANSLATE_NOOP("StatusBar", "モニタ条件"), 60, QT_TRANSLATE_NOOP("StatusBar", "   データ長／パリティ   ")},
     {QT_TRANSLATE_NOOP("StatusBar", "モニタ方向"), 50, QT_TRANSLATE_NOOP("StatusBar", "   ライン種別   ")},
 };
+
+// The manual's messages; the path lets the user open it some other way, or
+// see where the package should have put it.
+constexpr const char* kManualNotOpened = QT_TRANSLATE_NOOP(
+    "MainFrame",
+    "マニュアルを開けませんでした。PDFを表示するアプリケーションをインストールするか、次のファイルを直接開いてください:\n%1");
+constexpr const char* kManualMissing =
+    QT_TRANSLATE_NOOP("MainFrame", "マニュアルが見つかりません:\n%1");
 
 // A pane text beginning with "\t" is centred. A pane is at least its given
 // width and grows to hold its whole text in the font in use, so that
@@ -103,7 +110,10 @@ IconKind IconOf(int id, bool& has) {
 }  // namespace
 
 MainFrame::MainFrame(QWidget* parent)
-    : QMainWindow(parent), m_area(new QMdiArea(this)), m_ctrl(new WindowRegistry(m_area, this)) {
+    : QMainWindow(parent),
+      m_area(new QMdiArea(this)),
+      m_ctrl(new WindowRegistry(m_area, this)),
+      m_manual(new ManualOpener(this)) {
     setWindowTitle("QV-ORT");
     setWindowIcon(MakeIcon(IconKind::App));
     m_area->setViewMode(QMdiArea::SubWindowView);
@@ -119,6 +129,8 @@ MainFrame::MainFrame(QWidget* parent)
     connect(m_ctrl, &WindowRegistry::stateChanged, this, &MainFrame::UpdateCommands);
     connect(m_ctrl, &WindowRegistry::frameLockChanged, this, &MainFrame::SetLocked);
     connect(m_ctrl, &WindowRegistry::helpRequested, this, [this] { OpenManual(); });
+    connect(m_manual, &ManualOpener::failed, this,
+            [this](const QString& path) { ReportManual(kManualNotOpened, path); });
     connect(m_ctrl, &WindowRegistry::exitRequested, this, &QWidget::close);
     connect(m_ctrl, &WindowRegistry::popupMenuRequested, this, &MainFrame::ShowPopup);
     connect(m_ctrl, &WindowRegistry::messageChanged, this, &MainFrame::SetMessage);
@@ -349,12 +361,20 @@ void MainFrame::ShowPopup(PopupMenu which, const QPoint& pos) {
     if (!menu.isEmpty()) menu.exec(pos);
 }
 
-bool MainFrame::OpenManual() {
-    const QString path = QString::fromStdString(FindManual());
-    if (!path.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
-    if (auto* services = m_ctrl->Services())
-        services->log.Write("ERR", "MainFrm", __LINE__, "manual.pdf を開けませんでした", true);
-    return false;
+void MainFrame::OpenManual() {
+    const std::string found = FindManual();
+    if (found.empty())
+        ReportManual(kManualMissing, QString::fromStdString(InstalledManualHere()));
+    else
+        m_manual->Open(QString::fromStdString(found));
+}
+
+void MainFrame::ReportManual(const char* japanese, const QString& path) {
+    auto* services = m_ctrl->Services();
+    if (!services) return;
+    services->log.Write("ERR", "MainFrm", __LINE__, QString::fromUtf8(japanese).arg(path).toStdString());
+    if (IPrompt* prompt = services->log.GetPrompt())
+        prompt->ShowMessage(QCoreApplication::translate("MainFrame", japanese).arg(path).toStdString());
 }
 
 void MainFrame::closeEvent(QCloseEvent* e) {

@@ -17,6 +17,7 @@ class QMenu;
 
 namespace qv {
 
+class ManualOpener;
 class WindowRegistry;
 
 class MainFrame : public QMainWindow {
@@ -41,8 +42,9 @@ class MainFrame : public QMainWindow {
     // Keeps the window's size, position and maximised state in "QV-ORT.conf"
     // for the next start.
     void SavePlacement();
-    // Opens the manual with the desktop's viewer. False when there is none.
-    bool OpenManual();
+    // Opens the manual with the desktop's viewer; when it is missing or
+    // nothing can open it, says so with the manual's path.
+    void OpenManual();
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -58,9 +60,13 @@ class MainFrame : public QMainWindow {
     void SetLocked(bool locked);
     void ShowPopup(PopupMenu which, const QPoint& pos);
     void FillMenu(QMenu* menu, const MenuLayout& layout);
+    // Logs (in Japanese) and shows (in the interface's language) one of the
+    // manual's messages, which take its path as %1.
+    void ReportManual(const char* japanese, const QString& path);
 
     QMdiArea* m_area;
     WindowRegistry* m_ctrl;
+    ManualOpener* m_manual;
     std::map<int, QAction*> m_actions;
     std::array<QLabel*, kStatusPanes> m_panes{};
     std::array<int, kStatusPanes> m_paneWidths{};  // the least width of each pane (pixels)

@@ -30,11 +30,14 @@ std::string InstalledManualPath(const std::string& binDir) {
     return (fs::path(binDir) / QVORT_MANUAL_FROM_BIN).lexically_normal().string();
 }
 
-std::string FindManual() {
+std::string InstalledManualHere() {
     const std::string binDir = RunningBinaryDir();
+    return binDir.empty() ? std::string() : InstalledManualPath(binDir);
+}
+
+std::string FindManual() {
     for (const std::string& candidate :
-         {binDir.empty() ? std::string() : InstalledManualPath(binDir),
-          std::string(QVORT_BUILD_MANUAL_PATH), AppFile("manual.pdf")}) {
+         {InstalledManualHere(), std::string(QVORT_BUILD_MANUAL_PATH), AppFile("manual.pdf")}) {
         if (IsFile(candidate)) return candidate;
     }
     return {};

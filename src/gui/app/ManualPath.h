@@ -10,6 +10,9 @@ namespace qv {
 // the documentation folder taken relative to the binaries' folder.
 std::string InstalledManualPath(const std::string& binDir);
 
+// Where the manual of the running program is when it is installed.
+std::string InstalledManualHere();
+
 // The manual the help command opens: the installed copy beside the running
 // program, then the build tree's, then the application folder's. Empty when
 // none exists.

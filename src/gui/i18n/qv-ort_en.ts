@@ -4,6 +4,18 @@
 <context>
     <name>MainFrame</name>
     <message>
+        <source>マニュアルを開けませんでした。PDFを表示するアプリケーションをインストールするか、次のファイルを直接開いてください:
+%1</source>
+        <translation>The manual could not be opened. Install an application that shows PDF files, or open this file directly:
+%1</translation>
+    </message>
+    <message>
+        <source>マニュアルが見つかりません:
+%1</source>
+        <translation>The manual is missing:
+%1</translation>
+    </message>
+    <message>
         <source>ツールバー</source>
         <translation>Toolbar</translation>
     </message>

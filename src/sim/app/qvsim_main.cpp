@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cmdline/HelpFormat.h"
 #include "cmdline/UsageFailure.h"
 
 #include "device/SimWire.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     // Named here, so that usage lines show the program's name, not the path it
     // was started by.
     CLI::App app{"qvsim - emulated serial line monitor instrument", "qvsim"};
+    qv::cmdline::UseHelpFormatter(app);
     app.set_version_flag("--version", std::string("qvsim ") + QVORT_VERSION);
     std::string model = "QV-S1", source = "synth", rate = "real", release = "0100", folder;
     qv::sim::SimConfig cfg;
@@ -66,7 +68,9 @@ int main(int argc, char** argv) {
     app.add_option("--rate", rate, "real (the line's pace) or max (as fast as it is read)")
         ->check(CLI::IsMember({"real", "max"}));
     app.add_option("--buffer", cfg.bufferBytes, "stream bytes held before the buffer overflows");
-    app.add_option("--dir", folder, "socket folder (default $QVORT_SIM_DIR, ...)");
+    app.add_option("--dir", folder,
+                   std::string("socket folder, where the programs look for instruments (default: ") +
+                       qv::simwire::kSimSocketFolderRule + ")");
     // A wrong command line: the reason and the usage line, exit status 2.
     bool exitNow = false;
     if (int rc = qv::cmdline::ParseOrExit(app, argc, argv, exitNow); exitNow) return rc;

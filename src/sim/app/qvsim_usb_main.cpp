@@ -61,7 +61,9 @@ int main(int argc, char** argv) {
     std::string folder;
     bool noScatterGather = false, showRequests = false;
     std::vector<std::string> command;
-    app.add_option("--dir", folder, "the instruments' socket folder (default $QVORT_SIM_DIR, ...)");
+    app.add_option("--dir", folder,
+                   std::string("the instruments' socket folder (default: ") +
+                       qv::simwire::kSimSocketFolderRule + ")");
     app.add_flag("--no-scatter-gather", noScatterGather,
                  "a host controller without scatter-gather: libusb splits bulk transfers");
     app.add_flag("--requests", showRequests,

@@ -73,9 +73,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Binaries without debug information; the build tree keeps the symbols.
 set(CPACK_STRIP_FILES ON)
 # Library dependencies from the binaries themselves (dpkg-shlibdeps), plus
-# what is loaded at run time: the Japanese font of the windows and listings.
+# what is loaded at run time: the Japanese font of the windows and listings,
+# and the zone database that a capture's recording zone is looked up in.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk, tzdata")
 # Qt's own dialogs in Japanese; the databases the file manager reads to open
 # a .qvr with the application (their packages' triggers refresh them).
 # Help -> Contents opens the manual with xdg-open, which needs a PDF viewer

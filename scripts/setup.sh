@@ -12,6 +12,8 @@ PACKAGES=(
   qt6-tools-dev qt6-l10n-tools help2man
   # what the programs load at run time
   fonts-ipafont-gothic qt6-translations-l10n
+  # the zone database captures name their recording zone in
+  tzdata
   # screenshots and the manual's pictures
   xvfb x11-apps xdotool imagemagick poppler-utils
   # the libusb backend's tests on an emulated USB bus

@@ -14,6 +14,7 @@
 #include "core/Log.h"
 #include "core/NumberText.h"
 #include "core/TimeText.h"
+#include "core/TimeZone.h"
 
 namespace qv {
 
@@ -97,6 +98,10 @@ int CaptureFiles::Start(const CaptureStartInfo& info) {
     LocalDateAndTicks(info.startClock, date, ticks);
     m_startDate = date;
     m_index.WriteStartTime(date, ticks);
+    // The instrument's clock follows this computer's, so its times are in
+    // this machine's zone: kept, so that they mean the same instants wherever
+    // the capture is read.
+    if (auto zone = TimeZone::LocalName()) m_index.WriteTimeZone(*zone);
     m_running = true;
     return 0;
 }

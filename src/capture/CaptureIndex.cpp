@@ -118,6 +118,13 @@ int CaptureIndex::WriteStartTime(std::string_view date, uint64_t ticks) {
 int CaptureIndex::ReadStartTime(IndexTime& time) {
     return ReadTime("StartTime", time);
 }
+int CaptureIndex::WriteTimeZone(std::string_view name) {
+    return WriteString(kDataFile, "TimeZone", name);
+}
+int CaptureIndex::ReadTimeZone(std::string& name) {
+    if (ReadString(kDataFile, "TimeZone", name) != 0 || name.empty()) return -1;
+    return 0;
+}
 int CaptureIndex::WriteEndTime(std::string_view date, uint64_t ticks) {
     return WriteTime("EndTime", date, ticks);
 }

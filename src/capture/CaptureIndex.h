@@ -50,6 +50,10 @@ class CaptureIndex : public StatusFile {
     // a time over 24 h is not written (-1).
     int WriteStartTime(std::string_view date, uint64_t ticks);
     int ReadStartTime(IndexTime& time);
+    // The zone the capture's wall-clock times were recorded in ("Asia/Tokyo"),
+    // a key that readers not knowing it pass over. -1 when it has none.
+    int WriteTimeZone(std::string_view name);
+    int ReadTimeZone(std::string& name);
     int WriteEndTime(std::string_view date, uint64_t ticks);
     int ReadEndTime(IndexTime& time);
 

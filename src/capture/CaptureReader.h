@@ -77,6 +77,8 @@ class CaptureReader {
     // The capture folder, ending in "/".
     const std::string& GetFolder() const { return m_folder; }
     const std::string& GetIndexPath() const { return m_indexPath; }
+    // The zone the capture was recorded in; empty when its index names none.
+    std::string GetTimeZone();
 
     uint32_t GetChunkCount() const { return static_cast<uint32_t>(m_chunks.size()); }
     // The path of chunk file `chunk` (1-based).

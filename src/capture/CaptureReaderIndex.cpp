@@ -23,6 +23,11 @@ int CaptureReader::ReadMark(int n, uint32_t& chunk, std::string& timeText, int& 
     return kQvrOk;
 }
 
+std::string CaptureReader::GetTimeZone() {
+    std::string name;
+    return m_index.ReadTimeZone(name) == 0 ? name : std::string();
+}
+
 int CaptureReader::SetMark(int n, const std::string* comment) {
     if (n < 1 || n > kMarks) return kQvrNoRecord;
     if (!HasRecord()) return kQvrNoRecord;

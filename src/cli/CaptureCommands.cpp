@@ -50,7 +50,7 @@ constexpr const char* kCountKeys[] = {
 // info as JSON, or as CSV rows "field,value" (lists numbered: mark.1.time).
 void PrintInfoStructured(CaptureReader& file, const CaptureFacts& facts, OutputFormat format) {
     const MonitorSettings& m = facts.monitor;
-    LocalCalendar cal;
+    LocalCalendar cal = CaptureCalendar();
     OutputBuffer out;
     JsonWriter j(out.Text());
     CsvLine csv(out.Text());
@@ -335,7 +335,7 @@ void List(const ListOptions& o) {
     filler.Begin(file);
     OutputBuffer out;
     JsonWriter json(out.Text());
-    LocalCalendar cal;
+    LocalCalendar cal = CaptureCalendar();
     CaptureFrame frame;
     DeltaColumn deltas;
     const std::string deltaHead = o.delta ? " DELTA(s)   " : "";

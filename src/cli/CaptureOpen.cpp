@@ -22,6 +22,16 @@ std::string IndexPathOf(std::string path) {
     return IsDirectory(path) ? FindCaptureIndex(path) : path;
 }
 
+namespace {
+std::optional<TimeZone> g_captureZone;
+}  // namespace
+
+LocalCalendar CaptureCalendar() {
+    if (!g_captureZone && !ChosenZone().empty())
+        return LocalCalendar(TimeZone::Named(ChosenZone()));
+    return LocalCalendar(g_captureZone);
+}
+
 void OpenOrFail(CaptureReader& file, const std::string& capture) {
     const std::string index = IndexPathOf(capture);
     int rc = file.Open(index);
@@ -44,6 +54,7 @@ void OpenOrFail(CaptureReader& file, const std::string& capture) {
         std::cerr << "qvtool: warning: " << capture << ": " << ReaderCodeText(rc) << "\n";
     if (file.GetMalformedEntry() != 0)
         std::cerr << "qvtool: warning: " << capture << ": " << MalformedEntryText(file) << "\n";
+    g_captureZone = CaptureZone(file, ChosenZone());
 }
 
 std::string StartError(int rc) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "export/CaptureTexts.h"
+#include "export/LineClock.h"
 
 namespace CLI {
 class App;
@@ -21,6 +22,9 @@ std::string IndexPathOf(std::string path);
 // table ending at a malformed index entry only warns, since the records
 // before the damage can still be read.
 void OpenOrFail(CaptureReader& file, const std::string& capture);
+// The calendar the last capture opened is read in: the zone --tz or --utc
+// chose, else the one it was recorded in, else this machine's.
+LocalCalendar CaptureCalendar();
 
 // The code of a run's or capture's start as a sentence for the user.
 std::string StartError(int rc);

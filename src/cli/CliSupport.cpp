@@ -60,7 +60,16 @@ UiLanguage CliLanguage() {
 
 namespace {
 bool g_quiet = false;
+std::string g_zone;
 }  // namespace
+
+const std::string& ChosenZone() {
+    return g_zone;
+}
+
+void ChooseZone(const std::string& name) {
+    g_zone = name;
+}
 
 void SetQuiet(bool quiet) {
     g_quiet = quiet;

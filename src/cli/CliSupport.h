@@ -22,6 +22,11 @@ namespace qv::cli {
 // once. What qvtool writes into files never depends on it.
 UiLanguage CliLanguage();
 
+// The zone --tz or --utc chose for the captures' times; empty: each
+// capture's own (else this machine's).
+const std::string& ChosenZone();
+void ChooseZone(const std::string& name);
+
 // Options whose value is a count: decimal digits only (no sign, no blank,
 // not empty), at most `max`.
 CLI::Validator CountOf(uint64_t max);

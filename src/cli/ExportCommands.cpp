@@ -96,6 +96,7 @@ void Save(const SaveOptions& o) {
     if (!o.range.from.empty() || o.range.fromMark != 0) request.range = ResolveRange(file, o.range);
     request.destination = destination;
     request.overwrite = o.overwrite;
+    request.timeZone = ChosenZone();
     for (const auto& [name, value] : o.choices)
         request.choices[name] = value;
     request.rule = RuleOf(o.message);

@@ -72,7 +72,7 @@ class MatchPrinter {
     bool m_list;
     OutputBuffer m_out;
     JsonWriter m_json;
-    LocalCalendar m_calendar;
+    LocalCalendar m_calendar = CaptureCalendar();
 };
 
 std::vector<std::string> SplitList(const std::string& text) {
@@ -264,7 +264,7 @@ void Marks(const std::string& capture, OutputFormat format) {
     if (format != OutputFormat::kText) {
         OutputBuffer out;
         JsonWriter j(out.Text());
-        LocalCalendar cal;
+        LocalCalendar cal = CaptureCalendar();
         if (format == OutputFormat::kJson)
             j.BeginArray();
         else

@@ -116,7 +116,7 @@ class MessagePrinter : public IMessageSink {
     OutputFormat m_format;
     OutputBuffer& m_out;
     JsonWriter m_json;
-    LocalCalendar m_calendar;
+    LocalCalendar m_calendar = CaptureCalendar();
 };
 
 void Messages(const TrafficOptions& o) {
@@ -178,7 +178,7 @@ const DistRow kDistRows[] = {{"length", &DirectionStats::lengths, false},
 
 void PrintStatsText(const LineStats& s, const MessageRule& rule, int64_t thresholdSd,
                     int64_t thresholdRd) {
-    LocalCalendar cal;
+    LocalCalendar cal = CaptureCalendar();
     std::printf("Records:      %" PRIu64 "\n", s.Records());
     if (s.Missing()) std::printf("Missing:      %" PRIu64 "\n", s.Missing());
     if (s.Records()) {
@@ -232,7 +232,7 @@ void PrintStatsText(const LineStats& s, const MessageRule& rule, int64_t thresho
 }
 
 void PrintStatsJson(const LineStats& s, const MessageRule& rule, int64_t thresholds[2]) {
-    LocalCalendar cal;
+    LocalCalendar cal = CaptureCalendar();
     OutputBuffer out;
     JsonWriter j(out.Text());
     j.BeginObject();
@@ -285,7 +285,7 @@ void PrintStatsJson(const LineStats& s, const MessageRule& rule, int64_t thresho
 void PrintStatsCsv(const LineStats& s, int64_t thresholds[2]) {
     OutputBuffer out;
     std::string& t = out.Text();
-    LocalCalendar cal;
+    LocalCalendar cal = CaptureCalendar();
     t += "section,name,value\n";
     auto put = [&](std::string_view section, std::string_view name, auto value) {
         CsvLine line(t);

@@ -10,6 +10,7 @@
 #include "cmdline/ManPage.h"
 #include "cmdline/UsageFailure.h"
 #include "core/MessageText.h"
+#include "core/TimeZone.h"
 #include "device/DeviceAccess.h"
 
 int main(int argc, char** argv) {
@@ -28,6 +29,20 @@ int main(int argc, char** argv) {
     app.add_flag("-q,--quiet", quiet, "No progress lines on the terminal")
         ->configurable(false)
         ->each([](const std::string&) { qv::cli::SetQuiet(true); });
+    // A capture keeps the zone it was recorded in; these name one for a
+    // capture that does not (or read any capture's times in another).
+    std::string zone;
+    app.add_option("--tz", zone, "Take capture times in this zone (e.g. Asia/Tokyo)")
+        ->type_name("ZONE")
+        ->configurable(false)
+        ->check([](const std::string& name) -> std::string {
+            return qv::TimeZone::Named(name) ? "" : "no such time zone: " + name;
+        })
+        ->each([](const std::string& name) { qv::cli::ChooseZone(name); });
+    bool utc = false;
+    app.add_flag("--utc", utc, "Take capture times in UTC (as --tz UTC)")
+        ->configurable(false)
+        ->each([](const std::string&) { qv::cli::ChooseZone("UTC"); });
     app.fallthrough();
     app.failure_message(qv::cmdline::ShortFailureMessage);
 

@@ -66,7 +66,7 @@ std::optional<int64_t> ParseLocalTimeText(const std::string& text) {
         return std::nullopt;
     for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
         if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    auto clock = ParseClockText(std::string_view(text).substr(11));
+    auto clock = ParseClockText(std::string_view(text).substr(11, 8));
     if (!clock) return std::nullopt;
     const int y = std::stoi(text.substr(0, 4)), mo = std::stoi(text.substr(5, 2)),
               d = std::stoi(text.substr(8, 2));

@@ -56,6 +56,9 @@ struct ExportRequest {
     std::map<std::string, std::string, std::less<>> choices;  // choice name -> value name
     MessageRule rule;         // for formats that group characters into messages
     std::string application;  // the program, for files that name their writer
+    // The zone the capture's times are taken in ("" its own, else this
+    // machine's), for formats that write instants.
+    std::string timeZone;
 
     // The value chosen for `name`, else the choice's default.
     std::string_view Choice(const ExportChoice& choice) const;

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <ctime>
 
+#include "capture/CaptureReader.h"
+
 namespace qv {
 
 namespace {
@@ -49,18 +51,22 @@ const LocalCalendar::Day& LocalCalendar::DayOf(int64_t dayIndex) {
         d.year = static_cast<int>(ymd.year());
         d.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
         d.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
-        std::tm tm{};
-        tm.tm_year = d.year - 1900;
-        tm.tm_mon = d.month - 1;
-        tm.tm_mday = d.day;
-        tm.tm_isdst = -1;
-        std::time_t t = std::mktime(&tm);
-        const int64_t utcMidnight = (sys_days(ymd) - sys_days{}).count() * 86400;
-        if (t == static_cast<std::time_t>(-1)) {
-            d.midnight = utcMidnight;  // no zone information: take UTC
+        const int64_t localMidnight = (sys_days(ymd) - sys_days{}).count() * 86400;
+        if (m_zone) {
+            const int offset = m_zone->OffsetOfLocal(localMidnight);
+            d.midnight = localMidnight - offset;
+            d.offsetMinutes = offset / 60;
         } else {
-            d.midnight = static_cast<int64_t>(t);
-            d.offsetMinutes = static_cast<int>((utcMidnight - d.midnight) / 60);
+            std::tm tm{};
+            tm.tm_year = d.year - 1900;
+            tm.tm_mon = d.month - 1;
+            tm.tm_mday = d.day;
+            tm.tm_isdst = -1;
+            const std::time_t t = std::mktime(&tm);
+            // No zone information: take UTC.
+            d.midnight =
+                t == static_cast<std::time_t>(-1) ? localMidnight : static_cast<int64_t>(t);
+            d.offsetMinutes = static_cast<int>((localMidnight - d.midnight) / 60);
         }
         // Only a handful of days occur in one capture; a walk over a file
         // with damaged dates must still not grow this without end.
@@ -70,6 +76,13 @@ const LocalCalendar::Day& LocalCalendar::DayOf(int64_t dayIndex) {
     m_lastIndex = dayIndex;
     m_last = &it->second;
     return *m_last;
+}
+
+std::optional<TimeZone> CaptureZone(CaptureReader& file, const std::string& chosen) {
+    if (!chosen.empty()) return TimeZone::Named(chosen);
+    const std::string recorded = file.GetTimeZone();
+    if (recorded.empty()) return std::nullopt;
+    return TimeZone::Named(recorded);
 }
 
 int64_t LocalCalendar::MidnightEpochSeconds(int64_t dayIndex) {

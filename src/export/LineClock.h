@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
+
+#include "core/TimeZone.h"
 
 namespace qv {
 
@@ -27,12 +30,15 @@ struct LineDay {
 };
 LineDay LineDayOf(int64_t lineTicks);
 
-// Turns line ticks into calendar times of the local time zone, as the
-// instrument's clock was set from the computer's. The zone's offset is taken
-// at each day's midnight and kept per day (a clock change inside a day is
-// not followed: the instrument's ticks do not follow it either).
+// Turns line ticks into calendar times of the zone the capture was recorded
+// in (the instrument's clock was set from that computer's), or without one,
+// of this machine's zone. The zone's offset is taken at each day's midnight
+// and kept per day (a clock change inside a day is not followed: the
+// instrument's ticks do not follow it either).
 class LocalCalendar {
   public:
+    explicit LocalCalendar(std::optional<TimeZone> zone = std::nullopt) : m_zone(std::move(zone)) {}
+
     // Seconds since 1970-01-01 UTC of the local midnight that starts the day.
     int64_t MidnightEpochSeconds(int64_t dayIndex);
     // The line time in 10 ns units since 1970-01-01 UTC (pcapng's clock).
@@ -50,11 +56,18 @@ class LocalCalendar {
         int year = 0, month = 0, day = 0;
     };
     const Day& DayOf(int64_t dayIndex);
+    std::optional<TimeZone> m_zone;
     std::unordered_map<int64_t, Day> m_days;
     int64_t m_lastIndex = INT64_MIN;
     const Day* m_last = nullptr;
 };
 
 inline constexpr size_t kIsoTimeSize = 35;
+
+class CaptureReader;
+// The zone a capture's times are read in: `chosen` when given (a command's
+// --tz or --utc), else the one it was recorded in when this machine knows
+// it, else none (this machine's own).
+std::optional<TimeZone> CaptureZone(CaptureReader& file, const std::string& chosen);
 
 }  // namespace qv

@@ -55,7 +55,8 @@ PcapngExport::PcapngExport(PcapngWriter& out, Protocol protocol, const AsyncChar
     : m_out(out),
       m_protocol(protocol),
       m_options(options),
-      m_splitter(protocol, timing, options.rule, *this) {}
+      m_splitter(protocol, timing, options.rule, *this),
+      m_calendar(options.zone) {}
 
 void PcapngExport::Begin() {
     std::string comment = "Serial line capture " + m_options.source + ". One packet per message";

@@ -49,6 +49,7 @@ struct PcapngOptions {
     std::string application;  // "qvtool 1.2.3", for the file's header
     std::string source;       // the capture, for the file's comment
     std::string lineSummary;  // "ASYNC 9600 bit/s 8E1", for the interface
+    std::optional<TimeZone> zone;  // of the capture's times; none: this machine's
 };
 
 class PcapngExport : private IMessageSink {

@@ -145,6 +145,7 @@ class Pcapng final : public ExportFormat {
         options.application = r.application;
         options.source = file.GetIndexPath();
         options.lineSummary = LineSummary(m);
+        options.zone = CaptureZone(file, r.timeZone);
 
         OutputFile outFile(r.destination);
         if (!outFile.Opened())

@@ -35,6 +35,8 @@ int CopyIndexSettings(const std::string& sourceIndex, CaptureIndex& target) {
         copy(k.section, k.key);
     for (int n = 1; n <= CaptureIndex::kIndexFormatRows; ++n)
         copy(CaptureIndex::kFormat, std::to_string(n));
+    if (std::string zone; source.ReadTimeZone(zone) == 0 && target.WriteTimeZone(zone) != 0)
+        rc = -1;
     if (target.EndBatch() != 0) rc = -1;
     return rc;
 }

@@ -45,6 +45,10 @@ struct ScopeInfo {
     uint8_t code;
     std::string_view word;
     std::string_view symbol;     // shown in the string editor's scope row
+    // The symbol in English: the full-width dash becomes a plain one.
+    std::string_view Symbol(UiLanguage l) const {
+        return l == UiLanguage::kEnglish && symbol == "－" ? "-" : symbol;
+    }
     std::string_view menuLabel;  // empty for END, which the editor never offers
     std::string_view menuLabelEnglish;
 };

@@ -9,11 +9,14 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMenu>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -61,6 +64,7 @@
 #include "dialogs/TriggerJumpDialog.h"
 
 using namespace qv;
+using qv::test::WhenShown;
 
 namespace {
 
@@ -130,7 +134,14 @@ QStringList JapaneseTexts(QWidget* root) {
         for (QAction* a : w->actions()) check(w, a->text());
         if (auto* c = qobject_cast<QComboBox*>(w))
             for (int i = 0; i < c->count(); ++i) check(c, c->itemText(i));
-        if (auto* v = qobject_cast<QAbstractItemView*>(w); v && v->model())
+        // Bytes as a code table shows them (the dump, the code picker's
+        // characters) are data in any language, not the interface's words.
+        const bool showsBytes =
+            w->inherits("qv::DumpGrid") ||
+            (w->parentWidget() && w->parentWidget()->inherits("qv::DumpGrid")) ||
+            (w->window() && w->window()->inherits("qv::CodePickDialog") &&
+             qobject_cast<QListWidget*>(w));
+        if (auto* v = qobject_cast<QAbstractItemView*>(w); v && v->model() && !showsBytes)
             WalkModel(v->model(), {}, [&](const QString& t) { check(v, t); });
     }
     return found;
@@ -356,15 +367,16 @@ class EnglishInterfaceTest : public QObject {
         WhenShown<UnitInfoDialog>([&](UnitInfoDialog* d) {
             japanese = JapaneseTexts(d);
             rows = d->List()->topLevelItemCount();
-            QTest::keyClick(d, Qt::Key_D, Qt::ShiftModifier);
+            QTest::keyClick(d, 'D');
             japanese += JapaneseTexts(d);
             extendedRows = d->List()->topLevelItemCount();
             d->reject();
         });
         UnitInfoDialog::Run(env.devices, &prompt, nullptr);
-        QVERIFY2(rows > 5 && extendedRows > rows, "the unit information lists too few rows");
+        QVERIFY2(rows > 5 && extendedRows > rows,
+                 qPrintable(QString("%1 rows, %2 extended").arg(rows).arg(extendedRows)));
         QVERIFY2(japanese.isEmpty(), qPrintable(japanese.join(" | ")));
-        QVERIFY2(prompt.messages.empty(), prompt.messages.back().c_str());
+        QCOMPARE(prompt.messages.size(), size_t{0});
 
         MonitorParamsDialog params(env.store, env.conf, SettingsHome(env.devices.Selected()));
         params.show();

@@ -418,10 +418,10 @@ class SettingsDialogsTest : public QObject {
     }
 
     void triggerCheckPassesWithoutAQuestion() {
-        QVERIFY(test::RunQvtool({"settings", "trigger", "2", "--enable", "--on", "SD=HIGH",
-                                 "--action1",
-                                 QString::fromStdString(*ActionLabel(kActionStartStoring,
-                                                                     kNoOption))}));
+        QVERIFY(
+            test::RunQvtool({"settings", "trigger", "2", "--enable", "--on", "SD=HIGH", "--action1",
+                             QString::fromStdString(*ActionLabel(kActionStartStoring, kNoOption,
+                                                                 UiLanguage::kJapanese))}));
         MonitorParamsDialog dlg(m_env->store, m_env->conf, Working());
         dlg.show();
         bool asked = false;
@@ -488,7 +488,8 @@ class SettingsDialogsTest : public QObject {
 
         QVERIFY(Qvtool({"settings", "trigger", "1", "--enable", "--on", "SDStr1", "--string",
                         "SDStr1=41 42", "--action1",
-                        QString::fromStdString(*ActionLabel(kActionStartStoring, kNoOption))}));
+                        QString::fromStdString(
+                            *ActionLabel(kActionStartStoring, kNoOption, UiLanguage::kJapanese))}));
         QCOMPARE(FirstDifference(Working(), Twin()), QString());
     }
 

@@ -121,7 +121,7 @@ class TriggeredRunTest : public QObject {
                     Click(trg->DetailButton());
                     trg->Action1Box()->setCurrentIndex(
                         trg->Action1Box()->findText(QString::fromStdString(
-                            *ActionLabel(kActionStartStoring, kNoOption))));
+                            *ActionLabel(kActionStartStoring, kNoOption, UiLanguage::kJapanese))));
                     Click(Button(trg, "OK"));
                 });
                 QListWidgetItem* first = list->List()->item(0);

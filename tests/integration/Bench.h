@@ -7,9 +7,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
-#include <string>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "capture/CaptureReader.h"
@@ -69,16 +70,16 @@ class Bench : public ::testing::Test {
 
     bool SocketFor(const std::string& serial) const { return SimSocketUp(sims.path(), serial); }
 
-    // The interface language qvtool runs in; empty keeps the test's own.
-    std::string language;
+    // Variables qvtool runs with in place of the test's own (QVORT_LANG, TZ).
+    std::map<std::string, std::string> toolEnv;
 
     RunResult Tool(std::vector<std::string> args) {
         args.insert(args.begin(), QVTOOL_PATH);
         int n = ++counter;
         std::vector<std::string> env = TestEnv(home.path(), sims.path());
-        if (!language.empty()) {
-            std::erase_if(env, [](const std::string& e) { return e.starts_with("QVORT_LANG="); });
-            env.push_back("QVORT_LANG=" + language);
+        for (const auto& [name, value] : toolEnv) {
+            std::erase_if(env, [&](const std::string& e) { return e.starts_with(name + "="); });
+            env.push_back(name + "=" + value);
         }
         Process p(args, env,
                   work.file("tool" + std::to_string(n) + ".out"),

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "integration/Bench.h"
@@ -125,6 +126,70 @@ TEST_F(Modbus, JsonListingsParseAndAgreeOnTheRecordCount) {
     auto found = JsonParser::Parse(search.out);
     ASSERT_TRUE(found) << search.out;
     EXPECT_EQ(found->items.size(), 4u);  // 01 opens two requests and sits in two more
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A capture keeps the zone it was recorded in, so its instants come out the
+// same whatever the zone of the machine that exports it; a capture without
+// one is given its zone with --tz (or --utc).
+class Zones : public Bench {};
+
+TEST_F(Zones, OneCaptureGivesTheSameInstantsInEveryZone) {
+    const std::string stream = work.file("z.bin");
+    ASSERT_EQ(Tool({"gen-stream", stream, "--protocol", "ASYNC", "--events", "300", "--date",
+                    "260308", "--start", "01:59:58"})
+                  .status,
+              0);
+    toolEnv["TZ"] = "America/New_York";
+    const std::string folder = work.file("caps");
+    std::filesystem::create_directories(folder);
+    RunResult d = Tool({"decode", stream, "--protocol", "ASYNC", "--out", folder});
+    ASSERT_EQ(d.status, 0) << d.err;
+    const std::string index = d.out.substr(0, d.out.find('\n'));
+    ASSERT_NE(FileBytes(index).find("TimeZone=America/New_York"), std::string::npos);
+
+    auto exported = [&](const std::string& zone, std::vector<std::string> extra = {}) {
+        toolEnv["TZ"] = zone;
+        const std::string out = work.file("z" + std::to_string(++counter) + ".pcapng");
+        std::vector<std::string> args{"save", index, "--pcapng", out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        RunResult r = Tool(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> infoArgs{"info", index, "--format", "json"};
+        infoArgs.insert(infoArgs.end(), extra.begin(), extra.end());
+        RunResult info = Tool(infoArgs);
+        info.out.erase(0, info.out.find("\"start\""));  // (the capture's own path before)
+        return info.out + FileBytes(out);
+    };
+    // The pcapng bytes are long: compared as a hash, the JSON shown.
+    auto same = [](const std::string& a, const std::string& b) {
+        return std::hash<std::string>{}(a) == std::hash<std::string>{}(b)
+                   ? ::testing::AssertionSuccess()
+                   : ::testing::AssertionFailure() << a.substr(0, 120) << "\n"
+                                                   << b.substr(0, 120);
+    };
+    const std::string recorded = exported("America/New_York");
+    EXPECT_TRUE(same(exported("UTC"), recorded));
+    EXPECT_TRUE(same(exported("Asia/Tokyo"), recorded));
+    // Midnight before the spring change, in the recorded zone's offset.
+    EXPECT_TRUE(recorded.starts_with("\"start\":\"2026-03-08T01:59:5")) << recorded.substr(0, 120);
+    EXPECT_NE(recorded.find("-05:00\""), std::string::npos) << recorded.substr(0, 120);
+
+    // Without the key, the machine's zone decides unless --tz names one.
+    std::string text = FileBytes(index);
+    const size_t key = text.find("TimeZone=");
+    text.erase(key, text.find('\n', key) + 1 - key);
+    std::ofstream(index, std::ios::binary) << text;
+    EXPECT_FALSE(same(exported("Asia/Tokyo"), recorded));
+    EXPECT_TRUE(same(exported("Asia/Tokyo", {"--tz", "America/New_York"}), recorded));
+    toolEnv["TZ"] = "UTC";
+    RunResult bad = Tool({"info", index, "--tz", "../../etc/passwd"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("no such time zone"), std::string::npos) << bad.err;
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ void ConditionDialog::FillGrid() {
         QString scope, hex, text;
         if (c < length) {
             for (const ScopeInfo& si : Scopes())
-                if (si.code == m_pattern.scopes[k]) scope = Sv(si.symbol);
+                if (si.code == m_pattern.scopes[k]) scope = Sv(si.Symbol(MessageLanguage()));
             if (m_pattern.scopes[k] == kScopeAll) {
                 hex = "**";
             } else {

@@ -153,6 +153,18 @@ QStringList JapaneseTexts(QWidget* root) {
         QVERIFY2(japanese.isEmpty(), qPrintable(#widget ": " + japanese.join(" | "))); \
     } while (false)
 
+// With QVORT_SCREENSHOTS set (scripts/screenshots.sh), keeps a picture of
+// the window as the user sees it.
+void Keep(QWidget* w, const QString& name) {
+    const QByteArray dir = qgetenv("QVORT_SCREENSHOTS");
+    if (dir.isEmpty()) return;
+    if (!w->isVisible()) {
+        w->show();
+        QTest::qWaitForWindowExposed(w);
+    }
+    QVERIFY(w->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png"));
+}
+
 QAction* ActionNamed(QWidget* w, const QString& text) {
     for (QAction* a : w->findChildren<QAction*>())
         if (a->text() == text) return a;
@@ -213,6 +225,7 @@ class EnglishInterfaceTest : public QObject {
         VERIFY_ENGLISH(&about);
         CapturePropertiesDialog properties(ReadCaptureFacts(reader));
         VERIFY_ENGLISH(&properties);
+        Keep(&properties, "35-english-properties");
         ClockDialog clock(nullptr, &prompt);
         VERIFY_ENGLISH(&clock);
         MasterSlaveDialog mode(nullptr, &prompt);
@@ -243,6 +256,7 @@ class EnglishInterfaceTest : public QObject {
         VERIFY_ENGLISH(&actingList);
         TriggerDialog actingTrigger(1, acting[0], TriggerOption{}, DefaultLineNames());
         VERIFY_ENGLISH(&actingTrigger);
+        Keep(&actingTrigger, "33-english-trigger");
 
         MonitorParamsDialog params(env.store, env.conf, home.file("QvStatus.qvs"));
         VERIFY_ENGLISH(&params);
@@ -367,6 +381,7 @@ class EnglishInterfaceTest : public QObject {
         WhenShown<UnitInfoDialog>([&](UnitInfoDialog* d) {
             japanese = JapaneseTexts(d);
             rows = d->List()->topLevelItemCount();
+            Keep(d, "34-english-unit-information");
             QTest::keyClick(d, 'D');
             japanese += JapaneseTexts(d);
             extendedRows = d->List()->topLevelItemCount();
@@ -385,6 +400,7 @@ class EnglishInterfaceTest : public QObject {
         QTest::mouseClick(params.OkButton(), Qt::LeftButton);
         QVERIFY(params.isVisible());  // refused, with its reason on show
         VERIFY_ENGLISH(&params);
+        Keep(&params, "32-english-parameters");
         params.SdSpeedBox()->lineEdit()->setText("9,600");
         QString question;
         WhenShown<QMessageBox>([&](QMessageBox* box) {

@@ -71,10 +71,17 @@ std::string TriggerSummary(const TriggerSetting& t, const LineNames* names, UiLa
         out += text;
         out += "\r\n";
     };
-    // Name at column 1, mark at 16, second name at 27, its mark at 42.
+    // Name at column 1, mark at 16, second name at 27, its mark at 42. The
+    // English names can be longer ("External event 1"): they widen the
+    // column for every row alike.
+    size_t width = 15;
+    if (language == UiLanguage::kEnglish)
+        for (const ConditionCategory& cat : catalogue)
+            for (const Condition& cond : cat.conditions)
+                width = std::max(width, DisplayWidth(nameOf(cond.ref)) + 1);
     auto pair = [&](ConditionRef a, std::optional<ConditionRef> b) {
-        std::string text = Pad(nameOf(a), 15) + Pad(Mark(t, a, language), 11);
-        if (b) text += Pad(nameOf(*b), 15) + Mark(t, *b, language);
+        std::string text = Pad(nameOf(a), width) + Pad(Mark(t, a, language), 11);
+        if (b) text += Pad(nameOf(*b), width) + Mark(t, *b, language);
         line(text);
     };
     auto pairs = [&](ConditionGroup g, int count) {

@@ -133,6 +133,16 @@ TEST(TriggerSummaryText, FixedColumnsAndActions) {
     EXPECT_EQ(lines[lines.size() - 3], "上記条件をすべて満たしたときに");
     EXPECT_EQ(lines[lines.size() - 2], "アクション1 蓄積開始");
     EXPECT_EQ(lines.back(), "アクション2 LED-3　ON");
+    // In English the longest name ("External event 1") widens the name
+    // column for every row, so the marks still line up.
+    const std::string en = TriggerSummary(t, nullptr, UiLanguage::kEnglish);
+    const std::string pad17 = std::string(15, ' ');
+    EXPECT_EQ(en.substr(0, en.find("\r\n")),
+              "SD" + pad17 + "-" + std::string(10, ' ') + "RD" + pad17 + "HIGH");
+    EXPECT_NE(en.find("\r\nExternal event 1 -" + std::string(10, ' ') + "External event 2 -\r\n"),
+              std::string::npos)
+        << en;
+    EXPECT_NE(en.find("\r\nAction 1 Start storing\r\nAction 2 LED-3 ON\r\n"), std::string::npos);
     t.enabled = 0;
     t.andOr = kAndOrOr;
     s = TriggerSummary(t);

@@ -98,6 +98,31 @@ std::string ViewConf::GetSaveDirectory() {
     return out;
 }
 
+std::vector<std::string> ViewConf::GetRecentCaptures() {
+    std::vector<std::string> list;
+    for (size_t i = 1; i <= kRecentCaptures; ++i) {
+        std::string path;
+        if (m_conf.ReadString("Recent", std::to_string(i), path) == 0 && !path.empty() &&
+            PathExists(path) && !IsDirectory(path))
+            list.push_back(path);
+    }
+    return list;
+}
+
+int ViewConf::RememberCapture(const std::string& index) {
+    if (!SaveDirectoryProblem(index).empty()) return -1;
+    std::vector<std::string> list{index};
+    for (const std::string& p : GetRecentCaptures())
+        if (p != index && list.size() < kRecentCaptures) list.push_back(p);
+    int rc = 0;
+    m_conf.BeginBatch();
+    for (size_t i = 1; i <= kRecentCaptures; ++i)
+        if (m_conf.WriteString("Recent", std::to_string(i), i <= list.size() ? list[i - 1] : "") !=
+            0)
+            rc = -1;
+    return m_conf.EndBatch() == 0 ? rc : -1;
+}
+
 int ViewConf::SetColor(ViewColor c, uint32_t value) {
     m_colors[static_cast<int>(c)] = value;
     return m_conf.WriteString("c", ViewColorKey(c), std::to_string(value));

@@ -1,5 +1,6 @@
 // "QV-ORT.conf" in the application folder: the seven view colours, the Line
-// window frame count and the folder captures are saved under. Constructing
+// window frame count, the folder captures are saved under and the captures
+// opened last. Constructing
 // reads the file; each setter writes its value at once.
 #pragma once
 
@@ -7,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/IniFile.h"
 
@@ -57,6 +59,14 @@ class ViewConf {
     // The stored folder, or the application folder when the stored one is not
     // a folder; no trailing "/" except for "/" itself.
     std::string GetSaveDirectory();
+
+    // The captures opened last (index paths), most recent first, at most
+    // kRecentCaptures; those no longer there are left out.
+    static constexpr size_t kRecentCaptures = 8;
+    std::vector<std::string> GetRecentCaptures();
+    // Puts `index` first and writes the list; a path the conf file cannot
+    // hold is not kept. 0 or -1.
+    int RememberCapture(const std::string& index);
 
     std::string GetPath() const { return m_conf.GetPath(); }
     int LastWriteError() const { return m_conf.LastWriteError(); }

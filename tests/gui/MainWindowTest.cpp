@@ -6,11 +6,15 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -248,6 +252,76 @@ class MainWindowTest : public QObject {
     // Help -> Contents hands the manual to xdg-open. When nothing can show
     // it (xdg-open ends with a failure), the user is told where the file is;
     // when a viewer takes it, nothing is said.
+    // Captures dropped on the window open, one window each; File -> recent
+    // lists the ones opened last, most recent first, without those that are
+    // gone, and opens one again.
+    void droppedAndRecentCaptures() {
+        test::TestServices env;
+        test::ScriptedPrompt prompt;
+        env.log.SetPrompt(&prompt);
+        MainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        WindowRegistry& ctrl = *frame.Controller();
+        ctrl.SetServices(&env.services);
+        const std::string a = BuildCapture(m_home->file("CAPA"), 5, 9600);
+        const std::string b = BuildCapture(m_home->file("CAPB"), 5, 9600);
+        std::ofstream(m_home->file("notes.txt")) << "not a capture\n";
+
+        auto drop = [&](const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&frame, &enter);
+            if (!enter.isAccepted()) return false;
+            QDropEvent dropped(QPointF(40, 40), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&frame, &dropped);
+            return true;
+        };
+        QVERIFY(!drop({QUrl::fromLocalFile(QString::fromStdString(m_home->file("notes.txt")))}));
+        // A capture's folder and another's index file.
+        QVERIFY(drop({QUrl::fromLocalFile(QString::fromStdString(m_home->file("CAPA"))),
+                      QUrl::fromLocalFile(QString::fromStdString(b)),
+                      QUrl::fromLocalFile(QString::fromStdString(m_home->file("notes.txt")))}));
+        QCOMPARE(test::OpenWindowCount(ctrl), 2);
+        QCOMPARE(prompt.messages.size(), size_t{0});
+
+        // The File menu as the user opens it, with Alt+F.
+        auto recentItems = [&]() -> QStringList {
+            QTest::keyClick(&frame, Qt::Key_F, Qt::AltModifier);
+            QMenu* file = frame.menuBar()->actions().front()->menu();
+            if (!QTest::qWaitFor([&] { return file->isVisible(); })) return {"(no File menu)"};
+            QStringList items;
+            for (QMenu* m : file->findChildren<QMenu*>())
+                if (m->title() == "最近使ったキャプチャ(&R)")
+                    for (QAction* item : m->actions())
+                        items << item->text();
+            file->close();
+            return items;
+        };
+        QCOMPARE(recentItems(), QStringList({"&1 " + QString::fromStdString(b),
+                                             "&2 " + QString::fromStdString(a)}));
+        std::filesystem::remove_all(m_home->file("CAPB"));
+        QCOMPARE(recentItems(), QStringList({"&1 " + QString::fromStdString(a)}));
+        // Chosen from the menu, it opens again (a window of its own).
+        QMenu* recent = nullptr;
+        for (QMenu* m : frame.findChildren<QMenu*>())
+            if (m->title() == "最近使ったキャプチャ(&R)") recent = m;
+        QVERIFY(recent);
+        recent->actions().front()->trigger();
+        QCOMPARE(test::OpenWindowCount(ctrl), 3);
+
+        // Eight are kept, the newest first.
+        for (int i = 0; i < 10; ++i) {
+            std::ofstream(m_home->file("r" + std::to_string(i) + ".qvr")) << "x";
+            QCOMPARE(env.conf.RememberCapture(m_home->file("r" + std::to_string(i) + ".qvr")), 0);
+        }
+        const std::vector<std::string> kept = env.conf.GetRecentCaptures();
+        QCOMPARE(kept.size(), size_t{8});
+        QCOMPARE(kept.front(), m_home->file("r9.qvr"));
+        QCOMPARE(kept.back(), m_home->file("r2.qvr"));
+    }
+
     void manualNobodyCanOpenIsNamedByItsPath() {
         test::TestServices env;
         MainFrame frame;

@@ -3,16 +3,20 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUrl>
 #include <algorithm>
 
 #include "app/CommandTable.h"
@@ -20,9 +24,12 @@
 #include "app/ManualPath.h"
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
+#include "capture/CaptureFolderList.h"
 #include "common/Icons.h"
+#include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/Prompt.h"
+#include "core/ViewConf.h"
 #include "dialogs/AboutDialog.h"
 #include "settings/FormatEntry.h"
 
@@ -120,6 +127,7 @@ MainFrame::MainFrame(QWidget* parent)
     m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_area);
+    setAcceptDrops(true);
     BuildActions();
     BuildMenus();
     BuildToolBar();
@@ -229,7 +237,68 @@ void MainFrame::BuildMenus() {
             connect(menu, &QMenu::aboutToShow, this, &MainFrame::UpdateCommands);
             FillMenu(menu, layout);
         }
+        if (layout.title == "ファイル(&F)") {
+            // Before the last item (exit), so that it stays the last.
+            const QList<QAction*> items = menu->actions();
+            m_recentMenu = new QMenu(tr("最近使ったキャプチャ(&R)"), menu);
+            menu->insertMenu(items.isEmpty() ? nullptr : items.back(), m_recentMenu);
+            menu->insertSeparator(items.isEmpty() ? nullptr : items.back());
+            connect(menu, &QMenu::aboutToShow, this, &MainFrame::FillRecentMenu);
+            FillRecentMenu();
+        }
     }
+}
+
+namespace {
+
+// The capture indexes among dropped URLs: local .qvr files, and folders
+// holding a capture. Anything else is passed over.
+std::vector<std::string> DroppedCaptures(const QMimeData* data) {
+    std::vector<std::string> out;
+    if (!data || !data->hasUrls()) return out;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        std::string path = url.toLocalFile().toStdString();
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        if (IsDirectory(path)) path = FindCaptureIndex(path);
+        if (path.ends_with(".qvr") && PathExists(path) && !IsDirectory(path)) out.push_back(path);
+    }
+    return out;
+}
+
+}  // namespace
+
+void MainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (!DroppedCaptures(e->mimeData()).empty()) e->acceptProposedAction();
+}
+
+void MainFrame::dropEvent(QDropEvent* e) {
+    const std::vector<std::string> captures = DroppedCaptures(e->mimeData());
+    if (captures.empty()) return;
+    e->acceptProposedAction();
+    for (const std::string& path : captures)
+        // Past the window limit the first refusal says so; the rest would
+        // only repeat it.
+        if (m_ctrl->OpenCapture(path) == WindowRegistry::kNoSlotFree) break;
+    UpdateCommands();
+}
+
+void MainFrame::FillRecentMenu() {
+    m_recentMenu->clear();
+    const AppServices* services = m_ctrl->Services();
+    const std::vector<std::string> recent =
+        services ? services->conf.GetRecentCaptures() : std::vector<std::string>{};
+    int n = 1;
+    for (const std::string& path : recent) {
+        const QString file = QString::fromStdString(path);
+        QAction* a = m_recentMenu->addAction(QString("&%1 %2").arg(n++).arg(file));
+        connect(a, &QAction::triggered, this, [this, path] {
+            m_ctrl->OpenCapture(path);
+            UpdateCommands();
+        });
+    }
+    m_recentMenu->setEnabled(!recent.empty());
 }
 
 void MainFrame::FillWindowMenu() {

@@ -48,6 +48,10 @@ class MainFrame : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    // A capture's .qvr or its folder dropped on the window opens it; several
+    // open one window each, as far as the window limit allows.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
   private:
     // Opens at the saved place, fitted to the screen's available area.
@@ -57,6 +61,9 @@ class MainFrame : public QMainWindow {
     void BuildToolBar();
     void BuildStatusBar();
     void FillWindowMenu();
+    // The File menu's list of the captures opened last, made each time the
+    // menu opens.
+    void FillRecentMenu();
     void SetLocked(bool locked);
     void ShowPopup(PopupMenu which, const QPoint& pos);
     void FillMenu(QMenu* menu, const MenuLayout& layout);
@@ -71,6 +78,7 @@ class MainFrame : public QMainWindow {
     std::array<QLabel*, kStatusPanes> m_panes{};
     std::array<int, kStatusPanes> m_paneWidths{};  // the least width of each pane (pixels)
     QMenu* m_windowMenu = nullptr;
+    QMenu* m_recentMenu = nullptr;
     MenuLayout m_windowLayout;
     bool m_locked = false;
 };

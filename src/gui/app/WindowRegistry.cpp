@@ -1,6 +1,8 @@
 // The window registry: its slots, and opening, positioning and closing windows.
 #include "app/WindowRegistry.h"
 
+#include <filesystem>
+
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -232,6 +234,10 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
         return -12;
     }
     ShowFirstFrame(slot);
+    // For File -> recent captures, whatever the way it was opened by.
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(m_slots[slot].reader->GetIndexPath(), ec);
+    m_services->conf.RememberCapture(ec ? m_slots[slot].reader->GetIndexPath() : absolute.string());
     return slot;
 }
 

@@ -72,7 +72,8 @@ class WindowRegistry : public QObject {
     }
 
     // --- windows
-    // The slot opened (0..7), or -8 no slot free, -15 missing path or common
+    static constexpr int kNoSlotFree = -8;
+    // The slot opened (0..7), or -8 (kNoSlotFree) no slot free, -15 missing path or common
     // services, -14 a kind this program has no window for, -21 no monitor
     // object, or the reader's Open code.
     int OpenWindow(int kind, const std::string& path);

@@ -620,6 +620,13 @@
     </message>
 </context>
 <context>
+    <name>qv::MainFrame</name>
+    <message>
+        <source>最近使ったキャプチャ(&amp;R)</source>
+        <translation>&amp;Recent captures</translation>
+    </message>
+</context>
+<context>
     <name>qv::MasterSlaveDialog</name>
     <message>
         <source>マスタ/スレーブ設定</source>
@@ -1257,7 +1264,7 @@ Clear the condition?</translation>
     </message>
     <message>
         <source>モニタ中にQVのバッファがあふれました。モニタデータに%1か所の欠落があります(計%2秒)。</source>
-        <translation>The instrument's buffer overflowed during monitoring: the capture has %1 gaps (%2 s in all).</translation>
+        <translation>The instrument&apos;s buffer overflowed during monitoring: the capture has %1 gaps (%2 s in all).</translation>
     </message>
 </context>
 </TS>

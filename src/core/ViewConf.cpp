@@ -123,6 +123,17 @@ int ViewConf::RememberCapture(const std::string& index) {
     return m_conf.EndBatch() == 0 ? rc : -1;
 }
 
+std::string ViewConf::GetBrowserFolder(std::string_view use) {
+    std::string folder;
+    if (m_conf.ReadString("Browser", use, folder) == 0 && IsDirectory(folder)) return folder;
+    return GetSaveDirectory();
+}
+
+int ViewConf::SetBrowserFolder(std::string_view use, const std::string& folder) {
+    if (!SaveDirectoryProblem(folder).empty()) return -1;
+    return m_conf.WriteString("Browser", use, folder);
+}
+
 int ViewConf::SetColor(ViewColor c, uint32_t value) {
     m_colors[static_cast<int>(c)] = value;
     return m_conf.WriteString("c", ViewColorKey(c), std::to_string(value));

@@ -68,6 +68,11 @@ class ViewConf {
     // hold is not kept. 0 or -1.
     int RememberCapture(const std::string& index);
 
+    // The folder the capture browser was last in for `use` ("Open", "Save"),
+    // so that it opens there again; the save folder when there is none.
+    std::string GetBrowserFolder(std::string_view use);
+    int SetBrowserFolder(std::string_view use, const std::string& folder);
+
     std::string GetPath() const { return m_conf.GetPath(); }
     int LastWriteError() const { return m_conf.LastWriteError(); }
 

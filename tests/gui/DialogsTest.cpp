@@ -153,6 +153,51 @@ class DialogsTest : public QObject {
         QVERIFY(again.List()->isColumnHidden(1));
     }
 
+    // A path typed and confirmed with Enter: a folder is listed and the
+    // dialog stays; in open mode a capture's .qvr is opened. A recent
+    // capture chosen from its box is opened with OK.
+    void browserGoesWhereItIsToldAndOffersRecentCaptures() {
+        test::TempDir dir;
+        std::filesystem::create_directories(dir.file("deep/CAP1"));
+        test::CaptureBuilder b(dir.file("deep/CAP1"), kProtocolAsync);
+        b.StartChunk("091205", 0);
+        b.Add(RecordKind::kSdData, 0x41, 1000);
+        const std::string index = b.Finish();
+        auto typeAndEnter = [](QLineEdit* field, const std::string& text) {
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, QString::fromStdString(text));
+            QTest::keyClick(field, Qt::Key_Return);
+        };
+        for (auto mode : {FileBrowserDialog::kOpenMode, FileBrowserDialog::kSaveMode,
+                          FileBrowserDialog::kFolderMode}) {
+            FileBrowserDialog dlg(mode, dir.path());
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+            typeAndEnter(dlg.PathField(), dir.file("deep"));
+            QCOMPARE(dlg.CurrentFolder(), dir.file("deep"));
+            QVERIFY(dlg.isVisible());
+            QCOMPARE(dlg.Entries().size(), size_t{2});  // "..", CAP1
+        }
+        FileBrowserDialog open(FileBrowserDialog::kOpenMode, dir.path());
+        open.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&open));
+        typeAndEnter(open.PathField(), index);
+        QCOMPARE(open.result(), int(QDialog::Accepted));
+        QCOMPARE(open.IndexPath(), index);
+
+        FileBrowserDialog recent(FileBrowserDialog::kOpenMode, "/");
+        recent.SetRecent({index});
+        recent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&recent));
+        recent.RecentBox()->setFocus();
+        QTest::keyClick(recent.RecentBox(), Qt::Key_Down);
+        QVERIFY(recent.OkButton()->isEnabled());
+        QTest::mouseClick(recent.OkButton(), Qt::LeftButton);
+        QCOMPARE(recent.result(), int(QDialog::Accepted));
+        QCOMPARE(recent.IndexPath(), index);
+    }
+
     void folderModeAcceptsOnlyExistingFolders() {
         test::TempDir dir;
         FileBrowserDialog dlg(FileBrowserDialog::kFolderMode, dir.path());

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,9 +28,10 @@
 #include "app/ManualPath.h"
 #include "app/QtPrompt.h"
 #include "app/QtTranslations.h"
-#include "app/WindowRegistry.h"
 #include "app/WindowPlacement.h"
+#include "app/WindowRegistry.h"
 #include "device/UnitList.h"
+#include "dialogs/FileBrowserDialog.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
 
@@ -320,6 +322,34 @@ class MainWindowTest : public QObject {
         QCOMPARE(kept.size(), size_t{8});
         QCOMPARE(kept.front(), m_home->file("r9.qvr"));
         QCOMPARE(kept.back(), m_home->file("r2.qvr"));
+    }
+
+    // File -> Open's browser starts where it was left, not at the save folder.
+    void openBrowserRemembersItsFolder() {
+        test::TestServices env;
+        MainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.Controller()->SetServices(&env.services);
+        std::filesystem::create_directories(m_home->file("elsewhere/deeper"));
+        const std::string target = m_home->file("elsewhere/deeper");
+        std::string startedAt;
+        test::WhenShown<FileBrowserDialog>([&](FileBrowserDialog* d) {
+            startedAt = d->CurrentFolder();
+            d->PathField()->setFocus();
+            d->PathField()->selectAll();
+            QTest::keyClicks(d->PathField(), QString::fromStdString(target));
+            QTest::keyClick(d->PathField(), Qt::Key_Return);
+            QTest::keyClick(d, Qt::Key_Escape);
+        });
+        QCOMPARE(frame.Controller()->OpenCapture(""), 0);
+        QCOMPARE(startedAt, env.conf.GetSaveDirectory());
+        test::WhenShown<FileBrowserDialog>([&](FileBrowserDialog* d) {
+            startedAt = d->CurrentFolder();
+            d->reject();
+        });
+        QCOMPARE(frame.Controller()->OpenCapture(""), 0);
+        QCOMPARE(startedAt, target);
     }
 
     void manualNobodyCanOpenIsNamedByItsPath() {

@@ -102,10 +102,12 @@ void CaptureCommands::Save() {
     CaptureReader* reader = m_ctrl.CurrentReader();
     AppServices* services = m_ctrl.Services();
     if (!reader || !services) return;
-    FileBrowserDialog browser(FileBrowserDialog::kSaveMode, services->conf.GetSaveDirectory(),
+    FileBrowserDialog browser(FileBrowserDialog::kSaveMode, services->conf.GetBrowserFolder("Save"),
                               m_ctrl.Owner());
     browser.SetSaveSource(*reader);
-    if (browser.exec() != QDialog::Accepted) return;
+    const int answer = browser.exec();
+    services->conf.SetBrowserFolder("Save", browser.CurrentFolder());
+    if (answer != QDialog::Accepted) return;
     ExportRequest request = browser.SaveRequest();
     request.fileRecords = services->store.GetFileRecords();
     SaveProgressDialog progress(browser.ChosenFormat(), std::move(request), m_ctrl.Owner());

@@ -201,9 +201,12 @@ int WindowRegistry::OpenCapture(const std::string& givenPath) {
     if (!m_services) return -15;
     std::string path = givenPath;
     if (path.empty()) {
-        FileBrowserDialog dlg(FileBrowserDialog::kOpenMode, m_services->conf.GetSaveDirectory(),
-                              m_owner);
-        if (dlg.exec() != QDialog::Accepted) return 0;
+        FileBrowserDialog dlg(FileBrowserDialog::kOpenMode,
+                              m_services->conf.GetBrowserFolder("Open"), m_owner);
+        dlg.SetRecent(m_services->conf.GetRecentCaptures());
+        const int answer = dlg.exec();
+        m_services->conf.SetBrowserFolder("Open", dlg.CurrentFolder());
+        if (answer != QDialog::Accepted) return 0;
         path = dlg.IndexPath();
     }
     // A capture whose run ended without Stop cannot be read until its

@@ -22,6 +22,7 @@
 
 #include "capture/CaptureReader.h"
 #include "common/Icons.h"
+#include "core/FileUtil.h"
 #include "core/MessageText.h"
 #include "export/ExportFormat.h"
 #include "export/ExportRegistry.h"
@@ -62,6 +63,21 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
     grid->addWidget(m_path, 1, 1);
     grid->addWidget(m_nameLabel, 2, 0);
     grid->addWidget(m_name, 2, 1);
+    if (mode == kOpenMode) {
+        m_recent = new QComboBox;
+        m_recent->setEnabled(false);
+        grid->addWidget(new QLabel(tr("最近使ったキャプチャ：")), 3, 0);
+        grid->addWidget(m_recent, 3, 1);
+        connect(m_recent, &QComboBox::activated, this, [this](int i) {
+            const std::string index = m_recent->itemData(i).toString().toStdString();
+            const std::string folder = ParentFolder(index);
+            if (!ListFolder(ParentFolder(folder))) return;
+            m_path->setText(QString::fromStdString(folder));
+            std::string name = index.substr(folder.size() + 1);
+            m_name->setText(QString::fromStdString(name.substr(0, name.size() - 4)));
+            m_ok->setEnabled(true);
+        });
+    }
 
     auto* buttons = new QHBoxLayout;
     auto* up = new QToolButton;
@@ -150,6 +166,7 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { DoubleClickEntry(m_list->indexOfTopLevelItem(item)); });
     connect(m_drives, &QComboBox::activated, this, &FileBrowserDialog::ChooseVolume);
+    connect(m_path, &QLineEdit::returnPressed, this, &FileBrowserDialog::GoToTypedPath);
 
     std::string start = startFolder.empty() ? QDir::homePath().toStdString() : startFolder;
     FillVolumes();
@@ -260,6 +277,32 @@ bool FileBrowserDialog::ListFolder(const std::string& folder) {
     return true;
 }
 
+void FileBrowserDialog::GoToTypedPath() {
+    const std::string path = Trimmed(m_path->text().toStdString());
+    if (m_mode == kOpenMode && path.ends_with(".qvr") && PathExists(path) && !IsDirectory(path)) {
+        m_folder = ParentFolder(ParentFolder(path));
+        m_indexPath = path;
+        QDialog::accept();
+        return;
+    }
+    if (path == m_current || !IsDirectory(path)) return;
+    if (!ListFolder(path)) {
+        ShowFailure();
+        return;
+    }
+    m_wentToTyped = true;
+}
+
+void FileBrowserDialog::SetRecent(const std::vector<std::string>& indexes) {
+    if (!m_recent) return;
+    m_recent->clear();
+    for (const std::string& index : indexes)
+        if (index.ends_with(".qvr") && index.find('/') != std::string::npos)
+            m_recent->addItem(QString::fromStdString(index), QString::fromStdString(index));
+    m_recent->setEnabled(m_recent->count() > 0);
+    m_recent->setCurrentIndex(-1);
+}
+
 void FileBrowserDialog::FillList() {
     m_list->clear();
     for (const auto& e : m_entries) {
@@ -358,6 +401,10 @@ std::pair<DayTime, DayTime> FileBrowserDialog::SaveKeys() const {
 }
 
 void FileBrowserDialog::accept() {
+    if (m_wentToTyped) {
+        m_wentToTyped = false;
+        return;
+    }
     std::string path = Trimmed(m_path->text().toStdString());
     if (m_mode == kFolderMode) {
         std::error_code ec;

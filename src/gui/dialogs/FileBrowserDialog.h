@@ -78,6 +78,12 @@ class FileBrowserDialog : public QDialog {
     QCheckBox* CsvBox() const { return m_csv; }
     // False (with the message) when the folder cannot be listed.
     bool ListFolder(const std::string& folder);
+    // Enter in the path field: a folder typed there is listed (the dialog
+    // stays), in open mode a capture's .qvr typed there is chosen.
+    void GoToTypedPath();
+    // Open mode: the captures opened last, offered above the list.
+    void SetRecent(const std::vector<std::string>& indexes);
+    QComboBox* RecentBox() const { return m_recent; }
     void ClickEntry(int index);
     void DoubleClickEntry(int index);
     bool GoUp();
@@ -101,6 +107,8 @@ class FileBrowserDialog : public QDialog {
     std::string m_destination, m_source;  // save mode
 
     QComboBox* m_drives;
+    QComboBox* m_recent = nullptr;
+    bool m_wentToTyped = false;  // the Enter that listed a typed folder does not also accept
     QLineEdit* m_path;
     QLineEdit* m_name;
     QLabel* m_nameLabel;

@@ -584,6 +584,10 @@
         <source>ファイル「%1」は既にあります。別の名前を指定してください。</source>
         <translation>The file &quot;%1&quot; already exists. Choose another name.</translation>
     </message>
+    <message>
+        <source>最近使ったキャプチャ：</source>
+        <translation>Recent captures:</translation>
+    </message>
 </context>
 <context>
     <name>qv::LineSelectDialog</name>

@@ -31,6 +31,7 @@
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
 #include "device/UnitList.h"
+#include "dialogs/AboutDialog.h"
 #include "dialogs/FileBrowserDialog.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
@@ -350,6 +351,45 @@ class MainWindowTest : public QObject {
         });
         QCOMPARE(frame.Controller()->OpenCapture(""), 0);
         QCOMPARE(startedAt, target);
+    }
+
+    // Help -> About names the licence and links the manual; the link opens
+    // it as Help -> Contents does.
+    void aboutLinksTheManual() {
+        test::TestServices env;
+        MainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.Controller()->SetServices(&env.services);
+        if (FindManual().empty()) std::ofstream(m_home->file("manual.pdf")) << "%PDF-1.4\n";
+        const QString manual = QString::fromStdString(FindManual());
+        const QString bin = QString::fromStdString(m_home->file("bin"));
+        const QString given = QString::fromStdString(m_home->file("given.txt"));
+        QVERIFY(QDir().mkpath(bin));
+        QFile script(bin + "/xdg-open");
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(given).toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", (bin + ":").toUtf8() + oldPath);
+        QString texts;
+        WhenShown<AboutDialog>([&](AboutDialog* d) {
+            for (QLabel* l : d->findChildren<QLabel*>())
+                texts += l->text() + "\n";
+            QLabel* link = d->ManualLink();
+            // The link is the label's whole text: a click on its start hits it.
+            QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(6, link->height() / 2));
+            QTRY_VERIFY(QFile::exists(given));
+            d->accept();
+        });
+        frame.Action(kCmdAbout)->trigger();
+        qputenv("PATH", oldPath);
+        QVERIFY2(texts.contains("GPL-3.0-or-later"), qPrintable(texts));
+        QVERIFY2(texts.contains(manual.toHtmlEscaped()), qPrintable(texts));
+        QFile seen(given);
+        QVERIFY(seen.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(seen.readAll()), manual);
     }
 
     void manualNobodyCanOpenIsNamedByItsPath() {

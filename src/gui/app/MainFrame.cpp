@@ -194,7 +194,11 @@ void MainFrame::BuildActions() {
         std::function<void()> run = m_ctrl->Handler(c.id);
         if (c.id == kCmdAbout)
             run = [this] {
-                AboutDialog dlg(this);
+                // Where it would be when it is missing: the link then says so.
+                std::string manual = FindManual();
+                if (manual.empty()) manual = InstalledManualHere();
+                AboutDialog dlg(QString::fromStdString(manual), this);
+                connect(&dlg, &AboutDialog::manualRequested, this, &MainFrame::OpenManual);
                 dlg.exec();
             };
         connect(a, &QAction::triggered, this, [this, run] {

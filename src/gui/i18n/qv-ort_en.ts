@@ -339,6 +339,14 @@
         <source>バージョン情報 QV-ORT</source>
         <translation>About QV-ORT</translation>
     </message>
+    <message>
+        <source>ライセンス: GPL-3.0-or-later</source>
+        <translation>Licence: GPL-3.0-or-later</translation>
+    </message>
+    <message>
+        <source>マニュアルを開く</source>
+        <translation>Open the manual</translation>
+    </message>
 </context>
 <context>
     <name>qv::CaptureCommands</name>

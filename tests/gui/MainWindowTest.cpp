@@ -4,6 +4,7 @@
 // failed open that says which file and why.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -390,6 +392,61 @@ class MainWindowTest : public QObject {
         QFile seen(given);
         QVERIFY(seen.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(seen.readAll()), manual);
+    }
+
+    // The save dialog's "Wiresharkで開く" exports the range as pcapng, with
+    // the payload chosen there, and hands the file to Wireshark; without
+    // Wireshark the button is greyed and says why.
+    void rangeOpensInWireshark() {
+        test::TestServices env;
+        MainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        WindowRegistry& ctrl = *frame.Controller();
+        ctrl.SetServices(&env.services);
+        QVERIFY(ctrl.OpenCapture(BuildCapture(m_home->file("CAPW"), 30, 9600)) >= 0);
+        frame.UpdateCommands();
+        const QString bin = QString::fromStdString(m_home->file("bin"));
+        const QString given = QString::fromStdString(m_home->file("wireshark-args.txt"));
+        QVERIFY(QDir().mkpath(bin));
+        QFile script(bin + "/wireshark");
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QString("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part'\nmv '%1.part' '%1'\n")
+                         .arg(given)
+                         .toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", (bin + ":").toUtf8() + oldPath);
+
+        WhenShown<FileBrowserDialog>([&](FileBrowserDialog* d) {
+            QComboBox* payload = d->ChoiceBox("payload");
+            QVERIFY(payload);
+            payload->setCurrentIndex(payload->findData("modbus-rtu"));
+            QVERIFY(d->WiresharkButton()->isEnabled());
+            QTest::mouseClick(d->WiresharkButton(), Qt::LeftButton);
+        });
+        frame.Action(kCmdFileSave)->trigger();
+        QTRY_VERIFY(QFile::exists(given));
+        QFile args(given);
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        const QString file = QString::fromUtf8(args.readAll()).trimmed();
+        QVERIFY2(file.endsWith("CAPW.pcapng"), qPrintable(file));
+        QFile pcapng(file);
+        QVERIFY(pcapng.open(QIODevice::ReadOnly));
+        QCOMPARE(pcapng.read(4), QByteArray("\x0a\x0d\x0d\x0a", 4));  // a section header
+
+        qputenv("PATH", oldPath);
+        QString why;
+        bool enabled = true;
+        WhenShown<FileBrowserDialog>([&](FileBrowserDialog* d) {
+            enabled = d->WiresharkButton()->isEnabled();
+            why = d->WiresharkButton()->toolTip();
+            d->reject();
+        });
+        frame.Action(kCmdFileSave)->trigger();
+        QVERIFY(!enabled);
+        QCOMPARE(why, QString("Wiresharkがインストールされていません"));
     }
 
     void manualNobodyCanOpenIsNamedByItsPath() {

@@ -1,13 +1,21 @@
 #include "app/CaptureCommands.h"
 
+#include <stdlib.h>
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
+#include <cerrno>
+#include <cstring>
 
 #include "app/CommandTable.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
+#include "common/Wireshark.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
@@ -110,10 +118,34 @@ void CaptureCommands::Save() {
     if (answer != QDialog::Accepted) return;
     ExportRequest request = browser.SaveRequest();
     request.fileRecords = services->store.GetFileRecords();
+    QString forWireshark;
+    if (browser.ToWireshark()) {
+        // A folder of its own in the temporary folder, left for Wireshark,
+        // which reads the file after we hand it over.
+        QByteArray pattern = QDir::temp().filePath("qv-ort-XXXXXX").toLocal8Bit();
+        if (!::mkdtemp(pattern.data())) {
+            QMessageBox::warning(m_ctrl.Owner(),
+                                 QCoreApplication::translate("qv::CaptureCommands", "保存"),
+                                 QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        const QString name = QFileInfo(QString::fromStdString(request.source)).completeBaseName();
+        forWireshark = QString::fromLocal8Bit(pattern) + "/" + name + ".pcapng";
+        request.destination = forWireshark.toStdString();
+    }
     SaveProgressDialog progress(browser.ChosenFormat(), std::move(request), m_ctrl.Owner());
     progress.exec();
     const bool complete = progress.Outcome() == SaveReport::kRangeDone ||
                           progress.Outcome() == SaveReport::kCaptureEnd;
+    if (complete && !forWireshark.isEmpty()) {
+        if (!QProcess::startDetached(WiresharkProgram(), {forWireshark}))
+            QMessageBox::warning(m_ctrl.Owner(),
+                                 QCoreApplication::translate("qv::CaptureCommands", "保存"),
+                                 QCoreApplication::translate("qv::CaptureCommands",
+                                                             "Wiresharkを起動できませんでした: %1")
+                                     .arg(forWireshark));
+        return;
+    }
     if (complete)
         QMessageBox::information(m_ctrl.Owner(), QCoreApplication::translate("qv::CaptureCommands", "保存"), progress.OutcomeText());
     else

@@ -22,6 +22,7 @@
 
 #include "capture/CaptureReader.h"
 #include "common/Icons.h"
+#include "common/Wireshark.h"
 #include "core/FileUtil.h"
 #include "core/MessageText.h"
 #include "export/ExportFormat.h"
@@ -107,6 +108,21 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     m_ok = box->button(QDialogButtonBox::Ok);
     box->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
+    if (mode == kSaveMode) {
+        // The range straight into Wireshark, as pcapng with the payload chosen
+        // below, without a file of the user's.
+        m_wireshark = box->addButton(tr("Wiresharkで開く"), QDialogButtonBox::ActionRole);
+        const bool installed = !WiresharkProgram().isEmpty();
+        m_wireshark->setEnabled(installed);
+        m_wireshark->setToolTip(installed ? tr("範囲をpcapngにしてWiresharkで開きます")
+                                          : tr("Wiresharkがインストールされていません"));
+        connect(m_wireshark, &QPushButton::clicked, this, [this] {
+            if (QRadioButton* pcapng = FormatButton("pcapng")) pcapng->setChecked(true);
+            m_toWireshark = true;
+            m_destination.clear();
+            QDialog::accept();
+        });
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);

@@ -65,6 +65,11 @@ class FileBrowserDialog : public QDialog {
     // Save mode, once accepted: the pass the user asked for, all but the
     // records per file.
     ExportRequest SaveRequest() const;
+    // Save mode: "Wiresharkで開く" was pressed: the range goes to Wireshark
+    // as pcapng (the destination is left to the caller), not into a file
+    // of the user's.
+    bool ToWireshark() const { return m_toWireshark; }
+    QPushButton* WiresharkButton() const { return m_wireshark; }
 
     // --- the controls, and the actions a user takes on them
     const std::string& CurrentFolder() const { return m_current; }
@@ -108,7 +113,10 @@ class FileBrowserDialog : public QDialog {
 
     QComboBox* m_drives;
     QComboBox* m_recent = nullptr;
-    bool m_wentToTyped = false;  // the Enter that listed a typed folder does not also accept
+    bool m_wentToTyped = false;
+    bool m_toWireshark = false;
+    QPushButton* m_wireshark =
+        nullptr;  // the Enter that listed a typed folder does not also accept
     QLineEdit* m_path;
     QLineEdit* m_name;
     QLabel* m_nameLabel;

@@ -354,6 +354,10 @@
         <source>保存</source>
         <translation>Save</translation>
     </message>
+    <message>
+        <source>Wiresharkを起動できませんでした: %1</source>
+        <translation>Wireshark could not be started: %1</translation>
+    </message>
 </context>
 <context>
     <name>qv::CapturePropertiesDialog</name>
@@ -595,6 +599,18 @@
     <message>
         <source>最近使ったキャプチャ：</source>
         <translation>Recent captures:</translation>
+    </message>
+    <message>
+        <source>Wiresharkで開く</source>
+        <translation>Open in &amp;Wireshark</translation>
+    </message>
+    <message>
+        <source>範囲をpcapngにしてWiresharkで開きます</source>
+        <translation>Exports the range as pcapng and opens it in Wireshark</translation>
+    </message>
+    <message>
+        <source>Wiresharkがインストールされていません</source>
+        <translation>Wireshark is not installed</translation>
     </message>
 </context>
 <context>

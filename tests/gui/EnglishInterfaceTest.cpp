@@ -160,7 +160,7 @@ void Keep(QWidget* w, const QString& name) {
     if (dir.isEmpty()) return;
     if (!w->isVisible()) {
         w->show();
-        QTest::qWaitForWindowExposed(w);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
     }
     QVERIFY(w->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png"));
 }

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -447,6 +448,45 @@ class MainWindowTest : public QObject {
         frame.Action(kCmdFileSave)->trigger();
         QVERIFY(!enabled);
         QCOMPARE(why, QString("Wiresharkがインストールされていません"));
+    }
+
+    // Window -> Cascade with eight windows of three kinds: all one size, at
+    // least two thirds of the area each way, inside it, each visibly offset.
+    void cascadeKeepsEveryWindowUsable() {
+        test::TestServices env;
+        MainFrame frame;
+        frame.resize(1200, 760);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        WindowRegistry& ctrl = *frame.Controller();
+        ctrl.SetServices(&env.services);
+        const std::string cap = BuildCapture(m_home->file("CAPC"), 30, 9600);
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(ctrl.OpenCapture(cap) >= 0);
+        frame.UpdateCommands();
+        frame.Action(kCmdDumpWindow)->trigger();
+        frame.Action(kCmdLineWindow)->trigger();
+        QCOMPARE(test::OpenWindowCount(ctrl), 8);
+        frame.UpdateCommands();
+        frame.Action(kCmdCascade)->trigger();
+        QApplication::processEvents();
+        const QSize area = frame.MdiArea()->viewport()->size();
+        const QList<QMdiSubWindow*> windows = frame.MdiArea()->subWindowList();
+        QSet<int> corners;
+        for (QMdiSubWindow* w : windows) {
+            const QRect r = w->geometry();
+            QVERIFY2(r.width() >= area.width() * 2 / 3 && r.height() >= area.height() * 2 / 3,
+                     qPrintable(QString("%1: %2x%3 in %4x%5")
+                                    .arg(w->windowTitle())
+                                    .arg(r.width())
+                                    .arg(r.height())
+                                    .arg(area.width())
+                                    .arg(area.height())));
+            QVERIFY(QRect(QPoint(0, 0), area).contains(r));
+            QCOMPARE(r.size(), windows.front()->geometry().size());
+            corners.insert(r.x());
+        }
+        QCOMPARE(corners.size(), windows.size());
     }
 
     void manualNobodyCanOpenIsNamedByItsPath() {

@@ -3,12 +3,14 @@
 
 #include <QColorDialog>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <utility>
 
 #include "app/CaptureCommands.h"
 #include "app/ChildFrame.h"
 #include "app/RegistryTexts.h"
 #include "app/SettingsCommandHandlers.h"
+#include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
 #include "core/Log.h"
@@ -163,7 +165,19 @@ void WindowCommands::Build() {
             ClockDialog::Run(services->devices, m_windows.Prompt(), m_windows.Owner());
     };
     h[kCmdSync] = [this] { m_windows.SetSync(!m_windows.Sync()); };
-    h[kCmdCascade] = [this] { m_windows.Area()->cascadeSubWindows(); };
+    h[kCmdCascade] = [this] {
+        // Qt's own cascade sizes each window by its own hint, leaving small
+        // Monitor windows under large Line windows; these are all one size.
+        QMdiArea* area = m_windows.Area();
+        const QList<QMdiSubWindow*> windows = area->subWindowList(QMdiArea::StackingOrder);
+        const std::vector<QRect> rects =
+            CascadeRects(area->viewport()->size(), static_cast<int>(windows.size()));
+        for (int i = 0; i < windows.size(); ++i) {
+            if (windows[i]->isMinimized() || windows[i]->isMaximized()) windows[i]->showNormal();
+            windows[i]->setGeometry(rects[static_cast<size_t>(i)]);
+            windows[i]->raise();
+        }
+    };
     h[kCmdTile] = [this] { m_windows.Area()->tileSubWindows(); };
     h[kCmdHelp] = [this] { emit m_windows.helpRequested(); };
     h[kCmdMonitorParams] = [this] {

@@ -19,6 +19,23 @@ constexpr QSize kLeast(400, 300);
 
 }  // namespace
 
+std::vector<QRect> CascadeRects(const QSize& area, int count, int step) {
+    std::vector<QRect> out;
+    if (count <= 0 || area.isEmpty()) return out;
+    const QSize least(area.width() * 2 / 3, area.height() * 2 / 3);
+    // As many offsets as fit beside the smallest usable size.
+    const int room = std::max(1, std::min((area.width() - least.width()) / step,
+                                          (area.height() - least.height()) / step) +
+                                     1);
+    const int steps = std::min(count, room);
+    const QSize size(area.width() - (steps - 1) * step, area.height() - (steps - 1) * step);
+    for (int i = 0; i < count; ++i) {
+        const int k = i % steps;
+        out.emplace_back(QPoint(k * step, k * step), size);
+    }
+    return out;
+}
+
 QRect FitToScreen(const QRect& available, const std::optional<QRect>& saved,
                   const QSize& frameExtra) {
     const QSize room(std::max(1, available.width() - frameExtra.width()),

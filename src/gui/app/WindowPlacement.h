@@ -6,6 +6,7 @@
 
 #include <QRect>
 #include <optional>
+#include <vector>
 
 namespace qv {
 
@@ -20,6 +21,12 @@ struct WindowPlacement {
 // what the title bar and borders add to each dimension (pixels).
 QRect FitToScreen(const QRect& available, const std::optional<QRect>& saved,
                   const QSize& frameExtra = QSize(16, 40));
+
+// The areas of `count` cascaded windows in an area of `area`: each `step`
+// pixels right of and below the one before, all one size, the area less the
+// offsets but never under two thirds of it, so that every window stays
+// usable; past the room for that the cascade starts again at the corner.
+std::vector<QRect> CascadeRects(const QSize& area, int count, int step = 26);
 
 // The placement kept in "QV-ORT.conf" of the application folder, if any.
 std::optional<WindowPlacement> ReadWindowPlacement();

@@ -1,10 +1,12 @@
 // The Monitor window in file mode over real captures: page filling, scrolling,
 // keyboard, selection, layouts and colours.
+#include <QApplication>
 #include <QHeaderView>
 #include <QScrollBar>
-#include <QStyleOptionViewItem>
 #include <QSignalSpy>
+#include <QStyleOptionViewItem>
 #include <QtTest>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -72,6 +74,53 @@ class MonitorWindowTest : public QObject {
     void cleanupTestCase() {
         m_env.reset();
         m_home.reset();
+    }
+
+    // On a light and on a dark palette every row's text stands out from the
+    // grid (a contrast of at least 3:1); the colour the user chose (SD red
+    // here) is kept as chosen, the defaults follow the palette.
+    void rowsStayReadableOnLightAndDarkPalettes() {
+        auto luminance = [](const QColor& c) {
+            auto lin = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+        };
+        auto contrast = [&](const QColor& a, const QColor& b) {
+            const double x = luminance(a), y = luminance(b);
+            return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+        };
+        const QPalette before = QApplication::palette();
+        QPalette dark;
+        for (auto group : {QPalette::Active, QPalette::Inactive}) {
+            dark.setColor(group, QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+            dark.setColor(group, QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+            dark.setColor(group, QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+            dark.setColor(group, QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+        }
+        QPalette light = before;
+        light.setColor(QPalette::Base, Qt::white);
+        light.setColor(QPalette::Text, Qt::black);
+        for (const QPalette& palette : {light, dark}) {
+            QApplication::setPalette(palette);
+            CaptureReader f(m_env->store, m_env->log);
+            QCOMPARE(f.Open(m_asyncIndex), 0);
+            auto v = MakeView(f);
+            QVERIFY(v);
+            const QColor base = v->Grid()->palette().color(QPalette::Base);
+            int red = 0;
+            for (int r = 0; r < v->Model().rowCount(); ++r) {
+                const QColor fg =
+                    v->Model().data(v->Model().index(r, 0), Qt::ForegroundRole).value<QColor>();
+                if (!fg.isValid()) continue;
+                if (fg == QColor(255, 0, 0)) ++red;
+                QVERIFY2(
+                    contrast(fg, base) >= 3.0,
+                    qPrintable(QString("row %1: %2 on %3").arg(r).arg(fg.name(), base.name())));
+            }
+            QVERIFY(red > 0);
+        }
+        QApplication::setPalette(before);
     }
 
     void fillsPagesOfACaptureLargerThanAPage() {

@@ -20,6 +20,7 @@
 #include "core/ViewConf.h"
 #include "present/MonitorRows.h"
 #include "views/StoredColour.h"
+#include "views/ThemeColour.h"
 #include "views/Twips.h"
 
 namespace qv {
@@ -454,14 +455,25 @@ void DumpWindow::RebuildNames() {
 }
 
 void DumpWindow::ReloadColors() {
-    const QColor odd = ToQColor(m_conf.GetColor(ViewColor::DumpOdd));
-    const QColor even = ToQColor(m_conf.GetColor(ViewColor::DumpEven));
-    const QColor boundary = ToQColor(m_conf.GetColor(ViewColor::DumpBoundary));
+    // The theme's palette, not the grid's own: that one carries the
+    // boundary colour set below.
+    const QPalette theme = palette();
+    const QColor odd =
+        ShownViewColor(ViewColor::DumpOdd, m_conf.GetColor(ViewColor::DumpOdd), theme);
+    const QColor even =
+        ShownViewColor(ViewColor::DumpEven, m_conf.GetColor(ViewColor::DumpEven), theme);
+    const QColor boundary =
+        ShownViewColor(ViewColor::DumpBoundary, m_conf.GetColor(ViewColor::DumpBoundary), theme);
     m_model->SetColors({odd, even, boundary});
     // What lies below the last row is the boundary colour too.
     QPalette p = m_grid->palette();
     p.setColor(QPalette::Base, boundary);
     m_grid->setPalette(p);
+}
+
+void DumpWindow::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange) ReloadColors();
 }
 
 void DumpWindow::SetCaption(const QString& caption) {

@@ -79,6 +79,8 @@ class DumpWindow : public CaptureView {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
+    // A new palette (the desktop's theme) changes the default colours.
+    void changeEvent(QEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
 
   private:

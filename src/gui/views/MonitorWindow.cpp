@@ -23,6 +23,7 @@
 #include "present/MonitorColumns.h"
 #include "views/CounterColumn.h"
 #include "views/StoredColour.h"
+#include "views/ThemeColour.h"
 #include "views/Twips.h"
 
 namespace qv {
@@ -596,14 +597,22 @@ void MonitorWindow::FitCounterColumns(uint64_t largest) {
 }
 
 void MonitorWindow::ReloadColors() {
-    m_colors[0] = m_conf.GetColor(ViewColor::MonitorSd);
-    m_colors[1] = m_conf.GetColor(ViewColor::MonitorRd);
-    m_colors[2] = m_conf.GetColor(ViewColor::MonitorControl);
-    m_colors[3] = m_conf.GetColor(ViewColor::MonitorOther);
+    const ViewColor kinds[] = {ViewColor::MonitorSd, ViewColor::MonitorRd,
+                               ViewColor::MonitorControl, ViewColor::MonitorOther};
+    for (int i = 0; i < 4; ++i)
+        m_colors[i] = ShownViewColor(kinds[i], m_conf.GetColor(kinds[i]), m_grid->palette());
+}
+
+void MonitorWindow::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange) {
+        ReloadColors();
+        m_grid->viewport()->update();
+    }
 }
 
 QColor MonitorWindow::ColorOf(uint8_t header) const {
-    return ToQColor(m_colors[static_cast<int>(HeaderKind(header))]);
+    return m_colors[static_cast<int>(HeaderKind(header))];
 }
 
 void MonitorWindow::UpdateScrollBar() {

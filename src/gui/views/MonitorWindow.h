@@ -93,6 +93,8 @@ class MonitorWindow : public CaptureView {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
+    // A new palette (the desktop's theme) changes the default colours.
+    void changeEvent(QEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -141,7 +143,7 @@ class MonitorWindow : public CaptureView {
     LineNames m_names;
     int m_line = 0;
     Protocol m_protocol = Protocol::kAsync;
-    uint32_t m_colors[4] = {};  // SD, RD, line changes, events
+    QColor m_colors[4];  // SD, RD, line changes, events, as shown
 
     MonitorPageLayout m_layout;
     MonitorPageState m_page;

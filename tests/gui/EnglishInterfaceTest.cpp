@@ -235,6 +235,13 @@ class EnglishInterfaceTest : public QObject {
         DeviceAccess devices;
         UnitSelectDialog units(devices, &prompt);
         VERIFY_ENGLISH(&units);
+        // Its column titles are whole, not cut ("Attachec").
+        for (QHeaderView* h : units.findChildren<QHeaderView*>())
+            for (int i = 0; i < h->count(); ++i) {
+                const QString title = h->model()->headerData(i, h->orientation()).toString();
+                QVERIFY2(h->sectionSize(i) >= h->fontMetrics().horizontalAdvance(title) + 8,
+                         qPrintable(title));
+            }
         NickNameDialog nick("rack");
         VERIFY_ENGLISH(&nick);
         CodePickDialog code(0x41, kDisplayAscii);

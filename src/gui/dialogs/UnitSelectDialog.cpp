@@ -1,12 +1,14 @@
 #include "dialogs/UnitSelectDialog.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "device/UsbDevice.h"
 #include "dialogs/NickNameDialog.h"
@@ -20,8 +22,13 @@ UnitSelectDialog::UnitSelectDialog(DeviceAccess& devices, IPrompt* prompt, QWidg
     m_view->setRootIsDecorated(false);
     m_view->setHeaderLabels({tr("型番"), tr("シリアル番号"), tr("名前"), tr("接続"), tr("選択")});
     const int widths[] = {56, 72, 92, 36, 36};
+    // Dialog units are wider than pixels; a title longer than its column in
+    // either language ("Attached") widens it, so that it is never cut.
+    const QFontMetrics titles(m_view->header()->font());
     for (int i = 0; i < 5; ++i)
-        m_view->setColumnWidth(i, widths[i] * 3 / 2);  // dialog units are wider than pixels
+        m_view->setColumnWidth(
+            i, std::max(widths[i] * 3 / 2,
+                        titles.horizontalAdvance(m_view->headerItem()->text(i)) + 16));
     m_view->setMinimumWidth(460);
     m_attachedOnly = new QRadioButton(tr("現在接続されている機器のみ表示"));
     m_all = new QRadioButton(tr("履歴を含めた全ての機器を表示"));

@@ -292,6 +292,16 @@ void AddStoreOption(CLI::App* cmd, RunOptions& o) {
 
 }  // namespace
 
+void RecordStream(DeviceAccess& devices, const std::string& serial, const std::string& stream,
+                  const std::string& payload) {
+    RunOptions o;
+    o.unit = serial;
+    o.yes = true;
+    o.pcapng = stream;
+    o.payload = payload;
+    Run(devices, o, false);
+}
+
 void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
     auto* record = app.add_subcommand(
         "record", "Monitor the selected unit: record a capture, showing the counters");

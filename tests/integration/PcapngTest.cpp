@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
 
@@ -206,6 +207,60 @@ TEST_F(Modbus, StreamReaderGoneEndsTheRecordingWithTheCaptureWhole) {
     const std::string index = IndexIn(r.err);
     ASSERT_FALSE(index.empty()) << r.err;
     CheckConsistent(index);
+}
+
+// qvtool started as the capture-interface program answers Wireshark's
+// questions about the unit, and its capture goes to the fifo a reader takes
+// it from, live, with the capture recorded beside it and finished on SIGTERM.
+TEST_F(Modbus, CaptureInterfaceListsTheUnitAndCapturesIntoTheFifo) {
+    if (!std::filesystem::exists("/usr/bin/tshark")) GTEST_SKIP() << "tshark is not installed";
+    const std::string extcap = work.file("qvort-extcap");
+    std::filesystem::create_symlink(QVTOOL_PATH, extcap);
+    const std::string fifo = work.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto ask = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), extcap);
+        Process p(args, TestEnv(home.path(), sims.path()), work.file("ask.out"),
+                  work.file("ask.err"));
+        EXPECT_EQ(p.Wait(120), 0) << p.Err();
+        return p.Out();
+    };
+    std::unique_ptr<Process> run, tshark;
+    Record([&] {
+        const std::string interfaces = ask({"--extcap-interfaces", "--extcap-version=4.0"});
+        EXPECT_TRUE(interfaces.starts_with("extcap {version=")) << interfaces;
+        EXPECT_NE(interfaces.find("interface {value=qvort-MB1}{display=QV-ORT "),
+                  std::string::npos) << interfaces;
+        EXPECT_NE(interfaces.find(" MB1}\n"), std::string::npos) << interfaces;
+        EXPECT_EQ(ask({"--extcap-dlts", "--extcap-interface", "qvort-MB1"}),
+                  "dlt {number=250}{name=RTAC_SERIAL}{display=Serial line (RTAC serial)}\n");
+        // The unit's own settings are the defaults.
+        const std::string config = ask({"--extcap-config", "--extcap-interface", "qvort-MB1"});
+        EXPECT_NE(config.find("value {arg=3}{value=EVEN}{display=EVEN}{default=true}"),
+                  std::string::npos) << config;
+        EXPECT_NE(config.find("{call=--sd-rate}{display=SD rate (bit/s)}{type=string}"
+                              "{default=9600.0}"),
+                  std::string::npos) << config;
+        tshark = std::make_unique<Process>(
+            std::vector<std::string>{"/usr/bin/tshark", "-l", "-r", fifo, "-d",
+                                     "rtacser.data,mbrtu", "-o", "mbrtu.crc_verification:TRUE",
+                                     "-Y", "mbrtu", "-T", "fields", "-E", "separator=;", "-e",
+                                     "mbrtu.unit_id", "-e", "mbrtu.crc16.status"},
+            TestEnv(home.path(), sims.path()), work.file("tshark.out"), work.file("tshark.err"));
+        run = std::make_unique<Process>(
+            std::vector<std::string>{extcap, "--capture", "--extcap-interface", "qvort-MB1",
+                                     "--fifo", fifo, "--payload", "modbus-rtu"},
+            TestEnv(home.path(), sims.path()), work.file("run.out"), work.file("run.err"));
+        return RunResult{};
+    });
+    // Every frame, with a good CRC, while the capture goes on.
+    const std::vector<std::string> frames{"1;1", "1;1", "2;1", "2;1", "1;1", "1;1"};
+    EXPECT_TRUE(WaitFor([&] { return Lines(tshark->Out()) == frames; })) << tshark->Out();
+    EXPECT_EQ(run->Wait(0), -1) << run->Err();
+    run->Signal(SIGTERM);
+    EXPECT_EQ(run->Wait(120), 0) << run->Err();
+    EXPECT_EQ(tshark->Wait(120), 0) << tshark->Err();
+    EXPECT_EQ(CheckConsistent(IndexOf(RunResult{0, run->Out(), ""})), 49u);
 }
 
 TEST_F(Modbus, JsonListingsParseAndAgreeOnTheRecordCount) {

@@ -54,7 +54,7 @@ std::string SerialOf(const std::string& interface) {
 }
 
 void ListInterfaces(DeviceAccess& devices) {
-    std::printf("extcap {version=%s}{help=https://localhost/qvort}\n", QVORT_VERSION);
+    std::printf("extcap {version=%s}\n", QVORT_VERSION);
     UnitList list(ToolSelection());
     list.Reload(devices.CreateDevice().get());
     for (const UnitRow& r : list.Rows(false)) {

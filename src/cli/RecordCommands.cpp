@@ -1,8 +1,11 @@
 // qvtool record and qvtool card: monitoring runs from the command line.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -158,12 +161,21 @@ class StreamFile {
             m_fd = 1;
             return;
         }
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        // A file that exists is never overwritten; a fifo or device is written to.
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        struct stat st {};
+        if (m_fd < 0 && errno == EEXIST && ::stat(path.c_str(), &st) == 0) {
+            if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+                throw CommandError{kExitUsage, "--pcapng " + path + " exists"};
+            m_fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        }
         m_own = true;
-        if (m_fd < 0) throw CommandError{kExitFailure, "--pcapng " + path + ": cannot be written"};
+        if (m_fd < 0)
+            throw CommandError{kExitFailure,
+                               "--pcapng " + path + ": cannot be written: " + std::strerror(errno)};
     }
     ~StreamFile() {
-        if (m_own) ::close(m_fd);
+        if (m_own && m_fd >= 0) ::close(m_fd);
     }
     StreamFile(const StreamFile&) = delete;
     StreamFile& operator=(const StreamFile&) = delete;

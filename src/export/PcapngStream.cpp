@@ -35,6 +35,7 @@ void PcapngStream::Begin(const CaptureStartInfo& info, const std::string& indexP
     m_refusal = UnsplittableReason(protocol, m_export->CanSplit());
     if (!m_refusal.empty()) {
         m_export.reset();
+        m_refused = true;
         return;
     }
     m_starts = RecordStart(protocol, timing);
@@ -45,7 +46,7 @@ void PcapngStream::Begin(const CaptureStartInfo& info, const std::string& indexP
 }
 
 std::string PcapngStream::Refusal() const {
-    return m_begun || m_refusal.empty() ? std::string() : m_refusal;
+    return m_refused ? m_refusal : std::string();
 }
 
 void PcapngStream::SetDay(std::string_view yymmdd) {

@@ -64,7 +64,7 @@ class PcapngStream final : public LiveStream {
     int64_t m_lastEnd = 0;        // line ticks of the newest record
     Clock::time_point m_lastSeen;  // when it was decoded
     std::string m_refusal;
-    std::atomic<bool> m_begun{false}, m_broken{false};
+    std::atomic<bool> m_begun{false}, m_broken{false}, m_refused{false};
     std::atomic<uint64_t> m_packets{0};
 };
 

@@ -191,6 +191,10 @@ TEST_F(Modbus, LiveStreamEndsTheLastMessageWhileTheRunGoesOn) {
     EXPECT_EQ(run->Wait(120), 0) << run->Err();
     EXPECT_EQ(PacketBlocks(ReadBytes(live)), 7u);
     EXPECT_EQ(CheckConsistent(IndexOf(RunResult{0, run->Out(), ""})), 49u);
+    // A stream file that exists is kept.
+    const std::string kept = ReadBytes(live);
+    EXPECT_EQ(Tool({"record", "--yes", "--duration", "1", "--pcapng", live}).status, 2);
+    EXPECT_EQ(ReadBytes(live), kept);
 }
 
 // A stream whose reader goes away ends the recording in order: the capture

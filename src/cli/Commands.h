@@ -3,6 +3,8 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
 
 namespace qv {
 class DeviceAccess;
@@ -34,6 +36,21 @@ void AddDecodeCommands(CLI::App& app);
 // units, status, clock, stop.
 void AddDeviceCommands(CLI::App& app, DeviceAccess& devices);
 void AddSearchCommands(CLI::App& app);
+// The capture-interface program's protocol (qvtool extcap, or qvtool
+// started as qvort-extcap).
+void AddExtcapCommands(CLI::App& app, DeviceAccess& devices);
+
+// What the capture-interface program shares with settings and record: a
+// setting of the unit's status file as "settings show" writes it (empty for
+// no such key), a change as "settings set" makes it, and a record run of the
+// unit (its questions answered yes) that also writes its pcapng stream to
+// `stream` with this payload.
+std::string UnitSettingText(DeviceAccess& devices, const std::string& serial,
+                            const std::string& key);
+void SetUnitSettings(DeviceAccess& devices, const std::string& serial,
+                     const std::vector<std::string>& pairs);
+void RecordStream(DeviceAccess& devices, const std::string& serial, const std::string& stream,
+                  const std::string& payload);
 void AddExportCommands(CLI::App& app);
 void AddPrintCommands(CLI::App& app);
 void AddRecoverCommands(CLI::App& app);

@@ -1,7 +1,11 @@
 // qvtool record and qvtool card: monitoring runs from the command line.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -20,6 +24,7 @@
 #include "core/ViewConf.h"
 #include "device/CardRun.h"
 #include "device/LiveRun.h"
+#include "export/PcapngStream.h"
 
 namespace qv::cli {
 
@@ -39,17 +44,24 @@ constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // questions and transfers take a while) until the capture is finished.
 class SignalsEndRun {
   public:
-    SignalsEndRun() {
+    // `streaming`: a write to a stream whose reader has gone fails (and
+    // the run ends in order) instead of killing the program.
+    explicit SignalsEndRun(bool streaming) : m_streaming(streaming) {
         g_interrupted = false;
         for (int s : kEndingSignals)
             std::signal(s, OnSignal);
+        if (m_streaming) std::signal(SIGPIPE, SIG_IGN);
     }
     ~SignalsEndRun() {
         for (int s : kEndingSignals)
             std::signal(s, SIG_DFL);
+        if (m_streaming) std::signal(SIGPIPE, SIG_DFL);
     }
     SignalsEndRun(const SignalsEndRun&) = delete;
     SignalsEndRun& operator=(const SignalsEndRun&) = delete;
+
+  private:
+    bool m_streaming;
 };
 
 // Reports of the run: the instrument's notice ends the run, texts go to stderr.
@@ -70,6 +82,8 @@ struct RunOptions {
     double idle = 0;      // seconds without new records that end the run (retrieval)
     bool yes = false, no = false;
     bool storeNothing = false;
+    std::string pcapng;  // the live pcapng stream's file, "-" for standard output; empty: none
+    std::string payload = "none";
 };
 
 // --yes answers the start's questions, except whether to run when no trigger
@@ -108,17 +122,18 @@ void PrintCounters(const LiveRun& mon, bool final) {
     std::fflush(stderr);
 }
 
-void PrintCapture(LiveRun& mon) {
+// `out`: standard output, or standard error while standard output carries a stream.
+void PrintCapture(LiveRun& mon, FILE* out) {
     SettingsStore store;
     Log log;
     CaptureReader file(store, log);
     std::string index = mon.IndexPath();
-    std::cout << index << "\n";
+    std::fprintf(out, "%s\n", index.c_str());
     if (file.Open(index) != 0 && !file.HasRecord()) {
-        std::cout << "records 0\n";
+        std::fputs("records 0\n", out);
         return;
     }
-    std::printf("records %llu (SD %llu, RD %llu, line changes %llu, events %llu), chunks %u\n",
+    std::fprintf(out, "records %llu (SD %llu, RD %llu, line changes %llu, events %llu), chunks %u\n",
                 static_cast<unsigned long long>(file.GetTotalRecords()),
                 static_cast<unsigned long long>(file.GetTotal(kCountSd)),
                 static_cast<unsigned long long>(file.GetTotal(kCountRd)),
@@ -136,8 +151,50 @@ std::string SaveFolderOf(const RunOptions& o, ViewConf& conf) {
     return std::filesystem::absolute(o.out, ec).lexically_normal().string();
 }
 
+// The file of `record --pcapng`, written as the run goes (no temporary name:
+// it is read while it grows).
+class StreamFile {
+  public:
+    explicit StreamFile(const std::string& path) {
+        if (path.empty()) return;
+        if (path == "-") {
+            m_fd = 1;
+            return;
+        }
+        // A file that exists is never overwritten; a fifo or device is written to.
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        struct stat st {};
+        if (m_fd < 0 && errno == EEXIST && ::stat(path.c_str(), &st) == 0) {
+            if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+                throw CommandError{kExitUsage, "--pcapng " + path + " exists"};
+            m_fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        }
+        m_own = true;
+        if (m_fd < 0)
+            throw CommandError{kExitFailure,
+                               "--pcapng " + path + ": cannot be written: " + std::strerror(errno)};
+    }
+    ~StreamFile() {
+        if (m_own && m_fd >= 0) ::close(m_fd);
+    }
+    StreamFile(const StreamFile&) = delete;
+    StreamFile& operator=(const StreamFile&) = delete;
+    int Fd() const { return m_fd; }
+
+  private:
+    int m_fd = -1;
+    bool m_own = false;
+};
+
 void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     SelectUnitForRun(devices, o.unit);
+    FILE* out = o.pcapng == "-" ? stderr : stdout;
+    StreamFile streamFile(o.pcapng);
+    std::unique_ptr<PcapngStream> stream;
+    if (streamFile.Fd() >= 0)
+        stream = std::make_unique<PcapngStream>(
+            streamFile.Fd(), PayloadKindOf(o.payload).value_or(PayloadKind::kNone),
+            std::string("qvtool ") + QVORT_VERSION, LiveRun::kStepMs);
     RunPrompt prompt(o);
     SettingsStore store;
     Log log;
@@ -146,13 +203,14 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     RunEvents events;
     // Only counts reach the terminal: the run keeps no ring of live records.
     LiveRun mon(store, log, devices,
-                LiveRunRequest{SaveFolderOf(o, conf), &prompt, &events, /*shown=*/false});
-    SignalsEndRun signals;
+                LiveRunRequest{SaveFolderOf(o, conf), &prompt, &events, /*shown=*/false,
+                               stream.get()});
+    SignalsEndRun signals(stream != nullptr);
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
     if (rc != 0 && !mon.Running())
         throw CommandError{kExitFailure, prompt.declinedNoStore ? kStoresNothing : StartError(rc)};
     if (!mon.Running()) {
-        std::cout << "the instrument stores this run on its memory card\n";
+        std::fputs("the instrument stores this run on its memory card\n", out);
         return;
     }
     auto begin = std::chrono::steady_clock::now();
@@ -162,7 +220,17 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     const auto step = std::chrono::milliseconds(200);
     const auto end = begin + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                  std::chrono::duration<double>(o.duration));
+    std::string streamEnd;  // why the stream ended the run
     while (!g_interrupted && !events.stop) {
+        if (stream && stream->Broken()) {
+            streamEnd = "the pcapng stream could not be written (its reader has gone); the "
+                        "recording stops";
+            break;
+        }
+        if (stream && !stream->Refusal().empty()) {
+            streamEnd = "no pcapng stream: " + stream->Refusal();
+            break;
+        }
         // The counters are read without waiting for the capture, so the
         // duration ends on time whatever the disk does.
         const auto wake = std::chrono::steady_clock::now() + step;
@@ -196,9 +264,12 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     if (rc != 0)
         throw CommandError{kExitFailure,
                            "the capture's index could not be written" + RecoverHint(mon.IndexPath())};
-    PrintCapture(mon);
+    PrintCapture(mon, out);
+    if (!streamEnd.empty()) std::fprintf(stderr, "%s\n", streamEnd.c_str());
+    if (stream) std::fprintf(stderr, "pcapng stream: %llu packets\n",
+                             static_cast<unsigned long long>(stream->Packets()));
     if (mon.Overflows() > 0)
-        std::printf("gaps %llu (the instrument overflowed), %.6f s of the line not recorded\n",
+        std::fprintf(out, "gaps %llu (the instrument overflowed), %.6f s of the line not recorded\n",
                     static_cast<unsigned long long>(mon.Overflows()),
                     static_cast<double>(mon.GapTicks()) / 1e8);
     // Records lost to the disk weigh more than the instrument's gaps, which
@@ -233,6 +304,16 @@ void AddStoreOption(CLI::App* cmd, RunOptions& o) {
 
 }  // namespace
 
+void RecordStream(DeviceAccess& devices, const std::string& serial, const std::string& stream,
+                  const std::string& payload) {
+    RunOptions o;
+    o.unit = serial;
+    o.yes = true;
+    o.pcapng = stream;
+    o.payload = payload;
+    Run(devices, o, false);
+}
+
 void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
     auto* record = app.add_subcommand(
         "record", "Monitor the selected unit: record a capture, showing the counters");
@@ -242,6 +323,13 @@ void AddRecordCommands(CLI::App& app, DeviceAccess& devices) {
     AddOutOption(record, *ro);
     record->add_option("--duration", ro->duration, "Stop after this many seconds (default: Ctrl+C)")
         ->check(CLI::NonNegativeNumber);
+    record->add_option("--pcapng", ro->pcapng,
+                       "Also write the run as a pcapng stream while it goes (- for standard "
+                       "output), the packets \"save --pcapng\" writes of the capture");
+    record->add_option("--payload", ro->payload,
+                       "What the stream's messages carry: none, modbus-rtu or dnp3")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"none", "modbus-rtu", "dnp3"}));
     record->footer("Exit status 3: recorded, with gaps (the instrument overflowed; the gaps are\n"
                    "counted above and listed by info and stats).");
     record->callback([&devices, ro] { Run(devices, *ro, false); });

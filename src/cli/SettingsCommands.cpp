@@ -393,6 +393,20 @@ int CheckCommand(const Target& target, bool yes) {
 
 }  // namespace
 
+std::string UnitSettingText(DeviceAccess& devices, const std::string& serial,
+                            const std::string& key) {
+    const MonitorKey* k = FindMonitorKey(key);
+    if (!k) return "";
+    StatusFile file;
+    const StatusSet set = LoadTarget(file, Target{"", serial, &devices});
+    return MonitorKeyText(set.status, *k);
+}
+
+void SetUnitSettings(DeviceAccess& devices, const std::string& serial,
+                     const std::vector<std::string>& pairs) {
+    if (!pairs.empty()) SetCommand(Target{"", serial, &devices}, pairs);
+}
+
 void AddSettingsCommands(CLI::App& app, DeviceAccess& devices) {
     auto* settings = app.add_subcommand("settings", "Show and edit status files (.qvs)");
     settings->require_subcommand(1);

@@ -2,6 +2,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <vector>
+#include <algorithm>
 #include <iostream>
 
 #include "cli/CliSupport.h"
@@ -59,11 +62,17 @@ int main(int argc, char** argv) {
     qv::cli::AddPrintCommands(app);
     qv::cli::AddRecoverCommands(app);
     qv::cli::AddTrafficCommands(app);
+    qv::cli::AddExtcapCommands(app, devices);
     qv::cli::RefuseEmptyValues(app);
     qv::cmdline::AddManPageFlag(app);
 
+    // Started as the capture-interface program (a link in Wireshark's extcap
+    // folder): the words are those of "qvtool extcap".
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::string_view(argv[0]).ends_with("qvort-extcap")) args.insert(args.begin(), "extcap");
+    std::reverse(args.begin(), args.end());
     try {
-        app.parse(argc, argv);
+        app.parse(args);
     } catch (const CLI::ParseError& e) {
         int rc = app.exit(e);
         // Usage errors end with status 2, so that scripts can tell them from failures.

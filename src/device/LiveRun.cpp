@@ -13,6 +13,7 @@ LiveRun::LiveRun(SettingsStore& store, Log& log, DeviceAccess& devices, LiveRunR
       m_wnd(std::make_unique<RunControl>(store, std::move(request.saveFolder), log, devices,
                                          request.prompt, request.notices, request.shown)),
       m_queue(0) {
+    m_wnd->SetStream(request.stream);
     m_reader = std::thread([this] { ReadLoop(); });
     m_writer = std::thread([this] { WriteLoop(); });
 }
@@ -58,24 +59,30 @@ void LiveRun::WriteLoop() {
     for (;;) {
         std::unique_ptr<StreamBlock> block;
         // Woken at least a few times a second, so that a quiet line's
-        // records reach the disk within the flush interval.
-        const BlockQueue::Got got = m_queue.Pop(block, std::chrono::milliseconds(250));
+        // records reach the disk within the flush interval; a stream is
+        // woken often enough to end a message soon after the line fell idle.
+        LiveStream* stream = m_wnd->Stream();
+        const auto wait = std::chrono::milliseconds(stream ? LiveStream::kTickMs : 250);
+        const BlockQueue::Got got = m_queue.Pop(block, wait);
         if (got == BlockQueue::Got::kQuit) break;
         const CaptureSession* session = m_wnd->Session();
         if (got == BlockQueue::Got::kTimedOut) {
             m_wnd->FlushWhenDue();
+            if (stream) stream->Tick();
             continue;
         }
         if (got == BlockQueue::Got::kBlock) {
             const auto begin = Clock::now();
             m_wnd->DecodeBlock(*block);
             m_wnd->FlushWhenDue();
+            if (stream) stream->Tick();
             if (session) m_snapshot.Publish(*session);
             m_queue.Done(std::move(block),
                          std::chrono::duration<double>(Clock::now() - begin).count());
             continue;
         }
         const int rc = m_wnd->FinishCapture(m_stopClock);
+        if (stream) stream->End();
         // The finish may still change the totals (a chunk that lost records
         // to a failed write) and ends a gap still open.
         if (session) m_snapshot.Publish(*session);

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/LiveStream.h"
 #include "device/BlockQueue.h"
 #include "device/LiveMonitor.h"
 #include "device/LiveRing.h"
@@ -38,6 +39,7 @@ struct LiveRunRequest {
     IPrompt* prompt = nullptr;         // answers a start's questions; null: every one No
     RunNoticeSink* notices = nullptr;  // the decoder's reports to the main window
     bool shown = true;                 // a window shows the run's newest records
+    LiveStream* stream = nullptr;      // also takes the records (not when shown)
 };
 
 class LiveRun : public ILiveMonitor {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "capture/LiveStream.h"
 #include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/Prompt.h"
@@ -115,6 +116,10 @@ int RunControl::OpenCapture(bool forceFix, std::mutex& stateMutex) {
     // The start time is the instrument's when it answers: records carry its clock.
     info.startClock = InstrumentClock();
     if (int rc = session->Start(info); rc != 0) return rc;
+    if (m_stream && !m_liveRing) {
+        m_stream->Begin(info, session->IndexPath(), m_store.GetFrequency());
+        session->Decoder().SetLiveSink(m_stream);
+    }
     std::lock_guard lock(stateMutex);
     m_session = std::move(session);
     m_folder = m_session->FolderPath();

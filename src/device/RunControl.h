@@ -33,6 +33,7 @@
 namespace qv {
 
 class Log;
+class LiveStream;
 class SettingsStore;
 class IPrompt;
 
@@ -95,6 +96,10 @@ class RunControl {
 
     bool Running() const { return m_running; }
     bool KeepsLiveRing() const { return m_liveRing; }
+    // A stream that also takes every decoded record of the runs from now on
+    // (not with a live ring); null for none. Must outlive the runs.
+    void SetStream(LiveStream* stream) { m_stream = stream; }
+    LiveStream* Stream() const { return m_stream; }
     // The decoder of the run (valid while a capture exists, also after Stop
     // until the next Start).
     const CaptureSession* Session() const { return m_session.get(); }
@@ -144,6 +149,7 @@ class RunControl {
     BusyLock m_unitBusy;
     bool m_cardRun = false;  // the start left the instrument storing to its card
     bool m_liveRing;
+    LiveStream* m_stream = nullptr;
     std::atomic<uint64_t> m_bytesRead{0};
     std::unique_ptr<StreamBlock> m_block;  // being filled by the read steps
     std::chrono::steady_clock::time_point m_lastFlush;  // the writing thread's

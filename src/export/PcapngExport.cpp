@@ -39,6 +39,13 @@ uint8_t RtacControlLines(uint8_t s) {
     return c;
 }
 
+std::optional<PayloadKind> PayloadKindOf(std::string_view name) {
+    if (name == "none") return PayloadKind::kNone;
+    if (name == "modbus-rtu") return PayloadKind::kModbusRtu;
+    if (name == "dnp3") return PayloadKind::kDnp3;
+    return std::nullopt;
+}
+
 const char* TsharkDecodeOption(PayloadKind kind) {
     switch (kind) {
         case PayloadKind::kModbusRtu:

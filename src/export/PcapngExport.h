@@ -40,6 +40,8 @@ enum RtacEvent : uint8_t {
 uint8_t RtacControlLines(uint8_t lineState);
 
 enum class PayloadKind { kNone, kModbusRtu, kDnp3 };
+// The payload choice's names: "none", "modbus-rtu", "dnp3"; none for another.
+std::optional<PayloadKind> PayloadKindOf(std::string_view name);
 // The tshark option that decodes the payload ("" for none).
 const char* TsharkDecodeOption(PayloadKind kind);
 
@@ -63,6 +65,10 @@ class PcapngExport : private IMessageSink {
     void Add(const WalkRecord& r);
     // Records no file holds, at the time of the last record seen.
     void AddGap(const WalkGap& gap, const std::string& what);
+    // The line has reached `now` (line ticks) without a record: an open
+    // message whose idle gap has passed ends.
+    void Idle(int64_t now) { m_splitter.Idle(now); }
+    bool HasOpen() const { return m_splitter.HasOpen(); }
     // Ends the open message and writes what waits.
     void Finish();
 

@@ -34,9 +34,7 @@ constexpr ExportChoice kChoices[] = {
      "its link frame)"}};
 
 PayloadKind PayloadOf(std::string_view name) {
-    if (name == "modbus-rtu") return PayloadKind::kModbusRtu;
-    if (name == "dnp3") return PayloadKind::kDnp3;
-    return PayloadKind::kNone;
+    return PayloadKindOf(name).value_or(PayloadKind::kNone);
 }
 
 // The file is written under a temporary name beside its place and renamed

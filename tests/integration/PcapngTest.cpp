@@ -3,7 +3,9 @@
 // listings of the same capture parsed back.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
 
@@ -33,8 +35,15 @@ std::string ModbusFrame(std::vector<uint8_t> b) {
 
 class Modbus : public Bench {
   protected:
-    // Replays three request/response pairs at 9600 bit/s 8E1 and records them.
+    // Replays three request/response pairs at 9600 bit/s 8E1 and records
+    // them; `record` runs the recording (qvtool record, or a pipeline).
     std::string Record() {
+        RunResult r = Record([&] { return Tool({"record", "--duration", "3", "--yes"}); });
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out.substr(0, r.out.find('\n'));
+    }
+    template <class Run>
+    RunResult Record(Run record) {
         WriteBytes(work.file("modbus.txt"),
                    "# a master reads registers of slaves 1 and 2, then writes one\n"
                    "1000 LINES RS ER\n"
@@ -50,11 +59,43 @@ class Modbus : public Bench {
         auto r = Tool({"settings", "set", "SD_Baudrate=9600", "RD_Baudrate=SD", "Parity=EVEN"});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(Tool({"settings", "check", "--yes"}).status, 0);
-        r = Tool({"record", "--duration", "3", "--yes"});
-        EXPECT_EQ(r.status, 0) << r.err;
-        return r.out.substr(0, r.out.find('\n'));
+        return record();
+    }
+
+    // Runs a shell script with the bench's environment.
+    RunResult Shell(const std::string& script) {
+        const int n = ++counter;
+        Process p({"/bin/sh", "-c", script}, TestEnv(home.path(), sims.path()),
+                  work.file("sh" + std::to_string(n) + ".out"),
+                  work.file("sh" + std::to_string(n) + ".err"));
+        RunResult r;
+        r.status = p.Wait(120);
+        r.out = p.Out();
+        r.err = p.Err();
+        return r;
+    }
+
+    // Every packet of a pcapng file as tshark reads it: time, direction,
+    // length, comment, and the Modbus unit, function and CRC status.
+    std::vector<std::string> Packets(const std::string& file) {
+        Process tshark({"/usr/bin/tshark", "-r", file, "-d", "rtacser.data,mbrtu", "-o",
+                        "mbrtu.crc_verification:TRUE", "-T", "fields", "-E", "separator=;", "-e",
+                        "frame.time_epoch", "-e", "frame.packet_flags_direction", "-e", "frame.len",
+                        "-e", "frame.comment", "-e", "mbrtu.unit_id", "-e", "modbus.func_code",
+                        "-e", "mbrtu.crc16.status"},
+                       TestEnv(home.path(), sims.path()), file + ".tshark.out",
+                       file + ".tshark.err");
+        EXPECT_EQ(tshark.Wait(120), 0) << tshark.Err();
+        return Lines(tshark.Out());
     }
 };
+
+// The capture's index in what a recording wrote to standard error.
+std::string IndexIn(const std::string& err) {
+    for (const std::string& line : Lines(err))
+        if (line.ends_with(".qvr")) return line;
+    return "";
+}
 
 TEST_F(Modbus, TsharkReadsEveryRequestAndResponseWithAGoodCrc) {
     const std::string capture = Record();
@@ -84,6 +125,146 @@ TEST_F(Modbus, TsharkReadsEveryRequestAndResponseWithAGoodCrc) {
                                        "0x00000002;1;3;1;", "0x00000001;1;3;1;10,20",
                                        "0x00000002;2;3;1;", "0x00000001;2;3;1;500",
                                        "0x00000002;1;6;1;", "0x00000001;1;6;1;"}));
+}
+
+// The live stream beside a recording holds the packets the export of the
+// finished capture holds, and a pipe into tshark decodes them as they come.
+TEST_F(Modbus, LiveStreamEqualsTheExportOfTheCaptureRecordedWithIt) {
+    if (!std::filesystem::exists("/usr/bin/tshark")) GTEST_SKIP() << "tshark is not installed";
+    const std::string live = work.file("live.pcapng");
+    const std::string decoded = work.file("live.txt");
+    RunResult r = Record([&] {
+        return Shell(std::string(QVTOOL_PATH) +
+                     " record --duration 3 --yes --pcapng - --payload modbus-rtu | tee " + live +
+                     " | /usr/bin/tshark -r - -d rtacser.data,mbrtu -Y mbrtu -T fields -e "
+                     "mbrtu.unit_id >" + decoded);
+    });
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string index = IndexIn(r.err);
+    ASSERT_FALSE(index.empty()) << r.err;
+    // The recording's own texts went to standard error, the stream alone to the pipe.
+    EXPECT_EQ(Lines(ReadBytes(decoded)), (std::vector<std::string>{"1", "1", "2", "2", "1", "1"}));
+    EXPECT_EQ(CheckConsistent(index), 49u);
+
+    const std::string saved = work.file("saved.pcapng");
+    auto s = Tool({"save", index, "--pcapng", saved, "--payload", "modbus-rtu"});
+    ASSERT_EQ(s.status, 0) << s.err;
+    const std::vector<std::string> packets = Packets(saved);
+    EXPECT_EQ(packets.size(), 7u);  // the line change and six messages
+    EXPECT_EQ(Packets(live), packets);
+}
+
+// Packet blocks of a pcapng file (little-endian, as ours are written).
+size_t PacketBlocks(const std::string& bytes) {
+    auto u32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<uint8_t>(bytes[at + i]);
+        return v;
+    };
+    size_t n = 0;
+    for (size_t at = 0; at + 8 <= bytes.size();) {
+        const uint32_t length = u32(at + 4);
+        if (length < 12 || at + length > bytes.size()) break;
+        n += u32(at) == 6;
+        at += length;
+    }
+    return n;
+}
+
+// The last message, which no later record ends, reaches the file while the
+// run goes on: the line's silence ends it.
+TEST_F(Modbus, LiveStreamEndsTheLastMessageWhileTheRunGoesOn) {
+    const std::string live = work.file("live.pcapng");
+    std::unique_ptr<Process> run;
+    Record([&] {
+        run = std::make_unique<Process>(
+            std::vector<std::string>{QVTOOL_PATH, "record", "--yes", "--pcapng", live},
+            TestEnv(home.path(), sims.path()), work.file("run.out"), work.file("run.err"));
+        return RunResult{};
+    });
+    // The line change and six messages.
+    EXPECT_TRUE(WaitFor([&] { return PacketBlocks(ReadBytes(live)) == 7; }))
+        << PacketBlocks(ReadBytes(live));
+    EXPECT_EQ(run->Wait(0), -1) << "the run ended: " << run->Err();
+    run->Signal(SIGTERM);
+    EXPECT_EQ(run->Wait(120), 0) << run->Err();
+    EXPECT_EQ(PacketBlocks(ReadBytes(live)), 7u);
+    EXPECT_EQ(CheckConsistent(IndexOf(RunResult{0, run->Out(), ""})), 49u);
+    // A stream file that exists is kept.
+    const std::string kept = ReadBytes(live);
+    EXPECT_EQ(Tool({"record", "--yes", "--duration", "1", "--pcapng", live}).status, 2);
+    EXPECT_EQ(ReadBytes(live), kept);
+}
+
+// A stream whose reader goes away ends the recording in order: the capture
+// is finished and whole.
+TEST_F(Modbus, StreamReaderGoneEndsTheRecordingWithTheCaptureWhole) {
+    const std::string status = work.file("status");
+    RunResult r = Record([&] {
+        return Shell("{ " + std::string(QVTOOL_PATH) +
+                     " record --duration 60 --yes --pcapng -; echo $? >" + status +
+                     "; } | head -c 1 >/dev/null");
+    });
+    EXPECT_EQ(Lines(ReadBytes(status)), (std::vector<std::string>{"0"})) << r.err;
+    EXPECT_NE(r.err.find("its reader has gone"), std::string::npos) << r.err;
+    const std::string index = IndexIn(r.err);
+    ASSERT_FALSE(index.empty()) << r.err;
+    CheckConsistent(index);
+}
+
+// qvtool started as the capture-interface program answers Wireshark's
+// questions about the unit, and its capture goes to the fifo a reader takes
+// it from, live, with the capture recorded beside it and finished on SIGTERM.
+TEST_F(Modbus, CaptureInterfaceListsTheUnitAndCapturesIntoTheFifo) {
+    if (!std::filesystem::exists("/usr/bin/tshark")) GTEST_SKIP() << "tshark is not installed";
+    const std::string extcap = work.file("qvort-extcap");
+    std::filesystem::create_symlink(QVTOOL_PATH, extcap);
+    const std::string fifo = work.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto ask = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), extcap);
+        Process p(args, TestEnv(home.path(), sims.path()), work.file("ask.out"),
+                  work.file("ask.err"));
+        EXPECT_EQ(p.Wait(120), 0) << p.Err();
+        return p.Out();
+    };
+    std::unique_ptr<Process> run, tshark;
+    Record([&] {
+        const std::string interfaces = ask({"--extcap-interfaces", "--extcap-version=4.0"});
+        EXPECT_TRUE(interfaces.starts_with("extcap {version=")) << interfaces;
+        EXPECT_NE(interfaces.find("interface {value=qvort-MB1}{display=QV-ORT "),
+                  std::string::npos) << interfaces;
+        EXPECT_NE(interfaces.find(" MB1}\n"), std::string::npos) << interfaces;
+        EXPECT_EQ(ask({"--extcap-dlts", "--extcap-interface", "qvort-MB1"}),
+                  "dlt {number=250}{name=RTAC_SERIAL}{display=Serial line (RTAC serial)}\n");
+        // The unit's own settings are the defaults.
+        const std::string config = ask({"--extcap-config", "--extcap-interface", "qvort-MB1"});
+        EXPECT_NE(config.find("value {arg=3}{value=EVEN}{display=EVEN}{default=true}"),
+                  std::string::npos) << config;
+        EXPECT_NE(config.find("{call=--sd-rate}{display=SD rate (bit/s)}{type=string}"
+                              "{default=9600.0}"),
+                  std::string::npos) << config;
+        tshark = std::make_unique<Process>(
+            std::vector<std::string>{"/usr/bin/tshark", "-l", "-r", fifo, "-d",
+                                     "rtacser.data,mbrtu", "-o", "mbrtu.crc_verification:TRUE",
+                                     "-Y", "mbrtu", "-T", "fields", "-E", "separator=;", "-e",
+                                     "mbrtu.unit_id", "-e", "mbrtu.crc16.status"},
+            TestEnv(home.path(), sims.path()), work.file("tshark.out"), work.file("tshark.err"));
+        run = std::make_unique<Process>(
+            std::vector<std::string>{extcap, "--capture", "--extcap-interface", "qvort-MB1",
+                                     "--fifo", fifo, "--payload", "modbus-rtu"},
+            TestEnv(home.path(), sims.path()), work.file("run.out"), work.file("run.err"));
+        return RunResult{};
+    });
+    // Every frame, with a good CRC, while the capture goes on.
+    const std::vector<std::string> frames{"1;1", "1;1", "2;1", "2;1", "1;1", "1;1"};
+    EXPECT_TRUE(WaitFor([&] { return Lines(tshark->Out()) == frames; })) << tshark->Out();
+    EXPECT_EQ(run->Wait(0), -1) << run->Err();
+    run->Signal(SIGTERM);
+    EXPECT_EQ(run->Wait(120), 0) << run->Err();
+    EXPECT_EQ(tshark->Wait(120), 0) << tshark->Err();
+    EXPECT_EQ(CheckConsistent(IndexOf(RunResult{0, run->Out(), ""})), 49u);
 }
 
 TEST_F(Modbus, JsonListingsParseAndAgreeOnTheRecordCount) {

@@ -57,6 +57,17 @@ std::string BuildCapture(const std::string& folder, int n, int32_t sdBaud) {
     return b.Finish();
 }
 
+// Writes `program` into `bin` as a shell script running `body`: a stand-in
+// for a desktop program the application starts, found first on the PATH.
+bool WriteStandIn(const QString& bin, const QString& program, const QString& body) {
+    QFile script(bin + "/" + program);
+    if (!QDir().mkpath(bin) || !script.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+    script.close();
+    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 QLabel* PaneNamed(MainFrame& f, const QString& name) {
     for (auto* l : f.statusBar()->findChildren<QLabel*>())
         if (l->accessibleName() == name) return l;
@@ -368,12 +379,7 @@ class MainWindowTest : public QObject {
         const QString manual = QString::fromStdString(FindManual());
         const QString bin = QString::fromStdString(m_home->file("bin"));
         const QString given = QString::fromStdString(m_home->file("given.txt"));
-        QVERIFY(QDir().mkpath(bin));
-        QFile script(bin + "/xdg-open");
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(given).toUtf8());
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(WriteStandIn(bin, "xdg-open", QString("printf '%s' \"$1\" > '%1'").arg(given)));
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", (bin + ":").toUtf8() + oldPath);
         QString texts;
@@ -409,14 +415,9 @@ class MainWindowTest : public QObject {
         frame.UpdateCommands();
         const QString bin = QString::fromStdString(m_home->file("bin"));
         const QString given = QString::fromStdString(m_home->file("wireshark-args.txt"));
-        QVERIFY(QDir().mkpath(bin));
-        QFile script(bin + "/wireshark");
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(QString("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part'\nmv '%1.part' '%1'\n")
-                         .arg(given)
-                         .toUtf8());
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(WriteStandIn(
+            bin, "wireshark",
+            QString("printf '%s\\n' \"$@\" > '%1.part'\nmv '%1.part' '%1'").arg(given)));
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", (bin + ":").toUtf8() + oldPath);
 
@@ -514,11 +515,8 @@ class MainWindowTest : public QObject {
         const Case cases[] = {{"exit 3", true}, {"exit 4", true}, {"exit 0", false}};
         for (const Case& c : cases) {
             QFile::remove(given);
-            QFile script(bin + "/xdg-open");
-            QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            script.write(QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n%2\n").arg(given, c.exit).toUtf8());
-            script.close();
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QVERIFY(WriteStandIn(bin, "xdg-open",
+                                 QString("printf '%s' \"$1\" > '%1'\n%2").arg(given, c.exit)));
 
             QString text;
             QTimer* watch = WhenShown<QMessageBox>([&](QMessageBox* box) {

@@ -29,7 +29,11 @@ UnitSelectDialog::UnitSelectDialog(DeviceAccess& devices, IPrompt* prompt, QWidg
         m_view->setColumnWidth(
             i, std::max(widths[i] * 3 / 2,
                         titles.horizontalAdvance(m_view->headerItem()->text(i)) + 16));
-    m_view->setMinimumWidth(460);
+    int columns = 0;
+    for (int i = 0; i < 5; ++i)
+        columns += m_view->columnWidth(i);
+    // Every column in view, without a horizontal scroll bar.
+    m_view->setMinimumWidth(std::max(460, columns + 2 * m_view->frameWidth() + 4));
     m_attachedOnly = new QRadioButton(tr("現在接続されている機器のみ表示"));
     m_all = new QRadioButton(tr("履歴を含めた全ての機器を表示"));
     m_attachedOnly->setChecked(true);

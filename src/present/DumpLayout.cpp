@@ -4,11 +4,24 @@
 
 namespace qv {
 
-std::optional<DumpLayout> DumpLayout::For(int widthTwips, int heightTwips, int mode, int rowTwips) {
-    if (widthTwips < kReservedTwips || heightTwips < rowTwips) return std::nullopt;
-    // Byte columns take about 7/11 of what fits of 400-twip columns; the rest
-    // is left to the character column, whose texts are full-width.
-    const int columns = (widthTwips - kReservedTwips) / kByteTwips * 7 / 11 + 2;
+namespace {
+
+// The title column and what the frame and scroll bar take beside it.
+int Reserved(const DumpCells& cells) {
+    return cells.titleTwips + DumpLayout::kReservedTwips - DumpLayout::kTitleTwips;
+}
+
+}  // namespace
+
+std::optional<DumpLayout> DumpLayout::For(int widthTwips, int heightTwips, int mode,
+                                          const DumpCells& cells) {
+    const int rowTwips = cells.rowTwips;
+    const int reserved = Reserved(cells);
+    if (widthTwips < reserved || heightTwips < rowTwips) return std::nullopt;
+    // Byte columns take about 7/11 of what fits of byte columns (400 twips
+    // in the usual font); the rest is left to the character column, whose
+    // texts are full-width.
+    const int columns = (widthTwips - reserved) / cells.byteTwips * 7 / 11 + 2;
     const int separator = mode == kDumpDual ? kSeparatorTwips : 0;
     const int lines = (heightTwips - rowTwips) / (2 * rowTwips + separator);
     if (columns < 3 || lines < 1) return std::nullopt;
@@ -17,7 +30,7 @@ std::optional<DumpLayout> DumpLayout::For(int widthTwips, int heightTwips, int m
     l.m_lines = lines;
     l.m_mode = mode == kDumpSd || mode == kDumpRd ? mode : kDumpDual;
     l.m_widthTwips = widthTwips;
-    l.m_rowTwips = rowTwips;
+    l.m_cells = cells;
     return l;
 }
 
@@ -30,20 +43,20 @@ int DumpLayout::PageLines() const {
 }
 
 int DumpLayout::ColumnTwips(int column) const {
-    if (column == 0) return kTitleTwips;
-    if (column < CharColumn()) return kByteTwips;
+    if (column == 0) return m_cells.titleTwips;
+    if (column < CharColumn()) return m_cells.byteTwips;
     if (column == CharColumn())
-        return m_widthTwips - (BytesPerLine() * kByteTwips + kReservedTwips);
+        return m_widthTwips - (BytesPerLine() * m_cells.byteTwips + Reserved(m_cells));
     return 0;
 }
 
 int DumpLayout::RowTwips(int gridRow) const {
-    if (gridRow == 0) return m_rowTwips;
+    if (gridRow == 0) return m_cells.rowTwips;
     if (gridRow < 0 || gridRow >= GridRows()) return 0;
     switch ((gridRow - 1) % 4) {
         case 0:
         case 1:
-            return m_rowTwips;
+            return m_cells.rowTwips;
         case 2:
             return m_mode == kDumpDual ? kSeparatorTwips : 0;
         default:

@@ -18,21 +18,30 @@ namespace qv {
 // What a grid row is painted in: the colours "dco", "dce" and "dcs".
 enum class DumpRowShade { kOdd, kEven, kBoundary };
 
+// The sizes of a row, a byte column and the title column in twips: the
+// usual ones, or larger ones a larger font needs.
+struct DumpCells {
+    int rowTwips = 240;
+    int byteTwips = 400;
+    int titleTwips = 500;
+    bool operator==(const DumpCells&) const = default;
+};
+
 class DumpLayout {
   public:
-    static constexpr int kTitleTwips = 500;
-    static constexpr int kByteTwips = 400;
+    static constexpr int kTitleTwips = DumpCells{}.titleTwips;
+    static constexpr int kByteTwips = DumpCells{}.byteTwips;
     // The title column plus the frame and scroll bar the width must leave.
     static constexpr int kReservedTwips = 740;
-    static constexpr int kRowTwips = 240;
+    static constexpr int kRowTwips = DumpCells{}.rowTwips;
     static constexpr int kSeparatorTwips = 120;  // between the lines in DUAL mode
 
     // The layout for a client area, or nullopt when it is too small to hold
     // one byte column (C below 3) or one line; the window then keeps the
-    // layout it had. `rowTwips` is the height of a text row, larger than 240
-    // when the font needs it.
+    // layout it had. `cells` are larger than the usual sizes when the font
+    // needs it.
     static std::optional<DumpLayout> For(int widthTwips, int heightTwips, int mode,
-                                         int rowTwips = kRowTwips);
+                                         const DumpCells& cells = {});
 
     // The smallest layout there is: one byte column, one DUAL line. A window
     // starts with it until it knows its size.
@@ -75,7 +84,7 @@ class DumpLayout {
     int m_lines = 1;
     int m_mode = 0;
     int m_widthTwips = 0;
-    int m_rowTwips = kRowTwips;
+    DumpCells m_cells;
 };
 
 }  // namespace qv

@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 
+#include "EveryDialog.h"
 #include "GuiSupport.h"
 #include "app/CommandTable.h"
 #include "app/MainFrame.h"
@@ -39,13 +40,19 @@
 #include "dialogs/CodePickDialog.h"
 #include "dialogs/ConditionDialog.h"
 #include "dialogs/DisplayFormatDialog.h"
+#include "dialogs/FileBrowserDialog.h"
 #include "dialogs/LineSelectDialog.h"
 #include "dialogs/MasterSlaveDialog.h"
 #include "dialogs/MonitorParamsDialog.h"
 #include "dialogs/NickNameDialog.h"
+#include "dialogs/PrintDialog.h"
+#include "dialogs/PrintProgressDialog.h"
+#include "dialogs/SaveProgressDialog.h"
+#include "dialogs/SearchDialog.h"
 #include "dialogs/StringInputDialog.h"
 #include "dialogs/TimeEntryDialog.h"
 #include "dialogs/TriggerDialog.h"
+#include "dialogs/TriggerJumpDialog.h"
 #include "dialogs/TriggerListDialog.h"
 #include "dialogs/UnitInfoDialog.h"
 #include "dialogs/UnitSelectDialog.h"
@@ -56,12 +63,6 @@
 #include "support/AppHome.h"
 #include "support/Processes.h"
 #include "views/DumpWindow.h"
-#include "dialogs/FileBrowserDialog.h"
-#include "dialogs/PrintDialog.h"
-#include "dialogs/PrintProgressDialog.h"
-#include "dialogs/SaveProgressDialog.h"
-#include "dialogs/SearchDialog.h"
-#include "dialogs/TriggerJumpDialog.h"
 
 using namespace qv;
 using qv::test::WhenShown;
@@ -210,115 +211,29 @@ class EnglishInterfaceTest : public QObject {
     }
 
     void everyDialogAndWindowSpeaksEnglish() {
+        QStringList japanese;
+        test::VisitEveryDialog([&japanese](QWidget& w, const QString& name) {
+            for (const QString& t : JapaneseTexts(&w))
+                japanese << name + ": " + t;
+            if (name == "properties") Keep(&w, "35-english-properties");
+            if (name == "trigger") Keep(&w, "33-english-trigger");
+        });
+        QVERIFY2(japanese.isEmpty(), qPrintable(japanese.join(" | ")));
+
+        // A finished save says what its count counts: a pcapng file holds
+        // packets, not the capture's records.
         test::AppHome home;
-        test::TestServices env;
-        env.store.Load();
-        test::ScriptedPrompt prompt;
         const std::string cap = test::DecodeCapture(home.file("CAP"), "ASYNC", 300);
         QVERIFY(!cap.empty());
-        CaptureReader reader(env.store, env.log);
-        QCOMPARE(reader.Open(cap), 0);
-
-        MainFrame frame;
-        VERIFY_ENGLISH(&frame);
-        AboutDialog about;
-        VERIFY_ENGLISH(&about);
-        CapturePropertiesDialog properties(ReadCaptureFacts(reader));
-        VERIFY_ENGLISH(&properties);
-        Keep(&properties, "35-english-properties");
-        ClockDialog clock(nullptr, &prompt);
-        VERIFY_ENGLISH(&clock);
-        MasterSlaveDialog mode(nullptr, &prompt);
-        VERIFY_ENGLISH(&mode);
-        UnitInfoDialog info(nullptr, &prompt);
-        VERIFY_ENGLISH(&info);
-        DeviceAccess devices;
-        UnitSelectDialog units(devices, &prompt);
-        VERIFY_ENGLISH(&units);
-        // Its column titles are whole, not cut ("Attachec").
-        for (QHeaderView* h : units.findChildren<QHeaderView*>())
-            for (int i = 0; i < h->count(); ++i) {
-                const QString title = h->model()->headerData(i, h->orientation()).toString();
-                QVERIFY2(h->sectionSize(i) >= h->fontMetrics().horizontalAdvance(title) + 8,
-                         qPrintable(title));
-            }
-        NickNameDialog nick("rack");
-        VERIFY_ENGLISH(&nick);
-        CodePickDialog code(0x41, kDisplayAscii);
-        VERIFY_ENGLISH(&code);
-        StringInputDialog string;
-        VERIFY_ENGLISH(&string);
-        TimeEntryDialog time(DayTime{91205, 0});
-        VERIFY_ENGLISH(&time);
-        // A trigger that takes part and acts: its list line, its editor's
-        // categories, conditions and actions.
-        std::array<TriggerSetting, kTriggerCount> acting{};
-        acting[0].enabled = 1;
-        acting[0].lines[2] = 1;
-        acting[0].bufferFull = 1;
-        acting[0].action1 = kActionStartStoring;
-        acting[0].action2 = 0x31;
-        acting[0].option2 = 2;
-        TriggerListDialog actingList(acting, TriggerOption{}, DefaultLineNames());
-        VERIFY_ENGLISH(&actingList);
-        TriggerDialog actingTrigger(1, acting[0], TriggerOption{}, DefaultLineNames());
-        VERIFY_ENGLISH(&actingTrigger);
-        Keep(&actingTrigger, "33-english-trigger");
-
-        MonitorParamsDialog params(env.store, env.conf, home.file("QvStatus.qvs"));
-        VERIFY_ENGLISH(&params);
-        SamplingSettings sampling;
-        LineSelectDialog lines(kLineTypeRs232, sampling, DefaultFormatTable());
-        VERIFY_ENGLISH(&lines);
-        DisplayFormatDialog format(FormatHalfOf(DefaultFormatTable(), kLineTypeRs422), sampling,
-                                   kLineTypeRs422);
-        VERIFY_ENGLISH(&format);
-        std::array<TriggerSetting, kTriggerCount> triggers{};
-        TriggerListDialog triggerList(triggers, TriggerOption{}, DefaultLineNames());
-        VERIFY_ENGLISH(&triggerList);
-        TriggerDialog trigger(1, TriggerSetting{}, TriggerOption{}, DefaultLineNames());
-        VERIFY_ENGLISH(&trigger);
-        for (ConditionKind kind : {ConditionKind::String, ConditionKind::Time, ConditionKind::Level,
-                                   ConditionKind::Flag, ConditionKind::Count,
-                                   ConditionKind::OnOff}) {
-            ConditionDialog condition(kind, {ConditionGroup::Count, 0}, "Counter 1",
-                                      TriggerSetting{}, TriggerOption{});
-            VERIFY_ENGLISH(&condition);
-        }
-
-        for (auto m : {FileBrowserDialog::kOpenMode, FileBrowserDialog::kSaveMode,
-                       FileBrowserDialog::kFolderMode}) {
-            FileBrowserDialog browser(m, home.path());
-            VERIFY_ENGLISH(&browser);
-        }
-        SearchDialog::Setup setup;
-        setup.indexPath = cap;
-        reader.ReadFormatRows(setup.rows);
-        SearchDialog search(setup, DisplayCodeTable(), nullptr);
-        VERIFY_ENGLISH(&search);
-        PrintDialog print(env.store, env.log, reader, kDisplayAscii);
-        VERIFY_ENGLISH(&print);
-        PrintProgressDialog printing;
-        printing.SetProgress(10, 2);
-        VERIFY_ENGLISH(&printing);
         ExportRequest request;
         request.source = cap;
         request.destination = home.file("OUT");
         SaveProgressDialog saving(*FindExportFormat("csv"), request);
-        VERIFY_ENGLISH(&saving);
         QVERIFY(!HasJapanese(saving.OutcomeText()));
-        // A finished save says what its count counts: a pcapng file holds
-        // packets, not the capture's records.
         request.destination = home.file("out.pcapng");
         SaveProgressDialog pcapng(*FindExportFormat("pcapng"), request);
         pcapng.exec();
         QVERIFY2(pcapng.OutcomeText().endsWith(" packets)"), qPrintable(pcapng.OutcomeText()));
-        TriggerJumpDialog jump(cap);
-        VERIFY_ENGLISH(&jump);
-        DumpWindow dump(env.conf, env.log);
-        VERIFY_ENGLISH(&dump);
-        LineWindow line(env.conf, env.log);
-        VERIFY_ENGLISH(&line);
     }
 
     // The core's messages: English on screen, Japanese in logs and for

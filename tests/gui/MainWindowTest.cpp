@@ -194,10 +194,16 @@ class MainWindowTest : public QObject {
         const int fileSlot = ctrl.OpenCapture(path);
         QVERIFY(fileSlot >= 0);
         auto* fileFrame = static_cast<ChildFrame*>(ctrl.Slot(fileSlot).frame.data());
+        // A capture window opens maximised in the main window.
+        QVERIFY(fileFrame->isMaximized());
+        QVERIFY(frame.windowFlags() & Qt::WindowMaximizeButtonHint);
 
         ctrl.StartMonitoring();
         const int slot = ctrl.CurrentSlot();
         ctrl.DeferredStart(slot);
+        // The run holds the main window's size: no maximise box meanwhile.
+        QVERIFY(!(frame.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(frame.isVisible());
         auto* live = static_cast<ChildFrame*>(ctrl.Slot(slot).frame.data());
         live->resize(fileFrame->size());
         QApplication::processEvents();
@@ -222,6 +228,8 @@ class MainWindowTest : public QObject {
             QVERIFY(!live->IsLocked());
             QVERIFY(live->CloseAction()->isEnabled());
         }
+        QVERIFY(frame.windowFlags() & Qt::WindowMaximizeButtonHint);
+        QVERIFY(frame.isVisible());
         ctrl.CloseAllWindows();
     }
 
@@ -438,7 +446,10 @@ class MainWindowTest : public QObject {
         QVERIFY(pcapng.open(QIODevice::ReadOnly));
         QCOMPARE(pcapng.read(4), QByteArray("\x0a\x0d\x0d\x0a", 4));  // a section header
 
-        qputenv("PATH", oldPath);
+        // Without Wireshark on the path (the machine may have one).
+        const QString none = QString::fromStdString(m_home->file("nowireshark"));
+        QVERIFY(QDir().mkpath(none));
+        qputenv("PATH", none.toUtf8());
         QString why;
         bool enabled = true;
         WhenShown<FileBrowserDialog>([&](FileBrowserDialog* d) {
@@ -447,6 +458,7 @@ class MainWindowTest : public QObject {
             d->reject();
         });
         frame.Action(kCmdFileSave)->trigger();
+        qputenv("PATH", oldPath);
         QVERIFY(!enabled);
         QCOMPARE(why, QString("Wiresharkがインストールされていません"));
     }
@@ -488,6 +500,73 @@ class MainWindowTest : public QObject {
             corners.insert(r.x());
         }
         QCOMPARE(corners.size(), windows.size());
+    }
+
+    // Tile shares the area among the windows without gaps or overlaps, each
+    // at least a third of it each way; the monitoring window, which may not
+    // be resized while it runs, keeps its place.
+    void tileKeepsEveryWindowUsableAndTheRunningOneInPlace() {
+        test::TestServices env;
+        MainFrame frame;
+        frame.resize(1200, 760);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        WindowRegistry& ctrl = *frame.Controller();
+        ctrl.SetServices(&env.services);
+        ctrl.SetMonitorFactory([] { return std::make_unique<test::FakeLiveMonitor>(); });
+        const std::string cap = BuildCapture(m_home->file("CAPT"), 30, 9600);
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(ctrl.OpenCapture(cap) >= 0);
+        frame.UpdateCommands();
+        frame.Action(kCmdDumpWindow)->trigger();
+        frame.Action(kCmdLineWindow)->trigger();
+        QCOMPARE(test::OpenWindowCount(ctrl), 8);
+        frame.UpdateCommands();
+        frame.Action(kCmdTile)->trigger();
+        QApplication::processEvents();
+        const QSize area = frame.MdiArea()->viewport()->size();
+        QList<QMdiSubWindow*> windows;
+        for (QMdiSubWindow* w : frame.MdiArea()->subWindowList())
+            if (w->isVisible()) windows << w;
+        int covered = 0;
+        for (QMdiSubWindow* w : windows) {
+            const QRect r = w->geometry();
+            QVERIFY2(!w->isMaximized() && r.width() >= area.width() / 3 - 1 &&
+                         r.height() >= area.height() / 3 - 1,
+                     qPrintable(QString("%1: %2x%3 in %4x%5")
+                                    .arg(w->windowTitle())
+                                    .arg(r.width())
+                                    .arg(r.height())
+                                    .arg(area.width())
+                                    .arg(area.height())));
+            for (QMdiSubWindow* other : windows)
+                if (other != w) QVERIFY(!r.intersects(other->geometry()));
+            covered += r.width() * r.height();
+        }
+        QCOMPARE(covered, area.width() * area.height());
+
+        // One window fewer, then a run: its window is left where it is.
+        ctrl.CloseAllWindows();
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(ctrl.OpenCapture(cap) >= 0);
+        ctrl.StartMonitoring();
+        const int slot = ctrl.CurrentSlot();
+        ctrl.DeferredStart(slot);
+        auto* live = static_cast<ChildFrame*>(ctrl.Slot(slot).frame.data());
+        QVERIFY(live->IsLocked());
+        const QRect kept = live->geometry();
+        // From a capture's window: the running one offers only pause and stop.
+        for (QMdiSubWindow* w : frame.MdiArea()->subWindowList())
+            if (w != live && w->isVisible()) frame.MdiArea()->setActiveSubWindow(w);
+        frame.UpdateCommands();
+        QVERIFY(frame.Action(kCmdTile)->isEnabled());
+        frame.Action(kCmdTile)->trigger();
+        QApplication::processEvents();
+        QCOMPARE(live->geometry(), kept);
+        for (QMdiSubWindow* w : frame.MdiArea()->subWindowList())
+            if (w != live && w->isVisible()) QCOMPARE(w->width(), area.width() / 2);
+        ctrl.StopMonitoring();
+        ctrl.CloseAllWindows();
     }
 
     void manualNobodyCanOpenIsNamedByItsPath() {

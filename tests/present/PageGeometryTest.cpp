@@ -107,7 +107,7 @@ TEST(DumpLayout, LayoutFollowsTheWindowSizeInTwips) {
     EXPECT_EQ(sd->PageLines(), 28);
     EXPECT_EQ(sd->RowTwips(3), 0);
     // A taller font makes taller rows and fewer lines.
-    EXPECT_EQ(DumpLayout::For(18000, 7200, kDumpSd, 300)->Lines(), 11);
+    EXPECT_EQ(DumpLayout::For(18000, 7200, kDumpSd, {300})->Lines(), 11);
 
     // Too narrow for one byte column, or too low for one line: nothing.
     EXPECT_FALSE(DumpLayout::For(1139, 7200, kDumpDual));

@@ -424,6 +424,13 @@ void MainFrame::SetLocked(bool locked) {
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
+    // No maximise box while the run holds the window's size. Only a hint:
+    // the window manager redraws the frame, the window stays as it is.
+    if (isWindow()) {
+        const bool wasVisible = isVisible();
+        setWindowFlag(Qt::WindowMaximizeButtonHint, !locked);
+        if (wasVisible && !isVisible()) show();
+    }
     UpdateCommands();
 }
 

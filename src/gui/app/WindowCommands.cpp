@@ -169,7 +169,9 @@ void WindowCommands::Build() {
         // Qt's own cascade sizes each window by its own hint, leaving small
         // Monitor windows under large Line windows; these are all one size.
         QMdiArea* area = m_windows.Area();
-        const QList<QMdiSubWindow*> windows = area->subWindowList(QMdiArea::StackingOrder);
+        QList<QMdiSubWindow*> windows;
+        for (QMdiSubWindow* w : area->subWindowList(QMdiArea::StackingOrder))
+            if (w->isVisible()) windows << w;  // closed windows are kept hidden
         const std::vector<QRect> rects =
             CascadeRects(area->viewport()->size(), static_cast<int>(windows.size()));
         for (int i = 0; i < windows.size(); ++i) {
@@ -178,7 +180,22 @@ void WindowCommands::Build() {
             windows[i]->raise();
         }
     };
-    h[kCmdTile] = [this] { m_windows.Area()->tileSubWindows(); };
+    h[kCmdTile] = [this] {
+        // The monitoring window, which may not be resized while it runs,
+        // keeps its place; the others share the area.
+        QMdiArea* area = m_windows.Area();
+        QList<QMdiSubWindow*> windows;
+        for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder)) {
+            auto* frame = qobject_cast<ChildFrame*>(w);
+            if (w->isVisible() && !(frame && frame->IsLocked())) windows << w;
+        }
+        const std::vector<QRect> rects =
+            TileRects(area->viewport()->size(), static_cast<int>(windows.size()));
+        for (int i = 0; i < windows.size(); ++i) {
+            if (windows[i]->isMinimized() || windows[i]->isMaximized()) windows[i]->showNormal();
+            windows[i]->setGeometry(rects[static_cast<size_t>(i)]);
+        }
+    };
     h[kCmdHelp] = [this] { emit m_windows.helpRequested(); };
     h[kCmdMonitorParams] = [this] {
         if (m_windows.GetMonitorState() == kMonitorIdle) RunMonitorParams(m_windows);

@@ -36,6 +36,25 @@ std::vector<QRect> CascadeRects(const QSize& area, int count, int step) {
     return out;
 }
 
+std::vector<QRect> TileRects(const QSize& area, int count) {
+    std::vector<QRect> out;
+    if (count <= 0 || area.isEmpty()) return out;
+    int columns = 1;
+    while (columns * columns < count)
+        ++columns;
+    const int rows = (count + columns - 1) / columns;
+    for (int i = 0; i < count; ++i) {
+        const int row = i / columns;
+        // The last row may hold fewer windows; they share its width.
+        const int inRow = row == rows - 1 ? count - row * columns : columns;
+        const int col = i % columns;
+        const int x0 = area.width() * col / inRow, x1 = area.width() * (col + 1) / inRow;
+        const int y0 = area.height() * row / rows, y1 = area.height() * (row + 1) / rows;
+        out.emplace_back(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
+    }
+    return out;
+}
+
 QRect FitToScreen(const QRect& available, const std::optional<QRect>& saved,
                   const QSize& frameExtra) {
     const QSize room(std::max(1, available.width() - frameExtra.width()),

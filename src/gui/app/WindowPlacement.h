@@ -28,6 +28,11 @@ QRect FitToScreen(const QRect& available, const std::optional<QRect>& saved,
 // usable; past the room for that the cascade starts again at the corner.
 std::vector<QRect> CascadeRects(const QSize& area, int count, int step = 26);
 
+// The areas of `count` tiled windows in an area of `area`: a grid of about
+// as many columns as rows, whose last row's windows share its whole width,
+// so that the windows cover the area without gaps.
+std::vector<QRect> TileRects(const QSize& area, int count);
+
 // The placement kept in "QV-ORT.conf" of the application folder, if any.
 std::optional<WindowPlacement> ReadWindowPlacement();
 // 0 or -1 (the file could not be written).

@@ -164,12 +164,12 @@ int WindowRegistry::OpenWindow(int kind, const std::string& path) {
 
     ConnectView(view);
     QMdiSubWindow* sub = m_area->addSubWindow(frame);
-    // A new window takes most of the area, leaving the others' title bars in
-    // reach, so that windows followed side by side stay easy to pick.
+    // A new window opens maximised, the whole area for its capture; restored,
+    // it takes most of the area, leaving the others' title bars in reach.
     const QSize area = m_area->viewport()->size();
     sub->resize(std::max(480, area.width() * 3 / 4), std::max(320, area.height() * 3 / 4));
     sub->move(24 * slot, 24 * slot);  // cascaded by slot
-    sub->show();
+    sub->showMaximized();
     if (viewReader) view->SetReader(std::move(viewReader));
     view->SetWindowId(s.windowId, frame);
     view->SetFormatRows(&s.rows, false);

@@ -6,12 +6,14 @@
 #include <QVBoxLayout>
 
 #include "common/Icons.h"
+#include "common/TextRoom.h"
 
 namespace qv {
 
 AboutDialog::AboutDialog(const QString& manualPath, QWidget* parent)
     : QDialog(parent), m_link(new QLabel) {
     setWindowTitle(tr("バージョン情報 QV-ORT"));
+    KeepTitleWhole(this);
     auto* icon = new QLabel;
     icon->setPixmap(MakeIcon(IconKind::App).pixmap(48, 48));
     auto* text = new QVBoxLayout;

@@ -1,4 +1,5 @@
 #include "dialogs/CapturePropertiesDialog.h"
+#include "common/TextRoom.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -24,6 +25,7 @@ QTreeWidget* MakeList(const PropertyRows& rows, QWidget* parent) {
     }
     // Two fifths for the labels, three for the values.
     list->setColumnWidth(0, 460 * 2 / 5);
+    WidenColumnsToContents(list, list->header());
     return list;
 }
 

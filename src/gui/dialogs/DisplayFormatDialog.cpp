@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "common/TextRoom.h"
 #include "dialogs/ReasonLabel.h"
 #include "views/StoredColour.h"
 
@@ -125,6 +126,8 @@ void DisplayFormatDialog::FillList() {
     int w = m_list->viewport()->width();
     m_list->setColumnWidth(0, w * 3 / 20);
     m_list->setColumnWidth(1, w * 2 / 10);
+    // Before the dialog is first laid out the viewport is narrow.
+    WidenColumnsToContents(m_list, m_list->header());
 }
 
 void DisplayFormatDialog::SelectRow(int listRow) {

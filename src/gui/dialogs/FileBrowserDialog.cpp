@@ -22,6 +22,7 @@
 
 #include "capture/CaptureReader.h"
 #include "common/Icons.h"
+#include "common/TextRoom.h"
 #include "common/Wireshark.h"
 #include "core/FileUtil.h"
 #include "core/MessageText.h"
@@ -101,6 +102,7 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
     m_list->setColumnWidth(0, 150);
     m_list->setColumnWidth(1, 70);
     m_list->setColumnWidth(2, 120);
+    WidenColumnsToTitles(m_list->header());
     m_list->setMinimumWidth(360);
     m_list->setMinimumHeight(220);
 
@@ -394,7 +396,9 @@ void FileBrowserDialog::SetSaveSource(CaptureReader& reader) {
     m_fromMark->clear();
     m_toMark->clear();
     for (const auto& m : ReadMarks(reader)) {
-        QString line = tr("マーク%1:\t%2").arg(m.number).arg(QString::fromStdString(m.comment));
+        // A tab would be drawn as a wide gap that pushes the comment (its
+        // time) out of the field.
+        QString line = tr("マーク%1: %2").arg(m.number).arg(QString::fromStdString(m.comment));
         m_fromMark->addItem(line);
         m_toMark->addItem(line);
         m_markTimes.push_back(m.timeText);

@@ -7,9 +7,10 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "common/TextRoom.h"
+#include "dialogs/OkCancelRow.h"
 #include "dialogs/ReasonLabel.h"
 #include "settings/SamplingEntry.h"
-#include "dialogs/OkCancelRow.h"
 
 namespace qv {
 
@@ -35,6 +36,7 @@ LineSelectDialog::LineSelectDialog(int lineType, const SamplingSettings& samplin
       m_sampling(sampling),
       m_reason(new ReasonLabel(this)) {
     setWindowTitle(tr("モニタラインの選択"));
+    KeepTitleWhole(this);
     auto names = LineNamesOf(format, m_lineType);
     auto* grid = new QGridLayout;
     for (int line = 0; line < kSampledLines; ++line) {

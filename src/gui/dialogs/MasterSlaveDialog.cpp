@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/TextRoom.h"
 #include "core/Prompt.h"
 #include "device/DeviceStatus.h"
 
@@ -24,6 +25,7 @@ void MasterSlaveDialog::Run(DeviceAccess& devices, IPrompt* prompt, QWidget* par
 MasterSlaveDialog::MasterSlaveDialog(std::shared_ptr<UsbDevice> device, IPrompt* prompt, QWidget* parent)
     : QDialog(parent), m_device(std::move(device)), m_prompt(prompt), m_mode(new QComboBox) {
     setWindowTitle(tr("マスタ/スレーブ設定"));
+    KeepTitleWhole(this);
     m_mode->addItems({tr("スレーブ"), tr("マスタ")});
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     box->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));

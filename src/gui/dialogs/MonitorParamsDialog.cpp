@@ -14,18 +14,19 @@
 #include <QVBoxLayout>
 #include <ctime>
 
+#include "common/TextRoom.h"
 #include "core/FileUtil.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
 #include "device/UnitList.h"
 #include "dialogs/DisplayFormatDialog.h"
+#include "dialogs/FileBrowserDialog.h"
 #include "dialogs/LineSelectDialog.h"
 #include "dialogs/ReasonLabel.h"
 #include "dialogs/TriggerListDialog.h"
 #include "settings/EditorRules.h"
 #include "settings/EntryChecks.h"
 #include "settings/StatusFile.h"
-#include "dialogs/FileBrowserDialog.h"
 
 namespace qv {
 
@@ -153,6 +154,7 @@ void MonitorParamsDialog::BuildControls() {
     m_browse = new QPushButton("...", this);
     m_browse->setFixedWidth(32);
     m_frameLimit = new QLineEdit(this);
+    m_frameLimit->setMinimumWidth(FieldWidthFor(m_frameLimit, "00,000,000"));
     m_frameLimit->setValidator(
         new QRegularExpressionValidator(QRegularExpression("[0-9.,]*"), m_frameLimit));
     m_frameLabel = new QLabel(tr("最大フレーム数"), this);

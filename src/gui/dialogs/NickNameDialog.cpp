@@ -1,4 +1,5 @@
 #include "dialogs/NickNameDialog.h"
+#include "common/TextRoom.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -10,6 +11,7 @@ namespace qv {
 NickNameDialog::NickNameDialog(const QString& name, QWidget* parent)
     : QDialog(parent), m_field(new QLineEdit(name)) {
     setWindowTitle(tr("ニックネーム編集"));
+    KeepTitleWhole(this);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     box->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
     auto* layout = new QVBoxLayout(this);

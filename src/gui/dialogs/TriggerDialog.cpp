@@ -13,9 +13,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "common/TextRoom.h"
 #include "dialogs/ConditionDialog.h"
-#include "settings/ConditionText.h"
 #include "dialogs/OkCancelRow.h"
+#include "settings/ConditionText.h"
 
 namespace qv {
 
@@ -41,7 +42,13 @@ TriggerDialog::TriggerDialog(int number, const TriggerSetting& trigger,
         m_category->addItem(QString::fromUtf8(c.label.data(), static_cast<int>(c.label.size())));
     m_list->setColumnCount(2);
     m_list->setHeaderLabels({tr("条件"), tr("設定")});
-    m_list->setColumnWidth(0, 130);
+    // Wide enough for the longest condition name of any category, so that
+    // the column keeps one width as the category changes.
+    QStringList conditionNames;
+    for (const ConditionCategory& c : m_catalogue)
+        for (const Condition& condition : c.conditions)
+            conditionNames << QString::fromStdString(condition.name);
+    m_list->setColumnWidth(0, ColumnWidthFor(m_list, conditionNames, 130));
     m_list->setColumnWidth(1, 280);
     m_list->setRootIsDecorated(false);
     m_list->setMinimumSize(440, 260);

@@ -581,10 +581,6 @@
         <translation>to</translation>
     </message>
     <message>
-        <source>マーク%1:	%2</source>
-        <translation>Mark %1:	%2</translation>
-    </message>
-    <message>
         <source>フォルダ「%1」は空ではありません。別の名前を指定してください。</source>
         <translation>The folder &quot;%1&quot; is not empty. Choose another name.</translation>
     </message>
@@ -611,6 +607,10 @@
     <message>
         <source>Wiresharkがインストールされていません</source>
         <translation>Wireshark is not installed</translation>
+    </message>
+    <message>
+        <source>マーク%1: %2</source>
+        <translation>Mark %1: %2</translation>
     </message>
 </context>
 <context>

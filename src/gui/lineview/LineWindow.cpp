@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "capture/CaptureReader.h"
+#include "common/TextRoom.h"
 #include "core/Log.h"
 #include "core/ViewConf.h"
 #include "lineview/LineChartCanvas.h"
@@ -60,7 +61,7 @@ QLineEdit* LineWindow::AddField(QWidget* parent, const QString& name) {
     field->setObjectName(name);
     field->setReadOnly(true);
     field->setFocusPolicy(Qt::NoFocus);
-    field->setMinimumWidth(field->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 14);
+    field->setMinimumWidth(FieldWidthFor(field, "00/00/00 00:00:00 000m000u000n"));
     m_fields.push_back(field);
     return field;
 }
@@ -79,7 +80,7 @@ QWidget* LineWindow::BuildControls() {
     for (int i = 0; i < 6; ++i) {
         auto* b = new QPushButton(texts[i], box);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setFixedWidth(36);
+        b->setFixedWidth(SmallButtonWidth(b, texts[i], 36));
         moves->addWidget(b, 0, i);
         m_buttons.push_back(b);
     }
@@ -113,7 +114,7 @@ QWidget* LineWindow::BuildControls() {
     for (auto* b : {m_selectX, m_selectY}) {
         b->setCheckable(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setFixedWidth(28);
+        b->setFixedWidth(SmallButtonWidth(b, b->text(), 28));
     }
     m_selectX->setChecked(true);
     connect(m_selectX, &QPushButton::clicked, this, [this] { SelectCursor(ChartCursor::kX); });

@@ -418,10 +418,8 @@ void DumpWindow::focusInEvent(QFocusEvent* e) {
 }
 
 bool DumpWindow::ApplyLayout() {
-    const int rowPixels = std::max(TwipsToPixels(DumpLayout::kRowTwips),
-                                   m_grid->fontMetrics().height() + 2);
-    auto layout = DumpLayout::For(PixelsToTwips(width()), PixelsToTwips(height()), m_mode,
-                                  PixelsToTwips(rowPixels));
+    auto layout =
+        DumpLayout::For(PixelsToTwips(width()), PixelsToTwips(height()), m_mode, CellsForFont());
     // Too small: the old layout stays.
     const bool changed = layout && !(*layout == m_layout);
     if (layout) m_layout = *layout;
@@ -431,6 +429,23 @@ bool DumpWindow::ApplyLayout() {
         ApplyGridGeometry();
     }
     return changed;
+}
+
+DumpCells DumpWindow::CellsForFont() const {
+    // Measured as the grid draws a cell: its text and the focus margin each
+    // side. A byte cell holds two digits, and its share of the character
+    // column (4/7 of it) one full-width character.
+    const QFontMetrics fm = m_grid->fontMetrics();
+    const int margin = 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    DumpCells cells;
+    cells.rowTwips = std::max(cells.rowTwips, PixelsToTwips(fm.height() + 2));
+    const int bytePixels = std::max(fm.horizontalAdvance("DD") + margin,
+                                    (fm.horizontalAdvance(QChar(0xFF37)) + 1) * 7 / 4);
+    cells.byteTwips = std::max(cells.byteTwips, PixelsToTwips(bytePixels));
+    const QFontMetrics header = m_grid->horizontalHeader()->fontMetrics();
+    cells.titleTwips =
+        std::max(cells.titleTwips, PixelsToTwips(header.horizontalAdvance("LINE") + margin + 4));
+    return cells;
 }
 
 void DumpWindow::ApplyGridGeometry() {

@@ -92,6 +92,8 @@ class DumpWindow : public CaptureView {
     // small, leaving the old layout.
     bool ApplyLayout();
     void ApplyGridGeometry();
+    // The cell sizes the grid's font needs.
+    DumpCells CellsForFont() const;
     void ReloadColors();
     void RebuildNames();
     // Fills the page from `line` (clamped) and redraws it.

@@ -15,6 +15,7 @@
 #include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
 #include "common/CommandId.h"
+#include "common/TextRoom.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
@@ -95,6 +96,7 @@ MonitorWindow::MonitorWindow(ViewConf& conf, Log& log, QWidget* parent)
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     for (const MonitorColumnSpec& c : MonitorColumns())
         m_grid->setColumnWidth(c.column, TwipsToPixels(c.twips));
+    WidenColumnsToTitles(m_grid->horizontalHeader());
     // The time column must show a whole record time text in the font in use,
     // which may be wider than the one the twips were chosen for.
     int timeWidth = m_grid->fontMetrics().horizontalAdvance("00/00/00 00:00:00 000m000u000n") + 12;

@@ -3,6 +3,7 @@
 // condition), shown at the size it opens with, and handed to a check.
 #pragma once
 
+#include <QLayout>
 #include <QTabWidget>
 #include <QtTest>
 #include <array>
@@ -44,10 +45,19 @@ namespace qv::test {
 
 using DialogCheck = std::function<void(QWidget& window, const QString& name)>;
 
-// Shows `w` as it opens and checks it, each page of a tab widget in turn.
-inline void ShowAndCheck(QWidget& w, const QString& name, const DialogCheck& check) {
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+// Shows `w` as it opens and checks it, each page of a tab widget in turn. A
+// window that starts its work when shown is only laid out at its opening
+// size instead.
+inline void ShowAndCheck(QWidget& w, const QString& name, const DialogCheck& check,
+                         bool show = true) {
+    if (show) {
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+    } else {
+        w.ensurePolished();
+        w.resize(w.sizeHint());
+        if (w.layout()) w.layout()->activate();
+    }
     QApplication::processEvents();
     check(w, name);
     for (QTabWidget* tabs : w.findChildren<QTabWidget*>())
@@ -75,7 +85,9 @@ inline void VisitEveryDialog(const DialogCheck& check) {
     }
     CaptureReader reader(env.store, env.log);
     QCOMPARE(reader.Open(cap), 0);
-    auto visit = [&check](QWidget& w, const QString& name) { ShowAndCheck(w, name, check); };
+    auto visit = [&check](QWidget& w, const QString& name, bool show = true) {
+        ShowAndCheck(w, name, check, show);
+    };
 
     {
         MainFrame frame;
@@ -198,7 +210,7 @@ inline void VisitEveryDialog(const DialogCheck& check) {
         request.source = cap;
         request.destination = home.file("OUT");
         SaveProgressDialog d(*FindExportFormat("csv"), request);
-        visit(d, "saving");
+        visit(d, "saving", false);
     }
     {
         TriggerJumpDialog d(cap);

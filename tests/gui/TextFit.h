@@ -42,6 +42,14 @@ inline QString Plain(const QString& text, Qt::TextFormat format) {
     return text;
 }
 
+// A fallback font's glyph metrics can drift by a few pixels between the
+// time a widget sizes itself and the time it is measured here (the font
+// database fills lazily); that much overrun is hidden in side bearings and
+// margins, while a cut text misses far more.
+inline int Slack(int need) {
+    return 1 + need / 32;
+}
+
 inline QString Describe(const QWidget* w, const QString& text, int need, int have) {
     QString name = w->objectName().isEmpty() ? QString() : "#" + w->objectName();
     return QString("%1%2 in %3: \"%4\" needs %5 px, has %6")
@@ -76,7 +84,7 @@ inline void ClippedCells(const QAbstractItemView* v, const QModelIndex& parent, 
             int have = rect.width();
             if (tree && c == m->columnCount(parent) - 1 && tree->header()->stretchLastSection())
                 have = std::max(have, v->viewport()->width() - rect.left());
-            if (need > have) found << Describe(v, text, need, have);
+            if (need > have + Slack(need)) found << Describe(v, text, need, have);
             if (tree && c == 0 && tree->isExpanded(i)) ClippedCells(v, i, maxRows, found);
         }
 }
@@ -93,19 +101,22 @@ inline QStringList ClippedTexts(QWidget* root, int maxRows = 300) {
         if (auto* d = qobject_cast<QDialog*>(w); d && d == root) {
             // Room for the title beside a window manager's icon and buttons.
             const int need = TextWidth(fm, d->windowTitle()) + 120;
-            if (need > d->width()) found << Describe(d, d->windowTitle(), need, d->width());
+            if (need > d->width() + Slack(need))
+                found << Describe(d, d->windowTitle(), need, d->width());
         }
         if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty()) {
             const QString text = Plain(l->text(), l->textFormat());
             const QRect inside = l->contentsRect();
             if (l->wordWrap()) {
                 const int need = l->heightForWidth(l->width());
-                if (need > l->height()) found << Describe(l, text, need, l->height()) + " (height)";
+                if (need > l->height() + Slack(need))
+                    found << Describe(l, text, need, l->height()) + " (height)";
             } else {
                 const int need = TextWidth(fm, text) + 2 * l->margin() + std::max(0, l->indent());
-                if (need > inside.width()) found << Describe(l, text, need, inside.width());
+                if (need > inside.width() + Slack(need))
+                    found << Describe(l, text, need, inside.width());
                 const int lines = static_cast<int>(text.count('\n')) + 1;
-                if (lines * fm.height() > inside.height() + 1)
+                if (lines * fm.height() > inside.height() + Slack(lines * fm.height()))
                     found << Describe(l, text, lines * fm.height(), inside.height()) + " (height)";
             }
         }
@@ -121,13 +132,13 @@ inline QStringList ClippedTexts(QWidget* root, int maxRows = 300) {
                        qobject_cast<QToolButton*>(b)) {
                 need = b->sizeHint().width();
             }
-            if (need > b->width()) found << Describe(b, b->text(), need, b->width());
+            if (need > b->width() + Slack(need)) found << Describe(b, b->text(), need, b->width());
         }
         if (auto* g = qobject_cast<QGroupBox*>(w); g && !g->title().isEmpty()) {
             int need = TextWidth(fm, g->title()) + 16;
             if (g->isCheckable())
                 need += style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, g) + 4;
-            if (need > g->width()) found << Describe(g, g->title(), need, g->width());
+            if (need > g->width() + Slack(need)) found << Describe(g, g->title(), need, g->width());
         }
         if (auto* c = qobject_cast<QComboBox*>(w); c && !c->isEditable()) {
             QStyleOptionComboBox opt;
@@ -142,7 +153,8 @@ inline QStringList ClippedTexts(QWidget* root, int maxRows = 300) {
                 if (text.contains('\t')) found << Describe(c, text, -1, field.width()) + " (tab)";
                 int need = TextWidth(fm, text) + 2;  // the label keeps 1 px each side
                 if (!c->itemIcon(i).isNull()) need += c->iconSize().width() + 4;
-                if (need > field.width()) found << Describe(c, text, need, field.width());
+                if (need > field.width() + Slack(need))
+                    found << Describe(c, text, need, field.width());
             }
         }
         if (auto* e = qobject_cast<QLineEdit*>(w); e && !e->text().isEmpty()) {
@@ -151,7 +163,8 @@ inline QStringList ClippedTexts(QWidget* root, int maxRows = 300) {
             const int frame =
                 e->hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, e) : 0;
             const int need = TextWidth(fm, e->displayText()) + m.left() + m.right() + 2 * frame + 4;
-            if (need > e->width()) found << Describe(e, e->displayText(), need, e->width());
+            if (need > e->width() + Slack(need))
+                found << Describe(e, e->displayText(), need, e->width());
         }
         if (auto* h = qobject_cast<QHeaderView*>(w); h && h->model()) {
             const int margin = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
@@ -166,7 +179,7 @@ inline QStringList ClippedTexts(QWidget* root, int maxRows = 300) {
                 int have = h->sectionSize(i);
                 if (h->stretchLastSection() && i == h->count() - 1)
                     have = std::max(have, h->width() - h->sectionViewportPosition(i));
-                if (need > have) found << Describe(h, title, need, have);
+                if (need > have + Slack(need)) found << Describe(h, title, need, have);
             }
         }
         if (auto* v = qobject_cast<QAbstractItemView*>(w); v && v->model() &&
@@ -177,7 +190,7 @@ inline QStringList ClippedTexts(QWidget* root, int maxRows = 300) {
             for (int i = 0; i < t->count(); ++i) {
                 const int need = TextWidth(fm, t->tabText(i)) +
                                  style->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, t);
-                if (need > t->tabRect(i).width())
+                if (need > t->tabRect(i).width() + Slack(need))
                     found << Describe(t, t->tabText(i), need, t->tabRect(i).width());
             }
     }

@@ -141,7 +141,10 @@ void MonitorParamsDialog::BuildControls() {
     for (QComboBox* b : {m_sdSpeed, m_rdSpeed}) {
         b->setEditable(true);
         b->setInsertPolicy(QComboBox::NoInsert);
+        // Twelve characters whatever the list holds: the width must not
+        // follow the list, which is refilled as values are checked.
         b->setMinimumContentsLength(12);
+        b->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         // Inline completion would put a list rate in place of a typed one.
         b->setCompleter(nullptr);
         b->lineEdit()->setValidator(

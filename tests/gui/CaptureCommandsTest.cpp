@@ -209,20 +209,39 @@ class CaptureCommandsTest : public QObject {
         for (int id : reachable)
             QVERIFY(!CommandText(id).empty());
         QVERIFY(!m_frame->Action(kCmdModeSet));
-        // The Edit pop-up is the Edit menu with first and last around it.
+        // The Edit pop-up is the Edit menu with first and last around it,
+        // then the selection into Wireshark, by payload.
         const MenuLayout& edit = PopupLayout(PopupMenu::kEdit);
         QCOMPARE(edit.entries.front(), int(kCmdFirst));
-        QCOMPARE(edit.entries.back(), int(kCmdLast));
+        QCOMPARE(edit.entries[edit.entries.size() - 3], int(kCmdLast));
+        QCOMPARE(edit.subMenus.back().entries,
+                 (std::vector<int>{kCmdWiresharkRaw, kCmdWiresharkModbus, kCmdWiresharkDnp3}));
         QCOMPARE(PopupLayout(PopupMenu::kWindows).entries,
                  (std::vector<int>{kCmdDumpWindow, kCmdLineWindow}));
+    }
+
+    // Only a capture's Monitor window has records to select, and only with
+    // Wireshark installed.
+    void wiresharkItemsNeedAMonitorWindowAndWireshark() {
+        for (int kind : {kKindNone, kKindMonitorFile, kKindMonitorLive, kKindDump, kKindLine})
+            for (bool installed : {false, true}) {
+                CommandContext c;
+                c.hasWindow = kind != kKindNone;
+                c.kind = kind;
+                c.hasFrames = true;
+                c.wiresharkInstalled = installed;
+                QCOMPARE(EvaluateCommand(kCmdWiresharkModbus, c).enabled,
+                         kind == kKindMonitorFile && installed);
+            }
     }
 
     void enablingFollowsTheTableOfEachKind() {
         // The kind table: what each kind leaves disabled (kinds 1, 3, 4) or
         // enables (0 and 2), before the per-command adjustments.
-        const std::set<int> adjusted = {kCmdMonitorStart, kCmdMonitorPause, kCmdSelectUnit,
-                                        kCmdDumpWindow,   kCmdLineWindow,   kCmdAppExit,
-                                        kCmdHelp,         kCmdAbout,        kCmdModeSet};
+        const std::set<int> adjusted = {kCmdMonitorStart, kCmdMonitorPause,    kCmdSelectUnit,
+                                        kCmdDumpWindow,   kCmdLineWindow,      kCmdAppExit,
+                                        kCmdHelp,         kCmdAbout,           kCmdModeSet,
+                                        kCmdWiresharkRaw, kCmdWiresharkModbus, kCmdWiresharkDnp3};
         std::set<int> lineOff = {kCmdShiftJis, kCmdHex, kCmdMonitorStart, kCmdMonitorStop,
                                  kCmdMonitorPause, kCmdDumpWindow, kCmdLineWindow};
         for (int id : {kCmdDual, kCmdDirSd, kCmdDirRd, kCmdAscii, kCmdJis7, kCmdJis8, kCmdEbcdic})

@@ -33,11 +33,13 @@
 #include "app/QtTranslations.h"
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
+#include "capture/CaptureReader.h"
 #include "device/UnitList.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/FileBrowserDialog.h"
 #include "support/AppHome.h"
 #include "support/CaptureBuilder.h"
+#include "views/MonitorWindow.h"
 
 using namespace qv;
 using qv::test::WhenShown;
@@ -461,6 +463,95 @@ class MainWindowTest : public QObject {
         qputenv("PATH", oldPath);
         QVERIFY(!enabled);
         QCOMPARE(why, QString("Wiresharkがインストールされていません"));
+    }
+
+    // Rows chosen in a Monitor window with a click and a Shift-click go to
+    // Wireshark from the right-click menu, with the payload picked there:
+    // the file it is handed is what qvtool writes for the same records.
+    void selectionOpensInWireshark() {
+        test::TestServices env;
+        MainFrame frame;
+        frame.resize(1000, 700);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        WindowRegistry& ctrl = *frame.Controller();
+        ctrl.SetServices(&env.services);
+        const std::string cap = BuildCapture(m_home->file("CAPS"), 30, 9600);
+        const int slot = ctrl.OpenCapture(cap);
+        QVERIFY(slot >= 0);
+        auto* view = qobject_cast<MonitorWindow*>(ctrl.Slot(slot).view);
+        QVERIFY(view);
+        auto* grid = view->findChild<qv::MonitorGrid*>();
+        QVERIFY(grid);
+        const QString bin = QString::fromStdString(m_home->file("binsel"));
+        const QString given = QString::fromStdString(m_home->file("selection-args.txt"));
+        QVERIFY(WriteStandIn(
+            bin, "wireshark",
+            QString("printf '%s\n' \"$@\" > '%1.part'\nmv '%1.part' '%1'").arg(given)));
+        const QByteArray oldPath = qgetenv("PATH");
+
+        auto rowAt = [grid](int row) {
+            return grid->visualRect(grid->model()->index(row, 0)).center();
+        };
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowAt(2));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowAt(6));
+        QCOMPARE(view->SelectedRecords(), (std::optional<std::pair<uint64_t, uint64_t>>({2, 6})));
+        QCOMPARE(grid->selectionModel()->selectedRows().size(), 5);
+
+        // Without Wireshark the items are greyed and say why.
+        const QString none = QString::fromStdString(m_home->file("nowireshark"));
+        QVERIFY(QDir().mkpath(none));
+        qputenv("PATH", none.toUtf8());
+        frame.UpdateCommands();
+        QVERIFY(!frame.Action(kCmdWiresharkModbus)->isEnabled());
+        QCOMPARE(frame.Action(kCmdWiresharkModbus)->toolTip(),
+                 QString("Wiresharkがインストールされていません"));
+
+        // Right-click, W for the submenu, M for Modbus RTU, as a user types.
+        qputenv("PATH", (bin + ":").toUtf8() + oldPath);
+        QStringList menus;
+        auto* keys = new QTimer(&frame);
+        keys->setInterval(20);
+        connect(keys, &QTimer::timeout, [&menus, keys] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu || menus.contains(menu->title())) return;
+            menus << menu->title();
+            QTest::keyClick(menu, menus.size() == 1 ? Qt::Key_W : Qt::Key_M);
+            if (menus.size() == 2) keys->stop();
+        });
+        keys->start();
+        QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, rowAt(4));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(given), 30000);
+        qputenv("PATH", oldPath);
+        QFile args(given);
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        const QString file = QString::fromUtf8(args.readAll()).trimmed();
+        QVERIFY2(file.endsWith("CAPS.pcapng"), qPrintable(file));
+        // The selection stays as it was.
+        QCOMPARE(view->SelectedRecords(), (std::optional<std::pair<uint64_t, uint64_t>>({2, 6})));
+
+        CaptureReader reader(env.store, env.log);
+        QCOMPARE(reader.Open(cap), 0);
+        auto timeOf = [&reader](uint64_t record) {
+            std::string text;
+            uint64_t ticks = 0;
+            if (reader.GoToFrame(record) != 0 || reader.GetEndTime(text, ticks) != 0)
+                return QString();
+            return QString::fromStdString(text);
+        };
+        const QString theirs = QString::fromStdString(m_home->file("TOOLSEL.pcapng"));
+        QProcess tool;
+        tool.start(QVTOOL_PATH, {"save", QString::fromStdString(cap), "--from", timeOf(2), "--to",
+                                 timeOf(6), "--pcapng", theirs, "--payload", "modbus-rtu"});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        QFile mine(file), their(theirs);
+        QVERIFY(mine.open(QIODevice::ReadOnly) && their.open(QIODevice::ReadOnly));
+        QByteArray expected = their.readAll();
+        const QByteArray by = QByteArray("qvtool ") + QVORT_VERSION;
+        QVERIFY(expected.contains(by));
+        expected.replace(by, QByteArray("qv-ort ") + QVORT_VERSION);
+        QVERIFY(mine.readAll() == expected);
     }
 
     // Window -> Cascade with eight windows of three kinds: all one size, at

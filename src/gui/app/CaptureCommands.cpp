@@ -15,6 +15,7 @@
 #include "capture/CaptureIndexText.h"
 #include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
+#include "common/ProgramName.h"
 #include "common/Wireshark.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
@@ -26,7 +27,9 @@
 #include "dialogs/SearchDialog.h"
 #include "dialogs/TimeEntryDialog.h"
 #include "dialogs/TriggerJumpDialog.h"
+#include "export/ExportRegistry.h"
 #include "present/MarkList.h"
+#include "views/CaptureView.h"
 
 namespace qv {
 
@@ -106,6 +109,54 @@ int CaptureCommands::SetMark(int n) {
     return SetMarkHere(*reader, n);
 }
 
+// The request's pcapng, written into a folder of its own in the temporary
+// folder (left for Wireshark, which reads it after we hand it over), then
+// opened in Wireshark. Progress and failures are shown as a save's are.
+void CaptureCommands::ExportToWireshark(ExportRequest request) {
+    const QString title = QCoreApplication::translate("qv::CaptureCommands", "保存");
+    QByteArray pattern = QDir::temp().filePath("qv-ort-XXXXXX").toLocal8Bit();
+    if (!::mkdtemp(pattern.data())) {
+        QMessageBox::warning(m_ctrl.Owner(), title, QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
+    const QString name = QFileInfo(QString::fromStdString(request.source)).completeBaseName();
+    const QString file = QString::fromLocal8Bit(pattern) + "/" + name + ".pcapng";
+    request.destination = file.toStdString();
+    SaveProgressDialog progress(*FindExportFormat("pcapng"), std::move(request), m_ctrl.Owner());
+    progress.exec();
+    if (progress.Outcome() != SaveReport::kRangeDone &&
+        progress.Outcome() != SaveReport::kCaptureEnd) {
+        QMessageBox::warning(m_ctrl.Owner(), title, progress.OutcomeText());
+        return;
+    }
+    if (!QProcess::startDetached(WiresharkProgram(), {file}))
+        QMessageBox::warning(m_ctrl.Owner(), title,
+                             QCoreApplication::translate("qv::CaptureCommands",
+                                                         "Wiresharkを起動できませんでした: %1")
+                                 .arg(file));
+}
+
+void CaptureCommands::SelectionToWireshark(const std::string& payload) {
+    CaptureReader* reader = m_ctrl.CurrentReader();
+    AppServices* services = m_ctrl.Services();
+    const WindowSlot& slot = m_ctrl.Slot(m_ctrl.CurrentSlot());
+    if (!reader || !services || !slot.view) return;
+    const auto records = slot.view->SelectedRecords();
+    if (!records) return;
+    // The records' own times bound the range, so the export takes exactly
+    // the selected records (and any that share a bounding record's time).
+    DayTime first, last;
+    if (reader->GoToFrame(records->first) != 0 || reader->GetEndRecordTime(first) != 0 ||
+        reader->GoToFrame(records->second) != 0 || reader->GetEndRecordTime(last) != 0)
+        return;
+    ExportRequest request;
+    request.source = reader->GetIndexPath();
+    request.range = std::pair{first, last};
+    request.choices["payload"] = payload;
+    request.application = WritingProgram();
+    ExportToWireshark(std::move(request));
+}
+
 void CaptureCommands::Save() {
     CaptureReader* reader = m_ctrl.CurrentReader();
     AppServices* services = m_ctrl.Services();
@@ -118,34 +169,14 @@ void CaptureCommands::Save() {
     if (answer != QDialog::Accepted) return;
     ExportRequest request = browser.SaveRequest();
     request.fileRecords = services->store.GetFileRecords();
-    QString forWireshark;
     if (browser.ToWireshark()) {
-        // A folder of its own in the temporary folder, left for Wireshark,
-        // which reads the file after we hand it over.
-        QByteArray pattern = QDir::temp().filePath("qv-ort-XXXXXX").toLocal8Bit();
-        if (!::mkdtemp(pattern.data())) {
-            QMessageBox::warning(m_ctrl.Owner(),
-                                 QCoreApplication::translate("qv::CaptureCommands", "保存"),
-                                 QString::fromLocal8Bit(std::strerror(errno)));
-            return;
-        }
-        const QString name = QFileInfo(QString::fromStdString(request.source)).completeBaseName();
-        forWireshark = QString::fromLocal8Bit(pattern) + "/" + name + ".pcapng";
-        request.destination = forWireshark.toStdString();
+        ExportToWireshark(std::move(request));
+        return;
     }
     SaveProgressDialog progress(browser.ChosenFormat(), std::move(request), m_ctrl.Owner());
     progress.exec();
     const bool complete = progress.Outcome() == SaveReport::kRangeDone ||
                           progress.Outcome() == SaveReport::kCaptureEnd;
-    if (complete && !forWireshark.isEmpty()) {
-        if (!QProcess::startDetached(WiresharkProgram(), {forWireshark}))
-            QMessageBox::warning(m_ctrl.Owner(),
-                                 QCoreApplication::translate("qv::CaptureCommands", "保存"),
-                                 QCoreApplication::translate("qv::CaptureCommands",
-                                                             "Wiresharkを起動できませんでした: %1")
-                                     .arg(forWireshark));
-        return;
-    }
     if (complete)
         QMessageBox::information(m_ctrl.Owner(), QCoreApplication::translate("qv::CaptureCommands", "保存"), progress.OutcomeText());
     else

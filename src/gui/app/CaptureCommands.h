@@ -4,6 +4,10 @@
 // the window controller.
 #pragma once
 
+#include <string>
+
+#include "export/ExportFormat.h"
+
 namespace qv {
 
 class WindowRegistry;
@@ -20,9 +24,13 @@ class CaptureCommands {
     int JumpToMark(int n);
     int SetMark(int n);
     void Save();
+    // The current Monitor window's selected records, as pcapng with
+    // `payload` ("none", "modbus-rtu", "dnp3"), opened in Wireshark.
+    void SelectionToWireshark(const std::string& payload);
     void Print();
 
   private:
+    void ExportToWireshark(ExportRequest request);
     WindowRegistry& m_ctrl;
 };
 

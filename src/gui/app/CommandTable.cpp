@@ -62,6 +62,9 @@ const std::vector<CommandInfo>& CommandTexts() {
         {kCmdZoomOut, QT_TRANSLATE_NOOP("Menu", "縮小(&O)\tShift+O")},
         {kCmdCascade, QT_TRANSLATE_NOOP("Menu", "重ねて表示(&C)")},
         {kCmdTile, QT_TRANSLATE_NOOP("Menu", "並べて表示(&T)")},
+        {kCmdWiresharkRaw, QT_TRANSLATE_NOOP("Menu", "ペイロードなし(&N)")},
+        {kCmdWiresharkModbus, QT_TRANSLATE_NOOP("Menu", "Modbus RTU(&M)")},
+        {kCmdWiresharkDnp3, QT_TRANSLATE_NOOP("Menu", "DNP3(&D)")},
         {kCmdHelp, QT_TRANSLATE_NOOP("Menu", "目次(&O)")},
         {kCmdAbout, QT_TRANSLATE_NOOP("Menu", "バージョン情報 QV-ORT(&A)...")},
     };
@@ -154,10 +157,14 @@ MenuLayout MarkMenu(const char* title, int (*command)(int)) {
 MenuLayout EditMenu(bool popup) {
     MenuLayout m{QT_TRANSLATE_NOOP("Menu", "編集(&E)"), {}, {MarkMenu(QT_TRANSLATE_NOOP("Menu", "マークJUMP(&J)"), MarkJumpCommand),
                                 MarkMenu(QT_TRANSLATE_NOOP("Menu", "マーク設定(&M)"), MarkSetCommand)}};
-    if (popup)
-        m.entries = {kCmdFirst,       kCmdSearch,      kCmdFrameJump,   kCmdTriggerJump,
-                     SubMenuEntry(0), SubMenuEntry(1), kMenuSeparator, kCmdLast};
-    else
+    if (popup) {
+        m.entries = {kCmdFirst,       kCmdSearch,      kCmdFrameJump,  kCmdTriggerJump,
+                     SubMenuEntry(0), SubMenuEntry(1), kMenuSeparator, kCmdLast,
+                     kMenuSeparator,  SubMenuEntry(2)};
+        m.subMenus.push_back({QT_TRANSLATE_NOOP("Menu", "Wiresharkで開く(&W)"),
+                              {kCmdWiresharkRaw, kCmdWiresharkModbus, kCmdWiresharkDnp3},
+                              {}});
+    } else
         m.entries = {kCmdFirst,       kCmdLast,        kMenuSeparator, kCmdSearch,
                      kCmdFrameJump,   kCmdTriggerJump, kMenuSeparator, SubMenuEntry(0),
                      SubMenuEntry(1)};
@@ -234,6 +241,10 @@ std::vector<int> ReachableCommands() {
     return out;
 }
 
+bool IsWiresharkCommand(int id) {
+    return In(id, {kCmdWiresharkRaw, kCmdWiresharkModbus, kCmdWiresharkDnp3});
+}
+
 CommandUiState EvaluateCommand(int id, const CommandContext& c) {
     CommandUiState s;
     s.checkable = In(id, {kCmdDual, kCmdDirSd, kCmdDirRd, kCmdHex, kCmdAscii, kCmdJis7, kCmdJis8,
@@ -275,6 +286,8 @@ CommandUiState EvaluateCommand(int id, const CommandContext& c) {
         }
         if (id == kCmdSelectUnit) s.enabled = s.enabled && c.monitorState == kMonitorIdle;
         if (id == kCmdAppExit) s.enabled = c.monitorState == kMonitorIdle;
+        if (IsWiresharkCommand(id))
+            s.enabled = c.kind == kKindMonitorFile && c.hasFrames && c.wiresharkInstalled;
     }
     if (NeedsUnit(id)) s.enabled = s.enabled && c.unitSelected;
     if (id == kCmdSync) s.checked = c.syncOn;

@@ -54,6 +54,7 @@ struct CommandContext {
     bool hasFrames = false;     // the current window's capture has a record
     bool unitSelected = false;  // a monitor unit is selected
     bool syncOn = false;
+    bool wiresharkInstalled = false;
 };
 
 struct CommandUiState {
@@ -62,6 +63,9 @@ struct CommandUiState {
     bool checkable = false;
 };
 CommandUiState EvaluateCommand(int id, const CommandContext& c);
+
+// The commands that open a Monitor window's selection in Wireshark.
+bool IsWiresharkCommand(int id);
 
 // The five mark jump and mark set commands, by mark number 1..5; 0 for a
 // number outside.

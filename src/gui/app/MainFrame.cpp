@@ -26,6 +26,7 @@
 #include "app/WindowRegistry.h"
 #include "capture/CaptureFolderList.h"
 #include "common/Icons.h"
+#include "common/Wireshark.h"
 #include "core/FileUtil.h"
 #include "core/Log.h"
 #include "core/Prompt.h"
@@ -221,6 +222,9 @@ void MainFrame::FillMenu(QMenu* menu, const MenuLayout& layout) {
             // Marks another program (qvtool) set meanwhile are in the
             // capture's index: the items are read again as they show.
             connect(subMenu, &QMenu::aboutToShow, this, &MainFrame::UpdateCommands);
+            // Its items say why they are greyed when Wireshark is missing.
+            if (std::any_of(sub.entries.begin(), sub.entries.end(), IsWiresharkCommand))
+                subMenu->setToolTipsVisible(true);
             FillMenu(subMenu, sub);
         } else if (QAction* a = Action(e)) {
             menu->addAction(a);
@@ -382,6 +386,7 @@ void MainFrame::UpdateCommands() {
         CommandUiState s = EvaluateCommand(id, ctx);
         action->setEnabled(s.enabled);
         if (action->isCheckable()) action->setChecked(s.checked);
+        if (IsWiresharkCommand(id)) action->setToolTip(WiresharkToolTip(ctx.wiresharkInstalled));
     }
     // The SD and RD colour items carry the capture's names for the lines.
     const auto& rows = m_ctrl->CurrentFormatRows();

@@ -13,6 +13,7 @@
 #include "app/WindowPlacement.h"
 #include "app/WindowRegistry.h"
 #include "capture/CaptureReader.h"
+#include "common/Wireshark.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
 #include "core/ViewConf.h"
@@ -48,6 +49,7 @@ CommandContext WindowCommands::Context() const {
     c.slotFree = m_windows.SlotFree();
     c.unitSelected = !m_windows.Unit().IsNone();
     c.syncOn = m_windows.Sync();
+    c.wiresharkInstalled = !WiresharkProgram().isEmpty();
     if (const WindowSlot* s = Current(); s && s->view) {
         c.hasWindow = true;
         c.kind = WindowIdKind(s->windowId);
@@ -208,6 +210,9 @@ void WindowCommands::Build() {
     h[kCmdFrameJump] = [&c] { c.FrameJump(); };
     h[kCmdTriggerJump] = [&c] { c.TriggerJump(); };
     h[kCmdFileSave] = [&c] { c.Save(); };
+    h[kCmdWiresharkRaw] = [&c] { c.SelectionToWireshark("none"); };
+    h[kCmdWiresharkModbus] = [&c] { c.SelectionToWireshark("modbus-rtu"); };
+    h[kCmdWiresharkDnp3] = [&c] { c.SelectionToWireshark("dnp3"); };
     h[kCmdPrint] = [&c] { c.Print(); };
     for (int n = 1; n <= kMarkCount; ++n) {
         h[MarkSetCommand(n)] = [&c, n] { c.SetMark(n); };

@@ -65,6 +65,10 @@ enum CommandId : int {
     kCmdTile,
     kCmdHelp,
     kCmdAbout,
+    // A Monitor window's selection into Wireshark, by payload.
+    kCmdWiresharkRaw,
+    kCmdWiresharkModbus,
+    kCmdWiresharkDnp3,
 };
 
 }  // namespace qv

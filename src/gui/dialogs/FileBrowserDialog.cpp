@@ -22,6 +22,7 @@
 
 #include "capture/CaptureReader.h"
 #include "common/Icons.h"
+#include "common/ProgramName.h"
 #include "common/TextRoom.h"
 #include "common/Wireshark.h"
 #include "core/FileUtil.h"
@@ -116,8 +117,7 @@ FileBrowserDialog::FileBrowserDialog(Mode mode, const std::string& startFolder, 
         m_wireshark = box->addButton(tr("Wiresharkで開く"), QDialogButtonBox::ActionRole);
         const bool installed = !WiresharkProgram().isEmpty();
         m_wireshark->setEnabled(installed);
-        m_wireshark->setToolTip(installed ? tr("範囲をpcapngにしてWiresharkで開きます")
-                                          : tr("Wiresharkがインストールされていません"));
+        m_wireshark->setToolTip(WiresharkToolTip(installed));
         connect(m_wireshark, &QPushButton::clicked, this, [this] {
             if (QRadioButton* pcapng = FormatButton("pcapng")) pcapng->setChecked(true);
             m_toWireshark = true;
@@ -268,7 +268,7 @@ ExportRequest FileBrowserDialog::SaveRequest() const {
     for (const ExportChoice& c : format.Choices())
         if (QComboBox* box = ChoiceBox(c.name))
             r.choices[std::string(c.name)] = box->currentData().toString().toStdString();
-    r.application = std::string("qv-ort ") + QVORT_VERSION;
+    r.application = WritingProgram();
     return r;
 }
 

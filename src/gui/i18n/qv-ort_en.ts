@@ -266,6 +266,22 @@
         <source>ヘルプ(&amp;H)</source>
         <translation>&amp;Help</translation>
     </message>
+    <message>
+        <source>ペイロードなし(&amp;N)</source>
+        <translation>&amp;No payload</translation>
+    </message>
+    <message>
+        <source>Modbus RTU(&amp;M)</source>
+        <translation>&amp;Modbus RTU</translation>
+    </message>
+    <message>
+        <source>DNP3(&amp;D)</source>
+        <translation>&amp;DNP3</translation>
+    </message>
+    <message>
+        <source>Wiresharkで開く(&amp;W)</source>
+        <translation>Open in &amp;Wireshark</translation>
+    </message>
 </context>
 <context>
     <name>OkCancelRow</name>
@@ -599,14 +615,6 @@
     <message>
         <source>Wiresharkで開く</source>
         <translation>Open in &amp;Wireshark</translation>
-    </message>
-    <message>
-        <source>範囲をpcapngにしてWiresharkで開きます</source>
-        <translation>Exports the range as pcapng and opens it in Wireshark</translation>
-    </message>
-    <message>
-        <source>Wiresharkがインストールされていません</source>
-        <translation>Wireshark is not installed</translation>
     </message>
     <message>
         <source>マーク%1: %2</source>
@@ -1293,6 +1301,17 @@ Clear the condition?</translation>
     <message>
         <source>モニタ中にQVのバッファがあふれました。モニタデータに%1か所の欠落があります(計%2秒)。</source>
         <translation>The instrument&apos;s buffer overflowed during monitoring: the capture has %1 gaps (%2 s in all).</translation>
+    </message>
+</context>
+<context>
+    <name>qv::Wireshark</name>
+    <message>
+        <source>範囲をpcapngにしてWiresharkで開きます</source>
+        <translation>Exports the range as pcapng and opens it in Wireshark</translation>
+    </message>
+    <message>
+        <source>Wiresharkがインストールされていません</source>
+        <translation>Wireshark is not installed</translation>
     </message>
 </context>
 </TS>

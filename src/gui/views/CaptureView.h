@@ -62,6 +62,9 @@ class CaptureView : public QWidget {
     virtual void SetFormatRows(const std::vector<FormatEntry>* rows, bool redraw) = 0;
     // 1 start or resume live display, 2 pause toggle, 3 stop.
     virtual void SetMonitorState(int, ILiveMonitor*) {}
+    // The records selected (first and last, 0-based), for a view that
+    // selects records.
+    virtual std::optional<std::pair<uint64_t, uint64_t>> SelectedRecords() const { return {}; }
 
   signals:
     // The view got the focus (or its id).

@@ -52,7 +52,7 @@ QString CutExtension(const std::string& name) {
 
 void MonitorGrid::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
-    emit rowPressed(rowAt(e->position().toPoint().y()), e->button());
+    emit rowPressed(rowAt(e->position().toPoint().y()), e->button(), e->modifiers());
     e->accept();
 }
 
@@ -156,6 +156,7 @@ int MonitorWindow::ShowAtTime(const std::optional<DayTime>& when) {
     if (!m_haveFormatRows) reader->ReadFormatRows(m_formatRows);
     RebuildNames();
     m_page.selected = 0;
+    m_anchor = 0;
     if (!when) return -11;
     int rc = reader->GoToTime(*when);
     if (rc != 0) return rc;
@@ -303,15 +304,25 @@ int MonitorWindow::SelectedRow() const {
     return row < static_cast<uint64_t>(m_layout.Rows()) ? static_cast<int>(row) : -1;
 }
 
-bool MonitorWindow::SelectRow(int row) {
+bool MonitorWindow::SelectRow(int row, bool extend) {
     if (m_mode == kLive || row < 0 || row >= m_model->rowCount()) return false;
     // Rows past the end of the capture have no time and cannot be selected.
     if (m_model->Row(row).Empty()) return false;
     if (m_mode == kFile && !m_reader) return false;
+    if (!extend)
+        m_anchor = 0;
+    else if (m_anchor == 0)
+        m_anchor = m_page.selected;
     m_page.selected = m_page.start + row + 1;
     HighlightSelection();
     if (m_mode == kFile) ReportSelection();
     return true;
+}
+
+std::optional<std::pair<uint64_t, uint64_t>> MonitorWindow::SelectedRecords() const {
+    if (m_mode != kFile || m_page.selected == 0) return std::nullopt;
+    const uint64_t other = m_anchor ? m_anchor : m_page.selected;
+    return std::pair{std::min(other, m_page.selected) - 1, std::max(other, m_page.selected) - 1};
 }
 
 void MonitorWindow::ReportSelection() {
@@ -416,11 +427,17 @@ void MonitorWindow::OnKey(int key, Qt::KeyboardModifiers modifiers) {
     if (m_mode == kLive || (m_mode == kFile && !m_reader)) return;
     switch (key) {
         case Qt::Key_Up:
-            MoveTo(m_layout.KeyUp(m_page), true);
+        case Qt::Key_Down: {
+            // Shift extends the selection from where it stood.
+            const uint64_t from = m_page.selected;
+            MoveTo(key == Qt::Key_Up ? m_layout.KeyUp(m_page) : m_layout.KeyDown(m_page), true);
+            if (!(modifiers & Qt::ShiftModifier))
+                m_anchor = 0;
+            else if (m_anchor == 0 && from != m_page.selected)
+                m_anchor = from;
+            HighlightSelection();
             break;
-        case Qt::Key_Down:
-            MoveTo(m_layout.KeyDown(m_page), true);
-            break;
+        }
         case Qt::Key_PageUp:
             MoveTo(m_layout.KeyPageUp(m_page), true);
             break;
@@ -438,12 +455,12 @@ void MonitorWindow::OnKey(int key, Qt::KeyboardModifiers modifiers) {
     }
 }
 
-void MonitorWindow::OnRowPressed(int row, Qt::MouseButton button) {
+void MonitorWindow::OnRowPressed(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
     if (button == Qt::RightButton) {
         emit popupRequested(ViewPopup::kEdit, QCursor::pos());
         return;
     }
-    if (button == Qt::LeftButton) SelectRow(row);
+    if (button == Qt::LeftButton) SelectRow(row, modifiers & Qt::ShiftModifier);
 }
 
 void MonitorWindow::OnRowDoubleClicked(int row, Qt::MouseButton button) {
@@ -629,12 +646,26 @@ void MonitorWindow::UpdateScrollBar() {
 void MonitorWindow::HighlightSelection() {
     int row = SelectedRow();
     auto* sel = m_grid->selectionModel();
-    if (row < 0) {
+    const auto records = SelectedRecords();
+    if (row < 0 && !records) {
         sel->clearSelection();
         return;
     }
-    QModelIndex index = m_model->index(row, 0);
-    sel->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (row >= 0)
+        sel->setCurrentIndex(m_model->index(row, 0),
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    else
+        sel->clearSelection();
+    if (!records || records->first == records->second) return;
+    // The part of a Shift-selection that is on this page.
+    const uint64_t first = std::max(records->first, m_page.start);
+    const uint64_t last =
+        std::min(records->second, m_page.start + static_cast<uint64_t>(m_layout.Rows()) - 1);
+    if (first > last) return;
+    const QItemSelection rows(
+        m_model->index(static_cast<int>(first - m_page.start), 0),
+        m_model->index(static_cast<int>(last - m_page.start), m_model->columnCount() - 1));
+    sel->select(rows, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void MonitorWindow::SetCaption(const QString& caption) {

@@ -35,7 +35,7 @@ class MonitorGrid : public PageGrid {
     using PageGrid::PageGrid;
 
   signals:
-    void rowPressed(int row, Qt::MouseButton button);
+    void rowPressed(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
     void rowDoubleClicked(int row, Qt::MouseButton button);
 
   protected:
@@ -78,7 +78,10 @@ class MonitorWindow : public CaptureView {
     // page). 0, -1 without a reader, or the reader's code.
     int FillPageAt(uint64_t start);
     // Selects the record `row` rows below the page start, as a click does.
-    bool SelectRow(int row);
+    // With `extend` (Shift) the selection runs from where it was anchored
+    // to this row, over as many pages as lie between.
+    bool SelectRow(int row, bool extend = false);
+    std::optional<std::pair<uint64_t, uint64_t>> SelectedRecords() const override;
     // One refresh of the live display, as the 1000 ms timer runs it.
     void RefreshLive();
     // Runs the pause hand-over at once, as the 100 ms timer does.
@@ -104,7 +107,7 @@ class MonitorWindow : public CaptureView {
   private:
     void ShowLiveCaption();
     void OnKey(int key, Qt::KeyboardModifiers modifiers);
-    void OnRowPressed(int row, Qt::MouseButton button);
+    void OnRowPressed(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
     void OnRowDoubleClicked(int row, Qt::MouseButton button);
     void OnScrollAction(int action);
 
@@ -147,6 +150,9 @@ class MonitorWindow : public CaptureView {
 
     MonitorPageLayout m_layout;
     MonitorPageState m_page;
+    // The other end of a Shift-selection (record + 1); 0: the selection is
+    // the selected row alone.
+    uint64_t m_anchor = 0;
     std::vector<MonitorGridRow> m_snapshot;
     QString m_caption;
     int m_counterWidth = 0;  // the counter column width last set (pixels)

@@ -201,7 +201,7 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     if (streamFile.Fd() >= 0)
         stream = std::make_unique<PcapngStream>(
             streamFile.Fd(), PayloadKindOf(o.payload).value_or(PayloadKind::kNone),
-            std::string("qvtool ") + QVORT_VERSION, LiveRun::kStepMs);
+            std::string("qvtool ") + QVORT_VERSION);
     RunPrompt prompt(o);
     SettingsStore store;
     Log log;

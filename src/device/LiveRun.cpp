@@ -44,8 +44,9 @@ void LiveRun::ReadLoop() {
                 if (m_quit || m_stopAsked || std::chrono::steady_clock::now() >= due) break;
                 m_wake.wait_until(lock, due);
             }
-            asked = m_readSoon < stepEnd;
-            m_readSoon = std::chrono::steady_clock::time_point::max();
+            // A read asked for later than this step stays asked for.
+            asked = m_readSoon <= std::chrono::steady_clock::now();
+            if (asked) m_readSoon = std::chrono::steady_clock::time_point::max();
         }
         if (m_quit) break;
         if (m_stopAsked.exchange(false)) {

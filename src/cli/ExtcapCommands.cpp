@@ -4,7 +4,12 @@
 // capture there is a "record --pcapng" run: the ordinary capture is recorded
 // beside the stream, and ends in order on SIGTERM or when the fifo's reader
 // closes it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -94,12 +99,47 @@ void ListConfig(DeviceAccess& devices, const std::string& serial) {
                     std::string_view(p) == "modbus-rtu" ? "true" : "false");
 }
 
+// Wireshark shows whatever its capture program wrote to standard error as an
+// error when the capture ends, so while the run goes its notes (the capture's
+// folder, the counters, the questions answered) go to standard output, which
+// it does not show; a failure thrown out of the run reaches standard error.
+class NotesToStandardOutput {
+  public:
+    NotesToStandardOutput() : m_stderr(::dup(2)) {
+        std::fflush(stderr);
+        if (m_stderr >= 0) ::dup2(1, 2);
+    }
+    ~NotesToStandardOutput() {
+        std::cerr.flush();
+        std::fflush(stderr);
+        if (m_stderr < 0) return;
+        ::dup2(m_stderr, 2);
+        ::close(m_stderr);
+    }
+    NotesToStandardOutput(const NotesToStandardOutput&) = delete;
+    NotesToStandardOutput& operator=(const NotesToStandardOutput&) = delete;
+
+  private:
+    int m_stderr;
+};
+
+// Wireshark stops its capture program once the fifo ends, so a failure must
+// be on standard error before then: a second writer holds the fifo open
+// until the program exits, after the failure is written.
+void HoldFifoUntilExit(const std::string& fifo) {
+    struct stat st {};
+    if (::stat(fifo.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) return;
+    (void)::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);  // closed by the exit
+}
+
 void Capture(DeviceAccess& devices, const ExtcapOptions& o) {
     const std::string serial = SerialOf(o.interface);
     if (o.fifo.empty()) throw CommandError{kExitUsage, "--capture needs --fifo"};
     std::vector<std::string> pairs;
     for (const LineArg& a : kLineArgs)
         if (!(o.*a.value).empty()) pairs.push_back(std::string(a.key) + "=" + (o.*a.value));
+    HoldFifoUntilExit(o.fifo);
+    NotesToStandardOutput notes;
     SetUnitSettings(devices, serial, pairs);
     RecordStream(devices, serial, o.fifo, o.payload);
 }

@@ -75,6 +75,16 @@ class RunEvents : public RunNoticeSink {
     std::atomic<bool> stop{false};
 };
 
+constexpr const char* kStoresNothing =
+    "no enabled trigger starts storing (\"Start storing\"), so the run would store nothing; make "
+    "one "
+    "with \"qvtool settings check --yes\", or give --store-nothing to run anyway";
+// A capture interface has no --store-nothing: an empty capture is never wanted there.
+constexpr const char* kStreamStoresNothing =
+    "no enabled trigger of the unit starts storing (\"Start storing\"), so the capture would stay "
+    "empty; make one with \"qvtool settings check --yes\" (or in the trigger settings) and "
+    "start the capture again";
+
 struct RunOptions {
     std::string unit;
     std::string out;      // the folder the capture's folder is made in; empty: the saved one
@@ -84,6 +94,7 @@ struct RunOptions {
     bool storeNothing = false;
     std::string pcapng;  // the live pcapng stream's file, "-" for standard output; empty: none
     std::string payload = "none";
+    const char* storesNothing = kStoresNothing;  // the failure when no trigger starts storing
 };
 
 // --yes answers the start's questions, except whether to run when no trigger
@@ -103,10 +114,6 @@ class RunPrompt : public FlagPrompt {
   private:
     bool m_storeNothing;
 };
-
-constexpr const char* kStoresNothing =
-    "no enabled trigger starts storing (\"Start storing\"), so the run would store nothing; make one "
-    "with \"qvtool settings check --yes\", or give --store-nothing to run anyway";
 
 void PrintCounters(const LiveRun& mon, bool final) {
     const bool tty = ShowProgress();
@@ -194,7 +201,7 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     if (streamFile.Fd() >= 0)
         stream = std::make_unique<PcapngStream>(
             streamFile.Fd(), PayloadKindOf(o.payload).value_or(PayloadKind::kNone),
-            std::string("qvtool ") + QVORT_VERSION, LiveRun::kStepMs);
+            std::string("qvtool ") + QVORT_VERSION);
     RunPrompt prompt(o);
     SettingsStore store;
     Log log;
@@ -208,7 +215,7 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     SignalsEndRun signals(stream != nullptr);
     int rc = retrieval ? mon.StartRetrieval() : mon.Start();
     if (rc != 0 && !mon.Running())
-        throw CommandError{kExitFailure, prompt.declinedNoStore ? kStoresNothing : StartError(rc)};
+        throw CommandError{kExitFailure, prompt.declinedNoStore ? o.storesNothing : StartError(rc)};
     if (!mon.Running()) {
         std::fputs("the instrument stores this run on its memory card\n", out);
         return;
@@ -311,6 +318,7 @@ void RecordStream(DeviceAccess& devices, const std::string& serial, const std::s
     o.yes = true;
     o.pcapng = stream;
     o.payload = payload;
+    o.storesNothing = kStreamStoresNothing;
     Run(devices, o, false);
 }
 

@@ -104,6 +104,11 @@ void BlockQueue::Push(std::unique_ptr<StreamBlock> block) {
     m_ready.notify_one();
 }
 
+bool BlockQueue::HasBlocks() const {
+    std::lock_guard lock(m_mutex);
+    return !m_blocks.empty();
+}
+
 bool BlockQueue::WriterIdle() const {
     std::lock_guard lock(m_mutex);
     return m_blocks.empty() && !m_writing;

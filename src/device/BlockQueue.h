@@ -30,6 +30,9 @@ struct StreamBlock {
 
     std::unique_ptr<uint8_t[]> bytes;
     size_t size = 0;
+    // When the last read that added bytes ended: the line had reached each
+    // of its records by then.
+    std::chrono::steady_clock::time_point lastRead{};
 };
 
 class BlockQueue {
@@ -56,6 +59,8 @@ class BlockQueue {
     void Push(std::unique_ptr<StreamBlock> block);
     // Whether the writing side waits for a block: hand over at once.
     bool WriterIdle() const;
+    // Blocks handed over and not yet taken by the writing side.
+    bool HasBlocks() const;
     // No more blocks: the writing side finishes after the last.
     void Close();
 

@@ -31,11 +31,22 @@ LiveRun::~LiveRun() {
 void LiveRun::ReadLoop() {
     bool backlog = false;
     while (!m_quit) {
-        // A step that left data waiting in the instrument is followed at once.
+        // A step that left data waiting in the instrument is followed at
+        // once; a stream that waits to learn whether a message has ended
+        // may ask for the next step sooner.
+        bool asked = false;
         if (!backlog) {
+            const auto stepEnd =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(kStepMs);
             std::unique_lock lock(m_wakeMutex);
-            m_wake.wait_for(lock, std::chrono::milliseconds(kStepMs),
-                            [this] { return m_quit.load() || m_stopAsked.load(); });
+            for (;;) {
+                const auto due = std::min(stepEnd, m_readSoon);
+                if (m_quit || m_stopAsked || std::chrono::steady_clock::now() >= due) break;
+                m_wake.wait_until(lock, due);
+            }
+            // A read asked for later than this step stays asked for.
+            asked = m_readSoon <= std::chrono::steady_clock::now();
+            if (asked) m_readSoon = std::chrono::steady_clock::time_point::max();
         }
         if (m_quit) break;
         if (m_stopAsked.exchange(false)) {
@@ -47,6 +58,12 @@ void LiveRun::ReadLoop() {
                         "stopped: " + std::to_string(m_bytesAtStop) + " bytes read to write, " +
                             std::to_string(m_queue.TimesFull()) + " steps found the queue full");
             m_queue.Close();
+            backlog = false;
+            continue;
+        }
+        // The stream's question is answered by a probe when the instrument
+        // holds nothing: a read would wait for its transfer's timeout.
+        if (asked && !m_stopAsked && m_wnd->Running() && m_wnd->Probe()) {
             backlog = false;
             continue;
         }
@@ -68,14 +85,15 @@ void LiveRun::WriteLoop() {
         const CaptureSession* session = m_wnd->Session();
         if (got == BlockQueue::Got::kTimedOut) {
             m_wnd->FlushWhenDue();
-            if (stream) stream->Tick();
+            if (stream) TickStream(*stream);
             continue;
         }
         if (got == BlockQueue::Got::kBlock) {
             const auto begin = Clock::now();
+            if (stream) stream->BlockRead(block->lastRead);
             m_wnd->DecodeBlock(*block);
             m_wnd->FlushWhenDue();
-            if (stream) stream->Tick();
+            if (stream) TickStream(*stream);
             if (session) m_snapshot.Publish(*session);
             m_queue.Done(std::move(block),
                          std::chrono::duration<double>(Clock::now() - begin).count());
@@ -93,6 +111,23 @@ void LiveRun::WriteLoop() {
         }
         m_finished.notify_all();
     }
+}
+
+void LiveRun::TickStream(LiveStream& stream) {
+    // What the reads told counts only once every block read before has been
+    // decoded: the time is taken first, so a block handed over before it
+    // is seen still queued.
+    const auto heard = m_wnd->HeardUntil();
+    if (!m_queue.HasBlocks()) stream.Heard(heard);
+    stream.Tick();
+    const auto wanted = stream.ReadWanted();
+    if (wanted == m_readAsked || wanted == std::chrono::steady_clock::time_point::max()) return;
+    m_readAsked = wanted;  // asked once, so that failing reads are not hurried
+    {
+        std::lock_guard lock(m_wakeMutex);
+        m_readSoon = std::min(m_readSoon, wanted);
+    }
+    m_wake.notify_all();
 }
 
 void LiveRun::Prepare() {

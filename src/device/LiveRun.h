@@ -112,6 +112,9 @@ class LiveRun : public ILiveMonitor {
   private:
     void ReadLoop();
     void WriteLoop();
+    // Passes the reads' news to the stream, ticks it, and asks for the read
+    // it waits for. On the writing thread.
+    void TickStream(LiveStream& stream);
     void Started(int rc);
     // Readies the queue and the snapshot for a new run.
     void Prepare();
@@ -123,6 +126,10 @@ class LiveRun : public ILiveMonitor {
     mutable std::mutex m_stateMutex;  // the session and its names, swapped at a start
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;
+    // A read the stream asked for before the step's end (under m_wakeMutex),
+    // and the last time it asked (the writing thread's).
+    std::chrono::steady_clock::time_point m_readSoon = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point m_readAsked{};
     std::atomic<bool> m_quit{false};
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_starting{false};  // a Start is asking or setting up

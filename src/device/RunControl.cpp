@@ -296,16 +296,19 @@ void RunControl::HandOver(BlockQueue& queue) {
     if (m_block) queue.Push(std::move(m_block));
 }
 
-bool RunControl::Read(size_t want) {
+bool RunControl::Read(size_t want, size_t* gotOut) {
     size_t got = std::min(want, m_block->FreeSize());
     TransferStatus st = m_device ? m_device->Transfer(kEpStream, m_block->FreeSpace(), got)
                                  : TransferStatus::kNoDevice;
+    if (gotOut) *gotOut = SIZE_MAX;
     if (st == TransferStatus::kNoDevice || st == TransferStatus::kError) {
         Reopen();
         return false;
     }
+    if (gotOut) *gotOut = got;
     if (got == 0) return false;
     m_block->size += std::min(got, m_block->FreeSize());
+    m_block->lastRead = std::chrono::steady_clock::now();
     m_bytesRead += got;
     return true;
 }
@@ -322,6 +325,16 @@ void RunControl::FlushWhenDue() {
     m_session->FlushBuffered();
 }
 
+bool RunControl::Probe() {
+    if (!m_running || !m_session || !m_cmd || (m_device && !m_device->IsOpen())) return false;
+    if (m_block && m_block->size > 0) return false;  // read bytes wait to be handed over
+    const auto begun = std::chrono::steady_clock::now();
+    uint32_t waiting = 0;
+    if (m_cmd->QueryRunStatus(waiting) != 0 || waiting != 0) return false;
+    m_heardUntil = begun.time_since_epoch().count();
+    return true;
+}
+
 bool RunControl::ReadStep(BlockQueue& queue) {
     if (!m_running || !m_session) return false;
     if (m_removed.exchange(false) && m_device) m_device->Close();
@@ -334,17 +347,27 @@ bool RunControl::ReadStep(BlockQueue& queue) {
     // instrument's buffer.
     const size_t allowed = queue.Room(m_block->size);
     bool more = false;
-    if (allowed >= kFirstRead && Read(kFirstRead)) {
+    // Whether this step took all the instrument held when it began.
+    bool emptied = false;
+    auto begun = std::chrono::steady_clock::now();
+    size_t first = SIZE_MAX;
+    if (allowed >= kFirstRead && Read(kFirstRead, &first)) {
         // The instrument says how much more waits: take it in 512-byte
         // multiples, at most 1 MiB a step, and never more than the block
         // holds or the queue takes.
         uint32_t waiting = 0;
-        if (m_cmd->QueryRunStatus(waiting) == 0 && waiting != 0) {
+        const bool asked = m_cmd->QueryRunStatus(waiting) == 0;
+        emptied = first < kFirstRead || (asked && waiting == 0);
+        if (asked && waiting != 0) {
             const size_t room = std::min(m_block->FreeSize(), allowed - kFirstRead) / 512 * 512;
             const size_t want = waiting >= kBigRead + 1 ? kBigRead : waiting / 512 * 512;
             const size_t take = std::min(want, room);
             if (take > 0 && Read(take)) more = waiting > take + kFirstRead;
         }
+    } else if (first == 0) {
+        // Answered with nothing: the instrument had nothing until the answer.
+        emptied = true;
+        begun = std::chrono::steady_clock::now();
     }
     // A block goes over at once while the writing side waits for work, so
     // that the live views follow the line; while it is busy, small reads
@@ -352,6 +375,8 @@ bool RunControl::ReadStep(BlockQueue& queue) {
     if (m_block && m_block->size > 0 &&
         (m_block->size >= StreamBlock::kCapacity / 2 || queue.WriterIdle()))
         HandOver(queue);
+    // Told once everything read has been handed over.
+    if (emptied && (!m_block || m_block->size == 0)) m_heardUntil = begun.time_since_epoch().count();
     return more;
 }
 

@@ -107,6 +107,17 @@ class RunControl {
     std::string IndexName() const { return m_indexName; }
     std::string ChunkName() const;
     uint64_t BytesRead() const { return m_bytesRead; }
+    // Asks the instrument whether it holds anything, without a read that
+    // would wait for it: true when it holds nothing (HeardUntil moves on),
+    // false when a read step should follow.
+    bool Probe();
+    // When the latest read began that found the instrument holding nothing
+    // more, with everything read until then handed over; the epoch before
+    // any. Any thread.
+    std::chrono::steady_clock::time_point HeardUntil() const {
+        return std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(m_heardUntil.load()));
+    }
     // The memory the blocks read and not yet written may take: the settings
     // store's ReadQueueMB, else a share of the machine's memory. Logged.
     size_t ReadQueueBytes();
@@ -125,7 +136,8 @@ class RunControl {
     void Reopen();
     // Reads up to `want` bytes into the block being filled; false when the
     // transfer failed (the unit is reopened then) or brought nothing.
-    bool Read(size_t want);
+    // `got` (when given) takes the bytes read, or SIZE_MAX for a failure.
+    bool Read(size_t want, size_t* got = nullptr);
     void HandOver(BlockQueue& queue);
     int Message(int code, const std::string& text);
     // Shows the message in the user's language and logs its Japanese.
@@ -151,6 +163,7 @@ class RunControl {
     bool m_liveRing;
     LiveStream* m_stream = nullptr;
     std::atomic<uint64_t> m_bytesRead{0};
+    std::atomic<std::chrono::steady_clock::rep> m_heardUntil{0};
     std::unique_ptr<StreamBlock> m_block;  // being filled by the read steps
     std::chrono::steady_clock::time_point m_lastFlush;  // the writing thread's
     std::atomic<bool> m_arrived{false}, m_removed{false};

@@ -97,6 +97,8 @@ class MessageSplitter {
     // Ends the open message.
     void Finish();
     bool HasOpen() const { return m_open; }
+    // The line tick from which Idle ends the open message (0 without one).
+    int64_t OpenEndsAt() const { return m_open ? m_msg.end + m_threshold[m_msg.dir] : 0; }
 
   private:
     void Emit();

@@ -69,6 +69,7 @@ class PcapngExport : private IMessageSink {
     // message whose idle gap has passed ends.
     void Idle(int64_t now) { m_splitter.Idle(now); }
     bool HasOpen() const { return m_splitter.HasOpen(); }
+    int64_t OpenEndsAt() const { return m_splitter.OpenEndsAt(); }
     // Ends the open message and writes what waits.
     void Finish();
 

@@ -10,12 +10,8 @@
 
 namespace qv {
 
-PcapngStream::PcapngStream(int fd, PayloadKind payload, std::string application, int stepMs)
-    : m_fd(fd),
-      m_writer(fd),
-      m_payload(payload),
-      m_application(std::move(application)),
-      m_step(std::chrono::milliseconds(stepMs)) {}
+PcapngStream::PcapngStream(int fd, PayloadKind payload, std::string application)
+    : m_fd(fd), m_writer(fd), m_payload(payload), m_application(std::move(application)) {}
 
 PcapngStream::~PcapngStream() = default;
 
@@ -67,7 +63,7 @@ void PcapngStream::Add(uint8_t header, uint8_t value, uint8_t lineState, int64_t
     w.data = data.data() ? data : std::span<const uint8_t>(&w.value, 1);
     m_export->Add(w);
     m_lastEnd = w.end;
-    m_lastSeen = Clock::now();
+    m_lastRead = m_blockRead;
 }
 
 bool PcapngStream::Record(const DecodedRecord& r) {
@@ -92,10 +88,24 @@ bool PcapngStream::ShortWritten(const ShortSweep& sweep) {
     return false;
 }
 
+void PcapngStream::BlockRead(Clock::time_point read) {
+    // A block without the time of its read (none is known) counts from now,
+    // which is after it.
+    m_blockRead = read == Clock::time_point{} ? Clock::now() : read;
+}
+
+PcapngStream::Clock::time_point PcapngStream::ReadWanted() const {
+    if (!Writing() || !m_export->HasOpen()) return Clock::time_point::max();
+    const auto wanted =
+        m_lastRead + kHandOverAllowance +
+        std::chrono::nanoseconds(std::max<int64_t>(0, m_export->OpenEndsAt() - m_lastEnd) * 10);
+    return m_heard >= wanted ? Clock::time_point::max() : wanted;
+}
+
 void PcapngStream::Tick() {
     if (!Writing()) return;
     if (m_export->HasOpen()) {
-        const auto quiet = Clock::now() - m_lastSeen - m_step;
+        const auto quiet = m_heard - m_lastRead - kHandOverAllowance;
         if (quiet > Clock::duration::zero())
             m_export->Idle(m_lastEnd +
                            std::chrono::duration_cast<std::chrono::nanoseconds>(quiet).count() / 10);

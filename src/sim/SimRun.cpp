@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 
 #include "core/TimeText.h"
@@ -103,6 +104,8 @@ SimRun::SimRun(RunMode mode, RunSetup setup, const SourceSelection& source, Opti
 }
 
 void SimRun::Begin() {
+    if (const char* log = std::getenv("QVSIM_EMIT_LOG"); log && *log && !m_emitLog)
+        m_emitLog = std::fopen(log, "a");
     if (!m_thread.joinable() && m_sourceError.empty()) m_thread = std::thread([this] { Loop(); });
 }
 
@@ -110,6 +113,7 @@ SimRun::~SimRun() {
     m_stop = true;
     m_space.notify_all();
     if (m_thread.joinable()) m_thread.join();
+    if (m_emitLog) std::fclose(m_emitLog);
 }
 
 uint32_t SimRun::Waiting() {
@@ -229,6 +233,14 @@ void SimRun::Emit(const std::vector<uint8_t>& bytes) {
         }
         m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
     }
+    if (m_emitLog) {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        std::fprintf(m_emitLog, "%lld %llu\n",
+                     static_cast<long long>(
+                         std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
+                     static_cast<unsigned long long>(m_dataEncoded));
+        std::fflush(m_emitLog);
+    }
     if (m_notify) m_notify();
 }
 
@@ -293,6 +305,8 @@ void SimRun::Handle(const LineEvent& ev, std::vector<uint8_t>& out, size_t waiti
     if (m_storing && ev.kind != LineEventKind::kTrigger) {
         EnsureBegun(out, ev.time, before);
         m_encoder->Add(out, ev);
+        if (!m_overflow && (ev.kind == LineEventKind::kData || ev.kind == LineEventKind::kFrame))
+            ++m_dataEncoded;
     }
     if (m_overflow) out.resize(mark);
 }

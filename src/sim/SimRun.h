@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -122,6 +123,11 @@ class SimRun {
     std::atomic<bool> m_stop{false};
     bool m_begun = false;
     bool m_overflow = false;
+    // QVSIM_EMIT_LOG names a file that gets a line per batch handed to the
+    // reader: the wall clock (ns since 1970) and the data characters handed
+    // over so far, for measuring how soon they reach the computer's outputs.
+    std::FILE* m_emitLog = nullptr;
+    uint64_t m_dataEncoded = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_space;  // the reader freed buffer space, or stop

@@ -75,6 +75,45 @@ class Modbus : public Bench {
         return r;
     }
 
+    // The frames of the script Record replays, in its order: the direction
+    // (SD, RD) and the bytes.
+    std::vector<std::pair<std::string, std::string>> ScriptFrames() {
+        std::vector<std::pair<std::string, std::string>> frames;
+        for (const std::string& line : Lines(ReadBytes(work.file("modbus.txt")))) {
+            std::istringstream in(line);
+            std::string time, kind, bytes;
+            in >> time >> kind;
+            if (kind != "SD" && kind != "RD") continue;
+            for (unsigned x; in >> std::hex >> x;)
+                bytes.push_back(static_cast<char>(x));
+            frames.emplace_back(kind, bytes);
+        }
+        return frames;
+    }
+
+    // The environment of a Wireshark program of a home of its own, whose
+    // personal extcap folder holds the link to qvtool.
+    std::vector<std::string> WiresharkEnv() {
+        const std::string wsHome = work.file("wireshark-home");
+        const std::string folder = wsHome + "/.config/wireshark/extcap";
+        std::filesystem::create_directories(folder);
+        std::error_code ec;
+        std::filesystem::create_symlink(QVTOOL_PATH, folder + "/qvort-extcap", ec);
+        std::vector<std::string> env = TestEnv(home.path(), sims.path());
+        std::erase_if(env, [](const std::string& e) {
+            return e.starts_with("HOME=") || e.starts_with("XDG_CONFIG_HOME=");
+        });
+        env.push_back("HOME=" + wsHome);
+        return env;
+    }
+
+    // The capture a run made under the application folder's save folder.
+    std::string RecordedIndex() {
+        for (const auto& e : std::filesystem::recursive_directory_iterator(home.path()))
+            if (e.path().extension() == ".qvr") return e.path().string();
+        return "";
+    }
+
     // Every packet of a pcapng file as tshark reads it: time, direction,
     // length, comment, and the Modbus unit, function and CRC status.
     std::vector<std::string> Packets(const std::string& file) {
@@ -154,22 +193,27 @@ TEST_F(Modbus, LiveStreamEqualsTheExportOfTheCaptureRecordedWithIt) {
     EXPECT_EQ(Packets(live), packets);
 }
 
-// Packet blocks of a pcapng file (little-endian, as ours are written).
-size_t PacketBlocks(const std::string& bytes) {
+// The data of each packet block of a pcapng file (little-endian, as ours
+// are written): the serial header and the message's bytes.
+std::vector<std::string> PacketData(const std::string& bytes) {
     auto u32 = [&](size_t at) {
         uint32_t v = 0;
         for (int i = 3; i >= 0; --i)
             v = v << 8 | static_cast<uint8_t>(bytes[at + i]);
         return v;
     };
-    size_t n = 0;
+    std::vector<std::string> out;
     for (size_t at = 0; at + 8 <= bytes.size();) {
         const uint32_t length = u32(at + 4);
         if (length < 12 || at + length > bytes.size()) break;
-        n += u32(at) == 6;
+        if (u32(at) == 6 && length >= 28) out.push_back(bytes.substr(at + 28, u32(at + 20)));
         at += length;
     }
-    return n;
+    return out;
+}
+
+size_t PacketBlocks(const std::string& bytes) {
+    return PacketData(bytes).size();
 }
 
 // The last message, which no later record ends, reaches the file while the
@@ -264,7 +308,109 @@ TEST_F(Modbus, CaptureInterfaceListsTheUnitAndCapturesIntoTheFifo) {
     run->Signal(SIGTERM);
     EXPECT_EQ(run->Wait(120), 0) << run->Err();
     EXPECT_EQ(tshark->Wait(120), 0) << tshark->Err();
-    EXPECT_EQ(CheckConsistent(IndexOf(RunResult{0, run->Out(), ""})), 49u);
+    // The run's notes went to standard output, with the capture's index.
+    EXPECT_EQ(run->Err(), "");
+    EXPECT_EQ(CheckConsistent(IndexIn(run->Out())), 49u);
+}
+
+// tshark finds the unit through the link in its personal extcap folder, and
+// decodes every frame the replayed script sent while the capture goes on;
+// the packets are those the export of the capture recorded beside it holds.
+TEST_F(Modbus, TsharkCapturesTheUnitLiveAsTheRecordedCaptureExports) {
+    if (!std::filesystem::exists("/usr/bin/tshark")) GTEST_SKIP() << "tshark is not installed";
+    const std::string live = work.file("live.pcapng");
+    std::unique_ptr<Process> tshark;
+    Record([&] {
+        Process list({"/usr/bin/tshark", "-D"}, WiresharkEnv(), work.file("list.out"),
+                     work.file("list.err"));
+        EXPECT_EQ(list.Wait(120), 0) << list.Err();
+        EXPECT_NE(list.Out().find(". qvort-MB1 (QV-ORT "), std::string::npos) << list.Out();
+        EXPECT_NE(list.Out().find(" MB1)\n"), std::string::npos) << list.Out();
+        // The script is replayed once the unit stores, well within the 10 s;
+        // -P prints each packet as it comes while -w keeps them.
+        tshark = std::make_unique<Process>(std::vector<std::string>{"/usr/bin/tshark",
+                                                                    "-i",
+                                                                    "qvort-MB1",
+                                                                    "-a",
+                                                                    "duration:10",
+                                                                    "-d",
+                                                                    "rtacser.data,mbrtu",
+                                                                    "-o",
+                                                                    "mbrtu.crc_verification:TRUE",
+                                                                    "-w",
+                                                                    live,
+                                                                    "-P",
+                                                                    "-l",
+                                                                    "-T",
+                                                                    "fields",
+                                                                    "-E",
+                                                                    "separator=;",
+                                                                    "-e",
+                                                                    "frame.packet_flags_direction",
+                                                                    "-e",
+                                                                    "mbrtu.unit_id",
+                                                                    "-e",
+                                                                    "modbus.func_code",
+                                                                    "-e",
+                                                                    "mbrtu.crc16.status"},
+                                           WiresharkEnv(), work.file("tshark.out"),
+                                           work.file("tshark.err"));
+        return RunResult{};
+    });
+    // Direction (2 outbound SD, 1 inbound RD), unit, function and a good CRC
+    // (1) of each frame of the script, the line change's packet before them.
+    const auto frames = ScriptFrames();
+    ASSERT_EQ(frames.size(), 6u);
+    std::vector<std::string> decoded{";;;"};
+    for (const auto& [kind, bytes] : frames)
+        decoded.push_back((kind == "SD" ? "0x00000002;" : "0x00000001;") +
+                          std::to_string(static_cast<uint8_t>(bytes[0])) + ";" +
+                          std::to_string(static_cast<uint8_t>(bytes[1])) + ";1");
+    EXPECT_TRUE(WaitFor([&] { return Lines(tshark->Out()) == decoded || tshark->Wait(0) != -1; }));
+    EXPECT_EQ(Lines(tshark->Out()), decoded);
+    EXPECT_EQ(tshark->Wait(0), -1) << "the frames came only when the capture ended";
+    EXPECT_EQ(tshark->Wait(120), 0) << tshark->Err();
+    // Only a failure is shown as one: the run's notes are not.
+    EXPECT_EQ(tshark->Err().find("extcap"), std::string::npos) << tshark->Err();
+    std::vector<std::string> sent, got;
+    for (const auto& frame : frames)
+        sent.push_back(frame.second);
+    for (const std::string& data : PacketData(ReadBytes(live)))
+        if (data.size() > 12) got.push_back(data.substr(12));  // after the serial header
+    EXPECT_EQ(got, sent);
+
+    // The capture is finished once the stopped run has written its index.
+    const std::string index = RecordedIndex();
+    ASSERT_FALSE(index.empty());
+    EXPECT_TRUE(WaitFor([&] {
+        IniFile ini;
+        ini.SetPath(index);
+        return ini.ReadValue("DataFile", "FrameNum") == "49";
+    }));
+    EXPECT_EQ(CheckConsistent(index), 49u);
+    const std::string saved = work.file("saved.pcapng");
+    auto s = Tool({"save", index, "--pcapng", saved, "--payload", "modbus-rtu"});
+    ASSERT_EQ(s.status, 0) << s.err;
+    EXPECT_EQ(Packets(live), Packets(saved));
+}
+
+// A capture on a unit whose triggers never start storing would stay empty:
+// it is refused at once, with the reason where Wireshark shows it.
+TEST_F(Modbus, TsharkCaptureOnAUnitThatStoresNothingFailsWithTheReason) {
+    if (!std::filesystem::exists("/usr/bin/tshark")) GTEST_SKIP() << "tshark is not installed";
+    StartSim({"--serial", "NS1"});
+    Process tshark({"/usr/bin/tshark", "-i", "qvort-NS1", "-a", "duration:10"}, WiresharkEnv(),
+                   work.file("tshark.out"), work.file("tshark.err"));
+    EXPECT_NE(tshark.Wait(120), 0);
+    const std::string err = tshark.Err();
+    EXPECT_NE(err.find("Error by extcap pipe: qvtool: no enabled trigger of the unit starts "
+                       "storing"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("start the capture again"), std::string::npos) << err;
+    // The run's question and answer are not shown as the error.
+    EXPECT_EQ(err.find("-> no"), std::string::npos) << err;
+    EXPECT_TRUE(RecordedIndex().empty());
 }
 
 TEST_F(Modbus, JsonListingsParseAndAgreeOnTheRecordCount) {

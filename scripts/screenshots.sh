@@ -189,6 +189,14 @@ ls "$out"/2[1-8]-*.png
 QT_QPA_PLATFORM=offscreen QVORT_SCREENSHOTS="$out" build/tests/gui/gui_EnglishInterfaceTest \
   mainWindowWithACaptureSpeaksEnglish >/dev/null 2>&1
 ls "$out"/31-*.png
+# Recent captures, eight windows cascaded, a dark palette and a selection on
+# its way to Wireshark (with a stand-in wireshark), as the GUI tests leave them.
+QT_QPA_PLATFORM=offscreen QVORT_LANG=ja QVORT_SCREENSHOTS="$out" build/tests/gui/gui_MainWindowTest \
+  droppedAndRecentCaptures cascadeKeepsEveryWindowUsable selectionOpensInWireshark \
+  >/dev/null 2>&1
+QT_QPA_PLATFORM=offscreen QVORT_LANG=ja QVORT_SCREENSHOTS="$out" build/tests/gui/gui_MonitorWindowTest \
+  rowsStayReadableOnLightAndDarkPalettes >/dev/null 2>&1
+ls "$out"/36-*.png
 # A capture of more than a million records, at its last page. SIGTERM ends
 # the application in order.
 kill "$app" 2>/dev/null || true

@@ -154,18 +154,6 @@ QStringList JapaneseTexts(QWidget* root) {
         QVERIFY2(japanese.isEmpty(), qPrintable(#widget ": " + japanese.join(" | "))); \
     } while (false)
 
-// With QVORT_SCREENSHOTS set (scripts/screenshots.sh), keeps a picture of
-// the window as the user sees it.
-void Keep(QWidget* w, const QString& name) {
-    const QByteArray dir = qgetenv("QVORT_SCREENSHOTS");
-    if (dir.isEmpty()) return;
-    if (!w->isVisible()) {
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-    }
-    QVERIFY(w->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png"));
-}
-
 QAction* ActionNamed(QWidget* w, const QString& text) {
     for (QAction* a : w->findChildren<QAction*>())
         if (a->text() == text) return a;
@@ -215,8 +203,8 @@ class EnglishInterfaceTest : public QObject {
         test::VisitEveryDialog([&japanese](QWidget& w, const QString& name) {
             for (const QString& t : JapaneseTexts(&w))
                 japanese << name + ": " + t;
-            if (name == "properties") Keep(&w, "35-english-properties");
-            if (name == "trigger") Keep(&w, "33-english-trigger");
+            if (name == "properties") test::Keep(&w, "35-english-properties");
+            if (name == "trigger") test::Keep(&w, "33-english-trigger");
         });
         QVERIFY2(japanese.isEmpty(), qPrintable(japanese.join(" | ")));
 
@@ -275,9 +263,7 @@ class EnglishInterfaceTest : public QObject {
         frame.UpdateCommands();
         QApplication::processEvents();
         VERIFY_ENGLISH(&frame);
-        const QByteArray dir = qgetenv("QVORT_SCREENSHOTS");
-        if (!dir.isEmpty())
-            QVERIFY(frame.grab().save(QString::fromLocal8Bit(dir) + "/31-english-main-and-dump.png"));
+        test::Keep(&frame, "31-english-main-and-dump");
     }
 
     // What a user meets with a unit attached: the unit information of a real
@@ -303,7 +289,7 @@ class EnglishInterfaceTest : public QObject {
         WhenShown<UnitInfoDialog>([&](UnitInfoDialog* d) {
             japanese = JapaneseTexts(d);
             rows = d->List()->topLevelItemCount();
-            Keep(d, "34-english-unit-information");
+            test::Keep(d, "34-english-unit-information");
             QTest::keyClick(d, 'D');
             japanese += JapaneseTexts(d);
             extendedRows = d->List()->topLevelItemCount();
@@ -322,7 +308,7 @@ class EnglishInterfaceTest : public QObject {
         QTest::mouseClick(params.OkButton(), Qt::LeftButton);
         QVERIFY(params.isVisible());  // refused, with its reason on show
         VERIFY_ENGLISH(&params);
-        Keep(&params, "32-english-parameters");
+        test::Keep(&params, "32-english-parameters");
         params.SdSpeedBox()->lineEdit()->setText("9,600");
         QString question;
         WhenShown<QMessageBox>([&](QMessageBox* box) {

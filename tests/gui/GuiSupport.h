@@ -5,16 +5,18 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QPixmap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QtTest>
 #include <deque>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,26 @@ QTimer* WhenShown(std::function<void(T*)> act, int patienceMs = 15000) {
     });
     timer->start();
     return timer;
+}
+
+// With QVORT_SCREENSHOTS set (scripts/screenshots.sh), keeps a picture of
+// `w` as the user sees it, with the open pop-up menus `popups` drawn over it
+// where they stand.
+inline void Keep(QWidget* w, const QString& name, const QList<QWidget*>& popups = {}) {
+    const QByteArray dir = qgetenv("QVORT_SCREENSHOTS");
+    if (dir.isEmpty()) return;
+    if (!w->isVisible()) {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+    }
+    QApplication::processEvents();
+    QPixmap shot = w->grab();
+    QPainter painter(&shot);
+    for (QWidget* p : popups)
+        if (p && p->isVisible())
+            painter.drawPixmap(w->mapFromGlobal(p->mapToGlobal(QPoint(0, 0))), p->grab());
+    painter.end();
+    QVERIFY(shot.save(QString::fromLocal8Bit(dir) + "/" + name + ".png"));
 }
 
 // Clicks a check box where a user does, on its mark: a box that a layout

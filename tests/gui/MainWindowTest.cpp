@@ -314,15 +314,26 @@ class MainWindowTest : public QObject {
         QCOMPARE(prompt.messages.size(), size_t{0});
 
         // The File menu as the user opens it, with Alt+F.
+        bool pictured = false;
         auto recentItems = [&]() -> QStringList {
             QTest::keyClick(&frame, Qt::Key_F, Qt::AltModifier);
             QMenu* file = frame.menuBar()->actions().front()->menu();
             if (!QTest::qWaitFor([&] { return file->isVisible(); })) return {"(no File menu)"};
             QStringList items;
+            QMenu* recentMenu = nullptr;
             for (QMenu* m : file->findChildren<QMenu*>())
-                if (m->title() == "最近使ったキャプチャ(&R)")
+                if (m->title() == "最近使ったキャプチャ(&R)") {
+                    recentMenu = m;
                     for (QAction* item : m->actions())
                         items << item->text();
+                }
+            if (!pictured && recentMenu) {
+                pictured = true;
+                QTest::keyClick(file, Qt::Key_R);  // its own key opens the list
+                if (QTest::qWaitFor([&] { return recentMenu->isVisible(); }))
+                    test::Keep(&frame, "36-recent-captures", {file, recentMenu});
+                recentMenu->close();
+            }
             file->close();
             return items;
         };
@@ -512,10 +523,12 @@ class MainWindowTest : public QObject {
         QStringList menus;
         auto* keys = new QTimer(&frame);
         keys->setInterval(20);
-        connect(keys, &QTimer::timeout, [&menus, keys] {
+        connect(keys, &QTimer::timeout, [&menus, &frame, keys] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             if (!menu || menus.contains(menu->title())) return;
             menus << menu->title();
+            if (menus.size() == 2)
+                test::Keep(&frame, "36-selection-to-wireshark", {menu->parentWidget(), menu});
             QTest::keyClick(menu, menus.size() == 1 ? Qt::Key_W : Qt::Key_M);
             if (menus.size() == 2) keys->stop();
         });
@@ -574,6 +587,7 @@ class MainWindowTest : public QObject {
         frame.UpdateCommands();
         frame.Action(kCmdCascade)->trigger();
         QApplication::processEvents();
+        test::Keep(&frame, "36-cascade");
         const QSize area = frame.MdiArea()->viewport()->size();
         const QList<QMdiSubWindow*> windows = frame.MdiArea()->subWindowList();
         QSet<int> corners;

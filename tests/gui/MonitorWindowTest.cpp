@@ -119,6 +119,7 @@ class MonitorWindowTest : public QObject {
                     qPrintable(QString("row %1: %2 on %3").arg(r).arg(fg.name(), base.name())));
             }
             QVERIFY(red > 0);
+            if (palette == dark) test::Keep(v.get(), "36-dark-monitor");
         }
         QApplication::setPalette(before);
     }

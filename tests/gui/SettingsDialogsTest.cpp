@@ -77,15 +77,6 @@ void Click(QWidget* w) {
     QTest::mouseClick(w, Qt::LeftButton);
 }
 
-// With QVORT_SCREENSHOTS set (scripts/screenshots.sh), keeps a picture of
-// the dialog as the test leaves it, for the manual.
-void Shot(QWidget* w, const char* name) {
-    QByteArray dir = qgetenv("QVORT_SCREENSHOTS");
-    if (dir.isEmpty()) return;
-    QApplication::processEvents();
-    w->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
-}
-
 // An item view takes a double-click only on the item its press chose.
 void DoubleClick(QAbstractItemView* view, QPoint at) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
@@ -201,7 +192,7 @@ class SettingsDialogsTest : public QObject {
         dlg.RdSpeedBox()->setCurrentIndex(0);
         Choose(dlg.DataBitsBox(), "7ビット");
         Choose(dlg.ParityBox(), "EVEN");
-        Shot(&dlg, "21-monitor-parameters");
+        test::Keep(&dlg, "21-monitor-parameters");
 
         // No trigger stores: the question offers to insert one; No saves as is.
         QString title, text;
@@ -461,7 +452,7 @@ class SettingsDialogsTest : public QObject {
                     QCOMPARE(cond->Grid()->item(2, 1)->text(),
                              QString::fromUtf8(b.data(), int(b.size())).trimmed());
                     QVERIFY(cond->Grid()->item(1, 2)->text().isEmpty());
-                    Shot(cond, "24-trigger-string");
+                    test::Keep(cond, "24-trigger-string");
                     Click(Button(cond, "OK"));
                 });
                 trg->List()->setCurrentItem(trg->List()->topLevelItem(0));
@@ -470,14 +461,14 @@ class SettingsDialogsTest : public QObject {
                          QString("41 42 ") + QString(14 * 3, ' '));
                 trg->Action1Box()->setCurrentIndex(
                     int(ActionIndex(kActionStartStoring, kNoOption)));
-                Shot(trg, "23-trigger");
+                test::Keep(trg, "23-trigger");
                 Click(Button(trg, "OK"));
             });
             QListWidgetItem* first = list->List()->item(0);
             DoubleClick(list->List(), list->List()->visualItemRect(first).center());
             QCOMPARE(first->checkState(), Qt::Checked);
             summary = list->Summary()->toPlainText();
-            Shot(list, "22-trigger-list");
+            test::Keep(list, "22-trigger-list");
             Click(Button(list, "OK"));
         });
         Click(dlg.TriggerButton());
@@ -613,7 +604,7 @@ class SettingsDialogsTest : public QObject {
         QVERIFY(dlg.ValueBox(kExtIn)->isVisibleTo(&dlg));
         Choose(dlg.UnitBox(kExtIn), "us");
         TypeInto(dlg.ValueBox(kExtIn), "20");
-        Shot(&dlg, "25-line-selection");
+        test::Keep(&dlg, "25-line-selection");
         Click(Button(&dlg, "OK"));
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         SamplingSettings out = dlg.Sampling();
@@ -676,7 +667,7 @@ class SettingsDialogsTest : public QObject {
         // shown rows on OK.
         Click(dlg.DownButton());
         QCOMPARE(dlg.List()->topLevelItem(2)->text(1), QString("RX"));
-        Shot(&dlg, "26-display-settings");
+        test::Keep(&dlg, "26-display-settings");
         Click(dlg.ShowBox());
         Click(Button(&dlg, "OK"));
         FormatHalf rows = dlg.Rows();
@@ -746,7 +737,7 @@ class SettingsDialogsTest : public QObject {
             QCOMPARE(list->headerItem()->text(0), QString("プロパティ項目"));
             QCOMPARE(list->topLevelItem(2)->text(0), QString("SD スピード(bps)"));
             QCOMPARE(list->topLevelItem(2)->text(1), QString("19200.0"));
-            Shot(p, "27-properties");
+            test::Keep(p, "27-properties");
             Click(Button(p, "OK"));
         });
         ctrl.Execute(kCmdProperty);
@@ -771,7 +762,7 @@ class SettingsDialogsTest : public QObject {
         WhenShown<TimeEntryDialog>([&](TimeEntryDialog* t) {
             shown = t->Time();
             t->TimePicker()->setTime(QTime(13, 0, 20));
-            Shot(t, "28-time-entry");
+            test::Keep(t, "28-time-entry");
             Click(Button(t, "ジャンプ"));
         });
         ctrl.Execute(kCmdFrameJump);

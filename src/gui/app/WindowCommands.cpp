@@ -191,11 +191,15 @@ void WindowCommands::Build() {
             auto* frame = qobject_cast<ChildFrame*>(w);
             if (w->isVisible() && !(frame && frame->IsLocked())) windows << w;
         }
-        const std::vector<QRect> rects =
-            TileRects(area->viewport()->size(), static_cast<int>(windows.size()));
+        const QSize room = area->viewport()->size();
+        const std::vector<QRect> rects = TileRects(room, static_cast<int>(windows.size()));
         for (int i = 0; i < windows.size(); ++i) {
             if (windows[i]->isMinimized() || windows[i]->isMaximized()) windows[i]->showNormal();
-            windows[i]->setGeometry(rects[static_cast<size_t>(i)]);
+            // A window whose controls need more than its tile (the Line
+            // window's) takes what it needs, overlapping its neighbours,
+            // rather than draw its controls over each other.
+            windows[i]->setGeometry(
+                FitTile(rects[static_cast<size_t>(i)], windows[i]->minimumSizeHint(), room));
         }
     };
     h[kCmdHelp] = [this] { emit m_windows.helpRequested(); };

@@ -55,6 +55,13 @@ std::vector<QRect> TileRects(const QSize& area, int count) {
     return out;
 }
 
+QRect FitTile(const QRect& tile, const QSize& least, const QSize& area) {
+    QRect r(tile.topLeft(), tile.size().expandedTo(least));
+    r.moveLeft(std::max(0, std::min(r.left(), area.width() - r.width())));
+    r.moveTop(std::max(0, std::min(r.top(), area.height() - r.height())));
+    return r;
+}
+
 QRect FitToScreen(const QRect& available, const std::optional<QRect>& saved,
                   const QSize& frameExtra) {
     const QSize room(std::max(1, available.width() - frameExtra.width()),

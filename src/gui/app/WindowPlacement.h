@@ -33,6 +33,10 @@ std::vector<QRect> CascadeRects(const QSize& area, int count, int step = 26);
 // so that the windows cover the area without gaps.
 std::vector<QRect> TileRects(const QSize& area, int count);
 
+// `tile` grown to at least `least`, moved back inside `area` as far as it
+// fits.
+QRect FitTile(const QRect& tile, const QSize& least, const QSize& area);
+
 // The placement kept in "QV-ORT.conf" of the application folder, if any.
 std::optional<WindowPlacement> ReadWindowPlacement();
 // 0 or -1 (the file could not be written).

@@ -174,6 +174,35 @@ class MonitorWindowTest : public QObject {
         QCOMPARE(Cell(*v, 0, kColTr), std::string("       101"));
     }
 
+    // Shift with a click or the arrows selects a run of records, across
+    // pages; a move without Shift leaves one record selected again.
+    void shiftSelectsARunOfRecords() {
+        CaptureReader f(m_env->store, m_env->log);
+        QCOMPARE(f.Open(m_asyncIndex), 0);
+        auto v = MakeView(f);
+        QVERIFY(v);
+        using Run = std::optional<std::pair<uint64_t, uint64_t>>;
+        auto at = [&v](int row) {
+            return v->Grid()->visualRect(v->Grid()->model()->index(row, 0)).center();
+        };
+        QTest::mouseClick(v->Grid()->viewport(), Qt::LeftButton, {}, at(3));
+        QCOMPARE(v->SelectedRecords(), Run({3, 3}));
+        QTest::mouseClick(v->Grid()->viewport(), Qt::LeftButton, Qt::ShiftModifier, at(1));
+        QCOMPARE(v->SelectedRecords(), Run({1, 3}));
+        const int rows = v->PageRows();
+        for (int i = 0; i < rows + 2; ++i)
+            QTest::keyClick(v->Grid(), Qt::Key_Down, Qt::ShiftModifier);
+        // From the anchor (record 3) to a record on the next page.
+        QCOMPARE(v->SelectedRecords(), Run({3, uint64_t(rows + 3)}));
+        QVERIFY(v->Page().start > 0);
+        QCOMPARE(v->Grid()->selectionModel()->selectedRows().size(),
+                 int(rows + 3 - v->Page().start + 1));
+        QTest::keyClick(v->Grid(), Qt::Key_PageDown);
+        const uint64_t one = v->Page().selected - 1;
+        QCOMPARE(v->SelectedRecords(), Run({one, one}));
+        QCOMPARE(v->Grid()->selectionModel()->selectedRows().size(), 1);
+    }
+
     void keyboardMovesTheSelectionAndScrollsAtTheEdges() {
         CaptureReader f(m_env->store, m_env->log);
         QCOMPARE(f.Open(m_asyncIndex), 0);

@@ -425,34 +425,38 @@ void MonitorWindow::OnKey(int key, Qt::KeyboardModifiers modifiers) {
         return;
     }
     if (m_mode == kLive || (m_mode == kFile && !m_reader)) return;
+    std::optional<MonitorPageState> to;
     switch (key) {
         case Qt::Key_Up:
-        case Qt::Key_Down: {
-            // Shift extends the selection from where it stood.
-            const uint64_t from = m_page.selected;
-            MoveTo(key == Qt::Key_Up ? m_layout.KeyUp(m_page) : m_layout.KeyDown(m_page), true);
-            if (!(modifiers & Qt::ShiftModifier))
-                m_anchor = 0;
-            else if (m_anchor == 0 && from != m_page.selected)
-                m_anchor = from;
-            HighlightSelection();
+            to = m_layout.KeyUp(m_page);
             break;
-        }
+        case Qt::Key_Down:
+            to = m_layout.KeyDown(m_page);
+            break;
         case Qt::Key_PageUp:
-            MoveTo(m_layout.KeyPageUp(m_page), true);
+            to = m_layout.KeyPageUp(m_page);
             break;
         case Qt::Key_PageDown:
-            MoveTo(m_layout.KeyPageDown(m_page), true);
+            to = m_layout.KeyPageDown(m_page);
             break;
         case Qt::Key_Home:
-            MoveTo(m_layout.KeyHome(), true);
+            to = m_layout.KeyHome();
             break;
         case Qt::Key_End:
-            MoveTo(m_layout.KeyEnd(), true);
+            to = m_layout.KeyEnd();
             break;
         default:
-            break;
+            return;
     }
+    // Shift extends the selection from where it stood; any other move
+    // leaves the moved-to row alone selected.
+    const uint64_t from = m_page.selected;
+    MoveTo(*to, true);
+    if (!(modifiers & Qt::ShiftModifier))
+        m_anchor = 0;
+    else if (m_anchor == 0 && from != m_page.selected)
+        m_anchor = from;
+    HighlightSelection();
 }
 
 void MonitorWindow::OnRowPressed(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {

@@ -83,6 +83,19 @@ class MainWindowTest : public QObject {
 
     std::unique_ptr<test::AppHome> m_home;
 
+    // Six Monitor windows on `cap`, then a Dump and a Line window: eight,
+    // the most the main window holds, of all three kinds.
+    void OpenEightWindows(MainFrame& frame, const std::string& cap) {
+        WindowRegistry& ctrl = *frame.Controller();
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(ctrl.OpenCapture(cap) >= 0);
+        frame.UpdateCommands();
+        frame.Action(kCmdDumpWindow)->trigger();
+        frame.Action(kCmdLineWindow)->trigger();
+        QCOMPARE(test::OpenWindowCount(ctrl), 8);
+        frame.UpdateCommands();
+    }
+
   private slots:
     void init() { m_home = std::make_unique<test::AppHome>(); }
     void cleanup() { m_home.reset(); }
@@ -578,13 +591,8 @@ class MainWindowTest : public QObject {
         WindowRegistry& ctrl = *frame.Controller();
         ctrl.SetServices(&env.services);
         const std::string cap = BuildCapture(m_home->file("CAPC"), 30, 9600);
-        for (int i = 0; i < 6; ++i)
-            QVERIFY(ctrl.OpenCapture(cap) >= 0);
-        frame.UpdateCommands();
-        frame.Action(kCmdDumpWindow)->trigger();
-        frame.Action(kCmdLineWindow)->trigger();
-        QCOMPARE(test::OpenWindowCount(ctrl), 8);
-        frame.UpdateCommands();
+        OpenEightWindows(frame, cap);
+        if (QTest::currentTestFailed()) return;
         frame.Action(kCmdCascade)->trigger();
         QApplication::processEvents();
         test::Keep(&frame, "36-cascade");
@@ -623,13 +631,8 @@ class MainWindowTest : public QObject {
         ctrl.SetServices(&env.services);
         ctrl.SetMonitorFactory([] { return std::make_unique<test::FakeLiveMonitor>(); });
         const std::string cap = BuildCapture(m_home->file("CAPT"), 30, 9600);
-        for (int i = 0; i < 6; ++i)
-            QVERIFY(ctrl.OpenCapture(cap) >= 0);
-        frame.UpdateCommands();
-        frame.Action(kCmdDumpWindow)->trigger();
-        frame.Action(kCmdLineWindow)->trigger();
-        QCOMPARE(test::OpenWindowCount(ctrl), 8);
-        frame.UpdateCommands();
+        OpenEightWindows(frame, cap);
+        if (QTest::currentTestFailed()) return;
         frame.Action(kCmdTile)->trigger();
         QApplication::processEvents();
         const QSize area = frame.MdiArea()->viewport()->size();

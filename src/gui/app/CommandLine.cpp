@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "common/ProgramName.h"
+
 namespace qv {
 
 namespace {
@@ -88,7 +90,7 @@ std::string UsageHint(const std::string& program, UiLanguage language) {
 }
 
 std::string VersionText() {
-    return std::string("qv-ort ") + QVORT_VERSION + "\n";
+    return WritingProgram() + "\n";
 }
 
 }  // namespace qv

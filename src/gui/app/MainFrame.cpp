@@ -431,11 +431,9 @@ void MainFrame::SetLocked(bool locked) {
     }
     // No maximise box while the run holds the window's size. Only a hint:
     // the window manager redraws the frame, the window stays as it is.
-    if (isWindow()) {
-        const bool wasVisible = isVisible();
-        setWindowFlag(Qt::WindowMaximizeButtonHint, !locked);
-        if (wasVisible && !isVisible()) show();
-    }
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowMaximizeButtonHint, !locked);
+    if (wasVisible && !isVisible()) show();
     UpdateCommands();
 }
 

@@ -1,4 +1,5 @@
-// The name files written by the desktop application give as their writer.
+// The desktop application's name and version: what --version prints and
+// what the files it writes give as their writer.
 #pragma once
 
 #include <string>

@@ -41,14 +41,15 @@ void WidenColumnsToContents(QAbstractItemView* view, QHeaderView* header, bool h
         std::max(view->minimumWidth(), total + 2 * view->frameWidth() + scrollBar));
 }
 
+int CellMargin(const QAbstractItemView* view) {
+    return 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+}
+
 int ColumnWidthFor(const QAbstractItemView* view, const QStringList& texts, int least) {
-    // The item's focus margin each side, as the view draws a cell.
-    const int margin =
-        2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
     int widest = 0;
     for (const QString& t : texts)
         widest = std::max(widest, TextWidth(view->fontMetrics(), t));
-    return std::max(least, widest + margin);
+    return std::max(least, widest + CellMargin(view));
 }
 
 int FieldWidthFor(const QWidget* field, const QString& sample) {

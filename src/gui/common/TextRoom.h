@@ -25,6 +25,10 @@ void WidenColumnsToTitles(QHeaderView* header);
 // so that no horizontal scroll bar hides the last.
 void WidenColumnsToContents(QAbstractItemView* view, QHeaderView* header, bool holdAll = true);
 
+// What an item view keeps each side of a cell's text (the focus margin),
+// both sides together.
+int CellMargin(const QAbstractItemView* view);
+
 // The width of a column that shows any of `texts` whole: at least `least`.
 int ColumnWidthFor(const QAbstractItemView* view, const QStringList& texts, int least);
 

@@ -1,11 +1,12 @@
 #include "dialogs/CapturePropertiesDialog.h"
-#include "common/TextRoom.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include "common/TextRoom.h"
 
 namespace qv {
 

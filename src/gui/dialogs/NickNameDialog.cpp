@@ -1,10 +1,11 @@
 #include "dialogs/NickNameDialog.h"
-#include "common/TextRoom.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "common/TextRoom.h"
 
 namespace qv {
 

@@ -14,6 +14,7 @@
 #include "capture/CaptureReader.h"
 #include "capture/RecordTime.h"
 #include "common/CommandId.h"
+#include "common/TextRoom.h"
 #include "core/CodeTable.h"
 #include "core/Log.h"
 #include "core/SettingsStore.h"
@@ -436,7 +437,7 @@ DumpCells DumpWindow::CellsForFont() const {
     // side. A byte cell holds two digits, and its share of the character
     // column (4/7 of it) one full-width character.
     const QFontMetrics fm = m_grid->fontMetrics();
-    const int margin = 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    const int margin = CellMargin(m_grid);
     DumpCells cells;
     cells.rowTwips = std::max(cells.rowTwips, PixelsToTwips(fm.height() + 2));
     const int bytePixels = std::max(fm.horizontalAdvance("DD") + margin,

@@ -63,6 +63,10 @@ bool g_quiet = false;
 std::string g_zone;
 }  // namespace
 
+std::string ToolName() {
+    return std::string("qvtool ") + QVORT_VERSION;
+}
+
 const std::string& ChosenZone() {
     return g_zone;
 }

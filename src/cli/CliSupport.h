@@ -22,6 +22,10 @@ namespace qv::cli {
 // once. What qvtool writes into files never depends on it.
 UiLanguage CliLanguage();
 
+// qvtool's name and version: what --version prints and what the files it
+// writes give as their writer.
+std::string ToolName();
+
 // The zone --tz or --utc chose for the captures' times; empty: each
 // capture's own (else this machine's).
 const std::string& ChosenZone();

@@ -100,7 +100,7 @@ void Save(const SaveOptions& o) {
     for (const auto& [name, value] : o.choices)
         request.choices[name] = value;
     request.rule = RuleOf(o.message);
-    request.application = std::string("qvtool ") + QVORT_VERSION;
+    request.application = ToolName();
     // Refused before the folder is made, so that a refused save leaves nothing.
     if (auto refused = format->Refusal(file, request))
         throw CommandError{refused->usage ? kExitUsage : kExitFailure, refused->error};

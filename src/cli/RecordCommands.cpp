@@ -76,9 +76,8 @@ class RunEvents : public RunNoticeSink {
 };
 
 constexpr const char* kStoresNothing =
-    "no enabled trigger starts storing (\"Start storing\"), so the run would store nothing; make "
-    "one "
-    "with \"qvtool settings check --yes\", or give --store-nothing to run anyway";
+    "no enabled trigger starts storing (\"Start storing\"), so the run would store nothing; "
+    "make one with \"qvtool settings check --yes\", or give --store-nothing to run anyway";
 // A capture interface has no --store-nothing: an empty capture is never wanted there.
 constexpr const char* kStreamStoresNothing =
     "no enabled trigger of the unit starts storing (\"Start storing\"), so the capture would stay "
@@ -200,8 +199,7 @@ void Run(DeviceAccess& devices, const RunOptions& o, bool retrieval) {
     std::unique_ptr<PcapngStream> stream;
     if (streamFile.Fd() >= 0)
         stream = std::make_unique<PcapngStream>(
-            streamFile.Fd(), PayloadKindOf(o.payload).value_or(PayloadKind::kNone),
-            std::string("qvtool ") + QVORT_VERSION);
+            streamFile.Fd(), PayloadKindOf(o.payload).value_or(PayloadKind::kNone), ToolName());
     RunPrompt prompt(o);
     SettingsStore store;
     Log log;

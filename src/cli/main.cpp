@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     // Named here, so that usage lines show the program's name, not the path it
     // was started by.
     CLI::App app{"qvtool - serial line monitor companion", "qvtool"};
-    app.set_version_flag("--version", std::string("qvtool ") + QVORT_VERSION);
+    app.set_version_flag("--version", qv::cli::ToolName());
     // Every subcommand's options, nested ones too, on one page.
     qv::cmdline::UseHelpFormatter(app);
     app.set_help_all_flag("--help-all", "Print the help of every subcommand and exit");
